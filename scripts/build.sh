@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Configures (once) and builds everything into build/.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${TAMBOURELLE_BUILD_DIR:-$root/build}"
+export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build" -j "$(nproc)"

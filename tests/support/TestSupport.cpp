@@ -1,0 +1,84 @@
+#include "support/TestSupport.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <stdexcept>
+
+namespace testsupport {
+
+TempDir::TempDir()
+{
+    QTemporaryDir dir(QDir::tempPath() + "/tambourelle-test-XXXXXX");
+    dir.setAutoRemove(false);
+    if (!dir.isValid())
+        throw std::runtime_error("cannot create a temporary folder");
+    path_ = dir.path().toStdString();
+}
+
+TempDir::~TempDir()
+{
+    QDir(QString::fromStdString(path_)).removeRecursively();
+}
+
+CommandResult runCommand(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& input)
+{
+    QProcess p;
+    QStringList qargs;
+    for (const auto& a : args)
+        qargs << QString::fromStdString(a);
+    p.start(QString::fromStdString(program), qargs);
+    CommandResult r;
+    if (!p.waitForStarted(10000)) {
+        r.err = "cannot start " + program;
+        return r;
+    }
+    if (!input.empty())
+        p.write(input.data(), static_cast<qint64>(input.size()));
+    p.closeWriteChannel();
+    p.waitForFinished(120000);
+    QByteArray out = p.readAllStandardOutput();
+    QByteArray err = p.readAllStandardError();
+    r.out.assign(out.constData(), static_cast<size_t>(out.size()));
+    r.err.assign(err.constData(), static_cast<size_t>(err.size()));
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return r;
+}
+
+std::string python3()
+{
+    return QFile::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+}
+
+bool haveProgram(const std::string& program)
+{
+    return !QStandardPaths::findExecutable(QString::fromStdString(program)).isEmpty();
+}
+
+std::string readFile(const std::string& path)
+{
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path);
+    QByteArray b = f.readAll();
+    return std::string(b.constData(), static_cast<size_t>(b.size()));
+}
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("cannot write " + path);
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+std::string dataDir()
+{
+    return qEnvironmentVariable("TAMBOURELLE_TEST_DATA").toStdString();
+}
+
+}  // namespace testsupport

@@ -1,0 +1,43 @@
+// Helpers shared by the tests: scratch folders, running the independent tools that check
+// our files (python3, ffprobe, ImageMagick, ...), reading and writing whole files.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder under the system temp folder, removed with its contents on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string out;   // standard output
+    std::string err;   // standard error
+};
+
+// Runs a program with arguments (no shell), feeding `input` on standard input.
+CommandResult runCommand(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& input = {});
+
+// Debian's python3, where python3-* modules land.
+std::string python3();
+bool haveProgram(const std::string& program);
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+// Folder of small fixtures kept in the source tree.
+std::string dataDir();
+
+}  // namespace testsupport

@@ -1,0 +1,78 @@
+#include "support/TestSupport.h"
+#include "util/Cp932.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+// CP932 bytes of a UTF-8 text according to python3's own cp932 codec.
+std::string pythonCp932(const std::string& utf8)
+{
+    auto r = runCommand(python3(), {"-c",
+        "import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().decode('utf-8').encode('cp932'))"},
+        utf8);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return r.out;
+}
+
+}  // namespace
+
+TEST(Cp932, RoundTripsAgainstPythonCodec)
+{
+    // Full-width space, kanji, hiragana, half-width katakana with voiced marks, ASCII, symbols.
+    const std::vector<std::string> texts = {
+        "\xE3\x80\x80" "abc",                       // full-width space + abc
+        "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",     // 日本語
+        "\xEF\xBD\xB6\xEF\xBE\x9E\xEF\xBE\x8A\xEF\xBE\x9F",  // ｶﾞﾊﾟ
+        "\xE3\x82\xBD\xE3\x83\x8D\xE3\x83\x83\xE3\x83\x88",  // ソネット (ソ has trail byte 0x5C)
+        "\xE2\x91\xA0\xE3\x88\xB1",                 // ①㈱ (NEC and IBM extensions)
+        "Tambourelle 1.0 - ~!@#",
+    };
+    for (const auto& t : texts) {
+        auto ours = cp932::encode(t);
+        ASSERT_TRUE(ours.has_value()) << t;
+        EXPECT_EQ(*ours, pythonCp932(t)) << t;
+        EXPECT_EQ(cp932::toUtf8(*ours), t);
+    }
+}
+
+TEST(Cp932, UnmappableTextIsRefusedOrReplacedNeverDropped)
+{
+    const std::string text = "a\xF0\x9F\x8E\xB5" "b\xC3\xA9";  // a🎵bé
+    EXPECT_FALSE(cp932::encode(text).has_value());
+    EXPECT_FALSE(cp932::canEncode(text));
+    EXPECT_EQ(cp932::encodeLossy(text), "a?b?");
+    EXPECT_EQ(cp932::byteLength(text), 4u);
+    EXPECT_EQ(cp932::encodeLossy("x\xFFy"), "x?y");  // invalid UTF-8 byte
+}
+
+TEST(Cp932, DecodingMarksBadBytesAndGoesOn)
+{
+    EXPECT_EQ(cp932::toUtf8("a\x81"), "a\xEF\xBF\xBD");        // lead byte cut off at the end
+    EXPECT_EQ(cp932::toUtf8("\xA0z"), "\xEF\xBF\xBDz");        // 0xA0 is not CP932
+    EXPECT_EQ(cp932::toUtf8(std::string("\x00", 1)), std::string("\x00", 1));
+}
+
+TEST(Cp932, CutsCountCp932BytesWithoutSplittingCharacters)
+{
+    const std::string text = "a\xE6\x97\xA5\xEF\xBD\xB6" "b";  // a日ｶb = 1+2+1+1 bytes
+    EXPECT_EQ(cp932::byteLength(text), 5u);
+    EXPECT_EQ(cp932::cutToBytes(text, 0), "");
+    EXPECT_EQ(cp932::cutToBytes(text, 1), "a");
+    EXPECT_EQ(cp932::cutToBytes(text, 2), "a");                 // 日 would be split
+    EXPECT_EQ(cp932::cutToBytes(text, 3), "a\xE6\x97\xA5");
+    EXPECT_EQ(cp932::cutToBytes(text, 4), "a\xE6\x97\xA5\xEF\xBD\xB6");
+    EXPECT_EQ(cp932::cutToBytes(text, 99), text);
+}
+
+TEST(Cp932, Utf8ValidityAndFallbackDecoding)
+{
+    EXPECT_TRUE(cp932::isValidUtf8("plain \xE6\x97\xA5"));
+    EXPECT_FALSE(cp932::isValidUtf8("\xC0\xAF"));          // overlong
+    EXPECT_FALSE(cp932::isValidUtf8("\xED\xA0\x80"));      // surrogate
+    EXPECT_FALSE(cp932::isValidUtf8("\xE6\x97"));          // truncated
+    EXPECT_EQ(cp932::fromUtf8OrCp932("\x93\xFA\x96\x7B"), "\xE6\x97\xA5\xE6\x9C\xAC");  // 日本 in CP932
+    EXPECT_EQ(cp932::fromUtf8OrCp932("\xE6\x97\xA5"), "\xE6\x97\xA5");
+}
