@@ -1,0 +1,263 @@
+#include "support/TestSupport.h"
+#include "util/libIni.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QWidget>
+#include <climits>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace testsupport;
+
+namespace {
+
+struct IniFixture {
+    TempDir dir;
+    std::string base = dir.file("Tambourelle");
+    std::string path = base + ".ini";
+};
+
+std::string repeat(const std::string& s, int n)
+{
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += s;
+    return out;
+}
+
+}  // namespace
+
+TEST(libIni, ReadsValuesAsThePrivateProfileReaderDid)
+{
+    IniFixture f;
+    writeFile(f.path,
+              "; written by hand\r\n"
+              "[Setting]\r\n"
+              "Hex=0x1F\r\n"
+              "Short=0x\r\n"
+              "Blank=  12 \t\r\n"
+              "Quoted= \"  spaced  \" \r\n"
+              "Half=\"abc\r\n"
+              "Empty=\r\n"
+              "Big=2147483648\r\n"
+              "Low=-2147483648\r\n"
+              "AllBits=0xFFFFFFFF\r\n"
+              "B0=0\r\nB1=1\r\nB7=7\r\nBNeg=-1\r\nBText=abc\r\n"
+              "[Other]\r\n"
+              "Hex=5\r\n");
+    EXPECT_EQ(IniReadInteger(f.base, "Setting", "Hex", 0), 31);
+    EXPECT_EQ(IniReadInteger(f.base, "Setting", "Short", -5), -5);
+    EXPECT_EQ(IniReadInteger(f.base, "Setting", "Blank", 0), 12);
+    EXPECT_EQ(IniReadInteger(f.base, "Setting", "Big", 9), 9);
+    EXPECT_EQ(IniReadInteger(f.base, "Setting", "Low", 0), INT_MIN);
+    EXPECT_EQ(IniReadInteger(f.base, "Setting", "AllBits", 0), -1);
+    EXPECT_EQ(IniReadInteger(f.base, "Setting", "Empty", 3), 3);
+    EXPECT_EQ(IniReadInteger(f.base, "Other", "HEX", 0), 5);  // each section its own keys
+
+    EXPECT_EQ(IniReadString(f.base, "Setting", "Quoted", "-"), "  spaced  ");
+    EXPECT_EQ(IniReadString(f.base, "Setting", "Half", "-"), "\"abc");
+    EXPECT_EQ(IniReadString(f.base, "Setting", "Empty", "-"), "");
+    EXPECT_EQ(IniReadString(f.base, "sETTING", "hex", "-"), "0x1F");  // names ignore case
+    EXPECT_EQ(IniReadString(f.base, "Setting", "Missing", "dflt"), "dflt");
+    EXPECT_EQ(IniReadString(f.base, "NoSection", "Hex", "dflt"), "dflt");
+
+    EXPECT_FALSE(IniReadBool(f.base, "Setting", "B0", true));
+    EXPECT_TRUE(IniReadBool(f.base, "Setting", "B1", false));
+    EXPECT_TRUE(IniReadBool(f.base, "Setting", "B7", false));
+    EXPECT_TRUE(IniReadBool(f.base, "Setting", "BNeg", false));
+    EXPECT_TRUE(IniReadBool(f.base, "Setting", "BText", true));
+    EXPECT_FALSE(IniReadBool(f.base, "Setting", "BText", false));
+    EXPECT_TRUE(IniReadBool(f.base, "Setting", "Missing", true));
+}
+
+TEST(libIni, MissingFileReadsAsEmptyAndIsNotCreated)
+{
+    IniFixture f;
+    EXPECT_EQ(IniReadString(f.base, "Form", "MainTop", "x"), "x");
+    EXPECT_EQ(IniReadInteger(f.base, "Form", "MainTop", 7), 7);
+    std::vector<std::string> list = {"stale"};
+    IniReadSectionList(f.base, "Favorite", list, false);
+    EXPECT_TRUE(list.empty());
+    IniEraseSection(f.base, "Favorite");
+    EXPECT_FALSE(std::filesystem::exists(f.path));
+}
+
+TEST(libIni, SectionListGivesValuesInKeyOrder)
+{
+    IniFixture f;
+    writeFile(f.path,
+              "[TAG_GENRE]\n"
+              "1=a=b\n"
+              "2=c\n"
+              "3=\n"
+              "1=overridden\n"   // a repeated key counts once, with its first value
+              "4=\"Rock\"\n"
+              "[Next]\n"
+              "1=z\n");
+    std::vector<std::string> list = {"stale"};
+    IniReadSectionList(f.base, "tag_genre", list, false);
+    EXPECT_EQ(list, (std::vector<std::string>{"a=b", "c", "Rock"}));
+    IniReadSectionList(f.base, "TAG_GENRE", list, true);
+    EXPECT_EQ(list, (std::vector<std::string>{"\"a=b\"", "\"c\"", "\"Rock\""}));
+    IniReadSectionList(f.base, "Missing", list, true);
+    EXPECT_TRUE(list.empty());
+
+    // A value is cut to 2047 characters, not bytes, and never inside a character.
+    IniWriteString(f.base, "Long", "1", repeat("日", 3000));
+    IniReadSectionList(f.base, "Long", list, false);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0], repeat("日", 2047));
+}
+
+TEST(libIni, WritesChangeOnlyTheirLineAndKeepKeyOrder)
+{
+    IniFixture f;
+    writeFile(f.path,
+              "; keep me\n"
+              "[Form]\n"
+              "MainTop=1\n"
+              "\n"
+              "[SETTING]\n"
+              "Volume=5\n");
+    IniWriteInteger(f.base, "form", "MAINTOP", -20);      // existing key, other case
+    IniWriteInteger(f.base, "Form", "MainLeft", 30);      // new key before the blank line
+    IniWriteBool(f.base, "Setting", "Repeat", true);
+    IniWriteString(f.base, "Favorite_日本", "1", "/music/日本");  // new section
+    IniWriteString(f.base, "Favorite_日本", "2", "line\nbreak");   // kept on one line
+    EXPECT_EQ(readFile(f.path),
+              "; keep me\n"
+              "[Form]\n"
+              "MainTop=-20\n"
+              "MainLeft=30\n"
+              "\n"
+              "[SETTING]\n"
+              "Volume=5\n"
+              "Repeat=1\n"
+              "[Favorite_日本]\n"
+              "1=/music/日本\n"
+              "2=line break\n");
+
+    IniWriteString(f.base, "Order", "c", "3");
+    IniWriteString(f.base, "Order", "a", "1");
+    IniWriteString(f.base, "Order", "b", "2");
+    IniWriteString(f.base, "Order", "A", "one");
+    std::vector<std::string> list;
+    IniReadSectionList(f.base, "Order", list, false);
+    EXPECT_EQ(list, (std::vector<std::string>{"3", "one", "2"}));
+
+    IniEraseSection(f.base, "FORM");
+    EXPECT_EQ(IniReadInteger(f.base, "Form", "MainLeft", 0), 0);
+    EXPECT_EQ(IniReadInteger(f.base, "SETTING", "Volume", 0), 5);
+    EXPECT_EQ(readFile(f.path).substr(0, 20), "; keep me\n[SETTING]\n");
+
+    // Only the settings file is left: no temporary file stays behind.
+    EXPECT_EQ(QDir(QString::fromStdString(f.dir.path())).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST(libIni, Cp932FileIsReadAndRewrittenAsUtf8)
+{
+    IniFixture f;
+    writeFile(f.path, "[TAG_GENRE]\r\n1=\x83\x8D\x83\x62\x83\x4E\r\n");  // ロック in CP932
+    EXPECT_EQ(IniReadString(f.base, "TAG_GENRE", "1", ""), "ロック");
+    IniWriteString(f.base, "TAG_GENRE", "2", "ジャズ");
+    EXPECT_EQ(readFile(f.path), "[TAG_GENRE]\n1=ロック\n2=ジャズ\n");
+}
+
+TEST(libIni, WriteKeepsModeAndSymbolicLink)
+{
+    IniFixture f;
+    const std::string real = f.dir.file("real.ini");
+    writeFile(real, "[A]\nx=1\n");
+    ::chmod(real.c_str(), 0600);
+    std::filesystem::create_symlink(real, f.path);
+    IniWriteInteger(f.base, "A", "x", 2);
+    EXPECT_TRUE(std::filesystem::is_symlink(f.path));
+    EXPECT_EQ(readFile(real), "[A]\nx=2\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(libIni, RefusedWriteRaisesAnErrorNamingTheFile)
+{
+    IniFixture f;
+    // A folder that cannot exist: its parent is a regular file.
+    writeFile(f.dir.file("plain"), "x");
+    const std::string base = f.dir.file("plain") + "/Tambourelle";
+    try {
+        IniWriteString(base, "Form", "MainTop", "1");
+        FAIL() << "the write was not refused";
+    } catch (const EIniFileError& e) {
+        EXPECT_NE(std::string(e.what()).find(base + ".ini"), std::string::npos) << e.what();
+    }
+}
+
+TEST(libIni, PermissionsRefuseWritesAndKeepTheFile)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root: permissions do not refuse writes";
+    IniFixture f;
+    writeFile(f.path, "[Form]\nMainTop=1\n");
+    ::chmod(f.dir.path().c_str(), 0555);
+    EXPECT_THROW(IniWriteInteger(f.base, "Form", "MainTop", 2), EIniFileError);
+    ::chmod(f.dir.path().c_str(), 0755);
+    ::chmod(f.path.c_str(), 0444);  // a read-only file is refused although the folder allows a rename
+    EXPECT_THROW(IniWriteInteger(f.base, "Form", "MainTop", 3), EIniFileError);
+    ::chmod(f.path.c_str(), 0000);  // a file we cannot read is not replaced by our one change
+    EXPECT_THROW(IniWriteInteger(f.base, "Form", "MainTop", 4), EIniFileError);
+    ::chmod(f.path.c_str(), 0644);
+    EXPECT_EQ(readFile(f.path), "[Form]\nMainTop=1\n");
+}
+
+TEST(libIni, FileWeWriteIsReadByPythonConfigparser)
+{
+    IniFixture f;
+    IniWriteString(f.base, "SETTING", "MusicFolder", "/home/ユーザー/音楽");
+    IniWriteInteger(f.base, "SETTING", "Volume", -1500);
+    IniWriteBool(f.base, "SETTING", "Repeat", false);
+    IniWriteString(f.base, "MUSIC_FOLDER", "1", "/a");
+    IniWriteString(f.base, "MUSIC_FOLDER", "2", "/b=c");
+    const std::string script =
+        "import configparser, sys\n"
+        "c = configparser.ConfigParser(interpolation=None, strict=True)\n"
+        "c.optionxform = str\n"
+        "c.read(sys.argv[1], encoding='utf-8')\n"
+        "for s in c.sections():\n"
+        "    for k, v in c.items(s):\n"
+        "        print(f'{s}|{k}|{v}')\n";
+    auto r = runCommand(python3(), {"-c", script, f.path});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "SETTING|MusicFolder|/home/ユーザー/音楽\n"
+              "SETTING|Volume|-1500\n"
+              "SETTING|Repeat|0\n"
+              "MUSIC_FOLDER|1|/a\n"
+              "MUSIC_FOLDER|2|/b=c\n");
+}
+
+TEST(libIni, FormPositionAndSizeRoundTrip)
+{
+    IniFixture f;
+    QWidget w;
+    w.move(10, 20);
+    w.resize(300, 200);
+    IniLoadFormPos(f.base, "Form", "Main", &w);  // no keys: stays where it is
+    EXPECT_EQ(w.pos(), QPoint(10, 20));
+    IniLoadFormSize(f.base, "Form", "Main", QPoint(1023, 736), &w);
+    EXPECT_EQ(w.size(), QSize(1023, 736));
+
+    w.move(40, 50);
+    w.resize(640, 480);
+    IniSaveFormPos(f.base, "Form", "Main", &w);
+    IniSaveFormSize(f.base, "Form", "Main", &w);
+    EXPECT_EQ(readFile(f.path), "[Form]\nMainTop=50\nMainLeft=40\nMainWidth=640\nMainHeight=480\n");
+
+    QWidget other;
+    IniLoadFormPos(f.base, "Form", "Main", &other);
+    IniLoadFormSize(f.base, "Form", "Main", QPoint(1, 1), &other);
+    EXPECT_EQ(other.pos(), QPoint(40, 50));
+    EXPECT_EQ(other.size(), QSize(640, 480));
+}

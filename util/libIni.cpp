@@ -1,0 +1,417 @@
+#include "util/libIni.h"
+
+#include "util/Cp932.h"
+
+#include <QWidget>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_set>
+
+// The file is kept as its lines, grouped by section, so that a write changes only the one
+// line it must and leaves comments, blank lines and unknown lines exactly as they were.
+
+namespace {
+
+constexpr std::size_t kMaxValueChars = 2047;
+
+struct Line {
+    std::string text;
+    std::string key;  // trimmed key of a "key=value" line; empty for any other line
+};
+
+struct Section {
+    std::string name;
+    bool hasHeader = false;  // false only for the lines before the first header
+    std::vector<Line> lines;
+};
+
+using IniFile = std::vector<Section>;
+
+std::string trimmed(std::string_view s)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
+    return std::string(s);
+}
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+std::string lowerAscii(std::string s)
+{
+    for (char& c : s)
+        c = lowerAscii(c);
+    return s;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+}
+
+// Names and values are written on one line; a line break inside one would split it.
+std::string oneLine(std::string s)
+{
+    for (char& c : s)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return s;
+}
+
+std::string iniPath(const std::string& baseName)
+{
+    return baseName + ".ini";
+}
+
+IniFile parse(std::string_view text)
+{
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    IniFile file(1);
+    while (!text.empty()) {
+        std::size_t eol = text.find('\n');
+        std::string_view raw = text.substr(0, eol);
+        text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+        if (raw.ends_with('\r'))
+            raw.remove_suffix(1);
+        std::string t = trimmed(raw);
+        if (t.starts_with('[') && t.find(']') != std::string::npos) {
+            file.push_back({trimmed(std::string_view(t).substr(1, t.rfind(']') - 1)), true, {}});
+            file.back().lines.push_back({std::string(raw), {}});
+            continue;
+        }
+        Line line{std::string(raw), {}};
+        std::size_t eq = t.find('=');
+        if (file.back().hasHeader && !t.starts_with(';') && eq != std::string::npos)
+            line.key = trimmed(std::string_view(t).substr(0, eq));
+        file.back().lines.push_back(std::move(line));
+    }
+    return file;
+}
+
+std::string serialize(const IniFile& file)
+{
+    std::string out;
+    for (const auto& section : file)
+        for (const auto& line : section.lines)
+            out += line.text + "\n";
+    return out;
+}
+
+Section* findSection(IniFile& file, std::string_view name)
+{
+    for (auto& s : file)
+        if (s.hasHeader && sameName(s.name, name))
+            return &s;
+    return nullptr;
+}
+
+Line* findKey(Section& section, std::string_view key)
+{
+    for (auto& l : section.lines)
+        if (!l.key.empty() && sameName(l.key, key))
+            return &l;
+    return nullptr;
+}
+
+// The value of a key line as the platform's reader gives it: trimmed, one pair of enclosing
+// double quotes removed, cut to 2047 characters.
+std::string valueOf(const Line& line)
+{
+    std::string v = trimmed(std::string_view(line.text).substr(line.text.find('=') + 1));
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
+        v = v.substr(1, v.size() - 2);
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if ((static_cast<unsigned char>(v[i]) & 0xC0) != 0x80 && ++chars > kMaxValueChars) {
+            v.resize(i);
+            break;
+        }
+    }
+    return v;
+}
+
+std::string errorText(const std::string& path, int err)
+{
+    return "設定ファイル " + path + " に書き込めません (" + std::strerror(err) + ")";
+}
+
+// The file's text, or nothing when it cannot be read; a missing file reads as empty.
+std::optional<std::string> readText(const std::string& path, int& err)
+{
+    err = 0;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        err = errno;
+        if (err == ENOENT)
+            return std::string();
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            err = errno;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        bytes.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return cp932::fromUtf8OrCp932(bytes);
+}
+
+IniFile loadForReading(const std::string& baseName)
+{
+    int err;
+    return parse(readText(iniPath(baseName), err).value_or(""));
+}
+
+// A file we could not read must not be replaced by one made of our single change.
+IniFile loadForWriting(const std::string& baseName)
+{
+    int err;
+    auto text = readText(iniPath(baseName), err);
+    if (!text)
+        throw EIniFileError(errorText(iniPath(baseName), err));
+    return parse(*text);
+}
+
+bool writeAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Writes the text to a temporary file beside the target and renames it over the target.
+void replaceFile(const std::string& path, const std::string& text)
+{
+    namespace fs = std::filesystem;
+    fs::path target = path;
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        std::error_code ec;
+        target = fs::canonical(target, ec);  // replace the file the link names, keep the link
+        if (ec)
+            throw EIniFileError(errorText(path, ec.value()));
+    }
+
+    struct stat st {};
+    bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists && ::access(target.c_str(), W_OK) != 0)
+        throw EIniFileError(errorText(path, errno));
+
+    fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::mt19937 random(std::random_device{}());
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
+        tmp = (dir / ("." + target.filename().string() + "." + std::to_string(random()) + ".tmp")).string();
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        throw EIniFileError(errorText(path, errno));
+
+    bool ok = (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) && writeAll(fd, text) && ::fsync(fd) == 0;
+    int err = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        throw EIniFileError(errorText(path, err));
+    }
+}
+
+void writeValue(const std::string& baseName, const std::string& sectionName,
+                const std::string& keyName, const std::string& value)
+{
+    IniFile file = loadForWriting(baseName);
+    const std::string name = trimmed(oneLine(sectionName));
+    const std::string key = trimmed(oneLine(keyName));
+    Section* section = findSection(file, name);
+    if (!section) {
+        file.push_back({name, true, {{"[" + name + "]", {}}}});
+        section = &file.back();
+    }
+    const std::string v = oneLine(value);
+    if (Line* line = findKey(*section, key)) {
+        line->text = line->key + "=" + v;
+    } else {
+        // After the section's last non-blank line, so blank lines before the next header stay.
+        auto& lines = section->lines;
+        std::size_t at = lines.size();
+        while (at > 1 && trimmed(lines[at - 1].text).empty())
+            --at;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), Line{key + "=" + v, key});
+    }
+    replaceFile(iniPath(baseName), serialize(file));
+}
+
+std::optional<std::int32_t> parseInteger(const std::string& text)
+{
+    std::string_view s = text;
+    int base = 10;
+    bool negative = false;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        s.remove_prefix(2);
+    } else if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
+        negative = s[0] == '-';
+        s.remove_prefix(1);
+    }
+    if (s.empty())
+        return std::nullopt;
+    std::uint64_t value = 0;
+    // Hexadecimal takes all 32 bits ("0xFFFFFFFF" is -1); decimal stays in the signed range.
+    const std::uint64_t limit = base == 16 ? 0xFFFFFFFFu : negative ? 0x80000000u : 0x7FFFFFFFu;
+    for (char c : s) {
+        int digit = c >= '0' && c <= '9' ? c - '0'
+                  : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                  : base == 16 && c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0)
+            return std::nullopt;
+        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+        if (value > limit)
+            return std::nullopt;
+    }
+    if (negative)
+        return static_cast<std::int32_t>(-static_cast<std::int64_t>(value));
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
+
+}  // namespace
+
+std::string IniReadString(const std::string& BaseName, const std::string& Section,
+                          const std::string& Key, const std::string& Default)
+{
+    IniFile file = loadForReading(BaseName);
+    if (auto* section = findSection(file, trimmed(Section)))
+        if (auto* line = findKey(*section, trimmed(Key)))
+            return valueOf(*line);
+    return Default;
+}
+
+void IniWriteString(const std::string& BaseName, const std::string& Section,
+                    const std::string& Key, const std::string& Value)
+{
+    writeValue(BaseName, Section, Key, Value);
+}
+
+std::int32_t IniReadInteger(const std::string& BaseName, const std::string& Section,
+                            const std::string& Key, std::int32_t Default)
+{
+    return parseInteger(IniReadString(BaseName, Section, Key, {})).value_or(Default);
+}
+
+void IniWriteInteger(const std::string& BaseName, const std::string& Section,
+                     const std::string& Key, std::int32_t Value)
+{
+    writeValue(BaseName, Section, Key, std::to_string(Value));
+}
+
+bool IniReadBool(const std::string& BaseName, const std::string& Section,
+                 const std::string& Key, bool Default)
+{
+    return IniReadInteger(BaseName, Section, Key, Default ? 1 : 0) != 0;
+}
+
+void IniWriteBool(const std::string& BaseName, const std::string& Section,
+                  const std::string& Key, bool Value)
+{
+    writeValue(BaseName, Section, Key, Value ? "1" : "0");
+}
+
+void IniEraseSection(const std::string& BaseName, const std::string& Section)
+{
+    IniFile file = loadForWriting(BaseName);
+    const std::string name = trimmed(oneLine(Section));
+    auto before = file.size();
+    std::erase_if(file, [&](const auto& s) { return s.hasHeader && sameName(s.name, name); });
+    if (file.size() != before)
+        replaceFile(iniPath(BaseName), serialize(file));
+}
+
+void IniReadSectionList(const std::string& BaseName, const std::string& Section,
+                        std::vector<std::string>& List, bool Quote)
+{
+    List.clear();
+    IniFile file = loadForReading(BaseName);
+    auto* section = findSection(file, trimmed(Section));
+    if (!section)
+        return;
+    // Each key once, at its first place, with its first value (the one a read of it gives).
+    std::unordered_set<std::string> seen;
+    for (const auto& line : section->lines) {
+        if (line.key.empty() || !seen.insert(lowerAscii(line.key)).second)
+            continue;
+        std::string value = valueOf(line);
+        if (value.empty())
+            continue;
+        List.push_back(Quote ? "\"" + value + "\"" : value);
+    }
+}
+
+void IniLoadFormPos(const std::string& BaseName, const std::string& Section,
+                    const std::string& KeyPrefix, QWidget* Control)
+{
+    Control->move(Control->x(), IniReadInteger(BaseName, Section, KeyPrefix + "Top", Control->y()));
+    Control->move(IniReadInteger(BaseName, Section, KeyPrefix + "Left", Control->x()), Control->y());
+}
+
+void IniSaveFormPos(const std::string& BaseName, const std::string& Section,
+                    const std::string& KeyPrefix, QWidget* Control)
+{
+    IniWriteInteger(BaseName, Section, KeyPrefix + "Top", Control->y());
+    IniWriteInteger(BaseName, Section, KeyPrefix + "Left", Control->x());
+}
+
+void IniLoadFormSize(const std::string& BaseName, const std::string& Section,
+                     const std::string& KeyPrefix, QPoint DefaultSize, QWidget* Control)
+{
+    Control->resize(IniReadInteger(BaseName, Section, KeyPrefix + "Width", DefaultSize.x()), Control->height());
+    Control->resize(Control->width(), IniReadInteger(BaseName, Section, KeyPrefix + "Height", DefaultSize.y()));
+}
+
+void IniSaveFormSize(const std::string& BaseName, const std::string& Section,
+                     const std::string& KeyPrefix, QWidget* Control)
+{
+    IniWriteInteger(BaseName, Section, KeyPrefix + "Width", Control->width());
+    IniWriteInteger(BaseName, Section, KeyPrefix + "Height", Control->height());
+}

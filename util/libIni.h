@@ -1,0 +1,65 @@
+// Access to the program's one settings file. Every routine takes the file's base name (the
+// path without ".ini"), opens the file, does one thing and closes it again, so no settings
+// object lives between calls and every change is on disk when the routine returns.
+//
+// The file is a plain INI text in UTF-8 (one written as CP932 by an older program is still
+// read). Section and key names are compared without regard to case, keys keep the order in
+// which they were first written, values are read trimmed of surrounding blanks and of one
+// pair of enclosing double quotes, and a value read is cut to 2047 characters. Everything
+// else in the file (comments, other sections, blank lines) is kept as it is.
+//
+// A write replaces the file through a temporary file in the same folder, so a crash never
+// leaves half a file; a write that cannot be done raises EIniFileError naming the file.
+//
+// User-interface thread only: calls are not locked against each other.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QPoint>
+
+class QWidget;
+
+class EIniFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+std::string IniReadString(const std::string& BaseName, const std::string& Section,
+                          const std::string& Key, const std::string& Default);
+void IniWriteString(const std::string& BaseName, const std::string& Section,
+                    const std::string& Key, const std::string& Value);
+
+// Decimal text, or hexadecimal after "0x"/"0X"; Default when missing or not a number.
+std::int32_t IniReadInteger(const std::string& BaseName, const std::string& Section,
+                            const std::string& Key, std::int32_t Default);
+void IniWriteInteger(const std::string& BaseName, const std::string& Section,
+                     const std::string& Key, std::int32_t Value);
+
+// An integer that is not 0; written as "1" or "0".
+bool IniReadBool(const std::string& BaseName, const std::string& Section,
+                 const std::string& Key, bool Default);
+void IniWriteBool(const std::string& BaseName, const std::string& Section,
+                  const std::string& Key, bool Value);
+
+void IniEraseSection(const std::string& BaseName, const std::string& Section);
+
+// The section's non-empty values in key order (each key once), the key names dropped; each
+// value wrapped in double quotes when Quote is set. List is cleared first.
+void IniReadSectionList(const std::string& BaseName, const std::string& Section,
+                        std::vector<std::string>& List, bool Quote);
+
+// Position (KeyPrefix + "Top", "Left") and size (KeyPrefix + "Width", "Height") of a
+// window; a missing key leaves that coordinate as it is, or takes DefaultSize (x = width,
+// y = height).
+void IniLoadFormPos(const std::string& BaseName, const std::string& Section,
+                    const std::string& KeyPrefix, QWidget* Control);
+void IniSaveFormPos(const std::string& BaseName, const std::string& Section,
+                    const std::string& KeyPrefix, QWidget* Control);
+void IniLoadFormSize(const std::string& BaseName, const std::string& Section,
+                     const std::string& KeyPrefix, QPoint DefaultSize, QWidget* Control);
+void IniSaveFormSize(const std::string& BaseName, const std::string& Section,
+                     const std::string& KeyPrefix, QWidget* Control);
