@@ -174,3 +174,30 @@ void TFFTReal::Rescale(float* Data) const
     for (int i = FLength - 1; i >= 0; --i)
         Data[i] = float(ext(Data[i]) * mul);
 }
+
+TFFTState& FFTState()
+{
+    static TFFTState state;
+    return state;
+}
+
+void SetupFFT(bool Create)
+{
+    TFFTState& st = FFTState();
+    if (!Create) {
+        st.SampleBuffer = std::vector<float>();
+        st.SpectrumBuffer = std::vector<float>();
+        st.FFT.reset();
+        return;
+    }
+    constexpr int fftLength = 128;
+    constexpr int bufferLength = fftLength << 8;
+    static_assert(fftLength <= bufferLength);
+    st.FFTLength = fftLength;
+    st.BufferLength = bufferLength;
+    st.SampleBuffer.assign(bufferLength, 0.0f);
+    st.SpectrumBuffer.assign(bufferLength, 0.0f);
+    st.FFT = std::make_unique<TFFTReal>(fftLength);
+    st.BandHeights.fill(0);
+    st.BandPeaks.fill(0);
+}

@@ -10,11 +10,17 @@
 //   Dest[N/2 + k]   = -Im X[k]   for k = 1 .. N/2 - 1
 // No scaling is applied; `Rescale` divides by N.
 //
-// Not thread-safe (the work buffer is shared between calls); the visualiser runs it on the
-// user-interface thread.
+// The unit also holds the process-wide spectrum state of the visualiser (`SetupFFT`): one
+// transform of length 128, its sample and spectrum buffers and the per-band bar state that the
+// spectrum modes keep between frames.
+//
+// Not thread-safe (the work buffer and the spectrum state are shared between calls); the
+// visualiser runs all of it on the user-interface thread.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // Entry i holds i with its Bits low bits reversed.
@@ -72,3 +78,23 @@ private:
     int FNbrBits;
     std::vector<float> FBuffer;
 };
+
+// What the spectrum modes share between frames and tracks. The buffers and the transform exist
+// between SetupFFT(true) and SetupFFT(false); the band arrays live as long as the process.
+struct TFFTState {
+    static constexpr int BandCount = 256;
+    int FFTLength = 0;
+    int BufferLength = 0;
+    std::vector<float> SampleBuffer;    // BufferLength floats; the transform reads the first FFTLength
+    std::vector<float> SpectrumBuffer;  // BufferLength floats; the transform writes the first FFTLength
+    std::unique_ptr<TFFTReal> FFT;
+    std::array<std::int32_t, BandCount> BandHeights{};
+    std::array<std::int32_t, BandCount> BandPeaks{};
+    std::array<std::int32_t, BandCount> PeakHoldCounters{};  // never reset by SetupFFT
+};
+
+TFFTState& FFTState();
+
+// With true: makes the two buffers and the transform of length 128 and zeroes the band heights
+// and peaks. With false: frees the buffers and the transform.
+void SetupFFT(bool Create);

@@ -136,3 +136,27 @@ TEST(FFTReal, CosineTableHoldsEachLevelAtItsOffset)
                 << "level " << level << " i " << i;
     }
 }
+
+TEST(FFTReal, SetupFFTMakesAndFreesTheSpectrumState)
+{
+    TFFTState& st = FFTState();
+    st.BandHeights[3] = 9;
+    st.BandPeaks[255] = -4;
+    st.PeakHoldCounters[7] = 5;
+    SetupFFT(true);
+    EXPECT_EQ(st.FFTLength, 128);
+    EXPECT_EQ(st.BufferLength, 32768);
+    EXPECT_EQ(st.SampleBuffer.size(), 32768u);
+    EXPECT_EQ(st.SpectrumBuffer.size(), 32768u);
+    ASSERT_NE(st.FFT, nullptr);
+    EXPECT_EQ(st.FFT->Length(), 128);
+    EXPECT_EQ(st.BandHeights[3], 0);
+    EXPECT_EQ(st.BandPeaks[255], 0);
+    EXPECT_EQ(st.PeakHoldCounters[7], 5);
+
+    SetupFFT(false);
+    EXPECT_EQ(st.SampleBuffer.capacity(), 0u);
+    EXPECT_EQ(st.SpectrumBuffer.capacity(), 0u);
+    EXPECT_EQ(st.FFT, nullptr);
+    st.PeakHoldCounters[7] = 0;
+}
