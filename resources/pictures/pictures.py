@@ -50,7 +50,7 @@ class Canvas:
             p[i] += rgb[i]
 
     def fill(self, inside, bbox, colour):
-        """inside(x, y) -> bool or a colour; colour may be a function of (x, y)."""
+        """Paints the points of bbox where inside(x, y) holds; colour may be a function of (x, y)."""
         for px, py, x, y in self._each(*bbox):
             if inside(x, y):
                 c = colour(x, y) if callable(colour) else colour
@@ -239,7 +239,7 @@ def head(hair_top, hair_colour, skin, extra):
 
 
 def make_b01(folder):
-    # A boy with a tuft of brown hair (also the ringed planet and one of the ghosts).
+    # A boy with a tuft of brown hair (the rising-moon scene also shows him as a planet).
     def tuft(px):
         for x, y in ((6, 1), (7, 0), (8, 1), (7, 1)):
             px.set(x, y, (150, 90, 40))
@@ -361,17 +361,17 @@ def make_d01(folder):
 def make_d02(folder):
     # A will-o'-the-wisp: a blue-green flame ball with a curling tail.
     c = Canvas(32, 32, 2)
-    steps = 40
+    steps = 48
     for i in range(steps):
         t = i / (steps - 1)
-        x = 16 + 5.5 * math.sin(t * 3.6) * t
-        y = 21 - 16 * t
-        s = 4.2 * (1 - t) + 0.6
-        k = 0.35 * (1 - t) + 0.05
+        x = 16 + 6.5 * math.sin(t * 4.0) * t
+        y = 22 - 17 * t
+        s = 3.8 * (1 - t) + 0.7
+        k = 0.22 * (1 - t) + 0.10
         c.glow(x, y, s, (40 * k, 220 * k, 200 * k))
-    c.glow(16, 21, 5.0, (20, 120, 160))
-    c.glow(16, 21, 2.6, (170, 255, 240))
-    c.glow(15, 20, 1.0, (255, 255, 255))
+    c.glow(16, 22, 5.0, (20, 120, 160))
+    c.glow(16, 22, 2.6, (170, 255, 240))
+    c.glow(15, 21, 1.0, (255, 255, 255))
     glow_cleanup(c)
     save(c, folder, "D02", fade=2, jpeg=True)
 
