@@ -323,6 +323,7 @@ def make_b05(folder):
     heart_rows = (".XX.XX.",
                   "XXXXXXX",
                   "XXXXXXX",
+                  "XXXXXXX",
                   ".XXXXX.",
                   "..XXX..",
                   "...X...")
@@ -332,12 +333,12 @@ def make_b05(folder):
                 if ch == "X"}
 
     star = cells(star_rows, 0)
-    heart = cells(heart_rows, 10)
+    heart = cells(heart_rows, 9)
     gold = lambda x, y: shade((255, 210, 60), x, y, 11.0, 6.0, 7.0)
     px.paint(px.rim(star), gold)
     px.paint(px.rim(heart), (255, 90, 150))
     px.set(11, 1, (255, 255, 220))
-    px.set(1, 11, (255, 200, 225))
+    px.set(1, 10, (255, 200, 225))
     px.save(folder, "B05")
 
 
