@@ -1,0 +1,10 @@
+// The program's built-in pictures (the visualiser's figures, sprites and scenes and the splash
+// window's logo), stored in this static library as Qt resources under ":/pictures/", named as
+// stored: B01.bmp .. B05.bmp, G01.gif .. G03.gif, J01.jpg, J02.jpg, D01.jpg .. D06.jpg.
+//
+// A static library's resources reach the resource system only once they are registered, so
+// whoever loads a built-in picture calls initBuiltinResources() first. Any thread; repeated
+// calls do nothing.
+#pragma once
+
+void initBuiltinResources();
