@@ -43,6 +43,6 @@ function(tambourelle_tests folder)
   target_precompile_headers(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support/test_pch.h)
   gtest_discover_tests(${exe}
     PROPERTIES LABELS ${folder}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TAMBOURELLE_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/data;TAMBOURELLE_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+               ENVIRONMENT QT_QPA_PLATFORM=offscreen
     DISCOVERY_TIMEOUT 60)
 endfunction()

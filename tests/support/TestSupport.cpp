@@ -78,7 +78,12 @@ void writeFile(const std::string& path, const std::string& bytes)
 
 std::string dataDir()
 {
-    return qEnvironmentVariable("TAMBOURELLE_TEST_DATA").toStdString();
+    return TAMBOURELLE_TEST_DATA_DIR;
+}
+
+std::string sourceDir()
+{
+    return TAMBOURELLE_SOURCE_DIR;
 }
 
 }  // namespace testsupport

@@ -39,5 +39,7 @@ void writeFile(const std::string& path, const std::string& bytes);
 
 // Folder of small fixtures kept in the source tree.
 std::string dataDir();
+// Root of the source tree.
+std::string sourceDir();
 
 }  // namespace testsupport

@@ -95,15 +95,10 @@ bool touchesBorder(const QImage& img, const Cells& area)
     return false;
 }
 
-// The stored pictures in the source tree; this file's own path stands in when the test runs
-// without the environment ctest gives it.
+// The stored pictures in the source tree.
 std::string picturesFolder()
 {
-    QByteArray root = qgetenv("TAMBOURELLE_SOURCE_DIR");
-    if (root.isEmpty())
-        return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(
-                   QStringLiteral("../../resources/pictures/")).toStdString();
-    return root.toStdString() + "/resources/pictures/";
+    return testsupport::sourceDir() + "/resources/pictures/";
 }
 
 int maxChannel(QRgb c)
