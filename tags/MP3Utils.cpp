@@ -1,5 +1,6 @@
 #include "tags/MP3Utils.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -62,9 +63,9 @@ void describe(const std::uint8_t* bytes, std::int64_t offset, TMp3Record& record
 // bytes: exact from the rates when padded frames were seen, else the first frame's length.
 std::int64_t estimateFrames(const TMp3Record& r, bool paddingSeen)
 {
-    const std::int64_t average =
-        paddingSeen ? 8192000LL * r.BitRate() * r.SamplesPerFrame / r.SampleRate()
-                    : std::int64_t(r.FrameLength) * 65536;
+    const std::int64_t average = paddingSeen
+                                     ? 8192000LL * r.BitRate() * r.SamplesPerFrame / r.SampleRate()
+                                     : std::int64_t(r.FrameLength) * 65536;
     return average > 0 ? (r.AudioLength + 2) * 65536 / average + 1 : 0;
 }
 

@@ -1,5 +1,6 @@
 #include "tags/MPEGaudio.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -31,10 +32,7 @@ const char* textOf(const char* const (&table)[N], unsigned index)
     return table[index < N ? index : N - 1];
 }
 
-bool startsWith(const std::string& text, const char* prefix)
-{
-    return text.rfind(prefix, 0) == 0;
-}
+bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -107,10 +105,8 @@ void TMPEGaudio::ResetData()
 bool TMPEGaudio::ReadFromFile(const std::string& FileName)
 {
     ResetData();
-    if (!ID3v1.ReadFromFile(FileName) || !ID3v2.ReadFromFile(FileName))
-        return false;
     tags::ReadOnlyFile file(FileName);
-    if (!file.isOpen())
+    if (!ID3v1.ReadFromFile(file) || !ID3v2.ReadFromFile(file))
         return false;
     FileLength = file.size();
     const std::int64_t audioStart = ID3v2.Size;

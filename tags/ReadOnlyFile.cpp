@@ -37,7 +37,8 @@ std::vector<std::uint8_t> ReadOnlyFile::readAt(std::int64_t offset, std::size_t 
 
 bool ReadOnlyFile::readExact(std::int64_t offset, std::size_t count, std::uint8_t* out)
 {
-    if (!file_ || offset < 0 || offset > size_ || static_cast<std::uint64_t>(size_ - offset) < count)
+    if (!file_ || offset < 0 || offset > size_ ||
+        static_cast<std::uint64_t>(size_ - offset) < count)
         return false;
     if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
         return false;

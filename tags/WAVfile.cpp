@@ -1,5 +1,6 @@
 #include "tags/WAVfile.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "tags/ReadOnlyFile.h"
@@ -22,8 +23,8 @@ struct FormatName {
     std::uint16_t id;
     const char* name;
 };
-constexpr FormatName kFormats[] = {{1, "Windows PCM"},   {2, "Microsoft ADPCM"},
-                                   {6, "A-LAW"},         {7, "MU-LAW"},
+constexpr FormatName kFormats[] = {{1, "Windows PCM"},    {2, "Microsoft ADPCM"},
+                                   {6, "A-LAW"},          {7, "MU-LAW"},
                                    {17, "DVI/IMA ADPCM"}, {85, "MPEG Layer III"}};
 
 }  // namespace
@@ -53,7 +54,8 @@ bool TWAVfile::ReadFromFile(const std::string& FileName)
     if (!file.readExact(0, sizeof riff, riff) || std::memcmp(riff, "RIFF", 4) != 0 ||
         std::memcmp(riff + 8, "WAVE", 4) != 0)
         return true;
-    FileSize = std::min<std::int64_t>(std::int64_t(tags::littleEndian32(riff + 4)) + 8, file.size());
+    FileSize =
+        std::min<std::int64_t>(std::int64_t(tags::littleEndian32(riff + 4)) + 8, file.size());
 
     bool haveFormat = false, haveData = false, haveFact = false;
     std::int64_t at = kRiffHeader;
@@ -62,11 +64,11 @@ bool TWAVfile::ReadFromFile(const std::string& FileName)
         if (!file.readExact(at, sizeof header, header))
             break;
         const std::int64_t start = at + kChunkHeader;
-        const std::int64_t size = std::min<std::int64_t>(tags::littleEndian32(header + 4),
-                                                         file.size() - start);
+        const std::int64_t size =
+            std::min<std::int64_t>(tags::littleEndian32(header + 4), file.size() - start);
         std::uint8_t body[kFormatBytes];
-        if (!haveFormat && std::memcmp(header, "fmt ", 4) == 0 && size >= std::int64_t(kFormatBytes) &&
-            file.readExact(start, kFormatBytes, body)) {
+        if (!haveFormat && std::memcmp(header, "fmt ", 4) == 0 &&
+            size >= std::int64_t(kFormatBytes) && file.readExact(start, kFormatBytes, body)) {
             haveFormat = true;
             FormatID = tags::littleEndian16(body);
             const std::uint16_t channels = tags::littleEndian16(body + 2);
@@ -75,7 +77,8 @@ bool TWAVfile::ReadFromFile(const std::string& FileName)
             BytesPerSecond = tags::littleEndian32(body + 8);
             BlockAlign = tags::littleEndian16(body + 12);
             BitsPerSample = tags::littleEndian16(body + 14);
-        } else if (std::memcmp(header, "fact", 4) == 0 && size >= 4 && file.readExact(start, 4, body)) {
+        } else if (std::memcmp(header, "fact", 4) == 0 && size >= 4 &&
+                   file.readExact(start, 4, body)) {
             haveFact = true;
             SampleNumber = tags::littleEndian32(body);
         } else if (!haveData && std::memcmp(header, "data", 4) == 0) {

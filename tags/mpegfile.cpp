@@ -1,5 +1,6 @@
 #include "tags/mpegfile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -75,8 +76,10 @@ void applyXing(tags::ReadOnlyFile& file, std::int64_t frame, const mpeg::FrameHe
         return;
     data.Encoder = "Audio Catalyst VBR";
     const double seconds = double(xing.Frames) * samples / data.SampleRate;
-    data.FrameLength = static_cast<std::uint16_t>(std::min<std::int64_t>(audioBytes / xing.Frames, 0xFFFF));
-    data.BitRate = static_cast<std::uint16_t>(std::min(audioBytes * 8.0 / seconds / 1000.0, 65535.0));
+    data.FrameLength =
+        static_cast<std::uint16_t>(std::min<std::int64_t>(audioBytes / xing.Frames, 0xFFFF));
+    data.BitRate =
+        static_cast<std::uint16_t>(std::min(audioBytes * 8.0 / seconds / 1000.0, 65535.0));
     data.Duration = static_cast<std::uint32_t>(seconds);
 }
 
@@ -112,7 +115,8 @@ int ReadMPEGData(const std::string& FileName, TMPEGData& Data)
     describeHeader(header, Data);
     const std::int64_t audioBytes = end - frame;
     if (Data.BitRate > 0)
-        Data.Duration = static_cast<std::uint32_t>(audioBytes * 8 / (std::int64_t(Data.BitRate) * 1000));
+        Data.Duration =
+            static_cast<std::uint32_t>(audioBytes * 8 / (std::int64_t(Data.BitRate) * 1000));
     applyXing(file, frame, header, audioBytes, Data);
     if (file.readExact(frame, sizeof bytes, bytes))
         guessEncoder(bytes, Data);

@@ -72,8 +72,13 @@ void TxID3v1::ResetData()
 
 bool TxID3v1::ReadFromFile(const std::string& FileName)
 {
-    ResetData();
     tags::ReadOnlyFile file(FileName);
+    return ReadFromFile(file);
+}
+
+bool TxID3v1::ReadFromFile(tags::ReadOnlyFile& file)
+{
+    ResetData();
     if (!file.isOpen())
         return false;
     std::uint8_t tag[kTagSize];

@@ -26,6 +26,8 @@ public:
     // Reads the tag of the file. False when the file cannot be read; a file without a tag is
     // read successfully with `Exists` false.
     bool ReadFromFile(const std::string& FileName);
+    // The same on a file already open.
+    bool ReadFromFile(tags::ReadOnlyFile& file);
     void ResetData();
 
     // The genre name, empty for codes outside the table (255 = none).

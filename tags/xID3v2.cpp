@@ -93,7 +93,9 @@ std::string decodeText(int encoding, const std::uint8_t* p, std::size_t n)
 
 std::string trim(std::string text)
 {
-    const auto blank = [](unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    const auto blank = [](unsigned char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    };
     while (!text.empty() && blank(text.back()))
         text.pop_back();
     const auto first = std::find_if_not(text.begin(), text.end(), blank);
@@ -130,7 +132,8 @@ public:
     {
         if (offset < 0 || offset >= size_)
             return {};
-        count = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t(count), size_ - offset));
+        count =
+            static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t(count), size_ - offset));
         if (!whole_)
             return file_.readAt(start_ + offset, count);
         return {whole_->begin() + offset, whole_->begin() + offset + std::int64_t(count)};
@@ -251,15 +254,20 @@ void TxID3v2::ResetData()
     VersionID = 0;
     Size = 0;
     Track = 0;
-    for (std::string* text : {&Title, &Artist, &Album, &Year, &Genre, &Comment, &Composer,
-                              &Encoder, &Copyright, &Language, &Link})
+    for (std::string* text : {&Title, &Artist, &Album, &Year, &Genre, &Comment, &Composer, &Encoder,
+                              &Copyright, &Language, &Link})
         text->clear();
 }
 
 bool TxID3v2::ReadFromFile(const std::string& FileName)
 {
-    ResetData();
     tags::ReadOnlyFile file(FileName);
+    return ReadFromFile(file);
+}
+
+bool TxID3v2::ReadFromFile(tags::ReadOnlyFile& file)
+{
+    ResetData();
     if (!file.isOpen())
         return false;
     std::uint8_t header[kHeaderSize];
