@@ -14,7 +14,6 @@ constexpr std::size_t kScanBytes = 8192;
 constexpr int kMaxFollowedFrames = 8;
 // A first frame counts when this many frames (itself included) line up behind it.
 constexpr int kMinFrames = 3;
-constexpr std::size_t kXingBytes = 128;
 
 struct Chain {
     int frames = 0;
@@ -40,14 +39,6 @@ Chain followFrames(const std::vector<std::uint8_t>& block, std::size_t pos, bool
     }
     chain.reachesEnd = blockIsAll && at == block.size();
     return chain;
-}
-
-mpeg::VbrHeader readXing(tags::ReadOnlyFile& file, std::int64_t xingAt)
-{
-    const auto bytes = file.readAt(xingAt, kXingBytes);
-    mpeg::VbrHeader xing = mpeg::parseXing(bytes.data(), bytes.size());
-    xing.Found = xing.Found && xing.Frames > 0;  // a count of 0 says nothing about the length
-    return xing;
 }
 
 void describe(const std::uint8_t* bytes, std::int64_t offset, TMp3Record& record)
@@ -93,15 +84,15 @@ std::int64_t ScanMP3File(const std::string& FileName, TMp3Record& Record)
             continue;
         const mpeg::FrameHeader header = mpeg::decodeHeader(bytes);
         const std::int64_t offset = start + std::int64_t(pos);
-        const std::int64_t xingAt = offset + mpeg::xingOffset(header.VersionID, header.ModeID);
-        const mpeg::VbrHeader xing = readXing(file, xingAt);
+        mpeg::VbrHeader xing = mpeg::readXing(file, offset, header);
+        xing.Found = xing.Found && xing.Frames > 0;  // a count of 0 says nothing of the length
         const Chain chain = xing.Found ? Chain{} : followFrames(block, pos, blockIsAll);
         if (!xing.Found && chain.frames < kMinFrames && !(chain.reachesEnd && chain.frames >= 2))
             continue;
         describe(bytes, offset, Record);
         Record.AudioLength = end - offset;
         if (xing.Found) {
-            Record.XingPosition = xingAt;
+            Record.XingPosition = offset + mpeg::xingOffset(header.VersionID, header.ModeID);
             Record.FrameCount = xing.Frames;
         } else {
             Record.FrameCount = estimateFrames(Record, chain.paddingSeen);

@@ -13,10 +13,6 @@ namespace {
 // failing that, of a second block in the middle of the audio).
 constexpr std::size_t kSearchBlock = 3458;
 constexpr std::size_t kSearchPositions = 1729;
-constexpr std::int64_t kID3v1Size = 128;
-// Enough for "Xing", flags, frames, bytes, table, quality and an 8-character encoder tag.
-constexpr std::size_t kXingBytes = 128;
-constexpr std::size_t kVbriBytes = 18;
 
 const char* const kVersions[] = {"MPEG 2.5", "MPEG ?", "MPEG 2", "MPEG 1"};
 const char* const kLayers[] = {"Layer ?", "Layer III", "Layer II", "Layer I"};
@@ -68,13 +64,8 @@ bool findFrame(const std::vector<std::uint8_t>& block, std::int64_t blockStart,
 mpeg::VbrHeader readVbrHeader(tags::ReadOnlyFile& file, std::int64_t frameStart,
                               const mpeg::FrameHeader& header)
 {
-    const auto xing =
-        file.readAt(frameStart + mpeg::xingOffset(header.VersionID, header.ModeID), kXingBytes);
-    mpeg::VbrHeader vbr = mpeg::parseXing(xing.data(), xing.size());
-    if (vbr.Found)
-        return vbr;
-    const auto vbri = file.readAt(frameStart + mpeg::kVbriOffset, kVbriBytes);
-    return mpeg::parseVbri(vbri.data(), vbri.size());
+    const mpeg::VbrHeader xing = mpeg::readXing(file, frameStart, header);
+    return xing.Found ? xing : mpeg::readVbri(file, frameStart);
 }
 
 // "LAME" and four version characters, or "GOGO", nearest the end of the block.
@@ -121,7 +112,7 @@ bool TMPEGaudio::ReadFromFile(const std::string& FileName)
     }
     VBR = readVbrHeader(file, audioStart + Frame.Position, Frame);
     if (!VBR.Found) {
-        const std::int64_t end = FileLength - (ID3v1.Exists ? kID3v1Size : 0);
+        const std::int64_t end = FileLength - (ID3v1.Exists ? tags::kID3v1TagSize : 0);
         const std::int64_t start = std::max(audioStart, end - std::int64_t(kSearchBlock));
         if (end > start)
             VendorID = findVendor(file.readAt(start, static_cast<std::size_t>(end - start)));
@@ -144,7 +135,7 @@ int TMPEGaudio::samplesPerFrame() const
 std::int64_t TMPEGaudio::audioBytes() const
 {
     const std::int64_t bytes =
-        FileLength - ID3v2.Size - Frame.Position - (ID3v1.Exists ? kID3v1Size : 0);
+        FileLength - ID3v2.Size - Frame.Position - (ID3v1.Exists ? tags::kID3v1TagSize : 0);
     return bytes > 0 ? bytes : 0;
 }
 

@@ -23,6 +23,10 @@ constexpr short kBitRates[2][3][16] = {
 constexpr int kSampleRates[4][4] = {
     {11025, 12000, 8000, 0}, {0, 0, 0, 0}, {22050, 24000, 16000, 0}, {44100, 48000, 32000, 0}};
 
+// Enough for "Xing", flags, frames, bytes, table, quality and an 8-character encoder tag.
+constexpr std::size_t kXingBytes = 128;
+constexpr std::size_t kVbriBytes = 18;
+
 bool validVersion(int versionID) { return versionID >= 0 && versionID <= 3 && versionID != 1; }
 bool validLayer(int layerID) { return layerID >= 1 && layerID <= 3; }
 
@@ -115,7 +119,7 @@ int xingOffset(int versionID, int modeID)
     return mono ? 13 : 21;
 }
 
-VbrHeader parseXing(const std::uint8_t* bytes, std::size_t size)
+static VbrHeader parseXing(const std::uint8_t* bytes, std::size_t size)
 {
     // "Xing", flags, then frames, bytes, a 100-byte table and the quality, each only when its
     // flag is set; an encoder tag (e.g. "LAME3.100") may follow.
@@ -148,7 +152,7 @@ VbrHeader parseXing(const std::uint8_t* bytes, std::size_t size)
     return vbr;
 }
 
-VbrHeader parseVbri(const std::uint8_t* bytes, std::size_t size)
+static VbrHeader parseVbri(const std::uint8_t* bytes, std::size_t size)
 {
     // "VBRI", version, delay, quality, bytes, frames (big-endian).
     VbrHeader vbr;
@@ -160,6 +164,19 @@ VbrHeader parseVbri(const std::uint8_t* bytes, std::size_t size)
     vbr.Bytes = tags::bigEndian32(bytes + 10);
     vbr.Frames = tags::bigEndian32(bytes + 14);
     return vbr;
+}
+
+VbrHeader readXing(tags::ReadOnlyFile& file, std::int64_t frameStart, const FrameHeader& header)
+{
+    const auto bytes =
+        file.readAt(frameStart + xingOffset(header.VersionID, header.ModeID), kXingBytes);
+    return parseXing(bytes.data(), bytes.size());
+}
+
+VbrHeader readVbri(tags::ReadOnlyFile& file, std::int64_t frameStart)
+{
+    const auto bytes = file.readAt(frameStart + kVbriOffset, kVbriBytes);
+    return parseVbri(bytes.data(), bytes.size());
 }
 
 }  // namespace mpeg

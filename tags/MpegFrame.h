@@ -12,6 +12,10 @@
 #include <cstdint>
 #include <string>
 
+namespace tags {
+class ReadOnlyFile;
+}
+
 namespace mpeg {
 
 constexpr int kMpeg25 = 0;
@@ -70,10 +74,9 @@ struct VbrHeader {
     std::string VendorID;  // up to 8 characters of the encoder tag behind a Xing header
 };
 
-// Parses a Xing header at `bytes` (which must start with "Xing"), honouring its flags for the
-// position of each field; never reads past `size`.
-VbrHeader parseXing(const std::uint8_t* bytes, std::size_t size);
-// Parses a VBRI header at `bytes` (which must start with "VBRI").
-VbrHeader parseVbri(const std::uint8_t* bytes, std::size_t size);
+// The Xing header in the frame that starts at `frameStart` with `header`, if there is one.
+VbrHeader readXing(tags::ReadOnlyFile& file, std::int64_t frameStart, const FrameHeader& header);
+// The VBRI header in the frame that starts at `frameStart`, if there is one.
+VbrHeader readVbri(tags::ReadOnlyFile& file, std::int64_t frameStart);
 
 }  // namespace mpeg

@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::int64_t kMinFileSize = 6;
 constexpr std::size_t kScanBlock = 64 * 1024;
-constexpr std::size_t kXingBytes = 128;
 
 // A header at `pos` whose successor one frame length on is a header of the same stream.
 bool isFirstFrame(tags::ReadOnlyFile& file, std::int64_t pos, const std::uint8_t* bytes,
@@ -69,8 +68,7 @@ void describeHeader(const mpeg::FrameHeader& h, TMPEGData& data)
 void applyXing(tags::ReadOnlyFile& file, std::int64_t frame, const mpeg::FrameHeader& h,
                std::int64_t audioBytes, TMPEGData& data)
 {
-    const auto bytes = file.readAt(frame + mpeg::xingOffset(h.VersionID, h.ModeID), kXingBytes);
-    const mpeg::VbrHeader xing = mpeg::parseXing(bytes.data(), bytes.size());
+    const mpeg::VbrHeader xing = mpeg::readXing(file, frame, h);
     const int samples = mpeg::samplesPerFrame(h.VersionID, h.LayerID);
     if (!xing.Found || xing.Frames == 0 || data.SampleRate == 0 || samples == 0)
         return;

@@ -40,8 +40,6 @@ std::string field(const std::uint8_t* bytes, std::size_t width)
     return cp932::toUtf8(text);
 }
 
-constexpr std::int64_t kTagSize = 128;
-
 }  // namespace
 
 namespace tags {
@@ -49,9 +47,9 @@ namespace tags {
 std::int64_t id3v1TagSize(ReadOnlyFile& file)
 {
     std::uint8_t mark[3];
-    return file.readExact(file.size() - kTagSize, sizeof mark, mark) &&
+    return file.readExact(file.size() - kID3v1TagSize, sizeof mark, mark) &&
                    std::memcmp(mark, "TAG", 3) == 0
-               ? kTagSize
+               ? kID3v1TagSize
                : 0;
 }
 
@@ -81,8 +79,8 @@ bool TxID3v1::ReadFromFile(tags::ReadOnlyFile& file)
     ResetData();
     if (!file.isOpen())
         return false;
-    std::uint8_t tag[kTagSize];
-    if (!file.readExact(file.size() - kTagSize, sizeof tag, tag))
+    std::uint8_t tag[tags::kID3v1TagSize];
+    if (!file.readExact(file.size() - tags::kID3v1TagSize, sizeof tag, tag))
         return true;  // shorter than a tag: no tag
     if (std::memcmp(tag, "TAG", 3) != 0)
         return true;

@@ -10,7 +10,9 @@
 namespace tags {
 class ReadOnlyFile;
 
-// 128 when the file ends with an ID3v1 tag ("TAG" in its last 128 bytes), else 0.
+constexpr std::int64_t kID3v1TagSize = 128;
+
+// kID3v1TagSize when the file ends with an ID3v1 tag ("TAG" in its last 128 bytes), else 0.
 std::int64_t id3v1TagSize(ReadOnlyFile& file);
 }  // namespace tags
 
