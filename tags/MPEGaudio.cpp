@@ -1,0 +1,215 @@
+#include "tags/MPEGaudio.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "tags/ReadOnlyFile.h"
+
+namespace {
+
+// The first frame is looked for among the first 1729 positions of a block of this size (and,
+// failing that, of a second block in the middle of the audio).
+constexpr std::size_t kSearchBlock = 3458;
+constexpr std::size_t kSearchPositions = 1729;
+
+const char* const kVersions[] = {"MPEG 2.5", "MPEG ?", "MPEG 2", "MPEG 1"};
+const char* const kLayers[] = {"Layer ?", "Layer III", "Layer II", "Layer I"};
+const char* const kModes[] = {"Stereo", "Joint Stereo", "Dual Channel", "Mono", "Unknown"};
+const char* const kEmphasis[] = {"None", "50/15 ms", "Unknown", "CCIT J.17"};
+const char* const kEncoders[] = {"Unknown", "Xing", "FhG", "LAME", "Blade", "GoGo", "Shine"};
+
+enum Encoders { kUnknown, kXing, kFhG, kLame, kBlade, kGoGo, kShine };
+
+template <std::size_t N>
+const char* textOf(const char* const (&table)[N], unsigned index)
+{
+    return table[index < N ? index : N - 1];
+}
+
+bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Finds the first frame in a block read at `blockStart` (absolute): a valid header followed
+// one frame length on by another of the same stream, both inside the block.
+bool findFrame(const std::vector<std::uint8_t>& block, std::int64_t blockStart,
+               std::int64_t audioStart, TMPEGaudio::FrameData& frame)
+{
+    const std::size_t size = block.size();
+    for (std::size_t pos = 0; pos < kSearchPositions && pos + 4 <= size; ++pos) {
+        const std::uint8_t* p = block.data() + pos;
+        if (!mpeg::isValidHeader(p))
+            continue;
+        const mpeg::FrameHeader header = mpeg::decodeHeader(p);
+        const std::size_t length = static_cast<std::size_t>(mpeg::frameLength(header));
+        if (length == 0 || pos + length + 4 > size)
+            continue;
+        const std::uint8_t* next = p + length;
+        if (!mpeg::isValidHeader(next) || !mpeg::sameStream(header, mpeg::decodeHeader(next)))
+            continue;
+        static_cast<mpeg::FrameHeader&>(frame) = header;
+        frame.Found = true;
+        frame.Position = blockStart + std::int64_t(pos) - audioStart;
+        frame.Size = static_cast<std::uint16_t>(length);
+        std::memcpy(frame.Data, p, 4);
+        static const std::uint8_t kZeros[6] = {};
+        frame.Xing = pos + 10 <= size && std::memcmp(p + 4, kZeros, 6) == 0;
+        return true;
+    }
+    return false;
+}
+
+mpeg::VbrHeader readVbrHeader(tags::ReadOnlyFile& file, std::int64_t frameStart,
+                              const mpeg::FrameHeader& header)
+{
+    const mpeg::VbrHeader xing = mpeg::readXing(file, frameStart, header);
+    return xing.Found ? xing : mpeg::readVbri(file, frameStart);
+}
+
+// "LAME" and four version characters, or "GOGO", nearest the end of the block.
+std::string findVendor(const std::vector<std::uint8_t>& block)
+{
+    const auto* text = reinterpret_cast<const char*>(block.data());
+    for (std::size_t i = block.size() >= 4 ? block.size() - 4 + 1 : 0; i-- > 0;) {
+        if (std::memcmp(text + i, "GOGO", 4) == 0)
+            return "GOGO";
+        if (std::memcmp(text + i, "LAME", 4) == 0)
+            return std::string(text + i, std::min<std::size_t>(8, block.size() - i));
+    }
+    return {};
+}
+
+}  // namespace
+
+void TMPEGaudio::ResetData()
+{
+    FileLength = 0;
+    VendorID.clear();
+    VBR = {};
+    Frame = {};
+    ID3v1.ResetData();
+    ID3v2.ResetData();
+}
+
+bool TMPEGaudio::ReadFromFile(const std::string& FileName)
+{
+    ResetData();
+    tags::ReadOnlyFile file(FileName);
+    if (!ID3v1.ReadFromFile(file) || !ID3v2.ReadFromFile(file))
+        return false;
+    FileLength = file.size();
+    const std::int64_t audioStart = ID3v2.Size;
+    const auto first = file.readAt(audioStart, kSearchBlock);
+    if (!findFrame(first, audioStart, audioStart, Frame) && first.size() == kSearchBlock) {
+        const std::int64_t middle = audioStart + (FileLength - audioStart) / 2;
+        findFrame(file.readAt(middle, kSearchBlock), middle, audioStart, Frame);
+    }
+    if (!Frame.Found) {
+        Frame = {};
+        return true;
+    }
+    VBR = readVbrHeader(file, audioStart + Frame.Position, Frame);
+    if (!VBR.Found) {
+        const std::int64_t end = FileLength - (ID3v1.Exists ? tags::kID3v1TagSize : 0);
+        const std::int64_t start = std::max(audioStart, end - std::int64_t(kSearchBlock));
+        if (end > start)
+            VendorID = findVendor(file.readAt(start, static_cast<std::size_t>(end - start)));
+    }
+    return true;
+}
+
+std::string TMPEGaudio::Version() const { return textOf(kVersions, Frame.VersionID); }
+std::string TMPEGaudio::Layer() const { return textOf(kLayers, Frame.LayerID); }
+std::string TMPEGaudio::ChannelMode() const { return textOf(kModes, Frame.ModeID); }
+std::string TMPEGaudio::Emphasis() const { return textOf(kEmphasis, Frame.EmphasisID); }
+
+int TMPEGaudio::SampleRate() const { return mpeg::sampleRate(Frame.VersionID, Frame.SampleRateID); }
+
+int TMPEGaudio::samplesPerFrame() const
+{
+    return mpeg::samplesPerFrame(Frame.VersionID, Frame.LayerID);
+}
+
+std::int64_t TMPEGaudio::audioBytes() const
+{
+    const std::int64_t bytes =
+        FileLength - ID3v2.Size - Frame.Position - (ID3v1.Exists ? tags::kID3v1TagSize : 0);
+    return bytes > 0 ? bytes : 0;
+}
+
+int TMPEGaudio::BitRate() const
+{
+    const int samples = samplesPerFrame();
+    const int rate = SampleRate();
+    if (!(VBR.Found && VBR.Frames > 0) || samples == 0 || rate == 0)
+        return mpeg::bitRate(Frame.VersionID, Frame.LayerID, Frame.BitRateID);
+    const double bytes = VBR.Bytes > 0 ? double(VBR.Bytes) : double(audioBytes());
+    const double perFrame = bytes / VBR.Frames - (Frame.PaddingBit ? 1 : 0);
+    return static_cast<int>(std::lround(perFrame * 8.0 * rate / samples / 1000.0));
+}
+
+std::int64_t TMPEGaudio::Frames() const
+{
+    if (VBR.Found && VBR.Frames > 0)
+        return VBR.Frames;
+    return Frame.Size > 0 ? audioBytes() / Frame.Size : 0;
+}
+
+double TMPEGaudio::Duration() const
+{
+    const int rate = SampleRate();
+    if (VBR.Found && VBR.Frames >= 1 && rate > 0)
+        return double(samplesPerFrame()) * VBR.Frames / rate;
+    const int kbps = BitRate();
+    return kbps > 0 ? double(audioBytes()) * 8.0 / kbps / 1000.0 : 0.0;
+}
+
+bool TMPEGaudio::Valid() const
+{
+    const int kbps = BitRate();
+    return Frame.Found && kbps >= 8 && kbps <= 448 && Duration() >= 0.1;
+}
+
+int TMPEGaudio::EncoderID() const
+{
+    if (!Frame.Found)
+        return kUnknown;
+    if (VBR.Found) {
+        int id = kUnknown;
+        if (startsWith(VBR.VendorID, "LAME"))
+            id = kLame;
+        else if (startsWith(VBR.VendorID, "GOGO") || startsWith(VBR.VendorID, "MPGE"))
+            id = kGoGo;
+        else if (VBR.ID == "Xing")
+            id = kXing;
+        return VBR.ID == "VBRI" ? kFhG : id;
+    }
+    if (VendorID == "GOGO")
+        return kGoGo;
+    if (startsWith(VendorID, "LAME"))
+        return kLame;
+    if (Frame.ModeID == 2 && Frame.ProtectionBit)
+        return kShine;
+    if (Frame.Xing && Frame.OriginalBit)
+        return kXing;
+    if (Frame.CopyrightBit && Frame.OriginalBit && !Frame.ProtectionBit)
+        return kXing;
+    if (BitRate() < 161 && Frame.ModeID == 0)
+        return kBlade;
+    if (Frame.OriginalBit && Frame.ProtectionBit)
+        return kLame;
+    return kFhG;
+}
+
+std::string TMPEGaudio::Encoder() const
+{
+    const int id = EncoderID();
+    std::string name = kEncoders[id];
+    const std::string& vendor = VBR.Found ? VBR.VendorID : VendorID;
+    if (id == kLame && vendor.size() >= 8 && isDigit(vendor[4]) && vendor[5] == '.' &&
+        isDigit(vendor[6]) && isDigit(vendor[7]))
+        name += " " + vendor.substr(4, 4);
+    return name;
+}

@@ -1,0 +1,53 @@
+// Analysis of an MPEG audio file (MPEG 1, 2 or 2.5; Layer I, II or III) for the audio-file
+// information: the first frame's header, a Xing or VBRI VBR header, frame count, bit rate,
+// duration and a guess at the encoder. The ID3v1 and ID3v2 tags around the audio are found
+// first (through the two small readers this object owns) so that they are not taken for audio.
+// Reads only; user-interface thread, like the rest of the tag layer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tags/MpegFrame.h"
+#include "tags/xID3v1.h"
+#include "tags/xID3v2.h"
+
+class TMPEGaudio {
+public:
+    struct FrameData : mpeg::FrameHeader {
+        bool Found = false;
+        std::int64_t Position = 0;  // first frame, counted from the end of the ID3v2 tag
+        std::uint16_t Size = 0;     // length of the first frame
+        bool Xing = false;          // six zero bytes follow the header (one encoder's CBR mark)
+        std::uint8_t Data[4] = {};  // the 4 header bytes
+    };
+
+    TMPEGaudio() { ResetData(); }
+
+    // True when the file could be read, whether or not an MPEG frame was found in it.
+    bool ReadFromFile(const std::string& FileName);
+    void ResetData();
+
+    std::string Version() const;      // "MPEG 1", "MPEG 2", "MPEG 2.5", "MPEG ?"
+    std::string Layer() const;        // "Layer I" .. "Layer III", "Layer ?"
+    std::string ChannelMode() const;  // "Stereo", "Joint Stereo", "Dual Channel", "Mono", "Unknown"
+    std::string Emphasis() const;
+    int BitRate() const;              // kbit/s; the average of a VBR file
+    int SampleRate() const;           // Hz
+    std::int64_t Frames() const;
+    double Duration() const;          // seconds
+    int EncoderID() const;            // 0 Unknown, 1 Xing, 2 FhG, 3 LAME, 4 Blade, 5 GoGo, 6 Shine
+    std::string Encoder() const;
+    bool Valid() const;
+
+    std::int64_t FileLength = 0;
+    std::string VendorID;  // "LAME" + four version characters, or "GOGO", found near the end
+    mpeg::VbrHeader VBR;
+    FrameData Frame;
+    TxID3v1 ID3v1;
+    TxID3v2 ID3v2;
+
+private:
+    std::int64_t audioBytes() const;  // from the first frame to the ID3v1 tag or the end
+    int samplesPerFrame() const;
+};

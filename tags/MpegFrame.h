@@ -1,0 +1,82 @@
+// What the three MPEG audio readers (the header analysis, the frame reader and the record-based
+// scanner) share about one MPEG audio frame: the header test, the ISO 11172-3 / 13818-3 bit-rate
+// and sample-rate tables, samples per frame, frame length, where a VBR header sits in the first
+// frame, and the parsing of the Xing and VBRI headers. Pure functions on byte buffers; any
+// thread.
+//
+// Field values are kept as the header stores them: VersionID 0 = MPEG 2.5, 1 = reserved,
+// 2 = MPEG 2, 3 = MPEG 1; LayerID 0 = reserved, 1 = Layer III, 2 = Layer II, 3 = Layer I.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tags {
+class ReadOnlyFile;
+}
+
+namespace mpeg {
+
+constexpr int kMpeg25 = 0;
+constexpr int kMpeg2 = 2;
+constexpr int kMpeg1 = 3;
+constexpr int kLayer3 = 1;
+constexpr int kLayer2 = 2;
+constexpr int kLayer1 = 3;
+constexpr int kModeMono = 3;
+
+struct FrameHeader {
+    std::uint8_t VersionID = 1;
+    std::uint8_t LayerID = 0;
+    bool ProtectionBit = false;  // true when CRC-protected (the stored bit is 0)
+    std::uint8_t BitRateID = 0;
+    std::uint8_t SampleRateID = 3;
+    bool PaddingBit = false;
+    bool PrivateBit = false;
+    std::uint8_t ModeID = 4;
+    std::uint8_t ModeExtensionID = 4;
+    bool CopyrightBit = false;
+    bool OriginalBit = false;
+    std::uint8_t EmphasisID = 2;
+};
+
+// The 4 bytes form an acceptable frame header: sync, no reserved version or layer, a bit-rate
+// index other than 0 (free format) and 15, a sample-rate index other than 3, and no reserved
+// emphasis.
+bool isValidHeader(const std::uint8_t* bytes);
+
+FrameHeader decodeHeader(const std::uint8_t* bytes);
+
+// Two headers of the same stream: same version, layer and sample rate.
+bool sameStream(const FrameHeader& a, const FrameHeader& b);
+
+int bitRate(int versionID, int layerID, int bitRateID);  // kbit/s, 0 for invalid indexes
+int sampleRate(int versionID, int sampleRateID);          // Hz, 0 for invalid indexes
+int samplesPerFrame(int versionID, int layerID);          // 0 for reserved values
+
+// Length in bytes of a frame; Layer I counts in 4-byte slots. 0 when a rate is 0.
+int frameLength(int versionID, int layerID, int bitRateKbps, int sampleRateHz, bool padding);
+int frameLength(const FrameHeader& header);
+
+// Offset from the frame start of a Xing header: header plus side information.
+int xingOffset(int versionID, int modeID);
+// The VBRI header of the Fraunhofer encoder stands at this offset in every mode.
+constexpr int kVbriOffset = 36;
+
+// A Xing (or VBRI) VBR header; fields not present in the header stay 0 / empty.
+struct VbrHeader {
+    bool Found = false;
+    std::string ID;        // "Xing" or "VBRI"
+    std::uint32_t Frames = 0;
+    std::uint32_t Bytes = 0;
+    std::uint8_t Scale = 0;
+    std::string VendorID;  // up to 8 characters of the encoder tag behind a Xing header
+};
+
+// The Xing header in the frame that starts at `frameStart` with `header`, if there is one.
+VbrHeader readXing(tags::ReadOnlyFile& file, std::int64_t frameStart, const FrameHeader& header);
+// The VBRI header in the frame that starts at `frameStart`, if there is one.
+VbrHeader readVbri(tags::ReadOnlyFile& file, std::int64_t frameStart);
+
+}  // namespace mpeg

@@ -1,0 +1,50 @@
+// Read-only, bounds-checked access to a file for the header readers (MPEG, WAV and the small
+// ID3 readers that skip tags around the audio). Every read says how many bytes it delivered, so
+// a reader cannot run past the end of a short or truncated file. Not shared between threads.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tags {
+
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const std::string& path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    bool isOpen() const { return file_ != nullptr; }
+    std::int64_t size() const { return size_; }
+
+    // Up to `count` bytes from `offset`; fewer (or none) at the end of the file or on failure.
+    std::vector<std::uint8_t> readAt(std::int64_t offset, std::size_t count);
+
+    // Exactly `count` bytes from `offset` into `out`, or false.
+    bool readExact(std::int64_t offset, std::size_t count, std::uint8_t* out);
+
+private:
+    std::FILE* file_ = nullptr;
+    std::int64_t size_ = 0;
+};
+
+// Big- and little-endian words from a byte buffer; the caller checks the bounds.
+inline std::uint32_t bigEndian32(const std::uint8_t* p)
+{
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
+           std::uint32_t(p[3]);
+}
+inline std::uint16_t littleEndian16(const std::uint8_t* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline std::uint32_t littleEndian32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+           (std::uint32_t(p[3]) << 24);
+}
+
+}  // namespace tags
