@@ -44,6 +44,20 @@ void DelayLine::clear() {
     write_ = 0;
 }
 
+void DelayLine::readBlock(std::size_t d, std::size_t n, float* out) const {
+    const std::size_t start = (write_ - d) & mask_;
+    const std::size_t first = std::min(n, buffer_.size() - start);
+    std::copy_n(buffer_.begin() + start, first, out);
+    std::copy_n(buffer_.begin(), n - first, out + first);
+}
+
+void DelayLine::pushBlock(const float* in, std::size_t n) {
+    const std::size_t first = std::min(n, buffer_.size() - write_);
+    std::copy_n(in, first, buffer_.begin() + write_);
+    std::copy_n(in + first, n - first, buffer_.begin());
+    write_ = (write_ + n) & mask_;
+}
+
 namespace {
 
 // One turn of a sine in a table with one guard point, read with linear interpolation: the

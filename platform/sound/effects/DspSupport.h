@@ -62,7 +62,10 @@ public:
         const float b = read(whole + 1);
         return a + frac * (b - a);
     }
-    std::size_t capacity() const { return buffer_.size(); }
+    // Block forms for loops whose shortest delay is at least the block: out[k] is what
+    // read(d) would return before the k-th of the next n pushes (d >= n).
+    void readBlock(std::size_t d, std::size_t n, float* out) const;
+    void pushBlock(const float* in, std::size_t n);
 
 private:
     std::vector<float> buffer_;

@@ -29,18 +29,33 @@ constexpr double kReferenceHz = 500.0;
 // Below unity so that even the longest decay at the lowest frequencies stays stable.
 constexpr double kMaxLoopGain = 0.9995;
 
-// In-place fast Walsh-Hadamard transform of eight values, scaled to keep energy.
-void hadamard(std::array<float, WavesReverbEffect::kLines>& v) {
-    for (int span = 1; span < WavesReverbEffect::kLines; span *= 2)
-        for (int i = 0; i < WavesReverbEffect::kLines; i += 2 * span)
-            for (int j = i; j < i + span; ++j) {
-                const float a = v[j];
-                const float b = v[j + span];
-                v[j] = a + b;
-                v[j + span] = a - b;
-            }
-    const float scale = static_cast<float>(1.0 / std::sqrt(double(WavesReverbEffect::kLines)));
-    for (float& x : v) x *= scale;
+// Loops over one block. The restrict qualifiers tell the compiler that the blocks never
+// overlap, so that it vectorises these loops without run-time overlap checks.
+constexpr std::size_t kN = WavesReverbEffect::kBlock;
+
+void allPass(float* __restrict x, float* __restrict delayed, float g) {
+    for (std::size_t k = 0; k < kN; ++k) {
+        const float v = x[k] + g * delayed[k];
+        x[k] = delayed[k] - g * v;
+        delayed[k] = v;  // now what enters the line
+    }
+}
+
+void addSigned(float* __restrict sum, const float* __restrict x, float sign) {
+    for (std::size_t k = 0; k < kN; ++k) sum[k] += sign * x[k];
+}
+
+void butterfly(float* __restrict a, float* __restrict b) {
+    for (std::size_t k = 0; k < kN; ++k) {
+        const float x = a[k];
+        const float y = b[k];
+        a[k] = x + y;
+        b[k] = x - y;
+    }
+}
+
+void feedBack(float* __restrict line, const float* __restrict input, float scale, float sign) {
+    for (std::size_t k = 0; k < kN; ++k) line[k] = fx::limitLine(scale * line[k] + sign * input[k]);
 }
 
 // Magnitude of the one-pole low-pass (1 - b) / (1 - b z^-1) at angular frequency w.
@@ -60,6 +75,8 @@ void WavesReverbEffect::reset() {
         lines_[i].resize(lineDelay_[i]);
     }
     filtered_.fill(0.0f);
+    block_ = std::min({kBlock, *std::min_element(lineDelay_.begin(), lineDelay_.end()),
+                       *std::min_element(diffuserDelay_.begin(), diffuserDelay_.end())});
 }
 
 void WavesReverbEffect::configure() {
@@ -82,45 +99,67 @@ void WavesReverbEffect::configure() {
     }
 }
 
-float WavesReverbEffect::diffuse(float x) {
+void WavesReverbEffect::diffuse(std::size_t n) {
     for (int i = 0; i < kDiffusers; ++i) {
-        const float delayed = diffusers_[i].read(diffuserDelay_[i]);
-        const float v = x + kDiffuserGain[i] * delayed;
-        diffusers_[i].push(v);
-        x = delayed - kDiffuserGain[i] * v;
+        diffusers_[i].readBlock(diffuserDelay_[i], n, scratch_.data());
+        allPass(input_.data(), scratch_.data(), kDiffuserGain[i]);
+        diffusers_[i].pushBlock(scratch_.data(), n);
     }
-    return x;
 }
 
-void WavesReverbEffect::step(float input, float& even, float& odd) {
-    std::array<float, kLines> mix;
-    even = 0.0f;
-    odd = 0.0f;
+void WavesReverbEffect::reverberate(std::size_t n) {
+    auto& f = lineBlock_;
+    // Line outputs through their absorption filters; the eight recursions run side by side
+    // so that each one's latency hides behind the others.
+    for (int i = 0; i < kLines; ++i) lines_[i].readBlock(lineDelay_[i], n, f[i].data());
+    std::array<float, kLines> y = filtered_;
+    for (std::size_t k = 0; k < n; ++k)
+        for (int i = 0; i < kLines; ++i) f[i][k] = y[i] = loopGain_[i] * f[i][k] + pole_[i] * y[i];
+    filtered_ = y;
+    even_.fill(0.0f);
+    odd_.fill(0.0f);
     for (int i = 0; i < kLines; ++i) {
-        const float s = lines_[i].read(lineDelay_[i]);
-        filtered_[i] = loopGain_[i] * s + pole_[i] * filtered_[i];
-        mix[i] = filtered_[i];
-        even += kEvenSign[i] * filtered_[i];
-        odd += kOddSign[i] * filtered_[i];
+        addSigned(even_.data(), f[i].data(), kEvenSign[i]);
+        addSigned(odd_.data(), f[i].data(), kOddSign[i]);
     }
-    hadamard(mix);
-    for (int i = 0; i < kLines; ++i) lines_[i].push(fx::limitLine(mix[i] + kInputSign[i] * input));
+    // Normalised fast Walsh-Hadamard transform across the lines, then back in with the input.
+    for (int span = 1; span < kLines; span *= 2)
+        for (int i = 0; i < kLines; i += 2 * span)
+            for (int j = i; j < i + span; ++j) butterfly(f[j].data(), f[j + span].data());
+    const float scale = static_cast<float>(1.0 / std::sqrt(double(kLines)));
+    for (int i = 0; i < kLines; ++i) {
+        feedBack(f[i].data(), input_.data(), scale, kInputSign[i]);
+        lines_[i].pushBlock(f[i].data(), n);
+    }
+}
+
+void WavesReverbEffect::runBlock(float* frames, std::size_t n) {
+    const auto channels = static_cast<std::size_t>(this->channels());
+    const float toMono = 1.0f / static_cast<float>(channels);
+    for (std::size_t k = 0; k < n; ++k) {
+        float sum = 0.0f;
+        for (std::size_t c = 0; c < channels; ++c) {
+            float& x = frames[k * channels + c];
+            x = inGain_ * fx::cleanSample(x);
+            sum += x;
+        }
+        input_[k] = sum * toMono;
+    }
+    diffuse(n);
+    reverberate(n);
+    for (std::size_t k = 0; k < n; ++k)
+        for (std::size_t c = 0; c < channels; ++c) {
+            float& x = frames[k * channels + c];
+            x = fx::cleanSample(x + wetGain_ * (c % 2 == 0 ? even_[k] : odd_[k]));
+        }
 }
 
 void WavesReverbEffect::run(float* frames, std::size_t frameCount) {
-    const auto n = static_cast<std::size_t>(channels());
-    const float toMono = 1.0f / static_cast<float>(n);
-    for (std::size_t f = 0; f < frameCount; ++f, frames += n) {
-        float sum = 0.0f;
-        for (std::size_t c = 0; c < n; ++c) {
-            frames[c] = inGain_ * fx::cleanSample(frames[c]);
-            sum += frames[c];
-        }
-        float even = 0.0f;
-        float odd = 0.0f;
-        step(diffuse(sum * toMono), even, odd);
-        for (std::size_t c = 0; c < n; ++c)
-            frames[c] = fx::cleanSample(frames[c] + wetGain_ * (c % 2 == 0 ? even : odd));
+    const auto channels = static_cast<std::size_t>(this->channels());
+    for (std::size_t done = 0; done < frameCount;) {
+        const std::size_t n = std::min(block_, frameCount - done);
+        runBlock(frames + done * channels, n);
+        done += n;
     }
 }
 

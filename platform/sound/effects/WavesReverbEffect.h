@@ -13,6 +13,12 @@
 // Even output channels take one orthogonal mix of the lines, odd ones another, so the two
 // sides are decorrelated and the reverberation sounds wide.
 //
+// The work goes in blocks no longer than the shortest delay, so that every stage is a loop
+// over the block that the compiler can vectorise; those loops always run the full block
+// length (the tail past the frames in hand is scratch), as fixed trip counts vectorise best.
+// The arithmetic is exactly that of one sample after another, so the output does not
+// depend on how the frames are split into calls.
+//
 //   out = inGain * (x + reverbMix * reverb(x))
 //
 // Device thread for prepare/process; parameter calls from any thread (StandardEffect.h).
@@ -28,6 +34,7 @@ class WavesReverbEffect final : public StandardEffect<DSFXWavesReverb, EffectKin
 public:
     static constexpr int kLines = 8;
     static constexpr int kDiffusers = 4;
+    static constexpr std::size_t kBlock = 64;
 
 protected:
     void reset() override;
@@ -35,9 +42,11 @@ protected:
     void run(float* frames, std::size_t frameCount) override;
 
 private:
-    float diffuse(float x);
-    // Reads the network, mixes it back in with `input`, and returns the two output mixes.
-    void step(float input, float& even, float& odd);
+    using Block = std::array<float, kBlock>;
+    // The stages of one block of n frames, from input_ to even_ and odd_.
+    void diffuse(std::size_t n);
+    void reverberate(std::size_t n);
+    void runBlock(float* frames, std::size_t n);
 
     std::array<fx::DelayLine, kDiffusers> diffusers_;
     std::array<std::size_t, kDiffusers> diffuserDelay_{};
@@ -46,6 +55,13 @@ private:
     std::array<float, kLines> loopGain_{};   // absorption filter gain
     std::array<float, kLines> pole_{};       // absorption filter pole
     std::array<float, kLines> filtered_{};   // absorption filter state
+    std::size_t block_ = kBlock;             // at most the shortest delay
+    // Work space of one block.
+    Block input_{};
+    Block even_{};
+    Block odd_{};
+    Block scratch_{};
+    std::array<Block, kLines> lineBlock_{};
     float inGain_ = 1.0f;
     float wetGain_ = 1.0f;
 };
