@@ -124,18 +124,18 @@ TEST(FlangerEffect, DelaySweepsFromZeroToTwiceTheBaseOnceEveryFourSeconds) {
 }
 
 TEST(FlangerEffect, CombNotchMovesAtTheOscillatorRate) {
-    // Dry plus a copy delayed by 2 ms cancels 250 Hz; at 0 or 4 ms the copy adds to it.
-    DSFXFlanger p;
-    p.fFeedback = 0;
-    auto flanger = make<FlangerEffect>(1, p);
+    // Dry plus a copy delayed by 2 ms cancels 250 Hz; at 0 or 4 ms the copy adds to it. The
+    // default feedback must not fill the notch in.
+    auto flanger = make<FlangerEffect>(1);
     auto v = sine(5 * kRate, 1, 250, 0.5f);
     flanger->process(v.data(), v.size());
     const auto window = [&](double t) { return rms(v, std::size_t(t * kRate) - 441, std::size_t(t * kRate) + 441); };
     const double full = 0.5 / std::sqrt(2.0);
-    EXPECT_GT(window(1.0), 0.9 * full);   // delay 4 ms
-    EXPECT_LT(window(2.0), 0.1 * full);   // delay 2 ms: the notch sits on the tone
-    EXPECT_GT(window(3.0), 0.9 * full);   // delay near zero
-    EXPECT_LT(window(4.0), 0.1 * full);   // a period later the notch is back
+    // Between the notches the feedback leaves 1 / (1 + 0.5) of the level.
+    EXPECT_NEAR(window(1.0), full / 1.5, 0.05 * full);  // delay 4 ms
+    EXPECT_LT(window(2.0), 0.05 * full);  // delay 2 ms: the notch sits on the tone
+    EXPECT_NEAR(window(3.0), full / 1.5, 0.05 * full);  // delay near zero
+    EXPECT_LT(window(4.0), 0.05 * full);  // a period later the notch is back
 }
 
 TEST(ChorusEffect, DelaySwaysAroundSixteenMillisecondsWithTheRightAQuarterTurnAhead) {

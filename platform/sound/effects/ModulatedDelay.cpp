@@ -17,9 +17,10 @@ void ModulatedDelay::reset(int sampleRate, int channels, float maxBaseMs) {
 }
 
 void ModulatedDelay::configure(const Settings& s) {
-    wet_ = s.wetDryMix / 100.0f;
+    dry_ = 1.0f - s.wetDryMix / 100.0f;
     depth_ = s.depth / 100.0f;
     feedback_ = s.feedback / 100.0f;
+    wet_ = s.wetDryMix / 100.0f * (1.0f + feedback_);
     base_ = static_cast<float>(s.delayMs * sampleRate_ / 1000.0);
     wave_ = s.waveform == kLfoWaveTriangle ? Lfo::Wave::Triangle : Lfo::Wave::Sine;
     lfo_.setRate(s.frequency, sampleRate_);
@@ -28,7 +29,6 @@ void ModulatedDelay::configure(const Settings& s) {
 }
 
 void ModulatedDelay::run(float* frames, std::size_t frameCount) {
-    const float dry = 1.0f - wet_;
     for (std::size_t f = 0; f < frameCount; ++f, frames += channels_) {
         const float evenLfo = lfo_.value(wave_, 0.0);
         const float oddLfo = lfo_.value(wave_, oddOffset_);
@@ -38,7 +38,7 @@ void ModulatedDelay::run(float* frames, std::size_t frameCount) {
             const float tap = lines_[c].readFraction(delay);
             const float x = cleanSample(frames[c]);
             lines_[c].push(limitLine(x + feedback_ * tap));
-            frames[c] = cleanSample(dry * x + wet_ * tap);
+            frames[c] = cleanSample(dry_ * x + wet_ * tap);
         }
         lfo_.advance();
     }

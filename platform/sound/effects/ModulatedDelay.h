@@ -3,11 +3,17 @@
 // a wet/dry mix at the output.
 //
 //   delay(t) = base * (1 + depth * lfo(t + channel offset)),  at least one sample
-//   line    <- x + feedback * tap,     out = (1 - mix) * x + mix * tap
+//   line    <- x + feedback * tap,     out = (1 - mix) * x + mix * (1 + feedback) * tap
 //
 // So depth 100 % sweeps the delay between zero and twice the base, which is what makes the
 // flanger's comb notches travel over the whole spectrum, while the chorus' 10 % only
 // detunes. Odd channels read the oscillator shifted by the phase parameter.
+//
+// The wet scale 1 + feedback keeps the notches of an even mix complete whatever the
+// feedback: with D the delay, out / x = (1 + D) / 2 / (1 - feedback D) at 50 %, so feedback
+// only narrows the notches (negative) or sharpens the peaks between them (positive). A plain
+// wet tap would fill the notches in as soon as there is feedback, and the default flanger
+// (feedback -50 %) would sweep a 4 dB ripple instead of a comb.
 //
 // Device thread only; the owning effect passes its parameters in through configure().
 #pragma once
@@ -46,7 +52,8 @@ private:
     float base_ = 1.0f;         // samples
     float depth_ = 0.0f;
     float feedback_ = 0.0f;
-    float wet_ = 0.0f;
+    float dry_ = 1.0f;
+    float wet_ = 0.0f;          // mix times the wet scale
     double oddOffset_ = 0.0;    // turns
 };
 
