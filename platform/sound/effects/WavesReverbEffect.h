@@ -8,8 +8,8 @@
 // low-pass absorption filter whose gain sets the decay: a loop of m samples is attenuated by
 // 10^(-3 m / (T fs)), so every mode decays by 60 dB in T seconds whatever line it travels.
 // The low-pass pole comes from the high-frequency ratio; a one-pole filter cannot follow
-// ratios far below 0.2, so those all give the darkest setting, a roll-off near 2.5 kHz per
-// pass. The filter's gain is normalised at 500 Hz so that the stated decay time holds there.
+// very low ratios (below about 0.1 to 0.2, by line and decay time), so those all give the
+// darkest setting, a roll-off near 2.5 kHz per pass, which is where the default lies. The filter's gain is normalised at 500 Hz so that the stated decay time holds there.
 // Even output channels take one orthogonal mix of the lines, odd ones another, so the two
 // sides are decorrelated and the reverberation sounds wide.
 //
@@ -19,7 +19,7 @@
 // The arithmetic is exactly that of one sample after another, so the output does not
 // depend on how the frames are split into calls.
 //
-//   out = inGain * (x + reverbMix * reverb(x))
+//   out = g + reverbMix * reverb(g),  g = inGain * x
 //
 // Device thread for prepare/process; parameter calls from any thread (StandardEffect.h).
 #pragma once
