@@ -187,16 +187,20 @@ TEST(WavesReverbEffect, DefaultsDecaySixtyDecibelsInAboutOneSecond) {
     EXPECT_LT(std::abs(lr) / std::sqrt(l * r), 0.2);
 }
 
-TEST(WavesReverbEffect, ReverbTimeParameterIsTheDecayTime) {
-    for (float ms : {300.0f, 1500.0f, 3000.0f}) {
-        DSFXWavesReverb p;
-        p.fReverbTime = ms;
-        p.fHighFreqRTRatio = 0.999f;  // even decay over the spectrum
-        auto reverb = make<WavesReverbEffect>(1, p);
-        auto v = impulse(std::size_t(3 * ms / 1000 * kRate), 1);
-        reverb->process(v.data(), v.size());
-        v[0] -= 1.0f;
-        EXPECT_NEAR(reverbTime(v, kRate), ms / 1000.0, 0.05 * ms / 1000.0) << ms;
+TEST(WavesReverbEffect, ReverbTimeParameterIsTheDecayTimeAtAnySampleRate) {
+    for (int rate : {8000, kRate, 96000}) {
+        for (float ms : {300.0f, 1500.0f, 3000.0f}) {
+            DSFXWavesReverb p;
+            p.fReverbTime = ms;
+            p.fHighFreqRTRatio = 0.999f;  // even decay over the spectrum
+            WavesReverbEffect reverb;
+            ASSERT_EQ(reverb.SetAllParameters(&p), kFxOk);
+            reverb.prepare(rate, 1);
+            auto v = impulse(std::size_t(3 * ms / 1000 * rate), 1);
+            reverb.process(v.data(), v.size());
+            v[0] -= 1.0f;
+            EXPECT_NEAR(reverbTime(v, rate), ms / 1000.0, 0.05 * ms / 1000.0) << ms << " ms at " << rate << " Hz";
+        }
     }
 }
 
