@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <thread>
 
 #include "EffectTestSupport.h"
 
@@ -168,6 +169,25 @@ TEST(SoundEffects, NewParametersTakeEffectAtTheNextCall) {
     // The impulse went into the line before the change, but the mix now hides the repeat.
     EXPECT_EQ(signal[22050], 0.0f);
     EXPECT_FLOAT_EQ(signal[0], 0.5f);
+}
+
+TEST(SoundEffects, ParametersSetFromAnotherThreadReachTheDeviceThread) {
+    auto echo = make<EchoEffect>(2);
+    std::thread writer([&echo] {
+        for (int i = 0; i < 2000; ++i) {
+            const DSFXEcho p{float(i % 101), 50, float(1 + i % 2000), 500, i % 2};
+            ASSERT_EQ(echo->SetAllParameters(&p), kFxOk);
+        }
+        const DSFXEcho last{0, 0, 10, 10, 0};
+        ASSERT_EQ(echo->SetAllParameters(&last), kFxOk);
+    });
+    auto v = programme(kRate, 2);
+    for (std::size_t at = 0; at < std::size_t(kRate); at += 100) echo->process(v.data() + 2 * at, 100);
+    writer.join();
+    auto dry = programme(1000, 2);
+    auto out = dry;
+    echo->process(out.data(), 1000);  // the last record: wholly dry
+    for (std::size_t i = 0; i < dry.size(); ++i) ASSERT_EQ(out[i], fx::cleanSample(dry[i])) << i;
 }
 
 TEST(SoundEffects, ChunkedProcessingEqualsOneCall) {
