@@ -101,6 +101,8 @@ void GetWorkArea(QPoint& P)
 
 int GetFormCaptionHeight(const QWidget* Form)
 {
+    if (!Form)
+        return 0;
     const int decoration = Form->geometry().y() - Form->frameGeometry().y();
     if (Form->isVisible() && decoration > 0)
         return decoration + 3;
@@ -220,22 +222,27 @@ bool copyThroughTemporary(const fs::path& source, const fs::path& dest, bool rep
     ::close(fd);
     const fs::path temp = pattern;
     std::error_code ec;
-    fs::copy_file(source, temp, fs::copy_options::overwrite_existing, ec);
+    const fs::perms perms = fs::status(source, ec).permissions() | fs::perms::owner_write;
+    const fs::file_time_type modified = fs::last_write_time(source, ec);
     if (!ec)
-        fs::permissions(temp, fs::status(source).permissions() | fs::perms::owner_write, ec);
+        fs::copy_file(source, temp, fs::copy_options::overwrite_existing, ec);
     if (!ec)
-        fs::last_write_time(temp, fs::last_write_time(source), ec);
+        fs::permissions(temp, perms, ec);
+    if (!ec)
+        fs::last_write_time(temp, modified, ec);
     if (!ec && putInPlace(temp, dest, replace))
         return true;
     fs::remove(temp, ec);
     return false;
 }
 
+// Folders that no slip of a caller (an empty staging folder joined with a name) may wipe.
 bool isProtectedFolder(const fs::path& path)
 {
-    std::error_code ec;
+    std::error_code ec, homeEc;
     const fs::path real = fs::weakly_canonical(path, ec);
-    return ec || real == real.root_path() || real == fs::weakly_canonical(homeDir(), ec);
+    const fs::path home = fs::weakly_canonical(homeDir(), homeEc);
+    return ec || real == real.root_path() || (!homeEc && real == home);
 }
 
 }  // namespace

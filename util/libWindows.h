@@ -59,6 +59,8 @@ void SetImeAlphaMode(QWidget* Control);
 
 // Returns after Ms milliseconds, running the event loop meanwhile (timers, painting and
 // input are handled; no processor time is burnt). Ms <= 0 handles what is pending once.
+// Handlers that run meanwhile may close windows and delete objects: a caller that uses an
+// object after the delay holds it through a QPointer and looks again.
 void Delay(int Ms);
 
 // Marks a handler that lets events run inside it as busy, so that a second run of it that
