@@ -9,8 +9,8 @@
 namespace shell {
 
 // PRETTY_NAME of the os-release file (NAME when PRETTY_NAME is missing), unquoted; empty
-// when the file or both keys are missing. The default looks where the specification of
-// os-release says: /etc/os-release, then /usr/lib/os-release.
+// when the file or both keys are missing. The default looks where os-release(5) says:
+// /etc/os-release, then /usr/lib/os-release.
 std::string osProductName();
 std::string osProductName(const std::string& osReleaseFile);
 

@@ -16,7 +16,7 @@ std::string standardPath(QStandardPaths::StandardLocation location)
 }
 
 // $XDG_CONFIG_HOME or $XDG_DATA_HOME when set to an absolute path, else the default under
-// the home folder, as the base-directory specification says.
+// the home folder, as the XDG base-directory rules say.
 std::string xdgHome(const char* variable, const char* fallbackBelowHome)
 {
     const QString value = qEnvironmentVariable(variable);
@@ -52,7 +52,7 @@ bool moveToTrash(const std::string& path)
 {
     if (path.empty() || !QFileInfo::exists(QString::fromStdString(path)))
         return false;
-    // The specification wants a missing home trash made on first use; Qt makes only the
+    // The freedesktop trash rules want a missing home trash made on first use; Qt makes only the
     // last level, so a fresh $XDG_DATA_HOME would refuse the move.
     const QString trash = QString::fromStdString(homeTrashPath());
     if (!QFileInfo::exists(trash) && QDir().mkpath(trash)) {

@@ -27,7 +27,7 @@ enum class UserFolder {
 // folder is not created.
 std::string userFolderPath(UserFolder folder);
 
-// The home trash of the freedesktop trash specification: $XDG_DATA_HOME/Trash, holding
+// The home trash of the freedesktop trash: $XDG_DATA_HOME/Trash, holding
 // files/ and info/<name>.trashinfo.
 std::string homeTrashPath();
 
