@@ -34,3 +34,36 @@ std::string makeFile(const std::string& path, const std::string& bytes)
 }
 
 }  // namespace tagtest
+
+namespace tagtest {
+
+std::string syncSafe(unsigned value)
+{
+    std::string s;
+    for (int shift = 21; shift >= 0; shift -= 7)
+        s += static_cast<char>((value >> shift) & 0x7F);
+    return s;
+}
+
+std::string bigEndian(unsigned value)
+{
+    std::string s;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        s += static_cast<char>((value >> shift) & 0xFF);
+    return s;
+}
+
+std::string id3Header(int version, int revision, int flags, unsigned bodySize)
+{
+    return std::string("ID3") + static_cast<char>(version) + static_cast<char>(revision) +
+           static_cast<char>(flags) + syncSafe(bodySize);
+}
+
+std::string frame(int version, const std::string& id, const std::string& data, int statusFlags, int formatFlags)
+{
+    auto size = static_cast<unsigned>(data.size());
+    return id + (version == 3 ? bigEndian(size) : syncSafe(size)) + static_cast<char>(statusFlags) +
+           static_cast<char>(formatFlags) + data;
+}
+
+}  // namespace tagtest

@@ -16,3 +16,15 @@ bool decodesCleanly(const std::string& path);
 std::string makeFile(const std::string& path, const std::string& bytes);
 
 }  // namespace tagtest
+
+namespace tagtest {
+
+// Hand-made ID3v2 pieces for tests of the reader.
+std::string syncSafe(unsigned value);
+std::string bigEndian(unsigned value);
+std::string id3Header(int version, int revision, int flags, unsigned bodySize);
+// A frame with a 2.3 (big-endian) or 2.4 (sync-safe) size; `data` includes any extra bytes.
+std::string frame(int version, const std::string& id, const std::string& data, int statusFlags = 0,
+                  int formatFlags = 0);
+
+}  // namespace tagtest
