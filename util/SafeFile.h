@@ -1,11 +1,11 @@
 // Writing users' files without ever leaving them half-written.
 //
 // `replaceFile` builds the new contents of a file in a temporary file beside it (same folder, so
-// the rename stays on one file system), gives it the original's permissions, flushes it and its folder to
-// disk, renames it over the original and flushes the folder again: at every instant the path names either
-// the complete old file or the complete new one. The in-place writers (`writeAt`, `writeAll`)
-// are for the few changes that touch only a known region, where a failure is reported and can
-// damage nothing outside that region.
+// the rename stays on one file system), gives it the original's permissions, flushes it and the
+// folder to disk, renames it over the original and flushes the folder again: at every instant
+// the path names either the complete old file or the complete new one. The in-place writers
+// (`writeAt`, `writeAll`) are for changes that touch only a known region, where a failure is
+// reported and can damage nothing outside that region.
 //
 // Every byte written through this unit passes one test hook, `setWriteBudget`, so that tests can
 // make the disk "fill up" after any number of bytes and check what is left behind.
