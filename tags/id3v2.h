@@ -221,6 +221,8 @@ private:
     std::uint16_t loadTag(int fd, std::uint64_t fileSize, std::uint64_t offset);
     std::uint16_t parseBody(std::string& body, std::uint16_t status);
     bool loadAllowsSave() const;
+    std::uint16_t frameBlock(int version, bool unsyncAll, std::string& frames, std::uint16_t& status) const;
+    std::uint64_t paddingFor(std::uint64_t newSize, std::uint64_t room, std::uint64_t rest) const;
     std::uint16_t writeTag(int fd, const std::string& fileName, std::uint8_t version,
                            std::uint8_t revision, std::uint64_t offset);
 };

@@ -141,7 +141,203 @@ std::string frameBytes(const TFrame& f, int version)
     return out + extras + f.Data;
 }
 
+// The room of the tag now at `offset`: 0 when there is none. A tag we could not have read is
+// never replaced (a failure status); nor is one that claims to reach past the end of the file.
+std::uint16_t oldRoom(int fd, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t& room)
+{
+    room = 0;
+    if (fileSize - offset < 10)
+        return 0;
+    std::string old;
+    if (!safefile::readAt(fd, offset, 10, old))
+        return id3file::kReadFailed;
+    if (old.compare(0, 3, "ID3") != 0)
+        return 0;
+    if (!id3v2detail::validHeader(old))
+        return kMalformed;
+    if (old[3] != 3 && old[3] != 4)
+        return kBadVersion;
+    room = id3v2detail::tagRoom(old);
+    return room > fileSize - offset ? kTagPastEnd : 0;
+}
+
+struct ExtendedHeader {
+    bool present = false;
+    std::uint8_t flags = 0;  // ID3v2.4 layout
+    std::uint32_t crc = 0;
+    std::uint8_t restrictions = 0;
+};
+
+std::string extendedHeaderBytes(int version, const ExtendedHeader& e, std::uint32_t padding)
+{
+    std::string ext;
+    if (!e.present)
+        return ext;
+    const bool crc = e.flags & kExtCrc;
+    if (version == 3) {
+        putBigEndian32(ext, crc ? 10 : 6);
+        ext += static_cast<char>(crc ? 0x80 : 0);
+        ext += '\0';
+        putBigEndian32(ext, padding);
+        if (crc)
+            putBigEndian32(ext, e.crc);
+        return ext;
+    }
+    std::string data;
+    if (e.flags & kExtUpdate)
+        data += '\0';
+    if (crc) {
+        data += '\5';
+        data += static_cast<char>((e.crc >> 28) & 0x0F);
+        putSyncSafe(data, e.crc & 0x0FFFFFFF);
+    }
+    if (e.flags & kExtRestrictions) {
+        data += '\1';
+        data += static_cast<char>(e.restrictions);
+    }
+    putSyncSafe(ext, static_cast<std::uint32_t>(6 + data.size()));
+    ext += '\1';
+    ext += static_cast<char>(e.flags);
+    return ext + data;
+}
+
+// Puts the finished tag into the file: in place when it fills the old room exactly, else
+// through a temporary file that takes the bytes before and after the old tag.
+bool placeTag(int fd, const std::string& fileName, std::uint64_t fileSize, std::uint64_t offset,
+              std::uint64_t room, const std::string& tag)
+{
+    if (tag.size() == room)
+        return safefile::writeAt(fd, offset, tag) && ::fsync(fd) == 0;
+    return safefile::replaceFile(fileName, [&](int out) {
+        return safefile::copyRange(fd, 0, offset, out) && safefile::writeAll(out, tag) &&
+               safefile::copyRange(fd, offset + room, fileSize - offset - room, out);
+    });
+}
+
 }  // namespace
+
+// All frames as they will be written, each in the form its flags ask for.
+std::uint16_t Tid3v2tag::frameBlock(int version, bool unsyncAll, std::string& frames,
+                                    std::uint16_t& status) const
+{
+    WriterOptions o{version, unsyncAll, DropUnsupportedFlags, DropEmptyFrames, CompressionLevel};
+    for (int i = 1; i <= Frames.Count(); ++i) {
+        TFrame f = Frames[i];
+        bool skip = false;
+        if (std::uint16_t failure = prepareFrame(f, o, status, skip); failure)
+            return failure;
+        if (!skip)
+            frames += frameBytes(f, version);
+        if (frames.size() > kMaxTagBody)
+            return kTagTooLarge;
+    }
+    return frames.empty() ? kNoFrames : 0;
+}
+
+std::uint64_t Tid3v2tag::paddingFor(std::uint64_t newSize, std::uint64_t room, std::uint64_t rest) const
+{
+    if (PaddingMode == 0)
+        return PaddingSize;
+    if (PaddingMode == 1 && newSize <= room && PaddingLimit < PaddingUnit)
+        return room - newSize;
+    return PaddingUnit == 0 ? 0 : PaddingUnit - (rest + newSize) % PaddingUnit;
+}
+
+std::uint16_t Tid3v2tag::writeTag(int fd, const std::string& fileName, std::uint8_t version,
+                                  std::uint8_t revision, std::uint64_t offset)
+{
+    const int ver = version > 254 ? MajorVersion : version;
+    const int rev = revision > 254 ? Revision : revision;
+    if (ver != 3 && ver != 4)
+        return kBadVersion;
+    if (rev != 0)
+        return kBadRevision;
+    if (Frames.Count() == 0)
+        return kNoFrames;
+    Progress = 0;
+    StatusText = "Preparing tag";
+    auto fileSize = id3file::fileSize(fd);
+    if (!fileSize)
+        return id3file::kReadFailed;
+    if (*fileSize < offset)
+        return kOffsetPastEnd;
+    std::uint64_t room = 0;
+    if (std::uint16_t failure = oldRoom(fd, *fileSize, offset, room); failure)
+        return failure;
+
+    bool unsyncAll = HeaderFlags & kHeaderUnsync;
+    for (int i = 1; i <= Frames.Count(); ++i)
+        unsyncAll = unsyncAll || (Frames[i].FormatFlags & kUnsync);
+    std::uint16_t status = 0;
+    std::string frames;
+    if (std::uint16_t failure = frameBlock(ver, unsyncAll, frames, status); failure)
+        return failure;
+    Progress = 10;
+
+    ExtendedHeader ext;
+    ext.flags = ExtFlags & (ver == 3 ? kExtCrc : kExtUpdate | kExtCrc | kExtRestrictions);
+    ext.present = (HeaderFlags & kHeaderExtended) || ext.flags;
+    ext.restrictions = Restrictions;
+    if (ext.flags & kExtCrc) {
+        StatusText = "Calculating CRC-32";
+        ext.crc = static_cast<std::uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(frames.data()), static_cast<uInt>(frames.size())));
+    }
+    // What follows the header; an ID3v2.3 tag is unsynchronised as a whole, the padding aside.
+    auto bodyWith = [&](std::uint64_t padding) {
+        std::string body = extendedHeaderBytes(ver, ext, static_cast<std::uint32_t>(padding)) + frames;
+        if (ver == 3 && unsyncAll) {
+            body = unsync(body);
+            if (!body.empty() && static_cast<unsigned char>(body.back()) == 0xFF)
+                body += '\0';
+        }
+        return body;
+    };
+    // A 2.3 extended header holds the padding size, and unsynchronisation may change its length:
+    // settle on a padding whose body agrees with it.
+    const std::uint64_t rest = *fileSize - room;  // everything but the old tag
+    std::uint64_t padding = paddingFor(10 + bodyWith(0).size(), room, rest);
+    std::string body = bodyWith(padding);
+    for (int round = 0; round < 3 && paddingFor(10 + body.size(), room, rest) != padding; ++round) {
+        padding = paddingFor(10 + body.size(), room, rest);
+        body = bodyWith(padding);
+    }
+    if (body.size() + padding > kMaxTagBody)
+        return kTagTooLarge;
+
+    std::uint8_t headerFlags = HeaderFlags & kHeaderExperimental;
+    headerFlags |= (unsyncAll ? kHeaderUnsync : 0) | (ext.present ? kHeaderExtended : 0);
+    const auto bodySize = static_cast<std::uint32_t>(body.size() + padding);
+    std::string tag = "ID3";
+    tag += static_cast<char>(ver);
+    tag += static_cast<char>(rev);
+    tag += static_cast<char>(headerFlags);
+    putSyncSafe(tag, bodySize);
+    tag += body;
+    tag.resize(10 + bodySize, '\0');
+
+    StatusText = tag.size() == room ? "Writing new tag" : "Re-positioning audio data";
+    if (!placeTag(fd, fileName, *fileSize, offset, room, tag))
+        return id3file::kWriteFailed;
+
+    MajorVersion = static_cast<std::uint8_t>(ver);
+    Revision = static_cast<std::uint8_t>(rev);
+    TagSize = bodySize;
+    HeaderFlags = headerFlags;
+    PaddingSize = static_cast<std::uint32_t>(padding);
+    ExtHeaderSize = 0;
+    if (ext.present) {
+        std::string e = extendedHeaderBytes(ver, ext, 0);
+        ExtHeaderSize = static_cast<std::uint32_t>(ver == 3 ? e.size() - 4 : e.size());
+    }
+    Crc32 = ext.crc;
+    LoadStatus = status;
+    Modified = false;
+    StartOffset = static_cast<std::uint32_t>(offset);
+    Progress = 100;
+    StatusText = "Save Complete";
+    return status;
+}
 
 std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, std::uint8_t version,
                                     std::uint8_t revision, std::int64_t startOffset)
@@ -164,170 +360,3 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, std::uint8_t ve
     return status;
 }
 
-std::uint16_t Tid3v2tag::writeTag(int fd, const std::string& fileName, std::uint8_t version,
-                                  std::uint8_t revision, std::uint64_t offset)
-{
-    const int ver = version > 254 ? MajorVersion : version;
-    const int rev = revision > 254 ? Revision : revision;
-    if (ver != 3 && ver != 4)
-        return kBadVersion;
-    if (rev != 0)
-        return kBadRevision;
-    if (Frames.Count() == 0)
-        return kNoFrames;
-    Progress = 0;
-    StatusText = "Preparing tag";
-    auto fileSize = id3file::fileSize(fd);
-    if (!fileSize)
-        return id3file::kReadFailed;
-    if (*fileSize < offset)
-        return kOffsetPastEnd;
-
-    // The tag now in the file: replaced only when it is one we could have read.
-    std::uint64_t room = 0;
-    if (*fileSize - offset >= 10) {
-        std::string old;
-        if (!safefile::readAt(fd, offset, 10, old))
-            return id3file::kReadFailed;
-        if (old.compare(0, 3, "ID3") == 0) {
-            if (!id3v2detail::validHeader(old))
-                return kMalformed;
-            if (old[3] != 3 && old[3] != 4)
-                return kBadVersion;
-            room = id3v2detail::tagRoom(old);
-            if (room > *fileSize - offset)
-                return kTagPastEnd;
-        }
-    }
-
-    bool unsyncAll = HeaderFlags & kHeaderUnsync;
-    for (int i = 1; i <= Frames.Count(); ++i)
-        unsyncAll = unsyncAll || (Frames[i].FormatFlags & kUnsync);
-    WriterOptions o{ver, unsyncAll, DropUnsupportedFlags, DropEmptyFrames, CompressionLevel};
-    std::uint16_t status = 0;
-    std::string frames;
-    for (int i = 1; i <= Frames.Count(); ++i) {
-        TFrame f = Frames[i];
-        bool skip = false;
-        if (std::uint16_t failure = prepareFrame(f, o, status, skip); failure)
-            return failure;
-        if (!skip)
-            frames += frameBytes(f, ver);
-        if (frames.size() > kMaxTagBody)
-            return kTagTooLarge;
-    }
-    if (frames.empty())
-        return kNoFrames;
-    Progress = 10;
-
-    const bool crc = ExtFlags & kExtCrc;
-    const bool extended = (HeaderFlags & kHeaderExtended) || crc || (ver == 4 && ExtFlags);
-    std::uint32_t crcValue = crc ? static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(frames.data()),
-                                                                    static_cast<uInt>(frames.size())))
-                                 : 0;
-    if (crc)
-        StatusText = "Calculating CRC-32";
-    std::uint8_t extFlags4 = ExtFlags & (kExtUpdate | kExtCrc | kExtRestrictions);
-    std::size_t extSize = !extended ? 0
-                          : ver == 3 ? (crc ? 14 : 10)
-                                     : 6 + ((extFlags4 & kExtUpdate) ? 1 : 0) + ((extFlags4 & kExtCrc) ? 6 : 0) +
-                                           ((extFlags4 & kExtRestrictions) ? 2 : 0);
-
-    // The body after the header; an ID3v2.3 tag is unsynchronised as a whole, the padding aside.
-    auto bodyWith = [&](std::uint32_t padding) {
-        std::string ext;
-        if (extended && ver == 3) {
-            putBigEndian32(ext, crc ? 10 : 6);
-            ext += static_cast<char>(crc ? 0x80 : 0);
-            ext += '\0';
-            putBigEndian32(ext, padding);
-            if (crc)
-                putBigEndian32(ext, crcValue);
-        } else if (extended) {
-            putSyncSafe(ext, static_cast<std::uint32_t>(extSize));
-            ext += '\1';
-            ext += static_cast<char>(extFlags4);
-            if (extFlags4 & kExtUpdate)
-                ext += '\0';
-            if (extFlags4 & kExtCrc) {
-                ext += '\5';
-                ext += static_cast<char>((crcValue >> 28) & 0x0F);
-                putSyncSafe(ext, crcValue & 0x0FFFFFFF);
-            }
-            if (extFlags4 & kExtRestrictions) {
-                ext += '\1';
-                ext += static_cast<char>(Restrictions);
-            }
-        }
-        std::string body = ext + frames;
-        if (ver == 3 && unsyncAll) {
-            body = unsync(body);
-            if (!body.empty() && static_cast<unsigned char>(body.back()) == 0xFF)
-                body += '\0';
-        }
-        return body;
-    };
-    // The padding that the options ask for, given the size of the tag without it.
-    const std::uint64_t rest = *fileSize - room;  // everything but the old tag
-    auto paddingFor = [&](std::uint64_t newSize) -> std::uint64_t {
-        if (PaddingMode == 0)
-            return PaddingSize;
-        if (PaddingMode == 1 && newSize <= room && PaddingLimit < PaddingUnit)
-            return room - newSize;
-        return PaddingUnit == 0 ? 0 : PaddingUnit - (rest + newSize) % PaddingUnit;
-    };
-    // A 2.3 extended header holds the padding size, and unsynchronisation may change its length:
-    // settle on a padding whose body agrees with it.
-    std::uint64_t padding = paddingFor(10 + bodyWith(0).size());
-    std::string body = bodyWith(static_cast<std::uint32_t>(padding));
-    for (int round = 0; round < 3 && paddingFor(10 + body.size()) != padding; ++round) {
-        padding = paddingFor(10 + body.size());
-        body = bodyWith(static_cast<std::uint32_t>(padding));
-    }
-    const std::uint64_t newSize = 10 + body.size();
-    if (newSize - 10 + padding > kMaxTagBody)
-        return kTagTooLarge;
-
-    std::uint8_t headerFlags = HeaderFlags & kHeaderExperimental;
-    if (unsyncAll)
-        headerFlags |= kHeaderUnsync;
-    if (extended)
-        headerFlags |= kHeaderExtended;
-    std::string tag = "ID3";
-    tag += static_cast<char>(ver);
-    tag += static_cast<char>(rev);
-    tag += static_cast<char>(headerFlags);
-    const auto bodySize = static_cast<std::uint32_t>(newSize - 10 + padding);
-    putSyncSafe(tag, bodySize);
-    tag += body;
-    tag.resize(static_cast<std::size_t>(newSize + padding), '\0');
-
-    StatusText = "Writing new tag";
-    bool ok;
-    if (tag.size() == room) {
-        // Same room: only the tag's own bytes are overwritten.
-        ok = safefile::writeAt(fd, offset, tag) && ::fsync(fd) == 0;
-    } else {
-        StatusText = "Re-positioning audio data";
-        ok = safefile::replaceFile(fileName, [&](int out) {
-            return safefile::copyRange(fd, 0, offset, out) && safefile::writeAll(out, tag) &&
-                   safefile::copyRange(fd, offset + room, *fileSize - offset - room, out);
-        });
-    }
-    if (!ok)
-        return id3file::kWriteFailed;
-
-    MajorVersion = static_cast<std::uint8_t>(ver);
-    Revision = static_cast<std::uint8_t>(rev);
-    TagSize = bodySize;
-    HeaderFlags = headerFlags;
-    PaddingSize = static_cast<std::uint32_t>(padding);
-    ExtHeaderSize = extended ? static_cast<std::uint32_t>(ver == 3 ? extSize - 4 : extSize) : 0;
-    Crc32 = crcValue;
-    LoadStatus = status;
-    Modified = false;
-    StartOffset = static_cast<std::uint32_t>(offset);
-    Progress = 100;
-    StatusText = "Save Complete";
-    return status;
-}
