@@ -220,6 +220,9 @@ private:
     void resetForLoad();
     std::uint16_t loadTag(int fd, std::uint64_t fileSize, std::uint64_t offset);
     std::uint16_t parseBody(std::string& body, std::uint16_t status);
+    std::uint16_t parseExtendedHeader3(const std::string& body, std::uint16_t status, std::size_t& pos);
+    std::uint16_t parseExtendedHeader4(const std::string& body, std::uint16_t status, std::size_t& pos);
+    std::uint16_t parseFrames(const std::string& body, std::size_t pos, std::uint16_t status);
     bool loadAllowsSave() const;
     std::uint16_t frameBlock(int version, bool unsyncAll, std::string& frames, std::uint16_t& status) const;
     std::uint64_t paddingFor(std::uint64_t newSize, std::uint64_t room, std::uint64_t rest) const;

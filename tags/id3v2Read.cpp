@@ -209,72 +209,87 @@ std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t o
 
 std::uint16_t Tid3v2tag::parseBody(std::string& body, std::uint16_t status)
 {
-    const bool v3 = MajorVersion == 3;
-    if (v3 && (HeaderFlags & kHeaderUnsync))
+    if (MajorVersion == 3 && (HeaderFlags & kHeaderUnsync))
         body = undoUnsync(body);
-    auto u = reinterpret_cast<const unsigned char*>(body.data());
     std::size_t pos = 0;
-    const std::size_t end = body.size();
-
-    bool crcFlag = false;
     if (HeaderFlags & kHeaderExtended) {
-        if (v3) {
-            // size (4, not counting itself), flags (2), padding size (4), CRC (4) when flagged
-            if (end < 10)
-                return kMalformed;
-            ExtHeaderSize = bigEndian32(u);
-            if (ExtHeaderSize < 6 || ExtHeaderSize > end - 4)
-                return kMalformed;
-            crcFlag = u[4] & 0x80;
-            if ((u[4] & 0x7F) || u[5])
-                status |= kUnknownExtFlags;
-            PaddingSize = bigEndian32(u + 6);
-            if (crcFlag && ExtHeaderSize >= 10)
-                Crc32 = bigEndian32(u + 10);
-            ExtFlags = crcFlag ? kExtCrc : 0;
-            pos = 4 + ExtHeaderSize;
-        } else {
-            // sync-safe size (counting itself), flag-byte count, flags, then each flag's data
-            if (end < 6)
-                return kMalformed;
-            ExtHeaderSize = syncSafe(u, 4);
-            unsigned flagBytes = u[4];
-            if (ExtHeaderSize < 6 || ExtHeaderSize > end || flagBytes == 0 || 5u + flagBytes > ExtHeaderSize)
-                return kMalformed;
-            std::uint8_t flags = u[5];
-            if (flagBytes > 1 || (flags & 0x8F))
-                status |= kUnknownExtFlags;
-            ExtFlags = flags & (kExtUpdate | kExtCrc | kExtRestrictions);
-            PaddingSize = 0;
-            std::size_t p = 5 + flagBytes;
-            auto data = [&](std::size_t minLength, const unsigned char*& at) {
-                if (p >= ExtHeaderSize || u[p] < minLength || p + 1 + u[p] > ExtHeaderSize)
-                    return false;
-                at = u + p + 1;
-                p += 1 + u[p];
-                return true;
-            };
-            const unsigned char* at = nullptr;
-            if ((flags & kExtUpdate) && !data(0, at))
-                return kMalformed;
-            if (flags & kExtCrc) {
-                if (!data(5, at))
-                    return kMalformed;
-                Crc32 = static_cast<std::uint32_t>((std::uint64_t(at[0] & 0x7F) << 28) | syncSafe(at + 1, 4));
-            }
-            if (flags & kExtRestrictions) {
-                if (!data(1, at))
-                    return kMalformed;
-                Restrictions = at[0];
-            }
-            pos = ExtHeaderSize;
-        }
+        status = MajorVersion == 3 ? parseExtendedHeader3(body, status, pos) : parseExtendedHeader4(body, status, pos);
+        if (status > 0xFF)
+            return status;
     }
     Modified = false;
+    return parseFrames(body, pos, status);
+}
 
+// size (4, not counting itself), flags (2), padding size (4), CRC (4) when flagged
+std::uint16_t Tid3v2tag::parseExtendedHeader3(const std::string& body, std::uint16_t status, std::size_t& pos)
+{
+    auto u = reinterpret_cast<const unsigned char*>(body.data());
+    if (body.size() < 10)
+        return kMalformed;
+    ExtHeaderSize = bigEndian32(u);
+    if (ExtHeaderSize < 6 || ExtHeaderSize > body.size() - 4)
+        return kMalformed;
+    const bool crc = u[4] & 0x80;
+    if ((u[4] & 0x7F) || u[5])
+        status |= kUnknownExtFlags;
+    PaddingSize = bigEndian32(u + 6);
+    if (crc && ExtHeaderSize >= 10)
+        Crc32 = bigEndian32(u + 10);
+    ExtFlags = crc ? kExtCrc : 0;
+    pos = 4 + ExtHeaderSize;
+    return status;
+}
+
+// sync-safe size (counting itself), flag-byte count, flags, then each set flag's data behind a
+// length byte
+std::uint16_t Tid3v2tag::parseExtendedHeader4(const std::string& body, std::uint16_t status, std::size_t& pos)
+{
+    auto u = reinterpret_cast<const unsigned char*>(body.data());
+    if (body.size() < 6)
+        return kMalformed;
+    ExtHeaderSize = syncSafe(u, 4);
+    const unsigned flagBytes = u[4];
+    if (ExtHeaderSize < 6 || ExtHeaderSize > body.size() || flagBytes == 0 || 5u + flagBytes > ExtHeaderSize)
+        return kMalformed;
+    const std::uint8_t flags = u[5];
+    if (flagBytes > 1 || (flags & 0x8F))
+        status |= kUnknownExtFlags;
+    ExtFlags = flags & (kExtUpdate | kExtCrc | kExtRestrictions);
+    PaddingSize = 0;
+    std::size_t p = 5 + flagBytes;
+    const unsigned char* at = nullptr;
+    auto data = [&](std::size_t minLength) {
+        if (p >= ExtHeaderSize || u[p] < minLength || p + 1 + u[p] > ExtHeaderSize)
+            return false;
+        at = u + p + 1;
+        p += 1 + u[p];
+        return true;
+    };
+    if ((flags & kExtUpdate) && !data(0))
+        return kMalformed;
+    if (flags & kExtCrc) {
+        if (!data(5))
+            return kMalformed;
+        Crc32 = static_cast<std::uint32_t>((std::uint64_t(at[0] & 0x7F) << 28) | syncSafe(at + 1, 4));
+    }
+    if (flags & kExtRestrictions) {
+        if (!data(1))
+            return kMalformed;
+        Restrictions = at[0];
+    }
+    pos = ExtHeaderSize;
+    return status;
+}
+
+std::uint16_t Tid3v2tag::parseFrames(const std::string& body, std::size_t pos, std::uint16_t status)
+{
+    const bool v3 = MajorVersion == 3;
+    auto u = reinterpret_cast<const unsigned char*>(body.data());
+    const std::size_t end = body.size();
     Frames.ClearFrames();
     while (pos < end) {
-        std::size_t left = end - pos;
+        const std::size_t left = end - pos;
         std::string_view head(body.data() + pos, std::min<std::size_t>(10, left));
         Progress = static_cast<std::uint8_t>(std::min<std::uint64_t>(99, (pos + 10) * 100 / (std::uint64_t(TagSize) + 10)));
         if (head.substr(0, 4) == "MP3e" || head.find_first_not_of('\0') == std::string_view::npos) {
