@@ -5,8 +5,9 @@
 // Frame data is held as stored (compressed or unsynchronised when so read) and decoded only when
 // an accessor reads it; flags are held in the ID3v2.4 layout for both versions. Texts are UTF-8
 // here. On disk, encoding 0 is CP932 (the program's peers' code page), 1 UTF-16 with a byte-order
-// mark, 2 UTF-16BE, 3 UTF-8; setters write encoding 0 when CP932 holds the text and encoding 1
-// otherwise.
+// mark, 2 UTF-16BE, 3 UTF-8. Setters asked for encoding 0 write CP932 when it holds every text
+// of the frame and UTF-16 (1) otherwise; an ID3v2.3 tag gets 1 where 2 or 3 is asked. URLs are
+// single-byte text whatever the encoding.
 //
 // Loading and saving report 16-bit status words: 0..255 success with information bits, above 255
 // failure (see the constants below). A tag that did not load is never overwritten. A save that
