@@ -19,7 +19,7 @@ std::string makeFile(const std::string& path, const std::string& bytes);
 
 namespace tagtest {
 
-// Hand-made ID3v2 pieces for tests of the reader.
+// Hand-made ID3v2 building blocks for tests of the reader.
 std::string syncSafe(unsigned value);
 std::string bigEndian(unsigned value);
 std::string id3Header(int version, int revision, int flags, unsigned bodySize);
