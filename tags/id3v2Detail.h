@@ -1,0 +1,16 @@
+// Header arithmetic shared by the ID3v2 reader and writer (not part of the tag's interface).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace id3v2detail {
+
+std::uint32_t syncSafe(const unsigned char* p, int bytes);
+std::uint32_t bigEndian32(const unsigned char* p);
+// "ID3", version bytes below 255, size bytes below 0x80.
+bool validHeader(std::string_view header);
+// Bytes the tag occupies from its header on: header, body and a 2.4 footer.
+std::uint64_t tagRoom(std::string_view header);
+
+}  // namespace id3v2detail

@@ -1,0 +1,329 @@
+// Reading an ID3v2.3 / ID3v2.4 tag into the frame list.
+//
+// The whole tag body is read at once (its size is checked against the file first, so a hostile
+// header cannot make us allocate more than the file holds). Every size, offset and count taken
+// from the body is checked against what remains of it. Where ID3v2.3 unsynchronises the tag as
+// a whole, ID3v2.4 does it per frame: a 2.4 frame keeps its unsynchronised bytes and its flag,
+// and the accessors undo it. A 2.4 footer is skipped and counted as part of the tag.
+#include "tags/id3v2.h"
+
+#include "tags/id3File.h"
+#include "tags/id3v2Detail.h"
+#include "util/SafeFile.h"
+
+#include <algorithm>
+
+using namespace id3v2;
+
+namespace id3v2detail {
+
+std::uint32_t syncSafe(const unsigned char* p, int bytes)
+{
+    std::uint32_t v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 7) | (p[i] & 0x7F);
+    return v;
+}
+
+std::uint32_t bigEndian32(const unsigned char* p)
+{
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+bool validHeader(std::string_view h)
+{
+    if (h.size() < 10 || h.substr(0, 3) != "ID3")
+        return false;
+    auto b = [&](int i) { return static_cast<unsigned char>(h[static_cast<std::size_t>(i)]); };
+    return b(3) < 255 && b(4) < 255 && b(6) < 0x80 && b(7) < 0x80 && b(8) < 0x80 && b(9) < 0x80;
+}
+
+std::uint64_t tagRoom(std::string_view h)
+{
+    auto u = reinterpret_cast<const unsigned char*>(h.data());
+    std::uint64_t room = 10 + std::uint64_t(syncSafe(u + 6, 4));
+    if (u[3] == 4 && (u[5] & kHeaderFooter))
+        room += 10;
+    return room;
+}
+
+}  // namespace id3v2detail
+
+using namespace id3v2detail;
+
+namespace {
+
+// A 2.3 frame's flags in the 2.4 layout.
+std::uint8_t statusFlagsFrom23(std::uint8_t s) { return static_cast<std::uint8_t>((s >> 1) & 0x70); }
+
+std::uint8_t formatFlagsFrom23(std::uint8_t f)
+{
+    std::uint8_t out = 0;
+    if (f & 0x80)
+        out |= kCompression | kDataLength;  // the decompressed size plays the data-length role
+    if (f & 0x40)
+        out |= kEncryption;
+    if (f & 0x20)
+        out |= kGrouping;
+    return out;
+}
+
+// Reads the frame's extra header bytes (the order differs between the versions); false when
+// they do not fit in the frame.
+bool readExtras(TFrame& f, int version, const unsigned char*& p, std::uint32_t& size)
+{
+    auto take = [&](std::uint32_t n) {
+        if (size < n)
+            return false;
+        size -= n;
+        return true;
+    };
+    if (version == 3) {
+        if (f.FormatFlags & kCompression) {
+            if (!take(4))
+                return false;
+            f.DataLength = bigEndian32(p);
+            p += 4;
+        }
+        if (f.FormatFlags & kEncryption) {
+            if (!take(1))
+                return false;
+            f.EncryptionMethod = *p++;
+        }
+        if (f.FormatFlags & kGrouping) {
+            if (!take(1))
+                return false;
+            f.GroupID = *p++;
+        }
+        return true;
+    }
+    if (f.FormatFlags & kGrouping) {
+        if (!take(1))
+            return false;
+        f.GroupID = *p++;
+    }
+    if (f.FormatFlags & kEncryption) {
+        if (!take(1))
+            return false;
+        f.EncryptionMethod = *p++;
+    }
+    if (f.FormatFlags & kDataLength) {
+        if (!take(4))
+            return false;
+        f.DataLength = syncSafe(p, 4);
+        p += 4;
+    }
+    return true;
+}
+
+}  // namespace
+
+void Tid3v2tag::resetForLoad()
+{
+    Frames.ClearFrames();
+    MajorVersion = 3;
+    Revision = 0;
+    TagSize = 0;
+    HeaderFlags = 0;
+    ExtFlags = 0;
+    PaddingSize = 0;
+    ExtHeaderSize = 0;
+    Crc32 = 0;
+    Restrictions = 0;
+    StartOffset = 0;
+    Modified = false;
+}
+
+bool Tid3v2tag::loadAllowsSave() const
+{
+    // A file without a tag may get one; a tag that failed to load may not be replaced.
+    return LoadStatus <= 0xFF || LoadStatus == kNoTag || LoadStatus == kOffsetPastEnd;
+}
+
+std::uint16_t Tid3v2tag::LoadFromFile(const std::string& fileName, std::int64_t startOffset)
+{
+    resetForLoad();
+    Loaded = false;
+    std::uint16_t status = [&]() -> std::uint16_t {
+        if (!id3file::isRegularFile(fileName))
+            return id3file::kOpenFailed;
+        ReadOnly = id3file::isReadOnly(fileName);
+        id3file::Fd fd = id3file::openForReading(fileName);
+        if (!fd.valid())
+            return id3file::kOpenFailed;
+        auto size = id3file::fileSize(fd.get());
+        if (!size)
+            return id3file::kReadFailed;
+        auto offset = static_cast<std::uint64_t>(static_cast<std::uint32_t>(startOffset));
+        if (*size <= offset)
+            return kOffsetPastEnd;
+        FileName = fileName;
+        return loadTag(fd.get(), *size, offset);
+    }();
+    LoadStatus = status;
+    if (status > 0xFF)
+        Frames.ClearFrames();  // half a tag is never handed on
+    return status;
+}
+
+std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t offset)
+{
+    Progress = 0;
+    StatusText = "Loading tag";
+    if (fileSize - offset < 10)
+        return kNoTag;
+    std::string header;
+    if (!safefile::readAt(fd, offset, 10, header))
+        return id3file::kReadFailed;
+    if (!validHeader(header))
+        return kNoTag;
+    MajorVersion = static_cast<std::uint8_t>(header[3]);
+    Revision = static_cast<std::uint8_t>(header[4]);
+    StartOffset = static_cast<std::uint32_t>(offset);
+    if (MajorVersion != 3 && MajorVersion != 4)
+        return kBadVersion;
+    std::uint16_t status = 0;
+    if (Revision != 0) {
+        if (!AcceptRevision)
+            return kBadRevision;
+        status |= kRevisionNotZero;
+    }
+
+    HeaderFlags = static_cast<std::uint8_t>(header[5]);
+    if (HeaderFlags & (MajorVersion == 3 ? 0x1F : 0x0F))
+        status |= kUnknownHeaderFlags;
+    TagSize = syncSafe(reinterpret_cast<const unsigned char*>(header.data()) + 6, 4);
+    if (fileSize - offset < tagRoom(header))
+        return kTagPastEnd;
+    std::string body;
+    if (!safefile::readAt(fd, offset + 10, TagSize, body))
+        return id3file::kReadFailed;
+    status = parseBody(body, status);
+    if (status > 0xFF)
+        return status;
+    Loaded = true;
+    Progress = 100;
+    StatusText = "Load Complete";
+    return status;
+}
+
+std::uint16_t Tid3v2tag::parseBody(std::string& body, std::uint16_t status)
+{
+    if (MajorVersion == 3 && (HeaderFlags & kHeaderUnsync))
+        body = undoUnsync(body);
+    std::size_t pos = 0;
+    if (HeaderFlags & kHeaderExtended) {
+        status = MajorVersion == 3 ? parseExtendedHeader3(body, status, pos) : parseExtendedHeader4(body, status, pos);
+        if (status > 0xFF)
+            return status;
+    }
+    Modified = false;
+    return parseFrames(body, pos, status);
+}
+
+// size (4, not counting itself), flags (2), padding size (4), CRC (4) when flagged
+std::uint16_t Tid3v2tag::parseExtendedHeader3(const std::string& body, std::uint16_t status, std::size_t& pos)
+{
+    auto u = reinterpret_cast<const unsigned char*>(body.data());
+    if (body.size() < 10)
+        return kMalformed;
+    ExtHeaderSize = bigEndian32(u);
+    if (ExtHeaderSize < 6 || ExtHeaderSize > body.size() - 4)
+        return kMalformed;
+    const bool crc = u[4] & 0x80;
+    if ((u[4] & 0x7F) || u[5])
+        status |= kUnknownExtFlags;
+    PaddingSize = bigEndian32(u + 6);
+    if (crc && ExtHeaderSize >= 10)
+        Crc32 = bigEndian32(u + 10);
+    ExtFlags = crc ? kExtCrc : 0;
+    pos = 4 + ExtHeaderSize;
+    return status;
+}
+
+// sync-safe size (counting itself), flag-byte count, flags, then each set flag's data behind a
+// length byte
+std::uint16_t Tid3v2tag::parseExtendedHeader4(const std::string& body, std::uint16_t status, std::size_t& pos)
+{
+    auto u = reinterpret_cast<const unsigned char*>(body.data());
+    if (body.size() < 6)
+        return kMalformed;
+    ExtHeaderSize = syncSafe(u, 4);
+    const unsigned flagBytes = u[4];
+    if (ExtHeaderSize < 6 || ExtHeaderSize > body.size() || flagBytes == 0 || 5u + flagBytes > ExtHeaderSize)
+        return kMalformed;
+    const std::uint8_t flags = u[5];
+    if (flagBytes > 1 || (flags & 0x8F))
+        status |= kUnknownExtFlags;
+    ExtFlags = flags & (kExtUpdate | kExtCrc | kExtRestrictions);
+    PaddingSize = 0;
+    std::size_t p = 5 + flagBytes;
+    const unsigned char* at = nullptr;
+    auto data = [&](std::size_t minLength) {
+        if (p >= ExtHeaderSize || u[p] < minLength || p + 1 + u[p] > ExtHeaderSize)
+            return false;
+        at = u + p + 1;
+        p += 1 + u[p];
+        return true;
+    };
+    if ((flags & kExtUpdate) && !data(0))
+        return kMalformed;
+    if (flags & kExtCrc) {
+        if (!data(5))
+            return kMalformed;
+        Crc32 = static_cast<std::uint32_t>((std::uint64_t(at[0] & 0x7F) << 28) | syncSafe(at + 1, 4));
+    }
+    if (flags & kExtRestrictions) {
+        if (!data(1))
+            return kMalformed;
+        Restrictions = at[0];
+    }
+    pos = ExtHeaderSize;
+    return status;
+}
+
+std::uint16_t Tid3v2tag::parseFrames(const std::string& body, std::size_t pos, std::uint16_t status)
+{
+    const bool v3 = MajorVersion == 3;
+    auto u = reinterpret_cast<const unsigned char*>(body.data());
+    const std::size_t end = body.size();
+    Frames.ClearFrames();
+    while (pos < end) {
+        const std::size_t left = end - pos;
+        std::string_view head(body.data() + pos, std::min<std::size_t>(10, left));
+        Progress = static_cast<std::uint8_t>(std::min<std::uint64_t>(99, (pos + 10) * 100 / (std::uint64_t(TagSize) + 10)));
+        if (head.substr(0, 4) == "MP3e" || head.find_first_not_of('\0') == std::string_view::npos) {
+            auto padding = static_cast<std::uint32_t>(left);
+            if (v3 && PaddingSize != 0 && PaddingSize != padding)
+                status |= kPaddingDiffers;
+            else
+                PaddingSize = padding;
+            break;
+        }
+        if (left <= 10)
+            return kMalformed;  // a frame header cut short, or one with no room for data
+        int index = Frames.AddFrame(head.substr(0, 4));
+        if (index == 0)
+            return kBadFrameId;
+        TFrame& f = Frames[index];
+        const unsigned char* p = u + pos;
+        std::uint32_t size = v3 ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
+        if (size > left - 10)
+            return kMalformed;
+        f.HeaderPosition = static_cast<std::uint32_t>(pos + 10);
+        f.StatusFlags = v3 ? statusFlagsFrom23(p[8]) : static_cast<std::uint8_t>(p[8] & 0x70);
+        f.FormatFlags = v3 ? formatFlagsFrom23(p[9]) : static_cast<std::uint8_t>(p[9] & 0x4F);
+        if (!v3 && (HeaderFlags & kHeaderUnsync))
+            f.FormatFlags |= kUnsync;  // the header's flag stands for every frame
+        f.ReadStatusFlags = f.StatusFlags;
+        f.DataFlags = f.FormatFlags;
+        p += 10;
+        if (!readExtras(f, MajorVersion, p, size))
+            return kMalformed;
+        f.DataPosition = static_cast<std::uint32_t>(p - u + 10);
+        f.Data.assign(reinterpret_cast<const char*>(p), size);
+        f.Changed = false;
+        pos = static_cast<std::size_t>(p - u) + size;
+    }
+    return status;
+}

@@ -1,0 +1,85 @@
+#include "support/TestSupport.h"
+#include "util/SafeFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <algorithm>
+#include <regex>
+#include <sstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using testsupport::readFile;
+using testsupport::TempDir;
+using testsupport::writeFile;
+
+namespace {
+
+int filesIn(const std::string& folder)
+{
+    return static_cast<int>(QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden).size());
+}
+
+}  // namespace
+
+TEST(SafeFile, ReplaceWritesAllOrNothing)
+{
+    TempDir dir;
+    std::string path = dir.file("f.bin");
+    writeFile(path, "old contents");
+    ::chmod(path.c_str(), 0600);
+
+    EXPECT_FALSE(safefile::replaceFile(path, [](int fd) { return safefile::writeAll(fd, "half") && false; }));
+    EXPECT_EQ(readFile(path), "old contents");
+
+    safefile::setWriteBudget(3);
+    EXPECT_FALSE(safefile::replaceFile(path, [](int fd) { return safefile::writeAll(fd, "new contents"); }));
+    safefile::setWriteBudget(-1);
+    EXPECT_EQ(readFile(path), "old contents");
+    EXPECT_EQ(filesIn(dir.path()), 1);
+
+    EXPECT_TRUE(safefile::replaceFile(path, [](int fd) { return safefile::writeAll(fd, "new contents"); }));
+    EXPECT_EQ(readFile(path), "new contents");
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(filesIn(dir.path()), 1);
+
+    EXPECT_FALSE(safefile::replaceFile(dir.file("missing"), [](int) { return true; }));
+    EXPECT_FALSE(safefile::replaceFile(dir.path(), [](int) { return true; }));  // not a regular file
+}
+
+// What reaches the kernel: the temporary file, then its folder, are flushed before the rename,
+// and the folder again after it. Watched with strace on a run of the test above.
+TEST(SafeFile, FlushesFileAndFolderAroundTheRename)
+{
+    if (!testsupport::haveProgram("strace"))
+        GTEST_SKIP() << "strace is not installed";
+    TempDir dir;
+    std::string log = dir.file("trace");
+    auto r = testsupport::runCommand(
+        "strace", {"-f", "-y", "-e", "trace=fsync,rename,renameat,renameat2", "-o", log,
+                   QCoreApplication::applicationFilePath().toStdString(),
+                   "--gtest_filter=SafeFile.ReplaceWritesAllOrNothing"});
+    if (r.exitCode != 0 && r.err.find("ptrace") != std::string::npos)
+        GTEST_SKIP() << "tracing is not allowed here";
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    std::vector<std::string> calls;
+    std::istringstream in(readFile(log));
+    for (std::string line; std::getline(in, line);)
+        if (line.find("fsync(") != std::string::npos || line.find("rename") != std::string::npos)
+            calls.push_back(line);
+    auto renameAt = std::find_if(calls.begin(), calls.end(), [](const std::string& l) {
+        return l.find("rename") != std::string::npos && l.find("/.f.bin.") != std::string::npos;
+    });
+    ASSERT_NE(renameAt, calls.end());
+    ASSERT_GE(renameAt - calls.begin(), 2);
+    ASSERT_NE(renameAt + 1, calls.end());
+    const std::regex tempFile(R"(fsync\(\d+</.*/\.f\.bin\.\w+>\))");
+    // The child run's scratch folder (see TempDir), which holds the file.
+    const std::regex folder("fsync\\(\\d+<" + QDir::tempPath().toStdString() + R"(/tambourelle-test-\w+>\))");
+    EXPECT_TRUE(std::regex_search(*(renameAt - 2), tempFile)) << *(renameAt - 2);
+    EXPECT_TRUE(std::regex_search(*(renameAt - 1), folder)) << *(renameAt - 1);
+    EXPECT_TRUE(std::regex_search(*(renameAt + 1), folder)) << *(renameAt + 1);
+}
