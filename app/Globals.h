@@ -1,0 +1,11 @@
+// Process-wide values that every window of the program shares. They are set once at start-up
+// by the main window and read everywhere after that; tests point them at scratch folders.
+//
+// User-interface thread only.
+#pragma once
+
+#include <string>
+
+// The settings file's base name, the program folder + "/Tambourelle"; the settings routines
+// append ".ini". Start-up sets it from GetAppDir() before any setting is read or written.
+extern std::string IniBase;

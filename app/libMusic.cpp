@@ -1,0 +1,87 @@
+#include "app/libMusic.h"
+
+#include "app/Globals.h"
+#include "util/libIni.h"
+
+#include <QDate>
+#include <QTime>
+
+#include <filesystem>
+#include <string_view>
+
+namespace {
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// The extension from the last "." of the last path component, dot included; empty when the
+// component has no dot.
+std::string extensionOf(std::string_view name)
+{
+    std::size_t slash = name.rfind('/');
+    std::string_view base = slash == std::string_view::npos ? name : name.substr(slash + 1);
+    std::size_t dot = base.rfind('.');
+    return dot == std::string_view::npos ? std::string() : std::string(base.substr(dot));
+}
+
+// Zero-padded decimal text cut to its last Width characters.
+std::string digits(int value, std::size_t width)
+{
+    std::string text = std::to_string(value < 0 ? -value : value);
+    if (text.size() < width)
+        text.insert(0, width - text.size(), '0');
+    return text.substr(text.size() - width);
+}
+
+}  // namespace
+
+bool IsMusicFile(const std::string& Name)
+{
+    std::string ext = extensionOf(Name);
+    if (ext.size() < 2)
+        return false;
+    // Only ASCII letters can match an entry of the list, so ASCII lower-casing is exact.
+    for (char& c : ext)
+        c = lowerAscii(c);
+    std::string_view list = MusicFileExtensions;
+    bool listed = false;
+    while (!list.empty() && !listed) {
+        std::size_t semi = list.find(';');
+        listed = list.substr(0, semi) == ext;
+        list.remove_prefix(semi == std::string_view::npos ? list.size() : semi + 1);
+    }
+    if (!listed)
+        return false;
+    std::error_code ec;
+    return !std::filesystem::is_directory(Name, ec);
+}
+
+std::string MakeDateStamp()
+{
+    return MakeDateStamp(QDate::currentDate());
+}
+
+std::string MakeDateStamp(const QDate& Date)
+{
+    return digits(Date.year(), 4) + digits(Date.month(), 2) + digits(Date.day(), 2);
+}
+
+std::string MakeTimeStamp()
+{
+    return MakeTimeStamp(QTime::currentTime());
+}
+
+std::string MakeTimeStamp(const QTime& Time)
+{
+    return digits(Time.hour(), 2) + digits(Time.minute(), 2) + digits(Time.second(), 2) +
+           digits(Time.msec(), 3);
+}
+
+void WriteListSection(const std::string& Section, const std::vector<std::string>& List)
+{
+    IniEraseSection(IniBase, Section);
+    for (std::size_t i = 0; i < List.size(); ++i)
+        IniWriteString(IniBase, Section, std::to_string(i + 1), List[i]);
+}
