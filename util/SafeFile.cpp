@@ -147,12 +147,27 @@ bool copyRange(int in, std::uint64_t offset, std::uint64_t length, int out)
     return true;
 }
 
-bool replaceFile(const std::string& path, const std::function<bool(int fd)>& produce)
+namespace {
+
+// The one body of both replace routines. `mode` < 0: the file must exist and keeps its mode
+// and owner; otherwise a missing file is created with that mode (less the umask).
+bool replaceOrCreate(const std::string& path, const std::function<bool(int fd)>& produce, int mode)
 {
     std::string target = resolvedPath(path);
     struct stat st {};
-    if (target.empty() || ::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    bool exists = !target.empty() && ::stat(target.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        errno = EISDIR;
         return false;
+    }
+    if (!exists) {
+        if (mode < 0)
+            return false;
+        std::string folder = resolvedPath(folderOf(path));
+        if (folder.empty())
+            return false;
+        target = (folder == "/" ? "" : folder) + "/" + path.substr(path.rfind('/') + 1);
+    }
 
     std::string folder = folderOf(target);
     std::string name = target.substr(target.rfind('/') + 1);
@@ -161,22 +176,51 @@ bool replaceFile(const std::string& path, const std::function<bool(int fd)>& pro
     if (fd < 0)
         return false;
 
-    // The owner may not be ours to give away (then the file is simply ours); the mode always is.
-    bool ok = ::fchmod(fd, st.st_mode & 07777) == 0;
-    if (ok && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
-        // Not fatal: a user may not hand a file to another owner.
+    bool ok;
+    if (exists) {
+        ok = ::fchmod(fd, st.st_mode & 07777) == 0;
+        if (ok && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+            // Not fatal: a user may not hand a file to another owner.
+        }
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        ok = ::fchmod(fd, static_cast<mode_t>(mode) & ~mask & 07777) == 0;
     }
     ok = ok && produce(fd) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && syncFolder(folder);
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    int err = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && !syncFolder(folder)) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
     if (!ok) {
         ::unlink(temp.c_str());
+        errno = err;
         return false;
     }
     // The new contents are in place; a failed folder flush only weakens the crash guarantee.
     syncFolder(folder);
     return true;
+}
+
+}  // namespace
+
+bool replaceFile(const std::string& path, const std::function<bool(int fd)>& produce)
+{
+    return replaceOrCreate(path, produce, -1);
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view contents, int mode)
+{
+    return replaceOrCreate(path, [&](int fd) { return writeAll(fd, contents); }, mode);
 }
 
 }  // namespace safefile

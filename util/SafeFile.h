@@ -42,4 +42,9 @@ void setWriteBudget(long long bytes);
 // the original is left as it was and the result is false.
 [[nodiscard]] bool replaceFile(const std::string& path, const std::function<bool(int fd)>& produce);
 
+// Gives the file at `path` exactly `contents` the same way, creating it with `mode` (less the
+// umask) when it does not exist yet. On failure errno tells why.
+[[nodiscard]] bool writeFileAtomically(const std::string& path, std::string_view contents,
+                                       int mode = 0666);
+
 }  // namespace safefile

@@ -1,6 +1,7 @@
 #include "util/libIni.h"
 
 #include "util/Cp932.h"
+#include "util/SafeFile.h"
 
 #include <QWidget>
 
@@ -8,9 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <optional>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_set>
@@ -196,67 +195,14 @@ IniFile loadForWriting(const std::string& baseName)
     return parse(*text);
 }
 
-bool writeAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// Writes the text to a temporary file beside the target and renames it over the target.
+// The settings file is replaced as a whole, never left half-written. A read-only settings
+// file is refused even where its folder would allow the rename.
 void replaceFile(const std::string& path, const std::string& text)
 {
-    namespace fs = std::filesystem;
-    fs::path target = path;
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        std::error_code ec;
-        target = fs::canonical(target, ec);  // replace the file the link names, keep the link
-        if (ec)
-            throw EIniFileError(errorText(path, ec.value()));
-    }
-
-    struct stat st {};
-    bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && ::access(target.c_str(), W_OK) != 0)
+    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
         throw EIniFileError(errorText(path, errno));
-
-    fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::mt19937 random(std::random_device{}());
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
-        tmp = (dir / ("." + target.filename().string() + "." + std::to_string(random()) + ".tmp")).string();
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0)
+    if (!safefile::writeFileAtomically(path, text))
         throw EIniFileError(errorText(path, errno));
-
-    bool ok = (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) && writeAll(fd, text) && ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        throw EIniFileError(errorText(path, err));
-    }
 }
 
 void writeValue(const std::string& baseName, const std::string& sectionName,
