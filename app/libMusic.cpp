@@ -81,7 +81,5 @@ std::string MakeTimeStamp(const QTime& Time)
 
 void WriteListSection(const std::string& Section, const std::vector<std::string>& List)
 {
-    IniEraseSection(IniBase, Section);
-    for (std::size_t i = 0; i < List.size(); ++i)
-        IniWriteString(IniBase, Section, std::to_string(i + 1), List[i]);
+    IniWriteSectionList(IniBase, Section, List);
 }

@@ -314,6 +314,25 @@ void IniEraseSection(const std::string& BaseName, const std::string& Section)
         replaceFile(iniPath(BaseName), serialize(file));
 }
 
+void IniWriteSectionList(const std::string& BaseName, const std::string& Section,
+                         const std::vector<std::string>& List)
+{
+    IniFile file = loadForWriting(BaseName);
+    const std::string name = trimmed(oneLine(Section));
+    std::erase_if(file, [&](const auto& s) { return s.hasHeader && sameName(s.name, name); });
+    if (List.empty()) {
+        replaceFile(iniPath(BaseName), serialize(file));
+        return;
+    }
+    file.push_back({name, true, {{"[" + name + "]", {}}}});
+    auto& lines = file.back().lines;
+    for (std::size_t i = 0; i < List.size(); ++i) {
+        std::string key = std::to_string(i + 1);
+        lines.push_back({key + "=" + oneLine(List[i]), key});
+    }
+    replaceFile(iniPath(BaseName), serialize(file));
+}
+
 void IniReadSectionList(const std::string& BaseName, const std::string& Section,
                         std::vector<std::string>& List, bool Quote)
 {

@@ -261,3 +261,21 @@ TEST(libIni, FormPositionAndSizeRoundTrip)
     EXPECT_EQ(other.pos(), QPoint(40, 50));
     EXPECT_EQ(other.size(), QSize(640, 480));
 }
+
+TEST(libIni, SectionListIsWrittenWholeAndReadBackInOrder)
+{
+    testsupport::TempDir dir;
+    const std::string base = dir.file("Tambourelle");
+    IniWriteString(base, "Other", "k", "v");
+    IniWriteString(base, "List", "1", "old one");
+    IniWriteString(base, "List", "7", "old seven");
+    IniWriteSectionList(base, "list", {"a=b", "\xE6\x97\xA5\xE6\x9C\xAC", "c"});
+    std::vector<std::string> got;
+    IniReadSectionList(base, "List", got, false);
+    EXPECT_EQ(got, (std::vector<std::string>{"a=b", "\xE6\x97\xA5\xE6\x9C\xAC", "c"}));
+    EXPECT_EQ(IniReadString(base, "List", "7", "gone"), "gone");
+    EXPECT_EQ(IniReadString(base, "Other", "k", ""), "v");
+    IniWriteSectionList(base, "List", {});
+    IniReadSectionList(base, "List", got, false);
+    EXPECT_TRUE(got.empty());
+}
