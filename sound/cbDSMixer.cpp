@@ -53,29 +53,30 @@ TcbDSMixer::~TcbDSMixer()
 
 void TcbDSMixer::SetFrequency(int32_t Value) { frequency_ = std::clamp(Value, 100, 100000); }
 
-static void FillDeviceLists(std::vector<std::string>* descriptions, std::vector<std::string>* ids)
-{
-    for (auto& d : snd::SoundDevice::enumerate()) {
-        descriptions->push_back(d.description);
-        ids->push_back(d.id);
+namespace {
+
+// The output devices as found at first use: descriptions and ids, row by row.
+struct DeviceLists {
+    std::vector<std::string> descriptions, ids;
+    DeviceLists()
+    {
+        for (auto& d : snd::SoundDevice::enumerate()) {
+            descriptions.push_back(d.description);
+            ids.push_back(d.id);
+        }
     }
+};
+
+const DeviceLists& deviceLists()
+{
+    static const DeviceLists lists;
+    return lists;
 }
 
-const std::vector<std::string>& TcbDSMixer::DeviceDescriptions()
-{
-    static std::vector<std::string> d, i;
-    static std::once_flag once;
-    std::call_once(once, [] { FillDeviceLists(&d, &i); });
-    return d;
-}
+}  // namespace
 
-const std::vector<std::string>& TcbDSMixer::DeviceIds()
-{
-    static std::vector<std::string> d, i;
-    static std::once_flag once;
-    std::call_once(once, [] { FillDeviceLists(&d, &i); });
-    return i;
-}
+const std::vector<std::string>& TcbDSMixer::DeviceDescriptions() { return deviceLists().descriptions; }
+const std::vector<std::string>& TcbDSMixer::DeviceIds() { return deviceLists().ids; }
 
 void TcbDSMixer::Open()
 {
