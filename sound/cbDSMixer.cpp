@@ -173,8 +173,9 @@ void TPositionTimes::Clear()
 
 // ---- TcbUpdateChannelThread ------------------------------------------------------------
 
-TcbUpdateChannelThread::TcbUpdateChannelThread(TcbDSMixerChannel* Channel, snd::TickSource& ticks)
-    : channel_(Channel), event_(ticks.createWaiter())
+TcbUpdateChannelThread::TcbUpdateChannelThread(TcbDSMixerChannel* Channel, snd::TickSource& ticks,
+                                               uint32_t IntervalMs)
+    : Interval(IntervalMs), channel_(Channel), event_(ticks.createWaiter())
 {
     thread_ = std::thread([this] { Execute(); });
 }
@@ -236,8 +237,7 @@ TcbDSMixerChannel::TcbDSMixerChannel(TcbDSMixer* Mixer, snd::TickSource& ticks)
     : mixer_(Mixer), ticks_(ticks), mutexNumber_(nextMutexNumber++)
 {
     window_ = new QObject;
-    thread_ = std::make_unique<TcbUpdateChannelThread>(this, ticks_);
-    thread_->Interval = BufferLengthMs / 10;
+    thread_ = std::make_unique<TcbUpdateChannelThread>(this, ticks_, BufferLengthMs / 10);
     mixer_->AddChannel(this);
 }
 

@@ -119,11 +119,11 @@ private:
 
 class TcbUpdateChannelThread {
 public:
-    TcbUpdateChannelThread(TcbDSMixerChannel* Channel, snd::TickSource& ticks);
+    TcbUpdateChannelThread(TcbDSMixerChannel* Channel, snd::TickSource& ticks, uint32_t IntervalMs);
     ~TcbUpdateChannelThread();
     void SetActive(bool Value);
     bool Active() const { return active_; }
-    uint32_t Interval = 400;
+    const uint32_t Interval;
 
 private:
     void Execute();
