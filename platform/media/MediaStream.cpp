@@ -17,6 +17,8 @@ namespace media {
 namespace {
 
 constexpr int64_t kTimeUnitsPerSecond = 10'000'000;
+// Far above any music file; keeps the format record's byte rates within 32 bits.
+constexpr int kMaxSampleRate = 1'000'000;
 // A stream whose decoder keeps failing is treated as ending there, not as looping forever.
 constexpr int kMaxBadPacketsInARow = 64;
 
@@ -139,7 +141,7 @@ struct MediaStream::Impl {
             return kUnsupportedStream;
         int channels = codec->ch_layout.nb_channels;
         int bits = outputBits(st->codecpar);
-        if (codec->sample_rate <= 0 || channels <= 0 || channels > 255)
+        if (codec->sample_rate <= 0 || codec->sample_rate > kMaxSampleRate || channels <= 0 || channels > 255)
             return kUnsupportedStream;
         wave = snd::WaveFormat::pcm(static_cast<uint32_t>(codec->sample_rate),
                                     static_cast<uint16_t>(channels), static_cast<uint16_t>(bits));

@@ -168,3 +168,23 @@ TEST(MediaStream, UnreadableFilesFailWithTheirResult)
     uint32_t got = 1;
     EXPECT_EQ(s.read(nullptr, 10, got), MediaStream::kNotOpen);
 }
+
+TEST(MediaStream, TruncatedAndLyingFilesGiveWhatTheyHoldThenEnd)
+{
+    TempDir dir;
+    std::string mp3 = readFile(makeMp3(dir, "a.mp3", 44100, 2, 2.0, {"-b", "128"}));
+    writeFile(dir.file("cut.mp3"), mp3.substr(0, mp3.size() / 2 + 77));  // cut inside a frame
+    std::string wav = readFile(makePcm(dir, "a.wav", 8000, 1, 16, 1.0));
+    writeFile(dir.file("short.wav"), wav.substr(0, 44 + 3001));  // the header still says 16000 bytes
+    for (const char* name : {"cut.mp3", "short.wav"}) {
+        SCOPED_TRACE(name);
+        MediaStream s;
+        ASSERT_EQ(s.open(dir.file(name)), MediaStream::kOk);
+        std::string pcm = readAll(s);
+        EXPECT_GT(pcm.size(), 0u);
+        EXPECT_EQ(pcm.size() % s.format().blockAlign, 0u);
+        EXPECT_LT(pcm.size(), name[0] == 'c' ? 2u * 44100 * 4 : 16000u);
+        ASSERT_EQ(s.seek(0), MediaStream::kOk);
+        EXPECT_TRUE(readAll(s) == pcm);  // the same again after a rewind
+    }
+}
