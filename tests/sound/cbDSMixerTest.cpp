@@ -11,6 +11,8 @@
 #include <QThread>
 
 #include <cstring>
+#include <future>
+#include <thread>
 
 using namespace sound;
 using namespace testsupport;
@@ -341,4 +343,32 @@ TEST(cbDSMixerChannel, EveryKindOfMusicFilePlaysOnTheDeviceOfThisMachine)
         EXPECT_GT(channel.GetPosition(), 0u);
         channel.Stop();
     }
+}
+
+TEST(cbDSMixerChannel, OperationsGiveUpQuietlyWhileAnotherThreadHoldsTheChannel)
+{
+    TempDir dir;
+    snd::ManualClock clock;
+    auto device = snd::MemorySoundDevice::create(clock);
+    std::promise<void> entered, release;
+    std::shared_future<void> released = release.get_future().share();
+    // The device opens inside Play, with the channel's mutex held: keep it there a while.
+    TcbDSMixer mixer([&](const std::string&) {
+        entered.set_value();
+        released.wait();
+        return device;
+    });
+    TcbDSMixerChannel channel(&mixer, clock);
+    channel.Open(makePcm(dir, "a.wav", 44100, 2, 16, 1.0));
+    channel.SetPosition(500);
+    std::thread other([&] { channel.Play(); });
+    entered.get_future().wait();
+    EXPECT_EQ(channel.GetPosition(), 0u);   // would be 500
+    EXPECT_EQ(channel.FileLengthMs(), 0u);  // would be 1000
+    channel.Pause();                        // nothing, no error
+    release.set_value();
+    other.join();
+    EXPECT_EQ(channel.State(), TcbDSMixerChannel::csPlaying);
+    EXPECT_EQ(channel.GetPosition(), 500u);
+    EXPECT_EQ(channel.FileLengthMs(), 1000u);
 }
