@@ -1,6 +1,7 @@
 // The sound layer on the memory device: what a buffer holds comes out sample for sample,
 // cursors, frequency, volume and pan, the effect chain hook, buffer loss; and the device
 // chosen on this machine (ALSA or the silent fallback) plays a tone.
+#include "platform/sound/AlsaSoundDevice.h"
 #include "platform/sound/MemorySoundDevice.h"
 #include "platform/sound/NullSoundDevice.h"
 
@@ -235,16 +236,15 @@ TEST(SoundDevice, RefusesFormatsAndSizesItCannotPlay)
     EXPECT_EQ(rig.device->primaryFormat(), WaveFormat::pcm(22050, 1, 8));
 }
 
-TEST(SoundDevice, TheDeviceOfThisMachinePlaysAToneOrFallsBackSilently)
+namespace {
+
+// Plays a looping tone on `device` until its play cursor moves (real time, so it waits only
+// for that), then stops it.
+void playToneUntilTheCursorMoves(const std::shared_ptr<SoundDevice>& device)
 {
-    auto list = SoundDevice::enumerate();
-    ASSERT_FALSE(list.empty());
-    EXPECT_EQ(list[0].id, "");
-    auto device = SoundDevice::open("");
-    ASSERT_TRUE(device);
     std::vector<int16_t> tone(2 * 4410);
     for (size_t i = 0; i < 4410; ++i)
-        tone[2 * i] = tone[2 * i + 1] = int16_t(8000 * std::sin(i * 2 * M_PI * 441 / 44100));
+        tone[2 * i] = tone[2 * i + 1] = int16_t(8000 * std::sin(double(i) * 2 * M_PI * 441 / 44100));
     std::shared_ptr<SoundBuffer> b;
     ASSERT_EQ(device->createSoundBuffer({kAllControls, uint32_t(tone.size() * 2), WaveFormat::pcm(44100, 2, 16)}, &b),
               result::kOk);
@@ -254,7 +254,6 @@ TEST(SoundDevice, TheDeviceOfThisMachinePlaysAToneOrFallsBackSilently)
     std::memcpy(p1, tone.data(), n1);
     ASSERT_EQ(b->Unlock(p1, n1, p2, n2), result::kOk);
     ASSERT_EQ(b->Play(kPlayLooping), result::kOk);
-    // The device thread consumes in real time; wait only until the cursor has moved.
     uint32_t play = 0;
     for (int i = 0; i < 200 && play == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -262,4 +261,28 @@ TEST(SoundDevice, TheDeviceOfThisMachinePlaysAToneOrFallsBackSilently)
     }
     EXPECT_GT(play, 0u) << device->name();
     ASSERT_EQ(b->Stop(), result::kOk);
+}
+
+}  // namespace
+
+TEST(SoundDevice, TheDeviceOfThisMachinePlaysAToneOrFallsBackSilently)
+{
+    auto list = SoundDevice::enumerate();
+    ASSERT_FALSE(list.empty());
+    EXPECT_EQ(list[0].id, "");
+    auto device = SoundDevice::open("");
+    ASSERT_TRUE(device);
+    playToneUntilTheCursorMoves(device);
+}
+
+TEST(SoundDevice, AlsaBackendPlaysThroughAlsasNullPcm)
+{
+    auto device = AlsaSoundDevice::create("null");
+    if (!device)
+        GTEST_SKIP() << "ALSA has no configuration here";
+    playToneUntilTheCursorMoves(device);
+    EXPECT_EQ(device->setPrimaryFormat(WaveFormat::pcm(22050, 1, 8)), result::kOk);
+    EXPECT_EQ(device->primaryFormat(), WaveFormat::pcm(22050, 1, 8));
+    playToneUntilTheCursorMoves(device);
+    EXPECT_FALSE(device->isLost());
 }
