@@ -53,8 +53,8 @@ void IniReadSectionList(const std::string& BaseName, const std::string& Section,
                         std::vector<std::string>& List, bool Quote);
 
 // Replaces the section by the list's items as keys "1".."N" (an empty list removes it), in one
-// write of the file: a long
-// list costs one rewrite, and an interruption never leaves the section half-written.
+// write of the file: a long list costs one rewrite, and an interruption never leaves the
+// section half-written.
 void IniWriteSectionList(const std::string& BaseName, const std::string& Section,
                          const std::vector<std::string>& List);
 
