@@ -16,7 +16,7 @@
 
 namespace gfx {
 
-using TNotifyEvent = std::function<void()>;
+using TChangeEvent = std::function<void()>;
 
 enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
 // Binary raster operations of the pen (and of shape fills), in the platform's order.
@@ -44,7 +44,7 @@ public:
     TPenMode Mode() const { return mode_; }
     void SetMode(TPenMode m);
     void Assign(const TPen& other);
-    TNotifyEvent OnChange;
+    TChangeEvent OnChange;
 
 private:
     void changed();
@@ -63,7 +63,7 @@ public:
     TBrushStyle Style() const { return style_; }
     void SetStyle(TBrushStyle s);
     void Assign(const TBrush& other);
-    TNotifyEvent OnChange;
+    TChangeEvent OnChange;
 
 private:
     void changed();
@@ -96,7 +96,7 @@ public:
 
     // The Qt font that draws it: mapped family, pixel size, no antialiasing.
     QFont toQFont() const;
-    TNotifyEvent OnChange;
+    TChangeEvent OnChange;
 
 private:
     void changed();
