@@ -486,8 +486,14 @@ enum class ArcKind { Arc, Pie, Chord };
 
 struct ArcGeometry {
     double cx, cy, ax, by, start, sweep;
-    int64_t px(double angle) const { return std::llround(cx + std::cos(angle) * ax - 0.5); }
-    int64_t py(double angle) const { return std::llround(cy - std::sin(angle) * by - 0.5); }
+    int64_t l, t, r, b;
+    // The pixel holding a point of the ellipse (a small bias keeps 8 - 1e-15 on pixel 8).
+    int64_t px(double angle) const { return pixel(cx + std::cos(angle) * ax, l, r); }
+    int64_t py(double angle) const { return pixel(cy - std::sin(angle) * by, t, b); }
+    static int64_t pixel(double v, int64_t lo, int64_t hi)
+    {
+        return std::clamp<int64_t>(int64_t(std::floor(v + 1e-7)), lo, hi - 1);
+    }
     bool inSector(double x, double y) const
     {
         double a = std::atan2(-(y - cy), x - cx);
@@ -500,6 +506,7 @@ ArcGeometry arcGeometry(int32_t l, int32_t t, int32_t r, int32_t b, int32_t x3, 
                         int32_t x4, int32_t y4)
 {
     ArcGeometry g;
+    g.l = l; g.t = t; g.r = r; g.b = b;
     g.cx = (double(l) + r) / 2; g.cy = (double(t) + b) / 2;
     g.ax = (double(r) - l) / 2; g.by = (double(b) - t) / 2;
     g.start = std::atan2(-(y3 - g.cy), x3 - g.cx);
@@ -556,7 +563,7 @@ static void arcFigure(TCanvas& canvas, CanvasRaster& r, ArcKind kind, int32_t l,
     }
     if (pen && !wide && kind != ArcKind::Arc) {
         auto mark = [&](int64_t x, int64_t y) { m.mark(x, y, 2); };
-        const int64_t cxp = std::llround(g.cx - 0.5), cyp = std::llround(g.cy - 0.5);
+        const int64_t cxp = ArcGeometry::pixel(g.cx, l, rr), cyp = ArcGeometry::pixel(g.cy, t, b);
         if (kind == ArcKind::Pie) {
             bresenham(cxp, cyp, g.px(g.start), g.py(g.start), true, mark);
             bresenham(cxp, cyp, g.px(endAngle), g.py(endAngle), true, mark);

@@ -6,6 +6,7 @@
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/RecordingCanvas.h"
+#include "platform/gfx/Regions.h"
 
 using namespace gfx;
 
@@ -494,4 +495,35 @@ TEST(Fonts, NamesMapThroughTheSubstitutionTableAndSizesAt96Dpi)
     EXPECT_EQ(f.Size(), 12);
     EXPECT_EQ(changes, 1);  // 9 pt was already the default height -12
     EXPECT_EQ(f.toQFont().pixelSize(), 16);
+}
+
+TEST(Regions, ShapesCoverTheSamePixelsAsTheCanvasFills)
+{
+    Surface e(20, 14), r(20, 14);
+    e.canvas.Brush().SetColor(clBlack);
+    e.canvas.Ellipse(1, 2, 19, 13);
+    r.canvas.Brush().SetColor(clBlack);
+    r.canvas.RoundRect(1, 2, 19, 13, 8, 6);
+    const QRegion er = CreateEllipticRgn(1, 2, 19, 13);
+    const QRegion rr = CreateRoundRectRgn(1, 2, 19, 13, 8, 6);
+    for (int y = 0; y < 14; ++y)
+        for (int x = 0; x < 20; ++x) {
+            EXPECT_EQ(PtInRegion(er, x, y), e.at(x, y) == clBlack) << x << "," << y;
+            EXPECT_EQ(PtInRegion(rr, x, y), r.at(x, y) == clBlack) << x << "," << y;
+        }
+    EXPECT_EQ(CreateRectRgn(5, 5, 2, 3).boundingRect(), QRect(2, 3, 3, 2));
+    const TPoint tri[] = {{0, 0}, {10, 0}, {0, 10}};
+    EXPECT_TRUE(PtInRegion(CreatePolygonRgn(tri, false), 2, 2));
+    EXPECT_FALSE(PtInRegion(CreatePolygonRgn(tri, false), 8, 8));
+}
+
+TEST(Canvas, ChordEndsOnItsRadialPoints)
+{
+    // The chord from 3 o'clock to 9 o'clock is one straight row.
+    Surface s(24, 16);
+    s.canvas.Brush().SetColor(clRed);
+    s.canvas.Chord(0, 0, 24, 16, 24, 8, 0, 8);
+    EXPECT_EQ(s.inkBox(), Rect(0, 0, 24, 9));
+    for (int x = 0; x < 24; ++x)
+        EXPECT_EQ(s.at(x, 8), clBlack) << x;
 }
