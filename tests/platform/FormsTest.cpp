@@ -12,6 +12,8 @@
 
 #include "platform/forms/Application.h"
 #include "platform/forms/Form.h"
+#include "platform/forms/Image.h"
+#include "platform/gfx/Jpeg.h"
 #include "platform/forms/Timer.h"
 
 using namespace forms;
@@ -220,4 +222,29 @@ TEST(Forms, PostedCallsRunOnTheUiThread)
     QApplication::processEvents();
     EXPECT_FALSE(late);
     EXPECT_FALSE(RunGuarded([] { throw std::runtime_error("x"); }));
+}
+
+TEST(Forms, ImageShowsItsPictureAndItsCanvasDrawsOnIt)
+{
+    TImage img;
+    img.resize(40, 20);
+    // Drawing on an empty image makes a bitmap of the control's size.
+    img.Canvas().Brush().SetColor(gfx::clRed);
+    img.Canvas().FillRect(gfx::Rect(0, 0, 40, 20));
+    ASSERT_NE(img.Picture().Graphic(), nullptr);
+    EXPECT_EQ(img.Picture().Width(), 40);
+    EXPECT_EQ(img.grab().toImage().pixel(10, 10), qRgb(255, 0, 0));
+
+    auto pic = std::make_unique<gfx::TBitmap>(10, 10, gfx::pf24bit);
+    img.Picture().TakeGraphic(std::move(pic));
+    EXPECT_EQ(img.DestRect(), gfx::Rect(0, 0, 10, 10));
+    img.SetCenter(true);
+    EXPECT_EQ(img.DestRect(), gfx::Rect(15, 5, 25, 15));
+    img.SetStretch(true);
+    img.SetProportional(true);
+    EXPECT_EQ(img.DestRect(), gfx::Rect(10, 0, 30, 20));
+    img.SetAutoSize(true);
+    EXPECT_EQ(img.width(), 10);
+    img.Picture().TakeGraphic(std::make_unique<gfx::TJPEGImage>());
+    EXPECT_THROW(img.Canvas(), gfx::EInvalidGraphicOperation);
 }
