@@ -392,6 +392,9 @@ void TCustomControl::keyPressEvent(QKeyEvent* e)
             char32_t ch = text.toUcs4().value(0);
             KeyPress(ch);
             handled = ch == 0;
+            if (!handled && !WantsChars() && !(shift & (ssCtrl | ssAlt)))
+                if (TForm* f = ParentForm())
+                    handled = f->DispatchDialogChar(QString(text[0]).toUpper().toUcs4().value(0));
         }
     });
     if (!handled && (key == VK_RETURN || key == VK_ESCAPE))

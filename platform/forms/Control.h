@@ -11,7 +11,9 @@
 //  - mouse capture: by default a control keeps the mouse while a button is held; without
 //    capture (`SetCaptureMouse(false)`) moves and the release outside it are not reported;
 //  - form notices: `DialogKey` (Return and Escape offered to every control, for Default and
-//    Cancel buttons), `DialogChar` ("&x" accelerators), `FocusChanged` (the form's focus
+//    Cancel buttons), `DialogChar` ("&x" accelerators, given the upper-cased character, for
+//    Alt+x and for plain keys typed on a control that does not want characters),
+//    `FocusChanged` (the form's focus
 //    moved), `Loaded` (the form's loading state ended at its first show);
 //  - `Tag`, `Hint`/`ShowHint`, `Caption`.
 // Every handler runs guarded: an exception is reported and never crosses the event loop.
@@ -149,6 +151,9 @@ protected:
     virtual void Resized();
     // True when the control wants Return/Escape itself rather than as dialog keys.
     virtual bool WantsKey(int /*key*/) const { return false; }
+    // True when typed characters are the control's own; otherwise a character that KeyPress
+    // leaves alone is offered to the window's accelerators (a plain "y" for "&Yes").
+    virtual bool WantsChars() const { return false; }
 
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;

@@ -99,11 +99,11 @@ void TForm::keyPressEvent(QKeyEvent* e)
         DispatchDialogKey(key, shift);
         return;  // never QDialog's implicit accept/reject
     }
-    if ((shift & ssAlt) && !e->text().isEmpty()) {
-        if (DispatchDialogChar(QChar(e->text()[0]).toUpper().unicode()))
-            return;
-    } else if ((shift & ssAlt) && key >= 'A' && key <= 'Z') {
+    if ((shift & ssAlt) && key >= 'A' && key <= 'Z') {
         if (DispatchDialogChar(char32_t(key)))
+            return;
+    } else if ((shift & ssAlt) && !e->text().isEmpty()) {
+        if (DispatchDialogChar(e->text().toUpper().toUcs4().value(0)))
             return;
     }
     QDialog::keyPressEvent(e);

@@ -622,9 +622,17 @@ void TCanvas::FillRect(const TRect& rc)
     const QRect box = visiblePart(r.visible, rc.Left, rc.Top, rc.Right, rc.Bottom, 0);
     if (box.isEmpty())
         return;
-    for (int y = box.top(); y <= box.bottom(); ++y)
-        for (int x = box.left(); x <= box.right(); ++x)
-            r.brushPlot(x, y, pmCopy);
+    const bool plain32 = r.img->format() == QImage::Format_RGB32 || r.img->format() == QImage::Format_ARGB32;
+    if (brush_.Style() == bsSolid && !r.complex && plain32) {
+        // The common case (every control clears its background this way), row by row.
+        const QRgb v = raster::toQRgb(brush_.Color());
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            std::fill_n(reinterpret_cast<QRgb*>(r.img->scanLine(y)) + box.left(), box.width(), v);
+    } else {
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                r.brushPlot(x, y, pmCopy);
+    }
     Changed();
 }
 

@@ -527,3 +527,30 @@ TEST(Canvas, ChordEndsOnItsRadialPoints)
     for (int x = 0; x < 24; ++x)
         EXPECT_EQ(s.at(x, 8), clBlack) << x;
 }
+
+TEST(Canvas, DrawEdgeUsesTheSystemColoursAndAdjusts)
+{
+    Surface s(6, 6);
+    TRect r = Rect(0, 0, 6, 6);
+    s.canvas.DrawEdge(r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    EXPECT_EQ(r, Rect(2, 2, 4, 4));
+    EXPECT_EQ(s.at(0, 0), ColorToRGB(clBtnShadow));      // outer top-left
+    EXPECT_EQ(s.at(5, 5), ColorToRGB(clBtnHighlight));   // outer bottom-right
+    EXPECT_EQ(s.at(1, 1), ColorToRGB(cl3DDkShadow));     // inner top-left
+    EXPECT_EQ(s.at(4, 4), ColorToRGB(cl3DLight));        // inner bottom-right
+    EXPECT_EQ(s.at(3, 3), clWhite);
+}
+
+TEST(Fonts, JapaneseFacesDrawJapaneseText)
+{
+    Surface s(80, 30);
+    s.canvas.Font().SetName("ＭＳ Ｐゴシック");
+    s.canvas.Font().SetColor(clBlack);
+    s.canvas.Brush().SetStyle(bsClear);
+    const TSize ext = s.canvas.TextExtent("日本語");
+    EXPECT_GT(ext.cx, 20);
+    s.canvas.TextOut(2, 2, "日本語");
+    const TRect ink = s.inkBox();
+    EXPECT_GT(ink.Width(), 20);
+    EXPECT_GE(ink.Left, 2);
+}

@@ -248,3 +248,14 @@ TEST(Forms, ImageShowsItsPictureAndItsCanvasDrawsOnIt)
     img.Picture().TakeGraphic(std::make_unique<gfx::TJPEGImage>());
     EXPECT_THROW(img.Canvas(), gfx::EInvalidGraphicOperation);
 }
+
+TEST(Forms, PlainLettersOnAControlReachTheAccelerators)
+{
+    TForm f;
+    auto* yes = new TestButton(&f);
+    yes->Accel = U'Y';
+    yes->Result = mrYes;
+    yes->setFocusPolicy(Qt::StrongFocus);
+    QTimer::singleShot(0, &f, [&] { sendKey(yes, Qt::Key_Y, Qt::NoModifier, "y"); });
+    EXPECT_EQ(f.ShowModal(), mrYes);
+}
