@@ -198,3 +198,24 @@ TEST(Bitmap, DamagedBmpFilesRaiseAndLeaveTheBitmapAsItWas)
     EXPECT_TRUE(load(patched(10, {10, 0, 0, 0})));                // data offset inside the header
     EXPECT_FALSE(load(file));
 }
+
+TEST(Bitmap, EveryDirectFormatTakesTextAndWidePens)
+{
+    for (TPixelFormat f : {pf15bit, pf16bit, pf24bit, pf32bit}) {
+        TBitmap b(60, 20, f);
+        b.Canvas().Font().SetColor(clBlack);
+        b.Canvas().Brush().SetStyle(bsClear);
+        b.Canvas().TextOut(2, 2, "Ink");
+        b.Canvas().Pen().SetWidth(3);
+        b.Canvas().MoveTo(40, 10);
+        b.Canvas().LineTo(55, 10);
+        EXPECT_EQ(b.PixelFormat(), f);
+        int dark = 0;
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 36; ++x)
+                dark += b.PixelColor(x, y) == clBlack;
+        EXPECT_GT(dark, 10) << f;
+        EXPECT_EQ(b.PixelColor(47, 11), clBlack) << f;
+        EXPECT_EQ(b.PixelColor(47, 14), clWhite) << f;
+    }
+}
