@@ -290,6 +290,10 @@ void TCustomControl::FocusChanged(QWidget*) {}
 void TCustomControl::paintEvent(QPaintEvent*)
 {
     ensureBacking();
+    if (transparentBackground_ && parentWidget()) {
+        backing_.fill(QColor(gfx::raster::toQRgb(color_)));
+        parentWidget()->render(&backing_, QPoint(), QRegion(geometry()), QWidget::DrawWindowBackground);
+    }
     gfx::TCanvas& c = Canvas();
     c.Font().Assign(font_);
     inPaint_ = true;

@@ -15,7 +15,7 @@
 //    Alt+x and for plain keys typed on a control that does not want characters),
 //    `FocusChanged` (the form's focus
 //    moved), `Loaded` (the form's loading state ended at its first show);
-//  - `Tag`, `Hint`/`ShowHint`, `Caption`.
+//  - `Tag`, `Hint`/`ShowHint`, `Caption`; `SetTransparentBackground` for see-through controls.
 // Every handler runs guarded: an exception is reported and never crosses the event loop.
 // UI thread only.
 #pragma once
@@ -107,6 +107,9 @@ public:
     void SetCaptureMouse(bool on) { captureMouse_ = on; }
     // Whether a left press and release inside fires Click (on by default).
     void SetClickEvents(bool on) { clickEvents_ = on; }
+    // When on, every paint starts from the parent's own picture under the control (without
+    // its other children), for see-through controls; otherwise from the last picture.
+    void SetTransparentBackground(bool on) { transparentBackground_ = on; update(); }
 
     void Invalidate() { update(); }
     void Repaint() { repaint(); }
@@ -180,6 +183,7 @@ private:
     bool parentFont_ = true;
     bool captureMouse_ = true;
     bool clickEvents_ = true;
+    bool transparentBackground_ = false;
     bool mouseInside_ = false;
     bool leftDown_ = false;
     bool showHint_ = false;

@@ -259,3 +259,20 @@ TEST(Forms, PlainLettersOnAControlReachTheAccelerators)
     QTimer::singleShot(0, &f, [&] { sendKey(yes, Qt::Key_Y, Qt::NoModifier, "y"); });
     EXPECT_EQ(f.ShowModal(), mrYes);
 }
+
+TEST(Forms, SeeThroughControlsStartFromTheParentsPicture)
+{
+    TPaintBox parent;
+    parent.resize(30, 30);
+    parent.OnPaint = [&](QObject*) {
+        parent.Canvas().Brush().SetColor(gfx::clBlue);
+        parent.Canvas().FillRect(gfx::Rect(0, 0, 30, 30));
+    };
+    auto* child = new TPaintBox(&parent);
+    child->setGeometry(5, 5, 10, 10);
+    child->OnPaint = [&](QObject*) { child->Canvas().SetPixel(0, 0, gfx::clRed); };
+    child->SetTransparentBackground(true);
+    const QImage img = child->grab().toImage();
+    EXPECT_EQ(img.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(img.pixel(5, 5), qRgb(0, 0, 255));
+}
