@@ -13,8 +13,8 @@
 //  - form notices: `DialogKey` (Return and Escape offered to every control, for Default and
 //    Cancel buttons), `DialogChar` ("&x" accelerators, given the upper-cased character, for
 //    Alt+x and for plain keys typed on a control that does not want characters),
-//    `FocusChanged` (the form's focus
-//    moved), `Loaded` (the form's loading state ended at its first show);
+//    `FocusChanged` (the form's focus moved), `Loaded` (the form's loading state ended at
+//    its first show);
 //  - `Tag`, `Hint`/`ShowHint`, `Caption`; `SetTransparentBackground` for see-through controls.
 // Every handler runs guarded: an exception is reported and never crosses the event loop.
 // UI thread only.

@@ -1,6 +1,7 @@
 // Regions of pixels in the platform's shapes, for clipping, window shapes and region fills:
-// the same pixels the canvas would fill for that shape with a 1-px pen (right and bottom
-// edges excluded). They are plain QRegions, so they combine with QRegion's operators.
+// rectangles, ellipses and rounded rectangles hold the same pixels the canvas fills for that
+// shape with a 1-px pen (right and bottom edges excluded); polygons follow Qt's fill of the
+// outline. They are plain QRegions, so they combine with QRegion's operators.
 // Pure functions; any thread.
 #pragma once
 #include <span>
