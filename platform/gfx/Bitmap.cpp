@@ -321,6 +321,9 @@ TColor TBitmap::PixelColor(int32_t x, int32_t y) const
 
 QImage TBitmap::ToImage() const
 {
+    // A deep copy always: a shallow one would share (and later detach) the painting view.
+    if (!view_.isNull())
+        return view_.format() == QImage::Format_RGB32 ? view_.copy() : view_.convertToFormat(QImage::Format_RGB32);
     QImage out(width_, height_, QImage::Format_RGB32);
     for (int32_t y = 0; y < height_; ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));

@@ -973,6 +973,24 @@ void TCanvas::DrawImage(const QImage& src, const TRect& srcRect, const TRect& de
     const bool keyed = transparentKey != clNone;
     const TColor key = keyed ? ColorToRGB(transparentKey) : 0;
     const uint32_t pat = uint32_t(ColorToRGB(brush_.Color()));
+    const bool plain32 = r.img->format() == QImage::Format_RGB32 || r.img->format() == QImage::Format_ARGB32;
+    if (copyMode_ == cmSrcCopy && !keyed && !r.complex && plain32) {
+        // Straight copies (most picture draws), row by row.
+        for (int y = box.top(); y <= box.bottom(); ++y) {
+            const int64_t sy = srcRect.Top + ((2 * (y - dest.Top) + 1) * sh) / (2 * dh);
+            if (sy < 0 || sy >= rgb.height())
+                continue;
+            const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(int(sy)));
+            QRgb* out = reinterpret_cast<QRgb*>(r.img->scanLine(y));
+            for (int x = box.left(); x <= box.right(); ++x) {
+                const int64_t sx = srcRect.Left + ((2 * (x - dest.Left) + 1) * sw) / (2 * dw);
+                if (sx >= 0 && sx < rgb.width())
+                    out[x] = line[sx] | 0xFF000000u;
+            }
+        }
+        Changed();
+        return;
+    }
     for (int y = box.top(); y <= box.bottom(); ++y) {
         const int64_t sy = srcRect.Top + ((2 * (y - dest.Top) + 1) * sh) / (2 * dh);
         if (sy < 0 || sy >= rgb.height())
