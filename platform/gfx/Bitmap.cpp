@@ -319,6 +319,18 @@ TColor TBitmap::PixelColor(int32_t x, int32_t y) const
     return rawToColor(v, format_);
 }
 
+std::unique_ptr<TBitmap> TBitmap::CreateMask(TColor color) const
+{
+    auto mask = std::make_unique<TBitmap>(width_, height_, pf1bit);
+    const TColor key = ColorToRGB(color);
+    for (int32_t y = 0; y < height_; ++y) {
+        uint8_t* row = mask->ScanLine(y);
+        for (int32_t x = 0; x < width_; ++x)
+            rawSet(row, x, 1, PixelColor(x, y) == key ? 1 : 0);
+    }
+    return mask;
+}
+
 QImage TBitmap::ToImage() const
 {
     // A deep copy always: a shallow one would share (and later detach) the painting view.

@@ -78,6 +78,8 @@ public:
 
     // Colour of one pixel (no canvas needed), -1 outside.
     TColor PixelColor(int32_t x, int32_t y) const;
+    // A 1-bit mask of this picture: white where the pixel has `color`, black elsewhere.
+    std::unique_ptr<TBitmap> CreateMask(TColor color) const;
 
     void Assign(const TGraphic& source) override;
     void AssignTo(TBitmap& dest) const override;

@@ -14,8 +14,9 @@ void TGraphic::SetTransparent(bool t)
 
 void TGraphic::LoadFromFile(const std::string& path)
 {
-    rtl::TFileStream f(path, rtl::fmOpenRead);
-    LoadFromStream(f);
+    rtl::TMemoryStream m;
+    m.LoadFromFile(path);
+    LoadFromStream(m);
 }
 
 void TGraphic::SaveToFile(const std::string& path)

@@ -59,7 +59,7 @@ public:
 
     virtual void LoadFromStream(rtl::TStream& stream) = 0;
     virtual void SaveToStream(rtl::TStream& stream) = 0;
-    // Reads the whole file; raises EFOpenError for a file that cannot be opened.
+    // Reads the whole file (or ":/" resource); EFOpenError for one that cannot be opened.
     virtual void LoadFromFile(const std::string& path);
     // Writes a temporary file beside `path` and renames it over `path` when complete.
     virtual void SaveToFile(const std::string& path);

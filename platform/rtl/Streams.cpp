@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include <QFile>
 #include <QSaveFile>
 #include <unistd.h>
 
@@ -79,8 +80,13 @@ void TMemoryStream::Clear()
 
 void TMemoryStream::LoadFromFile(const std::string& path)
 {
-    TFileStream f(path, fmOpenRead);
-    LoadFromStream(f);
+    // Through QFile so that built-in resources (":/...") load like files.
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly))
+        throw EFOpenError("Cannot open file \"" + path + "\".");
+    const QByteArray bytes = f.readAll();
+    data_.assign(bytes.begin(), bytes.end());
+    pos_ = 0;
 }
 
 void TMemoryStream::LoadFromStream(TStream& source)

@@ -65,7 +65,8 @@ public:
     void Clear();
     const uint8_t* Memory() const { return data_.data(); }
     const std::vector<uint8_t>& Bytes() const { return data_; }
-    void LoadFromFile(const std::string& path);  // EFOpenError when it cannot be read
+    // The whole file (also a built-in ":/" resource); EFOpenError when it cannot be read.
+    void LoadFromFile(const std::string& path);
     void LoadFromStream(TStream& source);
     // Written through a temporary file that replaces `path` only when complete.
     void SaveToFile(const std::string& path);

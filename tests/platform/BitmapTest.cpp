@@ -219,3 +219,14 @@ TEST(Bitmap, EveryDirectFormatTakesTextAndWidePens)
         EXPECT_EQ(b.PixelColor(47, 14), clWhite) << f;
     }
 }
+
+TEST(Bitmap, MaskMarksTheGivenColourWhite)
+{
+    TBitmap b(3, 1, pf24bit);
+    b.Canvas().SetPixel(1, 0, clRed);
+    auto m = b.CreateMask(clWhite);
+    EXPECT_EQ(m->PixelFormat(), pf1bit);
+    EXPECT_EQ(m->PixelColor(0, 0), clWhite);
+    EXPECT_EQ(m->PixelColor(1, 0), clBlack);
+    EXPECT_EQ(m->PixelColor(2, 0), clWhite);
+}
