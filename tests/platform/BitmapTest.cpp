@@ -4,6 +4,7 @@
 
 #include "ImageTools.h"
 #include "platform/gfx/Bitmap.h"
+#include "platform/rtl/Numerics.h"
 #include "support/TestSupport.h"
 
 using namespace gfx;
@@ -229,4 +230,58 @@ TEST(Bitmap, MaskMarksTheGivenColourWhite)
     EXPECT_EQ(m->PixelColor(0, 0), clWhite);
     EXPECT_EQ(m->PixelColor(1, 0), clBlack);
     EXPECT_EQ(m->PixelColor(2, 0), clWhite);
+}
+
+TEST(Bitmap, RandomlyDamagedFilesRaiseOrLoadButNeverCrash)
+{
+    std::vector<std::vector<uint8_t>> seeds;
+    for (TPixelFormat f : {pf1bit, pf4bit, pf8bit, pf16bit, pf24bit, pf32bit}) {
+        rtl::TMemoryStream m;
+        pattern(9, 7, f)->SaveToStream(m);
+        seeds.push_back(m.Bytes());
+    }
+    // An RLE8 picture: runs, an absolute run, a delta, end of line and end of bitmap.
+    std::vector<uint8_t> rle = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54 + 8, 4, 0, 0,
+                                40, 0, 0, 0, 8, 0, 0, 0, 4, 0, 0, 0, 1, 0, 8, 0, 1, 0, 0, 0};
+    rle.resize(54, 0);
+    rle.resize(54 + 1024, 0);
+    rle[54 + 4] = 0xFF;  // palette entry 1: blue
+    const uint8_t data[] = {3, 1, 0, 3, 1, 0, 1, 0, 0, 0, 0, 2, 2, 1, 2, 1, 0, 0, 0, 1};
+    rle.insert(rle.end(), std::begin(data), std::end(data));
+    rle[10] = 0x36; rle[11] = 0x04;  // data after 54 + 1024 bytes
+    {
+        TBitmap b;
+        rtl::TMemoryStream s(rle);
+        b.LoadFromStream(s);
+        EXPECT_EQ(b.PixelColor(0, 3), clBlue);  // first stored row is the bottom one
+        EXPECT_EQ(b.PixelColor(4, 3), clBlack);  // the absolute run 1, 0, 1
+        EXPECT_EQ(b.PixelColor(5, 3), clBlue);
+        EXPECT_EQ(b.PixelColor(2, 1), clBlue);   // the delta moved two right and one up
+        EXPECT_EQ(b.PixelColor(2, 2), clBlack);
+    }
+    seeds.push_back(rle);
+    rtl::RandSeed = 12345;
+    int raised = 0, loaded = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> f = seeds[size_t(round) % seeds.size()];
+        const int flips = 1 + rtl::Random(6);
+        for (int k = 0; k < flips; ++k) {
+            // Headers are where the damage matters most.
+            const size_t at = rtl::Random(3) == 0 ? size_t(rtl::Random(int(f.size()))) : size_t(rtl::Random(60));
+            f[std::min(at, f.size() - 1)] = uint8_t(rtl::Random(256));
+        }
+        if (rtl::Random(4) == 0)
+            f.resize(size_t(rtl::Random(int(f.size()))));
+        TBitmap b;
+        rtl::TMemoryStream s(std::move(f));
+        try {
+            b.LoadFromStream(s);
+            ++loaded;
+            EXPECT_LE(int64_t(b.BytesPerLine()) * b.Height(), TBitmap::MaxPixelBytes);
+        } catch (const EInvalidGraphic&) {
+            ++raised;
+        }
+    }
+    EXPECT_GT(raised, 0);
+    EXPECT_GT(loaded, 0);
 }

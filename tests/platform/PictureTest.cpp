@@ -6,6 +6,7 @@
 #include "ImageTools.h"
 #include "platform/gfx/Jpeg.h"
 #include "platform/gfx/Picture.h"
+#include "platform/rtl/Numerics.h"
 #include "support/TestSupport.h"
 
 using namespace gfx;
@@ -174,4 +175,31 @@ TEST(Picture, DamagedJpegRaisesAndKeepsThePicture)
             break;
         }
     EXPECT_TRUE(load(huge));
+}
+
+TEST(Picture, RandomlyDamagedJpegRaisesOrLoadsButNeverCrashes)
+{
+    TBitmap src;
+    fillGradient(src, 24, 16);
+    TJPEGImage j;
+    j.Assign(src);
+    j.SetProgressiveEncoding(true);
+    rtl::TMemoryStream m;
+    j.SaveToStream(m);
+    rtl::RandSeed = 777;
+    int raised = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::vector<uint8_t> f = m.Bytes();
+        for (int k = 1 + rtl::Random(4); k > 0; --k)
+            f[size_t(rtl::Random(int(f.size())))] = uint8_t(rtl::Random(256));
+        TJPEGImage k;
+        rtl::TMemoryStream s(std::move(f));
+        try {
+            k.LoadFromStream(s);
+            EXPECT_FALSE(k.Empty());
+        } catch (const EJPEG&) {
+            ++raised;
+        }
+    }
+    EXPECT_GT(raised, 0);
 }
