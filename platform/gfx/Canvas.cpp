@@ -133,6 +133,25 @@ bool clipSegment(double x0, double y0, double x1, double y1, double xmin, double
     return true;
 }
 
+// Walks a line clipped (in doubles, so any 32-bit coordinates work) to `box` grown by one
+// pixel; when the far end is clipped away the walk includes the last visible pixel.
+template <class Put>
+void walkClipped(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeEnd, const QRect& box,
+                 Put put)
+{
+    double t0, t1;
+    if (!clipSegment(double(x0), double(y0), double(x1), double(y1), box.left() - 1.0,
+                     box.top() - 1.0, box.right() + 1.0, box.bottom() + 1.0, t0, t1))
+        return;
+    const double dx = double(x1 - x0), dy = double(y1 - y0);
+    const int64_t sx = t0 > 0 ? std::llround(double(x0) + t0 * dx) : x0;
+    const int64_t sy = t0 > 0 ? std::llround(double(y0) + t0 * dy) : y0;
+    const bool endClipped = t1 < 1;
+    const int64_t ex = endClipped ? std::llround(double(x0) + t1 * dx) : x1;
+    const int64_t ey = endClipped ? std::llround(double(y0) + t1 * dy) : y1;
+    bresenham(sx, sy, ex, ey, includeEnd || endClipped, put);
+}
+
 // Which pixels of a box belong to the pen (2) and which to the brush (1).
 struct Mask {
     QRect box;
@@ -250,21 +269,11 @@ struct CanvasRaster {
     // A 1-px line, clipped in 64 bits first.
     void line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeEnd)
     {
-        double t0, t1;
-        if (!clipSegment(double(x0), double(y0), double(x1), double(y1), visible.left() - 1.0,
-                         visible.top() - 1.0, visible.right() + 1.0, visible.bottom() + 1.0, t0, t1))
-            return;
-        const double dx = double(x1 - x0), dy = double(y1 - y0);
-        const int64_t sx = t0 > 0 ? std::llround(double(x0) + t0 * dx) : x0;
-        const int64_t sy = t0 > 0 ? std::llround(double(y0) + t0 * dy) : y0;
-        const bool endClipped = t1 < 1;
-        const int64_t ex = endClipped ? std::llround(double(x0) + t1 * dx) : x1;
-        const int64_t ey = endClipped ? std::llround(double(y0) + t1 * dy) : y1;
         const auto& pattern = dashPattern(c.pen_.Style());
         const TColor color = penColor();
         const TPenMode mode = c.pen_.Mode();
         size_t step = 0;
-        bresenham(sx, sy, ex, ey, includeEnd || endClipped, [&](int64_t x, int64_t y) {
+        walkClipped(x0, y0, x1, y1, includeEnd, visible, [&](int64_t x, int64_t y) {
             if (pattern[step++ % pattern.size()])
                 plot(x, y, color, mode);
         });
@@ -429,8 +438,8 @@ void TCanvas::Polygon(std::span<const TPoint> pts, bool winding)
             for (size_t i = 0; i < n; ++i) {
                 const TPoint& p0 = pts[i];
                 const TPoint& p1 = pts[(i + 1) % n];
-                bresenham(p0.X, p0.Y, p1.X, p1.Y, false,
-                          [&](int64_t x, int64_t y) { m.mark(x, y, 2); });
+                walkClipped(p0.X, p0.Y, p1.X, p1.Y, false, m.box,
+                            [&](int64_t x, int64_t y) { m.mark(x, y, 2); });
             }
         }
     }
@@ -565,10 +574,10 @@ static void arcFigure(TCanvas& canvas, CanvasRaster& r, ArcKind kind, int32_t l,
         auto mark = [&](int64_t x, int64_t y) { m.mark(x, y, 2); };
         const int64_t cxp = ArcGeometry::pixel(g.cx, l, rr), cyp = ArcGeometry::pixel(g.cy, t, b);
         if (kind == ArcKind::Pie) {
-            bresenham(cxp, cyp, g.px(g.start), g.py(g.start), true, mark);
-            bresenham(cxp, cyp, g.px(endAngle), g.py(endAngle), true, mark);
+            walkClipped(cxp, cyp, g.px(g.start), g.py(g.start), true, m.box, mark);
+            walkClipped(cxp, cyp, g.px(endAngle), g.py(endAngle), true, m.box, mark);
         } else if (!fullChord) {
-            bresenham(g.px(g.start), g.py(g.start), g.px(endAngle), g.py(endAngle), true, mark);
+            walkClipped(g.px(g.start), g.py(g.start), g.px(endAngle), g.py(endAngle), true, m.box, mark);
         }
     }
     if (wide) {

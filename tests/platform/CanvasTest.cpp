@@ -228,6 +228,17 @@ TEST(Canvas, FarAwayLinesCrossTheVisibleAreaWhereTheyShould)
     e.canvas.MoveTo(2, 7);
     e.canvas.LineTo(2000000000, 7);
     EXPECT_EQ(e.inkBox(), Rect(2, 7, 10, 8));
+    // Polygon edges and pie radii towards far-away points are clipped too (no endless walk).
+    Surface p(10, 10);
+    const TPoint far[] = {{INT32_MIN, 0}, {INT32_MAX, 0}, {0, INT32_MAX}};
+    p.canvas.Brush().SetColor(clRed);
+    p.canvas.Polygon(far);
+    EXPECT_EQ(p.at(0, 0), clBlack);
+    EXPECT_EQ(p.at(5, 5), clRed);
+    Surface q(10, 10);
+    q.canvas.Pie(-2000000000, -2000000000, 2000000000, 2000000000, 2000000000, 0, 0, -2000000000);
+    EXPECT_EQ(q.at(5, 5), clWhite);   // below the horizontal radius: outside the quarter
+    EXPECT_EQ(q.at(5, 0), clBlack);   // ... which runs along row 0
     // Huge shapes are clipped, not wrapped.
     Surface r(10, 10);
     r.canvas.Brush().SetColor(clRed);
