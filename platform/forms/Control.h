@@ -103,6 +103,9 @@ public:
     bool Enabled() const { return isEnabled(); }
     void SetEnabled(bool on) { setEnabled(on); }
     bool Focused() const { return hasFocus(); }
+    // A tab stop takes the focus by Tab and by click; otherwise it never takes it.
+    bool TabStop() const { return focusPolicy() != Qt::NoFocus; }
+    void SetTabStop(bool on) { setFocusPolicy(on ? Qt::StrongFocus : Qt::NoFocus); }
     bool MouseInControl() const { return mouseInside_; }
     void SetCaptureMouse(bool on) { captureMouse_ = on; }
     // Whether a left press and release inside fires Click (on by default).
