@@ -1,0 +1,1050 @@
+// Rasterising follows one scheme: a primitive first decides, for every pixel of its visible
+// bounding box, whether the pixel belongs to the pen (2), the brush (1) or neither (0), and
+// only then paints, so each pixel is touched once whatever the pen mode. Row spans of
+// rectangles, ellipses and rounded rectangles give the outline directly: a pixel is on the
+// 1-px outline when it ends its row's span or its neighbour above or below is outside the
+// figure. Wide pens are stroked by QPainter into a coverage mask first.
+#include "platform/gfx/Canvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "platform/gfx/Graphic.h"
+#include "platform/gfx/Raster.h"
+
+namespace gfx {
+
+using raster::Span;
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+// Dash patterns of 1-px pens, one entry per pixel.
+const std::vector<bool>& dashPattern(TPenStyle s)
+{
+    static const std::vector<bool> dash = [] {
+        std::vector<bool> v(24, true);
+        std::fill(v.begin() + 18, v.end(), false);
+        return v;
+    }();
+    static const std::vector<bool> dot = {true, true, true, false, false, false};
+    static const std::vector<bool> dashDot = [] {
+        std::vector<bool> v;
+        v.insert(v.end(), 9, true); v.insert(v.end(), 6, false);
+        v.insert(v.end(), 3, true); v.insert(v.end(), 6, false);
+        return v;
+    }();
+    static const std::vector<bool> dashDotDot = [] {
+        std::vector<bool> v;
+        v.insert(v.end(), 9, true); v.insert(v.end(), 3, false);
+        v.insert(v.end(), 3, true); v.insert(v.end(), 3, false);
+        v.insert(v.end(), 3, true); v.insert(v.end(), 3, false);
+        return v;
+    }();
+    static const std::vector<bool> solid = {true};
+    switch (s) {
+    case psDash: return dash;
+    case psDot: return dot;
+    case psDashDot: return dashDot;
+    case psDashDotDot: return dashDotDot;
+    default: return solid;
+    }
+}
+
+bool hatchOn(TBrushStyle s, int64_t x, int64_t y)
+{
+    const int64_t hx = x & 7, hy = y & 7;
+    switch (s) {
+    case bsHorizontal: return hy == 0;
+    case bsVertical: return hx == 0;
+    case bsFDiagonal: return ((hx - hy) & 7) == 0;
+    case bsBDiagonal: return ((hx + hy) & 7) == 7;
+    case bsCross: return hx == 0 || hy == 0;
+    case bsDiagCross: return ((hx - hy) & 7) == 0 || ((hx + hy) & 7) == 7;
+    default: return true;
+    }
+}
+
+uint32_t rop3(uint32_t rop, uint32_t p, uint32_t s, uint32_t d)
+{
+    const uint32_t code = (rop >> 16) & 0xFF;
+    switch (code) {
+    case 0xCC: return s;
+    case 0xEE: return s | d;
+    case 0x88: return s & d;
+    case 0x66: return s ^ d;
+    default: break;
+    }
+    uint32_t r = 0;
+    for (int i = 0; i < 8; ++i)
+        if ((code >> i) & 1)
+            r |= ((i & 4) ? p : ~p) & ((i & 2) ? s : ~s) & ((i & 1) ? d : ~d);
+    return r & 0xFFFFFF;
+}
+
+// Walks the pixels of a line from (x0, y0) to (x1, y1), end point included or not.
+template <class Put>
+void bresenham(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeEnd, Put put)
+{
+    const int64_t dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+    const int64_t sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    int64_t err = dx + dy;
+    while (true) {
+        if (x0 == x1 && y0 == y1) {
+            if (includeEnd)
+                put(x0, y0);
+            return;
+        }
+        put(x0, y0);
+        const int64_t e2 = 2 * err;
+        if (e2 >= dy) { err += dy; x0 += sx; }
+        if (e2 <= dx) { err += dx; y0 += sy; }
+    }
+}
+
+// Liang-Barsky clip of a segment to the box [xmin, xmax] x [ymin, ymax] in doubles; gives the
+// parameter range kept, or false when nothing is left.
+bool clipSegment(double x0, double y0, double x1, double y1, double xmin, double ymin,
+                 double xmax, double ymax, double& t0, double& t1)
+{
+    t0 = 0; t1 = 1;
+    const double dx = x1 - x0, dy = y1 - y0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 - xmin, xmax - x0, y0 - ymin, ymax - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0) t0 = std::max(t0, t);
+        else t1 = std::min(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    return true;
+}
+
+// Walks a line clipped (in doubles, so any 32-bit coordinates work) to `box` grown by one
+// pixel; when the far end is clipped away the walk includes the last visible pixel.
+template <class Put>
+void walkClipped(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeEnd, const QRect& box,
+                 Put put)
+{
+    double t0, t1;
+    if (!clipSegment(double(x0), double(y0), double(x1), double(y1), box.left() - 1.0,
+                     box.top() - 1.0, box.right() + 1.0, box.bottom() + 1.0, t0, t1))
+        return;
+    const double dx = double(x1 - x0), dy = double(y1 - y0);
+    const int64_t sx = t0 > 0 ? std::llround(double(x0) + t0 * dx) : x0;
+    const int64_t sy = t0 > 0 ? std::llround(double(y0) + t0 * dy) : y0;
+    const bool endClipped = t1 < 1;
+    const int64_t ex = endClipped ? std::llround(double(x0) + t1 * dx) : x1;
+    const int64_t ey = endClipped ? std::llround(double(y0) + t1 * dy) : y1;
+    bresenham(sx, sy, ex, ey, includeEnd || endClipped, put);
+}
+
+// Which pixels of a box belong to the pen (2) and which to the brush (1).
+struct Mask {
+    QRect box;
+    std::vector<uint8_t> v;
+    explicit Mask(QRect b) : box(b), v(size_t(std::max(0, b.width())) * std::max(0, b.height())) {}
+    bool empty() const { return box.isEmpty(); }
+    bool inside(int64_t x, int64_t y) const
+    {
+        return x >= box.left() && x <= box.right() && y >= box.top() && y <= box.bottom();
+    }
+    uint8_t& at(int64_t x, int64_t y)
+    {
+        return v[size_t(y - box.top()) * box.width() + size_t(x - box.left())];
+    }
+    void mark(int64_t x, int64_t y, uint8_t value)
+    {
+        if (inside(x, y))
+            at(x, y) = value;
+    }
+};
+
+// Box [l, r) x [t, b) in 64 bits, grown by `grow`, met with the visible box.
+QRect visiblePart(const QRect& visible, int64_t l, int64_t t, int64_t r, int64_t b, int64_t grow)
+{
+    const int64_t L = std::max<int64_t>(l - grow, visible.left());
+    const int64_t T = std::max<int64_t>(t - grow, visible.top());
+    const int64_t R = std::min<int64_t>(r + grow, int64_t(visible.right()) + 1);
+    const int64_t B = std::min<int64_t>(b + grow, int64_t(visible.bottom()) + 1);
+    if (L >= R || T >= B)
+        return {};
+    return QRect(int(L), int(T), int(R - L), int(B - T));
+}
+
+void strokeIntoMask(Mask& m, const QPainterPath& path, int width, Qt::PenCapStyle cap,
+                    Qt::PenJoinStyle join)
+{
+    if (m.empty())
+        return;
+    QImage cover(m.box.size(), QImage::Format_ARGB32_Premultiplied);
+    cover.fill(0);
+    QPainter p(&cover);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.translate(-m.box.left(), -m.box.top());
+    p.strokePath(path, QPen(Qt::black, width, Qt::SolidLine, cap, join));
+    p.end();
+    for (int y = 0; y < m.box.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(cover.constScanLine(y));
+        for (int x = 0; x < m.box.width(); ++x)
+            if (qAlpha(line[x]) > 127)
+                m.v[size_t(y) * m.box.width() + x] = 2;
+    }
+}
+
+}  // namespace
+
+// The drawing work of one call, with the canvas's surface and clip resolved.
+struct CanvasRaster {
+    TCanvas& c;
+    QImage* img = nullptr;
+    QRect visible;       // surface rectangle met with the clip's bounding box
+    bool complex = false;  // clip is not a plain rectangle
+    QRegion region;
+
+    explicit CanvasRaster(TCanvas& canvas) : c(canvas)
+    {
+        QImage* s = c.Surface();
+        if (!s || s->isNull() || !raster::isPaintable(s->format()))
+            return;
+        img = s;
+        visible = s->rect();
+        if (c.hasClip_) {
+            region = c.clip_.intersected(visible);
+            visible = region.boundingRect();
+            complex = region.rectCount() > 1;
+        }
+    }
+    bool ok() const { return img && !visible.isEmpty(); }
+    bool isVisible(int64_t x, int64_t y) const
+    {
+        if (x < visible.left() || x > visible.right() || y < visible.top() || y > visible.bottom())
+            return false;
+        return !complex || region.contains(QPoint(int(x), int(y)));
+    }
+    void plot(int64_t x, int64_t y, TColor color, TPenMode mode)
+    {
+        if (!isVisible(x, y))
+            return;
+        const int ix = int(x), iy = int(y);
+        const TColor d = mode == pmCopy ? 0 : raster::getPixel(*img, ix, iy);
+        raster::setPixel(*img, ix, iy, ApplyPenMode(mode, color, d));
+    }
+    TColor penColor() const { return ColorToRGB(c.pen_.Color()); }
+    bool hasPen() const { return c.pen_.Style() != psClear && c.pen_.Mode() != pmNop; }
+    bool widePen() const { return c.pen_.Width() > 1; }
+
+    void brushPlot(int64_t x, int64_t y, TPenMode mode)
+    {
+        const TBrushStyle s = c.brush_.Style();
+        if (s == bsClear || !hatchOn(s, x, y))
+            return;
+        plot(x, y, ColorToRGB(c.brush_.Color()), mode);
+    }
+    void apply(Mask& m)
+    {
+        const TPenMode mode = c.pen_.Mode();
+        const TColor pen = penColor();
+        for (int y = m.box.top(); y <= m.box.bottom(); ++y)
+            for (int x = m.box.left(); x <= m.box.right(); ++x) {
+                const uint8_t v = m.at(x, y);
+                if (v == 2) plot(x, y, pen, mode);
+                else if (v == 1) brushPlot(x, y, mode);
+            }
+    }
+
+    // A 1-px line, clipped in 64 bits first.
+    void line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeEnd)
+    {
+        const auto& pattern = dashPattern(c.pen_.Style());
+        const TColor color = penColor();
+        const TPenMode mode = c.pen_.Mode();
+        size_t step = 0;
+        walkClipped(x0, y0, x1, y1, includeEnd, visible, [&](int64_t x, int64_t y) {
+            if (pattern[step++ % pattern.size()])
+                plot(x, y, color, mode);
+        });
+    }
+
+    // A line with a wide pen and round caps.
+    void wideLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
+    {
+        const int w = c.pen_.Width();
+        double t0, t1;
+        const double grow = w + 2.0;
+        if (!clipSegment(double(x0), double(y0), double(x1), double(y1), visible.left() - grow,
+                         visible.top() - grow, visible.right() + grow, visible.bottom() + grow, t0, t1))
+            return;
+        const double dx = double(x1 - x0), dy = double(y1 - y0);
+        const QPointF a(double(x0) + t0 * dx + 0.5, double(y0) + t0 * dy + 0.5);
+        const QPointF b(double(x0) + t1 * dx + 0.5, double(y0) + t1 * dy + 0.5);
+        QPainterPath path(a);
+        path.lineTo(b);
+        Mask m(visible);
+        strokeIntoMask(m, path, w, Qt::RoundCap, Qt::RoundJoin);
+        apply(m);
+    }
+
+    // A figure given by its row spans over [t, b), with the pen outlining it.
+    template <class SpanFn>
+    void spanFigure(int64_t l, int64_t t, int64_t r, int64_t b, SpanFn span,
+                    const QPainterPath* widePath)
+    {
+        if (!hasPen()) {
+            // Without a pen the filled box shrinks by one on the right and bottom.
+            --r; --b;
+            Mask m(visiblePart(visible, l, t, r, b, 0));
+            for (int y = m.box.top(); y <= m.box.bottom(); ++y) {
+                const Span s = span(l, t, r, b, y);
+                for (int64_t x = std::max<int64_t>(s.a, m.box.left()); x <= std::min<int64_t>(s.b, m.box.right()); ++x)
+                    m.at(x, y) = 1;
+            }
+            apply(m);
+            return;
+        }
+        const int grow = widePen() ? c.pen_.Width() : 0;
+        Mask m(visiblePart(visible, l, t, r, b, grow));
+        for (int y = m.box.top(); y <= m.box.bottom(); ++y) {
+            if (y < t || y >= b)
+                continue;
+            const Span s = span(l, t, r, b, y);
+            const Span up = y > t ? span(l, t, r, b, y - 1) : Span{};
+            const Span dn = y + 1 < b ? span(l, t, r, b, y + 1) : Span{};
+            for (int64_t x = std::max<int64_t>(s.a, m.box.left()); x <= std::min<int64_t>(s.b, m.box.right()); ++x) {
+                const bool edge = x == s.a || x == s.b || !up.contains(x) || !dn.contains(x);
+                m.at(x, y) = (edge && !widePath) ? 2 : 1;
+            }
+        }
+        if (widePath)
+            strokeIntoMask(m, *widePath, c.pen_.Width(), Qt::SquareCap, Qt::MiterJoin);
+        apply(m);
+    }
+};
+
+namespace {
+// Half-open box normalised as the platform does (swapped corners).
+void normalise(int32_t& l, int32_t& t, int32_t& r, int32_t& b)
+{
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
+}
+
+Span rectSpan(int64_t l, int64_t, int64_t r, int64_t, int64_t) { return {l, r - 1}; }
+}  // namespace
+
+TCanvas::TCanvas() = default;
+TCanvas::TCanvas(QImage* target) : target_(target) {}
+TCanvas::~TCanvas() = default;
+
+void TCanvas::MoveTo(int32_t x, int32_t y)
+{
+    penPos_ = {x, y};
+}
+
+void TCanvas::LineTo(int32_t x, int32_t y)
+{
+    CanvasRaster r(*this);
+    if (r.ok() && r.hasPen()) {
+        if (r.widePen()) r.wideLine(penPos_.X, penPos_.Y, x, y);
+        else r.line(penPos_.X, penPos_.Y, x, y, false);
+    }
+    penPos_ = {x, y};
+    Changed();
+}
+
+void TCanvas::Polyline(std::span<const TPoint> pts)
+{
+    CanvasRaster r(*this);
+    if (!r.ok() || !r.hasPen() || pts.size() < 2)
+        return;
+    if (r.widePen()) {
+        QPainterPath path(QPointF(pts[0].X + 0.5, pts[0].Y + 0.5));
+        for (size_t i = 1; i < pts.size(); ++i)
+            path.lineTo(pts[i].X + 0.5, pts[i].Y + 0.5);
+        Mask m(r.visible);
+        strokeIntoMask(m, path, pen_.Width(), Qt::RoundCap, Qt::RoundJoin);
+        r.apply(m);
+    } else {
+        for (size_t i = 1; i < pts.size(); ++i)
+            r.line(pts[i - 1].X, pts[i - 1].Y, pts[i].X, pts[i].Y, false);
+    }
+    Changed();
+}
+
+void TCanvas::Polygon(std::span<const TPoint> pts, bool winding)
+{
+    CanvasRaster r(*this);
+    if (!r.ok() || pts.size() < 2)
+        return;
+    int64_t l = pts[0].X, t = pts[0].Y, rr = pts[0].X, b = pts[0].Y;
+    for (const auto& p : pts) {
+        l = std::min<int64_t>(l, p.X); rr = std::max<int64_t>(rr, p.X);
+        t = std::min<int64_t>(t, p.Y); b = std::max<int64_t>(b, p.Y);
+    }
+    const int grow = r.widePen() ? pen_.Width() : 0;
+    Mask m(visiblePart(r.visible, l, t, rr + 1, b + 1, grow));
+    if (m.empty())
+        return;
+    const size_t n = pts.size();
+    std::vector<std::pair<double, int>> cross;
+    for (int y = m.box.top(); y <= m.box.bottom(); ++y) {
+        const double yc = y + 0.5;
+        cross.clear();
+        for (size_t i = 0; i < n; ++i) {
+            const TPoint& p0 = pts[i];
+            const TPoint& p1 = pts[(i + 1) % n];
+            if (p0.Y == p1.Y)
+                continue;
+            const double ya = std::min(p0.Y, p1.Y), yb = std::max(p0.Y, p1.Y);
+            if (yc < ya || yc >= yb)
+                continue;
+            const double x = p0.X + (yc - p0.Y) * (double(p1.X) - p0.X) / (double(p1.Y) - p0.Y);
+            cross.emplace_back(x, p1.Y > p0.Y ? 1 : -1);
+        }
+        std::sort(cross.begin(), cross.end());
+        int wind = 0;
+        for (size_t k = 0; k + 1 < cross.size(); ++k) {
+            wind += cross[k].second;
+            const bool inside = winding ? wind != 0 : (k % 2 == 0);
+            if (!inside)
+                continue;
+            const int64_t xa = int64_t(std::ceil(cross[k].first - 0.5));
+            const int64_t xb = int64_t(std::ceil(cross[k + 1].first - 0.5)) - 1;
+            for (int64_t x = std::max<int64_t>(xa, m.box.left()); x <= std::min<int64_t>(xb, m.box.right()); ++x)
+                m.at(x, y) = 1;
+        }
+    }
+    if (r.hasPen()) {
+        if (r.widePen()) {
+            QPainterPath path(QPointF(pts[0].X + 0.5, pts[0].Y + 0.5));
+            for (size_t i = 1; i < n; ++i)
+                path.lineTo(pts[i].X + 0.5, pts[i].Y + 0.5);
+            path.closeSubpath();
+            strokeIntoMask(m, path, pen_.Width(), Qt::RoundCap, Qt::RoundJoin);
+        } else {
+            for (size_t i = 0; i < n; ++i) {
+                const TPoint& p0 = pts[i];
+                const TPoint& p1 = pts[(i + 1) % n];
+                walkClipped(p0.X, p0.Y, p1.X, p1.Y, false, m.box,
+                            [&](int64_t x, int64_t y) { m.mark(x, y, 2); });
+            }
+        }
+    }
+    r.apply(m);
+    Changed();
+}
+
+void TCanvas::Rectangle(int32_t l, int32_t t, int32_t rr, int32_t b)
+{
+    normalise(l, t, rr, b);
+    CanvasRaster r(*this);
+    if (!r.ok() || rr <= l || b <= t)
+        return;
+    QPainterPath path;
+    if (r.widePen())
+        path.addRect(QRectF(l + 0.5, t + 0.5, double(rr) - l - 1, double(b) - t - 1));
+    r.spanFigure(l, t, rr, b, rectSpan, r.widePen() ? &path : nullptr);
+    Changed();
+}
+
+void TCanvas::RoundRect(int32_t l, int32_t t, int32_t rr, int32_t b, int32_t w, int32_t h)
+{
+    normalise(l, t, rr, b);
+    CanvasRaster r(*this);
+    if (!r.ok() || rr <= l || b <= t)
+        return;
+    auto span = [w, h](int64_t L, int64_t T, int64_t R, int64_t B, int64_t y) {
+        return raster::roundRectSpan(L, T, R, B, w, h, y);
+    };
+    QPainterPath path;
+    if (r.widePen())
+        path.addRoundedRect(QRectF(l + 0.5, t + 0.5, double(rr) - l - 1, double(b) - t - 1),
+                            w / 2.0, h / 2.0);
+    r.spanFigure(l, t, rr, b, span, r.widePen() ? &path : nullptr);
+    Changed();
+}
+
+void TCanvas::Ellipse(int32_t l, int32_t t, int32_t rr, int32_t b)
+{
+    normalise(l, t, rr, b);
+    CanvasRaster r(*this);
+    if (!r.ok() || rr <= l || b <= t)
+        return;
+    QPainterPath path;
+    if (r.widePen())
+        path.addEllipse(QRectF(l + 0.5, t + 0.5, double(rr) - l - 1, double(b) - t - 1));
+    r.spanFigure(l, t, rr, b, raster::ellipseSpan, r.widePen() ? &path : nullptr);
+    Changed();
+}
+
+namespace {
+enum class ArcKind { Arc, Pie, Chord };
+
+struct ArcGeometry {
+    double cx, cy, ax, by, start, sweep;
+    int64_t l, t, r, b;
+    // The pixel holding a point of the ellipse (a small bias keeps 8 - 1e-15 on pixel 8).
+    int64_t px(double angle) const { return pixel(cx + std::cos(angle) * ax, l, r); }
+    int64_t py(double angle) const { return pixel(cy - std::sin(angle) * by, t, b); }
+    static int64_t pixel(double v, int64_t lo, int64_t hi)
+    {
+        return std::clamp<int64_t>(int64_t(std::floor(v + 1e-7)), lo, hi - 1);
+    }
+    bool inSector(double x, double y) const
+    {
+        double a = std::atan2(-(y - cy), x - cx);
+        double d = std::fmod(a - start + 4 * kPi, 2 * kPi);
+        return d <= sweep + 1e-9;
+    }
+};
+
+ArcGeometry arcGeometry(int32_t l, int32_t t, int32_t r, int32_t b, int32_t x3, int32_t y3,
+                        int32_t x4, int32_t y4)
+{
+    ArcGeometry g;
+    g.l = l; g.t = t; g.r = r; g.b = b;
+    g.cx = (double(l) + r) / 2; g.cy = (double(t) + b) / 2;
+    g.ax = (double(r) - l) / 2; g.by = (double(b) - t) / 2;
+    g.start = std::atan2(-(y3 - g.cy), x3 - g.cx);
+    const double end = std::atan2(-(y4 - g.cy), x4 - g.cx);
+    g.sweep = std::fmod(end - g.start + 4 * kPi, 2 * kPi);
+    if (g.sweep < 1e-12)
+        g.sweep = 2 * kPi;
+    return g;
+}
+}  // namespace
+
+static void arcFigure(TCanvas& canvas, CanvasRaster& r, ArcKind kind, int32_t l, int32_t t,
+                      int32_t rr, int32_t b, int32_t x3, int32_t y3, int32_t x4, int32_t y4)
+{
+    normalise(l, t, rr, b);
+    if (!r.ok() || rr <= l || b <= t)
+        return;
+    const ArcGeometry g = arcGeometry(l, t, rr, b, x3, y3, x4, y4);
+    const bool pen = r.hasPen();
+    const bool wide = pen && r.widePen();
+    Mask m(visiblePart(r.visible, l, t, rr, b, wide ? canvas.Pen().Width() : 0));
+    if (m.empty())
+        return;
+    const double endAngle = g.start + g.sweep;
+    // Chord: keep the side of the chord line where the arc's middle lies.
+    const double sx = g.cx + std::cos(g.start) * g.ax, sy = g.cy - std::sin(g.start) * g.by;
+    const double ex = g.cx + std::cos(endAngle) * g.ax, ey = g.cy - std::sin(endAngle) * g.by;
+    const double mid = g.start + g.sweep / 2;
+    const double mx = g.cx + std::cos(mid) * g.ax, my = g.cy - std::sin(mid) * g.by;
+    auto side = [&](double x, double y) { return (ex - sx) * (y - sy) - (ey - sy) * (x - sx); };
+    const double midSide = side(mx, my);
+    const bool fullChord = g.sweep >= 2 * kPi - 1e-9;
+    auto keep = [&](double x, double y) {
+        if (kind == ArcKind::Chord)
+            return fullChord || side(x, y) * midSide >= 0;
+        return g.inSector(x, y);
+    };
+    for (int y = m.box.top(); y <= m.box.bottom(); ++y) {
+        if (y < t || y >= b)
+            continue;
+        const Span s = raster::ellipseSpan(l, t, rr, b, y);
+        const Span up = y > t ? raster::ellipseSpan(l, t, rr, b, y - 1) : Span{};
+        const Span dn = y + 1 < b ? raster::ellipseSpan(l, t, rr, b, y + 1) : Span{};
+        for (int64_t x = std::max<int64_t>(s.a, m.box.left()); x <= std::min<int64_t>(s.b, m.box.right()); ++x) {
+            if (!keep(x + 0.5, y + 0.5))
+                continue;
+            const bool edge = x == s.a || x == s.b || !up.contains(x) || !dn.contains(x);
+            if (kind == ArcKind::Arc) {
+                if (edge && pen && !wide) m.at(x, y) = 2;
+            } else {
+                m.at(x, y) = (edge && pen && !wide) ? 2 : 1;
+            }
+        }
+    }
+    if (pen && !wide && kind != ArcKind::Arc) {
+        auto mark = [&](int64_t x, int64_t y) { m.mark(x, y, 2); };
+        const int64_t cxp = ArcGeometry::pixel(g.cx, l, rr), cyp = ArcGeometry::pixel(g.cy, t, b);
+        if (kind == ArcKind::Pie) {
+            walkClipped(cxp, cyp, g.px(g.start), g.py(g.start), true, m.box, mark);
+            walkClipped(cxp, cyp, g.px(endAngle), g.py(endAngle), true, m.box, mark);
+        } else if (!fullChord) {
+            walkClipped(g.px(g.start), g.py(g.start), g.px(endAngle), g.py(endAngle), true, m.box, mark);
+        }
+    }
+    if (wide) {
+        const QRectF box(l + 0.5, t + 0.5, double(rr) - l - 1, double(b) - t - 1);
+        const double startDeg = g.start * 180 / kPi, sweepDeg = g.sweep * 180 / kPi;
+        QPainterPath path;
+        if (kind == ArcKind::Pie) {
+            path.moveTo(box.center());
+            path.arcTo(box, startDeg, sweepDeg);
+            path.closeSubpath();
+        } else {
+            path.arcMoveTo(box, startDeg);
+            path.arcTo(box, startDeg, sweepDeg);
+            if (kind == ArcKind::Chord)
+                path.closeSubpath();
+        }
+        strokeIntoMask(m, path, canvas.Pen().Width(), Qt::RoundCap, Qt::RoundJoin);
+    }
+    r.apply(m);
+}
+
+void TCanvas::Arc(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                  int32_t x4, int32_t y4)
+{
+    CanvasRaster r(*this);
+    arcFigure(*this, r, ArcKind::Arc, x1, y1, x2, y2, x3, y3, x4, y4);
+    Changed();
+}
+
+void TCanvas::Pie(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                  int32_t x4, int32_t y4)
+{
+    CanvasRaster r(*this);
+    arcFigure(*this, r, ArcKind::Pie, x1, y1, x2, y2, x3, y3, x4, y4);
+    Changed();
+}
+
+void TCanvas::Chord(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                    int32_t x4, int32_t y4)
+{
+    CanvasRaster r(*this);
+    arcFigure(*this, r, ArcKind::Chord, x1, y1, x2, y2, x3, y3, x4, y4);
+    Changed();
+}
+
+void TCanvas::FillRect(const TRect& rc)
+{
+    CanvasRaster r(*this);
+    if (!r.ok() || rc.IsEmpty())
+        return;
+    const QRect box = visiblePart(r.visible, rc.Left, rc.Top, rc.Right, rc.Bottom, 0);
+    if (box.isEmpty())
+        return;
+    const bool plain32 = r.img->format() == QImage::Format_RGB32 || r.img->format() == QImage::Format_ARGB32;
+    if (brush_.Style() == bsSolid && !r.complex && plain32) {
+        // The common case (every control clears its background this way), row by row.
+        const QRgb v = raster::toQRgb(brush_.Color());
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            std::fill_n(reinterpret_cast<QRgb*>(r.img->scanLine(y)) + box.left(), box.width(), v);
+    } else {
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                r.brushPlot(x, y, pmCopy);
+    }
+    Changed();
+}
+
+void TCanvas::FrameRect(const TRect& rc)
+{
+    CanvasRaster r(*this);
+    if (!r.ok() || rc.IsEmpty())
+        return;
+    Mask m(visiblePart(r.visible, rc.Left, rc.Top, rc.Right, rc.Bottom, 0));
+    for (int y = m.box.top(); y <= m.box.bottom(); ++y)
+        for (int x = m.box.left(); x <= m.box.right(); ++x)
+            if (x == rc.Left || x == rc.Right - 1 || y == rc.Top || y == rc.Bottom - 1)
+                r.plot(x, y, ColorToRGB(brush_.Color()), pmCopy);
+    Changed();
+}
+
+void TCanvas::DrawFocusRect(const TRect& rc)
+{
+    CanvasRaster r(*this);
+    if (!r.ok() || rc.IsEmpty())
+        return;
+    Mask m(visiblePart(r.visible, rc.Left, rc.Top, rc.Right, rc.Bottom, 0));
+    for (int y = m.box.top(); y <= m.box.bottom(); ++y)
+        for (int x = m.box.left(); x <= m.box.right(); ++x) {
+            const bool ring = x == rc.Left || x == rc.Right - 1 || y == rc.Top || y == rc.Bottom - 1;
+            if (ring && ((x + y) & 1) == 0)
+                r.plot(x, y, 0xFFFFFF, pmXor);
+        }
+    Changed();
+}
+
+void TCanvas::DrawEdge(TRect& rc, unsigned edge, unsigned flags)
+{
+    struct Ring {
+        unsigned bit;
+        TColor topLeft, bottomRight;
+    };
+    // Outer ring first, then inner.
+    const Ring rings[2][2] = {
+        {{BDR_RAISEDOUTER, cl3DLight, cl3DDkShadow}, {BDR_SUNKENOUTER, clBtnShadow, clBtnHighlight}},
+        {{BDR_RAISEDINNER, clBtnHighlight, clBtnShadow}, {BDR_SUNKENINNER, cl3DDkShadow, cl3DLight}},
+    };
+    const TBrush saved = brush_;
+    TRect cur = rc;
+    for (const auto& pair : rings) {
+        for (const Ring& ring : pair) {
+            if (!(edge & ring.bit) || cur.IsEmpty())
+                continue;
+            TColor tl = ring.topLeft, br = ring.bottomRight;
+            if (flags & BF_MONO) tl = br = clWindowFrame;
+            else if (flags & BF_FLAT) tl = br = clBtnShadow;
+            brush_.SetStyle(bsSolid);
+            brush_.SetColor(tl);
+            if (flags & BF_TOP) FillRect({cur.Left, cur.Top, cur.Right, cur.Top + 1});
+            if (flags & BF_LEFT) FillRect({cur.Left, cur.Top, cur.Left + 1, cur.Bottom});
+            brush_.SetColor(br);
+            if (flags & BF_BOTTOM) FillRect({cur.Left, cur.Bottom - 1, cur.Right, cur.Bottom});
+            if (flags & BF_RIGHT) FillRect({cur.Right - 1, cur.Top, cur.Right, cur.Bottom});
+            if (flags & BF_LEFT) ++cur.Left;
+            if (flags & BF_TOP) ++cur.Top;
+            if (flags & BF_RIGHT) --cur.Right;
+            if (flags & BF_BOTTOM) --cur.Bottom;
+            break;
+        }
+    }
+    if (flags & BF_MIDDLE) {
+        brush_.SetStyle(bsSolid);
+        brush_.SetColor(clBtnFace);
+        FillRect(cur);
+    }
+    brush_ = saved;
+    if (flags & BF_ADJUST)
+        rc = cur;
+    Changed();
+}
+
+void TCanvas::FloodFill(int32_t x, int32_t y, TColor color, TFillStyle style)
+{
+    CanvasRaster r(*this);
+    if (!r.ok() || !r.isVisible(x, y))
+        return;
+    const TColor key = ColorToRGB(color);
+    const QRect box = r.visible;
+    const QImage snapshot = r.img->copy();  // decide on the original pixels only
+    auto qualifies = [&](int px, int py) {
+        if (!r.isVisible(px, py))
+            return false;
+        const bool same = raster::getPixel(snapshot, px, py) == key;
+        return style == fsSurface ? same : !same;
+    };
+    if (!qualifies(x, y))
+        return;
+    std::vector<uint8_t> seen(size_t(box.width()) * box.height());
+    auto idx = [&](int px, int py) { return size_t(py - box.top()) * box.width() + (px - box.left()); };
+    std::vector<QPoint> stack{QPoint(x, y)};
+    while (!stack.empty()) {
+        QPoint p = stack.back();
+        stack.pop_back();
+        if (seen[idx(p.x(), p.y())] || !qualifies(p.x(), p.y()))
+            continue;
+        int xl = p.x(), xr = p.x();
+        while (xl - 1 >= box.left() && !seen[idx(xl - 1, p.y())] && qualifies(xl - 1, p.y())) --xl;
+        while (xr + 1 <= box.right() && !seen[idx(xr + 1, p.y())] && qualifies(xr + 1, p.y())) ++xr;
+        for (int px = xl; px <= xr; ++px) {
+            seen[idx(px, p.y())] = 1;
+            r.brushPlot(px, p.y(), pmCopy);
+            for (int dy : {-1, 1}) {
+                const int ny = p.y() + dy;
+                if (ny >= box.top() && ny <= box.bottom() && !seen[idx(px, ny)] && qualifies(px, ny))
+                    stack.emplace_back(px, ny);
+            }
+        }
+    }
+    Changed();
+}
+
+TColor TCanvas::Pixels(int32_t x, int32_t y)
+{
+    CanvasRaster r(*this);
+    if (!r.ok() || !r.isVisible(x, y))
+        return -1;
+    return raster::getPixel(*r.img, x, y);
+}
+
+void TCanvas::SetPixel(int32_t x, int32_t y, TColor color)
+{
+    CanvasRaster r(*this);
+    if (!r.ok())
+        return;
+    r.plot(x, y, ColorToRGB(color), pmCopy);
+    Changed();
+}
+
+// ---- text ----
+
+namespace {
+struct PrefixText {
+    QString text;
+    int underline = -1;  // index in text of the letter after the first single "&"
+};
+
+PrefixText stripPrefix(const QString& s, bool keep)
+{
+    if (keep)
+        return {s, -1};
+    PrefixText r;
+    for (int i = 0; i < s.size(); ++i) {
+        if (s[i] == u'&' && i + 1 < s.size()) {
+            ++i;
+            if (s[i] != u'&' && r.underline < 0)
+                r.underline = int(r.text.size());
+        } else if (s[i] == u'&') {
+            continue;  // a lone "&" at the end shows nothing
+        }
+        r.text += s[i];
+    }
+    return r;
+}
+
+// Greedy word wrap: breaks at the last blank that fits, else between characters (Japanese
+// text has no blanks).
+QStringList wrapLine(const QString& line, const QFontMetrics& fm, int width)
+{
+    QStringList out;
+    QString rest = line;
+    while (!rest.isEmpty() && fm.horizontalAdvance(rest) > width) {
+        int fit = 0;
+        while (fit < rest.size() && fm.horizontalAdvance(rest.left(fit + 1)) <= width) ++fit;
+        if (fit == 0) fit = 1;
+        int cut = fit;
+        const int blank = rest.left(fit + 1).lastIndexOf(u' ');
+        if (blank > 0)
+            cut = blank;
+        out << rest.left(cut);
+        rest = rest.mid(cut);
+        while (rest.startsWith(u' ')) rest.remove(0, 1);
+    }
+    if (!rest.isEmpty() || out.isEmpty())
+        out << rest;
+    return out;
+}
+}  // namespace
+
+TSize TCanvas::TextExtent(const std::string& text)
+{
+    const QFontMetrics fm(font_.toQFont());
+    return {fm.horizontalAdvance(QString::fromStdString(text)), fm.height()};
+}
+
+static void paintText(TCanvas& canvas, CanvasRaster& r, int32_t x, int32_t y, const QString& s,
+                      const QRect* clip, int underline)
+{
+    const QFont qf = canvas.Font().toQFont();
+    const QFontMetrics fm(qf);
+    const int w = fm.horizontalAdvance(s), h = fm.height();
+    QPainter p(r.img);
+    QRegion region = r.complex ? r.region : QRegion(r.visible);
+    if (clip)
+        region = region.intersected(*clip);
+    p.setClipRegion(region);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    if (canvas.Font().Orientation() != 0) {
+        p.translate(x, y);
+        p.rotate(-canvas.Font().Orientation() / 10.0);
+        x = 0; y = 0;
+    }
+    if (canvas.Brush().Style() != bsClear)
+        p.fillRect(QRect(x, y, w, h), QColor(raster::toQRgb(canvas.Brush().Color())));
+    p.setFont(qf);
+    const QColor color(raster::toQRgb(canvas.Font().Color()));
+    p.setPen(color);
+    p.drawText(QPoint(x, y + fm.ascent()), s);
+    if (underline >= 0 && underline < s.size()) {
+        const int ux = x + fm.horizontalAdvance(s.left(underline));
+        const int uw = fm.horizontalAdvance(s.mid(underline, 1));
+        p.fillRect(QRect(ux, y + fm.ascent() + 1, uw, 1), color);
+    }
+}
+
+void TCanvas::TextOut(int32_t x, int32_t y, const std::string& text)
+{
+    CanvasRaster r(*this);
+    const QString s = QString::fromStdString(text);
+    if (r.ok())
+        paintText(*this, r, x, y, s, nullptr, -1);
+    penPos_ = {x + TextWidth(text), y};
+    Changed();
+}
+
+void TCanvas::TextRect(const TRect& rc, int32_t x, int32_t y, const std::string& text)
+{
+    CanvasRaster r(*this);
+    if (!r.ok() || rc.IsEmpty())
+        return;
+    const QRect clip(rc.Left, rc.Top, rc.Width(), rc.Height());
+    if (brush_.Style() != bsClear)
+        FillRect(rc);
+    const TBrushStyle saved = brush_.Style();
+    brush_.SetStyle(bsClear);
+    paintText(*this, r, x, y, QString::fromStdString(text), &clip, -1);
+    brush_.SetStyle(saved);
+    Changed();
+}
+
+int32_t TCanvas::DrawText(const std::string& text, TRect& rc, unsigned flags)
+{
+    const QFontMetrics fm(font_.toQFont());
+    const PrefixText pt = stripPrefix(QString::fromStdString(text), flags & DT_NOPREFIX);
+    const int width = rc.Width();
+    QStringList lines;
+    if (flags & DT_SINGLELINE) {
+        QString one = pt.text;
+        one.replace(u'\r', u' ').replace(u'\n', u' ');
+        lines << one;
+    } else {
+        QString all = pt.text;
+        all.remove(u'\r');
+        for (const QString& l : all.split(u'\n'))
+            lines << ((flags & DT_WORDBREAK) ? wrapLine(l, fm, width) : QStringList{l});
+    }
+    if (flags & (DT_END_ELLIPSIS | DT_PATH_ELLIPSIS))
+        for (QString& l : lines)
+            if (fm.horizontalAdvance(l) > width)
+                l = fm.elidedText(l, (flags & DT_PATH_ELLIPSIS) ? Qt::ElideMiddle : Qt::ElideRight, width);
+    const int lineHeight = fm.height();
+    const int height = lineHeight * int(lines.size());
+    if (flags & DT_CALCRECT) {
+        int widest = 0;
+        for (const QString& l : lines) widest = std::max(widest, int(fm.horizontalAdvance(l)));
+        if (!(flags & DT_WORDBREAK) || widest > width)
+            rc.Right = rc.Left + widest;
+        rc.Bottom = rc.Top + height;
+        return height;
+    }
+    CanvasRaster r(*this);
+    if (!r.ok())
+        return height;
+    int y = rc.Top;
+    if (flags & DT_SINGLELINE) {
+        if (flags & DT_VCENTER) y = rc.Top + (rc.Height() - lineHeight) / 2;
+        else if (flags & DT_BOTTOM) y = rc.Bottom - lineHeight;
+    }
+    const QRect clip(rc.Left, rc.Top, rc.Width(), rc.Height());
+    for (int i = 0; i < lines.size(); ++i, y += lineHeight) {
+        const int w = fm.horizontalAdvance(lines[i]);
+        int x = rc.Left;
+        if (flags & DT_CENTER) x = rc.Left + (width - w) / 2;
+        else if (flags & DT_RIGHT) x = rc.Right - w;
+        const bool underlined = i == 0 && lines.size() == 1 && lines[0].size() == pt.text.size();
+        paintText(*this, r, x, y, lines[i], (flags & DT_NOCLIP) ? nullptr : &clip,
+                  underlined ? pt.underline : -1);
+    }
+    Changed();
+    return height;
+}
+
+// ---- pictures ----
+
+void TCanvas::Draw(int32_t x, int32_t y, const TGraphic& graphic)
+{
+    if (graphic.Empty())
+        return;
+    graphic.Draw(*this, Rect(x, y, x + graphic.Width(), y + graphic.Height()));
+}
+
+void TCanvas::StretchDraw(const TRect& dest, const TGraphic& graphic)
+{
+    if (graphic.Empty())
+        return;
+    graphic.Draw(*this, dest);
+}
+
+void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& srcRect)
+{
+    QImage* s = source.Surface();
+    if (!s || s->isNull())
+        return;
+    if (s == Surface()) {
+        const QImage copy = s->copy();  // overlapping copies read the original pixels
+        DrawImage(copy, srcRect, dest);
+    } else {
+        DrawImage(*s, srcRect, dest);
+    }
+}
+
+void TCanvas::DrawImage(const QImage& src, const TRect& srcRect, const TRect& dest,
+                        TColor transparentKey)
+{
+    CanvasRaster r(*this);
+    if (!r.ok() || src.isNull() || dest.IsEmpty() || srcRect.IsEmpty())
+        return;
+    const QImage rgb = (src.format() == QImage::Format_RGB32 || src.format() == QImage::Format_ARGB32)
+                           ? src : src.convertToFormat(QImage::Format_RGB32);
+    const QRect box = visiblePart(r.visible, dest.Left, dest.Top, dest.Right, dest.Bottom, 0);
+    if (box.isEmpty())
+        return;
+    const int64_t dw = dest.Width(), dh = dest.Height(), sw = srcRect.Width(), sh = srcRect.Height();
+    const bool keyed = transparentKey != clNone;
+    const TColor key = keyed ? ColorToRGB(transparentKey) : 0;
+    const uint32_t pat = uint32_t(ColorToRGB(brush_.Color()));
+    const bool plain32 = r.img->format() == QImage::Format_RGB32 || r.img->format() == QImage::Format_ARGB32;
+    if (copyMode_ == cmSrcCopy && !keyed && !r.complex && plain32) {
+        // Straight copies (most picture draws), row by row.
+        for (int y = box.top(); y <= box.bottom(); ++y) {
+            const int64_t sy = srcRect.Top + ((2 * (y - dest.Top) + 1) * sh) / (2 * dh);
+            if (sy < 0 || sy >= rgb.height())
+                continue;
+            const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(int(sy)));
+            QRgb* out = reinterpret_cast<QRgb*>(r.img->scanLine(y));
+            for (int x = box.left(); x <= box.right(); ++x) {
+                const int64_t sx = srcRect.Left + ((2 * (x - dest.Left) + 1) * sw) / (2 * dw);
+                if (sx >= 0 && sx < rgb.width())
+                    out[x] = line[sx] | 0xFF000000u;
+            }
+        }
+        Changed();
+        return;
+    }
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        const int64_t sy = srcRect.Top + ((2 * (y - dest.Top) + 1) * sh) / (2 * dh);
+        if (sy < 0 || sy >= rgb.height())
+            continue;
+        const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(int(sy)));
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const int64_t sx = srcRect.Left + ((2 * (x - dest.Left) + 1) * sw) / (2 * dw);
+            if (sx < 0 || sx >= rgb.width() || !r.isVisible(x, y))
+                continue;
+            const TColor s = raster::fromQRgb(line[sx]);
+            if (keyed && s == key)
+                continue;
+            const TColor d = copyMode_ == cmSrcCopy ? 0 : raster::getPixel(*r.img, x, y);
+            raster::setPixel(*r.img, x, y, TColor(rop3(copyMode_, pat, uint32_t(s), uint32_t(d))));
+        }
+    }
+    Changed();
+}
+
+// ---- clipping ----
+
+void TCanvas::SetClipRect(const TRect& r)
+{
+    SetClipRegion(QRegion(QRect(r.Left, r.Top, std::max(0, r.Width()), std::max(0, r.Height()))));
+}
+
+void TCanvas::SetClipRegion(const QRegion& region)
+{
+    clip_ = region;
+    hasClip_ = true;
+}
+
+void TCanvas::ClearClip()
+{
+    clip_ = QRegion();
+    hasClip_ = false;
+}
+
+TRect TCanvas::ClipRect()
+{
+    CanvasRaster r(*this);
+    if (!r.ok())
+        return {};
+    const QRect b = r.visible;
+    return {b.left(), b.top(), b.right() + 1, b.bottom() + 1};
+}
+
+}  // namespace gfx

@@ -1,0 +1,278 @@
+// Windows and controls' base: modal results, dialog keys, painting through the canvas,
+// parent colours, loading state, mouse capture, timers and posted calls.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTimer>
+
+#include "platform/forms/Application.h"
+#include "platform/forms/Form.h"
+#include "platform/forms/Image.h"
+#include "platform/gfx/Jpeg.h"
+#include "platform/forms/Timer.h"
+
+using namespace forms;
+
+namespace {
+
+// A small button of our own: answers Return when Default, Escape when Cancel, and its
+// accelerator, by setting the form's modal result.
+class TestButton : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+    bool Default = false, Cancel = false;
+    int Result = mrNone;
+    char32_t Accel = 0;
+    int loaded = 0, focusNotices = 0, ups = 0, clicks = 0;
+    bool DialogKey(int key, TShiftState) override
+    {
+        if ((Default && key == VK_RETURN) || (Cancel && key == VK_ESCAPE)) {
+            ParentForm()->SetModalResult(Result);
+            return true;
+        }
+        return false;
+    }
+    bool DialogChar(char32_t ch) override
+    {
+        if (ch != Accel)
+            return false;
+        ParentForm()->SetModalResult(Result);
+        return true;
+    }
+    void Loaded() override { ++loaded; }
+    void FocusChanged(QWidget*) override { ++focusNotices; }
+
+protected:
+    void Paint() override
+    {
+        Canvas().Brush().SetColor(Color());
+        Canvas().Pen().SetColor(gfx::clBlack);
+        Canvas().Rectangle(0, 0, Width(), Height());
+    }
+    void MouseUp(TMouseButton, TShiftState, int, int) override { ++ups; }
+    void Click() override { ++clicks; }
+};
+
+void sendKey(QWidget* w, int qtKey, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {})
+{
+    QKeyEvent press(QEvent::KeyPress, qtKey, mods, text);
+    QApplication::sendEvent(w, &press);
+}
+
+void sendMouse(QWidget* w, QEvent::Type type, QPoint p)
+{
+    QMouseEvent e(type, QPointF(p), w->mapToGlobal(QPointF(p)), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+// Runs the event loop until done() or a generous safety limit.
+template <class Pred>
+bool waitFor(Pred done)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+}  // namespace
+
+TEST(Forms, SettingModalResultClosesTheModalWindow)
+{
+    TForm f;
+    QTimer::singleShot(0, &f, [&] { f.SetModalResult(mrYes); });
+    EXPECT_EQ(f.ShowModal(), mrYes);
+    EXPECT_FALSE(f.isVisible());
+    // Closing the window gives mrCancel.
+    TForm g;
+    QTimer::singleShot(0, &g, [&] { g.close(); });
+    EXPECT_EQ(g.ShowModal(), mrCancel);
+    // Outside a modal run the result is only stored.
+    TForm h;
+    h.show();
+    h.SetModalResult(mrOk);
+    EXPECT_TRUE(h.isVisible());
+}
+
+TEST(Forms, ReturnAndEscapeReachOurDefaultAndCancelButtons)
+{
+    TForm f;
+    auto* ok = new TestButton(&f);
+    ok->Default = true;
+    ok->Result = mrOk;
+    auto* cancel = new TestButton(&f);
+    cancel->Cancel = true;
+    cancel->Result = mrCancel;
+    cancel->Accel = U'C';
+    cancel->setFocusPolicy(Qt::StrongFocus);
+    QTimer::singleShot(0, &f, [&] { sendKey(cancel, Qt::Key_Return); });
+    EXPECT_EQ(f.ShowModal(), mrOk);  // Return went to the default button, not the focused one
+    QTimer::singleShot(0, &f, [&] { sendKey(&f, Qt::Key_Escape); });
+    EXPECT_EQ(f.ShowModal(), mrCancel);
+    cancel->Result = mrAbort;
+    QTimer::singleShot(0, &f, [&] { sendKey(&f, Qt::Key_C, Qt::AltModifier, "c"); });
+    EXPECT_EQ(f.ShowModal(), mrAbort);
+    // Escape without a Cancel control does not close the window.
+    TForm g;
+    g.show();
+    sendKey(&g, Qt::Key_Escape);
+    EXPECT_TRUE(g.isVisible());
+}
+
+TEST(Forms, ControlsPaintThroughTheirCanvasAndFollowTheParentColour)
+{
+    TForm f;
+    auto* a = new TestButton(&f);
+    auto* b = new TestButton(&f);
+    a->setGeometry(0, 0, 10, 8);
+    b->SetColor(gfx::clLime);
+    f.SetColor(gfx::clRed);
+    EXPECT_EQ(a->Color(), gfx::clRed);
+    EXPECT_EQ(b->Color(), gfx::clLime);
+    const QImage img = a->grab().toImage();
+    EXPECT_EQ(img.pixel(0, 0), qRgb(0, 0, 0));        // the outline
+    EXPECT_EQ(img.pixel(9, 7), qRgb(0, 0, 0));
+    EXPECT_EQ(img.pixel(4, 4), qRgb(255, 0, 0));      // parent's colour as brush
+    // Drawing outside Paint lands in the same picture.
+    a->Canvas().SetPixel(4, 4, gfx::clBlue);
+    EXPECT_EQ(a->Canvas().Pixels(4, 4), gfx::clBlue);
+    // Fonts follow the parent until set.
+    f.Font().SetName("Arial");
+    EXPECT_EQ(a->Font().Name(), "Arial");
+    a->Font().SetSize(20);
+    f.Font().SetName("Tahoma");
+    EXPECT_EQ(a->Font().Name(), "Arial");
+    EXPECT_FALSE(a->ParentFont());
+}
+
+TEST(Forms, LoadingLastsUntilTheFirstShow)
+{
+    TForm f;
+    auto* c = new TestButton(&f);
+    EXPECT_TRUE(c->Loading());
+    f.show();
+    EXPECT_FALSE(c->Loading());
+    EXPECT_EQ(c->loaded, 1);
+    f.hide();
+    f.show();
+    EXPECT_EQ(c->loaded, 1);
+}
+
+TEST(Forms, MouseReleaseOutsideWithAndWithoutCapture)
+{
+    TestButton b;
+    b.resize(20, 20);
+    sendMouse(&b, QEvent::MouseButtonPress, {5, 5});
+    sendMouse(&b, QEvent::MouseButtonRelease, {50, 50});
+    EXPECT_EQ(b.ups, 1);     // captured: the release is reported
+    EXPECT_EQ(b.clicks, 0);  // but it is no click
+    b.SetCaptureMouse(false);
+    sendMouse(&b, QEvent::MouseButtonPress, {5, 5});
+    sendMouse(&b, QEvent::MouseButtonRelease, {50, 50});
+    EXPECT_EQ(b.ups, 1);
+    sendMouse(&b, QEvent::MouseButtonPress, {5, 5});
+    sendMouse(&b, QEvent::MouseButtonRelease, {6, 6});
+    EXPECT_EQ(b.ups, 2);
+    EXPECT_EQ(b.clicks, 1);
+}
+
+TEST(Forms, TimerFiresWhileEnabledAndSurvivesAFailingHandler)
+{
+    std::vector<std::string> reports;
+    SetExceptionReporter([&](const std::string& m) { reports.push_back(m); });
+    TTimer t;
+    int ticks = 0;
+    t.SetInterval(1);
+    t.SetOnTimer([&] {
+        if (++ticks == 1)
+            throw std::runtime_error("tick failed");
+    });
+    EXPECT_TRUE(waitFor([&] { return ticks >= 3; }));
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports[0], "tick failed");
+    t.SetEnabled(false);
+    const int stopped = ticks;
+    QApplication::processEvents();
+    EXPECT_EQ(ticks, stopped);
+    SetExceptionReporter(nullptr);
+}
+
+TEST(Forms, PostedCallsRunOnTheUiThread)
+{
+    const auto ui = std::this_thread::get_id();
+    std::thread::id ranOn;
+    bool ran = false;
+    std::thread worker([&] { PostToUiThread([&] { ranOn = std::this_thread::get_id(); ran = true; }); });
+    worker.join();
+    EXPECT_TRUE(waitFor([&] { return ran; }));
+    EXPECT_EQ(ranOn, ui);
+    // A call bound to an object that is gone is dropped.
+    bool late = false;
+    {
+        QObject context;
+        PostToUiThread(&context, [&] { late = true; });
+    }
+    QApplication::processEvents();
+    EXPECT_FALSE(late);
+    EXPECT_FALSE(RunGuarded([] { throw std::runtime_error("x"); }));
+}
+
+TEST(Forms, ImageShowsItsPictureAndItsCanvasDrawsOnIt)
+{
+    TImage img;
+    img.resize(40, 20);
+    // Drawing on an empty image makes a bitmap of the control's size.
+    img.Canvas().Brush().SetColor(gfx::clRed);
+    img.Canvas().FillRect(gfx::Rect(0, 0, 40, 20));
+    ASSERT_NE(img.Picture().Graphic(), nullptr);
+    EXPECT_EQ(img.Picture().Width(), 40);
+    EXPECT_EQ(img.grab().toImage().pixel(10, 10), qRgb(255, 0, 0));
+
+    auto pic = std::make_unique<gfx::TBitmap>(10, 10, gfx::pf24bit);
+    img.Picture().TakeGraphic(std::move(pic));
+    EXPECT_EQ(img.DestRect(), gfx::Rect(0, 0, 10, 10));
+    img.SetCenter(true);
+    EXPECT_EQ(img.DestRect(), gfx::Rect(15, 5, 25, 15));
+    img.SetStretch(true);
+    img.SetProportional(true);
+    EXPECT_EQ(img.DestRect(), gfx::Rect(10, 0, 30, 20));
+    img.SetAutoSize(true);
+    EXPECT_EQ(img.width(), 10);
+    img.Picture().TakeGraphic(std::make_unique<gfx::TJPEGImage>());
+    EXPECT_THROW(img.Canvas(), gfx::EInvalidGraphicOperation);
+}
+
+TEST(Forms, PlainLettersOnAControlReachTheAccelerators)
+{
+    TForm f;
+    auto* yes = new TestButton(&f);
+    yes->Accel = U'Y';
+    yes->Result = mrYes;
+    yes->setFocusPolicy(Qt::StrongFocus);
+    QTimer::singleShot(0, &f, [&] { sendKey(yes, Qt::Key_Y, Qt::NoModifier, "y"); });
+    EXPECT_EQ(f.ShowModal(), mrYes);
+}
+
+TEST(Forms, SeeThroughControlsStartFromTheParentsPicture)
+{
+    TPaintBox parent;
+    parent.resize(30, 30);
+    parent.OnPaint = [&](QObject*) {
+        parent.Canvas().Brush().SetColor(gfx::clBlue);
+        parent.Canvas().FillRect(gfx::Rect(0, 0, 30, 30));
+    };
+    auto* child = new TPaintBox(&parent);
+    child->setGeometry(5, 5, 10, 10);
+    child->OnPaint = [&](QObject*) { child->Canvas().SetPixel(0, 0, gfx::clRed); };
+    child->SetTransparentBackground(true);
+    const QImage img = child->grab().toImage();
+    EXPECT_EQ(img.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(img.pixel(5, 5), qRgb(0, 0, 255));
+}
