@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <QDir>
 #include <QFileInfo>
@@ -112,9 +113,19 @@ void TDirChangeDecoder::Decode(const char* Data, std::size_t Size, std::vector<T
 
 void TDirChangeDecoder::Flush(std::vector<TDirChange>& Out)
 {
-    if (HasPendingMove())
-        Out.push_back(std::move(PendingMove));
+    if (!HasPendingMove())
+        return;
+    // A folder that left the watched tree: records of its watches are no longer ours.
+    if (PendingMove.IsDir)
+        for (int wd : RemoveTree(PendingMove.FileName))
+            DroppedWatches.push_back(wd);
+    Out.push_back(std::move(PendingMove));
     PendingMove = {};
+}
+
+std::vector<int> TDirChangeDecoder::TakeDroppedWatches()
+{
+    return std::exchange(DroppedWatches, {});
 }
 
 void TDirChangeDecoder::RootLost(const char* Why, std::vector<TDirChange>& Out)
@@ -177,6 +188,9 @@ void TDirChangeDecoder::DecodeRecord(int Wd, std::uint32_t Mask, std::uint32_t C
             c.NewName = std::move(c.FileName);
             c.FileName = std::move(PendingMove.FileName);
             PendingMove = {};
+            // Later records of this read already name the folder by its new name.
+            if (c.IsDir)
+                RenameTree(c.FileName, c.NewName);
         } else {
             c.Action = dcCreated;
             c.Moved = true;
@@ -288,10 +302,19 @@ void TDirMon::Stop()
     FActive = false;
 }
 
-// A sub-folder's own removal or move is reported by its parent's records.
-std::uint32_t TDirMon::SubfolderMask() const
+// Adds the watch of one sub-folder. A sub-folder's own removal or move is told by its
+// parent's records, so its watch leaves those out. A folder already gone again is no error.
+bool TDirMon::WatchFolder(const std::string& RelDir, std::vector<TDirChange>& Out)
 {
-    return Mask & ~(IN_DELETE_SELF | IN_MOVE_SELF);
+    const std::string full = FPath + RelDir;
+    const int wd = inotify_add_watch(Fd, full.c_str(), Mask & ~(IN_DELETE_SELF | IN_MOVE_SELF));
+    if (wd >= 0) {
+        Decoder.SetFolder(wd, RelDir);
+        return true;
+    }
+    if (errno != ENOENT && errno != ENOTDIR)
+        Out.push_back(ErrorChange(ErrorText(errno, full), false));
+    return false;
 }
 
 // Adds watches for the sub-folders below RelDir ("" for the watched folder). With
@@ -320,22 +343,14 @@ void TDirMon::WatchTree(const std::string& RelDir, bool ReportContents,
             c.IsDir = isDir;
             Out.push_back(c);
         }
-        if (!isDir)
-            continue;
-        const int wd = inotify_add_watch(Fd, (FPath + rel).c_str(), SubfolderMask());
-        if (wd < 0) {
-            if (errno == ENOENT)
-                continue;
-            Out.push_back(ErrorChange(ErrorText(errno, FPath + rel), false));
-            continue;
-        }
-        Decoder.SetFolder(wd, rel);
-        WatchTree(rel, ReportContents, Out);
+        if (isDir && WatchFolder(rel, Out))
+            WatchTree(rel, ReportContents, Out);
     }
     ::closedir(dir);
 }
 
-// Keeps the sub-folder watches in step with the folders the changes make, move and remove.
+// Watches the folders the changes made or brought in, and ends the watches of folders
+// that left (the decoder already renamed and dropped them in its table).
 void TDirMon::FollowFolders(std::vector<TDirChange>& Changes)
 {
     if (!Subtree)
@@ -343,27 +358,16 @@ void TDirMon::FollowFolders(std::vector<TDirChange>& Changes)
     std::vector<TDirChange> out;
     out.reserve(Changes.size());
     for (TDirChange& c : Changes) {
-        const bool isDir = c.IsDir;
-        const TDirChangeAction action = c.Action;
-        const bool moved = c.Moved;
-        const std::string name = c.FileName, newName = c.NewName;
+        const bool newFolder = c.IsDir && c.Action == dcCreated;
+        const bool madeHere = !c.Moved;
+        const std::string name = c.FileName;
         out.push_back(std::move(c));
-        if (!isDir)
-            continue;
-        if (action == dcCreated) {
-            const int wd = inotify_add_watch(Fd, (FPath + name).c_str(), SubfolderMask());
-            if (wd >= 0) {
-                Decoder.SetFolder(wd, name);
-                WatchTree(name, !moved, out);
-            }
-        } else if (action == dcRenamed) {
-            Decoder.RenameTree(name, newName);
-        } else if (action == dcDeleted) {
-            for (int wd : Decoder.RemoveTree(name))
-                inotify_rm_watch(Fd, wd);
-        }
+        if (newFolder && WatchFolder(name, out))
+            WatchTree(name, madeHere, out);
     }
     Changes = std::move(out);
+    for (int wd : Decoder.TakeDroppedWatches())
+        inotify_rm_watch(Fd, wd);
 }
 
 // The watcher thread: waits for records or the stop signal, never for the user interface.

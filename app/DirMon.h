@@ -86,6 +86,8 @@ public:
     bool HasPendingMove() const { return !PendingMove.FileName.empty(); }
     // The rename's second half is not coming: the first half becomes a move out.
     void Flush(std::vector<TDirChange>& Out);
+    // Watches of folders that moved out of the tree, for the caller to end.
+    std::vector<int> TakeDroppedWatches();
 
 private:
     void DecodeRecord(int Wd, std::uint32_t Mask, std::uint32_t Cookie, const std::string& Name,
@@ -97,6 +99,7 @@ private:
     bool RootGone = false;
     TDirChange PendingMove;   // dcDeleted with Moved, waiting for its partner
     std::uint32_t PendingCookie = 0;
+    std::vector<int> DroppedWatches;
 };
 
 class TDirMon : public QObject {
@@ -138,7 +141,7 @@ public:
 private:
     void Start();
     void Stop();
-    std::uint32_t SubfolderMask() const;
+    bool WatchFolder(const std::string& RelDir, std::vector<TDirChange>& Out);
     void WatchTree(const std::string& RelDir, bool ReportContents,
                    std::vector<TDirChange>& Out);
     void FollowFolders(std::vector<TDirChange>& Changes);

@@ -131,6 +131,28 @@ TEST(DirMonDecoder, KeepsARenameSplitAcrossReadsAndFlushesAMoveOut)
     EXPECT_FALSE(d.HasPendingMove());
 }
 
+// Records that follow a folder's rename or move-out in the same read already belong to
+// the folder's new place.
+TEST(DirMonDecoder, FolderRenamesAndMovesOutTakeEffectWithinARead)
+{
+    TDirChangeDecoder d;
+    d.SetRoot(1);
+    d.SetFolder(2, "a");
+    d.SetFolder(3, "a/b");
+    d.SetFolder(4, "ab");
+    Records r;
+    r.add(1, IN_MOVED_FROM | IN_ISDIR, "a", 3)
+        .add(1, IN_MOVED_TO | IN_ISDIR, "z", 3)
+        .add(3, IN_CREATE, "f")
+        .add(1, IN_MOVED_FROM | IN_ISDIR, "z", 4)
+        .add(4, IN_CREATE, "kept")
+        .add(2, IN_CREATE, "outside");
+    EXPECT_EQ(decode(d, r), (std::vector<std::string>{"R a>z", "C z/b/f", "D z (moved)", "C ab/kept"}));
+    std::vector<int> dropped = d.TakeDroppedWatches();
+    std::sort(dropped.begin(), dropped.end());
+    EXPECT_EQ(dropped, (std::vector<int>{2, 3}));
+}
+
 TEST(DirMonDecoder, ReportsOverflowLossOfTheFolderAndSurvivesTruncatedRecords)
 {
     TDirChangeDecoder d;
