@@ -79,7 +79,6 @@ public:
     std::vector<int> RemoveTree(const std::string& RelDir);
     // A watched folder was renamed inside the watched tree.
     void RenameTree(const std::string& OldRel, const std::string& NewRel);
-    bool Empty() const { return Folders.empty(); }
 
     // Decodes one read. Malformed or truncated records end the decoding of the buffer.
     void Decode(const char* Data, std::size_t Size, std::vector<TDirChange>& Out);
