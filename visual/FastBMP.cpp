@@ -1,6 +1,6 @@
 #include "visual/FastBMP.h"
 
-#include "visual/Rounding.h"
+#include "platform/rtl/Numerics.h"
 
 #include <QImage>
 
@@ -120,8 +120,8 @@ void TFastBMP::Resize(TFastRGB& Dst) const
     const float sx = float(Dst.Width) / float(Width);
     const float sy = float(Dst.Height) / float(Height);
     if (sx >= 1 && sy >= 1) {
-        const int repeatX = RoundHalfEven(double(sx) + 0.5);
-        const int repeatY = RoundHalfEven(double(sy) + 0.5);
+        const int repeatX = static_cast<int>(rtl::Round(double(sx) + 0.5));
+        const int repeatY = static_cast<int>(rtl::Round(double(sy) + 0.5));
         std::vector<std::uint8_t> row(static_cast<std::size_t>(Dst.Width) * 3, 0);
         for (int y = 0; y < Height; ++y) {
             for (int x = 0; x < Width; ++x) {

@@ -1,7 +1,7 @@
 #include "visual/FastFX.h"
 
 #include "visual/FastBMP.h"
-#include "visual/Rounding.h"
+#include "platform/rtl/Numerics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +27,7 @@ int wrapShift(int Amount, int Size)
 
 std::uint8_t toByte(double Sum)
 {
-    return static_cast<std::uint8_t>(std::clamp(RoundHalfEven(Sum), 0, 255));
+    return static_cast<std::uint8_t>(std::clamp(static_cast<int>(rtl::Round(Sum)), 0, 255));
 }
 
 }  // namespace
@@ -137,8 +137,8 @@ void RotateSize(int& Width, int& Height, double Angle)
 {
     const double a = std::fabs(Angle) * std::numbers::pi / 180;
     const double c = std::cos(a), s = std::sin(a);
-    const int w = RoundHalfEven(std::fabs(Width * c) + std::fabs(Height * s));
-    const int h = RoundHalfEven(std::fabs(Width * s) + std::fabs(Height * c));
+    const int w = static_cast<int>(rtl::Round(std::fabs(Width * c) + std::fabs(Height * s)));
+    const int h = static_cast<int>(rtl::Round(std::fabs(Width * s) + std::fabs(Height * c)));
     Width = w;
     Height = h;
 }
@@ -152,11 +152,11 @@ void Rotate(const TFastBMP& Src, TFastBMP& Dst, int CenterX, int CenterY, double
     const int xoff = (Dst.Width - Src.Width) / 2;
     const int yoff = (Dst.Height - Src.Height) / 2;
     const double cx = CenterX, cy = CenterY;
-    const long long stepX = RoundHalfEven64(c * 65536);
-    const long long stepY = RoundHalfEven64(s * 65536);
+    const long long stepX = rtl::Round(c * 65536);
+    const long long stepY = rtl::Round(s * 65536);
     for (int y = 0; y < Dst.Height; ++y) {
-        long long px = RoundHalfEven64((-cx * c + cx - (y - cy) * s - xoff) * 65536);
-        long long py = RoundHalfEven64((-cx * s + cy + (y - cy) * c - yoff) * 65536);
+        long long px = rtl::Round((-cx * c + cx - (y - cy) * s - xoff) * 65536);
+        long long py = rtl::Round((-cx * s + cy + (y - cy) * c - yoff) * 65536);
         for (int x = 0; x < Dst.Width; ++x, px += stepX, py += stepY) {
             if (px >= 0 && py >= 0 && (px >> 16) < Src.Width && (py >> 16) < Src.Height)
                 std::memcpy(Dst.Pixel(x, y), Src.Pixel(int(px >> 16), int(py >> 16)), 3);
