@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace sound {
@@ -34,7 +35,8 @@ void TAnalysis::Analyse()
         return;
     const uint8_t *p1 = nullptr, *p2 = nullptr;
     uint32_t n1 = 0, n2 = 0;
-    channel_->LockPlayed(0, uint32_t(frames_) * blockAlign_, p1, n1, p2, n2);
+    uint64_t bytes = std::min<uint64_t>(uint64_t(frames_) * blockAlign_, UINT32_MAX);
+    channel_->LockPlayed(0, uint32_t(bytes), p1, n1, p2, n2);
     if (n1 + n2 > 0) {
         for (int32_t c = 0; c < channelCount_; ++c) {
             Scan s;

@@ -48,7 +48,6 @@ void TDSFXManager::SetBuffer(const std::shared_ptr<snd::SoundBuffer>& Buffer)
 void TDSFXManager::Clear()
 {
     effects_ = {};
-    descs_ = {};
     kinds_ = {};
     added_ = {};
     count_ = 0;
@@ -63,7 +62,6 @@ void TDSFXManager::AddEffect(uint8_t Kind)
     added_[Kind] = true;
     if (count_ >= kKinds)
         return;
-    descs_[count_] = TDSEffectDesc{sizeof(TDSEffectDesc), 0, effectOf(Kind)};
     kinds_[count_] = Kind;
     ++count_;
 }
@@ -75,7 +73,7 @@ void TDSFXManager::Apply()
         return;
     std::vector<std::shared_ptr<snd::SoundEffect>> chain;
     for (int i = 0; i < count_; ++i)
-        chain.push_back(snd::createSoundEffect(descs_[size_t(i)].Effect));
+        chain.push_back(snd::createSoundEffect(effectOf(kinds_[size_t(i)])));
     DXCheck(buffer->SetFX(chain));
     for (int i = 0; i < count_; ++i) {
         snd::SoundEffect* inPath = nullptr;

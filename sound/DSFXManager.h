@@ -33,13 +33,6 @@ inline constexpr uint8_t fxGargle = 4;
 inline constexpr uint8_t fxParamEq = 5;
 inline constexpr uint8_t fxWavesReverb = 6;
 
-// What one chain position asks of the buffer.
-struct TDSEffectDesc {
-    uint32_t dwSize = 0;
-    uint32_t dwFlags = 0;
-    snd::EffectKind Effect = snd::EffectKind::Chorus;
-};
-
 // The parameters each effect starts with, as the effects themselves report them.
 struct TDSFXParameters {
     snd::DSFXChorus Chorus;
@@ -75,7 +68,6 @@ public:
     uint8_t Count() const { return count_; }
     // The kind at chain position `position` (< Count()).
     uint8_t KindAt(int position) const { return kinds_[size_t(position)]; }
-    const TDSEffectDesc& DescAt(int position) const { return descs_[size_t(position)]; }
     bool Added(uint8_t Kind) const { return Kind < kKinds && added_[Kind]; }
     // The effect of a kind in the applied chain, null when it is not there.
     snd::SoundEffect* Effect(uint8_t Kind) const { return Kind < kKinds ? effects_[Kind].get() : nullptr; }
@@ -88,9 +80,8 @@ private:
 
     uint8_t count_ = 0;
     std::weak_ptr<snd::SoundBuffer> buffer_;
-    std::array<TDSEffectDesc, kKinds> descs_{};
     std::array<bool, kKinds> added_{};
-    std::array<uint8_t, kKinds> kinds_{};
+    std::array<uint8_t, kKinds> kinds_{};  // in chain order
     std::array<std::shared_ptr<snd::SoundEffect>, kKinds> effects_{};
     TDSFXParameters parameters_;
 };

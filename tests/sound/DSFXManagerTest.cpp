@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 using namespace sound;
 using namespace testsupport;
@@ -59,40 +60,23 @@ TEST(TDSFXManager, ReadsEveryEffectsDefaultsAndLeavesTheBufferWithoutEffects)
     fx.LoadDefaults();
 
     const TDSFXParameters& p = fx.Parameters();
-    EXPECT_EQ(p.Echo.fWetDryMix, 50.0f);
-    EXPECT_EQ(p.Echo.fFeedback, 50.0f);
-    EXPECT_EQ(p.Echo.fLeftDelay, 500.0f);
-    EXPECT_EQ(p.Echo.fRightDelay, 500.0f);
-    EXPECT_EQ(p.Echo.lPanDelay, 0);
-    EXPECT_EQ(p.Chorus.fWetDryMix, 50.0f);
-    EXPECT_EQ(p.Chorus.fDepth, 10.0f);
-    EXPECT_EQ(p.Chorus.fFeedback, 25.0f);
-    EXPECT_EQ(p.Chorus.fFrequency, 1.1f);
-    EXPECT_EQ(p.Chorus.lWaveform, snd::kLfoWaveSine);
-    EXPECT_EQ(p.Chorus.fDelay, 16.0f);
-    EXPECT_EQ(p.Chorus.lPhase, snd::kLfoPhase90);
-    EXPECT_EQ(p.Flanger.fWetDryMix, 50.0f);
-    EXPECT_EQ(p.Flanger.fDepth, 100.0f);
-    EXPECT_EQ(p.Flanger.fFeedback, -50.0f);
-    EXPECT_EQ(p.Flanger.fFrequency, 0.25f);
-    EXPECT_EQ(p.Flanger.lWaveform, snd::kLfoWaveSine);
-    EXPECT_EQ(p.Flanger.fDelay, 2.0f);
-    EXPECT_EQ(p.Flanger.lPhase, snd::kLfoPhaseZero);
-    EXPECT_EQ(p.WavesReverb.fInGain, 0.0f);
-    EXPECT_EQ(p.WavesReverb.fReverbMix, 0.0f);
-    EXPECT_EQ(p.WavesReverb.fReverbTime, 1000.0f);
-    EXPECT_EQ(p.WavesReverb.fHighFreqRTRatio, 0.001f);
-    EXPECT_EQ(p.Compressor.fGain, 0.0f);
-    EXPECT_EQ(p.Compressor.fAttack, 10.0f);
-    EXPECT_EQ(p.Compressor.fRelease, 200.0f);
-    EXPECT_EQ(p.Compressor.fThreshold, -20.0f);
-    EXPECT_EQ(p.Compressor.fRatio, 3.0f);
-    EXPECT_EQ(p.Compressor.fPredelay, 4.0f);
-    EXPECT_EQ(p.Gargle.dwRateHz, 20u);
-    EXPECT_EQ(p.Gargle.dwWaveShape, snd::kGargleWaveTriangle);
-    EXPECT_EQ(p.ParamEq.fCenter, 8000.0f);
-    EXPECT_EQ(p.ParamEq.fBandwidth, 12.0f);
-    EXPECT_EQ(p.ParamEq.fGain, 0.0f);
+    using std::tuple;
+    EXPECT_EQ(tuple(p.Echo.fWetDryMix, p.Echo.fFeedback, p.Echo.fLeftDelay, p.Echo.fRightDelay, p.Echo.lPanDelay),
+              tuple(50.0f, 50.0f, 500.0f, 500.0f, 0));
+    EXPECT_EQ(tuple(p.Chorus.fWetDryMix, p.Chorus.fDepth, p.Chorus.fFeedback, p.Chorus.fFrequency, p.Chorus.lWaveform,
+                    p.Chorus.fDelay, p.Chorus.lPhase),
+              tuple(50.0f, 10.0f, 25.0f, 1.1f, snd::kLfoWaveSine, 16.0f, snd::kLfoPhase90));
+    EXPECT_EQ(tuple(p.Flanger.fWetDryMix, p.Flanger.fDepth, p.Flanger.fFeedback, p.Flanger.fFrequency,
+                    p.Flanger.lWaveform, p.Flanger.fDelay, p.Flanger.lPhase),
+              tuple(50.0f, 100.0f, -50.0f, 0.25f, snd::kLfoWaveSine, 2.0f, snd::kLfoPhaseZero));
+    EXPECT_EQ(tuple(p.WavesReverb.fInGain, p.WavesReverb.fReverbMix, p.WavesReverb.fReverbTime,
+                    p.WavesReverb.fHighFreqRTRatio),
+              tuple(0.0f, 0.0f, 1000.0f, 0.001f));
+    EXPECT_EQ(tuple(p.Compressor.fGain, p.Compressor.fAttack, p.Compressor.fRelease, p.Compressor.fThreshold,
+                    p.Compressor.fRatio, p.Compressor.fPredelay),
+              tuple(0.0f, 10.0f, 200.0f, -20.0f, 3.0f, 4.0f));
+    EXPECT_EQ(tuple(p.Gargle.dwRateHz, p.Gargle.dwWaveShape), tuple(20u, snd::kGargleWaveTriangle));
+    EXPECT_EQ(tuple(p.ParamEq.fCenter, p.ParamEq.fBandwidth, p.ParamEq.fGain), tuple(8000.0f, 12.0f, 0.0f));
 
     EXPECT_EQ(fx.Count(), 0);
     EXPECT_TRUE(chainOf(*rig.channel->Buffer()).empty());
