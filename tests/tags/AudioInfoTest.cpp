@@ -1,0 +1,287 @@
+// The audio-file information texts for MP3 (CBR, VBR), Layer II and WAV files against ffprobe,
+// hostile files, and the MP3-in-RIFF wrapping checked with ffprobe and ffmpeg.
+#include "AudioFixtures.h"
+#include "TagTestSupport.h"
+#include "support/TestSupport.h"
+#include "tags/MP3Utils.h"
+#include "tags/libID3Tag.h"
+#include "tags/libMP3Header.h"
+#include "util/SafeFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+using testsupport::readFile;
+using testsupport::TempDir;
+
+namespace {
+
+std::uint32_t le32(const std::string& s, std::size_t at)
+{
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(s[at + i]);
+    return v;
+}
+
+std::uint16_t le16(const std::string& s, std::size_t at)
+{
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) |
+                                      (static_cast<unsigned char>(s[at + 1]) << 8));
+}
+
+double probeDuration(const std::string& file)
+{
+    auto p = fixtures::ffprobe(file);
+    return std::stod(p.count("duration") && p["duration"] != "N/A" ? p["duration"] : p["format_duration"]);
+}
+
+std::string text(TAudioInfoSlot slot) { return AudioFileInfo.Text[slot]; }
+
+// Whole seconds of the duration slot must match ffprobe's to within a second.
+void expectDurationNear(const std::string& file)
+{
+    const double probed = probeDuration(file);
+    const long seconds = std::stol(text(aiSeconds));
+    EXPECT_LE(std::abs(seconds - probed), 1.0) << text(aiDuration);
+    EXPECT_EQ(text(aiSecondsText), text(aiSeconds) + " sec");
+    EXPECT_EQ(text(aiDuration), text(aiTime) + " (" + text(aiSecondsText) + ")");
+}
+
+class AudioInfo : public testing::Test {
+protected:
+    void SetUp() override { SetupTagObjects(true); }
+    void TearDown() override
+    {
+        SetupTagObjects(false);
+        Mp3WrapDialogs = {};
+        safefile::setWriteBudget(-1);
+    }
+    TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(AudioInfo, LameCbrAndVbr)
+{
+    const std::string wav = fixtures::makeTone(dir.path(), "t.wav", 44100, 2, 3.0);
+    const std::string cbr = fixtures::lame(wav, dir.path(), "cbr.mp3", {"-b", "128"});
+    GetAudioFileInfo(cbr);
+    EXPECT_TRUE(AudioFileInfo.Valid);
+    EXPECT_EQ(text(aiFileName), cbr);
+    EXPECT_EQ(text(aiBitRate), "128 Kbps");
+    EXPECT_EQ(text(aiSampleRate), "44100 Hz");
+    EXPECT_EQ(AudioFileInfo.SampleRate, 44100);
+    EXPECT_EQ(text(aiChannelMode), "Joint Stereo");
+    EXPECT_EQ(text(aiVbr), std::string(4, '\0') + " No (CBR)");
+    EXPECT_EQ(text(aiVersion), "MPEG 1 Layer III");
+    EXPECT_EQ(text(aiEncoder).rfind("LAME", 0), 0u) << text(aiEncoder);
+    EXPECT_EQ(text(aiFormat), "EncoderID     : 3");
+    EXPECT_EQ(text(aiStartByte), "0 Byte");
+    EXPECT_EQ(text(aiFileSize), std::to_string((std::filesystem::file_size(cbr) + 512) / 1024) + " KB");
+    EXPECT_EQ(text(aiTime), "0:00:03");
+    expectDurationNear(cbr);
+    // lame's frames: 3 s of 1152-sample frames, plus its delay and the info frame.
+    EXPECT_NEAR(double(AudioFileInfo.FrameCount), 3.0 * 44100 / 1152, 4.0);
+    EXPECT_EQ(text(aiFrames), std::to_string(AudioFileInfo.FrameCount));
+    for (TAudioInfoSlot yesNo : {aiPadding, aiPrivate, aiCrc, aiCopyright, aiOriginal})
+        EXPECT_TRUE(text(yesNo) == "Yes" || text(yesNo) == "No") << yesNo;
+    EXPECT_EQ(text(aiCrc), "No");  // lame writes no CRC unless asked
+
+    const std::string vbr = fixtures::lame(wav, dir.path(), "vbr.mp3", {"-V", "4", "-m", "m"});
+    GetAudioFileInfo(vbr);
+    EXPECT_TRUE(AudioFileInfo.Valid);
+    EXPECT_EQ(text(aiVbr), "Xing Yes (VBR)");
+    EXPECT_EQ(text(aiChannelMode), "Mono");
+    const double probedRate = std::stod(fixtures::ffprobe(vbr)["bit_rate"]) / 1000;
+    EXPECT_NEAR(std::stod(text(aiBitRate)), probedRate, probedRate * 0.1) << text(aiBitRate);
+    expectDurationNear(vbr);
+}
+
+TEST_F(AudioInfo, LayerTwoInBothVersions)
+{
+    const std::string wav = fixtures::makeTone(dir.path(), "t.wav", 44100, 2, 4.0);
+    struct Case {
+        const char* rate;
+        const char* version;
+    };
+    for (Case c : {Case{"48000", "MPEG 1 Layer II"}, Case{"22050", "MPEG 2 Layer II"}}) {
+        SCOPED_TRACE(c.rate);
+        const std::string mp2 = fixtures::ffmpeg(wav, dir.path(), std::string("l2_") + c.rate + ".mp2",
+                                                 {"-c:a", "mp2", "-b:a", "64k", "-ar", c.rate});
+        GetAudioFileInfo(mp2);
+        EXPECT_TRUE(AudioFileInfo.Valid);
+        EXPECT_EQ(text(aiVersion), c.version);
+        EXPECT_EQ(text(aiBitRate), "64 Kbps");
+        EXPECT_EQ(AudioFileInfo.SampleRate, std::stoi(c.rate));
+        expectDurationNear(mp2);
+        // 1152 samples per Layer II frame in every version.
+        EXPECT_NEAR(double(AudioFileInfo.FrameCount), 4.0 * std::stoi(c.rate) / 1152, 3.0);
+    }
+}
+
+TEST_F(AudioInfo, WavDurationFromDataSizeAndByteRate)
+{
+    const std::string tone = fixtures::makeTone(dir.path(), "tone.wav", 8000, 1, 65.0);
+    // ffmpeg puts a LIST chunk before "data".
+    const std::string wav =
+        fixtures::ffmpeg(tone, dir.path(), "listed.WAV", {"-metadata", "title=x", "-c:a", "pcm_s16le"});
+    const std::string bytes = readFile(wav);
+    ASSERT_NE(bytes.find("LIST"), std::string::npos);
+    GetAudioFileInfo(wav);
+    EXPECT_TRUE(AudioFileInfo.Valid);
+    EXPECT_EQ(text(aiFormat), "WavFormat     : Windows PCM");
+    EXPECT_EQ(text(aiTime), "0:01:05");
+    EXPECT_EQ(text(aiDuration), "0:01:05 (65 sec)");
+    EXPECT_EQ(text(aiBitRate), "128 Kbps");  // 8000 x 2 bytes x 8
+    EXPECT_EQ(text(aiChannelMode), "Mono");
+    EXPECT_EQ(text(aiSampleRate), "8000 Hz");
+    EXPECT_EQ(text(aiStartByte), std::to_string(bytes.find("data") + 8) + " Byte");
+    EXPECT_EQ(text(aiVersion), "");
+    EXPECT_EQ(text(aiFileSize), std::to_string((bytes.size() + 512) / 1024) + " KB");
+    expectDurationNear(wav);
+
+    AudioFileInfo.SampleRate = 0;
+    ReadSampleRate(wav);
+    EXPECT_EQ(AudioFileInfo.SampleRate, 8000);
+    EXPECT_EQ(text(aiFileName), wav);  // nothing else changes
+    ReadSampleRate(fixtures::lame(tone, dir.path(), "m.mp3", {"-b", "32", "--resample", "16"}));
+    EXPECT_EQ(AudioFileInfo.SampleRate, 16000);
+}
+
+TEST_F(AudioInfo, HostileAndTinyFilesAreInvalid)
+{
+    const std::string mp3 = tagtest::mp3Audio();
+    const std::vector<std::string> contents = {
+        "", "\xFF", "\xFF\xFB\x90", std::string(100, '\xFF'), fixtures::randomBytes(5000, 7),
+        mp3.substr(0, 10), mp3.substr(0, 3), "ID3\x03\0\0\x7f\x7f\x7f\x7f", "RIFF\xFF\xFF\xFF\xFFWAVEfmt \x10\0\0\0",
+        "RIFF\x24\0\0\0WAVEdata\xF0\xFF\xFF\xFF" + std::string(40, '\0')};
+    int informed = 0;
+    Mp3WrapDialogs.Inform = [&](const std::string& message) {
+        EXPECT_EQ(message, "This file is no MP3 valid file!");
+        ++informed;
+    };
+    int n = 0;
+    for (const std::string& data : contents) {
+        for (const char* ext : {".mp3", ".wav"}) {
+            const std::string path = tagtest::makeFile(dir.file("h" + std::to_string(n++) + ext), data);
+            SCOPED_TRACE(path);
+            GetAudioFileInfo(path);
+            EXPECT_FALSE(AudioFileInfo.Valid);
+            ReadSampleRate(path);
+            EXPECT_FALSE(ReadTag(path));
+            EXPECT_EQ(ConvertMp3ToRiffWave(path), "");
+        }
+    }
+    EXPECT_EQ(informed, 2 * int(contents.size()));
+    GetAudioFileInfo(dir.file("missing.mp3"));
+    EXPECT_FALSE(AudioFileInfo.Valid);
+}
+
+TEST_F(AudioInfo, UniqueNames)
+{
+    const std::string song = dir.file("song.wav");
+    EXPECT_EQ(MakeUniqueFileName(song), song);
+    tagtest::makeFile(song, "x");
+    EXPECT_EQ(MakeUniqueFileName(song), dir.file("song(2).wav"));
+    tagtest::makeFile(dir.file("song(2).wav"), "x");
+    EXPECT_EQ(MakeUniqueFileName(song), dir.file("song(3).wav"));
+    tagtest::makeFile(dir.file("plain"), "x");
+    EXPECT_EQ(MakeUniqueFileName(dir.file("plain")), dir.file("plain(2)"));
+}
+
+TEST_F(AudioInfo, WrapsMp3IntoRiffWave)
+{
+    const std::string wav = fixtures::makeTone(dir.path(), "src.wav", 44100, 2, 2.0);
+    const std::string mp3 = fixtures::lame(wav, dir.path(), "song.mp3", {"-b", "160"});
+    ClearTag();
+    CurrentTag.Title = "包む歌";
+    CurrentTag.Artist = "Artist";
+    CurrentTag.Lyrics = "lyrics stay in the MP3";
+    ASSERT_TRUE(WriteTag(mp3));
+    tagtest::makeFile(dir.file("song.wav"), "taken");
+
+    TMp3Record record;
+    ASSERT_GT(ScanMP3File(mp3, record), 0);
+    const std::string out = ConvertMp3ToRiffWave(mp3);
+    ASSERT_EQ(out, dir.file("song(2).wav"));
+    const std::string bytes = readFile(out);
+    const std::string source = readFile(mp3);
+    ASSERT_EQ(bytes.size(), 70 + record.AudioLength + (record.AudioLength & 1) + 128);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(le32(bytes, 4), bytes.size() - 128 - 8);  // the ID3v1 tag follows the RIFF
+    EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(le16(bytes, 20), 85);
+    EXPECT_EQ(le16(bytes, 22), 2);
+    EXPECT_EQ(le32(bytes, 24), 44100u);
+    EXPECT_EQ(le32(bytes, 28), 160u * 125);
+    EXPECT_EQ(bytes.substr(50, 4), "fact");
+    EXPECT_EQ(bytes.substr(62, 4), "data");
+    EXPECT_EQ(le32(bytes, 66), std::uint32_t(record.AudioLength));
+    EXPECT_EQ(bytes.substr(70, std::size_t(record.AudioLength)),
+              source.substr(std::size_t(record.FirstFrame), std::size_t(record.AudioLength)));
+
+    auto probe = fixtures::ffprobe(out);
+    EXPECT_EQ(probe["codec_name"], "mp3");
+    EXPECT_NEAR(probeDuration(out), probeDuration(mp3), 0.1);
+    EXPECT_TRUE(tagtest::decodesCleanly(out));
+    ClearTag();
+    EXPECT_FALSE(ReadTag(out));
+    EXPECT_EQ(CurrentTag.Title, "包む歌");
+    EXPECT_EQ(CurrentTag.TagKindNo, 1);
+
+    GetAudioFileInfo(out);
+    EXPECT_EQ(text(aiFormat), "WavFormat     : MPEG Layer III");
+    EXPECT_EQ(text(aiStartByte), "70 Byte");
+    EXPECT_EQ(text(aiSeconds), "2");
+}
+
+TEST_F(AudioInfo, ExistingRiffHeaderIsOfferedAndWritesAreAtomic)
+{
+    const std::string wav = fixtures::makeTone(dir.path(), "src.wav", 44100, 1, 1.0);
+    const std::string mp3 = fixtures::lame(wav, dir.path(), "a.mp3", {"-b", "64"});
+    const std::string wrapped = ConvertMp3ToRiffWave(mp3);
+    ASSERT_FALSE(wrapped.empty());
+    // A RIFF-wrapped MP3 under an .mp3 name.
+    const std::string again = dir.file("again.mp3");
+    std::filesystem::rename(wrapped, again);
+    const std::string source = readFile(again);
+    const std::size_t riffEnd = le32(source, 4) + 8;
+
+    std::vector<std::string> asked;
+    TRiffAnswer answer = TRiffAnswer::Cancel;
+    Mp3WrapDialogs.AskTakeHeader = [&](const std::string& q) {
+        asked.push_back(q);
+        return answer;
+    };
+    EXPECT_EQ(ConvertMp3ToRiffWave(again), "");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], again + "\r\nhas a RIFF WAVE header!\r\n\r\nTake this header?");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("again.wav")));
+
+    answer = TRiffAnswer::Yes;
+    std::string out = ConvertMp3ToRiffWave(again);
+    ASSERT_EQ(out, dir.file("again.wav"));
+    EXPECT_EQ(readFile(out).substr(0, riffEnd), source.substr(0, riffEnd));
+    EXPECT_EQ(readFile(out).size(), riffEnd + 128);
+
+    answer = TRiffAnswer::No;
+    out = ConvertMp3ToRiffWave(again);
+    ASSERT_EQ(out, dir.file("again(2).wav"));
+    const std::string fresh = readFile(out);
+    EXPECT_EQ(le16(fresh, 22), 1);  // mono
+    EXPECT_EQ(fresh.substr(70, riffEnd - 70), source.substr(70, riffEnd - 70));
+    // The old wrapper's pad byte now ends the audio, which ffmpeg reports; it still decodes.
+    EXPECT_EQ(fixtures::ffprobe(out)["codec_name"], "mp3");
+    EXPECT_NEAR(probeDuration(out), probeDuration(again), 0.1);
+
+    // A disk that fills up leaves neither the new file nor a temporary one behind.
+    const auto filesBefore = std::distance(std::filesystem::directory_iterator(dir.path()), {});
+    safefile::setWriteBudget(1000);
+    EXPECT_EQ(ConvertMp3ToRiffWave(mp3), "");
+    safefile::setWriteBudget(-1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), filesBefore);
+}
