@@ -49,10 +49,10 @@ void setDuration(TAudioFileInfo& info, std::int64_t seconds)
 }
 
 // First frame, frame count and the header bits the scanner sees.
-void fromScanner(const std::string& fileName, TAudioFileInfo& info)
+void fromScanner(tags::ReadOnlyFile& file, TAudioFileInfo& info)
 {
     TMp3Record record;
-    info.Valid = ScanMP3File(fileName, record) > 0;
+    info.Valid = ScanMP3File(file, record) > 0;
     if (!info.Valid)
         return;
     info.Text[aiPrivate] = yesNo(record.PrivateBit);
@@ -63,10 +63,10 @@ void fromScanner(const std::string& fileName, TAudioFileInfo& info)
     info.Text[aiSamples] = grouped(record.FrameCount * record.SamplesPerFrame);
 }
 
-void fromFrameReader(const std::string& fileName, TAudioFileInfo& info, bool takeDuration)
+void fromFrameReader(tags::ReadOnlyFile& file, TAudioFileInfo& info, bool takeDuration)
 {
     TMPEGData data;
-    ReadMPEGData(fileName, data);
+    ReadMPEGData(file, data);
     const bool found = data.Layer != 0;
     if (takeDuration)
         setDuration(info, data.Duration);
@@ -97,10 +97,10 @@ std::string vbrText(const TMPEGaudio& mpeg)
     return id + " " + (mpeg.VBR.Found ? "Yes (VBR)" : "No (CBR)");
 }
 
-void fromMpegAudio(const std::string& fileName, TAudioFileInfo& info)
+void fromMpegAudio(tags::ReadOnlyFile& file, TAudioFileInfo& info)
 {
     TMPEGaudio mpeg;
-    mpeg.ReadFromFile(fileName);
+    mpeg.ReadFromFile(file);
     info.Valid = mpeg.Valid();
     info.Text[aiFileSize] = kilobytes(mpeg.FileLength);
     info.Text[aiVersion] = mpeg.Version() + " " + mpeg.Layer();
@@ -241,12 +241,14 @@ void GetAudioFileInfo(const std::string& FileName)
     info = TAudioFileInfo{};
     info.Text[aiFileName] = FileName;
     const bool wav = IsWavFile(FileName);
+    // One open file for all the readers: they share its first and last blocks.
+    tags::ReadOnlyFile file(FileName);
     TWAVfile wave;
     if (wav)
-        wave.ReadFromFile(FileName);
+        wave.ReadFromFile(file);
     if (!wav || mayHoldMpeg(wave)) {
-        fromScanner(FileName, info);
-        fromFrameReader(FileName, info, !wav);
+        fromScanner(file, info);
+        fromFrameReader(file, info, !wav);
     } else {
         for (int slot : {aiPadding, aiCrc, aiCopyright, aiOriginal})
             info.Text[slot] = yesNo(false);
@@ -254,7 +256,7 @@ void GetAudioFileInfo(const std::string& FileName)
     if (wav)
         fromWav(wave, info);
     else
-        fromMpegAudio(FileName, info);
+        fromMpegAudio(file, info);
 }
 
 void ReadSampleRate(const std::string& FileName)

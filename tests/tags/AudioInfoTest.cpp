@@ -8,6 +8,8 @@
 #include "tags/libMP3Header.h"
 #include "util/SafeFile.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -179,6 +181,14 @@ TEST_F(AudioInfo, HostileAndTinyFilesAreInvalid)
     EXPECT_EQ(informed, 2 * int(contents.size()));
     GetAudioFileInfo(dir.file("missing.mp3"));
     EXPECT_FALSE(AudioFileInfo.Valid);
+    // A FIFO under a music name must not hang any reader.
+    const std::string fifo = dir.file("fifo.mp3");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    GetAudioFileInfo(fifo);
+    EXPECT_FALSE(AudioFileInfo.Valid);
+    ReadSampleRate(fifo);
+    EXPECT_FALSE(ReadTag(fifo));
+    EXPECT_EQ(ConvertMp3ToRiffWave(fifo), "");
 }
 
 TEST_F(AudioInfo, UniqueNames)
