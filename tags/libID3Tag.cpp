@@ -216,7 +216,15 @@ bool ReadTag(const std::string& FileName)
     clearTexts(t);
     t.TagFileName = FileName;
     // Only an MP3 file's ID3v2 tag counts; other files are read from their ID3v1 tag alone.
-    if (IsNotMp3File(FileName) || !saved(t.Id3v2Tag.LoadFromFile(FileName, 0))) {
+    std::uint16_t status = id3v2::kNoTag;
+    if (!IsNotMp3File(FileName)) {
+        try {
+            status = t.Id3v2Tag.LoadFromFile(FileName, 0);
+        } catch (...) {  // out of memory for a huge tag: the file reads as having no tag
+            return false;
+        }
+    }
+    if (!saved(status)) {
         if (!FileName.empty())
             ReadID3v1Tag(FileName);
         return false;
