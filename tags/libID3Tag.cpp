@@ -181,18 +181,20 @@ bool trackByte(const std::string& text, std::uint8_t& out)
     return true;
 }
 
+bool equalIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
 int genreIndex(const std::string& name)
 {
     const auto& list = CurrentTag.GenreList;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const std::string& g = list[i];
-        if (g.size() == name.size() &&
-            std::equal(g.begin(), g.end(), name.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) ==
-                       std::tolower(static_cast<unsigned char>(b));
-            }))
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (equalIgnoringCase(list[i], name))
             return static_cast<int>(i);
-    }
     return -1;
 }
 
@@ -214,18 +216,18 @@ void SetupTagObjects(bool Create)
         InitGenreList();
 }
 
-bool HasExtension(std::string_view path, std::string_view ext)
+std::size_t ExtensionPos(std::string_view path)
 {
     const std::size_t slash = path.find_last_of('/');
     const std::size_t dot = path.find_last_of('.');
     if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
-        return false;
-    const std::string_view own = path.substr(dot);
-    return own.size() == ext.size() &&
-           std::equal(own.begin(), own.end(), ext.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
+        return path.size();
+    return dot;
+}
+
+bool HasExtension(std::string_view path, std::string_view ext)
+{
+    return equalIgnoringCase(path.substr(ExtensionPos(path)), ext);
 }
 
 bool IsNotMp3File(const std::string& FileName) { return !HasExtension(FileName, ".mp3"); }

@@ -148,11 +148,7 @@ std::uint32_t clamp32(std::int64_t v)
 
 std::string withExtension(const std::string& path, const std::string& ext)
 {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return path + ext;
-    return path.substr(0, dot) + ext;
+    return path.substr(0, ExtensionPos(path)) + ext;
 }
 
 bool exists(const std::string& path)
@@ -305,10 +301,7 @@ std::string MakeUniqueFileName(const std::string& FileName)
 {
     if (!exists(FileName))
         return FileName;
-    const std::size_t slash = FileName.find_last_of('/');
-    std::size_t dot = FileName.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        dot = FileName.size();
+    const std::size_t dot = ExtensionPos(FileName);
     const std::string stem = FileName.substr(0, dot), ext = FileName.substr(dot);
     for (int n = 2;; ++n) {
         std::string name = stem + "(" + std::to_string(n) + ")" + ext;
