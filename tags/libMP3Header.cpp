@@ -1,14 +1,12 @@
 #include "tags/libMP3Header.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
 #include <algorithm>
-#include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <vector>
 
 #include "tags/MP3Utils.h"

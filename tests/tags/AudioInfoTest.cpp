@@ -93,6 +93,13 @@ TEST_F(AudioInfo, LameCbrAndVbr)
         EXPECT_TRUE(text(yesNo) == "Yes" || text(yesNo) == "No") << yesNo;
     EXPECT_EQ(text(aiCrc), "No");  // lame writes no CRC unless asked
 
+    // Kept as the program always showed it: 32 kbit/s MPEG 1 Layer III without a VBR header.
+    const std::string low = fixtures::lame(wav, dir.path(), "low.mp3", {"-b", "32", "--resample", "32"});
+    GetAudioFileInfo(low);
+    EXPECT_EQ(text(aiVersion), "MPEG 1 Layer III");
+    EXPECT_EQ(text(aiBitRate), "320 Kbps");
+    EXPECT_EQ(text(aiVbr), "Yes");
+
     const std::string vbr = fixtures::lame(wav, dir.path(), "vbr.mp3", {"-V", "4", "-m", "m"});
     GetAudioFileInfo(vbr);
     EXPECT_TRUE(AudioFileInfo.Valid);
