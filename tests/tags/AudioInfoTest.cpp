@@ -195,6 +195,7 @@ TEST_F(AudioInfo, HostileAndTinyFilesAreInvalid)
     EXPECT_FALSE(AudioFileInfo.Valid);
     ReadSampleRate(fifo);
     EXPECT_FALSE(ReadTag(fifo));
+    EXPECT_FALSE(WriteTag(fifo));
     EXPECT_EQ(ConvertMp3ToRiffWave(fifo), "");
 }
 
