@@ -1,0 +1,272 @@
+// `TfrmMain`, the program's main window: the top bar with the music folder, the tree column
+// (music folders, categories, favourites), the music list, the playlist with its bar, the
+// player block (visual panes, meter panel, transport, effects, frequency, CPU graph), the
+// lyrics panel and the transient panels (updating, converting, burning, effect overlay).
+//
+// This unit owns the window's life: creation (settings read, tag objects), first showing
+// (list columns, size), the deferred load once the window is visible, the close query
+// (questions, bounds and options saved, engine and folder list released) and destruction;
+// and the layout rules applied on every resize. The command handlers of the lists, trees,
+// player and menus are bound here to controls that other units fill in.
+//
+// A handler that lets events run (the deferred load, the close query) marks the window busy;
+// a close asked for meanwhile is answered once that handler has finished, so nothing it uses
+// is released under it.
+//
+// UI thread only.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QFrame>
+#include <QLabel>
+#include <QPoint>
+#include <QRect>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+#include "app/StandIns.h"
+#include "platform/forms/Control.h"
+#include "platform/forms/Form.h"
+#include "platform/forms/Timer.h"
+
+class QAction;
+class QMenu;
+class TDirMon;
+class TDirDialog;
+
+// The music list and the playlist (stand-in until the sortable list view is merged).
+using TListViewStandIn = QTreeWidget;
+
+class TfrmMain : public forms::TForm {
+public:
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // --- Layout rules (public for the tests)
+    void LayoutToolButtons();
+    void LayoutTreeSections();
+    void FitListColumns(TListViewStandIn* ListView);
+    void ShowFolderLabel(const std::string& Path);
+    // The rows a list shows on one page without scrolling.
+    static int PageRows(const TListViewStandIn* ListView);
+
+    // The questions of the close query and of the later list commands: the program's
+    // message box (owner, caption, text, default button, button set, icon), 6 yes, 7 no,
+    // 2 cancel. Tests answer through here.
+    std::function<int(QWidget* Owner, const std::string& Caption, const std::string& Text,
+                      int DefaultButton, const std::string& Buttons, const std::string& Icon)>
+        MsgBoxEx;
+
+    // Menu commands of the window's own.
+    void do_MinimizeClick();
+    void do_FormInit1Click();
+    void do_CloseClick();
+    void cpl01Click();
+    void spdMainMenuClick();
+    void PopupMenu4Popup();
+
+    // State of the window (unit-level values in the design).
+    bool Maximized = false;
+    int NormalTop = 0, NormalLeft = 0, NormalWidth = 0, NormalHeight = 0;
+    QPoint DragStartPoint{-1, -1};
+    bool FavoriteModified = false;   // the open favourite differs from the stored one
+    bool Loaded() const { return loadDone_; }
+
+    // --- Top bar
+    QFrame* pnlMp3Menu;
+    QLabel* lblMusicFolder;
+    QLabel* lblFolder;
+    TButtonStandIn* spdMainMenu;
+    TButtonStandIn* spdDetails;
+    TButtonStandIn* spdEffect;
+
+    // --- Tree column and music list
+    QFrame* pnlFile;
+    QFrame* pnlMusic;
+    QFrame* pnlMp3;
+    QFrame* pnlTrr;
+    QFrame* cpl00;
+    QFrame* cpl01;   // caption of the folder section; Tag 1 open, 0 folded
+    int cpl01Tag = 1;
+    QLabel* lbl00;
+    QTreeWidget* trrFile;
+    QFrame* cpl10;
+    QLabel* lbl10;
+    QTreeWidget* trrGenre;
+    QFrame* cpl20;
+    QLabel* lbl20;
+    QTreeWidget* trrFavorite;
+    TListViewStandIn* lstMP3;
+    QTableWidget* sgdMusic;   // hidden: the current folder's music database
+    QFrame* pnlSplash;
+    TDisplayStandIn* AlphaLabel2;
+    QFrame* pnlCnvMp3;
+    QLabel* lblMP3;
+    TGaugeStandIn* GaugeMP3;
+    QFrame* pnlEffect;
+    forms::TPaintBox* pbxEffect;
+
+    // --- Playlist
+    QFrame* pnlList;
+    QFrame* pnlListMenu;
+    QLabel* lblPlay;
+    QLabel* lblFavorite0;
+    QLabel* lblFavorite;
+    TButtonStandIn* spdCopyList;
+    TButtonStandIn* spdAllCopy;
+    TButtonStandIn* spdPlayList;
+    TButtonStandIn* spdFvUpdate;
+    TButtonStandIn* spdFavorite;
+    TCheckBoxStandIn* chkRepeart;
+    TCheckBoxStandIn* chkShuffle;
+    TListViewStandIn* lstFile;
+    QFrame* pnlLyrics;
+    forms::TPaintBox* pbxLyrics;
+    QFrame* pnlBurnCD;
+    TDisplayStandIn* AlphaLabel1;
+
+    // --- Player block
+    QFrame* pnlPlayer;
+    QFrame* pnlOsillo1;
+    QFrame* pnlOsillo2;
+    QWidget* dxdLeft;    // drawing surfaces of the visual panes
+    QWidget* dxdRight;
+    forms::TPaintBox* pbxLeft;
+    forms::TPaintBox* pbxRight;
+    // Captions the visual painter draws over the panes (never shown as widgets).
+    QLabel* lblLeft;
+    QLabel* lblRight;
+    QLabel* lblMusic;
+    QLabel* lblDuration;
+    QLabel* lblClock;
+    TGaugeStandIn* barLeft;
+    TGaugeStandIn* barRight;
+    TGaugeStandIn* Gauge1;
+    TButtonStandIn* sbBack;
+    TButtonStandIn* sbPlay;
+    TButtonStandIn* sbPause;
+    TButtonStandIn* sbStop;
+    TButtonStandIn* sbStep;
+    TButtonStandIn* spdCd;
+    TButtonStandIn* spdVoice;
+    TButtonStandIn* spdVolume;
+    TCheckBoxStandIn* chkEcho;
+    TCheckBoxStandIn* chkReverb;
+    TCheckBoxStandIn* ckkChorus;
+    TCheckBoxStandIn* chkFlanger;
+    QLabel* lblScale;
+    TTrackBarStandIn* trackFrequency;
+
+    // Meter panel (over the right pane in the dashboard mode).
+    QFrame* pnlMeter;
+    TDisplayStandIn* LED1;
+    TDisplayStandIn* LED2;
+    TDisplayStandIn* LED3;
+    QLabel* LCD1;   // the round lamp
+    TDisplayStandIn* mtrLeft;
+    TDisplayStandIn* mtrRight;
+    TDisplayStandIn* mtrBalanse;
+    TDisplayStandIn* lcdMeter;
+    QLabel* lblMK0;
+    TDisplayStandIn* dbrMeter;
+    TDisplayStandIn* msgOstrel;
+    std::array<QLabel*, 8> lblM0{};   // lblM0P, lblM0R, lblM0N, lblM01 .. lblM05
+
+    // CPU panel.
+    QFrame* pnlCPU;
+    QLabel* lblCPU;
+    TGaugeStandIn* Gauge2;
+    forms::TPaintBox* pbxCPU;
+
+    // --- Timers
+    forms::TTimer timDxTimer, timPlay, timList, timRF, timFF, timLyrics1, timLyrics2, timFrom,
+        timCPU, timCD1, timCD2, timCD3;
+
+    // --- Components
+    TDirMon* DirMon1;
+    TDirDialog* DirDialog1;
+
+    // --- Menus
+    QMenu* PopupMenu2;   // music list
+    QMenu* PopupMenu3;   // playlist
+    QMenu* PopupMenu4;   // main menu
+    QMenu* PopupMenu5;   // visual modes
+    QMenu* PopupMenu6;   // folder tree
+    QMenu* PopupMenu7;   // favourite tree
+
+    // Main menu.
+    QAction *do_Folder, *do_AddFavorite1, *do_Update1, *do_CopyList2, *do_BurnCD2,
+        *do_AutoShuffle1, *do_SameMusic, *do_Volume, *do_CdPlayer, *do_Recoder, *do_Effect,
+        *do_Minimize, *do_FormInit, *N24, *do_HTTP, *N3, *N21, *N22, *do_Close;
+    // Music list.
+    QAction *do_Play1, *do_CopyAll, *do_AllSelect, *do_Details1, *do_EditTag1, *do_ModifyTag,
+        *do_UpdateTag1, *do_CDDB_MP3_1, *do_CDDB_INF_1, *do_ConvMp3, *do_ConvWav, *do_Update,
+        *do_DelTitle;
+    // Playlist.
+    QAction *do_Play2, *do_ListPlay, *do_Shuffle, *do_AutoShuffle2, *do_MoveUp, *do_MoveDown,
+        *do_AllList, *do_Details2, *do_EditTag2, *do_UpdateTag2, *do_CDDB_MP3_2,
+        *do_CDDB_INF_2, *do_NewPlayList, *do_Favorite2, *do_FavUpdate, *do_CopyList1,
+        *do_BurnCD1, *do_Print, *do_DelList, *do_DelListAll;
+    // Visual modes: do_Effect00 .. do_Effect30, then do_Effect99; and the DirectX switch.
+    std::array<QAction*, 32> do_EffectMode{};
+    QAction* do_Effect999;
+    // Folder tree and favourite tree.
+    QAction *do_AddMusicDir, *do_DeleteDir, *do_AddFavorite, *do_DelFavorite;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void CreateControls();
+    void CreateTopBar();
+    void CreateTreeColumn();
+    void CreatePlaylist();
+    void CreatePlayer();
+    void CreateMeterPanel();
+    void CreateMenus();
+    void CreateMainMenu();
+    void CreateListMenus();
+    void CreateVisualMenu();
+    void ArrangePanels();
+    void ArrangeTreeSections();
+    void ArrangeBarButtons();
+
+    void FormCreate();
+    void FormShow();
+    void CMShowingChanged();
+    void FormCloseQuery(bool& CanClose);
+    void FormDestroy();
+    void FormResize();
+    void WMWindowPosChanged();
+
+    void SelectVisualEffect(int Mode);
+    void ApplyDirectXEffectSetting();
+    void sbStopClick();
+    void SaveBounds();
+    void SaveOptions();
+    void RememberNormalBounds();
+    void BuildListColumns(TListViewStandIn* ListView);
+    void HookToolButtonSchemes();
+    void FinishBusyStep();
+
+    bool busy_ = false;           // a handler that lets events run is under way
+    bool closePending_ = false;   // a close arrived meanwhile
+    bool closing_ = false;        // the close query is running
+    bool closeAccepted_ = false;  // the close query released engine and folder list
+    bool loadDone_ = false;
+    bool shownOnce_ = false;
+    QRect normalBounds_;          // last bounds while neither maximised nor minimised
+};
+
+// The main window instance that the engine and the visualiser reach.
+extern TfrmMain* frmMain;
