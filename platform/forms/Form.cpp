@@ -24,9 +24,12 @@ TForm::~TForm() = default;
 template <class Fn>
 void TForm::forEachControl(Fn fn)
 {
-    for (TCustomControl* c : findChildren<TCustomControl*>())
-        if (fn(*c))
-            return;
+    // Our controls carry no meta-object of their own, so findChildren<TCustomControl*> would
+    // hand back every widget; only a dynamic_cast tells ours from plain Qt widgets.
+    for (QWidget* w : findChildren<QWidget*>())
+        if (auto* c = dynamic_cast<TCustomControl*>(w))
+            if (fn(*c))
+                return;
 }
 
 void TForm::SetModalResult(int result)
