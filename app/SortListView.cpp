@@ -207,17 +207,37 @@ std::optional<double> SortTextAsNumber(const std::string& Text)
     return readDecimal(local);
 }
 
+namespace {
+
+// A text as the smart comparison sees it.
+struct SortReading {
+    std::optional<double> date, number;
+    QCollatorSortKey key;
+};
+
+SortReading readForSort(const std::string& text, TAutoSortStyle style)
+{
+    const bool smart = style == assSmart;
+    return {smart ? SortTextAsDateTime(text) : std::nullopt,
+            smart ? SortTextAsNumber(text) : std::nullopt,
+            collator().sortKey(QString::fromStdString(text))};
+}
+
+// Dates when both are dates, else numbers when both are numbers, else text.
+int compareReadings(const SortReading& a, const SortReading& b)
+{
+    if (a.date && b.date)
+        return sign(*a.date - *b.date);
+    if (a.number && b.number)
+        return sign(*a.number - *b.number);
+    return sign(a.key.compare(b.key));
+}
+
+}  // namespace
+
 int SortCompareTexts(const std::string& A, const std::string& B, TAutoSortStyle Style)
 {
-    if (Style == assSmart) {
-        const auto da = SortTextAsDateTime(A), db = SortTextAsDateTime(B);
-        if (da && db)
-            return sign(*da - *db);
-        const auto na = SortTextAsNumber(A), nb = SortTextAsNumber(B);
-        if (na && nb)
-            return sign(*na - *nb);
-    }
-    return compareStrings(A, B);
+    return compareReadings(readForSort(A, Style), readForSort(B, Style));
 }
 
 // The header: owner-drawn items when arrows are shown or the list draws them itself, a
@@ -378,13 +398,11 @@ void TCustomSortListView::SetCurrentSortAscending(bool v)
     header_->viewport()->update();
 }
 
-int TCustomSortListView::compareItems(QTreeWidgetItem* a, QTreeWidgetItem* b) const
+int TCustomSortListView::compareByEvent(QTreeWidgetItem* a, QTreeWidgetItem* b) const
 {
     if (!a || !b)
         return 0;
     const std::string ta = ColumnText(a, SortColumnIndex), tb = ColumnText(b, SortColumnIndex);
-    if (!OnSortItems)
-        return SortCompareTexts(ta, tb, autoSortStyle_) * DirectionFactor;
     int sortAs = saNone, result = 0;
     OnSortItems(const_cast<TCustomSortListView*>(this), a, b, SortColumnIndex, sortAs, result);
     switch (sortAs) {
@@ -410,8 +428,25 @@ void TCustomSortListView::sortAll()
     for (QTreeWidgetItem* i : selectedItems())
         selected.push_back(i);
     QList<QTreeWidgetItem*> items = invisibleRootItem()->takeChildren();
-    std::stable_sort(items.begin(), items.end(),
-                     [this](QTreeWidgetItem* a, QTreeWidgetItem* b) { return compareItems(a, b) < 0; });
+    if (OnSortItems) {
+        std::stable_sort(items.begin(), items.end(),
+                         [this](QTreeWidgetItem* a, QTreeWidgetItem* b) { return compareByEvent(a, b) < 0; });
+    } else {
+        // Each text is read once, not at every comparison: music lists run to thousands of rows.
+        struct Entry {
+            QTreeWidgetItem* item;
+            SortReading reading;
+        };
+        std::vector<Entry> entries;
+        entries.reserve(std::size_t(items.size()));
+        for (QTreeWidgetItem* item : items)
+            entries.push_back({item, readForSort(ColumnText(item, SortColumnIndex), autoSortStyle_)});
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            return compareReadings(a.reading, b.reading) * DirectionFactor < 0;
+        });
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            items[qsizetype(i)] = entries[i].item;
+    }
     addTopLevelItems(items);
     for (QTreeWidgetItem* i : selected)
         i->setSelected(true);

@@ -155,7 +155,7 @@ protected:
 
 private:
     friend class TSortHeader;
-    int compareItems(QTreeWidgetItem* a, QTreeWidgetItem* b) const;
+    int compareByEvent(QTreeWidgetItem* a, QTreeWidgetItem* b) const;
     bool selectFirstFrom(const std::function<bool(const QString&)>& matches, int ColumnIndex);
     void sortAll();
     void buildArrows();

@@ -232,3 +232,34 @@ TEST(xpButtonEx, ModalResultClosesTheModalForm)
     });
     EXPECT_EQ(form.ShowModal(), forms::mrYes);
 }
+
+TEST(xpButtonEx, UnderlinesTheAcceleratorLetter)
+{
+    TxpButtonEx button;
+    button.resize(83, 25);
+    button.SetCaption("&Open");
+    const QImage img = button.grab().toImage();
+    gfx::TCanvas measure;
+    measure.Font().Assign(button.Font());
+    const gfx::TSize size = measure.TextExtent("Open");
+    const int left = (83 - size.cx) / 2;
+    const int y = (25 - size.cy) / 2 + size.cy;
+    const TColor ink = gfx::ColorToRGB(button.Font().Color());
+    EXPECT_EQ(pixel(img, left, y), ink);
+    EXPECT_EQ(pixel(img, left + measure.TextWidth("O") - 1, y), ink);
+    EXPECT_NE(pixel(img, left + measure.TextWidth("O") + 1, y), ink) << "only under the O";
+}
+
+TEST(xpButtonEx, DisabledButtonIsFlatWithButtonFaceCorners)
+{
+    TxpButtonEx button;
+    button.resize(83, 25);
+    button.SetCaption("");
+    button.SetEnabled(false);
+    const QImage img = button.grab().toImage();
+    const TColor face = gfx::ColorToRGB(gfx::clBtnFace);
+    for (auto [x, y] : {std::pair{0, 0}, {82, 0}, {82, 24}, {0, 24}})
+        EXPECT_EQ(pixel(img, x, y), face) << x << "," << y;
+    EXPECT_EQ(pixel(img, 40, 12), RGB(241, 241, 237));
+    EXPECT_EQ(pixel(img, 40, 1), RGB(196, 195, 191));
+}
