@@ -12,6 +12,7 @@
 #include "platform/forms/Application.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
+#include "util/libControl.h"
 #include "util/libIme.h"
 #include "util/libText.h"
 #include "util/libWindows.h"
@@ -242,7 +243,7 @@ TfrmMessageBox::TfrmMessageBox(QWidget* parent) : TForm(parent)
         b->SetCaption(caption);
         b->Tag = tag;
         b->setGeometry(0, 6, 83, 25);
-        b->setCursor(Qt::PointingHandCursor);
+        SetControlCursor(b, crHandPoint);
         b->installEventFilter(this);
         return b;
     };
