@@ -23,6 +23,9 @@
 #include <vector>
 
 class QImage;
+namespace gfx {
+class TBitmap;
+}
 
 // The picture layout shared by the fast bitmaps; the ten drawing and resizing operations are
 // the ones every variant provides.
@@ -89,6 +92,11 @@ public:
 
     // Takes size and pixels of a picture (the seam where the class library's bitmap plugs in).
     void LoadFromImage(const QImage& Image);
+    // Takes size and pixels of a class-library bitmap (24-bit rows are copied straight).
+    void LoadFromBitmap(const gfx::TBitmap& Bitmap);
+    // Copies the picture onto Bitmap with its top-left corner at (X, Y), clipped to Bitmap,
+    // as a plain copy; Bitmap keeps its size.
+    void DrawOnBitmap(gfx::TBitmap& Bitmap, int X, int Y) const;
     // Takes size and pixels of another fast bitmap.
     void CopyFrom(const TFastRGB& Src);
     // A top-down copy of the picture (Format_BGR888); a null image when empty.
