@@ -81,7 +81,7 @@ void TVisualPainter::stars(TCall& C)
 
 // Sixteen lines narrowing towards the horizon; Lit(k) sets the pen of line k.
 template <typename F>
-void TVisualPainter::floor(TCall& C, F&& Lit)
+void TVisualPainter::stageFloor(TCall& C, F&& Lit)
 {
     int h = 0;
     for (int k = 0; k <= 15; ++k) {
@@ -339,7 +339,7 @@ void TVisualPainter::mode20(TCall& C)
     gfx::TCanvas& cv = C.Canvas;
     stars(C);
     burst(C);
-    floor(C, [&](int) { cv.Pen().SetColor(0x00105050); });
+    stageFloor(C, [&](int) { cv.Pen().SetColor(0x00105050); });
     spectrumInput(C, false);
     auto& bands = FFTState().BandHeights;
     for (int i = 0; i <= 30; ++i)
@@ -398,7 +398,7 @@ void TVisualPainter::mode21(TCall& C)
     if (State.StageStep > 15)
         State.StageStep = 0;
     const int step = State.StageStep;
-    floor(C, [&](int k) {
+    stageFloor(C, [&](int k) {
         static constexpr gfx::TColor kLit[3] = {gfx::RGB(150, 150, 0), gfx::RGB(0, 150, 150),
                                                 gfx::RGB(150, 0, 150)};
         const int behind = step - 1 - k;  // 0 for the leading lit line

@@ -165,7 +165,7 @@ private:
     void burst(TCall& C);
     void stars(TCall& C);
     template <typename F>
-    void floor(TCall& C, F&& Lit);
+    void stageFloor(TCall& C, F&& Lit);
     void countQuietTicks(int& FigureCount);
     int poseAndLean(TCall& C);
     void pictureHead(TCall& C, int Slot, int Lean, double Tilt, const int DX[3], int X, int Y);

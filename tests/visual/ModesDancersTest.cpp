@@ -189,3 +189,50 @@ TEST(Modes18To21, SameSeedAndInputGiveTheSameDrawingInEveryMode)
         EXPECT_GT(runs[0].size(), 100u) << "mode " << mode;
     }
 }
+
+TEST(Modes18To21, DancerFigureAFollowsThePoseTable)
+{
+    PainterRig rig(20);
+    const TestAnalysis a = quietBand16(250);
+    rig.use(a);
+    rig.Painter->SetFreshStart(true);
+    TPainterState& s = rig.Painter->State;
+    s.LeftPose = 1;
+    s.RightPose = 1;
+    const auto log = rig.paint(0);
+    ASSERT_EQ(s.LeftPose, 1) << "band 10 is quiet: the pose stays";
+
+    // The segments drawn after the head picture.
+    std::vector<std::vector<int>> seg;
+    bool afterHead = false;
+    for (const auto& l : log) {
+        afterHead |= l.rfind("DrawImage(", 0) == 0;
+        if (afterHead && (l.rfind("MoveTo(", 0) == 0 || l.rfind("LineTo(", 0) == 0))
+            seg.push_back(argsOf(l));
+    }
+    ASSERT_EQ(seg.size(), 15u);
+    const int X = 125 + 16, Y = 34 + 6, bob = s.Bob;
+    const int lean = seg[1][0] - (X + 1);
+    EXPECT_TRUE(lean <= -4 && lean >= -6) << "left pose 1 leans left on channel 0: " << lean;
+    EXPECT_EQ(seg[0], (std::vector<int>{X + 1, Y + bob}));
+    EXPECT_EQ(seg[1], (std::vector<int>{X + 1 + lean, Y + 10}));
+    auto arm = [&](int c) { return std::clamp(68 - a.Mins[2 * c] / 6, Y - 4, Y + 4); };
+    auto leg = [&](int c) { return a.Maxs[2 * c] / 8 + Y; };
+    const int sl = (X + 4 - seg[3][0]) / 2;
+    EXPECT_TRUE(sl >= 6 && sl <= 9) << sl;
+    EXPECT_EQ(seg[2], (std::vector<int>{X, Y + 2}));
+    EXPECT_EQ(seg[3], (std::vector<int>{X - 2 * sl + 4, arm(0) - 2 + bob}));
+    EXPECT_EQ(seg[4], (std::vector<int>{X - 2 * sl - 2, arm(1) + 4 + bob}));
+    EXPECT_EQ(seg[5], (std::vector<int>{X + lean + 1, Y + 10}));
+    EXPECT_EQ(seg[6], (std::vector<int>{X + lean - 7, leg(0)}));
+    EXPECT_EQ(seg[7], (std::vector<int>{X + lean - 12, leg(1)}));
+    const int sr = (seg[9][0] - X + 1) / 2;
+    EXPECT_TRUE(sr >= 6 && sr <= 9) << sr;
+    EXPECT_EQ(seg[8], (std::vector<int>{X + 2, Y + 2}));
+    EXPECT_EQ(seg[9], (std::vector<int>{X + 2 * sr - 1, arm(22) - 2 + bob}));
+    EXPECT_EQ(seg[10], (std::vector<int>{X + 2 * sr + 4, arm(21) - 6 + bob}));
+    EXPECT_EQ(seg[11], (std::vector<int>{X + lean, Y + 10}));
+    EXPECT_EQ(seg[12], (std::vector<int>{X + lean + 8, Y + 12}));
+    EXPECT_EQ(seg[13], (std::vector<int>{X + 7 + lean, leg(20)}));
+    EXPECT_EQ(seg[14], (std::vector<int>{X + 12 + lean, leg(21)}));
+}
