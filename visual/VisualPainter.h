@@ -12,12 +12,16 @@
 // flip. The engine's own entry points keep their names and call in here:
 //
 //   PaintLeft / PaintRight: build a frame for the pane (Canvas = the paint box's canvas, or
-//     the surface canvas with DirectX set), then PaintVisual(channel, HasData, frame), where
-//     HasData = the analysis exists with at least two channels.
-//   PaintLeftParticles / PaintRightParticles: PaintParticles(frame, channel).
+//     the surface canvas with Surface set in DirectX mode), then PaintVisual(channel,
+//     HasData, frame), where HasData = the analysis exists with at least two channels; with
+//     HasData the engine first stores PaneLevel(view, channel) in the pane's Tag.
+//   PaintLeftParticles / PaintRightParticles: the Tag as above, then PaintParticles(frame,
+//     channel) with the paint box's canvas.
+//   Fresh start of playing / stop: SetFreshStart(true / false); ResetDisplay as named.
 //
-// A mode that raises ends its frame quietly; the DirectX surface canvas is released in every
-// case. UI thread only; nothing here locks.
+// Modes whose drawing is not built draw nothing (the overlay still shows). A mode that raises
+// ends its frame quietly; the DirectX surface canvas is released in every case. UI thread
+// only; nothing here locks.
 #pragma once
 
 #include <array>

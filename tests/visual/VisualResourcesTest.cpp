@@ -9,6 +9,7 @@
 #include "platform/gfx/Bitmap.h"
 #include "visual/BitmapRoutines.h"
 #include "visual/FFTReal.h"
+#include "visual/FastBMP.h"
 #include "visual/VisualResources.h"
 
 namespace {
@@ -122,4 +123,30 @@ TEST(BitmapRoutines, ShiftAndBlurWorkOnTheBitmapInPlace)
     EXPECT_NE(b.PixelColor(3, 5), gfx::clWhite);
     TwistBitmap(res, b, 0);  // amount 0 divides nothing
     EXPECT_EQ(b.Width(), 10);
+}
+
+TEST(BitmapRoutines, FastBitmapsTakeAndGiveClassLibraryBitmapsTopLineLast)
+{
+    gfx::TBitmap b;
+    fill(b, 5, 3, gfx::clBlack);
+    b.Canvas().SetPixel(1, 0, gfx::RGB(10, 20, 30));  // top line
+    TFastBMP fast;
+    fast.LoadFromBitmap(b);
+    ASSERT_EQ(fast.Height, 3);
+    const std::uint8_t* p = fast.Pixel(1, 2);  // memory row 2 is the top line
+    EXPECT_EQ((std::vector<int>{p[0], p[1], p[2]}), (std::vector<int>{30, 20, 10}));
+
+    gfx::TBitmap target;
+    fill(target, 4, 4, gfx::clWhite);
+    fast.DrawOnBitmap(target, -1, 2);  // clipped on the left and at the bottom
+    EXPECT_EQ(target.PixelColor(0, 2), gfx::RGB(10, 20, 30));
+    EXPECT_EQ(target.PixelColor(0, 3), gfx::clBlack);
+    EXPECT_EQ(target.PixelColor(0, 1), gfx::clWhite);
+    EXPECT_EQ(target.Width(), 4);
+
+    gfx::TBitmap wide;  // another pixel format goes through the canvas
+    wide.SetPixelFormat(gfx::pf32bit);
+    wide.SetSize(6, 3);
+    fast.DrawOnBitmap(wide, 0, 0);
+    EXPECT_EQ(wide.PixelColor(1, 0), gfx::RGB(10, 20, 30));
 }
