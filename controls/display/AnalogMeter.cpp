@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <numbers>
 
 #include "controls/display/BitmapPanel.h"
@@ -12,6 +13,21 @@ namespace controls {
 
 namespace {
 constexpr double kDeg = std::numbers::pi / 180;
+
+// A 1:1 copy of a 32-bit bitmap onto an image of the same size, row by row (the canvas's
+// general picture drawing scales every pixel; a dial is copied on every value change).
+void copyRows(const gfx::TBitmap& from, QImage& to)
+{
+    const int w = from.Width(), h = from.Height();
+    for (int y = 0; y < h; ++y)
+        std::memcpy(to.scanLine(y), from.ScanLine(y), size_t(w) * 4);
+}
+
+bool sameShape(const gfx::TBitmap& from, const QImage* to)
+{
+    return to && to->width() == from.Width() && to->height() == from.Height() &&
+           (to->format() == QImage::Format_RGB32 || to->format() == QImage::Format_ARGB32);
+}
 
 std::string trimmed(const std::string& s)
 {
@@ -212,23 +228,30 @@ void TAnalogMeter::drawFrame(gfx::TCanvas& c)
     c.LineTo(0, h - 1);
 }
 
+// Wide pens are stroked through a mask of the visible area, so the needle and the hub are
+// clipped to their own boxes to keep that mask small.
 void TAnalogMeter::drawNeedle(gfx::TCanvas& c)
 {
     const gfx::TPoint tip = EllipsePoint(irx_ - 3, iry_ - 3, AngleOf(value_));
+    const int x1 = cx_ + tip.X, y1 = cy_ + tip.Y;
+    c.SetClipRect(gfx::Rect(std::min(cx_, x1) - 3, std::min(cy_, y1) - 3, std::max(cx_, x1) + 4,
+                            std::max(cy_, y1) + 4));
     c.Pen().SetWidth(2);
     c.Pen().SetColor(tickColor_);
     c.MoveTo(cx_, cy_);
-    c.LineTo(cx_ + tip.X, cy_ + tip.Y);
+    c.LineTo(x1, y1);
     const gfx::TColor zone = zoneColorOf(value_);
+    const int m = margin_;
+    c.SetClipRect(gfx::Rect(cx_ - m - 3, cy_ - m - 3, cx_ + m + 4, cy_ + m + 4));
     c.Brush().SetStyle(gfx::bsSolid);
     c.Brush().SetColor(zone);
     c.Pen().SetWidth(3);
     c.Pen().SetColor(shadowColor());
-    const int m = margin_;
     c.Ellipse(cx_ - m, cy_ - m, cx_ + m + 1, cy_ + m + 1);
     c.Pen().SetWidth(1);
     c.Pen().SetColor(zone);
     c.Ellipse(cx_ - m + 1, cy_ - m + 1, cx_ + m, cy_ + m);
+    c.ClearClip();
 }
 
 // The moving part: the static picture, then needle, hub and number.
@@ -237,7 +260,7 @@ void TAnalogMeter::drawDynamic()
     const int w = width(), h = height();
     dial_.SetSize(w, h);
     gfx::TCanvas& c = dial_.Canvas();
-    c.DrawImage(static_.PaintImage(), gfx::Rect(0, 0, w, h), gfx::Rect(0, 0, w, h));
+    copyRows(static_, dial_.PaintImage());
     drawNeedle(c);
     if (showValue_) {
         char text[16];
@@ -253,7 +276,11 @@ void TAnalogMeter::Paint()
 {
     if (dial_.Width() != width() || dial_.Height() != height())
         redrawAll();
-    Canvas().Draw(0, 0, dial_);
+    QImage* screen = Canvas().Surface();
+    if (sameShape(dial_, screen))
+        copyRows(dial_, *screen);
+    else
+        Canvas().Draw(0, 0, dial_);
 }
 
 // ---- events of the widget ----
