@@ -441,7 +441,7 @@ void TAnalogMeter::SetAngularRange(int degrees)
 
 void TAnalogMeter::SetTickCount(int count)
 {
-    count = std::clamp(count, 0, std::max(0, max_ - min_));
+    count = int(std::clamp<int64_t>(count, 0, int64_t(max_) - min_));
     if (count == tickCount_)
         return;
     tickCount_ = count;

@@ -20,7 +20,7 @@ TLightStr::TLightStr(QWidget* parent) : TCustomControl(parent)
     display_.SetPixelFormat(gfx::pf32bit);
     line_.SetPixelFormat(gfx::pf32bit);
     Font().SetHeight(fontH_);
-    resize(300, 3 * fontH_);
+    resize(300, 34);  // the first paint fits the height to the dot rows
     timer_.SetEnabled(false);
     timer_.SetInterval(int(interval_));
     timer_.SetOnTimer([this] { Step(); });

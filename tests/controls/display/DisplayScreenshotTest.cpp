@@ -74,9 +74,10 @@ TEST(DisplayScreenshots, Lcds)
     main.SetSegmentSize(1);
     main.SetValue("12345");
     plain.SetBounds(4, 24, 92, 34);
+    plain.SetDigitNum(5);
     plain.SetOffColor(gfx::RGB(0, 48, 0));
     plain.SetValue("12:34");
-    dots.SetBounds(104, 24, 110, 44);
+    dots.SetBounds(100, 24, 114, 44);
     dots.SetDotDisplay(true);
     dots.SetOffColor(gfx::RGB(0, 40, 40));
     dots.SetOnColor(gfx::clAqua);
