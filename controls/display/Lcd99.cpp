@@ -309,13 +309,15 @@ TLCD99::Geometry TLCD99::geometry() const
     return g;
 }
 
+namespace {
+
 // Anchor, signed thickness and length of segments 1-7 of the cell starting at x0.
 struct SegmentPlace {
     int x, y, t, length;
     bool vertical, middle;
 };
 
-static SegmentPlace place(int seg, int x0, int cw, int ch, int gx, int gy, int s, int lh, int lv,
+SegmentPlace place(int seg, int x0, int cw, int ch, int gx, int gy, int s, int lh, int lv,
                           bool dots)
 {
     const int lowerY = dots ? ch / 2 - s / 2 : ch / 2 + gy;
@@ -330,10 +332,13 @@ static SegmentPlace place(int seg, int x0, int cw, int ch, int gx, int gy, int s
     }
 }
 
-static int roundQuarter(int t, int div)
+// round(t / div), halves to even, as the bar ends are specified.
+int roundedPart(int t, int div)
 {
     return int(rtl::Round(double(t) / div));
 }
+
+}  // namespace
 
 void TLCD99::drawSolidSegment(const Geometry& g, int x0, int segment)
 {
@@ -341,11 +346,11 @@ void TLCD99::drawSolidSegment(const Geometry& g, int x0, int segment)
     const int x = p.x, y = p.y, t = p.t, l = p.length, s = g.s;
     std::array<gfx::TPoint, 6> pts;
     if (p.vertical) {
-        const int q = roundQuarter(t, 4);
+        const int q = roundedPart(t, 4);
         pts = {{{x + q, y}, {x, y + s / 2}, {x, y + l - s / 2}, {x + q, y + l}, {x + t, y + l - s},
                 {x + t, y + s}}};
     } else {
-        const int q = roundQuarter(t, p.middle ? 2 : 4);
+        const int q = roundedPart(t, p.middle ? 2 : 4);
         const int inset = p.middle ? s : s / 2;
         pts = {{{x, y + q}, {x + inset, y}, {x + l - inset, y}, {x + l, y + q}, {x + l - s, y + t},
                 {x + s, y + t}}};
