@@ -94,13 +94,13 @@ Panel& panel()
     return *thePanel;
 }
 
-template <void (Panel::*Part)()>
+template <void (Panel::*Step)()>
 void BM_Part(benchmark::State& state)
 {
     Panel& p = panel();
     for (auto _ : state) {
         ++p.tick;
-        (p.*Part)();
+        (p.*Step)();
     }
 }
 BENCHMARK(BM_Part<&Panel::lcdStep>)->Name("BM_Lcd");

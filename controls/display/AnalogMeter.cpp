@@ -254,7 +254,7 @@ void TAnalogMeter::drawNeedle(gfx::TCanvas& c)
     c.ClearClip();
 }
 
-// The moving part: the static picture, then needle, hub and number.
+// The moving layer: the static picture, then needle, hub and number.
 void TAnalogMeter::drawDynamic()
 {
     const int w = width(), h = height();
