@@ -288,8 +288,9 @@ void TAnalogMeter::Paint()
 // Qt repeats the resize notice of a hidden control on every render; only a new size counts.
 void TAnalogMeter::Resized()
 {
-    if (dial_.Width() == width() && dial_.Height() == height())
+    if (size() == notifiedSize_)
         return;
+    notifiedSize_ = size();
     if (onResize)
         onResize(this);
     TCustomControl::Resized();

@@ -121,6 +121,7 @@ private:
     gfx::TBitmap static_;
     gfx::TBitmap dial_;
     bool ready_ = false;  // geometry and layers exist
+    QSize notifiedSize_;  // the size onResize last reported
 };
 
 }  // namespace controls

@@ -108,9 +108,14 @@ TEST(AnalogMeter, SettingsAreKeptInTheirRanges)
     EXPECT_EQ(m.Min(), 8);
     m.SetCaption("  LT ");
     EXPECT_EQ(m.Caption(), "LT");
+    int resizes = 0;
+    m.onResize = [&](QObject*) { ++resizes; };
     m.resize(40, 30);
     EXPECT_EQ(m.width(), 52);
     EXPECT_EQ(m.height(), 37);
+    picture(m);
+    picture(m);
+    EXPECT_EQ(resizes, 1);
 }
 
 TEST(AnalogMeter, NeedleAngles)
