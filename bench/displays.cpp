@@ -58,7 +58,7 @@ struct Panel {
 
     void lcdStep()
     {
-        lcd.SetValue(std::to_string(100000 + tick * 6));
+        lcd.SetValue(std::to_string(10000 + (tick * 6) % 90000));  // hundredths of a second
         lcd.repaint();
     }
     void metersStep()
