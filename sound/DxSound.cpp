@@ -61,6 +61,7 @@ TDxSound::~TDxSound()
     channel_.reset();
     playList_.Clear();
     visual_->FreeVisualResources();
+    visual_.reset();  // before the photo and lyrics it may still point at
 }
 
 void TDxSound::SetVisual(std::unique_ptr<TDxSoundVisual> Visual)

@@ -68,7 +68,7 @@ public:
     virtual void SetTrackFrequencyPosition(int32_t Position) = 0;
     virtual void SetTrackFrequencyEnabled(bool On) = 0;
 
-    // ---- playlist ----
+    // ---- playlist (a row out of range is ignored) ----
     virtual void LstFileDeselect(int32_t Row) = 0;
     // Deselects every selected row in one update, then focuses and selects Row and scrolls
     // it into view.
