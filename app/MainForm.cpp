@@ -4,9 +4,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMenu>
@@ -20,10 +20,18 @@
 #include "app/Globals.h"
 #include "platform/rtl/Numerics.h"
 #include "tags/libID3Tag.h"
+#include "app/libMusic.h"
+#include "util/libControl.h"
 #include "util/libIni.h"
 #include "util/libWindows.h"
 
 TfrmMain* frmMain = nullptr;
+
+sound::TcbDSMixer& ApplicationMixer()
+{
+    static sound::TcbDSMixer mixer;
+    return mixer;
+}
 
 namespace {
 
@@ -38,6 +46,18 @@ const char* const ManualPage = "https://tambourelle.org/manual/";
 constexpr int SchemePressed = 1, SchemeGrass = 2, SchemeSilver = 3;
 
 const std::string CR = "\r";
+
+// The program's own cursors: screen cursor 1 is the hand, 2 the drag cursor.
+constexpr TCursor HandCursor = 1, DragCursor = 2;
+void LoadProgramCursors()
+{
+    static bool loaded = false;
+    if (loaded)
+        return;
+    loaded = true;
+    RegisterCursor(HandCursor, QCursor(Qt::PointingHandCursor));
+    RegisterCursor(DragCursor, QCursor(Qt::DragMoveCursor));
+}
 
 // A list row: empty caption, then No., Title, Artist, Album, Year, Genre, Track and the full
 // path. Column Tag 1 marks the columns whose sort renumbers the "No." column.
@@ -103,8 +123,9 @@ QString ellipsisPath(const QString& path, const QFontMetrics& fm, int width)
 
 }  // namespace
 
-TfrmMain::TfrmMain(QWidget* parent) : TForm(parent)
+TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent) : TForm(parent), mixer_(Mixer ? Mixer : &ApplicationMixer())
 {
+    LoadProgramCursors();
     setObjectName(QStringLiteral("frmMain"));
     setWindowFlags(Qt::Window);
     setWindowTitle(QStringLiteral("Tambourelle"));
@@ -134,12 +155,7 @@ TfrmMain::TfrmMain(QWidget* parent) : TForm(parent)
     for (QAction* a : {do_HTTP, N3, N21, N22})
         connect(a, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePage))); });
     cpl01->installEventFilter(this);
-    // TEMPORARY: a plain question box answers until the program's own message box is merged.
-    MsgBoxEx = [](QWidget* Owner, const std::string& Caption, const std::string& Text, int,
-                  const std::string&, const std::string&) {
-        return QMessageBox::question(Owner, QString::fromStdString(Caption),
-                                     QString::fromStdString(Text)) == QMessageBox::Yes ? 6 : 7;
-    };
+    MsgBoxEx = ::MsgBoxEx;
 
     frmMain = this;
     FormCreate();
@@ -157,6 +173,10 @@ TfrmMain::~TfrmMain()
 void TfrmMain::FormCreate()
 {
     resize(DefaultWidth, DefaultHeight);
+    SetControlCursor(cpl01, HandCursor);
+    SetControlCursor(lbl00, HandCursor);
+    SetChildShowHint(this, true);
+    ReplaceCursor(this, crHandPoint, HandCursor);
     move(0, 0);
     if (IniBase.empty())   // the program sets it before; tests point it at scratch folders
         IniBase = GetAppDir() + "/Tambourelle";
@@ -164,13 +184,14 @@ void TfrmMain::FormCreate()
     chkRepeart->SetChecked(IniReadBool(IniBase, "SETTING", "REPEAT", false));
     chkShuffle->SetChecked(IniReadBool(IniBase, "SETTING", "Shuffle", false));
     do_SameMusic->setChecked(IniReadBool(IniBase, "SETTING", "SameMusic", false));
-    Mp3Path = IniReadString(IniBase, "SETTING", "MP3_PATH", GetSpecialFolder(7));
+    ::Mp3Path = IniReadString(IniBase, "SETTING", "MP3_PATH", GetSpecialFolder(7));
     MusicFolders.clear();
-    // The playback engine is created here once it is part of the program.
+    DxSound = std::make_unique<sound::TDxSound>(*this, *mixer_);
     SelectVisualEffect(IniReadInteger(IniBase, "SETTING", "EFFECT", 0));
     do_Effect999->setChecked(IniReadBool(IniBase, "SETTING", "EFFECT_DX", true));
     ApplyDirectXEffectSetting();
     lblDuration->clear();
+    // dxdLeft and dxdRight fill their panes (see the layout).
     pnlCPU->setVisible(IsWinNT());
     timCPU.SetEnabled(IsWinNT());
     // The drop targets of the playlist and the window are registered with the drag-and-drop
@@ -184,6 +205,8 @@ void TfrmMain::FormShow()
 {
     BuildListColumns(lstMP3);
     BuildListColumns(lstFile);
+    if (DxSound)
+        DxSound->ResetDisplay();
     trrGenre->clear();
     lblMusic->clear();
     lblFavorite->clear();
@@ -202,11 +225,11 @@ void TfrmMain::CMShowingChanged()
     if (!guard)
         return;
     repaint();
-    ShowFolderLabel(Mp3Path);
+    ShowFolderLabel(::Mp3Path);
     Delay(100);
-    if (!Mp3Path.empty() && QFileInfo(QString::fromStdString(Mp3Path)).isDir()) {
+    if (!::Mp3Path.empty() && QFileInfo(QString::fromStdString(::Mp3Path)).isDir()) {
         try {
-            DirMon1->SetPath(Mp3Path);
+            DirMon1->SetPath(::Mp3Path);
             DirMon1->SetActive(true);
         } catch (const std::exception& e) {
             qWarning("Tambourelle: the music folder is not watched: %s", e.what());
@@ -260,6 +283,7 @@ void TfrmMain::FormCloseQuery(bool& CanClose)
     Delay(50);
     SaveBounds();
     SaveOptions();
+    DxSound.reset();
     // The monitor reports into the folder list: it stops before the list goes.
     DirMon1->SetActive(false);
     MusicFolders.clear();
@@ -281,7 +305,7 @@ void TfrmMain::SaveBounds()
 
 void TfrmMain::SaveOptions()
 {
-    IniWriteString(IniBase, "SETTING", "MP3_PATH", Mp3Path);
+    IniWriteString(IniBase, "SETTING", "MP3_PATH", ::Mp3Path);
     IniWriteBool(IniBase, "SETTING", "REPEAT", chkRepeart->Checked());
     IniWriteBool(IniBase, "SETTING", "Shuffle", chkShuffle->Checked());
     IniWriteBool(IniBase, "SETTING", "SameMusic", do_SameMusic->isChecked());
@@ -295,8 +319,38 @@ void TfrmMain::FormDestroy()
     SetupTagObjects(false);
 }
 
-// Stops what plays; the player's handlers fill this in with the engine.
-void TfrmMain::sbStopClick() {}
+void TfrmMain::sbStopClick()
+{
+    if (!DxSound)
+        return;
+    if (DxSound->PlayStatus() != "stop") {
+        DxSound->Stop();
+        if (!DxSound)
+            return;
+        DxSound->ResetDisplay();
+        trackFrequency->SetPosition(int32_t(trackFrequency->Tag));
+    }
+    FocusActiveList();
+    DxSound->UpdateLyricsAndMeter(true);
+    forms::ProcessMessages();
+}
+
+void TfrmMain::FocusActiveList()
+{
+    if (DxSound && DxSound->ListPlay())
+        lstFile->setFocus();
+    else if (lstMP3->property("Tag").toInt() == 1)
+        lstMP3->setFocus();
+    else
+        lstFile->setFocus();
+}
+
+void TfrmMain::ShowTrackTitle(TSortListView* ListView, int Index)
+{
+    const bool exists = Index >= 0 && Index < ListView->topLevelItemCount();
+    lblMusic->setText(exists ? ListView->topLevelItem(Index)->text(2) : QString());
+    timDxTimer.SetInterval(60);
+}
 
 void TfrmMain::showEvent(QShowEvent* e)
 {
@@ -388,8 +442,9 @@ void TfrmMain::FormResize()
                     lstMP3->y() + (lstMP3->height() - pnlCnvMp3->height()) / 2);
     pnlLyrics->setGeometry(lstFile->x() + 1, pnlLyrics->y(), lstFile->width() - 2, pnlLyrics->height());
     pbxLyrics->setGeometry(1, 1, std::max(0, pnlLyrics->width() - 2), std::max(0, pnlLyrics->height() - 2));
-    // The lyrics pane is re-initialised and the engine told once both are part of the
-    // program.
+    // The lyrics pane is drawn afresh by its painter on the next tick.
+    if (DxSound)
+        DxSound->UpdateLyricsAndMeter(true);
     lstMP3->viewport()->update();
 }
 
@@ -408,7 +463,7 @@ void TfrmMain::ArrangeBarButtons()
     spdFavorite->move(chkShuffle->x() - spdFavorite->width() - 4, spdFavorite->y());
     spdFvUpdate->move(spdFavorite->x() - spdFvUpdate->width(), spdFvUpdate->y());
     lblFavorite->resize(std::max(0, spdFvUpdate->x() - lblFavorite->x() - 6), lblFavorite->height());
-    ShowFolderLabel(Mp3Path);
+    ShowFolderLabel(::Mp3Path);
 }
 
 void TfrmMain::LayoutToolButtons()
@@ -454,7 +509,7 @@ void TfrmMain::LayoutTreeSections()
     ArrangeTreeSections();
 }
 
-int TfrmMain::PageRows(const TListViewStandIn* ListView)
+int TfrmMain::PageRows(const TSortListView* ListView)
 {
     const int rowHeight = ListView->topLevelItemCount() > 0
         ? std::max(1, ListView->visualItemRect(ListView->topLevelItem(0)).height())
@@ -465,7 +520,7 @@ int TfrmMain::PageRows(const TListViewStandIn* ListView)
     return ListView->viewport()->height() / rowHeightHint;
 }
 
-void TfrmMain::FitListColumns(TListViewStandIn* ListView)
+void TfrmMain::FitListColumns(TSortListView* ListView)
 {
     if (ListView->columnCount() < 9)
         return;
@@ -483,7 +538,7 @@ void TfrmMain::ShowFolderLabel(const std::string& Path)
     lblFolder->setToolTip(QString::fromStdString(Path));
 }
 
-void TfrmMain::BuildListColumns(TListViewStandIn* ListView)
+void TfrmMain::BuildListColumns(TSortListView* ListView)
 {
     ListView->setColumnCount(9);
     QStringList captions;
@@ -510,14 +565,14 @@ void TfrmMain::do_MinimizeClick()
 {
     showNormal();
     resize(MinimumWidth, MinimumHeight);
-    ShowFolderLabel(Mp3Path);
+    ShowFolderLabel(::Mp3Path);
 }
 
 void TfrmMain::do_FormInit1Click()
 {
     showNormal();
     resize(DefaultWidth, DefaultHeight - 1);
-    ShowFolderLabel(Mp3Path);
+    ShowFolderLabel(::Mp3Path);
 }
 
 void TfrmMain::do_CloseClick()
@@ -557,16 +612,41 @@ void TfrmMain::HookToolButtonSchemes()
 
 // ---------------------------------------------------------------- visual mode settings
 
-// The menu side of choosing a visual mode; the engine takes the mode once it is part of the
-// program.
 void TfrmMain::SelectVisualEffect(int Mode)
 {
     IniWriteInteger(IniBase, "SETTING", "EFFECT", Mode);
     for (QAction* a : do_EffectMode)
         a->setChecked(a->data().toInt() == Mode);
+    if (!DxSound)
+        return;
+    if (Mode == 99)
+        DxSound->PickRandomVisual();
+    else
+        DxSound->SetEffect(Mode);
+    DxSound->UpdateLyricsAndMeter(true);
 }
 
 void TfrmMain::ApplyDirectXEffectSetting()
 {
-    IniWriteBool(IniBase, "SETTING", "EFFECT_DX", do_Effect999->isChecked());
+    const bool useDirectX = do_Effect999->isChecked();
+    if (!useDirectX && DxSound) {
+        const int mode = DxSound->Effect();
+        for (int surfaceMode : sound::TDxSound::kSurfaceModes)
+            if (mode == surfaceMode) {
+                SelectVisualEffect(0);
+                break;
+            }
+    }
+    SetDirectXMode(useDirectX);
+    IniWriteBool(IniBase, "SETTING", "EFFECT_DX", useDirectX);
+}
+
+// Surface panes or paint boxes; the meter panel only on surfaces in the meter mode.
+void TfrmMain::SetDirectXMode(bool UseDirectX)
+{
+    dxdLeft->setVisible(UseDirectX);
+    dxdRight->setVisible(UseDirectX);
+    pbxLeft->setVisible(!UseDirectX);
+    pbxRight->setVisible(!UseDirectX);
+    pnlMeter->setVisible(UseDirectX && DxSound && DxSound->Effect() == 30);
 }

@@ -29,31 +29,37 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 
+#include "app/SortListView.h"
 #include "app/StandIns.h"
+#include "controls/display/AnalogMeter.h"
+#include "controls/display/CoolGauge.h"
+#include "controls/display/LED.h"
+#include "controls/display/Lcd99.h"
+#include "controls/display/LightStr.h"
 #include "platform/forms/Control.h"
 #include "platform/forms/Form.h"
 #include "platform/forms/Timer.h"
+#include "sound/DxSound.h"
+#include "sound/DxSoundDisplay.h"
 
 class QAction;
 class QMenu;
 class TDirMon;
 class TDirDialog;
 
-// The music list and the playlist (stand-in until the sortable list view is merged).
-using TListViewStandIn = QTreeWidget;
-
-class TfrmMain : public forms::TForm {
+class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay {
 public:
-    explicit TfrmMain(QWidget* parent = nullptr);
+    // The engine plays through Mixer (the application's one, when none is given).
+    explicit TfrmMain(sound::TcbDSMixer* Mixer = nullptr, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     // --- Layout rules (public for the tests)
     void LayoutToolButtons();
     void LayoutTreeSections();
-    void FitListColumns(TListViewStandIn* ListView);
+    void FitListColumns(TSortListView* ListView);
     void ShowFolderLabel(const std::string& Path);
     // The rows a list shows on one page without scrolling.
-    static int PageRows(const TListViewStandIn* ListView);
+    static int PageRows(const TSortListView* ListView);
 
     // The questions of the close query and of the later list commands: the program's
     // message box (owner, caption, text, default button, button set, icon), 6 yes, 7 no,
@@ -76,6 +82,13 @@ public:
     QPoint DragStartPoint{-1, -1};
     bool FavoriteModified = false;   // the open favourite differs from the stored one
     bool Loaded() const { return loadDone_; }
+
+    // The playback engine, from creation to the close query (null outside that time).
+    std::unique_ptr<sound::TDxSound> DxSound;
+    void ShowTrackTitle(TSortListView* ListView, int Index);
+    void sbStopClick();
+    void FocusActiveList();
+    void SetDirectXMode(bool UseDirectX);
 
     // --- Top bar
     QFrame* pnlMp3Menu;
@@ -101,13 +114,13 @@ public:
     QFrame* cpl20;
     QLabel* lbl20;
     QTreeWidget* trrFavorite;
-    TListViewStandIn* lstMP3;
+    TSortListView* lstMP3;
     QTableWidget* sgdMusic;   // hidden: the current folder's music database
     QFrame* pnlSplash;
     TDisplayStandIn* AlphaLabel2;
     QFrame* pnlCnvMp3;
     QLabel* lblMP3;
-    TGaugeStandIn* GaugeMP3;
+    controls::TCoolGauge* GaugeMP3;
     QFrame* pnlEffect;
     forms::TPaintBox* pbxEffect;
 
@@ -124,7 +137,7 @@ public:
     TButtonStandIn* spdFavorite;
     TCheckBoxStandIn* chkRepeart;
     TCheckBoxStandIn* chkShuffle;
-    TListViewStandIn* lstFile;
+    TSortListView* lstFile;
     QFrame* pnlLyrics;
     forms::TPaintBox* pbxLyrics;
     QFrame* pnlBurnCD;
@@ -164,17 +177,18 @@ public:
 
     // Meter panel (over the right pane in the dashboard mode).
     QFrame* pnlMeter;
-    TDisplayStandIn* LED1;
-    TDisplayStandIn* LED2;
-    TDisplayStandIn* LED3;
+    controls::TLED* LED1;
+    controls::TLED* LED2;
+    controls::TLED* LED3;
     QLabel* LCD1;   // the round lamp
-    TDisplayStandIn* mtrLeft;
-    TDisplayStandIn* mtrRight;
-    TDisplayStandIn* mtrBalanse;
-    TDisplayStandIn* lcdMeter;
+    controls::TAnalogMeter* mtrLeft;
+    controls::TAnalogMeter* mtrRight;
+    controls::TAnalogMeter* mtrBalanse;
+    controls::TLCD99* lcdMeter;
     QLabel* lblMK0;
-    TDisplayStandIn* dbrMeter;
-    TDisplayStandIn* msgOstrel;
+    TDisplayStandIn* dbrMeter;   // the segment-bar meter
+    int dbrMeterProcess = 0;
+    controls::TLightStr* msgOstrel;
     std::array<QLabel*, 8> lblM0{};   // lblM0P, lblM0R, lblM0N, lblM01 .. lblM05
 
     // CPU panel.
@@ -218,6 +232,66 @@ public:
     // Folder tree and favourite tree.
     QAction *do_AddMusicDir, *do_DeleteDir, *do_AddFavorite, *do_DelFavorite;
 
+    // --- The engine's view of the window (sound::TDxSoundDisplay)
+    std::string Mp3Path() const override;
+    bool ChkRepeartChecked() const override;
+    intptr_t SpdEffectTag() const override;
+    bool DoEffect99Checked() const override;
+    bool DoEffect999Checked() const override;
+    bool PnlLyricsVisible() const override;
+    std::string LblFavoriteCaption() const override;
+    gfx::TPoint DxdLeftSize() const override;
+    gfx::TPoint DxdRightSize() const override;
+    void SetTimPlayEnabled(bool On) override;
+    void SetTimListEnabled(bool On) override;
+    void SetTimLyrics1Enabled(bool On) override;
+    void SetTimLyrics2Enabled(bool On) override;
+    void SetTimDxTimerInterval(int Ms) override;
+    void SetLblPlayCaption(const std::string& Text) override;
+    void SetLblPlayFontColor(gfx::TColor Color) override;
+    void SetLblFavoriteFontColor(gfx::TColor Color) override;
+    void SetLblFavorite0FontColor(gfx::TColor Color) override;
+    void SetLblDurationCaption(const std::string& Text) override;
+    void SetLblDurationTag(intptr_t Tag) override;
+    void SetLblMusicCaption(const std::string& Text) override;
+    void RepaintLblMusic() override;
+    void RepaintLblClock() override;
+    void SetGauge1Position(int32_t Position) override;
+    void SetBarLeftPosition(int32_t Position) override;
+    void SetBarRightPosition(int32_t Position) override;
+    void SetTrackFrequencyTag(intptr_t Tag) override;
+    void SetTrackFrequencyMax(int32_t Max) override;
+    void SetTrackFrequencyPosition(int32_t Position) override;
+    void SetTrackFrequencyEnabled(bool On) override;
+    void LstFileDeselect(int32_t Row) override;
+    void LstFileSelectOnly(int32_t Row) override;
+    void ShowTrackTitle(int32_t Row) override;
+    void SetPnlLyricsVisible(bool On) override;
+    void SetPnlOsillo1Color(gfx::TColor Color) override;
+    void SetPnlOsillo2Color(gfx::TColor Color) override;
+    void RepaintPnlOsillo1() override;
+    void RepaintPnlOsillo2() override;
+    void InvalidateDxdLeft() override;
+    void InvalidateDxdRight() override;
+    void FillFormRectBlack(const gfx::TRect& R) override;
+    void SetPnlMeterVisible(bool On) override;
+    void SetPnlMeterLeft(int32_t Left) override;
+    void SetLblLeftTop(int32_t Top) override;
+    void RepaintLblLeft() override;
+    void RepaintLblRight() override;
+    void SetLEDStatus(int Number, bool On) override;
+    void SetLCD1BrushColor(gfx::TColor Color) override;
+    void SetMtrLeftValue(int32_t Value) override;
+    void SetMtrRightValue(int32_t Value) override;
+    void SetMtrBalanseValue(int32_t Value) override;
+    void SetDbrMeterProcess(int Process) override;
+    void SetLcdMeterValue(const std::string& Text) override;
+    void SetLblM0FontColor(int Index, gfx::TColor Color) override;
+    void SetLblM0PTag(intptr_t Tag) override;
+    void SetMsgOstrelText(const std::string& Text) override;
+    void StartMsgOstrel() override;
+    void StopMsgOstrel() override;
+
 protected:
     void showEvent(QShowEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -251,14 +325,14 @@ private:
 
     void SelectVisualEffect(int Mode);
     void ApplyDirectXEffectSetting();
-    void sbStopClick();
     void SaveBounds();
     void SaveOptions();
     void RememberNormalBounds();
-    void BuildListColumns(TListViewStandIn* ListView);
+    void BuildListColumns(TSortListView* ListView);
     void HookToolButtonSchemes();
     void FinishBusyStep();
 
+    sound::TcbDSMixer* mixer_;
     bool busy_ = false;           // a handler that lets events run is under way
     bool closePending_ = false;   // a close arrived meanwhile
     bool closing_ = false;        // the close query is running
@@ -270,3 +344,10 @@ private:
 
 // The main window instance that the engine and the visualiser reach.
 extern TfrmMain* frmMain;
+
+// The sound mixer of the whole program, opened on first use.
+sound::TcbDSMixer& ApplicationMixer();
+
+// Label text colours as the window's code reads and writes them (0x00BBGGRR).
+void SetFontColor(QLabel* Label, gfx::TColor Color);
+gfx::TColor FontColor(const QLabel* Label);

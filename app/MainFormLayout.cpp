@@ -57,9 +57,9 @@ QTreeWidget* tree(QWidget* parent, const char* name)
     return t;
 }
 
-TListViewStandIn* listView(QWidget* parent, const char* name)
+TSortListView* listView(QWidget* parent, const char* name)
 {
-    auto* l = make<TListViewStandIn>(parent, name);
+    auto* l = make<TSortListView>(parent, name);
     l->setRootIsDecorated(false);
     l->setUniformRowHeights(true);
     l->setAlternatingRowColors(false);
@@ -157,12 +157,10 @@ void TfrmMain::CreateTreeColumn()
 
     cpl00 = panel(pnlTrr, "cpl00");
     cpl01 = panel(cpl00, "cpl01");
-    cpl01->setCursor(Qt::PointingHandCursor);
     auto* cap01 = label(cpl01, "lbl01", "音楽フォルダ");
     cap01->setGeometry(0, 0, 160, SectionCaptionHeight);
     cap01->setAttribute(Qt::WA_TransparentForMouseEvents);
     lbl00 = label(cpl01, "lbl00", "△");
-    lbl00->setCursor(Qt::PointingHandCursor);
     lbl00->setAttribute(Qt::WA_TransparentForMouseEvents);
     trrFile = tree(cpl00, "trrFile");
 
@@ -189,10 +187,10 @@ void TfrmMain::CreateTreeColumn()
     pnlCnvMp3->resize(240, 64);
     lblMP3 = label(pnlCnvMp3, "lblMP3", "MP3 Converter");
     lblMP3->setGeometry(10, 6, 220, 20);
-    GaugeMP3 = make<TGaugeStandIn>(pnlCnvMp3, "GaugeMP3");
-    GaugeMP3->setTextVisible(true);
-    GaugeMP3->setFormat(QStringLiteral("%p%"));
-    GaugeMP3->setGeometry(10, 32, 220, 22);
+    GaugeMP3 = make<controls::TCoolGauge>(pnlCnvMp3, "GaugeMP3");
+    GaugeMP3->SetBounds(32, 32, 175, 15);
+    GaugeMP3->SetBorderStyle(controls::TCoolGauge::bsNone);
+    GaugeMP3->SetText("%d%%");
     pnlCnvMp3->hide();
 }
 
@@ -320,38 +318,56 @@ void TfrmMain::CreatePlayer()
     pbxCPU->setGeometry(4, 22, 176, 12);
 }
 
+// The dashboard of the meter mode: three needle meters, the odometer with its blinking dot,
+// three lamps and the round lamp, the marquee, the segment-bar meter and the gear lamps.
 void TfrmMain::CreateMeterPanel()
 {
     pnlMeter = panel(pnlOsillo2, "pnlMeter");
     pnlMeter->setGeometry(0, 0, 252, 82);
-    msgOstrel = make<TDisplayStandIn>(pnlMeter, "msgOstrel");
-    msgOstrel->setGeometry(2, 2, 248, 13);
-    const char* meters[] = {"mtrLeft", "mtrRight", "mtrBalanse"};
-    TDisplayStandIn** meterSlots[] = {&mtrLeft, &mtrRight, &mtrBalanse};
-    for (int i = 0; i < 3; ++i) {
-        *meterSlots[i] = make<TDisplayStandIn>(pnlMeter, meters[i]);
-        (*meterSlots[i])->setGeometry(2 + 58 * i, 17, 56, 40);
-    }
-    lcdMeter = make<TDisplayStandIn>(pnlMeter, "lcdMeter");
-    lcdMeter->setGeometry(178, 17, 64, 18);
+    auto meter = [this](const char* name, const char* caption, int left, int top, int size) {
+        auto* m = make<controls::TAnalogMeter>(pnlMeter, name);
+        m->SetBounds(left, top, size, size);
+        m->SetCaption(caption);
+        return m;
+    };
+    mtrLeft = meter("mtrLeft", "L", 2, 2, 60);
+    mtrRight = meter("mtrRight", "R", 64, 2, 60);
+    mtrBalanse = meter("mtrBalanse", "BL", 126, 8, 48);
+    mtrBalanse->SetValue(50);
+    lcdMeter = make<controls::TLCD99>(pnlMeter, "lcdMeter");
+    lcdMeter->SetBounds(178, 4, 66, 13);
+    lcdMeter->SetDigitNum(5);
+    lcdMeter->SetOnColor(gfx::clRed);
+    lcdMeter->SetOffColor(gfx::RGB(48, 0, 0));
+    lcdMeter->SetDigitSpacing(1);
+    lcdMeter->SetGapX(0);
+    lcdMeter->SetGapY(0);
+    lcdMeter->SetSegmentSize(1);
     lblMK0 = label(pnlMeter, "lblMK0", "●");
-    lblMK0->setGeometry(243, 20, 8, 12);
-    TDisplayStandIn** leds[] = {&LED1, &LED2, &LED3};
+    lblMK0->setGeometry(245, 4, 7, 13);
+    SetFontColor(lblMK0, 0x0000FFFF);
+    controls::TLED** leds[] = {&LED1, &LED2, &LED3};
     const char* ledNames[] = {"LED1", "LED2", "LED3"};
     for (int i = 0; i < 3; ++i) {
-        *leds[i] = make<TDisplayStandIn>(pnlMeter, ledNames[i]);
-        (*leds[i])->setGeometry(178 + 16 * i, 40, 14, 14);
+        *leds[i] = make<controls::TLED>(pnlMeter, ledNames[i]);
+        (*leds[i])->SetBounds(178 + 21 * i, 22, 19, 11);
     }
     LCD1 = label(pnlMeter, "LCD1", "");
-    LCD1->setGeometry(228, 40, 14, 14);
+    LCD1->setGeometry(242, 22, 10, 10);
+    msgOstrel = make<controls::TLightStr>(pnlMeter, "msgOstrel");
+    msgOstrel->move(178, 38);
+    msgOstrel->SetShowFontH(5);
+    msgOstrel->resize(63, 15);
+    msgOstrel->SetShowStrings({"______x______"});
     dbrMeter = make<TDisplayStandIn>(pnlMeter, "dbrMeter");
-    dbrMeter->setGeometry(2, 62, 96, 16);
+    dbrMeter->setGeometry(2, 66, 96, 12);
     const char* gears[] = {"lblM0P", "lblM0R", "lblM0N", "lblM01", "lblM02", "lblM03", "lblM04", "lblM05"};
     const char* gearText[] = {"P", "R", "N", "1", "2", "3", "4", "5"};
     for (int i = 0; i < 8; ++i) {
         lblM0[size_t(i)] = label(pnlMeter, gears[i], gearText[i]);
-        lblM0[size_t(i)]->setGeometry(104 + 18 * i, 62, 16, 16);
+        lblM0[size_t(i)]->setGeometry(104 + 18 * i, 64, 16, 16);
         lblM0[size_t(i)]->setAlignment(Qt::AlignCenter);
+        SetFontColor(lblM0[size_t(i)], 0x808080);
     }
     pnlMeter->hide();
 }

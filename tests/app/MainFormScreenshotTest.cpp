@@ -5,6 +5,7 @@
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
+#include "util/libIni.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,10 @@ void fillLibrary(TfrmMain& w)
         ++n;
     }
     w.lblFavorite->setText(QString::fromUtf8("ドライブ"));
+    MusicFolders = {"/home/user/Music/J-POP", "/home/user/Music/クラシック", "/home/user/Music/ドライブ用"};
+    Mp3Path = "/home/user/Music/J-POP/2007年 夏のベスト・セレクション";
+    w.ShowFolderLabel(Mp3Path);
+    w.LayoutTreeSections();
 }
 
 void shoot(TfrmMain& w, QSize size, const QString& name)
@@ -75,6 +80,7 @@ void shoot(TfrmMain& w, QSize size, const QString& name)
 TEST(MainFormScreenshot, DefaultAndMinimumSize)
 {
     SettingsFixture settings;
+    IniWriteInteger(settings.base, "SETTING", "EFFECT", 30);   // the dashboard on the right pane
     Mp3Path.clear();
     TfrmMain w;
     w.MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
@@ -85,9 +91,9 @@ TEST(MainFormScreenshot, DefaultAndMinimumSize)
     while (!w.Loaded() && t.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_TRUE(w.Loaded());
-    Mp3Path = "/home/user/Music/J-POP/2007年 夏のベスト・セレクション";
     fillLibrary(w);
     shoot(w, QSize(1023, 736), "main-1023x736.png");
     shoot(w, QSize(514, 488), "main-514x488.png");
     w.close();
+    MusicFolders.clear();
 }
