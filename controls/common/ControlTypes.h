@@ -1,0 +1,15 @@
+// Small types and helpers that several control families share: the glyph layout of buttons,
+// text alignment, and the "&x" accelerator test of captions. Plain values; UI thread callers.
+#pragma once
+#include <string>
+
+namespace controls {
+
+enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
+// Whether `ch` (already upper-cased, as the form hands it over) is the accelerator of
+// `caption`: the character after a single "&" ("&&" is a literal ampersand).
+bool IsAccel(char32_t ch, const std::string& caption);
+
+}  // namespace controls

@@ -1,0 +1,103 @@
+// Writes the look of each control, in its main states, to build/screenshots/controls/*.png
+// so that a person can look at them. Each test also checks that the picture was written and
+// is not one flat colour.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPainter>
+#include <QTest>
+
+#include "ControlTestSupport.h"
+#include "controls/gradient/RbButton.h"
+#include "controls/gradient/RbProgressBar.h"
+
+using namespace controls;
+
+namespace {
+
+// Lays the controls' pictures out in one row on a grey sheet, two-times enlarged.
+QImage sheet(const std::vector<QImage>& parts)
+{
+    int w = 8, h = 0;
+    for (const QImage& p : parts) {
+        w += p.width() * 2 + 8;
+        h = std::max(h, p.height() * 2);
+    }
+    QImage out(w, h + 16, QImage::Format_RGB32);
+    out.fill(QColor(0xD4, 0xD0, 0xC8));
+    QPainter painter(&out);
+    int x = 8;
+    for (const QImage& p : parts) {
+        painter.drawImage(QRect(x, 8, p.width() * 2, p.height() * 2), p);
+        x += p.width() * 2 + 8;
+    }
+    return out;
+}
+
+void expectSaved(const QImage& img, const std::string& name)
+{
+    const std::string path = controltest::saveShot(img, name);
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(path))) << path;
+    int colours = 0;
+    const QRgb first = img.pixel(0, 0);
+    for (int y = 0; y < img.height() && colours == 0; ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (img.pixel(x, y) != first) {
+                ++colours;
+                break;
+            }
+    EXPECT_GT(colours, 0) << name << " is blank";
+}
+
+void hover(TRbCustomControl& c)
+{
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&c, &enter);
+    while (c.FadeTimerActive())
+        c.FadeTick();
+}
+
+}  // namespace
+
+TEST(Screenshots, GradientControls)
+{
+    using controltest::snapshot;
+    QWidget parent;
+    TRbProgressBar bar(&parent);
+    bar.SetColor(gfx::clBtnFace);
+    bar.SetPosition(42);
+    TRbProgressBar caption(&parent);
+    caption.SetCaption("再生");
+    caption.SetPosition(80);
+    caption.SetGradientType(gtDoubleVert);
+    caption.SetDefaultFrom(0x40C0FF);
+    TRbProgressBar vertical(&parent);
+    vertical.resize(18, 60);
+    vertical.SetOrientation(pbVertical);
+    vertical.SetShowText(false);
+    vertical.SetPosition(70);
+
+    TRbButton normal(&parent), over(&parent), pressed(&parent), disabled(&parent), glyph(&parent);
+    normal.SetCaption("OK");
+    over.SetCaption("Over");
+    hover(over);
+    pressed.SetCaption("押下");
+    QTest::mousePress(&pressed, Qt::LeftButton, {}, QPoint(10, 10));
+    while (pressed.FadeTimerActive())
+        pressed.FadeTick();
+    disabled.SetCaption("Disabled");
+    disabled.SetEnabled(false);
+    auto g = std::make_unique<TBitmap>(12, 12, gfx::pf24bit);
+    g->Canvas().Brush().SetColor(gfx::clFuchsia);
+    g->Canvas().FillRect(gfx::Rect(0, 0, 12, 12));
+    g->Canvas().Brush().SetColor(0x008000);
+    g->Canvas().Ellipse(1, 1, 11, 11);
+    glyph.SetGlyph(*g);
+    glyph.SetCaption("閉じる");
+
+    expectSaved(sheet({snapshot(bar), snapshot(caption), snapshot(vertical)}), "RbProgressBar");
+    expectSaved(sheet({snapshot(normal), snapshot(over), snapshot(pressed), snapshot(disabled),
+                       snapshot(glyph)}),
+                "RbButton");
+}
