@@ -3,7 +3,13 @@
 #pragma once
 #include <string>
 
+#include "platform/gfx/Colors.h"
+#include "platform/gfx/Geometry.h"
+
 namespace controls {
+
+using gfx::TColor;
+using gfx::TRect;
 
 enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };

@@ -11,6 +11,8 @@
 #include "ControlTestSupport.h"
 #include "controls/gradient/RbButton.h"
 #include "controls/gradient/RbProgressBar.h"
+#include "controls/xi/XiButton.h"
+#include "controls/xi/XiTrackBar.h"
 
 using namespace controls;
 
@@ -100,4 +102,69 @@ TEST(Screenshots, GradientControls)
     expectSaved(sheet({snapshot(normal), snapshot(over), snapshot(pressed), snapshot(disabled),
                        snapshot(glyph)}),
                 "RbButton");
+}
+
+TEST(Screenshots, ColourSchemeButtons)
+{
+    using controltest::snapshot;
+    QWidget parent;
+    std::vector<QImage> row1, row2;
+    const char* names[] = {"NeoDesert", "NeoSky", "NeoGrass", "NeoSilver", "NeoRose", "NeoSun",
+                           "Desert", "Grass", "Sky", "Sun", "Rose", "Silver"};
+    for (int s = xibutton::csNeoDesert; s <= xibutton::csSilver; ++s) {
+        TXiButton b(&parent);
+        b.SetColorScheme(xibutton::TColorScheme(s));
+        b.SetCaption(names[s]);
+        (s <= xibutton::csNeoSun ? row1 : row2).push_back(snapshot(b));
+    }
+    TXiButton over(&parent), down(&parent), disabled(&parent), round(&parent);
+    over.SetColorScheme(xibutton::csNeoSky);
+    over.SetCaption("Over");
+    QTest::mouseMove(&over, QPoint(5, 5));
+    down.SetColorScheme(xibutton::csNeoSky);
+    down.SetCaption("再生");
+    QTest::mousePress(&down, Qt::LeftButton, {}, QPoint(5, 5));
+    disabled.SetColorScheme(xibutton::csNeoSky);
+    disabled.SetCaption("停止");
+    disabled.SetEnabled(false);
+    round.SetColorScheme(xibutton::csGrass);
+    round.SetRoundCorner(true);
+    round.SetCaption("&Round");
+    auto g = std::make_unique<TBitmap>(10, 10, gfx::pf24bit);
+    g->Canvas().Brush().SetColor(gfx::clWhite);
+    g->Canvas().FillRect(gfx::Rect(0, 0, 10, 10));
+    g->Canvas().Brush().SetColor(gfx::clNavy);
+    g->Canvas().Polygon(std::vector<gfx::TPoint>{{2, 1}, {8, 5}, {2, 9}});
+    round.SetGlyph(*g);
+    expectSaved(sheet(row1), "XiButton-neo");
+    expectSaved(sheet(row2), "XiButton-plain");
+    expectSaved(sheet({snapshot(over), snapshot(down), snapshot(disabled), snapshot(round)}),
+                "XiButton-states");
+}
+
+TEST(Screenshots, ColourSchemeTrackBars)
+{
+    using controltest::snapshot;
+    QWidget parent;
+    std::vector<QImage> shots;
+    for (int s = xitrackbar::csDesert; s <= xitrackbar::csSun; ++s) {
+        TXiTrackBar t(&parent);
+        t.SetColorScheme(xitrackbar::TColorScheme(s));
+        t.SetTickStyle(tsAuto);
+        t.SetTickMarks(tmBoth);
+        t.SetPosition(s);
+        shots.push_back(snapshot(t));
+    }
+    TXiTrackBar vertical(&parent), disabled(&parent);
+    vertical.SetOrientation(trVertical);
+    vertical.resize(28, 100);
+    vertical.SetTickStyle(tsAuto);
+    vertical.SetTickMarks(tmBoth);
+    vertical.SetPosition(7);
+    disabled.SetEnabled(false);
+    disabled.SetTickStyle(tsManual);
+    disabled.SetPosition(3);
+    shots.push_back(snapshot(vertical));
+    shots.push_back(snapshot(disabled));
+    expectSaved(sheet(shots), "XiTrackBar");
 }
