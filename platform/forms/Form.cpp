@@ -24,9 +24,12 @@ TForm::~TForm() = default;
 template <class Fn>
 void TForm::forEachControl(Fn fn)
 {
-    for (TCustomControl* c : findChildren<TCustomControl*>())
-        if (fn(*c))
-            return;
+    // TCustomControl has no meta-object of its own, so findChildren<TCustomControl*> would
+    // also return plain Qt widgets (line edits, combo boxes); sort them out by type.
+    for (QWidget* w : findChildren<QWidget*>())
+        if (auto* c = dynamic_cast<TCustomControl*>(w))
+            if (fn(*c))
+                return;
 }
 
 void TForm::SetModalResult(int result)
