@@ -1,6 +1,9 @@
 #include "controls/common/ControlTypes.h"
 
+#include <QApplication>
 #include <QString>
+
+#include "platform/forms/Control.h"
 
 namespace controls {
 
@@ -17,6 +20,16 @@ bool IsAccel(char32_t ch, const std::string& caption)
         return !c.isEmpty() && char32_t(c[0]) == ch;
     }
     return false;
+}
+
+void NotifyFocusChanged(QWidget& control)
+{
+    QWidget* w = control.window();
+    if (!w || w == &control)
+        return;
+    for (QWidget* child : w->findChildren<QWidget*>())
+        if (auto* c = dynamic_cast<forms::TCustomControl*>(child))
+            c->FocusChanged(QApplication::focusWidget());
 }
 
 }  // namespace controls

@@ -3,6 +3,8 @@
 #pragma once
 #include <string>
 
+class QWidget;
+
 #include "platform/gfx/Colors.h"
 #include "platform/gfx/Geometry.h"
 
@@ -17,5 +19,9 @@ enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 // Whether `ch` (already upper-cased, as the form hands it over) is the accelerator of
 // `caption`: the character after a single "&" ("&&" is a literal ampersand).
 bool IsAccel(char32_t ch, const std::string& caption);
+
+// Tells every control of `control`'s window that the focus moved, so that a button that
+// became or stopped being the default one repaints.
+void NotifyFocusChanged(QWidget& control);
 
 }  // namespace controls

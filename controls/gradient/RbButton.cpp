@@ -51,10 +51,7 @@ void TRbButton::SetDefault(bool on)
 {
     if (on == default_) return;
     default_ = on;
-    // The window repaints its buttons so that the default one shows as such.
-    if (QWidget* w = window())
-        for (auto* c : w->findChildren<forms::TCustomControl*>())
-            c->FocusChanged(QApplication::focusWidget());
+    NotifyFocusChanged(*this);
 }
 
 void TRbButton::SetGradientType(TGradientType t)
@@ -137,8 +134,8 @@ void TRbButton::SetDown(bool value)
     auto groupMates = [&] {
         std::vector<TRbButton*> mates;
         if (parent)
-            for (auto* b : parent->findChildren<TRbButton*>(Qt::FindDirectChildrenOnly))
-                if (b != this && b->groupIndex_ == groupIndex_)
+            for (QWidget* w : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (auto* b = dynamic_cast<TRbButton*>(w); b && b != this && b->groupIndex_ == groupIndex_)
                     mates.push_back(b);
         return mates;
     };

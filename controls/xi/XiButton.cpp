@@ -103,9 +103,7 @@ void TXiButton::SetGradient(bool on) { gradient_ = on; Invalidate(); }
 void TXiButton::SetDefault(bool on)
 {
     default_ = on;
-    if (QWidget* w = window(); w && w != this)
-        for (auto* c : w->findChildren<forms::TCustomControl*>())
-            c->FocusChanged(QApplication::focusWidget());
+    NotifyFocusChanged(*this);
 }
 
 void TXiButton::setLook(TLook look)
