@@ -34,12 +34,13 @@ void TFlatComboBox::SetStyle(TComboBoxStyle s)
         edit->installEventFilter(this);
         placeEditPart();
     }
-    update();
+    SetColor(color_);
 }
 
 void TFlatComboBox::SetColor(TColor c)
 {
     color_ = c;
+    // The edit part shares the control's face.
     if (QLineEdit* edit = lineEdit()) {
         QPalette pal = edit->palette();
         pal.setColor(QPalette::Base, QColor(gfx::raster::toQRgb(c)));

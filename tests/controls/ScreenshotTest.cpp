@@ -9,10 +9,14 @@
 #include <QTest>
 
 #include "ControlTestSupport.h"
+#include "controls/flat/TFlatCheckBoxUnit.h"
+#include "controls/flat/TFlatComboBoxUnit.h"
+#include "controls/flat/TFlatEditUnit.h"
 #include "controls/gradient/RbButton.h"
 #include "controls/gradient/RbProgressBar.h"
 #include "controls/xi/XiButton.h"
 #include "controls/xi/XiTrackBar.h"
+#include "platform/forms/Form.h"
 
 using namespace controls;
 
@@ -120,7 +124,8 @@ TEST(Screenshots, ColourSchemeButtons)
     TXiButton over(&parent), down(&parent), disabled(&parent), round(&parent);
     over.SetColorScheme(xibutton::csNeoSky);
     over.SetCaption("Over");
-    QTest::mouseMove(&over, QPoint(5, 5));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&over, &enter);
     down.SetColorScheme(xibutton::csNeoSky);
     down.SetCaption("再生");
     QTest::mousePress(&down, Qt::LeftButton, {}, QPoint(5, 5));
@@ -167,4 +172,52 @@ TEST(Screenshots, ColourSchemeTrackBars)
     shots.push_back(snapshot(vertical));
     shots.push_back(snapshot(disabled));
     expectSaved(sheet(shots), "XiTrackBar");
+}
+
+TEST(Screenshots, FlatControls)
+{
+    using controltest::snapshot;
+    forms::TForm form;
+    form.SetColor(0xE1EAEB);
+    form.resize(400, 300);
+    TFlatCheckBox plain(&form), checked(&form), focused(&form), disabled(&form), right(&form);
+    plain.SetCaption("リピート");
+    checked.SetCaption("シャッフル");
+    checked.SetChecked(true);
+    focused.SetCaption("&Echo");
+    focused.SetChecked(true);
+    disabled.SetCaption("Reverb");
+    disabled.SetChecked(true);
+    disabled.SetEnabled(false);
+    right.SetCaption("右側");
+    right.SetLayout(checkboxRight);
+    int y = 0;
+    for (TFlatCheckBox* b : {&plain, &checked, &focused, &disabled, &right})
+        b->move(0, y += 20);
+    TFlatEdit edit(&form), focusedEdit(&form);
+    edit.SetText("アーティスト");
+    focusedEdit.SetText("Title");
+    edit.move(150, 20);
+    focusedEdit.move(150, 50);
+    TFlatComboBox dropDown(&form), list(&form), off(&form);
+    dropDown.SetItems({"128 kbps", "192 kbps"});
+    list.SetStyle(csDropDownList);
+    list.SetItems({"MP3", "WAV"});
+    off.SetStyle(csDropDownList);
+    off.SetItems({"CD-R"});
+    off.setEnabled(false);
+    dropDown.move(150, 80);
+    list.move(150, 110);
+    off.move(150, 140);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    focused.setFocus();
+    QTest::mouseMove(&checked, QPoint(5, 8));
+    std::vector<QImage> boxes, fields;
+    for (TFlatCheckBox* b : {&plain, &checked, &focused, &disabled, &right})
+        boxes.push_back(snapshot(*b));
+    focusedEdit.setFocus();
+    fields = {snapshot(edit), snapshot(focusedEdit), snapshot(dropDown), snapshot(list), snapshot(off)};
+    expectSaved(sheet(boxes), "FlatCheckBox");
+    expectSaved(sheet(fields), "FlatEditCombo");
 }

@@ -112,7 +112,8 @@ TEST(XiButtonInput, MousePressReleaseInsideAndOutside)
     TXiButton b;
     int clicks = 0;
     b.OnClick = [&](QObject*) { ++clicks; };
-    QTest::mouseMove(&b, QPoint(10, 10));
+    QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(10, 10));
+    QApplication::sendEvent(&b, &enter);
     EXPECT_EQ(b.Look(), TXiButton::lookOver);
     QTest::mousePress(&b, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(b.Look(), TXiButton::lookDown);
