@@ -165,6 +165,16 @@ TEST(FadeAnimation, HoverTakesTenTicksAndFallsBackFromWhereItStood)
     EXPECT_EQ(q.HoverLevel(), 0);
 }
 
+TEST(FadeAnimation, TheTimerDrivesTheSteps)
+{
+    TRbButton b;
+    b.SetFadeSpeed(fsVeryFast);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&b, &enter);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !b.FadeTimerActive(); }, 5000));
+    EXPECT_EQ(b.HoverLevel(), 100);
+}
+
 TEST(FadeAnimation, PressRaisesClickLevelByQuarters)
 {
     TRbButton b;
