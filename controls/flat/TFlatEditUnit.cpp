@@ -29,7 +29,7 @@ void TCustomFlatEdit::SetColors(int index, TColor value)
     case 2: colorFlat_ = value; parentColor_ = false; break;
     default: return;
     }
-    update();
+    refresh();
 }
 
 void TCustomFlatEdit::SetAdvColors(int index, TAdvColors value)
@@ -43,7 +43,7 @@ void TCustomFlatEdit::SetAdvColors(int index, TAdvColors value)
         return;
     if (useAdvColors_) {
         updateAdvColors();
-        update();
+        refresh();
     }
 }
 
@@ -54,7 +54,7 @@ void TCustomFlatEdit::SetUseAdvColors(bool on)
     useAdvColors_ = on;
     SetParentColor(on);
     updateAdvColors();
-    update();
+    refresh();
 }
 
 void TCustomFlatEdit::SetParentColor(bool on)
@@ -64,7 +64,7 @@ void TCustomFlatEdit::SetParentColor(bool on)
     parentColor_ = on;
     if (on)
         colorFlat_ = parentLookColor();
-    update();
+    refresh();
 }
 
 void TCustomFlatEdit::ParentColorChanged()
@@ -75,7 +75,7 @@ void TCustomFlatEdit::ParentColorChanged()
     } else if (parentColor_) {
         colorFlat_ = parentLookColor();
     }
-    update();
+    refresh();
 }
 
 TColor TCustomFlatEdit::parentLookColor() const
@@ -104,15 +104,30 @@ bool TCustomFlatEdit::highlighted() const
     return mouseIn_ && !dynamic_cast<TCustomFlatEdit*>(QApplication::focusWidget());
 }
 
+bool TCustomFlatEdit::syncFace()
+{
+    // The text area wears the face colour; the frame is painted over it.
+    QPalette pal = palette();
+    const QColor faceColor(gfx::raster::toQRgb(Color()));
+    if (pal.color(QPalette::Base) == faceColor)
+        return false;
+    pal.setColor(QPalette::Base, faceColor);
+    setPalette(pal);
+    return true;
+}
+
+void TCustomFlatEdit::refresh()
+{
+    syncFace();
+    update();
+}
+
 void TCustomFlatEdit::paintEvent(QPaintEvent* e)
 {
+    // The highlight can change without an event of ours (another edit took the focus); the
+    // palette change then brings one more paint.
+    syncFace();
     const TColor face = Color();
-    QPalette pal = palette();
-    const QColor faceColor(gfx::raster::toQRgb(face));
-    if (pal.color(QPalette::Base) != faceColor) {
-        pal.setColor(QPalette::Base, faceColor);
-        setPalette(pal);
-    }
     QLineEdit::paintEvent(e);
 
     // The frame is drawn through a canvas on a see-through layer laid over the text.
@@ -135,26 +150,26 @@ void TCustomFlatEdit::enterEvent(QEnterEvent* e)
     QLineEdit::enterEvent(e);
     if (QApplication::activeWindow())
         mouseIn_ = true;
-    update();
+    refresh();
 }
 
 void TCustomFlatEdit::leaveEvent(QEvent* e)
 {
     QLineEdit::leaveEvent(e);
     mouseIn_ = false;
-    update();
+    refresh();
 }
 
 void TCustomFlatEdit::focusInEvent(QFocusEvent* e)
 {
     QLineEdit::focusInEvent(e);
-    update();
+    refresh();
 }
 
 void TCustomFlatEdit::focusOutEvent(QFocusEvent* e)
 {
     QLineEdit::focusOutEvent(e);
-    update();
+    refresh();
 }
 
 void TCustomFlatEdit::fitHeight()

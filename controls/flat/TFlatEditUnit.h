@@ -49,6 +49,8 @@ protected:
 
 private:
     bool highlighted() const;
+    bool syncFace();
+    void refresh();
     TColor parentLookColor() const;
     void updateAdvColors();
     void fitHeight();

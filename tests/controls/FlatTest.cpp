@@ -307,10 +307,15 @@ TEST(FlatEdit, HoverHighlightsOnlyWhenNoOtherFlatEditIsFocused)
     EXPECT_EQ(second->Color(), second->ColorFlat());
     plain->setFocus();
     EXPECT_EQ(second->Color(), second->ColorFocused());
-    EXPECT_EQ(pixel(snapshot(*second), 1, 1), TColor(0xFFFFFF));
+    QImage img = snapshot(*second);
+    EXPECT_EQ(pixel(img, 1, 1), TColor(0xFFFFFF));
+    EXPECT_EQ(pixel(img, 60, 9), TColor(0xFFFFFF));  // the text area follows the frame
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(second, &leave);
     EXPECT_EQ(second->Color(), second->ColorFlat());
+    img = snapshot(*second);
+    EXPECT_EQ(pixel(img, 1, 1), TColor(0xE1EAEB));
+    EXPECT_EQ(pixel(img, 60, 9), TColor(0xE1EAEB));
 }
 
 TEST(FlatComboBox, ListHeightFollowsItemsAndDropDownCount)
