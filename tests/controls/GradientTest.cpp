@@ -132,6 +132,20 @@ TEST(Blending, TintGreysAndAddsTheTint)
     EXPECT_EQ(at(w, 0, 0), gfx::clWhite);  // capped at 255
 }
 
+TEST(Blending, ReduceAveragesBlocksNearTheEdgesAndFillsTheInside)
+{
+    auto big_ = filled(6, 6, gfx::clWhite);
+    TBitmap& big = *big_;
+    big.Canvas().Brush().SetColor(gfx::clBlack);
+    big.Canvas().FillRect(gfx::Rect(0, 0, 1, 6));  // one black column in each left block
+    auto small_ = filled(3, 3, 0x123456);
+    TBitmap& small = *small_;
+    ReduceAntialiased(0x00FF00, big, small, 2, 1);
+    EXPECT_EQ(at(small, 0, 0), gfx::RGB(127, 127, 127));  // (0 + 255 + 0 + 255) / 4
+    EXPECT_EQ(at(small, 2, 2), gfx::clWhite);
+    EXPECT_EQ(at(small, 1, 1), TColor(0x00FF00));        // inside the margin
+}
+
 TEST(FadeAnimation, HoverTakesTenTicksAndFallsBackFromWhereItStood)
 {
     EXPECT_EQ(FadeInterval(fsSlow), 40);
