@@ -42,8 +42,10 @@ constexpr int MinimumHeight = 488;
 constexpr int TreeRowHeight = 16;
 const char* const HomePage = "https://tambourelle.org/";
 const char* const ManualPage = "https://tambourelle.org/manual/";
-// Colour schemes of the tool buttons (csNeoSky, csNeoGrass, csNeoSilver).
-constexpr int SchemePressed = 1, SchemeGrass = 2, SchemeSilver = 3;
+// Colour schemes of the tool buttons.
+constexpr auto SchemePressed = controls::xibutton::csNeoSky;
+constexpr auto SchemeGrass = controls::xibutton::csNeoGrass;
+constexpr auto SchemeSilver = controls::xibutton::csNeoSilver;
 
 const std::string CR = "\r";
 
@@ -596,7 +598,7 @@ void TfrmMain::PopupMenu4Popup()
 // Pressed looks of the tool buttons: sky while the button is held, then their own scheme.
 void TfrmMain::HookToolButtonSchemes()
 {
-    auto hook = [](TButtonStandIn* b, int released) {
+    auto hook = [](controls::TXiButton* b, controls::TXiButton::TColorScheme released) {
         b->OnMouseDown = [b](QObject*, forms::TMouseButton, forms::TShiftState, int, int) {
             b->SetColorScheme(SchemePressed);
         };

@@ -36,7 +36,13 @@
 #include "controls/display/LED.h"
 #include "controls/display/Lcd99.h"
 #include "controls/display/LightStr.h"
+#include "controls/flat/TFlatCheckBoxUnit.h"
+#include "controls/gradient/RbButton.h"
+#include "controls/gradient/RbProgressBar.h"
+#include "controls/xi/XiButton.h"
+#include "controls/xi/XiTrackBar.h"
 #include "platform/forms/Control.h"
+#include "platform/forms/Application.h"
 #include "platform/forms/Form.h"
 #include "platform/forms/Timer.h"
 #include "sound/DxSound.h"
@@ -94,9 +100,9 @@ public:
     QFrame* pnlMp3Menu;
     QLabel* lblMusicFolder;
     QLabel* lblFolder;
-    TButtonStandIn* spdMainMenu;
-    TButtonStandIn* spdDetails;
-    TButtonStandIn* spdEffect;
+    controls::TXiButton* spdMainMenu;
+    controls::TXiButton* spdDetails;
+    controls::TXiButton* spdEffect;
 
     // --- Tree column and music list
     QFrame* pnlFile;
@@ -130,13 +136,13 @@ public:
     QLabel* lblPlay;
     QLabel* lblFavorite0;
     QLabel* lblFavorite;
-    TButtonStandIn* spdCopyList;
-    TButtonStandIn* spdAllCopy;
-    TButtonStandIn* spdPlayList;
-    TButtonStandIn* spdFvUpdate;
-    TButtonStandIn* spdFavorite;
-    TCheckBoxStandIn* chkRepeart;
-    TCheckBoxStandIn* chkShuffle;
+    controls::TXiButton* spdCopyList;
+    controls::TXiButton* spdAllCopy;
+    controls::TXiButton* spdPlayList;
+    controls::TXiButton* spdFvUpdate;
+    controls::TXiButton* spdFavorite;
+    controls::TFlatCheckBox* chkRepeart;
+    controls::TFlatCheckBox* chkShuffle;
     TSortListView* lstFile;
     QFrame* pnlLyrics;
     forms::TPaintBox* pbxLyrics;
@@ -157,23 +163,23 @@ public:
     QLabel* lblMusic;
     QLabel* lblDuration;
     QLabel* lblClock;
-    TGaugeStandIn* barLeft;
-    TGaugeStandIn* barRight;
-    TGaugeStandIn* Gauge1;
-    TButtonStandIn* sbBack;
-    TButtonStandIn* sbPlay;
-    TButtonStandIn* sbPause;
-    TButtonStandIn* sbStop;
-    TButtonStandIn* sbStep;
-    TButtonStandIn* spdCd;
-    TButtonStandIn* spdVoice;
-    TButtonStandIn* spdVolume;
-    TCheckBoxStandIn* chkEcho;
-    TCheckBoxStandIn* chkReverb;
-    TCheckBoxStandIn* ckkChorus;
-    TCheckBoxStandIn* chkFlanger;
+    controls::TRbProgressBar* barLeft;
+    controls::TRbProgressBar* barRight;
+    controls::TRbProgressBar* Gauge1;
+    controls::TRbButton* sbBack;
+    controls::TRbButton* sbPlay;
+    controls::TRbButton* sbPause;
+    controls::TRbButton* sbStop;
+    controls::TRbButton* sbStep;
+    controls::TRbButton* spdCd;
+    controls::TRbButton* spdVoice;
+    controls::TRbButton* spdVolume;
+    controls::TFlatCheckBox* chkEcho;
+    controls::TFlatCheckBox* chkReverb;
+    controls::TFlatCheckBox* ckkChorus;
+    controls::TFlatCheckBox* chkFlanger;
     QLabel* lblScale;
-    TTrackBarStandIn* trackFrequency;
+    controls::TXiTrackBar* trackFrequency;
 
     // Meter panel (over the right pane in the dashboard mode).
     QFrame* pnlMeter;
@@ -194,7 +200,7 @@ public:
     // CPU panel.
     QFrame* pnlCPU;
     QLabel* lblCPU;
-    TGaugeStandIn* Gauge2;
+    controls::TRbProgressBar* Gauge2;
     forms::TPaintBox* pbxCPU;
 
     // --- Timers

@@ -18,6 +18,8 @@ constexpr int SectionCaptionHeight = 17;
 constexpr int Gap = 3;          // the seam between blocks
 constexpr int PlayerBlockWidth = 514;
 constexpr int CpuPanelWidth = 184;
+constexpr gfx::TColor PlayerColor = 0x30211A;   // the player block's face
+constexpr gfx::TColor PlayerTextColor = 0xF8EEE8;
 
 template <class T>
 T* make(QWidget* parent, const char* name)
@@ -95,9 +97,8 @@ QTreeView::item:selected { background: #25ba05; color: #ffffff; }
 QHeaderView::section { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff,
     stop:1 #dfe5ee); color: #000000; font-weight: bold; border: 0px;
     border-right: 1px solid #b8c2d1; border-bottom: 1px solid #b8c2d1; padding: 2px 4px; }
-#pnlPlayer { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #2a3447, stop:1 #0e131c);
-    border-top: 1px solid #56657f; }
-#pnlPlayer QCheckBox, #lblScale { color: #e8eef8; }
+#pnlPlayer { background: #1a2130; border-top: 1px solid #56657f; }
+#lblScale { color: #e8eef8; }
 #pnlOsillo1, #pnlOsillo2 { background: #000000; border: 1px solid #5b6b86; }
 #pnlMeter { background: #06080c; }
 #pnlMeter QLabel { color: #7cf29a; font-size: 8pt; }
@@ -110,8 +111,6 @@ QHeaderView::section { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:
 #AlphaLabel1, #AlphaLabel2, #lblMP3 { color: #b4480c; font-weight: bold; }
 #pnlLyrics { background: #000000; border: 1px solid #5b6b86; }
 #pnlEffect { background: #000000; }
-QProgressBar { background: #0a0d12; border: 1px solid #4b5a72; }
-QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #2f7bff, stop:1 #7fe3ff); }
 )";
 
 }  // namespace
@@ -132,17 +131,19 @@ void TfrmMain::CreateControls()
 void TfrmMain::CreateTopBar()
 {
     pnlMp3Menu = panel(this, "pnlMp3Menu");
-    spdMainMenu = captioned<TButtonStandIn>(pnlMp3Menu, "spdMainMenu", "Main Menu");
+    spdMainMenu = captioned<controls::TXiButton>(pnlMp3Menu, "spdMainMenu", "Main Menu");
     spdMainMenu->setGeometry(2, 2, 80, 22);
     lblMusicFolder = label(pnlMp3Menu, "lblMusicFolder", "Music Folder :");
     lblMusicFolder->setGeometry(88, 2, 88, 22);
     lblFolder = label(pnlMp3Menu, "lblFolder", "");
     lblFolder->setGeometry(178, 3, 300, 20);
-    spdDetails = captioned<TButtonStandIn>(pnlMp3Menu, "spdDetails", "Details Infomation");
+    spdDetails = captioned<controls::TXiButton>(pnlMp3Menu, "spdDetails", "Details Infomation");
     spdDetails->setGeometry(600, 2, 131, 22);
     spdDetails->setEnabled(false);
-    spdEffect = captioned<TButtonStandIn>(pnlMp3Menu, "spdEffect", "Visual effects Mode");
+    spdEffect = captioned<controls::TXiButton>(pnlMp3Menu, "spdEffect", "Visual effects Mode");
     spdEffect->setGeometry(731, 2, 138, 22);
+    for (auto* b : {spdMainMenu, spdDetails, spdEffect})
+        b->SetColorScheme(controls::xibutton::csNeoSilver);
 }
 
 void TfrmMain::CreateTreeColumn()
@@ -206,7 +207,7 @@ void TfrmMain::CreatePlaylist()
     lblFavorite->setGeometry(74, 26, 200, 20);
 
     auto bar = [this](const char* name, const char* caption, int top) {
-        auto* b = captioned<TButtonStandIn>(pnlListMenu, name, caption);
+        auto* b = captioned<controls::TXiButton>(pnlListMenu, name, caption);
         b->setGeometry(0, top, 100, 21);
         return b;
     };
@@ -217,10 +218,16 @@ void TfrmMain::CreatePlaylist()
     spdFavorite = bar("spdFavorite", "Add Favorite", 25);
     for (auto* b : {spdCopyList, spdAllCopy, spdPlayList, spdFvUpdate, spdFavorite})
         b->setEnabled(false);
-    chkRepeart = captioned<TCheckBoxStandIn>(pnlListMenu, "chkRepeart", "Repeat");
+    for (auto* b : {spdCopyList, spdAllCopy, spdPlayList})
+        b->SetColorScheme(controls::xibutton::csNeoSilver);
+    for (auto* b : {spdFvUpdate, spdFavorite})
+        b->SetColorScheme(controls::xibutton::csNeoGrass);
+    chkRepeart = captioned<controls::TFlatCheckBox>(pnlListMenu, "chkRepeart", "Repeat");
     chkRepeart->setGeometry(0, 3, 58, 20);
-    chkShuffle = captioned<TCheckBoxStandIn>(pnlListMenu, "chkShuffle", "Shuffle");
+    chkShuffle = captioned<controls::TFlatCheckBox>(pnlListMenu, "chkShuffle", "Shuffle");
     chkShuffle->setGeometry(0, 26, 58, 20);
+    chkRepeart->SetTransparent(true);
+    chkShuffle->SetTransparent(true);
 
     lstFile = listView(pnlList, "lstFile");
     pnlLyrics = panel(pnlList, "pnlLyrics");
@@ -269,14 +276,21 @@ void TfrmMain::CreatePlayer()
         l->hide();
     CreateMeterPanel();
 
-    barLeft = make<TGaugeStandIn>(pnlPlayer, "barLeft");
+    barLeft = make<controls::TRbProgressBar>(pnlPlayer, "barLeft");
     barLeft->setGeometry(4, 88, 252, 7);
-    barRight = make<TGaugeStandIn>(pnlPlayer, "barRight");
+    barRight = make<controls::TRbProgressBar>(pnlPlayer, "barRight");
     barRight->setGeometry(258, 88, 252, 7);
-    Gauge1 = make<TGaugeStandIn>(pnlPlayer, "Gauge1");
+    Gauge1 = make<controls::TRbProgressBar>(pnlPlayer, "Gauge1");
     Gauge1->setGeometry(4, 99, 251, 20);
+    for (auto* bar : {barLeft, barRight}) {
+        bar->SetShowText(false);
+        bar->SetDefaultFrom(0x00FF80);
+        bar->SetColor(PlayerColor);
+    }
+    Gauge1->SetDefaultFrom(0xFFB040);
+    Gauge1->SetColor(PlayerColor);
 
-    struct Btn { TButtonStandIn** slot; const char* name; const char* caption; int left, width; };
+    struct Btn { controls::TRbButton** slot; const char* name; const char* caption; int left, width; };
     const Btn buttons[] = {
         {&sbBack, "sbBack", "◀◀", 260, 30}, {&sbPlay, "sbPlay", "▶", 290, 30},
         {&sbPause, "sbPause", "❚❚", 320, 30}, {&sbStop, "sbStop", "■", 350, 30},
@@ -284,25 +298,30 @@ void TfrmMain::CreatePlayer()
         {&spdVoice, "spdVoice", "録音", 446, 31}, {&spdVolume, "spdVolume", "音量", 478, 32},
     };
     for (const auto& b : buttons) {
-        *b.slot = captioned<TButtonStandIn>(pnlPlayer, b.name, b.caption);
+        *b.slot = captioned<controls::TRbButton>(pnlPlayer, b.name, b.caption);
         (*b.slot)->setGeometry(b.left, 98, b.width, 22);
     }
     sbBack->Tag = 1;
     sbStep->Tag = 2;
 
-    struct Chk { TCheckBoxStandIn** slot; const char* name; const char* caption; int left, width; };
+    struct Chk { controls::TFlatCheckBox** slot; const char* name; const char* caption; int left, width; };
     const Chk checks[] = {
         {&chkEcho, "chkEcho", "Echo", 6, 58}, {&chkReverb, "chkReverb", "Reverb", 66, 64},
         {&ckkChorus, "ckkChorus", "Chorus", 132, 64}, {&chkFlanger, "chkFlanger", "Flanger", 198, 64},
     };
     for (const auto& c : checks) {
-        *c.slot = captioned<TCheckBoxStandIn>(pnlPlayer, c.name, c.caption);
+        *c.slot = captioned<controls::TFlatCheckBox>(pnlPlayer, c.name, c.caption);
         (*c.slot)->setGeometry(c.left, 124, c.width, 20);
+        (*c.slot)->SetColor(PlayerColor);
+        (*c.slot)->SetParentFont(false);
+        (*c.slot)->Font().SetColor(PlayerTextColor);
     }
     lblScale = label(pnlPlayer, "lblScale", "Freq.");
     lblScale->setGeometry(266, 124, 36, 20);
-    trackFrequency = make<TTrackBarStandIn>(pnlPlayer, "trackFrequency");
+    trackFrequency = make<controls::TXiTrackBar>(pnlPlayer, "trackFrequency");
     trackFrequency->setGeometry(304, 123, 206, 22);
+    trackFrequency->SetColorScheme(controls::xitrackbar::csSky);
+    trackFrequency->SetColor(controls::xitrackbar::ciBackColor, PlayerColor);
     trackFrequency->SetMin(100);
     trackFrequency->SetMax(100000);
     trackFrequency->SetPosition(100);
@@ -311,8 +330,10 @@ void TfrmMain::CreatePlayer()
     pnlCPU->resize(CpuPanelWidth, 38);
     lblCPU = label(pnlCPU, "lblCPU", "CPU");
     lblCPU->setGeometry(4, 2, 30, 16);
-    Gauge2 = make<TGaugeStandIn>(pnlCPU, "Gauge2");
+    Gauge2 = make<controls::TRbProgressBar>(pnlCPU, "Gauge2");
     Gauge2->setGeometry(34, 4, 146, 12);
+    Gauge2->SetShowText(false);
+    Gauge2->SetColor(0x160F0B);
     pbxCPU = make<forms::TPaintBox>(pnlCPU, "pbxCPU");
     pbxCPU->SetColor(0);
     pbxCPU->setGeometry(4, 22, 176, 12);
