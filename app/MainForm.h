@@ -197,6 +197,8 @@ public:
     controls::TLightStr* msgOstrel;
     std::array<QLabel*, 8> lblM0{};   // lblM0P, lblM0R, lblM0N, lblM01 .. lblM05
 
+    QLabel* lblLogo;   // the program's name on the player's free face
+
     // CPU panel.
     QFrame* pnlCPU;
     QLabel* lblCPU;

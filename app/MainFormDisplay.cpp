@@ -88,10 +88,11 @@ void TfrmMain::LstFileSelectOnly(int32_t Row)
     if (!item)
         return;
     lstFile->setUpdatesEnabled(false);
-    lstFile->clearSelection();
+    for (int i = 0; i < lstFile->topLevelItemCount(); ++i)
+        lstFile->topLevelItem(i)->setSelected(false);
     lstFile->setUpdatesEnabled(true);
     lstFile->setFocus();
-    lstFile->setCurrentItem(item);
+    lstFile->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
     item->setSelected(true);
     lstFile->scrollToItem(item);
 }

@@ -83,7 +83,8 @@ TfrmMain { background: #e6eaf1; }
 #lblPlay { color: #0000ff; font-weight: bold; }
 #lblFavorite0 { color: #000000; font-weight: bold; }
 #lblFavorite { color: #000000; background: #ffffff; border: 1px solid #a9b5c6; padding-left: 4px; }
-#pnlTrr { background: #c9d2df; }
+#pnlTrr, #pnlFile, #pnlMusic, #pnlMp3, #pnlList { background: #c9d2df; }
+#lblLogo { color: #3a4760; font-size: 26px; font-style: italic; font-weight: bold; }
 #cpl00, #cpl10, #cpl20 { background: #fbfcfe; border: 1px solid #8d9bb0; }
 #cpl01 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #5f8fe0, stop:1 #2c58a8); }
 #cpl01 QLabel, #lbl10, #lbl20 { color: #ffffff; font-weight: bold; padding-left: 4px; }
@@ -326,6 +327,8 @@ void TfrmMain::CreatePlayer()
     trackFrequency->SetMax(100000);
     trackFrequency->SetPosition(100);
 
+    lblLogo = label(pnlPlayer, "lblLogo", "Tambourelle");
+    lblLogo->setAlignment(Qt::AlignRight | Qt::AlignBottom);
     pnlCPU = panel(pnlPlayer, "pnlCPU");
     pnlCPU->resize(CpuPanelWidth, 38);
     lblCPU = label(pnlCPU, "lblCPU", "CPU");
@@ -417,6 +420,9 @@ void TfrmMain::ArrangePanels()
     pbxLyrics->setGeometry(1, 1, std::max(0, pnlLyrics->width() - 2), pnlLyrics->height() - 2);
 
     pnlCPU->move(std::max(PlayerBlockWidth, W - CpuPanelWidth - 4), 4);
+    // The maker's plate in the free part of the player, where there is room for it.
+    lblLogo->setGeometry(PlayerBlockWidth, 50, std::max(0, W - PlayerBlockWidth - 16), 90);
+    lblLogo->setVisible(W >= PlayerBlockWidth + 240);
 }
 
 // The sections of the tree column stack from the top: folders, categories, favourites, each

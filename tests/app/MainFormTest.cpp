@@ -371,3 +371,52 @@ TEST(MainForm, MenuCommandsSetTheWindowSizes)
     w.do_Close->trigger();
     EXPECT_FALSE(w.isVisible());
 }
+
+TEST(MainForm, TheEngineWritesThroughTheWindowsControls)
+{
+    MainWindowRig rig;
+    rig.create();
+    TfrmMain& w = *rig.w;
+    ASSERT_NE(w.DxSound, nullptr);
+    // Creation resets the display: marquee, balance needle, grey lamp, gear P.
+    w.DxSound->ResetDisplay();
+    EXPECT_EQ(w.msgOstrel->ShowStrings().Count(), 1);
+    EXPECT_EQ(w.msgOstrel->ShowStrings()[0], "______x______");
+    EXPECT_EQ(w.mtrBalanse->Value(), 50);
+    EXPECT_EQ(FontColor(w.lblM0[0]), 0x00FF00u);
+    EXPECT_EQ(FontColor(w.lblM0[1]), 0x808080u);
+
+    w.DxSound->SetPlayState("play", 1);
+    EXPECT_EQ(w.lblPlay->text(), QStringLiteral("[ Playing ]"));
+    EXPECT_EQ(FontColor(w.lblPlay), 0x0000FFu);
+    EXPECT_TRUE(w.timPlay.Enabled());
+    EXPECT_EQ(w.timDxTimer.Interval(), 63);
+    w.DxSound->SetPlayState("stop", 1);
+    EXPECT_EQ(w.lblPlay->text(), QStringLiteral("Play List :"));
+    EXPECT_FALSE(w.timPlay.Enabled());
+    EXPECT_EQ(w.timDxTimer.Interval(), 1000);
+
+    // The dashboard mode shows the meter panel over the right pane, only on surfaces.
+    w.do_EffectMode[30]->trigger();
+    w.DxSound->SetEffect(30);
+    w.DxSound->UpdateLyricsAndMeter(true);
+    EXPECT_FALSE(w.pnlMeter->isHidden());
+    EXPECT_EQ(w.pnlMeter->x(), 0);
+    w.DxSound->SetEffect(3);
+    w.DxSound->UpdateLyricsAndMeter(true);
+    EXPECT_TRUE(w.pnlMeter->isHidden());
+
+    // Playlist rows out of range are ignored; a row in range becomes the only selection.
+    addRow(w.lstFile, "a");
+    addRow(w.lstFile, "b");
+    w.lstFile->topLevelItem(0)->setSelected(true);
+    w.LstFileSelectOnly(1);
+    w.LstFileSelectOnly(7);
+    EXPECT_FALSE(w.lstFile->topLevelItem(0)->isSelected());
+    EXPECT_TRUE(w.lstFile->topLevelItem(1)->isSelected());
+    w.ShowTrackTitle(1);
+    EXPECT_EQ(w.lblMusic->text(), QStringLiteral("b"));
+    w.ShowTrackTitle(5);
+    EXPECT_TRUE(w.lblMusic->text().isEmpty());
+    w.lstFile->clear();
+}
