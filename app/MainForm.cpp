@@ -18,9 +18,9 @@
 #include "app/DirDialog.h"
 #include "app/DirMon.h"
 #include "app/Globals.h"
+#include "app/libMusic.h"
 #include "platform/rtl/Numerics.h"
 #include "tags/libID3Tag.h"
-#include "app/libMusic.h"
 #include "util/libControl.h"
 #include "util/libIni.h"
 #include "util/libWindows.h"
@@ -513,13 +513,15 @@ void TfrmMain::LayoutTreeSections()
 
 int TfrmMain::PageRows(const TSortListView* ListView)
 {
-    const int rowHeight = ListView->topLevelItemCount() > 0
-        ? std::max(1, ListView->visualItemRect(ListView->topLevelItem(0)).height())
-        : 1;
-    int rowHeightHint = rowHeight;
-    if (rowHeightHint <= 1 && ListView->topLevelItemCount() > 0)
-        rowHeightHint = std::max(1, ListView->sizeHintForRow(0));
-    return ListView->viewport()->height() / rowHeightHint;
+    int rowHeight = ListView->RowHeight();
+    if (rowHeight <= 0 && ListView->topLevelItemCount() > 0)
+        rowHeight = ListView->visualItemRect(ListView->topLevelItem(0)).height();
+    return ListView->viewport()->height() / std::max(1, rowHeight);
+}
+
+int TfrmMain::ColumnTag(int Column)
+{
+    return Column >= 0 && Column < 9 ? ListColumns[Column].tag : 0;
 }
 
 void TfrmMain::FitListColumns(TSortListView* ListView)

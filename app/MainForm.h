@@ -66,6 +66,8 @@ public:
     void ShowFolderLabel(const std::string& Path);
     // The rows a list shows on one page without scrolling.
     static int PageRows(const TSortListView* ListView);
+    // 1 for the list columns whose sort renumbers the "No." column (Title .. Track), else 0.
+    static int ColumnTag(int Column);
 
     // The questions of the close query and of the later list commands: the program's
     // message box (owner, caption, text, default button, button set, icon), 6 yes, 7 no,

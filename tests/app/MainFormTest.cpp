@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QMenu>
 #include <QTimer>
 
@@ -268,6 +269,13 @@ TEST(MainForm, BarCaptionsAndWidthsFollowTheWindowWidth)
         EXPECT_EQ(w.lblFavorite->x() + w.lblFavorite->width() + 6, w.spdFvUpdate->x());
         EXPECT_EQ(w.pnlLyrics->width(), w.lstFile->width() - 2);
     }
+    // A long folder keeps its last component and fits its label.
+    const std::string folder = "/home/user/Music/とても長い名前のフォルダ/もっと長い名前のフォルダ/2007年 夏のベスト";
+    w.ShowFolderLabel(folder);
+    const QString shown = w.lblFolder->text();
+    EXPECT_TRUE(shown.endsWith(QString::fromUtf8("/2007年 夏のベスト"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("..."))) << shown.toStdString();
+    EXPECT_LE(QFontMetrics(w.lblFolder->font()).horizontalAdvance(shown), w.lblFolder->width());
     w.close();
 }
 
