@@ -24,8 +24,10 @@ TForm::~TForm() = default;
 template <class Fn>
 void TForm::forEachControl(Fn fn)
 {
-    for (TCustomControl* c : findChildren<TCustomControl*>())
-        if (fn(*c))
+    // TCustomControl has no meta-object of its own, so findChildren<TCustomControl*> would
+    // hand back every widget; other widgets (Qt's own) are skipped here.
+    for (QWidget* w : findChildren<QWidget*>())
+        if (auto* c = dynamic_cast<TCustomControl*>(w); c && fn(*c))
             return;
 }
 
