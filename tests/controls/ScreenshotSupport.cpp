@@ -1,0 +1,43 @@
+#include "ScreenshotSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPainter>
+
+namespace shots {
+
+Backdrop::Backdrop(std::function<void(QImage&)> paint, int w, int h) : paint_(std::move(paint))
+{
+    resize(w, h);
+}
+
+void Backdrop::paintEvent(QPaintEvent*)
+{
+    QImage img(size(), QImage::Format_RGB32);
+    img.fill(Qt::white);
+    paint_(img);
+    QPainter p(this);
+    p.drawImage(0, 0, img);
+}
+
+QImage grab(QWidget& w)
+{
+    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+gfx::TColor pixel(const QImage& img, int x, int y)
+{
+    const QRgb v = img.pixel(x, y);
+    return gfx::RGB(qRed(v), qGreen(v), qBlue(v));
+}
+
+std::string save(const QImage& img, const std::string& name, int scale)
+{
+    const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/controls";
+    QDir().mkpath(dir);
+    const QString path = dir + "/" + QString::fromStdString(name) + ".png";
+    img.scaled(img.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(path);
+    return path.toStdString();
+}
+
+}  // namespace shots
