@@ -24,11 +24,12 @@ TForm::~TForm() = default;
 template <class Fn>
 void TForm::forEachControl(Fn fn)
 {
-    // TCustomControl has no meta-object of its own, so findChildren<TCustomControl*> would
-    // hand back every widget; other widgets (Qt's own) are skipped here.
+    // Our controls carry no meta-object of their own, so findChildren<TCustomControl*> would
+    // hand back every widget; only a dynamic_cast tells ours from plain Qt widgets.
     for (QWidget* w : findChildren<QWidget*>())
-        if (auto* c = dynamic_cast<TCustomControl*>(w); c && fn(*c))
-            return;
+        if (auto* c = dynamic_cast<TCustomControl*>(w))
+            if (fn(*c))
+                return;
 }
 
 void TForm::SetModalResult(int result)
