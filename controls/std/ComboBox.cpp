@@ -22,11 +22,18 @@ TComboBox::TComboBox(QWidget* parent) : QComboBox(parent)
     // Only what the user does counts as a change.
     QObject::connect(this, &QComboBox::activated, this,
                      [this](int) { forms::RunGuarded([this] { Change(); }); });
-    QObject::connect(lineEdit(), &QLineEdit::textEdited, this,
-                     [this](const QString&) { forms::RunGuarded([this] { Change(); }); });
+    connectEdit();
 }
 
 TComboBox::~TComboBox() = default;
+
+// Typing in the edit is a change; each new edit (after a style change) is connected once.
+void TComboBox::connectEdit()
+{
+    lineEdit()->setFont(font());
+    QObject::connect(lineEdit(), &QLineEdit::textEdited, this,
+                     [this](const QString&) { forms::RunGuarded([this] { Change(); }); });
+}
 
 // Brings the drop-down's entries in line with Items, touching only what differs; the choice
 // stays on its index while that index still exists.
@@ -66,7 +73,7 @@ std::string TComboBox::Text() const
 void TComboBox::SetText(const std::string& text)
 {
     const QSignalBlocker block(this);
-    if (style_ == csDropDownList) {
+    if (!lineEdit()) {
         SetItemIndex(items_.IndexOf(text));
         return;
     }
@@ -78,14 +85,14 @@ void TComboBox::SetStyle(TComboBoxStyle s)
     if (s == style_)
         return;
     style_ = s;
+    const bool editable = s == csDropDown || s == csSimple;
+    if (editable == isEditable())
+        return;
     const QSignalBlocker block(this);
     const int keep = currentIndex();
-    setEditable(s == csDropDown);
-    if (lineEdit()) {
-        lineEdit()->setFont(font());
-        QObject::connect(lineEdit(), &QLineEdit::textEdited, this,
-                         [this](const QString&) { forms::RunGuarded([this] { Change(); }); });
-    }
+    setEditable(editable);
+    if (lineEdit())
+        connectEdit();
     setCurrentIndex(keep);
 }
 

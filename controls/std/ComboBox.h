@@ -17,7 +17,8 @@
 
 namespace controls {
 
-enum TComboBoxStyle { csDropDown, csDropDownList };
+// The edit styles (csDropDown, csSimple) have an edit; the others are pick-only lists.
+enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
 
 class TComboBox : public QComboBox {
 public:
@@ -76,6 +77,7 @@ protected:
 
 private:
     void syncItems();
+    void connectEdit();
     rtl::TStringList items_;
     TComboBoxStyle style_ = csDropDown;
     gfx::TFont font_;

@@ -150,6 +150,12 @@ TEST(xxComboBox, OnAWindowFocusEnterAndExitFollowTheKeyboardFocus)
     QTest::keyClicks(combo, "ab");
     EXPECT_EQ(changes, 2);
     EXPECT_EQ(combo->Text(), "ab");
+    // Style changes back and forth leave one change per typed key.
+    combo->SetStyle(csDropDownList);
+    combo->SetStyle(csDropDown);
+    combo->SetStyle(csSimple);
+    QTest::keyClicks(combo, "c");
+    EXPECT_EQ(changes, 3);
 }
 
 TEST(xxComboBox, Screenshot)
