@@ -136,11 +136,29 @@ void TComboBox::showPopup()
     forms::RunGuarded([this] { DropDown(); });
     droppedDown_ = true;
     QComboBox::showPopup();
+    // The list's window also closes by itself (a click elsewhere) without hidePopup.
+    QWidget* list = view()->window();
+    if (list != window() && !list->property("tambourelleWatched").toBool()) {
+        list->installEventFilter(this);
+        list->setProperty("tambourelleWatched", true);
+    }
 }
 
 void TComboBox::hidePopup()
 {
     QComboBox::hidePopup();
+    popupClosed();
+}
+
+bool TComboBox::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::Hide && watched == view()->window())
+        popupClosed();
+    return QComboBox::eventFilter(watched, e);
+}
+
+void TComboBox::popupClosed()
+{
     if (!droppedDown_)
         return;
     droppedDown_ = false;

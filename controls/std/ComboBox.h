@@ -25,6 +25,7 @@ public:
     explicit TComboBox(QWidget* parent = nullptr);
     ~TComboBox() override;
 
+    // The list's OnChange belongs to the combo, which follows it.
     rtl::TStringList& Items() { return items_; }
     int ItemIndex() const { return currentIndex(); }
     void SetItemIndex(int index);
@@ -74,10 +75,12 @@ protected:
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void syncItems();
     void connectEdit();
+    void popupClosed();
     rtl::TStringList items_;
     TComboBoxStyle style_ = csDropDown;
     gfx::TFont font_;

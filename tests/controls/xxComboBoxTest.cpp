@@ -103,6 +103,12 @@ TEST(xxComboBox, DropDownFiresBeforeTheListOpensAndCloseUpAfterItCloses)
     p.combo->SetDroppedDown(false);
     p.combo->hidePopup();  // a second close is not reported
     EXPECT_EQ(order, (std::vector<std::string>{"dropdown", "closeup"}));
+    // A list that closes by itself (a click elsewhere) is reported as well.
+    p.combo->showPopup();
+    p.combo->view()->window()->hide();
+    EXPECT_FALSE(p.combo->DroppedDown());
+    EXPECT_EQ(order.size(), 4u);
+    EXPECT_EQ(order.back(), "closeup");
 }
 
 TEST(xxComboBox, MouseEnterLeaveAndButtonsAreReported)
