@@ -138,9 +138,9 @@ void TComboBox::showPopup()
     QComboBox::showPopup();
     // The list's window also closes by itself (a click elsewhere) without hidePopup.
     QWidget* list = view()->window();
-    if (list != window() && !list->property("tambourelleWatched").toBool()) {
+    if (list != window() && list != watchedList_) {
         list->installEventFilter(this);
-        list->setProperty("tambourelleWatched", true);
+        watchedList_ = list;
     }
 }
 

@@ -89,6 +89,7 @@ private:
     bool showHint_ = false;
     bool tabStop_ = true;
     bool droppedDown_ = false;
+    QWidget* watchedList_ = nullptr;  // the list's window, once its closing is watched
 };
 
 }  // namespace controls
