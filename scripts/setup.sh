@@ -30,5 +30,5 @@ if ((${#missing[@]})); then
   if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  $sudo apt-get install -y -qq "${missing[@]}"
 fi

@@ -256,11 +256,15 @@ TcbDSMixerChannel::~TcbDSMixerChannel()
 
 void TcbDSMixerChannel::PostMessage(int Message)
 {
-    QMetaObject::invokeMethod(window_, [this, Message] { HandleMessage(Message); }, Qt::QueuedConnection);
+    const uint32_t openCount = openCount_;
+    QMetaObject::invokeMethod(window_, [this, Message, openCount] { HandleMessage(Message, openCount); },
+                              Qt::QueuedConnection);
 }
 
-void TcbDSMixerChannel::HandleMessage(int Message)
+void TcbDSMixerChannel::HandleMessage(int Message, uint32_t OpenCount)
 {
+    if (OpenCount != openCount_)
+        return;
     switch (Message) {
     case WM_CHANNELEND:
         if (OnPlayEnd)
@@ -325,6 +329,7 @@ void TcbDSMixerChannel::Open(const std::string& FileName)
     Guard g(this);
     if (!g.ok)
         return;
+    ++openCount_;
     CloseBuffer();
     CloseFile();
     if (FileName.empty())

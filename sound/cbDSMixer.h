@@ -13,7 +13,8 @@
 // mutex, taken with 250 ms waits; a public operation that cannot get it in time does
 // nothing and returns 0. End of data, end of a fade and a lost buffer are posted to a QObject
 // that lives on the thread that created the channel (the user-interface thread), so the
-// events OnPlayEnd, OnFadeEnd and OnBufferLost always run there, outside the mutex.
+// events OnPlayEnd, OnFadeEnd and OnBufferLost always run there, outside the mutex. An event
+// still queued when the channel opens another file (or none) is dropped.
 #pragma once
 
 #include "platform/sound/Clock.h"
@@ -206,7 +207,7 @@ private:
     uint32_t PlayCursor();
     uint8_t SilenceByte() const { return bitsPerSample_ == 8 ? 0x80 : 0; }
     void PostMessage(int Message);
-    void HandleMessage(int Message);
+    void HandleMessage(int Message, uint32_t OpenCount);
 
     TcbDSMixer* mixer_;
     std::shared_ptr<snd::SoundBuffer> buffer_;
@@ -234,6 +235,8 @@ private:
     std::vector<uint8_t> copy_;
     std::recursive_timed_mutex mutex_;
     int mutexNumber_ = 0;
+    // Counts the opens, so that an event posted for a file closed since is dropped.
+    std::atomic<uint32_t> openCount_{0};
     QObject* window_ = nullptr;
     std::unique_ptr<TcbUpdateChannelThread> thread_;
 };

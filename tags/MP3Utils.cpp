@@ -67,8 +67,13 @@ int TMp3Record::SampleRate() const { return mpeg::sampleRate(VersionID, SampleRa
 
 std::int64_t ScanMP3File(const std::string& FileName, TMp3Record& Record)
 {
-    Record = TMp3Record{};
     tags::ReadOnlyFile file(FileName);
+    return ScanMP3File(file, Record);
+}
+
+std::int64_t ScanMP3File(tags::ReadOnlyFile& file, TMp3Record& Record)
+{
+    Record = TMp3Record{};
     if (!file.isOpen())
         return 0;
     const std::int64_t start = tags::id3v2TagSize(file);

@@ -10,6 +10,10 @@
 
 #include "tags/MpegFrame.h"
 
+namespace tags {
+class ReadOnlyFile;
+}
+
 struct TMp3Record : mpeg::FrameHeader {
     std::int64_t FirstFrame = -1;    // offset in the file; -1 when no audio was found
     std::int64_t AudioLength = 0;    // bytes from the first frame to the ID3v1 tag or the end
@@ -25,3 +29,4 @@ struct TMp3Record : mpeg::FrameHeader {
 
 // Scans the file into `Record`; the duration in milliseconds, 0 when no audio was found.
 std::int64_t ScanMP3File(const std::string& FileName, TMp3Record& Record);
+std::int64_t ScanMP3File(tags::ReadOnlyFile& file, TMp3Record& Record);

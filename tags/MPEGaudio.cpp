@@ -95,8 +95,13 @@ void TMPEGaudio::ResetData()
 
 bool TMPEGaudio::ReadFromFile(const std::string& FileName)
 {
-    ResetData();
     tags::ReadOnlyFile file(FileName);
+    return ReadFromFile(file);
+}
+
+bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
+{
+    ResetData();
     if (!ID3v1.ReadFromFile(file) || !ID3v2.ReadFromFile(file))
         return false;
     FileLength = file.size();

@@ -12,6 +12,10 @@
 #include "tags/xID3v1.h"
 #include "tags/xID3v2.h"
 
+namespace tags {
+class ReadOnlyFile;
+}
+
 class TMPEGaudio {
 public:
     struct FrameData : mpeg::FrameHeader {
@@ -26,6 +30,7 @@ public:
 
     // True when the file could be read, whether or not an MPEG frame was found in it.
     bool ReadFromFile(const std::string& FileName);
+    bool ReadFromFile(tags::ReadOnlyFile& file);
     void ResetData();
 
     std::string Version() const;      // "MPEG 1", "MPEG 2", "MPEG 2.5", "MPEG ?"

@@ -1,48 +1,98 @@
 #include "tags/ReadOnlyFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace tags {
 
+namespace {
+
+constexpr std::size_t kHeadBytes = 64 * 1024;
+constexpr std::size_t kTailBytes = 8 * 1024;
+
+}  // namespace
+
 ReadOnlyFile::ReadOnlyFile(const std::string& path)
 {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    // Non-blocking, so that a FIFO given as a music file cannot hang the open.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0)
         return;
-    file_ = std::fopen(path.c_str(), "rb");
-    if (file_)
-        size_ = static_cast<std::int64_t>(st.st_size);
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        return;
+    }
+    size_ = static_cast<std::int64_t>(st.st_size);
 }
 
 ReadOnlyFile::~ReadOnlyFile()
 {
-    if (file_)
-        std::fclose(file_);
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool ReadOnlyFile::read(std::int64_t offset, std::size_t count, std::uint8_t* out)
+{
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd_, out + done, count - done, static_cast<off_t>(offset) + off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool ReadOnlyFile::fromBlock(Block& block, std::int64_t start, std::size_t length,
+                             std::int64_t offset, std::size_t count, std::uint8_t* out)
+{
+    if (offset < start || offset + std::int64_t(count) > start + std::int64_t(length))
+        return false;
+    if (!block.loaded) {
+        block.loaded = true;
+        block.start = start;
+        block.bytes.resize(length);
+        if (!read(start, length, block.bytes.data()))
+            block.bytes.clear();
+    }
+    if (block.bytes.size() != length)
+        return false;
+    std::memcpy(out, block.bytes.data() + (offset - start), count);
+    return true;
+}
+
+bool ReadOnlyFile::readExact(std::int64_t offset, std::size_t count, std::uint8_t* out)
+{
+    if (fd_ < 0 || offset < 0 || offset > size_ || static_cast<std::uint64_t>(size_ - offset) < count)
+        return false;
+    if (count == 0)
+        return true;
+    const std::size_t headLength = static_cast<std::size_t>(std::min<std::int64_t>(size_, kHeadBytes));
+    const std::size_t tailLength = static_cast<std::size_t>(std::min<std::int64_t>(size_, kTailBytes));
+    return fromBlock(head_, 0, headLength, offset, count, out) ||
+           fromBlock(tail_, size_ - std::int64_t(tailLength), tailLength, offset, count, out) ||
+           read(offset, count, out);
 }
 
 std::vector<std::uint8_t> ReadOnlyFile::readAt(std::int64_t offset, std::size_t count)
 {
     std::vector<std::uint8_t> bytes;
-    if (!file_ || offset < 0 || offset >= size_)
+    if (fd_ < 0 || offset < 0 || offset >= size_)
         return bytes;
     const auto available = static_cast<std::uint64_t>(size_ - offset);
-    if (count > available)
-        count = static_cast<std::size_t>(available);
-    if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
-        return bytes;
-    bytes.resize(count);
-    bytes.resize(std::fread(bytes.data(), 1, count, file_));
+    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(count, available)));
+    if (!readExact(offset, bytes.size(), bytes.data()))
+        bytes.clear();
     return bytes;
-}
-
-bool ReadOnlyFile::readExact(std::int64_t offset, std::size_t count, std::uint8_t* out)
-{
-    if (!file_ || offset < 0 || offset > size_ ||
-        static_cast<std::uint64_t>(size_ - offset) < count)
-        return false;
-    if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
-        return false;
-    return std::fread(out, 1, count, file_) == count;
 }
 
 }  // namespace tags

@@ -1,10 +1,13 @@
 // Read-only, bounds-checked access to a file for the header readers (MPEG, WAV and the small
 // ID3 readers that skip tags around the audio). Every read says how many bytes it delivered, so
 // a reader cannot run past the end of a short or truncated file. Not shared between threads.
+//
+// The readers look at the same few places again and again (the ID3v2 header, the first frames,
+// the ID3v1 tag, the last blocks): the first 64 KiB and the last 8 KiB are read once, on first
+// use, and served from memory; other reads go straight to the file.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -17,7 +20,7 @@ public:
     ReadOnlyFile(const ReadOnlyFile&) = delete;
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return fd_ >= 0; }
     std::int64_t size() const { return size_; }
 
     // Up to `count` bytes from `offset`; fewer (or none) at the end of the file or on failure.
@@ -27,8 +30,19 @@ public:
     bool readExact(std::int64_t offset, std::size_t count, std::uint8_t* out);
 
 private:
-    std::FILE* file_ = nullptr;
+    struct Block {
+        bool loaded = false;
+        std::int64_t start = 0;
+        std::vector<std::uint8_t> bytes;
+    };
+    // Copies from `block` (loading it first) when it holds the whole range.
+    bool fromBlock(Block& block, std::int64_t start, std::size_t length, std::int64_t offset,
+                   std::size_t count, std::uint8_t* out);
+    bool read(std::int64_t offset, std::size_t count, std::uint8_t* out);
+
+    int fd_ = -1;
     std::int64_t size_ = 0;
+    Block head_, tail_;
 };
 
 // Big- and little-endian words from a byte buffer; the caller checks the bounds.

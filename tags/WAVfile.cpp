@@ -46,8 +46,13 @@ void TWAVfile::ResetData()
 
 bool TWAVfile::ReadFromFile(const std::string& FileName)
 {
-    ResetData();
     tags::ReadOnlyFile file(FileName);
+    return ReadFromFile(file);
+}
+
+bool TWAVfile::ReadFromFile(tags::ReadOnlyFile& file)
+{
+    ResetData();
     if (!file.isOpen())
         return false;
     std::uint8_t riff[kRiffHeader];

@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <string>
 
+namespace tags {
+class ReadOnlyFile;
+}
+
 class TWAVfile {
 public:
     TWAVfile() { ResetData(); }
@@ -14,6 +18,7 @@ public:
     // True when the file could be read; `Valid` tells whether it is a usable WAVE file
     // ("fmt " and "data" chunks, 1 or 2 channels).
     bool ReadFromFile(const std::string& FileName);
+    bool ReadFromFile(tags::ReadOnlyFile& file);
     void ResetData();
 
     std::string Format() const;   // "Windows PCM", ..., empty for other format tags

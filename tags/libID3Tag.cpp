@@ -62,6 +62,65 @@ void note(std::uint8_t result, TTagField bit)
         CurrentTag.Undecodable |= bit;
 }
 
+// The frames that hold a record (language and description around the text). Read and written
+// for the empty description, whatever the language: "None" is no three-letter language, so the
+// setters' language filter is off.
+struct RecordFrameField {
+    std::string TCurrentTag::*field;
+    TTagField bit;
+    bool keepLeadingBlanks;  // lyrics are trimmed at the right only
+    std::uint8_t (*get)(const Tid3v2tag&, std::string&);
+    void (*set)(Tid3v2tag&, const std::string&);
+};
+
+const RecordFrameField kRecordFrames[] = {
+    {&TCurrentTag::Comment, tfComment, false,
+     [](const Tid3v2tag& tag, std::string& out) {
+         TCommentRecord r;
+         const std::uint8_t result = tag.GetComment(r, "", "");
+         out = std::move(r.Text);
+         return result;
+     },
+     [](Tid3v2tag& tag, const std::string& text) { tag.SetComment({0, "JPN", "", text}, "", "None"); }},
+    {&TCurrentTag::Lyrics, tfLyrics, true,
+     [](const Tid3v2tag& tag, std::string& out) {
+         TCommentRecord r;
+         const std::uint8_t result = tag.GetLyrics(r, "", "");
+         out = std::move(r.Text);
+         return result;
+     },
+     [](Tid3v2tag& tag, const std::string& text) { tag.SetLyrics({0, "JPN", "", text}, "", "None"); }},
+    {&TCurrentTag::UserText, tfUserText, false,
+     [](const Tid3v2tag& tag, std::string& out) {
+         TUserRecord r;
+         const std::uint8_t result = tag.GetUser(r, "");
+         out = std::move(r.Text);
+         return result;
+     },
+     [](Tid3v2tag& tag, const std::string& text) { tag.SetUser({0, "JPN", text}, "None"); }},
+    {&TCurrentTag::UserDefText, tfUserDefText, false,
+     [](const Tid3v2tag& tag, std::string& out) {
+         TUserTextRecord r;
+         const std::uint8_t result = tag.GetUserText(r, "");
+         out = std::move(r.Value);
+         return result;
+     },
+     [](Tid3v2tag& tag, const std::string& text) { tag.SetUserText({0, "", text}, ""); }},
+    {&TCurrentTag::UserUrl, tfUserUrl, false,
+     [](const Tid3v2tag& tag, std::string& out) {
+         TUserTextRecord r;
+         const std::uint8_t result = tag.GetUserUrl(r, "");
+         out = std::move(r.Value);
+         return result;
+     },
+     [](Tid3v2tag& tag, const std::string& text) { tag.SetUserUrl({0, "", text}, ""); }},
+};
+
+std::string trimmed(const RecordFrameField& f, std::string_view text)
+{
+    return f.keepLeadingBlanks ? trimRight(text) : trim(text);
+}
+
 void readId3v2Fields(const Tid3v2tag& tag)
 {
     TCurrentTag& t = CurrentTag;
@@ -71,24 +130,12 @@ void readId3v2Fields(const Tid3v2tag& tag)
             (t.*f.field).clear();
         note(r, f.bit);
     }
-    TCommentRecord comment;
-    std::uint8_t r = tag.GetComment(comment, "", "");
-    t.Comment = r == id3v2::kDone ? trim(comment.Text) : std::string();
-    note(r, tfComment);
-    r = tag.GetLyrics(comment, "", "");
-    t.Lyrics = r == id3v2::kDone ? trimRight(comment.Text) : std::string();
-    note(r, tfLyrics);
-    TUserRecord user;
-    r = tag.GetUser(user, "");
-    t.UserText = r == id3v2::kDone ? trim(user.Text) : std::string();
-    note(r, tfUserText);
-    TUserTextRecord userText;
-    r = tag.GetUserText(userText, "");
-    t.UserDefText = r == id3v2::kDone ? trim(userText.Value) : std::string();
-    note(r, tfUserDefText);
-    r = tag.GetUserUrl(userText, "");
-    t.UserUrl = r == id3v2::kDone ? trim(userText.Value) : std::string();
-    note(r, tfUserUrl);
+    for (const auto& f : kRecordFrames) {
+        std::string text;
+        const std::uint8_t r = f.get(tag, text);
+        t.*f.field = r == id3v2::kDone ? trimmed(f, text) : std::string();
+        note(r, f.bit);
+    }
 }
 
 // A field the caller left empty whose frame could not be read stays as it is in the file.
@@ -110,31 +157,14 @@ void setId3v2Fields(Tid3v2tag& tag, std::uint32_t keep)
             continue;
         tag.SetTextFrame(f.id, value);
     }
-    TCommentRecord comment;
-    const std::string commentText = trim(t.Comment);
-    // "None" is no three-letter language: the first frame with an empty description is
-    // replaced whatever its language.
-    if (!keepFrame(keep, t.Comment, tfComment) &&
-        !(tag.GetComment(comment, "", "") == id3v2::kDone && trim(comment.Text) == commentText))
-        tag.SetComment({0, "JPN", "", commentText}, "", "None");
-    const std::string lyrics = trimRight(t.Lyrics);
-    if (!keepFrame(keep, t.Lyrics, tfLyrics) &&
-        !(tag.GetLyrics(comment, "", "") == id3v2::kDone && trimRight(comment.Text) == lyrics))
-        tag.SetLyrics({0, "JPN", "", lyrics}, "", "None");
-    TUserRecord user;
-    const std::string userText = trim(t.UserText);
-    if (!keepFrame(keep, t.UserText, tfUserText) &&
-        !(tag.GetUser(user, "") == id3v2::kDone && trim(user.Text) == userText))
-        tag.SetUser({0, "JPN", userText}, "None");
-    TUserTextRecord record;
-    const std::string userDef = trim(t.UserDefText);
-    if (!keepFrame(keep, t.UserDefText, tfUserDefText) &&
-        !(tag.GetUserText(record, "") == id3v2::kDone && trim(record.Value) == userDef))
-        tag.SetUserText({0, "", userDef}, "");
-    const std::string url = trim(t.UserUrl);
-    if (!keepFrame(keep, t.UserUrl, tfUserUrl) &&
-        !(tag.GetUserUrl(record, "") == id3v2::kDone && trim(record.Value) == url))
-        tag.SetUserUrl({0, "", url}, "");
+    for (const auto& f : kRecordFrames) {
+        const std::string value = trimmed(f, t.*f.field);
+        std::string current;
+        if (keepFrame(keep, t.*f.field, f.bit) ||
+            (f.get(tag, current) == id3v2::kDone && trimmed(f, current) == value))
+            continue;
+        f.set(tag, value);
+    }
 }
 
 // The track byte for ID3v1.1: an integer text (its low 8 bits), or nothing for "1.5", "3/12"
@@ -151,18 +181,20 @@ bool trackByte(const std::string& text, std::uint8_t& out)
     return true;
 }
 
+bool equalIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
 int genreIndex(const std::string& name)
 {
     const auto& list = CurrentTag.GenreList;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const std::string& g = list[i];
-        if (g.size() == name.size() &&
-            std::equal(g.begin(), g.end(), name.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) ==
-                       std::tolower(static_cast<unsigned char>(b));
-            }))
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (equalIgnoringCase(list[i], name))
             return static_cast<int>(i);
-    }
     return -1;
 }
 
@@ -184,18 +216,18 @@ void SetupTagObjects(bool Create)
         InitGenreList();
 }
 
-bool HasExtension(std::string_view path, std::string_view ext)
+std::size_t ExtensionPos(std::string_view path)
 {
     const std::size_t slash = path.find_last_of('/');
     const std::size_t dot = path.find_last_of('.');
     if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
-        return false;
-    const std::string_view own = path.substr(dot);
-    return own.size() == ext.size() &&
-           std::equal(own.begin(), own.end(), ext.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
+        return path.size();
+    return dot;
+}
+
+bool HasExtension(std::string_view path, std::string_view ext)
+{
+    return equalIgnoringCase(path.substr(ExtensionPos(path)), ext);
 }
 
 bool IsNotMp3File(const std::string& FileName) { return !HasExtension(FileName, ".mp3"); }
@@ -216,7 +248,15 @@ bool ReadTag(const std::string& FileName)
     clearTexts(t);
     t.TagFileName = FileName;
     // Only an MP3 file's ID3v2 tag counts; other files are read from their ID3v1 tag alone.
-    if (IsNotMp3File(FileName) || !saved(t.Id3v2Tag.LoadFromFile(FileName, 0))) {
+    std::uint16_t status = id3v2::kNoTag;
+    if (!IsNotMp3File(FileName)) {
+        try {
+            status = t.Id3v2Tag.LoadFromFile(FileName, 0);
+        } catch (...) {  // out of memory for a huge tag: the file reads as having no tag
+            return false;
+        }
+    }
+    if (!saved(status)) {
         if (!FileName.empty())
             ReadID3v1Tag(FileName);
         return false;

@@ -75,6 +75,9 @@ extern TCurrentTag CurrentTag;
 void SetupTagObjects(bool Create);
 void InitGenreList();
 
+// Position of the dot that starts the path's extension (in its last component), or the
+// path's length when it has none.
+std::size_t ExtensionPos(std::string_view path);
 // The extension of the path (from its last dot, in its last component) equals `ext` ignoring
 // ASCII case; ".mp3" never matches ".mp" or ".mp3x".
 bool HasExtension(std::string_view path, std::string_view ext);

@@ -1,14 +1,12 @@
 #include "tags/libMP3Header.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
 #include <algorithm>
-#include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <vector>
 
 #include "tags/MP3Utils.h"
@@ -49,10 +47,10 @@ void setDuration(TAudioFileInfo& info, std::int64_t seconds)
 }
 
 // First frame, frame count and the header bits the scanner sees.
-void fromScanner(const std::string& fileName, TAudioFileInfo& info)
+void fromScanner(tags::ReadOnlyFile& file, TAudioFileInfo& info)
 {
     TMp3Record record;
-    info.Valid = ScanMP3File(fileName, record) > 0;
+    info.Valid = ScanMP3File(file, record) > 0;
     if (!info.Valid)
         return;
     info.Text[aiPrivate] = yesNo(record.PrivateBit);
@@ -63,10 +61,10 @@ void fromScanner(const std::string& fileName, TAudioFileInfo& info)
     info.Text[aiSamples] = grouped(record.FrameCount * record.SamplesPerFrame);
 }
 
-void fromFrameReader(const std::string& fileName, TAudioFileInfo& info, bool takeDuration)
+void fromFrameReader(tags::ReadOnlyFile& file, TAudioFileInfo& info, bool takeDuration)
 {
     TMPEGData data;
-    ReadMPEGData(fileName, data);
+    ReadMPEGData(file, data);
     const bool found = data.Layer != 0;
     if (takeDuration)
         setDuration(info, data.Duration);
@@ -97,10 +95,10 @@ std::string vbrText(const TMPEGaudio& mpeg)
     return id + " " + (mpeg.VBR.Found ? "Yes (VBR)" : "No (CBR)");
 }
 
-void fromMpegAudio(const std::string& fileName, TAudioFileInfo& info)
+void fromMpegAudio(tags::ReadOnlyFile& file, TAudioFileInfo& info)
 {
     TMPEGaudio mpeg;
-    mpeg.ReadFromFile(fileName);
+    mpeg.ReadFromFile(file);
     info.Valid = mpeg.Valid();
     info.Text[aiFileSize] = kilobytes(mpeg.FileLength);
     info.Text[aiVersion] = mpeg.Version() + " " + mpeg.Layer();
@@ -148,11 +146,7 @@ std::uint32_t clamp32(std::int64_t v)
 
 std::string withExtension(const std::string& path, const std::string& ext)
 {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return path + ext;
-    return path.substr(0, dot) + ext;
+    return path.substr(0, ExtensionPos(path)) + ext;
 }
 
 bool exists(const std::string& path)
@@ -241,12 +235,14 @@ void GetAudioFileInfo(const std::string& FileName)
     info = TAudioFileInfo{};
     info.Text[aiFileName] = FileName;
     const bool wav = IsWavFile(FileName);
+    // One open file for all the readers: they share its first and last blocks.
+    tags::ReadOnlyFile file(FileName);
     TWAVfile wave;
     if (wav)
-        wave.ReadFromFile(FileName);
+        wave.ReadFromFile(file);
     if (!wav || mayHoldMpeg(wave)) {
-        fromScanner(FileName, info);
-        fromFrameReader(FileName, info, !wav);
+        fromScanner(file, info);
+        fromFrameReader(file, info, !wav);
     } else {
         for (int slot : {aiPadding, aiCrc, aiCopyright, aiOriginal})
             info.Text[slot] = yesNo(false);
@@ -254,7 +250,7 @@ void GetAudioFileInfo(const std::string& FileName)
     if (wav)
         fromWav(wave, info);
     else
-        fromMpegAudio(FileName, info);
+        fromMpegAudio(file, info);
 }
 
 void ReadSampleRate(const std::string& FileName)
@@ -303,10 +299,7 @@ std::string MakeUniqueFileName(const std::string& FileName)
 {
     if (!exists(FileName))
         return FileName;
-    const std::size_t slash = FileName.find_last_of('/');
-    std::size_t dot = FileName.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        dot = FileName.size();
+    const std::size_t dot = ExtensionPos(FileName);
     const std::string stem = FileName.substr(0, dot), ext = FileName.substr(dot);
     for (int n = 2;; ++n) {
         std::string name = stem + "(" + std::to_string(n) + ")" + ext;
@@ -327,8 +320,16 @@ std::string ConvertMp3ToRiffWave(const std::string& FileName)
     if (record.AudioLength > std::int64_t(UINT32_MAX) - kRiffHeaderSize - 1)
         return {};
     WaitCursor wait;
+    // The fields the new file's tag takes over from the source.
+    static constexpr std::string TCurrentTag::*kKept[] = {
+        &TCurrentTag::UserDefText, &TCurrentTag::UserUrl, &TCurrentTag::UserText,
+        &TCurrentTag::Comment,     &TCurrentTag::Lyrics,  &TCurrentTag::Track,
+        &TCurrentTag::Year,        &TCurrentTag::Genre,   &TCurrentTag::Title,
+        &TCurrentTag::Album,       &TCurrentTag::Artist};
     ReadTag(FileName);
-    const TCurrentTag kept = CurrentTag;
+    std::vector<std::string> kept;
+    for (auto field : kKept)
+        kept.push_back(CurrentTag.*field);
     const std::string out = MakeUniqueFileName(withExtension(FileName, ".wav"));
     id3file::Fd source = id3file::openForReading(FileName);
     if (!source.valid())
@@ -336,11 +337,8 @@ std::string ConvertMp3ToRiffWave(const std::string& FileName)
     const WrapPlan plan = planWrap(source.get(), FileName, record);
     if (plan.cancelled || !writeWrapped(source.get(), plan, out))
         return {};
-    for (std::string TCurrentTag::*field :
-         {&TCurrentTag::UserDefText, &TCurrentTag::UserUrl, &TCurrentTag::UserText,
-          &TCurrentTag::Comment, &TCurrentTag::Lyrics, &TCurrentTag::Track, &TCurrentTag::Year,
-          &TCurrentTag::Genre, &TCurrentTag::Title, &TCurrentTag::Album, &TCurrentTag::Artist})
-        CurrentTag.*field = kept.*field;
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        CurrentTag.*kKept[i] = kept[i];
     // The new file keeps what we could of the tag; a failure here leaves a playable file.
     (void)WriteTag(out);
     return out;

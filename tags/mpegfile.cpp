@@ -98,8 +98,13 @@ void guessEncoder(const std::uint8_t* b, TMPEGData& data)
 
 int ReadMPEGData(const std::string& FileName, TMPEGData& Data)
 {
-    Data = TMPEGData{};
     tags::ReadOnlyFile file(FileName);
+    return ReadMPEGData(file, Data);
+}
+
+int ReadMPEGData(tags::ReadOnlyFile& file, TMPEGData& Data)
+{
+    Data = TMPEGData{};
     if (!file.isOpen() || file.size() < kMinFileSize)
         return -1;
     Data.FileSize = file.size();

@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <string>
 
+namespace tags {
+class ReadOnlyFile;
+}
+
 struct TMPEGData {
     std::uint32_t Duration = 0;    // whole seconds
     std::int64_t FileSize = 0;
@@ -26,3 +30,4 @@ struct TMPEGData {
 // Fills `Data` from the file: 0 on success (also when no frame was found: then only
 // `FileSize` is set), -1 when the file cannot be read or is 5 bytes or shorter.
 int ReadMPEGData(const std::string& FileName, TMPEGData& Data);
+int ReadMPEGData(tags::ReadOnlyFile& file, TMPEGData& Data);

@@ -1,7 +1,5 @@
 #include "tags/xID3v2.h"
 
-#include <QString>
-
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -10,6 +8,7 @@
 
 #include "tags/ReadOnlyFile.h"
 #include "util/Cp932.h"
+#include "util/Utf16.h"
 
 // Layout (ID3v2.3 and ID3v2.4): a 10-byte header "ID3", version, revision, flags and a
 // sync-safe body size; an optional extended header; frames of a 10-byte header (identifier,
@@ -62,30 +61,14 @@ std::size_t afterTerminator(int encoding, const std::uint8_t* p, std::size_t n)
     return std::min(n, end + ((encoding == 1 || encoding == 2) ? 2 : 1));
 }
 
-std::string utf16ToUtf8(const std::uint8_t* p, std::size_t n, bool bigEndian)
-{
-    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
-        bigEndian = false;
-        p += 2, n -= 2;
-    } else if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF) {
-        bigEndian = true;
-        p += 2, n -= 2;
-    }
-    std::u16string units(n / 2, u'\0');
-    for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = bigEndian ? char16_t((p[2 * i] << 8) | p[2 * i + 1])
-                             : char16_t(p[2 * i] | (p[2 * i + 1] << 8));
-    return QString::fromUtf16(units.data(), qsizetype(units.size())).toStdString();
-}
-
 // The first text of the data in the frame's encoding, as UTF-8.
 std::string decodeText(int encoding, const std::uint8_t* p, std::size_t n)
 {
     const std::size_t end = textEnd(encoding, p, n);
     const std::string_view bytes(reinterpret_cast<const char*>(p), end);
     switch (encoding) {
-    case 1: return utf16ToUtf8(p, end, false);
-    case 2: return utf16ToUtf8(p, end, true);
+    case 1: return utf16::toUtf8(bytes, false);
+    case 2: return utf16::toUtf8(bytes, true);
     case 3: return cp932::fromUtf8OrCp932(bytes);
     default: return cp932::toUtf8(bytes);
     }

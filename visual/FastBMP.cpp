@@ -1,5 +1,7 @@
 #include "visual/FastBMP.h"
 
+#include "platform/gfx/Bitmap.h"
+
 #include "platform/rtl/Numerics.h"
 
 #include <QImage>
@@ -61,6 +63,38 @@ void TFastBMP::LoadFromImage(const QImage& Image)
     SetSize(image.width(), image.height());
     for (int y = 0; y < Height; ++y)
         std::memcpy(RowTable[Height - 1 - y], image.constScanLine(y), static_cast<std::size_t>(Width) * 3);
+}
+
+void TFastBMP::LoadFromBitmap(const gfx::TBitmap& Bitmap)
+{
+    if (Bitmap.PixelFormat() != gfx::pf24bit) {
+        LoadFromImage(Bitmap.ToImage());
+        return;
+    }
+    SetSize(Bitmap.Width(), Bitmap.Height());
+    for (int y = 0; y < Height; ++y)
+        std::memcpy(RowTable[Height - 1 - y], Bitmap.ScanLine(y), static_cast<std::size_t>(Width) * 3);
+}
+
+void TFastBMP::DrawOnBitmap(gfx::TBitmap& Bitmap, int X, int Y) const
+{
+    if (Empty())
+        return;
+    if (Bitmap.PixelFormat() != gfx::pf24bit) {
+        const QImage image = ToImage();
+        Bitmap.Canvas().DrawImage(image, gfx::TRect{0, 0, Width, Height},
+                                  gfx::TRect{X, Y, X + Width, Y + Height});
+        return;
+    }
+    const int left = std::max(X, 0);
+    const int right = std::min(X + Width, Bitmap.Width());
+    const int top = std::max(Y, 0);
+    const int bottom = std::min(Y + Height, Bitmap.Height());
+    if (left >= right || top >= bottom)
+        return;
+    const auto bytes = static_cast<std::size_t>(right - left) * 3;
+    for (int y = top; y < bottom; ++y)
+        std::memcpy(Bitmap.ScanLine(y) + 3 * left, Pixel(left - X, Height - 1 - (y - Y)), bytes);
 }
 
 void TFastBMP::CopyFrom(const TFastRGB& Src)

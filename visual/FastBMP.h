@@ -8,11 +8,11 @@
 // it; only the drawing and loading routines and CopyRect/Tile speak in picture coordinates
 // (y counted from the top line).
 //
-// Drawing and loading go through QImage for now: `Draw`, `Stretch`, `DrawRect`, `StretchRect`
-// and `TileDraw` take a QPainter as their device context and a composition mode as their raster
-// operation (QPainter::CompositionMode_Source is the plain copy), and `LoadFromImage` takes the
-// pixels of a QImage. When the class library's TCanvas and TBitmap arrive, these become the
-// canvas and the bitmap; `ToImage`/`LoadFromImage` are the only places that touch Qt.
+// The visualiser's bitmap routines load class-library bitmaps with `LoadFromBitmap` and draw
+// the result back with `DrawOnBitmap` (24-bit rows copied straight). `Draw`, `Stretch`,
+// `DrawRect`, `StretchRect` and `TileDraw` paint on any QPainter with a composition mode as
+// their raster operation (QPainter::CompositionMode_Source is the plain copy), and
+// `LoadFromImage`/`ToImage` exchange pixels with a QImage.
 //
 // Not thread-safe; the visualiser uses its fast bitmaps on the user-interface thread only.
 #pragma once
@@ -23,6 +23,9 @@
 #include <vector>
 
 class QImage;
+namespace gfx {
+class TBitmap;
+}
 
 // The picture layout shared by the fast bitmaps; the ten drawing and resizing operations are
 // the ones every variant provides.
@@ -89,6 +92,11 @@ public:
 
     // Takes size and pixels of a picture (the seam where the class library's bitmap plugs in).
     void LoadFromImage(const QImage& Image);
+    // Takes size and pixels of a class-library bitmap (24-bit rows are copied straight).
+    void LoadFromBitmap(const gfx::TBitmap& Bitmap);
+    // Copies the picture onto Bitmap with its top-left corner at (X, Y), clipped to Bitmap,
+    // as a plain copy; Bitmap keeps its size.
+    void DrawOnBitmap(gfx::TBitmap& Bitmap, int X, int Y) const;
     // Takes size and pixels of another fast bitmap.
     void CopyFrom(const TFastRGB& Src);
     // A top-down copy of the picture (Format_BGR888); a null image when empty.

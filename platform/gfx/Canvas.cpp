@@ -258,12 +258,61 @@ struct CanvasRaster {
     {
         const TPenMode mode = c.pen_.Mode();
         const TColor pen = penColor();
+        if (!complex && isRgb32(img->format())) {
+            applyRgb32(m, mode, pen);
+            return;
+        }
         for (int y = m.box.top(); y <= m.box.bottom(); ++y)
             for (int x = m.box.left(); x <= m.box.right(); ++x) {
                 const uint8_t v = m.at(x, y);
                 if (v == 2) plot(x, y, pen, mode);
                 else if (v == 1) brushPlot(x, y, mode);
             }
+    }
+
+    static bool isRgb32(QImage::Format f)
+    {
+        return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
+               f == QImage::Format_ARGB32_Premultiplied;
+    }
+    // The same as the general path for the 32-bit surfaces nearly every canvas paints on, with
+    // the row found once per row instead of once per pixel: the visual modes fill many boxes
+    // a frame.
+    void applyRgb32(Mask& m, TPenMode mode, TColor pen)
+    {
+        const QRect area = m.box.intersected(visible);
+        const TBrushStyle bs = c.brush_.Style();
+        const TColor brush = ColorToRGB(c.brush_.Color());
+        if (mode == pmCopy && (bs == bsSolid || bs == bsClear)) {
+            const QRgb penQ = raster::toQRgb(pen), brushQ = raster::toQRgb(brush);
+            const bool fill = bs == bsSolid;
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                QRgb* line = reinterpret_cast<QRgb*>(img->scanLine(y));
+                const uint8_t* v = &m.at(area.left(), y);
+                for (int x = area.left(); x <= area.right(); ++x, ++v) {
+                    if (*v == 2)
+                        line[x] = penQ;
+                    else if (*v == 1 && fill)
+                        line[x] = brushQ;
+                }
+            }
+            return;
+        }
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            QRgb* line = reinterpret_cast<QRgb*>(img->scanLine(y));
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const uint8_t v = m.at(x, y);
+                TColor color;
+                if (v == 2)
+                    color = pen;
+                else if (v == 1 && bs != bsClear && hatchOn(bs, x, y))
+                    color = brush;
+                else
+                    continue;
+                const TColor d = mode == pmCopy ? 0 : raster::fromQRgb(line[x]);
+                line[x] = raster::toQRgb(ApplyPenMode(mode, color, d));
+            }
+        }
     }
 
     // A 1-px line, clipped in 64 bits first.

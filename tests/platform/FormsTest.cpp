@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -155,7 +156,9 @@ TEST(Forms, ControlsPaintThroughTheirCanvasAndFollowTheParentColour)
 TEST(Forms, LoadingLastsUntilTheFirstShow)
 {
     TForm f;
+    new QWidget(&f);  // plain Qt widgets beside ours are left alone
     auto* c = new TestButton(&f);
+    new QLabel("x", &f);
     EXPECT_TRUE(c->Loading());
     f.show();
     EXPECT_FALSE(c->Loading());

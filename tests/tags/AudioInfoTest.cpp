@@ -8,6 +8,8 @@
 #include "tags/libMP3Header.h"
 #include "util/SafeFile.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -90,6 +92,13 @@ TEST_F(AudioInfo, LameCbrAndVbr)
     for (TAudioInfoSlot yesNo : {aiPadding, aiPrivate, aiCrc, aiCopyright, aiOriginal})
         EXPECT_TRUE(text(yesNo) == "Yes" || text(yesNo) == "No") << yesNo;
     EXPECT_EQ(text(aiCrc), "No");  // lame writes no CRC unless asked
+
+    // Kept as the program always showed it: 32 kbit/s MPEG 1 Layer III without a VBR header.
+    const std::string low = fixtures::lame(wav, dir.path(), "low.mp3", {"-b", "32", "--resample", "32"});
+    GetAudioFileInfo(low);
+    EXPECT_EQ(text(aiVersion), "MPEG 1 Layer III");
+    EXPECT_EQ(text(aiBitRate), "320 Kbps");
+    EXPECT_EQ(text(aiVbr), "Yes");
 
     const std::string vbr = fixtures::lame(wav, dir.path(), "vbr.mp3", {"-V", "4", "-m", "m"});
     GetAudioFileInfo(vbr);
@@ -179,6 +188,15 @@ TEST_F(AudioInfo, HostileAndTinyFilesAreInvalid)
     EXPECT_EQ(informed, 2 * int(contents.size()));
     GetAudioFileInfo(dir.file("missing.mp3"));
     EXPECT_FALSE(AudioFileInfo.Valid);
+    // A FIFO under a music name must not hang any reader.
+    const std::string fifo = dir.file("fifo.mp3");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    GetAudioFileInfo(fifo);
+    EXPECT_FALSE(AudioFileInfo.Valid);
+    ReadSampleRate(fifo);
+    EXPECT_FALSE(ReadTag(fifo));
+    EXPECT_FALSE(WriteTag(fifo));
+    EXPECT_EQ(ConvertMp3ToRiffWave(fifo), "");
 }
 
 TEST_F(AudioInfo, UniqueNames)

@@ -195,6 +195,35 @@ TEST_F(TagFacade, ReadsWhatTagLibWrote)
     EXPECT_EQ(CurrentTag.Undecodable, 0u);
 }
 
+TEST_F(TagFacade, ReadsWhatLameAndFfmpegWrote)
+{
+    const std::string wav = fixtures::makeTone(dir.path(), "t.wav", 44100, 2, 0.5);
+    const std::string byLame = fixtures::lame(
+        wav, dir.path(), "lame.mp3",
+        {"-b", "128", "--add-id3v2", "--tt", "Lame Title", "--ta", "Lame Artist", "--tl", "Album L",
+         "--ty", "2003", "--tc", "lame comment", "--tn", "5", "--tg", "Jazz"});
+    ASSERT_TRUE(ReadTag(byLame));
+    EXPECT_EQ(CurrentTag.Title, "Lame Title");
+    EXPECT_EQ(CurrentTag.Artist, "Lame Artist");
+    EXPECT_EQ(CurrentTag.Album, "Album L");
+    EXPECT_EQ(CurrentTag.Year, "2003");
+    EXPECT_EQ(CurrentTag.Track, "5");
+    EXPECT_EQ(CurrentTag.Comment, "lame comment");
+    EXPECT_NE(CurrentTag.Genre.find("Jazz"), std::string::npos) << CurrentTag.Genre;
+
+    const std::string byFfmpeg = fixtures::ffmpeg(
+        wav, dir.path(), "ffmpeg.mp3",
+        {"-c:a", "libmp3lame", "-id3v2_version", "3", "-metadata", "title=題名", "-metadata",
+         "artist=アーティスト", "-metadata", "album=盤", "-metadata", "date=1999", "-metadata",
+         "track=2/9"});
+    ASSERT_TRUE(ReadTag(byFfmpeg));
+    EXPECT_EQ(CurrentTag.Title, "題名");
+    EXPECT_EQ(CurrentTag.Artist, "アーティスト");
+    EXPECT_EQ(CurrentTag.Album, "盤");
+    EXPECT_EQ(CurrentTag.Year, "1999");
+    EXPECT_EQ(CurrentTag.Track, "2/9");
+}
+
 TEST_F(TagFacade, Id3v1OnlyFilesAndFilesWithoutTags)
 {
     const std::string path = mp3("v1.mp3");

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 #include "util/Cp932.h"
+#include "util/Utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -75,4 +76,17 @@ TEST(Cp932, Utf8ValidityAndFallbackDecoding)
     EXPECT_FALSE(cp932::isValidUtf8("\xE6\x97"));          // truncated
     EXPECT_EQ(cp932::fromUtf8OrCp932("\x93\xFA\x96\x7B"), "\xE6\x97\xA5\xE6\x9C\xAC");  // 日本 in CP932
     EXPECT_EQ(cp932::fromUtf8OrCp932("\xE6\x97\xA5"), "\xE6\x97\xA5");
+}
+
+TEST(Utf16, ByteOrderMarksSurrogatesAndDamage)
+{
+    // "日a" + U+1F3B5 (a surrogate pair), little-endian behind a mark.
+    const std::string le("\xFF\xFE\xE5\x65" "a\x00" "\x3C\xD8\xB5\xDF", 10);
+    EXPECT_EQ(utf16::toUtf8(le, true), "\xE6\x97\xA5" "a\xF0\x9F\x8E\xB5");  // the mark wins
+    EXPECT_EQ(utf16::fromUtf8("\xE6\x97\xA5" "a\xF0\x9F\x8E\xB5", false), le);
+    const std::string be = utf16::fromUtf8("\xE6\x97\xA5", true);
+    EXPECT_EQ(be, std::string("\x65\xE5", 2));
+    EXPECT_EQ(utf16::toUtf8(be, true), "\xE6\x97\xA5");
+    // A lone high surrogate and an odd trailing byte.
+    EXPECT_EQ(utf16::toUtf8(std::string("\x3C\xD8" "b\x00" "c", 5), false), "\xEF\xBF\xBD" "b");
 }

@@ -1,0 +1,833 @@
+#include "app/SortListView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include <QApplication>
+#include <QCollator>
+#include <QDate>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+#include "platform/forms/Application.h"
+#include "platform/rtl/Formatting.h"
+
+using gfx::TCanvas;
+using gfx::TRect;
+
+namespace {
+
+// The Japanese settings the program ran under.
+constexpr char DateSeparator = '/';
+constexpr char TimeSeparator = ':';
+constexpr char ThousandSeparator = ',';
+constexpr char DecimalSeparator = '.';
+
+// The comparison's state: one list sorts at a time.
+int SortColumnIndex = -1;  // -1 the caption, n >= 0 sub-item n
+int DirectionFactor = 1;
+
+std::string trim(const std::string& s)
+{
+    const auto b = s.find_first_not_of(' ');
+    if (b == std::string::npos)
+        return {};
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+std::vector<std::string> split(const std::string& s, char sep)
+{
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    for (std::size_t at; (at = s.find(sep, from)) != std::string::npos; from = at + 1)
+        parts.push_back(trim(s.substr(from, at - from)));
+    parts.push_back(trim(s.substr(from)));
+    return parts;
+}
+
+std::optional<int> readInt(const std::string& s, std::size_t maxDigits = 4)
+{
+    if (s.empty() || s.size() > maxDigits)
+        return std::nullopt;
+    int v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+// year/month/day, or month/day of the current year; two-digit years fall in this century.
+std::optional<double> readDate(const std::string& s)
+{
+    const std::vector<std::string> parts = split(s, DateSeparator);
+    if (parts.size() != 2 && parts.size() != 3)
+        return std::nullopt;
+    std::vector<int> n;
+    for (const std::string& p : parts) {
+        const auto v = readInt(p);
+        if (!v)
+            return std::nullopt;
+        n.push_back(*v);
+    }
+    const int thisYear = QDate::currentDate().year();
+    int year = thisYear, month = n[0], day = n[1];
+    if (n.size() == 3) {
+        year = parts[0].size() <= 2 ? n[0] + thisYear / 100 * 100 : n[0];
+        month = n[1];
+        day = n[2];
+    }
+    if (!QDate(year, month, day).isValid() || year < 1)
+        return std::nullopt;
+    return rtl::EncodeDate(year, month, day);
+}
+
+// h:m, h:m:s or h:m:s.zzz
+std::optional<double> readTime(const std::string& s)
+{
+    std::vector<std::string> parts = split(s, TimeSeparator);
+    if (parts.size() != 2 && parts.size() != 3)
+        return std::nullopt;
+    int ms = 0;
+    if (const auto dot = parts.back().find(DecimalSeparator); dot != std::string::npos) {
+        const auto frac = readInt(parts.back().substr(dot + 1), 3);
+        if (!frac)
+            return std::nullopt;
+        ms = *frac;
+        parts.back().resize(dot);
+    }
+    const auto h = readInt(parts[0], 2), m = readInt(parts[1], 2);
+    const auto sec = parts.size() == 3 ? readInt(parts[2], 2) : std::optional<int>(0);
+    if (!h || !m || !sec || *h > 23 || *m > 59 || *sec > 59)
+        return std::nullopt;
+    return rtl::EncodeTime(*h, *m, *sec, ms);
+}
+
+std::optional<double> readDecimal(const std::string& s)
+{
+    if (s.empty() || s.find_first_not_of("0123456789+-.eE") != std::string::npos)
+        return std::nullopt;
+    char* end = nullptr;
+    const double v = std::strtod(s.c_str(), &end);
+    if (end != s.c_str() + s.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+int sign(double d)
+{
+    return d < 0 ? -1 : d > 0 ? 1 : 0;
+}
+
+// The user's locale of the program is Japanese whatever the system's is, so texts collate
+// the same way on every machine (ICU's Japanese order, letter case deciding only ties).
+const QCollator& collator()
+{
+    static const QCollator c = [] {
+        QCollator japanese{QLocale(QLocale::Japanese, QLocale::Japan)};
+        japanese.setCaseSensitivity(Qt::CaseSensitive);
+        return japanese;
+    }();
+    return c;
+}
+
+int compareStrings(const std::string& a, const std::string& b)
+{
+    return sign(collator().compare(QString::fromStdString(a), QString::fromStdString(b)));
+}
+
+double nowMs()
+{
+    static QElapsedTimer timer;
+    if (!timer.isValid())
+        timer.start();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Rows of owner-drawn lists take the measured height.
+class RowDelegate : public QStyledItemDelegate {
+public:
+    explicit RowDelegate(TCustomSortListView* list) : QStyledItemDelegate(list), list_(list) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize s = QStyledItemDelegate::sizeHint(option, index);
+        if (list_->Style() == lvOwnerDrawFixed)
+            s.setHeight(list_->RowHeight());
+        return s;
+    }
+
+private:
+    TCustomSortListView* list_;
+};
+
+}  // namespace
+
+std::optional<double> SortTextAsDateTime(const std::string& Text)
+{
+    const std::size_t first = Text.find(DateSeparator);
+    const bool isDate = first != std::string::npos &&
+                        (Text.find(DateSeparator, first + 1) != std::string::npos ||
+                         first + 1 == Text.size());
+    const bool isTime = Text.find(TimeSeparator) != std::string::npos;
+    const std::string t = trim(Text);
+    if (isDate && isTime) {
+        const std::size_t blank = t.find(' ');
+        if (blank == std::string::npos)
+            return std::nullopt;
+        const auto d = readDate(t.substr(0, blank));
+        const auto tm = readTime(trim(t.substr(blank + 1)));
+        if (!d || !tm)
+            return std::nullopt;
+        return *d + *tm;
+    }
+    if (isDate)
+        return readDate(t);
+    if (isTime)
+        return readTime(t);
+    return std::nullopt;
+}
+
+std::optional<double> SortTextAsNumber(const std::string& Text)
+{
+    const std::string token = Text.substr(0, Text.find(' '));
+    if (auto v = readDecimal(token))
+        return v;
+    std::string local;
+    for (char c : token) {
+        if (c == ThousandSeparator)
+            continue;
+        local += c == DecimalSeparator ? '.' : c;
+    }
+    return readDecimal(local);
+}
+
+namespace {
+
+// A text as the smart comparison sees it.
+struct SortReading {
+    std::optional<double> date, number;
+    QCollatorSortKey key;
+};
+
+SortReading readForSort(const std::string& text, TAutoSortStyle style)
+{
+    const bool smart = style == assSmart;
+    return {smart ? SortTextAsDateTime(text) : std::nullopt,
+            smart ? SortTextAsNumber(text) : std::nullopt,
+            collator().sortKey(QString::fromStdString(text))};
+}
+
+// Dates when both are dates, else numbers when both are numbers, else text.
+int compareReadings(const SortReading& a, const SortReading& b)
+{
+    if (a.date && b.date)
+        return sign(*a.date - *b.date);
+    if (a.number && b.number)
+        return sign(*a.number - *b.number);
+    return sign(a.key.compare(b.key));
+}
+
+}  // namespace
+
+int SortCompareTexts(const std::string& A, const std::string& B, TAutoSortStyle Style)
+{
+    return compareReadings(readForSort(A, Style), readForSort(B, Style));
+}
+
+// The header: owner-drawn items when arrows are shown or the list draws them itself, a
+// column click for the list, and the pressed item drawn sunken.
+class TSortHeader : public QHeaderView {
+public:
+    explicit TSortHeader(TCustomSortListView* list) : QHeaderView(Qt::Horizontal, list), list_(list)
+    {
+        setSectionsClickable(true);
+        setHighlightSections(false);
+        connect(this, &QHeaderView::sectionPressed, this, [this](int i) {
+            pressed_ = i;
+            viewport()->update();
+        });
+        connect(this, &QHeaderView::sectionClicked, this,
+                [this](int i) { forms::RunGuarded([&] { list_->ColumnClick(i); }); });
+    }
+    bool OwnerDraw = false;
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override
+    {
+        if (!OwnerDraw || rect.isEmpty()) {
+            QHeaderView::paintSection(painter, rect, logicalIndex);
+            return;
+        }
+        QImage img(rect.size(), QImage::Format_RGB32);
+        TCanvas canvas(&img);
+        canvas.Font().Assign(list_->Font());
+        forms::RunGuarded([&] {
+            list_->paintHeaderItem(canvas, logicalIndex, TRect{0, 0, rect.width(), rect.height()},
+                                   pressed_ == logicalIndex);
+        });
+        painter->drawImage(rect.topLeft(), img);
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override
+    {
+        QHeaderView::mouseReleaseEvent(e);
+        pressed_ = -1;
+        viewport()->update();
+    }
+
+private:
+    TCustomSortListView* list_;
+    int pressed_ = -1;
+};
+
+TCustomSortListView::TCustomSortListView(QWidget* parent) : QTreeWidget(parent)
+{
+    header_ = new TSortHeader(this);
+    setHeader(header_);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSortingEnabled(false);
+    setColumnCount(0);  // columns come from AddColumn only
+    header_->setSectionsClickable(true);  // Qt ties clickable headers to its own sorting
+    setItemDelegate(new RowDelegate(this));
+    Clock = nowMs;
+    font_.OnChange = [this] {
+        setFont(font_.toQFont());
+        buildArrows();
+        measureRows();
+    };
+    setFont(font_.toQFont());
+    measureRows();
+}
+
+TCustomSortListView::~TCustomSortListView() = default;
+
+QTreeWidgetItem* TCustomSortListView::AddColumn(const std::string& Caption, int Width,
+                                                Qt::Alignment Alignment)
+{
+    const int column = columnCount();
+    setColumnCount(column + 1);
+    QTreeWidgetItem* h = headerItem();
+    h->setText(column, QString::fromStdString(Caption));
+    h->setTextAlignment(column, Alignment | Qt::AlignVCenter);
+    setColumnWidth(column, Width);
+    return h;
+}
+
+Qt::Alignment TCustomSortListView::columnAlignment(int column) const
+{
+    const auto a = Qt::Alignment(headerItem()->textAlignment(column));
+    if (a & Qt::AlignRight)
+        return Qt::AlignRight;
+    if (a & Qt::AlignHCenter)
+        return Qt::AlignHCenter;
+    return Qt::AlignLeft;
+}
+
+QTreeWidgetItem* TCustomSortListView::AddItem(const std::string& Caption,
+                                              const std::vector<std::string>& SubItems)
+{
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, QString::fromStdString(Caption));
+    for (std::size_t i = 0; i < SubItems.size(); ++i)
+        item->setText(int(i + 1), QString::fromStdString(SubItems[i]));
+    addTopLevelItem(item);
+    ItemChanged();
+    return item;
+}
+
+void TCustomSortListView::ItemChanged()
+{
+    if (AutoResort)
+        SortAgain();
+}
+
+std::string TCustomSortListView::ColumnText(const QTreeWidgetItem* Item, int Index)
+{
+    if (!Item || Index < -1 || Index + 1 >= Item->columnCount())
+        return {};
+    return Item->text(Index + 1).toStdString();
+}
+
+void TCustomSortListView::MoveRow(int OldIndex, int NewIndex)
+{
+    if (OldIndex == NewIndex || OldIndex < 0 || OldIndex >= Count() || NewIndex < 0 ||
+        NewIndex > Count())
+        return;
+    BeginItemUpdate();
+    QTreeWidgetItem* old = Item(OldIndex);
+    const bool selected = old->isSelected();
+    const bool focused = currentItem() == old;
+    QTreeWidgetItem* copy = old->clone();
+    insertTopLevelItem(NewIndex > OldIndex ? NewIndex + 1 : NewIndex, copy);
+    delete takeTopLevelItem(indexOfTopLevelItem(old));
+    copy->setSelected(selected);
+    if (focused)
+        setCurrentItem(copy, 0, QItemSelectionModel::NoUpdate);
+    EndItemUpdate();
+}
+
+void TCustomSortListView::SetAutoColumnSort(TAutoColumnSort v)
+{
+    autoColumnSort_ = v;
+    if (v != acsNoSort)
+        SortAgain();
+}
+
+void TCustomSortListView::SetAutoSortStyle(TAutoSortStyle v)
+{
+    autoSortStyle_ = v;
+    SortAgain();
+}
+
+void TCustomSortListView::SetAutoSortAscending(bool v)
+{
+    autoSortAscending_ = v;
+    SetCurrentSortAscending(v);
+}
+
+void TCustomSortListView::SetCurrentSortAscending(bool v)
+{
+    ascending_ = v;
+    header_->viewport()->update();
+}
+
+int TCustomSortListView::compareByEvent(QTreeWidgetItem* a, QTreeWidgetItem* b) const
+{
+    if (!a || !b)
+        return 0;
+    const std::string ta = ColumnText(a, SortColumnIndex), tb = ColumnText(b, SortColumnIndex);
+    int sortAs = saNone, result = 0;
+    OnSortItems(const_cast<TCustomSortListView*>(this), a, b, SortColumnIndex, sortAs, result);
+    switch (sortAs) {
+    case saString:
+        result = compareStrings(ta, tb);
+        break;
+    case saNumeric:
+        result = sign(SortTextAsNumber(ta).value_or(0) - SortTextAsNumber(tb).value_or(0));
+        break;
+    case saDateTime:
+        result = sign(SortTextAsDateTime(ta).value_or(0) - SortTextAsDateTime(tb).value_or(0));
+        break;
+    default:
+        break;
+    }
+    return result * DirectionFactor;
+}
+
+void TCustomSortListView::sortAll()
+{
+    QTreeWidgetItem* current = currentItem();
+    std::vector<QTreeWidgetItem*> selected;
+    for (QTreeWidgetItem* i : selectedItems())
+        selected.push_back(i);
+    QList<QTreeWidgetItem*> items = invisibleRootItem()->takeChildren();
+    if (OnSortItems) {
+        std::stable_sort(items.begin(), items.end(),
+                         [this](QTreeWidgetItem* a, QTreeWidgetItem* b) { return compareByEvent(a, b) < 0; });
+    } else {
+        // Each text is read once, not at every comparison: music lists run to thousands of rows.
+        struct Entry {
+            QTreeWidgetItem* item;
+            SortReading reading;
+        };
+        std::vector<Entry> entries;
+        entries.reserve(std::size_t(items.size()));
+        for (QTreeWidgetItem* item : items)
+            entries.push_back({item, readForSort(ColumnText(item, SortColumnIndex), autoSortStyle_)});
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            return compareReadings(a.reading, b.reading) * DirectionFactor < 0;
+        });
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            items[qsizetype(i)] = entries[i].item;
+    }
+    addTopLevelItems(items);
+    for (QTreeWidgetItem* i : selected)
+        i->setSelected(true);
+    if (current)
+        setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+}
+
+void TCustomSortListView::SortOnColumn(int Column, bool Ascending)
+{
+    sortPending_ = false;
+    lastColumn_ = Column;
+    header_->viewport()->update();
+    // The events have always been told the opposite of Ascending; their handlers expect it.
+    if (OnSortBegin)
+        OnSortBegin(this, Column, !Ascending);
+    DirectionFactor = Ascending ? 1 : -1;
+    SortColumnIndex = Column - 1;
+    if (autoColumnSort_ != acsMarkOnly && Column != CancelSort)
+        sortAll();
+    if (OnSortFinished)
+        OnSortFinished(this, Column, !Ascending);
+}
+
+void TCustomSortListView::SortAgain()
+{
+    sortPending_ = true;
+    const bool validColumn = lastColumn_ >= 0 && lastColumn_ < columnCount();
+    if (((autoColumnSort_ != acsNoSort && validColumn) || OnSortItems) && updateCount_ == 0)
+        SortOnColumn(lastColumn_, ascending_);
+}
+
+void TCustomSortListView::BeginItemUpdate()
+{
+    if (updateCount_++ == 0)
+        setUpdatesEnabled(false);
+}
+
+void TCustomSortListView::EndItemUpdate()
+{
+    if (updateCount_ == 0)
+        return;
+    if (--updateCount_ == 0) {
+        setUpdatesEnabled(true);
+        if (sortPending_)
+            SortAgain();
+    }
+}
+
+void TCustomSortListView::MarkSortColumn(int Column)
+{
+    if (autoColumnSort_ == acsMarkOnly || autoColumnSort_ == acsSortToggle)
+        ascending_ = true;
+    lastColumn_ = Column;
+    header_->viewport()->update();
+}
+
+void TCustomSortListView::ColumnClick(int C)
+{
+    if (C == CancelSort)
+        return;
+    if (autoColumnSort_ == acsSortToggle || autoColumnSort_ == acsMarkOnly)
+        ascending_ = C == lastColumn_ ? !ascending_ : autoSortAscending_;
+    if (autoColumnSort_ != acsNoSort && C < columnCount() && autoColumnSort_ != acsMarkOnly)
+        SortOnColumn(C, ascending_);
+    lastColumn_ = C;
+    header_->viewport()->update();
+    if (OnColumnClick)
+        OnColumnClick(this, C);
+}
+
+void TCustomSortListView::Loaded()
+{
+    if (columnCount() > 0) {
+        lastColumn_ = 0;
+        SortAgain();
+    }
+    updateHeaderDrawing();
+}
+
+bool TCustomSortListView::SelectByPrefix(const std::string& Text, int ColumnIndex)
+{
+    const QString prefix = QString::fromStdString(Text).toLower();
+    return selectFirstFrom([&](const QString& text) {
+        return collator().compare(text.left(prefix.size()).toLower(), prefix) == 0;
+    }, ColumnIndex);
+}
+
+bool TCustomSortListView::SelectBySubstring(const std::string& Text, int ColumnIndex)
+{
+    const QString part = QString::fromStdString(Text);
+    return selectFirstFrom([&](const QString& text) { return text.contains(part, Qt::CaseSensitive); },
+                           ColumnIndex);
+}
+
+bool TCustomSortListView::selectFirstFrom(const std::function<bool(const QString&)>& matches,
+                                          int ColumnIndex)
+{
+    const int n = Count();
+    int start = -1;
+    for (int i = 0; i < n; ++i)
+        if (Item(i)->isSelected()) {
+            start = i;
+            break;
+        }
+    for (int k = 1; k <= n; ++k) {
+        QTreeWidgetItem* item = Item((start + k) % n);
+        if (!matches(QString::fromStdString(ColumnText(item, ColumnIndex - 1))))
+            continue;
+        clearSelection();
+        item->setSelected(true);
+        setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+        scrollToItem(item);
+        return true;
+    }
+    return false;
+}
+
+void TCustomSortListView::keyPressEvent(QKeyEvent* e)
+{
+    const QString text = e->text();
+    const bool printable = text.size() == 1 && text[0].unicode() >= 32 && text[0].unicode() <= 127;
+    if (!ColumnSearch || !printable || (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        QTreeWidget::keyPressEvent(e);
+        return;
+    }
+    e->accept();
+    const double now = Clock ? Clock() : nowMs();
+    if (now - lastSearchKey_ > 1000)
+        searchText_.clear();
+    lastSearchKey_ = now;
+    searchText_ += char(text[0].unicode());
+    if (!SelectByPrefix(searchText_, std::max(lastColumn_, 0))) {
+        QApplication::beep();
+        searchText_ = text.toStdString();
+    }
+}
+
+void TCustomSortListView::SetStyle(TViewStyleExt v)
+{
+    style_ = v;
+    measureRows();
+}
+
+void TCustomSortListView::SetShowSortArrows(bool v)
+{
+    showSortArrows_ = v;
+    buildArrows();
+    updateHeaderDrawing();
+}
+
+void TCustomSortListView::SetReverseSortArrows(bool v)
+{
+    reverseSortArrows_ = v;
+    buildArrows();
+    header_->viewport()->update();
+}
+
+void TCustomSortListView::SetNoColumnResize(bool v)
+{
+    noColumnResize_ = v;
+    header_->setSectionResizeMode(v ? QHeaderView::Fixed : QHeaderView::Interactive);
+}
+
+void TCustomSortListView::updateHeaderDrawing()
+{
+    header_->OwnerDraw = showSortArrows_ || bool(OnDrawHeader);
+    header_->viewport()->update();
+}
+
+void TCustomSortListView::changeEvent(QEvent* e)
+{
+    QTreeWidget::changeEvent(e);
+    if (e->type() == QEvent::PaletteChange || e->type() == QEvent::StyleChange)
+        buildArrows();
+}
+
+void TCustomSortListView::measureRows()
+{
+    TCanvas measure;
+    measure.Font().Assign(font_);
+    int height = measure.TextExtent("Wg").cy;
+    if (OnMeasureItem)
+        OnMeasureItem(this, height);
+    rowHeight_ = std::max(height, 1);
+    doItemsLayout();
+}
+
+void TCustomSortListView::buildArrows()
+{
+    upArrow_.reset();
+    downArrow_.reset();
+    if (!showSortArrows_)
+        return;
+    TCanvas measure;
+    measure.Font().Assign(font_);
+    const int textHeight = measure.TextHeight("Wy");
+    const int s = textHeight - 6 + (textHeight % 2 != 0 ? 1 : 0);
+    if (s < 1)
+        return;
+    const int m = s / 2;
+    const gfx::TColor face = gfx::ColorToRGB(gfx::clBtnFace);
+    const gfx::TColor shadow = gfx::ColorToRGB(gfx::clBtnShadow);
+    const gfx::TColor light = gfx::ColorToRGB(gfx::clBtnHighlight);
+    auto blank = [&] {
+        auto b = std::make_unique<gfx::TBitmap>(s, s, gfx::pf24bit);
+        b->Canvas().Brush().SetColor(face);
+        b->Canvas().FillRect(TRect{0, 0, s, s});
+        return b;
+    };
+    downArrow_ = blank();
+    TCanvas& d = downArrow_->Canvas();
+    d.Pen().SetColor(shadow);
+    d.MoveTo(m, s - 2);
+    d.LineTo(s - 1, 0);
+    d.SetPixel(s - 1, 0, shadow);
+    d.Pen().SetColor(light);
+    d.MoveTo(s - 2, 0);
+    d.LineTo(0, 0);
+    d.LineTo(m - 1, s - 2);
+    d.SetPixel(m - 1, s - 2, light);
+
+    upArrow_ = blank();
+    TCanvas& u = upArrow_->Canvas();
+    u.Pen().SetColor(light);
+    u.MoveTo(0, s - 1);
+    u.LineTo(m - 1, 0);
+    u.Pen().SetColor(shadow);
+    u.MoveTo(m, 0);
+    u.LineTo(s - 1, s - 1);
+    u.LineTo(-1, s - 1);
+    u.SetPixel(m, 0, face);
+    header_->viewport()->update();
+}
+
+void TCustomSortListView::HeaderLayout(int Index, const TRect& ItemRect, bool Pressed,
+                                       TRect& TextRect, TRect& ArrowRect)
+{
+    const Qt::Alignment align = columnAlignment(Index);
+    TextRect = ItemRect;
+    ArrowRect = TRect{};
+    if (align == Qt::AlignLeft)
+        TextRect.Left += 4;
+    else if (align == Qt::AlignRight)
+        TextRect.Right -= 4;
+    const gfx::TBitmap* arrow = (ascending_ != reverseSortArrows_) ? upArrow_.get() : downArrow_.get();
+    const bool withArrow = showSortArrows_ && arrow && Index == lastColumn_ && autoColumnSort_ != acsNoSort;
+    if (!withArrow) {
+        if (Pressed)
+            TextRect = gfx::OffsetRect(TextRect, 1, 1);
+        return;
+    }
+    const int size = arrow->Width();
+    const int reserve = size + 8;
+    TCanvas measure;
+    measure.Font().Assign(font_);
+    const int width = measure.TextWidth(headerItem()->text(Index).toStdString());
+    if (align == Qt::AlignRight) {
+        TextRect.Left += reserve;
+        TextRect.Left = std::max(TextRect.Left, TextRect.Right - width);
+    } else {
+        TextRect.Right -= reserve;
+        if (align == Qt::AlignHCenter) {
+            const int left = TextRect.Left + (TextRect.Width() - width) / 2;
+            TextRect.Left = std::max(TextRect.Left, left);
+        }
+        TextRect.Right = std::min(TextRect.Right, TextRect.Left + width);
+    }
+    // Kept inside the item, never inside out.
+    TextRect.Left = std::clamp(TextRect.Left, ItemRect.Left, ItemRect.Right);
+    TextRect.Right = std::clamp(TextRect.Right, TextRect.Left, ItemRect.Right);
+    if (Pressed)
+        TextRect = gfx::OffsetRect(TextRect, 1, 1);
+    const int x = align == Qt::AlignRight ? TextRect.Left - 8 - size : TextRect.Right + 8;
+    const int y = ItemRect.Top + (ItemRect.Height() - size) / 2;
+    if (x >= ItemRect.Left && x + size <= ItemRect.Right)
+        ArrowRect = TRect{x, y, x + size, y + size};
+}
+
+void TCustomSortListView::paintHeaderItem(TCanvas& c, int index, TRect rect, bool pressed)
+{
+    if (OnDrawHeader) {
+        bool defaultDrawing = true;
+        OnDrawHeader(this, c, index, rect, pressed, defaultDrawing);
+        if (!defaultDrawing)
+            return;
+    }
+    c.Brush().SetStyle(gfx::bsSolid);
+    c.Brush().SetColor(gfx::clBtnFace);
+    c.FillRect(rect);
+    TRect edge = rect;
+    c.DrawEdge(edge, pressed ? gfx::EDGE_SUNKEN : gfx::EDGE_RAISED, gfx::BF_RECT);
+    TRect item = gfx::InflateRect(rect, -2, -2);
+    if (pressed) {
+        item.Left += 1;
+        item.Top += 1;
+    }
+    TRect text, arrow;
+    HeaderLayout(index, item, pressed, text, arrow);
+    const Qt::Alignment align = columnAlignment(index);
+    const unsigned flags = gfx::DT_SINGLELINE | gfx::DT_VCENTER | gfx::DT_NOPREFIX |
+                           gfx::DT_END_ELLIPSIS |
+                           (align == Qt::AlignRight ? gfx::DT_RIGHT
+                            : align == Qt::AlignHCenter ? gfx::DT_CENTER : gfx::DT_LEFT);
+    c.Font().Assign(font_);
+    c.Font().SetColor(gfx::clBtnText);
+    c.Brush().SetStyle(gfx::bsClear);
+    c.DrawText(headerItem()->text(index).toStdString(), text, flags);
+    if (!arrow.IsEmpty()) {
+        const gfx::TBitmap* bmp = (ascending_ != reverseSortArrows_) ? upArrow_.get() : downArrow_.get();
+        c.Draw(arrow.Left, arrow.Top, *bmp);
+    }
+}
+
+void TCustomSortListView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                                  const QModelIndex& index) const
+{
+    if (style_ != lvOwnerDrawFixed) {
+        QTreeWidget::drawRow(painter, option, index);
+        return;
+    }
+    auto* self = const_cast<TCustomSortListView*>(this);
+    const int row = index.row();
+    const int width = std::max(viewport()->width(), header()->length() - header()->offset());
+    QImage img(width, option.rect.height(), QImage::Format_RGB32);
+    TCanvas c(&img);
+    const TRect rect{0, 0, width, option.rect.height()};
+    TOwnerDrawState state = 0;
+    if (selectionModel()->isRowSelected(row, index.parent()))
+        state |= odSelected;
+    if (currentIndex().row() == row && hasFocus())
+        state |= odFocused;
+    c.Font().Assign(font_);
+    c.Brush().SetColor(gfx::clWindow);
+    bool defaultDrawing = true, fullRowSelect = true;
+    forms::RunGuarded([&] {
+        if (OnDrawItem)
+            OnDrawItem(self, c, row, rect, state, defaultDrawing, fullRowSelect);
+        if (defaultDrawing)
+            paintDefaultRow(c, row, rect, state);
+        if (OnAfterDefaultDrawItem)
+            OnAfterDefaultDrawItem(self, c, row, rect, state);
+    });
+    painter->drawImage(0, option.rect.top(), img);
+}
+
+void TCustomSortListView::paintDefaultRow(TCanvas& c, int row, const TRect& rect,
+                                          TOwnerDrawState state) const
+{
+    auto* self = const_cast<TCustomSortListView*>(this);
+    gfx::TColor back = gfx::clWindow, fore = gfx::clWindowText;
+    if ((state & odSelected) && hasFocus()) {
+        back = gfx::clHighlight;
+        fore = gfx::clHighlightText;
+    } else if (state & odSelected) {  // selections stay visible without the focus
+        back = gfx::clBtnFace;
+        fore = gfx::clBtnText;
+    }
+    c.Brush().SetStyle(gfx::bsSolid);
+    c.Brush().SetColor(back);
+    c.FillRect(rect);
+    const QTreeWidgetItem* item = Item(row);
+    for (int col = 0; col < columnCount(); ++col) {
+        if (header()->isSectionHidden(col))
+            continue;
+        const int x = header()->sectionViewportPosition(col);
+        const TRect cell{x, rect.Top, x + header()->sectionSize(col), rect.Bottom};
+        bool defaultDrawing = true;
+        if (col > 0 && OnDrawSubItem)
+            OnDrawSubItem(self, c, row, col, cell, state, defaultDrawing);
+        if (!defaultDrawing)
+            continue;
+        const Qt::Alignment align = columnAlignment(col);
+        TRect text{cell.Left + 4, cell.Top, cell.Right - 4, cell.Bottom};
+        c.Font().Assign(font_);
+        c.Font().SetColor(fore);
+        c.Brush().SetStyle(gfx::bsClear);
+        c.DrawText(ColumnText(item, col - 1), text,
+                   gfx::DT_SINGLELINE | gfx::DT_VCENTER | gfx::DT_NOPREFIX | gfx::DT_END_ELLIPSIS |
+                       (align == Qt::AlignRight ? gfx::DT_RIGHT
+                        : align == Qt::AlignHCenter ? gfx::DT_CENTER : gfx::DT_LEFT));
+    }
+    if (state & odFocused)
+        c.DrawFocusRect(rect);
+}

@@ -1,0 +1,190 @@
+// `TSortListView`, the report-style list of the main window (the music list and the
+// playlist): click a column header to sort by it, click again to reverse; a "smart"
+// comparison sorts dates, times and numbers by value; arrows in the header show the sort
+// column and direction; rows, cells and header items may be drawn by the owner through
+// events on a TCanvas; optional type-ahead search in the sort column; optional blocking of
+// column resizing.
+//
+// Built on QTreeWidget as a flat list: column 0 holds the item's caption, column n + 1 its
+// sub-item n. Sorting is done here (never by Qt) so that the comparison, the direction rules
+// and the sort events are the list's own. `TCustomSortListView` holds the behaviour and
+// `TSortListView` is the class the windows use.
+//
+// The comparison's state (column, direction) is process-wide, as only one list sorts at a
+// time. Saving column widths and sort state to the registry (`SaveSettings.AutoSave`) and the
+// background picture are not built: the program never turns them on.
+// UI thread only.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QTreeWidget>
+
+#include "platform/gfx/Bitmap.h"
+#include "platform/gfx/Canvas.h"
+
+class TSortHeader;
+
+enum TViewStyleExt { lvStandard, lvOwnerDrawFixed };
+enum TAutoColumnSort { acsNoSort, acsMarkOnly, acsSort, acsSortToggle };
+enum TAutoSortStyle { assSmart, assDefault };
+enum TSortAs { saNone, saString, saNumeric, saDateTime };
+
+// Row states handed to the drawing events.
+using TOwnerDrawState = unsigned;
+constexpr TOwnerDrawState odSelected = 1, odGrayed = 2, odDisabled = 4, odChecked = 8,
+                          odFocused = 16;
+
+struct TSortListSaveSettings {
+    bool AutoSave = false;
+    std::string RegistryKey;
+    bool SaveColumnSizes = true;
+    bool SaveCurrentSort = true;
+    bool SaveViewStyle = true;
+};
+
+// The smart comparison's readers, exposed for the sort and its tests. A date-time text uses
+// the Japanese settings: "/" between date parts (year/month/day, or month/day of this year),
+// ":" in times, "," grouping thousands and "." before decimals.
+// The value of a text that reads as a date and/or time (days since 1899-12-30), if it does.
+std::optional<double> SortTextAsDateTime(const std::string& Text);
+// The value of the text before its first blank, read as a number, if it does.
+std::optional<double> SortTextAsNumber(const std::string& Text);
+// -1, 0 or 1 as the smart (assSmart) or plain (assDefault) comparison orders A before B.
+int SortCompareTexts(const std::string& A, const std::string& B, TAutoSortStyle Style);
+
+class TCustomSortListView : public QTreeWidget {
+public:
+    explicit TCustomSortListView(QWidget* parent = nullptr);
+    ~TCustomSortListView() override;
+
+    // --- Items and columns
+    QTreeWidgetItem* AddColumn(const std::string& Caption, int Width,
+                               Qt::Alignment Alignment = Qt::AlignLeft);
+    int ColumnCount() const { return columnCount(); }
+    int Count() const { return topLevelItemCount(); }
+    QTreeWidgetItem* Item(int Index) const { return topLevelItem(Index); }
+    // Adds an item at the end (a resort follows when AutoResort is on).
+    QTreeWidgetItem* AddItem(const std::string& Caption, const std::vector<std::string>& SubItems);
+    // Index -1: the caption; n >= 0: sub-item n (empty when the item has fewer).
+    static std::string ColumnText(const QTreeWidgetItem* Item, int Index);
+    // Call after a caption or sub-item of an item changed.
+    void ItemChanged();
+    // Moves a row, carrying over its selected and focused states.
+    void MoveRow(int OldIndex, int NewIndex);
+
+    // --- Sorting
+    TAutoColumnSort AutoColumnSort() const { return autoColumnSort_; }
+    void SetAutoColumnSort(TAutoColumnSort v);
+    TAutoSortStyle AutoSortStyle() const { return autoSortStyle_; }
+    void SetAutoSortStyle(TAutoSortStyle v);
+    bool AutoResort = true;
+    bool AutoSortAscending() const { return autoSortAscending_; }
+    void SetAutoSortAscending(bool v);
+    bool CurrentSortAscending() const { return ascending_; }
+    void SetCurrentSortAscending(bool v);
+    int LastColumnClicked() const { return lastColumn_; }
+    int32_t CancelSort = -1;
+
+    void SortOnColumn(int Column, bool Ascending);
+    void SortAgain();
+    void BeginItemUpdate();
+    void EndItemUpdate();
+    void MarkSortColumn(int Column);
+    // What a click on header column C does (also called by the header itself).
+    void ColumnClick(int C);
+    // Called once the window's columns are in place: marks column 0 and sorts by it.
+    void Loaded();
+
+    // --- Search
+    bool SelectByPrefix(const std::string& Text, int ColumnIndex);
+    bool SelectBySubstring(const std::string& Text, int ColumnIndex);
+    bool ColumnSearch = false;
+    // Milliseconds of a steady clock; type-ahead restarts after 1000 ms between keys.
+    std::function<double()> Clock;
+    const std::string& SearchText() const { return searchText_; }
+
+    // --- Look
+    TViewStyleExt Style() const { return style_; }
+    void SetStyle(TViewStyleExt v);
+    bool ShowSortArrows() const { return showSortArrows_; }
+    void SetShowSortArrows(bool v);
+    bool ReverseSortArrows() const { return reverseSortArrows_; }
+    void SetReverseSortArrows(bool v);
+    bool NoColumnResize() const { return noColumnResize_; }
+    void SetNoColumnResize(bool v);
+    gfx::TFont& Font() { return font_; }
+    // The arrow bitmaps (null when arrows are off or the font is too small for them).
+    const gfx::TBitmap* UpArrow() const { return upArrow_.get(); }
+    const gfx::TBitmap* DownArrow() const { return downArrow_.get(); }
+    int RowHeight() const { return rowHeight_; }
+    // Where the default header drawing puts the caption and the arrow of column Index in
+    // ItemRect (the arrow rectangle is empty when no arrow is drawn).
+    void HeaderLayout(int Index, const gfx::TRect& ItemRect, bool Pressed, gfx::TRect& TextRect,
+                      gfx::TRect& ArrowRect);
+    std::string Version() const { return "TxxListView v3.72"; }
+
+    TSortListSaveSettings SaveSettings;
+
+    // --- Events
+    std::function<void(QObject* Sender, int SortColumn, bool Ascending)> OnSortBegin, OnSortFinished;
+    std::function<void(QObject* Control, int& AHeight)> OnMeasureItem;
+    std::function<void(QObject* Control, gfx::TCanvas& ACanvas, int Index, gfx::TRect ARect,
+                       TOwnerDrawState State, bool& DefaultDrawing, bool& FullRowSelect)> OnDrawItem;
+    // Rectangles are in the row's own coordinates (top 0); SubItem is the column (1 = the
+    // first sub-item).
+    std::function<void(QObject* Control, gfx::TCanvas& ACanvas, int Index, int SubItem,
+                       gfx::TRect ARect, TOwnerDrawState State, bool& DefaultDrawing)> OnDrawSubItem;
+    std::function<void(QObject* Control, gfx::TCanvas& ACanvas, int Index, gfx::TRect ARect,
+                       TOwnerDrawState State)> OnAfterDefaultDrawItem;
+    std::function<void(QObject* Control, gfx::TCanvas& ACanvas, int Index, gfx::TRect& ARect,
+                       bool Selected, bool& DefaultDrawing)> OnDrawHeader;
+    std::function<void(QObject* Sender, QTreeWidgetItem* Item1, QTreeWidgetItem* Item2,
+                       int SortColumn, int& SortAs, int& CompResult)> OnSortItems;
+    std::function<void(QObject* Sender, int Column)> OnColumnClick;
+
+protected:
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    friend class TSortHeader;
+    int compareByEvent(QTreeWidgetItem* a, QTreeWidgetItem* b) const;
+    bool selectFirstFrom(const std::function<bool(const QString&)>& matches, int ColumnIndex);
+    void sortAll();
+    void buildArrows();
+    void measureRows();
+    void updateHeaderDrawing();
+    void paintHeaderItem(gfx::TCanvas& canvas, int index, gfx::TRect rect, bool pressed);
+    void paintDefaultRow(gfx::TCanvas& c, int row, const gfx::TRect& rect, TOwnerDrawState state) const;
+    Qt::Alignment columnAlignment(int column) const;
+
+    TSortHeader* header_;
+    TViewStyleExt style_ = lvStandard;
+    TAutoColumnSort autoColumnSort_ = acsNoSort;
+    TAutoSortStyle autoSortStyle_ = assSmart;
+    bool autoSortAscending_ = true;
+    bool ascending_ = true;
+    int lastColumn_ = -1;
+    bool showSortArrows_ = false;
+    bool reverseSortArrows_ = false;
+    bool noColumnResize_ = false;
+    bool sortPending_ = false;
+    int updateCount_ = 0;
+    int rowHeight_ = 0;
+    std::unique_ptr<gfx::TBitmap> upArrow_, downArrow_;
+    gfx::TFont font_;
+    std::string searchText_;
+    double lastSearchKey_ = -1e18;
+};
+
+class TSortListView : public TCustomSortListView {
+public:
+    using TCustomSortListView::TCustomSortListView;
+};

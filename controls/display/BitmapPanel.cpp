@@ -1,0 +1,153 @@
+#include "controls/display/BitmapPanel.h"
+
+#include <algorithm>
+
+#include "controls/display/AnalogMeter.h"
+
+namespace controls {
+
+TBitmapPanel::TBitmapPanel(QWidget* parent) : TCustomControl(parent)
+{
+    bitmap_.SetPixelFormat(gfx::pf32bit);
+}
+
+void TBitmapPanel::SetBitmap(const gfx::TBitmap& bitmap)
+{
+    bitmap_.Assign(bitmap);
+    bitmapChanged();
+}
+
+void TBitmapPanel::SetDisplay(TDisplay d)
+{
+    display_ = d;
+    bitmapChanged();
+    if (OnDisplayChange)
+        OnDisplayChange(this);
+}
+
+void TBitmapPanel::SetAlign(TAlign a)
+{
+    if (a == align_)
+        return;
+    align_ = a;
+    bitmapChanged();
+}
+
+void TBitmapPanel::bitmapChanged()
+{
+    fitToBitmap();
+    for (QObject* child : children())
+        if (auto* meter = dynamic_cast<TAnalogMeter*>(child))
+            meter->ParentPictureChanged();
+    Invalidate();
+}
+
+// The layouts that size the panel do so when the picture or the layout changes.
+void TBitmapPanel::fitToBitmap()
+{
+    if (bitmap_.Empty())
+        return;
+    if (display_ == diAutosize && align_ != alNone)
+        display_ = diCenter;  // an owner's layout sizes the panel from now on
+    if (display_ == diAutosize)
+        resize(bitmap_.Width(), bitmap_.Height());
+    else if (display_ == diSimple)
+        resize(std::max(width(), bitmap_.Width()), std::max(height(), bitmap_.Height()));
+}
+
+void TBitmapPanel::drawBitmap(gfx::TCanvas& c)
+{
+    const int w = width(), h = height(), bw = bitmap_.Width(), bh = bitmap_.Height();
+    switch (display_) {
+    case diSimple:
+    case diAutosize:
+        c.Draw(0, 0, bitmap_);
+        break;
+    case diTile:
+        for (int y = 0; y < h; y += bh)
+            for (int x = 0; x < w; x += bw)
+                c.Draw(x, y, bitmap_);
+        break;
+    case diScretch:
+        c.StretchDraw(gfx::Rect(0, 0, w, h), bitmap_);
+        break;
+    case diKeepAscpect: {
+        const double ratio = double(bh) / bw;
+        int dw = w, dh = int(w * ratio);
+        if (dh > h) {
+            dh = h;
+            dw = int(h / ratio);
+        }
+        const int left = (w - dw) / 2, top = (h - dh) / 2;
+        c.StretchDraw(gfx::Rect(left, top, left + dw, top + dh), bitmap_);
+        break;
+    }
+    case diCenter:
+        c.Draw(bw < w ? (w - bw) / 2 : 0, bh < h ? (h - bh) / 2 : 0, bitmap_);
+        break;
+    }
+}
+
+void TBitmapPanel::Paint()
+{
+    TCustomControl::Paint();
+    gfx::TCanvas& c = Canvas();
+    if (!bitmap_.Empty())
+        drawBitmap(c);
+    if (selected_) {
+        c.Pen().SetWidth(1);
+        c.Pen().SetStyle(gfx::psDot);
+        c.Pen().SetColor(gfx::clRed);
+        c.Brush().SetStyle(gfx::bsClear);
+        c.Rectangle(1, 1, width() - 2, height() - 2);
+        c.Pen().SetStyle(gfx::psSolid);
+        c.Brush().SetStyle(gfx::bsSolid);
+    }
+}
+
+void TBitmapPanel::MouseDown(forms::TMouseButton button, forms::TShiftState shift, int x, int y)
+{
+    TCustomControl::MouseDown(button, shift, x, y);
+    grabOffset_ = QPoint(x, y);
+    selected_ = true;
+    if (OnSelectClick)
+        OnSelectClick(this);
+    Invalidate();
+}
+
+// With the left button held a selected, moveable panel follows the mouse; any other move
+// drops the selection.
+void TBitmapPanel::MouseMove(forms::TShiftState shift, int x, int y)
+{
+    TCustomControl::MouseMove(shift, x, y);
+    if (!(shift & forms::ssLeft)) {
+        if (selected_) {
+            selected_ = false;
+            Invalidate();
+        }
+        return;
+    }
+    if (moveable_ && selected_) {
+        const QPoint to = mapToParent(QPoint(x, y)) - grabOffset_;
+        if (to != pos()) {
+            move(to);
+            moving_ = true;
+        }
+    }
+}
+
+void TBitmapPanel::MouseUp(forms::TMouseButton button, forms::TShiftState shift, int x, int y)
+{
+    TCustomControl::MouseUp(button, shift, x, y);
+    if (moving_) {
+        moving_ = false;
+        if (OnPanelMove)
+            OnPanelMove(this);
+    }
+    if (selected_) {
+        selected_ = false;
+        Invalidate();
+    }
+}
+
+}  // namespace controls

@@ -1,0 +1,240 @@
+#include "controls/display/LightStr.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace controls {
+
+namespace {
+// A 32-bit bitmap pixel (bytes blue, green, red, unused) of a colour.
+uint32_t pixelOf(gfx::TColor c)
+{
+    c = gfx::ColorToRGB(c);
+    return 0xFF000000u | uint32_t(gfx::GetRValue(c)) << 16 | uint32_t(gfx::GetGValue(c)) << 8 |
+           uint32_t(gfx::GetBValue(c));
+}
+}  // namespace
+
+TLightStr::TLightStr(QWidget* parent) : TCustomControl(parent)
+{
+    display_.SetPixelFormat(gfx::pf32bit);
+    line_.SetPixelFormat(gfx::pf32bit);
+    Font().SetHeight(fontH_);
+    resize(300, 34);  // the first paint fits the height to the dot rows
+    timer_.SetEnabled(false);
+    timer_.SetInterval(int(interval_));
+    timer_.SetOnTimer([this] { Step(); });
+}
+
+TLightStr::~TLightStr() = default;
+
+// ---- properties ----
+
+void TLightStr::SetShowStrings(const rtl::TStringList& lines)
+{
+    lines_.Assign(lines);
+    showCount_ = lines_.Count();
+    showIndex_ = -1;
+}
+
+void TLightStr::SetShowIndex(int index)
+{
+    if (index >= 0 && index < lines_.Count() && index != showIndex_)
+        showIndex_ = index;
+}
+
+void TLightStr::SetShowInterval(unsigned ms)
+{
+    if (ms == 0)
+        return;
+    interval_ = ms;
+    timer_.SetInterval(int(ms));
+}
+
+void TLightStr::SetShowFontH(int dots)
+{
+    if (dots < 1)
+        return;
+    fontH_ = dots;
+    Font().SetHeight(dots);
+    resize(width(), 3 * dots);
+    display_.SetSize(displayWidth(), 3 * dots);
+    valid_ = false;
+    Repaint();
+}
+
+void TLightStr::SetShowLoop(bool on)
+{
+    loop_ = on;
+    if (endOfLines_) {
+        endOfLines_ = false;
+        loadNextLine();
+    }
+}
+
+// ---- show ----
+
+void TLightStr::setActive(bool on)
+{
+    active_ = on;
+    timer_.SetEnabled(on);
+}
+
+void TLightStr::Start()
+{
+    if (endOfLines_) {
+        endOfLines_ = false;
+        loadNextLine();
+    }
+    if (active_ || lines_.Count() == 0)
+        return;
+    setActive(true);
+    if (OnShowActive)
+        OnShowActive(this, true);
+}
+
+void TLightStr::Stop()
+{
+    const bool was = active_;
+    setActive(false);
+    if (was && OnShowActive)
+        OnShowActive(this, false);
+}
+
+void TLightStr::Step()
+{
+    if (!active_)
+        return;
+    ++column_;
+    if (column_ >= lineWidth_) {
+        loadNextLine();
+        if (!active_)
+            return;
+        ++column_;
+    }
+    ensureDisplay();
+    scrollLeft();
+    drawColumn(display_.Width() - 3, column_);
+    Invalidate();
+}
+
+void TLightStr::loadNextLine()
+{
+    if (endOfLines_ || lines_.Count() == 0) {
+        Stop();
+        return;
+    }
+    if (showIndex_ + 1 < lines_.Count()) {
+        ++showIndex_;
+    } else if (loop_) {
+        showIndex_ = 0;
+        if (OnLineEof)
+            OnLineEof(this);
+    } else {
+        // Let the last line scroll out fully; the show stops at the next load.
+        blankLine();
+        showIndex_ = -1;
+        endOfLines_ = true;
+        column_ = -1;
+        return;
+    }
+    if (OnLineNext)
+        OnLineNext(this, showIndex_);
+    renderLine(lines_[showIndex_]);
+    column_ = -1;
+}
+
+void TLightStr::renderLine(const std::string& text)
+{
+    gfx::TCanvas& c = line_.Canvas();
+    c.Font().Assign(Font());
+    c.Font().SetHeight(fontH_);
+    c.Font().SetColor(gfx::clBlack);
+    lineWidth_ = std::max(1, c.TextWidth(text));
+    line_.SetSize(lineWidth_, fontH_);
+    c.Brush().SetStyle(gfx::bsSolid);
+    c.Brush().SetColor(gfx::clWhite);
+    c.FillRect(gfx::Rect(0, 0, lineWidth_, fontH_));
+    c.TextOut(0, 0, text);
+}
+
+void TLightStr::blankLine()
+{
+    lineWidth_ = displayWidth() / 3 + 1;
+    line_.SetSize(lineWidth_, fontH_);
+    gfx::TCanvas& c = line_.Canvas();
+    c.Brush().SetStyle(gfx::bsSolid);
+    c.Brush().SetColor(gfx::clWhite);
+    c.FillRect(gfx::Rect(0, 0, lineWidth_, fontH_));
+}
+
+// ---- the display picture ----
+
+int TLightStr::displayWidth() const
+{
+    return std::max(3, width() - width() % 3);
+}
+
+void TLightStr::ensureDisplay()
+{
+    if (display_.Width() != displayWidth() || display_.Height() != 3 * fontH_) {
+        display_.SetSize(displayWidth(), 3 * fontH_);
+        valid_ = false;
+    }
+    if (!valid_)
+        rebuildDisplay();
+}
+
+void TLightStr::rebuildDisplay()
+{
+    gfx::TCanvas& c = display_.Canvas();
+    c.Brush().SetStyle(gfx::bsSolid);
+    c.Brush().SetColor(backColor_);
+    c.FillRect(gfx::Rect(0, 0, display_.Width(), display_.Height()));
+    for (int x = 0; x < display_.Width(); x += 3)
+        for (int y = 0; y < display_.Height(); y += 3)
+            drawDot(x, y, false);
+    valid_ = true;
+}
+
+// The cell whose top-left is (x, y): its left column and top row are grid, the rest the dot.
+void TLightStr::drawDot(int x, int y, bool lit)
+{
+    const uint32_t back = pixelOf(backColor_), dark = pixelOf(darkColor_);
+    const uint32_t light = lit ? pixelOf(lightColor_) : dark;
+    auto row = [&](int r) { return reinterpret_cast<uint32_t*>(display_.ScanLine(y + r)) + x; };
+    const int cols = std::min(3, display_.Width() - x);
+    const uint32_t cells[3][3] = {{back, back, back}, {back, light, light}, {back, light, dark}};
+    for (int r = 0; r < 3 && y + r < display_.Height(); ++r)
+        std::memcpy(row(r), cells[r], size_t(cols) * 4);
+}
+
+void TLightStr::scrollLeft()
+{
+    const int w = display_.Width();
+    for (int y = 0; y < display_.Height(); ++y) {
+        uint32_t* line = reinterpret_cast<uint32_t*>(display_.ScanLine(y));
+        std::memmove(line, line + 3, size_t(w - 3) * 4);
+    }
+}
+
+void TLightStr::drawColumn(int x, int column)
+{
+    const bool inLine = column >= 0 && column < line_.Width();
+    for (int r = 0; r < fontH_; ++r) {
+        const bool lit = inLine && r < line_.Height() && line_.PixelColor(column, r) != gfx::clWhite;
+        drawDot(x, 3 * r, lit);
+    }
+}
+
+void TLightStr::Paint()
+{
+    TCustomControl::Paint();
+    const int w = displayWidth(), h = 3 * fontH_;
+    if (w != width() || h != height())
+        resize(w, h);
+    ensureDisplay();
+    Canvas().Draw(0, 0, display_);
+}
+
+}  // namespace controls

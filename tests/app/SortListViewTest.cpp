@@ -1,0 +1,309 @@
+#include "app/SortListView.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace {
+
+std::vector<std::string> sortedBy(std::vector<std::string> texts, TAutoSortStyle style)
+{
+    std::stable_sort(texts.begin(), texts.end(), [style](const std::string& a, const std::string& b) {
+        return SortCompareTexts(a, b, style) < 0;
+    });
+    return texts;
+}
+
+// A list set up as the main window's: caption, "No.", Title, Artist.
+struct MusicList {
+    TSortListView list;
+    MusicList()
+    {
+        list.resize(500, 200);
+        list.AddColumn("", 20);
+        list.AddColumn("No.", 40, Qt::AlignRight);
+        list.AddColumn("Title", 150);
+        list.AddColumn("Artist", 120);
+        list.AutoResort = false;
+        list.SetAutoColumnSort(acsSortToggle);
+        list.SetShowSortArrows(true);
+        list.CancelSort = 1;
+        list.SetStyle(lvOwnerDrawFixed);
+        const char* rows[][3] = {{"1", "Cherry", "b"}, {"2", "apple", "c"}, {"3", "Banana", "a"},
+                                 {"10", "Blueberry", "d"}};
+        for (auto& r : rows)
+            list.AddItem("", {r[0], r[1], r[2]});
+    }
+    std::vector<std::string> column(int sub) const
+    {
+        std::vector<std::string> out;
+        for (int i = 0; i < list.Count(); ++i)
+            out.push_back(TCustomSortListView::ColumnText(list.Item(i), sub));
+        return out;
+    }
+};
+
+void typeKey(QWidget* w, char c)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key(QChar(c).toUpper().unicode()), Qt::NoModifier, QString(QChar(c)));
+    QApplication::sendEvent(w, &press);
+}
+
+using Texts = std::vector<std::string>;
+
+}  // namespace
+
+TEST(SortListViewCompare, NumbersSortByValueOnlyInTheSmartStyle)
+{
+    EXPECT_EQ(sortedBy({"2", "10", "9"}, assSmart), (Texts{"2", "9", "10"}));
+    EXPECT_EQ(sortedBy({"2", "10", "9"}, assDefault), (Texts{"10", "2", "9"}));
+    // Thousands separators, decimals and a unit after a blank.
+    EXPECT_EQ(sortedBy({"1,234", "987", "12,000.5"}, assSmart), (Texts{"987", "1,234", "12,000.5"}));
+    EXPECT_EQ(sortedBy({"1.5", "1.25", "-3"}, assSmart), (Texts{"-3", "1.25", "1.5"}));
+    EXPECT_EQ(sortedBy({"128 kbps", "64 kbps", "320 kbps"}, assSmart), (Texts{"64 kbps", "128 kbps", "320 kbps"}));
+    EXPECT_EQ(SortTextAsNumber("1,234"), 1234.0);
+    EXPECT_FALSE(SortTextAsNumber("abc").has_value());
+    EXPECT_FALSE(SortTextAsNumber("").has_value());
+    EXPECT_FALSE(SortTextAsNumber("inf").has_value());
+}
+
+TEST(SortListViewCompare, DatesAndTimesSortByValue)
+{
+    EXPECT_EQ(sortedBy({"2024/01/05", "2023/12/31", "2024/1/4"}, assSmart),
+              (Texts{"2023/12/31", "2024/1/4", "2024/01/05"}));
+    EXPECT_EQ(sortedBy({"10:00", "9:05", "9:05:30"}, assSmart), (Texts{"9:05", "9:05:30", "10:00"}));
+    EXPECT_EQ(sortedBy({"2024/1/2 10:00", "2024/1/2 9:00", "2024/1/1 23:59"}, assSmart),
+              (Texts{"2024/1/1 23:59", "2024/1/2 9:00", "2024/1/2 10:00"}));
+    // A single separator (a track "3/12") is no date: text order, not March before October.
+    EXPECT_FALSE(SortTextAsDateTime("3/12").has_value());
+    EXPECT_EQ(sortedBy({"3/12", "10/1"}, assSmart), (Texts{"10/1", "3/12"}));
+    // Impossible dates and times are no dates.
+    EXPECT_FALSE(SortTextAsDateTime("2024/02/30").has_value());
+    EXPECT_FALSE(SortTextAsDateTime("25:00").has_value());
+    EXPECT_FALSE(SortTextAsDateTime("2024/").has_value());
+    EXPECT_NEAR(*SortTextAsDateTime("2024/1/2 12:00") - *SortTextAsDateTime("2024/1/2"), 0.5, 1e-9);
+}
+
+TEST(SortListView, ClicksToggleTheSortAndTheCancelColumnDoesNothing)
+{
+    MusicList m;
+    std::vector<std::pair<int, bool>> begun;
+    m.list.OnSortBegin = [&](QObject*, int column, bool flag) { begun.push_back({column, flag}); };
+    m.list.ColumnClick(2);
+    EXPECT_EQ(m.column(1), (Texts{"apple", "Banana", "Blueberry", "Cherry"}));
+    EXPECT_TRUE(m.list.CurrentSortAscending());
+    EXPECT_EQ(m.list.LastColumnClicked(), 2);
+    m.list.ColumnClick(2);
+    EXPECT_EQ(m.column(1), (Texts{"Cherry", "Blueberry", "Banana", "apple"}));
+    EXPECT_FALSE(m.list.CurrentSortAscending());
+    // The sort events are told the negation of the direction.
+    EXPECT_EQ(begun, (std::vector<std::pair<int, bool>>{{2, false}, {2, true}}));
+
+    // "No." never sorts and the arrow stays on Title.
+    m.list.ColumnClick(1);
+    EXPECT_EQ(m.column(1), (Texts{"Cherry", "Blueberry", "Banana", "apple"}));
+    EXPECT_EQ(m.list.LastColumnClicked(), 2);
+
+    // Another column sorts ascending again.
+    m.list.ColumnClick(3);
+    EXPECT_EQ(m.column(2), (Texts{"a", "b", "c", "d"}));
+    EXPECT_TRUE(m.list.CurrentSortAscending());
+
+    // A click on the real header reaches the list.
+    m.list.show();
+    QCoreApplication::processEvents();
+    QHeaderView* header = m.list.header();
+    const QPoint at(header->sectionViewportPosition(2) + 10, header->height() / 2);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), header->viewport()->mapToGlobal(QPointF(at)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), header->viewport()->mapToGlobal(QPointF(at)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(header->viewport(), &press);
+    QApplication::sendEvent(header->viewport(), &release);
+    EXPECT_EQ(m.list.LastColumnClicked(), 2);
+    EXPECT_EQ(m.column(1), (Texts{"apple", "Banana", "Blueberry", "Cherry"}));
+}
+
+TEST(SortListView, SortArrowsFollowTheDirection)
+{
+    MusicList m;
+    const gfx::TBitmap* up = m.list.UpArrow();
+    const gfx::TBitmap* down = m.list.DownArrow();
+    ASSERT_TRUE(up && down);
+    const int s = up->Width();
+    EXPECT_EQ(s % 2, 0) << "an odd text height is rounded up";
+    EXPECT_EQ(up->Height(), s);
+    const gfx::TColor face = gfx::ColorToRGB(gfx::clBtnFace);
+    const gfx::TColor shadow = gfx::ColorToRGB(gfx::clBtnShadow);
+    const gfx::TColor light = gfx::ColorToRGB(gfx::clBtnHighlight);
+    gfx::TBitmap& u = const_cast<gfx::TBitmap&>(*up);
+    gfx::TBitmap& d = const_cast<gfx::TBitmap&>(*down);
+    EXPECT_EQ(u.Canvas().Pixels(s / 2, 0), face);
+    EXPECT_EQ(u.Canvas().Pixels(0, s - 1), shadow) << "the base line runs over the left corner";
+    EXPECT_EQ(u.Canvas().Pixels(s / 2, s - 1), shadow);
+    bool litLeftEdge = false;
+    for (int y = 0; y < s; ++y)
+        for (int x = 0; x < s / 2; ++x)
+            litLeftEdge = litLeftEdge || u.Canvas().Pixels(x, y) == light;
+    EXPECT_TRUE(litLeftEdge);
+    EXPECT_EQ(u.Canvas().Pixels(s / 2, s / 2), face) << "hollow inside";
+    EXPECT_EQ(d.Canvas().Pixels(s - 1, 0), shadow);
+    EXPECT_EQ(d.Canvas().Pixels(0, 0), light);
+    EXPECT_EQ(d.Canvas().Pixels(s / 2, 2), face);
+
+    m.list.SetShowSortArrows(false);
+    EXPECT_EQ(m.list.UpArrow(), nullptr);
+}
+
+TEST(SortListView, NarrowHeaderShowsNoArrow)
+{
+    MusicList m;
+    m.list.ColumnClick(2);
+    gfx::TRect text, arrow;
+    m.list.HeaderLayout(2, gfx::TRect{2, 2, 148, 18}, false, text, arrow);
+    ASSERT_FALSE(arrow.IsEmpty());
+    EXPECT_EQ(arrow.Left, text.Right + 8);
+    EXPECT_EQ(text.Left, 6);
+    m.list.HeaderLayout(2, gfx::TRect{2, 2, 20, 18}, false, text, arrow);
+    EXPECT_TRUE(arrow.IsEmpty());
+    // Columns without the sort mark never get one.
+    m.list.HeaderLayout(3, gfx::TRect{2, 2, 148, 18}, false, text, arrow);
+    EXPECT_TRUE(arrow.IsEmpty());
+    // A right-aligned column puts the arrow before its text.
+    m.list.MarkSortColumn(1);
+    m.list.HeaderLayout(1, gfx::TRect{2, 2, 100, 18}, false, text, arrow);
+    ASSERT_FALSE(arrow.IsEmpty());
+    EXPECT_EQ(arrow.Right, text.Left - 8);
+    EXPECT_EQ(text.Right, 96);
+}
+
+TEST(SortListView, TypeAheadRestartsAfterASecond)
+{
+    MusicList m;
+    double now = 0;
+    m.list.Clock = [&] { return now; };
+    m.list.ColumnSearch = true;
+    m.list.MarkSortColumn(2);
+    auto selected = [&] {
+        auto items = m.list.selectedItems();
+        return items.size() == 1 ? TCustomSortListView::ColumnText(items[0], 1) : std::string("?");
+    };
+    typeKey(&m.list, 'b');
+    EXPECT_EQ(selected(), "Banana");
+    now = 500;
+    typeKey(&m.list, 'l');
+    EXPECT_EQ(selected(), "Blueberry");
+    EXPECT_EQ(m.list.SearchText(), "bl");
+    now = 1600;  // more than a second later: a new search
+    typeKey(&m.list, 'a');
+    EXPECT_EQ(selected(), "apple");
+    EXPECT_EQ(m.list.SearchText(), "a");
+    now = 1700;
+    typeKey(&m.list, 'z');  // "az" matches nothing: the text restarts with the key alone
+    EXPECT_EQ(selected(), "apple");
+    EXPECT_EQ(m.list.SearchText(), "z");
+}
+
+TEST(SortListView, SearchesWrapFromTheSelection)
+{
+    MusicList m;
+    EXPECT_TRUE(m.list.SelectByPrefix("B", 2));
+    EXPECT_EQ(TCustomSortListView::ColumnText(m.list.selectedItems()[0], 1), "Banana");
+    EXPECT_TRUE(m.list.SelectByPrefix("b", 2));
+    EXPECT_EQ(TCustomSortListView::ColumnText(m.list.selectedItems()[0], 1), "Blueberry");
+    EXPECT_TRUE(m.list.SelectByPrefix("b", 2));  // wraps round to the first match
+    EXPECT_EQ(TCustomSortListView::ColumnText(m.list.selectedItems()[0], 1), "Banana");
+    EXPECT_FALSE(m.list.SelectBySubstring("ERR", 2)) << "substrings match with case";
+    EXPECT_TRUE(m.list.SelectBySubstring("herr", 2));
+    EXPECT_EQ(TCustomSortListView::ColumnText(m.list.selectedItems()[0], 1), "Cherry");
+}
+
+TEST(SortListView, UpdateBracketDefersTheResort)
+{
+    MusicList m;
+    m.list.AutoResort = true;
+    m.list.ColumnClick(2);
+    m.list.BeginItemUpdate();
+    m.list.AddItem("", {"5", "Aardvark", "e"});
+    EXPECT_EQ(m.column(1).back(), "Aardvark");
+    m.list.EndItemUpdate();
+    EXPECT_EQ(m.column(1).front(), "Aardvark");
+    m.list.EndItemUpdate();  // never below zero
+    m.list.AddItem("", {"6", "Zebra", "f"});
+    EXPECT_EQ(m.column(1).back(), "Zebra");
+}
+
+TEST(SortListView, SortItemsEventDecidesHowToCompare)
+{
+    MusicList m;
+    m.list.OnSortItems = [](QObject*, QTreeWidgetItem*, QTreeWidgetItem*, int, int& sortAs, int&) {
+        sortAs = saNumeric;
+    };
+    m.list.ColumnClick(1);  // the cancel column: no sort
+    m.list.CancelSort = -1;
+    m.list.ColumnClick(1);
+    EXPECT_EQ(m.column(0), (Texts{"1", "2", "3", "10"}));
+    m.list.ColumnClick(1);
+    EXPECT_EQ(m.column(0), (Texts{"10", "3", "2", "1"}));
+}
+
+TEST(SortListView, MoveRowCarriesTheSelection)
+{
+    MusicList m;
+    m.list.Item(0)->setSelected(true);
+    m.list.MoveRow(0, 2);
+    EXPECT_EQ(m.column(1), (Texts{"apple", "Banana", "Cherry", "Blueberry"}));
+    EXPECT_TRUE(m.list.Item(2)->isSelected());
+    EXPECT_FALSE(m.list.Item(0)->isSelected());
+    m.list.MoveRow(3, 0);
+    EXPECT_EQ(m.column(1).front(), "Blueberry");
+}
+
+TEST(SortListView, OwnerDrawingAndScreenshot)
+{
+    TSortListView list;
+    list.resize(640, 180);
+    list.Font().SetName("ＭＳ Ｐゴシック");
+    list.Font().SetHeight(-12);
+    for (auto [caption, width, align] : {std::tuple{"", 10, Qt::AlignLeft}, {"No.", 36, Qt::AlignRight},
+                                         {"タイトル", 170, Qt::AlignLeft}, {"アーティスト", 120, Qt::AlignLeft},
+                                         {"アルバム", 120, Qt::AlignLeft}, {"年", 44, Qt::AlignRight},
+                                         {"ビットレート", 90, Qt::AlignRight}})
+        list.AddColumn(caption, width, align);
+    list.AutoResort = false;
+    list.SetAutoColumnSort(acsSortToggle);
+    list.SetShowSortArrows(true);
+    list.CancelSort = 1;
+    list.SetStyle(lvOwnerDrawFixed);
+    const char* rows[][6] = {{"1", "さくら", "森山直太朗", "さくら（独唱）", "2003", "192 kbps"},
+                             {"2", "夜に駆ける", "YOASOBI", "THE BOOK", "2019", "320 kbps"},
+                             {"3", "Lemon", "米津玄師", "STRAY SHEEP", "2018", "256 kbps"},
+                             {"4", "青と夏", "Mrs. GREEN APPLE", "青と夏", "2018", "64 kbps"},
+                             {"5", "ｶﾀｶﾅの曲名", "半角ｱｰﾃｨｽﾄ", "ｱﾙﾊﾞﾑ", "1999", "1,411 kbps"}};
+    for (auto& r : rows)
+        list.AddItem("", {r[0], r[1], r[2], r[3], r[4], r[5]});
+    int drawn = 0;
+    list.OnDrawItem = [&](QObject*, gfx::TCanvas&, int, gfx::TRect rect, TOwnerDrawState, bool& def, bool&) {
+        EXPECT_EQ(rect.Height(), list.RowHeight());
+        ++drawn;
+        def = true;
+    };
+    list.ColumnClick(6);  // bit rate, by value
+    EXPECT_EQ(TCustomSortListView::ColumnText(list.Item(0), 5), "64 kbps");
+    EXPECT_EQ(TCustomSortListView::ColumnText(list.Item(4), 5), "1,411 kbps");
+    list.ColumnClick(2);
+    list.Item(1)->setSelected(true);
+    list.setCurrentItem(list.Item(1), 0, QItemSelectionModel::NoUpdate);
+    list.show();
+    QCoreApplication::processEvents();
+    const QImage shot = list.grab().toImage();
+    EXPECT_GE(drawn, list.Count());
+    const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots";
+    QDir().mkpath(dir);
+    EXPECT_TRUE(shot.save(dir + "/sortlistview.png"));
+}

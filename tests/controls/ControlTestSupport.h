@@ -1,0 +1,21 @@
+// Helpers of the control tests: painting a control off screen into an image, reading its
+// pixels as colour values, and writing the look of a control to build/screenshots/controls
+// for a person to inspect.
+#pragma once
+#include <string>
+
+#include <QImage>
+#include <QWidget>
+
+#include "platform/gfx/Colors.h"
+
+namespace controltest {
+
+// The control's current look (it is painted for this).
+QImage snapshot(QWidget& w);
+// The 0x00BBGGRR colour of one pixel.
+gfx::TColor pixel(const QImage& img, int x, int y);
+// Saves the image as <build>/screenshots/controls/<name>.png; returns the path.
+std::string saveShot(const QImage& img, const std::string& name);
+
+}  // namespace controltest

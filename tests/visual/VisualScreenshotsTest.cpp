@@ -1,0 +1,155 @@
+// A strip of every built mode painted from the analysis of a music-like signal (plucked
+// chords on the left, chords with kick and snare on the right, made with sox), written under
+// the build folder (screenshots/visual/) for a person to look at. The test itself checks that
+// every mode puts a fair amount of colour on both panes.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+
+#include <cmath>
+#include <cstring>
+
+#include "VisualTestUtil.h"
+#include "support/TestSupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kWidth = 250;
+constexpr int kHeight = 68;
+
+// Four seconds of 16-bit stereo PCM, or empty when sox is missing.
+std::vector<std::int16_t> makeSong(const TempDir& dir)
+{
+    if (!haveProgram("sox"))
+        return {};
+    const auto wav = [&](const char* n) { return dir.file(n); };
+    const std::vector<std::vector<std::string>> steps = {
+        {"-n", "-r", "44100", "-b", "16", "-c", "1", wav("chord.wav"), "synth", "1", "pluck", "C3",
+         "pluck", "E3", "pluck", "G3", "pluck", "C4", "remix", "-", "repeat", "3"},
+        {"-n", "-r", "44100", "-b", "16", "-c", "1", wav("kick.wav"), "synth", "0.25", "sine",
+         "150-40", "fade", "q", "0", "0.25", "0.2", "pad", "0", "0.25", "repeat", "7"},
+        {"-n", "-r", "44100", "-b", "16", "-c", "1", wav("snare.wav"), "synth", "0.12",
+         "whitenoise", "fade", "q", "0", "0.12", "0.1", "vol", "0.4", "pad", "0.25", "0.13",
+         "repeat", "7"},
+        {"-m", wav("chord.wav"), wav("kick.wav"), wav("snare.wav"), wav("band.wav")},
+        {"-M", wav("chord.wav"), wav("band.wav"), "-t", "raw", "-e", "signed", "-b", "16",
+         wav("song.raw")},
+    };
+    for (const auto& args : steps) {
+        if (runCommand("sox", args, "").exitCode != 0)
+            return {};
+    }
+    const std::string bytes = readFile(wav("song.raw"));
+    std::vector<std::int16_t> pcm(bytes.size() / 2);
+    std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
+    return pcm;
+}
+
+// The level analysis of the 50 ms that follow frame `start`: one column per pixel, entry 0
+// of a frame its last (right) sample, bytes offset so that silence is 128.
+TestAnalysis analyse(const std::vector<std::int16_t>& pcm, std::size_t start)
+{
+    TestAnalysis a(kWidth);
+    const int perColumn = std::max(kRate * 50 / 1000 / kWidth, 1);
+    const std::size_t frames = pcm.size() / 2;
+    for (int entry = 0; entry < 2; ++entry) {
+        int overallMax = 0, overallMin = 255;
+        for (int c = 0; c < kWidth; ++c) {
+            int mx = 0, mn = 255;
+            for (int f = 0; f < perColumn; ++f) {
+                const std::size_t frame = (start + std::size_t(c) * perColumn + f) % frames;
+                const std::int16_t s = pcm[2 * frame + (1 - entry)];
+                const int v = ((s >> 8) + 128) & 0xFF;
+                mx = std::max(mx, v);
+                mn = std::min(mn, v);
+            }
+            a.set(c, entry, mn, mx);
+            overallMax = std::max(overallMax, mx);
+            overallMin = std::min(overallMin, mn);
+        }
+        const int up = std::abs(overallMax - 128), down = std::abs(overallMin - 128);
+        a.Levels[entry] = std::sqrt(std::max(up, down) / 128.0);
+    }
+    return a;
+}
+
+int colouredPixels(const QImage& image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += (image.pixel(x, y) & 0xFFFFFF) != 0;
+    return n;
+}
+
+}  // namespace
+
+TEST(VisualScreenshots, EveryModeOnARealSongsAnalysis)
+{
+    TempDir dir;
+    const std::vector<std::int16_t> pcm = makeSong(dir);
+    if (pcm.empty())
+        GTEST_SKIP() << "sox is not available";
+
+    const QString outDir = QCoreApplication::applicationDirPath() + "/../screenshots/visual/";
+    QDir().mkpath(outDir);
+    const int modes[] = {0, 1, 2, 3, 4, 18, 19, 20, 21};
+    const int moments[] = {16, 33, 50};  // display ticks shown in each strip
+    const int gap = 4;
+    QImage overview(2 * kWidth + gap, 9 * (kHeight + gap), QImage::Format_RGB32);
+    overview.fill(Qt::darkGray);
+
+    for (int m = 0; m < 9; ++m) {
+        TVisualResources res;
+        res.CreateVisualResources();
+        TVisualPainter painter(res);
+        painter.SetFreshStart(true);
+        rtl::RandSeed = 2026;
+        QImage panes[2] = {QImage(kWidth, kHeight, QImage::Format_RGB32),
+                           QImage(kWidth, kHeight, QImage::Format_RGB32)};
+        gfx::TCanvas canvases[2] = {gfx::TCanvas(&panes[0]), gfx::TCanvas(&panes[1])};
+        QImage strip(2 * kWidth + gap, 3 * (kHeight + gap), QImage::Format_RGB32);
+        strip.fill(Qt::darkGray);
+        QPainter stripPainter(&strip);
+
+        TVisualFrame frame;
+        frame.Effect = modes[m];
+        frame.PlayStatus = "play";
+        frame.Labels.Left = {"L", 4, 4};
+        frame.Labels.Right = {"R", 4, 4};
+        frame.Labels.Music = {"踊るタンブレル - Tambourelle", 0, 4};
+        frame.Labels.Duration = {"00:01:23", 196, 54};
+        frame.Labels.DurationTag = 1;
+        for (int tick = 0, shot = 0; tick <= moments[2]; ++tick) {
+            const TestAnalysis a = analyse(pcm, std::size_t(tick) * kRate * 63 / 1000);
+            const TAnalysisView view = a.view();
+            frame.Analysis = &view;
+            for (int ch = 0; ch < 2; ++ch) {
+                panes[ch].fill(Qt::black);  // the paint box's black panel
+                frame.Canvas = &canvases[ch];
+                painter.PaintVisual(ch, true, frame);
+            }
+            if (tick != moments[shot])
+                continue;
+            for (int ch = 0; ch < 2; ++ch) {
+                EXPECT_GT(colouredPixels(panes[ch]), 150) << "mode " << modes[m] << " tick " << tick;
+                stripPainter.drawImage(ch * (kWidth + gap), shot * (kHeight + gap), panes[ch]);
+            }
+            if (shot == 1) {
+                QPainter p(&overview);
+                for (int ch = 0; ch < 2; ++ch)
+                    p.drawImage(ch * (kWidth + gap), m * (kHeight + gap), panes[ch]);
+            }
+            ++shot;
+        }
+        stripPainter.end();
+        EXPECT_TRUE(strip.save(outDir + QStringLiteral("mode%1.png").arg(modes[m], 2, 10, QLatin1Char('0'))));
+    }
+    EXPECT_TRUE(overview.save(outDir + "all-modes.png"));
+}

@@ -1,0 +1,185 @@
+// The visual-mode painter: paints one frame of the selected visual mode for one audio channel
+// (0 left, 1 right) on the canvas of that channel's pane, with the overlay text (channel
+// captions, the track title with its cross-fade, the time or the clock) on top, and the
+// falling-particle frame that replaces the modes while the effect overlay window is on.
+//
+// The playback engine owns one painter (and one TVisualResources) for the process. The painter
+// holds the state that lives between frames, shared by both channels: the previous mode, the
+// first-paint flags, the mode counters, the fresh-start flag, the particle and point tables and
+// each mode's own variables. The engine hands everything else in with each call
+// (TVisualFrame): the canvas, the mode number, the play status, the pane size, a view of the
+// level analysis, the overlay labels and, in DirectX mode, the surface to clear, release and
+// flip. The engine's own entry points keep their names and call in here:
+//
+//   PaintLeft / PaintRight: build a frame for the pane (Canvas = the paint box's canvas, or
+//     the surface canvas with Surface set in DirectX mode), then PaintVisual(channel,
+//     HasData, frame), where HasData = the analysis exists with at least two channels; with
+//     HasData the engine first stores PaneLevel(view, channel) in the pane's Tag.
+//   PaintLeftParticles / PaintRightParticles: the Tag as above, then PaintParticles(frame,
+//     channel) with the paint box's canvas.
+//   Fresh start of playing / stop: SetFreshStart(true / false); ResetDisplay as named.
+//
+// Modes whose drawing is not built draw nothing (the overlay still shows). A mode that raises
+// ends its frame quietly; the DirectX surface canvas is released in every case. UI thread
+// only; nothing here locks.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/gfx/Canvas.h"
+#include "platform/gfx/Geometry.h"
+#include "visual/AnalysisView.h"
+
+class TVisualResources;
+
+// The DirectDraw pane of one channel, as the painter needs it in DirectX mode.
+class TVisualSurface {
+public:
+    virtual ~TVisualSurface() = default;
+    // False while the surface is lost or missing: the frame is skipped.
+    virtual bool CanDraw() = 0;
+    // Fills the whole surface with colour 0.
+    virtual void Clear() = 0;
+    // Gives back the surface canvas's device context; called once after every frame begun.
+    virtual void Release() = 0;
+    virtual void Flip() = 0;
+};
+
+// A caption the overlay copies from the main window: its text and top-left corner.
+struct TOverlayLabel {
+    std::string Text;
+    int Left = 0;
+    int Top = 0;
+};
+
+struct TOverlayLabels {
+    TOverlayLabel Left;      // lblLeft
+    TOverlayLabel Right;     // lblRight
+    TOverlayLabel Music;     // lblMusic: the title
+    TOverlayLabel Duration;  // lblDuration: the play time, shown while DurationTag is not 0
+    TOverlayLabel Clock;     // lblClock
+    int DurationTag = 0;
+};
+
+// What one call reads from the engine and the main window.
+struct TVisualFrame {
+    gfx::TCanvas* Canvas = nullptr;         // the pane's canvas (none: nothing is painted)
+    int Effect = 0;                         // the mode, 0..30
+    std::string_view PlayStatus = "stop";   // "play", "stop" or "pause"
+    int GraphWidth = 250;
+    int GraphHeight = 68;
+    const TAnalysisView* Analysis = nullptr;  // read only when HasData is true
+    bool TimerEnabled = true;               // timDxTimer.Enabled
+    TVisualSurface* Surface = nullptr;      // set in DirectX mode (dxdLeft visible)
+    TOverlayLabels Labels;
+    // Called when a title cross-fade ends while not playing (timDxTimer.Interval := 1000).
+    std::function<void()> SlowDownTimer;
+};
+
+struct TParticle {
+    std::int32_t X = 0;
+    std::int32_t Y = 0;
+    std::int32_t Step = 0;
+    std::int32_t Shade = 0;
+    std::int32_t Colour = 0;
+};
+
+// Everything that survives between frames, one copy for both channels.
+struct TPainterState {
+    static constexpr int ModeCount = 31;
+    static constexpr int HistoryColumns = 251;
+
+    std::int32_t PreviousMode = -1;
+    std::array<std::uint8_t, ModeCount> FirstPaint{};
+    std::array<std::int32_t, ModeCount - 1> Counters{};
+    std::uint8_t FreshStart = 0;
+    gfx::TColor CurrentColour = 0xFFFFFF;
+    std::array<TParticle, 201> Particles{};
+    std::array<gfx::TPoint, 301> Points{};
+    std::int32_t StepD = 0;       // shared stepping; modes 20 and 21 count quiet ticks in it
+
+    std::int32_t D1 = 1;          // mode 1: scroll direction
+    std::int32_t A3 = 0;          // mode 3: board angle
+    long double T3 = 0;           // mode 3: board twist
+    std::uint8_t History[2][10][HistoryColumns]{};  // mode 4
+
+    std::int32_t LeftPose = 0;    // modes 20, 21, 28
+    std::int32_t RightPose = 0;
+    std::int32_t Bob = 1;
+    std::int32_t StageStep = 0;   // mode 21
+    std::int32_t StageTicks = 0;
+
+    std::string StoredTitle;      // overlay: the title last shown
+    std::int32_t Fade = 0;        // overlay: cross-fade progress, 0 = none
+    std::int32_t ParticleFrame = 0;
+    std::uint8_t ParticleSetup = 1;
+};
+
+class TVisualPainter {
+public:
+    explicit TVisualPainter(TVisualResources& Resources) : FRes(Resources) {}
+    TVisualPainter(const TVisualPainter&) = delete;
+    TVisualPainter& operator=(const TVisualPainter&) = delete;
+
+    TPainterState State;
+
+    // One frame of the mode Frame.Effect for Channel.
+    void PaintVisual(int Channel, bool HasData, const TVisualFrame& Frame);
+    // The captions of one pane.
+    void PaintOverlayText(gfx::TCanvas& Canvas, int Channel, const TVisualFrame& Frame);
+    // One frame of falling particles for pane Right (0 left, 1 right).
+    void PaintParticles(const TVisualFrame& Frame, int Right);
+
+    // Playing started afresh (not a resume from pause): the next playing frame resets the
+    // counters and first-paint flags of modes 0-29. Cleared on stop.
+    void SetFreshStart(bool Fresh) { State.FreshStart = Fresh ? 1 : 0; }
+    // Every mode re-runs its set-up on its next frame.
+    void ResetDisplay() { State.FirstPaint.fill(1); }
+
+    // The pane level the engine stores in a pane's Tag: 31 - ((255 - m) shr 2) for the
+    // minimum byte m of column 1 of that channel.
+    static int PaneLevel(const TAnalysisView& Analysis, int Channel);
+
+private:
+    struct TCall;  // the values fixed for one call (VisualModes.h)
+
+    void paintFrame(int Channel, bool HasData, const TVisualFrame& Frame);
+    void detectModeChange(int Effect);
+    void dispatch(TCall& C);
+
+    // Modes (one case each).
+    void mode0(TCall& C);
+    void mode1(TCall& C);
+    void paintTitleWave(TCall& C);
+    void mode2(TCall& C);
+    void mode3(TCall& C);
+    void mode4(TCall& C);
+    void mode18(TCall& C);
+    void mode19(TCall& C);
+    void mode20(TCall& C);
+    void mode21(TCall& C);
+
+    // Pieces shared by modes 18-21 (and 28).
+    void spectrumInput(TCall& C, bool Quarter);
+    static int bandValue(int i);
+    void burst(TCall& C);
+    void stars(TCall& C);
+    template <typename F>
+    void stageFloor(TCall& C, F&& Lit);
+    void countQuietTicks(int& FigureCount);
+    int poseAndLean(TCall& C);
+    void pictureHead(TCall& C, int Slot, int Lean, double Tilt, const int DX[3], int X, int Y);
+    void figureA(TCall& C, int X, int Y, int Lean, int ArmDiv, int LegDiv, int Range, bool Body,
+                 int LeftKneeX, int RightKneeX);
+    void figureB(TCall& C, int X, int Y, int Lean, int LegDiv, int FootDiv);
+
+    // Overlay pieces.
+    void paintTitle(gfx::TCanvas& Canvas, const TVisualFrame& Frame);
+    void crossFadeTitle(gfx::TCanvas& Canvas, const std::string& Title, int Top, int Width);
+
+    TVisualResources& FRes;
+};
