@@ -11,14 +11,13 @@
 
 #include <QComboBox>
 
+#include "controls/std/StdTypes.h"
 #include "platform/forms/Control.h"
 #include "platform/gfx/DrawTools.h"
 #include "platform/rtl/StringList.h"
 
 namespace controls {
 
-// The edit styles (csDropDown, csSimple) have an edit; the others are pick-only lists.
-enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
 
 class TComboBox : public QComboBox {
 public:

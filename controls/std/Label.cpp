@@ -141,23 +141,10 @@ void TCustomLabel::SetTransparent(bool on)
 
 bool TCustomLabel::DialogChar(char32_t ch)
 {
-    if (!showAccelChar_ || !focusControl_ || !focusControl_->isEnabled())
+    if (!showAccelChar_ || !focusControl_ || !focusControl_->isEnabled() || !IsAccel(ch, Caption()))
         return false;
-    // The character after a single "&" ("&&" is a literal ampersand).
-    const QString text = QString::fromStdString(Caption());
-    for (int i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] != u'&')
-            continue;
-        if (text[i + 1] == u'&') {
-            ++i;
-            continue;
-        }
-        if (QString(text[i + 1]).toUpper().toUcs4().value(0) != ch)
-            return false;
-        focusControl_->setFocus(Qt::ShortcutFocusReason);
-        return true;
-    }
-    return false;
+    focusControl_->setFocus(Qt::ShortcutFocusReason);
+    return true;
 }
 
 }  // namespace controls

@@ -1,14 +1,13 @@
-// Small enumerations that the standard controls of this folder share with the rest of the
-// toolkit: text alignment, vertical text layout and the glyph placement of buttons; and the
-// step of a mouse-wheel turn as the controls report it. Plain values.
+// What the standard controls of this folder add to the toolkit's shared types: the vertical
+// layout of text and the step of a mouse-wheel turn as the controls report it. Plain values.
 #pragma once
 #include <QWheelEvent>
 
+#include "controls/common/ControlTypes.h"
+
 namespace controls {
 
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TTextLayout { tlTop, tlCenter, tlBottom };
-enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 
 // +1 for a wheel turned toward the user, -1 away, 0 for no vertical turn.
 inline int WheelStep(const QWheelEvent* e)

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "ScreenshotSupport.h"
+#include "ControlTestSupport.h"
 #include "controls/alpha/AlphaCtl.h"
 #include "platform/forms/Form.h"
 
@@ -21,7 +21,7 @@ void paintStripes(QImage& img)
 }
 
 struct Scene {
-    shots::Backdrop back{paintStripes, 200, 60};
+    controltest::Backdrop back{paintStripes, 200, 60};
     TAlphaLabel* label = new TAlphaLabel(&back);
     Scene(uint8_t alpha, const std::string& caption = "")
     {
@@ -42,7 +42,7 @@ int blend(int src, int dst, int a) { return (src * a + (255 - a) * dst) / 255; }
 TEST(AlphaLabel, BlendsItsColourOverTheBackgroundAtTheConstantAlpha)
 {
     Scene s(150);
-    const QImage img = shots::grab(s.back);
+    const QImage img = controltest::snapshot(s.back);
     for (int x : {5, 15, 25, 35, 155}) {
         const QRgb bg = Stripes[(x / 10) % 4];
         const QRgb got = img.pixel(x, 30);
@@ -57,7 +57,7 @@ TEST(AlphaLabel, BlendsItsColourOverTheBackgroundAtTheConstantAlpha)
 TEST(AlphaLabel, OpaqueLooksLikeAPlainLabelAndZeroLeavesTheBackground)
 {
     Scene opaque(255, "Updating Music List now...");
-    shots::Backdrop back2(paintStripes, 200, 60);
+    controltest::Backdrop back2(paintStripes, 200, 60);
     auto* plain = new TLabel(&back2);
     plain->SetAutoSize(false);
     plain->SetBounds(0, 0, 160, 40);
@@ -65,23 +65,23 @@ TEST(AlphaLabel, OpaqueLooksLikeAPlainLabelAndZeroLeavesTheBackground)
     plain->Font().SetColor(gfx::clWhite);
     plain->SetCaption("Updating Music List now...");
     back2.show();
-    EXPECT_EQ(shots::grab(opaque.back), shots::grab(back2));
+    EXPECT_EQ(controltest::snapshot(opaque.back), controltest::snapshot(back2));
 
     Scene none(0, "Updating Music List now...");
     QImage expected(200, 60, QImage::Format_RGB32);
     paintStripes(expected);
-    EXPECT_EQ(shots::grab(none.back), expected);
+    EXPECT_EQ(controltest::snapshot(none.back), expected);
 }
 
 TEST(AlphaLabel, SettingAlphaRepaintsOnlyOnChange)
 {
     Scene s(255);
-    const QImage before = shots::grab(s.back);
+    const QImage before = controltest::snapshot(s.back);
     s.label->SetAlpha(255);
     EXPECT_EQ(s.label->Alpha(), 255);
     s.label->SetAlpha(100);
     EXPECT_EQ(s.label->Alpha(), 100);
-    EXPECT_NE(shots::grab(s.back), before);
+    EXPECT_NE(controltest::snapshot(s.back), before);
 }
 
 TEST(AlphaLabel, BlendRoutineKeepsSourceAtFullAndDestinationAtZero)
@@ -141,11 +141,11 @@ TEST(Label, AcceleratorFocusesItsControlAndDisabledTextIsEngraved)
     EXPECT_EQ(form.focusWidget(), target);
 
     label->SetEnabled(false);
-    const QImage img = shots::grab(*label);
+    const QImage img = controltest::snapshot(*label);
     bool highlight = false, shadow = false;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
-            const gfx::TColor c = shots::pixel(img, x, y);
+            const gfx::TColor c = controltest::pixel(img, x, y);
             highlight |= c == gfx::ColorToRGB(gfx::clBtnHighlight);
             shadow |= c == gfx::ColorToRGB(gfx::clBtnShadow);
         }
@@ -159,7 +159,7 @@ TEST(AlphaLabel, Screenshot)
             for (int x = 0; x < img.width(); ++x)
                 img.setPixel(x, y, qRgb(x % 256, 90 + y, 200 - (x / 2) % 200));
     };
-    shots::Backdrop back(paintBack, 300, 110);
+    controltest::Backdrop back(paintBack, 300, 110);
     int top = 5;
     for (int alpha : {255, 150, 60}) {
         auto* l = new TAlphaLabel(&back);
@@ -175,9 +175,9 @@ TEST(AlphaLabel, Screenshot)
         top += 35;
     }
     back.show();
-    const QImage img = shots::grab(back);
+    const QImage img = controltest::snapshot(back);
     // The most opaque label shows its own colour in the corner, the faintest mostly the back.
-    EXPECT_EQ(shots::pixel(img, 12, 7), gfx::RGB(255, 255, 224));
-    EXPECT_NE(shots::pixel(img, 12, 77), gfx::RGB(255, 255, 224));
-    shots::save(img, "AlphaLabel");
+    EXPECT_EQ(controltest::pixel(img, 12, 7), gfx::RGB(255, 255, 224));
+    EXPECT_NE(controltest::pixel(img, 12, 77), gfx::RGB(255, 255, 224));
+    controltest::saveShot(img, "AlphaLabel");
 }

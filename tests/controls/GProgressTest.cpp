@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "ScreenshotSupport.h"
+#include "ControlTestSupport.h"
 #include "controls/alpha/GProgress.h"
 #include "platform/forms/Application.h"
 
@@ -24,7 +24,7 @@ struct Bar {
     QImage look()
     {
         QApplication::processEvents();
-        return shots::grab(*bar);
+        return controltest::snapshot(*bar);
     }
 };
 
@@ -49,28 +49,28 @@ TEST(GProgress, HalfwayOn150PixelsFillsBlocksZeroToSeven)
     const QImage img = b.look();
     const gfx::TColor fill = ColorToRGB(gfx::clHighlight);
     const gfx::TColor back = ColorToRGB(gfx::clBtnFace);
-    EXPECT_EQ(shots::pixel(img, 2, 8), fill);    // block 0 starts at x = 2
-    EXPECT_EQ(shots::pixel(img, 79, 8), fill);   // block 7 ends at x = 79
-    EXPECT_EQ(shots::pixel(img, 80, 8), back);   // gap before block 8
-    EXPECT_EQ(shots::pixel(img, 85, 8), back);   // block 8 not drawn
-    EXPECT_EQ(shots::pixel(img, 5, 1), back);    // blocks keep one pixel off the frame
-    EXPECT_EQ(shots::pixel(img, 0, 8), ColorToRGB(gfx::clBtnShadow));
-    EXPECT_EQ(shots::pixel(img, 5, 0), ColorToRGB(gfx::clBtnShadow));
-    EXPECT_EQ(shots::pixel(img, 149, 8), ColorToRGB(gfx::clBtnHighlight));
-    EXPECT_EQ(shots::pixel(img, 5, 15), ColorToRGB(gfx::clBtnHighlight));
+    EXPECT_EQ(controltest::pixel(img, 2, 8), fill);    // block 0 starts at x = 2
+    EXPECT_EQ(controltest::pixel(img, 79, 8), fill);   // block 7 ends at x = 79
+    EXPECT_EQ(controltest::pixel(img, 80, 8), back);   // gap before block 8
+    EXPECT_EQ(controltest::pixel(img, 85, 8), back);   // block 8 not drawn
+    EXPECT_EQ(controltest::pixel(img, 5, 1), back);    // blocks keep one pixel off the frame
+    EXPECT_EQ(controltest::pixel(img, 0, 8), ColorToRGB(gfx::clBtnShadow));
+    EXPECT_EQ(controltest::pixel(img, 5, 0), ColorToRGB(gfx::clBtnShadow));
+    EXPECT_EQ(controltest::pixel(img, 149, 8), ColorToRGB(gfx::clBtnHighlight));
+    EXPECT_EQ(controltest::pixel(img, 5, 15), ColorToRGB(gfx::clBtnHighlight));
 }
 
 TEST(GProgress, AtMinimumNoBlockAndSolidBlocksCloseTheGaps)
 {
     Bar b;
     const QImage empty = b.look();
-    EXPECT_EQ(shots::pixel(empty, 5, 8), ColorToRGB(gfx::clBtnFace));
+    EXPECT_EQ(controltest::pixel(empty, 5, 8), ColorToRGB(gfx::clBtnFace));
     b.bar->SetSolid(true);
     b.bar->SetGradientBar(false);  // the default gradient ends in the face colour
     b.bar->SetPosition(100);
     const QImage img = b.look();
     for (int x = 2; x < 148; ++x)
-        ASSERT_NE(shots::pixel(img, x, 8), ColorToRGB(gfx::clBtnFace)) << x;
+        ASSERT_NE(controltest::pixel(img, x, 8), ColorToRGB(gfx::clBtnFace)) << x;
 }
 
 TEST(GProgress, GradientRunsFromColorToColorEnd)
@@ -84,9 +84,9 @@ TEST(GProgress, GradientRunsFromColorToColorEnd)
     EXPECT_EQ(b.bar->BlockColor(15), gfx::RGB(200, 100, 0));  // beyond the whole blocks
     EXPECT_EQ(b.bar->BlockColor(7), gfx::RGB(100, 50, 100));
     const QImage img = b.look();
-    EXPECT_EQ(shots::pixel(img, 4, 8), gfx::RGB(0, 0, 200));
-    EXPECT_EQ(shots::pixel(img, 75, 8), gfx::RGB(100, 50, 100));
-    EXPECT_EQ(shots::pixel(img, 145, 8), gfx::RGB(200, 100, 0));
+    EXPECT_EQ(controltest::pixel(img, 4, 8), gfx::RGB(0, 0, 200));
+    EXPECT_EQ(controltest::pixel(img, 75, 8), gfx::RGB(100, 50, 100));
+    EXPECT_EQ(controltest::pixel(img, 145, 8), gfx::RGB(200, 100, 0));
     // A bar of one block has no gradient to spread and shows Color.
     b.bar->SetBounds(0, 0, 15, 16);
     EXPECT_EQ(b.bar->BlockColor(0), gfx::RGB(0, 0, 200));
@@ -104,8 +104,8 @@ TEST(GProgress, RaisingOnlyAddsBlocksWhileLoweringRepaintsFully)
     EXPECT_NE(b.bar->Canvas().Pixels(85, 8), ColorToRGB(gfx::clBtnFace));  // block 8 added
     b.bar->SetPosition(20);
     const QImage img = b.look();
-    EXPECT_EQ(shots::pixel(img, 120, 8), ColorToRGB(gfx::clBtnFace));
-    EXPECT_EQ(shots::pixel(img, 45, 8), ColorToRGB(gfx::clBtnFace));
+    EXPECT_EQ(controltest::pixel(img, 120, 8), ColorToRGB(gfx::clBtnFace));
+    EXPECT_EQ(controltest::pixel(img, 45, 8), ColorToRGB(gfx::clBtnFace));
 }
 
 TEST(GProgress, RangeSettersRefuseNegativesAndClampThePosition)
@@ -143,14 +143,14 @@ TEST(GProgress, HugeRangesDoNotWrap)
 
 TEST(GProgress, TransparentBarShowsItsParent)
 {
-    shots::Backdrop back([](QImage& img) { img.fill(qRgb(10, 200, 30)); }, 200, 40);
+    controltest::Backdrop back([](QImage& img) { img.fill(qRgb(10, 200, 30)); }, 200, 40);
     auto* bar = new TGProgress(&back);
     bar->SetTransparent(true);
     bar->SetPosition(30);
     back.show();
-    const QImage img = shots::grab(back);
-    EXPECT_EQ(shots::pixel(img, 120, 8), gfx::RGB(10, 200, 30));
-    EXPECT_EQ(shots::pixel(img, 4, 8), ColorToRGB(gfx::clHighlight));
+    const QImage img = controltest::snapshot(back);
+    EXPECT_EQ(controltest::pixel(img, 120, 8), gfx::RGB(10, 200, 30));
+    EXPECT_EQ(controltest::pixel(img, 4, 8), ColorToRGB(gfx::clHighlight));
 }
 
 TEST(GProgress, Screenshot)
@@ -167,7 +167,7 @@ TEST(GProgress, Screenshot)
         bar->SetPosition(positions[i]);
     }
     host.show();
-    const QImage img = shots::grab(host);
-    EXPECT_EQ(shots::pixel(img, 10 + 4, 10 + 20 * 2 + 8), ColorToRGB(gfx::clHighlight));
-    shots::save(img, "GProgress", 3);
+    const QImage img = controltest::snapshot(host);
+    EXPECT_EQ(controltest::pixel(img, 10 + 4, 10 + 20 * 2 + 8), ColorToRGB(gfx::clHighlight));
+    controltest::saveShot(img, "GProgress", 3);
 }

@@ -5,7 +5,7 @@
 #include <QCursor>
 #include <QTest>
 
-#include "ScreenshotSupport.h"
+#include "ControlTestSupport.h"
 #include "controls/xx/xxComboBox.h"
 #include "platform/forms/Form.h"
 
@@ -169,7 +169,7 @@ TEST(xxComboBox, Screenshot)
     Picker p;
     p.combo->SetItemIndex(1);
     p.host.resize(170, 42);
-    const QImage img = shots::grab(p.host);
-    shots::save(img, "xxComboBox", 2);
+    const QImage img = controltest::snapshot(p.host);
+    controltest::saveShot(img, "xxComboBox", 2);
     EXPECT_FALSE(img.isNull());
 }

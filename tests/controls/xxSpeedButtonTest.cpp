@@ -4,7 +4,7 @@
 #include <QCursor>
 #include <QTest>
 
-#include "ScreenshotSupport.h"
+#include "ControlTestSupport.h"
 #include "controls/xx/xxSpeedButton.h"
 
 using namespace controls;
@@ -50,7 +50,7 @@ int countColour(const QImage& img, gfx::TColor c)
     int n = 0;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
-            n += shots::pixel(img, x, y) == gfx::ColorToRGB(c);
+            n += controltest::pixel(img, x, y) == gfx::ColorToRGB(c);
     return n;
 }
 
@@ -159,20 +159,20 @@ TEST(xxSpeedButton, FlatStylesDecorateTheHoverAndTheDownState)
     hot.SetSize(12);
     b->SetOnFont(hot);
     QCursor::setPos(b->mapToGlobal(QPoint(5, 5)));
-    const QImage outside = shots::grab(*b);
-    EXPECT_EQ(shots::pixel(outside, 0, 0), gfx::ColorToRGB(b->Color()));
+    const QImage outside = controltest::snapshot(*b);
+    EXPECT_EQ(controltest::pixel(outside, 0, 0), gfx::ColorToRGB(b->Color()));
     EXPECT_EQ(countColour(outside, gfx::clLime), 0);
     enter(*b);
-    const QImage hovered = shots::grab(*b);
-    EXPECT_EQ(shots::pixel(hovered, 0, 0), gfx::clRed);
+    const QImage hovered = controltest::snapshot(*b);
+    EXPECT_EQ(controltest::pixel(hovered, 0, 0), gfx::clRed);
     EXPECT_GT(countColour(hovered, gfx::clLime), 0);  // caption in OnFont
 
     b->SetFlatStyle(fsNetscape4);
     b->SetDown(true);
-    const QImage down = shots::grab(*b);
-    EXPECT_EQ(shots::pixel(down, 0, 0), gfx::clBlack);
-    EXPECT_EQ(shots::pixel(down, 1, 1), gfx::ColorToRGB(gfx::clBtnShadow));
-    EXPECT_EQ(shots::pixel(down, 4, 20), gfx::ColorToRGB(b->OnDownColor()));
+    const QImage down = controltest::snapshot(*b);
+    EXPECT_EQ(controltest::pixel(down, 0, 0), gfx::clBlack);
+    EXPECT_EQ(controltest::pixel(down, 1, 1), gfx::ColorToRGB(gfx::clBtnShadow));
+    EXPECT_EQ(controltest::pixel(down, 4, 20), gfx::ColorToRGB(b->OnDownColor()));
 }
 
 TEST(xxSpeedButton, GlyphAndCaptionAreLaidOutTogether)
@@ -200,8 +200,8 @@ TEST(xxSpeedButton, GlyphAndCaptionAreLaidOutTogether)
     b.SetLayout(blGlyphLeft);
     b.SetMargin(-1);
     b.SetCaption("");
-    const QImage img = shots::grab(b);
-    EXPECT_EQ(shots::pixel(img, 50, 15), gfx::clBlue);
+    const QImage img = controltest::snapshot(b);
+    EXPECT_EQ(controltest::pixel(img, 50, 15), gfx::clBlue);
     EXPECT_EQ(countColour(img, gfx::clFuchsia), 0);
 }
 
@@ -234,7 +234,7 @@ TEST(xxSpeedButton, Screenshot)
     QCursor::setPos(bs[2]->mapToGlobal(QPoint(5, 5)));
     enter(*bs[1]);
     enter(*bs[2]);
-    const QImage img = shots::grab(host);
-    EXPECT_EQ(shots::pixel(img, 5, 5), gfx::clBlack);
-    shots::save(img, "xxSpeedButton", 3);
+    const QImage img = controltest::snapshot(host);
+    EXPECT_EQ(controltest::pixel(img, 5, 5), gfx::clBlack);
+    controltest::saveShot(img, "xxSpeedButton", 3);
 }

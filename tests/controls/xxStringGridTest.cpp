@@ -6,7 +6,7 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "ScreenshotSupport.h"
+#include "ControlTestSupport.h"
 #include "controls/xx/xxStringGrid.h"
 
 using namespace controls;
@@ -243,14 +243,14 @@ TEST(StringGrid, DrawCellPaintsOverEachVisibleCell)
             c.FrameRect(r);
         }
     };
-    const QImage img = shots::grab(s.host);
+    const QImage img = controltest::snapshot(s.host);
     EXPECT_TRUE(drawn.count({1, 0}));
     EXPECT_FALSE(drawn.count({1, 29}));  // scrolled out of view
     EXPECT_FALSE(bar(g, Qt::Vertical)->isHidden());
     const gfx::TRect sel = g.CellRect(1, 2);
-    EXPECT_EQ(shots::pixel(img, sel.Left, sel.Top + 5), gfx::clSilver);
-    EXPECT_EQ(shots::pixel(img, sel.Left + 1, sel.Top + 1), gfx::clBlack);
-    shots::save(img, "xxStringGrid", 2);
+    EXPECT_EQ(controltest::pixel(img, sel.Left, sel.Top + 5), gfx::clSilver);
+    EXPECT_EQ(controltest::pixel(img, sel.Left + 1, sel.Top + 1), gfx::clBlack);
+    controltest::saveShot(img, "xxStringGrid", 2);
 }
 
 TEST(StringGrid, DefaultLookScreenshot)
@@ -270,11 +270,11 @@ TEST(StringGrid, DefaultLookScreenshot)
     grid.SetRow(2);
     grid.SetCol(2);
     host.show();
-    const QImage img = shots::grab(host);
+    const QImage img = controltest::snapshot(host);
     // Without the focus the current cell is highlighted; fixed cells wear the face colour.
     const gfx::TRect cur = grid.CellRect(2, 2);
-    EXPECT_EQ(shots::pixel(img, 5 + cur.Left + 1, 5 + cur.Bottom - 2), gfx::ColorToRGB(gfx::clHighlight));
+    EXPECT_EQ(controltest::pixel(img, 5 + cur.Left + 1, 5 + cur.Bottom - 2), gfx::ColorToRGB(gfx::clHighlight));
     const gfx::TRect head = grid.CellRect(1, 0);
-    EXPECT_EQ(shots::pixel(img, 5 + head.Left + 40, 5 + head.Bottom - 3), gfx::ColorToRGB(gfx::clBtnFace));
-    shots::save(img, "StringGrid", 2);
+    EXPECT_EQ(controltest::pixel(img, 5 + head.Left + 40, 5 + head.Bottom - 3), gfx::ColorToRGB(gfx::clBtnFace));
+    controltest::saveShot(img, "StringGrid", 2);
 }
