@@ -8,7 +8,6 @@ using namespace gfx;
 
 TRbPanel::TRbPanel(QWidget* parent) : TRbCustomControl(parent)
 {
-    SetTabStop(false);
     SetColor(0xE3DFDF);
     Font().SetColor(0xCE0000);
     resize(185, 105);
