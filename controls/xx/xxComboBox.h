@@ -4,14 +4,11 @@
 // shift state and the cursor's position, and the mouse buttons and moves over it. The
 // name dialog's and the tag dialogs' pickers are of this kind. UI thread only.
 #pragma once
-#include <functional>
-
 #include "controls/std/ComboBox.h"
 #include "controls/std/StdTypes.h"
+#include "controls/xx/xxEvents.h"
 
 namespace controls {
-
-using TOnMouseWheel = std::function<void(QObject* sender, int wheel)>;
 
 class TxxComboBox : public TComboBox {
 public:
@@ -35,10 +32,5 @@ protected:
 private:
     bool wheelActive_ = true;
 };
-
-// Fires a mouse-move-shaped event with the shift state now and the cursor's position in `w`.
-void FireAtCursor(const forms::TMouseMoveEvent& event, QWidget* w);
-// Fires a mouse-button event for a Qt mouse event (other buttons than the three are ignored).
-void FireMouseButton(const forms::TMouseEvent& event, QWidget* w, const QMouseEvent* e);
 
 }  // namespace controls

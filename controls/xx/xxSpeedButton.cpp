@@ -1,17 +1,10 @@
 #include "controls/xx/xxSpeedButton.h"
 
 #include <QCursor>
-#include <QGuiApplication>
 
 namespace controls {
 
 using namespace gfx;
-
-forms::TShiftState CurrentShiftState()
-{
-    return forms::ShiftState(QGuiApplication::queryKeyboardModifiers(),
-                             QGuiApplication::mouseButtons());
-}
 
 TxxSpeedButton::TxxSpeedButton(QWidget* parent) : TSpeedButton(parent)
 {
@@ -54,19 +47,11 @@ TColor TxxSpeedButton::FaceColor() const
     return (State() == bsDown || State() == bsExclusive) ? onDownColor_ : backColor_;
 }
 
-void TxxSpeedButton::fire(const forms::TMouseMoveEvent& event)
-{
-    if (!event)
-        return;
-    const QPoint p = mapFromGlobal(QCursor::pos());
-    event(this, CurrentShiftState(), p.x(), p.y());
-}
-
 void TxxSpeedButton::MouseEnter()
 {
     if (Flat() && Enabled())
         Invalidate();
-    fire(OnMouseEnter);
+    FireAtCursor(OnMouseEnter, this);
     if (!Enabled())
         return;
     mouseInside_ = true;
@@ -78,7 +63,7 @@ void TxxSpeedButton::MouseLeave()
 {
     if (Flat() && Enabled())
         Invalidate();
-    fire(OnMouseLeave);
+    FireAtCursor(OnMouseLeave, this);
     mouseInside_ = false;
     watch_.stop();
     Invalidate();

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "controls/std/SpeedButton.h"
+#include "controls/xx/xxEvents.h"
 
 namespace controls {
 
@@ -48,7 +49,6 @@ protected:
 private:
     void setColor(gfx::TColor& field, gfx::TColor value);
     void watchTick();
-    void fire(const forms::TMouseMoveEvent& event);
     TFlatStyle flatStyle_ = fsOffice97;
     bool onAction_ = false;
     gfx::TFont onFont_;
@@ -59,8 +59,5 @@ private:
     bool mouseInside_ = false;
     QTimer watch_;
 };
-
-// The shift state of the keyboard and mouse buttons at this moment.
-forms::TShiftState CurrentShiftState();
 
 }  // namespace controls

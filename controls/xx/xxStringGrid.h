@@ -5,7 +5,7 @@
 // cursor's position. The CD player's track grid is of this kind. UI thread only.
 #pragma once
 #include "controls/std/StringGrid.h"
-#include "controls/xx/xxComboBox.h"
+#include "controls/xx/xxEvents.h"
 
 namespace controls {
 
