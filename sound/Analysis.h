@@ -42,6 +42,10 @@ public:
     uint8_t Minimum(int32_t column, int32_t channel) const;
     // Level of channel entry 0 or 1, 0..1; entry 1 of a mono file stays 0.
     double Level(int32_t channel) const;
+    // The whole tables, Columns() x ChannelCount() bytes, entry [column * ChannelCount() +
+    // channel], for readers that look at every column on each display tick.
+    const uint8_t* MaximumTable() const { return max_.data(); }
+    const uint8_t* MinimumTable() const { return min_.data(); }
 
 private:
     // What one channel entry has seen so far in the current Analyse.

@@ -13,8 +13,6 @@
 
 namespace controls {
 
-enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
-
 class TFlatComboBox : public QComboBox {
 public:
     static constexpr int ButtonWidth = 11;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QPainter>
 
 namespace controltest {
 
@@ -16,13 +17,28 @@ gfx::TColor pixel(const QImage& img, int x, int y)
     return gfx::RGB(qRed(v), qGreen(v), qBlue(v));
 }
 
-std::string saveShot(const QImage& img, const std::string& name)
+std::string saveShot(const QImage& img, const std::string& name, int scale)
 {
     const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/controls";
     QDir().mkpath(dir);
     const QString path = dir + "/" + QString::fromStdString(name) + ".png";
-    img.save(path);
+    (scale > 1 ? img.scaled(img.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation) : img)
+        .save(path);
     return path.toStdString();
+}
+
+Backdrop::Backdrop(std::function<void(QImage&)> paint, int w, int h) : paint_(std::move(paint))
+{
+    resize(w, h);
+}
+
+void Backdrop::paintEvent(QPaintEvent*)
+{
+    QImage img(size(), QImage::Format_RGB32);
+    img.fill(Qt::white);
+    paint_(img);
+    QPainter p(this);
+    p.drawImage(0, 0, img);
 }
 
 }  // namespace controltest

@@ -1,0 +1,284 @@
+// The visualiser joined to the playback engine, as the main window's display timer drives
+// them: the engine plays generated files on the memory sound device, and each display tick
+// runs the engine's position tick and then paints both panes on recording canvases that the
+// test erases black first, as the paint boxes' panels do.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+#include "VisualTestUtil.h"
+#include "sound/EngineRig.h"
+#include "support/AudioFixtures.h"
+#include "visual/EngineVisual.h"
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int kWidth = 250;
+constexpr int kHeight = 68;
+constexpr intptr_t kUnset = 999;
+
+class RecordingPanes : public TVisualPanes {
+public:
+    std::unique_ptr<gfx::TRecordingCanvas> canvas[2] = {
+        std::make_unique<gfx::TRecordingCanvas>(kWidth, kHeight),
+        std::make_unique<gfx::TRecordingCanvas>(kWidth, kHeight)};
+    intptr_t tags[2] = {kUnset, kUnset};
+    int canvasRequests[2] = {0, 0};
+    bool timerEnabled = true;
+    bool directX = false;
+    std::vector<int> intervals;
+    TOverlayLabels labels;
+
+    RecordingPanes()
+    {
+        labels.Left = {"L", 4, 4};
+        labels.Right = {"R", 4, 4};
+        labels.Music = {"踊るタンブレル - Tambourelle", 0, 4};
+        labels.Duration = {"", 150, 54};
+        labels.Clock = {"12:00", 200, 54};
+    }
+
+    gfx::TCanvas* PaintBoxCanvas(int Channel) override
+    {
+        ++canvasRequests[Channel];
+        return canvas[Channel].get();
+    }
+    void SetPaneTag(int Channel, intptr_t Level) override { tags[Channel] = Level; }
+    void ReadOverlayLabels(TOverlayLabels& Labels) const override { Labels = labels; }
+    bool TimDxTimerEnabled() const override { return timerEnabled; }
+    void SetTimDxTimerInterval(int Ms) override { intervals.push_back(Ms); }
+    bool DxdLeftVisible() const override { return directX; }
+
+    // The paint boxes' black panels, and fresh logs.
+    void erase()
+    {
+        for (auto& c : canvas) {
+            c->Surface()->fill(Qt::black);
+            c->ClearLog();
+        }
+    }
+    const std::vector<std::string>& log(int Channel) const { return canvas[Channel]->Log(); }
+    const QImage& image(int Channel) { return *canvas[Channel]->Surface(); }
+};
+
+struct VisualRig {
+    RecordingPanes panes;  // outlives the engine, as the main window does
+    EngineRig rig;
+    TEngineVisual* visual = nullptr;
+
+    VisualRig()
+    {
+        rtl::RandSeed = 2026;
+        rig.engine.SetGraphWidth(kWidth);
+        rig.engine.SetGraphHeight(kHeight);
+        auto v = std::make_unique<TEngineVisual>(rig.engine, panes);
+        visual = v.get();
+        rig.engine.SetVisual(std::move(v));
+    }
+    TPainterState& state() { return visual->Painter().State; }
+
+    void open(const std::string& path, int effect)
+    {
+        rig.engine.SetEffect(effect);
+        rig.engine.PlayFile(path);
+        ASSERT_NE(rig.engine.Analysis(), nullptr);
+    }
+    // One display tick while playing.
+    void tick()
+    {
+        rig.run(63);
+        rig.engine.UpdatePlayPosition();
+        panes.labels.Duration.Text = rig.display.value("lblDuration.Caption");
+        panes.labels.DurationTag = rig.display.value("lblDuration.Tag") == "1" ? 1 : 0;
+        panes.erase();
+        visual->PaintLeft();
+        visual->PaintRight();
+    }
+};
+
+// 16-bit stereo WAV; each channel a python expression of the frame index i.
+std::string stereoWav(const TempDir& dir, const std::string& name, const std::string& left,
+                      const std::string& right)
+{
+    return makeWavWithPython(dir, name, 44100, 2, 16, 2.0,
+                             "(" + left + ") if c == 0 else (" + right + ")");
+}
+
+bool anyModeDrawing(const std::vector<std::string>& log)
+{
+    for (const char* call : {"LineTo", "SetPixel", "Ellipse", "Polygon", "Polyline", "Rectangle"})
+        if (!callsOf(log, call).empty())
+            return true;
+    return false;
+}
+
+int textOuts(const std::vector<std::string>& log, const std::string& text)
+{
+    int n = 0;
+    for (const auto& line : callsOf(log, "TextOut"))
+        n += line.find("\"" + text + "\"") != std::string::npos;
+    return n;
+}
+
+// The y of each point of mode 0's waveform line (its MoveTo and LineTo calls).
+std::vector<int> waveform(const std::vector<std::string>& log)
+{
+    std::vector<int> ys;
+    for (const auto& line : log)
+        if (line.rfind("MoveTo(", 0) == 0 || line.rfind("LineTo(", 0) == 0)
+            ys.push_back(argsOf(line).at(1));
+    return ys;
+}
+
+}  // namespace
+
+TEST(EngineVisual, WithoutAStereoAnalysisOnlyTheOverlayIsPaintedAndTagsStay)
+{
+    TempDir dir;
+    VisualRig v;
+    v.visual->PaintLeft();  // nothing open: no analysis at all
+    EXPECT_EQ(textOuts(v.panes.log(0), "L"), 2);
+    EXPECT_FALSE(anyModeDrawing(v.panes.log(0)));
+
+    v.open(makeWavWithPython(dir, "mono.wav", 44100, 1, 16, 2.0, "int(20000 * ((i // 2) % 2) - 10000)"), 0);
+    v.rig.engine.Play();
+    for (int n = 0; n < 3; ++n)
+        v.tick();
+    for (int ch = 0; ch < 2; ++ch) {
+        EXPECT_EQ(v.panes.tags[ch], kUnset);
+        EXPECT_FALSE(anyModeDrawing(v.panes.log(ch))) << ch;
+    }
+    EXPECT_EQ(textOuts(v.panes.log(1), "R"), 2);
+
+    // With the display timer off, a paint handler's call paints nothing at all.
+    v.panes.timerEnabled = false;
+    v.panes.erase();
+    v.visual->PaintLeft();
+    EXPECT_TRUE(v.panes.log(0).empty());
+}
+
+TEST(EngineVisual, PaneTagsTakeTheLevelOfEachChannel)
+{
+    TempDir dir;
+    VisualRig v;
+    // A square swinging down to -16384 on the left, silence on the right. The analysis puts
+    // the last sample of a frame (right) in its entry 0, which is the left pane's.
+    v.open(stereoWav(dir, "square.wav", "-16384 if (i // 2) % 2 else 16383", "0"), 0);
+    v.rig.engine.Play();
+    v.tick();
+    EXPECT_EQ(v.panes.tags[0], 0);    // silence: minimum byte 128
+    EXPECT_EQ(v.panes.tags[1], -16);  // high byte -64 + 128 = 64: 31 - (191 >> 2)
+
+    // The particles of the effect overlay store the level too, and fall on the paint box
+    // even while the panes are meant to be drawn on surfaces.
+    v.panes.directX = true;
+    v.panes.tags[1] = kUnset;
+    v.panes.erase();
+    v.visual->PaintRightParticles();
+    EXPECT_EQ(v.panes.tags[1], -16);
+    EXPECT_TRUE(anyModeDrawing(v.panes.log(1)));
+    // No surfaces exist yet: a surface frame is skipped, the paint box left alone.
+    v.panes.canvasRequests[0] = 0;
+    v.visual->PaintLeft();
+    EXPECT_EQ(v.panes.canvasRequests[0], 0);
+    EXPECT_TRUE(v.panes.log(0).empty());
+}
+
+TEST(EngineVisual, ModeZeroDrawsTheWaveformOfThePlayingFile)
+{
+    TempDir dir;
+    VisualRig v;
+    // 20 Hz: one period spans the 50 ms that a pane shows.
+    v.open(stereoWav(dir, "sine.wav", "0", "int(29000 * math.sin(2 * math.pi * 20 * i / 44100))"), 0);
+    v.rig.engine.Play();
+    for (int n = 0; n < 4; ++n)
+        v.tick();
+
+    const std::vector<int> wave = waveform(v.panes.log(0));
+    ASSERT_EQ(wave.size(), std::size_t(kWidth));
+    const auto [low, high] = std::minmax_element(wave.begin(), wave.end());
+    EXPECT_GE(*high - *low, 40);  // most of the 4..67 swing of a loud sine
+    for (std::size_t i = 1; i < wave.size(); ++i)
+        EXPECT_LE(std::abs(wave[i] - wave[i - 1]), 3) << "a sine has no jumps, column " << i;
+
+    const std::vector<int> flat = waveform(v.panes.log(1));
+    ASSERT_EQ(flat.size(), std::size_t(kWidth));
+    EXPECT_TRUE(std::all_of(flat.begin(), flat.end(), [](int y) { return y == (127 >> 2) + 4; }));
+}
+
+TEST(EngineVisual, StopPaintsOneStopFrameOnEachPane)
+{
+    TempDir dir;
+    VisualRig v;
+    v.open(makePcm(dir, "song.wav", 44100, 2, 16, 2.0), 0);
+    v.rig.engine.Play();
+    v.tick();
+    EXPECT_TRUE(anyModeDrawing(v.panes.log(0)));
+
+    v.panes.erase();
+    v.panes.canvasRequests[0] = v.panes.canvasRequests[1] = 0;
+    v.rig.engine.Stop();
+    for (int ch = 0; ch < 2; ++ch) {
+        EXPECT_EQ(v.panes.canvasRequests[ch], 1) << ch;
+        EXPECT_FALSE(anyModeDrawing(v.panes.log(ch))) << ch;
+    }
+    // The overlay before and after the (skipped) mode: one frame.
+    EXPECT_EQ(textOuts(v.panes.log(0), "L"), 2);
+    EXPECT_EQ(textOuts(v.panes.log(1), "R"), 2);
+}
+
+TEST(EngineVisual, PlayingFromRestStartsTheModesAfreshButResumingDoesNot)
+{
+    TempDir dir;
+    VisualRig v;
+    v.open(makePcm(dir, "song.wav", 44100, 2, 16, 2.0), 0);
+    auto& counters = v.state().Counters;
+    counters[7] = 777;  // a mode that is not shown: only a fresh start touches it
+    v.rig.engine.Play();
+    EXPECT_EQ(v.state().FreshStart, 1);
+    v.tick();
+    EXPECT_EQ(counters[7], 0);
+    EXPECT_EQ(v.state().FreshStart, 0);
+
+    counters[7] = 777;
+    v.rig.engine.Pause();
+    v.rig.engine.Play();
+    v.tick();
+    EXPECT_EQ(counters[7], 777);
+
+    v.rig.engine.Stop();
+    v.rig.engine.Play();
+    v.tick();
+    EXPECT_EQ(counters[7], 0);
+}
+
+TEST(EngineVisual, SwitchingModesFollowsTheEnginesEffect)
+{
+    TempDir dir;
+    VisualRig v;
+    v.open(makePcm(dir, "song.wav", 44100, 2, 16, 2.0), 0);
+    v.rig.engine.Play();
+    v.tick();
+    v.rig.engine.SetEffect(3);
+    v.tick();
+    // Back into mode 0: its particles are laid out again.
+    v.state().Particles[0].Step = 7;
+    v.rig.engine.SetEffect(0);
+    v.tick();
+    EXPECT_EQ(std::abs(v.state().Particles[0].Step), 1);
+    EXPECT_EQ(v.state().PreviousMode, 0);
+    // Back into mode 3: it carries on where it was.
+    v.state().Counters[3] = 20;
+    v.rig.engine.SetEffect(3);
+    v.tick();
+    EXPECT_EQ(v.state().Counters[3], 22);  // one step per pane
+}
