@@ -23,6 +23,7 @@
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
 #include "util/libIni.h"
+#include "resources/BuiltinResources.h"
 #include "util/libWindows.h"
 
 TfrmMain* frmMain = nullptr;
@@ -152,6 +153,9 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent) : TForm(parent), m
     setMinimumSize(MinimumWidth, MinimumHeight);   // the minimum tracking size
 
     spdMainMenu->OnClick = [this](QObject*) { spdMainMenuClick(); };
+    timDxTimer.SetOnTimer([this] { timDxTimerTimer(); });
+    pbxLeft->OnPaint = [this](QObject*) { pbxLeftPaint(); };
+    pbxRight->OnPaint = [this](QObject*) { pbxRightPaint(); };
     HookToolButtonSchemes();
     connect(N24, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(ManualPage))); });
     for (QAction* a : {do_HTTP, N3, N21, N22})
@@ -189,6 +193,10 @@ void TfrmMain::FormCreate()
     ::Mp3Path = IniReadString(IniBase, "SETTING", "MP3_PATH", GetSpecialFolder(7));
     MusicFolders.clear();
     DxSound = std::make_unique<sound::TDxSound>(*this, *mixer_);
+    initBuiltinResources();
+    auto visual = std::make_unique<TEngineVisual>(*DxSound, *this);
+    visual_ = visual.get();
+    DxSound->SetVisual(std::move(visual));
     SelectVisualEffect(IniReadInteger(IniBase, "SETTING", "EFFECT", 0));
     do_Effect999->setChecked(IniReadBool(IniBase, "SETTING", "EFFECT_DX", true));
     ApplyDirectXEffectSetting();
@@ -215,6 +223,8 @@ void TfrmMain::FormShow()
     IniLoadFormSize(IniBase, "Form", "Main", QPoint(DefaultWidth, DefaultHeight), this);
     // The splash window is shown here once it is part of the program.
     pnlFile->hide();
+    // The panes are ready to draw once shown, as the drawing surface's start would report.
+    timDxTimer.SetEnabled(true);
     spdVoice->setEnabled(!IsWindows7());
 }
 
@@ -285,6 +295,7 @@ void TfrmMain::FormCloseQuery(bool& CanClose)
     Delay(50);
     SaveBounds();
     SaveOptions();
+    visual_ = nullptr;
     DxSound.reset();
     // The monitor reports into the folder list: it stops before the list goes.
     DirMon1->SetActive(false);
@@ -645,12 +656,59 @@ void TfrmMain::ApplyDirectXEffectSetting()
     IniWriteBool(IniBase, "SETTING", "EFFECT_DX", useDirectX);
 }
 
-// Surface panes or paint boxes; the meter panel only on surfaces in the meter mode.
+// Surface panes or paint boxes; the meter panel only on surfaces in the meter mode. No
+// drawing surfaces are built yet, so the paint boxes draw in either mode.
 void TfrmMain::SetDirectXMode(bool UseDirectX)
 {
-    dxdLeft->setVisible(UseDirectX);
-    dxdRight->setVisible(UseDirectX);
-    pbxLeft->setVisible(!UseDirectX);
-    pbxRight->setVisible(!UseDirectX);
+    dxdLeft->hide();
+    dxdRight->hide();
+    pbxLeft->show();
+    pbxRight->show();
     pnlMeter->setVisible(UseDirectX && DxSound && DxSound->Effect() == 30);
+}
+
+// ---------------------------------------------------------------- display
+
+void TfrmMain::timDxTimerTimer()
+{
+    if (!DxSound || !visual_)
+        return;
+    DxSound->UpdatePlayPosition();
+    const bool overlay = spdEffect->Tag != 0;
+    // The lyrics panel is drawn here once its painter is part of the program.
+    if (DxSound->PlayStatus() != "pause" && pbxLeft->isVisible()) {
+        pbxLeft->update();
+        pbxRight->update();
+    } else if (overlay) {
+        visual_->PaintLeftParticles();
+        visual_->PaintRightParticles();
+    } else {
+        visual_->PaintLeft();
+        visual_->PaintRight();
+    }
+}
+
+// A repaint starts from the pane's black panel, as the panel's erase did.
+void TfrmMain::pbxLeftPaint()
+{
+    if (!visual_)
+        return;
+    pbxLeft->Canvas().Brush().SetColor(0);
+    pbxLeft->Canvas().FillRect(gfx::Rect(0, 0, pbxLeft->width(), pbxLeft->height()));
+    if (spdEffect->Tag == 1)
+        visual_->PaintLeftParticles();
+    else
+        visual_->PaintLeft();
+}
+
+void TfrmMain::pbxRightPaint()
+{
+    if (!visual_)
+        return;
+    pbxRight->Canvas().Brush().SetColor(0);
+    pbxRight->Canvas().FillRect(gfx::Rect(0, 0, pbxRight->width(), pbxRight->height()));
+    if (spdEffect->Tag == 1)
+        visual_->PaintRightParticles();
+    else
+        visual_->PaintRight();
 }

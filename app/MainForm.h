@@ -47,13 +47,14 @@
 #include "platform/forms/Timer.h"
 #include "sound/DxSound.h"
 #include "sound/DxSoundDisplay.h"
+#include "visual/EngineVisual.h"
 
 class QAction;
 class QMenu;
 class TDirMon;
 class TDirDialog;
 
-class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay {
+class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes {
 public:
     // The engine plays through Mixer (the application's one, when none is given).
     explicit TfrmMain(sound::TcbDSMixer* Mixer = nullptr, QWidget* parent = nullptr);
@@ -302,6 +303,17 @@ public:
     void StartMsgOstrel() override;
     void StopMsgOstrel() override;
 
+    // --- The visualiser's view of the panes (TVisualPanes)
+    gfx::TCanvas* PaintBoxCanvas(int Channel) override;
+    void SetPaneTag(int Channel, intptr_t Level) override;
+    void ReadOverlayLabels(TOverlayLabels& Labels) const override;
+    bool TimDxTimerEnabled() const override;
+
+    // The display tick and the panes' paint handlers.
+    void timDxTimerTimer();
+    void pbxLeftPaint();
+    void pbxRightPaint();
+
 protected:
     void showEvent(QShowEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -343,6 +355,7 @@ private:
     void FinishBusyStep();
 
     sound::TcbDSMixer* mixer_;
+    TEngineVisual* visual_ = nullptr;   // owned by the engine
     bool busy_ = false;           // a handler that lets events run is under way
     bool closePending_ = false;   // a close arrived meanwhile
     bool closing_ = false;        // the close query is running

@@ -144,3 +144,30 @@ void TfrmMain::SetLblM0PTag(intptr_t Tag) { lblM0[0]->setProperty("Tag", qlonglo
 void TfrmMain::SetMsgOstrelText(const std::string& Text) { msgOstrel->SetShowStrings({Text}); }
 void TfrmMain::StartMsgOstrel() { msgOstrel->Start(); }
 void TfrmMain::StopMsgOstrel() { msgOstrel->Stop(); }
+
+gfx::TCanvas* TfrmMain::PaintBoxCanvas(int Channel)
+{
+    return &(Channel == 0 ? pbxLeft : pbxRight)->Canvas();
+}
+
+void TfrmMain::SetPaneTag(int Channel, intptr_t Level)
+{
+    (Channel == 0 ? dxdLeft : dxdRight)->setProperty("Tag", qlonglong(Level));
+}
+
+void TfrmMain::ReadOverlayLabels(TOverlayLabels& Labels) const
+{
+    auto read = [](TOverlayLabel& to, const QLabel* from) {
+        to.Text = from->text().toStdString();
+        to.Left = from->x();
+        to.Top = from->y();
+    };
+    read(Labels.Left, lblLeft);
+    read(Labels.Right, lblRight);
+    read(Labels.Music, lblMusic);
+    read(Labels.Duration, lblDuration);
+    read(Labels.Clock, lblClock);
+    Labels.DurationTag = int(lblDuration->property("Tag").toLongLong());
+}
+
+bool TfrmMain::TimDxTimerEnabled() const { return timDxTimer.Enabled(); }
