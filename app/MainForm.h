@@ -31,6 +31,7 @@
 
 #include "app/SortListView.h"
 #include "app/StandIns.h"
+#include "controls/alpha/AlphaCtl.h"
 #include "controls/display/AnalogMeter.h"
 #include "controls/display/CoolGauge.h"
 #include "controls/display/LED.h"
@@ -126,7 +127,7 @@ public:
     TSortListView* lstMP3;
     QTableWidget* sgdMusic;   // hidden: the current folder's music database
     QFrame* pnlSplash;
-    TDisplayStandIn* AlphaLabel2;
+    controls::TAlphaLabel* AlphaLabel2;
     QFrame* pnlCnvMp3;
     QLabel* lblMP3;
     controls::TCoolGauge* GaugeMP3;
@@ -150,7 +151,7 @@ public:
     QFrame* pnlLyrics;
     forms::TPaintBox* pbxLyrics;
     QFrame* pnlBurnCD;
-    TDisplayStandIn* AlphaLabel1;
+    controls::TAlphaLabel* AlphaLabel1;
 
     // --- Player block
     QFrame* pnlPlayer;

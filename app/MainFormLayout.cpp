@@ -20,6 +20,7 @@ constexpr int PlayerBlockWidth = 514;
 constexpr int CpuPanelWidth = 184;
 constexpr gfx::TColor PlayerColor = 0x30211A;   // the player block's face
 constexpr gfx::TColor PlayerTextColor = 0xF8EEE8;
+constexpr gfx::TColor NoticeColor = 0x0C48B4;     // the text of the transient notices
 
 template <class T>
 T* make(QWidget* parent, const char* name)
@@ -109,7 +110,7 @@ QHeaderView::section { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:
 #pnlCPU { background: #0b0f16; border: 1px solid #3d4a60; }
 #lblCPU { color: #ffffff; font-weight: bold; }
 #pnlSplash, #pnlCnvMp3, #pnlBurnCD { background: #fffdf0; border: 2px solid #d08a2c; }
-#AlphaLabel1, #AlphaLabel2, #lblMP3 { color: #b4480c; font-weight: bold; }
+#lblMP3 { color: #b4480c; font-weight: bold; }
 #pnlLyrics { background: #000000; border: 1px solid #5b6b86; }
 #pnlEffect { background: #000000; }
 )";
@@ -181,8 +182,14 @@ void TfrmMain::CreateTreeColumn()
 
     pnlSplash = panel(pnlFile, "pnlSplash");
     pnlSplash->resize(190, 50);
-    AlphaLabel2 = captioned<TDisplayStandIn>(pnlSplash, "AlphaLabel2", "Updating Music List now...");
+    AlphaLabel2 = captioned<controls::TAlphaLabel>(pnlSplash, "AlphaLabel2", "Updating Music List now...");
+    AlphaLabel2->SetAutoSize(false);
     AlphaLabel2->setGeometry(4, 4, 182, 42);
+    AlphaLabel2->SetAlignment(controls::taCenter);
+    AlphaLabel2->SetLayout(controls::tlCenter);
+    AlphaLabel2->SetParentFont(false);
+    AlphaLabel2->Font().SetColor(NoticeColor);
+    AlphaLabel2->Font().SetStyle(gfx::fsBold);
     pnlSplash->hide();
 
     pnlCnvMp3 = panel(pnlMp3, "pnlCnvMp3");
@@ -238,8 +245,14 @@ void TfrmMain::CreatePlaylist()
 
     pnlBurnCD = panel(pnlList, "pnlBurnCD");
     pnlBurnCD->resize(220, 50);
-    AlphaLabel1 = captioned<TDisplayStandIn>(pnlBurnCD, "AlphaLabel1", "Burning Music to CD ...");
+    AlphaLabel1 = captioned<controls::TAlphaLabel>(pnlBurnCD, "AlphaLabel1", "Burning Music to CD ...");
+    AlphaLabel1->SetAutoSize(false);
     AlphaLabel1->setGeometry(4, 4, 212, 42);
+    AlphaLabel1->SetAlignment(controls::taCenter);
+    AlphaLabel1->SetLayout(controls::tlCenter);
+    AlphaLabel1->SetParentFont(false);
+    AlphaLabel1->Font().SetColor(NoticeColor);
+    AlphaLabel1->Font().SetStyle(gfx::fsBold);
     pnlBurnCD->hide();
 }
 

@@ -10,7 +10,7 @@
 #include <QLabel>
 
 
-// Stands in for the alpha label and the segment-bar meter: a label of the same size.
+// Stands in for the segment-bar meter: a label of the same size.
 class TDisplayStandIn : public QLabel {
 public:
     explicit TDisplayStandIn(QWidget* parent = nullptr) : QLabel(parent)

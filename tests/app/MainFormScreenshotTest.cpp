@@ -94,6 +94,14 @@ TEST(MainFormScreenshot, DefaultAndMinimumSize)
     fillLibrary(w);
     shoot(w, QSize(1023, 736), "main-1023x736.png");
     shoot(w, QSize(514, 488), "main-514x488.png");
+    // The transient notices: updating, converting and burning.
+    w.pnlSplash->show();
+    w.pnlCnvMp3->show();
+    w.GaugeMP3->SetProgress(37);
+    w.pnlBurnCD->move((w.pnlList->width() - w.pnlBurnCD->width()) / 2, 60);
+    w.pnlBurnCD->show();
+    w.pnlBurnCD->raise();
+    shoot(w, QSize(1023, 736), "main-notices.png");
     w.close();
     MusicFolders.clear();
 }
