@@ -26,7 +26,6 @@
 #include <QLabel>
 #include <QPoint>
 #include <QRect>
-#include <QTableWidget>
 #include <QTreeWidget>
 
 #include "app/SortListView.h"
@@ -39,6 +38,7 @@
 #include "controls/display/LightStr.h"
 #include "controls/flat/TFlatCheckBoxUnit.h"
 #include "controls/gradient/RbButton.h"
+#include "controls/std/StringGrid.h"
 #include "controls/gradient/RbProgressBar.h"
 #include "controls/xi/XiButton.h"
 #include "controls/xi/XiTrackBar.h"
@@ -125,7 +125,7 @@ public:
     QLabel* lbl20;
     QTreeWidget* trrFavorite;
     TSortListView* lstMP3;
-    QTableWidget* sgdMusic;   // hidden: the current folder's music database
+    controls::TStringGrid* sgdMusic;   // hidden: the current folder's music database
     QFrame* pnlSplash;
     controls::TAlphaLabel* AlphaLabel2;
     QFrame* pnlCnvMp3;

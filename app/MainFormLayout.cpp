@@ -175,9 +175,11 @@ void TfrmMain::CreateTreeColumn()
     trrFavorite = tree(cpl20, "trrFavorite");
 
     lstMP3 = listView(pnlMp3, "lstMP3");
-    sgdMusic = make<QTableWidget>(pnlMp3, "sgdMusic");
-    sgdMusic->setColumnCount(8);
-    sgdMusic->setRowCount(1);
+    sgdMusic = make<controls::TStringGrid>(pnlMp3, "sgdMusic");
+    sgdMusic->SetFixedRows(0);
+    sgdMusic->SetFixedCols(0);
+    sgdMusic->SetColCount(8);
+    sgdMusic->SetRowCount(1);
     sgdMusic->hide();
 
     pnlSplash = panel(pnlFile, "pnlSplash");
