@@ -237,6 +237,8 @@ void TfrmMain::CMShowingChanged()
     if (!guard)
         return;
     repaint();
+    // The library loads here as its units join, in this order: BuildMusicFolderTree(this, ""),
+    // BuildFavoriteTree(this, ""), ShowFolderLabel(Mp3Path), LoadMusicFolder(this, Mp3Path).
     ShowFolderLabel(::Mp3Path);
     Delay(100);
     if (!::Mp3Path.empty() && QFileInfo(QString::fromStdString(::Mp3Path)).isDir()) {
@@ -248,6 +250,7 @@ void TfrmMain::CMShowingChanged()
         }
     }
     Delay(100);
+    // frmSplash.Ready := true here once the splash window is part of the program.
     loadDone_ = true;
     pnlFile->show();
     trrFavorite->setFocus();
@@ -300,7 +303,6 @@ void TfrmMain::FormCloseQuery(bool& CanClose)
     // The monitor reports into the folder list: it stops before the list goes.
     DirMon1->SetActive(false);
     MusicFolders.clear();
-    closeAccepted_ = true;
 }
 
 void TfrmMain::SaveBounds()

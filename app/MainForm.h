@@ -360,7 +360,6 @@ private:
     bool busy_ = false;           // a handler that lets events run is under way
     bool closePending_ = false;   // a close arrived meanwhile
     bool closing_ = false;        // the close query is running
-    bool closeAccepted_ = false;  // the close query released engine and folder list
     bool loadDone_ = false;
     bool shownOnce_ = false;
     QRect normalBounds_;          // last bounds while neither maximised nor minimised

@@ -152,8 +152,13 @@ TEST(MainForm, AnExistingMusicFolderIsWatchedUntilTheClose)
     rig.create();
     rig.showAndLoad();
     EXPECT_TRUE(rig.w->DirMon1->Active());
+    MusicFolders = {music.path()};
     rig.w->close();
+    // The close releases the engine and the folder list, the monitor stopped first.
     EXPECT_FALSE(rig.w->DirMon1->Active());
+    EXPECT_EQ(rig.w->DxSound, nullptr);
+    EXPECT_TRUE(MusicFolders.empty());
+    rig.w->LayoutTreeSections();   // a later resize finds no engine and no folders
 }
 
 TEST(MainForm, ClosingWhileMaximisedStoresTheBoundsFromBefore)
