@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
 #include <QUrl>
@@ -398,10 +399,29 @@ void TfrmMain::closeEvent(QCloseEvent* e)
 
 // ---------------------------------------------------------------- window bounds
 
+// Whether Bounds fill the screen's work area but for a window frame: the maximised bounds.
+bool TfrmMain::CoversScreen(const QRect& Bounds) const
+{
+    const QScreen* s = screen();
+    if (!s)
+        return false;
+    const QRect work = s->availableGeometry();
+    constexpr int frameAllowance = 16, titleAllowance = 64;
+    return Bounds.width() >= work.width() - frameAllowance &&
+           Bounds.height() >= work.height() - titleAllowance;
+}
+
+// Window managers may report the maximised bounds before the state that explains them, so
+// the bounds before the latest change are kept too.
 void TfrmMain::RememberNormalBounds()
 {
-    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
-        normalBounds_ = QRect(pos(), size());
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))
+        return;
+    const QRect now(pos(), size());
+    if (now != normalBounds_) {
+        previousNormalBounds_ = normalBounds_;
+        normalBounds_ = now;
+    }
 }
 
 void TfrmMain::moveEvent(QMoveEvent* e)
@@ -427,10 +447,13 @@ void TfrmMain::changeEvent(QEvent* e)
         return;
     const bool maximized = windowState() & Qt::WindowMaximized;
     if (maximized && !Maximized) {
-        NormalTop = normalBounds_.top();
-        NormalLeft = normalBounds_.left();
-        NormalWidth = normalBounds_.width();
-        NormalHeight = normalBounds_.height();
+        const QRect normal = CoversScreen(normalBounds_) && previousNormalBounds_.isValid()
+            ? previousNormalBounds_
+            : normalBounds_;
+        NormalTop = normal.top();
+        NormalLeft = normal.left();
+        NormalWidth = normal.width();
+        NormalHeight = normal.height();
         Maximized = true;
     } else if (!maximized && !(windowState() & Qt::WindowMinimized)) {
         Maximized = false;

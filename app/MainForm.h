@@ -351,6 +351,7 @@ private:
     void SaveBounds();
     void SaveOptions();
     void RememberNormalBounds();
+    bool CoversScreen(const QRect& Bounds) const;
     void BuildListColumns(TSortListView* ListView);
     void HookToolButtonSchemes();
     void FinishBusyStep();
@@ -363,6 +364,7 @@ private:
     bool loadDone_ = false;
     bool shownOnce_ = false;
     QRect normalBounds_;          // last bounds while neither maximised nor minimised
+    QRect previousNormalBounds_;  // the ones before them
 };
 
 // The main window instance that the engine and the visualiser reach.

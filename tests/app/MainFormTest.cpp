@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -432,4 +433,30 @@ TEST(MainForm, TheEngineWritesThroughTheWindowsControls)
     w.ShowTrackTitle(5);
     EXPECT_TRUE(w.lblMusic->text().isEmpty());
     w.lstFile->clear();
+}
+
+TEST(MainForm, MaximisedBoundsReportedBeforeTheStateStillKeepTheOldOnes)
+{
+    MainWindowRig rig;
+    rig.create();
+    TfrmMain& w = *rig.w;
+    rig.showAndLoad();
+    w.setGeometry(QRect(QPoint(12, 34), QSize(600, 500)));
+    ASSERT_TRUE(waitFor([&] { return w.size() == QSize(600, 500); }));
+    const QPoint before = w.pos();
+    // Some window managers send the new bounds first and the maximised state after them.
+    const QRect work = w.screen()->availableGeometry();
+    w.setGeometry(work);
+    ASSERT_TRUE(waitFor([&] { return w.size() == work.size(); }));
+    w.setWindowState(Qt::WindowMaximized);
+    ASSERT_TRUE(waitFor([&] { return w.Maximized; }));
+    EXPECT_EQ(w.NormalWidth, 600);
+    EXPECT_EQ(w.NormalHeight, 500);
+    EXPECT_EQ(w.NormalLeft, before.x());
+    EXPECT_EQ(w.NormalTop, before.y());
+    // Restoring clears the flag; the close then stores the bounds as they are.
+    w.setWindowState(Qt::WindowNoState);
+    ASSERT_TRUE(waitFor([&] { return !w.Maximized; }));
+    w.close();
+    EXPECT_EQ(rig.value("Form", "MainWidth"), std::to_string(w.width()));
 }
