@@ -10,7 +10,6 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMenu>
-#include <QRandomGenerator>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -65,13 +64,13 @@ void LoadProgramCursors()
 
 // A list row: empty caption, then No., Title, Artist, Album, Year, Genre, Track and the full
 // path. Column Tag 1 marks the columns whose sort renumbers the "No." column.
-struct TColumnSpec {
+struct TColumnLayout {
     const char* caption;
     int width;
     Qt::Alignment alignment;
     int tag;
 };
-constexpr TColumnSpec ListColumns[9] = {
+constexpr TColumnLayout ListColumns[9] = {
     {"", 0, Qt::AlignRight, 0},       {"No.", 33, Qt::AlignRight, 0},
     {"Title", 200, Qt::AlignLeft, 1},  {"Artist", 154, Qt::AlignLeft, 1},
     {"Album", 192, Qt::AlignLeft, 1},  {"Year", 54, Qt::AlignRight, 1},
@@ -96,10 +95,10 @@ int WidthBand(int W)
 }
 
 template <class C>
-void applyBand(C* control, const TBandedCaption& spec, int band)
+void applyBand(C* control, const TBandedCaption& captions, int band)
 {
-    control->SetCaption(spec.caption[band]);
-    control->resize(spec.width[band], control->height());
+    control->SetCaption(captions.caption[band]);
+    control->resize(captions.width[band], control->height());
 }
 
 // The path shortened to Width pixels: drive-less root and the last component stay, middle
@@ -209,7 +208,7 @@ void TfrmMain::FormCreate()
     // handlers.
     DragStartPoint = QPoint(-1, -1);
     SetupTagObjects(true);
-    rtl::RandSeed = static_cast<std::uint32_t>(QRandomGenerator::global()->generate());
+    rtl::Randomize();
 }
 
 void TfrmMain::FormShow()
