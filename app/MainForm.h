@@ -6,8 +6,10 @@
 // This unit owns the window's life: creation (settings read, tag objects), first showing
 // (list columns, size), the deferred load once the window is visible, the close query
 // (questions, bounds and options saved, engine and folder list released) and destruction;
-// and the layout rules applied on every resize. The command handlers of the lists, trees,
-// player and menus are bound here to controls that other units fill in.
+// and the layout rules applied on every resize. The window is the playback engine's display
+// (sound::TDxSoundDisplay) and the visualiser's pair of panes (TVisualPanes); it owns the
+// engine from creation to the close query. Every control and menu item of the window exists
+// here; most command handlers come with the units of their commands.
 //
 // A handler that lets events run (the deferred load, the close query) marks the window busy;
 // a close asked for meanwhile is answered once that handler has finished, so nothing it uses
@@ -38,12 +40,12 @@
 #include "controls/display/LightStr.h"
 #include "controls/flat/TFlatCheckBoxUnit.h"
 #include "controls/gradient/RbButton.h"
-#include "controls/std/StringGrid.h"
 #include "controls/gradient/RbProgressBar.h"
+#include "controls/std/StringGrid.h"
 #include "controls/xi/XiButton.h"
 #include "controls/xi/XiTrackBar.h"
-#include "platform/forms/Control.h"
 #include "platform/forms/Application.h"
+#include "platform/forms/Control.h"
 #include "platform/forms/Form.h"
 #include "platform/forms/Timer.h"
 #include "sound/DxSound.h"
