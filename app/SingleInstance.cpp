@@ -19,7 +19,7 @@ std::unique_ptr<QLockFile> OpenInstanceMutex(const std::string& Folder)
     auto lock = std::make_unique<QLockFile>(path);
     // A lock whose owner is gone counts as stale at once; a live owner keeps it for ever.
     lock->setStaleLockTime(0);
-    if (!lock->tryLock(0))
+    if (!lock->tryLock(0) && lock->error() == QLockFile::LockFailedError)
         return nullptr;
     return lock;
 }

@@ -16,7 +16,7 @@ inline constexpr const char* InstanceMutexName = "MutexObjectForFlorvennic";
 // The folder the lock lives in: $XDG_RUNTIME_DIR, else the system's temporary folder.
 std::string InstanceLockFolder();
 
-// The held lock, or null when another running program holds it (or the folder cannot take
-// a lock file: then the program must not start a second copy blindly either). Keep the
-// result alive while the program runs.
+// Null when another running program holds the lock; otherwise the lock to keep alive while
+// the program runs. A folder that cannot take a lock file at all does not keep the program
+// from starting: the returned lock is then not held and guards nothing.
 std::unique_ptr<QLockFile> OpenInstanceMutex(const std::string& Folder);
