@@ -181,6 +181,7 @@ void TfrmMain::FormCreate()
     resize(DefaultWidth, DefaultHeight);
     SetControlCursor(cpl01, HandCursor);
     SetControlCursor(lbl00, HandCursor);
+    AssignImeNames(this);
     SetChildShowHint(this, true);
     ReplaceCursor(this, crHandPoint, HandCursor);
     move(0, 0);
