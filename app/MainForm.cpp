@@ -162,6 +162,8 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent) : TForm(parent), m
         connect(a, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePage))); });
     cpl01->installEventFilter(this);
     MsgBoxEx = ::MsgBoxEx;
+    ConnectListCommands();
+    ConnectFavoriteCommands();
 
     frmMain = this;
     FormCreate();
@@ -169,6 +171,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent) : TForm(parent), m
 
 TfrmMain::~TfrmMain()
 {
+    destroying_ = true;
     forms::RunGuarded([this] { FormDestroy(); });
     if (frmMain == this)
         frmMain = nullptr;
@@ -240,6 +243,7 @@ void TfrmMain::CMShowingChanged()
     repaint();
     // The library loads here as its units join, in this order: BuildMusicFolderTree(this, ""),
     // BuildFavoriteTree(this, ""), ShowFolderLabel(Mp3Path), LoadMusicFolder(this, Mp3Path).
+    BuildFavoriteTree("");
     ShowFolderLabel(::Mp3Path);
     Delay(100);
     if (!::Mp3Path.empty() && QFileInfo(QString::fromStdString(::Mp3Path)).isDir()) {

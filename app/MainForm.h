@@ -246,6 +246,71 @@ public:
     // Folder tree and favourite tree.
     QAction *do_AddMusicDir, *do_DeleteDir, *do_AddFavorite, *do_DelFavorite;
 
+    // --- Music list and playlist commands (MainFormLists.cpp)
+    void lstMP3SelectItem();
+    void lstFileSelectItem();
+    void lstMP3Insert();     // rows added to or removed from lstMP3
+    void lstFileInsert();
+    void lstFileDeletion();
+    void lstMP3ColumnClick(int Column);
+    void lstFileColumnClick(int Column);
+    void lstMP3KeyDown(int Key);
+    void spdCopyListClick();
+    void do_CopyAllClick();
+    void do_AllSelectClick();
+    void do_AllListClick();
+    void do_DelTitleClick();
+    void do_DelListClick();
+    void do_DelListAllClick();
+    void do_MoveUpClick();
+    void do_MoveDownClick();
+    void PopupMenu2Popup();
+    void PopupMenu3Popup();
+    void CopySelectionToPlaylist(bool All);
+    // Removes the rows of Path (compared exactly: file names are case-sensitive here).
+    void RemovePathFromList(TSortListView* ListView, const std::string& Path);
+    void MovePlaylistItem(int Direction);   // 1 up, 2 down
+    void SwapPlaylistRows(int From, int To);
+    bool StopIfCurrent(const std::string& Path);
+    // The full path a list row stands for (its last sub-item).
+    static std::string RowPath(const QTreeWidgetItem* Row);
+    std::vector<std::string> PlaylistPaths() const;
+
+    // --- Favourite tree and favourite commands (MainFormFavorites.cpp)
+    void BuildFavoriteTree(const std::string& NewName);
+    void trrFavoriteChange();
+    void LoadFavorite();
+    void SetPlaylistModified(bool Modified);
+    void spdFavoriteClick();
+    void spdFvUpdateClick();
+    void do_NewPlayListClick();
+    void do_AddFavoriteClick();
+    void do_AddFavorite1Click();
+    void do_DelFavoriteClick();
+    // The end of renaming a favourite node in place; NewText comes back as the node's text.
+    void trrGenreEdited(QTreeWidgetItem* Node, std::string& NewText);
+    void trrFavoriteEditing();
+    void PopupMenu7Popup();
+    // Set while code changes the trees or the playlist: selection changes load nothing.
+    bool TreeUpdating = false;
+
+    // Hooks to the library, play and dialog routines of other units, each with a stand-in
+    // until that unit is wired in (the tests set them too):
+    // - numbers the rows 1..N in the "No." column (stand-in: does exactly that);
+    std::function<void(TSortListView* ListView)> RenumberListHook;
+    // - fills the playlist from Paths, skipping missing files (stand-in: rows of the paths
+    //   that exist, titled by file name, no tags read, numbered);
+    std::function<void(TSortListView* ListView, const std::vector<std::string>& Paths, bool Initial)>
+        FillListHook;
+    // - forgets the file the play button would open (PendingFile, PendingFileOpened); stand-in
+    //   does nothing;
+    std::function<void()> ForgetPendingFile;
+    // - plays the music list's selected row (Enter in lstMP3); stand-in does nothing;
+    std::function<void()> PlayMusicListRow;
+    // - asks for a favourite's name with Prompt, Name as the initial text; true for OK,
+    //   with the trimmed text in Name.
+    std::function<bool(const std::string& Prompt, std::string& Name)> InputFavoriteName;
+
     // --- The engine's view of the window (sound::TDxSoundDisplay)
     std::string Mp3Path() const override;
     bool ChkRepeartChecked() const override;
@@ -357,6 +422,14 @@ private:
     void BuildListColumns(TSortListView* ListView);
     void HookToolButtonSchemes();
     void FinishBusyStep();
+    void ConnectListCommands();
+    void ConnectFavoriteCommands();
+    void SetupListDrawing(TSortListView* ListView);
+    void ClearPlaylist();
+    void SelectRowAfterDelete(TSortListView* ListView, int Index);
+    QTreeWidgetItem* FavoriteRoot() const;
+    void SelectFavoriteNode(const std::string& Name);
+    void RenumberList(TSortListView* ListView);
 
     sound::TcbDSMixer* mixer_;
     TEngineVisual* visual_ = nullptr;   // owned by the engine
@@ -365,6 +438,8 @@ private:
     bool closing_ = false;        // the close query is running
     bool loadDone_ = false;
     bool shownOnce_ = false;
+    int sorting_ = 0;             // a list is reordering its rows: no rows come or go
+    bool destroying_ = false;     // the controls are going: their signals reach no handler
     QRect normalBounds_;          // last bounds while neither maximised nor minimised
     QRect previousNormalBounds_;  // the ones before them
 };
