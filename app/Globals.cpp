@@ -1,3 +1,5 @@
 #include "app/Globals.h"
 
 std::string IniBase;
+std::string Mp3Path;
+std::vector<std::string> MusicFolders;

@@ -5,7 +5,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The settings file's base name, the program folder + "/Tambourelle"; the settings routines
 // append ".ini". Start-up sets it from GetAppDir() before any setting is read or written.
 extern std::string IniBase;
+
+// The current music folder, without a trailing separator.
+extern std::string Mp3Path;
+
+// The registered music folders that exist, in registration order. Filled once the main
+// window is visible, emptied by its close query.
+extern std::vector<std::string> MusicFolders;

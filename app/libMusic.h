@@ -29,3 +29,11 @@ std::string MakeTimeStamp(const QTime& Time);
 // Replaces the settings section Section (in the file IniBase names) by List as the keys
 // "1".."N" in order. Raises EIniFileError when the file cannot be written.
 void WriteListSection(const std::string& Section, const std::vector<std::string>& List);
+
+class QWidget;
+
+// The program's message box as every window asks its questions: DefaultButton (1..3) as
+// number, Buttons "y", "yn", "yc" or "ync" (any letter case), Icon "!", "?", "i" or "x".
+// Returns 6 yes, 7 no, 2 cancel.
+int MsgBoxEx(QWidget* Owner, const std::string& Caption, const std::string& Text,
+             int DefaultButton, const std::string& Buttons, const std::string& Icon);

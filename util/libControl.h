@@ -72,6 +72,10 @@ inline void AssignImeNames(QObject* /*Owner*/) {}
 // switch and keep their tooltips).
 void SetChildShowHint(QWidget* Parent, bool Value);
 
+// Every window calls this at creation; it has never done anything (the input-method names it
+// once assigned are not used), so it returns at once.
+inline void AssignImeNames(QWidget* /*Owner*/) {}
+
 // The memo's text starts Left pixels from its left and Top from its top edge and stops 2
 // pixels before its right edge.
 void SetMemoMargins(QTextEdit* Memo, int Left, int Top);

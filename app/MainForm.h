@@ -1,0 +1,380 @@
+// `TfrmMain`, the program's main window: the top bar with the music folder, the tree column
+// (music folders, categories, favourites), the music list, the playlist with its bar, the
+// player block (visual panes, meter panel, transport, effects, frequency, CPU graph), the
+// lyrics panel and the transient panels (updating, converting, burning, effect overlay).
+//
+// This unit owns the window's life: creation (settings read, tag objects), first showing
+// (list columns, size), the deferred load once the window is visible, the close query
+// (questions, bounds and options saved, engine and folder list released) and destruction;
+// and the layout rules applied on every resize. The window is the playback engine's display
+// (sound::TDxSoundDisplay) and the visualiser's pair of panes (TVisualPanes); it owns the
+// engine from creation to the close query. Every control and menu item of the window exists
+// here; most command handlers come with the units of their commands.
+//
+// A handler that lets events run (the deferred load, the close query) marks the window busy;
+// a close asked for meanwhile is answered once that handler has finished, so nothing it uses
+// is released under it.
+//
+// UI thread only.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QFrame>
+#include <QLabel>
+#include <QPoint>
+#include <QRect>
+#include <QTreeWidget>
+
+#include "app/SortListView.h"
+#include "app/StandIns.h"
+#include "controls/alpha/AlphaCtl.h"
+#include "controls/display/AnalogMeter.h"
+#include "controls/display/CoolGauge.h"
+#include "controls/display/LED.h"
+#include "controls/display/Lcd99.h"
+#include "controls/display/LightStr.h"
+#include "controls/flat/TFlatCheckBoxUnit.h"
+#include "controls/gradient/RbButton.h"
+#include "controls/gradient/RbProgressBar.h"
+#include "controls/std/StringGrid.h"
+#include "controls/xi/XiButton.h"
+#include "controls/xi/XiTrackBar.h"
+#include "platform/forms/Application.h"
+#include "platform/forms/Control.h"
+#include "platform/forms/Form.h"
+#include "platform/forms/Timer.h"
+#include "sound/DxSound.h"
+#include "sound/DxSoundDisplay.h"
+#include "visual/EngineVisual.h"
+
+class QAction;
+class QMenu;
+class TDirMon;
+class TDirDialog;
+
+class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes {
+public:
+    // The engine plays through Mixer (the application's one, when none is given).
+    explicit TfrmMain(sound::TcbDSMixer* Mixer = nullptr, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // --- Layout rules (public for the tests)
+    void LayoutToolButtons();
+    void LayoutTreeSections();
+    void FitListColumns(TSortListView* ListView);
+    void ShowFolderLabel(const std::string& Path);
+    // The rows a list shows on one page without scrolling.
+    static int PageRows(const TSortListView* ListView);
+    // 1 for the list columns whose sort renumbers the "No." column (Title .. Track), else 0.
+    static int ColumnTag(int Column);
+
+    // The questions of the close query and of the later list commands: the program's
+    // message box (owner, caption, text, default button, button set, icon), 6 yes, 7 no,
+    // 2 cancel. Tests answer through here.
+    std::function<int(QWidget* Owner, const std::string& Caption, const std::string& Text,
+                      int DefaultButton, const std::string& Buttons, const std::string& Icon)>
+        MsgBoxEx;
+
+    // Menu commands of the window's own.
+    void do_MinimizeClick();
+    void do_FormInit1Click();
+    void do_CloseClick();
+    void cpl01Click();
+    void spdMainMenuClick();
+    void PopupMenu4Popup();
+
+    // State of the window (unit-level values in the design).
+    bool Maximized = false;
+    int NormalTop = 0, NormalLeft = 0, NormalWidth = 0, NormalHeight = 0;
+    QPoint DragStartPoint{-1, -1};
+    bool FavoriteModified = false;   // the open favourite differs from the stored one
+    bool Loaded() const { return loadDone_; }
+
+    // The playback engine, from creation to the close query (null outside that time).
+    std::unique_ptr<sound::TDxSound> DxSound;
+    void ShowTrackTitle(TSortListView* ListView, int Index);
+    void sbStopClick();
+    void FocusActiveList();
+    void SetDirectXMode(bool UseDirectX);
+
+    // --- Top bar
+    QFrame* pnlMp3Menu;
+    QLabel* lblMusicFolder;
+    QLabel* lblFolder;
+    controls::TXiButton* spdMainMenu;
+    controls::TXiButton* spdDetails;
+    controls::TXiButton* spdEffect;
+
+    // --- Tree column and music list
+    QFrame* pnlFile;
+    QFrame* pnlMusic;
+    QFrame* pnlMp3;
+    QFrame* pnlTrr;
+    QFrame* cpl00;
+    QFrame* cpl01;   // caption of the folder section; Tag 1 open, 0 folded
+    int cpl01Tag = 1;
+    QLabel* lbl00;
+    QTreeWidget* trrFile;
+    QFrame* cpl10;
+    QLabel* lbl10;
+    QTreeWidget* trrGenre;
+    QFrame* cpl20;
+    QLabel* lbl20;
+    QTreeWidget* trrFavorite;
+    TSortListView* lstMP3;
+    controls::TStringGrid* sgdMusic;   // hidden: the current folder's music database
+    QFrame* pnlSplash;
+    controls::TAlphaLabel* AlphaLabel2;
+    QFrame* pnlCnvMp3;
+    QLabel* lblMP3;
+    controls::TCoolGauge* GaugeMP3;
+    QFrame* pnlEffect;
+    forms::TPaintBox* pbxEffect;
+
+    // --- Playlist
+    QFrame* pnlList;
+    QFrame* pnlListMenu;
+    QLabel* lblPlay;
+    QLabel* lblFavorite0;
+    QLabel* lblFavorite;
+    controls::TXiButton* spdCopyList;
+    controls::TXiButton* spdAllCopy;
+    controls::TXiButton* spdPlayList;
+    controls::TXiButton* spdFvUpdate;
+    controls::TXiButton* spdFavorite;
+    controls::TFlatCheckBox* chkRepeart;
+    controls::TFlatCheckBox* chkShuffle;
+    TSortListView* lstFile;
+    QFrame* pnlLyrics;
+    forms::TPaintBox* pbxLyrics;
+    QFrame* pnlBurnCD;
+    controls::TAlphaLabel* AlphaLabel1;
+
+    // --- Player block
+    QFrame* pnlPlayer;
+    QFrame* pnlOsillo1;
+    QFrame* pnlOsillo2;
+    QWidget* dxdLeft;    // drawing surfaces of the visual panes
+    QWidget* dxdRight;
+    forms::TPaintBox* pbxLeft;
+    forms::TPaintBox* pbxRight;
+    // Captions the visual painter draws over the panes (never shown as widgets).
+    QLabel* lblLeft;
+    QLabel* lblRight;
+    QLabel* lblMusic;
+    QLabel* lblDuration;
+    QLabel* lblClock;
+    controls::TRbProgressBar* barLeft;
+    controls::TRbProgressBar* barRight;
+    controls::TRbProgressBar* Gauge1;
+    controls::TRbButton* sbBack;
+    controls::TRbButton* sbPlay;
+    controls::TRbButton* sbPause;
+    controls::TRbButton* sbStop;
+    controls::TRbButton* sbStep;
+    controls::TRbButton* spdCd;
+    controls::TRbButton* spdVoice;
+    controls::TRbButton* spdVolume;
+    controls::TFlatCheckBox* chkEcho;
+    controls::TFlatCheckBox* chkReverb;
+    controls::TFlatCheckBox* ckkChorus;
+    controls::TFlatCheckBox* chkFlanger;
+    QLabel* lblScale;
+    controls::TXiTrackBar* trackFrequency;
+
+    // Meter panel (over the right pane in the dashboard mode).
+    QFrame* pnlMeter;
+    controls::TLED* LED1;
+    controls::TLED* LED2;
+    controls::TLED* LED3;
+    QLabel* LCD1;   // the round lamp
+    controls::TAnalogMeter* mtrLeft;
+    controls::TAnalogMeter* mtrRight;
+    controls::TAnalogMeter* mtrBalanse;
+    controls::TLCD99* lcdMeter;
+    QLabel* lblMK0;
+    TDisplayStandIn* dbrMeter;   // the segment-bar meter
+    int dbrMeterProcess = 0;
+    controls::TLightStr* msgOstrel;
+    std::array<QLabel*, 8> lblM0{};   // lblM0P, lblM0R, lblM0N, lblM01 .. lblM05
+
+    QLabel* lblLogo;   // the program's name on the player's free face
+
+    // CPU panel.
+    QFrame* pnlCPU;
+    QLabel* lblCPU;
+    controls::TRbProgressBar* Gauge2;
+    forms::TPaintBox* pbxCPU;
+
+    // --- Timers
+    forms::TTimer timDxTimer, timPlay, timList, timRF, timFF, timLyrics1, timLyrics2, timFrom,
+        timCPU, timCD1, timCD2, timCD3;
+
+    // --- Components
+    TDirMon* DirMon1;
+    TDirDialog* DirDialog1;
+
+    // --- Menus
+    QMenu* PopupMenu2;   // music list
+    QMenu* PopupMenu3;   // playlist
+    QMenu* PopupMenu4;   // main menu
+    QMenu* PopupMenu5;   // visual modes
+    QMenu* PopupMenu6;   // folder tree
+    QMenu* PopupMenu7;   // favourite tree
+
+    // Main menu.
+    QAction *do_Folder, *do_AddFavorite1, *do_Update1, *do_CopyList2, *do_BurnCD2,
+        *do_AutoShuffle1, *do_SameMusic, *do_Volume, *do_CdPlayer, *do_Recoder, *do_Effect,
+        *do_Minimize, *do_FormInit, *N24, *do_HTTP, *N3, *N21, *N22, *do_Close;
+    // Music list.
+    QAction *do_Play1, *do_CopyAll, *do_AllSelect, *do_Details1, *do_EditTag1, *do_ModifyTag,
+        *do_UpdateTag1, *do_CDDB_MP3_1, *do_CDDB_INF_1, *do_ConvMp3, *do_ConvWav, *do_Update,
+        *do_DelTitle;
+    // Playlist.
+    QAction *do_Play2, *do_ListPlay, *do_Shuffle, *do_AutoShuffle2, *do_MoveUp, *do_MoveDown,
+        *do_AllList, *do_Details2, *do_EditTag2, *do_UpdateTag2, *do_CDDB_MP3_2,
+        *do_CDDB_INF_2, *do_NewPlayList, *do_Favorite2, *do_FavUpdate, *do_CopyList1,
+        *do_BurnCD1, *do_Print, *do_DelList, *do_DelListAll;
+    // Visual modes: do_Effect00 .. do_Effect30, then do_Effect99; and the DirectX switch.
+    std::array<QAction*, 32> do_EffectMode{};
+    QAction* do_Effect999;
+    // Folder tree and favourite tree.
+    QAction *do_AddMusicDir, *do_DeleteDir, *do_AddFavorite, *do_DelFavorite;
+
+    // --- The engine's view of the window (sound::TDxSoundDisplay)
+    std::string Mp3Path() const override;
+    bool ChkRepeartChecked() const override;
+    intptr_t SpdEffectTag() const override;
+    bool DoEffect99Checked() const override;
+    bool DoEffect999Checked() const override;
+    bool PnlLyricsVisible() const override;
+    std::string LblFavoriteCaption() const override;
+    gfx::TPoint DxdLeftSize() const override;
+    gfx::TPoint DxdRightSize() const override;
+    void SetTimPlayEnabled(bool On) override;
+    void SetTimListEnabled(bool On) override;
+    void SetTimLyrics1Enabled(bool On) override;
+    void SetTimLyrics2Enabled(bool On) override;
+    void SetTimDxTimerInterval(int Ms) override;
+    void SetLblPlayCaption(const std::string& Text) override;
+    void SetLblPlayFontColor(gfx::TColor Color) override;
+    void SetLblFavoriteFontColor(gfx::TColor Color) override;
+    void SetLblFavorite0FontColor(gfx::TColor Color) override;
+    void SetLblDurationCaption(const std::string& Text) override;
+    void SetLblDurationTag(intptr_t Tag) override;
+    void SetLblMusicCaption(const std::string& Text) override;
+    void RepaintLblMusic() override;
+    void RepaintLblClock() override;
+    void SetGauge1Position(int32_t Position) override;
+    void SetBarLeftPosition(int32_t Position) override;
+    void SetBarRightPosition(int32_t Position) override;
+    void SetTrackFrequencyTag(intptr_t Tag) override;
+    void SetTrackFrequencyMax(int32_t Max) override;
+    void SetTrackFrequencyPosition(int32_t Position) override;
+    void SetTrackFrequencyEnabled(bool On) override;
+    void LstFileDeselect(int32_t Row) override;
+    void LstFileSelectOnly(int32_t Row) override;
+    void ShowTrackTitle(int32_t Row) override;
+    void SetPnlLyricsVisible(bool On) override;
+    void SetPnlOsillo1Color(gfx::TColor Color) override;
+    void SetPnlOsillo2Color(gfx::TColor Color) override;
+    void RepaintPnlOsillo1() override;
+    void RepaintPnlOsillo2() override;
+    void InvalidateDxdLeft() override;
+    void InvalidateDxdRight() override;
+    void FillFormRectBlack(const gfx::TRect& R) override;
+    void SetPnlMeterVisible(bool On) override;
+    void SetPnlMeterLeft(int32_t Left) override;
+    void SetLblLeftTop(int32_t Top) override;
+    void RepaintLblLeft() override;
+    void RepaintLblRight() override;
+    void SetLEDStatus(int Number, bool On) override;
+    void SetLCD1BrushColor(gfx::TColor Color) override;
+    void SetMtrLeftValue(int32_t Value) override;
+    void SetMtrRightValue(int32_t Value) override;
+    void SetMtrBalanseValue(int32_t Value) override;
+    void SetDbrMeterProcess(int Process) override;
+    void SetLcdMeterValue(const std::string& Text) override;
+    void SetLblM0FontColor(int Index, gfx::TColor Color) override;
+    void SetLblM0PTag(intptr_t Tag) override;
+    void SetMsgOstrelText(const std::string& Text) override;
+    void StartMsgOstrel() override;
+    void StopMsgOstrel() override;
+
+    // --- The visualiser's view of the panes (TVisualPanes)
+    gfx::TCanvas* PaintBoxCanvas(int Channel) override;
+    void SetPaneTag(int Channel, intptr_t Level) override;
+    void ReadOverlayLabels(TOverlayLabels& Labels) const override;
+    bool TimDxTimerEnabled() const override;
+
+    // The display tick and the panes' paint handlers.
+    void timDxTimerTimer();
+    void pbxLeftPaint();
+    void pbxRightPaint();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void CreateControls();
+    void CreateTopBar();
+    void CreateTreeColumn();
+    void CreatePlaylist();
+    void CreatePlayer();
+    void CreateMeterPanel();
+    void CreateMenus();
+    void CreateMainMenu();
+    void CreateListMenus();
+    void CreateVisualMenu();
+    void ArrangePanels();
+    void ArrangeTreeSections();
+    void ArrangeBarButtons();
+
+    void FormCreate();
+    void FormShow();
+    void CMShowingChanged();
+    void FormCloseQuery(bool& CanClose);
+    void FormDestroy();
+    void FormResize();
+    void WMWindowPosChanged();
+
+    void SelectVisualEffect(int Mode);
+    void ApplyDirectXEffectSetting();
+    void SaveBounds();
+    void SaveOptions();
+    void RememberNormalBounds();
+    bool CoversScreen(const QRect& Bounds) const;
+    void BuildListColumns(TSortListView* ListView);
+    void HookToolButtonSchemes();
+    void FinishBusyStep();
+
+    sound::TcbDSMixer* mixer_;
+    TEngineVisual* visual_ = nullptr;   // owned by the engine
+    bool busy_ = false;           // a handler that lets events run is under way
+    bool closePending_ = false;   // a close arrived meanwhile
+    bool closing_ = false;        // the close query is running
+    bool loadDone_ = false;
+    bool shownOnce_ = false;
+    QRect normalBounds_;          // last bounds while neither maximised nor minimised
+    QRect previousNormalBounds_;  // the ones before them
+};
+
+// The main window instance that the engine and the visualiser reach.
+extern TfrmMain* frmMain;
+
+// The sound mixer of the whole program, opened on first use.
+sound::TcbDSMixer& ApplicationMixer();
+
+// Label text colours as the window's code reads and writes them (0x00BBGGRR).
+void SetFontColor(QLabel* Label, gfx::TColor Color);
+gfx::TColor FontColor(const QLabel* Label);

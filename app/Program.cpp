@@ -1,0 +1,46 @@
+#include "app/Program.h"
+
+#include <memory>
+
+#include <QApplication>
+#include <QFont>
+#include <QLockFile>
+
+#include "app/Globals.h"
+#include "app/MainForm.h"
+#include "app/SingleInstance.h"
+#include "platform/gfx/DrawTools.h"
+#include "resources/BuiltinResources.h"
+#include "util/libWindows.h"
+
+namespace {
+
+// Japanese text everywhere, also in the windows Qt builds itself.
+void SetProgramFont()
+{
+    QFont f(QString::fromStdString(gfx::MapFontName(gfx::DefaultFontName)));
+    f.setPixelSize(12);
+    QApplication::setFont(f);
+}
+
+}  // namespace
+
+int RunProgram(int argc, char** argv)
+{
+    const std::unique_ptr<QLockFile> instance = OpenInstanceMutex(InstanceLockFolder());
+    if (!instance)
+        return 0;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tambourelle"));
+    initBuiltinResources();
+    SetProgramFont();
+    IniBase = GetAppDir() + "/Tambourelle";
+    // The program's "HAND" and "DRAG" cursors are registered as screen cursors 1 and 2 once
+    // the cursor table is part of the program.
+
+    // The long-lived windows in their order: main window, then mixer, effect overlay, CD
+    // player and splash as each becomes part of the program. The first is the main window.
+    auto main = std::make_unique<TfrmMain>();
+    main->show();
+    return app.exec();
+}

@@ -1,0 +1,10 @@
+// The program entry: the single-instance test, the application object, the windows that live
+// as long as the program (created in their fixed order, the main window first) and the
+// event loop. No argument of the command line is read.
+//
+// UI thread (the process's main thread).
+#pragma once
+
+// Runs the program; returns the process's exit code. A second start while the program runs
+// ends at once with 0 and without a word.
+int RunProgram(int argc, char** argv);
