@@ -5,7 +5,9 @@
 #include <QStyle>
 #include <QStyleOptionComboBox>
 
+#include "app/MainForm.h"
 #include "app/libFavorite.h"
+#include "app/libMusic.h"
 #include "controls/gradient/RbButton.h"
 #include "controls/std/Label.h"
 #include "controls/xx/xxComboBox.h"
@@ -110,7 +112,8 @@ void TfrmInput::FormCreate(QObject*)
     SetChildShowHint(this, true);
     ReplaceCursor(this, crHandPoint, 1);
     SetImeMode(edtInp, ImeHiragana);
-    centreOver(owner_ ? owner_->window() : nullptr);
+    QWidget* main = frmMain ? static_cast<QWidget*>(frmMain) : owner_ ? owner_->window() : nullptr;
+    centreOver(main);
 }
 
 // Positions count the whole window, frame included, as the message box's placement does.
@@ -147,9 +150,8 @@ void TfrmInput::spdOKClick(QObject* Sender)
         Tag = 1;
     } else {
         if (edtInp->text().toStdString() != ShownText &&
-            ShowMessageBox(this, "ＣＤ情報",
-                           std::string("データが編集されています！！") + CR + "終了してもよろしいですか？", "2",
-                           "yn", "?") == forms::mrNo)
+            MsgBoxEx(this, "ＣＤ情報", std::string("データが編集されています！！") + CR + "終了してもよろしいですか？",
+                     2, "yn", "?") == forms::mrNo)
             return;
         Tag = 0;
     }

@@ -23,7 +23,8 @@ class TxxComboBox;
 
 class TfrmInput : public forms::TForm {
 public:
-    // Centred over Owner's window when there is one, else over the screen's work area.
+    // Centred over the main window; without one over Owner's window, else over the screen's
+    // work area.
     explicit TfrmInput(QWidget* Owner = nullptr);
 
     intptr_t Tag = 0;

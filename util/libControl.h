@@ -63,11 +63,6 @@ void SetControlCursor(QWidget* Control, TCursor Id);
 // widgets are passed over, and a failure on one does not stop the walk.
 void ReplaceCursor(QObject* Owner, TCursor OldCursor, TCursor NewCursor);
 
-// Windows once named, per control, which of several installed input methods it wanted. The
-// desktop's input method serves every window here, so there is nothing to assign; windows
-// call this at creation all the same.
-inline void AssignImeNames(QObject* /*Owner*/) {}
-
 // Hints on or off for each direct child control of Parent (Qt's own widgets have no such
 // switch and keep their tooltips).
 void SetChildShowHint(QWidget* Parent, bool Value);

@@ -1,4 +1,5 @@
 #include "SettingsFixture.h"
+#include "app/MainForm.h"
 #include "app/libFavorite.h"
 #include "app/xInput.h"
 #include "controls/gradient/RbButton.h"
@@ -215,18 +216,33 @@ TEST(xInput, ChoosingANameFillsTheEditWithTheCaretAtTheEnd)
     EXPECT_EQ(QApplication::focusWidget(), d.form.edtInp) << "the edit takes the focus back";
 }
 
-TEST(xInput, IsCentredOverItsOwnerAndLooksRight)
+// The window with its frame (3 pixels a side, 23 of title bar and top frame) lies in the
+// middle of `over`, halves rounded toward zero.
+void expectCentred(const TfrmInput& form, const QRect& over)
+{
+    const int outerWidth = form.width() + 6, outerHeight = form.height() + 26;
+    EXPECT_EQ(form.x(), over.x() + (over.width() - outerWidth) / 2);
+    EXPECT_EQ(form.y(), over.y() + (over.height() - outerHeight) / 2);
+}
+
+TEST(xInput, IsCentredOverTheMainWindowElseItsOwner)
+{
+    SettingsFixture settings;
+    QWidget owner;
+    owner.setGeometry(-300, 50, 801, 600);
+    expectCentred(TfrmInput(&owner), owner.frameGeometry());
+
+    TfrmMain main;
+    main.setGeometry(40, 30, 1001, 701);
+    expectCentred(TfrmInput(&owner), main.frameGeometry());
+}
+
+TEST(xInput, LooksRight)
 {
     SettingsFixture settings;
     ASSERT_TRUE(AddFavoriteName("ドライブ用"));
     ASSERT_TRUE(AddFavoriteName("夏の歌"));
-    QWidget owner;
-    owner.setGeometry(100, 50, 801, 600);
-    TfrmInput form(&owner);
-    // The window with its frame (3 pixels a side, 23 of title bar and top frame) in the middle.
-    const int outerWidth = form.width() + 6, outerHeight = form.height() + 26;
-    EXPECT_EQ(form.x(), 100 + (801 - outerWidth) / 2);
-    EXPECT_EQ(form.y(), 50 + (600 - outerHeight) / 2);
+    TfrmInput form;
     EXPECT_EQ(form.Caption(), "お気に入り");
     EXPECT_EQ(form.spdOK->Caption(), "決　定");
     EXPECT_EQ(form.spdCan->Caption(), "ｷｬﾝｾﾙ");
