@@ -2,6 +2,7 @@
 
 #include "app/Globals.h"
 #include "util/libIni.h"
+#include "util/xMessageBox.h"
 
 #include <QDate>
 #include <QTime>
@@ -82,4 +83,10 @@ std::string MakeTimeStamp(const QTime& Time)
 void WriteListSection(const std::string& Section, const std::vector<std::string>& List)
 {
     IniWriteSectionList(IniBase, Section, List);
+}
+
+int MsgBoxEx(QWidget* Owner, const std::string& Caption, const std::string& Text,
+             int DefaultButton, const std::string& Buttons, const std::string& Icon)
+{
+    return ShowMessageBox(Owner, Caption, Text, std::to_string(DefaultButton), Buttons, Icon);
 }
