@@ -15,9 +15,10 @@
 // List rows (both list views): an empty caption, then the sub-items "No.", Title, Artist,
 // Album, Year, Genre, Track and the full path; every handler finds a row's file in the last.
 //
-// User-interface thread only. The scan and the list filling hand pending events to the loop
-// after every file, so timers and painting go on during a long scan and other handlers may
-// run inside them. Such a handler that asks for library work while some runs is not refused
+// User-interface thread only. The scan, the filter and the list filling hand pending events
+// to the loop between files (at the first, then at most every 10 ms, as a step takes a few
+// microseconds), so timers and painting go on during a long scan and other handlers may run
+// inside them. Such a handler that asks for library work while some runs is not refused
 // and does not interleave: its request is queued and run right after the running one (a
 // newer request of the same kind replaces a queued older one), and the routine tells its
 // caller that it was deferred. The controls must outlive a running routine: the main window
@@ -49,6 +50,8 @@ inline constexpr const char* MusicFileExtensions = ".au;.aif;.wav;.mp1;.mp2;.mp3
 // whole extension without regard to letter case. A path that names an existing folder is
 // refused however it is named; a name that does not exist is judged by its extension alone.
 bool IsMusicFile(const std::string& Name);
+// The name part of IsMusicFile: whether Name ends in a listed extension.
+bool HasMusicExtension(const std::string& Name);
 
 // Today as YYYYMMDD and now as HHMMSSmmm (local time), each field zero-padded and cut to
 // its width. The overloads format a given date or time.
@@ -147,13 +150,13 @@ struct TMusicLibrary {
     TSerialJobs playlist;  // the playlist
 };
 
-// The names (not paths) of the music files directly in Folder (files only; folders named like
-// music are not), sorted without regard to case. Events are handled after each entry.
+// Appends the names (not paths) of the music files directly in Folder (files only; folders
+// named like music are not), sorted without regard to case. Events are handled meanwhile.
 void ListMusicFiles(std::vector<std::string>& List, const std::string& Folder);
 
 // Rebuilds the database from the music files of Folder, one row per file in name order with
 // its tag texts (empty for a file without a readable tag), its path and the flag "0", and
-// fills the four lists with the distinct values. Events are handled before each file.
+// fills the four lists with the distinct values. Events are handled between files.
 void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder,
                      TCategoryList& YearList, TCategoryList& GenreList, TCategoryList& ArtistList,
                      TCategoryList& AlbumList);

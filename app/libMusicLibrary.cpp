@@ -5,7 +5,6 @@
 #include "platform/forms/Application.h"
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
-#include "util/libWindows.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -15,17 +14,59 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <memory>
+#include <string_view>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
 // Keys of the queued library requests: a newer request of a kind replaces a queued one.
 enum TJobKind : int { jobLoad, jobCategory, jobFill, jobRefresh };
 
+// Hands pending events to the loop between the steps of a long loop: at the first step, then
+// whenever PumpInterval has passed since the last time. Asking the loop after every file
+// would cost more than reading the file's tag; 10 ms keeps every timer and input flowing.
+class TEventPump {
+public:
+    void Step()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (started_ && now - last_ < PumpInterval)
+            return;
+        forms::ProcessMessages();
+        started_ = true;
+        last_ = std::chrono::steady_clock::now();
+    }
+
+private:
+    static constexpr std::chrono::milliseconds PumpInterval{10};
+    bool started_ = false;
+    std::chrono::steady_clock::time_point last_;
+};
+
 // The music list's column that sorts by title (sub-item 1).
 constexpr int TitleColumn = 2;
 // Sub-item of the full path in a list row.
 constexpr int PathSubItem = 7;
+
+// Text with letter case folded away (ASCII without a detour through UTF-16).
+std::string foldCase(const std::string& text)
+{
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii)
+        return QString::fromStdString(text).toCaseFolded().toStdString();
+    std::string key = text;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + ('a' - 'A'));
+    return key;
+}
 
 // Undoes a change when the scope ends, also on an exception.
 template <class F>
@@ -39,6 +80,31 @@ public:
 private:
     F f_;
 };
+
+// Calls visit(name, is a folder) for each entry of the folder but "." and "..", handing events
+// to the loop meanwhile. The type comes with the listing; only links (and file systems that
+// do not tell) are looked up further.
+template <class Visit>
+void forEachEntry(const std::string& folder, Visit visit)
+{
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    TFinally close([dir] { closedir(dir); });
+    TEventPump pump;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            isFolder = fstatat(dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        visit(entry->d_name, isFolder);
+        pump.Step();
+    }
+}
 
 class TWaitCursor {
 public:
@@ -88,12 +154,31 @@ void setSubItem(QTreeWidgetItem* item, int subItem, const std::string& text)
     item->setText(subItem + 1, QString::fromStdString(text));
 }
 
-void addRow(TSortListView* list, const std::string& title, const std::string& path,
-            const std::string& artist, const std::string& album, const std::string& year,
-            const std::string& genre, const std::string& track)
+// A list row as TSortListView::AddItem lays it out: the caption in column 0, sub-item n in
+// column n + 1. Rows are made first and added at once: adding rows one by one costs the
+// view far more than making them.
+std::unique_ptr<QTreeWidgetItem> makeRow(const std::string& title, const std::string& path,
+                                         const std::string& artist, const std::string& album,
+                                         const std::string& year, const std::string& genre,
+                                         const std::string& track)
 {
-    list->AddItem("", {"", title.empty() ? fileNameOf(path) : title, artist, album, year, genre,
-                       track, path});
+    auto item = std::make_unique<QTreeWidgetItem>();
+    const std::string* texts[] = {&title, &artist, &album, &year, &genre, &track, &path};
+    const std::string fileName = title.empty() ? fileNameOf(path) : std::string();
+    for (int n = 0; n < 7; ++n)
+        setSubItem(item.get(), n + 1, n == 0 && title.empty() ? fileName : *texts[n]);
+    setSubItem(item.get(), 0, "");
+    return item;
+}
+
+void addRows(TSortListView* list, std::vector<std::unique_ptr<QTreeWidgetItem>>& rows)
+{
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(rows.size()));
+    for (auto& row : rows)
+        items.append(row.release());
+    list->addTopLevelItems(items);
+    list->ItemChanged();
 }
 
 void sortByTitle(TSortListView* list)
@@ -123,30 +208,30 @@ void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::s
 {
     TListUpdate update(list);
     list->clear();
-    int count = 0;
+    std::vector<std::unique_ptr<QTreeWidgetItem>> rows;
+    TEventPump pump;
     if (list == form.lstMP3) {
         // Rows are looked up afresh after each pause for events: the database may have
         // been written meanwhile (never resized: that is library work, which waits).
         for (int row = 0; row < form.sgdMusic.RowCount(); ++row) {
             const TMusicDatabase::TRow& r = form.sgdMusic.Rows(row);
-            if (r[mcShown] == "1" && fileExists(r[mcPath])) {
-                addRow(list, r[mcTitle], r[mcPath], r[mcArtist], r[mcAlbum], r[mcYear],
-                       r[mcGenre], r[mcTrack]);
-                ++count;
-            }
-            forms::ProcessMessages();
+            if (r[mcShown] == "1" && fileExists(r[mcPath]))
+                rows.push_back(makeRow(r[mcTitle], r[mcPath], r[mcArtist], r[mcAlbum], r[mcYear],
+                                       r[mcGenre], r[mcTrack]));
+            pump.Step();
         }
     } else {
         for (const std::string& path : paths) {
             if (fileExists(path)) {
                 ReadTag(path);
-                addRow(list, CurrentTag.Title, path, CurrentTag.Artist, CurrentTag.Album,
-                       CurrentTag.Year, CurrentTag.Genre, CurrentTag.Track);
-                ++count;
+                const TCurrentTag& t = CurrentTag;
+                rows.push_back(makeRow(t.Title, path, t.Artist, t.Album, t.Year, t.Genre, t.Track));
             }
-            forms::ProcessMessages();
+            pump.Step();
         }
     }
+    const auto count = rows.size();
+    addRows(list, rows);
     const bool shuffle = list == form.lstFile && form.ShuffleChecked && form.ShuffleChecked();
     if (count > 0 && list == form.lstMP3) {
         sortByTitle(list);
@@ -308,15 +393,7 @@ private:
 
 std::string CategoryKey(const std::string& Text)
 {
-    const bool ascii = std::all_of(Text.begin(), Text.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (!ascii)
-        return QString::fromStdString(Text).toCaseFolded().toStdString();
-    std::string key = Text;
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + ('a' - 'A'));
-    return key;
+    return foldCase(Text);
 }
 
 bool SameCategory(const std::string& A, const std::string& B)
@@ -398,11 +475,15 @@ bool TSerialJobs::Run(int Key, std::function<void()> Job)
 
 void ListMusicFiles(std::vector<std::string>& List, const std::string& Folder)
 {
-    std::vector<std::string> names;
-    FindFiles(names, joinPath(Folder, "*"), true);
-    for (std::string& name : names)
-        if (IsMusicFile(joinPath(Folder, name)))
-            List.push_back(std::move(name));
+    std::vector<std::pair<std::string, std::string>> found;  // case-folded, as it is
+    forEachEntry(Folder, [&found](const char* name, bool folder) {
+        if (!folder && HasMusicExtension(name))
+            found.emplace_back(foldCase(name), name);
+    });
+    // Names that differ only in case keep one order on every system.
+    std::sort(found.begin(), found.end());
+    for (auto& entry : found)
+        List.push_back(std::move(entry.second));
 }
 
 void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCategoryList& YearList,
@@ -414,8 +495,9 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
     std::vector<std::string> names;
     ListMusicFiles(names, Folder);
     sgdMusic.SetRowCount(static_cast<int>(names.size()));
+    TEventPump pump;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        forms::ProcessMessages();
+        pump.Step();
         std::string path = joinPath(Folder, names[i]);
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
@@ -434,8 +516,9 @@ void FilterMusicGrid(TMusicDatabase& sgdMusic, const std::string& Text, int Cate
     if (Category < mcatAll || Category > mcatAlbum)
         return;
     const std::string key = CategoryKey(Text);
+    TEventPump pump;
     for (int row = 0; row < sgdMusic.RowCount(); ++row) {
-        forms::ProcessMessages();
+        pump.Step();
         const bool shown =
             Category == mcatAll || CategoryKey(sgdMusic.Cells(columns[Category], row)) == key;
         sgdMusic.SetCell(mcShown, row, shown ? "1" : "0");
