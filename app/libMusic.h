@@ -130,6 +130,10 @@ private:
 struct TMusicLibrary {
     TMusicDatabase sgdMusic;
 
+    TMusicLibrary() = default;
+    TMusicLibrary(const TMusicLibrary&) = delete;  // queued work refers to this one
+    TMusicLibrary& operator=(const TMusicLibrary&) = delete;
+
     // The main window's controls (borrowed; null ones are passed over).
     QTreeWidget* trrGenre = nullptr;
     TSortListView* lstMP3 = nullptr;

@@ -280,11 +280,17 @@ TEST_F(MusicLibraryTest, MissingOrEmptyFolderGivesBareRootsAndOneEmptyRow)
 
 TEST_F(MusicLibraryTest, ListMusicFilesTakesWholeExtensionsOfFilesOnly)
 {
+    fs::create_directory_symlink(dir.file("folder.mp3"), dir.file("to folder.wav"));
+    fs::create_symlink(dir.file("d.wav"), dir.file("to file.wav"));
+    fs::create_symlink(dir.file("gone.wav"), dir.file("dangling.wav"));
     std::vector<std::string> names{"kept"};
     ListMusicFiles(names, dir.path() + "/");
     std::vector<std::string> expected{"kept"};
     for (const Song& s : kSongs)
         expected.push_back(s.file);
+    // Links count as what they lead to; one that leads nowhere is no folder.
+    expected.insert(expected.begin() + 5, "dangling.wav");
+    expected.push_back("to file.wav");
     EXPECT_EQ(names, expected);
 }
 
