@@ -32,6 +32,7 @@
 
 #include "app/SortListView.h"
 #include "app/StandIns.h"
+#include "app/libMusic.h"
 #include "controls/alpha/AlphaCtl.h"
 #include "controls/display/AnalogMeter.h"
 #include "controls/display/CoolGauge.h"
@@ -41,7 +42,6 @@
 #include "controls/flat/TFlatCheckBoxUnit.h"
 #include "controls/gradient/RbButton.h"
 #include "controls/gradient/RbProgressBar.h"
-#include "controls/std/StringGrid.h"
 #include "controls/xi/XiButton.h"
 #include "controls/xi/XiTrackBar.h"
 #include "platform/forms/Application.h"
@@ -127,7 +127,6 @@ public:
     QLabel* lbl20;
     QTreeWidget* trrFavorite;
     TSortListView* lstMP3;
-    controls::TStringGrid* sgdMusic;   // hidden: the current folder's music database
     QFrame* pnlSplash;
     controls::TAlphaLabel* AlphaLabel2;
     QFrame* pnlCnvMp3;
@@ -210,6 +209,12 @@ public:
     QLabel* lblCPU;
     controls::TRbProgressBar* Gauge2;
     forms::TPaintBox* pbxCPU;
+
+    // --- Music library: the current folder's music database (Library.sgdMusic), the
+    // category tree and the music list's filling, with the controls it borrows from here.
+    TMusicLibrary Library;
+    void trrGenreChange();
+    void do_UpdateClick();
 
     // --- Timers
     forms::TTimer timDxTimer, timPlay, timList, timRF, timFF, timLyrics1, timLyrics2, timFrom,
@@ -357,6 +362,7 @@ private:
     void BuildListColumns(TSortListView* ListView);
     void HookToolButtonSchemes();
     void FinishBusyStep();
+    void SetupLibrary();
 
     sound::TcbDSMixer* mixer_;
     TEngineVisual* visual_ = nullptr;   // owned by the engine
