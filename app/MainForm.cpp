@@ -49,6 +49,8 @@ constexpr auto SchemeGrass = controls::xibutton::csNeoGrass;
 constexpr auto SchemeSilver = controls::xibutton::csNeoSilver;
 
 const std::string CR = "\r";
+// How often a close asked for during library work looks whether the work has ended.
+constexpr int LibraryWaitMs = 50;
 
 // The program's own cursors: screen cursor 1 is the hand, 2 the drag cursor.
 constexpr TCursor HandCursor = 1, DragCursor = 2;
@@ -162,11 +164,12 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent) : TForm(parent), m
         connect(a, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePage))); });
     cpl01->installEventFilter(this);
     MsgBoxEx = ::MsgBoxEx;
-    ConnectListCommands();
-    ConnectFavoriteCommands();
 
     frmMain = this;
     FormCreate();
+    // After the library's set-up, whose tree drawing the favourite tree's renaming extends.
+    ConnectListCommands();
+    ConnectFavoriteCommands();
 }
 
 TfrmMain::~TfrmMain()
@@ -213,6 +216,7 @@ void TfrmMain::FormCreate()
     DragStartPoint = QPoint(-1, -1);
     SetupTagObjects(true);
     rtl::Randomize();
+    SetupLibrary();
 }
 
 void TfrmMain::FormShow()
@@ -241,10 +245,11 @@ void TfrmMain::CMShowingChanged()
     if (!guard)
         return;
     repaint();
-    // The library loads here as its units join, in this order: BuildMusicFolderTree(this, ""),
-    // BuildFavoriteTree(this, ""), ShowFolderLabel(Mp3Path), LoadMusicFolder(this, Mp3Path).
+    // The folder and favourite trees are built here, before the label and the library, as
+    // their units join: BuildMusicFolderTree(this, ""), then the favourites.
     BuildFavoriteTree("");
     ShowFolderLabel(::Mp3Path);
+    LoadMusicFolder(Library, ::Mp3Path);
     Delay(100);
     if (!::Mp3Path.empty() && QFileInfo(QString::fromStdString(::Mp3Path)).isDir()) {
         try {
@@ -273,9 +278,15 @@ void TfrmMain::FinishBusyStep()
 
 void TfrmMain::FormCloseQuery(bool& CanClose)
 {
-    if (busy_ || closing_) {
+    if (busy_ || closing_ || Library.Busy()) {
         // Never release what a running handler still uses: the close waits for it.
         closePending_ = busy_;
+        // Library work may run from any handler; the close comes back until it has ended.
+        if (!busy_ && !closing_ && Library.Busy())
+            QTimer::singleShot(LibraryWaitMs, this, [this] {
+                if (isVisible())   // one close, however often it was asked for
+                    close();
+            });
         CanClose = false;
         return;
     }
@@ -333,6 +344,8 @@ void TfrmMain::SaveOptions()
 
 void TfrmMain::FormDestroy()
 {
+    // The category tree's signals no longer reach the library, which goes before the tree.
+    trrGenre->disconnect(this);
     // The CD staging folder is emptied here once the burning commands are part of the
     // program.
     DirMon1->SetActive(false);

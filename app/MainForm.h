@@ -32,6 +32,7 @@
 
 #include "app/SortListView.h"
 #include "app/StandIns.h"
+#include "app/libMusic.h"
 #include "controls/alpha/AlphaCtl.h"
 #include "controls/display/AnalogMeter.h"
 #include "controls/display/CoolGauge.h"
@@ -41,7 +42,6 @@
 #include "controls/flat/TFlatCheckBoxUnit.h"
 #include "controls/gradient/RbButton.h"
 #include "controls/gradient/RbProgressBar.h"
-#include "controls/std/StringGrid.h"
 #include "controls/xi/XiButton.h"
 #include "controls/xi/XiTrackBar.h"
 #include "platform/forms/Application.h"
@@ -127,7 +127,6 @@ public:
     QLabel* lbl20;
     QTreeWidget* trrFavorite;
     TSortListView* lstMP3;
-    controls::TStringGrid* sgdMusic;   // hidden: the current folder's music database
     QFrame* pnlSplash;
     controls::TAlphaLabel* AlphaLabel2;
     QFrame* pnlCnvMp3;
@@ -210,6 +209,12 @@ public:
     QLabel* lblCPU;
     controls::TRbProgressBar* Gauge2;
     forms::TPaintBox* pbxCPU;
+
+    // --- Music library: the current folder's music database (Library.sgdMusic), the
+    // category tree and the music list's filling, with the controls it borrows from here.
+    TMusicLibrary Library;
+    void trrGenreChange();
+    void do_UpdateClick();
 
     // --- Timers
     forms::TTimer timDxTimer, timPlay, timList, timRF, timFF, timLyrics1, timLyrics2, timFrom,
@@ -294,21 +299,14 @@ public:
     // Set while code changes the trees or the playlist: selection changes load nothing.
     bool TreeUpdating = false;
 
-    // Hooks to the library, play and dialog routines of other units, each with a stand-in
-    // until that unit is wired in (the tests set them too):
-    // - numbers the rows 1..N in the "No." column (stand-in: does exactly that);
-    std::function<void(TSortListView* ListView)> RenumberListHook;
-    // - fills the playlist from Paths, skipping missing files (stand-in: rows of the paths
-    //   that exist, titled by file name, no tags read, numbered);
-    std::function<void(TSortListView* ListView, const std::vector<std::string>& Paths, bool Initial)>
-        FillListHook;
-    // - forgets the file the play button would open (PendingFile, PendingFileOpened); stand-in
-    //   does nothing;
+    // Hooks to the play handlers and the name dialog (the tests set them too):
+    // - forgets the file the play button would open (PendingFile, PendingFileOpened); does
+    //   nothing until the play handlers set it;
     std::function<void()> ForgetPendingFile;
-    // - plays the music list's selected row (Enter in lstMP3); stand-in does nothing;
+    // - plays the music list's selected row (Enter in lstMP3); nothing until they set it;
     std::function<void()> PlayMusicListRow;
     // - asks for a favourite's name with Prompt, Name as the initial text; true for OK,
-    //   with the trimmed text in Name.
+    //   with the trimmed text in Name (TfrmInput).
     std::function<bool(const std::string& Prompt, std::string& Name)> InputFavoriteName;
 
     // --- The engine's view of the window (sound::TDxSoundDisplay)
@@ -429,7 +427,7 @@ private:
     void SelectRowAfterDelete(TSortListView* ListView, int Index);
     QTreeWidgetItem* FavoriteRoot() const;
     void SelectFavoriteNode(const std::string& Name);
-    void RenumberList(TSortListView* ListView);
+    void SetupLibrary();
 
     sound::TcbDSMixer* mixer_;
     TEngineVisual* visual_ = nullptr;   // owned by the engine

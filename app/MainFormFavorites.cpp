@@ -16,6 +16,8 @@
 
 #include "app/MainFormSupport.h"
 #include "app/libFavorite.h"
+#include "app/xInput.h"
+#include "controls/std/Label.h"
 #include "util/libIme.h"
 #include "util/libWindows.h"
 
@@ -36,7 +38,7 @@ std::string storedName(const std::string& Name)
     std::vector<std::string> names;
     ReadFavoriteNames(names);
     for (const std::string& n : names)
-        if (qs(n).compare(qs(Name), Qt::CaseInsensitive) == 0)
+        if (SameFavoriteName(n, Name))
             return n;
     return {};
 }
@@ -73,7 +75,14 @@ private:
 
 void TfrmMain::ConnectFavoriteCommands()
 {
-    InputFavoriteName = [](const std::string&, std::string&) { return false; };
+    InputFavoriteName = [this](const std::string& Prompt, std::string& Name) {
+        TfrmInput dialog(this);
+        dialog.lblTitle->SetCaption(Prompt);
+        dialog.edtInp->setText(qs(Name));
+        dialog.ShowModal();
+        Name = dialog.edtInp->text().toStdString();
+        return dialog.Tag == 1;
+    };
     trrFavorite->setItemDelegate(new TFavoriteNameDelegate(this, trrFavorite));
     trrFavorite->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
     connect(trrFavorite, &QTreeWidget::currentItemChanged, this, [this] {
@@ -185,8 +194,7 @@ void TfrmMain::LoadFavorite()
             lblFavorite->setText(qs(chosen));
             std::vector<std::string> paths;
             ReadFavoriteItems(paths, chosen);
-            if (FillListHook)
-                FillListHook(lstFile, paths, true);
+            FillList(Library, lstFile, paths, true);
             SetPlaylistModified(false);
         }
     }
@@ -369,7 +377,7 @@ void TfrmMain::trrGenreEdited(QTreeWidgetItem* Node, std::string& NewText)
     const std::string oldName = Node->text(0).toStdString();
     if (NewText == oldName)
         return;
-    const bool sameFavorite = qs(NewText).compare(qs(oldName), Qt::CaseInsensitive) == 0;
+    const bool sameFavorite = SameFavoriteName(NewText, oldName);
     if (!sameFavorite && FavoriteExists(NewText)) {
         MsgBoxEx(this, "お気に入り", "同じ名前があります！！", 1, "Y", "i");
         NewText = oldName;

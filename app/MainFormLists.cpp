@@ -8,7 +8,6 @@
 #include "app/MainForm.h"
 
 #include <QAction>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 
@@ -22,7 +21,6 @@ namespace {
 
 const std::string CR = "\r";
 constexpr int PathColumn = 8;
-constexpr int NumberColumn = 1;
 
 // Row and header colours (0x00BBGGRR).
 constexpr gfx::TColor HeaderText = 0x000000, HeaderPressedText = 0x0000FF;
@@ -48,15 +46,6 @@ bool sameFileIgnoringCase(const std::string& A, const std::string& B)
     return QString::fromStdString(A).compare(QString::fromStdString(B), Qt::CaseInsensitive) == 0;
 }
 
-std::string rootText(const QTreeWidgetItem* Node)
-{
-    if (!Node)
-        return {};
-    while (Node->parent())
-        Node = Node->parent();
-    return Node->text(0).toStdString();
-}
-
 template <class F>
 void bind(QAction* Action, QObject* Context, F Handler)
 {
@@ -78,36 +67,10 @@ std::vector<std::string> TfrmMain::PlaylistPaths() const
     return paths;
 }
 
-void TfrmMain::RenumberList(TSortListView* ListView)
-{
-    if (RenumberListHook)
-        RenumberListHook(ListView);
-}
-
 // ---------------------------------------------------------------- wiring
 
 void TfrmMain::ConnectListCommands()
 {
-    RenumberListHook = [](TSortListView* ListView) {
-        for (int i = 0; i < ListView->topLevelItemCount(); ++i)
-            ListView->topLevelItem(i)->setText(NumberColumn, QString::number(i + 1));
-    };
-    FillListHook = [this](TSortListView* ListView, const std::vector<std::string>& Paths, bool) {
-        ListView->BeginItemUpdate();
-        ListView->clear();
-        for (const std::string& path : Paths) {
-            const QFileInfo file(QString::fromStdString(path));
-            if (!file.isFile())
-                continue;
-            auto* row = new QTreeWidgetItem(ListView);
-            row->setText(2, file.fileName());
-            row->setText(PathColumn, QString::fromStdString(path));
-        }
-        FitListColumns(ListView);
-        RenumberList(ListView);
-        ListView->EndItemUpdate();
-    };
-
     for (TSortListView* list : {lstMP3, lstFile}) {
         list->SetAutoColumnSort(acsSortToggle);
         list->AutoResort = false;
@@ -355,7 +318,7 @@ void TfrmMain::do_DelTitleClick()
 {
     if (!do_DelTitle->isEnabled() || trrGenre->selectedItems().isEmpty())
         return;
-    const std::string caption = rootText(trrGenre->selectedItems().first()) + "削除";
+    const std::string caption = GetRootNodeText(trrGenre->selectedItems().first()) + "削除";
     if (selectedCount(lstMP3) == 0) {
         RenumberList(lstMP3);
         return;
@@ -538,7 +501,7 @@ void TfrmMain::PopupMenu2Popup()
         a->setEnabled(selected == 1);
     const QList<QTreeWidgetItem*> category = trrGenre->selectedItems();
     do_ModifyTag->setEnabled(selected > 1 &&
-                             rootText(category.isEmpty() ? nullptr : category.first()) != "Title");
+                             GetRootNodeText(category.isEmpty() ? nullptr : category.first()) != "Title");
     for (QAction* a : {do_CopyAll, do_AllSelect, do_UpdateTag1})
         a->setEnabled(rows);
     do_ConvMp3->setEnabled(first >= 0 && IsWaveFileExt(path));
