@@ -350,8 +350,10 @@ void TfrmMain::do_DelFavoriteClick()
     const int index = root->indexOfChild(node);
     DeleteFavorite(name);
     {
+        // Whatever node Qt makes current meanwhile is not chosen by the user.
         TReentryGuard guard(TreeUpdating);
         delete node;
+        trrFavorite->setCurrentItem(nullptr);
     }
     if (lblFavorite->text() == qs(name)) {
         // The playlist was this favourite's copy: it goes with it.
