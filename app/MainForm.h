@@ -277,6 +277,8 @@ public:
     void MovePlaylistItem(int Direction);   // 1 up, 2 down
     void SwapPlaylistRows(int From, int To);
     bool StopIfCurrent(const std::string& Path);
+    // Whether Path is the engine's file (compared without regard to case).
+    bool IsCurrentFile(const std::string& Path) const;
     // The full path a list row stands for (its last sub-item).
     static std::string RowPath(const QTreeWidgetItem* Row);
     std::vector<std::string> PlaylistPaths() const;

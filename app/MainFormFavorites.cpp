@@ -9,6 +9,8 @@
 // selects afterwards is loaded through the usual question.
 #include "app/MainForm.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
@@ -269,14 +271,9 @@ void TfrmMain::ClearPlaylist()
 {
     if (DxSound && DxSound->ListPlay())
         sbStopClick();
-    if (DxSound) {
-        const std::string current = DxSound->FileNamme();
-        for (const std::string& path : PlaylistPaths())
-            if (!current.empty() && qs(path).compare(qs(current), Qt::CaseInsensitive) == 0) {
-                sbStopClick();
-                break;
-            }
-    }
+    const std::vector<std::string> paths = PlaylistPaths();
+    if (std::any_of(paths.begin(), paths.end(), [this](const std::string& p) { return IsCurrentFile(p); }))
+        sbStopClick();
     lstFile->BeginItemUpdate();
     lstFile->clear();
     lstFile->EndItemUpdate();

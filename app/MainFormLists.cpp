@@ -7,6 +7,8 @@
 // rows out and puts them back, which is neither.
 #include "app/MainForm.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QKeyEvent>
 #include <QMenu>
@@ -219,6 +221,9 @@ void TfrmMain::lstMP3KeyDown(int Key)
         if (PlayMusicListRow)
             PlayMusicListRow();
     } else if (Key == Qt::Key_Delete) {
+        // The item's state is kept by the popup; the key must not find it stale.
+        const int first = firstSelectedIndex(lstMP3);
+        do_DelTitle->setEnabled(first >= 0 && !RowPath(lstMP3->topLevelItem(first)).empty());
         do_DelTitleClick();
     }
 }
@@ -283,9 +288,14 @@ void TfrmMain::do_AllListClick()
 
 // ---------------------------------------------------------------- deleting
 
+bool TfrmMain::IsCurrentFile(const std::string& Path) const
+{
+    return DxSound && !Path.empty() && sameFileIgnoringCase(Path, DxSound->FileNamme());
+}
+
 bool TfrmMain::StopIfCurrent(const std::string& Path)
 {
-    if (!DxSound || !sameFileIgnoringCase(Path, DxSound->FileNamme()))
+    if (!IsCurrentFile(Path))
         return false;
     DxSound->CloseFile();
     return true;

@@ -9,11 +9,16 @@
 #include "app/Globals.h"
 #include "app/MainForm.h"
 #include "app/libFavorite.h"
+#include "app/xInput.h"
+#include "controls/std/Label.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -83,6 +88,7 @@ struct CommandsRig {
         Mp3Path.clear();
         MusicFolders.clear();
         w = std::make_unique<TfrmMain>();
+        ProgramInput = w->InputFavoriteName;
         w->MsgBoxEx = [this](QWidget*, const std::string& c, const std::string& t, int,
                              const std::string& b, const std::string&) {
             Asked.push_back({c, t, b});
@@ -168,6 +174,7 @@ struct CommandsRig {
     std::vector<Question> Asked;
     std::deque<std::string> Typed;
     Strings Prompts, Shown;
+    std::function<bool(const std::string&, std::string&)> ProgramInput;   // the window's own
 };
 
 Strings namesIn(const std::string& Folder)
@@ -537,5 +544,30 @@ TEST(MainFormCommands, SelectedRowsTakeTheListsColours)
     EXPECT_EQ(background(w.lstMP3, 1), 0xCABEF3u);
     EXPECT_EQ(background(w.lstFile, 0), 0xFFFFFFu);
     rig.Answer = 6;
+    w.close();
+}
+
+TEST(MainFormCommands, TheNameDialogNamesTheNewFavourite)
+{
+    CommandsRig rig;
+    rig.showAndLoad();
+    TfrmMain& w = *rig.w;
+    w.InputFavoriteName = rig.ProgramInput;
+    w.do_CopyAllClick();
+    std::string prompt;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = dynamic_cast<TfrmInput*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        prompt = dialog->lblTitle->Caption();
+        dialog->edtInp->setText(QString::fromUtf8("　夜のドライブ "));
+        dialog->spdOKClick(dialog->spdOK);
+    });
+    w.spdFavoriteClick();
+    EXPECT_EQ(prompt, "新規に作成するお気に入りの 『タイトル』 を入力して下さい。\r"
+                      "既存のお気に入りに追加する場合はその名前を入力して下さい！！");
+    EXPECT_EQ(rig.section("Favorite"), (Strings{"夜のドライブ"}));
+    EXPECT_EQ(rig.favouriteNodes(), (Strings{"夜のドライブ"}));
+    EXPECT_EQ(w.lblFavorite->text().toStdString(), "夜のドライブ");
+    EXPECT_EQ(rig.section("Favorite_夜のドライブ")->size(), 3u);
     w.close();
 }
