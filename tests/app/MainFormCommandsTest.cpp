@@ -11,6 +11,7 @@
 #include "app/libFavorite.h"
 #include "app/xInput.h"
 #include "controls/std/Label.h"
+#include "util/libIme.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -569,5 +571,36 @@ TEST(MainFormCommands, TheNameDialogNamesTheNewFavourite)
     EXPECT_EQ(rig.favouriteNodes(), (Strings{"夜のドライブ"}));
     EXPECT_EQ(w.lblFavorite->text().toStdString(), "夜のドライブ");
     EXPECT_EQ(rig.section("Favorite_夜のドライブ")->size(), 3u);
+    w.close();
+}
+
+TEST(MainFormCommands, RenamingInPlaceGoesThroughTheStore)
+{
+    CommandsRig rig;
+    ASSERT_TRUE(AddFavoriteName("Drive"));
+    ASSERT_TRUE(AddFavoriteName("Walk"));
+    rig.showAndLoad();
+    TfrmMain& w = *rig.w;
+    auto rename = [&](const char* From, const char* To) {
+        QTreeWidgetItem* node = rig.favouriteNode(From);
+        w.trrFavorite->setCurrentItem(node);
+        w.trrFavorite->editItem(node);
+        EXPECT_EQ(GetImeMode(&w), 6);   // hiragana while a name is typed
+        auto* edit = w.trrFavorite->viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        edit->setText(QString::fromUtf8(To));
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(edit, &enter);
+        // The editor commits once back in the event loop.
+        EXPECT_TRUE(waitFor([&] { return w.trrFavorite->viewport()->findChild<QLineEdit*>() == nullptr; }));
+    };
+    rename("Drive", "Road");
+    EXPECT_EQ(rig.favouriteNodes(), (Strings{"Road", "Walk"}));
+    EXPECT_EQ(rig.section("Favorite"), (Strings{"Road", "Walk"}));
+    EXPECT_EQ(w.lblFavorite->text().toStdString(), "Road");
+    rename("Road", "walk");   // another favourite's name: refused
+    EXPECT_EQ(rig.favouriteNodes(), (Strings{"Road", "Walk"}));
+    EXPECT_EQ(rig.section("Favorite"), (Strings{"Road", "Walk"}));
+    EXPECT_EQ(rig.Asked.back().text, "同じ名前があります！！");
     w.close();
 }
