@@ -135,6 +135,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent) : TForm(parent), m
     CreateControls();
     DirMon1 = new TDirMon(this);
     DirDialog1 = new TDirDialog(this);
+    CreateFolderHandlers();
     timDxTimer.SetInterval(500);
     timPlay.SetInterval(35);
     timList.SetInterval(35);
@@ -238,18 +239,12 @@ void TfrmMain::CMShowingChanged()
     if (!guard)
         return;
     repaint();
-    // The library loads here as its units join, in this order: BuildMusicFolderTree(this, ""),
-    // BuildFavoriteTree(this, ""), ShowFolderLabel(Mp3Path), LoadMusicFolder(this, Mp3Path).
+    BuildMusicFolderTree(std::string());
+    // BuildFavoriteTree(this, "") joins here with the favourites' unit.
     ShowFolderLabel(::Mp3Path);
+    CallLoadMusicFolder(::Mp3Path);
     Delay(100);
-    if (!::Mp3Path.empty() && QFileInfo(QString::fromStdString(::Mp3Path)).isDir()) {
-        try {
-            DirMon1->SetPath(::Mp3Path);
-            DirMon1->SetActive(true);
-        } catch (const std::exception& e) {
-            qWarning("Tambourelle: the music folder is not watched: %s", e.what());
-        }
-    }
+    WatchMusicFolder(::Mp3Path);
     Delay(100);
     // frmSplash.Ready := true here once the splash window is part of the program.
     loadDone_ = true;
@@ -301,8 +296,9 @@ void TfrmMain::FormCloseQuery(bool& CanClose)
     SaveOptions();
     visual_ = nullptr;
     DxSound.reset();
-    // The monitor reports into the folder list: it stops before the list goes.
-    DirMon1->SetActive(false);
+    // The monitor reports into the folder list: it stops (with the new files it was
+    // waiting on) before the list goes.
+    WatchMusicFolder(std::string());
     MusicFolders.clear();
 }
 
