@@ -7,6 +7,7 @@
 #include "app/Globals.h"
 #include "app/MainForm.h"
 #include "platform/sound/MemorySoundDevice.h"
+#include "platform/sound/NullSoundDevice.h"
 #include "support/AudioFixtures.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QtCore/qtestsupport_core.h>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 #include <algorithm>
 #include <cstring>
@@ -77,6 +80,18 @@ void keyClick(QWidget* to, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::No
     QApplication::sendEvent(to, &press);
     QKeyEvent release(QEvent::KeyRelease, key, modifiers);
     QApplication::sendEvent(to, &release);
+}
+
+// A double click with the left button at a point of a widget, as the mouse delivers it.
+void doubleClick(QWidget* on, QPoint at)
+{
+    const QPointF local(at), global(on->mapToGlobal(at));
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+                              QEvent::MouseButtonRelease}) {
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent e(type, local, global, Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(on, &e);
+    }
 }
 
 void selectOnly(QTreeWidget* list, int row)
@@ -486,6 +501,32 @@ TEST(MainFormPlay, TheBlinkTimersAlternateTheirLabels)
     w.timListTimer();
     EXPECT_EQ(FontColor(w.lblFavorite), 0u);
     EXPECT_EQ(FontColor(w.lblFavorite0), 0x0000FFu);
+}
+
+// What a person does: a double click with the mouse on a playlist row, heard through the
+// device the program falls back to without a sound card, in real time, to the song's end.
+TEST(MainFormPlay, ARowDoubleClickedWithTheMousePlaysThroughTheNullDeviceToItsEnd)
+{
+    SettingsFixture settings;
+    Mp3Path.clear();
+    sound::TcbDSMixer mixer{[](const std::string&) { return snd::NullSoundDevice::create(); }};
+    TfrmMain w(&mixer);
+    w.MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
+                    const std::string&) { return 6; };
+    w.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Loaded(); }, 10000));
+    addSongRow(w.lstFile, songs()[1]);
+    addSongRow(w.lstFile, songs()[2]);
+    QCoreApplication::processEvents();
+    const QRect row = w.lstFile->visualItemRect(w.lstFile->topLevelItem(1));
+    doubleClick(w.lstFile->viewport(), row.center());
+    EXPECT_EQ(w.DxSound->FileNamme(), songs()[2].path);
+    EXPECT_EQ(w.lblMusic->text().toStdString(), "星空");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.Gauge1->Position() >= 50; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.DxSound->PlayStatus() == "stop"; }, 10000));
+    EXPECT_EQ(w.Gauge1->Position(), 100);
+    EXPECT_EQ(w.lblPlay->text().toStdString(), "Play List :");
+    w.close();
 }
 
 // A picture of the window while a song plays, for a person to look at.
