@@ -132,9 +132,11 @@ void TfrmMain::HookPlayHandlers()
         b->OnMouseDown = [this](QObject* s, forms::TMouseButton, forms::TShiftState, int, int) { sbBackMouseDown(s); };
         b->OnMouseUp = [this](QObject* s, forms::TMouseButton, forms::TShiftState, int, int) { sbBackMouseUp(s); };
     }
-    Gauge1->OnMouseDown = [this](QObject*, forms::TMouseButton b, forms::TShiftState s, int x, int y) {
-        Gauge1MouseDown(b, s, x, y);
-    };
+    // The conversion gauge shares the seek, measured on the position gauge.
+    for (forms::TCustomControl* gauge : std::initializer_list<forms::TCustomControl*>{Gauge1, GaugeMP3})
+        gauge->OnMouseDown = [this](QObject*, forms::TMouseButton b, forms::TShiftState s, int x, int y) {
+            Gauge1MouseDown(b, s, x, y);
+        };
     Gauge1->OnMouseMove = [this](QObject*, forms::TShiftState s, int x, int y) { Gauge1MouseMove(s, x, y); };
     Gauge1->SetShowHint(true);
     trackFrequency->OnChange = [this](QObject*) { trackFrequencyChange(); };

@@ -503,6 +503,21 @@ TEST(MainFormPlay, TheBlinkTimersAlternateTheirLabels)
     EXPECT_EQ(FontColor(w.lblFavorite0), 0x0000FFu);
 }
 
+TEST(MainFormPlay, EitherAutoShuffleCommandTogglesTheCheckBoxAndBothMarks)
+{
+    PlayerRig rig(0);
+    TfrmMain& w = *rig.w;
+    ASSERT_FALSE(w.chkShuffle->Checked());
+    w.do_AutoShuffle2->trigger();
+    EXPECT_TRUE(w.chkShuffle->Checked());
+    EXPECT_TRUE(w.do_AutoShuffle1->isChecked());
+    EXPECT_TRUE(w.do_AutoShuffle2->isChecked());
+    w.do_AutoShuffle1->trigger();
+    EXPECT_FALSE(w.chkShuffle->Checked());
+    EXPECT_FALSE(w.do_AutoShuffle1->isChecked());
+    EXPECT_FALSE(w.do_AutoShuffle2->isChecked());
+}
+
 // What a person does: a double click with the mouse on a playlist row, heard through the
 // device the program falls back to without a sound card, in real time, to the song's end.
 TEST(MainFormPlay, ARowDoubleClickedWithTheMousePlaysThroughTheNullDeviceToItsEnd)
