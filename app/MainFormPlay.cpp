@@ -76,9 +76,10 @@ protected:
             shift |= forms::ssCtrl;
         if (key->modifiers() & Qt::AltModifier)
             shift |= forms::ssAlt;
+        const int pressed = vk;
         forms::RunGuarded([&] { window_->FormKeyDown(vk, shift); });
-        if (vk == 0)
-            return true;
+        if (pressed != 0 && vk == 0)
+            return true;   // the preview consumed it
         if (vk == forms::VK_RETURN && shift == 0)
             return playFromList(watched);
         return false;
