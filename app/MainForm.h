@@ -59,8 +59,10 @@ class TDirDialog;
 
 class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes {
 public:
-    // The engine plays through Mixer (the application's one, when none is given).
-    explicit TfrmMain(sound::TcbDSMixer* Mixer = nullptr, QWidget* parent = nullptr);
+    // The engine plays through Mixer (the application's one, when none is given); its
+    // channel's refill thread keeps the time of Ticks (the system's, when none is given).
+    explicit TfrmMain(sound::TcbDSMixer* Mixer = nullptr, QWidget* parent = nullptr,
+                      snd::TickSource* Ticks = nullptr);
     ~TfrmMain() override;
 
     // --- Layout rules (public for the tests)
@@ -97,10 +99,45 @@ public:
 
     // The playback engine, from creation to the close query (null outside that time).
     std::unique_ptr<sound::TDxSound> DxSound;
-    void ShowTrackTitle(TSortListView* ListView, int Index);
-    void sbStopClick();
-    void FocusActiveList();
     void SetDirectXMode(bool UseDirectX);
+
+    // --- Playing from the lists (MainFormPlay.cpp)
+    // The row a single click proposed while nothing played; the play button opens it once.
+    std::string PendingFile;
+    // Set once the proposal was opened or a list play started; the row-deleting commands
+    // clear it to allow a new proposal.
+    bool PendingFileOpened = false;
+    void PlaySelected(TSortListView* List);
+    void OpenAndPlay(const std::string& Path);
+    void ShowTrackTitle(TSortListView* ListView, int Index);
+    void FocusActiveList();
+    void lstFileDblClick();
+    void lstMP3DblClick();
+    void lstFileChange();
+    void lstMP3Change();
+    void spdPlayListClick();
+    void sbPlayClick();
+    void sbStopClick();
+    void sbPauseClick();
+    void Gauge1MouseDown(forms::TMouseButton Button, forms::TShiftState Shift, int X, int Y);
+    void Gauge1MouseMove(forms::TShiftState Shift, int X, int Y);
+    void sbBackMouseDown(QObject* Sender);
+    void sbBackMouseUp(QObject* Sender);
+    void timRFTimer();
+    void timFFTimer();
+    void do_ShuffleClick();
+    void do_AutoShuffle1Click();
+    void trackFrequencyChange();
+    void lblScaleDblClick();
+    // Key preview: every key pressed anywhere in the window passes here first.
+    void FormKeyDown(int& Key, forms::TShiftState Shift);
+    void chkEchoClick();
+    void chkReverbClick();
+    void ckkChorusClick();
+    void chkFlangerClick();
+    void chkEchoKeyDown();
+    void timPlayTimer();
+    void timListTimer();
 
     // --- Top bar
     QFrame* pnlMp3Menu;
@@ -317,7 +354,7 @@ public:
     void ReadOverlayLabels(TOverlayLabels& Labels) const override;
     bool TimDxTimerEnabled() const override;
 
-    // The display tick and the panes' paint handlers.
+    // The display tick and the panes' paint handlers (MainFormPlay.cpp).
     void timDxTimerTimer();
     void pbxLeftPaint();
     void pbxRightPaint();
@@ -363,8 +400,12 @@ private:
     void HookToolButtonSchemes();
     void FinishBusyStep();
     void SetupLibrary();
+    void HookPlayHandlers();
+    void StopPlaying();
+    void StepTimer(bool Forward);
 
     sound::TcbDSMixer* mixer_;
+    snd::TickSource* ticks_;
     TEngineVisual* visual_ = nullptr;   // owned by the engine
     bool busy_ = false;           // a handler that lets events run is under way
     bool closePending_ = false;   // a close arrived meanwhile
