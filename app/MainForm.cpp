@@ -49,6 +49,8 @@ constexpr auto SchemeGrass = controls::xibutton::csNeoGrass;
 constexpr auto SchemeSilver = controls::xibutton::csNeoSilver;
 
 const std::string CR = "\r";
+// How often a close asked for during library work looks whether the work has ended.
+constexpr int LibraryWaitMs = 50;
 
 // The program's own cursors: screen cursor 1 is the hand, 2 the drag cursor.
 constexpr TCursor HandCursor = 1, DragCursor = 2;
@@ -126,7 +128,8 @@ QString ellipsisPath(const QString& path, const QFontMetrics& fm, int width)
 
 }  // namespace
 
-TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent) : TForm(parent), mixer_(Mixer ? Mixer : &ApplicationMixer())
+TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* Ticks)
+    : TForm(parent), mixer_(Mixer ? Mixer : &ApplicationMixer()), ticks_(Ticks ? Ticks : &snd::systemTicks())
 {
     LoadProgramCursors();
     setObjectName(QStringLiteral("frmMain"));
@@ -154,9 +157,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent) : TForm(parent), m
     setMinimumSize(MinimumWidth, MinimumHeight);   // the minimum tracking size
 
     spdMainMenu->OnClick = [this](QObject*) { spdMainMenuClick(); };
-    timDxTimer.SetOnTimer([this] { timDxTimerTimer(); });
-    pbxLeft->OnPaint = [this](QObject*) { pbxLeftPaint(); };
-    pbxRight->OnPaint = [this](QObject*) { pbxRightPaint(); };
+    HookPlayHandlers();
     HookToolButtonSchemes();
     connect(N24, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(ManualPage))); });
     for (QAction* a : {do_HTTP, N3, N21, N22})
@@ -194,7 +195,7 @@ void TfrmMain::FormCreate()
     do_SameMusic->setChecked(IniReadBool(IniBase, "SETTING", "SameMusic", false));
     ::Mp3Path = IniReadString(IniBase, "SETTING", "MP3_PATH", GetSpecialFolder(7));
     MusicFolders.clear();
-    DxSound = std::make_unique<sound::TDxSound>(*this, *mixer_);
+    DxSound = std::make_unique<sound::TDxSound>(*this, *mixer_, *ticks_);
     initBuiltinResources();
     auto visual = std::make_unique<TEngineVisual>(*DxSound, *this);
     visual_ = visual.get();
@@ -211,6 +212,7 @@ void TfrmMain::FormCreate()
     DragStartPoint = QPoint(-1, -1);
     SetupTagObjects(true);
     rtl::Randomize();
+    SetupLibrary();
 }
 
 void TfrmMain::FormShow()
@@ -242,7 +244,7 @@ void TfrmMain::CMShowingChanged()
     BuildMusicFolderTree(std::string());
     // BuildFavoriteTree(this, "") joins here with the favourites' unit.
     ShowFolderLabel(::Mp3Path);
-    CallLoadMusicFolder(::Mp3Path);
+    LoadMusicFolder(Library, ::Mp3Path);
     Delay(100);
     WatchMusicFolder(::Mp3Path);
     Delay(100);
@@ -264,9 +266,15 @@ void TfrmMain::FinishBusyStep()
 
 void TfrmMain::FormCloseQuery(bool& CanClose)
 {
-    if (busy_ || closing_) {
+    if (busy_ || closing_ || Library.Busy()) {
         // Never release what a running handler still uses: the close waits for it.
         closePending_ = busy_;
+        // Library work may run from any handler; the close comes back until it has ended.
+        if (!busy_ && !closing_ && Library.Busy())
+            QTimer::singleShot(LibraryWaitMs, this, [this] {
+                if (isVisible())   // one close, however often it was asked for
+                    close();
+            });
         CanClose = false;
         return;
     }
@@ -325,43 +333,12 @@ void TfrmMain::SaveOptions()
 
 void TfrmMain::FormDestroy()
 {
+    // The category tree's signals no longer reach the library, which goes before the tree.
+    trrGenre->disconnect(this);
     // The CD staging folder is emptied here once the burning commands are part of the
     // program.
     DirMon1->SetActive(false);
     SetupTagObjects(false);
-}
-
-void TfrmMain::sbStopClick()
-{
-    if (!DxSound)
-        return;
-    if (DxSound->PlayStatus() != "stop") {
-        DxSound->Stop();
-        if (!DxSound)
-            return;
-        DxSound->ResetDisplay();
-        trackFrequency->SetPosition(int32_t(trackFrequency->Tag));
-    }
-    FocusActiveList();
-    DxSound->UpdateLyricsAndMeter(true);
-    forms::ProcessMessages();
-}
-
-void TfrmMain::FocusActiveList()
-{
-    if (DxSound && DxSound->ListPlay())
-        lstFile->setFocus();
-    else if (lstMP3->property("Tag").toInt() == 1)
-        lstMP3->setFocus();
-    else
-        lstFile->setFocus();
-}
-
-void TfrmMain::ShowTrackTitle(TSortListView* ListView, int Index)
-{
-    const bool exists = Index >= 0 && Index < ListView->topLevelItemCount();
-    lblMusic->setText(exists ? ListView->topLevelItem(Index)->text(2) : QString());
-    timDxTimer.SetInterval(60);
 }
 
 void TfrmMain::showEvent(QShowEvent* e)
@@ -686,50 +663,4 @@ void TfrmMain::SetDirectXMode(bool UseDirectX)
     pbxLeft->show();
     pbxRight->show();
     pnlMeter->setVisible(UseDirectX && DxSound && DxSound->Effect() == 30);
-}
-
-// ---------------------------------------------------------------- display
-
-void TfrmMain::timDxTimerTimer()
-{
-    if (!DxSound || !visual_)
-        return;
-    DxSound->UpdatePlayPosition();
-    const bool overlay = spdEffect->Tag != 0;
-    // The lyrics panel is drawn here once its painter is part of the program.
-    if (DxSound->PlayStatus() != "pause" && pbxLeft->isVisible()) {
-        pbxLeft->update();
-        pbxRight->update();
-    } else if (overlay) {
-        visual_->PaintLeftParticles();
-        visual_->PaintRightParticles();
-    } else {
-        visual_->PaintLeft();
-        visual_->PaintRight();
-    }
-}
-
-// A repaint starts from the pane's black panel, as the panel's erase did.
-void TfrmMain::pbxLeftPaint()
-{
-    if (!visual_)
-        return;
-    pbxLeft->Canvas().Brush().SetColor(0);
-    pbxLeft->Canvas().FillRect(gfx::Rect(0, 0, pbxLeft->width(), pbxLeft->height()));
-    if (spdEffect->Tag == 1)
-        visual_->PaintLeftParticles();
-    else
-        visual_->PaintLeft();
-}
-
-void TfrmMain::pbxRightPaint()
-{
-    if (!visual_)
-        return;
-    pbxRight->Canvas().Brush().SetColor(0);
-    pbxRight->Canvas().FillRect(gfx::Rect(0, 0, pbxRight->width(), pbxRight->height()));
-    if (spdEffect->Tag == 1)
-        visual_->PaintRightParticles();
-    else
-        visual_->PaintRight();
 }

@@ -33,6 +33,7 @@
 
 #include "app/SortListView.h"
 #include "app/StandIns.h"
+#include "app/libMusic.h"
 #include "controls/alpha/AlphaCtl.h"
 #include "controls/display/AnalogMeter.h"
 #include "controls/display/CoolGauge.h"
@@ -42,7 +43,6 @@
 #include "controls/flat/TFlatCheckBoxUnit.h"
 #include "controls/gradient/RbButton.h"
 #include "controls/gradient/RbProgressBar.h"
-#include "controls/std/StringGrid.h"
 #include "controls/xi/XiButton.h"
 #include "controls/xi/XiTrackBar.h"
 #include "platform/forms/Application.h"
@@ -60,8 +60,10 @@ class TDirDialog;
 
 class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes {
 public:
-    // The engine plays through Mixer (the application's one, when none is given).
-    explicit TfrmMain(sound::TcbDSMixer* Mixer = nullptr, QWidget* parent = nullptr);
+    // The engine plays through Mixer (the application's one, when none is given); its
+    // channel's refill thread keeps the time of Ticks (the system's, when none is given).
+    explicit TfrmMain(sound::TcbDSMixer* Mixer = nullptr, QWidget* parent = nullptr,
+                      snd::TickSource* Ticks = nullptr);
     ~TfrmMain() override;
 
     // --- Layout rules (public for the tests)
@@ -98,10 +100,45 @@ public:
 
     // The playback engine, from creation to the close query (null outside that time).
     std::unique_ptr<sound::TDxSound> DxSound;
-    void ShowTrackTitle(TSortListView* ListView, int Index);
-    void sbStopClick();
-    void FocusActiveList();
     void SetDirectXMode(bool UseDirectX);
+
+    // --- Playing from the lists (MainFormPlay.cpp)
+    // The row a single click proposed while nothing played; the play button opens it once.
+    std::string PendingFile;
+    // Set once the proposal was opened or a list play started; the row-deleting commands
+    // clear it to allow a new proposal.
+    bool PendingFileOpened = false;
+    void PlaySelected(TSortListView* List);
+    void OpenAndPlay(const std::string& Path);
+    void ShowTrackTitle(TSortListView* ListView, int Index);
+    void FocusActiveList();
+    void lstFileDblClick();
+    void lstMP3DblClick();
+    void lstFileChange();
+    void lstMP3Change();
+    void spdPlayListClick();
+    void sbPlayClick();
+    void sbStopClick();
+    void sbPauseClick();
+    void Gauge1MouseDown(forms::TMouseButton Button, forms::TShiftState Shift, int X, int Y);
+    void Gauge1MouseMove(forms::TShiftState Shift, int X, int Y);
+    void sbBackMouseDown(QObject* Sender);
+    void sbBackMouseUp(QObject* Sender);
+    void timRFTimer();
+    void timFFTimer();
+    void do_ShuffleClick();
+    void do_AutoShuffle1Click();
+    void trackFrequencyChange();
+    void lblScaleDblClick();
+    // Key preview: every key pressed anywhere in the window passes here first.
+    void FormKeyDown(int& Key, forms::TShiftState Shift);
+    void chkEchoClick();
+    void chkReverbClick();
+    void ckkChorusClick();
+    void chkFlangerClick();
+    void chkEchoKeyDown();
+    void timPlayTimer();
+    void timListTimer();
 
     // --- Music folders and the folder tree (MainFormFolders.cpp)
     // The registered folders ([MUSIC_FOLDER]) are kept apart from MusicFolders, the ones
@@ -129,11 +166,9 @@ public:
     void DirMon1Overflow();
     void DirMon1Error(const std::string& Message);
 
-    // Routines of the music library and the list commands that come with their own units.
-    // Until those are part of the window, each hook is empty and its call does nothing;
-    // each is wired with one assignment in the constructor once its routine is there.
-    // LoadMusicFolder(Self, Folder): scan Folder into the music database and the lists.
-    std::function<void(const std::string& Folder)> LoadMusicFolderHook;
+    // Routines of the list commands that come with their own units. Until those are part
+    // of the window, each hook is empty and its call does nothing; each is wired with one
+    // assignment in the constructor once its routine is there.
     // ImportFiles(Self, Files, CopyFirst): list the files that match the chosen category.
     std::function<void(const std::vector<std::string>& Files, bool CopyFirst)> ImportFilesHook;
     // RemovePathFromList(Self, ListView, Path): drop the row of Path and refit the columns.
@@ -164,7 +199,6 @@ public:
     QLabel* lbl20;
     QTreeWidget* trrFavorite;
     TSortListView* lstMP3;
-    controls::TStringGrid* sgdMusic;   // hidden: the current folder's music database
     QFrame* pnlSplash;
     controls::TAlphaLabel* AlphaLabel2;
     QFrame* pnlCnvMp3;
@@ -247,6 +281,12 @@ public:
     QLabel* lblCPU;
     controls::TRbProgressBar* Gauge2;
     forms::TPaintBox* pbxCPU;
+
+    // --- Music library: the current folder's music database (Library.sgdMusic), the
+    // category tree and the music list's filling, with the controls it borrows from here.
+    TMusicLibrary Library;
+    void trrGenreChange();
+    void do_UpdateClick();
 
     // --- Timers
     forms::TTimer timDxTimer, timPlay, timList, timRF, timFF, timLyrics1, timLyrics2, timFrom,
@@ -349,7 +389,7 @@ public:
     void ReadOverlayLabels(TOverlayLabels& Labels) const override;
     bool TimDxTimerEnabled() const override;
 
-    // The display tick and the panes' paint handlers.
+    // The display tick and the panes' paint handlers (MainFormPlay.cpp).
     void timDxTimerTimer();
     void pbxLeftPaint();
     void pbxRightPaint();
@@ -394,6 +434,10 @@ private:
     void BuildListColumns(TSortListView* ListView);
     void HookToolButtonSchemes();
     void FinishBusyStep();
+    void SetupLibrary();
+    void HookPlayHandlers();
+    void StopPlaying();
+    void StepTimer(bool Forward);
 
     // Music folders (MainFormFolders.cpp).
     void CreateFolderHandlers();
@@ -404,7 +448,6 @@ private:
     bool DeleteSelectedFolder();
     void SettleCreatedFiles();
     void RescanMusicFolder();
-    void CallLoadMusicFolder(const std::string& Folder);
     void CallRemovePathFromList(TSortListView* ListView, const std::string& Path);
     // Files another program created in the watched folder, listed once they have stopped
     // changing (a new file is usually still empty when it is announced). Path -> the size
@@ -420,6 +463,7 @@ private:
     forms::TTimer createdSettle_;
 
     sound::TcbDSMixer* mixer_;
+    snd::TickSource* ticks_;
     TEngineVisual* visual_ = nullptr;   // owned by the engine
     bool busy_ = false;           // a handler that lets events run is under way
     bool closePending_ = false;   // a close arrived meanwhile

@@ -201,7 +201,7 @@ void TfrmMain::SelectMusicFolder()
     CurrentFolderIndex = index;
     WatchMusicFolder(path);
     ShowFolderLabel(path);
-    CallLoadMusicFolder(path);
+    LoadMusicFolder(Library, path);
 }
 
 void TfrmMain::PopupMenu6Popup()
@@ -249,7 +249,7 @@ void TfrmMain::do_AddMusicDirClick()
             }
             WatchMusicFolder(::Mp3Path);
             ShowFolderLabel(::Mp3Path);
-            CallLoadMusicFolder(::Mp3Path);
+            LoadMusicFolder(Library, ::Mp3Path);
         }
     }
     FinishBusyStep();
@@ -425,13 +425,7 @@ void TfrmMain::RescanMusicFolder()
     }
     for (const std::string& path : vanished)
         CallRemovePathFromList(lstFile, path);
-    CallLoadMusicFolder(::Mp3Path);
-}
-
-void TfrmMain::CallLoadMusicFolder(const std::string& Folder)
-{
-    if (LoadMusicFolderHook)
-        LoadMusicFolderHook(Folder);
+    LoadMusicFolder(Library, ::Mp3Path);
 }
 
 void TfrmMain::CallRemovePathFromList(TSortListView* ListView, const std::string& Path)

@@ -175,12 +175,6 @@ void TfrmMain::CreateTreeColumn()
     trrFavorite = tree(cpl20, "trrFavorite");
 
     lstMP3 = listView(pnlMp3, "lstMP3");
-    sgdMusic = make<controls::TStringGrid>(pnlMp3, "sgdMusic");
-    sgdMusic->SetFixedRows(0);
-    sgdMusic->SetFixedCols(0);
-    sgdMusic->SetColCount(8);
-    sgdMusic->SetRowCount(1);
-    sgdMusic->hide();
 
     pnlSplash = panel(pnlFile, "pnlSplash");
     pnlSplash->resize(190, 50);

@@ -150,10 +150,18 @@ double nowMs()
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-// Rows of owner-drawn lists take the measured height.
-class RowDelegate : public QStyledItemDelegate {
+}  // namespace
+
+// Rows of owner-drawn lists take the measured height; cells of every list follow their
+// column's alignment, as the owner-drawn rows do, whatever the item itself says.
+class SortListRowDelegate : public QStyledItemDelegate {
 public:
-    explicit RowDelegate(TCustomSortListView* list) : QStyledItemDelegate(list), list_(list) {}
+    explicit SortListRowDelegate(TCustomSortListView* list) : QStyledItemDelegate(list), list_(list) {}
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->displayAlignment = list_->columnAlignment(index.column()) | Qt::AlignVCenter;
+    }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QSize s = QStyledItemDelegate::sizeHint(option, index);
@@ -165,8 +173,6 @@ public:
 private:
     TCustomSortListView* list_;
 };
-
-}  // namespace
 
 std::optional<double> SortTextAsDateTime(const std::string& Text)
 {
@@ -295,7 +301,7 @@ TCustomSortListView::TCustomSortListView(QWidget* parent) : QTreeWidget(parent)
     setSortingEnabled(false);
     setColumnCount(0);  // columns come from AddColumn only
     header_->setSectionsClickable(true);  // Qt ties clickable headers to its own sorting
-    setItemDelegate(new RowDelegate(this));
+    setItemDelegate(new SortListRowDelegate(this));
     Clock = nowMs;
     font_.OnChange = [this] {
         setFont(font_.toQFont());

@@ -155,6 +155,7 @@ protected:
 
 private:
     friend class TSortHeader;
+    friend class SortListRowDelegate;
     int compareByEvent(QTreeWidgetItem* a, QTreeWidgetItem* b) const;
     bool selectFirstFrom(const std::function<bool(const QString&)>& matches, int ColumnIndex);
     void sortAll();

@@ -21,11 +21,6 @@ std::string folded(const std::string& s)
     return QString::fromUtf8(s).toCaseFolded().toStdString();
 }
 
-bool sameText(const std::string& a, const std::string& b)
-{
-    return folded(a) == folded(b);
-}
-
 // The settings file compares section names by ASCII case only; names equal that way share
 // one section.
 bool sameSection(const std::string& a, const std::string& b)
@@ -104,10 +99,15 @@ std::ptrdiff_t indexOfExact(const std::vector<std::string>& list, const std::str
 
 bool containsText(const std::vector<std::string>& list, const std::string& item)
 {
-    return std::any_of(list.begin(), list.end(), [&](const std::string& s) { return sameText(s, item); });
+    return std::any_of(list.begin(), list.end(), [&](const std::string& s) { return SameFavoriteName(s, item); });
 }
 
 }  // namespace
+
+bool SameFavoriteName(const std::string& A, const std::string& B)
+{
+    return folded(A) == folded(B);
+}
 
 bool IsValidFavoriteName(const std::string& Name)
 {
@@ -185,7 +185,7 @@ bool RenameFavorite(const std::string& FromName, const std::string& ToName)
     if (at < 0)
         return false;
     for (std::size_t i = 0; i < names.size(); ++i)
-        if (static_cast<std::ptrdiff_t>(i) != at && sameText(names[i], ToName))
+        if (static_cast<std::ptrdiff_t>(i) != at && SameFavoriteName(names[i], ToName))
             return false;
 
     // Entries first, name last: an interruption leaves the favourite under its old name.

@@ -38,6 +38,9 @@ public:
 // double quotes, at most 2047 characters.
 bool IsValidFavoriteName(const std::string& Name);
 
+// True when A and B name the same favourite: equal when their letter case is ignored.
+bool SameFavoriteName(const std::string& A, const std::string& B);
+
 void ReadFavoriteNames(std::vector<std::string>& List);
 bool FavoriteExists(const std::string& Name);
 

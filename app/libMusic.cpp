@@ -4,6 +4,7 @@
 
 #include "app/Globals.h"
 #include "util/libIni.h"
+#include "util/xMessageBox.h"
 
 #include <QDate>
 #include <QTime>
@@ -39,7 +40,7 @@ std::string digits(int value, std::size_t width)
 
 }  // namespace
 
-bool IsMusicFile(const std::string& Name)
+bool HasMusicExtension(const std::string& Name)
 {
     std::string ext = extensionOf(Name);
     if (ext.size() < 2)
@@ -48,16 +49,19 @@ bool IsMusicFile(const std::string& Name)
     for (char& c : ext)
         c = lowerAscii(c);
     std::string_view list = MusicFileExtensions;
-    bool listed = false;
-    while (!list.empty() && !listed) {
+    while (!list.empty()) {
         std::size_t semi = list.find(';');
-        listed = list.substr(0, semi) == ext;
+        if (list.substr(0, semi) == ext)
+            return true;
         list.remove_prefix(semi == std::string_view::npos ? list.size() : semi + 1);
     }
-    if (!listed)
-        return false;
+    return false;
+}
+
+bool IsMusicFile(const std::string& Name)
+{
     std::error_code ec;
-    return !std::filesystem::is_directory(Name, ec);
+    return HasMusicExtension(Name) && !std::filesystem::is_directory(Name, ec);
 }
 
 std::string MakeDateStamp()

@@ -946,8 +946,9 @@ int32_t TCanvas::DrawText(const std::string& text, TRect& rc, unsigned flags)
         one.replace(u'\r', u' ').replace(u'\n', u' ');
         lines << one;
     } else {
+        // As on the original desktop, CR, LF and CR LF each end a line.
         QString all = pt.text;
-        all.remove(u'\r');
+        all.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
         for (const QString& l : all.split(u'\n'))
             lines << ((flags & DT_WORDBREAK) ? wrapLine(l, fm, width) : QStringList{l});
     }

@@ -1,12 +1,13 @@
 // The main window's music folders: the registered list read back by configparser through
 // adds, deletes and restarts (a folder that is missing stays registered), the folder tree,
 // the switch of the current folder, and changes other programs make in the watched folder
-// followed in a model of the lists that the library hooks keep.
+// followed in the music list.
 #include "SettingsFixture.h"
 
 #include "app/DirMon.h"
 #include "app/Globals.h"
 #include "app/MainForm.h"
+#include "app/libMusic.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>
@@ -44,16 +45,22 @@ bool onUiThread()
     return QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
+// The music files in a folder, as full paths.
 std::set<std::string> filesIn(const std::string& folder)
 {
     std::set<std::string> names;
     for (const auto& e : fs::directory_iterator(folder))
-        names.insert(e.path().string());
+        if (IsMusicFile(e.path().string()))
+            names.insert(e.path().string());
     return names;
 }
 
-// A main window on a scratch settings file. The library hooks keep a model of the music
-// list as a set of paths: a load lists the folder, an import adds, a removal takes away.
+// Rows the stand-in of the import routine lists carry this mark; rows of a scan do not.
+constexpr int ImportedRole = Qt::UserRole + 50;
+
+// A main window on a scratch settings file, with the real music library. The list routines
+// that are not part of the window yet are stood in for: the import appends a row for each
+// music file, the removal drops the row of a path.
 struct FolderRig {
     FolderRig()
     {
@@ -73,28 +80,53 @@ struct FolderRig {
             Asked.push_back(c + "|" + t + "|" + std::to_string(d) + "|" + b + "|" + i);
             return Answer;
         };
-        w->LoadMusicFolderHook = [this](const std::string& folder) {
-            offThread |= !onUiThread();
-            Loads.push_back(folder);
-            list.clear();
-            std::error_code ec;
-            if (fs::is_directory(folder, ec))
-                list = filesIn(folder);
-        };
         w->ImportFilesHook = [this](const std::vector<std::string>& files, bool copyFirst) {
             offThread |= !onUiThread();
             EXPECT_FALSE(copyFirst);
             for (const auto& f : files) {
                 Imported.push_back(f);
-                list.insert(f);
+                if (!IsMusicFile(f))
+                    continue;
+                auto* row = new QTreeWidgetItem(w->lstMP3);
+                row->setText(8, QString::fromStdString(f));
+                row->setData(0, ImportedRole, true);
             }
         };
         w->RemovePathFromListHook = [this](TSortListView* view, const std::string& path) {
             offThread |= !onUiThread();
-            (view == w->lstFile ? RemovedFromPlaylist : RemovedFromMusic).push_back(path);
-            if (view == w->lstMP3)
-                list.erase(path);
+            if (view == w->lstFile)
+                RemovedFromPlaylist.push_back(path);
+            for (int i = 0; i < view->topLevelItemCount(); ++i)
+                if (view->topLevelItem(i)->text(8).toStdString() == path) {
+                    delete view->topLevelItem(i);
+                    break;
+                }
         };
+    }
+    std::set<std::string> musicList() const
+    {
+        std::set<std::string> paths;
+        for (int i = 0; i < w->lstMP3->topLevelItemCount(); ++i)
+            paths.insert(w->lstMP3->topLevelItem(i)->text(8).toStdString());
+        return paths;
+    }
+    // Marks every row of the music list, to tell later whether a scan replaced them.
+    void markRows()
+    {
+        for (int i = 0; i < w->lstMP3->topLevelItemCount(); ++i)
+            w->lstMP3->topLevelItem(i)->setData(0, ImportedRole, true);
+    }
+    bool allRowsMarked() const
+    {
+        for (int i = 0; i < w->lstMP3->topLevelItemCount(); ++i)
+            if (!w->lstMP3->topLevelItem(i)->data(0, ImportedRole).toBool())
+                return false;
+        return true;
+    }
+    void closeWindow()
+    {
+        ASSERT_TRUE(waitFor([&] { return !w->Library.Busy(); }));
+        EXPECT_TRUE(w->close());
     }
     void showAndLoad()
     {
@@ -147,8 +179,7 @@ struct FolderRig {
 
     SettingsFixture settings;
     int Answer = 6;
-    std::vector<std::string> Asked, Loads, Imported, RemovedFromPlaylist, RemovedFromMusic;
-    std::set<std::string> list;
+    std::vector<std::string> Asked, Imported, RemovedFromPlaylist;
     bool offThread = false;
     std::string DialogTitle;
     QPoint DialogPos;
@@ -165,6 +196,9 @@ TEST(MainFormFolders, RegistrationRoundTripsAndAMissingFolderStaysRegistered)
     fs::create_directories(a);
     fs::create_directories(b);
     fs::create_directories(c);
+    writeFile(a + "/a.mp3", "a");
+    writeFile(b + "/b.mp3", "b");
+    writeFile(c + "/c.mp3", "c");
     FolderRig rig;
     rig.registerFolders({a, gone, b}, b);
     rig.create();
@@ -175,7 +209,7 @@ TEST(MainFormFolders, RegistrationRoundTripsAndAMissingFolderStaysRegistered)
     EXPECT_EQ(w.CurrentFolderIndex, 1);
     EXPECT_EQ(MusicFolders, (std::vector<std::string>{a, b}));
     EXPECT_EQ(w.RegisteredFolders, (std::vector<std::string>{a, gone, b}));
-    EXPECT_EQ(rig.Loads, (std::vector<std::string>{b}));
+    EXPECT_EQ(rig.musicList(), filesIn(b));
     EXPECT_EQ(w.DirMon1->Path(), b + "/");
 
     // A new folder is registered after the others, the missing one kept, and made current.
@@ -186,7 +220,7 @@ TEST(MainFormFolders, RegistrationRoundTripsAndAMissingFolderStaysRegistered)
     EXPECT_EQ(rig.treeTexts(), (std::vector<std::string>{"MusicFolder", "ジャズ", "rock", "新しい"}));
     EXPECT_EQ(rig.selectedText(), "新しい");
     EXPECT_EQ(Mp3Path, c);
-    EXPECT_EQ(rig.Loads.back(), c);
+    EXPECT_EQ(rig.musicList(), filesIn(c));
     EXPECT_TRUE(w.DirMon1->Active());
     EXPECT_EQ(w.DirMon1->Path(), c + "/");
 
@@ -195,10 +229,11 @@ TEST(MainFormFolders, RegistrationRoundTripsAndAMissingFolderStaysRegistered)
     EXPECT_EQ(rig.storedFolders(), (std::vector<std::string>{a, gone, b, c}));
     EXPECT_EQ(rig.selectedText(), "ジャズ");
     EXPECT_EQ(Mp3Path, a);
-    const std::size_t loads = rig.Loads.size();
+    EXPECT_EQ(rig.musicList(), filesIn(a));
+    rig.markRows();
     rig.addFolder(a);
     rig.addFolder("");
-    EXPECT_EQ(rig.Loads.size(), loads);
+    EXPECT_TRUE(rig.allRowsMarked());   // no new scan
     EXPECT_EQ(Mp3Path, a);
 
     // Deleting keeps the missing folder registered.
@@ -209,7 +244,7 @@ TEST(MainFormFolders, RegistrationRoundTripsAndAMissingFolderStaysRegistered)
     EXPECT_EQ(rig.Asked[0], "音楽フォルダリストの削除|「rock」 をリストから削除します。 よろしいですか？　|2|YN|?");
     EXPECT_EQ(rig.storedFolders(), (std::vector<std::string>{a, gone, c}));
     EXPECT_EQ(MusicFolders, (std::vector<std::string>{a, c}));
-    EXPECT_TRUE(w.close());
+    rig.closeWindow();
     EXPECT_EQ(IniReadString(rig.settings.base, "SETTING", "MP3_PATH", ""), a);
 
     // After a restart the missing folder is still registered and not shown; once it is
@@ -223,7 +258,7 @@ TEST(MainFormFolders, RegistrationRoundTripsAndAMissingFolderStaysRegistered)
     EXPECT_EQ(rig.treeTexts(), (std::vector<std::string>{"MusicFolder", "ジャズ", "unmounted", "新しい"}));
     EXPECT_EQ(rig.selectedText(), "ジャズ");
     EXPECT_EQ(rig.storedFolders(), (std::vector<std::string>{a, gone, c}));
-    rig.w->close();
+    rig.closeWindow();
 }
 
 TEST(MainFormFolders, SelectingAFolderMakesItCurrentAndTheMenuFollowsTheSelection)
@@ -232,6 +267,8 @@ TEST(MainFormFolders, SelectingAFolderMakesItCurrentAndTheMenuFollowsTheSelectio
     const std::string a = music.file("a"), b = music.file("b");
     fs::create_directories(a);
     fs::create_directories(b);
+    writeFile(a + "/a.mp3", "a");
+    writeFile(b + "/b.wav", "b");
     FolderRig rig;
     rig.registerFolders({a, b}, a);
     rig.create();
@@ -252,7 +289,7 @@ TEST(MainFormFolders, SelectingAFolderMakesItCurrentAndTheMenuFollowsTheSelectio
     EXPECT_EQ(Mp3Path, b);
     EXPECT_EQ(w.lblFolder->toolTip().toStdString(), b);
     EXPECT_EQ(w.DirMon1->Path(), b + "/");
-    EXPECT_EQ(rig.Loads, (std::vector<std::string>{a, b}));
+    EXPECT_EQ(rig.musicList(), filesIn(b));
 
     // Changes made by code while the tree is being updated switch nothing.
     w.TreeUpdating = true;
@@ -265,7 +302,7 @@ TEST(MainFormFolders, SelectingAFolderMakesItCurrentAndTheMenuFollowsTheSelectio
     w.do_DeleteDir->trigger();
     EXPECT_EQ(MusicFolders.size(), 2u);
     EXPECT_EQ(rig.storedFolders(), (std::vector<std::string>{a, b}));
-    w.close();
+    rig.closeWindow();
     const IniKeys setting = readWithConfigParser(rig.settings.path()).keys("SETTING");
     EXPECT_NE(std::find(setting.begin(), setting.end(), std::pair<std::string, std::string>{"MP3_PATH", b}),
               setting.end());
@@ -274,21 +311,24 @@ TEST(MainFormFolders, SelectingAFolderMakesItCurrentAndTheMenuFollowsTheSelectio
 TEST(MainFormFolders, DeletingTheLastFolderLeavesNoCurrentFolderAndNothingWatched)
 {
     TempDir music;
+    writeFile(music.file("a.mp3"), "a");
     FolderRig rig;
     rig.registerFolders({music.path()}, music.path());
     rig.create();
     rig.showAndLoad();
     TfrmMain& w = *rig.w;
     ASSERT_TRUE(w.DirMon1->Active());
+    rig.markRows();
     w.trrFile->setCurrentItem(w.trrFile->topLevelItem(0)->child(0));
     w.do_DeleteDir->trigger();
     EXPECT_EQ(rig.treeTexts(), std::vector<std::string>{"MusicFolder"});
     EXPECT_EQ(rig.selectedText(), "MusicFolder");
     EXPECT_TRUE(Mp3Path.empty());
     EXPECT_FALSE(w.DirMon1->Active());
-    EXPECT_EQ(rig.Loads.size(), 1u);   // the library is not scanned again
+    EXPECT_EQ(rig.musicList(), filesIn(music.path()));
+    EXPECT_TRUE(rig.allRowsMarked());   // the library is not scanned again
     EXPECT_TRUE(rig.storedFolders().empty());
-    w.close();
+    rig.closeWindow();
 }
 
 TEST(MainFormFolders, ChangesByOtherProgramsReachTheListsOnTheUiThread)
@@ -302,30 +342,30 @@ TEST(MainFormFolders, ChangesByOtherProgramsReachTheListsOnTheUiThread)
     rig.showAndLoad();
     TfrmMain& w = *rig.w;
     ASSERT_TRUE(w.DirMon1->Active());
-    EXPECT_EQ(rig.list, filesIn(m));
+    EXPECT_EQ(rig.musicList(), filesIn(m));
 
     writeFile(music.file("new.mp3"), "new");
-    ASSERT_TRUE(waitFor([&] { return rig.list.contains(music.file("new.mp3")); }));
+    ASSERT_TRUE(waitFor([&] { return rig.musicList().contains(music.file("new.mp3")); }));
     fs::remove(music.file("old.mp3"));
-    ASSERT_TRUE(waitFor([&] { return !rig.list.contains(music.file("old.mp3")); }));
+    ASSERT_TRUE(waitFor([&] { return !rig.musicList().contains(music.file("old.mp3")); }));
     EXPECT_EQ(rig.RemovedFromPlaylist, std::vector<std::string>{music.file("old.mp3")});
     writeFile(music.file("song.part"), "downloaded");
     fs::rename(music.file("song.part"), music.file("song.mp3"));
     fs::rename(music.file("new.mp3"), elsewhere.file("new.mp3"));   // moved out
     writeFile(elsewhere.file("in.mp3"), "in");
     fs::rename(elsewhere.file("in.mp3"), music.file("in.mp3"));     // moved in
-    ASSERT_TRUE(waitFor([&] { return rig.list == filesIn(m); }));
-    EXPECT_EQ(rig.list, (std::set<std::string>{music.file("song.mp3"), music.file("in.mp3")}));
+    ASSERT_TRUE(waitFor([&] { return rig.musicList() == filesIn(m); }));
+    EXPECT_EQ(rig.musicList(), (std::set<std::string>{music.file("song.mp3"), music.file("in.mp3")}));
 
     // A burst of several thousand files, some gone again at once.
     for (int i = 0; i < 3000; ++i)
         writeFile(music.file("burst" + std::to_string(i) + ".mp3"), "b");
     for (int i = 0; i < 3000; i += 7)
         fs::remove(music.file("burst" + std::to_string(i) + ".mp3"));
-    ASSERT_TRUE(waitFor([&] { return rig.list == filesIn(m); }));
-    EXPECT_EQ(rig.Loads.size(), 1u);   // every change came through; no rescan was needed
+    ASSERT_TRUE(waitFor([&] { return rig.musicList() == filesIn(m); }));
+    EXPECT_TRUE(rig.allRowsMarked());   // every change came through; no scan was needed
     EXPECT_FALSE(rig.offThread);
-    w.close();
+    rig.closeWindow();
 }
 
 TEST(MainFormFolders, ANewFileIsListedOnceItHasStoppedChanging)
@@ -363,7 +403,7 @@ TEST(MainFormFolders, ANewFileIsListedOnceItHasStoppedChanging)
     writeFile(music.file("after.mp3"), "x");
     ASSERT_TRUE(waitFor([&] { return rig.Imported.size() == 2; }));
     EXPECT_EQ(rig.Imported.back(), music.file("after.mp3"));
-    w.close();
+    rig.closeWindow();
 }
 
 TEST(MainFormFolders, AnOverflowRescansTheFolderAndWatchingGoesOn)
@@ -380,14 +420,14 @@ TEST(MainFormFolders, AnOverflowRescansTheFolderAndWatchingGoesOn)
     auto* row = new QTreeWidgetItem(w.lstFile);
     row->setText(8, QString::fromStdString(music.file("listed.mp3")));
     w.DirMon1->MaxQueuedChanges = 20;
+    rig.markRows();
 
     // Made while the window serves no events, so the changes pile up beyond the bound.
     fs::remove(music.file("listed.mp3"));
     for (int i = 0; i < 200; ++i)
         writeFile(music.file("burst" + std::to_string(i) + ".mp3"), "b");
-    ASSERT_TRUE(waitFor([&] { return rig.Loads.size() == 2; }));
-    EXPECT_EQ(rig.Loads.back(), m);
-    EXPECT_EQ(rig.list, filesIn(m));
+    ASSERT_TRUE(waitFor([&] { return rig.musicList() == filesIn(m); }));
+    EXPECT_FALSE(rig.allRowsMarked());   // the rows come from a new scan
     EXPECT_NE(std::find(rig.RemovedFromPlaylist.begin(), rig.RemovedFromPlaylist.end(),
                         music.file("listed.mp3")),
               rig.RemovedFromPlaylist.end());
@@ -395,10 +435,10 @@ TEST(MainFormFolders, AnOverflowRescansTheFolderAndWatchingGoesOn)
 
     w.DirMon1->MaxQueuedChanges = 65536;
     writeFile(music.file("later.mp3"), "x");
-    ASSERT_TRUE(waitFor([&] { return rig.list.contains(music.file("later.mp3")); }));
-    EXPECT_EQ(rig.list, filesIn(m));
+    ASSERT_TRUE(waitFor([&] { return rig.musicList().contains(music.file("later.mp3")); }));
+    EXPECT_EQ(rig.musicList(), filesIn(m));
     EXPECT_FALSE(rig.offThread);
-    w.close();
+    rig.closeWindow();
 }
 
 TEST(MainFormFolders, TheWatchedFolderGoingAwayEmptiesTheLibrary)
@@ -411,10 +451,10 @@ TEST(MainFormFolders, TheWatchedFolderGoingAwayEmptiesTheLibrary)
     rig.registerFolders({m}, m);
     rig.create();
     rig.showAndLoad();
-    ASSERT_EQ(rig.list.size(), 1u);
+    ASSERT_EQ(rig.musicList(), filesIn(m));
+    // A row no removal would take away: only a new scan does.
+    (new QTreeWidgetItem(rig.w->lstMP3))->setText(8, QString::fromStdString(m + "/ghost.mp3"));
     fs::remove_all(m);
-    ASSERT_TRUE(waitFor([&] { return rig.Loads.size() == 2; }));
-    EXPECT_TRUE(rig.list.empty());
-    EXPECT_FALSE(rig.w->DirMon1->Active());
-    rig.w->close();
+    ASSERT_TRUE(waitFor([&] { return !rig.w->DirMon1->Active() && rig.musicList().empty(); }));
+    rig.closeWindow();
 }

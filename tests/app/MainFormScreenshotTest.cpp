@@ -1,7 +1,8 @@
 // Pictures of the main window for a person to look at: the default size and the minimum size,
-// with a small library shown in the trees and lists, written under screenshots/app/ next to
-// the test programs' folder.
+// with a small scanned music folder shown in the trees and lists, written under
+// screenshots/app/ next to the test programs' folder.
 #include "SettingsFixture.h"
+#include "TaggedSongs.h"
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
@@ -14,49 +15,37 @@
 #include <QElapsedTimer>
 #include <QImage>
 
+#include <filesystem>
+
 namespace {
 
-void fillLibrary(TfrmMain& w)
+// The music folder: scanned by the window into its category tree and music list.
+const std::vector<TaggedSong> kSongs = {
+    {"01.mp3", "さくらの歌", "山田花子", "春の風", "2006", "J-Pop", "1"},
+    {"02.mp3", "夏の終わり", "鈴木一郎", "季節の歌", "2005", "J-Pop", "2"},
+    {"03.mp3", "星空のメロディ", "田中美咲", "夜空", "2007", "J-Pop", "3"},
+    {"04.mp3", "Nocturne Op.9-2", "Chopin", "Nocturnes", "1832", "Classical", "2"},
+    {"05.mp3", "月の光", "ドビュッシー", "ベルガマスク組曲", "1905", "Classical", "3"},
+};
+
+// What the units of the folder and favourite trees would show, and a playlist.
+void fillLibrary(TfrmMain& w, const std::string& Folder)
 {
     auto* folders = new QTreeWidgetItem(w.trrFile, QStringList{QStringLiteral("MusicFolder")});
     for (const char* f : {"J-POP", "クラシック", "ドライブ用"})
         new QTreeWidgetItem(folders, QStringList{QString::fromUtf8(f)});
     w.trrFile->expandAll();
-    for (const char* root : {"Title", "Year", "Genre", "Artist", "Album"})
-        new QTreeWidgetItem(w.trrGenre, QStringList{QString::fromLatin1(root)});
-    w.trrGenre->topLevelItem(2)->addChildren({new QTreeWidgetItem(QStringList{"J-Pop"}),
-                                              new QTreeWidgetItem(QStringList{"Classical"})});
     w.trrGenre->expandAll();
     auto* fav = new QTreeWidgetItem(w.trrFavorite, QStringList{QStringLiteral("Favorite")});
     for (const char* f : {"ドライブ", "夜のジャズ", "お気に入り 2007"})
         new QTreeWidgetItem(fav, QStringList{QString::fromUtf8(f)});
     w.trrFavorite->expandAll();
-    const char* rows[][6] = {
-        {"さくらの歌", "山田花子", "春の風", "2006", "J-Pop", "1"},
-        {"夏の終わり", "鈴木一郎", "季節の歌", "2005", "J-Pop", "2"},
-        {"星空のメロディ", "田中美咲", "夜空", "2007", "J-Pop", "3"},
-        {"Nocturne Op.9-2", "Chopin", "Nocturnes", "1832", "Classical", "2"},
-        {"月の光", "ドビュッシー", "ベルガマスク組曲", "1905", "Classical", "3"},
-    };
-    int n = 0;
-    for (const auto& r : rows) {
-        for (auto* list : {w.lstMP3, w.lstFile}) {
-            if (list == w.lstFile && n >= 3)
-                continue;
-            auto* item = new QTreeWidgetItem(list);
-            item->setText(1, QString::number(list->topLevelItemCount()));
-            for (int c = 0; c < 6; ++c)
-                item->setText(c + 2, QString::fromUtf8(r[c]));
-            item->setTextAlignment(1, Qt::AlignRight);
-            item->setTextAlignment(5, Qt::AlignRight);
-            item->setTextAlignment(7, Qt::AlignRight);
-        }
-        ++n;
-    }
+    std::vector<std::string> playlist;
+    for (int i = 0; i < 3; ++i)
+        playlist.push_back(Folder + "/" + kSongs[i].file);
+    EXPECT_TRUE(FillList(w.Library, w.lstFile, playlist, true));
     w.lblFavorite->setText(QString::fromUtf8("ドライブ"));
     MusicFolders = {"/home/user/Music/J-POP", "/home/user/Music/クラシック", "/home/user/Music/ドライブ用"};
-    Mp3Path = "/home/user/Music/J-POP/2007年 夏のベスト・セレクション";
-    w.ShowFolderLabel(Mp3Path);
     w.LayoutTreeSections();
 }
 
@@ -80,18 +69,24 @@ void shoot(TfrmMain& w, QSize size, const QString& name)
 TEST(MainFormScreenshot, DefaultAndMinimumSize)
 {
     SettingsFixture settings;
+    testsupport::TempDir music;
+    const std::string folder = music.file("J-POP/2007年 夏のベスト・セレクション");
+    std::filesystem::create_directories(folder);
     IniWriteInteger(settings.base, "SETTING", "EFFECT", 30);   // the dashboard on the right pane
+    IniWriteString(settings.base, "SETTING", "MP3_PATH", folder);
     Mp3Path.clear();
     TfrmMain w;
     w.MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
                     const std::string&) { return 6; };
+    writeTaggedSongs(folder, kSongs);   // the window has set up the tag objects
     w.show();
     QElapsedTimer t;
     t.start();
     while (!w.Loaded() && t.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_TRUE(w.Loaded());
-    fillLibrary(w);
+    ASSERT_EQ(w.lstMP3->topLevelItemCount(), int(kSongs.size()));
+    fillLibrary(w, folder);
     shoot(w, QSize(1023, 736), "main-1023x736.png");
     shoot(w, QSize(514, 488), "main-514x488.png");
     // The transient notices: updating, converting and burning.

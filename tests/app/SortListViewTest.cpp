@@ -307,3 +307,25 @@ TEST(SortListView, OwnerDrawingAndScreenshot)
     QDir().mkpath(dir);
     EXPECT_TRUE(shot.save(dir + "/sortlistview.png"));
 }
+
+TEST(SortListView, PlainRowsFollowTheirColumnsAlignment)
+{
+    // Rows added without an alignment of their own (as the music library adds them) still
+    // show a right-aligned column's text at its right edge in the standard style.
+    TSortListView list;
+    list.resize(400, 120);
+    list.AddColumn("", 20);
+    list.AddColumn("Year", 160, Qt::AlignRight);
+    list.AddItem("", {"1999"});
+    list.show();
+    QImage shot = list.viewport()->grab().toImage();
+    const QRect cell = list.visualItemRect(list.Item(0));
+    const int left = list.header()->sectionPosition(1), width = list.header()->sectionSize(1);
+    int darkest = -1;
+    for (int x = left; x < left + width; ++x)
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            if (qGray(shot.pixel(x, y)) < 100)
+                darkest = std::max(darkest, x);
+    ASSERT_GE(darkest, 0) << "no text drawn";
+    EXPECT_GT(darkest, left + width * 3 / 4);
+}

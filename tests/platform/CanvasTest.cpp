@@ -411,6 +411,19 @@ TEST(Canvas, DrawTextMeasuresElidesAndStripsPrefixes)
     EXPECT_GT(lines, s.canvas.TextHeight("o"));
 }
 
+TEST(Canvas, DrawTextBreaksLinesAtCrLfAndCrLf)
+{
+    Surface s(100, 40);
+    const int line = s.canvas.TextHeight("A");
+    for (const char* text : {"one\rtwo", "one\ntwo", "one\r\ntwo"}) {
+        TRect calc = Rect(0, 0, 0, 0);
+        EXPECT_EQ(s.canvas.DrawText(text, calc, DT_CALCRECT), 2 * line) << text;
+        EXPECT_EQ(calc.Width(), s.canvas.TextWidth("one")) << text;
+    }
+    TRect single = Rect(0, 0, 0, 0);
+    EXPECT_EQ(s.canvas.DrawText("one\rtwo", single, DT_CALCRECT | DT_SINGLELINE), line);
+}
+
 TEST(Canvas, TransparentDrawSkipsTheBottomLeftColour)
 {
     TBitmap b(3, 2);

@@ -1,0 +1,559 @@
+// The folder scan, the category tree and the list filling of app/libMusic.h.
+#include "app/libMusic.h"
+
+#include "app/SortListView.h"
+#include "platform/forms/Application.h"
+#include "tags/libID3Tag.h"
+#include "util/libControl.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QPixmap>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+// Keys of the queued library requests: a newer request of a kind replaces a queued one.
+enum TJobKind : int { jobLoad, jobCategory, jobFill, jobRefresh };
+
+// Hands pending events to the loop between the steps of a long loop: at the first step, then
+// whenever PumpInterval has passed since the last time. Asking the loop after every file
+// would cost more than reading the file's tag; 10 ms keeps every timer and input flowing.
+class TEventPump {
+public:
+    void Step()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (started_ && now - last_ < PumpInterval)
+            return;
+        forms::ProcessMessages();
+        started_ = true;
+        last_ = std::chrono::steady_clock::now();
+    }
+
+private:
+    static constexpr std::chrono::milliseconds PumpInterval{10};
+    bool started_ = false;
+    std::chrono::steady_clock::time_point last_;
+};
+
+// The music list's column that sorts by title (sub-item 1).
+constexpr int TitleColumn = 2;
+// Sub-item of the full path in a list row.
+constexpr int PathSubItem = 7;
+
+// Text with letter case folded away (ASCII without a detour through UTF-16).
+std::string foldCase(const std::string& text)
+{
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii)
+        return QString::fromStdString(text).toCaseFolded().toStdString();
+    std::string key = text;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + ('a' - 'A'));
+    return key;
+}
+
+// Undoes a change when the scope ends, also on an exception.
+template <class F>
+class TFinally {
+public:
+    explicit TFinally(F f) : f_(std::move(f)) {}
+    ~TFinally() { f_(); }
+    TFinally(const TFinally&) = delete;
+    TFinally& operator=(const TFinally&) = delete;
+
+private:
+    F f_;
+};
+
+// Calls visit(name, is a folder) for each entry of the folder but "." and "..", handing events
+// to the loop meanwhile. The type comes with the listing; only links (and file systems that
+// do not tell) are looked up further.
+template <class Visit>
+void forEachEntry(const std::string& folder, Visit visit)
+{
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    TFinally close([dir] { closedir(dir); });
+    TEventPump pump;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            isFolder = fstatat(dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        visit(entry->d_name, isFolder);
+        pump.Step();
+    }
+}
+
+class TWaitCursor {
+public:
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+// Suspends a list's painting and resorting while it is refilled.
+class TListUpdate {
+public:
+    explicit TListUpdate(TSortListView* list) : list_(list) { list_->BeginItemUpdate(); }
+    ~TListUpdate() { list_->EndItemUpdate(); }
+    TListUpdate(const TListUpdate&) = delete;
+    TListUpdate& operator=(const TListUpdate&) = delete;
+
+private:
+    TSortListView* list_;
+};
+
+std::string joinPath(const std::string& folder, const std::string& name)
+{
+    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::string fileNameOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool fileExists(const std::string& path)
+{
+    std::error_code ec;
+    return !path.empty() && std::filesystem::exists(path, ec) &&
+           !std::filesystem::is_directory(path, ec);
+}
+
+TSerialJobs& jobsOf(TMusicLibrary& form, const TSortListView* list)
+{
+    return list == form.lstMP3 ? form.library : form.playlist;
+}
+
+void setSubItem(QTreeWidgetItem* item, int subItem, const std::string& text)
+{
+    item->setText(subItem + 1, QString::fromStdString(text));
+}
+
+// A list row as TSortListView::AddItem lays it out: the caption in column 0, sub-item n in
+// column n + 1. Rows are made first and added at once: adding rows one by one costs the
+// view far more than making them.
+std::unique_ptr<QTreeWidgetItem> makeRow(const std::string& title, const std::string& path,
+                                         const std::string& artist, const std::string& album,
+                                         const std::string& year, const std::string& genre,
+                                         const std::string& track)
+{
+    auto item = std::make_unique<QTreeWidgetItem>();
+    const std::string* texts[] = {&title, &artist, &album, &year, &genre, &track, &path};
+    const std::string fileName = title.empty() ? fileNameOf(path) : std::string();
+    for (int n = 0; n < 7; ++n)
+        setSubItem(item.get(), n + 1, n == 0 && title.empty() ? fileName : *texts[n]);
+    setSubItem(item.get(), 0, "");
+    return item;
+}
+
+void addRows(TSortListView* list, std::vector<std::unique_ptr<QTreeWidgetItem>>& rows)
+{
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(rows.size()));
+    for (auto& row : rows)
+        items.append(row.release());
+    list->addTopLevelItems(items);
+    list->ItemChanged();
+}
+
+void sortByTitle(TSortListView* list)
+{
+    list->MarkSortColumn(TitleColumn);
+    list->SortOnColumn(TitleColumn, true);
+}
+
+// The category that a root of the category tree stands for, -1 for none.
+int categoryOfRoot(const std::string& root)
+{
+    static const char* const roots[] = {"Title", "Year", "Genre", "Artist", "Album"};
+    for (int i = 0; i < 5; ++i)
+        if (root == roots[i])
+            return i;
+    return -1;
+}
+
+std::string categoryValueOf(const QTreeWidgetItem* node)
+{
+    const QVariant value = node->data(0, CategoryValueRole);
+    return value.isValid() ? value.toByteArray().toStdString() : node->text(0).toStdString();
+}
+
+void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::string>& paths,
+              bool initial)
+{
+    TListUpdate update(list);
+    list->clear();
+    std::vector<std::unique_ptr<QTreeWidgetItem>> rows;
+    TEventPump pump;
+    if (list == form.lstMP3) {
+        // Rows are looked up afresh after each pause for events: the database may have
+        // been written meanwhile (never resized: that is library work, which waits).
+        for (int row = 0; row < form.sgdMusic.RowCount(); ++row) {
+            const TMusicDatabase::TRow& r = form.sgdMusic.Rows(row);
+            if (r[mcShown] == "1" && fileExists(r[mcPath]))
+                rows.push_back(makeRow(r[mcTitle], r[mcPath], r[mcArtist], r[mcAlbum], r[mcYear],
+                                       r[mcGenre], r[mcTrack]));
+            pump.Step();
+        }
+    } else {
+        for (const std::string& path : paths) {
+            if (fileExists(path)) {
+                ReadTag(path);
+                const TCurrentTag& t = CurrentTag;
+                rows.push_back(makeRow(t.Title, path, t.Artist, t.Album, t.Year, t.Genre, t.Track));
+            }
+            pump.Step();
+        }
+    }
+    const auto count = rows.size();
+    addRows(list, rows);
+    const bool shuffle = list == form.lstFile && form.ShuffleChecked && form.ShuffleChecked();
+    if (count > 0 && list == form.lstMP3) {
+        sortByTitle(list);
+        QTreeWidgetItem* first = list->Item(0);
+        list->setCurrentItem(first);
+        first->setSelected(true);
+        list->scrollToItem(first);
+    } else if (count > 0 && initial && !shuffle) {
+        sortByTitle(list);
+    }
+    if (form.FitListColumns)
+        form.FitListColumns(list);
+    if (initial && count > 0 && shuffle && form.ShufflePlaylist)
+        form.ShufflePlaylist();
+    RenumberList(list);
+}
+
+void categoryChange(TMusicLibrary& form)
+{
+    TWaitCursor wait;
+    forms::ProcessMessages();
+    const QTreeWidgetItem* node = form.trrGenre ? form.trrGenre->currentItem() : nullptr;
+    const int category = node ? categoryOfRoot(GetRootNodeText(node)) : -1;
+    const bool child = node && node->parent();
+    if (category >= 0 && (child || category == mcatAll)) {
+        FilterMusicGrid(form.sgdMusic, child ? categoryValueOf(node) : std::string(),
+                        child ? category : mcatAll);
+        if (form.lstMP3)
+            fillList(form, form.lstMP3, {}, true);
+    } else {
+        if (form.lstMP3) {
+            TListUpdate update(form.lstMP3);
+            form.lstMP3->clear();
+        }
+        if (form.FitListColumns && form.lstMP3)
+            form.FitListColumns(form.lstMP3);
+        if (form.spdAllCopy)
+            form.spdAllCopy->setEnabled(false);
+    }
+    if (form.UpdateLyricsAndMeter)
+        form.UpdateLyricsAndMeter();
+}
+
+QTreeWidgetItem* addNode(QTreeWidgetItem* item, const std::string& text, int image, int selected)
+{
+    item->setText(0, QString::fromStdString(text));
+    item->setData(0, ImageIndexRole, image);
+    item->setData(0, SelectedIndexRole, selected);
+    return item;
+}
+
+void buildCategoryTree(QTreeWidget* tree, const TCategoryList* lists[4])
+{
+    static const char* const roots[] = {"Title", "Year", "Genre", "Artist", "Album"};
+    for (int i = 0; i < 5; ++i) {
+        auto* root = addNode(new QTreeWidgetItem, roots[i], 2 * i, 2 * i);
+        tree->addTopLevelItem(root);
+        if (i == 0)
+            continue;
+        for (const std::string& value : lists[i - 1]->Items()) {
+            auto* child = addNode(new QTreeWidgetItem(root), value, 2 * i, 2 * i + 1);
+            child->setData(0, CategoryValueRole, QByteArray::fromStdString(value));
+        }
+    }
+}
+
+void loadMusicFolder(TMusicLibrary& form, const std::string& folder)
+{
+    QWidget* splash = form.pnlSplash && form.pnlFile && form.pnlFile->isVisible()
+                          ? form.pnlSplash
+                          : nullptr;
+    if (splash) {
+        splash->show();
+        splash->raise();
+    }
+    QTreeWidget* tree = form.trrGenre;
+    TFinally restore([&] {
+        if (tree)
+            tree->setUpdatesEnabled(true);
+        if (splash)
+            splash->hide();
+    });
+    TWaitCursor wait;
+    forms::ProcessMessages();
+    if (tree) {
+        const QSignalBlocker quiet(tree);
+        tree->clear();
+        tree->setUpdatesEnabled(false);
+    }
+    if (form.lstMP3) {
+        TListUpdate update(form.lstMP3);
+        form.lstMP3->clear();
+    }
+    TCategoryList years, genres, artists, albums;
+    ScanMusicFolder(form.sgdMusic, folder, years, genres, artists, albums);
+    if (tree) {
+        const QSignalBlocker quiet(tree);
+        const TCategoryList* lists[4] = {&years, &genres, &artists, &albums};
+        buildCategoryTree(tree, lists);
+        tree->setCurrentItem(tree->topLevelItem(0));
+    }
+    categoryChange(form);
+}
+
+void refreshListTags(TSortListView* list)
+{
+    forms::ProcessMessages();
+    TWaitCursor wait;
+    TListUpdate update(list);
+    for (int i = 0; i < list->Count(); ++i) {
+        QTreeWidgetItem* item = list->Item(i);
+        const std::string path = TSortListView::ColumnText(item, PathSubItem);
+        ReadTag(path);
+        const TCurrentTag& t = CurrentTag;
+        const std::string texts[] = {t.Title.empty() ? fileNameOf(path) : t.Title,
+                                     t.Artist, t.Album, t.Year, t.Genre, t.Track};
+        for (int n = 0; n < 6; ++n)
+            setSubItem(item, n + 1, texts[n]);
+    }
+}
+
+// Draws the images the nodes name, the selected one's while selected.
+class TTreeNodeDelegate : public QStyledItemDelegate {
+public:
+    // A selected node shows its image as it is, not tinted as Qt's selected icons are.
+    TTreeNodeDelegate(const std::vector<QIcon>& images, QObject* parent)
+        : QStyledItemDelegate(parent)
+    {
+        for (const QIcon& image : images) {
+            const QPixmap pixmap = image.pixmap(image.availableSizes().value(0, QSize(16, 16)));
+            QIcon icon(pixmap);
+            icon.addPixmap(pixmap, QIcon::Selected);
+            images_.push_back(icon);
+        }
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const bool selected = option->state & QStyle::State_Selected;
+        QVariant image = index.data(selected ? SelectedIndexRole : ImageIndexRole);
+        if (!image.isValid())
+            return;
+        const int n = image.toInt();
+        if (n >= 0 && n < static_cast<int>(images_.size())) {
+            option->icon = images_[static_cast<std::size_t>(n)];
+            option->features |= QStyleOptionViewItem::HasDecoration;
+        }
+    }
+
+private:
+    std::vector<QIcon> images_;
+};
+
+}  // namespace
+
+// --- Categories
+
+std::string CategoryKey(const std::string& Text)
+{
+    return foldCase(Text);
+}
+
+bool SameCategory(const std::string& A, const std::string& B)
+{
+    return A == B || CategoryKey(A) == CategoryKey(B);
+}
+
+bool TCategoryList::Add(const std::string& Text)
+{
+    return byKey_.try_emplace(CategoryKey(Text), Text).second;
+}
+
+std::vector<std::string> TCategoryList::Items() const
+{
+    std::vector<std::pair<QString, const std::string*>> sorted;
+    sorted.reserve(byKey_.size());
+    for (const auto& [key, text] : byKey_)
+        sorted.emplace_back(QString::fromStdString(key), &text);
+    // The map is in byte order already, which breaks the locale's ties the same way each time.
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+        return QString::localeAwareCompare(a.first, b.first) < 0;
+    });
+    std::vector<std::string> items;
+    items.reserve(sorted.size());
+    for (const auto& entry : sorted)
+        items.push_back(*entry.second);
+    return items;
+}
+
+void SetupTreeDrawing(QTreeWidget* Tree, const std::vector<QIcon>& Images)
+{
+    QPalette palette = Tree->palette();
+    const QColor green(SelectedNodeColor & 0xFF, (SelectedNodeColor >> 8) & 0xFF,
+                       (SelectedNodeColor >> 16) & 0xFF);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Highlight, green);
+        palette.setColor(group, QPalette::HighlightedText, Qt::white);
+    }
+    Tree->setPalette(palette);
+    Tree->setItemDelegate(new TTreeNodeDelegate(Images, Tree));
+    Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+std::string GetRootNodeText(const QTreeWidgetItem* Node)
+{
+    if (!Node)
+        return {};
+    while (Node->parent())
+        Node = Node->parent();
+    return Node->text(0).toStdString();
+}
+
+// --- The library
+
+bool TSerialJobs::Run(int Key, std::function<void()> Job)
+{
+    if (busy_) {
+        auto same = std::find_if(pending_.begin(), pending_.end(),
+                                 [Key](const auto& job) { return job.first == Key; });
+        if (same != pending_.end())
+            same->second = std::move(Job);
+        else
+            pending_.emplace_back(Key, std::move(Job));
+        return false;
+    }
+    busy_ = true;
+    TFinally done([this] {
+        busy_ = false;
+        pending_.clear();  // left over only when a job failed
+    });
+    Job();
+    while (!pending_.empty()) {
+        std::function<void()> next = std::move(pending_.front().second);
+        pending_.pop_front();
+        next();
+    }
+    return true;
+}
+
+void ListMusicFiles(std::vector<std::string>& List, const std::string& Folder)
+{
+    std::vector<std::pair<std::string, std::string>> found;  // case-folded, as it is
+    forEachEntry(Folder, [&found](const char* name, bool folder) {
+        if (!folder && HasMusicExtension(name))
+            found.emplace_back(foldCase(name), name);
+    });
+    // Names that differ only in case keep one order on every system.
+    std::sort(found.begin(), found.end());
+    for (auto& entry : found)
+        List.push_back(std::move(entry.second));
+}
+
+void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCategoryList& YearList,
+                     TCategoryList& GenreList, TCategoryList& ArtistList, TCategoryList& AlbumList)
+{
+    for (TCategoryList* list : {&YearList, &GenreList, &ArtistList, &AlbumList})
+        list->Clear();
+    ClearGridRows(sgdMusic, true);
+    std::vector<std::string> names;
+    ListMusicFiles(names, Folder);
+    sgdMusic.SetRowCount(static_cast<int>(names.size()));
+    TEventPump pump;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        pump.Step();
+        std::string path = joinPath(Folder, names[i]);
+        ReadTag(path);
+        const TCurrentTag& t = CurrentTag;
+        YearList.Add(t.Year);
+        GenreList.Add(t.Genre);
+        ArtistList.Add(t.Artist);
+        AlbumList.Add(t.Album);
+        sgdMusic.SetRowCells(static_cast<int>(i), {t.Title, t.Year, t.Genre, t.Artist, t.Album,
+                                                   t.Track, std::move(path), "0"});
+    }
+}
+
+void FilterMusicGrid(TMusicDatabase& sgdMusic, const std::string& Text, int Category)
+{
+    static const int columns[] = {-1, mcYear, mcGenre, mcArtist, mcAlbum};
+    if (Category < mcatAll || Category > mcatAlbum)
+        return;
+    const std::string key = CategoryKey(Text);
+    TEventPump pump;
+    for (int row = 0; row < sgdMusic.RowCount(); ++row) {
+        pump.Step();
+        const bool shown =
+            Category == mcatAll || CategoryKey(sgdMusic.Cells(columns[Category], row)) == key;
+        sgdMusic.SetCell(mcShown, row, shown ? "1" : "0");
+    }
+}
+
+bool LoadMusicFolder(TMusicLibrary& Form, const std::string& Folder)
+{
+    return Form.library.Run(jobLoad, [&Form, Folder] { loadMusicFolder(Form, Folder); });
+}
+
+bool trrGenreChange(TMusicLibrary& Form)
+{
+    return Form.library.Run(jobCategory, [&Form] { categoryChange(Form); });
+}
+
+bool FillList(TMusicLibrary& Form, TSortListView* ListView, const std::vector<std::string>& Paths,
+              bool Initial)
+{
+    if (!ListView)
+        return true;
+    return jobsOf(Form, ListView).Run(jobFill, [&Form, ListView, Paths, Initial] {
+        fillList(Form, ListView, Paths, Initial);
+    });
+}
+
+bool RefreshListTags(TMusicLibrary& Form, TSortListView* ListView)
+{
+    if (!ListView)
+        return true;
+    return jobsOf(Form, ListView).Run(jobRefresh, [ListView] { refreshListTags(ListView); });
+}
+
+void RenumberList(TSortListView* ListView)
+{
+    for (int i = 0; i < ListView->Count(); ++i)
+        setSubItem(ListView->Item(i), 0, std::to_string(i + 1));
+}

@@ -1,0 +1,457 @@
+// The music library over a generated folder: MP3s made by lame and tagged by our writer (a
+// WAV with an ID3v1 tag, a file without any tag, and things that only look like music),
+// scanned into the database, the category tree and the music list.
+#include "app/SortListView.h"
+#include "app/libMusic.h"
+#include "support/AudioFixtures.h"
+#include "tags/libID3Tag.h"
+#include "util/libControl.h"
+#include "util/xMessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QPixmap>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <set>
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Song {
+    std::string file, title, year, genre, artist, album, track;
+};
+
+// In name order, which is the scan order. Genres and albums repeat in another letter case;
+// two files have no year, one has no tag at all, the WAV's tag is ID3v1 only.
+const std::vector<Song> kSongs = {
+    {"a song.MP3", "Alpha", "2001", "rock", "bob", "Two", "1"},
+    {"b song.mp3", "Beta", "1999", "Rock", "Ann", "One", "2"},
+    {"Cee.mp3", "", "", "Jazz", "Ann", "one", ""},
+    {"d.wav", "Delta", "1999", "Vocal", "Cat", "Two", ""},
+    {"Eee.mp3", "", "", "", "", "", ""},
+};
+
+std::string shownTitle(const Song& s)
+{
+    return s.title.empty() ? s.file : s.title;
+}
+
+class MusicLibraryTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        SetupTagObjects(true);
+        source_ = std::make_unique<TempDir>();
+        mp3_ = makeMp3(*source_, "tone.mp3", 8000, 1, 0.2, {"-b", "32"});
+        wav_ = makePcm(*source_, "tone.wav", 8000, 1, 16, 0.1);
+    }
+    static void TearDownTestSuite() { source_.reset(); }
+
+    void SetUp() override
+    {
+        for (const Song& s : kSongs)
+            addSong(dir, s);
+        // Things the scan must pass over.
+        writeFile(dir.file("notes.txt"), "text");
+        fs::copy_file(mp3_, dir.file("data.mp"));
+        fs::copy_file(mp3_, dir.file("x.mp3.bak"));
+        fs::create_directory(dir.file("folder.mp3"));
+        fs::copy_file(mp3_, dir.file("folder.mp3/inner.mp3"));
+
+        for (int c = 0; c < 9; ++c)
+            lstMP3.AddColumn("", 50);
+        for (int c = 0; c < 9; ++c)
+            lstFile.AddColumn("", 50);
+        for (TSortListView* list : {&lstMP3, &lstFile}) {
+            list->SetAutoColumnSort(acsSortToggle);
+            list->AutoResort = false;
+            list->CancelSort = 1;
+        }
+        lib.trrGenre = &trrGenre;
+        lib.lstMP3 = &lstMP3;
+        lib.lstFile = &lstFile;
+        lib.spdAllCopy = &spdAllCopy;
+        lib.ShuffleChecked = [this] { return shuffle; };
+        lib.ShufflePlaylist = [this] { ++shuffles; };
+        lib.FitListColumns = [this](TSortListView* list) { fitted.push_back(list); };
+    }
+
+    static void addSong(const TempDir& where, const Song& s)
+    {
+        const std::string path = where.file(s.file);
+        fs::copy_file(s.file == "d.wav" ? wav_ : mp3_, path);
+        if (s.file == "Eee.mp3")
+            return;
+        ClearTag();
+        CurrentTag.Title = s.title;
+        CurrentTag.Year = s.year;
+        CurrentTag.Genre = s.genre;
+        CurrentTag.Artist = s.artist;
+        CurrentTag.Album = s.album;
+        CurrentTag.Track = s.track;
+        ASSERT_TRUE(WriteTag(path)) << s.file;
+    }
+
+    // The music list's rows as (No., title, artist, album, year, genre, track, path).
+    static std::vector<std::vector<std::string>> rows(const TSortListView& list)
+    {
+        std::vector<std::vector<std::string>> out;
+        for (int i = 0; i < list.Count(); ++i) {
+            std::vector<std::string> r;
+            for (int n = 0; n < 8; ++n)
+                r.push_back(TSortListView::ColumnText(list.Item(i), n));
+            out.push_back(r);
+        }
+        return out;
+    }
+    static std::vector<std::string> titles(const TSortListView& list)
+    {
+        std::vector<std::string> out;
+        for (const auto& r : rows(list))
+            out.push_back(r[1]);
+        return out;
+    }
+
+    void choose(QTreeWidgetItem* node)
+    {
+        trrGenre.setCurrentItem(node);
+        ASSERT_TRUE(trrGenreChange(lib));
+    }
+
+    static inline std::unique_ptr<TempDir> source_;
+    static inline std::string mp3_, wav_;
+    TempDir dir;
+    QTreeWidget trrGenre;
+    TSortListView lstMP3, lstFile;
+    QWidget spdAllCopy;
+    TMusicLibrary lib;
+    bool shuffle = false;
+    int shuffles = 0;
+    std::vector<TSortListView*> fitted;
+};
+
+TEST_F(MusicLibraryTest, ScanFillsTheDatabaseTreeAndMusicList)
+{
+    ASSERT_TRUE(LoadMusicFolder(lib, dir.path()));
+
+    // One row per music file in name order; folders and other names are passed over.
+    ASSERT_EQ(lib.sgdMusic.RowCount(), static_cast<int>(kSongs.size()));
+    for (int i = 0; i < lib.sgdMusic.RowCount(); ++i) {
+        const Song& s = kSongs[static_cast<std::size_t>(i)];
+        EXPECT_EQ(lib.sgdMusic.Rows(i),
+                  (TMusicDatabase::TRow{s.title, s.year, s.genre, s.artist, s.album, s.track,
+                                        dir.file(s.file), "1"}))
+            << s.file;
+    }
+
+    // Five roots with their images; children sorted, one per value without regard to case
+    // (the first spelling met), the empty value included.
+    const std::vector<std::pair<std::string, std::vector<std::string>>> tree = {
+        {"Title", {}},
+        {"Year", {"", "1999", "2001"}},
+        {"Genre", {"", "Jazz", "rock", "Vocal"}},
+        {"Artist", {"", "Ann", "bob", "Cat"}},
+        {"Album", {"", "One", "Two"}},
+    };
+    ASSERT_EQ(trrGenre.topLevelItemCount(), 5);
+    for (int r = 0; r < 5; ++r) {
+        QTreeWidgetItem* root = trrGenre.topLevelItem(r);
+        EXPECT_EQ(root->text(0).toStdString(), tree[r].first);
+        EXPECT_EQ(root->data(0, ImageIndexRole).toInt(), 2 * r);
+        EXPECT_EQ(root->data(0, SelectedIndexRole).toInt(), 2 * r);
+        std::vector<std::string> children;
+        for (int c = 0; c < root->childCount(); ++c) {
+            children.push_back(root->child(c)->text(0).toStdString());
+            EXPECT_EQ(root->child(c)->data(0, ImageIndexRole).toInt(), 2 * r);
+            EXPECT_EQ(root->child(c)->data(0, SelectedIndexRole).toInt(), 2 * r + 1);
+        }
+        EXPECT_EQ(children, tree[r].second) << tree[r].first;
+    }
+
+    // "Title" is selected and lists every file, sorted by title, numbered, the first focused.
+    EXPECT_EQ(trrGenre.currentItem(), trrGenre.topLevelItem(0));
+    const auto listed = rows(lstMP3);
+    ASSERT_EQ(listed.size(), kSongs.size());
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        const Song& s = kSongs[i];  // the titles are in name order too
+        EXPECT_EQ(listed[i], (std::vector<std::string>{std::to_string(i + 1), shownTitle(s),
+                                                       s.artist, s.album, s.year, s.genre, s.track,
+                                                       dir.file(s.file)}));
+    }
+    EXPECT_EQ(lstMP3.currentItem(), lstMP3.Item(0));
+    EXPECT_TRUE(lstMP3.Item(0)->isSelected());
+    EXPECT_EQ(lstMP3.LastColumnClicked(), 2);
+    EXPECT_EQ(std::count(fitted.begin(), fitted.end(), &lstMP3), 1);
+    EXPECT_FALSE(lib.Busy());
+}
+
+TEST_F(MusicLibraryTest, EveryCategoryShownListsItsRowsWhateverTheirLetterCase)
+{
+    ASSERT_TRUE(LoadMusicFolder(lib, dir.path()));
+    const int columns[] = {mcYear, mcGenre, mcArtist, mcAlbum};
+    for (int r = 1; r < 5; ++r) {
+        QTreeWidgetItem* root = trrGenre.topLevelItem(r);
+        std::multiset<std::string> seen;
+        for (int c = 0; c < root->childCount(); ++c) {
+            choose(root->child(c));
+            const std::string value = root->child(c)->text(0).toStdString();
+            std::multiset<std::string> expected;
+            for (const Song& s : kSongs) {
+                const std::string cell = lib.sgdMusic.Cells(columns[r - 1], static_cast<int>(&s - &kSongs[0]));
+                if (QString::fromStdString(cell).compare(QString::fromStdString(value),
+                                                         Qt::CaseInsensitive) == 0)
+                    expected.insert(shownTitle(s));
+            }
+            const auto got = titles(lstMP3);
+            EXPECT_FALSE(got.empty()) << root->text(0).toStdString() << " / " << value;
+            EXPECT_EQ(std::multiset<std::string>(got.begin(), got.end()), expected) << value;
+            seen.insert(got.begin(), got.end());
+        }
+        // Each file is under exactly one child of each root.
+        EXPECT_EQ(seen.size(), kSongs.size()) << root->text(0).toStdString();
+        EXPECT_EQ(std::set<std::string>(seen.begin(), seen.end()).size(), kSongs.size());
+    }
+    // Some by hand: both spellings of the genre; the files without a year.
+    choose(trrGenre.topLevelItem(2)->child(2));
+    EXPECT_EQ(titles(lstMP3), (std::vector<std::string>{"Alpha", "Beta"}));
+    choose(trrGenre.topLevelItem(1)->child(0));
+    EXPECT_EQ(titles(lstMP3), (std::vector<std::string>{"Cee.mp3", "Eee.mp3"}));
+
+    // A root other than "Title" shows nothing and disables copying all; "Title" shows all.
+    spdAllCopy.setEnabled(true);
+    choose(trrGenre.topLevelItem(1));
+    EXPECT_EQ(lstMP3.Count(), 0);
+    EXPECT_FALSE(spdAllCopy.isEnabled());
+    choose(trrGenre.topLevelItem(0));
+    EXPECT_EQ(lstMP3.Count(), static_cast<int>(kSongs.size()));
+}
+
+TEST_F(MusicLibraryTest, FilterCodesAndTheFlagColumn)
+{
+    TCategoryList y, g, ar, al;
+    ScanMusicFolder(lib.sgdMusic, dir.path(), y, g, ar, al);
+    for (int i = 0; i < lib.sgdMusic.RowCount(); ++i)
+        EXPECT_EQ(lib.sgdMusic.Cells(mcShown, i), "0");
+    FilterMusicGrid(lib.sgdMusic, "ROCK", mcatGenre);
+    std::string flags;
+    for (int i = 0; i < lib.sgdMusic.RowCount(); ++i)
+        flags += lib.sgdMusic.Cells(mcShown, i);
+    EXPECT_EQ(flags, "11000");
+    FilterMusicGrid(lib.sgdMusic, "ann", mcatArtist);
+    FilterMusicGrid(lib.sgdMusic, "x", 5);  // no such category: nothing changes
+    FilterMusicGrid(lib.sgdMusic, "x", -1);
+    flags.clear();
+    for (int i = 0; i < lib.sgdMusic.RowCount(); ++i)
+        flags += lib.sgdMusic.Cells(mcShown, i);
+    EXPECT_EQ(flags, "01100");
+    FilterMusicGrid(lib.sgdMusic, "whatever", mcatAll);
+    EXPECT_TRUE(lib.sgdMusic.Shown(4));
+    EXPECT_EQ(g.Items(), (std::vector<std::string>{"", "Jazz", "rock", "Vocal"}));
+    EXPECT_TRUE(SameCategory("Ｒｏｃｋ", "ｒｏｃｋ"));  // full-width letters have case too
+    EXPECT_FALSE(SameCategory("Rock", "Rock "));
+}
+
+TEST_F(MusicLibraryTest, MissingOrEmptyFolderGivesBareRootsAndOneEmptyRow)
+{
+    TempDir empty;
+    fs::create_directory(empty.file("a.mp3"));
+    for (const std::string& folder : {empty.path(), empty.file("missing")}) {
+        ASSERT_TRUE(LoadMusicFolder(lib, dir.path()));
+        ASSERT_TRUE(LoadMusicFolder(lib, folder));
+        EXPECT_EQ(lib.sgdMusic.RowCount(), 1);
+        for (int c = 0; c < mcShown; ++c)
+            EXPECT_EQ(lib.sgdMusic.Cells(c, 0), "");
+        ASSERT_EQ(trrGenre.topLevelItemCount(), 5);
+        for (int r = 0; r < 5; ++r)
+            EXPECT_EQ(trrGenre.topLevelItem(r)->childCount(), 0);
+        EXPECT_EQ(lstMP3.Count(), 0);
+    }
+}
+
+TEST_F(MusicLibraryTest, ListMusicFilesTakesWholeExtensionsOfFilesOnly)
+{
+    fs::create_directory_symlink(dir.file("folder.mp3"), dir.file("to folder.wav"));
+    fs::create_symlink(dir.file("d.wav"), dir.file("to file.wav"));
+    fs::create_symlink(dir.file("gone.wav"), dir.file("dangling.wav"));
+    std::vector<std::string> names{"kept"};
+    ListMusicFiles(names, dir.path() + "/");
+    std::vector<std::string> expected{"kept"};
+    for (const Song& s : kSongs)
+        expected.push_back(s.file);
+    // Links count as what they lead to; one that leads nowhere is no folder.
+    expected.insert(expected.begin() + 5, "dangling.wav");
+    expected.push_back("to file.wav");
+    EXPECT_EQ(names, expected);
+}
+
+TEST_F(MusicLibraryTest, FillListFillsThePlaylistFromPaths)
+{
+    const std::vector<std::string> paths = {dir.file("b song.mp3"), dir.file("gone.mp3"),
+                                            dir.file("Eee.mp3"), dir.file("a song.MP3")};
+    ASSERT_TRUE(FillList(lib, &lstFile, paths, false));
+    const auto listed = rows(lstFile);
+    ASSERT_EQ(listed.size(), 3u);
+    EXPECT_EQ(listed[0], (std::vector<std::string>{"1", "Beta", "Ann", "One", "1999", "Rock", "2",
+                                                   dir.file("b song.mp3")}));
+    EXPECT_EQ(listed[1], (std::vector<std::string>{"2", "Eee.mp3", "", "", "", "", "",
+                                                   dir.file("Eee.mp3")}));
+    EXPECT_EQ(titles(lstFile)[2], "Alpha");
+
+    ASSERT_TRUE(FillList(lib, &lstFile, paths, true));
+    EXPECT_EQ(titles(lstFile), (std::vector<std::string>{"Alpha", "Beta", "Eee.mp3"}));
+    EXPECT_EQ(TSortListView::ColumnText(lstFile.Item(2), 0), "3");
+    EXPECT_EQ(shuffles, 0);
+
+    shuffle = true;
+    ASSERT_TRUE(FillList(lib, &lstFile, paths, true));
+    EXPECT_EQ(shuffles, 1);
+    EXPECT_EQ(titles(lstFile), (std::vector<std::string>{"Beta", "Eee.mp3", "Alpha"}));
+    ASSERT_TRUE(FillList(lib, &lstFile, {dir.file("gone.mp3")}, true));
+    EXPECT_EQ(shuffles, 1);  // nothing to shuffle
+    EXPECT_EQ(lstFile.Count(), 0);
+}
+
+TEST_F(MusicLibraryTest, VanishedFilesAreSkippedAndTagsAreReadAgain)
+{
+    ASSERT_TRUE(LoadMusicFolder(lib, dir.path()));
+    fs::remove(dir.file("Cee.mp3"));
+    choose(trrGenre.topLevelItem(4)->child(1));  // Album "One": Beta and the vanished Cee
+    EXPECT_EQ(titles(lstMP3), (std::vector<std::string>{"Beta"}));
+    EXPECT_EQ(TSortListView::ColumnText(lstMP3.Item(0), 0), "1");
+
+    ASSERT_TRUE(FillList(lib, &lstFile, {dir.file("a song.MP3"), dir.file("d.wav")}, false));
+    ReadTag(dir.file("d.wav"));
+    CurrentTag.Title = "Delta 2";
+    CurrentTag.Artist = "Dog";
+    ASSERT_TRUE(WriteTag(dir.file("d.wav")));
+    fs::remove(dir.file("a song.MP3"));
+    ASSERT_TRUE(RefreshListTags(lib, &lstFile));
+    const auto listed = rows(lstFile);
+    EXPECT_EQ(listed[0], (std::vector<std::string>{"1", "a song.MP3", "", "", "", "", "",
+                                                   dir.file("a song.MP3")}));
+    EXPECT_EQ(listed[1], (std::vector<std::string>{"2", "Delta 2", "Dog", "Two", "1999", "Vocal",
+                                                   "", dir.file("d.wav")}));
+}
+
+TEST_F(MusicLibraryTest, RequestsMadeWhileAScanRunsWaitForIt)
+{
+    TempDir other;
+    addSong(other, kSongs[1]);
+    std::vector<bool> results;
+    int bodies = 0;
+    lib.UpdateLyricsAndMeter = [&] {
+        // Runs at the end of each category change; asks again from inside the first one.
+        if (bodies++ == 0) {
+            EXPECT_TRUE(lib.Busy());
+            results.push_back(LoadMusicFolder(lib, dir.path()));
+            results.push_back(LoadMusicFolder(lib, other.path()));  // replaces the one before
+            results.push_back(trrGenreChange(lib));
+        }
+    };
+    bool timerRan = false;
+    QTimer::singleShot(0, &trrGenre, [&] {
+        timerRan = true;
+        results.push_back(FillList(lib, &lstFile, {dir.file("Cee.mp3")}, false));
+    });
+    ASSERT_TRUE(LoadMusicFolder(lib, dir.path()));
+    EXPECT_TRUE(timerRan);  // events ran during the scan
+    // The playlist is not library work: it filled at once.
+    EXPECT_EQ(results, (std::vector<bool>{true, false, false, false}));
+    EXPECT_EQ(lstFile.Count(), 1);
+    EXPECT_EQ(bodies, 3);  // the first load, the second folder's load, the category change
+    EXPECT_EQ(lib.sgdMusic.RowCount(), 1);
+    EXPECT_EQ(lib.sgdMusic.Cells(mcPath, 0), other.file("b song.mp3"));
+    EXPECT_EQ(titles(lstMP3), (std::vector<std::string>{"Beta"}));
+    EXPECT_FALSE(lib.Busy());
+}
+
+TEST(MusicTree, RootTextAndDrawing)
+{
+    QTreeWidget tree;
+    auto* root = new QTreeWidgetItem(&tree, QStringList{"Genre"});
+    auto* child = new QTreeWidgetItem(root, QStringList{"Rock"});
+    auto* grandchild = new QTreeWidgetItem(child, QStringList{"x"});
+    EXPECT_EQ(GetRootNodeText(nullptr), "");
+    EXPECT_EQ(GetRootNodeText(root), "Genre");
+    EXPECT_EQ(GetRootNodeText(grandchild), "Genre");
+
+    // Images 0..5 in distinct colours; the child uses 4 and, selected, 5.
+    std::vector<QIcon> images;
+    for (int i = 0; i < 6; ++i) {
+        QPixmap p(16, 16);
+        p.fill(QColor(40 * i, 0, 200));
+        images.push_back(QIcon(p));
+    }
+    child->setData(0, ImageIndexRole, 4);
+    child->setData(0, SelectedIndexRole, 5);
+    SetupTreeDrawing(&tree, images);
+    EXPECT_EQ(tree.editTriggers(), QAbstractItemView::NoEditTriggers);
+    tree.resize(200, 120);
+    tree.expandAll();
+    QWidget other;
+    tree.show();
+    other.show();
+    other.setFocus();
+    const auto pixel = [&](QPoint p) {
+        return tree.viewport()->grab().toImage().pixelColor(p).rgb() & 0xFFFFFF;
+    };
+    const QRect r = tree.visualItemRect(child);
+    const QPoint icon(r.left() + 10, r.center().y());
+    const QPoint background(r.right() - 3, r.center().y());
+    EXPECT_EQ(pixel(icon), QColor(160, 0, 200).rgb() & 0xFFFFFF);
+    EXPECT_NE(pixel(background), 0x25BA05u);
+    tree.setCurrentItem(child);
+    EXPECT_FALSE(tree.hasFocus());
+    EXPECT_EQ(pixel(background), 0x25BA05u);  // 0x05BA25 as 0x00BBGGRR
+    EXPECT_EQ(pixel(icon), QColor(200, 0, 200).rgb() & 0xFFFFFF);
+}
+
+TEST(MusicTree, MsgBoxExPassesTheDefaultButtonAsText)
+{
+    int focused = 0;
+    QTimer::singleShot(0, qApp, [&] {
+        ASSERT_NE(frmMessageBox, nullptr);
+        focused = DefaultButton;
+        QWidget* target = frmMessageBox->focusWidget() ? frmMessageBox->focusWidget() : frmMessageBox;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+        QApplication::sendEvent(target, &release);
+    });
+    // The second button ("No" of a yes/no box) has the focus: Enter answers no.
+    EXPECT_EQ(MsgBoxEx(nullptr, "お気に入り", "変更されています", 2, "yn", "?"), 7);
+    EXPECT_EQ(focused, 2);
+    EXPECT_EQ(ButtonMode, 2);
+}
+
+}  // namespace
+
+TEST(MusicDatabase, KeepsTheGridShapeAndItsBounds)
+{
+    TMusicDatabase db;
+    EXPECT_EQ(db.RowCount(), 1);
+    db.SetRowCount(3);
+    db.SetCell(mcArtist, 2, "Ann");
+    db.SetRow(2);
+    db.SetCell(mcArtist, 3, "beyond");  // dropped
+    db.SetCell(MusicColumnCount, 0, "beyond");
+    EXPECT_EQ(db.Cells(mcArtist, 2), "Ann");
+    EXPECT_EQ(db.Cells(mcArtist, 3), "");
+    EXPECT_EQ(db.Cells(-1, 0), "");
+    ClearGridRows(db, true);  // the grid routine of the window's own grids
+    EXPECT_EQ(db.RowCount(), 1);
+    EXPECT_EQ(db.Row(), 0);
+    db.SetRowCount(0);
+    EXPECT_EQ(db.RowCount(), 1);
+    EXPECT_EQ(db.Cells(mcArtist, 0), "");
+}
