@@ -57,6 +57,18 @@ QString NodeText(const std::string& Folder)
     return name.isEmpty() ? QString::fromStdString(Folder) : name;
 }
 
+// Image of the folder tree's nodes, selected or not.
+constexpr int FolderImage = 23;
+
+QTreeWidgetItem* AddNode(QTreeWidgetItem* Parent, const QString& Text)
+{
+    auto* node = new QTreeWidgetItem(Parent);
+    node->setText(0, Text);
+    node->setData(0, ImageIndexRole, FolderImage);
+    node->setData(0, SelectedIndexRole, FolderImage);
+    return node;
+}
+
 // The registered folders that exist, each once, in registration order.
 std::vector<std::string> ExistingFolders(const std::vector<std::string>& Registered)
 {
@@ -120,8 +132,7 @@ void TfrmMain::BuildMusicFolderTree(const std::string& NewFolder)
     } else {
         trrFile->setUpdatesEnabled(false);
         if (!NewFolder.empty()) {
-            auto* node = new QTreeWidgetItem(trrFile->topLevelItem(0));
-            node->setText(0, NodeText(NewFolder));
+            auto* node = AddNode(trrFile->topLevelItem(0), NodeText(NewFolder));
             ::Mp3Path = NewFolder;
             trrFile->setCurrentItem(node);
         }
@@ -154,13 +165,11 @@ void TfrmMain::RebuildMusicFolderTree()
 {
     trrFile->setUpdatesEnabled(false);
     trrFile->clear();
-    auto* root = new QTreeWidgetItem(trrFile);
-    root->setText(0, QString::fromLatin1(RootText));
+    auto* root = AddNode(trrFile->invisibleRootItem(), QString::fromLatin1(RootText));
     MusicFolders = ExistingFolders(RegisteredFolders);
     CurrentFolderIndex = -1;
     for (std::size_t i = 0; i < MusicFolders.size(); ++i) {
-        auto* node = new QTreeWidgetItem(root);
-        node->setText(0, NodeText(MusicFolders[i]));
+        AddNode(root, NodeText(MusicFolders[i]));
         if (MusicFolders[i] == ::Mp3Path)
             CurrentFolderIndex = int(i);
     }
