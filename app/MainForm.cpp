@@ -138,6 +138,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
     CreateControls();
     DirMon1 = new TDirMon(this);
     DirDialog1 = new TDirDialog(this);
+    CreateFolderHandlers();
     timDxTimer.SetInterval(500);
     timPlay.SetInterval(35);
     timList.SetInterval(35);
@@ -240,19 +241,12 @@ void TfrmMain::CMShowingChanged()
     if (!guard)
         return;
     repaint();
-    // The folder and favourite trees are built here, before the label and the library, as
-    // their units join: BuildMusicFolderTree(this, ""), BuildFavoriteTree(this, "").
+    BuildMusicFolderTree(std::string());
+    // BuildFavoriteTree(this, "") joins here with the favourites' unit.
     ShowFolderLabel(::Mp3Path);
     LoadMusicFolder(Library, ::Mp3Path);
     Delay(100);
-    if (!::Mp3Path.empty() && QFileInfo(QString::fromStdString(::Mp3Path)).isDir()) {
-        try {
-            DirMon1->SetPath(::Mp3Path);
-            DirMon1->SetActive(true);
-        } catch (const std::exception& e) {
-            qWarning("Tambourelle: the music folder is not watched: %s", e.what());
-        }
-    }
+    WatchMusicFolder(::Mp3Path);
     Delay(100);
     // frmSplash.Ready := true here once the splash window is part of the program.
     loadDone_ = true;
@@ -310,8 +304,9 @@ void TfrmMain::FormCloseQuery(bool& CanClose)
     SaveOptions();
     visual_ = nullptr;
     DxSound.reset();
-    // The monitor reports into the folder list: it stops before the list goes.
-    DirMon1->SetActive(false);
+    // The monitor reports into the folder list: it stops (with the new files it was
+    // waiting on) before the list goes.
+    WatchMusicFolder(std::string());
     MusicFolders.clear();
 }
 

@@ -20,6 +20,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -138,6 +139,40 @@ public:
     void chkEchoKeyDown();
     void timPlayTimer();
     void timListTimer();
+
+    // --- Music folders and the folder tree (MainFormFolders.cpp)
+    // The registered folders ([MUSIC_FOLDER]) are kept apart from MusicFolders, the ones
+    // that exist now and show in trrFile: a folder on a disk that is not mounted stays
+    // registered. CurrentFolderIndex is the index in MusicFolders (the tree's children) of
+    // the folder last made current by the tree, -1 for none.
+    std::vector<std::string> RegisteredFolders;
+    int CurrentFolderIndex = -1;
+    // Set while a tree is rebuilt or changed by code: the selection handlers of the folder
+    // and favourite trees do nothing meanwhile.
+    bool TreeUpdating = false;
+    void BuildMusicFolderTree(const std::string& NewFolder);
+    void SelectMusicFolder();
+    void trrFileChange();
+    void do_AddMusicDirClick();
+    void do_DeleteDirClick();
+    void PopupMenu6Popup();
+    void DirDialog1ShowDialog(QPoint& Pt);
+    // Points the directory monitor at Path, or stops it when Path is empty or no folder.
+    void WatchMusicFolder(const std::string& Path);
+    // The monitor's events; names are relative to the watched folder.
+    void DirMon1Created(const std::string& FileName);
+    void DirMon1Deleted(const std::string& FileName);
+    void DirMon1Renamed(const std::string& FromFileName, const std::string& ToFileName);
+    void DirMon1Overflow();
+    void DirMon1Error(const std::string& Message);
+
+    // Routines of the list commands that come with their own units. Until those are part
+    // of the window, each hook is empty and its call does nothing; each is wired with one
+    // assignment in the constructor once its routine is there.
+    // ImportFiles(Self, Files, CopyFirst): list the files that match the chosen category.
+    std::function<void(const std::vector<std::string>& Files, bool CopyFirst)> ImportFilesHook;
+    // RemovePathFromList(Self, ListView, Path): drop the row of Path and refit the columns.
+    std::function<void(TSortListView* ListView, const std::string& Path)> RemovePathFromListHook;
 
     // --- Top bar
     QFrame* pnlMp3Menu;
@@ -403,6 +438,29 @@ private:
     void HookPlayHandlers();
     void StopPlaying();
     void StepTimer(bool Forward);
+
+    // Music folders (MainFormFolders.cpp).
+    void CreateFolderHandlers();
+    void RebuildMusicFolderTree();
+    bool MusicFolderTreeChanged(const std::vector<std::string>& Stored,
+                                const std::string& NewFolder) const;
+    void SelectFolderNode(int Index);
+    bool DeleteSelectedFolder();
+    void SettleCreatedFiles();
+    void RescanMusicFolder();
+    void CallRemovePathFromList(TSortListView* ListView, const std::string& Path);
+    // Files another program created in the watched folder, listed once they have stopped
+    // changing (a new file is usually still empty when it is announced). Path -> the size
+    // and write time last seen, and the order in which they came.
+    struct TFileStamp {
+        long long Size = -1;
+        long long WriteTime = 0;
+        bool operator==(const TFileStamp&) const = default;
+    };
+    static TFileStamp StampOf(const std::string& Path);
+    std::map<std::string, TFileStamp> createdFiles_;
+    std::vector<std::string> createdOrder_;
+    forms::TTimer createdSettle_;
 
     sound::TcbDSMixer* mixer_;
     snd::TickSource* ticks_;
