@@ -128,7 +128,8 @@ QString ellipsisPath(const QString& path, const QFontMetrics& fm, int width)
 
 }  // namespace
 
-TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent) : TForm(parent), mixer_(Mixer ? Mixer : &ApplicationMixer())
+TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* Ticks)
+    : TForm(parent), mixer_(Mixer ? Mixer : &ApplicationMixer()), ticks_(Ticks ? Ticks : &snd::systemTicks())
 {
     LoadProgramCursors();
     setObjectName(QStringLiteral("frmMain"));
@@ -137,6 +138,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent) : TForm(parent), m
     CreateControls();
     DirMon1 = new TDirMon(this);
     DirDialog1 = new TDirDialog(this);
+    CreateFolderHandlers();
     timDxTimer.SetInterval(500);
     timPlay.SetInterval(35);
     timList.SetInterval(35);
@@ -155,9 +157,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent) : TForm(parent), m
     setMinimumSize(MinimumWidth, MinimumHeight);   // the minimum tracking size
 
     spdMainMenu->OnClick = [this](QObject*) { spdMainMenuClick(); };
-    timDxTimer.SetOnTimer([this] { timDxTimerTimer(); });
-    pbxLeft->OnPaint = [this](QObject*) { pbxLeftPaint(); };
-    pbxRight->OnPaint = [this](QObject*) { pbxRightPaint(); };
+    HookPlayHandlers();
     HookToolButtonSchemes();
     connect(N24, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(ManualPage))); });
     for (QAction* a : {do_HTTP, N3, N21, N22})
@@ -199,7 +199,7 @@ void TfrmMain::FormCreate()
     do_SameMusic->setChecked(IniReadBool(IniBase, "SETTING", "SameMusic", false));
     ::Mp3Path = IniReadString(IniBase, "SETTING", "MP3_PATH", GetSpecialFolder(7));
     MusicFolders.clear();
-    DxSound = std::make_unique<sound::TDxSound>(*this, *mixer_);
+    DxSound = std::make_unique<sound::TDxSound>(*this, *mixer_, *ticks_);
     initBuiltinResources();
     auto visual = std::make_unique<TEngineVisual>(*DxSound, *this);
     visual_ = visual.get();
@@ -245,20 +245,12 @@ void TfrmMain::CMShowingChanged()
     if (!guard)
         return;
     repaint();
-    // The folder and favourite trees are built here, before the label and the library, as
-    // their units join: BuildMusicFolderTree(this, ""), then the favourites.
+    BuildMusicFolderTree(std::string());
     BuildFavoriteTree("");
     ShowFolderLabel(::Mp3Path);
     LoadMusicFolder(Library, ::Mp3Path);
     Delay(100);
-    if (!::Mp3Path.empty() && QFileInfo(QString::fromStdString(::Mp3Path)).isDir()) {
-        try {
-            DirMon1->SetPath(::Mp3Path);
-            DirMon1->SetActive(true);
-        } catch (const std::exception& e) {
-            qWarning("Tambourelle: the music folder is not watched: %s", e.what());
-        }
-    }
+    WatchMusicFolder(::Mp3Path);
     Delay(100);
     // frmSplash.Ready := true here once the splash window is part of the program.
     loadDone_ = true;
@@ -316,8 +308,9 @@ void TfrmMain::FormCloseQuery(bool& CanClose)
     SaveOptions();
     visual_ = nullptr;
     DxSound.reset();
-    // The monitor reports into the folder list: it stops before the list goes.
-    DirMon1->SetActive(false);
+    // The monitor reports into the folder list: it stops (with the new files it was
+    // waiting on) before the list goes.
+    WatchMusicFolder(std::string());
     MusicFolders.clear();
 }
 
@@ -350,39 +343,6 @@ void TfrmMain::FormDestroy()
     // program.
     DirMon1->SetActive(false);
     SetupTagObjects(false);
-}
-
-void TfrmMain::sbStopClick()
-{
-    if (!DxSound)
-        return;
-    if (DxSound->PlayStatus() != "stop") {
-        DxSound->Stop();
-        if (!DxSound)
-            return;
-        DxSound->ResetDisplay();
-        trackFrequency->SetPosition(int32_t(trackFrequency->Tag));
-    }
-    FocusActiveList();
-    DxSound->UpdateLyricsAndMeter(true);
-    forms::ProcessMessages();
-}
-
-void TfrmMain::FocusActiveList()
-{
-    if (DxSound && DxSound->ListPlay())
-        lstFile->setFocus();
-    else if (lstMP3->property("Tag").toInt() == 1)
-        lstMP3->setFocus();
-    else
-        lstFile->setFocus();
-}
-
-void TfrmMain::ShowTrackTitle(TSortListView* ListView, int Index)
-{
-    const bool exists = Index >= 0 && Index < ListView->topLevelItemCount();
-    lblMusic->setText(exists ? ListView->topLevelItem(Index)->text(2) : QString());
-    timDxTimer.SetInterval(60);
 }
 
 void TfrmMain::showEvent(QShowEvent* e)
@@ -707,50 +667,4 @@ void TfrmMain::SetDirectXMode(bool UseDirectX)
     pbxLeft->show();
     pbxRight->show();
     pnlMeter->setVisible(UseDirectX && DxSound && DxSound->Effect() == 30);
-}
-
-// ---------------------------------------------------------------- display
-
-void TfrmMain::timDxTimerTimer()
-{
-    if (!DxSound || !visual_)
-        return;
-    DxSound->UpdatePlayPosition();
-    const bool overlay = spdEffect->Tag != 0;
-    // The lyrics panel is drawn here once its painter is part of the program.
-    if (DxSound->PlayStatus() != "pause" && pbxLeft->isVisible()) {
-        pbxLeft->update();
-        pbxRight->update();
-    } else if (overlay) {
-        visual_->PaintLeftParticles();
-        visual_->PaintRightParticles();
-    } else {
-        visual_->PaintLeft();
-        visual_->PaintRight();
-    }
-}
-
-// A repaint starts from the pane's black panel, as the panel's erase did.
-void TfrmMain::pbxLeftPaint()
-{
-    if (!visual_)
-        return;
-    pbxLeft->Canvas().Brush().SetColor(0);
-    pbxLeft->Canvas().FillRect(gfx::Rect(0, 0, pbxLeft->width(), pbxLeft->height()));
-    if (spdEffect->Tag == 1)
-        visual_->PaintLeftParticles();
-    else
-        visual_->PaintLeft();
-}
-
-void TfrmMain::pbxRightPaint()
-{
-    if (!visual_)
-        return;
-    pbxRight->Canvas().Brush().SetColor(0);
-    pbxRight->Canvas().FillRect(gfx::Rect(0, 0, pbxRight->width(), pbxRight->height()));
-    if (spdEffect->Tag == 1)
-        visual_->PaintRightParticles();
-    else
-        visual_->PaintRight();
 }

@@ -20,6 +20,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,8 +60,10 @@ class TDirDialog;
 
 class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes {
 public:
-    // The engine plays through Mixer (the application's one, when none is given).
-    explicit TfrmMain(sound::TcbDSMixer* Mixer = nullptr, QWidget* parent = nullptr);
+    // The engine plays through Mixer (the application's one, when none is given); its
+    // channel's refill thread keeps the time of Ticks (the system's, when none is given).
+    explicit TfrmMain(sound::TcbDSMixer* Mixer = nullptr, QWidget* parent = nullptr,
+                      snd::TickSource* Ticks = nullptr);
     ~TfrmMain() override;
 
     // --- Layout rules (public for the tests)
@@ -97,10 +100,79 @@ public:
 
     // The playback engine, from creation to the close query (null outside that time).
     std::unique_ptr<sound::TDxSound> DxSound;
-    void ShowTrackTitle(TSortListView* ListView, int Index);
-    void sbStopClick();
-    void FocusActiveList();
     void SetDirectXMode(bool UseDirectX);
+
+    // --- Playing from the lists (MainFormPlay.cpp)
+    // The row a single click proposed while nothing played; the play button opens it once.
+    std::string PendingFile;
+    // Set once the proposal was opened or a list play started; the row-deleting commands
+    // clear it to allow a new proposal.
+    bool PendingFileOpened = false;
+    void PlaySelected(TSortListView* List);
+    void OpenAndPlay(const std::string& Path);
+    void ShowTrackTitle(TSortListView* ListView, int Index);
+    void FocusActiveList();
+    void lstFileDblClick();
+    void lstMP3DblClick();
+    void lstFileChange();
+    void lstMP3Change();
+    void spdPlayListClick();
+    void sbPlayClick();
+    void sbStopClick();
+    void sbPauseClick();
+    void Gauge1MouseDown(forms::TMouseButton Button, forms::TShiftState Shift, int X, int Y);
+    void Gauge1MouseMove(forms::TShiftState Shift, int X, int Y);
+    void sbBackMouseDown(QObject* Sender);
+    void sbBackMouseUp(QObject* Sender);
+    void timRFTimer();
+    void timFFTimer();
+    void do_ShuffleClick();
+    void do_AutoShuffle1Click();
+    void trackFrequencyChange();
+    void lblScaleDblClick();
+    // Key preview: every key pressed anywhere in the window passes here first.
+    void FormKeyDown(int& Key, forms::TShiftState Shift);
+    void chkEchoClick();
+    void chkReverbClick();
+    void ckkChorusClick();
+    void chkFlangerClick();
+    void chkEchoKeyDown();
+    void timPlayTimer();
+    void timListTimer();
+
+    // --- Music folders and the folder tree (MainFormFolders.cpp)
+    // The registered folders ([MUSIC_FOLDER]) are kept apart from MusicFolders, the ones
+    // that exist now and show in trrFile: a folder on a disk that is not mounted stays
+    // registered. CurrentFolderIndex is the index in MusicFolders (the tree's children) of
+    // the folder last made current by the tree, -1 for none.
+    std::vector<std::string> RegisteredFolders;
+    int CurrentFolderIndex = -1;
+    // Set while a tree is rebuilt or changed by code: the selection handlers of the folder
+    // and favourite trees do nothing meanwhile.
+    bool TreeUpdating = false;
+    void BuildMusicFolderTree(const std::string& NewFolder);
+    void SelectMusicFolder();
+    void trrFileChange();
+    void do_AddMusicDirClick();
+    void do_DeleteDirClick();
+    void PopupMenu6Popup();
+    void DirDialog1ShowDialog(QPoint& Pt);
+    // Points the directory monitor at Path, or stops it when Path is empty or no folder.
+    void WatchMusicFolder(const std::string& Path);
+    // The monitor's events; names are relative to the watched folder.
+    void DirMon1Created(const std::string& FileName);
+    void DirMon1Deleted(const std::string& FileName);
+    void DirMon1Renamed(const std::string& FromFileName, const std::string& ToFileName);
+    void DirMon1Overflow();
+    void DirMon1Error(const std::string& Message);
+
+    // Routines of the list commands that come with their own units. Until those are part
+    // of the window, each hook is empty and its call does nothing; each is wired with one
+    // assignment in the constructor once its routine is there.
+    // ImportFiles(Self, Files, CopyFirst): list the files that match the chosen category.
+    std::function<void(const std::vector<std::string>& Files, bool CopyFirst)> ImportFilesHook;
+    // RemovePathFromList(Self, ListView, Path): drop the row of Path and refit the columns.
+    std::function<void(TSortListView* ListView, const std::string& Path)> RemovePathFromListHook;
 
     // --- Top bar
     QFrame* pnlMp3Menu;
@@ -260,6 +332,10 @@ public:
     void lstMP3ColumnClick(int Column);
     void lstFileColumnClick(int Column);
     void lstMP3KeyDown(int Key);
+    // Keys in the playlist; true when the key was used. Ctrl+Up and Ctrl+Down are taken on
+    // key down and move the selected row on key up.
+    bool lstFileKeyDown(int Key, Qt::KeyboardModifiers Modifiers);
+    bool lstFileKeyUp(int Key, Qt::KeyboardModifiers Modifiers);
     void spdCopyListClick();
     void do_CopyAllClick();
     void do_AllSelectClick();
@@ -298,17 +374,9 @@ public:
     void trrGenreEdited(QTreeWidgetItem* Node, std::string& NewText);
     void trrFavoriteEditing();
     void PopupMenu7Popup();
-    // Set while code changes the trees or the playlist: selection changes load nothing.
-    bool TreeUpdating = false;
 
-    // Hooks to the play handlers and the name dialog (the tests set them too):
-    // - forgets the file the play button would open (PendingFile, PendingFileOpened); does
-    //   nothing until the play handlers set it;
-    std::function<void()> ForgetPendingFile;
-    // - plays the music list's selected row (Enter in lstMP3); nothing until they set it;
-    std::function<void()> PlayMusicListRow;
-    // - asks for a favourite's name with Prompt, Name as the initial text; true for OK,
-    //   with the trimmed text in Name (TfrmInput).
+    // Asks for a favourite's name with Prompt, Name as the initial text; true for OK, with
+    // the trimmed text in Name. The name dialog (TfrmInput); tests answer through here.
     std::function<bool(const std::string& Prompt, std::string& Name)> InputFavoriteName;
 
     // --- The engine's view of the window (sound::TDxSoundDisplay)
@@ -377,7 +445,7 @@ public:
     void ReadOverlayLabels(TOverlayLabels& Labels) const override;
     bool TimDxTimerEnabled() const override;
 
-    // The display tick and the panes' paint handlers.
+    // The display tick and the panes' paint handlers (MainFormPlay.cpp).
     void timDxTimerTimer();
     void pbxLeftPaint();
     void pbxRightPaint();
@@ -427,11 +495,39 @@ private:
     void SetupListDrawing(TSortListView* ListView);
     void ClearPlaylist();
     void SelectRowAfterDelete(TSortListView* ListView, int Index);
+    void ForgetPendingFile();
     QTreeWidgetItem* FavoriteRoot() const;
     void SelectFavoriteNode(const std::string& Name);
     void SetupLibrary();
+    void HookPlayHandlers();
+    void StopPlaying();
+    void StepTimer(bool Forward);
+
+    // Music folders (MainFormFolders.cpp).
+    void CreateFolderHandlers();
+    void RebuildMusicFolderTree();
+    bool MusicFolderTreeChanged(const std::vector<std::string>& Stored,
+                                const std::string& NewFolder) const;
+    void SelectFolderNode(int Index);
+    bool DeleteSelectedFolder();
+    void SettleCreatedFiles();
+    void RescanMusicFolder();
+    void CallRemovePathFromList(TSortListView* ListView, const std::string& Path);
+    // Files another program created in the watched folder, listed once they have stopped
+    // changing (a new file is usually still empty when it is announced). Path -> the size
+    // and write time last seen, and the order in which they came.
+    struct TFileStamp {
+        long long Size = -1;
+        long long WriteTime = 0;
+        bool operator==(const TFileStamp&) const = default;
+    };
+    static TFileStamp StampOf(const std::string& Path);
+    std::map<std::string, TFileStamp> createdFiles_;
+    std::vector<std::string> createdOrder_;
+    forms::TTimer createdSettle_;
 
     sound::TcbDSMixer* mixer_;
+    snd::TickSource* ticks_;
     TEngineVisual* visual_ = nullptr;   // owned by the engine
     bool busy_ = false;           // a handler that lets events run is under way
     bool closePending_ = false;   // a close arrived meanwhile

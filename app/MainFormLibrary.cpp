@@ -17,8 +17,7 @@ void TfrmMain::SetupLibrary()
     Library.pnlSplash = pnlSplash;
     Library.spdAllCopy = spdAllCopy;
     Library.ShuffleChecked = [this] { return chkShuffle->Checked(); };
-    // Library.ShufflePlaylist stays empty until the playlist's shuffle command exists: a
-    // playlist filled with shuffle on then keeps the order it was given.
+    Library.ShufflePlaylist = [this] { do_ShuffleClick(); };
     Library.FitListColumns = [this](TSortListView* ListView) { FitListColumns(ListView); };
     Library.UpdateLyricsAndMeter = [this] {
         if (DxSound)

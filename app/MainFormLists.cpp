@@ -116,12 +116,26 @@ void TfrmMain::ConnectListCommands()
         }
         return false;
     });
-    // The other list shows its selection in its unfocused colour at once.
     new TEventHook(lstFile, [this](QEvent* e) {
-        if (e->type() == QEvent::FocusIn && !destroying_)
+        if (destroying_)
+            return false;
+        if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) {
+            const auto* k = static_cast<QKeyEvent*>(e);
+            bool used = false;
+            forms::RunGuarded([&] {
+                used = e->type() == QEvent::KeyPress ? lstFileKeyDown(k->key(), k->modifiers())
+                                                     : lstFileKeyUp(k->key(), k->modifiers());
+            });
+            return used;
+        }
+        // The other list shows its selection in its unfocused colour at once.
+        if (e->type() == QEvent::FocusIn)
             lstMP3->viewport()->update();
         return false;
     });
+    RemovePathFromListHook = [this](TSortListView* ListView, const std::string& Path) {
+        RemovePathFromList(ListView, Path);
+    };
 
     spdCopyList->OnClick = [this](QObject*) { spdCopyListClick(); };
     spdAllCopy->OnClick = [this](QObject*) { do_CopyAllClick(); };
@@ -218,14 +232,47 @@ void TfrmMain::lstFileColumnClick(int Column)
 void TfrmMain::lstMP3KeyDown(int Key)
 {
     if (Key == Qt::Key_Return || Key == Qt::Key_Enter) {
-        if (PlayMusicListRow)
-            PlayMusicListRow();
+        lstMP3DblClick();
     } else if (Key == Qt::Key_Delete) {
         // The item's state is kept by the popup; the key must not find it stale.
         const int first = firstSelectedIndex(lstMP3);
         do_DelTitle->setEnabled(first >= 0 && !RowPath(lstMP3->topLevelItem(first)).empty());
         do_DelTitleClick();
     }
+}
+
+namespace {
+
+bool isCtrlArrow(int Key, Qt::KeyboardModifiers Modifiers)
+{
+    return (Key == Qt::Key_Up || Key == Qt::Key_Down) &&
+           (Modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier;
+}
+
+}  // namespace
+
+bool TfrmMain::lstFileKeyDown(int Key, Qt::KeyboardModifiers Modifiers)
+{
+    if (isCtrlArrow(Key, Modifiers))
+        return true;
+    if (Key == Qt::Key_Return || Key == Qt::Key_Enter) {
+        lstFileDblClick();
+        return true;
+    }
+    if (Key == Qt::Key_Delete) {
+        do_DelList->setEnabled(selectedCount(lstFile) > 0);
+        do_DelListClick();
+        return true;
+    }
+    return false;
+}
+
+bool TfrmMain::lstFileKeyUp(int Key, Qt::KeyboardModifiers Modifiers)
+{
+    if (!isCtrlArrow(Key, Modifiers))
+        return false;
+    MovePlaylistItem(Key == Qt::Key_Up ? 1 : 2);
+    return true;
 }
 
 // ---------------------------------------------------------------- copying
@@ -288,6 +335,12 @@ void TfrmMain::do_AllListClick()
 
 // ---------------------------------------------------------------- deleting
 
+void TfrmMain::ForgetPendingFile()
+{
+    PendingFile.clear();
+    PendingFileOpened = false;
+}
+
 bool TfrmMain::IsCurrentFile(const std::string& Path) const
 {
     return DxSound && !Path.empty() && sameFileIgnoringCase(Path, DxSound->FileNamme());
@@ -346,8 +399,7 @@ void TfrmMain::do_DelTitleClick()
         const std::string path = RowPath(row);
         row->setSelected(false);
         StopIfCurrent(path);
-        if (ForgetPendingFile)
-            ForgetPendingFile();
+        ForgetPendingFile();
         if (path.empty() || !RecycleFile(path)) {
             kept.push_back(path);
             continue;
@@ -391,8 +443,7 @@ void TfrmMain::do_DelListClick()
         if (!row->isSelected())
             continue;
         StopIfCurrent(RowPath(row));
-        if (ForgetPendingFile)
-            ForgetPendingFile();
+        ForgetPendingFile();
         delete row;
     }
     lstFile->EndItemUpdate();
@@ -414,7 +465,7 @@ void TfrmMain::do_DelListAllClick()
     if (DxSound && DxSound->ListPlay())
         sbStopClick();
     for (const std::string& path : PlaylistPaths())
-        if (StopIfCurrent(path) && ForgetPendingFile)
+        if (StopIfCurrent(path))
             ForgetPendingFile();
     lstFile->BeginItemUpdate();
     lstFile->clear();

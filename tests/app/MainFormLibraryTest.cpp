@@ -7,11 +7,13 @@
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
+#include "platform/rtl/Numerics.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <set>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -170,4 +172,24 @@ TEST(MainFormLibrary, CloseDuringLibraryWorkWaitsForIt)
     ASSERT_TRUE(waitFor([&] { return !w.isVisible(); }));
     EXPECT_EQ(w.DxSound, nullptr);
     EXPECT_EQ(IniReadString(rig.settings.base, "SETTING", "MP3_PATH", ""), rig.music.path());
+}
+
+TEST(MainFormLibrary, APlaylistFilledWithShuffleOnIsShuffled)
+{
+    LibraryRig rig;
+    TfrmMain& w = *rig.w;
+    rig.showAndLoad();
+    w.chkShuffle->SetChecked(true);
+    const Strings paths = {rig.music.file("1.mp3"), rig.music.file("2.mp3"), rig.music.file("3.mp3")};
+    std::set<Strings> orders;
+    for (uint32_t seed = 1; seed <= 12; ++seed) {
+        rtl::RandSeed = seed;
+        FillList(w.Library, w.lstFile, paths, true);
+        Strings got = LibraryRig::column(w.lstFile, 8);
+        EXPECT_EQ(LibraryRig::column(w.lstFile, 1), (Strings{"1", "2", "3"}));
+        orders.insert(got);
+        std::sort(got.begin(), got.end());
+        EXPECT_EQ(got, paths);   // every song exactly once
+    }
+    EXPECT_GT(orders.size(), 1u);
 }

@@ -1,0 +1,561 @@
+// The main window's player driven through its handlers, on the memory sound device with its
+// manual clock and a playlist of WAV and MP3 files made by sox and lame: what plays after a
+// double click, a single click and the play button, list play with and without repeat,
+// shuffle, seeking with the gauge, stepping, pause, frequency keys and effects.
+#include "SettingsFixture.h"
+
+#include "app/Globals.h"
+#include "app/MainForm.h"
+#include "platform/sound/MemorySoundDevice.h"
+#include "platform/sound/NullSoundDevice.h"
+#include "support/AudioFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QtCore/qtestsupport_core.h>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+
+using namespace testsupport;
+
+namespace {
+
+struct Song {
+    std::string title, path;
+};
+
+// Four one-second songs (WAV and MP3 in turn) and one of four seconds, made once.
+const std::vector<Song>& songs()
+{
+    static TempDir dir;
+    static const std::vector<Song> made = [] {
+        std::vector<Song> s;
+        const char* titles[] = {"さくら", "Summer Rain", "星空", "Blue Note"};
+        for (int i = 0; i < 4; ++i) {
+            const std::string name = "song" + std::to_string(i);
+            const std::string path = i % 2 == 0 ? makePcm(dir, name + ".wav", 44100, 2, 16, 1.0)
+                                                : makeMp3(dir, name + ".mp3", 44100, 2, 1.0, {"-b", "128"});
+            s.push_back({titles[i], path});
+        }
+        s.push_back({"長い曲", makePcm(dir, "long.wav", 22050, 2, 16, 4.0)});
+        return s;
+    }();
+    return made;
+}
+
+// A row as the lists hold it: empty caption, then "No.", Title, Artist, Album, Year, Genre,
+// Track and the full path.
+void addSongRow(TSortListView* list, const Song& song)
+{
+    auto* item = new QTreeWidgetItem(list);
+    const std::string no = std::to_string(list->topLevelItemCount());
+    const std::string cells[] = {no, song.title, "Artist", "Album", "2007", "Pop", "1", song.path};
+    for (int c = 0; c < 8; ++c)
+        item->setText(c + 1, QString::fromStdString(cells[c]));
+}
+
+std::vector<std::string> listPaths(const QTreeWidget* list)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        paths.push_back(list->topLevelItem(i)->text(8).toStdString());
+    return paths;
+}
+
+// A key pressed and released on a widget, as the keyboard delivers it to the focused one.
+void keyClick(QWidget* to, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(to, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(to, &release);
+}
+
+// A double click with the left button at a point of a widget, as the mouse delivers it.
+void doubleClick(QWidget* on, QPoint at)
+{
+    const QPointF local(at), global(on->mapToGlobal(at));
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+                              QEvent::MouseButtonRelease}) {
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent e(type, local, global, Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(on, &e);
+    }
+}
+
+void selectOnly(QTreeWidget* list, int row)
+{
+    list->clearSelection();
+    list->topLevelItem(row)->setSelected(true);
+}
+
+// The main window on a scratch settings file, its engine on the memory device whose manual
+// clock also drives the channel's refill thread.
+struct PlayerRig {
+    SettingsFixture settings;
+    snd::ManualClock clock;
+    std::shared_ptr<snd::MemorySoundDevice> device = snd::MemorySoundDevice::create(clock);
+    sound::TcbDSMixer mixer{[this](const std::string&) { return device; }};
+    std::unique_ptr<TfrmMain> w;
+
+    explicit PlayerRig(int playlistRows = 4)
+    {
+        Mp3Path.clear();
+        MusicFolders.clear();
+        w = std::make_unique<TfrmMain>(&mixer, nullptr, &clock);
+        w->MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
+                         const std::string&) { return 6; };
+        w->show();
+        QElapsedTimer t;
+        t.start();
+        while (!w->Loaded() && t.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(w->Loaded());
+        for (int i = 0; i < playlistRows; ++i)
+            addSongRow(w->lstFile, songs()[size_t(i)]);
+        // As the commands that fill the playlist do.
+        w->spdPlayList->setEnabled(playlistRows > 0);
+        w->lstFile->clearSelection();
+    }
+    ~PlayerRig()
+    {
+        w->close();
+        w.reset();
+        MusicFolders.clear();
+    }
+    sound::TDxSound& engine() { return *w->DxSound; }
+    // Plays `ms` more milliseconds in steps of 100 ms with a display tick after each.
+    void run(int64_t ms)
+    {
+        for (int64_t done = 0; done < ms && w->DxSound; done += 100) {
+            clock.advance(std::min<int64_t>(100, ms - done));
+            QCoreApplication::processEvents();
+            w->timDxTimerTimer();
+        }
+    }
+    template <class F>
+    void runUntil(F done, int64_t limitMs = 10000)
+    {
+        for (int64_t t = 0; t < limitMs && !done(); t += 100)
+            run(100);
+    }
+    bool sounding()
+    {
+        auto bytes = device->takeRecorded();
+        std::vector<int16_t> s(bytes.size() / 2);
+        std::memcpy(s.data(), bytes.data(), s.size() * 2);
+        return std::any_of(s.begin(), s.end(), [](int16_t v) { return v != 0; });
+    }
+    int64_t positionMs() { return engine().Channel().GetPosition(); }
+};
+
+}  // namespace
+
+TEST(MainFormPlay, DoubleClickPlaysTheRowsFileAndAMissingFileOnlyShowsItsTitle)
+{
+    PlayerRig rig;
+    TfrmMain& w = *rig.w;
+    selectOnly(w.lstFile, 1);
+    w.lstFileDblClick();
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[1].path);
+    EXPECT_EQ(rig.engine().PlayStatus(), "play");
+    EXPECT_EQ(w.lblMusic->text().toStdString(), "Summer Rain");
+    EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Playing ]");
+    EXPECT_EQ(w.lstMP3->property("Tag").toInt(), 0);
+    rig.run(300);
+    EXPECT_TRUE(rig.sounding());
+    EXPECT_GT(w.Gauge1->Position(), 0);
+    EXPECT_NE(w.lblDuration->text().toStdString().find(" / 00:01"), std::string::npos);
+
+    // Another row stops this one and plays that one instead.
+    selectOnly(w.lstFile, 2);
+    w.lstFileDblClick();
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[2].path);
+    EXPECT_TRUE(rig.engine().IsPlaying());
+
+    addSongRow(w.lstFile, {"消えた曲", songs()[0].path + ".gone.wav"});
+    selectOnly(w.lstFile, 4);
+    w.lstFileDblClick();
+    EXPECT_EQ(w.lblMusic->text().toStdString(), "消えた曲");
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[2].path);   // nothing else happened
+    EXPECT_TRUE(rig.engine().IsPlaying());
+
+    // No selected row: nothing at all.
+    w.lstFile->clearSelection();
+    w.lstMP3DblClick();
+    w.lstFileDblClick();
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[2].path);
+}
+
+TEST(MainFormPlay, ASingleClickWhileStoppedIsWhatThePlayButtonOpensOnce)
+{
+    PlayerRig rig;
+    TfrmMain& w = *rig.w;
+    selectOnly(w.lstFile, 2);   // the selection change proposes the row
+    EXPECT_EQ(w.PendingFile, songs()[2].path);
+    EXPECT_EQ(w.lblMusic->text().toStdString(), "星空");
+    w.sbPlayClick();
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[2].path);
+    EXPECT_TRUE(rig.engine().IsPlaying());
+    EXPECT_TRUE(w.PendingFileOpened);
+    rig.run(300);
+    EXPECT_TRUE(rig.sounding());
+
+    w.sbStopClick();
+    EXPECT_EQ(rig.engine().PlayStatus(), "stop");
+    EXPECT_EQ(w.lblPlay->text().toStdString(), "Play List :");
+    // Once opened, a click no longer proposes; play replays the engine's file.
+    selectOnly(w.lstFile, 0);
+    EXPECT_EQ(w.PendingFile, songs()[2].path);
+    w.sbPlayClick();
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[2].path);
+    EXPECT_TRUE(rig.engine().IsPlaying());
+}
+
+TEST(MainFormPlay, ListPlayRunsToTheEndAndStopsOrWrapsWithRepeat)
+{
+    PlayerRig rig(3);
+    TfrmMain& w = *rig.w;
+    w.spdPlayListClick();
+    EXPECT_TRUE(rig.engine().ListPlay());
+    EXPECT_TRUE(w.PendingFileOpened);
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[0].path);
+    EXPECT_TRUE(w.timList.Enabled());
+    std::vector<std::string> heard{rig.engine().FileNamme()};
+    rig.runUntil([&] {
+        if (rig.engine().FileNamme() != heard.back())
+            heard.push_back(rig.engine().FileNamme());
+        return !rig.engine().IsPlaying();
+    });
+    EXPECT_EQ(heard, (std::vector<std::string>{songs()[0].path, songs()[1].path, songs()[2].path}));
+    EXPECT_EQ(rig.engine().PlayStatus(), "stop");
+    EXPECT_EQ(rig.engine().ListPosition(), 3);   // the count
+    EXPECT_FALSE(w.timList.Enabled());
+
+    // With repeat the list goes round to its first row.
+    w.chkRepeart->SetChecked(true);
+    w.spdPlayListClick();
+    rig.runUntil([&] { return rig.engine().ListPosition() == 2; });
+    rig.runUntil([&] { return rig.engine().ListPosition() != 2; });
+    EXPECT_TRUE(rig.engine().IsPlaying());
+    EXPECT_EQ(rig.engine().ListPosition(), 0);
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[0].path);
+    EXPECT_EQ(w.lblMusic->text().toStdString(), "さくら");
+    EXPECT_TRUE(w.lstFile->topLevelItem(0)->isSelected());
+}
+
+TEST(MainFormPlay, DuringListPlayAPlaylistRowMovesTheListAndAMusicListRowEndsIt)
+{
+    PlayerRig rig(4);
+    TfrmMain& w = *rig.w;
+    addSongRow(w.lstMP3, songs()[4]);
+    w.spdPlayListClick();
+    rig.run(300);
+    // Forward to row 2, which plays; the next track is row 3.
+    selectOnly(w.lstFile, 2);
+    w.lstFileDblClick();
+    EXPECT_TRUE(rig.engine().ListPlay());
+    EXPECT_EQ(rig.engine().ListPosition(), 2);
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[2].path);
+    rig.runUntil([&] { return rig.engine().ListPosition() != 2; });
+    EXPECT_EQ(rig.engine().ListPosition(), 3);
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[3].path);
+    EXPECT_EQ(w.lblMusic->text().toStdString(), "Blue Note");
+    // Back to row 1, then on to row 2 again.
+    selectOnly(w.lstFile, 1);
+    w.lstFileDblClick();
+    EXPECT_EQ(rig.engine().ListPosition(), 1);
+    rig.runUntil([&] { return rig.engine().ListPosition() != 1; });
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[2].path);
+
+    selectOnly(w.lstMP3, 0);
+    w.lstMP3DblClick();
+    EXPECT_FALSE(rig.engine().ListPlay());
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[4].path);
+    EXPECT_TRUE(rig.engine().IsPlaying());
+    EXPECT_EQ(w.lstMP3->property("Tag").toInt(), 1);
+}
+
+TEST(MainFormPlay, ShuffleKeepsEveryRowOnceAndReachesEveryOrder)
+{
+    PlayerRig rig(4);
+    TfrmMain& w = *rig.w;
+    const auto before = listPaths(w.lstFile);
+    std::set<std::vector<std::string>> orders;
+    for (int i = 0; i < 200; ++i) {
+        w.do_ShuffleClick();
+        auto now = listPaths(w.lstFile);
+        orders.insert(now);
+        std::sort(now.begin(), now.end());
+        auto sortedBefore = before;
+        std::sort(sortedBefore.begin(), sortedBefore.end());
+        ASSERT_EQ(now, sortedBefore);
+    }
+    // 24 orders of four rows, each with chance 1/24 per shuffle.
+    EXPECT_EQ(orders.size(), 24u);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(w.lstFile->topLevelItem(i)->text(1).toInt(), i + 1);   // renumbered
+
+    // Shuffling during list play stops it first.
+    w.spdPlayListClick();
+    ASSERT_TRUE(rig.engine().ListPlay());
+    w.do_ShuffleClick();
+    EXPECT_FALSE(rig.engine().ListPlay());
+    EXPECT_EQ(rig.engine().PlayStatus(), "stop");
+}
+
+TEST(MainFormPlay, ShuffleOfTwoRowsCanSwapThemAndOfOneRowDoesNothing)
+{
+    PlayerRig rig(2);
+    TfrmMain& w = *rig.w;
+    std::map<std::string, int> firsts;
+    for (int i = 0; i < 60; ++i) {
+        w.do_ShuffleClick();
+        ++firsts[listPaths(w.lstFile)[0]];
+    }
+    EXPECT_EQ(firsts.size(), 2u);
+    delete w.lstFile->takeTopLevelItem(1);
+    w.do_ShuffleClick();
+    EXPECT_EQ(listPaths(w.lstFile).size(), 1u);
+}
+
+TEST(MainFormPlay, TheGaugeSeeksWhereItIsClickedAndStaysWithinTheTrack)
+{
+    PlayerRig rig(0);
+    TfrmMain& w = *rig.w;
+    addSongRow(w.lstFile, songs()[4]);   // four seconds
+    selectOnly(w.lstFile, 0);
+    w.lstFileDblClick();
+    const int width = w.Gauge1->width();
+    ASSERT_EQ(width, 251);
+    w.Gauge1MouseDown(forms::mbLeft, forms::ssLeft, width / 2, 5);
+    EXPECT_NEAR(rig.positionMs(), 4000 * (width / 2) / width, 30);
+    EXPECT_TRUE(rig.engine().IsPlaying());
+    // Only a plain left click seeks.
+    w.Gauge1MouseDown(forms::mbLeft, forms::ssLeft | forms::ssShift, width / 4, 5);
+    w.Gauge1MouseDown(forms::mbRight, forms::ssRight, width / 4, 5);
+    EXPECT_NEAR(rig.positionMs(), 2000, 30);
+    // A drag past the left end holds at the start; moving without the button only sets the hint.
+    w.Gauge1MouseMove(forms::ssLeft, -40, 5);
+    EXPECT_LT(rig.positionMs(), 30);
+    EXPECT_EQ(w.Gauge1->Hint(), "0%");
+    w.Gauge1MouseMove(0, 3 * width / 4, 5);
+    EXPECT_LT(rig.positionMs(), 30);
+    EXPECT_EQ(w.Gauge1->Hint(), "74%");
+    // Fast forward steps 10 gauge pixels from the gauge's position, rewind back.
+    w.Gauge1MouseDown(forms::mbLeft, forms::ssLeft, width / 2, 5);
+    for (bool forward : {true, true, false}) {
+        rig.run(100);   // the display tick moves the gauge
+        const int pixel = w.Gauge1->Position() * width / 100;
+        forward ? w.timFFTimer() : w.timRFTimer();
+        EXPECT_NEAR(rig.positionMs(), 4000 * (pixel + (forward ? 10 : -10)) / width, 30);
+    }
+    // At the start of the gauge rewind stays at the start.
+    w.Gauge1MouseDown(forms::mbLeft, forms::ssLeft, 3, 5);
+    w.Gauge1->SetPosition(1);
+    w.timRFTimer();
+    EXPECT_LT(rig.positionMs(), 30);
+    // At the end of the gauge fast forward does not move past the track.
+    w.Gauge1->SetPosition(100);
+    const int64_t before = rig.positionMs();
+    w.timFFTimer();
+    EXPECT_EQ(rig.positionMs(), before);
+    // The buttons start and stop the stepping timers.
+    w.sbBackMouseDown(w.sbStep);
+    EXPECT_TRUE(w.timFF.Enabled());
+    EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Forward ]");
+    w.sbBackMouseUp(w.sbStep);
+    EXPECT_FALSE(w.timFF.Enabled());
+    w.sbBackMouseDown(w.sbBack);
+    EXPECT_TRUE(w.timRF.Enabled());
+    EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Rewind ]");
+    w.sbBackMouseUp(w.sbBack);
+    EXPECT_FALSE(w.timRF.Enabled());
+    EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Playing ]");
+}
+
+TEST(MainFormPlay, PauseHoldsThePositionAndASecondPressResumes)
+{
+    PlayerRig rig(0);
+    TfrmMain& w = *rig.w;
+    addSongRow(w.lstFile, songs()[4]);
+    selectOnly(w.lstFile, 0);
+    w.lstFileDblClick();
+    rig.run(500);
+    w.sbPauseClick();
+    EXPECT_EQ(rig.engine().PlayStatus(), "pause");
+    EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Paused ]");
+    EXPECT_FALSE(w.timPlay.Enabled());
+    const int64_t held = rig.positionMs();
+    rig.sounding();
+    rig.run(800);
+    EXPECT_EQ(rig.positionMs(), held);
+    EXPECT_FALSE(rig.sounding());
+    w.sbPauseClick();
+    EXPECT_EQ(rig.engine().PlayStatus(), "play");
+    rig.run(500);
+    EXPECT_GT(rig.positionMs(), held + 300);
+    EXPECT_TRUE(rig.sounding());
+}
+
+TEST(MainFormPlay, EffectsSwitchedOnWhilePlayingJoinTheChainAndPlayOn)
+{
+    PlayerRig rig(0);
+    TfrmMain& w = *rig.w;
+    addSongRow(w.lstFile, songs()[4]);
+    selectOnly(w.lstFile, 0);
+    w.lstFileDblClick();
+    rig.run(300);
+    w.chkEcho->SetChecked(true);
+    w.chkReverb->SetChecked(true);
+    EXPECT_TRUE(rig.engine().Echo());
+    EXPECT_TRUE(rig.engine().Reverb());
+    EXPECT_FALSE(rig.engine().Chorus());
+    EXPECT_TRUE(rig.engine().FXManager().Added(2));   // echo
+    EXPECT_TRUE(rig.engine().FXManager().Added(6));   // waves reverb
+    EXPECT_FALSE(rig.engine().FXManager().Added(0));
+    EXPECT_TRUE(rig.engine().IsPlaying());
+    rig.sounding();
+    rig.run(300);
+    EXPECT_TRUE(rig.sounding());
+    w.ckkChorus->SetChecked(true);
+    w.chkFlanger->SetChecked(true);
+    EXPECT_TRUE(rig.engine().FXManager().Added(0));
+    EXPECT_TRUE(rig.engine().FXManager().Added(3));
+    w.chkEcho->SetChecked(false);
+    EXPECT_FALSE(rig.engine().FXManager().Added(2));
+    EXPECT_TRUE(rig.engine().IsPlaying());
+}
+
+TEST(MainFormPlay, CtrlArrowsStepTheFrequencyWithinTheSlider)
+{
+    PlayerRig rig(0);
+    TfrmMain& w = *rig.w;
+    addSongRow(w.lstFile, songs()[4]);   // 22050 Hz
+    selectOnly(w.lstFile, 0);
+    w.lstFileDblClick();
+    EXPECT_EQ(w.trackFrequency->Position(), 22050);
+    w.activateWindow();
+    w.lstFile->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), w.lstFile);
+    keyClick(w.lstFile, Qt::Key_Left, Qt::ControlModifier);
+    keyClick(w.lstFile, Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_EQ(w.trackFrequency->Position(), 21650);
+    uint32_t hz = 0;
+    ASSERT_EQ(rig.engine().Channel().Buffer()->GetFrequency(&hz), 0);
+    EXPECT_EQ(hz, 21650u);
+    keyClick(w.lstFile, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(w.trackFrequency->Position(), 21850);
+    // A plain arrow moves in the list, not the frequency.
+    keyClick(w.lstFile, Qt::Key_Left);
+    EXPECT_EQ(w.trackFrequency->Position(), 21850);
+    // At the slider's ends it keeps its limit.
+    w.trackFrequency->SetPosition(w.trackFrequency->Max() - 50);
+    int key = forms::VK_RIGHT;
+    w.FormKeyDown(key, forms::ssCtrl);
+    EXPECT_EQ(w.trackFrequency->Position(), w.trackFrequency->Max());
+    EXPECT_EQ(key, 0);
+    key = forms::VK_RIGHT;
+    w.FormKeyDown(key, forms::ssCtrl);
+    EXPECT_EQ(w.trackFrequency->Position(), w.trackFrequency->Max());
+    // A double click on the scale label goes back to the file's own rate.
+    w.lblScaleDblClick();
+    EXPECT_EQ(w.trackFrequency->Position(), 22050);
+    // Enter in the playlist plays its selected row.
+    w.sbStopClick();
+    addSongRow(w.lstFile, songs()[1]);
+    selectOnly(w.lstFile, 1);
+    w.lstFile->setFocus();
+    keyClick(w.lstFile, Qt::Key_Return);
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[1].path);
+    EXPECT_TRUE(rig.engine().IsPlaying());
+}
+
+TEST(MainFormPlay, TheBlinkTimersAlternateTheirLabels)
+{
+    PlayerRig rig(0);
+    TfrmMain& w = *rig.w;
+    SetFontColor(w.lblPlay, 0x0000FF);
+    w.timPlayTimer();
+    EXPECT_EQ(FontColor(w.lblPlay), 0xFF0000u);
+    w.timPlayTimer();
+    EXPECT_EQ(FontColor(w.lblPlay), 0x0000FFu);
+    w.lblFavorite->clear();
+    SetFontColor(w.lblFavorite0, 0);
+    w.timListTimer();
+    EXPECT_EQ(FontColor(w.lblFavorite0), 0x0000FFu);
+    w.lblFavorite->setText("ドライブ");
+    SetFontColor(w.lblFavorite, 0x0000FF);
+    w.timListTimer();
+    EXPECT_EQ(FontColor(w.lblFavorite), 0u);
+    EXPECT_EQ(FontColor(w.lblFavorite0), 0x0000FFu);
+}
+
+TEST(MainFormPlay, EitherAutoShuffleCommandTogglesTheCheckBoxAndBothMarks)
+{
+    PlayerRig rig(0);
+    TfrmMain& w = *rig.w;
+    ASSERT_FALSE(w.chkShuffle->Checked());
+    w.do_AutoShuffle2->trigger();
+    EXPECT_TRUE(w.chkShuffle->Checked());
+    EXPECT_TRUE(w.do_AutoShuffle1->isChecked());
+    EXPECT_TRUE(w.do_AutoShuffle2->isChecked());
+    w.do_AutoShuffle1->trigger();
+    EXPECT_FALSE(w.chkShuffle->Checked());
+    EXPECT_FALSE(w.do_AutoShuffle1->isChecked());
+    EXPECT_FALSE(w.do_AutoShuffle2->isChecked());
+}
+
+// What a person does: a double click with the mouse on a playlist row, heard through the
+// device the program falls back to without a sound card, in real time, to the song's end.
+TEST(MainFormPlay, ARowDoubleClickedWithTheMousePlaysThroughTheNullDeviceToItsEnd)
+{
+    SettingsFixture settings;
+    Mp3Path.clear();
+    sound::TcbDSMixer mixer{[](const std::string&) { return snd::NullSoundDevice::create(); }};
+    TfrmMain w(&mixer);
+    w.MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
+                    const std::string&) { return 6; };
+    w.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Loaded(); }, 10000));
+    addSongRow(w.lstFile, songs()[1]);
+    addSongRow(w.lstFile, songs()[2]);
+    QCoreApplication::processEvents();
+    const QRect row = w.lstFile->visualItemRect(w.lstFile->topLevelItem(1));
+    doubleClick(w.lstFile->viewport(), row.center());
+    EXPECT_EQ(w.DxSound->FileNamme(), songs()[2].path);
+    EXPECT_EQ(w.lblMusic->text().toStdString(), "星空");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.Gauge1->Position() >= 50; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.DxSound->PlayStatus() == "stop"; }, 10000));
+    EXPECT_EQ(w.Gauge1->Position(), 100);
+    EXPECT_EQ(w.lblPlay->text().toStdString(), "Play List :");
+    w.close();
+}
+
+// A picture of the window while a song plays, for a person to look at.
+TEST(MainFormPlay, ScreenshotWhilePlaying)
+{
+    PlayerRig rig(4);
+    TfrmMain& w = *rig.w;
+    w.lblFavorite->setText("ドライブ");
+    w.spdPlayListClick();
+    rig.run(700);
+    QCoreApplication::processEvents();
+    const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+    QDir().mkpath(dir);
+    const QImage shot = w.grab().toImage();
+    EXPECT_TRUE(shot.save(dir + "playing.png"));
+    EXPECT_TRUE(rig.engine().IsPlaying());
+}
