@@ -108,6 +108,12 @@ void TfrmMain::CreateFolderHandlers()
     DirMon1->OnOverflow = [this](TDirMon*) { DirMon1Overflow(); };
     DirMon1->OnError = [this](TDirMon*, const std::string& m) { DirMon1Error(m); };
     DirDialog1->OnShowDialog = [this](QPoint& pt) { DirDialog1ShowDialog(pt); };
+    // Until files can be imported one by one, new music in the folder is listed by
+    // reading the folder again: slower, but the music list never misses a song.
+    ImportFilesHook = [this](const std::vector<std::string>& Files, bool CopyFirst) {
+        if (!CopyFirst && std::any_of(Files.begin(), Files.end(), IsMusicFile))
+            LoadMusicFolder(Library, ::Mp3Path);
+    };
     createdSettle_.SetEnabled(false);
     createdSettle_.SetInterval(SettleMs);
     createdSettle_.SetOnTimer([this] { forms::RunGuarded([this] { SettleCreatedFiles(); }); });

@@ -72,7 +72,8 @@ struct FolderRig {
         IniWriteSectionList(settings.base, "MUSIC_FOLDER", folders);
         IniWriteString(settings.base, "SETTING", "MP3_PATH", current);
     }
-    void create()
+    // OwnImport keeps the window's own way of listing new files instead of the stand-in.
+    void create(bool OwnImport = false)
     {
         w = std::make_unique<TfrmMain>();
         w->MsgBoxEx = [this](QWidget*, const std::string& c, const std::string& t, int d,
@@ -80,7 +81,7 @@ struct FolderRig {
             Asked.push_back(c + "|" + t + "|" + std::to_string(d) + "|" + b + "|" + i);
             return Answer;
         };
-        w->ImportFilesHook = [this](const std::vector<std::string>& files, bool copyFirst) {
+        if (!OwnImport) w->ImportFilesHook = [this](const std::vector<std::string>& files, bool copyFirst) {
             offThread |= !onUiThread();
             EXPECT_FALSE(copyFirst);
             for (const auto& f : files) {
@@ -456,5 +457,21 @@ TEST(MainFormFolders, TheWatchedFolderGoingAwayEmptiesTheLibrary)
     (new QTreeWidgetItem(rig.w->lstMP3))->setText(8, QString::fromStdString(m + "/ghost.mp3"));
     fs::remove_all(m);
     ASSERT_TRUE(waitFor([&] { return !rig.w->DirMon1->Active() && rig.musicList().empty(); }));
+    rig.closeWindow();
+}
+
+TEST(MainFormFolders, WithTheWindowsOwnImportNewMusicAppearsInTheMusicList)
+{
+    TempDir music;
+    const std::string m = music.path();
+    writeFile(music.file("old.mp3"), "old");
+    FolderRig rig;
+    rig.registerFolders({m}, m);
+    rig.create(true);
+    rig.showAndLoad();
+    writeFile(music.file("notes.txt"), "not music");
+    writeFile(music.file("new.mp3"), "new");
+    ASSERT_TRUE(waitFor([&] { return rig.musicList().contains(music.file("new.mp3")); }));
+    EXPECT_FALSE(rig.musicList().contains(music.file("notes.txt")));
     rig.closeWindow();
 }
