@@ -167,10 +167,14 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
 
     frmMain = this;
     FormCreate();
+    // After the library's set-up, whose tree drawing the favourite tree's renaming extends.
+    ConnectListCommands();
+    ConnectFavoriteCommands();
 }
 
 TfrmMain::~TfrmMain()
 {
+    destroying_ = true;
     forms::RunGuarded([this] { FormDestroy(); });
     if (frmMain == this)
         frmMain = nullptr;
@@ -242,7 +246,7 @@ void TfrmMain::CMShowingChanged()
         return;
     repaint();
     BuildMusicFolderTree(std::string());
-    // BuildFavoriteTree(this, "") joins here with the favourites' unit.
+    BuildFavoriteTree("");
     ShowFolderLabel(::Mp3Path);
     LoadMusicFolder(Library, ::Mp3Path);
     Delay(100);

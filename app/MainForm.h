@@ -323,6 +323,62 @@ public:
     // Folder tree and favourite tree.
     QAction *do_AddMusicDir, *do_DeleteDir, *do_AddFavorite, *do_DelFavorite;
 
+    // --- Music list and playlist commands (MainFormLists.cpp)
+    void lstMP3SelectItem();
+    void lstFileSelectItem();
+    void lstMP3Insert();     // rows added to or removed from lstMP3
+    void lstFileInsert();
+    void lstFileDeletion();
+    void lstMP3ColumnClick(int Column);
+    void lstFileColumnClick(int Column);
+    void lstMP3KeyDown(int Key);
+    // Keys in the playlist; true when the key was used. Ctrl+Up and Ctrl+Down are taken on
+    // key down and move the selected row on key up.
+    bool lstFileKeyDown(int Key, Qt::KeyboardModifiers Modifiers);
+    bool lstFileKeyUp(int Key, Qt::KeyboardModifiers Modifiers);
+    void spdCopyListClick();
+    void do_CopyAllClick();
+    void do_AllSelectClick();
+    void do_AllListClick();
+    void do_DelTitleClick();
+    void do_DelListClick();
+    void do_DelListAllClick();
+    void do_MoveUpClick();
+    void do_MoveDownClick();
+    void PopupMenu2Popup();
+    void PopupMenu3Popup();
+    void CopySelectionToPlaylist(bool All);
+    // Removes the rows of Path (compared exactly: file names are case-sensitive here).
+    void RemovePathFromList(TSortListView* ListView, const std::string& Path);
+    void MovePlaylistItem(int Direction);   // 1 up, 2 down
+    void SwapPlaylistRows(int From, int To);
+    bool StopIfCurrent(const std::string& Path);
+    // Whether Path is the engine's file (compared without regard to case).
+    bool IsCurrentFile(const std::string& Path) const;
+    // The full path a list row stands for (its last sub-item).
+    static std::string RowPath(const QTreeWidgetItem* Row);
+    std::vector<std::string> PlaylistPaths() const;
+
+    // --- Favourite tree and favourite commands (MainFormFavorites.cpp)
+    void BuildFavoriteTree(const std::string& NewName);
+    void trrFavoriteChange();
+    void LoadFavorite();
+    void SetPlaylistModified(bool Modified);
+    void spdFavoriteClick();
+    void spdFvUpdateClick();
+    void do_NewPlayListClick();
+    void do_AddFavoriteClick();
+    void do_AddFavorite1Click();
+    void do_DelFavoriteClick();
+    // The end of renaming a favourite node in place; NewText comes back as the node's text.
+    void trrGenreEdited(QTreeWidgetItem* Node, std::string& NewText);
+    void trrFavoriteEditing();
+    void PopupMenu7Popup();
+
+    // Asks for a favourite's name with Prompt, Name as the initial text; true for OK, with
+    // the trimmed text in Name. The name dialog (TfrmInput); tests answer through here.
+    std::function<bool(const std::string& Prompt, std::string& Name)> InputFavoriteName;
+
     // --- The engine's view of the window (sound::TDxSoundDisplay)
     std::string Mp3Path() const override;
     bool ChkRepeartChecked() const override;
@@ -434,6 +490,14 @@ private:
     void BuildListColumns(TSortListView* ListView);
     void HookToolButtonSchemes();
     void FinishBusyStep();
+    void ConnectListCommands();
+    void ConnectFavoriteCommands();
+    void SetupListDrawing(TSortListView* ListView);
+    void ClearPlaylist();
+    void SelectRowAfterDelete(TSortListView* ListView, int Index);
+    void ForgetPendingFile();
+    QTreeWidgetItem* FavoriteRoot() const;
+    void SelectFavoriteNode(const std::string& Name);
     void SetupLibrary();
     void HookPlayHandlers();
     void StopPlaying();
@@ -470,6 +534,8 @@ private:
     bool closing_ = false;        // the close query is running
     bool loadDone_ = false;
     bool shownOnce_ = false;
+    int sorting_ = 0;             // a list is reordering its rows: no rows come or go
+    bool destroying_ = false;     // the controls are going: their signals reach no handler
     QRect normalBounds_;          // last bounds while neither maximised nor minimised
     QRect previousNormalBounds_;  // the ones before them
 };

@@ -733,6 +733,9 @@ void TCustomSortListView::HeaderLayout(int Index, const TRect& ItemRect, bool Pr
 
 void TCustomSortListView::paintHeaderItem(TCanvas& c, int index, TRect rect, bool pressed)
 {
+    // The owner may change the font the caption is drawn with.
+    c.Font().Assign(font_);
+    c.Font().SetColor(gfx::clBtnText);
     if (OnDrawHeader) {
         bool defaultDrawing = true;
         OnDrawHeader(this, c, index, rect, pressed, defaultDrawing);
@@ -756,8 +759,6 @@ void TCustomSortListView::paintHeaderItem(TCanvas& c, int index, TRect rect, boo
                            gfx::DT_END_ELLIPSIS |
                            (align == Qt::AlignRight ? gfx::DT_RIGHT
                             : align == Qt::AlignHCenter ? gfx::DT_CENTER : gfx::DT_LEFT);
-    c.Font().Assign(font_);
-    c.Font().SetColor(gfx::clBtnText);
     c.Brush().SetStyle(gfx::bsClear);
     c.DrawText(headerItem()->text(index).toStdString(), text, flags);
     if (!arrow.IsEmpty()) {
@@ -819,6 +820,9 @@ void TCustomSortListView::paintDefaultRow(TCanvas& c, int row, const TRect& rect
             continue;
         const int x = header()->sectionViewportPosition(col);
         const TRect cell{x, rect.Top, x + header()->sectionSize(col), rect.Bottom};
+        // The owner may change the font and fill the cell; the text then goes over it.
+        c.Font().Assign(font_);
+        c.Font().SetColor(fore);
         bool defaultDrawing = true;
         if (col > 0 && OnDrawSubItem)
             OnDrawSubItem(self, c, row, col, cell, state, defaultDrawing);
@@ -826,8 +830,6 @@ void TCustomSortListView::paintDefaultRow(TCanvas& c, int row, const TRect& rect
             continue;
         const Qt::Alignment align = columnAlignment(col);
         TRect text{cell.Left + 4, cell.Top, cell.Right - 4, cell.Bottom};
-        c.Font().Assign(font_);
-        c.Font().SetColor(fore);
         c.Brush().SetStyle(gfx::bsClear);
         c.DrawText(ColumnText(item, col - 1), text,
                    gfx::DT_SINGLELINE | gfx::DT_VCENTER | gfx::DT_NOPREFIX | gfx::DT_END_ELLIPSIS |
