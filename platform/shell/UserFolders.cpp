@@ -61,6 +61,10 @@ bool moveToTrash(const std::string& path)
         QDir().mkpath(trash + "/files");
         QDir().mkpath(trash + "/info");
     }
+    // A trash path taken by a file would make Qt fall back to odd places (folders made in the
+    // current directory): refuse instead, the file stays where it is.
+    if (!QFileInfo(trash).isDir())
+        return false;
     return QFile::moveToTrash(QString::fromStdString(path));
 }
 

@@ -155,6 +155,18 @@ TEST(libWindows, RecycleFileMovesIntoTheFreedesktopTrash)
     EXPECT_TRUE(originOf["second"].ends_with("/music/b/song.mp3")) << originOf["second"];
 }
 
+TEST(libWindows, RecycleFileRefusesATrashPathTakenByAFile)
+{
+    TempHome home;
+    fs::create_directories(home.file("data"));
+    writeFile(home.file("data/Trash"), "not a folder");
+    writeFile(home.file("song.mp3"), "kept");
+    EXPECT_FALSE(RecycleFile(home.file("song.mp3")));
+    EXPECT_EQ(readFile(home.file("song.mp3")), "kept");
+    EXPECT_FALSE(fs::exists("files"));  // nothing made in the current folder
+    EXPECT_FALSE(fs::exists("info"));
+}
+
 TEST(libWindows, FindFilesMatchesMasksWithoutRegardToCase)
 {
     TempDir dir;
