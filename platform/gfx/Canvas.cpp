@@ -1041,6 +1041,15 @@ void TCanvas::DrawImage(const QImage& src, const TRect& srcRect, const TRect& de
                 continue;
             const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(int(sy)));
             QRgb* out = reinterpret_cast<QRgb*>(r.img->scanLine(y));
+            if (sw == dw) {
+                // One to one across: no scaling arithmetic per pixel.
+                const int64_t shift = srcRect.Left - dest.Left;
+                const int from = int(std::max<int64_t>(box.left(), -shift));
+                const int to = int(std::min<int64_t>(box.right(), rgb.width() - 1 - shift));
+                for (int x = from; x <= to; ++x)
+                    out[x] = line[x + shift] | 0xFF000000u;
+                continue;
+            }
             for (int x = box.left(); x <= box.right(); ++x) {
                 const int64_t sx = srcRect.Left + ((2 * (x - dest.Left) + 1) * sw) / (2 * dw);
                 if (sx >= 0 && sx < rgb.width())

@@ -468,6 +468,30 @@ TEST(Canvas, CopyRectAppliesTheCopyMode)
     EXPECT_EQ(GetRValue(dst.at(0, 0)), (0xF0 ^ 0x33) & 0x0F);
 }
 
+TEST(Canvas, OneToOneCopiesMatchTheScaledRule)
+{
+    // A 1:1 copy from an offset source, partly off the surface on both sides and partly past
+    // the source's edge, lands every pixel where the scaled copy would.
+    QImage src(6, 3, QImage::Format_RGB32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 6; ++x)
+            src.setPixel(x, y, qRgb(10 * x + 1, 20 * y + 1, 7));
+    Surface one(5, 4), ref(5, 4);
+    one.canvas.DrawImage(src, Rect(2, 0, 8, 3), Rect(-1, 1, 5, 4));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x) {
+            const int sx = x + 1 + 2, sy = y - 1;   // dest (-1, 1) shows source (2, 0)
+            const bool inside = y >= 1 && sx < 6;
+            const TColor want = inside ? RGB(10 * sx + 1, 20 * sy + 1, 7) : clWhite;
+            EXPECT_EQ(one.at(x, y), want) << x << "," << y;
+        }
+    // The same copy through the scaled path (drawn at twice the size, then every other pixel).
+    Surface big(10, 8);
+    big.canvas.DrawImage(src, Rect(2, 0, 8, 3), Rect(-2, 2, 10, 8));
+    EXPECT_EQ(big.at(2, 2), one.at(1, 1));
+    EXPECT_EQ(big.at(6, 4), one.at(3, 2));
+}
+
 TEST(Canvas, RecordingCanvasLogsCallsWithTheirState)
 {
     TRecordingCanvas c(10, 10);
