@@ -13,6 +13,7 @@
 #include "controls/std/Label.h"
 #include "util/libIme.h"
 #include "util/libIni.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,6 @@
 #include <QTimer>
 #include <QKeyEvent>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 
 #include <algorithm>
@@ -35,19 +35,11 @@ namespace fs = std::filesystem;
 using testsupport::readFile;
 using testsupport::writeFile;
 
+using testsupport::waitFor;
+
 namespace {
 
 using Strings = std::vector<std::string>;
-
-template <class F>
-bool waitFor(F Done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!Done() && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return Done();
-}
 
 class ScopedEnv {
 public:

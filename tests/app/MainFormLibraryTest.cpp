@@ -9,25 +9,17 @@
 #include "app/MainForm.h"
 #include "platform/rtl/Numerics.h"
 #include "util/libIni.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <set>
 #include <QCoreApplication>
-#include <QElapsedTimer>
+
+using testsupport::waitFor;
 
 namespace {
-
-template <class F>
-bool waitFor(F Done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!Done() && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return Done();
-}
 
 const std::vector<TaggedSong> kSongs = {
     {"1.mp3", "Delta", "Ann", "Blue", "2001", "Jazz", "4"},

@@ -9,6 +9,7 @@
 #include "platform/sound/MemorySoundDevice.h"
 #include "platform/sound/NullSoundDevice.h"
 #include "support/AudioFixtures.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QtCore/qtestsupport_core.h>
 #include <QKeyEvent>
@@ -117,10 +117,7 @@ struct PlayerRig {
         w->MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
                          const std::string&) { return 6; };
         w->show();
-        QElapsedTimer t;
-        t.start();
-        while (!w->Loaded() && t.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        waitFor([&] { return w->Loaded(); });
         EXPECT_TRUE(w->Loaded());
         for (int i = 0; i < playlistRows; ++i)
             addSongRow(w->lstFile, songs()[size_t(i)]);
