@@ -22,6 +22,18 @@ inline std::string LowerAscii(std::string s)
     return s;
 }
 
+constexpr char UpperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
+}
+
+inline std::string UpperAscii(std::string s)
+{
+    for (char& c : s)
+        c = UpperAscii(c);
+    return s;
+}
+
 // Equal but for the case of ASCII letters.
 inline bool SameAsciiText(std::string_view a, std::string_view b)
 {
