@@ -433,7 +433,7 @@ void TfrmMain::RescanMusicFolder()
     const std::string prefix = ::Mp3Path.ends_with('/') ? ::Mp3Path : ::Mp3Path + "/";
     std::vector<std::string> vanished;
     for (int i = 0; i < lstFile->topLevelItemCount(); ++i) {
-        const std::string path = lstFile->topLevelItem(i)->text(8).toStdString();
+        const std::string path = RowPath(lstFile->topLevelItem(i));
         if (path.starts_with(prefix) && path.find('/', prefix.size()) == std::string::npos &&
             !QFileInfo::exists(QString::fromStdString(path)))
             vanished.push_back(path);

@@ -27,16 +27,9 @@
 
 namespace {
 
-constexpr int PathColumn = 8;    // sub-item 7: the file's full path
 constexpr int TitleColumn = 2;   // sub-item 1: the title
 constexpr int FrequencyStep = 200;   // Hz per Ctrl+Left/Right
 constexpr int GaugeStep = 10;        // gauge pixels per rewind / fast-forward tick
-
-std::string rowPath(const QTreeWidget* List, int Row)
-{
-    const QTreeWidgetItem* item = List->topLevelItem(Row);
-    return item ? item->text(PathColumn).toStdString() : std::string();
-}
 
 int firstSelectedRow(const QTreeWidget* List)
 {
@@ -175,7 +168,7 @@ void TfrmMain::PlaySelected(TSortListView* List)
     TReentryGuard guard(busy_);
     if (!guard)
         return;
-    const std::string path = rowPath(List, index);
+    const std::string path = RowPath(List->topLevelItem(index));
     ShowTrackTitle(List, index);
     if (fileExists(path)) {
         if (!DxSound->ListPlay()) {
@@ -233,7 +226,7 @@ void TfrmMain::lstFileChange()
     DxSound->SetGraphWidth(dxdLeft->width());
     DxSound->SetGraphHeight(dxdLeft->height());
     ShowTrackTitle(lstFile, index);
-    PendingFile = rowPath(lstFile, index);
+    PendingFile = RowPath(lstFile->topLevelItem(index));
     lstMP3->setProperty("Tag", 0);
 }
 
@@ -245,7 +238,7 @@ void TfrmMain::lstMP3Change()
     DxSound->SetGraphWidth(dxdLeft->width());
     DxSound->SetGraphHeight(dxdLeft->height());
     ShowTrackTitle(lstMP3, index);
-    PendingFile = rowPath(lstMP3, index);
+    PendingFile = RowPath(lstMP3->topLevelItem(index));
     lstMP3->setProperty("Tag", 1);
 }
 
@@ -261,7 +254,7 @@ void TfrmMain::spdPlayListClick()
     lstFile->scrollToItem(first);
     rtl::TStringList paths;
     for (int i = 0; i < lstFile->topLevelItemCount(); ++i)
-        paths.Add(rowPath(lstFile, i));
+        paths.Add(RowPath(lstFile->topLevelItem(i)));
     DxSound->SetGraphHeight(dxdLeft->height());
     DxSound->SetGraphWidth(dxdLeft->width());
     ShowTrackTitle(lstFile, 0);

@@ -2,6 +2,7 @@
 
 #include "app/Globals.h"
 #include "app/libMusic.h"
+#include "platform/rtl/AsciiCase.h"
 #include "util/Cp932.h"
 #include "util/libIni.h"
 
@@ -25,9 +26,7 @@ std::string folded(const std::string& s)
 // one section.
 bool sameSection(const std::string& a, const std::string& b)
 {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+    return rtl::SameAsciiText(a, b);
 }
 
 bool isControl(char c)

@@ -3,6 +3,7 @@
 #include "util/xMessageBox.h"
 
 #include "app/Globals.h"
+#include "pictures/libImg.h"
 #include "util/libIni.h"
 #include "util/xMessageBox.h"
 
@@ -13,21 +14,6 @@
 #include <string_view>
 
 namespace {
-
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-// The extension from the last "." of the last path component, dot included; empty when the
-// component has no dot.
-std::string extensionOf(std::string_view name)
-{
-    std::size_t slash = name.rfind('/');
-    std::string_view base = slash == std::string_view::npos ? name : name.substr(slash + 1);
-    std::size_t dot = base.rfind('.');
-    return dot == std::string_view::npos ? std::string() : std::string(base.substr(dot));
-}
 
 // Zero-padded decimal text cut to its last Width characters.
 std::string digits(int value, std::size_t width)
@@ -42,12 +28,10 @@ std::string digits(int value, std::size_t width)
 
 bool HasMusicExtension(const std::string& Name)
 {
-    std::string ext = extensionOf(Name);
+    // Only ASCII letters can match an entry of the list, so ASCII lower-casing is exact.
+    const std::string ext = LowerFileExt(Name);
     if (ext.size() < 2)
         return false;
-    // Only ASCII letters can match an entry of the list, so ASCII lower-casing is exact.
-    for (char& c : ext)
-        c = lowerAscii(c);
     std::string_view list = MusicFileExtensions;
     while (!list.empty()) {
         std::size_t semi = list.find(';');

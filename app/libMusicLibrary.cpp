@@ -3,6 +3,7 @@
 
 #include "app/SortListView.h"
 #include "platform/forms/Application.h"
+#include "platform/rtl/AsciiCase.h"
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
 
@@ -61,11 +62,7 @@ std::string foldCase(const std::string& text)
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (!ascii)
         return QString::fromStdString(text).toCaseFolded().toStdString();
-    std::string key = text;
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + ('a' - 'A'));
-    return key;
+    return rtl::LowerAscii(text);
 }
 
 // Undoes a change when the scope ends, also on an exception.

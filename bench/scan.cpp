@@ -12,12 +12,13 @@
 #include "app/libMusic.h"
 #include "tags/libID3Tag.h"
 
+#include "bench/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTreeWidget>
 
 #include <chrono>
@@ -26,18 +27,11 @@
 #include <string>
 #include <vector>
 
+using namespace benchsupport;
+
 namespace {
 
 constexpr int kFiles = 5000;
-
-bool run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.start(program, args);
-    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
 
 void tagFile(const std::string& path, int n)
 {
@@ -68,19 +62,9 @@ Folder benchFolder()
     if (QFile::exists(done))
         return f;
     QDir().mkpath(folder);
-    const QString wav = QDir::tempPath() + "/tambourelle-bench-scan-tone.wav";
     const QString mp3 = QDir::tempPath() + "/tambourelle-bench-scan-tone.mp3";
-    if (!run("sox", {"-n", "-r", "8000", "-c", "1", "-b", "16", wav, "synth", "0.3", "sine", "440"}) ||
-        !run("lame", {"--quiet", "-b", "32", wav, mp3}))
-        throw std::runtime_error("cannot make the benchmark MP3 (sox and lame are needed)");
-    for (int n = 0; n < kFiles; ++n) {
-        const QString file = QString::fromStdString(f.files[n]);
-        QFile::remove(file);
-        if (!QFile::copy(mp3, file))
-            throw std::runtime_error("cannot copy the benchmark MP3");
-        tagFile(f.files[n], n);
-    }
-    QFile::remove(wav);
+    makeMp3(mp3, QDir::tempPath() + "/tambourelle-bench-scan-tone.wav", 8000, 1, {"synth", "0.3", "sine", "440"}, 32);
+    copyTagged(mp3, f.files, tagFile);
     QFile::remove(mp3);
     QFile(done).open(QIODevice::WriteOnly);
     return f;

@@ -8,38 +8,26 @@
 #include "platform/sound/MemorySoundDevice.h"
 #include "sound/cbDSMixer.h"
 
+#include "bench/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 #include <chrono>
 #include <stdexcept>
 
-namespace {
+using namespace benchsupport;
 
-bool run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.start(program, args);
-    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
+namespace {
 
 std::string benchMp3()
 {
     QString path = qEnvironmentVariable("TAMBOURELLE_BENCH_MP3",
                                         QDir::tempPath() + "/tambourelle-bench-5min.mp3");
-    if (!QFile::exists(path)) {
-        QString wav = path + ".wav";
-        if (!run("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "300", "sine", "100-5000",
-                         "pinknoise", "vol", "0.5"}) ||
-            !run("lame", {"--quiet", "-b", "192", wav, path}))
-            throw std::runtime_error("cannot make the benchmark MP3 (sox and lame are needed)");
-        QFile::remove(wav);
-    }
+    if (!QFile::exists(path))
+        makeMp3(path, path + ".wav", 44100, 2, {"synth", "300", "sine", "100-5000", "pinknoise", "vol", "0.5"}, 192);
     return path.toStdString();
 }
 

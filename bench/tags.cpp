@@ -9,31 +9,25 @@
 #include "tags/libID3Tag.h"
 #include "tags/libMP3Header.h"
 
+#include "bench/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 #include <chrono>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+using namespace benchsupport;
+
 namespace {
 
 constexpr int kFiles = 2000;
-
-bool run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.start(program, args);
-    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
 
 void tagFile(const std::string& path, int n)
 {
@@ -61,19 +55,10 @@ std::vector<std::string> benchFiles()
     if (QFile::exists(done))
         return files;
     QDir().mkpath(folder);
-    const QString wav = folder + "/tone.wav", mp3 = folder + "/tone.mp3";
-    if (!run("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "2", "sine", "440"}) ||
-        !run("lame", {"--quiet", "-b", "128", wav, mp3}))
-        throw std::runtime_error("cannot make the benchmark MP3 (sox and lame are needed)");
+    const QString mp3 = folder + "/tone.mp3";
+    makeMp3(mp3, folder + "/tone.wav", 44100, 2, {"synth", "2", "sine", "440"}, 128);
     SetupTagObjects(true);
-    for (int n = 0; n < kFiles; ++n) {
-        const QString file = QString::fromStdString(files[n]);
-        QFile::remove(file);
-        if (!QFile::copy(mp3, file))
-            throw std::runtime_error("cannot copy the benchmark MP3");
-        tagFile(files[n], n);
-    }
-    QFile::remove(wav);
+    copyTagged(mp3, files, tagFile);
     QFile::remove(mp3);
     QFile(done).open(QIODevice::WriteOnly);
     return files;

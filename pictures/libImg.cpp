@@ -2,6 +2,7 @@
 
 #include "platform/forms/Application.h"
 #include "platform/gfx/Jpeg.h"
+#include "platform/rtl/AsciiCase.h"
 #include "platform/rtl/Numerics.h"
 #include "util/libWindows.h"
 
@@ -52,10 +53,7 @@ std::string LowerFileExt(const std::string& FileName)
     const size_t dot = FileName.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return {};
-    std::string ext = FileName.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : char(c); });
-    return ext;
+    return rtl::LowerAscii(FileName.substr(dot));
 }
 
 bool IsImageFileExt(const std::string& FileName)

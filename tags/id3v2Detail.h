@@ -1,4 +1,4 @@
-// Header arithmetic shared by the ID3v2 reader and writer (not part of the tag's interface).
+// Header arithmetic shared by the ID3v2 readers and writer (not part of the tags' interface).
 #pragma once
 
 #include <cstdint>
@@ -6,8 +6,8 @@
 
 namespace id3v2detail {
 
+// The 7-bit groups of `bytes` bytes (sizes in the header and in 2.4 frame headers).
 std::uint32_t syncSafe(const unsigned char* p, int bytes);
-std::uint32_t bigEndian32(const unsigned char* p);
 // "ID3", version bytes below 255, size bytes below 0x80.
 bool validHeader(std::string_view header);
 // Bytes the tag occupies from its header on: header, body and a 2.4 footer.

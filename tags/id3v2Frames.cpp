@@ -5,6 +5,7 @@
 // plain bytes and keep the wanted flags, so the writer applies them again.
 #include "tags/id3v2.h"
 
+#include "platform/rtl/AsciiCase.h"
 #include "util/Cp932.h"
 #include "util/Utf16.h"
 
@@ -110,15 +111,6 @@ const TFrame& TFrameIndex::operator[](int index) const
     return const_cast<TFrameIndex&>(*this)[index];
 }
 
-static std::string upperFrameId(std::string_view frameId)
-{
-    std::string id(frameId);
-    for (char& c : id)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return id;
-}
-
 static bool validFrameId(const std::string& id)
 {
     return id.size() == 4 && std::all_of(id.begin(), id.end(), [](char c) {
@@ -128,7 +120,7 @@ static bool validFrameId(const std::string& id)
 
 int TFrameIndex::AddFrame(std::string_view frameId)
 {
-    std::string id = upperFrameId(frameId);
+    std::string id = rtl::UpperAscii(std::string(frameId));
     if (!validFrameId(id))
         return 0;
     TFrame f;
@@ -146,7 +138,7 @@ void TFrameIndex::DeleteFrame(int index)
 
 int TFrameIndex::Find(std::string_view frameId, int from) const
 {
-    std::string id = upperFrameId(frameId);
+    std::string id = rtl::UpperAscii(std::string(frameId));
     for (int i = std::max(from, 1); i <= Count(); ++i)
         if (frames_[static_cast<std::size_t>(i - 1)].FrameID == id)
             return i;
@@ -439,7 +431,7 @@ std::uint8_t Tid3v2tag::storeRecord(std::string_view frameId, int index, std::ui
 std::uint8_t Tid3v2tag::GetTextFrame(std::string_view frameId, std::string& text) const
 {
     text.clear();
-    std::string id = upperFrameId(frameId);
+    std::string id = rtl::UpperAscii(std::string(frameId));
     if (!validFrameId(id) || id[0] != 'T' || id == "TXXX")
         return kIdNotAllowed;
     int i = Frames.Find(id);
@@ -461,7 +453,7 @@ std::uint8_t Tid3v2tag::GetTextFrame(std::string_view frameId, std::string& text
 
 std::uint8_t Tid3v2tag::SetTextFrame(std::string_view frameId, std::string_view text)
 {
-    std::string id = upperFrameId(frameId);
+    std::string id = rtl::UpperAscii(std::string(frameId));
     if (!validFrameId(id) || id[0] != 'T' || id == "TXXX")
         return kIdNotAllowed;
     int i = Frames.Find(id);

@@ -7,6 +7,7 @@
 // and the accessors undo it. A 2.4 footer is skipped and counted as part of the tag.
 #include "tags/id3v2.h"
 
+#include "tags/ReadOnlyFile.h"
 #include "tags/id3File.h"
 #include "tags/id3v2Detail.h"
 #include "util/SafeFile.h"
@@ -23,11 +24,6 @@ std::uint32_t syncSafe(const unsigned char* p, int bytes)
     for (int i = 0; i < bytes; ++i)
         v = (v << 7) | (p[i] & 0x7F);
     return v;
-}
-
-std::uint32_t bigEndian32(const unsigned char* p)
-{
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
 
 bool validHeader(std::string_view h)
@@ -50,6 +46,7 @@ std::uint64_t tagRoom(std::string_view h)
 }  // namespace id3v2detail
 
 using namespace id3v2detail;
+using tags::bigEndian32;
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tags/ReadOnlyFile.h"
+#include "tags/id3v2Detail.h"
 #include "util/Cp932.h"
 #include "util/Utf16.h"
 
@@ -16,6 +17,8 @@
 // an optional 10-byte footer. A tag whose unsynchronisation flag is set in 2.3 (or a 2.4 frame
 // with its own flag) has every 0xFF 0x00 stored for 0xFF.
 
+using id3v2detail::syncSafe;
+
 namespace {
 
 constexpr int kHeaderSize = 10;
@@ -23,12 +26,6 @@ constexpr int kHeaderSize = 10;
 constexpr std::uint32_t kMaxTextFrame = 1 << 20;
 // A tag whose whole body must be undone from unsynchronisation is read into memory up to here.
 constexpr std::int64_t kMaxUnsyncBody = 16 << 20;
-
-std::uint32_t syncSafe(const std::uint8_t* p)
-{
-    return (std::uint32_t(p[0] & 0x7F) << 21) | (std::uint32_t(p[1] & 0x7F) << 14) |
-           (std::uint32_t(p[2] & 0x7F) << 7) | std::uint32_t(p[3] & 0x7F);
-}
 
 std::vector<std::uint8_t> removeUnsync(const std::vector<std::uint8_t>& data)
 {
@@ -152,7 +149,7 @@ std::int64_t firstFrame(const TagBody& body, int version, bool hasExtendedHeader
     if (size.size() < 4)
         return body.size();
     // 2.3 counts the bytes after the size field, 2.4 the whole extended header.
-    return version == 3 ? 4 + std::int64_t(tags::bigEndian32(size.data())) : syncSafe(size.data());
+    return version == 3 ? 4 + std::int64_t(tags::bigEndian32(size.data())) : syncSafe(size.data(), 4);
 }
 
 // The frame's data without the extras its format flags announce; nothing for compressed or
@@ -223,7 +220,7 @@ std::int64_t id3v2TagSize(ReadOnlyFile& file)
     std::uint8_t header[kHeaderSize];
     if (!file.readExact(0, sizeof header, header) || std::memcmp(header, "ID3", 3) != 0)
         return 0;
-    std::int64_t size = kHeaderSize + std::int64_t(syncSafe(header + 6));
+    std::int64_t size = kHeaderSize + std::int64_t(syncSafe(header + 6, 4));
     if (header[3] == 4 && (header[5] & 0x10))
         size += kHeaderSize;  // footer
     return size <= file.size() ? size : 0;
@@ -262,13 +259,13 @@ bool TxID3v2::ReadFromFile(tags::ReadOnlyFile& file)
     if (VersionID != 3 && VersionID != 4)
         return true;
     const std::uint8_t flags = header[5];
-    const TagBody body(file, kHeaderSize, syncSafe(header + 6), VersionID == 3 && (flags & 0x80));
+    const TagBody body(file, kHeaderSize, syncSafe(header + 6, 4), VersionID == 3 && (flags & 0x80));
     std::int64_t at = firstFrame(body, VersionID, flags & 0x40);
     while (at + kHeaderSize <= body.size()) {
         const auto frameHeader = body.read(at, kHeaderSize);
         if (frameHeader.size() < kHeaderSize || frameHeader[0] < 'A' || frameHeader[0] > 'Z')
             break;
-        const std::uint32_t size = VersionID == 4 ? syncSafe(frameHeader.data() + 4)
+        const std::uint32_t size = VersionID == 4 ? syncSafe(frameHeader.data() + 4, 4)
                                                   : tags::bigEndian32(frameHeader.data() + 4);
         const std::string id(reinterpret_cast<const char*>(frameHeader.data()), 4);
         at += kHeaderSize;

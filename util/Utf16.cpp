@@ -3,7 +3,6 @@
 #include <QString>
 
 namespace utf16 {
-namespace {
 
 void appendUtf8(std::string& out, char32_t c)
 {
@@ -24,7 +23,21 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
-}  // namespace
+std::string unitsToUtf8(std::u16string_view w)
+{
+    std::string out;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        char32_t c = w[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
 
 std::string toUtf8(std::string_view d, bool bigEndian)
 {
@@ -35,24 +48,12 @@ std::string toUtf8(std::string_view d, bool bigEndian)
             d.remove_prefix(2);
         }
     }
-    auto unit = [&](std::size_t i) -> char32_t {
-        auto a = static_cast<unsigned char>(d[i]), b = static_cast<unsigned char>(d[i + 1]);
-        return bigEndian ? (a << 8 | b) : (b << 8 | a);
-    };
-    std::string out;
-    for (std::size_t i = 0; i + 1 < d.size(); i += 2) {
-        char32_t c = unit(i);
-        if (c >= 0xD800 && c < 0xDC00 && i + 3 < d.size()) {
-            char32_t lo = unit(i + 2);
-            if (lo >= 0xDC00 && lo < 0xE000) {
-                appendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        appendUtf8(out, c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
+    std::u16string units(d.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        auto a = static_cast<unsigned char>(d[2 * i]), b = static_cast<unsigned char>(d[2 * i + 1]);
+        units[i] = static_cast<char16_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
     }
-    return out;
+    return unitsToUtf8(units);
 }
 
 std::string fromUtf8(std::string_view utf8, bool bigEndian)

@@ -1,5 +1,6 @@
 #include "util/libIni.h"
 
+#include "platform/rtl/AsciiCase.h"
 #include "util/Cp932.h"
 #include "util/SafeFile.h"
 
@@ -42,24 +43,6 @@ std::string trimmed(std::string_view s)
     while (!s.empty() && blank(s.back()))
         s.remove_suffix(1);
     return std::string(s);
-}
-
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-std::string lowerAscii(std::string s)
-{
-    for (char& c : s)
-        c = lowerAscii(c);
-    return s;
-}
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
 }
 
 // Names and values are written on one line; a line break inside one would split it.
@@ -114,7 +97,7 @@ std::string serialize(const IniFile& file)
 Section* findSection(IniFile& file, std::string_view name)
 {
     for (auto& s : file)
-        if (s.hasHeader && sameName(s.name, name))
+        if (s.hasHeader && rtl::SameAsciiText(s.name, name))
             return &s;
     return nullptr;
 }
@@ -122,7 +105,7 @@ Section* findSection(IniFile& file, std::string_view name)
 Line* findKey(Section& section, std::string_view key)
 {
     for (auto& l : section.lines)
-        if (!l.key.empty() && sameName(l.key, key))
+        if (!l.key.empty() && rtl::SameAsciiText(l.key, key))
             return &l;
     return nullptr;
 }
@@ -309,7 +292,7 @@ void IniEraseSection(const std::string& BaseName, const std::string& Section)
     IniFile file = loadForWriting(BaseName);
     const std::string name = trimmed(oneLine(Section));
     auto before = file.size();
-    std::erase_if(file, [&](const auto& s) { return s.hasHeader && sameName(s.name, name); });
+    std::erase_if(file, [&](const auto& s) { return s.hasHeader && rtl::SameAsciiText(s.name, name); });
     if (file.size() != before)
         replaceFile(iniPath(BaseName), serialize(file));
 }
@@ -319,7 +302,7 @@ void IniWriteSectionList(const std::string& BaseName, const std::string& Section
 {
     IniFile file = loadForWriting(BaseName);
     const std::string name = trimmed(oneLine(Section));
-    std::erase_if(file, [&](const auto& s) { return s.hasHeader && sameName(s.name, name); });
+    std::erase_if(file, [&](const auto& s) { return s.hasHeader && rtl::SameAsciiText(s.name, name); });
     if (List.empty()) {
         replaceFile(iniPath(BaseName), serialize(file));
         return;
@@ -344,7 +327,7 @@ void IniReadSectionList(const std::string& BaseName, const std::string& Section,
     // Each key once, at its first place, with its first value (the one a read of it gives).
     std::unordered_set<std::string> seen;
     for (const auto& line : section->lines) {
-        if (line.key.empty() || !seen.insert(lowerAscii(line.key)).second)
+        if (line.key.empty() || !seen.insert(rtl::LowerAscii(line.key)).second)
             continue;
         std::string value = valueOf(line);
         if (value.empty())

@@ -1,6 +1,7 @@
 #include "util/libText.h"
 
 #include "util/Cp932.h"
+#include "util/Utf16.h"
 
 #include <array>
 #include <charconv>
@@ -32,27 +33,6 @@ constexpr std::array<char16_t, 63> kKanaFullWidth = {
     u'ユ', u'ヨ', u'ラ', u'リ', u'ル', u'レ', u'ロ', u'ワ', u'ン', u'゛', u'゜',
 };
 
-std::string utf8Of(char32_t cp)
-{
-    std::string out;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return out;
-}
-
 // CP932 bytes of the full-width forms, per single source byte and per kana followed by a
 // voiced or semi-voiced mark; empty where the byte has no full-width form.
 struct FullWidthTables {
@@ -62,7 +42,11 @@ struct FullWidthTables {
 
     FullWidthTables()
     {
-        auto set = [](std::string& slot, char32_t cp) { slot = cp932::encode(utf8Of(cp)).value_or(""); };
+        auto set = [](std::string& slot, char32_t cp) {
+            std::string utf8;
+            utf16::appendUtf8(utf8, cp);
+            slot = cp932::encode(utf8).value_or("");
+        };
         set(single[0x20], U'\u3000');
         for (unsigned b = 0x21; b <= 0x7E; ++b)
             set(single[b], 0xFF01 + (b - 0x21));
@@ -83,23 +67,6 @@ const FullWidthTables& fullWidthTables()
 {
     static const FullWidthTables tables;
     return tables;
-}
-
-// UTF-16 code units to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string utf8FromUtf16(std::u16string_view w)
-{
-    std::string out;
-    for (std::size_t i = 0; i < w.size(); ++i) {
-        char32_t c = w[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        out += utf8Of(c);
-    }
-    return out;
 }
 
 bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
@@ -266,7 +233,7 @@ std::string WideLeftText(std::u16string_view W, std::uint16_t N)
     W = W.substr(0, N);
     if (!W.empty() && isHighSurrogate(W.back()))
         W.remove_suffix(1);
-    return cp932::encodeLossy(utf8FromUtf16(W));
+    return cp932::encodeLossy(utf16::unitsToUtf8(W));
 }
 
 std::string WideRightText(std::u16string_view W, std::uint16_t N)
@@ -274,7 +241,7 @@ std::string WideRightText(std::u16string_view W, std::uint16_t N)
     W = W.substr(W.size() - std::min<std::size_t>(N, W.size()));
     if (!W.empty() && isLowSurrogate(W.front()))
         W.remove_prefix(1);
-    return cp932::encodeLossy(utf8FromUtf16(W));
+    return cp932::encodeLossy(utf16::unitsToUtf8(W));
 }
 
 std::size_t CharLength(std::string_view S, std::size_t Pos)

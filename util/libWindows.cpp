@@ -1,5 +1,6 @@
 #include "util/libWindows.h"
 
+#include "platform/rtl/AsciiCase.h"
 #include "platform/shell/CdDrives.h"
 #include "platform/shell/OsRelease.h"
 #include "platform/shell/UserFolders.h"
@@ -325,14 +326,6 @@ constexpr int VK_SHIFT = 0x10;
 constexpr int VK_CONTROL = 0x11;
 constexpr std::uint8_t kKeyDown = 0x81;
 
-std::string upperAscii(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 void holdModifiers(shell::WindowHandle wnd, bool ctrl, bool shift)
 {
     shell::ForeignDesktop& desktop = shell::foreignDesktop();
@@ -456,13 +449,13 @@ std::string GetWindowTextStr(WindowHandle Wnd)
 WindowHandle FindChildWindow(WindowHandle Parent, const std::string& ClassName,
                              const std::string& Text)
 {
-    const std::string className = upperAscii(ClassName);
-    const std::string text = upperAscii(Text);
+    const std::string className = rtl::UpperAscii(ClassName);
+    const std::string text = rtl::UpperAscii(Text);
     std::vector<WindowHandle> children;
     EnumChildWindowList(Parent, children);
     for (WindowHandle child : children)
-        if (upperAscii(GetClassNameText(child)) == className
-            && upperAscii(GetWindowTextStr(child)).find(text) != std::string::npos)
+        if (rtl::UpperAscii(GetClassNameText(child)) == className
+            && rtl::UpperAscii(GetWindowTextStr(child)).find(text) != std::string::npos)
             return child;
     return 0;
 }
@@ -470,12 +463,12 @@ WindowHandle FindChildWindow(WindowHandle Parent, const std::string& ClassName,
 WindowHandle SetChildWindowText(WindowHandle Parent, const std::string& ClassName,
                                 const std::string& Text)
 {
-    const std::string className = upperAscii(ClassName);
+    const std::string className = rtl::UpperAscii(ClassName);
     std::vector<WindowHandle> children;
     EnumChildWindowList(Parent, children);
     for (WindowHandle child : children)
-        if (upperAscii(GetClassNameText(child)) == className) {
-            shell::foreignDesktop().setWindowText(child, upperAscii(Text));
+        if (rtl::UpperAscii(GetClassNameText(child)) == className) {
+            shell::foreignDesktop().setWindowText(child, rtl::UpperAscii(Text));
             return child;
         }
     return 0;

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "platform/forms/Application.h"
+#include "platform/rtl/AsciiCase.h"
 #include "platform/rtl/Numerics.h"
 
 namespace controls {
@@ -99,8 +100,7 @@ std::string NormaliseLcdText(const std::string& text)
 {
     std::string s = text;
     for (char& ch : s) {
-        if (ch >= 'a' && ch <= 'z')
-            ch = char(ch - 'a' + 'A');
+        ch = rtl::UpperAscii(ch);
         if (!allowed(ch))
             return {};
     }

@@ -1,19 +1,11 @@
 #include "controls/display/LightStr.h"
 
+#include "platform/gfx/Raster.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace controls {
-
-namespace {
-// A 32-bit bitmap pixel (bytes blue, green, red, unused) of a colour.
-uint32_t pixelOf(gfx::TColor c)
-{
-    c = gfx::ColorToRGB(c);
-    return 0xFF000000u | uint32_t(gfx::GetRValue(c)) << 16 | uint32_t(gfx::GetGValue(c)) << 8 |
-           uint32_t(gfx::GetBValue(c));
-}
-}  // namespace
 
 TLightStr::TLightStr(QWidget* parent) : TCustomControl(parent)
 {
@@ -200,8 +192,9 @@ void TLightStr::rebuildDisplay()
 // The cell whose top-left is (x, y): its left column and top row are grid, the rest the dot.
 void TLightStr::drawDot(int x, int y, bool lit)
 {
-    const uint32_t back = pixelOf(backColor_), dark = pixelOf(darkColor_);
-    const uint32_t light = lit ? pixelOf(lightColor_) : dark;
+    using gfx::raster::toQRgb;  // the bitmap's 32-bit pixels are QRgb values
+    const uint32_t back = toQRgb(backColor_), dark = toQRgb(darkColor_);
+    const uint32_t light = lit ? toQRgb(lightColor_) : dark;
     auto row = [&](int r) { return reinterpret_cast<uint32_t*>(display_.ScanLine(y + r)) + x; };
     const int cols = std::min(3, display_.Width() - x);
     const uint32_t cells[3][3] = {{back, back, back}, {back, light, light}, {back, light, dark}};

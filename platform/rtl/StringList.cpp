@@ -2,16 +2,12 @@
 
 #include <algorithm>
 
+#include "platform/rtl/AsciiCase.h"
 #include "platform/rtl/Streams.h"
 
 namespace rtl {
 
 namespace {
-char fold(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
-}
-
 bool needsQuotes(const std::string& s)
 {
     if (s.empty())
@@ -33,8 +29,8 @@ int TStringList::compare(const std::string& a, const std::string& b) const
 {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        const unsigned char x = caseSensitive_ ? a[i] : fold(a[i]);
-        const unsigned char y = caseSensitive_ ? b[i] : fold(b[i]);
+        const unsigned char x = caseSensitive_ ? a[i] : LowerAscii(a[i]);
+        const unsigned char y = caseSensitive_ ? b[i] : LowerAscii(b[i]);
         if (x != y)
             return x < y ? -1 : 1;
     }

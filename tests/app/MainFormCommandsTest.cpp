@@ -3,6 +3,7 @@
 // test's own (its trash included): deleting files to the trash, copying, moving and removing
 // rows, and favourites created, saved, updated, renamed, deleted and loaded again, with the
 // modified flag and the questions that follow the user's edits.
+#include "ListColumns.h"
 #include "SettingsFixture.h"
 #include "TaggedSongs.h"
 
@@ -13,6 +14,7 @@
 #include "controls/std/Label.h"
 #include "util/libIme.h"
 #include "util/libIni.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +24,6 @@
 #include <QTimer>
 #include <QKeyEvent>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 
 #include <algorithm>
@@ -35,19 +36,11 @@ namespace fs = std::filesystem;
 using testsupport::readFile;
 using testsupport::writeFile;
 
+using testsupport::waitFor;
+
 namespace {
 
 using Strings = std::vector<std::string>;
-
-template <class F>
-bool waitFor(F Done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!Done() && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return Done();
-}
 
 class ScopedEnv {
 public:
@@ -126,13 +119,6 @@ struct CommandsRig {
     }
     std::string music() const { return home.file("music"); }
     std::string song(const char* Name) const { return music() + "/" + Name; }
-    static Strings column(const TSortListView* List, int Column)
-    {
-        Strings out;
-        for (int i = 0; i < List->topLevelItemCount(); ++i)
-            out.push_back(List->topLevelItem(i)->text(Column).toStdString());
-        return out;
-    }
     static void select(TSortListView* List, std::initializer_list<int> Rows)
     {
         List->clearSelection();
@@ -200,7 +186,7 @@ TEST(MainFormCommands, DeletedFilesGoToTheTrashAndLeaveBothLists)
     CommandsRig rig;
     rig.showAndLoad();
     TfrmMain& w = *rig.w;
-    ASSERT_EQ(rig.column(w.lstMP3, 2), (Strings{"Apple", "Banana", "Cherry"}));
+    ASSERT_EQ(columnTexts(w.lstMP3, 2), (Strings{"Apple", "Banana", "Cherry"}));
     rig.select(w.lstMP3, {0, 2});
     w.spdCopyListClick();
     const std::string apple = readFile(rig.song("a.mp3")), banana = readFile(rig.song("b.mp3"));
@@ -210,7 +196,7 @@ TEST(MainFormCommands, DeletedFilesGoToTheTrashAndLeaveBothLists)
     ASSERT_TRUE(w.do_DelTitle->isEnabled());
     rig.Answers = {6, 7};   // No to the second question: nothing happens
     w.do_DelTitleClick();
-    EXPECT_EQ(rig.column(w.lstMP3, 2), (Strings{"Apple", "Banana", "Cherry"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 2), (Strings{"Apple", "Banana", "Cherry"}));
     EXPECT_EQ(namesIn(rig.music()), (Strings{"a.mp3", "b.mp3", "c.mp3", "notes.txt"}));
 
     rig.Asked.clear();
@@ -231,10 +217,10 @@ TEST(MainFormCommands, DeletedFilesGoToTheTrashAndLeaveBothLists)
     const std::string info = readFile(trash + "/info/b.mp3.trashinfo");
     EXPECT_NE(info.find("Path=" + rig.song("b.mp3") + "\n"), std::string::npos) << info;
 
-    EXPECT_EQ(rig.column(w.lstMP3, 2), (Strings{"Cherry"}));
-    EXPECT_EQ(rig.column(w.lstMP3, 1), (Strings{"1"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 2), (Strings{"Cherry"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 1), (Strings{"1"}));
     EXPECT_TRUE(w.lstMP3->topLevelItem(0)->isSelected());
-    EXPECT_EQ(rig.column(w.lstFile, 8), (Strings{rig.song("c.mp3")}));   // a's row went too
+    EXPECT_EQ(columnTexts(w.lstFile, 8), (Strings{rig.song("c.mp3")}));   // a's row went too
     w.close();
 }
 
@@ -250,8 +236,8 @@ TEST(MainFormCommands, AFileThatCannotBeTrashedKeepsItsRowAndTheUserIsTold)
     w.do_DelTitleClick();
     EXPECT_EQ(namesIn(rig.music()), (Strings{"a.mp3", "notes.txt"}));
     EXPECT_EQ(namesIn(rig.home.file("data/Trash/files")), (Strings{"c.mp3"}));
-    EXPECT_EQ(rig.column(w.lstMP3, 2), (Strings{"Apple", "Banana"}));
-    EXPECT_EQ(rig.column(w.lstMP3, 1), (Strings{"1", "2"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 2), (Strings{"Apple", "Banana"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 1), (Strings{"1", "2"}));
     ASSERT_EQ(rig.Asked.size(), 3u);
     const Question& told = rig.Asked[2];
     EXPECT_EQ(told.caption, "Title削除");
@@ -287,11 +273,11 @@ TEST(MainFormCommands, CopyingFollowsTheSameSongOptionAndTheButtonsFollowTheRows
     w.do_SameMusic->setChecked(true);
     rig.select(w.lstMP3, {1});
     w.spdCopyListClick();
-    EXPECT_EQ(rig.column(w.lstFile, 2), (Strings{"Banana", "Banana"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 2), (Strings{"Banana", "Banana"}));
     w.do_SameMusic->setChecked(false);
     w.do_CopyAllClick();
-    EXPECT_EQ(rig.column(w.lstFile, 2), (Strings{"Banana", "Banana", "Apple", "Cherry"}));
-    EXPECT_EQ(rig.column(w.lstFile, 1), (Strings{"1", "2", "3", "4"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 2), (Strings{"Banana", "Banana", "Apple", "Cherry"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 1), (Strings{"1", "2", "3", "4"}));
 
     rig.select(w.lstFile, {0});
     EXPECT_EQ(w.spdDetails->Tag, 2);
@@ -306,8 +292,8 @@ TEST(MainFormCommands, CopyingFollowsTheSameSongOptionAndTheButtonsFollowTheRows
     w.do_DelListClick();   // No keeps the rows
     EXPECT_EQ(w.lstFile->topLevelItemCount(), 4);
     w.do_DelListClick();
-    EXPECT_EQ(rig.column(w.lstFile, 2), (Strings{"Apple", "Cherry"}));
-    EXPECT_EQ(rig.column(w.lstFile, 1), (Strings{"1", "2"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 2), (Strings{"Apple", "Cherry"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 1), (Strings{"1", "2"}));
     EXPECT_TRUE(w.lstFile->topLevelItem(0)->isSelected());
     EXPECT_EQ(rig.Asked.back().text,
               "選択したタイトルをリストから削除します。 よろしいですか　（ファイルは削除されません）？　");
@@ -333,12 +319,12 @@ TEST(MainFormCommands, MovingAndSortingRenumberTheRows)
     w.FavoriteModified = false;
     rig.select(w.lstFile, {0});
     w.do_MoveUpClick();   // the first row stays
-    EXPECT_EQ(rig.column(w.lstFile, 2), (Strings{"Apple", "Banana", "Cherry"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 2), (Strings{"Apple", "Banana", "Cherry"}));
     EXPECT_FALSE(w.FavoriteModified);
     w.do_MoveDownClick();
-    EXPECT_EQ(rig.column(w.lstFile, 2), (Strings{"Banana", "Apple", "Cherry"}));
-    EXPECT_EQ(rig.column(w.lstFile, 8), (Strings{rig.song("b.mp3"), rig.song("a.mp3"), rig.song("c.mp3")}));
-    EXPECT_EQ(rig.column(w.lstFile, 1), (Strings{"1", "2", "3"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 2), (Strings{"Banana", "Apple", "Cherry"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 8), (Strings{rig.song("b.mp3"), rig.song("a.mp3"), rig.song("c.mp3")}));
+    EXPECT_EQ(columnTexts(w.lstFile, 1), (Strings{"1", "2", "3"}));
     EXPECT_EQ(w.lstFile->selectedItems(), QList<QTreeWidgetItem*>{w.lstFile->topLevelItem(1)});
     EXPECT_TRUE(w.FavoriteModified);
     rig.select(w.lstFile, {2});
@@ -346,7 +332,7 @@ TEST(MainFormCommands, MovingAndSortingRenumberTheRows)
     rig.select(w.lstFile, {0, 1});
     w.do_MoveDownClick();   // two selected: nothing moves
     w.do_MoveUpClick();
-    EXPECT_EQ(rig.column(w.lstFile, 2), (Strings{"Banana", "Apple", "Cherry"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 2), (Strings{"Banana", "Apple", "Cherry"}));
 
     // Ctrl+Up is taken on key down and moves the row on key up; Delete removes rows.
     auto key = [&](QEvent::Type Type, int Key, Qt::KeyboardModifiers Mods) {
@@ -355,26 +341,26 @@ TEST(MainFormCommands, MovingAndSortingRenumberTheRows)
     };
     rig.select(w.lstFile, {2});
     key(QEvent::KeyPress, Qt::Key_Up, Qt::ControlModifier);
-    EXPECT_EQ(rig.column(w.lstFile, 2), (Strings{"Banana", "Apple", "Cherry"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 2), (Strings{"Banana", "Apple", "Cherry"}));
     key(QEvent::KeyRelease, Qt::Key_Up, Qt::ControlModifier);
-    EXPECT_EQ(rig.column(w.lstFile, 2), (Strings{"Banana", "Cherry", "Apple"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 2), (Strings{"Banana", "Cherry", "Apple"}));
     rig.Answers = {6};
     key(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
-    EXPECT_EQ(rig.column(w.lstFile, 2), (Strings{"Banana", "Apple"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 2), (Strings{"Banana", "Apple"}));
 
     // The music list was sorted by title when filled: a click on Title sorts it the other
     // way and numbers it again from the top; a click on "No." does nothing.
     rig.select(w.lstMP3, {0});
     w.lstMP3->ColumnClick(2);
-    EXPECT_EQ(rig.column(w.lstMP3, 2), (Strings{"Cherry", "Banana", "Apple"}));
-    EXPECT_EQ(rig.column(w.lstMP3, 1), (Strings{"1", "2", "3"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 2), (Strings{"Cherry", "Banana", "Apple"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 1), (Strings{"1", "2", "3"}));
     EXPECT_TRUE(w.lstMP3->selectedItems().isEmpty());
     w.lstMP3->ColumnClick(1);
-    EXPECT_EQ(rig.column(w.lstMP3, 2), (Strings{"Cherry", "Banana", "Apple"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 2), (Strings{"Cherry", "Banana", "Apple"}));
     // Sorting the playlist is not an edit of it.
     w.FavoriteModified = false;
     w.lstFile->ColumnClick(3);
-    EXPECT_EQ(rig.column(w.lstFile, 1), (Strings{"1", "2"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 1), (Strings{"1", "2"}));
     EXPECT_FALSE(w.FavoriteModified);
     rig.Answer = 6;
     w.close();
@@ -450,7 +436,7 @@ TEST(MainFormCommands, FavouritesAreWhatTheSettingsFileHolds)
     EXPECT_EQ(rig.favouriteNodes(), (Strings{"Road", "Other"}));
     again.trrFavorite->setCurrentItem(rig.favouriteNode("Road"));
     EXPECT_EQ(again.lblFavorite->text().toStdString(), "Road");
-    Strings loaded = rig.column(again.lstFile, 8);
+    Strings loaded = columnTexts(again.lstFile, 8);
     std::sort(loaded.begin(), loaded.end());
     EXPECT_EQ(loaded, sorted);
     EXPECT_FALSE(again.FavoriteModified);
@@ -489,7 +475,7 @@ TEST(MainFormCommands, DeletingAFavouriteAsksBeforeADifferentModifiedPlaylistGoe
     EXPECT_EQ(rig.favouriteNodes(), (Strings{"A", "C"}));
     EXPECT_EQ(rig.section("Favorite"), (Strings{"A", "C"}));
     EXPECT_EQ(w.lblFavorite->text().toStdString(), "C");
-    EXPECT_EQ(rig.column(w.lstFile, 8), (Strings{rig.song("a.mp3"), rig.song("c.mp3")}));
+    EXPECT_EQ(columnTexts(w.lstFile, 8), (Strings{rig.song("a.mp3"), rig.song("c.mp3")}));
     EXPECT_TRUE(w.FavoriteModified);
     EXPECT_EQ(w.trrFavorite->currentItem(), rig.favouriteNode("C"));
 
@@ -503,7 +489,7 @@ TEST(MainFormCommands, DeletingAFavouriteAsksBeforeADifferentModifiedPlaylistGoe
     EXPECT_EQ(rig.favouriteNodes(), (Strings{"A"}));
     EXPECT_EQ(w.trrFavorite->currentItem(), rig.favouriteNode("A"));
     EXPECT_EQ(w.lblFavorite->text().toStdString(), "A");
-    EXPECT_EQ(rig.column(w.lstFile, 8), (Strings{rig.song("a.mp3")}));
+    EXPECT_EQ(columnTexts(w.lstFile, 8), (Strings{rig.song("a.mp3")}));
     EXPECT_FALSE(w.FavoriteModified);
     w.close();
 }
@@ -521,7 +507,7 @@ TEST(MainFormCommands, AnUnnamedPlaylistIsNotReplacedOrDiscardedWithoutAsking)
     w.trrFavorite->setCurrentItem(rig.favouriteNode("A"));
     ASSERT_EQ(rig.Asked.size(), 1u);
     EXPECT_EQ(rig.Asked[0].caption, "プレイリスト");
-    EXPECT_EQ(rig.column(w.lstFile, 2), (Strings{"Apple"}));
+    EXPECT_EQ(columnTexts(w.lstFile, 2), (Strings{"Apple"}));
     EXPECT_TRUE(w.lblFavorite->text().isEmpty());
     EXPECT_TRUE(w.trrFavorite->selectedItems().isEmpty());
 

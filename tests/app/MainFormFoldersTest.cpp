@@ -9,6 +9,7 @@
 #include "app/MainForm.h"
 #include "app/libMusic.h"
 #include "util/libIni.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QThread>
 #include <QTimer>
@@ -28,17 +28,12 @@
 using namespace testsupport;
 namespace fs = std::filesystem;
 
-namespace {
+using testsupport::waitFor;
 
-template <class F>
-bool waitFor(F Done, int Ms = 20000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!Done() && t.elapsed() < Ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return Done();
-}
+// How long a test waits for what it expects.
+constexpr int kWaitMs = 20000;
+
+namespace {
 
 bool onUiThread()
 {
@@ -126,13 +121,13 @@ struct FolderRig {
     }
     void closeWindow()
     {
-        ASSERT_TRUE(waitFor([&] { return !w->Library.Busy(); }));
+        ASSERT_TRUE(waitFor([&] { return !w->Library.Busy(); }, kWaitMs));
         EXPECT_TRUE(w->close());
     }
     void showAndLoad()
     {
         w->show();
-        ASSERT_TRUE(waitFor([&] { return w->Loaded(); }));
+        ASSERT_TRUE(waitFor([&] { return w->Loaded(); }, kWaitMs));
     }
     std::vector<std::string> treeTexts() const
     {
@@ -346,16 +341,16 @@ TEST(MainFormFolders, ChangesByOtherProgramsReachTheListsOnTheUiThread)
     EXPECT_EQ(rig.musicList(), filesIn(m));
 
     writeFile(music.file("new.mp3"), "new");
-    ASSERT_TRUE(waitFor([&] { return rig.musicList().contains(music.file("new.mp3")); }));
+    ASSERT_TRUE(waitFor([&] { return rig.musicList().contains(music.file("new.mp3")); }, kWaitMs));
     fs::remove(music.file("old.mp3"));
-    ASSERT_TRUE(waitFor([&] { return !rig.musicList().contains(music.file("old.mp3")); }));
+    ASSERT_TRUE(waitFor([&] { return !rig.musicList().contains(music.file("old.mp3")); }, kWaitMs));
     EXPECT_EQ(rig.RemovedFromPlaylist, std::vector<std::string>{music.file("old.mp3")});
     writeFile(music.file("song.part"), "downloaded");
     fs::rename(music.file("song.part"), music.file("song.mp3"));
     fs::rename(music.file("new.mp3"), elsewhere.file("new.mp3"));   // moved out
     writeFile(elsewhere.file("in.mp3"), "in");
     fs::rename(elsewhere.file("in.mp3"), music.file("in.mp3"));     // moved in
-    ASSERT_TRUE(waitFor([&] { return rig.musicList() == filesIn(m); }));
+    ASSERT_TRUE(waitFor([&] { return rig.musicList() == filesIn(m); }, kWaitMs));
     EXPECT_EQ(rig.musicList(), (std::set<std::string>{music.file("song.mp3"), music.file("in.mp3")}));
 
     // A burst of several thousand files, some gone again at once.
@@ -363,7 +358,7 @@ TEST(MainFormFolders, ChangesByOtherProgramsReachTheListsOnTheUiThread)
         writeFile(music.file("burst" + std::to_string(i) + ".mp3"), "b");
     for (int i = 0; i < 3000; i += 7)
         fs::remove(music.file("burst" + std::to_string(i) + ".mp3"));
-    ASSERT_TRUE(waitFor([&] { return rig.musicList() == filesIn(m); }));
+    ASSERT_TRUE(waitFor([&] { return rig.musicList() == filesIn(m); }, kWaitMs));
     EXPECT_TRUE(rig.allRowsMarked());   // every change came through; no scan was needed
     EXPECT_FALSE(rig.offThread);
     rig.closeWindow();
@@ -394,7 +389,7 @@ TEST(MainFormFolders, ANewFileIsListedOnceItHasStoppedChanging)
         import(files, copyFirst);
     };
     writeFile(path, "ID3");
-    ASSERT_TRUE(waitFor([&] { return !rig.Imported.empty(); }));
+    ASSERT_TRUE(waitFor([&] { return !rig.Imported.empty(); }, kWaitMs));
     EXPECT_EQ(rig.Imported, std::vector<std::string>{path});
     EXPECT_EQ(sizeWhenListed, full.size());
 
@@ -402,7 +397,7 @@ TEST(MainFormFolders, ANewFileIsListedOnceItHasStoppedChanging)
     writeFile(music.file("brief.mp3"), "x");
     fs::remove(music.file("brief.mp3"));
     writeFile(music.file("after.mp3"), "x");
-    ASSERT_TRUE(waitFor([&] { return rig.Imported.size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return rig.Imported.size() == 2; }, kWaitMs));
     EXPECT_EQ(rig.Imported.back(), music.file("after.mp3"));
     rig.closeWindow();
 }
@@ -427,7 +422,7 @@ TEST(MainFormFolders, AnOverflowRescansTheFolderAndWatchingGoesOn)
     fs::remove(music.file("listed.mp3"));
     for (int i = 0; i < 200; ++i)
         writeFile(music.file("burst" + std::to_string(i) + ".mp3"), "b");
-    ASSERT_TRUE(waitFor([&] { return rig.musicList() == filesIn(m); }));
+    ASSERT_TRUE(waitFor([&] { return rig.musicList() == filesIn(m); }, kWaitMs));
     EXPECT_FALSE(rig.allRowsMarked());   // the rows come from a new scan
     EXPECT_NE(std::find(rig.RemovedFromPlaylist.begin(), rig.RemovedFromPlaylist.end(),
                         music.file("listed.mp3")),
@@ -436,7 +431,7 @@ TEST(MainFormFolders, AnOverflowRescansTheFolderAndWatchingGoesOn)
 
     w.DirMon1->MaxQueuedChanges = 65536;
     writeFile(music.file("later.mp3"), "x");
-    ASSERT_TRUE(waitFor([&] { return rig.musicList().contains(music.file("later.mp3")); }));
+    ASSERT_TRUE(waitFor([&] { return rig.musicList().contains(music.file("later.mp3")); }, kWaitMs));
     EXPECT_EQ(rig.musicList(), filesIn(m));
     EXPECT_FALSE(rig.offThread);
     rig.closeWindow();
@@ -456,7 +451,7 @@ TEST(MainFormFolders, TheWatchedFolderGoingAwayEmptiesTheLibrary)
     // A row no removal would take away: only a new scan does.
     (new QTreeWidgetItem(rig.w->lstMP3))->setText(8, QString::fromStdString(m + "/ghost.mp3"));
     fs::remove_all(m);
-    ASSERT_TRUE(waitFor([&] { return !rig.w->DirMon1->Active() && rig.musicList().empty(); }));
+    ASSERT_TRUE(waitFor([&] { return !rig.w->DirMon1->Active() && rig.musicList().empty(); }, kWaitMs));
     rig.closeWindow();
 }
 
@@ -471,7 +466,7 @@ TEST(MainFormFolders, WithTheWindowsOwnImportNewMusicAppearsInTheMusicList)
     rig.showAndLoad();
     writeFile(music.file("notes.txt"), "not music");
     writeFile(music.file("new.mp3"), "new");
-    ASSERT_TRUE(waitFor([&] { return rig.musicList().contains(music.file("new.mp3")); }));
+    ASSERT_TRUE(waitFor([&] { return rig.musicList().contains(music.file("new.mp3")); }, kWaitMs));
     EXPECT_FALSE(rig.musicList().contains(music.file("notes.txt")));
     rig.closeWindow();
 }

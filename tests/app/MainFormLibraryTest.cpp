@@ -2,6 +2,7 @@
 // settings into the category tree and the music list, a category chosen in the tree filters
 // the list, the update commands scan again and reread the playlist's tags, and a close asked
 // for while library work lets events run waits for it.
+#include "ListColumns.h"
 #include "SettingsFixture.h"
 #include "TaggedSongs.h"
 
@@ -9,25 +10,17 @@
 #include "app/MainForm.h"
 #include "platform/rtl/Numerics.h"
 #include "util/libIni.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <set>
 #include <QCoreApplication>
-#include <QElapsedTimer>
+
+using testsupport::waitFor;
 
 namespace {
-
-template <class F>
-bool waitFor(F Done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!Done() && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return Done();
-}
 
 const std::vector<TaggedSong> kSongs = {
     {"1.mp3", "Delta", "Ann", "Blue", "2001", "Jazz", "4"},
@@ -57,15 +50,7 @@ struct LibraryRig {
         w->show();
         ASSERT_TRUE(waitFor([&] { return w->Loaded(); }));
     }
-    // Column Column (1 "No." .. 8 path) of each row of List.
-    static std::vector<std::string> column(const TSortListView* List, int Column)
-    {
-        std::vector<std::string> out;
-        for (int i = 0; i < List->topLevelItemCount(); ++i)
-            out.push_back(List->topLevelItem(i)->text(Column).toStdString());
-        return out;
-    }
-    std::vector<std::string> titles() const { return column(w->lstMP3, 2); }
+    std::vector<std::string> titles() const { return columnTexts(w->lstMP3, 2); }
 
     SettingsFixture settings;
     testsupport::TempDir music;
@@ -88,9 +73,9 @@ TEST(MainFormLibrary, TheDeferredLoadListsTheMusicFolderAndTheTreeFiltersIt)
 
     // Every song sorted by title (the untitled one by its file name), numbered, with its path.
     EXPECT_EQ(rig.titles(), (Strings{"4.mp3", "alpha", "Charlie", "Delta"}));
-    EXPECT_EQ(LibraryRig::column(w.lstMP3, 1), (Strings{"1", "2", "3", "4"}));
-    EXPECT_EQ(LibraryRig::column(w.lstMP3, 8).back(), rig.music.file("1.mp3"));
-    EXPECT_EQ(LibraryRig::column(w.lstMP3, 3), (Strings{"", "Bob", "Ann", "Ann"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 1), (Strings{"1", "2", "3", "4"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 8).back(), rig.music.file("1.mp3"));
+    EXPECT_EQ(columnTexts(w.lstMP3, 3), (Strings{"", "Bob", "Ann", "Ann"}));
     EXPECT_TRUE(w.lstMP3->topLevelItem(0)->isSelected());
 
     // The category tree: five roots, the distinct values under each, "Title" chosen.
@@ -113,7 +98,7 @@ TEST(MainFormLibrary, TheDeferredLoadListsTheMusicFolderAndTheTreeFiltersIt)
     EXPECT_EQ(rig.titles(), (Strings{"alpha", "Charlie"}));
     w.trrGenre->setCurrentItem(w.trrGenre->topLevelItem(3)->child(1));   // Ann
     EXPECT_EQ(rig.titles(), (Strings{"Charlie", "Delta"}));
-    EXPECT_EQ(LibraryRig::column(w.lstMP3, 1), (Strings{"1", "2"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 1), (Strings{"1", "2"}));
     w.trrGenre->setCurrentItem(w.trrGenre->topLevelItem(1)->child(0));   // no year
     EXPECT_EQ(rig.titles(), (Strings{"4.mp3"}));
     // A root other than "Title" lists nothing and disables copying all.
@@ -132,7 +117,7 @@ TEST(MainFormLibrary, UpdateScansAgainAndRereadsThePlaylistTags)
     TfrmMain& w = *rig.w;
     rig.showAndLoad();
     ASSERT_TRUE(FillList(w.Library, w.lstFile, {rig.music.file("2.mp3")}, true));
-    EXPECT_EQ(LibraryRig::column(w.lstFile, 2), Strings{"alpha"});
+    EXPECT_EQ(columnTexts(w.lstFile, 2), Strings{"alpha"});
 
     // A song retitled and a new one, seen after the update only.
     writeTaggedSongs(rig.music.path(), {{"2.mp3", "Alpha Two", "Bob", "Red", "1999", "Rock", "1"},
@@ -140,7 +125,7 @@ TEST(MainFormLibrary, UpdateScansAgainAndRereadsThePlaylistTags)
     w.do_Update->setEnabled(false);   // the update follows the music list's item
     w.do_Update1->trigger();
     EXPECT_EQ(w.lstMP3->topLevelItemCount(), 4);
-    EXPECT_EQ(LibraryRig::column(w.lstFile, 2), Strings{"alpha"});
+    EXPECT_EQ(columnTexts(w.lstFile, 2), Strings{"alpha"});
 
     w.do_Update->setEnabled(true);
     w.trrGenre->setCurrentItem(w.trrGenre->topLevelItem(2));
@@ -148,7 +133,7 @@ TEST(MainFormLibrary, UpdateScansAgainAndRereadsThePlaylistTags)
     EXPECT_EQ(rig.titles(), (Strings{"4.mp3", "Alpha Two", "Charlie", "Delta", "Echo"}));
     EXPECT_EQ(w.trrGenre->currentItem(), w.trrGenre->topLevelItem(0));
     EXPECT_EQ(w.trrGenre->topLevelItem(3)->childCount(), 4);   // "", Ann, Bob, Cat
-    EXPECT_EQ(LibraryRig::column(w.lstFile, 2), Strings{"Alpha Two"});
+    EXPECT_EQ(columnTexts(w.lstFile, 2), Strings{"Alpha Two"});
     w.do_Update->trigger();   // the music list's own item does the same
     EXPECT_EQ(w.lstMP3->topLevelItemCount(), 5);
     EXPECT_TRUE(w.close());
@@ -185,8 +170,8 @@ TEST(MainFormLibrary, APlaylistFilledWithShuffleOnIsShuffled)
     for (uint32_t seed = 1; seed <= 12; ++seed) {
         rtl::RandSeed = seed;
         FillList(w.Library, w.lstFile, paths, true);
-        Strings got = LibraryRig::column(w.lstFile, 8);
-        EXPECT_EQ(LibraryRig::column(w.lstFile, 1), (Strings{"1", "2", "3"}));
+        Strings got = columnTexts(w.lstFile, 8);
+        EXPECT_EQ(columnTexts(w.lstFile, 1), (Strings{"1", "2", "3"}));
         orders.insert(got);
         std::sort(got.begin(), got.end());
         EXPECT_EQ(got, paths);   // every song exactly once

@@ -2,6 +2,7 @@
 // manual clock and a playlist of WAV and MP3 files made by sox and lame: what plays after a
 // double click, a single click and the play button, list play with and without repeat,
 // shuffle, seeking with the gauge, stepping, pause, frequency keys and effects.
+#include "ListColumns.h"
 #include "SettingsFixture.h"
 
 #include "app/Globals.h"
@@ -9,6 +10,7 @@
 #include "platform/sound/MemorySoundDevice.h"
 #include "platform/sound/NullSoundDevice.h"
 #include "support/AudioFixtures.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +18,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QtCore/qtestsupport_core.h>
 #include <QKeyEvent>
@@ -65,14 +66,6 @@ void addSongRow(TSortListView* list, const Song& song)
         item->setText(c + 1, QString::fromStdString(cells[c]));
 }
 
-std::vector<std::string> listPaths(const QTreeWidget* list)
-{
-    std::vector<std::string> paths;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        paths.push_back(list->topLevelItem(i)->text(8).toStdString());
-    return paths;
-}
-
 // A key pressed and released on a widget, as the keyboard delivers it to the focused one.
 void keyClick(QWidget* to, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
@@ -117,10 +110,7 @@ struct PlayerRig {
         w->MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
                          const std::string&) { return 6; };
         w->show();
-        QElapsedTimer t;
-        t.start();
-        while (!w->Loaded() && t.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        waitFor([&] { return w->Loaded(); });
         EXPECT_TRUE(w->Loaded());
         for (int i = 0; i < playlistRows; ++i)
             addSongRow(w->lstFile, songs()[size_t(i)]);
@@ -291,11 +281,11 @@ TEST(MainFormPlay, ShuffleKeepsEveryRowOnceAndReachesEveryOrder)
 {
     PlayerRig rig(4);
     TfrmMain& w = *rig.w;
-    const auto before = listPaths(w.lstFile);
+    const auto before = columnTexts(w.lstFile, 8);
     std::set<std::vector<std::string>> orders;
     for (int i = 0; i < 200; ++i) {
         w.do_ShuffleClick();
-        auto now = listPaths(w.lstFile);
+        auto now = columnTexts(w.lstFile, 8);
         orders.insert(now);
         std::sort(now.begin(), now.end());
         auto sortedBefore = before;
@@ -322,12 +312,12 @@ TEST(MainFormPlay, ShuffleOfTwoRowsCanSwapThemAndOfOneRowDoesNothing)
     std::map<std::string, int> firsts;
     for (int i = 0; i < 60; ++i) {
         w.do_ShuffleClick();
-        ++firsts[listPaths(w.lstFile)[0]];
+        ++firsts[columnTexts(w.lstFile, 8)[0]];
     }
     EXPECT_EQ(firsts.size(), 2u);
     delete w.lstFile->takeTopLevelItem(1);
     w.do_ShuffleClick();
-    EXPECT_EQ(listPaths(w.lstFile).size(), 1u);
+    EXPECT_EQ(columnTexts(w.lstFile, 8).size(), 1u);
 }
 
 TEST(MainFormPlay, TheGaugeSeeksWhereItIsClickedAndStaysWithinTheTrack)

@@ -6,16 +6,18 @@
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
+#include "support/WaitFor.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 
 #include <filesystem>
+
+using testsupport::waitFor;
 
 namespace {
 
@@ -52,10 +54,7 @@ void fillLibrary(TfrmMain& w, const std::string& Folder)
 void shoot(TfrmMain& w, QSize size, const QString& name)
 {
     w.resize(size);
-    QElapsedTimer t;
-    t.start();
-    while (w.size() != size && t.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    waitFor([&] { return w.size() == size; }, 5000);
     QCoreApplication::processEvents();
     const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
     QDir().mkpath(dir);
@@ -80,10 +79,7 @@ TEST(MainFormScreenshot, DefaultAndMinimumSize)
                     const std::string&) { return 6; };
     writeTaggedSongs(folder, kSongs);   // the window has set up the tag objects
     w.show();
-    QElapsedTimer t;
-    t.start();
-    while (!w.Loaded() && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    waitFor([&] { return w.Loaded(); });
     ASSERT_TRUE(w.Loaded());
     ASSERT_EQ(w.lstMP3->topLevelItemCount(), int(kSongs.size()));
     fillLibrary(w, folder);

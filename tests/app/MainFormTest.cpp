@@ -8,29 +8,20 @@
 #include "app/MainForm.h"
 #include "util/libIni.h"
 #include "util/libWindows.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QMenu>
 #include <QScreen>
 #include <QTimer>
 
-namespace {
+using testsupport::waitFor;
 
-// Serves events until Done or 10 s have passed.
-template <class F>
-bool waitFor(F Done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!Done() && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return Done();
-}
+namespace {
 
 struct Question {
     std::string caption, text;

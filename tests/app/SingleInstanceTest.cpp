@@ -3,11 +3,11 @@
 #include "app/SingleInstance.h"
 
 #include "support/TestSupport.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -15,6 +15,11 @@
 #include <QProcessEnvironment>
 
 #include <csignal>
+
+using testsupport::waitFor;
+
+// How long a test waits for what it expects.
+constexpr int kWaitMs = 15000;
 
 namespace {
 
@@ -30,16 +35,6 @@ qint64 lockOwner(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return 0;
     return f.readLine().trimmed().toLongLong();
-}
-
-template <class F>
-bool waitFor(F Done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!Done() && t.elapsed() < 15000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return Done();
 }
 
 struct Program {
@@ -93,7 +88,7 @@ TEST(SingleInstance, ASecondStartOfTheProgramEndsSilently)
     Program first(runtime);
     first.p.start();
     ASSERT_TRUE(first.p.waitForStarted());
-    ASSERT_TRUE(waitFor([&] { return lockOwner(lockPath(runtime)) == first.p.processId(); }));
+    ASSERT_TRUE(waitFor([&] { return lockOwner(lockPath(runtime)) == first.p.processId(); }, kWaitMs));
 
     Program second(runtime);
     second.p.start();
@@ -110,6 +105,6 @@ TEST(SingleInstance, ASecondStartOfTheProgramEndsSilently)
     Program third(runtime);
     third.p.start();
     ASSERT_TRUE(third.p.waitForStarted());
-    EXPECT_TRUE(waitFor([&] { return lockOwner(lockPath(runtime)) == third.p.processId(); }));
+    EXPECT_TRUE(waitFor([&] { return lockOwner(lockPath(runtime)) == third.p.processId(); }, kWaitMs));
     EXPECT_EQ(third.p.state(), QProcess::Running);
 }

@@ -1,6 +1,8 @@
 #include "ControlTestSupport.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QWheelEvent>
 #include <QDir>
 #include <QPainter>
 
@@ -39,6 +41,14 @@ void Backdrop::paintEvent(QPaintEvent*)
     paint_(img);
     QPainter p(this);
     p.drawImage(0, 0, img);
+}
+
+void turnWheel(QWidget& w, int delta)
+{
+    const QPointF p(10, 10);
+    QWheelEvent e(p, w.mapToGlobal(p), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&w, &e);
 }
 
 }  // namespace controltest

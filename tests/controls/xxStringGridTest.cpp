@@ -10,16 +10,9 @@
 #include "controls/xx/xxStringGrid.h"
 
 using namespace controls;
+using controltest::turnWheel;
 
 namespace {
-
-void turnWheel(QWidget& w, int delta)
-{
-    const QPointF p(10, 10);
-    QWheelEvent e(p, w.mapToGlobal(p), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
-                  Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&w, &e);
-}
 
 QScrollBar* bar(QWidget& grid, Qt::Orientation o)
 {

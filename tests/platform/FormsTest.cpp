@@ -5,7 +5,6 @@
 #include <thread>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -16,8 +15,14 @@
 #include "platform/forms/Image.h"
 #include "platform/gfx/Jpeg.h"
 #include "platform/forms/Timer.h"
+#include "support/WaitFor.h"
 
 using namespace forms;
+
+using testsupport::waitFor;
+
+// How long a test waits for what it expects.
+constexpr int kWaitMs = 5000;
 
 namespace {
 
@@ -70,17 +75,6 @@ void sendMouse(QWidget* w, QEvent::Type type, QPoint p)
     QMouseEvent e(type, QPointF(p), w->mapToGlobal(QPointF(p)), Qt::LeftButton,
                   type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
-}
-
-// Runs the event loop until done() or a generous safety limit.
-template <class Pred>
-bool waitFor(Pred done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < 5000)
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
 }
 
 }  // namespace
@@ -197,7 +191,7 @@ TEST(Forms, TimerFiresWhileEnabledAndSurvivesAFailingHandler)
         if (++ticks == 1)
             throw std::runtime_error("tick failed");
     });
-    EXPECT_TRUE(waitFor([&] { return ticks >= 3; }));
+    EXPECT_TRUE(waitFor([&] { return ticks >= 3; }, kWaitMs));
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports[0], "tick failed");
     t.SetEnabled(false);
@@ -214,7 +208,7 @@ TEST(Forms, PostedCallsRunOnTheUiThread)
     bool ran = false;
     std::thread worker([&] { PostToUiThread([&] { ranOn = std::this_thread::get_id(); ran = true; }); });
     worker.join();
-    EXPECT_TRUE(waitFor([&] { return ran; }));
+    EXPECT_TRUE(waitFor([&] { return ran; }, kWaitMs));
     EXPECT_EQ(ranOn, ui);
     // A call bound to an object that is gone is dropped.
     bool late = false;

@@ -4,6 +4,7 @@
 #include "platform/sound/MemorySoundDevice.h"
 #include "sound/cbDSMixer.h"
 #include "support/AudioFixtures.h"
+#include "tests/sound/ChannelRig.h"
 
 #include <gtest/gtest.h>
 
@@ -19,11 +20,8 @@ using namespace testsupport;
 
 namespace {
 
-struct Rig {
-    snd::ManualClock clock;
-    std::shared_ptr<snd::MemorySoundDevice> device = snd::MemorySoundDevice::create(clock);
-    TcbDSMixer mixer{[this](const std::string&) { return device; }};
-    std::unique_ptr<TcbDSMixerChannel> channel = std::make_unique<TcbDSMixerChannel>(&mixer, clock);
+// The channel rig counting the channel's events.
+struct Rig : ChannelRig {
     int ends = 0, fades = 0, losts = 0;
     bool eventsOnUiThread = true;
     int64_t endedAtMs = -1;
@@ -36,21 +34,6 @@ struct Rig {
             eventsOnUiThread &= QThread::currentThread() == QCoreApplication::instance()->thread();
         };
         channel->OnFadeEnd = [this](TcbDSMixerChannel*) { ++fades; };
-    }
-    // Plays `ms` more milliseconds in 100 ms steps, delivering posted events after each.
-    void run(int64_t ms)
-    {
-        for (int64_t done = 0; done < ms; done += 100) {
-            clock.advance(std::min<int64_t>(100, ms - done));
-            QCoreApplication::processEvents();
-        }
-    }
-    std::vector<int16_t> output()
-    {
-        auto bytes = device->takeRecorded();
-        std::vector<int16_t> s(bytes.size() / 2);
-        std::memcpy(s.data(), bytes.data(), s.size() * 2);
-        return s;
     }
 };
 

@@ -1,4 +1,5 @@
 #include "AudioFixtures.h"
+#include "TagTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -79,26 +80,14 @@ void python(const std::string& program, const std::vector<std::string>& args)
     ASSERT_EQ(r.exitCode, 0) << r.err;
 }
 
-namespace {
-std::string bigEndian(std::size_t value, bool syncSafe)
-{
-    std::string bytes(4, '\0');
-    for (int i = 3; i >= 0; --i) {
-        bytes[std::size_t(i)] = char(value & (syncSafe ? 0x7F : 0xFF));
-        value >>= syncSafe ? 7 : 8;
-    }
-    return bytes;
-}
-}  // namespace
-
 std::string id3v23Tag(const std::vector<std::pair<std::string, std::string>>& frames,
                       std::size_t padding)
 {
     std::string body;
     for (const auto& [id, data] : frames)
-        body += id + bigEndian(data.size(), false) + std::string(2, '\0') + data;
+        body += tagtest::frame(3, id, data);
     body += std::string(padding, '\0');
-    return std::string("ID3\x03\x00\x00", 6) + bigEndian(body.size(), true) + body;
+    return tagtest::id3Header(3, 0, 0, static_cast<unsigned>(body.size())) + body;
 }
 
 std::string randomBytes(std::size_t count, unsigned seed)

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "VisualTestUtil.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/rtl/Numerics.h"
 #include "sound/EngineRig.h"
@@ -57,15 +58,6 @@ std::string makeSong(const TempDir& dir)
         if (runCommand("sox", args, "").exitCode != 0)
             return {};
     return f("song.wav");
-}
-
-int colouredPixels(const QImage& image)
-{
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += (image.pixel(x, y) & 0xFFFFFF) != 0;
-    return n;
 }
 
 }  // namespace

@@ -79,15 +79,6 @@ TestAnalysis analyse(const std::vector<std::int16_t>& pcm, std::size_t start)
     return a;
 }
 
-int colouredPixels(const QImage& image)
-{
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += (image.pixel(x, y) & 0xFFFFFF) != 0;
-    return n;
-}
-
 }  // namespace
 
 TEST(VisualScreenshots, EveryModeOnARealSongsAnalysis)

@@ -1,5 +1,6 @@
 // Shared by the painter and mode tests: synthetic level analyses, a painter with its
-// resources and a recording canvas, and readers for the recorded drawing calls.
+// resources and a recording canvas, readers for the recorded drawing calls, and counting the
+// lit pixels of a painted pane.
 #pragma once
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <QImage>
 
 #include "platform/gfx/RecordingCanvas.h"
 #include "platform/rtl/Numerics.h"
@@ -142,4 +145,14 @@ inline int drawsBetween(std::uint32_t from, std::uint32_t to)
         from = from * 134775813u + 1u;
     }
     return -1;
+}
+
+// Number of pixels of the image that are not black.
+inline int colouredPixels(const QImage& image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += (image.pixel(x, y) & 0xFFFFFF) != 0;
+    return n;
 }
