@@ -6,12 +6,13 @@
 #include <QVariant>
 
 #include "app/Globals.h"
+#include "platform/gfx/Raster.h"
 
 namespace {
 
 QColor toQColor(gfx::TColor c)
 {
-    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+    return QColor::fromRgb(gfx::raster::toQRgb(c));   // system colours resolved too
 }
 
 void setBackground(QWidget* w, gfx::TColor c)

@@ -1,4 +1,5 @@
 #include "tags/libID3Tag.h"
+#include "platform/rtl/AsciiCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -183,10 +184,7 @@ bool trackByte(const std::string& text, std::uint8_t& out)
 
 bool equalIgnoringCase(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+    return rtl::SameAsciiText(a, b);
 }
 
 int genreIndex(const std::string& name)

@@ -1,4 +1,5 @@
 #include "platform/gfx/Picture.h"
+#include "platform/rtl/AsciiCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,9 +14,7 @@ std::string normalise(std::string ext)
 {
     if (!ext.empty() && ext[0] == '.')
         ext.erase(0, 1);
-    for (char& c : ext)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
+    return rtl::LowerAscii(ext);
 }
 
 std::vector<TFileFormat>& registry()

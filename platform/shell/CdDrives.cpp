@@ -1,4 +1,5 @@
 #include "platform/shell/CdDrives.h"
+#include "platform/rtl/AsciiCase.h"
 
 #include <cdio/cdio.h>
 #include <cdio/cdtext.h>
@@ -32,9 +33,7 @@ bool hasImageExtension(const std::string& path)
     const auto dot = path.rfind('.');
     if (dot == std::string::npos)
         return false;
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ext = rtl::LowerAscii(path.substr(dot + 1));
     return ext == "cue" || ext == "toc" || ext == "nrg";
 }
 
