@@ -88,10 +88,7 @@ void TfrmMain::LstFileSelectOnly(int32_t Row)
     auto* item = rowOf(lstFile, Row);
     if (!item)
         return;
-    lstFile->setUpdatesEnabled(false);
-    for (int i = 0; i < lstFile->topLevelItemCount(); ++i)
-        lstFile->topLevelItem(i)->setSelected(false);
-    lstFile->setUpdatesEnabled(true);
+    lstFile->clearSelection();
     lstFile->setFocus();
     lstFile->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
     item->setSelected(true);

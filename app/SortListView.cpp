@@ -299,7 +299,11 @@ TCustomSortListView::TCustomSortListView(QWidget* parent) : QTreeWidget(parent)
     setItemsExpandable(false);
     setUniformRowHeights(true);
     setSortingEnabled(false);
-    setColumnCount(0);  // columns come from AddColumn only
+    // One column even before the window adds its own: a list without columns has no cells
+    // to select, so a row selected then would keep a mark of its own that no selection
+    // change (clearSelection included) ever clears. The first AddColumn takes this one.
+    setColumnCount(1);
+    headerItem()->setText(0, QString());
     header_->setSectionsClickable(true);  // Qt ties clickable headers to its own sorting
     setItemDelegate(new SortListRowDelegate(this));
     Clock = nowMs;
@@ -317,8 +321,9 @@ TCustomSortListView::~TCustomSortListView() = default;
 QTreeWidgetItem* TCustomSortListView::AddColumn(const std::string& Caption, int Width,
                                                 Qt::Alignment Alignment)
 {
-    const int column = columnCount();
-    setColumnCount(column + 1);
+    const int column = columnsAdded_ ? columnCount() : 0;
+    columnsAdded_ = true;
+    setColumnCount(std::max(columnCount(), column + 1));
     QTreeWidgetItem* h = headerItem();
     h->setText(column, QString::fromStdString(Caption));
     h->setTextAlignment(column, Alignment | Qt::AlignVCenter);

@@ -177,6 +177,7 @@ private:
     bool reverseSortArrows_ = false;
     bool noColumnResize_ = false;
     bool sortPending_ = false;
+    bool columnsAdded_ = false;
     int updateCount_ = 0;
     int rowHeight_ = 0;
     std::unique_ptr<gfx::TBitmap> upArrow_, downArrow_;

@@ -401,8 +401,10 @@ void TCustomControl::keyPressEvent(QKeyEvent* e)
                     handled = f->DispatchDialogChar(QString(text[0]).toUpper().toUcs4().value(0));
         }
     });
-    if (!handled && (key == VK_RETURN || key == VK_ESCAPE))
-        e->ignore();  // let the window see it
+    // A dialog key the control did not want and left alone goes on to the window; one the
+    // control wants is its own, never offered to the Default or Cancel buttons afterwards.
+    if (!handled && (key == VK_RETURN || key == VK_ESCAPE) && !WantsKey(key))
+        e->ignore();
 }
 
 void TCustomControl::keyReleaseEvent(QKeyEvent* e)

@@ -329,3 +329,26 @@ TEST(SortListView, PlainRowsFollowTheirColumnsAlignment)
     ASSERT_GE(darkest, 0) << "no text drawn";
     EXPECT_GT(darkest, left + width * 3 / 4);
 }
+
+// A row selected before the window has put its columns in place is an ordinary selection:
+// clearSelection clears it, before and after the columns come.
+TEST(SortListView, SelectionsMadeBeforeTheColumnsAreCleared)
+{
+    TSortListView list;
+    list.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    auto* a = new QTreeWidgetItem(&list);
+    auto* b = new QTreeWidgetItem(&list);
+    a->setSelected(true);
+    EXPECT_EQ(list.selectedItems().size(), 1);
+    list.clearSelection();
+    EXPECT_FALSE(a->isSelected());
+
+    b->setSelected(true);
+    list.AddColumn("", 20);
+    list.AddColumn("Title", 150);
+    EXPECT_EQ(list.ColumnCount(), 2);
+    EXPECT_TRUE(b->isSelected());
+    list.clearSelection();
+    EXPECT_FALSE(b->isSelected());
+    EXPECT_TRUE(list.selectedItems().isEmpty());
+}

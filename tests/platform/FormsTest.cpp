@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <vector>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -119,6 +120,45 @@ TEST(Forms, ReturnAndEscapeReachOurDefaultAndCancelButtons)
     g.show();
     sendKey(&g, Qt::Key_Escape);
     EXPECT_TRUE(g.isVisible());
+}
+
+// A key field: wants Return itself when told to, and logs the keys its OnKeyDown saw.
+class KeyField : public TCustomControl {
+public:
+    bool WantsReturn = false;
+    std::vector<int> seen;
+    explicit KeyField(QWidget* parent) : TCustomControl(parent)
+    {
+        OnKeyDown = [this](QObject*, int& key, TShiftState) { seen.push_back(key); };
+    }
+
+protected:
+    bool WantsKey(int key) const override { return WantsReturn && key == VK_RETURN; }
+};
+
+TEST(Forms, DefaultButtonAnswersReturnUnlessTheFocusedControlWantsIt)
+{
+    TForm f;
+    auto* field = new KeyField(&f);
+    // Without a Default button, Return and Escape reach the control's OnKeyDown.
+    sendKey(field, Qt::Key_Return);
+    sendKey(field, Qt::Key_Escape);
+    EXPECT_EQ(field->seen, (std::vector<int>{VK_RETURN, VK_ESCAPE}));
+    // A Default button answers Return before a control that does not want it.
+    auto* ok = new TestButton(&f);
+    ok->Default = true;
+    ok->Result = mrOk;
+    field->seen.clear();
+    QTimer::singleShot(0, &f, [&] { sendKey(field, Qt::Key_Return); });
+    EXPECT_EQ(f.ShowModal(), mrOk);
+    EXPECT_TRUE(field->seen.empty());
+    // A control that wants Return keeps it from the Default button.
+    field->WantsReturn = true;
+    f.show();
+    f.SetModalResult(mrNone);
+    sendKey(field, Qt::Key_Return);
+    EXPECT_EQ(field->seen, std::vector<int>{VK_RETURN});
+    EXPECT_EQ(f.ModalResult(), mrNone);
 }
 
 TEST(Forms, ControlsPaintThroughTheirCanvasAndFollowTheParentColour)
