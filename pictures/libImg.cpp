@@ -2,7 +2,7 @@
 
 #include "platform/forms/Application.h"
 #include "platform/gfx/Jpeg.h"
-#include "platform/rtl/AsciiCase.h"
+#include "platform/rtl/FileNames.h"
 #include "platform/rtl/Numerics.h"
 #include "util/libWindows.h"
 
@@ -49,11 +49,7 @@ void setJpegFullQuality(gfx::TPicture& picture)
 
 std::string LowerFileExt(const std::string& FileName)
 {
-    const size_t slash = FileName.find_last_of('/');
-    const size_t dot = FileName.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return rtl::LowerAscii(FileName.substr(dot));
+    return rtl::LowerExtension(FileName);
 }
 
 bool IsImageFileExt(const std::string& FileName)

@@ -1,5 +1,5 @@
 #include "tags/libID3Tag.h"
-#include "platform/rtl/AsciiCase.h"
+#include "platform/rtl/FileNames.h"
 
 #include <algorithm>
 #include <cctype>
@@ -182,16 +182,11 @@ bool trackByte(const std::string& text, std::uint8_t& out)
     return true;
 }
 
-bool equalIgnoringCase(std::string_view a, std::string_view b)
-{
-    return rtl::SameAsciiText(a, b);
-}
-
 int genreIndex(const std::string& name)
 {
     const auto& list = CurrentTag.GenreList;
     for (std::size_t i = 0; i < list.size(); ++i)
-        if (equalIgnoringCase(list[i], name))
+        if (rtl::SameAsciiText(list[i], name))
             return static_cast<int>(i);
     return -1;
 }
@@ -214,21 +209,7 @@ void SetupTagObjects(bool Create)
         InitGenreList();
 }
 
-std::size_t ExtensionPos(std::string_view path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
-        return path.size();
-    return dot;
-}
-
-bool HasExtension(std::string_view path, std::string_view ext)
-{
-    return equalIgnoringCase(path.substr(ExtensionPos(path)), ext);
-}
-
-bool IsNotMp3File(const std::string& FileName) { return !HasExtension(FileName, ".mp3"); }
+bool IsNotMp3File(const std::string& FileName) { return !rtl::HasExtension(FileName, ".mp3"); }
 
 void ClearTag()
 {

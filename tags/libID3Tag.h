@@ -75,12 +75,6 @@ extern TCurrentTag CurrentTag;
 void SetupTagObjects(bool Create);
 void InitGenreList();
 
-// Position of the dot that starts the path's extension (in its last component), or the
-// path's length when it has none.
-std::size_t ExtensionPos(std::string_view path);
-// The extension of the path (from its last dot, in its last component) equals `ext` ignoring
-// ASCII case; ".mp3" never matches ".mp" or ".mp3x".
-bool HasExtension(std::string_view path, std::string_view ext);
 bool IsNotMp3File(const std::string& FileName);
 
 // Fills CurrentTag from the file; true only when the tag came from ID3v2 (MP3 files only).

@@ -1,4 +1,5 @@
 #include "tags/libMP3Header.h"
+#include "platform/rtl/FileNames.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -146,7 +147,7 @@ std::uint32_t clamp32(std::int64_t v)
 
 std::string withExtension(const std::string& path, const std::string& ext)
 {
-    return path.substr(0, ExtensionPos(path)) + ext;
+    return path.substr(0, rtl::ExtensionPos(path)) + ext;
 }
 
 bool exists(const std::string& path)
@@ -227,7 +228,7 @@ bool writeWrapped(int source, const WrapPlan& plan, const std::string& out)
 
 }  // namespace
 
-bool IsWavFile(const std::string& FileName) { return HasExtension(FileName, ".wav"); }
+bool IsWavFile(const std::string& FileName) { return rtl::HasExtension(FileName, ".wav"); }
 
 void GetAudioFileInfo(const std::string& FileName)
 {
@@ -299,7 +300,7 @@ std::string MakeUniqueFileName(const std::string& FileName)
 {
     if (!exists(FileName))
         return FileName;
-    const std::size_t dot = ExtensionPos(FileName);
+    const std::size_t dot = rtl::ExtensionPos(FileName);
     const std::string stem = FileName.substr(0, dot), ext = FileName.substr(dot);
     for (int n = 2;; ++n) {
         std::string name = stem + "(" + std::to_string(n) + ")" + ext;

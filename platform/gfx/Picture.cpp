@@ -1,5 +1,5 @@
 #include "platform/gfx/Picture.h"
-#include "platform/rtl/AsciiCase.h"
+#include "platform/rtl/FileNames.h"
 
 #include <algorithm>
 #include <cctype>
@@ -29,11 +29,8 @@ std::vector<TFileFormat>& registry()
 
 std::string extensionOf(const std::string& path)
 {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return path.substr(dot + 1);
+    const std::size_t dot = rtl::ExtensionPos(path);
+    return dot < path.size() ? path.substr(dot + 1) : std::string();
 }
 
 }  // namespace
