@@ -1,4 +1,5 @@
 #include "app/libFavorite.h"
+#include "util/CaseFold.h"
 
 #include "app/Globals.h"
 #include "app/libMusic.h"
@@ -6,7 +7,6 @@
 #include "util/Cp932.h"
 #include "util/libIni.h"
 
-#include <QString>
 
 #include <algorithm>
 #include <unordered_set>
@@ -15,12 +15,6 @@ namespace {
 
 const std::string kNamesSection = "Favorite";
 constexpr std::size_t kMaxNameChars = 2047;  // longer values are cut when read back
-
-// Two texts are the same without regard to case when their case-folded forms are equal.
-std::string folded(const std::string& s)
-{
-    return QString::fromUtf8(s).toCaseFolded().toStdString();
-}
 
 // The settings file compares section names by ASCII case only; names equal that way share
 // one section.
@@ -105,7 +99,7 @@ bool containsText(const std::vector<std::string>& list, const std::string& item)
 
 bool SameFavoriteName(const std::string& A, const std::string& B)
 {
-    return folded(A) == folded(B);
+    return CaseFolded(A) == CaseFolded(B);
 }
 
 bool IsValidFavoriteName(const std::string& Name)
@@ -210,10 +204,10 @@ void AppendFavoriteItems(const std::string& Name, const std::vector<std::string>
     std::vector<std::string> stored = readList(section);
     std::unordered_set<std::string> known;
     for (const auto& path : stored)
-        known.insert(folded(path));
+        known.insert(CaseFolded(path));
     std::vector<std::string> added;
     for (const auto& path : Paths)
-        if (!known.contains(folded(path)))
+        if (!known.contains(CaseFolded(path)))
             added.push_back(path);
     appendToList(section, std::move(stored), added);
 }

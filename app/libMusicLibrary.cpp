@@ -1,5 +1,6 @@
 // The folder scan, the category tree and the list filling of app/libMusic.h.
 #include "app/libMusic.h"
+#include "util/CaseFold.h"
 
 #include "app/SortListView.h"
 #include "platform/forms/Application.h"
@@ -56,15 +57,6 @@ constexpr int TitleColumn = 2;
 constexpr int PathSubItem = 7;
 
 // Text with letter case folded away (ASCII without a detour through UTF-16).
-std::string foldCase(const std::string& text)
-{
-    const bool ascii = std::all_of(text.begin(), text.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (!ascii)
-        return QString::fromStdString(text).toCaseFolded().toStdString();
-    return rtl::LowerAscii(text);
-}
-
 // Undoes a change when the scope ends, also on an exception.
 template <class F>
 class TFinally {
@@ -390,7 +382,7 @@ private:
 
 std::string CategoryKey(const std::string& Text)
 {
-    return foldCase(Text);
+    return CaseFolded(Text);
 }
 
 bool SameCategory(const std::string& A, const std::string& B)
@@ -475,7 +467,7 @@ void ListMusicFiles(std::vector<std::string>& List, const std::string& Folder)
     std::vector<std::pair<std::string, std::string>> found;  // case-folded, as it is
     forEachEntry(Folder, [&found](const char* name, bool folder) {
         if (!folder && HasMusicExtension(name))
-            found.emplace_back(foldCase(name), name);
+            found.emplace_back(CaseFolded(name), name);
     });
     // Names that differ only in case keep one order on every system.
     std::sort(found.begin(), found.end());

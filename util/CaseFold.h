@@ -1,0 +1,10 @@
+// Text compared without regard to letter case the way a user means it: every letter of any
+// script, full-width Latin included, folded by Unicode's case folding. (Names the settings file
+// compares, and extensions, use ASCII case only: platform/rtl/AsciiCase.h.)
+// Pure function, any thread.
+#pragma once
+
+#include <string>
+
+// The UTF-8 text case-folded; texts that fold alike are the same without regard to case.
+std::string CaseFolded(const std::string& Text);
