@@ -71,11 +71,16 @@ int StrToInt(const std::string& text)
     return int(signedValue);
 }
 
+// Callers write the set in either case ("YN" as well as "yn"); read as written, "YN" would
+// fall back to a yes-only box that cannot be refused.
 int buttonModeOf(const std::string& buttons)
 {
-    if (buttons == "yn") return 2;
-    if (buttons == "yc") return 3;
-    if (buttons == "ync") return 4;
+    std::string set = buttons;
+    for (char& c : set)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (set == "yn") return 2;
+    if (set == "yc") return 3;
+    if (set == "ync") return 4;
     return 1;
 }
 
