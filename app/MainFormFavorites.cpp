@@ -63,8 +63,11 @@ public:
         QTreeWidgetItem* root = tree_->topLevelItem(index.parent().row());
         if (!edit || !index.parent().isValid() || !root || index.row() >= root->childCount())
             return;
+        const std::string old = root->child(index.row())->text(0).toStdString();
         std::string text = edit->text().toStdString();
-        forms::RunGuarded([&] { form_->trrGenreEdited(root->child(index.row()), text); });
+        // A rename the settings file refused (reported by the guard) keeps the stored name.
+        if (!forms::RunGuarded([&] { form_->trrGenreEdited(root->child(index.row()), text); }))
+            text = old;
         model->setData(index, qs(text));
     }
 
