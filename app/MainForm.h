@@ -504,6 +504,7 @@ private:
     void SetupListDrawing(TSortListView* ListView);
     void ClearPlaylist();
     void SelectRowAfterDelete(TSortListView* ListView, int Index);
+    int RemovePlaylistRows(const std::vector<QTreeWidgetItem*>& Rows);
     void ForgetPendingFile();
     QTreeWidgetItem* FavoriteRoot() const;
     void SelectFavoriteNode(const std::string& Name);

@@ -347,6 +347,14 @@ void TfrmMain::do_DelFavoriteClick()
     if (MsgBoxEx(this, caption, "「" + name + "」 を削除します。 よろしいですか？　", 2, "YN", "?") != 6 ||
         MsgBoxEx(this, caption, "本当に削除してもよろしいですか？　", 2, "YN", "?") != 6)
         return;
+    // The node the user chose, found again: the tree may have changed while they answered.
+    node = nullptr;
+    root = FavoriteRoot();
+    for (int i = 0; root && i < root->childCount() && !node; ++i)
+        if (root->child(i)->text(0).toStdString() == name)
+            node = root->child(i);
+    if (!node)
+        return;
     const int index = root->indexOfChild(node);
     DeleteFavorite(name);
     {

@@ -43,6 +43,37 @@ int selectedCount(const TSortListView* ListView)
     return int(ListView->selectedItems().size());
 }
 
+// The rows a command that asks first acts on are taken before it asks: while the question is
+// open, list play moves the playlist's selection on, and the answer is about what the user
+// chose. All rows, or the selected ones, in list order.
+std::vector<QTreeWidgetItem*> takeRows(const TSortListView* ListView, bool All)
+{
+    std::vector<QTreeWidgetItem*> rows;
+    for (int i = 0; i < ListView->topLevelItemCount(); ++i)
+        if (All || ListView->topLevelItem(i)->isSelected())
+            rows.push_back(ListView->topLevelItem(i));
+    return rows;
+}
+
+// Whether Row is still one of the list's rows (events run while a question is open or play
+// stops, and may have removed it). Only the address is compared, never followed.
+bool stillListed(const TSortListView* ListView, const QTreeWidgetItem* Row)
+{
+    for (int i = 0; i < ListView->topLevelItemCount(); ++i)
+        if (ListView->topLevelItem(i) == Row)
+            return true;
+    return false;
+}
+
+// The index of the first of Rows still listed; -1 when none is.
+int firstListedIndex(const TSortListView* ListView, const std::vector<QTreeWidgetItem*>& Rows)
+{
+    for (QTreeWidgetItem* row : Rows)
+        if (stillListed(ListView, row))
+            return ListView->indexOfTopLevelItem(row);
+    return -1;
+}
+
 bool sameFileIgnoringCase(const std::string& A, const std::string& B)
 {
     return QString::fromStdString(A).compare(QString::fromStdString(B), Qt::CaseInsensitive) == 0;
@@ -382,7 +413,8 @@ void TfrmMain::do_DelTitleClick()
     if (!do_DelTitle->isEnabled() || trrGenre->selectedItems().isEmpty())
         return;
     const std::string caption = GetRootNodeText(trrGenre->selectedItems().first()) + "削除";
-    if (selectedCount(lstMP3) == 0) {
+    const std::vector<QTreeWidgetItem*> chosen = takeRows(lstMP3, false);
+    if (chosen.empty()) {
         RenumberList(lstMP3);
         return;
     }
@@ -392,10 +424,11 @@ void TfrmMain::do_DelTitleClick()
     const bool watched = DirMon1->Active();
     if (watched)
         DirMon1->SetActive(false);
-    int index = firstSelectedIndex(lstMP3);
+    int index = firstListedIndex(lstMP3, chosen);
     std::vector<std::string> kept;
-    for (int i = index; i >= 0; i = firstSelectedIndex(lstMP3)) {
-        QTreeWidgetItem* row = lstMP3->topLevelItem(i);
+    for (QTreeWidgetItem* row : chosen) {
+        if (!stillListed(lstMP3, row))
+            continue;
         const std::string path = RowPath(row);
         row->setSelected(false);
         StopIfCurrent(path);
@@ -404,7 +437,8 @@ void TfrmMain::do_DelTitleClick()
             kept.push_back(path);
             continue;
         }
-        delete row;
+        if (stillListed(lstMP3, row))   // stopping play lets events run
+            delete row;
         RemovePathFromList(lstFile, path);
     }
     FitListColumns(lstMP3);
@@ -432,48 +466,52 @@ void TfrmMain::do_DelListClick()
 {
     if (!do_DelList->isEnabled() || selectedCount(lstFile) == 0)
         return;
+    const std::vector<QTreeWidgetItem*> chosen = takeRows(lstFile, false);
     if (MsgBoxEx(this, "リストの削除", "選択したタイトルをリストから削除します。 よろしいですか　（ファイルは削除されません）？　", 2, "YN", "?") != 6)
         return;
     if (DxSound && DxSound->ListPlay())
         sbStopClick();
-    const int index = firstSelectedIndex(lstFile);
-    lstFile->BeginItemUpdate();
-    for (int i = lstFile->topLevelItemCount() - 1; i >= 0; --i) {
-        QTreeWidgetItem* row = lstFile->topLevelItem(i);
-        if (!row->isSelected())
-            continue;
-        StopIfCurrent(RowPath(row));
+    const int index = RemovePlaylistRows(chosen);
+    if (index >= 0)
         ForgetPendingFile();
-        delete row;
-    }
-    lstFile->EndItemUpdate();
-    FitListColumns(lstFile);
     SelectRowAfterDelete(lstFile, index);
     RenumberList(lstFile);
-    const bool rows = lstFile->topLevelItemCount() > 0;
-    spdPlayList->setEnabled(rows);
-    spdFavorite->setEnabled(rows);
 }
 
 void TfrmMain::do_DelListAllClick()
 {
     if (!do_DelListAll->isEnabled())
         return;
+    const std::vector<QTreeWidgetItem*> chosen = takeRows(lstFile, true);
     if (MsgBoxEx(this, "リストの削除", "全てのタイトルをリストから削除します。 よろしいですか　（ファイルは削除されません）？　", 2, "YN", "?") != 6 ||
         MsgBoxEx(this, "リストの削除", "本当に削除してもよろしいですか　（ファイルは削除されません）？　", 2, "YN", "?") != 6)
         return;
     if (DxSound && DxSound->ListPlay())
         sbStopClick();
-    for (const std::string& path : PlaylistPaths())
-        if (StopIfCurrent(path))
-            ForgetPendingFile();
+    RemovePlaylistRows(chosen);
+    ShowTrackTitle(lstFile, 0);
+}
+
+// Removes those of Rows still in the playlist, releasing the playing file when it is among
+// them; returns the index of the first removed row (-1 when none was).
+int TfrmMain::RemovePlaylistRows(const std::vector<QTreeWidgetItem*>& Rows)
+{
+    const int first = firstListedIndex(lstFile, Rows);
     lstFile->BeginItemUpdate();
-    lstFile->clear();
+    for (QTreeWidgetItem* row : Rows) {
+        if (!stillListed(lstFile, row))
+            continue;
+        if (StopIfCurrent(RowPath(row)))   // lets events run: the row is looked for again
+            ForgetPendingFile();
+        if (stillListed(lstFile, row))
+            delete row;
+    }
     lstFile->EndItemUpdate();
     FitListColumns(lstFile);
-    spdPlayList->setEnabled(false);
-    spdFavorite->setEnabled(false);
-    ShowTrackTitle(lstFile, 0);
+    const bool rows = lstFile->topLevelItemCount() > 0;
+    spdPlayList->setEnabled(rows);
+    spdFavorite->setEnabled(rows);
+    return first;
 }
 
 // ---------------------------------------------------------------- moving

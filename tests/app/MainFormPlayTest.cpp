@@ -277,6 +277,38 @@ TEST(MainFormPlay, DuringListPlayAPlaylistRowMovesTheListAndAMusicListRowEndsIt)
     EXPECT_EQ(w.lstMP3->property("Tag").toInt(), 1);
 }
 
+// List play moves the playlist's selection on while a question is open; the command acts on
+// the rows chosen when it started, whichever row the selection has reached.
+TEST(MainFormPlay, ARowRemovedDuringListPlayIsTheOneChosen)
+{
+    PlayerRig rig(4);
+    TfrmMain& w = *rig.w;
+    w.spdPlayListClick();
+    for (auto [command, rows] : {std::pair{&TfrmMain::do_DelListClick, 3}, std::pair{&TfrmMain::do_DelListAllClick, 0}}) {
+        w.MsgBoxEx = [&](QWidget*, const std::string&, const std::string&, int, const std::string&, const std::string&) {
+            if (rig.engine().ListPlay()) {
+                const int from = rig.engine().ListPosition();
+                rig.runUntil([&] { return rig.engine().ListPosition() != from; });
+                EXPECT_TRUE(w.lstFile->topLevelItem(from + 1)->isSelected());
+            }
+            return 6;
+        };
+        selectOnly(w.lstFile, 0);
+        w.PopupMenu3Popup();
+        (w.*command)();
+        std::vector<std::string> left;
+        for (int i = 0; i < w.lstFile->topLevelItemCount(); ++i)
+            left.push_back(w.lstFile->topLevelItem(i)->text(2).toStdString());
+        EXPECT_EQ(left.size(), size_t(rows));
+        if (rows == 3)
+            EXPECT_EQ(left, (std::vector<std::string>{"Summer Rain", "星空", "Blue Note"}));
+        EXPECT_FALSE(rig.engine().ListPlay());
+        for (int i = 0; i < 4; ++i)
+            addSongRow(w.lstFile, songs()[size_t(i)]);
+        w.spdPlayListClick();
+    }
+}
+
 TEST(MainFormPlay, ShuffleKeepsEveryRowOnceAndReachesEveryOrder)
 {
     PlayerRig rig(4);
