@@ -443,6 +443,7 @@ public:
     void SetMsgOstrelText(const std::string& Text) override;
     void StartMsgOstrel() override;
     void StopMsgOstrel() override;
+    void PlayingSilently(const std::string& Reason) override;
 
     // --- The visualiser's view of the panes (TVisualPanes)
     gfx::TCanvas* PaintBoxCanvas(int Channel) override;

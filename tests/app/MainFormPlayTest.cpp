@@ -540,16 +540,34 @@ TEST(MainFormPlay, EitherAutoShuffleCommandTogglesTheCheckBoxAndBothMarks)
     EXPECT_FALSE(w.do_AutoShuffle2->isChecked());
 }
 
+namespace {
+std::vector<std::string> LogLines;
+void keepLogLine(QtMsgType, const QMessageLogContext&, const QString& Line)
+{
+    LogLines.push_back(Line.toStdString());
+}
+}  // namespace
+
 // What a person does: a double click with the mouse on a playlist row, heard through the
 // device the program falls back to without a sound card, in real time, to the song's end.
+// The first play says once that it is silent, and the log keeps the device's error.
 TEST(MainFormPlay, ARowDoubleClickedWithTheMousePlaysThroughTheNullDeviceToItsEnd)
 {
     SettingsFixture settings;
     Mp3Path.clear();
-    sound::TcbDSMixer mixer{[](const std::string&) { return snd::NullSoundDevice::create(); }};
+    const std::string error = "ALSA default: cannot open: No such file or directory";
+    sound::TcbDSMixer mixer{[&](const std::string&) {
+        return snd::NullSoundDevice::create(snd::WaveFormat::pcm(44100, 2, 16), error);
+    }};
     TfrmMain w(&mixer);
-    w.MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
-                    const std::string&) { return 6; };
+    std::vector<std::string> told;
+    w.MsgBoxEx = [&](QWidget*, const std::string& Caption, const std::string& Text, int, const std::string& Buttons,
+                     const std::string&) {
+        told.push_back(Caption + "|" + Text + "|" + Buttons);
+        return 6;
+    };
+    LogLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepLogLine);
     w.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.Loaded(); }, 10000));
     addSongRow(w.lstFile, songs()[1]);
@@ -563,6 +581,14 @@ TEST(MainFormPlay, ARowDoubleClickedWithTheMousePlaysThroughTheNullDeviceToItsEn
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.DxSound->PlayStatus() == "stop"; }, 10000));
     EXPECT_EQ(w.Gauge1->Position(), 100);
     EXPECT_EQ(w.lblPlay->text().toStdString(), "Play List :");
+    doubleClick(w.lstFile->viewport(), row.center());   // a second play is not told again
+    QCoreApplication::processEvents();
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(told, (std::vector<std::string>{
+                        "サウンド|サウンドデバイスを開けませんでした！！\r\r　　音を出さずに再生します。|Y"}));
+    EXPECT_EQ(std::count_if(LogLines.begin(), LogLines.end(),
+                            [&](const std::string& l) { return l.find(error) != std::string::npos; }),
+              1);
     w.close();
 }
 
