@@ -225,8 +225,10 @@ void TMessageLabel::Paint()
 
 TfrmMessageBox::TfrmMessageBox(QWidget* parent) : TForm(parent)
 {
-    setWindowFlag(Qt::WindowStaysOnTopHint);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // A dialog's border: the title bar with its close box only, nothing to minimise, maximise
+    // or size; always over the program's other windows.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     SetCaption("Confirm");
     setFixedSize(322, 106);
 

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
@@ -393,18 +395,22 @@ TEST(MainFormPlay, TheGaugeSeeksWhereItIsClickedAndStaysWithinTheTrack)
     const int64_t before = rig.positionMs();
     w.timFFTimer();
     EXPECT_EQ(rig.positionMs(), before);
-    // The buttons start and stop the stepping timers.
-    w.sbBackMouseDown(w.sbStep);
-    EXPECT_TRUE(w.timFF.Enabled());
-    EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Forward ]");
-    w.sbBackMouseUp(w.sbStep);
-    EXPECT_FALSE(w.timFF.Enabled());
-    w.sbBackMouseDown(w.sbBack);
-    EXPECT_TRUE(w.timRF.Enabled());
-    EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Rewind ]");
-    w.sbBackMouseUp(w.sbBack);
-    EXPECT_FALSE(w.timRF.Enabled());
-    EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Playing ]");
+    // The buttons start and stop the stepping timers; the status names the step while the
+    // button is held, through the steps' seeks.
+    w.Gauge1MouseDown(forms::mbLeft, forms::ssLeft, width / 2, 5);
+    for (auto [button, timer, tick, status] :
+         {std::tuple{w.sbStep, &w.timFF, &TfrmMain::timFFTimer, "[ Forward ]"},
+          std::tuple{w.sbBack, &w.timRF, &TfrmMain::timRFTimer, "[ Rewind ]"}}) {
+        w.sbBackMouseDown(button);
+        EXPECT_TRUE(timer->Enabled());
+        EXPECT_EQ(w.lblPlay->text().toStdString(), status);
+        (w.*tick)();
+        rig.run(100);
+        EXPECT_EQ(w.lblPlay->text().toStdString(), status);
+        w.sbBackMouseUp(button);
+        EXPECT_FALSE(timer->Enabled());
+        EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Playing ]");
+    }
 }
 
 TEST(MainFormPlay, PauseHoldsThePositionAndASecondPressResumes)

@@ -118,6 +118,17 @@ TEST(MessageBox, ButtonsStandRightAlignedAndEdgeToEdge)
     }
 }
 
+TEST(MessageBox, HasADialogsBorderWithOnlyTheCloseBox)
+{
+    TfrmMessageBox box;
+    const Qt::WindowFlags flags = box.windowFlags();
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Dialog);
+    EXPECT_TRUE(flags & Qt::CustomizeWindowHint);   // only the buttons named here
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint));
+    EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
+}
+
 TEST(MessageBox, PlacedOnTheOwnerAndKeptInsideTheWorkArea)
 {
     QPoint work(-1, -1);
