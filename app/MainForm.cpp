@@ -643,6 +643,24 @@ void TfrmMain::SelectVisualEffect(int Mode)
     DxSound->UpdateLyricsAndMeter(true);
 }
 
+void TfrmMain::do_Effect00Click(QAction* Sender)
+{
+    SelectVisualEffect(Sender->data().toInt());
+}
+
+// Qt has already toggled the check mark when the item fires.
+void TfrmMain::do_Effect999Click()
+{
+    ApplyDirectXEffectSetting();
+}
+
+void TfrmMain::PopupMenu5Popup()
+{
+    const bool useDirectX = do_Effect999->isChecked();
+    for (int mode : sound::TDxSound::kSurfaceModes)
+        do_EffectMode[size_t(mode)]->setVisible(useDirectX);
+}
+
 void TfrmMain::ApplyDirectXEffectSetting()
 {
     const bool useDirectX = do_Effect999->isChecked();
