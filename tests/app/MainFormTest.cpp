@@ -341,6 +341,18 @@ TEST(MainForm, ListColumnsNarrowWhenTheListScrolls)
         EXPECT_EQ(list->columnWidth(2), list == w.lstMP3 ? 193 : 192);
         EXPECT_EQ(list->columnWidth(3), 151);
         EXPECT_EQ(list->columnWidth(4), 186);
+        EXPECT_EQ(list->columnWidth(1), 33);
+        // From row 1000 on, "No." widens to its digits and the title gives the room.
+        while (list->topLevelItemCount() < 999)
+            addRow(list, "row");
+        w.FitListColumns(list);
+        EXPECT_EQ(list->columnWidth(1), 33);
+        addRow(list, "row 1000");
+        w.FitListColumns(list);
+        gfx::TCanvas measure;
+        measure.Font().Assign(list->Font());
+        EXPECT_GE(list->columnWidth(1), measure.TextWidth("1000") + 8);
+        EXPECT_EQ(list->columnWidth(1) + list->columnWidth(2), 33 + (list == w.lstMP3 ? 193 : 192));
         list->clear();
     }
     rig.Answer = 6;
