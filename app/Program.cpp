@@ -4,7 +4,10 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QLockFile>
+#include <QTranslator>
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
@@ -25,6 +28,17 @@ void SetProgramFont()
 
 }  // namespace
 
+bool InstallToolkitTranslations()
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
 int RunProgram(int argc, char** argv)
 {
     const std::unique_ptr<QLockFile> instance = OpenInstanceMutex(InstanceLockFolder());
@@ -34,6 +48,7 @@ int RunProgram(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tambourelle"));
     initBuiltinResources();
     SetProgramFont();
+    InstallToolkitTranslations();
     IniBase = GetAppDir() + "/Tambourelle";
     // The program's "HAND" and "DRAG" cursors are registered as screen cursors 1 and 2 once
     // the cursor table is part of the program.
