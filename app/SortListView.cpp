@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include "platform/forms/Application.h"
@@ -458,11 +459,15 @@ void TCustomSortListView::sortAll()
         for (std::size_t i = 0; i < entries.size(); ++i)
             items[qsizetype(i)] = entries[i].item;
     }
+    // The rows are reordered under a list that stays where it was scrolled; Qt would
+    // otherwise scroll to wherever the focused row landed.
+    const int scrolled = verticalScrollBar()->value();
     addTopLevelItems(items);
     for (QTreeWidgetItem* i : selected)
         i->setSelected(true);
     if (current)
         setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+    verticalScrollBar()->setValue(scrolled);
 }
 
 void TCustomSortListView::SortOnColumn(int Column, bool Ascending)

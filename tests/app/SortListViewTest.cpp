@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 namespace {
 
@@ -127,6 +128,16 @@ TEST(SortListView, ClicksToggleTheSortAndTheCancelColumnDoesNothing)
     QApplication::sendEvent(header->viewport(), &release);
     EXPECT_EQ(m.list.LastColumnClicked(), 2);
     EXPECT_EQ(m.column(1), (Texts{"apple", "Banana", "Blueberry", "Cherry"}));
+
+    // A sort leaves the list scrolled where it was, wherever the focused row lands.
+    for (int i = 0; i < 100; ++i)
+        m.list.AddItem("", {std::to_string(i + 5), "zz" + std::to_string(i), "e"});
+    m.list.setCurrentItem(m.list.Item(0), 0, QItemSelectionModel::NoUpdate);
+    m.list.scrollToTop();
+    m.list.ColumnClick(2);   // descending: the focused "apple" goes last
+    QCoreApplication::processEvents();
+    EXPECT_EQ(TCustomSortListView::ColumnText(m.list.Item(m.list.Count() - 1), 1), "apple");
+    EXPECT_EQ(m.list.verticalScrollBar()->value(), 0);
 }
 
 TEST(SortListView, SortArrowsFollowTheDirection)
