@@ -631,10 +631,18 @@ void TfrmMain::FitListColumns(TSortListView* ListView)
 {
     if (ListView->columnCount() < 9)
         return;
-    const int d = ListView->topLevelItemCount() > PageRows(ListView) ? 1 : 0;
+    const int rows = ListView->topLevelItemCount();
+    const int d = rows > PageRows(ListView) ? 1 : 0;
+    // "No." is wide enough for three digits; a longer list widens it by what its numbers
+    // need (the cell's text is inset by 4 on each side) and takes that from the title.
+    gfx::TCanvas measure;
+    measure.Font().Assign(ListView->Font());
+    const int digits = int(std::to_string(std::max(rows, 1)).size());
+    const int number = std::max(ListColumns[1].width, measure.TextWidth(std::string(size_t(digits), '0')) + 9);
+    ListView->setColumnWidth(1, number);
     ListView->setColumnWidth(3, 154 - 3 * d);
     ListView->setColumnWidth(4, 192 - 6 * d);
-    ListView->setColumnWidth(2, 200 - (ListView == lstMP3 ? 7 : 8) * d);
+    ListView->setColumnWidth(2, 200 - (ListView == lstMP3 ? 7 : 8) * d - (number - ListColumns[1].width));
 }
 
 void TfrmMain::ShowFolderLabel(const std::string& Path)
@@ -731,6 +739,24 @@ void TfrmMain::SelectVisualEffect(int Mode)
         DxSound->UpdateLyricsAndMeter(true);
     }
     SaveSettings([Mode] { IniWriteInteger(IniBase, "SETTING", "EFFECT", Mode); });
+}
+
+void TfrmMain::do_Effect00Click(QAction* Sender)
+{
+    SelectVisualEffect(Sender->data().toInt());
+}
+
+// Qt has already toggled the check mark when the item fires.
+void TfrmMain::do_Effect999Click()
+{
+    ApplyDirectXEffectSetting();
+}
+
+void TfrmMain::PopupMenu5Popup()
+{
+    const bool useDirectX = do_Effect999->isChecked();
+    for (int mode : sound::TDxSound::kSurfaceModes)
+        do_EffectMode[size_t(mode)]->setVisible(useDirectX);
 }
 
 void TfrmMain::ApplyDirectXEffectSetting()

@@ -92,6 +92,11 @@ public:
     void cpl01Click();
     void spdMainMenuClick();
     void PopupMenu4Popup();
+    // The visual-mode menu: an item chooses the mode of its Tag (its data), the last one
+    // switches the drawing surfaces on or off.
+    void do_Effect00Click(QAction* Sender);
+    void do_Effect999Click();
+    void PopupMenu5Popup();
 
     // State of the window (unit-level values in the design).
     bool Maximized = false;

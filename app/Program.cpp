@@ -4,8 +4,11 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QLockFile>
 #include <QPointer>
+#include <QTranslator>
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
@@ -45,6 +48,17 @@ void ReportFailuresInMessageBox(QWidget* Main)
 
 }  // namespace
 
+bool InstallToolkitTranslations()
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
 int RunProgram(int argc, char** argv)
 {
     const std::unique_ptr<QLockFile> instance = OpenInstanceMutex(InstanceLockFolder());
@@ -54,6 +68,7 @@ int RunProgram(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tambourelle"));
     initBuiltinResources();
     SetProgramFont();
+    InstallToolkitTranslations();
     IniBase = GetAppDir() + "/Tambourelle";
     // The program's "HAND" and "DRAG" cursors are registered as screen cursors 1 and 2 once
     // the cursor table is part of the program.

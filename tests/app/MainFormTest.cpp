@@ -378,6 +378,18 @@ TEST(MainForm, ListColumnsNarrowWhenTheListScrolls)
         EXPECT_EQ(list->columnWidth(2), list == w.lstMP3 ? 193 : 192);
         EXPECT_EQ(list->columnWidth(3), 151);
         EXPECT_EQ(list->columnWidth(4), 186);
+        EXPECT_EQ(list->columnWidth(1), 33);
+        // From row 1000 on, "No." widens to its digits and the title gives the room.
+        while (list->topLevelItemCount() < 999)
+            addRow(list, "row");
+        w.FitListColumns(list);
+        EXPECT_EQ(list->columnWidth(1), 33);
+        addRow(list, "row 1000");
+        w.FitListColumns(list);
+        gfx::TCanvas measure;
+        measure.Font().Assign(list->Font());
+        EXPECT_GE(list->columnWidth(1), measure.TextWidth("1000") + 8);
+        EXPECT_EQ(list->columnWidth(1) + list->columnWidth(2), 33 + (list == w.lstMP3 ? 193 : 192));
         list->clear();
     }
     rig.Answer = 6;
@@ -412,6 +424,51 @@ TEST(MainForm, MenuCommandsSetTheWindowSizes)
     EXPECT_EQ(actions.last()->text(), QString::fromUtf8("終了"));
     w.do_Close->trigger();
     EXPECT_FALSE(w.isVisible());
+}
+
+// Each mode item checks itself alone, stores its Tag and sets the engine's mode; the surprise
+// item lets the engine pick a real mode. Without surfaces the surface-only modes fall back to
+// mode 0 and leave the menu.
+TEST(MainForm, VisualModeMenuChoosesOneModeAndStoresIt)
+{
+    MainWindowRig rig;
+    rig.create();
+    TfrmMain& w = *rig.w;
+    struct Pick {
+        int item, stored;
+    };
+    for (const Pick& p : {Pick{3, 3}, Pick{25, 25}, Pick{31, 99}, Pick{30, 30}, Pick{0, 0}}) {
+        const int before = w.DxSound->Effect();
+        w.do_EffectMode[size_t(p.item)]->trigger();
+        for (int i = 0; i < 32; ++i)
+            EXPECT_EQ(w.do_EffectMode[size_t(i)]->isChecked(), i == p.item) << p.item << " / " << i;
+        EXPECT_EQ(rig.value("SETTING", "EFFECT"), std::to_string(p.stored));
+        if (p.stored == 99) {
+            EXPECT_NE(w.DxSound->Effect(), before);
+            EXPECT_GE(w.DxSound->Effect(), 0);
+            EXPECT_LT(w.DxSound->Effect(), 30);
+        } else {
+            EXPECT_EQ(w.DxSound->Effect(), p.stored);
+        }
+        EXPECT_EQ(w.pnlMeter->isHidden(), p.stored != 30) << p.item;
+    }
+
+    w.do_EffectMode[25]->trigger();
+    w.do_Effect999->trigger();
+    EXPECT_FALSE(w.do_Effect999->isChecked());
+    EXPECT_EQ(w.DxSound->Effect(), 0);
+    EXPECT_TRUE(w.do_EffectMode[0]->isChecked());
+    EXPECT_EQ(rig.value("SETTING", "EFFECT"), "0");
+    EXPECT_EQ(rig.value("SETTING", "EFFECT_DX"), "0");
+    w.PopupMenu5->popup(QPoint(0, 0));
+    EXPECT_FALSE(w.do_EffectMode[25]->isVisible());
+    EXPECT_TRUE(w.do_EffectMode[24]->isVisible());
+    w.PopupMenu5->hide();
+    w.do_Effect999->trigger();
+    w.PopupMenu5->popup(QPoint(0, 0));
+    EXPECT_TRUE(w.do_EffectMode[25]->isVisible());
+    EXPECT_EQ(rig.value("SETTING", "EFFECT_DX"), "1");
+    w.PopupMenu5->hide();
 }
 
 TEST(MainForm, TheEngineWritesThroughTheWindowsControls)
