@@ -8,6 +8,7 @@
 #include "app/MainForm.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include <QAction>
 #include <QKeyEvent>
@@ -55,21 +56,34 @@ std::vector<QTreeWidgetItem*> takeRows(const TSortListView* ListView, bool All)
     return rows;
 }
 
-// Whether Row is still one of the list's rows (events run while a question is open or play
-// stops, and may have removed it). Only the address is compared, never followed.
-bool stillListed(const TSortListView* ListView, const QTreeWidgetItem* Row)
-{
-    for (int i = 0; i < ListView->topLevelItemCount(); ++i)
-        if (ListView->topLevelItem(i) == Row)
-            return true;
-    return false;
-}
+// The rows a list holds, for asking whether a row taken earlier is still one of them (events
+// run while a question is open or play stops, and may have removed it). Only addresses are
+// compared, never followed; Refresh after anything that let events run. A set, so that removing
+// every row of a long list stays linear.
+class ListedRows {
+public:
+    explicit ListedRows(const TSortListView* ListView) : list_(ListView) { Refresh(); }
+    void Refresh()
+    {
+        rows_.clear();
+        rows_.reserve(size_t(list_->topLevelItemCount()));
+        for (int i = 0; i < list_->topLevelItemCount(); ++i)
+            rows_.insert(list_->topLevelItem(i));
+    }
+    bool Contains(const QTreeWidgetItem* Row) const { return rows_.count(Row) != 0; }
+    void Forget(const QTreeWidgetItem* Row) { rows_.erase(Row); }
+
+private:
+    const TSortListView* list_;
+    std::unordered_set<const QTreeWidgetItem*> rows_;
+};
 
 // The index of the first of Rows still listed; -1 when none is.
 int firstListedIndex(const TSortListView* ListView, const std::vector<QTreeWidgetItem*>& Rows)
 {
+    const ListedRows listed(ListView);
     for (QTreeWidgetItem* row : Rows)
-        if (stillListed(ListView, row))
+        if (listed.Contains(row))
             return ListView->indexOfTopLevelItem(row);
     return -1;
 }
@@ -426,19 +440,23 @@ void TfrmMain::do_DelTitleClick()
         DirMon1->SetActive(false);
     int index = firstListedIndex(lstMP3, chosen);
     std::vector<std::string> kept;
+    ListedRows listed(lstMP3);
     for (QTreeWidgetItem* row : chosen) {
-        if (!stillListed(lstMP3, row))
+        if (!listed.Contains(row))
             continue;
         const std::string path = RowPath(row);
         row->setSelected(false);
-        StopIfCurrent(path);
+        if (StopIfCurrent(path))   // stopping play lets events run
+            listed.Refresh();
         ForgetPendingFile();
         if (path.empty() || !RecycleFile(path)) {
             kept.push_back(path);
             continue;
         }
-        if (stillListed(lstMP3, row))   // stopping play lets events run
+        if (listed.Contains(row)) {
+            listed.Forget(row);
             delete row;
+        }
         RemovePathFromList(lstFile, path);
     }
     FitListColumns(lstMP3);
@@ -497,14 +515,21 @@ void TfrmMain::do_DelListAllClick()
 int TfrmMain::RemovePlaylistRows(const std::vector<QTreeWidgetItem*>& Rows)
 {
     const int first = firstListedIndex(lstFile, Rows);
+    ListedRows listed(lstFile);
     lstFile->BeginItemUpdate();
-    for (QTreeWidgetItem* row : Rows) {
-        if (!stillListed(lstFile, row))
+    // From the last row up, so that each removal moves no row after it.
+    for (auto it = Rows.rbegin(); it != Rows.rend(); ++it) {
+        QTreeWidgetItem* row = *it;
+        if (!listed.Contains(row))
             continue;
-        if (StopIfCurrent(RowPath(row)))   // lets events run: the row is looked for again
+        if (StopIfCurrent(RowPath(row))) {   // lets events run: the row is looked for again
             ForgetPendingFile();
-        if (stillListed(lstFile, row))
-            delete row;
+            listed.Refresh();
+            if (!listed.Contains(row))
+                continue;
+        }
+        listed.Forget(row);
+        delete row;
     }
     lstFile->EndItemUpdate();
     FitListColumns(lstFile);
