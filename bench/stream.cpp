@@ -6,7 +6,9 @@
 // buffer and the device's mixing.
 //
 // Goal: channel time at most 1.2 x the decode time (counter `ratio`) on both files, 5 and
-// 20 minutes long; read the median and the spread over the 5 repetitions.
+// 20 minutes long; read the median and the spread over the 5 repetitions. `cpu_ratio` is the
+// same in CPU time. On a busy machine the two threads' hand-offs wait for cores and the wall
+// figures spread widely: run pinned to one core (taskset -c N) for steadier ones.
 //
 // The files are made once under the temp folder: a music-like signal from sox (two plucked
 // tones gated by a square wave over pink noise, with tremolo and reverb), encoded by lame at
