@@ -95,6 +95,11 @@ Match align(const std::vector<double>& ref, const std::vector<double>& got, int 
     return best;
 }
 
+double correlationAt(const std::vector<double>& ref, const std::vector<double>& got, int lag)
+{
+    return correlation(ref, got, lag, 0, ref.size());
+}
+
 double rms(const std::vector<double>& a)
 {
     double s = 0;

@@ -35,7 +35,10 @@ struct Match {
     int lag = 0;
     double correlation = 0;
 };
+// Use a signal with no period of its own (a sweep): a pure tone matches at every period.
 Match align(const std::vector<double>& ref, const std::vector<double>& got, int maxLag);
+// The normalised correlation over the whole overlap with `got` delayed by `lag`.
+double correlationAt(const std::vector<double>& ref, const std::vector<double>& got, int lag);
 
 double rms(const std::vector<double>& a);
 
