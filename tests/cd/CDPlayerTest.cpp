@@ -18,28 +18,6 @@ using namespace testsupport;
 
 namespace {
 
-// Sets an environment variable for the scope of a test.
-class EnvVar {
-public:
-    EnvVar(const char* name, const std::string& value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~EnvVar()
-    {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 // Each tone holds whole cycles, so the joins between tracks are continuous.
 const std::vector<ImageTrack> kTones = {{true, 150, 440}, {true, 113, 675}, {true, 187, 900}};
 
@@ -261,9 +239,9 @@ TEST_F(CDPlayerTest, AudioDiscTestAndMediaIdentity)
 
 TEST_F(CDPlayerTest, AutoPlayHandlerInMimeAppsList)
 {
-    EnvVar config("XDG_CONFIG_HOME", dir.file("config"));
-    EnvVar data("XDG_DATA_HOME", dir.file("data"));
-    EnvVar dataDirs("XDG_DATA_DIRS", dir.file("system"));
+    ScopedEnv config("XDG_CONFIG_HOME", dir.file("config"));
+    ScopedEnv data("XDG_DATA_HOME", dir.file("data"));
+    ScopedEnv dataDirs("XDG_DATA_DIRS", dir.file("system"));
     QDir().mkpath(QString::fromStdString(dir.file("config")));
     QDir().mkpath(QString::fromStdString(dir.file("system/applications")));
     writeFile(dir.file("system/applications/other.desktop"), "[Desktop Entry]\nName=Other\nExec=other-player %U\n");
