@@ -6,8 +6,6 @@
 
 #include "platform/forms/Application.h"
 
-#include <QObject>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -180,7 +178,9 @@ struct CdAudioDevice::State {
     NotifyFn pending;
     std::vector<uint8_t> chunk;
 
-    QObject* window = nullptr;  // notifications are posted to its thread
+    // Reports hold it weakly; the destructor drops it, and with it every report still
+    // queued. Checked and dropped on the user-interface thread only, so the test cannot race.
+    std::shared_ptr<const bool> alive = std::make_shared<const bool>(true);
     std::unique_ptr<snd::Waiter> waiter;
     std::thread feeder;
     bool active = false;
@@ -191,7 +191,10 @@ struct CdAudioDevice::State {
     void post(const NotifyFn& fn, Notify value)
     {
         if (fn)
-            forms::PostToUiThread(window, [fn, value] { fn(value); });
+            forms::PostToUiThread([token = std::weak_ptr(alive), fn, value] {
+                if (token.lock())
+                    fn(value);
+            });
     }
 
     void settlePending(Notify value)
@@ -413,7 +416,6 @@ std::unique_ptr<CdAudioDevice> CdAudioDevice::open(const std::string& drive,
         return nullptr;
     auto state = std::make_unique<State>(drive, std::move(sound), ticks);
     state->loadDisc();
-    state->window = new QObject;
     state->waiter = ticks.createWaiter();
     State* s = state.get();
     state->feeder = std::thread([s] { s->feed(); });
@@ -432,7 +434,7 @@ CdAudioDevice::~CdAudioDevice()
     s_->waiter->wake();
     s_->feeder.join();
     s_->buffer.reset();
-    delete s_->window;  // drops notifications still queued for this device
+    s_->alive.reset();  // drops notifications still queued for this device
 }
 
 const std::string& CdAudioDevice::drive() const { return s_->drive; }

@@ -17,9 +17,10 @@
 // An image has no tray of its own; it gets a simulated one (shared by every device and the
 // disc watcher): ejecting takes the disc away until the tray is closed again.
 //
-// A NOTE ON THREADS: public calls come from the user-interface thread (they are locked
-// against the feeder, so any thread works). Notifications are posted to the thread that
-// opened the device and dropped once the device is destroyed; destruction joins the feeder.
+// A NOTE ON THREADS: open, the calls and destruction belong to the user-interface thread
+// (the calls are locked against the feeder). Notifications are posted to that thread and
+// dropped once the device is destroyed, so a handler may close the device it hears from;
+// destruction joins the feeder.
 #pragma once
 
 #include "platform/sound/Clock.h"

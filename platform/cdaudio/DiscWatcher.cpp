@@ -4,8 +4,6 @@
 
 #include "platform/forms/Application.h"
 
-#include <QObject>
-
 #include <algorithm>
 #include <fcntl.h>
 #include <linux/cdrom.h>
@@ -55,7 +53,7 @@ struct DiscWatcher::State {
     std::mutex m;
     std::vector<std::string> drives;
     std::map<std::string, Seen> seen;
-    QObject* window = nullptr;
+    std::shared_ptr<const bool> alive = std::make_shared<const bool>(true);  // as the device's
     std::unique_ptr<snd::Waiter> waiter;
     std::thread worker;
     bool terminated = false;
@@ -63,7 +61,10 @@ struct DiscWatcher::State {
     void post(const Handler& handler, const std::string& drive)
     {
         if (handler)
-            forms::PostToUiThread(window, [handler, drive] { handler(drive); });
+            forms::PostToUiThread([token = std::weak_ptr(alive), handler, drive] {
+                if (token.lock())
+                    handler(drive);
+            });
     }
 
     void pollLocked()
@@ -102,7 +103,6 @@ DiscWatcher::DiscWatcher(Handler onArrival, Handler onRemoval, snd::TickSource& 
 {
     s_->onArrival = std::move(onArrival);
     s_->onRemoval = std::move(onRemoval);
-    s_->window = new QObject;
     s_->waiter = ticks.createWaiter();
     State* s = s_.get();
     s_->worker = std::thread([s] { s->run(); });
@@ -116,7 +116,7 @@ DiscWatcher::~DiscWatcher()
     }
     s_->waiter->wake();
     s_->worker.join();
-    delete s_->window;  // drops notices still queued
+    s_->alive.reset();  // drops notices still queued
 }
 
 void DiscWatcher::setDrives(const std::vector<std::string>& drives)

@@ -3,7 +3,7 @@
 // contents is read, so a spinning drive is not kept busy); an image counts as a disc while
 // its sheet exists and its simulated tray is closed, and as a new disc when the sheet
 // changes. The first poll of a drive only learns its state. Changes are posted, with the
-// drive's path, to the thread that created the watcher.
+// drive's path, to the user-interface thread.
 //
 // Threads: construct, setDrives(), poll() and destroy on the user-interface thread;
 // destruction joins the worker and drops notices still queued.

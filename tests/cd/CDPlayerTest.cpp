@@ -173,6 +173,13 @@ TEST_F(CDPlayerTest, NextPreviousAndPositionsInTracks)
     EXPECT_TRUE(take().empty());
     EXPECT_EQ(p->GetMode(), 0);  // no device: status reads 0, commands do nothing
     p->Play();
+
+    // A handler may close the device whose report it is handling.
+    p->Reopen();
+    p->OnNotify = [&](TCDPlayer* Sender, TNotifyValues) { Sender->Close(); };
+    p->Stop();
+    take();
+    EXPECT_EQ(p->DeviceId(), 0u);
 }
 
 TEST_F(CDPlayerTest, DiscChangesFollowTheWatcher)
