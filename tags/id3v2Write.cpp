@@ -347,6 +347,8 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, std::uint8_t ve
     const std::uint64_t offset = startOffset >= 0 ? static_cast<std::uint64_t>(startOffset) : (own ? StartOffset : 0);
     if (!loadAllowsSave())
         return kMalformed;
+    if (!loadSkippedData())
+        return id3file::kReadFailed;
     if (!id3file::isRegularFile(name))
         return id3file::kOpenFailed;
     if (id3file::isReadOnly(name))
