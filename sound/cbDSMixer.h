@@ -74,6 +74,9 @@ public:
 
     // The device, opened on first use (and reopened after it was lost).
     std::shared_ptr<snd::SoundDevice> GetDirectSound();
+    // Why the open device is silent (the error of the card it stands in for); empty while a
+    // card plays, or nothing is open.
+    std::string SilentReason() const { return device_ ? device_->silentReason() : std::string(); }
     void Close();
 
     // The output devices at start: descriptions, and ids ("" for the default device).

@@ -354,9 +354,10 @@ std::vector<SoundDevice::Info> SoundDevice::enumerate()
 
 std::shared_ptr<SoundDevice> SoundDevice::open(const std::string& id)
 {
-    if (auto alsa = AlsaSoundDevice::create(id.empty() ? "default" : id))
+    std::string error;
+    if (auto alsa = AlsaSoundDevice::create(id.empty() ? "default" : id, WaveFormat::pcm(44100, 2, 16), &error))
         return alsa;
-    return NullSoundDevice::create();
+    return NullSoundDevice::create(WaveFormat::pcm(44100, 2, 16), error);
 }
 
 SoundDevice::SoundDevice(const WaveFormat& output) : output_(output) {}

@@ -273,6 +273,15 @@ TEST(SoundDevice, TheDeviceOfThisMachinePlaysAToneOrFallsBackSilently)
     auto device = SoundDevice::open("");
     ASSERT_TRUE(device);
     playToneUntilTheCursorMoves(device);
+    // A device that cannot be opened leaves the null device, which knows ALSA's reason.
+    auto missing = SoundDevice::open("no_such_pcm_for_tambourelle");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->name(), "null");
+    EXPECT_EQ(missing->silentReason().rfind("ALSA no_such_pcm_for_tambourelle: cannot open: ", 0), 0u)
+        << missing->silentReason();
+    EXPECT_GT(missing->silentReason().size(), std::string("ALSA no_such_pcm_for_tambourelle: cannot open: ").size());
+    playToneUntilTheCursorMoves(missing);
+    EXPECT_EQ(device->name() == "null", !device->silentReason().empty());
 }
 
 TEST(SoundDevice, AlsaBackendPlaysThroughAlsasNullPcm)
