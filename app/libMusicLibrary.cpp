@@ -392,7 +392,7 @@ bool SameCategory(const std::string& A, const std::string& B)
 
 bool TCategoryList::Add(const std::string& Text)
 {
-    return byKey_.try_emplace(CategoryKey(Text), Text).second;
+    return met_.insert(Text).second && byKey_.try_emplace(CategoryKey(Text), Text).second;
 }
 
 std::vector<std::string> TCategoryList::Items() const
