@@ -199,9 +199,10 @@ private:
     void CloseBuffer();
     void CloseFile();
     void ResetPlayback();
+    void ReadIntoCopy(uint32_t Offset, uint32_t Count);
     void FillFromReader(uint32_t Offset, uint32_t Count);
     void WriteSilenceChunk(uint32_t Offset, uint32_t Count);
-    bool LockBuffer(uint32_t Offset, uint32_t Count, uint8_t*& P);
+    bool LockBuffer(uint32_t Offset, uint32_t Count, uint8_t*& P1, uint32_t& N1, uint8_t*& P2, uint32_t& N2);
     void UpdateBuffer();
     void Refill();
     void RefillFailed();

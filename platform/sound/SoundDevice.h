@@ -95,6 +95,11 @@ private:
 
     // Device thread, device lock held.
     void mixInto(float* out, size_t frames, const WaveFormat& output, size_t heldFrames);
+    // Whether mixing this buffer alone would give its own 16-bit samples back unchanged (the
+    // output's rate and channels, full volume, centred, no effects, on a whole frame); then
+    // copyInto gives the same output and cursor as mixing, without the round trip through float.
+    bool passesStraight(const WaveFormat& output) const;
+    void copyInto(uint8_t* out, size_t frames, size_t heldFrames);
     void stage(size_t needed);
     void resetStage();
     uint32_t frames() const { return desc_.bufferBytes / desc_.format.blockAlign; }

@@ -302,8 +302,9 @@ TEST(MainFormPlay, ARowRemovedDuringListPlayIsTheOneChosen)
         for (int i = 0; i < w.lstFile->topLevelItemCount(); ++i)
             left.push_back(w.lstFile->topLevelItem(i)->text(2).toStdString());
         EXPECT_EQ(left.size(), size_t(rows));
-        if (rows == 3)
+        if (rows == 3) {
             EXPECT_EQ(left, (std::vector<std::string>{"Summer Rain", "星空", "Blue Note"}));
+        }
         EXPECT_FALSE(rig.engine().ListPlay());
         for (int i = 0; i < 4; ++i)
             addSongRow(w.lstFile, songs()[size_t(i)]);

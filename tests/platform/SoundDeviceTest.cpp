@@ -172,6 +172,30 @@ TEST(SoundDevice, VolumeAndPanAttenuateInHundredthsOfADecibel)
     EXPECT_EQ(out[1], 20000);
 }
 
+// A render that spans a whole turn of the ring ends where it began: what is written behind
+// the cursor afterwards must be heard, not the frames converted a turn before.
+TEST(SoundDevice, FramesWrittenAfterAWholeTurnAreHeard)
+{
+    Rig rig;
+    rig.make(WaveFormat::pcm(44100, 2, 16), ramp(4410));
+    ASSERT_EQ(rig.buffer->SetVolume(-600), result::kOk);  // mixed, not copied straight
+    ASSERT_EQ(rig.buffer->Play(kPlayLooping), result::kOk);
+    rig.clock.advance(100);
+    ASSERT_EQ(rig.playCursor(), 0u);
+    void *p1, *p2;
+    uint32_t n1, n2;
+    ASSERT_EQ(rig.buffer->Lock(100 * 4, 4310 * 4, &p1, &n1, &p2, &n2), result::kOk);
+    std::vector<int16_t> loud(2 * 4310, 20000);
+    std::memcpy(p1, loud.data(), n1);
+    ASSERT_EQ(rig.buffer->Unlock(p1, n1, p2, n2), result::kOk);
+    rig.device->takeRecorded();
+    rig.clock.advance(50);
+    auto out = samples(rig.device->takeRecorded());
+    ASSERT_EQ(out.size(), 2u * 2205);
+    for (size_t i = 100; i < 2205; ++i)
+        ASSERT_NEAR(out[2 * i], 20000 * std::pow(10.0, -0.3), 1.0) << i;
+}
+
 TEST(SoundDevice, EffectChainIsSetWhileStoppedAndRunsInOrderOnEveryFrameOnce)
 {
     Rig rig;
