@@ -6,7 +6,7 @@
 For each TIER (a file count) CACHE/TIER/ ends up holding that many MP3s. Every file is
 3-10 MB long, at 128-320 kbit/s CBR or VBR (with and without an Xing header), with an
 ID3v2.3 UTF-16 or ID3v2.4 UTF-8 tag written by mutagen, Japanese or Latin text, a third of
-them with 100-600 KB of cover art and some with an ID3v1 tag at the end.
+them with 110-490 KB of cover art (JPEG) and some with an ID3v1 tag at the end.
 
 The tag and the first and last seconds of audio are real (lame encodes of sox noise and
 tones, so readers that look for the last frame find it at the end as in a real file); the
