@@ -88,9 +88,11 @@ void TRecorder::SetSplitChannels(bool v) { split_ = v && channels_ == TChannels:
 
 void TRecorder::Rebuild()
 {
-    // Buffers queued in an open device cannot be swapped: the device goes first.
+    // Buffers queued in an open device cannot be swapped: the device goes first, and a file
+    // of the old format ends.
     if (open_)
         Close();
+    closeFile();
     if (channels_ == TChannels::Mono)
         split_ = false;
     const size_t bytes = size_t(noSamples_) * Format().blockAlign;
@@ -156,12 +158,38 @@ bool TRecorder::Start()
     return true;
 }
 
+bool TRecorder::OpenFile(const std::string& path)
+{
+    closeFile();
+    try {
+        file_ = std::make_unique<waveio::TFileWaveStream>(path, Format());
+        return true;
+    } catch (const waveio::EWaveError& e) {
+        owner_.setError(e.what());
+        return false;
+    }
+}
+
+void TRecorder::closeFile()
+{
+    if (!file_)
+        return;
+    try {
+        file_->Finish();
+    } catch (const waveio::EWaveError& e) {
+        owner_.setError(e.what());
+    }
+    file_.reset();
+}
+
 bool TRecorder::Close()
 {
     if (!open_) {
+        closeFile();
         owner_.setError("Recorder already closed");
         return true;
     }
+    closeFile();
     // Whatever the device still reports from here on belongs to a closed recorder.
     ++generation_;
     open_ = false;
@@ -202,6 +230,15 @@ void TRecorder::onData(int index, const std::vector<uint8_t>& bytes)
     uint32_t count = uint32_t(bytes.size());
     if (!triggered_)
         triggered_ = testTrigger(bytes);
+    if (triggered_ && file_) {
+        try {
+            file_->Write(bytes.data(), int64_t(count / Format().blockAlign));
+        } catch (const waveio::EWaveError& e) {
+            // A full disk ends the file, not the recording.
+            owner_.setError(e.what());
+            file_.reset();
+        }
+    }
     if (triggered_ && owner_.OnRecord) {
         if (split_) {
             // Each stereo frame: the first sample goes left, the second right.

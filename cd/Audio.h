@@ -8,6 +8,7 @@
 // before a close (or a reopen) is dropped: a closed device reports nothing.
 #pragma once
 
+#include "cd/waveio.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/rtl/Streams.h"
 #include "platform/wave/WaveDevice.h"
@@ -73,9 +74,13 @@ public:
     // Opens the device and queues the four buffers; an open recorder succeeds at once.
     bool Open();
     bool Start();
-    // Resets and closes the device ("Recorder already closed" when it is).
+    // Resets and closes the device ("Recorder already closed" when it is), and finishes the
+    // output file.
     bool Close();
     bool IsOpen() const { return open_; }
+    // Appends what is recorded from the trigger on to a new WAVE file of the recorder's
+    // format, until the recorder closes. False (with the error text) when it cannot be made.
+    bool OpenFile(const std::string& path);
     // Input frames lost because no buffer was queued, since the last open.
     uint64_t DroppedFrames() const { return in_.droppedFrames(); }
     // Bytes in one buffer.
@@ -93,6 +98,7 @@ private:
     void onData(int index, const std::vector<uint8_t>& bytes);
     bool testTrigger(const std::vector<uint8_t>& bytes);
     bool fail(int32_t code, const char* context);
+    void closeFile();
 
     uint32_t noSamples_ = 8192;
     bool split_ = false;
@@ -102,6 +108,7 @@ private:
     std::atomic<uint64_t> generation_{0};
     std::array<Buffer, kBuffers> buffers_;
     std::vector<uint8_t> left_;
+    std::unique_ptr<waveio::TFileWaveStream> file_;
     // Declared before the device, so that the device (and its thread) goes first.
     QObject receiver_;
     wave::WaveIn in_;

@@ -266,8 +266,15 @@ TEST(TAudio, RecordsAndSavesTheGeneratedInput)
     Rig rig(InputScript{{{Segment::Tone, 5, 440, 0.5}}, {{Segment::Tone, 5, 1000, 0.5}}});
     rig.setup(TChannels::Stereo, TBPS::_16, 44100, 2000);
     rig.audio->Recorder().SetSplitChannels(true);
+    testsupport::TempDir dir;
+    ASSERT_TRUE(rig.audio->Recorder().OpenFile(dir.file("direct.wav")));
     rig.record(1000);
     auto left = streamOf(rig.left), right = streamOf(rig.right);
+    std::string interleaved;
+    for (size_t i = 0; i < rig.left.size(); i += 2)
+        interleaved += rig.left.substr(i, 2) + rig.right.substr(i, 2);
+    auto direct = testsupport::runCommand("sox", {dir.file("direct.wav"), "-t", "raw", "-"});
+    EXPECT_TRUE(direct.out == interleaved) << direct.err;
     QDir().mkpath("out/cd");
     const std::string path = QDir::current().absoluteFilePath("out/cd/recorded.wav").toStdString();
     ASSERT_TRUE(rig.audio->SaveToFile(path, left, &right)) << rig.audio->ErrorText();
