@@ -1,5 +1,6 @@
 #include "platform/wave/TestWave.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 

@@ -195,6 +195,14 @@ TEST(TAudio, SettingsRules)
     rec.SetBitsPerSample(TBPS::_8);
     EXPECT_EQ(a.Player().BitsPerSample(), TBPS::_16);
     EXPECT_EQ(rec.BufferBytes(), 300u);
+
+    // Buffers filled before a close are not reported after it.
+    a.SetAudioDeviceID(0);
+    ASSERT_TRUE(rec.Open() && rec.Start()) << a.ErrorText();
+    rig.clock.advance(200);
+    ASSERT_TRUE(rec.Close());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.records, 0);
 }
 
 // Python's wave module, an independent reader: channels, rate, width, frames.
