@@ -7,6 +7,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLockFile>
+#include <QPointer>
 #include <QTranslator>
 
 #include "app/Globals.h"
@@ -15,6 +16,7 @@
 #include "platform/gfx/DrawTools.h"
 #include "resources/BuiltinResources.h"
 #include "util/libWindows.h"
+#include "util/xMessageBox.h"
 
 namespace {
 
@@ -24,6 +26,24 @@ void SetProgramFont()
     QFont f(QString::fromStdString(gfx::MapFontName(gfx::DefaultFontName)));
     f.setPixelSize(12);
     QApplication::setFont(f);
+}
+
+// A handler that fails tells the user in the program's own message box over the main window,
+// and the program goes on. The message goes to the log too; one that comes while such a
+// notice is still open goes to the log only.
+void ReportFailuresInMessageBox(QWidget* Main)
+{
+    forms::SetExceptionReporter([main = QPointer<QWidget>(Main)](const std::string& message) {
+        static bool showing = false;
+        QString line = QString::fromStdString(message);
+        line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        qWarning("Tambourelle: %s", qPrintable(line));
+        if (showing)
+            return;
+        showing = true;
+        ShowMessageBox(main, "Tambourelle", message, "1", "y", "x");
+        showing = false;
+    });
 }
 
 }  // namespace
@@ -56,6 +76,7 @@ int RunProgram(int argc, char** argv)
     // The long-lived windows in their order: main window, then mixer, effect overlay, CD
     // player and splash as each becomes part of the program. The first is the main window.
     auto main = std::make_unique<TfrmMain>();
+    ReportFailuresInMessageBox(main.get());
     main->show();
     return app.exec();
 }

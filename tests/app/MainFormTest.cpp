@@ -104,6 +104,43 @@ TEST(MainForm, FirstStartTakesTheDefaultsAndTheCloseWritesThem)
     EXPECT_EQ(rig.value("SETTING", "EFFECT_DX"), "1");
 }
 
+// A settings file that cannot be written (as if read-only; here its folder is a plain file, so
+// the test holds for any user): the program starts, tells once when its window is shown, tells
+// again at each later failed save, and keeps in memory what it could not store.
+TEST(MainForm, ASettingsFileThatCannotBeWrittenIsToldAndLosesNothing)
+{
+    MainWindowRig rig;
+    testsupport::writeFile(rig.settings.dir.file("plain"), "x");
+    IniBase = rig.settings.dir.file("plain") + "/Tambourelle";
+    std::vector<std::string> told;
+    forms::SetExceptionReporter([&](const std::string& m) { told.push_back(m); });
+    rig.create();
+    TfrmMain& w = *rig.w;
+    EXPECT_TRUE(told.empty());   // not before there is a window to tell it on
+    rig.showAndLoad();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind("設定を保存できません！！", 0), 0u) << told[0];
+    EXPECT_NE(told[0].find(IniBase + ".ini"), std::string::npos) << told[0];
+
+    // Saving the playlist as a favourite fails as a whole: nothing is taken as saved.
+    addRow(w.lstFile, "Song");
+    w.InputFavoriteName = [](const std::string&, std::string& Name) {
+        Name = "Mine";
+        return true;
+    };
+    EXPECT_FALSE(forms::RunGuarded([&] { w.spdFavoriteClick(); }));
+    EXPECT_EQ(told.size(), 2u);
+    EXPECT_EQ(w.lstFile->topLevelItemCount(), 1);
+    EXPECT_TRUE(w.FavoriteModified);
+    EXPECT_TRUE(w.lblFavorite->text().isEmpty());
+    EXPECT_EQ(w.trrFavorite->topLevelItem(0)->childCount(), 0);
+
+    rig.Answer = 6;
+    EXPECT_TRUE(w.close());   // the close goes on, and tells once more
+    EXPECT_EQ(told.size(), 3u);
+    forms::SetExceptionReporter(nullptr);
+}
+
 TEST(MainForm, StoredSettingsAreTakenAtCreationAndFirstShowing)
 {
     MainWindowRig rig;
@@ -507,4 +544,25 @@ TEST(MainForm, MaximisedBoundsReportedBeforeTheStateStillKeepTheOldOnes)
     ASSERT_TRUE(waitFor([&] { return !w.Maximized; }));
     w.close();
     EXPECT_EQ(rig.value("Form", "MainWidth"), std::to_string(w.width()));
+}
+
+// A saved frame position comes back as it was while its title bar can be grabbed on some
+// screen, and otherwise moves onto the nearest screen just far enough.
+TEST(MainForm, ASavedPositionKeepsTheTitleBarOnAScreen)
+{
+    const std::vector<QRect> screens{QRect(0, 0, 1280, 800), QRect(1280, 0, 1024, 768)};
+    struct Case {
+        QPoint saved, restored;
+    } cases[] = {
+        {{100, 50}, {100, 50}},        // on the first screen
+        {{1500, 700}, {1500, 700}},    // low on the second, title bar still on it
+        {{-600, 10}, {-600, 10}},      // mostly off to the left, 64 pixels to grab
+        {{100, -5}, {100, 0}},         // title bar above the screen: three walks up
+        {{-990, 300}, {-959, 300}},    // too little to grab on the left
+        {{400, 790}, {400, 776}},      // below the first screen's bottom
+        {{2200, 780}, {2200, 744}},    // below the shorter second screen
+        {{3000, -400}, {2240, 0}},     // beyond both, nearest the second's top right
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TfrmMain::TitleBarOnScreen(QRect(c.saved, QSize(1023, 736)), screens), c.restored) << c.saved.x() << "," << c.saved.y();
 }
