@@ -2,12 +2,9 @@
 
 #include "platform/forms/Application.h"
 #include "platform/rtl/FileNames.h"
-#include "platform/shell/CdDrives.h"
-#include "util/libIni.h"
 
 #include <QSaveFile>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -64,18 +61,6 @@ void write(QSaveFile& out, const void* data, std::int64_t size)
 TFormatInfo FormatInfo(TOutputFormat Format)
 {
     return kFormats[Format >= STEREO44100 && Format <= MONO11025 ? Format : STEREO44100];
-}
-
-std::vector<std::string> RipperDriveList(const std::string& IniBaseName)
-{
-    std::vector<std::string> drives;
-    const std::string chosen = IniReadString(IniBaseName, "CDPlayer", "CD_DRIVE", "");
-    if (!chosen.empty())
-        drives.push_back(chosen);
-    for (const std::string& d : shell::cdDriveDevices())
-        if (std::find(drives.begin(), drives.end(), d) == drives.end())
-            drives.push_back(d);
-    return drives;
 }
 
 std::string JitterFileName(const std::string& FileName)

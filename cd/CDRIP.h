@@ -74,18 +74,13 @@ struct TFormatInfo {
 };
 TFormatInfo FormatInfo(TOutputFormat Format);
 
-// The drives a ripper offers, as the CD player lists them: the settings' [CDPlayer]
-// "CD_DRIVE" first (when set), then the drives libcdio finds, each once. `IniBaseName` is the
-// settings file's base name.
-std::vector<std::string> RipperDriveList(const std::string& IniBaseName);
-
 // The jitter side file of a rip: the file name with its extension replaced by "jitt".
 std::string JitterFileName(const std::string& FileName);
 
 class TCDRIP {
 public:
-    // Takes the drive list (RipperDriveList), reads the first drive's parameters and its table
-    // of contents.
+    // Takes the drive list (the CD player's, TCDPlayer::DriveList()), reads the first drive's
+    // parameters and its table of contents.
     // ECDRIPError "Initialization failure" when the library fails on the way.
     explicit TCDRIP(const std::vector<std::string>& Drives);
     ~TCDRIP();

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "cd/CDRIP.h"
-#include "cd/CdImage.h"
 #include "cd/CdTestSupport.h"
+#include "support/CdImages.h"
 
 #include <QFile>
 
@@ -41,18 +41,36 @@ std::uint32_t le32(const std::string& bytes, std::size_t at)
            std::uint32_t(std::uint8_t(bytes[at + 2])) << 16 | std::uint32_t(std::uint8_t(bytes[at + 3])) << 24;
 }
 
+// A disc image, its tracks' first sectors and the lead-out's.
+struct Image {
+    std::string cue;
+    std::vector<std::int32_t> starts;
+    std::string trackBytes(int index) const
+    {
+        const std::size_t i = std::size_t(index);
+        return binSlice(cue, std::uint32_t(150 + starts[i]), std::uint32_t(starts[i + 1] - starts[i]));
+    }
+};
+
+Image writeImage(const TempDir& dir, const std::string& name, const std::vector<ImageTrack>& tracks)
+{
+    Image image{writeCdImage(dir, name, tracks), {0}};
+    for (const ImageTrack& t : tracks)
+        image.starts.push_back(image.starts.back() + std::int32_t(t.sectors));
+    return image;
+}
+
 class CDRIPTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         dir = new TempDir;
-        image = new cdtest::Image(cdtest::writeImage(
-            *dir, "disc",
-            {{true, 180, {"sine", "440", "sine", "660"}, ""},
-             {true, 150, {"sine", "550", "sine", "330"}, "DCP"},
-             {true, 150, {"sine", "220", "sine", "880"}, "PRE"},
-             {false, 150, {}, ""},
-             {true, 160, {"sine", "300-900", "sine", "500"}, "DCP PRE"}}));
+        image = new Image(writeImage(*dir, "disc",
+                                     {{true, 180, 0, {"sine", "440", "sine", "660"}, ""},
+                                      {true, 150, 0, {"sine", "550", "sine", "330"}, "DCP"},
+                                      {true, 150, 0, {"sine", "220", "sine", "880"}, "PRE"},
+                                      {false, 150, 0, {}, ""},
+                                      {true, 160, 0, {"sine", "300-900", "sine", "500"}, "DCP PRE"}}));
     }
     static void TearDownTestSuite()
     {
@@ -62,10 +80,10 @@ protected:
     void TearDown() override { cdrip::CR_SetTestJitterSectors({}); }
 
     static TempDir* dir;
-    static cdtest::Image* image;
+    static Image* image;
 };
 TempDir* CDRIPTest::dir = nullptr;
-cdtest::Image* CDRIPTest::image = nullptr;
+Image* CDRIPTest::image = nullptr;
 
 TEST_F(CDRIPTest, TrackListFromTheTableOfContents)
 {
@@ -89,6 +107,11 @@ TEST_F(CDRIPTest, TrackListFromTheTableOfContents)
         EXPECT_EQ(cdrip::CR_GetTocEntry(i).Flags, flags[i]);
     }
     EXPECT_EQ(cdrip::CR_GetTocEntry(5).StartSector, image->starts.back());
+    // cd-info reads the same starts from the cue (in frames from address 0).
+    const auto addresses = cdInfoAddresses(image->cue);
+    ASSERT_EQ(addresses.size(), 6u);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(std::int32_t(addresses[std::size_t(i)]) - 150, cdrip::CR_GetTocEntry(i).StartSector) << i;
 
     // A range off the disc opens no ripper and writes nothing.
     rip.WriteWAV = true;
@@ -98,7 +121,7 @@ TEST_F(CDRIPTest, TrackListFromTheTableOfContents)
     // The library is one per process: the components below replace the drive list.
     // The same drive number again reads nothing: a changed image stays unseen until another
     // drive is chosen.
-    const cdtest::Image other = cdtest::writeImage(*dir, "other", {{true, 150, {"sine", "440"}, ""}});
+    const Image other = writeImage(*dir, "other", {{true, 150, 440, {}, ""}});
     TCDRIP two({image->cue, other.cue});
     two.SetCDRomNum(0);
     EXPECT_EQ(two.TrackCount(), 5);

@@ -20,9 +20,13 @@ std::string msf(uint32_t frames)
 std::string tone(const TempDir& dir, const ImageTrack& t)
 {
     const std::string raw = dir.file("tone.raw");
-    const CommandResult r = runCommand("sox", {"-r", "44100", "-c", "2", "-n", "-b", "16", "-e", "signed-integer",
-                                               "-t", "raw", raw, "synth", std::to_string(t.sectors * 588) + "s",
-                                               "sine", std::to_string(t.toneHz), "vol", "0.5"});
+    std::vector<std::string> args{"-r", "44100", "-c", "2", "-n", "-b", "16", "-e", "signed-integer",
+                                  "-t", "raw", raw, "synth", std::to_string(t.sectors * 588) + "s"};
+    if (t.synth.empty())
+        args.insert(args.end(), {"sine", std::to_string(t.toneHz)});
+    args.insert(args.end(), t.synth.begin(), t.synth.end());
+    args.insert(args.end(), {"vol", "0.5"});
+    const CommandResult r = runCommand("sox", args);
     if (r.exitCode != 0)
         throw std::runtime_error("sox failed: " + r.err);
     std::string pcm = readFile(raw);
@@ -53,8 +57,11 @@ std::string writeCdImage(const TempDir& dir, const std::string& name, const std:
     for (size_t i = 0; i < tracks.size(); ++i) {
         const ImageTrack& t = tracks[i];
         char head[64];
-        std::snprintf(head, sizeof head, "  TRACK %02zu %s\n    INDEX 01 ", i + 1, t.audio ? "AUDIO" : "MODE1/2352");
-        cue += head + msf(offset) + "\n";
+        std::snprintf(head, sizeof head, "  TRACK %02zu %s\n", i + 1, t.audio ? "AUDIO" : "MODE1/2352");
+        cue += head;
+        if (!t.flags.empty())
+            cue += "    FLAGS " + t.flags + "\n";
+        cue += "    INDEX 01 " + msf(offset) + "\n";
         bin += t.audio ? tone(dir, t) : dataSectors(150 + offset, t.sectors);
         offset += t.sectors;
     }

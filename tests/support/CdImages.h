@@ -1,5 +1,6 @@
 // Small CD images for the CD tests: one .bin of raw 2,352-byte sectors and a hand-written
-// cue sheet. Audio tracks are sox tones (16-bit stereo 44.1 kHz); data tracks are mode-1
+// cue sheet. Audio tracks are sox tones or other synth sounds (16-bit stereo 44.1 kHz, a
+// channel each when two are given); data tracks are mode-1
 // sectors whose payload is 0x5A bytes, loud garbage if it ever reached the sound device.
 #pragma once
 
@@ -7,14 +8,22 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
 
 struct ImageTrack {
-    bool audio = true;
-    uint32_t sectors = 150;  // 75 a second
-    int toneHz = 440;
+    ImageTrack(bool audio = true, uint32_t sectors = 150, int toneHz = 440, std::vector<std::string> synth = {},
+               std::string flags = {})
+        : audio(audio), sectors(sectors), toneHz(toneHz), synth(std::move(synth)), flags(std::move(flags))
+    {
+    }
+    bool audio;
+    uint32_t sectors;  // 75 a second
+    int toneHz;
+    std::vector<std::string> synth;  // sox synth arguments after the length, in place of the tone
+    std::string flags;               // the cue's FLAGS ("DCP", "PRE", ...), none when empty
 };
 
 // Writes <dir>/<name>.bin and <dir>/<name>.cue; returns the cue's path.
