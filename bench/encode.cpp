@@ -17,7 +17,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <chrono>
 #include <stdexcept>
 
 using namespace benchsupport;
@@ -34,11 +33,6 @@ QString benchWav()
     return path;
 }
 
-double seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
 void BM_EncodeFiles(benchmark::State& state)
 {
     const QString wav = benchWav();
@@ -49,14 +43,12 @@ void BM_EncodeFiles(benchmark::State& state)
     coder.SetOutputFiles({ours.toStdString()});
     double lame = 0, ours_s = 0;
     for (auto _ : state) {
-        auto t0 = std::chrono::steady_clock::now();
-        // The tool would also measure the ReplayGain, which the coder does not.
-        if (!run("lame", {"--quiet", "--noreplaygain", "-b", "128", "-m", "s", "-q", "5", "-p", "-t", wav, theirs}))
-            throw std::runtime_error("lame failed");
-        lame += seconds(t0);
-        t0 = std::chrono::steady_clock::now();
-        coder.EncodeFiles();
-        const double c = seconds(t0);
+        lame += secondsOf([&] {
+            // The tool would also measure the ReplayGain, which the coder does not.
+            if (!run("lame", {"--quiet", "--noreplaygain", "-b", "128", "-m", "s", "-q", "5", "-p", "-t", wav, theirs}))
+                throw std::runtime_error("lame failed");
+        });
+        const double c = secondsOf([&] { coder.EncodeFiles(); });
         state.SetIterationTime(c);
         ours_s += c;
     }

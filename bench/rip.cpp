@@ -21,7 +21,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <chrono>
 #include <cstdio>
 #include <stdexcept>
 
@@ -46,11 +45,6 @@ QString benchCue()
         f.write("FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n") < 0)
         throw std::runtime_error("cannot write the benchmark cue sheet");
     return cue;
-}
-
-double seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 // The 44-byte header of a 16-bit stereo 44.1 kHz WAV with `bytes` of samples.
@@ -79,9 +73,8 @@ void writeWavHeader(std::FILE* f, std::uint32_t bytes)
 }
 
 // The plain loop: every sector of the track through paranoia into a WAV file.
-double plainRip(const QString& cue, const QString& out)
+void plainRip(const QString& cue, const QString& out)
 {
-    const auto t0 = std::chrono::steady_clock::now();
     cdrom_drive_t* d = cdio_cddap_identify(cue.toUtf8().constData(), CDDA_MESSAGE_FORGETIT, nullptr);
     if (!d || cdio_cddap_open(d) != 0)
         throw std::runtime_error("libcdio cannot open the image");
@@ -100,7 +93,6 @@ double plainRip(const QString& cue, const QString& out)
     std::fclose(f);
     cdio_paranoia_free(p);
     cdio_cddap_close(d);
-    return seconds(t0);
 }
 
 void BM_RipTrack(benchmark::State& state)
@@ -115,16 +107,13 @@ void BM_RipTrack(benchmark::State& state)
     rip.WriteWAV = !mp3;
     double base = 0, component = 0;
     for (auto _ : state) {
-        double b = plainRip(cue, plain);
-        if (mp3) {
-            const auto t0 = std::chrono::steady_clock::now();
-            if (!run("lame", {"--quiet", "--noreplaygain", "-b", "128", "-m", "s", "-q", "5", "-p", "-t", plain, lameOut}))
+        const double b = secondsOf([&] {
+            plainRip(cue, plain);
+            if (mp3 && !run("lame", {"--quiet", "--noreplaygain", "-b", "128", "-m", "s", "-q", "5", "-p", "-t", plain,
+                                     lameOut}))
                 throw std::runtime_error("lame failed");
-            b += seconds(t0);
-        }
-        const auto t0 = std::chrono::steady_clock::now();
-        rip.RipTrack(1, ours.toStdString());
-        const double c = seconds(t0);
+        });
+        const double c = secondsOf([&] { rip.RipTrack(1, ours.toStdString()); });
         state.SetIterationTime(c);
         base += b;
         component += c;

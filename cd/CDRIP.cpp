@@ -18,11 +18,6 @@ constexpr TFormatInfo kFormats[] = {
 constexpr std::uint8_t kDataTrack = 0x04;
 constexpr int kWavHeaderBytes = 44;
 
-std::string changeExt(const std::string& path, const std::string& ext)
-{
-    return path.substr(0, rtl::ExtensionPos(path)) + ext;
-}
-
 // The 44-byte header of 16-bit PCM with `dataBytes` of samples.
 QByteArray wavHeader(const TFormatInfo& f, std::uint32_t dataBytes)
 {
@@ -65,7 +60,7 @@ TFormatInfo FormatInfo(TOutputFormat Format)
 
 std::string JitterFileName(const std::string& FileName)
 {
-    return changeExt(FileName, "jitt");
+    return rtl::ChangeFileExt(FileName, "jitt");
 }
 
 TCDRIP::TCDRIP(const std::vector<std::string>& Drives)
@@ -208,7 +203,7 @@ void TCDRIP::RipSectors(std::int32_t StartSector, std::int32_t EndSector, std::s
 
     const bool encoding = Encode && coder_;
     if (encoding)
-        FileName = changeExt(FileName, ".mp3");
+        FileName = rtl::ChangeFileExt(FileName, ".mp3");
     const TFormatInfo format = FormatInfo(outputFormat_);
     QSaveFile out(QString::fromStdString(FileName));
     if (!out.open(QIODevice::WriteOnly))

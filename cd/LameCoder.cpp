@@ -15,11 +15,6 @@ namespace cd {
 
 namespace {
 
-std::string changeExt(const std::string& path, const std::string& ext)
-{
-    return path.substr(0, rtl::ExtensionPos(path)) + ext;
-}
-
 // Little-endian bytes to samples; a stereo frame mixed to its channels' mean when the stream
 // is mono.
 std::uint32_t toSamples(const std::uint8_t* bytes, std::size_t count, bool mixDown, std::int16_t* out)
@@ -67,7 +62,7 @@ void TLameCoder::SetInputFiles(const rtl::TStringList& List)
     inputFiles_.Assign(List);
     outputFiles_.Clear();
     for (int i = 0; i < inputFiles_.Count(); ++i)
-        outputFiles_.Add(changeExt(inputFiles_[i], DefaultExt));
+        outputFiles_.Add(rtl::ChangeFileExt(inputFiles_[i], DefaultExt));
 }
 
 void TLameCoder::SetOutputFiles(const rtl::TStringList& List)

@@ -48,6 +48,14 @@ StreamState* find(BeStream stream)
     return it == live.end() ? nullptr : it->second.get();
 }
 
+// The stream that may still give output, with nothing written yet.
+std::uint32_t openForOutput(BeStream stream, std::uint32_t& written, StreamState*& s)
+{
+    written = 0;
+    s = find(stream);
+    return !s ? BE_BAD_HANDLE : s->flushed ? BE_FINISHED : BE_OK;
+}
+
 bool validBitrate(std::uint32_t kbps, std::uint32_t outRate)
 {
     const auto& table = outRate >= 32000 ? kMpeg1Rates : kMpeg2Rates;
@@ -148,12 +156,9 @@ std::uint32_t beInitStream(const BeConfig& config, std::uint32_t& SamplesPerChun
 std::uint32_t beEncodeChunk(BeStream stream, std::uint32_t samples, const std::int16_t* pcm,
                             std::uint8_t* output, std::uint32_t& written)
 {
-    written = 0;
-    StreamState* s = find(stream);
-    if (!s)
-        return BE_BAD_HANDLE;
-    if (s->flushed)
-        return BE_FINISHED;
+    StreamState* s = nullptr;
+    if (const std::uint32_t r = openForOutput(stream, written, s))
+        return r;
     if (samples > s->samplesPerChunk)
         return BE_TOO_MANY_SAMPLES;
     const int frames = int(samples) / s->channels;
@@ -171,12 +176,9 @@ std::uint32_t beEncodeChunk(BeStream stream, std::uint32_t samples, const std::i
 
 std::uint32_t beDeinitStream(BeStream stream, std::uint8_t* output, std::uint32_t& written)
 {
-    written = 0;
-    StreamState* s = find(stream);
-    if (!s)
-        return BE_BAD_HANDLE;
-    if (s->flushed)
-        return BE_FINISHED;
+    StreamState* s = nullptr;
+    if (const std::uint32_t r = openForOutput(stream, written, s))
+        return r;
     s->flushed = true;
     const int n = lame_encode_flush(s->gf, output, int(s->outputSize));
     if (n < 0)

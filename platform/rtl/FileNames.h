@@ -34,4 +34,11 @@ inline bool HasExtension(std::string_view path, std::string_view ext)
     return SameAsciiText(path.substr(ExtensionPos(path)), ext);
 }
 
+// The path with its extension replaced by `ext` (given with its dot, or without one to join
+// it straight to the name), or added when it has none.
+inline std::string ChangeFileExt(std::string_view path, std::string_view ext)
+{
+    return std::string(path.substr(0, ExtensionPos(path))) + std::string(ext);
+}
+
 }  // namespace rtl
