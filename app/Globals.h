@@ -7,9 +7,7 @@
 #include <string>
 #include <vector>
 
-// The settings file's base name, the program folder + "/Tambourelle"; the settings routines
-// append ".ini". Start-up sets it from GetAppDir() before any setting is read or written.
-extern std::string IniBase;
+#include "util/libIni.h"  // IniBase
 
 // The current music folder, without a trailing separator.
 extern std::string Mp3Path;

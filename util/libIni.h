@@ -23,6 +23,10 @@
 
 class QWidget;
 
+// The settings file's base name, the program folder + "/Tambourelle"; the routines append
+// ".ini". Start-up sets it from GetAppDir() before any setting is read or written.
+extern std::string IniBase;
+
 class EIniFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

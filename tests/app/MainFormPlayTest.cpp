@@ -3,7 +3,7 @@
 // double click, a single click and the play button, list play with and without repeat,
 // shuffle, seeking with the gauge, stepping, pause, frequency keys and effects.
 #include "ListColumns.h"
-#include "SettingsFixture.h"
+#include "shared/SettingsFixture.h"
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
