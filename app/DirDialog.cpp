@@ -81,8 +81,10 @@ public:
         setFileMode(QFileDialog::Directory);
         if (Root != "/")
             setSidebarUrls({QUrl::fromLocalFile(FromUtf8(Root))});
-        if (!(Chooser.Options() & ddoEditBox))
-            HideEditBox();
+        // Folders only: no file types to pick.
+        for (const char* name : {"fileTypeCombo", "fileTypeLabel"})
+            if (QWidget* w = findChild<QWidget*>(name))
+                w->hide();
         FindOkButton();
         // The model follows every change of the shown folder, typed, clicked or set by code.
         if (auto* model = findChild<QFileSystemModel*>())
@@ -117,13 +119,6 @@ public:
     }
 
 private:
-    void HideEditBox()
-    {
-        for (const char* name : {"fileNameEdit", "fileNameLabel", "fileTypeCombo", "fileTypeLabel"})
-            if (QWidget* w = findChild<QWidget*>(name))
-                w->hide();
-    }
-
     void Entered(const QString& Dir)
     {
         if (!IsWithin(CleanFolder(Dir), Root)) {
@@ -269,7 +264,8 @@ bool TDirDialog::Execute()
     browser->setDirectory(FromUtf8(preselect ? selection : StartFolder()));
     browser->VetStart();
 
-    window.resize(window.sizeHint());
+    // Wide enough that the folder's path reads whole in the browser's location box.
+    window.resize(window.sizeHint().expandedTo(QSize(600, 420)));
     if (OnShowDialog) {
         const QScreen* screen = FOwner->screen() ? FOwner->screen() : QGuiApplication::primaryScreen();
         const QRect area = screen->geometry();

@@ -2,6 +2,8 @@
 // leave, a preselected folder, optional vetting of the selection and a placement the caller
 // decides. It is Qt's own (non-native) file dialog in folder mode, embedded under the prompt,
 // so it looks and behaves the same on every desktop and can be placed and driven in tests.
+// Its box for typing a folder's path is always there: without the tree of a desktop's own
+// browser, it is the one way to reach a folder by name.
 //
 // The chooser belongs to its owner window and is freed with it. Execute builds the dialog,
 // runs it and frees it again; between calls the chooser holds only its settings and the last
@@ -19,7 +21,7 @@ class QWidget;
 
 enum TDirDialogOption : unsigned {
     ddoNewStyle = 0x1,   // resizable, with a button to make a new folder
-    ddoEditBox = 0x2,    // an edit box for typing a folder name, checked on OK
+    ddoEditBox = 0x2,    // a typed name that is no folder goes to OnInvalidDirectory
 };
 using TDirDialogOptions = unsigned;
 

@@ -14,6 +14,8 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
+#include <QGuiApplication>
 
 #include "app/DirDialog.h"
 #include "app/DirMon.h"
@@ -230,6 +232,10 @@ void TfrmMain::FormShow()
     lblMusic->clear();
     lblFavorite->clear();
     IniLoadFormSize(IniBase, "Form", "Main", QPoint(DefaultWidth, DefaultHeight), this);
+    if (const QPoint onScreen = TitleBarOnScreen(frameGeometry(), AvailableScreenAreas()); onScreen != pos())
+        move(onScreen);
+    framePosition_ = pos();
+    placingFrame_ = true;
     // The splash window is shown here once it is part of the program.
     pnlFile->hide();
     // The panes are ready to draw once shown, as the drawing surface's start would report.
@@ -257,7 +263,34 @@ void TfrmMain::CMShowingChanged()
     loadDone_ = true;
     pnlFile->show();
     trrFavorite->setFocus();
+    if (!startupSaveFailure_.empty()) {
+        // Told once, now that the window is there to tell it on.
+        ReportSaveFailure(EIniFileError(startupSaveFailure_));
+        startupSaveFailure_.clear();
+    }
     FinishBusyStep();
+}
+
+// A settings file that cannot be written costs the settings on disk, never the program or
+// what it holds: the failure is told (once for all of start-up, when the window is shown)
+// and the program goes on with its settings in memory.
+void TfrmMain::SaveSettings(const std::function<void()>& Write)
+{
+    try {
+        Write();
+    } catch (const EIniFileError& e) {
+        ReportSaveFailure(e);
+    }
+}
+
+void TfrmMain::ReportSaveFailure(const EIniFileError& Failure)
+{
+    if (!loadDone_) {
+        if (startupSaveFailure_.empty())
+            startupSaveFailure_ = Failure.what();
+        return;
+    }
+    forms::HandleException(Failure);
 }
 
 // A close asked for while a handler let events run is carried out once it has ended.
@@ -305,8 +338,10 @@ void TfrmMain::FormCloseQuery(bool& CanClose)
     timDxTimer.SetEnabled(false);
     sbStopClick();
     Delay(50);
-    SaveBounds();
-    SaveOptions();
+    SaveSettings([this] {
+        SaveBounds();
+        SaveOptions();
+    });
     visual_ = nullptr;
     DxSound.reset();
     // The monitor reports into the folder list: it stops (with the new files it was
@@ -352,6 +387,8 @@ void TfrmMain::showEvent(QShowEvent* e)
     if (e->spontaneous() || shownOnce_)
         return;
     shownOnce_ = true;
+    if (QWindow* window = windowHandle())
+        window->installEventFilter(this);
     forms::RunGuarded([this] { FormShow(); });
     // Runs once the window has become visible, after the first paint is queued.
     QTimer::singleShot(0, this, [this] { forms::RunGuarded([this] { CMShowingChanged(); }); });
@@ -359,6 +396,8 @@ void TfrmMain::showEvent(QShowEvent* e)
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
 {
+    if (watched == windowHandle() && e->type() == QEvent::Expose)
+        PlaceFrame();
     if (watched == cpl01 && e->type() == QEvent::MouseButtonRelease)
         forms::RunGuarded([this] { cpl01Click(); });
     return TForm::eventFilter(watched, e);
@@ -376,6 +415,57 @@ void TfrmMain::closeEvent(QCloseEvent* e)
 }
 
 // ---------------------------------------------------------------- window bounds
+
+// The position is the frame's, saved and restored alike. A window whose native side was made
+// before it was placed puts its client area there instead, the frame a title bar higher; so
+// once the window manager has framed the window (its first exposure) the frame is put where
+// it belongs. Without a frame both are the same and nothing moves.
+void TfrmMain::PlaceFrame()
+{
+    if (!placingFrame_ || !windowHandle()->isExposed())
+        return;
+    placingFrame_ = false;
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) &&
+        pos() != framePosition_)
+        move(framePosition_);
+}
+
+std::vector<QRect> TfrmMain::AvailableScreenAreas()
+{
+    std::vector<QRect> areas;
+    for (const QScreen* s : QGuiApplication::screens())
+        areas.push_back(s->availableGeometry());
+    return areas;
+}
+
+// A title bar that can be grabbed: wholly inside one screen from top to bottom, with at least
+// TitleGrab pixels of its width on it. Otherwise the frame moves onto the nearest screen just
+// far enough for that.
+QPoint TfrmMain::TitleBarOnScreen(const QRect& Frame, const std::vector<QRect>& Screens)
+{
+    constexpr int TitleBand = 24, TitleGrab = 64;
+    const int grab = std::min(TitleGrab, Frame.width());
+    const QRect title(Frame.topLeft(), QSize(Frame.width(), TitleBand));
+    const QRect* nearest = nullptr;
+    long long nearestDistance = 0;
+    for (const QRect& screen : Screens) {
+        const QRect shown = title & screen;
+        if (shown.height() == TitleBand && shown.width() >= grab)
+            return Frame.topLeft();
+        const QPoint c = title.center();
+        const long long dx = std::max({screen.left() - c.x(), 0, c.x() - screen.right()});
+        const long long dy = std::max({screen.top() - c.y(), 0, c.y() - screen.bottom()});
+        if (!nearest || dx * dx + dy * dy < nearestDistance) {
+            nearest = &screen;
+            nearestDistance = dx * dx + dy * dy;
+        }
+    }
+    if (!nearest)
+        return Frame.topLeft();
+    const QRect& s = *nearest;
+    return QPoint(std::clamp(Frame.x(), s.left() - Frame.width() + grab, s.right() + 1 - grab),
+                  std::clamp(Frame.y(), s.top(), std::max(s.top(), s.bottom() + 1 - TitleBand)));
+}
 
 // Whether Bounds fill the screen's work area but for a window frame: the maximised bounds.
 bool TfrmMain::CoversScreen(const QRect& Bounds) const
@@ -542,10 +632,18 @@ void TfrmMain::FitListColumns(TSortListView* ListView)
 {
     if (ListView->columnCount() < 9)
         return;
-    const int d = ListView->topLevelItemCount() > PageRows(ListView) ? 1 : 0;
+    const int rows = ListView->topLevelItemCount();
+    const int d = rows > PageRows(ListView) ? 1 : 0;
+    // "No." is wide enough for three digits; a longer list widens it by what its numbers
+    // need (the cell's text is inset by 4 on each side) and takes that from the title.
+    gfx::TCanvas measure;
+    measure.Font().Assign(ListView->Font());
+    const int digits = int(std::to_string(std::max(rows, 1)).size());
+    const int number = std::max(ListColumns[1].width, measure.TextWidth(std::string(size_t(digits), '0')) + 9);
+    ListView->setColumnWidth(1, number);
     ListView->setColumnWidth(3, 154 - 3 * d);
     ListView->setColumnWidth(4, 192 - 6 * d);
-    ListView->setColumnWidth(2, 200 - (ListView == lstMP3 ? 7 : 8) * d);
+    ListView->setColumnWidth(2, 200 - (ListView == lstMP3 ? 7 : 8) * d - (number - ListColumns[1].width));
 }
 
 void TfrmMain::ShowFolderLabel(const std::string& Path)
@@ -632,16 +730,34 @@ void TfrmMain::HookToolButtonSchemes()
 
 void TfrmMain::SelectVisualEffect(int Mode)
 {
-    IniWriteInteger(IniBase, "SETTING", "EFFECT", Mode);
     for (QAction* a : do_EffectMode)
         a->setChecked(a->data().toInt() == Mode);
-    if (!DxSound)
-        return;
-    if (Mode == 99)
-        DxSound->PickRandomVisual();
-    else
-        DxSound->SetEffect(Mode);
-    DxSound->UpdateLyricsAndMeter(true);
+    if (DxSound) {
+        if (Mode == 99)
+            DxSound->PickRandomVisual();
+        else
+            DxSound->SetEffect(Mode);
+        DxSound->UpdateLyricsAndMeter(true);
+    }
+    SaveSettings([Mode] { IniWriteInteger(IniBase, "SETTING", "EFFECT", Mode); });
+}
+
+void TfrmMain::do_Effect00Click(QAction* Sender)
+{
+    SelectVisualEffect(Sender->data().toInt());
+}
+
+// Qt has already toggled the check mark when the item fires.
+void TfrmMain::do_Effect999Click()
+{
+    ApplyDirectXEffectSetting();
+}
+
+void TfrmMain::PopupMenu5Popup()
+{
+    const bool useDirectX = do_Effect999->isChecked();
+    for (int mode : sound::TDxSound::kSurfaceModes)
+        do_EffectMode[size_t(mode)]->setVisible(useDirectX);
 }
 
 void TfrmMain::ApplyDirectXEffectSetting()
@@ -656,7 +772,7 @@ void TfrmMain::ApplyDirectXEffectSetting()
             }
     }
     SetDirectXMode(useDirectX);
-    IniWriteBool(IniBase, "SETTING", "EFFECT_DX", useDirectX);
+    SaveSettings([useDirectX] { IniWriteBool(IniBase, "SETTING", "EFFECT_DX", useDirectX); });
 }
 
 // Surface panes or paint boxes; the meter panel only on surfaces in the meter mode. No

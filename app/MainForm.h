@@ -54,6 +54,8 @@
 #include "tags/TagDialogHost.h"
 #include "visual/EngineVisual.h"
 
+class EIniFileError;
+
 class QAction;
 class QMenu;
 class TDirMon;
@@ -91,6 +93,11 @@ public:
     void cpl01Click();
     void spdMainMenuClick();
     void PopupMenu4Popup();
+    // The visual-mode menu: an item chooses the mode of its Tag (its data), the last one
+    // switches the drawing surfaces on or off.
+    void do_Effect00Click(QAction* Sender);
+    void do_Effect999Click();
+    void PopupMenu5Popup();
 
     // State of the window (unit-level values in the design).
     bool Maximized = false;
@@ -98,6 +105,9 @@ public:
     QPoint DragStartPoint{-1, -1};
     bool FavoriteModified = false;   // the open favourite differs from the stored one
     bool Loaded() const { return loadDone_; }
+    // Where a frame saved at Frame's position goes so that its title bar can be grabbed on
+    // one of Screens (their available areas): where it was, or onto the nearest screen.
+    static QPoint TitleBarOnScreen(const QRect& Frame, const std::vector<QRect>& Screens);
 
     // The playback engine, from creation to the close query (null outside that time).
     std::unique_ptr<sound::TDxSound> DxSound;
@@ -447,6 +457,7 @@ public:
     void SetMsgOstrelText(const std::string& Text) override;
     void StartMsgOstrel() override;
     void StopMsgOstrel() override;
+    void PlayingSilently(const std::string& Reason) override;
 
     // --- The visualiser's view of the panes (TVisualPanes)
     gfx::TCanvas* PaintBoxCanvas(int Channel) override;
@@ -494,8 +505,12 @@ private:
     void ApplyDirectXEffectSetting();
     void SaveBounds();
     void SaveOptions();
+    void SaveSettings(const std::function<void()>& Write);
+    void ReportSaveFailure(const EIniFileError& Failure);
     void RememberNormalBounds();
     bool CoversScreen(const QRect& Bounds) const;
+    void PlaceFrame();
+    static std::vector<QRect> AvailableScreenAreas();
     void BuildListColumns(TSortListView* ListView);
     void HookToolButtonSchemes();
     void FinishBusyStep();
@@ -505,6 +520,7 @@ private:
     void SetupListDrawing(TSortListView* ListView);
     void ClearPlaylist();
     void SelectRowAfterDelete(TSortListView* ListView, int Index);
+    int RemovePlaylistRows(const std::vector<QTreeWidgetItem*>& Rows);
     void ForgetPendingFile();
     QTreeWidgetItem* FavoriteRoot() const;
     void SelectFavoriteNode(const std::string& Name);
@@ -544,9 +560,12 @@ private:
     bool closePending_ = false;   // a close arrived meanwhile
     bool closing_ = false;        // the close query is running
     bool loadDone_ = false;
+    std::string startupSaveFailure_;   // the first settings write refused before the window showed
     bool shownOnce_ = false;
     int sorting_ = 0;             // a list is reordering its rows: no rows come or go
     bool destroying_ = false;     // the controls are going: their signals reach no handler
+    QPoint framePosition_;        // where the frame is put once the window is framed
+    bool placingFrame_ = false;
     QRect normalBounds_;          // last bounds while neither maximised nor minimised
     QRect previousNormalBounds_;  // the ones before them
 };

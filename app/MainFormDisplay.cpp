@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 
 #include <QColor>
+#include <QTimer>
 #include <QVariant>
 
 #include "app/Globals.h"
@@ -142,6 +143,19 @@ void TfrmMain::SetLblM0PTag(intptr_t Tag) { lblM0[0]->setProperty("Tag", qlonglo
 void TfrmMain::SetMsgOstrelText(const std::string& Text) { msgOstrel->SetShowStrings({Text}); }
 void TfrmMain::StartMsgOstrel() { msgOstrel->Start(); }
 void TfrmMain::StopMsgOstrel() { msgOstrel->Stop(); }
+
+// The clock runs but nothing is heard: the user is told once, after the handler that started
+// play has finished, and the log keeps the device's own error.
+void TfrmMain::PlayingSilently(const std::string& Reason)
+{
+    qWarning("Tambourelle: no sound device could be opened, play is silent: %s", Reason.c_str());
+    QTimer::singleShot(0, this, [this] {
+        forms::RunGuarded([this] {
+            MsgBoxEx(this, "サウンド",
+                     "サウンドデバイスを開けませんでした！！\r\r　　音を出さずに再生します。", 1, "Y", "!");
+        });
+    });
+}
 
 gfx::TCanvas* TfrmMain::PaintBoxCanvas(int Channel)
 {

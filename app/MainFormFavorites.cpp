@@ -63,8 +63,11 @@ public:
         QTreeWidgetItem* root = tree_->topLevelItem(index.parent().row());
         if (!edit || !index.parent().isValid() || !root || index.row() >= root->childCount())
             return;
+        const std::string old = root->child(index.row())->text(0).toStdString();
         std::string text = edit->text().toStdString();
-        forms::RunGuarded([&] { form_->trrGenreEdited(root->child(index.row()), text); });
+        // A rename the settings file refused (reported by the guard) keeps the stored name.
+        if (!forms::RunGuarded([&] { form_->trrGenreEdited(root->child(index.row()), text); }))
+            text = old;
         model->setData(index, qs(text));
     }
 
@@ -343,6 +346,14 @@ void TfrmMain::do_DelFavoriteClick()
     const std::string name = node->text(0).toStdString();
     if (MsgBoxEx(this, caption, "「" + name + "」 を削除します。 よろしいですか？　", 2, "YN", "?") != 6 ||
         MsgBoxEx(this, caption, "本当に削除してもよろしいですか？　", 2, "YN", "?") != 6)
+        return;
+    // The node the user chose, found again: the tree may have changed while they answered.
+    node = nullptr;
+    root = FavoriteRoot();
+    for (int i = 0; root && i < root->childCount() && !node; ++i)
+        if (root->child(i)->text(0).toStdString() == name)
+            node = root->child(i);
+    if (!node)
         return;
     const int index = root->indexOfChild(node);
     DeleteFavorite(name);

@@ -289,14 +289,20 @@ bool TfrmMain::DeleteSelectedFolder()
     QTreeWidgetItem* root = trrFile->topLevelItem(0);
     if (!node || !root || node->parent() != root)
         return false;
-    const int index = root->indexOfChild(node);
+    int index = root->indexOfChild(node);
     if (index < 0 || index >= int(MusicFolders.size()))
         return false;
     const std::string text = node->text(0).toStdString();
+    const std::string folder = MusicFolders[std::size_t(index)];
     if (MsgBoxEx(this, "音楽フォルダリストの削除",
                  "「" + text + "」 をリストから削除します。 よろしいですか？　", 2, "YN", "?") != 6)
         return false;
-    const std::string folder = MusicFolders[std::size_t(index)];
+    // The folder the user was asked about, found again: events ran while they answered.
+    index = int(std::find(MusicFolders.begin(), MusicFolders.end(), folder) - MusicFolders.begin());
+    root = trrFile->topLevelItem(0);
+    if (!root || index >= int(MusicFolders.size()) || index >= root->childCount())
+        return false;
+    node = root->child(index);
     std::vector<std::string> registered = RegisteredFolders;
     std::erase(registered, folder);
     WriteListSection(FolderSection, registered);

@@ -8,6 +8,7 @@
 #include "app/MainForm.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include <QAction>
 #include <QKeyEvent>
@@ -41,6 +42,50 @@ int firstSelectedIndex(const TSortListView* ListView)
 int selectedCount(const TSortListView* ListView)
 {
     return int(ListView->selectedItems().size());
+}
+
+// The rows a command that asks first acts on are taken before it asks: while the question is
+// open, list play moves the playlist's selection on, and the answer is about what the user
+// chose. All rows, or the selected ones, in list order.
+std::vector<QTreeWidgetItem*> takeRows(const TSortListView* ListView, bool All)
+{
+    std::vector<QTreeWidgetItem*> rows;
+    for (int i = 0; i < ListView->topLevelItemCount(); ++i)
+        if (All || ListView->topLevelItem(i)->isSelected())
+            rows.push_back(ListView->topLevelItem(i));
+    return rows;
+}
+
+// The rows a list holds, for asking whether a row taken earlier is still one of them (events
+// run while a question is open or play stops, and may have removed it). Only addresses are
+// compared, never followed; Refresh after anything that let events run. A set, so that removing
+// every row of a long list stays linear.
+class ListedRows {
+public:
+    explicit ListedRows(const TSortListView* ListView) : list_(ListView) { Refresh(); }
+    void Refresh()
+    {
+        rows_.clear();
+        rows_.reserve(size_t(list_->topLevelItemCount()));
+        for (int i = 0; i < list_->topLevelItemCount(); ++i)
+            rows_.insert(list_->topLevelItem(i));
+    }
+    bool Contains(const QTreeWidgetItem* Row) const { return rows_.count(Row) != 0; }
+    void Forget(const QTreeWidgetItem* Row) { rows_.erase(Row); }
+
+private:
+    const TSortListView* list_;
+    std::unordered_set<const QTreeWidgetItem*> rows_;
+};
+
+// The index of the first of Rows still listed; -1 when none is.
+int firstListedIndex(const TSortListView* ListView, const std::vector<QTreeWidgetItem*>& Rows)
+{
+    const ListedRows listed(ListView);
+    for (QTreeWidgetItem* row : Rows)
+        if (listed.Contains(row))
+            return ListView->indexOfTopLevelItem(row);
+    return -1;
 }
 
 bool sameFileIgnoringCase(const std::string& A, const std::string& B)
@@ -382,7 +427,8 @@ void TfrmMain::do_DelTitleClick()
     if (!do_DelTitle->isEnabled() || trrGenre->selectedItems().isEmpty())
         return;
     const std::string caption = GetRootNodeText(trrGenre->selectedItems().first()) + "削除";
-    if (selectedCount(lstMP3) == 0) {
+    const std::vector<QTreeWidgetItem*> chosen = takeRows(lstMP3, false);
+    if (chosen.empty()) {
         RenumberList(lstMP3);
         return;
     }
@@ -392,19 +438,25 @@ void TfrmMain::do_DelTitleClick()
     const bool watched = DirMon1->Active();
     if (watched)
         DirMon1->SetActive(false);
-    int index = firstSelectedIndex(lstMP3);
+    int index = firstListedIndex(lstMP3, chosen);
     std::vector<std::string> kept;
-    for (int i = index; i >= 0; i = firstSelectedIndex(lstMP3)) {
-        QTreeWidgetItem* row = lstMP3->topLevelItem(i);
+    ListedRows listed(lstMP3);
+    for (QTreeWidgetItem* row : chosen) {
+        if (!listed.Contains(row))
+            continue;
         const std::string path = RowPath(row);
         row->setSelected(false);
-        StopIfCurrent(path);
+        if (StopIfCurrent(path))   // stopping play lets events run
+            listed.Refresh();
         ForgetPendingFile();
         if (path.empty() || !RecycleFile(path)) {
             kept.push_back(path);
             continue;
         }
-        delete row;
+        if (listed.Contains(row)) {
+            listed.Forget(row);
+            delete row;
+        }
         RemovePathFromList(lstFile, path);
     }
     FitListColumns(lstMP3);
@@ -432,48 +484,59 @@ void TfrmMain::do_DelListClick()
 {
     if (!do_DelList->isEnabled() || selectedCount(lstFile) == 0)
         return;
+    const std::vector<QTreeWidgetItem*> chosen = takeRows(lstFile, false);
     if (MsgBoxEx(this, "リストの削除", "選択したタイトルをリストから削除します。 よろしいですか　（ファイルは削除されません）？　", 2, "YN", "?") != 6)
         return;
     if (DxSound && DxSound->ListPlay())
         sbStopClick();
-    const int index = firstSelectedIndex(lstFile);
-    lstFile->BeginItemUpdate();
-    for (int i = lstFile->topLevelItemCount() - 1; i >= 0; --i) {
-        QTreeWidgetItem* row = lstFile->topLevelItem(i);
-        if (!row->isSelected())
-            continue;
-        StopIfCurrent(RowPath(row));
+    const int index = RemovePlaylistRows(chosen);
+    if (index >= 0)
         ForgetPendingFile();
-        delete row;
-    }
-    lstFile->EndItemUpdate();
-    FitListColumns(lstFile);
     SelectRowAfterDelete(lstFile, index);
     RenumberList(lstFile);
-    const bool rows = lstFile->topLevelItemCount() > 0;
-    spdPlayList->setEnabled(rows);
-    spdFavorite->setEnabled(rows);
 }
 
 void TfrmMain::do_DelListAllClick()
 {
     if (!do_DelListAll->isEnabled())
         return;
+    const std::vector<QTreeWidgetItem*> chosen = takeRows(lstFile, true);
     if (MsgBoxEx(this, "リストの削除", "全てのタイトルをリストから削除します。 よろしいですか　（ファイルは削除されません）？　", 2, "YN", "?") != 6 ||
         MsgBoxEx(this, "リストの削除", "本当に削除してもよろしいですか　（ファイルは削除されません）？　", 2, "YN", "?") != 6)
         return;
     if (DxSound && DxSound->ListPlay())
         sbStopClick();
-    for (const std::string& path : PlaylistPaths())
-        if (StopIfCurrent(path))
-            ForgetPendingFile();
+    RemovePlaylistRows(chosen);
+    ShowTrackTitle(lstFile, 0);
+}
+
+// Removes those of Rows still in the playlist, releasing the playing file when it is among
+// them; returns the index of the first removed row (-1 when none was).
+int TfrmMain::RemovePlaylistRows(const std::vector<QTreeWidgetItem*>& Rows)
+{
+    const int first = firstListedIndex(lstFile, Rows);
+    ListedRows listed(lstFile);
     lstFile->BeginItemUpdate();
-    lstFile->clear();
+    // From the last row up, so that each removal moves no row after it.
+    for (auto it = Rows.rbegin(); it != Rows.rend(); ++it) {
+        QTreeWidgetItem* row = *it;
+        if (!listed.Contains(row))
+            continue;
+        if (StopIfCurrent(RowPath(row))) {   // lets events run: the row is looked for again
+            ForgetPendingFile();
+            listed.Refresh();
+            if (!listed.Contains(row))
+                continue;
+        }
+        listed.Forget(row);
+        delete row;
+    }
     lstFile->EndItemUpdate();
     FitListColumns(lstFile);
-    spdPlayList->setEnabled(false);
-    spdFavorite->setEnabled(false);
-    ShowTrackTitle(lstFile, 0);
+    const bool rows = lstFile->topLevelItemCount() > 0;
+    spdPlayList->setEnabled(rows);
+    spdFavorite->setEnabled(rows);
+    return first;
 }
 
 // ---------------------------------------------------------------- moving

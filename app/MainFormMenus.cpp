@@ -191,9 +191,17 @@ void TfrmMain::CreateVisualMenu()
     do_Effect999->setObjectName(QStringLiteral("do_Effect999"));
     do_Effect999->setData(-1);
     do_Effect999->setCheckable(true);
-    for (QWidget* pane : {static_cast<QWidget*>(pbxLeft), dxdLeft, static_cast<QWidget*>(pbxRight), dxdRight}) {
+    for (QAction* a : do_EffectMode)
+        connect(a, &QAction::triggered, this, [this, a] { forms::RunGuarded([this, a] { do_Effect00Click(a); }); });
+    connect(do_Effect999, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_Effect999Click(); }); });
+    connect(PopupMenu5, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu5Popup(); }); });
+    // The panes and the level bars under them; none while the effect overlay is shown.
+    for (QWidget* pane : {static_cast<QWidget*>(pbxLeft), dxdLeft, static_cast<QWidget*>(pbxRight), dxdRight,
+                          static_cast<QWidget*>(barLeft), static_cast<QWidget*>(barRight)}) {
         pane->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(pane, &QWidget::customContextMenuRequested, this,
-                [this, pane](const QPoint& p) { PopupMenu5->popup(pane->mapToGlobal(p)); });
+        connect(pane, &QWidget::customContextMenuRequested, this, [this, pane](const QPoint& p) {
+            if (spdEffect->Tag == 0)
+                PopupMenu5->popup(pane->mapToGlobal(p));
+        });
     }
 }

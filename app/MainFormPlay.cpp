@@ -381,6 +381,8 @@ void TfrmMain::StepTimer(bool Forward)
     if (Forward ? p >= width : p <= 0)
         return;
     DxSound->Seek(std::clamp(p + (Forward ? GaugeStep : -GaugeStep), 0, width), width);
+    // The seek plays on and shows "[ Playing ]"; while the button is held it still steps.
+    lblPlay->setText(Forward ? QStringLiteral("[ Forward ]") : QStringLiteral("[ Rewind ]"));
 }
 
 // ---------------------------------------------------------------- shuffle

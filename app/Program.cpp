@@ -4,7 +4,11 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QLockFile>
+#include <QPointer>
+#include <QTranslator>
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
@@ -12,6 +16,7 @@
 #include "platform/gfx/DrawTools.h"
 #include "resources/BuiltinResources.h"
 #include "util/libWindows.h"
+#include "util/xMessageBox.h"
 
 namespace {
 
@@ -23,7 +28,36 @@ void SetProgramFont()
     QApplication::setFont(f);
 }
 
+// A handler that fails tells the user in the program's own message box over the main window,
+// and the program goes on. The message goes to the log too; one that comes while such a
+// notice is still open goes to the log only.
+void ReportFailuresInMessageBox(QWidget* Main)
+{
+    forms::SetExceptionReporter([main = QPointer<QWidget>(Main)](const std::string& message) {
+        static bool showing = false;
+        QString line = QString::fromStdString(message);
+        line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        qWarning("Tambourelle: %s", qPrintable(line));
+        if (showing)
+            return;
+        showing = true;
+        ShowMessageBox(main, "Tambourelle", message, "1", "y", "x");
+        showing = false;
+    });
+}
+
 }  // namespace
+
+bool InstallToolkitTranslations()
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
 
 int RunProgram(int argc, char** argv)
 {
@@ -34,6 +68,7 @@ int RunProgram(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tambourelle"));
     initBuiltinResources();
     SetProgramFont();
+    InstallToolkitTranslations();
     IniBase = GetAppDir() + "/Tambourelle";
     // The program's "HAND" and "DRAG" cursors are registered as screen cursors 1 and 2 once
     // the cursor table is part of the program.
@@ -41,6 +76,7 @@ int RunProgram(int argc, char** argv)
     // The long-lived windows in their order: main window, then mixer, effect overlay, CD
     // player and splash as each becomes part of the program. The first is the main window.
     auto main = std::make_unique<TfrmMain>();
+    ReportFailuresInMessageBox(main.get());
     main->show();
     return app.exec();
 }

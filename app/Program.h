@@ -8,3 +8,8 @@
 // Runs the program; returns the process's exit code. A second start while the program runs
 // ends at once with 0 and without a word.
 int RunProgram(int argc, char** argv);
+
+// Loads Qt's own Japanese texts for the windows the toolkit builds (file and folder dialogs,
+// standard buttons) into the running application; false when they are not installed, and the
+// toolkit then speaks English.
+bool InstallToolkitTranslations();

@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include "platform/forms/Application.h"
@@ -458,11 +459,15 @@ void TCustomSortListView::sortAll()
         for (std::size_t i = 0; i < entries.size(); ++i)
             items[qsizetype(i)] = entries[i].item;
     }
+    // The rows are reordered under a list that stays where it was scrolled; Qt would
+    // otherwise scroll to wherever the focused row landed.
+    const int scrolled = verticalScrollBar()->value();
     addTopLevelItems(items);
     for (QTreeWidgetItem* i : selected)
         i->setSelected(true);
     if (current)
         setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+    verticalScrollBar()->setValue(scrolled);
 }
 
 void TCustomSortListView::SortOnColumn(int Column, bool Ascending)
@@ -627,6 +632,22 @@ void TCustomSortListView::updateHeaderDrawing()
     header_->viewport()->update();
 }
 
+// Qt repaints only the cells whose state changed; owner-drawn rows are repainted whole, the
+// strip right of the last column included, or it would keep an old row colour.
+void TCustomSortListView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    QTreeWidget::selectionChanged(selected, deselected);
+    if (style_ == lvOwnerDrawFixed)
+        viewport()->update();
+}
+
+void TCustomSortListView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTreeWidget::currentChanged(current, previous);
+    if (style_ == lvOwnerDrawFixed)
+        viewport()->update();
+}
+
 void TCustomSortListView::changeEvent(QEvent* e)
 {
     QTreeWidget::changeEvent(e);
@@ -693,7 +714,7 @@ void TCustomSortListView::buildArrows()
 }
 
 void TCustomSortListView::HeaderLayout(int Index, const TRect& ItemRect, bool Pressed,
-                                       TRect& TextRect, TRect& ArrowRect)
+                                       TRect& TextRect, TRect& ArrowRect, const gfx::TFont* CaptionFont)
 {
     const Qt::Alignment align = columnAlignment(Index);
     TextRect = ItemRect;
@@ -712,7 +733,7 @@ void TCustomSortListView::HeaderLayout(int Index, const TRect& ItemRect, bool Pr
     const int size = arrow->Width();
     const int reserve = size + 8;
     TCanvas measure;
-    measure.Font().Assign(font_);
+    measure.Font().Assign(CaptionFont ? *CaptionFont : font_);
     const int width = measure.TextWidth(headerItem()->text(Index).toStdString());
     if (align == Qt::AlignRight) {
         TextRect.Left += reserve;
@@ -758,7 +779,9 @@ void TCustomSortListView::paintHeaderItem(TCanvas& c, int index, TRect rect, boo
         item.Top += 1;
     }
     TRect text, arrow;
-    HeaderLayout(index, item, pressed, text, arrow);
+    // Measured in the font the owner chose (bold in the main window), or the caption would
+    // not fit the room it is given beside the arrow.
+    HeaderLayout(index, item, pressed, text, arrow, &c.Font());
     const Qt::Alignment align = columnAlignment(index);
     const unsigned flags = gfx::DT_SINGLELINE | gfx::DT_VCENTER | gfx::DT_NOPREFIX |
                            gfx::DT_END_ELLIPSIS |
@@ -781,10 +804,13 @@ void TCustomSortListView::drawRow(QPainter* painter, const QStyleOptionViewItem&
     }
     auto* self = const_cast<TCustomSortListView*>(this);
     const int row = index.row();
-    const int width = std::max(viewport()->width(), header()->length() - header()->offset());
+    // The row's own rectangle spans its columns; the strip right of the last one is the
+    // list's, filled below.
+    const int columnsRight = std::max(0, header()->length() - header()->offset());
+    const int width = std::max(viewport()->width(), columnsRight);
     QImage img(width, option.rect.height(), QImage::Format_RGB32);
     TCanvas c(&img);
-    const TRect rect{0, 0, width, option.rect.height()};
+    const TRect rect{0, 0, columnsRight, option.rect.height()};
     TOwnerDrawState state = 0;
     if (selectionModel()->isRowSelected(row, index.parent()))
         state |= odSelected;
@@ -801,6 +827,17 @@ void TCustomSortListView::drawRow(QPainter* painter, const QStyleOptionViewItem&
         if (OnAfterDefaultDrawItem)
             OnAfterDefaultDrawItem(self, c, row, rect, state);
     });
+    // The strip carries on the background the row ended with (sampled inside the last
+    // cell's margin, clear of its text and focus frame), so a selected row reads as one band
+    // whatever colours its owner chose.
+    if (columnsRight < width) {
+        gfx::TColor back = columnsRight >= 2 ? c.Pixels(columnsRight - 2, rect.Height() / 2) : -1;
+        if (back == gfx::TColor(-1))
+            back = gfx::ColorToRGB(gfx::clWindow);
+        c.Brush().SetStyle(gfx::bsSolid);
+        c.Brush().SetColor(back);
+        c.FillRect(TRect{columnsRight, 0, width, rect.Height()});
+    }
     painter->drawImage(0, option.rect.top(), img);
 }
 

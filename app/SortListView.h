@@ -123,9 +123,10 @@ public:
     const gfx::TBitmap* DownArrow() const { return downArrow_.get(); }
     int RowHeight() const { return rowHeight_; }
     // Where the default header drawing puts the caption and the arrow of column Index in
-    // ItemRect (the arrow rectangle is empty when no arrow is drawn).
+    // ItemRect (the arrow rectangle is empty when no arrow is drawn). The caption is measured
+    // in CaptionFont (the list's font when none is given), the font it will be drawn in.
     void HeaderLayout(int Index, const gfx::TRect& ItemRect, bool Pressed, gfx::TRect& TextRect,
-                      gfx::TRect& ArrowRect);
+                      gfx::TRect& ArrowRect, const gfx::TFont* CaptionFont = nullptr);
     std::string Version() const { return "TxxListView v3.72"; }
 
     TSortListSaveSettings SaveSettings;
@@ -152,6 +153,8 @@ protected:
                  const QModelIndex& index) const override;
     void keyPressEvent(QKeyEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
     friend class TSortHeader;

@@ -1,7 +1,8 @@
 // One frame of the visualiser's overlay text on a 250 x 68 pane (captions, title, time), both
 // settled and during the title cross-fade, and one frame of each built visual mode on a busy
-// synthetic analysis. The painter runs twice per 63 ms display tick: a frame of the overlay
-// must stay well under 1 ms and a mode's frame well under 2 ms.
+// synthetic analysis. The painter runs twice per 63 ms display tick.
+// Goals: a frame of the overlay well under 1 ms; every visual mode at most 1 ms a pane, read as
+// the `max` of BM_Mode's 5 repetitions (not the median).
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -14,6 +15,8 @@
 #include "platform/rtl/Numerics.h"
 #include "visual/VisualPainter.h"
 #include "visual/VisualResources.h"
+
+#include "bench/BenchSupport.h"
 
 namespace {
 
@@ -97,8 +100,9 @@ void BM_Mode(benchmark::State& state)
         channel ^= 1;
     }
 }
-BENCHMARK(BM_Mode)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Arg(4)->Arg(18)->Arg(19)->Arg(20)->Arg(21)
-    ->Unit(benchmark::kMicrosecond);
+// Every mode number the painter knows; one not built yet draws the overlay only.
+BENCHMARK(BM_Mode)->DenseRange(0, 30)->Unit(benchmark::kMicrosecond)->Repetitions(5)
+    ->ComputeStatistics("max", benchsupport::largest)->DisplayAggregatesOnly(true);
 
 }  // namespace
 

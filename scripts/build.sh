@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures (once) and builds everything into build/.
+# Configures (once) and builds into build/: everything, or only the targets named
+# (scripts/build.sh tambourelle builds the program alone).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${TAMBOURELLE_BUILD_DIR:-$root/build}"
@@ -8,4 +9,6 @@ export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$build" -j "$(nproc)"
+targets=()
+for t in "$@"; do targets+=(--target "$t"); done
+cmake --build "$build" -j "$(nproc)" "${targets[@]}"

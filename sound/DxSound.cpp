@@ -39,6 +39,7 @@ std::string minutesSeconds(uint32_t ms) { return rtl::FormatDateTime("nn:ss", ms
 
 TDxSound::TDxSound(TDxSoundDisplay& Display, TcbDSMixer& Mixer, snd::TickSource& Ticks)
     : display_(Display),
+      mixer_(Mixer),
       fx_(std::make_unique<TDSFXManager>()),
       channel_(std::make_unique<TcbDSMixerChannel>(&Mixer, Ticks)),
       visual_(std::make_unique<TDxSoundVisual>()),
@@ -211,6 +212,12 @@ void TDxSound::Play()
     display_.SetLblDurationTag(1);
     SetPlayState("play", PlayStatus_ == "pause" ? 0 : 1);
     ApplyEffects();
+    if (!silenceTold_) {
+        if (const std::string reason = mixer_.SilentReason(); !reason.empty()) {
+            silenceTold_ = true;
+            display_.PlayingSilently(reason);
+        }
+    }
 }
 
 void TDxSound::Pause()

@@ -130,6 +130,7 @@ private:
     bool IsOpen();
 
     TDxSoundDisplay& display_;
+    TcbDSMixer& mixer_;
     std::unique_ptr<TDSFXManager> fx_;
     std::unique_ptr<TcbDSMixerChannel> channel_;
     std::unique_ptr<TAnalysis> analysis_;
@@ -150,6 +151,7 @@ private:
     // Entries of the play list that failed one after another; a full round of them ends
     // list play instead of going round for ever.
     int32_t failedInRow_ = 0;
+    bool silenceTold_ = false;   // the display heard once that play is silent
 };
 
 }  // namespace sound

@@ -108,6 +108,11 @@ public:
     virtual void SetMsgOstrelText(const std::string& Text) = 0;
     virtual void StartMsgOstrel() = 0;
     virtual void StopMsgOstrel() = 0;
+
+    // ---- notices ----
+    // Play has started on a device that is silent because no sound device could be opened
+    // (Reason: that device's error). Called once, at the first play so.
+    virtual void PlayingSilently(const std::string& Reason) { (void)Reason; }
 };
 
 }  // namespace sound

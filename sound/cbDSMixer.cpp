@@ -376,20 +376,22 @@ uint32_t TcbDSMixerChannel::PlayCursor()
     return play;
 }
 
-// Locks one piece of the device buffer. False when the buffer was lost (it is closed then).
-bool TcbDSMixerChannel::LockBuffer(uint32_t Offset, uint32_t Count, uint8_t*& P)
+// Locks Count bytes of the device buffer from Offset, in two pieces when they wrap at its end.
+// False when the buffer was lost (it is closed then).
+bool TcbDSMixerChannel::LockBuffer(uint32_t Offset, uint32_t Count, uint8_t*& P1, uint32_t& N1, uint8_t*& P2,
+                                   uint32_t& N2)
 {
     void *p1 = nullptr, *p2 = nullptr;
-    uint32_t n1 = 0, n2 = 0;
-    int32_t r = buffer_->Lock(Offset, Count, &p1, &n1, &p2, &n2);
+    int32_t r = buffer_->Lock(Offset, Count, &p1, &N1, &p2, &N2);
     if (r == snd::result::kBufferLost) {
         BufferLost();
         return false;
     }
     DXCheck(r);
-    if (n1 != Count)
+    if (N1 != std::min(Count, bufferSize_ - Offset) || N1 + N2 != Count)
         InternalError("Locked different size from requested");
-    P = static_cast<uint8_t*>(p1);
+    P1 = static_cast<uint8_t*>(p1);
+    P2 = static_cast<uint8_t*>(p2);
     return true;
 }
 
@@ -399,10 +401,10 @@ void TcbDSMixerChannel::BufferLost()
     PostMessage(WM_CHANNELLOST);
 }
 
-void TcbDSMixerChannel::FillFromReader(uint32_t Offset, uint32_t Count)
+// Decodes Count bytes into the PCM copy from Offset (within the copy), silence after the end
+// of the data, and maps them in the position table.
+void TcbDSMixerChannel::ReadIntoCopy(uint32_t Offset, uint32_t Count)
 {
-    if (Count == 0)
-        return;
     uint32_t offset = Offset, remaining = Count;
     while (remaining > 0) {
         if (endOfDataPos_ == -1) {
@@ -423,22 +425,38 @@ void TcbDSMixerChannel::FillFromReader(uint32_t Offset, uint32_t Count)
             remaining = 0;
         }
     }
-    uint8_t* p = nullptr;
-    if (!LockBuffer(Offset, Count, p))
+}
+
+// Fills Count bytes of the ring from Offset, wrapping at its end: the decoding goes into the
+// PCM copy piece by piece, and the device buffer gets all of it in one lock, so a refill
+// hands over to the device's thread once.
+void TcbDSMixerChannel::FillFromReader(uint32_t Offset, uint32_t Count)
+{
+    if (Count == 0)
         return;
-    std::memcpy(p, copy_.data() + Offset, Count);
-    DXCheck(buffer_->Unlock(p, Count, nullptr, 0));
+    const uint32_t first = std::min(Count, bufferSize_ - Offset);
+    ReadIntoCopy(Offset, first);
+    ReadIntoCopy(0, Count - first);
+    uint8_t *p1 = nullptr, *p2 = nullptr;
+    uint32_t n1 = 0, n2 = 0;
+    if (!LockBuffer(Offset, Count, p1, n1, p2, n2))
+        return;
+    std::memcpy(p1, copy_.data() + Offset, n1);
+    if (n2 > 0)
+        std::memcpy(p2, copy_.data(), n2);
+    DXCheck(buffer_->Unlock(p1, n1, p2, n2));
 }
 
 void TcbDSMixerChannel::WriteSilenceChunk(uint32_t Offset, uint32_t Count)
 {
     if (Count == 0)
         return;
-    uint8_t* p = nullptr;
-    if (!LockBuffer(Offset, Count, p))
+    uint8_t *p1 = nullptr, *p2 = nullptr;
+    uint32_t n1 = 0, n2 = 0;
+    if (!LockBuffer(Offset, Count, p1, n1, p2, n2))
         return;
-    std::memset(p, SilenceByte(), Count);
-    DXCheck(buffer_->Unlock(p, Count, nullptr, 0));
+    std::memset(p1, SilenceByte(), n1);
+    DXCheck(buffer_->Unlock(p1, n1, p2, n2));
     positions_.Add(int32_t(Offset), int32_t(Offset + Count), reader_->SampleEndTime(), reader_->SampleEndTime());
 }
 
@@ -466,13 +484,7 @@ void TcbDSMixerChannel::UpdateBuffer()
         }
         return;
     }
-    if (writeCursor_ <= play) {
-        FillFromReader(writeCursor_, play - writeCursor_);
-    } else {
-        FillFromReader(writeCursor_, bufferSize_ - writeCursor_);
-        if (buffer_)
-            FillFromReader(0, play);
-    }
+    FillFromReader(writeCursor_, (play + bufferSize_ - writeCursor_) % bufferSize_);
     writeCursor_ = play;
 }
 

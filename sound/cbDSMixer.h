@@ -74,6 +74,9 @@ public:
 
     // The device, opened on first use (and reopened after it was lost).
     std::shared_ptr<snd::SoundDevice> GetDirectSound();
+    // Why the open device is silent (the error of the card it stands in for); empty while a
+    // card plays, or nothing is open.
+    std::string SilentReason() const { return device_ ? device_->silentReason() : std::string(); }
     void Close();
 
     // The output devices at start: descriptions, and ids ("" for the default device).
@@ -196,9 +199,10 @@ private:
     void CloseBuffer();
     void CloseFile();
     void ResetPlayback();
+    void ReadIntoCopy(uint32_t Offset, uint32_t Count);
     void FillFromReader(uint32_t Offset, uint32_t Count);
     void WriteSilenceChunk(uint32_t Offset, uint32_t Count);
-    bool LockBuffer(uint32_t Offset, uint32_t Count, uint8_t*& P);
+    bool LockBuffer(uint32_t Offset, uint32_t Count, uint8_t*& P1, uint32_t& N1, uint8_t*& P2, uint32_t& N2);
     void UpdateBuffer();
     void Refill();
     void RefillFailed();

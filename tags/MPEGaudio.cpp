@@ -61,6 +61,23 @@ bool findFrame(const std::vector<std::uint8_t>& block, std::int64_t blockStart,
     return false;
 }
 
+// True when a frame of the chain that starts at `pos` has another bit rate than `first`; the
+// chain ends at the block's end or at a header that does not continue the stream.
+bool otherRateInChain(const std::vector<std::uint8_t>& block, std::size_t pos, const mpeg::FrameHeader& first)
+{
+    const int rate = mpeg::bitRate(first.VersionID, first.LayerID, first.BitRateID);
+    while (pos + 4 <= block.size() && mpeg::isValidHeader(block.data() + pos)) {
+        const mpeg::FrameHeader header = mpeg::decodeHeader(block.data() + pos);
+        const int length = mpeg::frameLength(header);
+        if (!mpeg::sameStream(first, header) || length <= 0)
+            return false;
+        if (mpeg::bitRate(header.VersionID, header.LayerID, header.BitRateID) != rate)
+            return true;
+        pos += static_cast<std::size_t>(length);
+    }
+    return false;
+}
+
 mpeg::VbrHeader readVbrHeader(tags::ReadOnlyFile& file, std::int64_t frameStart,
                               const mpeg::FrameHeader& header)
 {
@@ -123,6 +140,23 @@ bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
             VendorID = findVendor(file.readAt(start, static_cast<std::size_t>(end - start)));
     }
     return true;
+}
+
+bool TMPEGaudio::OtherRateFollows(tags::ReadOnlyFile& file) const
+{
+    if (!Frame.Found)
+        return false;
+    constexpr std::size_t kWindow = 64 * 1024;
+    const std::int64_t audioStart = ID3v2.Size;
+    const std::int64_t first = audioStart + Frame.Position;
+    if (otherRateInChain(file.readAt(first, kWindow), 0, Frame))
+        return true;
+    // A stream may open with a long stretch of silence, all at the lowest rate.
+    const std::int64_t middle = first + audioBytes() / 2;
+    const auto block = file.readAt(middle, kWindow);
+    FrameData there;
+    return findFrame(block, middle, middle, there) && mpeg::sameStream(Frame, there) &&
+           otherRateInChain(block, static_cast<std::size_t>(there.Position), Frame);
 }
 
 std::string TMPEGaudio::Version() const { return textOf(kVersions, Frame.VersionID); }

@@ -44,6 +44,9 @@ public:
     int EncoderID() const;            // 0 Unknown, 1 Xing, 2 FhG, 3 LAME, 4 Blade, 5 GoGo, 6 Shine
     std::string Encoder() const;
     bool Valid() const;
+    // True when frames after the first (near the start or in the middle of the audio) have
+    // another bit rate: a VBR stream without a VBR header.
+    bool OtherRateFollows(tags::ReadOnlyFile& file) const;
 
     std::int64_t FileLength = 0;
     std::string VendorID;  // "LAME" + four version characters, or "GOGO", found near the end

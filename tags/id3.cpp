@@ -277,7 +277,7 @@ std::uint16_t Tid3tag::load(const std::string& fileName)
     return Genre >= id3::kGenreCount - 1 && Genre != id3::kNoGenre ? id3::kGenreUnknownBit : 0;
 }
 
-std::string Tid3tag::render()
+std::string Tid3tag::TagBytes()
 {
     std::string tag = "TAG";
     tag += fieldBytes(title_, kTextWidth);
@@ -319,7 +319,7 @@ std::uint16_t Tid3tag::SaveToFile(const std::string& fileName)
         if (old.compare(0, 3, "TAG") == 0)
             place = *size - kTagSize;
     }
-    const std::string tag = render();
+    const std::string tag = TagBytes();
     bool ok = safefile::writeAt(fd.get(), place, tag) && ::fsync(fd.get()) == 0;
     if (!ok) {
         // An append that failed half-way must not leave a torn tag behind the audio.

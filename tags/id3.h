@@ -59,9 +59,11 @@ public:
     // A track other than 0 makes the tag ID3v1.1.
     void SetTrack(std::uint8_t track);
 
+    // The 128 bytes SaveToFile writes (an ID3v1.1 comment is cut to its width here).
+    std::string TagBytes();
+
 private:
     std::uint16_t load(const std::string& fileName);
-    std::string render();
 
     std::string title_, artist_, album_, year_, comment_;
     std::uint8_t track_ = 0;

@@ -5,8 +5,8 @@
 // Frame data is held as stored (compressed or unsynchronised when so read) and decoded only when
 // an accessor reads it; flags are held in the ID3v2.4 layout for both versions. Texts are UTF-8
 // here. On disk, encoding 0 is CP932 (the program's peers' code page), 1 UTF-16 with a byte-order
-// mark, 2 UTF-16BE, 3 UTF-8. Setters asked for encoding 0 write CP932 when it holds every text
-// of the frame and UTF-16 (1) otherwise; an ID3v2.3 tag gets 1 where 2 or 3 is asked. URLs are
+// mark, 2 UTF-16BE, 3 UTF-8. Setters asked for encoding 0 write CP932 when every text of the
+// frame comes back from it exactly and UTF-16 (1) otherwise; an ID3v2.3 tag gets 1 where 2 or 3 is asked. URLs are
 // single-byte text whatever the encoding.
 //
 // Loading and saving report 16-bit status words: 0..255 success with information bits, above 255
@@ -183,9 +183,12 @@ public:
 
     [[nodiscard]] std::uint16_t LoadFromFile(const std::string& fileName, std::int64_t startOffset = 0);
     // Version / revision above 254 mean the held ones; FileName "=" means the object's own file;
-    // a negative offset means the held StartOffset for "=", else 0.
+    // a negative offset means the held StartOffset for "=", else 0. A 128-byte `id3v1Tag` is
+    // saved with the ID3v2 tag in one write (over the file's ID3v1 tag or appended): both are
+    // saved or neither is.
     [[nodiscard]] std::uint16_t SaveToFile(const std::string& fileName, std::uint8_t version = 255,
-                                           std::uint8_t revision = 255, std::int64_t startOffset = -1);
+                                           std::uint8_t revision = 255, std::int64_t startOffset = -1,
+                                           std::string_view id3v1Tag = {});
 
     // Text frames: identifiers starting with "T", except "TXXX".
     std::uint8_t GetTextFrame(std::string_view frameId, std::string& text) const;
@@ -220,13 +223,16 @@ private:
 
     void resetForLoad();
     std::uint16_t loadTag(int fd, std::uint64_t fileSize, std::uint64_t offset);
-    std::uint16_t parseBody(std::string& body, std::uint16_t status);
+    // `framesEnd`: where the padding (or the body's end) begins.
+    std::uint16_t parseBody(std::string& body, std::uint16_t status, std::size_t& framesEnd);
     std::uint16_t parseExtendedHeader3(const std::string& body, std::uint16_t status, std::size_t& pos);
     std::uint16_t parseExtendedHeader4(const std::string& body, std::uint16_t status, std::size_t& pos);
-    std::uint16_t parseFrames(const std::string& body, std::size_t pos, std::uint16_t status);
+    std::uint16_t parseFrames(const std::string& body, std::size_t pos, std::uint16_t status,
+                              std::size_t& framesEnd);
     bool loadAllowsSave() const;
     std::uint16_t frameBlock(int version, bool unsyncAll, std::string& frames, std::uint16_t& status) const;
     std::uint64_t paddingFor(std::uint64_t newSize, std::uint64_t room, std::uint64_t rest) const;
+    std::uint16_t oldRoom(int fd, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t& room) const;
     std::uint16_t writeTag(int fd, const std::string& fileName, std::uint8_t version,
-                           std::uint8_t revision, std::uint64_t offset);
+                           std::uint8_t revision, std::uint64_t offset, std::string_view id3v1);
 };

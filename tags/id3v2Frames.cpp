@@ -11,6 +11,7 @@
 
 #include <QString>
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <zlib.h>
 
@@ -281,15 +282,22 @@ std::string terminator(std::uint8_t enc)
     return isWide(enc) ? std::string(2, '\0') : std::string(1, '\0');
 }
 
+// CP932 holds the text when its bytes decode to the very same text: the converter maps some
+// characters one way (U+301C WAVE DASH is written as the byte pair that reads back as U+FF5E),
+// and such a text would not come back as typed.
+bool cp932Holds(std::string_view utf8)
+{
+    const std::optional<std::string> bytes = cp932::encode(utf8);
+    return bytes && cp932::toUtf8(*bytes) == utf8;
+}
+
 // The asked encoding, except that CP932 gives way to UTF-16 when it cannot hold a text, and that
 // ID3v2.3 knows only encodings 0 and 1.
 std::uint8_t chooseEncoding(std::uint8_t asked, std::uint8_t majorVersion,
                             std::initializer_list<std::string_view> texts)
 {
-    if (asked == kCp932) {
-        bool fits = std::all_of(texts.begin(), texts.end(), [](std::string_view t) { return cp932::canEncode(t); });
-        return fits ? kCp932 : kUtf16Bom;
-    }
+    if (asked == kCp932)
+        return std::all_of(texts.begin(), texts.end(), cp932Holds) ? kCp932 : kUtf16Bom;
     if (majorVersion < 4 && asked > kUtf16Bom)
         return kUtf16Bom;
     return asked;

@@ -7,6 +7,7 @@
 // and the accessors undo it. A 2.4 footer is skipped and counted as part of the tag.
 #include "tags/id3v2.h"
 
+#include "tags/MpegFrame.h"
 #include "tags/ReadOnlyFile.h"
 #include "tags/id3File.h"
 #include "tags/id3v2Detail.h"
@@ -41,6 +42,16 @@ std::uint64_t tagRoom(std::string_view h)
     if (u[3] == 4 && (u[5] & kHeaderFooter))
         room += 10;
     return room;
+}
+
+std::optional<bool> endsWithId3v1Tag(int fd, std::uint64_t fileSize)
+{
+    std::string head;
+    if (fileSize < kId3v1Size)
+        return false;
+    if (!safefile::readAt(fd, fileSize - kId3v1Size, 3, head))
+        return std::nullopt;
+    return head == "TAG";
 }
 
 }  // namespace id3v2detail
@@ -111,6 +122,47 @@ bool readExtras(TFrame& f, int version, const unsigned char*& p, std::uint32_t& 
         p += 4;
     }
     return true;
+}
+
+// Four characters A-Z, 0-9 as stored.
+bool storedFrameId(std::string_view head)
+{
+    return head.size() >= 4 && std::all_of(head.begin(), head.begin() + 4, [](char c) {
+               return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+           });
+}
+
+// A tag whose size field claims more than it holds runs into what follows it. It must not
+// reach into the ID3v1 tag at the end of the file (kTagPastEnd)...
+std::uint16_t reachesId3v1Tag(int fd, std::uint64_t fileSize, std::uint64_t tagEnd)
+{
+    if (fileSize < kId3v1Size || tagEnd <= fileSize - kId3v1Size)
+        return 0;
+    const std::optional<bool> v1 = endsWithId3v1Tag(fd, fileSize);
+    return !v1 ? id3file::kReadFailed : *v1 ? kTagPastEnd : 0;
+}
+
+// ...nor into the audio: what counts as padding after the frames holds no MPEG frame that is
+// followed by another of the same stream. Only padding that is not all zeros is searched, in
+// its bytes as stored (an unsynchronised tag's padding may be longer on disk, never shorter).
+bool audioInPadding(int fd, std::uint64_t fileSize, std::uint64_t bodyEnd, std::uint64_t padding)
+{
+    constexpr std::uint64_t kLongestFrame = 2881;  // Layer II, 160 kbit/s at 8000 Hz, padded
+    const std::uint64_t from = bodyEnd - padding;
+    std::string bytes;
+    if (!safefile::readAt(fd, from, std::min(fileSize, bodyEnd + kLongestFrame + 4) - from, bytes))
+        return true;  // what we cannot look at may be audio
+    auto u = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    for (std::size_t pos = 0; pos < padding && pos + 4 <= bytes.size(); ++pos) {
+        if (u[pos] != 0xFF || !mpeg::isValidHeader(u + pos))
+            continue;
+        const mpeg::FrameHeader header = mpeg::decodeHeader(u + pos);
+        const auto next = pos + static_cast<std::size_t>(mpeg::frameLength(header));
+        if (next > pos && next + 4 <= bytes.size() && mpeg::isValidHeader(u + next) &&
+            mpeg::sameStream(header, mpeg::decodeHeader(u + next)))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -190,22 +242,30 @@ std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t o
     if (HeaderFlags & (MajorVersion == 3 ? 0x1F : 0x0F))
         status |= kUnknownHeaderFlags;
     TagSize = syncSafe(reinterpret_cast<const unsigned char*>(header.data()) + 6, 4);
-    if (fileSize - offset < tagRoom(header))
+    const std::uint64_t room = tagRoom(header);
+    if (fileSize - offset < room)
         return kTagPastEnd;
+    if (std::uint16_t failure = reachesId3v1Tag(fd, fileSize, offset + room); failure)
+        return failure;
     std::string body;
     if (!safefile::readAt(fd, offset + 10, TagSize, body))
         return id3file::kReadFailed;
-    status = parseBody(body, status);
+    std::size_t framesEnd = 0;
+    status = parseBody(body, status, framesEnd);
     if (status > 0xFF)
         return status;
+    if (body.find_first_not_of('\0', framesEnd) != std::string::npos &&
+        audioInPadding(fd, fileSize, offset + 10 + TagSize, body.size() - framesEnd))
+        return kMalformed;
     Loaded = true;
     Progress = 100;
     StatusText = "Load Complete";
     return status;
 }
 
-std::uint16_t Tid3v2tag::parseBody(std::string& body, std::uint16_t status)
+std::uint16_t Tid3v2tag::parseBody(std::string& body, std::uint16_t status, std::size_t& framesEnd)
 {
+    framesEnd = body.size();
     if (MajorVersion == 3 && (HeaderFlags & kHeaderUnsync))
         body = undoUnsync(body);
     std::size_t pos = 0;
@@ -215,7 +275,7 @@ std::uint16_t Tid3v2tag::parseBody(std::string& body, std::uint16_t status)
             return status;
     }
     Modified = false;
-    return parseFrames(body, pos, status);
+    return parseFrames(body, pos, status, framesEnd);
 }
 
 // size (4, not counting itself), flags (2), padding size (4), CRC (4) when flagged
@@ -279,8 +339,10 @@ std::uint16_t Tid3v2tag::parseExtendedHeader4(const std::string& body, std::uint
     return status;
 }
 
-std::uint16_t Tid3v2tag::parseFrames(const std::string& body, std::size_t pos, std::uint16_t status)
+std::uint16_t Tid3v2tag::parseFrames(const std::string& body, std::size_t pos, std::uint16_t status,
+                                      std::size_t& framesEnd)
 {
+    framesEnd = body.size();
     const bool v3 = MajorVersion == 3;
     auto u = reinterpret_cast<const unsigned char*>(body.data());
     const std::size_t end = body.size();
@@ -289,20 +351,21 @@ std::uint16_t Tid3v2tag::parseFrames(const std::string& body, std::size_t pos, s
         const std::size_t left = end - pos;
         std::string_view head(body.data() + pos, std::min<std::size_t>(10, left));
         Progress = static_cast<std::uint8_t>(std::min<std::uint64_t>(99, (pos + 10) * 100 / (std::uint64_t(TagSize) + 10)));
-        if (head.substr(0, 4) == "MP3e" || head.find_first_not_of('\0') == std::string_view::npos) {
+        // Bytes that cannot start a frame end the frames as padding does: some writers leave
+        // junk there, and every frame before it is sound.
+        if (head.substr(0, 4) == "MP3e" || head.find_first_not_of('\0') == std::string_view::npos ||
+            !storedFrameId(head)) {
             auto padding = static_cast<std::uint32_t>(left);
             if (v3 && PaddingSize != 0 && PaddingSize != padding)
                 status |= kPaddingDiffers;
             else
                 PaddingSize = padding;
+            framesEnd = pos;
             break;
         }
         if (left <= 10)
             return kMalformed;  // a frame header cut short, or one with no room for data
-        int index = Frames.AddFrame(head.substr(0, 4));
-        if (index == 0)
-            return kBadFrameId;
-        TFrame& f = Frames[index];
+        TFrame& f = Frames[Frames.AddFrame(head.substr(0, 4))];
         const unsigned char* p = u + pos;
         std::uint32_t size = v3 ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
         if (size > left - 10)

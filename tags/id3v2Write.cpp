@@ -1,9 +1,11 @@
 // Writing the frame list as an ID3v2.3 / ID3v2.4 tag at the start offset of an existing file.
 //
 // The frames are brought into the form their flags ask for in copies, so a failing save leaves
-// the object as it was. The tag is assembled in memory; when it has exactly the size of the old
-// tag's room it overwrites that room in place (nothing else of the file is touched), otherwise
-// the file is rewritten through a temporary file and renamed over the original.
+// the object as it was. The old tag's extent is decided once, by reading it as a load does,
+// before anything is written. The tag is assembled in memory; when it has exactly the size of
+// the old tag's room (and an ID3v1 tag saved with it replaces one) it overwrites that room in
+// place (nothing else of the file is touched), otherwise the file is rewritten through a
+// temporary file, with the ID3v1 tag, and renamed over the original.
 //
 // Where we differ from a literal reading of the format's older writers: ID3v2.3 tags are
 // unsynchronised as a whole after assembly (frame sizes count the bytes before
@@ -14,6 +16,7 @@
 #include "tags/id3v2Detail.h"
 #include "util/SafeFile.h"
 
+#include <optional>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -141,24 +144,16 @@ std::string frameBytes(const TFrame& f, int version)
     return out + extras + f.Data;
 }
 
-// The room of the tag now at `offset`: 0 when there is none. A tag we could not have read is
-// never replaced (a failure status); nor is one that claims to reach past the end of the file.
-std::uint16_t oldRoom(int fd, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t& room)
+// Where an ID3v1 tag behind the ID3v2 tag starts, or the file size when there is none.
+std::optional<std::uint64_t> id3v1Start(int fd, std::uint64_t fileSize, std::uint64_t tagEnd)
 {
-    room = 0;
-    if (fileSize - offset < 10)
-        return 0;
-    std::string old;
-    if (!safefile::readAt(fd, offset, 10, old))
-        return id3file::kReadFailed;
-    if (old.compare(0, 3, "ID3") != 0)
-        return 0;
-    if (!id3v2detail::validHeader(old))
-        return kMalformed;
-    if (old[3] != 3 && old[3] != 4)
-        return kBadVersion;
-    room = id3v2detail::tagRoom(old);
-    return room > fileSize - offset ? kTagPastEnd : 0;
+    using id3v2detail::kId3v1Size;
+    if (fileSize < kId3v1Size || fileSize - kId3v1Size < tagEnd)
+        return fileSize;
+    const std::optional<bool> v1 = id3v2detail::endsWithId3v1Tag(fd, fileSize);
+    if (!v1)
+        return std::nullopt;
+    return *v1 ? fileSize - kId3v1Size : fileSize;
 }
 
 struct ExtendedHeader {
@@ -201,16 +196,38 @@ std::string extendedHeaderBytes(int version, const ExtendedHeader& e, std::uint3
     return ext + data;
 }
 
-// Puts the finished tag into the file: in place when it fills the old room exactly, else
-// through a temporary file that takes the bytes before and after the old tag.
-bool placeTag(int fd, const std::string& fileName, std::uint64_t fileSize, std::uint64_t offset,
-              std::uint64_t room, const std::string& tag)
+// Where the new tags go: the old ID3v2 tag's room at `offset`, and the ID3v1 tag's place.
+struct Placement {
+    std::uint64_t fileSize = 0;
+    std::uint64_t offset = 0;
+    std::uint64_t room = 0;
+    std::uint64_t id3v1At = 0;  // a trailing ID3v1 tag's start, else the file size
+};
+
+// Puts the finished tags into the file: in place when the ID3v2 tag fills the old room exactly
+// and the file keeps its size, else through a temporary file that takes the bytes around the
+// old tags. In place, a failed write is undone as far as the disk lets us.
+bool placeTags(int fd, const std::string& fileName, const Placement& at, const std::string& tag,
+               std::string_view id3v1)
 {
-    if (tag.size() == room)
-        return safefile::writeAt(fd, offset, tag) && ::fsync(fd) == 0;
+    const bool v1InPlace = id3v1.empty() || at.id3v1At < at.fileSize;
+    if (tag.size() == at.room && v1InPlace) {
+        std::string oldTag, oldV1;
+        if (!safefile::readAt(fd, at.offset, at.room, oldTag) ||
+            (!id3v1.empty() && !safefile::readAt(fd, at.id3v1At, id3v1.size(), oldV1)))
+            return false;
+        if (safefile::writeAt(fd, at.offset, tag) && (id3v1.empty() || safefile::writeAt(fd, at.id3v1At, id3v1)) &&
+            ::fsync(fd) == 0)
+            return true;
+        (void)safefile::writeAt(fd, at.offset, oldTag);
+        (void)safefile::writeAt(fd, at.id3v1At, oldV1);
+        return false;
+    }
+    const std::uint64_t tail = at.offset + at.room;
+    const std::uint64_t tailEnd = id3v1.empty() ? at.fileSize : at.id3v1At;
     return safefile::replaceFile(fileName, [&](int out) {
-        return safefile::copyRange(fd, 0, offset, out) && safefile::writeAll(out, tag) &&
-               safefile::copyRange(fd, offset + room, fileSize - offset - room, out);
+        return safefile::copyRange(fd, 0, at.offset, out) && safefile::writeAll(out, tag) &&
+               safefile::copyRange(fd, tail, tailEnd - tail, out) && safefile::writeAll(out, id3v1);
     });
 }
 
@@ -234,6 +251,30 @@ std::uint16_t Tid3v2tag::frameBlock(int version, bool unsyncAll, std::string& fr
     return frames.empty() ? kNoFrames : 0;
 }
 
+// The room of the tag now at `offset`, decided by reading it as a load would: 0 when there is
+// none. A tag we could not read is never replaced, nor one whose size field runs past the end
+// of the file, into its ID3v1 tag or into the audio (the load's failure status).
+std::uint16_t Tid3v2tag::oldRoom(int fd, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t& room) const
+{
+    room = 0;
+    std::string head;
+    if (fileSize - offset < 3)
+        return 0;
+    if (!safefile::readAt(fd, offset, 3, head))
+        return id3file::kReadFailed;
+    if (head != "ID3")
+        return 0;
+    Tid3v2tag old;
+    const std::uint16_t status = old.loadTag(fd, fileSize, offset);
+    if (status > 0xFF)
+        return status == kNoTag ? kMalformed : status;
+    std::string header;
+    if (!safefile::readAt(fd, offset, 10, header))
+        return id3file::kReadFailed;
+    room = id3v2detail::tagRoom(header);
+    return 0;
+}
+
 std::uint64_t Tid3v2tag::paddingFor(std::uint64_t newSize, std::uint64_t room, std::uint64_t rest) const
 {
     if (PaddingMode == 0)
@@ -244,7 +285,7 @@ std::uint64_t Tid3v2tag::paddingFor(std::uint64_t newSize, std::uint64_t room, s
 }
 
 std::uint16_t Tid3v2tag::writeTag(int fd, const std::string& fileName, std::uint8_t version,
-                                  std::uint8_t revision, std::uint64_t offset)
+                                  std::uint8_t revision, std::uint64_t offset, std::string_view id3v1)
 {
     const int ver = version > 254 ? MajorVersion : version;
     const int rev = revision > 254 ? Revision : revision;
@@ -261,9 +302,16 @@ std::uint16_t Tid3v2tag::writeTag(int fd, const std::string& fileName, std::uint
         return id3file::kReadFailed;
     if (*fileSize < offset)
         return kOffsetPastEnd;
-    std::uint64_t room = 0;
-    if (std::uint16_t failure = oldRoom(fd, *fileSize, offset, room); failure)
+    Placement at{*fileSize, offset, 0, *fileSize};
+    if (std::uint16_t failure = oldRoom(fd, *fileSize, offset, at.room); failure)
         return failure;
+    const std::uint64_t room = at.room;
+    if (!id3v1.empty()) {
+        auto v1 = id3v1Start(fd, *fileSize, offset + room);
+        if (!v1)
+            return id3file::kReadFailed;
+        at.id3v1At = *v1;
+    }
 
     bool unsyncAll = HeaderFlags & kHeaderUnsync;
     for (int i = 1; i <= Frames.Count(); ++i)
@@ -295,7 +343,7 @@ std::uint16_t Tid3v2tag::writeTag(int fd, const std::string& fileName, std::uint
     };
     // A 2.3 extended header holds the padding size, and unsynchronisation may change its length:
     // settle on a padding whose body agrees with it.
-    const std::uint64_t rest = *fileSize - room;  // everything but the old tag
+    const std::uint64_t rest = at.id3v1At - room + id3v1.size();  // the file but the ID3v2 tag
     std::uint64_t padding = paddingFor(10 + bodyWith(0).size(), room, rest);
     std::string body = bodyWith(padding);
     for (int round = 0; round < 3 && paddingFor(10 + body.size(), room, rest) != padding; ++round) {
@@ -317,7 +365,7 @@ std::uint16_t Tid3v2tag::writeTag(int fd, const std::string& fileName, std::uint
     tag.resize(10 + bodySize, '\0');
 
     StatusText = tag.size() == room ? "Writing new tag" : "Re-positioning audio data";
-    if (!placeTag(fd, fileName, *fileSize, offset, room, tag))
+    if (!placeTags(fd, fileName, at, tag, id3v1))
         return id3file::kWriteFailed;
 
     MajorVersion = static_cast<std::uint8_t>(ver);
@@ -340,7 +388,8 @@ std::uint16_t Tid3v2tag::writeTag(int fd, const std::string& fileName, std::uint
 }
 
 std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, std::uint8_t version,
-                                    std::uint8_t revision, std::int64_t startOffset)
+                                    std::uint8_t revision, std::int64_t startOffset,
+                                    std::string_view id3v1Tag)
 {
     const bool own = fileName == "=";
     const std::string name = own ? FileName : fileName;
@@ -354,7 +403,7 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, std::uint8_t ve
     id3file::Fd fd = id3file::openForWriting(name);
     if (!fd.valid())
         return id3file::kOpenFailed;
-    std::uint16_t status = writeTag(fd.get(), name, version, revision, offset);
+    std::uint16_t status = writeTag(fd.get(), name, version, revision, offset, id3v1Tag);
     if (status <= 0xFF)
         FileName = name;
     return status;

@@ -122,11 +122,49 @@ std::string trimmed(const RecordFrameField& f, std::string_view text)
     return f.keepLeadingBlanks ? trimRight(text) : trim(text);
 }
 
+bool fourDigits(std::string_view s)
+{
+    return s.size() >= 4 && std::all_of(s.begin(), s.begin() + 4, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The year lives in TYER (ID3v2.3) or in the recording time TDRC (ID3v2.4, and 2.3 tags of
+// some writers), whose first four characters are the year of a full date.
+std::uint8_t getYear(const Tid3v2tag& tag, std::string& year)
+{
+    const std::uint8_t r = tag.GetTextFrame("TYER", year);
+    if (r == id3v2::kDone)
+        return r;
+    std::string date;
+    const std::uint8_t d = tag.GetTextFrame("TDRC", date);
+    year = d == id3v2::kDone && fourDigits(date) ? date.substr(0, 4) : date;
+    return d == id3v2::kDone || r == id3v2::kNoFrame ? d : r;
+}
+
+// The year goes back to the frames the tag holds, TDRC keeping the rest of its date; a tag with
+// neither gets the frame of its version.
+void setYear(Tid3v2tag& tag, const std::string& year)
+{
+    const bool tyer = tag.Frames.Find("TYER") != 0, tdrc = tag.Frames.Find("TDRC") != 0;
+    std::string current;
+    if (tyer || !tdrc) {
+        const char* id = tyer || tag.MajorVersion < 4 ? "TYER" : "TDRC";
+        if (tag.GetTextFrame(id, current) != id3v2::kDone || current != year)
+            tag.SetTextFrame(id, year);
+    }
+    if (!tdrc)
+        return;
+    const bool ok = tag.GetTextFrame("TDRC", current) == id3v2::kDone;
+    const std::string date =
+        ok && fourDigits(year) && year.size() == 4 && fourDigits(current) ? year + current.substr(4) : year;
+    if (!ok || date != current)
+        tag.SetTextFrame("TDRC", date);
+}
+
 void readId3v2Fields(const Tid3v2tag& tag)
 {
     TCurrentTag& t = CurrentTag;
     for (const auto& f : kTextFrames) {
-        const std::uint8_t r = tag.GetTextFrame(f.id, t.*f.field);
+        const std::uint8_t r = f.bit == tfYear ? getYear(tag, t.Year) : tag.GetTextFrame(f.id, t.*f.field);
         if (r != id3v2::kDone)
             (t.*f.field).clear();
         note(r, f.bit);
@@ -153,10 +191,12 @@ void setId3v2Fields(Tid3v2tag& tag, std::uint32_t keep)
     for (const auto& f : kTextFrames) {
         const std::string& value = t.*f.field;
         std::string current;
-        if (keepFrame(keep, value, f.bit) || (f.bit == tfTrack && value.empty()) ||
-            (tag.GetTextFrame(f.id, current) == id3v2::kDone && current == value))
+        if (keepFrame(keep, value, f.bit) || (f.bit == tfTrack && value.empty()))
             continue;
-        tag.SetTextFrame(f.id, value);
+        if (f.bit == tfYear)
+            setYear(tag, value);
+        else if (tag.GetTextFrame(f.id, current) != id3v2::kDone || current != value)
+            tag.SetTextFrame(f.id, value);
     }
     for (const auto& f : kRecordFrames) {
         const std::string value = trimmed(f, t.*f.field);
@@ -278,7 +318,10 @@ bool ReadID3v1Tag(const std::string& FileName)
     return true;
 }
 
-bool WriteID3v1Tag(const std::string& FileName)
+namespace {
+
+// The record's ID3v1 fields over the file's own ID3v1 tag.
+Tid3tag& prepareId3v1(const std::string& FileName)
 {
     TCurrentTag& t = CurrentTag;
     Tid3tag& v1 = t.Id3v1Tag;
@@ -295,20 +338,30 @@ bool WriteID3v1Tag(const std::string& FileName)
         v1.Genre = GenreIndexToCode(static_cast<std::uint8_t>(index));
     if (std::uint8_t track = 0; trackByte(t.Track, track))
         v1.SetTrack(track);
-    return saved(v1.SaveToFile(FileName));
+    return v1;
+}
+
+}  // namespace
+
+bool WriteID3v1Tag(const std::string& FileName)
+{
+    return saved(prepareId3v1(FileName).SaveToFile(FileName));
 }
 
 bool WriteTag(const std::string& FileName)
 {
-    const bool v1Saved = WriteID3v1Tag(FileName);
     if (IsNotMp3File(FileName))
-        return v1Saved;
+        return WriteID3v1Tag(FileName);
     TCurrentTag& t = CurrentTag;
     // Marks of undecodable frames belong to the file they were read from.
     const std::uint32_t keep = FileName == t.TagFileName ? t.Undecodable : 0;
     // A tag that fails to load here is refused by the save below, so it is never replaced.
     (void)t.Id3v2Tag.LoadFromFile(FileName, 0);
     setId3v2Fields(t.Id3v2Tag, keep);
-    const bool v2Saved = saved(t.Id3v2Tag.SaveToFile(FileName, 255, 255, -1));
-    return v1Saved && v2Saved;
+    // Both tags in one save: a failure leaves the file as it was, ID3v1 tag included.
+    Tid3tag& v1 = prepareId3v1(FileName);
+    if (!saved(t.Id3v2Tag.SaveToFile(FileName, 255, 255, -1, v1.TagBytes())))
+        return false;
+    v1.FileName = FileName;
+    return true;
 }

@@ -49,7 +49,7 @@ struct TCurrentTag {
     std::string TagFileName;             // file of the last ReadTag
     std::string TagKind;                 // "ID3v1" / "ID3v2" of the last successful read
     std::int32_t TagKindNo = 0;          // 0 no tag, 1 ID3v1, 2 ID3v2
-    std::string Year;
+    std::string Year;                    // TYER, else the year of TDRC's date
     std::string Track;
     std::string Album;
     std::string Artist;
@@ -82,9 +82,10 @@ bool ReadTag(const std::string& FileName);
 // Fills the fields that are still empty from the ID3v1 tag; true when the file has one.
 bool ReadID3v1Tag(const std::string& FileName);
 
-// Writes CurrentTag into the file: ID3v1 always, ID3v2 frames for MP3 files. True when every
-// tag that was to be written was saved; false on any failure (missing or read-only file,
-// damaged ID3v2 tag that must not be replaced, write error).
+// Writes CurrentTag into the file: ID3v1 always, ID3v2 frames for MP3 files, both in one save.
+// True when the file was saved; false on any failure (missing or read-only file, an ID3v2 tag
+// that could not be read and must not be replaced, write error), which leaves the file as it
+// was. The year goes to TYER or TDRC, whichever the tag holds (TDRC keeps the rest of its date).
 [[nodiscard]] bool WriteTag(const std::string& FileName);
 // The ID3v1 half of WriteTag; true when the tag was saved.
 [[nodiscard]] bool WriteID3v1Tag(const std::string& FileName);

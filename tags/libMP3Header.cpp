@@ -108,8 +108,10 @@ void fromMpegAudio(tags::ReadOnlyFile& file, TAudioFileInfo& info)
     info.Text[aiBitRate] = std::to_string(mpeg.BitRate()) + " Kbps";
     info.Text[aiVbr] = vbrText(mpeg);
     // Kept from the program's Windows days: a header-less VBR stream whose first frame says
-    // 32 kbit/s is shown as a 320 kbit/s VBR file.
-    if (!mpeg.VBR.Found && mpeg.BitRate() == 32 && info.Text[aiVersion] == "MPEG 1 Layer III") {
+    // 32 kbit/s is shown as a 320 kbit/s VBR file. A stream that stays at 32 kbit/s is what it
+    // says.
+    if (!mpeg.VBR.Found && mpeg.BitRate() == 32 && info.Text[aiVersion] == "MPEG 1 Layer III" &&
+        mpeg.OtherRateFollows(file)) {
         info.Text[aiBitRate] = "320 Kbps";
         info.Text[aiVbr] = "Yes";
     }

@@ -131,7 +131,9 @@ std::string valueOf(const Line& line)
 
 std::string errorText(const std::string& path, int err)
 {
-    return "設定ファイル " + path + " に書き込めません (" + std::strerror(err) + ")";
+    // Shown to the user as it stands (in the message box, "\r" breaks the line).
+    return std::string("設定を保存できません！！\r\r") + "設定ファイル " + path + " に書き込めません (" +
+           std::strerror(err) + ")";
 }
 
 // The file's text, or nothing when it cannot be read; a missing file reads as empty.

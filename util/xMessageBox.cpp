@@ -71,11 +71,16 @@ int StrToInt(const std::string& text)
     return int(signedValue);
 }
 
+// Callers write the set in either case ("YN" as well as "yn"); read as written, "YN" would
+// fall back to a yes-only box that cannot be refused.
 int buttonModeOf(const std::string& buttons)
 {
-    if (buttons == "yn") return 2;
-    if (buttons == "yc") return 3;
-    if (buttons == "ync") return 4;
+    std::string set = buttons;
+    for (char& c : set)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (set == "yn") return 2;
+    if (set == "yc") return 3;
+    if (set == "ync") return 4;
     return 1;
 }
 
@@ -220,8 +225,10 @@ void TMessageLabel::Paint()
 
 TfrmMessageBox::TfrmMessageBox(QWidget* parent) : TForm(parent)
 {
-    setWindowFlag(Qt::WindowStaysOnTopHint);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // A dialog's border: the title bar with its close box only, nothing to minimise, maximise
+    // or size; always over the program's other windows.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     SetCaption("Confirm");
     setFixedSize(322, 106);
 

@@ -85,7 +85,8 @@ std::unique_ptr<gfx::TBitmap> MessageBoxIcon(char Icon);
 
 // Shows the box modally and returns 6 (yes), 7 (no) or 2 (cancel; also when the box failed).
 // DefaultButton is decimal text; text that is no number raises EConvertError before anything
-// is shown. Buttons: "y", "yn", "yc" or "ync" (anything else acts as "y"). Icon: "!"
+// is shown. Buttons: "y", "yn", "yc" or "ync" in either letter case (anything else acts as
+// "y"). Icon: "!"
 // exclamation, "?" question, "i" information, "x" error (letter case ignored); anything else
 // shows the plain design icon without a beep. Owner (may be null) is the window the box is
 // centred on; otherwise the screen's work area.

@@ -256,18 +256,7 @@ struct CanvasRaster {
     }
     void apply(Mask& m)
     {
-        const TPenMode mode = c.pen_.Mode();
-        const TColor pen = penColor();
-        if (!complex && isRgb32(img->format())) {
-            applyRgb32(m, mode, pen);
-            return;
-        }
-        for (int y = m.box.top(); y <= m.box.bottom(); ++y)
-            for (int x = m.box.left(); x <= m.box.right(); ++x) {
-                const uint8_t v = m.at(x, y);
-                if (v == 2) plot(x, y, pen, mode);
-                else if (v == 1) brushPlot(x, y, mode);
-            }
+        paint(m.box, [&m](int x, int y) { return m.at(x, y); });
     }
 
     static bool isRgb32(QImage::Format f)
@@ -275,33 +264,50 @@ struct CanvasRaster {
         return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
                f == QImage::Format_ARGB32_Premultiplied;
     }
-    // The same as the general path for the 32-bit surfaces nearly every canvas paints on, with
-    // the row found once per row instead of once per pixel: the visual modes fill many boxes
-    // a frame.
-    void applyRgb32(Mask& m, TPenMode mode, TColor pen)
+    // Paints the pixels of `box` that `kind(x, y)` gives to the pen (2) or the brush (1). The
+    // 32-bit surfaces nearly every canvas paints on find the row once per row instead of once
+    // per pixel: the visual modes fill many boxes a frame.
+    template <class Kind>
+    void paint(const QRect& box, Kind kind)
     {
-        const QRect area = m.box.intersected(visible);
+        const TPenMode mode = c.pen_.Mode();
+        const TColor pen = penColor();
+        if (complex || !isRgb32(img->format())) {
+            for (int y = box.top(); y <= box.bottom(); ++y)
+                for (int x = box.left(); x <= box.right(); ++x) {
+                    const uint8_t v = kind(x, y);
+                    if (v == 2) plot(x, y, pen, mode);
+                    else if (v == 1) brushPlot(x, y, mode);
+                }
+            return;
+        }
+        const QRect area = box.intersected(visible);
+        if (area.isEmpty())
+            return;
         const TBrushStyle bs = c.brush_.Style();
         const TColor brush = ColorToRGB(c.brush_.Color());
+        uchar* const bits = img->bits();  // scanLine() would check for sharing on every row
+        const qsizetype stride = img->bytesPerLine();
+        auto row = [&](int y) { return reinterpret_cast<QRgb*>(bits + y * stride); };
         if (mode == pmCopy && (bs == bsSolid || bs == bsClear)) {
             const QRgb penQ = raster::toQRgb(pen), brushQ = raster::toQRgb(brush);
             const bool fill = bs == bsSolid;
             for (int y = area.top(); y <= area.bottom(); ++y) {
-                QRgb* line = reinterpret_cast<QRgb*>(img->scanLine(y));
-                const uint8_t* v = &m.at(area.left(), y);
-                for (int x = area.left(); x <= area.right(); ++x, ++v) {
-                    if (*v == 2)
+                QRgb* line = row(y);
+                for (int x = area.left(); x <= area.right(); ++x) {
+                    const uint8_t v = kind(x, y);
+                    if (v == 2)
                         line[x] = penQ;
-                    else if (*v == 1 && fill)
+                    else if (v == 1 && fill)
                         line[x] = brushQ;
                 }
             }
             return;
         }
         for (int y = area.top(); y <= area.bottom(); ++y) {
-            QRgb* line = reinterpret_cast<QRgb*>(img->scanLine(y));
+            QRgb* line = row(y);
             for (int x = area.left(); x <= area.right(); ++x) {
-                const uint8_t v = m.at(x, y);
+                const uint8_t v = kind(x, y);
                 TColor color;
                 if (v == 2)
                     color = pen;
@@ -342,9 +348,32 @@ struct CanvasRaster {
         const QPointF b(double(x0) + t1 * dx + 0.5, double(y0) + t1 * dy + 0.5);
         QPainterPath path(a);
         path.lineTo(b);
-        Mask m(visible);
+        Mask m(strokeBox(path, w));
         strokeIntoMask(m, path, w, Qt::RoundCap, Qt::RoundJoin);
         apply(m);
+    }
+
+    // The visible pixels a stroke of `path` with a pen `width` wide can touch: a mask of these
+    // instead of the whole surface keeps a short wide line as cheap as a short thin one.
+    QRect strokeBox(const QPainterPath& path, int width) const
+    {
+        const QRectF b = path.boundingRect();
+        const int64_t grow = int64_t(width) + 2;
+        return visiblePart(visible, int64_t(std::floor(b.left())), int64_t(std::floor(b.top())),
+                           int64_t(std::ceil(b.right())) + 1, int64_t(std::ceil(b.bottom())) + 1, grow);
+    }
+
+    // A rectangle with a 1-px pen or none: the pixels spanFigure gives it, straight from its
+    // edges rather than through a mask.
+    void rect(int64_t l, int64_t t, int64_t r, int64_t b)
+    {
+        if (!hasPen()) {
+            paint(visiblePart(visible, l, t, r - 1, b - 1, 0), [](int, int) { return uint8_t(1); });
+            return;
+        }
+        paint(visiblePart(visible, l, t, r, b, 0), [=](int x, int y) {
+            return uint8_t(x == l || x == r - 1 || y == t || y == b - 1 ? 2 : 1);
+        });
     }
 
     // A figure given by its row spans over [t, b), with the pen outlining it.
@@ -423,7 +452,7 @@ void TCanvas::Polyline(std::span<const TPoint> pts)
         QPainterPath path(QPointF(pts[0].X + 0.5, pts[0].Y + 0.5));
         for (size_t i = 1; i < pts.size(); ++i)
             path.lineTo(pts[i].X + 0.5, pts[i].Y + 0.5);
-        Mask m(r.visible);
+        Mask m(r.strokeBox(path, pen_.Width()));
         strokeIntoMask(m, path, pen_.Width(), Qt::RoundCap, Qt::RoundJoin);
         r.apply(m);
     } else {
@@ -502,10 +531,13 @@ void TCanvas::Rectangle(int32_t l, int32_t t, int32_t rr, int32_t b)
     CanvasRaster r(*this);
     if (!r.ok() || rr <= l || b <= t)
         return;
-    QPainterPath path;
-    if (r.widePen())
+    if (r.widePen()) {
+        QPainterPath path;
         path.addRect(QRectF(l + 0.5, t + 0.5, double(rr) - l - 1, double(b) - t - 1));
-    r.spanFigure(l, t, rr, b, rectSpan, r.widePen() ? &path : nullptr);
+        r.spanFigure(l, t, rr, b, rectSpan, &path);
+    } else {
+        r.rect(l, t, rr, b);
+    }
     Changed();
 }
 

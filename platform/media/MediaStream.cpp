@@ -222,6 +222,25 @@ struct MediaStream::Impl {
         return true;
     }
 
+    // Converts `frame` straight into `dst` when all of it fits in `room` bytes and needs no
+    // repacking, setting `wrote`; otherwise appends it to the pending bytes (`wrote` 0).
+    int32_t convertFrameInto(uint8_t* dst, size_t room, size_t& wrote)
+    {
+        wrote = 0;
+        if (!prepareConverter())
+            return kUnsupportedStream;
+        const int outFrames = swr_get_out_samples(swr, frame->nb_samples);
+        const size_t frameBytes = size_t(av_get_bytes_per_sample(sampleFormatFor(wave.bitsPerSample))) * wave.channels;
+        if (wave.bitsPerSample == 24 || outFrames < 0 || size_t(outFrames) * frameBytes > room)
+            return convertFrame();
+        const int got = swr_convert(swr, &dst, outFrames, const_cast<const uint8_t**>(frame->extended_data),
+                                    frame->nb_samples);
+        if (got < 0)
+            return kUnsupportedStream;
+        wrote = size_t(got) * frameBytes;
+        return kOk;
+    }
+
     // Converts `frame` and appends it to the pending bytes.
     int32_t convertFrame()
     {
@@ -280,10 +299,13 @@ struct MediaStream::Impl {
         position = av_rescale_q(pts, st->time_base, AVRational{1, int(wave.samplesPerSec)});
     }
 
-    // Makes sure pending holds data; kEndOfStream when there is none left.
-    int32_t fill()
+    // Makes sure there is data: decodes frames until one lands in pending or straight in
+    // `dst` (up to `room` bytes, `wrote` set), which spares a copy of every sample while the
+    // caller's request is larger than a frame. kEndOfStream when there is none left.
+    int32_t fill(uint8_t* dst, size_t room, size_t& wrote)
     {
-        while (pendingFrames() == 0) {
+        wrote = 0;
+        while (pendingFrames() == 0 && wrote == 0) {
             if (ended)
                 return kEndOfStream;
             int32_t r = nextFrame();
@@ -292,7 +314,7 @@ struct MediaStream::Impl {
                 return r;
             }
             syncPosition();
-            if ((r = convertFrame()) != kOk)
+            if ((r = convertFrameInto(dst, room, wrote)) != kOk)
                 return r;
         }
         return kOk;
@@ -407,8 +429,10 @@ int32_t MediaStream::read(uint8_t* dst, uint32_t size, uint32_t& actual)
     size -= size % d->wave.blockAlign;
     int32_t r = kOk;
     while (actual < size) {
-        if ((r = d->fill()) != kOk)
+        size_t wrote = 0;
+        if ((r = d->fill(dst + actual, size - actual, wrote)) != kOk)
             break;
+        actual += static_cast<uint32_t>(wrote);
         size_t n = std::min<size_t>(size - actual, d->pending.size() - d->pendingOffset);
         std::memcpy(dst + actual, d->pending.data() + d->pendingOffset, n);
         d->pendingOffset += n;

@@ -23,16 +23,22 @@ void silenceAlsaOnce()
 
 }  // namespace
 
-std::shared_ptr<AlsaSoundDevice> AlsaSoundDevice::create(const std::string& pcmName, const WaveFormat& output)
+std::shared_ptr<AlsaSoundDevice> AlsaSoundDevice::create(const std::string& pcmName, const WaveFormat& output,
+                                                         std::string* error)
 {
     silenceAlsaOnce();
+    auto fail = [&](const char* step, int code) -> std::shared_ptr<AlsaSoundDevice> {
+        if (error)
+            *error = "ALSA " + pcmName + ": " + step + ": " + snd_strerror(code);
+        return nullptr;
+    };
     auto d = std::shared_ptr<AlsaSoundDevice>(new AlsaSoundDevice(pcmName, output));
-    if (snd_pcm_open(&d->pcm_, pcmName.c_str(), SND_PCM_STREAM_PLAYBACK, 0) < 0) {
+    if (int code = snd_pcm_open(&d->pcm_, pcmName.c_str(), SND_PCM_STREAM_PLAYBACK, 0); code < 0) {
         d->pcm_ = nullptr;
-        return nullptr;
+        return fail("cannot open", code);
     }
-    if (!d->configure(output))
-        return nullptr;
+    if (int code = d->configure(output); code < 0)
+        return fail("cannot set the format", code);
     d->thread_.start([raw = d.get()] { return raw->playPeriod(); });
     return d;
 }
@@ -49,18 +55,18 @@ AlsaSoundDevice::~AlsaSoundDevice()
         snd_pcm_close(pcm_);
 }
 
-bool AlsaSoundDevice::configure(const WaveFormat& f)
+int AlsaSoundDevice::configure(const WaveFormat& f)
 {
     snd_pcm_format_t format = f.bitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
     snd_pcm_drop(pcm_);
     return snd_pcm_set_params(pcm_, format, SND_PCM_ACCESS_RW_INTERLEAVED, f.channels, f.samplesPerSec,
-                              1, kLatencyUs) == 0;
+                              1, kLatencyUs);
 }
 
 int32_t AlsaSoundDevice::applyFormat(WaveFormat& format)
 {
     thread_.stop();
-    bool ok = configure(format);
+    bool ok = configure(format) == 0;
     if (!ok)
         configure(primaryFormat());
     thread_.start([this] { return playPeriod(); });

@@ -15,9 +15,10 @@ namespace snd {
 
 class AlsaSoundDevice : public SoundDevice {
 public:
-    // Null when the PCM cannot be opened with the format.
+    // Null when the PCM cannot be opened with the format; then `error` (when given) says why.
     static std::shared_ptr<AlsaSoundDevice> create(const std::string& pcmName,
-                                                   const WaveFormat& output = WaveFormat::pcm(44100, 2, 16));
+                                                   const WaveFormat& output = WaveFormat::pcm(44100, 2, 16),
+                                                   std::string* error = nullptr);
     ~AlsaSoundDevice() override;
     std::string name() const override { return "alsa:" + pcmName_; }
 
@@ -29,7 +30,8 @@ protected:
 
 private:
     AlsaSoundDevice(const std::string& pcmName, const WaveFormat& output);
-    bool configure(const WaveFormat& format);
+    // 0, or ALSA's negative error code.
+    int configure(const WaveFormat& format);
     bool playPeriod();
 
     std::string pcmName_;

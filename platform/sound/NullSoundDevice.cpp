@@ -9,9 +9,10 @@ namespace {
 constexpr int kPeriodMs = 20;
 }
 
-std::shared_ptr<NullSoundDevice> NullSoundDevice::create(const WaveFormat& output)
+std::shared_ptr<NullSoundDevice> NullSoundDevice::create(const WaveFormat& output, const std::string& reason)
 {
     auto d = std::shared_ptr<NullSoundDevice>(new NullSoundDevice(output));
+    d->reason_ = reason;
     d->started_ = std::chrono::steady_clock::now();
     d->thread_.start([raw = d.get()] { return raw->playPeriod(); });
     return d;

@@ -14,9 +14,12 @@ namespace snd {
 
 class NullSoundDevice : public SoundDevice {
 public:
-    static std::shared_ptr<NullSoundDevice> create(const WaveFormat& output = WaveFormat::pcm(44100, 2, 16));
+    // `reason`: why the null device plays in place of a card (see silentReason).
+    static std::shared_ptr<NullSoundDevice> create(const WaveFormat& output = WaveFormat::pcm(44100, 2, 16),
+                                                   const std::string& reason = "no sound device");
     ~NullSoundDevice() override;
     std::string name() const override { return "null"; }
+    std::string silentReason() const override { return reason_; }
 
 protected:
     int32_t applyFormat(WaveFormat& format) override;
@@ -25,6 +28,7 @@ private:
     explicit NullSoundDevice(const WaveFormat& output);
     bool playPeriod();
 
+    std::string reason_;
     DeviceThread thread_;
     std::vector<uint8_t> scratch_;
     int64_t periodsDone_ = 0;

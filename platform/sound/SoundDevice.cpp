@@ -338,7 +338,41 @@ void SoundBuffer::mixInto(float* out, size_t count, const WaveFormat& output, si
     pos_ = ((uint64_t((stageBase_ + moved) % n)) << 32) | (local & (kOne - 1));
     if (!playing_)
         pos_ = 0;
+    // After a whole turn of the ring (or the end of a one-shot play) the cursor's distance no
+    // longer tells which staged frames were used: stage afresh, or frames written since would
+    // be replaced by the ones staged a turn before.
+    if (!playing_ || moved >= n)
+        resetStage();
     held_ = size_t(uint64_t(heldOut) * frequency_ / output.samplesPerSec);
+}
+
+bool SoundBuffer::passesStraight(const WaveFormat& output) const
+{
+    return playing_ && !lost_ && chain_.empty() && volume_ == 0 && pan_ == 0 &&
+           frequency_ == output.samplesPerSec && (pos_ & (kOne - 1)) == 0 &&
+           desc_.format.bitsPerSample == 16 && output.bitsPerSample == 16 &&
+           desc_.format.channels == output.channels;
+}
+
+void SoundBuffer::copyInto(uint8_t* out, size_t count, size_t heldOut)
+{
+    const uint32_t n = frames();
+    const uint32_t base = uint32_t(pos_ >> 32);
+    const size_t block = desc_.format.blockAlign;
+    // As mixInto: at most one turn of the ring a call, and a one-shot buffer stops at its end.
+    size_t take = std::min<size_t>(count, n);
+    if (!looping_)
+        take = std::min<size_t>(take, n - base);
+    const size_t first = std::min<size_t>(take, n - base);
+    std::memcpy(out, data_.data() + size_t(base) * block, first * block);
+    std::memcpy(out + first * block, data_.data(), (take - first) * block);
+    std::memset(out + take * block, 0, (count - take) * block);
+    if (!looping_ && base + take >= n)
+        playing_ = false;
+    consumed_ += take;
+    pos_ = playing_ ? uint64_t((base + take) % n) << 32 : 0;
+    held_ = heldOut;
+    resetStage();
 }
 
 // ---- SoundDevice -----------------------------------------------------------------------
@@ -354,9 +388,10 @@ std::vector<SoundDevice::Info> SoundDevice::enumerate()
 
 std::shared_ptr<SoundDevice> SoundDevice::open(const std::string& id)
 {
-    if (auto alsa = AlsaSoundDevice::create(id.empty() ? "default" : id))
+    std::string error;
+    if (auto alsa = AlsaSoundDevice::create(id.empty() ? "default" : id, WaveFormat::pcm(44100, 2, 16), &error))
         return alsa;
-    return NullSoundDevice::create();
+    return NullSoundDevice::create(WaveFormat::pcm(44100, 2, 16), error);
 }
 
 SoundDevice::SoundDevice(const WaveFormat& output) : output_(output) {}
@@ -426,6 +461,17 @@ void SoundDevice::detach(SoundBuffer* buffer)
 void SoundDevice::render(uint8_t* out, size_t frames, size_t heldFrames)
 {
     std::lock_guard lk(lock_);
+    SoundBuffer* only = nullptr;
+    int playing = 0;
+    for (auto* b : buffers_)
+        if (b->playing_ && !b->lost_) {
+            only = b;
+            ++playing;
+        }
+    if (playing == 1 && only->passesStraight(output_)) {
+        only->copyInto(out, frames, heldFrames);
+        return;
+    }
     const int ch = output_.channels;
     mix_.assign(frames * ch, 0.0f);
     for (auto* b : buffers_)

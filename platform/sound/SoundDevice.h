@@ -6,7 +6,7 @@
 // Backends (one class each): AlsaSoundDevice plays through ALSA; NullSoundDevice consumes
 // sound at wall-clock speed when no card can be opened; MemorySoundDevice, for tests, plays
 // on a ManualClock and records every output frame. SoundDevice::open() picks ALSA and falls
-// back to the null device silently.
+// back to the null device, which keeps ALSA's error as its silentReason().
 //
 // A NOTE ON THREADS: every public call may come from any thread. One device thread per
 // device (the advancing test thread for the memory device) calls render(), which runs the
@@ -95,6 +95,11 @@ private:
 
     // Device thread, device lock held.
     void mixInto(float* out, size_t frames, const WaveFormat& output, size_t heldFrames);
+    // Whether mixing this buffer alone would give its own 16-bit samples back unchanged (the
+    // output's rate and channels, full volume, centred, no effects, on a whole frame); then
+    // copyInto gives the same output and cursor as mixing, without the round trip through float.
+    bool passesStraight(const WaveFormat& output) const;
+    void copyInto(uint8_t* out, size_t frames, size_t heldFrames);
     void stage(size_t needed);
     void resetStage();
     uint32_t frames() const { return desc_.bufferBytes / desc_.format.blockAlign; }
@@ -137,6 +142,9 @@ public:
     SoundDevice& operator=(const SoundDevice&) = delete;
 
     virtual std::string name() const = 0;
+    // Why nothing is heard from this device: the error of the device that could not be
+    // opened in its place. Empty for a device that plays what it is given.
+    virtual std::string silentReason() const { return {}; }
     // Asks for an output format; the device keeps the nearest it can play (read it back).
     [[nodiscard]] int32_t setPrimaryFormat(const WaveFormat& wanted);
     WaveFormat primaryFormat() const;

@@ -1,4 +1,5 @@
 #include "app/DirDialog.h"
+#include "app/Program.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QTranslator>
 #include <QWidget>
 
 #include <filesystem>
@@ -208,13 +210,48 @@ TEST(DirDialog, SelectionVettingAndInvalidNames)
     EXPECT_EQ(invalid, (std::vector<std::string>{"no such folder", "no such folder"}));
     EXPECT_EQ(d.Directory, dir.file("open"));
 
-    // Without the edit box there is nothing to type into.
+    // Without the edit-box style the path box is still there: a typed folder is chosen, a
+    // typed name that is no folder keeps the dialog open and asks no one.
     d.SetOptions(ddoNewStyle);
-    run(d, [](Open& o) {
+    invalid.clear();
+    EXPECT_TRUE(run(d, [&](Open& o) {
         auto* edit = o.browser->findChild<QLineEdit*>("fileNameEdit");
-        EXPECT_TRUE(!edit || edit->isHidden());
+        ASSERT_NE(edit, nullptr);
+        EXPECT_FALSE(edit->isHidden());
+        edit->setText("no such folder");
+        choose(o);
+        stayed = o.window->isVisible();
+        edit->setText(QString::fromStdString(dir.file("locked")));
+        choose(o);
+    }));
+    EXPECT_TRUE(stayed);
+    EXPECT_TRUE(invalid.empty());
+    EXPECT_EQ(d.Directory, dir.file("locked"));
+}
+
+// With Qt's Japanese texts loaded, as the program loads them at start, the browser's own
+// labels and buttons are no longer English.
+TEST(DirDialog, SpeaksJapaneseWithTheToolkitTranslations)
+{
+    ASSERT_TRUE(InstallToolkitTranslations()) << "qt6-translations-l10n is not installed";
+    QWidget owner;
+    TDirDialog d(&owner);
+    QStringList texts;
+    run(d, [&](Open& o) {
+        if (auto* look = o.browser->findChild<QLabel*>("lookInLabel"))
+            texts << look->text();
+        for (QAbstractButton* b : o.browser->findChild<QDialogButtonBox*>()->buttons())
+            texts << b->text();
         o.browser->reject();
     });
+    for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    ASSERT_EQ(texts.size(), 3);
+    for (const char* english : {"Look in:", "&Choose", "Cancel"})
+        EXPECT_FALSE(texts.contains(QLatin1String(english))) << english;
+    EXPECT_TRUE(texts.contains(QString::fromUtf8("キャンセル")));
 }
 
 TEST(DirDialog, PersonalRootCannotBeLeft)

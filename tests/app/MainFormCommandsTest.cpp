@@ -14,6 +14,7 @@
 #include "controls/std/Label.h"
 #include "util/libIme.h"
 #include "util/libIni.h"
+#include "util/xMessageBox.h"
 #include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QCoreApplication>
 #include <QImage>
 
@@ -30,6 +32,7 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 namespace fs = std::filesystem;
@@ -602,5 +605,170 @@ TEST(MainFormCommands, RenamingInPlaceGoesThroughTheStore)
     EXPECT_EQ(rig.favouriteNodes(), (Strings{"Road", "Walk"}));
     EXPECT_EQ(rig.section("Favorite"), (Strings{"Road", "Walk"}));
     EXPECT_EQ(rig.Asked.back().text, "同じ名前があります！！");
+    w.close();
+}
+
+namespace {
+
+// The four ways a user refuses a question in the program's own message box.
+struct Refusal {
+    const char* name;
+    void (*act)(TfrmMessageBox&);
+};
+
+void sendKey(TfrmMessageBox& Box, Qt::Key Key, const QString& Text)
+{
+    QWidget* target = Box.focusWidget() ? Box.focusWidget() : &Box;
+    QKeyEvent press(QEvent::KeyPress, Key, Qt::NoModifier, Text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, Key, Qt::NoModifier, Text);
+    QApplication::sendEvent(target, &release);
+}
+
+const Refusal kRefusals[] = {
+    {"No button",
+     [](TfrmMessageBox& b) {
+         const QPointF at(5, 5);
+         QMouseEvent press(QEvent::MouseButtonPress, at, b.btnMode2->mapToGlobal(at), Qt::LeftButton,
+                           Qt::LeftButton, Qt::NoModifier);
+         QApplication::sendEvent(b.btnMode2, &press);
+         QMouseEvent release(QEvent::MouseButtonRelease, at, b.btnMode2->mapToGlobal(at), Qt::LeftButton,
+                             Qt::NoButton, Qt::NoModifier);
+         QApplication::sendEvent(b.btnMode2, &release);
+     }},
+    {"N key", [](TfrmMessageBox& b) { sendKey(b, Qt::Key_N, "n"); }},
+    {"Esc", [](TfrmMessageBox& b) { sendKey(b, Qt::Key_Escape, "\x1b"); }},
+    {"close box", [](TfrmMessageBox& b) { b.close(); }},
+};
+
+}  // namespace
+
+// Every question the window asks is put in the program's own box with a No button, and each
+// of the four refusals leaves everything as it was: no file trashed, no row removed, no
+// favourite changed, the window open.
+TEST(MainFormCommands, EveryQuestionCanBeRefusedEveryWay)
+{
+    CommandsRig rig;
+    IniWriteSectionList(rig.settings.base, "MUSIC_FOLDER", {rig.music()});
+    IniWriteSectionList(rig.settings.base, "Favorite", {"F", "G"});
+    IniWriteSectionList(rig.settings.base, "Favorite_F", {rig.song("a.mp3")});
+    IniWriteSectionList(rig.settings.base, "Favorite_G", {rig.song("b.mp3")});
+    rig.w.reset();
+    rig.create();
+    rig.showAndLoad();
+    TfrmMain& w = *rig.w;
+    const std::string stored = readFile(rig.settings.path());
+
+    // The real box is shown; the questions before the one refused are answered Yes.
+    const Refusal* refusal = nullptr;
+    int yesBefore = 0, asked = 0;
+    w.MsgBoxEx = [&](QWidget* Owner, const std::string& Caption, const std::string& Text, int Default,
+                     const std::string& Buttons, const std::string& Icon) {
+        rig.Asked.push_back({Caption, Text, Buttons});
+        if (asked++ < yesBefore)
+            return 6;
+        bool acted = false;
+        QTimer::singleShot(0, qApp, [&, Default] {
+            if (!frmMessageBox)
+                return;
+            acted = true;
+            EXPECT_EQ(ButtonMode, 2) << Text;
+            EXPECT_EQ(DefaultButton, Default) << "names a hidden button: " << Text;
+            refusal->act(*frmMessageBox);
+        });
+        const int answer = ::MsgBoxEx(Owner, Caption, Text, Default, Buttons, Icon);
+        EXPECT_TRUE(acted) << Text;
+        EXPECT_EQ(answer, 7) << refusal->name << ": " << Text;
+        return answer;
+    };
+
+    auto loadFavourite = [&](const char* Name) {
+        w.trrFavorite->setCurrentItem(w.trrFavorite->topLevelItem(0));
+        w.trrFavorite->setCurrentItem(rig.favouriteNode(Name));
+    };
+    auto unnamedPlaylist = [&] {
+        rig.Answer = 6;
+        w.do_NewPlayListClick();
+        w.do_CopyAllClick();
+    };
+    auto modifiedFavourite = [&] {
+        unnamedPlaylist();
+        loadFavourite("F");
+        w.do_CopyAllClick();
+        ASSERT_TRUE(w.FavoriteModified);
+    };
+    auto playlistIsKept = [&](const char* Name) {
+        EXPECT_EQ(w.lstFile->topLevelItemCount(), 3);
+        EXPECT_EQ(w.lblFavorite->text().toStdString(), Name);
+    };
+    struct Caller {
+        const char* name;
+        int questions;
+        std::function<void()> setUp, ask, unchanged;
+    };
+    const std::vector<Caller> callers = {
+        {"delete files", 2, [&] { rig.select(w.lstMP3, {0}); w.PopupMenu2Popup(); }, [&] { w.do_DelTitleClick(); },
+         [&] {
+             EXPECT_EQ(namesIn(rig.music()), (Strings{"a.mp3", "b.mp3", "c.mp3", "notes.txt"}));
+             EXPECT_EQ(w.lstMP3->topLevelItemCount(), 3);
+         }},
+        {"remove rows", 1, [&] { unnamedPlaylist(); rig.select(w.lstFile, {1}); w.PopupMenu3Popup(); },
+         [&] { w.do_DelListClick(); }, [&] { playlistIsKept(""); }},
+        {"remove all rows", 2, [&] { unnamedPlaylist(); w.PopupMenu3Popup(); }, [&] { w.do_DelListAllClick(); },
+         [&] { playlistIsKept(""); }},
+        {"discard the unnamed playlist", 1, unnamedPlaylist, [&] { w.do_NewPlayListClick(); },
+         [&] { playlistIsKept(""); }},
+        {"discard the modified favourite", 1, modifiedFavourite, [&] { w.do_NewPlayListClick(); },
+         [&] { playlistIsKept("F"); }},
+        {"load over the unnamed playlist", 1, unnamedPlaylist, [&] { loadFavourite("G"); },
+         [&] { playlistIsKept(""); }},
+        {"load over the modified favourite", 1, modifiedFavourite, [&] { loadFavourite("G"); },
+         [&] { playlistIsKept("F"); }},
+        {"close over the unnamed playlist", 1, unnamedPlaylist, [&] { w.close(); },
+         [&] { EXPECT_TRUE(w.isVisible()); }},
+        {"close over the modified favourite", 1, modifiedFavourite, [&] { w.close(); },
+         [&] { EXPECT_TRUE(w.isVisible()); }},
+        {"update the favourite", 1, modifiedFavourite, [&] { w.spdFvUpdateClick(); },
+         [&] { EXPECT_EQ(rig.section("Favorite_F"), Strings{rig.song("a.mp3")}); }},
+        {"add to a stored favourite", 1, unnamedPlaylist,
+         [&] {
+             rig.Typed = {"G"};
+             w.spdFavoriteClick();
+         },
+         [&] { EXPECT_EQ(rig.section("Favorite_G"), Strings{rig.song("b.mp3")}); }},
+        {"delete a favourite", 2,
+         [&] {
+             w.trrFavorite->setCurrentItem(rig.favouriteNode("G"));
+             w.PopupMenu7Popup();
+         },
+         [&] { w.do_DelFavoriteClick(); }, [&] { EXPECT_EQ(rig.favouriteNodes(), (Strings{"F", "G"})); }},
+        {"remove a music folder", 1,
+         [&] { w.trrFile->setCurrentItem(w.trrFile->topLevelItem(0)->child(0)); },
+         [&] { w.do_DeleteDir->trigger(); }, [&] { EXPECT_EQ(w.trrFile->topLevelItem(0)->childCount(), 1); }},
+    };
+    for (const Caller& caller : callers) {
+        yesBefore = asked = 0;
+        refusal = nullptr;   // set-up questions are answered by the rig's Answer
+        auto own = w.MsgBoxEx;
+        w.MsgBoxEx = [&](QWidget*, const std::string&, const std::string&, int, const std::string&,
+                         const std::string&) { return rig.Answer; };
+        caller.setUp();
+        w.MsgBoxEx = own;
+        for (int question = 0; question < caller.questions; ++question)
+            for (const Refusal& r : kRefusals) {
+                SCOPED_TRACE(std::string(caller.name) + ", question " + std::to_string(question + 1) + ", " + r.name);
+                refusal = &r;
+                yesBefore = question;
+                asked = 0;
+                rig.Asked.clear();
+                caller.ask();
+                ASSERT_EQ(asked, question + 1);
+                EXPECT_EQ(rig.Asked.back().buttons, "YN");
+                caller.unchanged();
+            }
+    }
+    EXPECT_EQ(readFile(rig.settings.path()), stored);   // nothing refused was written
+    w.MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
+                    const std::string&) { return 6; };
     w.close();
 }

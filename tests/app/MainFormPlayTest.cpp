@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
@@ -277,6 +279,39 @@ TEST(MainFormPlay, DuringListPlayAPlaylistRowMovesTheListAndAMusicListRowEndsIt)
     EXPECT_EQ(w.lstMP3->property("Tag").toInt(), 1);
 }
 
+// List play moves the playlist's selection on while a question is open; the command acts on
+// the rows chosen when it started, whichever row the selection has reached.
+TEST(MainFormPlay, ARowRemovedDuringListPlayIsTheOneChosen)
+{
+    PlayerRig rig(4);
+    TfrmMain& w = *rig.w;
+    w.spdPlayListClick();
+    for (auto [command, rows] : {std::pair{&TfrmMain::do_DelListClick, 3}, std::pair{&TfrmMain::do_DelListAllClick, 0}}) {
+        w.MsgBoxEx = [&](QWidget*, const std::string&, const std::string&, int, const std::string&, const std::string&) {
+            if (rig.engine().ListPlay()) {
+                const int from = rig.engine().ListPosition();
+                rig.runUntil([&] { return rig.engine().ListPosition() != from; });
+                EXPECT_TRUE(w.lstFile->topLevelItem(from + 1)->isSelected());
+            }
+            return 6;
+        };
+        selectOnly(w.lstFile, 0);
+        w.PopupMenu3Popup();
+        (w.*command)();
+        std::vector<std::string> left;
+        for (int i = 0; i < w.lstFile->topLevelItemCount(); ++i)
+            left.push_back(w.lstFile->topLevelItem(i)->text(2).toStdString());
+        EXPECT_EQ(left.size(), size_t(rows));
+        if (rows == 3) {
+            EXPECT_EQ(left, (std::vector<std::string>{"Summer Rain", "星空", "Blue Note"}));
+        }
+        EXPECT_FALSE(rig.engine().ListPlay());
+        for (int i = 0; i < 4; ++i)
+            addSongRow(w.lstFile, songs()[size_t(i)]);
+        w.spdPlayListClick();
+    }
+}
+
 TEST(MainFormPlay, ShuffleKeepsEveryRowOnceAndReachesEveryOrder)
 {
     PlayerRig rig(4);
@@ -361,18 +396,22 @@ TEST(MainFormPlay, TheGaugeSeeksWhereItIsClickedAndStaysWithinTheTrack)
     const int64_t before = rig.positionMs();
     w.timFFTimer();
     EXPECT_EQ(rig.positionMs(), before);
-    // The buttons start and stop the stepping timers.
-    w.sbBackMouseDown(w.sbStep);
-    EXPECT_TRUE(w.timFF.Enabled());
-    EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Forward ]");
-    w.sbBackMouseUp(w.sbStep);
-    EXPECT_FALSE(w.timFF.Enabled());
-    w.sbBackMouseDown(w.sbBack);
-    EXPECT_TRUE(w.timRF.Enabled());
-    EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Rewind ]");
-    w.sbBackMouseUp(w.sbBack);
-    EXPECT_FALSE(w.timRF.Enabled());
-    EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Playing ]");
+    // The buttons start and stop the stepping timers; the status names the step while the
+    // button is held, through the steps' seeks.
+    w.Gauge1MouseDown(forms::mbLeft, forms::ssLeft, width / 2, 5);
+    for (auto [button, timer, tick, status] :
+         {std::tuple{w.sbStep, &w.timFF, &TfrmMain::timFFTimer, "[ Forward ]"},
+          std::tuple{w.sbBack, &w.timRF, &TfrmMain::timRFTimer, "[ Rewind ]"}}) {
+        w.sbBackMouseDown(button);
+        EXPECT_TRUE(timer->Enabled());
+        EXPECT_EQ(w.lblPlay->text().toStdString(), status);
+        (w.*tick)();
+        rig.run(100);
+        EXPECT_EQ(w.lblPlay->text().toStdString(), status);
+        w.sbBackMouseUp(button);
+        EXPECT_FALSE(timer->Enabled());
+        EXPECT_EQ(w.lblPlay->text().toStdString(), "[ Playing ]");
+    }
 }
 
 TEST(MainFormPlay, PauseHoldsThePositionAndASecondPressResumes)
@@ -508,16 +547,34 @@ TEST(MainFormPlay, EitherAutoShuffleCommandTogglesTheCheckBoxAndBothMarks)
     EXPECT_FALSE(w.do_AutoShuffle2->isChecked());
 }
 
+namespace {
+std::vector<std::string> LogLines;
+void keepLogLine(QtMsgType, const QMessageLogContext&, const QString& Line)
+{
+    LogLines.push_back(Line.toStdString());
+}
+}  // namespace
+
 // What a person does: a double click with the mouse on a playlist row, heard through the
 // device the program falls back to without a sound card, in real time, to the song's end.
+// The first play says once that it is silent, and the log keeps the device's error.
 TEST(MainFormPlay, ARowDoubleClickedWithTheMousePlaysThroughTheNullDeviceToItsEnd)
 {
     SettingsFixture settings;
     Mp3Path.clear();
-    sound::TcbDSMixer mixer{[](const std::string&) { return snd::NullSoundDevice::create(); }};
+    const std::string error = "ALSA default: cannot open: No such file or directory";
+    sound::TcbDSMixer mixer{[&](const std::string&) {
+        return snd::NullSoundDevice::create(snd::WaveFormat::pcm(44100, 2, 16), error);
+    }};
     TfrmMain w(&mixer);
-    w.MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
-                    const std::string&) { return 6; };
+    std::vector<std::string> told;
+    w.MsgBoxEx = [&](QWidget*, const std::string& Caption, const std::string& Text, int, const std::string& Buttons,
+                     const std::string&) {
+        told.push_back(Caption + "|" + Text + "|" + Buttons);
+        return 6;
+    };
+    LogLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepLogLine);
     w.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.Loaded(); }, 10000));
     addSongRow(w.lstFile, songs()[1]);
@@ -531,6 +588,14 @@ TEST(MainFormPlay, ARowDoubleClickedWithTheMousePlaysThroughTheNullDeviceToItsEn
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.DxSound->PlayStatus() == "stop"; }, 10000));
     EXPECT_EQ(w.Gauge1->Position(), 100);
     EXPECT_EQ(w.lblPlay->text().toStdString(), "Play List :");
+    doubleClick(w.lstFile->viewport(), row.center());   // a second play is not told again
+    QCoreApplication::processEvents();
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(told, (std::vector<std::string>{
+                        "サウンド|サウンドデバイスを開けませんでした！！\r\r　　音を出さずに再生します。|Y"}));
+    EXPECT_EQ(std::count_if(LogLines.begin(), LogLines.end(),
+                            [&](const std::string& l) { return l.find(error) != std::string::npos; }),
+              1);
     w.close();
 }
 

@@ -104,6 +104,43 @@ TEST(MainForm, FirstStartTakesTheDefaultsAndTheCloseWritesThem)
     EXPECT_EQ(rig.value("SETTING", "EFFECT_DX"), "1");
 }
 
+// A settings file that cannot be written (as if read-only; here its folder is a plain file, so
+// the test holds for any user): the program starts, tells once when its window is shown, tells
+// again at each later failed save, and keeps in memory what it could not store.
+TEST(MainForm, ASettingsFileThatCannotBeWrittenIsToldAndLosesNothing)
+{
+    MainWindowRig rig;
+    testsupport::writeFile(rig.settings.dir.file("plain"), "x");
+    IniBase = rig.settings.dir.file("plain") + "/Tambourelle";
+    std::vector<std::string> told;
+    forms::SetExceptionReporter([&](const std::string& m) { told.push_back(m); });
+    rig.create();
+    TfrmMain& w = *rig.w;
+    EXPECT_TRUE(told.empty());   // not before there is a window to tell it on
+    rig.showAndLoad();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind("設定を保存できません！！", 0), 0u) << told[0];
+    EXPECT_NE(told[0].find(IniBase + ".ini"), std::string::npos) << told[0];
+
+    // Saving the playlist as a favourite fails as a whole: nothing is taken as saved.
+    addRow(w.lstFile, "Song");
+    w.InputFavoriteName = [](const std::string&, std::string& Name) {
+        Name = "Mine";
+        return true;
+    };
+    EXPECT_FALSE(forms::RunGuarded([&] { w.spdFavoriteClick(); }));
+    EXPECT_EQ(told.size(), 2u);
+    EXPECT_EQ(w.lstFile->topLevelItemCount(), 1);
+    EXPECT_TRUE(w.FavoriteModified);
+    EXPECT_TRUE(w.lblFavorite->text().isEmpty());
+    EXPECT_EQ(w.trrFavorite->topLevelItem(0)->childCount(), 0);
+
+    rig.Answer = 6;
+    EXPECT_TRUE(w.close());   // the close goes on, and tells once more
+    EXPECT_EQ(told.size(), 3u);
+    forms::SetExceptionReporter(nullptr);
+}
+
 TEST(MainForm, StoredSettingsAreTakenAtCreationAndFirstShowing)
 {
     MainWindowRig rig;
@@ -341,6 +378,18 @@ TEST(MainForm, ListColumnsNarrowWhenTheListScrolls)
         EXPECT_EQ(list->columnWidth(2), list == w.lstMP3 ? 193 : 192);
         EXPECT_EQ(list->columnWidth(3), 151);
         EXPECT_EQ(list->columnWidth(4), 186);
+        EXPECT_EQ(list->columnWidth(1), 33);
+        // From row 1000 on, "No." widens to its digits and the title gives the room.
+        while (list->topLevelItemCount() < 999)
+            addRow(list, "row");
+        w.FitListColumns(list);
+        EXPECT_EQ(list->columnWidth(1), 33);
+        addRow(list, "row 1000");
+        w.FitListColumns(list);
+        gfx::TCanvas measure;
+        measure.Font().Assign(list->Font());
+        EXPECT_GE(list->columnWidth(1), measure.TextWidth("1000") + 8);
+        EXPECT_EQ(list->columnWidth(1) + list->columnWidth(2), 33 + (list == w.lstMP3 ? 193 : 192));
         list->clear();
     }
     rig.Answer = 6;
@@ -375,6 +424,51 @@ TEST(MainForm, MenuCommandsSetTheWindowSizes)
     EXPECT_EQ(actions.last()->text(), QString::fromUtf8("終了"));
     w.do_Close->trigger();
     EXPECT_FALSE(w.isVisible());
+}
+
+// Each mode item checks itself alone, stores its Tag and sets the engine's mode; the surprise
+// item lets the engine pick a real mode. Without surfaces the surface-only modes fall back to
+// mode 0 and leave the menu.
+TEST(MainForm, VisualModeMenuChoosesOneModeAndStoresIt)
+{
+    MainWindowRig rig;
+    rig.create();
+    TfrmMain& w = *rig.w;
+    struct Pick {
+        int item, stored;
+    };
+    for (const Pick& p : {Pick{3, 3}, Pick{25, 25}, Pick{31, 99}, Pick{30, 30}, Pick{0, 0}}) {
+        const int before = w.DxSound->Effect();
+        w.do_EffectMode[size_t(p.item)]->trigger();
+        for (int i = 0; i < 32; ++i)
+            EXPECT_EQ(w.do_EffectMode[size_t(i)]->isChecked(), i == p.item) << p.item << " / " << i;
+        EXPECT_EQ(rig.value("SETTING", "EFFECT"), std::to_string(p.stored));
+        if (p.stored == 99) {
+            EXPECT_NE(w.DxSound->Effect(), before);
+            EXPECT_GE(w.DxSound->Effect(), 0);
+            EXPECT_LT(w.DxSound->Effect(), 30);
+        } else {
+            EXPECT_EQ(w.DxSound->Effect(), p.stored);
+        }
+        EXPECT_EQ(w.pnlMeter->isHidden(), p.stored != 30) << p.item;
+    }
+
+    w.do_EffectMode[25]->trigger();
+    w.do_Effect999->trigger();
+    EXPECT_FALSE(w.do_Effect999->isChecked());
+    EXPECT_EQ(w.DxSound->Effect(), 0);
+    EXPECT_TRUE(w.do_EffectMode[0]->isChecked());
+    EXPECT_EQ(rig.value("SETTING", "EFFECT"), "0");
+    EXPECT_EQ(rig.value("SETTING", "EFFECT_DX"), "0");
+    w.PopupMenu5->popup(QPoint(0, 0));
+    EXPECT_FALSE(w.do_EffectMode[25]->isVisible());
+    EXPECT_TRUE(w.do_EffectMode[24]->isVisible());
+    w.PopupMenu5->hide();
+    w.do_Effect999->trigger();
+    w.PopupMenu5->popup(QPoint(0, 0));
+    EXPECT_TRUE(w.do_EffectMode[25]->isVisible());
+    EXPECT_EQ(rig.value("SETTING", "EFFECT_DX"), "1");
+    w.PopupMenu5->hide();
 }
 
 TEST(MainForm, TheEngineWritesThroughTheWindowsControls)
@@ -450,4 +544,25 @@ TEST(MainForm, MaximisedBoundsReportedBeforeTheStateStillKeepTheOldOnes)
     ASSERT_TRUE(waitFor([&] { return !w.Maximized; }));
     w.close();
     EXPECT_EQ(rig.value("Form", "MainWidth"), std::to_string(w.width()));
+}
+
+// A saved frame position comes back as it was while its title bar can be grabbed on some
+// screen, and otherwise moves onto the nearest screen just far enough.
+TEST(MainForm, ASavedPositionKeepsTheTitleBarOnAScreen)
+{
+    const std::vector<QRect> screens{QRect(0, 0, 1280, 800), QRect(1280, 0, 1024, 768)};
+    struct Case {
+        QPoint saved, restored;
+    } cases[] = {
+        {{100, 50}, {100, 50}},        // on the first screen
+        {{1500, 700}, {1500, 700}},    // low on the second, title bar still on it
+        {{-600, 10}, {-600, 10}},      // mostly off to the left, 64 pixels to grab
+        {{100, -5}, {100, 0}},         // title bar above the screen: three walks up
+        {{-990, 300}, {-959, 300}},    // too little to grab on the left
+        {{400, 790}, {400, 776}},      // below the first screen's bottom
+        {{2200, 780}, {2200, 744}},    // below the shorter second screen
+        {{3000, -400}, {2240, 0}},     // beyond both, nearest the second's top right
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TfrmMain::TitleBarOnScreen(QRect(c.saved, QSize(1023, 736)), screens), c.restored) << c.saved.x() << "," << c.saved.y();
 }

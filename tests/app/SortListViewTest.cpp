@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 namespace {
 
@@ -127,6 +128,16 @@ TEST(SortListView, ClicksToggleTheSortAndTheCancelColumnDoesNothing)
     QApplication::sendEvent(header->viewport(), &release);
     EXPECT_EQ(m.list.LastColumnClicked(), 2);
     EXPECT_EQ(m.column(1), (Texts{"apple", "Banana", "Blueberry", "Cherry"}));
+
+    // A sort leaves the list scrolled where it was, wherever the focused row lands.
+    for (int i = 0; i < 100; ++i)
+        m.list.AddItem("", {std::to_string(i + 5), "zz" + std::to_string(i), "e"});
+    m.list.setCurrentItem(m.list.Item(0), 0, QItemSelectionModel::NoUpdate);
+    m.list.scrollToTop();
+    m.list.ColumnClick(2);   // descending: the focused "apple" goes last
+    QCoreApplication::processEvents();
+    EXPECT_EQ(TCustomSortListView::ColumnText(m.list.Item(m.list.Count() - 1), 1), "apple");
+    EXPECT_EQ(m.list.verticalScrollBar()->value(), 0);
 }
 
 TEST(SortListView, SortArrowsFollowTheDirection)
@@ -351,4 +362,82 @@ TEST(SortListView, SelectionsMadeBeforeTheColumnsAreCleared)
     list.clearSelection();
     EXPECT_FALSE(b->isSelected());
     EXPECT_TRUE(list.selectedItems().isEmpty());
+}
+
+// An owner that draws its captions bold (as the main window does) still gets them whole
+// beside the sort arrow: the caption is measured in the font it is drawn in.
+TEST(SortListView, BoldCaptionKeepsItsRoomBesideTheArrow)
+{
+    MusicList m;
+    const std::string caption = "Wide Title Caption";
+    m.list.headerItem()->setText(2, QString::fromStdString(caption));
+    m.list.OnDrawHeader = [](QObject*, gfx::TCanvas& C, int, gfx::TRect&, bool, bool&) {
+        C.Font().SetColor(0);
+        C.Font().SetStyle(gfx::fsBold);
+    };
+    m.list.ColumnClick(2);
+    m.list.show();
+    QCoreApplication::processEvents();
+    QHeaderView* header = m.list.header();
+    const QImage shot = header->grab().toImage();
+    const int left = header->sectionViewportPosition(2), right = left + header->sectionSize(2);
+    // The caption's last inked column and the arrow's first, left to right.
+    const QRgb face = QColor(shot.pixel(right - 4, 4)).rgb();
+    int lastText = -1, firstArrow = -1;
+    for (int x = left + 4; x < right - 3; ++x)
+        for (int y = 3; y < shot.height() - 3; ++y) {
+            const QRgb p = shot.pixel(x, y);
+            if (qGray(p) < 40 && firstArrow < 0)
+                lastText = x;
+            else if (p != face && qGray(p) >= 40 && lastText >= 0 && x > lastText + 2 && firstArrow < 0)
+                firstArrow = x;
+        }
+    gfx::TCanvas measure;
+    measure.Font().Assign(m.list.Font());
+    measure.Font().SetStyle(gfx::fsBold);
+    const int textLeft = left + 2 + 4;
+    EXPECT_GE(lastText, textLeft + measure.TextWidth(caption) - 3) << "the caption is cut short";
+    EXPECT_GT(firstArrow, lastText + 4);
+}
+
+// The strip right of the last column continues each row's own background, also where only
+// the row's cells changed state.
+TEST(SortListView, RowBackgroundRunsPastTheLastColumn)
+{
+    MusicList m;
+    m.list.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    constexpr gfx::TColor pink = 0xEFAAFB;
+    m.list.OnDrawSubItem = [](QObject*, gfx::TCanvas& C, int, int, gfx::TRect R, TOwnerDrawState State, bool&) {
+        C.Brush().SetStyle(gfx::bsSolid);
+        C.Brush().SetColor(State & odSelected ? pink : gfx::clWindow);
+        C.FillRect(R);
+    };
+    m.list.show();
+    QCoreApplication::processEvents();
+    QRegion painted;
+    struct PaintSpy : QObject {
+        QRegion* region;
+        explicit PaintSpy(QRegion* r) : region(r) {}
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                *region += static_cast<QPaintEvent*>(e)->region();
+            return false;
+        }
+    } spy(&painted);
+    m.list.viewport()->installEventFilter(&spy);
+
+    const QRect row = m.list.visualItemRect(m.list.Item(1));
+    const int stripX = m.list.header()->length() + 20;
+    ASSERT_LT(stripX, m.list.viewport()->width());
+    const QPoint strip(stripX, row.center().y());
+    for (bool selected : {true, false}) {
+        painted = QRegion();
+        m.list.Item(1)->setSelected(selected);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(painted.contains(strip)) << selected;
+        const QImage shot = m.list.viewport()->grab().toImage();
+        const QRgb want = selected ? qRgb(0xFB, 0xAA, 0xEF) : QColor(shot.pixel(strip.x(), row.bottom() + 30)).rgb();
+        EXPECT_EQ(shot.pixel(strip) & 0xFFFFFF, want & 0xFFFFFF) << selected;
+    }
 }

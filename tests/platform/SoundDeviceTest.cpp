@@ -172,6 +172,30 @@ TEST(SoundDevice, VolumeAndPanAttenuateInHundredthsOfADecibel)
     EXPECT_EQ(out[1], 20000);
 }
 
+// A render that spans a whole turn of the ring ends where it began: what is written behind
+// the cursor afterwards must be heard, not the frames converted a turn before.
+TEST(SoundDevice, FramesWrittenAfterAWholeTurnAreHeard)
+{
+    Rig rig;
+    rig.make(WaveFormat::pcm(44100, 2, 16), ramp(4410));
+    ASSERT_EQ(rig.buffer->SetVolume(-600), result::kOk);  // mixed, not copied straight
+    ASSERT_EQ(rig.buffer->Play(kPlayLooping), result::kOk);
+    rig.clock.advance(100);
+    ASSERT_EQ(rig.playCursor(), 0u);
+    void *p1, *p2;
+    uint32_t n1, n2;
+    ASSERT_EQ(rig.buffer->Lock(100 * 4, 4310 * 4, &p1, &n1, &p2, &n2), result::kOk);
+    std::vector<int16_t> loud(2 * 4310, 20000);
+    std::memcpy(p1, loud.data(), n1);
+    ASSERT_EQ(rig.buffer->Unlock(p1, n1, p2, n2), result::kOk);
+    rig.device->takeRecorded();
+    rig.clock.advance(50);
+    auto out = samples(rig.device->takeRecorded());
+    ASSERT_EQ(out.size(), 2u * 2205);
+    for (size_t i = 100; i < 2205; ++i)
+        ASSERT_NEAR(out[2 * i], 20000 * std::pow(10.0, -0.3), 1.0) << i;
+}
+
 TEST(SoundDevice, EffectChainIsSetWhileStoppedAndRunsInOrderOnEveryFrameOnce)
 {
     Rig rig;
@@ -273,6 +297,15 @@ TEST(SoundDevice, TheDeviceOfThisMachinePlaysAToneOrFallsBackSilently)
     auto device = SoundDevice::open("");
     ASSERT_TRUE(device);
     playToneUntilTheCursorMoves(device);
+    // A device that cannot be opened leaves the null device, which knows ALSA's reason.
+    auto missing = SoundDevice::open("no_such_pcm_for_tambourelle");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->name(), "null");
+    EXPECT_EQ(missing->silentReason().rfind("ALSA no_such_pcm_for_tambourelle: cannot open: ", 0), 0u)
+        << missing->silentReason();
+    EXPECT_GT(missing->silentReason().size(), std::string("ALSA no_such_pcm_for_tambourelle: cannot open: ").size());
+    playToneUntilTheCursorMoves(missing);
+    EXPECT_EQ(device->name() == "null", !device->silentReason().empty());
 }
 
 TEST(SoundDevice, AlsaBackendPlaysThroughAlsasNullPcm)

@@ -1,13 +1,48 @@
 // Every test program runs inside one QApplication (headless: QT_QPA_PLATFORM=offscreen is set
 // by CTest), so widgets, timers and queued calls behave as in the program.
+//
+// Each run also gets a home of its own: HOME and the XDG folders point into a temporary folder
+// that goes with the run, so nothing a test does (Qt's file-dialog history, settings, the
+// trash, lock files) reaches the settings of the user who runs the tests.
+#include <cstdio>
+
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/tambourelle-test-home-XXXXXX"));
+    if (!home.isValid()) {
+        fprintf(stderr, "test: no temporary home folder: %s\n", qPrintable(home.errorString()));
+        return 1;
+    }
+    const QString root = home.path();
+    struct Folder {
+        const char* variable;
+        const char* path;
+    };
+    for (const Folder& f : {Folder{"HOME", ""}, Folder{"XDG_CONFIG_HOME", "/.config"},
+                            Folder{"XDG_DATA_HOME", "/.local/share"}, Folder{"XDG_CACHE_HOME", "/.cache"},
+                            Folder{"XDG_STATE_HOME", "/.local/state"}, Folder{"XDG_RUNTIME_DIR", "/runtime"}}) {
+        const QString path = root + QLatin1String(f.path);
+        QDir().mkpath(path);
+        qputenv(f.variable, QFile::encodeName(path));
+    }
+    // Qt accepts a runtime folder only when it is private to the user.
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        ::testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    return result;
 }

@@ -93,12 +93,28 @@ TEST_F(AudioInfo, LameCbrAndVbr)
         EXPECT_TRUE(text(yesNo) == "Yes" || text(yesNo) == "No") << yesNo;
     EXPECT_EQ(text(aiCrc), "No");  // lame writes no CRC unless asked
 
-    // Kept as the program always showed it: 32 kbit/s MPEG 1 Layer III without a VBR header.
+    // 32 kbit/s MPEG 1 Layer III without a VBR header: a VBR stream whose first frame says 32
+    // shows as 320 kbit/s VBR, as the program always showed it; a 32 kbit/s stream as it is.
     const std::string low = fixtures::lame(wav, dir.path(), "low.mp3", {"-b", "32", "--resample", "32"});
-    GetAudioFileInfo(low);
-    EXPECT_EQ(text(aiVersion), "MPEG 1 Layer III");
-    EXPECT_EQ(text(aiBitRate), "320 Kbps");
-    EXPECT_EQ(text(aiVbr), "Yes");
+    const std::string high = fixtures::lame(wav, dir.path(), "high.mp3", {"-b", "128", "--resample", "32"});
+    const std::string abr = fixtures::lame(wav, dir.path(), "abr.mp3", {"--abr", "32", "--resample", "32"});
+    const std::string lowBytes = readFile(low);
+    const std::string mixed = tagtest::makeFile(dir.file("mixed.mp3"), lowBytes.substr(0, 144) + readFile(high));
+    struct Case {
+        std::string file;
+        const char* rate;
+        std::string vbr;
+    };
+    for (const Case& c : {Case{low, "32 Kbps", std::string(4, '\0') + " No (CBR)"}, Case{mixed, "320 Kbps", "Yes"},
+                          Case{abr, "", "Xing Yes (VBR)"}}) {
+        SCOPED_TRACE(c.file);
+        GetAudioFileInfo(c.file);
+        EXPECT_EQ(text(aiVersion), "MPEG 1 Layer III");
+        if (*c.rate) {
+            EXPECT_EQ(text(aiBitRate), c.rate);
+        }
+        EXPECT_EQ(text(aiVbr), c.vbr);
+    }
 
     const std::string vbr = fixtures::lame(wav, dir.path(), "vbr.mp3", {"-V", "4", "-m", "m"});
     GetAudioFileInfo(vbr);

@@ -420,22 +420,16 @@ TEST_F(TagFacade, Id3v1TrackAndGenreRules)
 
 TEST_F(TagFacade, FailuresAreReported)
 {
-    const std::string path = mp3("ro.mp3");
-    const std::string before = readFile(path);
-    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     fillRecord();
-    EXPECT_FALSE(WriteTag(path));
-    EXPECT_EQ(readFile(path), before);
     EXPECT_FALSE(WriteTag(dir.file("missing.mp3")));
     EXPECT_FALSE(WriteTag(dir.file("missing.wav")));
 
-    // A damaged ID3v2 tag is not replaced.
+    // A damaged ID3v2 tag is not replaced, and no ID3v1 tag is added either.
     const std::string bad = tagtest::makeFile(
         dir.file("bad.mp3"), tagtest::id3Header(3, 0, 0, 5000) + "TIT2" + tagtest::mp3Audio());
     const std::string badBefore = readFile(bad);
     EXPECT_FALSE(WriteTag(bad));
-    const std::string badAfter = readFile(bad);
-    EXPECT_EQ(badAfter.substr(0, badBefore.size()), badBefore);  // at most an ID3v1 tag more
+    EXPECT_EQ(readFile(bad), badBefore);
 }
 
 // The other music files get an ID3v1 tag appended and nothing else; they still decode.

@@ -97,7 +97,8 @@ TEST(MessageBox, ButtonsStandRightAlignedAndEdgeToEdge)
         const char* set;
         bool yes, no, cancel;
     } cases[] = {{"y", true, false, false}, {"yn", true, true, false}, {"yc", true, false, true},
-                 {"ync", true, true, true}, {"YN", true, false, false}, {"", true, false, false}};
+                 {"ync", true, true, true}, {"YN", true, true, false}, {"Yc", true, false, true},
+                 {"YNC", true, true, true}, {"ny", true, false, false}, {"", true, false, false}};
     for (const Case& c : cases) {
         TfrmMessageBox box;
         box.Setup(nullptr, "c", "text", 1, c.set, "");
@@ -115,6 +116,17 @@ TEST(MessageBox, ButtonsStandRightAlignedAndEdgeToEdge)
         EXPECT_EQ(box.btnMode1->width(), 83);
         EXPECT_EQ(box.btnMode1->height(), 25);
     }
+}
+
+TEST(MessageBox, HasADialogsBorderWithOnlyTheCloseBox)
+{
+    TfrmMessageBox box;
+    const Qt::WindowFlags flags = box.windowFlags();
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Dialog);
+    EXPECT_TRUE(flags & Qt::CustomizeWindowHint);   // only the buttons named here
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint));
+    EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
 }
 
 TEST(MessageBox, PlacedOnTheOwnerAndKeptInsideTheWorkArea)
@@ -185,7 +197,7 @@ TEST(MessageBox, EveryKeyAndTheCloseBoxInEverySet)
         const char* set;
         int esc, n, y, close, spaceOnDefault3;
     } cases[] = {{"y", 6, 0, 6, 6, 6}, {"yn", 7, 7, 6, 7, 7}, {"yc", 2, 0, 6, 2, 2},
-                 {"ync", 2, 7, 6, 2, 2}};
+                 {"ync", 2, 7, 6, 2, 2}, {"YN", 7, 7, 6, 7, 7}, {"Y", 6, 0, 6, 6, 6}};
     for (const Case& c : cases) {
         EXPECT_EQ(runBox(c.set, "1", [](TfrmMessageBox& b) { keyClick(target(b), Qt::Key_Escape, "\x1b"); }), c.esc) << c.set;
         EXPECT_EQ(runBox(c.set, "1", [](TfrmMessageBox& b) { keyClick(target(b), Qt::Key_Y, "y"); }), c.y) << c.set;
