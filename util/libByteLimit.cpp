@@ -42,36 +42,36 @@ QString fitEdit(const QString& Before, const QString& After, std::size_t Limit, 
 
 int limitOf(const QObject* o) { return o->property(kLimit).toInt(); }
 
-void enforce(QLineEdit* Edit)
+QString textOf(const QLineEdit* Edit) { return Edit->text(); }
+QString textOf(const QPlainTextEdit* Memo) { return Memo->toPlainText(); }
+
+void setText(QLineEdit* Edit, const QString& Text, int Cursor)
 {
-    const int limit = limitOf(Edit);
-    const QString now = Edit->text();
-    if (limit > 0 && bytes(now) > std::size_t(limit)) {
-        int cursor = 0;
-        const QString fixed = fitEdit(Edit->property(kLast).toString(), now, std::size_t(limit), cursor);
-        Edit->setProperty(kLast, fixed);
-        Edit->setText(fixed);
-        Edit->setCursorPosition(cursor);
-        return;
-    }
-    Edit->setProperty(kLast, now);
+    Edit->setText(Text);
+    Edit->setCursorPosition(Cursor);
 }
 
-void enforce(QPlainTextEdit* Memo)
+void setText(QPlainTextEdit* Memo, const QString& Text, int Cursor)
 {
-    const int limit = limitOf(Memo);
-    const QString now = Memo->toPlainText();
+    Memo->setPlainText(Text);
+    QTextCursor c = Memo->textCursor();
+    c.setPosition(Cursor);
+    Memo->setTextCursor(c);
+}
+
+template <class W>
+void enforce(W* w)
+{
+    const int limit = limitOf(w);
+    const QString now = textOf(w);
     if (limit > 0 && bytes(now) > std::size_t(limit)) {
         int cursor = 0;
-        const QString fixed = fitEdit(Memo->property(kLast).toString(), now, std::size_t(limit), cursor);
-        Memo->setProperty(kLast, fixed);
-        Memo->setPlainText(fixed);
-        QTextCursor c = Memo->textCursor();
-        c.setPosition(cursor);
-        Memo->setTextCursor(c);
+        const QString fixed = fitEdit(w->property(kLast).toString(), now, std::size_t(limit), cursor);
+        w->setProperty(kLast, fixed);
+        setText(w, fixed, cursor);
         return;
     }
-    Memo->setProperty(kLast, now);
+    w->setProperty(kLast, now);
 }
 
 template <class W, class Signal>
