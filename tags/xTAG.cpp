@@ -376,6 +376,8 @@ bool TfrmTAG::IsTagModified() const
 
 void TfrmTAG::spdOkClick(QObject*)
 {
+    if (saving_)
+        return;
     if (IsTagModified()) {
         const int answer = host_.MsgBoxEx(this, MsgCaption,
                                           "データが編集されています！！\r\r登録してもよろしいですか？",
@@ -390,6 +392,8 @@ void TfrmTAG::spdOkClick(QObject*)
 
 void TfrmTAG::spdCanClick(QObject*)
 {
+    if (saving_)
+        return;
     if (IsTagModified() &&
         host_.MsgBoxEx(this, MsgCaption,
                        "データが編集されています！！\r\r　　終了してもよろしいですか？", 2,
@@ -406,8 +410,13 @@ void TfrmTAG::FormKeyDown(QObject*, int& Key, forms::TShiftState)
     }
 }
 
-void TfrmTAG::FormCloseQuery(QObject*, bool&)
+void TfrmTAG::FormCloseQuery(QObject*, bool& CanClose)
 {
+    // Closing the engine's file lets events run; the window stays until the save is done.
+    if (saving_) {
+        CanClose = false;
+        return;
+    }
     SaveGenreHistory(cmbGenre->Items());
 }
 

@@ -28,7 +28,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+#include <algorithm>
 #include <deque>
+#include <functional>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,7 +54,13 @@ struct RecordingHost : TTagDialogHost {
     std::string EngineFileName() const override { return file; }
     std::string EnginePlayStatus() const override { return status; }
     int Gauge1Percent() const override { return gauge; }
-    void EngineCloseFile() override { calls.push_back("close"); }
+    std::function<void()> whileClosing;  // what the user does while the engine lets events run
+    void EngineCloseFile() override
+    {
+        calls.push_back("close");
+        if (whileClosing)
+            whileClosing();
+    }
     void EngineReopen(const std::string& Path, int Percent, const std::string& Status) override
     {
         calls.push_back("reopen " + Path + " " + std::to_string(Percent) + " " + Status);
@@ -334,6 +342,21 @@ TEST(TagEditor, TheEngineGetsItsFileAndStateBack)
         f->Edit3->setText("誰か");
         EXPECT_TRUE(f->SaveTag()) << c.engineFile;
         EXPECT_EQ(rig.host.calls, c.calls) << c.engineFile << " " << c.status;
+    }
+    // A close or a second OK while the engine lets events run waits for the save.
+    {
+        rig.host.file = rig.mp3;
+        rig.host.calls.clear();
+        auto f = rig.open(rig.mp3);
+        f->Edit3->setText("誰か別の人");
+        rig.host.whileClosing = [&] {
+            f->close();
+            f->spdOkClick(f->spdOk);
+        };
+        EXPECT_TRUE(f->SaveTag());
+        EXPECT_TRUE(f->isVisible());
+        EXPECT_EQ(std::count(rig.host.calls.begin(), rig.host.calls.end(), "close"), 1);
+        rig.host.whileClosing = nullptr;
     }
     // Also when the write fails.
     ASSERT_EQ(::chmod(rig.mp3.c_str(), 0444), 0);
