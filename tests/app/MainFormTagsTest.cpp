@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QTimer>
 #include <QLineEdit>
 
 using namespace testsupport;
@@ -129,4 +131,23 @@ TEST(MainFormTags, ThePlayingFileIsWrittenAndGivenBackInItsState)
     EXPECT_GE(rig.percent(), 40);
     ReadTag(rig.a);
     EXPECT_EQ(CurrentTag.Title, "三度目");
+}
+
+TEST(MainFormTags, TheListMenuOpensTheEditorOnTheSelectedRow)
+{
+    TagRig rig;
+    rig.w->lstFile->clearSelection();
+    rig.w->lstFile->setCurrentItem(rig.w->lstFile->topLevelItem(1));
+    std::string shownFile, caption;
+    QTimer::singleShot(0, [&] {
+        auto* f = dynamic_cast<TfrmTAG*>(QApplication::activeModalWidget());
+        ASSERT_NE(f, nullptr);
+        shownFile = f->lblFile->text().toStdString();
+        caption = f->windowTitle().toStdString();
+        EXPECT_EQ(f->Edit5->text().toStdString(), "歌Ｂ");
+        f->spdCanClick(f->spdCan);
+    });
+    rig.w->do_EditTag2->trigger();
+    EXPECT_EQ(shownFile, rig.b);
+    EXPECT_EQ(caption, "ID3v2 Tagger");
 }
