@@ -1,13 +1,8 @@
 // The tag editor on the main window's real engine (memory sound device, manual clock): the
 // file that plays is closed for the write and given back in its state at its place; another
 // file that plays is not touched. The list row the dialog came from shows the new texts.
-#include "shared/SettingsFixture.h"
-#include "shared/TaggedSongs.h"
+#include "MemoryPlayer.h"
 
-#include "app/Globals.h"
-#include "app/MainForm.h"
-#include "platform/sound/MemorySoundDevice.h"
-#include "support/WaitFor.h"
 #include "tags/libID3Tag.h"
 #include "tags/xTAG.h"
 
@@ -22,24 +17,12 @@ using namespace testsupport;
 
 namespace {
 
-struct TagRig {
-    SettingsFixture settings;
+struct TagRig : MemoryPlayer {
     TempDir dir;
-    snd::ManualClock clock;
-    std::shared_ptr<snd::MemorySoundDevice> device = snd::MemorySoundDevice::create(clock);
-    sound::TcbDSMixer mixer{[this](const std::string&) { return device; }};
-    std::unique_ptr<TfrmMain> w;
     std::string a, b;
 
     TagRig()
     {
-        Mp3Path.clear();
-        MusicFolders.clear();
-        w = std::make_unique<TfrmMain>(&mixer, nullptr, &clock);
-        w->MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
-                         const std::string&) { return 6; };
-        w->show();
-        waitFor([&] { return w->Loaded(); });
         // Four seconds each, so that 40 % lies well inside.
         a = makeLongSong("a.mp3", "歌Ａ");
         b = makeLongSong("b.mp3", "歌Ｂ");
@@ -50,12 +33,6 @@ struct TagRig {
             for (int c = 0; c < 8; ++c)
                 row->setText(c + 1, QString::fromStdString(cells[c]));
         }
-    }
-    ~TagRig()
-    {
-        w->close();
-        w.reset();
-        Mp3Path.clear();
     }
     std::string makeLongSong(const std::string& name, const std::string& title)
     {
@@ -68,7 +45,6 @@ struct TagRig {
         EXPECT_TRUE(WriteTag(dir.file(name)));
         return dir.file(name);
     }
-    sound::TDxSound& engine() { return *w->DxSound; }
     int percent()
     {
         const int64_t length = engine().Channel().FileLengthMs();
