@@ -4,10 +4,10 @@
 // User-interface thread only.
 #pragma once
 
+#include "util/libIni.h"  // IniBase
+
 #include <string>
 #include <vector>
-
-#include "util/libIni.h"  // IniBase
 
 // The current music folder, without a trailing separator.
 extern std::string Mp3Path;

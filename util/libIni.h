@@ -25,8 +25,9 @@
 
 class QWidget;
 
-// The settings file's base name, the program folder + "/Tambourelle"; the routines append
-// ".ini". Start-up sets it from GetAppDir() before any setting is read or written.
+// The settings file's base name, the program folder + "/Tambourelle"; the settings routines
+// append ".ini". Start-up sets it from GetAppDir() before any setting is read or written;
+// tests point it at scratch folders.
 extern std::string IniBase;
 
 class EIniFileError : public std::runtime_error {
