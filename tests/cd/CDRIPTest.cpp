@@ -122,12 +122,16 @@ TEST_F(CDRIPTest, TrackListFromTheTableOfContents)
     // The same drive number again reads nothing: a changed image stays unseen until another
     // drive is chosen.
     const Image other = writeImage(*dir, "other", {{true, 150, 440, {}, ""}});
-    TCDRIP two({image->cue, other.cue});
+    TCDRIP two({other.cue, image->cue});
+    ASSERT_EQ(two.TrackCount(), 1);
+    writeImage(*dir, "other", {{true, 150}, {true, 150}, {true, 150}});
     two.SetCDRomNum(0);
-    EXPECT_EQ(two.TrackCount(), 5);
+    EXPECT_EQ(two.TrackCount(), 1);
     two.SetCDRomNum(1);
     EXPECT_EQ(two.CDRomNum(), 1);
-    EXPECT_EQ(two.TrackCount(), 1);
+    EXPECT_EQ(two.TrackCount(), 5);
+    two.SetCDRomNum(0);
+    EXPECT_EQ(two.TrackCount(), 3);
 
     TCDRIP none({});
     EXPECT_EQ(none.TrackCount(), 0);
