@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 
 #include "platform/forms/Application.h"
@@ -365,6 +366,19 @@ std::string TCustomSortListView::ColumnText(const QTreeWidgetItem* Item, int Ind
     if (!Item || Index < -1 || Index + 1 >= Item->columnCount())
         return {};
     return Item->text(Index + 1).toStdString();
+}
+
+void TCustomSortListView::SetColumnTexts(int Column, const std::function<QString(int)>& Text)
+{
+    const int n = Count();
+    if (n == 0 || Column < 0 || Column >= columnCount())
+        return;
+    {
+        const QSignalBlocker quiet(model());
+        for (int i = 0; i < n; ++i)
+            topLevelItem(i)->setText(Column, Text(i));
+    }
+    emit model()->dataChanged(model()->index(0, Column), model()->index(n - 1, Column), {Qt::DisplayRole});
 }
 
 void TCustomSortListView::MoveRow(int OldIndex, int NewIndex)

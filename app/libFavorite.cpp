@@ -65,23 +65,27 @@ std::vector<std::string> readList(const std::string& section)
     return list;
 }
 
-// Writes Items as the keys after the Stored ones. A key that already holds a value (a file
-// edited by hand, with gaps in its numbering) is never overwritten: the section is then
-// renumbered as a whole instead.
+// Writes Items as the keys after the Stored ones, in one rewrite of the file. A key that
+// already holds a value (a file edited by hand, with gaps in its numbering) is never
+// overwritten: the section is then renumbered as a whole instead.
 void appendToList(const std::string& section, std::vector<std::string> stored,
                   const std::vector<std::string>& items)
 {
     const std::size_t first = stored.size() + 1;
-    bool keysFree = true;
-    for (std::size_t i = 0; i < items.size() && keysFree; ++i)
-        keysFree = IniReadString(IniBase, section, std::to_string(first + i), "").empty();
-    if (!keysFree) {
-        stored.insert(stored.end(), items.begin(), items.end());
-        WriteListSection(section, stored);
-        return;
+    const std::unordered_set<std::string> used = IniReadValueKeys(IniBase, section);
+    std::vector<std::pair<std::string, std::string>> values;
+    values.reserve(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        std::string key = std::to_string(first + i);
+        if (used.contains(key)) {
+            stored.insert(stored.end(), items.begin(), items.end());
+            WriteListSection(section, stored);
+            return;
+        }
+        values.emplace_back(std::move(key), items[i]);
     }
-    for (std::size_t i = 0; i < items.size(); ++i)
-        IniWriteString(IniBase, section, std::to_string(first + i), items[i]);
+    if (!values.empty())
+        IniWriteStrings(IniBase, section, values);
 }
 
 std::ptrdiff_t indexOfExact(const std::vector<std::string>& list, const std::string& item)

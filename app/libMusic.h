@@ -31,6 +31,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -79,7 +80,11 @@ bool SameCategory(const std::string& A, const std::string& B);
 // order (locale order, without regard to case). An empty value counts as a value.
 class TCategoryList {
 public:
-    void Clear() { byKey_.clear(); }
+    void Clear()
+    {
+        byKey_.clear();
+        met_.clear();
+    }
     // False (and nothing changes) when a value of the same category is in the list.
     bool Add(const std::string& Text);
     int Count() const { return static_cast<int>(byKey_.size()); }
@@ -87,6 +92,8 @@ public:
 
 private:
     std::map<std::string, std::string> byKey_;  // CategoryKey -> first spelling
+    // Every spelling met: most values come again and again, and need no folding then.
+    std::unordered_set<std::string> met_;
 };
 
 // Category codes of FilterMusicGrid, and the roots of the category tree in order.

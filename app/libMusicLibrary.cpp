@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <string_view>
 
@@ -128,9 +127,8 @@ std::string fileNameOf(const std::string& path)
 
 bool fileExists(const std::string& path)
 {
-    std::error_code ec;
-    return !path.empty() && std::filesystem::exists(path, ec) &&
-           !std::filesystem::is_directory(path, ec);
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 TSerialJobs& jobsOf(TMusicLibrary& form, const TSortListView* list)
@@ -192,8 +190,10 @@ std::string categoryValueOf(const QTreeWidgetItem* node)
     return value.isValid() ? value.toByteArray().toStdString() : node->text(0).toStdString();
 }
 
+// Scanned: the database rows come from the scan just made, which found their files, so
+// they are not looked up again.
 void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::string>& paths,
-              bool initial)
+              bool initial, bool scanned = false)
 {
     TListUpdate update(list);
     list->clear();
@@ -204,7 +204,7 @@ void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::s
         // been written meanwhile (never resized: that is library work, which waits).
         for (int row = 0; row < form.sgdMusic.RowCount(); ++row) {
             const TMusicDatabase::TRow& r = form.sgdMusic.Rows(row);
-            if (r[mcShown] == "1" && fileExists(r[mcPath]))
+            if (r[mcShown] == "1" && (scanned ? !r[mcPath].empty() : fileExists(r[mcPath])))
                 rows.push_back(makeRow(r[mcTitle], r[mcPath], r[mcArtist], r[mcAlbum], r[mcYear],
                                        r[mcGenre], r[mcTrack]));
             pump.Step();
@@ -238,7 +238,7 @@ void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::s
     RenumberList(list);
 }
 
-void categoryChange(TMusicLibrary& form)
+void categoryChange(TMusicLibrary& form, bool scanned = false)
 {
     TWaitCursor wait;
     forms::ProcessMessages();
@@ -249,7 +249,7 @@ void categoryChange(TMusicLibrary& form)
         FilterMusicGrid(form.sgdMusic, child ? categoryValueOf(node) : std::string(),
                         child ? category : mcatAll);
         if (form.lstMP3)
-            fillList(form, form.lstMP3, {}, true);
+            fillList(form, form.lstMP3, {}, true, scanned);
     } else {
         if (form.lstMP3) {
             TListUpdate update(form.lstMP3);
@@ -322,7 +322,7 @@ void loadMusicFolder(TMusicLibrary& form, const std::string& folder)
         buildCategoryTree(tree, lists);
         tree->setCurrentItem(tree->topLevelItem(0));
     }
-    categoryChange(form);
+    categoryChange(form, true);
 }
 
 void refreshListTags(TSortListView* list)
@@ -392,7 +392,7 @@ bool SameCategory(const std::string& A, const std::string& B)
 
 bool TCategoryList::Add(const std::string& Text)
 {
-    return byKey_.try_emplace(CategoryKey(Text), Text).second;
+    return met_.insert(Text).second && byKey_.try_emplace(CategoryKey(Text), Text).second;
 }
 
 std::vector<std::string> TCategoryList::Items() const
@@ -543,6 +543,5 @@ bool RefreshListTags(TMusicLibrary& Form, TSortListView* ListView)
 
 void RenumberList(TSortListView* ListView)
 {
-    for (int i = 0; i < ListView->Count(); ++i)
-        setSubItem(ListView->Item(i), 0, std::to_string(i + 1));
+    ListView->SetColumnTexts(1, [](int row) { return QString::number(row + 1); });
 }

@@ -1,13 +1,16 @@
-// Fixtures of the benchmarks: running the tools that make them (sox, lame, ffmpeg), folders
-// of tagged MP3 copies, and statistics of repetitions. The benchmarks make their files once
-// under the temp folder and keep them for later runs.
+// Fixtures of the benchmarks: running the tools that make them (sox, lame, ffmpeg), the
+// realistic music folders, and statistics of repeated runs. The benchmarks make their files
+// once and keep them for later runs.
 #pragma once
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -39,17 +42,53 @@ inline void makeMp3(const QString& mp3, const QString& wav, int rate, int channe
     QFile::remove(wav);
 }
 
-// Writes each of `files` as a copy of `mp3` given its own tag by `tag(file, index)`.
-inline void copyTagged(const QString& mp3, const std::vector<std::string>& files,
-                       const std::function<void(const std::string&, int)>& tag)
+// The realistic music folder of `files` MP3s that bench/make_fixture.py makes (see there)
+// under the build folder. The first call makes every folder of `tiers` that is missing.
+inline std::string fixtureFolder(int files, const std::vector<int>& tiers)
 {
-    for (std::size_t n = 0; n < files.size(); ++n) {
-        const QString file = QString::fromStdString(files[n]);
-        QFile::remove(file);
-        if (!QFile::copy(mp3, file))
-            throw std::runtime_error("cannot copy the benchmark MP3");
-        tag(files[n], int(n));
+    const QString cache = TAMBOURELLE_BENCH_CACHE;
+    QStringList missing;
+    for (int tier : tiers)
+        if (!QFile::exists(cache + QString("/%1.complete").arg(tier)))
+            missing << QString::number(tier);
+    if (!missing.isEmpty() &&
+        !run("/usr/bin/python3", QStringList{TAMBOURELLE_FIXTURE_SCRIPT, cache} + missing))
+        throw std::runtime_error("cannot make the benchmark folders (python3-mutagen, lame, sox "
+                                 "and ImageMagick are needed)");
+    return (cache + "/" + QString::number(files)).toStdString();
+}
+
+// Figures of repeated runs: the median, and the smallest and largest as the spread.
+class Runs {
+public:
+    void add(double v) { values_.push_back(v); }
+    double median() const
+    {
+        std::vector<double> v = values_;
+        std::sort(v.begin(), v.end());
+        const std::size_t n = v.size();
+        return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
     }
+    double min() const { return values_.empty() ? 0 : *std::min_element(values_.begin(), values_.end()); }
+    double max() const { return values_.empty() ? 0 : *std::max_element(values_.begin(), values_.end()); }
+
+private:
+    std::vector<double> values_;
+};
+
+// Reports `runs` as the counters `name` (median), `name_min` and `name_max`.
+inline void report(benchmark::State& state, const std::string& name, const Runs& runs)
+{
+    state.counters[name] = runs.median();
+    state.counters[name + "_min"] = runs.min();
+    state.counters[name + "_max"] = runs.max();
+}
+
+inline double secondsOf(const std::function<void()>& work)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
 // Statistics for ComputeStatistics beside the mean and median: the worst and best repetition.

@@ -1,14 +1,22 @@
-// The music-folder scan over 5,000 tagged MP3s, against reading the same files' tags alone
-// (`ReadTag` in scan order) in the same run: what the scan adds is listing and sorting the
-// folder, telling files from folders, building the rows and the distinct category values and
-// handing events to the loop after every file.
-// BM_Scan times `ScanMusicFolder`; BM_LoadMusicFolder the whole folder change the user waits
-// for (scan, category tree, filter, music list filled and sorted). Counters: files per second
-// of both, and `over_tags` = time of the scan / time of the tags alone (goal: under 1.2).
-//
-// The files are made once under the temp folder (or $TAMBOURELLE_BENCH_SCAN): one short
-// lame-encoded MP3 copied 5,000 times, each given its own tag by our writer.
+// The music-folder change the user waits for, over the realistic music folders of
+// bench/make_fixture.py (1,000, 5,000, 20,000 and 80,000 MP3s; see bench/tags.cpp), against
+// reading the same files' tags alone (`ReadTag` in scan order) in the same run, warm cache.
+// Each iteration reads the tags alone, then does the work (5 alternating runs). Counters, as
+// median with _min/_max spread:
+// - BM_Scan (`ScanMusicFolder`) and BM_LoadMusicFolder (scan, category tree, filter, music
+//   list filled, sorted and numbered): `files_per_s`, `tags_files_per_s` and `over_tags` =
+//   time of the work / time of the tags alone; BM_LoadMusicFolder also `heap_per_file`,
+//   the bytes the loaded library keeps per file.
+//   Goals: BM_LoadMusicFolder over_tags at most 1.3 at 20,000 files; its time at 80,000 files
+//   at most 4.5x the time at 20,000; heap_per_file under 2560.
+// - BM_SortMusicList: a click on the title column of the loaded music list (sort and
+//   renumber), in ms. Goal: 80,000 rows within 4.5x of 20,000.
+// - BM_SaveFavorite (a new favourite of the playlist's rows, as the favourite button saves
+//   it) and BM_UpdateFavorite (rewriting it), at 2,000 and 20,000 rows, in ms.
+//   Goal: linear in the rows (20,000 within 12x of 2,000).
+#include "app/Globals.h"
 #include "app/SortListView.h"
+#include "app/libFavorite.h"
 #include "app/libMusic.h"
 #include "tags/libID3Tag.h"
 
@@ -18,11 +26,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 
-#include <chrono>
-#include <functional>
+#include <malloc.h>
+
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -31,116 +39,162 @@ using namespace benchsupport;
 
 namespace {
 
-constexpr int kFiles = 5000;
-
-void tagFile(const std::string& path, int n)
-{
-    ClearTag();
-    CurrentTag.Title = "曲名 " + std::to_string(n);
-    CurrentTag.Artist = "歌手 " + std::to_string(n % 300);
-    CurrentTag.Album = (n % 2 ? "Album " : "album ") + std::to_string(n % 1000);
-    CurrentTag.Year = std::to_string(1960 + n % 60);
-    CurrentTag.Genre = CurrentTag.GenreList[1 + n % 148];
-    CurrentTag.Track = std::to_string(1 + n % 20);
-    if (!WriteTag(path))
-        throw std::runtime_error("cannot tag " + path);
-}
-
 struct Folder {
     std::string path;
     std::vector<std::string> files;  // in scan order
 };
 
-Folder benchFolder()
+Folder benchFolder(int count)
 {
-    const QString folder = qEnvironmentVariable("TAMBOURELLE_BENCH_SCAN",
-                                                QDir::tempPath() + "/tambourelle-bench-scan");
-    const QString done = folder + "/.complete";
-    Folder f{folder.toStdString(), {}};
-    for (int n = 0; n < kFiles; ++n)
-        f.files.push_back((folder + QString("/%1.mp3").arg(n, 5, 10, QChar('0'))).toStdString());
-    if (QFile::exists(done))
-        return f;
-    QDir().mkpath(folder);
-    const QString mp3 = QDir::tempPath() + "/tambourelle-bench-scan-tone.mp3";
-    makeMp3(mp3, QDir::tempPath() + "/tambourelle-bench-scan-tone.wav", 8000, 1, {"synth", "0.3", "sine", "440"}, 32);
-    copyTagged(mp3, f.files, tagFile);
-    QFile::remove(mp3);
-    QFile(done).open(QIODevice::WriteOnly);
+    Folder f{fixtureFolder(count, {1000, 5000, 20000, 80000}), {}};
+    std::vector<std::string> names;
+    ListMusicFiles(names, f.path);
+    for (const std::string& name : names)
+        f.files.push_back(f.path + "/" + name);
+    if (f.files.size() != std::size_t(count))
+        throw std::runtime_error("the benchmark folder is incomplete");
     return f;
 }
 
-double secondsOf(const std::function<void()>& work)
+void readTags(const Folder& f)
 {
-    const auto t0 = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double tagsSeconds(const Folder& f)
-{
-    return secondsOf([&] {
-        for (const std::string& file : f.files) {
-            ReadTag(file);
-            benchmark::DoNotOptimize(CurrentTag.Title.size());
-        }
-    });
+    for (const std::string& file : f.files) {
+        ReadTag(file);
+        benchmark::DoNotOptimize(CurrentTag.Title.size());
+    }
 }
 
 // Runs work each iteration after reading the tags alone, and reports both.
 void compareWithTags(benchmark::State& state, const Folder& f, const std::function<void()>& work)
 {
-    tagsSeconds(f);  // the files in the page cache for both
-    double tags = 0, ours = 0;
+    readTags(f);  // the files in the page cache for both
+    work();
+    Runs rate, tagsRate, over;
+    const double n = double(f.files.size());
     for (auto _ : state) {
-        tags += tagsSeconds(f);
+        const double t = secondsOf([&] { readTags(f); });
         const double o = secondsOf(work);
         state.SetIterationTime(o);
-        ours += o;
+        rate.add(n / o);
+        tagsRate.add(n / t);
+        over.add(o / t);
     }
-    const double n = double(f.files.size()) * double(state.iterations());
-    state.counters["files_per_s"] = n / ours;
-    state.counters["tags_files_per_s"] = n / tags;
-    state.counters["over_tags"] = ours / tags;
+    report(state, "files_per_s", rate);
+    report(state, "tags_files_per_s", tagsRate);
+    report(state, "over_tags", over);
 }
 
 void BM_Scan(benchmark::State& state)
 {
     SetupTagObjects(true);
-    const Folder f = benchFolder();
+    const Folder f = benchFolder(int(state.range(0)));
     TMusicDatabase db;
     TCategoryList years, genres, artists, albums;
     compareWithTags(state, f, [&] {
         ScanMusicFolder(db, f.path, years, genres, artists, albums);
-        if (db.RowCount() != kFiles)
+        if (db.RowCount() != int(f.files.size()))
             throw std::runtime_error("the scan missed files");
     });
 }
 
+// The main window's library: the category tree and the music list with its nine columns.
+struct Library {
+    QTreeWidget tree;
+    TSortListView list;
+    TMusicLibrary lib;
+
+    Library()
+    {
+        for (int c = 0; c < 9; ++c)
+            list.AddColumn("", 50);
+        list.SetAutoColumnSort(acsSortToggle);
+        list.AutoResort = false;
+        lib.trrGenre = &tree;
+        lib.lstMP3 = &list;
+    }
+};
+
 void BM_LoadMusicFolder(benchmark::State& state)
 {
     SetupTagObjects(true);
-    const Folder f = benchFolder();
-    QTreeWidget tree;
-    TSortListView list;
-    for (int c = 0; c < 9; ++c)
-        list.AddColumn("", 50);
-    list.SetAutoColumnSort(acsSortToggle);
-    list.AutoResort = false;
-    TMusicLibrary lib;
-    lib.trrGenre = &tree;
-    lib.lstMP3 = &list;
+    const Folder f = benchFolder(int(state.range(0)));
+    Library l;
+    const std::size_t heapBefore = mallinfo2().uordblks;
     compareWithTags(state, f, [&] {
-        LoadMusicFolder(lib, f.path);
-        if (list.Count() != kFiles)
+        LoadMusicFolder(l.lib, f.path);
+        if (l.list.Count() != int(f.files.size()))
             throw std::runtime_error("the music list missed files");
     });
+    state.counters["heap_per_file"] = double(mallinfo2().uordblks - heapBefore) / double(f.files.size());
+}
+
+void BM_SortMusicList(benchmark::State& state)
+{
+    SetupTagObjects(true);
+    const Folder f = benchFolder(int(state.range(0)));
+    Library l;
+    LoadMusicFolder(l.lib, f.path);
+    // The main window renumbers the rows after every sort.
+    l.list.OnSortFinished = [&l](QObject*, int, bool) { RenumberList(&l.list); };
+    for (auto _ : state)
+        state.SetIterationTime(secondsOf([&] { l.list.ColumnClick(2); }));
+}
+
+std::vector<std::string> playlistPaths(int rows)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < rows; ++i)
+        paths.push_back(QString("/home/user/Music/アーティスト %1/Album %2/%3 曲名.mp3")
+                            .arg(i % 300).arg(i % 1000).arg(i, 5, 10, QChar('0')).toStdString());
+    return paths;
+}
+
+// A settings file in a fresh folder with the window's usual sections and favourites beside.
+struct Settings {
+    QTemporaryDir dir;
+    Settings()
+    {
+        IniBase = (dir.path() + "/Tambourelle").toStdString();
+        for (int n = 0; n < 5; ++n) {
+            const std::string name = "お気に入り " + std::to_string(n);
+            (void)AddFavoriteName(name);
+            AppendFavoriteItems(name, playlistPaths(200));
+        }
+    }
+};
+
+void BM_SaveFavorite(benchmark::State& state)
+{
+    Settings settings;
+    const std::vector<std::string> paths = playlistPaths(int(state.range(0)));
+    int n = 0;
+    for (auto _ : state) {
+        const std::string name = "新しいお気に入り " + std::to_string(n++);
+        state.SetIterationTime(secondsOf([&] {
+            (void)AddFavoriteName(name);
+            AppendFavoriteItems(name, paths);
+        }));
+    }
+}
+
+void BM_UpdateFavorite(benchmark::State& state)
+{
+    Settings settings;
+    const std::vector<std::string> paths = playlistPaths(int(state.range(0)));
+    (void)AddFavoriteName("ドライブ");
+    AppendFavoriteItems("ドライブ", paths);
+    for (auto _ : state)
+        state.SetIterationTime(secondsOf([&] { WriteFavoriteItems("ドライブ", paths); }));
 }
 
 }  // namespace
 
-BENCHMARK(BM_Scan)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_LoadMusicFolder)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+#define SIZES ->Arg(1000)->Arg(5000)->Arg(20000)->Arg(80000)
+BENCHMARK(BM_Scan) SIZES->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_LoadMusicFolder) SIZES->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_SortMusicList) SIZES->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_SaveFavorite)->Arg(2000)->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_UpdateFavorite)->Arg(2000)->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv)
 {

@@ -12,8 +12,11 @@ namespace tags {
 
 namespace {
 
-constexpr std::size_t kHeadBytes = 64 * 1024;
-constexpr std::size_t kTailBytes = 8 * 1024;
+constexpr std::size_t kBlockBytes = 16 * 1024;
+constexpr std::int64_t kBlockAlign = 4096;
+
+// Block memory handed from one file to the next on the same thread.
+thread_local std::vector<std::vector<std::uint8_t>> spareBlocks;
 
 }  // namespace
 
@@ -36,6 +39,9 @@ ReadOnlyFile::~ReadOnlyFile()
 {
     if (fd_ >= 0)
         ::close(fd_);
+    for (Block& block : blocks_)
+        if (block.bytes.capacity() != 0 && spareBlocks.size() < 4 * kBlocks)
+            spareBlocks.push_back(std::move(block.bytes));
 }
 
 bool ReadOnlyFile::read(std::int64_t offset, std::size_t count, std::uint8_t* out)
@@ -52,35 +58,39 @@ bool ReadOnlyFile::read(std::int64_t offset, std::size_t count, std::uint8_t* ou
     return true;
 }
 
-bool ReadOnlyFile::fromBlock(Block& block, std::int64_t start, std::size_t length,
-                             std::int64_t offset, std::size_t count, std::uint8_t* out)
-{
-    if (offset < start || offset + std::int64_t(count) > start + std::int64_t(length))
-        return false;
-    if (!block.loaded) {
-        block.loaded = true;
-        block.start = start;
-        block.bytes.resize(length);
-        if (!read(start, length, block.bytes.data()))
-            block.bytes.clear();
-    }
-    if (block.bytes.size() != length)
-        return false;
-    std::memcpy(out, block.bytes.data() + (offset - start), count);
-    return true;
-}
-
 bool ReadOnlyFile::readExact(std::int64_t offset, std::size_t count, std::uint8_t* out)
 {
     if (fd_ < 0 || offset < 0 || offset > size_ || static_cast<std::uint64_t>(size_ - offset) < count)
         return false;
     if (count == 0)
         return true;
-    const std::size_t headLength = static_cast<std::size_t>(std::min<std::int64_t>(size_, kHeadBytes));
-    const std::size_t tailLength = static_cast<std::size_t>(std::min<std::int64_t>(size_, kTailBytes));
-    return fromBlock(head_, 0, headLength, offset, count, out) ||
-           fromBlock(tail_, size_ - std::int64_t(tailLength), tailLength, offset, count, out) ||
-           read(offset, count, out);
+    const std::int64_t end = offset + std::int64_t(count);
+    for (const Block& block : blocks_) {
+        if (block.length != 0 && offset >= block.start && end <= block.start + std::int64_t(block.length)) {
+            std::memcpy(out, block.bytes.data() + (offset - block.start), count);
+            return true;
+        }
+    }
+    // A new place: its block starts a little before it, so that reads just around it (the
+    // next frame header, the bytes before a tag) find it too.
+    const std::int64_t start = offset / kBlockAlign * kBlockAlign;
+    const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kBlockBytes, size_ - start));
+    if (end > start + std::int64_t(length))
+        return read(offset, count, out);  // larger than a block: straight from the file
+    Block& block = blocks_[nextBlock_];
+    nextBlock_ = (nextBlock_ + 1) % kBlocks;
+    if (block.bytes.capacity() == 0 && !spareBlocks.empty()) {
+        block.bytes = std::move(spareBlocks.back());
+        spareBlocks.pop_back();
+    }
+    block.bytes.resize(kBlockBytes);
+    block.length = 0;
+    if (!read(start, length, block.bytes.data()))
+        return false;
+    block.start = start;
+    block.length = length;
+    std::memcpy(out, block.bytes.data() + (offset - start), count);
+    return true;
 }
 
 std::vector<std::uint8_t> ReadOnlyFile::readAt(std::int64_t offset, std::size_t count)

@@ -248,20 +248,17 @@ std::uint16_t Tid3tag::LoadFromFile(const std::string& fileName)
 
 std::uint16_t Tid3tag::load(const std::string& fileName)
 {
-    if (!id3file::isRegularFile(fileName))
-        return id3file::kOpenFailed;
-    ReadOnly = id3file::isReadOnly(fileName);
-    id3file::Fd fd = id3file::openForReading(fileName);
+    struct stat st {};
+    id3file::Fd fd = id3file::openRegularForReading(fileName, st);
     if (!fd.valid())
         return id3file::kOpenFailed;
+    ReadOnly = id3file::isReadOnly(st);
     FileName = fileName;
-    auto size = id3file::fileSize(fd.get());
-    if (!size)
-        return id3file::kReadFailed;
-    if (*size < kTagSize)
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size < kTagSize)
         return id3::kNoTag;
     std::string tag;
-    if (!safefile::readAt(fd.get(), *size - kTagSize, kTagSize, tag))
+    if (!safefile::readAt(fd.get(), size - kTagSize, kTagSize, tag))
         return id3file::kReadFailed;
     if (tag.compare(0, 3, "TAG") != 0)
         return id3::kNoTag;

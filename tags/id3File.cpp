@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace id3file {
 
 bool isRegularFile(const std::string& path)
@@ -18,6 +21,37 @@ bool isReadOnly(const std::string& path)
     if (::stat(path.c_str(), &st) != 0)
         return false;
     return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+bool isReadOnly(const struct stat& status)
+{
+    if ((status.st_mode & 0222) == 0)
+        return true;
+    static const uid_t user = ::geteuid();
+    if (user == 0)
+        return false;
+    if (user == status.st_uid)
+        return (status.st_mode & S_IWUSR) == 0;
+    // The process's user and groups do not change while it runs.
+    static const std::vector<gid_t> groups = [] {
+        std::vector<gid_t> g(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+        g.resize(static_cast<std::size_t>(std::max(::getgroups(static_cast<int>(g.size()), g.data()), 0)));
+        return g;
+    }();
+    static const gid_t group = ::getegid();
+    const bool member = group == status.st_gid ||
+                        std::find(groups.begin(), groups.end(), status.st_gid) != groups.end();
+    return (status.st_mode & (member ? S_IWGRP : S_IWOTH)) == 0;
+}
+
+Fd openRegularForReading(const std::string& path, struct stat& status)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0 && (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
+    return Fd(fd);
 }
 
 Fd::~Fd()

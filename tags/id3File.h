@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include <sys/stat.h>
+
 namespace id3file {
 
 // Failure codes of the file layer, in the high byte of a tag status word.
@@ -38,6 +40,14 @@ public:
 private:
     int fd_;
 };
+
+// Opens an existing regular file for reading with one open and one fstat, which fills
+// `status`; an invalid Fd when it is no regular file or cannot be opened. A FIFO named like a
+// music file does not block the open.
+Fd openRegularForReading(const std::string& path, struct stat& status);
+// isReadOnly judged from a status at hand: no write bit at all, or none for our user and
+// groups (access lists and read-only mounts are not looked at).
+bool isReadOnly(const struct stat& status);
 
 // Opens an existing regular file; an invalid Fd on failure.
 Fd openForReading(const std::string& path);

@@ -101,6 +101,9 @@ struct TFrame {
     std::uint8_t EncryptionMethod = 0;
     std::uint8_t GroupID = 0;
     std::string Data;
+    // Bytes of data that a load skipping pictures left in the file (at DataPosition from the
+    // tag's start); a save reads them back first. 0 when Data holds the frame's data.
+    std::uint32_t SkippedSize = 0;
 };
 
 class TFrameIndex {
@@ -181,7 +184,10 @@ public:
     std::uint32_t PaddingUnit = 4096;
     std::uint32_t PaddingLimit = 4096;
 
-    [[nodiscard]] std::uint16_t LoadFromFile(const std::string& fileName, std::int64_t startOffset = 0);
+    // SkipPictures: the data of APIC frames (cover art, often hundreds of KB) stays in the
+    // file until a save needs it, for callers that only want the texts.
+    [[nodiscard]] std::uint16_t LoadFromFile(const std::string& fileName, std::int64_t startOffset = 0,
+                                             bool SkipPictures = false);
     // Version / revision above 254 mean the held ones; FileName "=" means the object's own file;
     // a negative offset means the held StartOffset for "=", else 0. A 128-byte `id3v1Tag` is
     // saved with the ID3v2 tag in one write (over the file's ID3v1 tag or appended): both are
@@ -221,14 +227,17 @@ private:
     std::uint8_t setUserText(std::string_view frameId, const TUserTextRecord& rec,
                              std::string_view description);
 
+    struct Body;  // the tag body being parsed, read from the file as the parse goes
     void resetForLoad();
-    std::uint16_t loadTag(int fd, std::uint64_t fileSize, std::uint64_t offset);
+    std::uint16_t loadTag(int fd, std::uint64_t fileSize, std::uint64_t offset, bool skipPictures);
     // `framesEnd`: where the padding (or the body's end) begins.
-    std::uint16_t parseBody(std::string& body, std::uint16_t status, std::size_t& framesEnd);
-    std::uint16_t parseExtendedHeader3(const std::string& body, std::uint16_t status, std::size_t& pos);
-    std::uint16_t parseExtendedHeader4(const std::string& body, std::uint16_t status, std::size_t& pos);
-    std::uint16_t parseFrames(const std::string& body, std::size_t pos, std::uint16_t status,
-                              std::size_t& framesEnd);
+    std::uint16_t parseBody(Body& body, std::uint16_t status, std::size_t& framesEnd);
+    std::uint16_t parseExtendedHeader3(std::string_view body, std::uint16_t status, std::size_t& pos);
+    std::uint16_t parseExtendedHeader4(std::string_view body, std::uint16_t status, std::size_t& pos);
+    std::uint16_t parseFrames(Body& body, std::size_t pos, std::uint16_t status, std::size_t& framesEnd);
+    // Reads back the data a load skipping pictures left in the file; false when it cannot.
+    bool loadSkippedData();
+    std::vector<char> buffer_;  // the tag as read, kept from load to load
     bool loadAllowsSave() const;
     std::uint16_t frameBlock(int version, bool unsyncAll, std::string& frames, std::uint16_t& status) const;
     std::uint64_t paddingFor(std::uint64_t newSize, std::uint64_t room, std::uint64_t rest) const;

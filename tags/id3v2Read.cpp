@@ -1,7 +1,8 @@
 // Reading an ID3v2.3 / ID3v2.4 tag into the frame list.
 //
 // The whole tag body is read at once (its size is checked against the file first, so a hostile
-// header cannot make us allocate more than the file holds). Every size, offset and count taken
+// header cannot make us allocate more than the file holds), into a buffer kept from load to
+// load; a load for the texts alone leaves cover art (APIC) in the file until a save needs it. Every size, offset and count taken
 // from the body is checked against what remains of it. Where ID3v2.3 unsynchronises the tag as
 // a whole, ID3v2.4 does it per frame: a 2.4 frame keeps its unsynchronised bytes and its flag,
 // and the accessors undo it. A 2.4 footer is skipped and counted as part of the tag.
@@ -189,41 +190,78 @@ bool Tid3v2tag::loadAllowsSave() const
     return LoadStatus <= 0xFF || LoadStatus == kNoTag || LoadStatus == kOffsetPastEnd;
 }
 
-std::uint16_t Tid3v2tag::LoadFromFile(const std::string& fileName, std::int64_t startOffset)
+// The tag body. Whole, it is read at once; with pictures skipped, it is read from the file in
+// steps as the frames are walked, and a skipped frame's data is jumped over. Either way the
+// bytes stand at their own offsets in the buffer, which is sized for the whole body.
+struct Tid3v2tag::Body {
+    char* data = nullptr;
+    std::size_t size = 0;
+    int fd = -1;                 // -1: all of `data` is there
+    std::uint64_t fileOffset = 0;  // of body byte 0
+    std::size_t readFrom = 0, readTo = 0;  // the bytes read since the last jump
+    std::string whole;           // the body after undoing a 2.3 tag's unsynchronisation
+
+    std::string_view view() const { return {data, size}; }
+
+    // Makes [pos, pos + count) of the body available; false on a read error.
+    bool ensure(std::size_t pos, std::size_t count)
+    {
+        if (fd < 0 || (pos >= readFrom && pos + count <= readTo))
+            return true;
+        if (pos < readFrom || pos > readTo)
+            readFrom = readTo = pos;
+        // Small steps: the frames that hold texts are small, and a picture's data is skipped.
+        constexpr std::size_t kStep = 16 * 1024;
+        const std::size_t to = std::min(size, std::max(pos + count, readTo + kStep));
+        if (!safefile::readInto(fd, fileOffset + readTo, data + readTo, to - readTo))
+            return false;
+        readTo = to;
+        return true;
+    }
+};
+
+std::uint16_t Tid3v2tag::LoadFromFile(const std::string& fileName, std::int64_t startOffset,
+                                      bool SkipPictures)
 {
     resetForLoad();
     Loaded = false;
     std::uint16_t status = [&]() -> std::uint16_t {
-        if (!id3file::isRegularFile(fileName))
-            return id3file::kOpenFailed;
-        ReadOnly = id3file::isReadOnly(fileName);
-        id3file::Fd fd = id3file::openForReading(fileName);
+        struct stat st {};
+        id3file::Fd fd = id3file::openRegularForReading(fileName, st);
         if (!fd.valid())
             return id3file::kOpenFailed;
-        auto size = id3file::fileSize(fd.get());
-        if (!size)
-            return id3file::kReadFailed;
+        ReadOnly = id3file::isReadOnly(st);
+        const auto size = static_cast<std::uint64_t>(st.st_size);
         auto offset = static_cast<std::uint64_t>(static_cast<std::uint32_t>(startOffset));
-        if (*size <= offset)
+        if (size <= offset)
             return kOffsetPastEnd;
         FileName = fileName;
-        return loadTag(fd.get(), *size, offset);
+        return loadTag(fd.get(), size, offset, SkipPictures);
     }();
+    // One tag's room is kept for the next load; a huge one is given back.
+    constexpr std::size_t kKeptBuffer = 4 << 20;
+    if (buffer_.size() > kKeptBuffer)
+        std::vector<char>().swap(buffer_);
     LoadStatus = status;
     if (status > 0xFF)
         Frames.ClearFrames();  // half a tag is never handed on
     return status;
 }
 
-std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t offset)
+std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t offset, bool skipPictures)
 {
     Progress = 0;
     StatusText = "Loading tag";
     if (fileSize - offset < 10)
         return kNoTag;
-    std::string header;
-    if (!safefile::readAt(fd, offset, 10, header))
+    // The header and, in the same read, what is likely the whole tag of a file without art.
+    constexpr std::size_t kFirstRead = 16 * 1024;
+    const auto first = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize - offset, kFirstRead));
+    if (buffer_.size() < first)
+        buffer_.resize(first);
+    if (!safefile::readInto(fd, offset, buffer_.data(), first))
         return id3file::kReadFailed;
+    const std::string_view header(buffer_.data(), 10);
     if (!validHeader(header))
         return kNoTag;
     MajorVersion = static_cast<std::uint8_t>(header[3]);
@@ -247,15 +285,30 @@ std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t o
         return kTagPastEnd;
     if (std::uint16_t failure = reachesId3v1Tag(fd, fileSize, offset + room); failure)
         return failure;
-    std::string body;
-    if (!safefile::readAt(fd, offset + 10, TagSize, body))
+    // The size is checked against the file above, so a hostile header cannot make us
+    // allocate more than the file holds.
+    if (buffer_.size() < std::size_t(TagSize) + 10)
+        buffer_.resize(std::size_t(TagSize) + 10);
+    Body body;
+    body.data = buffer_.data() + 10;
+    body.size = TagSize;
+    const std::size_t inFirst = std::min<std::size_t>(first - 10, TagSize);
+    const bool unsyncAll = MajorVersion == 3 && (HeaderFlags & kHeaderUnsync);
+    if (skipPictures && !unsyncAll) {
+        body.fd = fd;
+        body.fileOffset = offset + 10;
+        body.readTo = inFirst;
+    } else if (!safefile::readInto(fd, offset + first, body.data + inFirst, TagSize - inFirst)) {
         return id3file::kReadFailed;
+    }
     std::size_t framesEnd = 0;
     status = parseBody(body, status, framesEnd);
     if (status > 0xFF)
         return status;
-    if (body.find_first_not_of('\0', framesEnd) != std::string::npos &&
-        audioInPadding(fd, fileSize, offset + 10 + TagSize, body.size() - framesEnd))
+    if (!body.ensure(framesEnd, body.size - framesEnd))
+        return id3file::kReadFailed;
+    if (body.view().find_first_not_of('\0', framesEnd) != std::string_view::npos &&
+        audioInPadding(fd, fileSize, offset + 10 + TagSize, body.size - framesEnd))
         return kMalformed;
     Loaded = true;
     Progress = 100;
@@ -263,14 +316,21 @@ std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t o
     return status;
 }
 
-std::uint16_t Tid3v2tag::parseBody(std::string& body, std::uint16_t status, std::size_t& framesEnd)
+std::uint16_t Tid3v2tag::parseBody(Body& body, std::uint16_t status, std::size_t& framesEnd)
 {
-    framesEnd = body.size();
-    if (MajorVersion == 3 && (HeaderFlags & kHeaderUnsync))
-        body = undoUnsync(body);
+    framesEnd = body.size;
+    if (MajorVersion == 3 && (HeaderFlags & kHeaderUnsync)) {
+        body.whole = undoUnsync(body.view());
+        body.data = body.whole.data();
+        body.size = body.whole.size();
+    }
     std::size_t pos = 0;
     if (HeaderFlags & kHeaderExtended) {
-        status = MajorVersion == 3 ? parseExtendedHeader3(body, status, pos) : parseExtendedHeader4(body, status, pos);
+        // An extended header's fields lie in its first few hundred bytes.
+        if (!body.ensure(0, std::min<std::size_t>(body.size, 512)))
+            return id3file::kReadFailed;
+        status = MajorVersion == 3 ? parseExtendedHeader3(body.view(), status, pos)
+                                   : parseExtendedHeader4(body.view(), status, pos);
         if (status > 0xFF)
             return status;
     }
@@ -279,7 +339,7 @@ std::uint16_t Tid3v2tag::parseBody(std::string& body, std::uint16_t status, std:
 }
 
 // size (4, not counting itself), flags (2), padding size (4), CRC (4) when flagged
-std::uint16_t Tid3v2tag::parseExtendedHeader3(const std::string& body, std::uint16_t status, std::size_t& pos)
+std::uint16_t Tid3v2tag::parseExtendedHeader3(std::string_view body, std::uint16_t status, std::size_t& pos)
 {
     auto u = reinterpret_cast<const unsigned char*>(body.data());
     if (body.size() < 10)
@@ -300,7 +360,7 @@ std::uint16_t Tid3v2tag::parseExtendedHeader3(const std::string& body, std::uint
 
 // sync-safe size (counting itself), flag-byte count, flags, then each set flag's data behind a
 // length byte
-std::uint16_t Tid3v2tag::parseExtendedHeader4(const std::string& body, std::uint16_t status, std::size_t& pos)
+std::uint16_t Tid3v2tag::parseExtendedHeader4(std::string_view body, std::uint16_t status, std::size_t& pos)
 {
     auto u = reinterpret_cast<const unsigned char*>(body.data());
     if (body.size() < 6)
@@ -339,17 +399,19 @@ std::uint16_t Tid3v2tag::parseExtendedHeader4(const std::string& body, std::uint
     return status;
 }
 
-std::uint16_t Tid3v2tag::parseFrames(const std::string& body, std::size_t pos, std::uint16_t status,
-                                      std::size_t& framesEnd)
+std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t pos, std::uint16_t status, std::size_t& framesEnd)
 {
-    framesEnd = body.size();
+    framesEnd = body.size;
     const bool v3 = MajorVersion == 3;
-    auto u = reinterpret_cast<const unsigned char*>(body.data());
-    const std::size_t end = body.size();
+    const bool skipping = body.fd >= 0;
+    auto u = reinterpret_cast<const unsigned char*>(body.data);
+    const std::size_t end = body.size;
     Frames.ClearFrames();
     while (pos < end) {
         const std::size_t left = end - pos;
-        std::string_view head(body.data() + pos, std::min<std::size_t>(10, left));
+        if (!body.ensure(pos, std::min<std::size_t>(10, left)))
+            return id3file::kReadFailed;
+        std::string_view head(body.data + pos, std::min<std::size_t>(10, left));
         Progress = static_cast<std::uint8_t>(std::min<std::uint64_t>(99, (pos + 10) * 100 / (std::uint64_t(TagSize) + 10)));
         // Bytes that cannot start a frame end the frames as padding does: some writers leave
         // junk there, and every frame before it is sound.
@@ -370,6 +432,10 @@ std::uint16_t Tid3v2tag::parseFrames(const std::string& body, std::size_t pos, s
         std::uint32_t size = v3 ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
         if (size > left - 10)
             return kMalformed;
+        const bool skip = skipping && f.FrameID == "APIC";
+        // A skipped frame's extra header bytes (at most 6) are read all the same.
+        if (!body.ensure(pos, 10 + (skip ? std::min<std::uint32_t>(size, 6) : size)))
+            return id3file::kReadFailed;
         f.HeaderPosition = static_cast<std::uint32_t>(pos + 10);
         f.StatusFlags = v3 ? statusFlagsFrom23(p[8]) : static_cast<std::uint8_t>(p[8] & 0x70);
         f.FormatFlags = v3 ? formatFlagsFrom23(p[9]) : static_cast<std::uint8_t>(p[9] & 0x4F);
@@ -381,9 +447,34 @@ std::uint16_t Tid3v2tag::parseFrames(const std::string& body, std::size_t pos, s
         if (!readExtras(f, MajorVersion, p, size))
             return kMalformed;
         f.DataPosition = static_cast<std::uint32_t>(p - u + 10);
-        f.Data.assign(reinterpret_cast<const char*>(p), size);
+        if (skip)
+            f.SkippedSize = size;
+        else
+            f.Data.assign(reinterpret_cast<const char*>(p), size);
         f.Changed = false;
         pos = static_cast<std::size_t>(p - u) + size;
     }
     return status;
+}
+
+bool Tid3v2tag::loadSkippedData()
+{
+    bool any = false;
+    for (int i = 1; i <= Frames.Count() && !any; ++i)
+        any = Frames[i].SkippedSize != 0;
+    if (!any)
+        return true;
+    struct stat st {};
+    id3file::Fd fd = id3file::openRegularForReading(FileName, st);
+    if (!fd.valid())
+        return false;
+    for (int i = 1; i <= Frames.Count(); ++i) {
+        TFrame& f = Frames[i];
+        if (f.SkippedSize == 0)
+            continue;
+        if (!safefile::readAt(fd.get(), std::uint64_t(StartOffset) + f.DataPosition, f.SkippedSize, f.Data))
+            return false;
+        f.SkippedSize = 0;
+    }
+    return true;
 }

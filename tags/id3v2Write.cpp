@@ -265,7 +265,7 @@ std::uint16_t Tid3v2tag::oldRoom(int fd, std::uint64_t fileSize, std::uint64_t o
     if (head != "ID3")
         return 0;
     Tid3v2tag old;
-    const std::uint16_t status = old.loadTag(fd, fileSize, offset);
+    const std::uint16_t status = old.loadTag(fd, fileSize, offset, true);
     if (status > 0xFF)
         return status == kNoTag ? kMalformed : status;
     std::string header;
@@ -396,6 +396,8 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, std::uint8_t ve
     const std::uint64_t offset = startOffset >= 0 ? static_cast<std::uint64_t>(startOffset) : (own ? StartOffset : 0);
     if (!loadAllowsSave())
         return kMalformed;
+    if (!loadSkippedData())
+        return id3file::kReadFailed;
     if (!id3file::isRegularFile(name))
         return id3file::kOpenFailed;
     if (id3file::isReadOnly(name))

@@ -270,7 +270,7 @@ bool ReadTag(const std::string& FileName)
     std::uint16_t status = id3v2::kNoTag;
     if (!IsNotMp3File(FileName)) {
         try {
-            status = t.Id3v2Tag.LoadFromFile(FileName, 0);
+            status = t.Id3v2Tag.LoadFromFile(FileName, 0, true);
         } catch (...) {  // out of memory for a huge tag: the file reads as having no tag
             return false;
         }

@@ -129,6 +129,22 @@ bool readAt(int fd, std::uint64_t offset, std::uint64_t length, std::string& out
     return true;
 }
 
+bool readInto(int fd, std::uint64_t offset, char* out, std::size_t length)
+{
+    if (offset > static_cast<std::uint64_t>(LLONG_MAX))
+        return false;
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t r = ::pread(fd, out + done, length - done, static_cast<off_t>(offset + done));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return false;
+        done += static_cast<std::size_t>(r);
+    }
+    return true;
+}
+
 bool copyRange(int in, std::uint64_t offset, std::uint64_t length, int out)
 {
     std::vector<char> buf(1 << 16);

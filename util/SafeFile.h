@@ -32,6 +32,10 @@ void setWriteBudget(long long bytes);
 // Reads exactly `length` bytes at `offset` into `out`; false on an error or a short file.
 [[nodiscard]] bool readAt(int fd, std::uint64_t offset, std::uint64_t length, std::string& out);
 
+// Reads exactly `length` bytes at `offset` into `out`, which has room for them; false on an
+// error or a short file.
+[[nodiscard]] bool readInto(int fd, std::uint64_t offset, char* out, std::size_t length);
+
 // Copies `length` bytes of `in` starting at `offset` to the current position of `out`, through
 // a fixed buffer; false on any failure or when `in` ends early.
 [[nodiscard]] bool copyRange(int in, std::uint64_t offset, std::uint64_t length, int out);

@@ -13,6 +13,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <unordered_set>
 
 // The file is kept as its lines, grouped by section, so that a write changes only the one
@@ -190,28 +191,41 @@ void replaceFile(const std::string& path, const std::string& text)
         throw EIniFileError(errorText(path, errno));
 }
 
-void writeValue(const std::string& baseName, const std::string& sectionName,
-                const std::string& keyName, const std::string& value)
+void writeValues(const std::string& baseName, const std::string& sectionName,
+                 const std::vector<std::pair<std::string, std::string>>& values)
 {
     IniFile file = loadForWriting(baseName);
     const std::string name = trimmed(oneLine(sectionName));
-    const std::string key = trimmed(oneLine(keyName));
     Section* section = findSection(file, name);
     if (!section) {
         file.push_back({name, true, {{"[" + name + "]", {}}}});
         section = &file.back();
     }
-    const std::string v = oneLine(value);
-    if (Line* line = findKey(*section, key)) {
-        line->text = line->key + "=" + v;
-    } else {
-        // After the section's last non-blank line, so blank lines before the next header stay.
-        auto& lines = section->lines;
-        std::size_t at = lines.size();
-        while (at > 1 && trimmed(lines[at - 1].text).empty())
-            --at;
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), Line{key + "=" + v, key});
+    auto& lines = section->lines;
+    // Each key's first line, found once for all the values.
+    std::unordered_map<std::string, std::size_t> lineOfKey;
+    for (std::size_t i = lines.size(); i-- > 0;)
+        if (!lines[i].key.empty())
+            lineOfKey[rtl::LowerAscii(lines[i].key)] = i;
+    // New keys go after the section's last non-blank line, so blank lines before the next
+    // header stay.
+    std::size_t at = lines.size();
+    while (at > 1 && trimmed(lines[at - 1].text).empty())
+        --at;
+    std::vector<Line> added;
+    for (const auto& [keyName, value] : values) {
+        const std::string key = trimmed(oneLine(keyName));
+        const std::string v = oneLine(value);
+        auto [it, isNew] = lineOfKey.try_emplace(rtl::LowerAscii(key), at + added.size());
+        if (isNew) {
+            added.push_back(Line{key + "=" + v, key});
+        } else {
+            Line& line = it->second < at ? lines[it->second] : added[it->second - at];
+            line.text = line.key + "=" + v;
+        }
     }
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(added.begin()),
+                 std::make_move_iterator(added.end()));
     replaceFile(iniPath(baseName), serialize(file));
 }
 
@@ -262,7 +276,7 @@ std::string IniReadString(const std::string& BaseName, const std::string& Sectio
 void IniWriteString(const std::string& BaseName, const std::string& Section,
                     const std::string& Key, const std::string& Value)
 {
-    writeValue(BaseName, Section, Key, Value);
+    writeValues(BaseName, Section, {{Key, Value}});
 }
 
 std::int32_t IniReadInteger(const std::string& BaseName, const std::string& Section,
@@ -274,7 +288,7 @@ std::int32_t IniReadInteger(const std::string& BaseName, const std::string& Sect
 void IniWriteInteger(const std::string& BaseName, const std::string& Section,
                      const std::string& Key, std::int32_t Value)
 {
-    writeValue(BaseName, Section, Key, std::to_string(Value));
+    writeValues(BaseName, Section, {{Key, std::to_string(Value)}});
 }
 
 bool IniReadBool(const std::string& BaseName, const std::string& Section,
@@ -286,7 +300,24 @@ bool IniReadBool(const std::string& BaseName, const std::string& Section,
 void IniWriteBool(const std::string& BaseName, const std::string& Section,
                   const std::string& Key, bool Value)
 {
-    writeValue(BaseName, Section, Key, Value ? "1" : "0");
+    writeValues(BaseName, Section, {{Key, Value ? "1" : "0"}});
+}
+
+void IniWriteStrings(const std::string& BaseName, const std::string& Section,
+                     const std::vector<std::pair<std::string, std::string>>& Values)
+{
+    writeValues(BaseName, Section, Values);
+}
+
+std::unordered_set<std::string> IniReadValueKeys(const std::string& BaseName, const std::string& Section)
+{
+    std::unordered_set<std::string> keys, seen;
+    IniFile file = loadForReading(BaseName);
+    if (auto* section = findSection(file, trimmed(Section)))
+        for (const auto& line : section->lines)
+            if (!line.key.empty() && seen.insert(rtl::LowerAscii(line.key)).second && !valueOf(line).empty())
+                keys.insert(rtl::LowerAscii(line.key));
+    return keys;
 }
 
 void IniEraseSection(const std::string& BaseName, const std::string& Section)

@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include <QPoint>
@@ -32,6 +34,15 @@ std::string IniReadString(const std::string& BaseName, const std::string& Sectio
                           const std::string& Key, const std::string& Default);
 void IniWriteString(const std::string& BaseName, const std::string& Section,
                     const std::string& Key, const std::string& Value);
+
+// Writes each key and value of Values into the section as IniWriteString would, in order,
+// with one rewrite of the file: a long list costs one rewrite, never one per key.
+void IniWriteStrings(const std::string& BaseName, const std::string& Section,
+                     const std::vector<std::pair<std::string, std::string>>& Values);
+
+// The names of the section's keys that hold a value (IniReadString gives them a non-empty
+// text), each once, lower-cased in ASCII as keys compare.
+std::unordered_set<std::string> IniReadValueKeys(const std::string& BaseName, const std::string& Section);
 
 // Decimal text, or hexadecimal after "0x"/"0X"; Default when missing or not a number.
 std::int32_t IniReadInteger(const std::string& BaseName, const std::string& Section,

@@ -5,6 +5,7 @@
 #include "util/Cp932.h"
 
 #include <gtest/gtest.h>
+#include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
@@ -209,5 +210,56 @@ TEST(Id3v2Interop, WeReadWhatTagLibWrites)
         EXPECT_EQ(text(f.ID3v2Tag()->title(), String::Latin1), "新しい題名");
         EXPECT_EQ(f.ID3v2Tag()->artist().to8Bit(true), "歌手");
         EXPECT_EQ(f.ID3v2Tag()->comment().to8Bit(true), "コメント");
+    }
+}
+
+// The folder scan reads tags without their pictures: the other frames come out as from a whole
+// read, and a save after such a read writes the picture's bytes unchanged.
+TEST(Id3v2Interop, ReadingWithoutPicturesKeepsTheFramesAndASaveKeepsThePicture)
+{
+    std::string picture(40000, '\0');  // more than one step of the reader
+    unsigned seed = 1;
+    for (char& c : picture)
+        c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 23);
+    for (auto version : {TagLib::ID3v2::v3, TagLib::ID3v2::v4}) {
+        SCOPED_TRACE(testing::Message() << "version " << int(version));
+        TempDir dir;
+        std::string path = tagtest::makeFile(dir.file("p.mp3"), tagtest::mp3Audio());
+        {
+            TagLib::MPEG::File f(path.c_str());
+            auto* tag = f.ID3v2Tag(true);
+            auto* art = new TagLib::ID3v2::AttachedPictureFrame;
+            art->setMimeType("image/jpeg");
+            art->setPicture(TagLib::ByteVector(picture.data(), static_cast<unsigned>(picture.size())));
+            tag->addFrame(art);  // before the texts, which must be found behind it
+            tag->setTitle(utf8("題名"));
+            tag->setArtist(utf8("歌手"));
+            ASSERT_TRUE(f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, version));
+        }
+        Tid3v2tag whole, skipping;
+        ASSERT_LE(whole.LoadFromFile(path), 0xFF);
+        ASSERT_LE(skipping.LoadFromFile(path, 0, true), 0xFF);
+        ASSERT_EQ(skipping.Frames.Count(), whole.Frames.Count());
+        EXPECT_EQ(skipping.PaddingSize, whole.PaddingSize);
+        for (int i = 1; i <= whole.Frames.Count(); ++i) {
+            EXPECT_EQ(skipping.Frames[i].FrameID, whole.Frames[i].FrameID);
+            if (whole.Frames[i].FrameID != "APIC") {
+                EXPECT_EQ(skipping.Frames[i].Data, whole.Frames[i].Data);
+            }
+        }
+        std::string title;
+        EXPECT_EQ(skipping.GetTextFrame("TIT2", title), kDone);
+        EXPECT_EQ(title, "題名");
+
+        ASSERT_EQ(skipping.SetTextFrame("TIT2", "新しい題名"), kDone);
+        ASSERT_LE(skipping.SaveToFile(path), 0xFF);
+        TagLib::MPEG::File f(path.c_str());
+        auto* tag = f.ID3v2Tag(false);
+        ASSERT_NE(tag, nullptr);
+        EXPECT_EQ(readWithTagLib(path).at("TIT2"), "新しい題名");
+        const auto arts = tag->frameListMap()["APIC"];
+        ASSERT_EQ(arts.size(), 1u);
+        const auto data = static_cast<TagLib::ID3v2::AttachedPictureFrame*>(arts.front())->picture();
+        EXPECT_EQ(std::string(data.data(), data.size()), picture);
     }
 }
