@@ -97,9 +97,15 @@ void BlitInto(const Plane& dst, const TRect& clip, const BlitJob& job)
         return;
     const size_t bpp = dst.bits / 8;
     if (!job.src) {
-        for (int32_t y = area.Top; y < area.Bottom; ++y)
-            for (int32_t x = area.Left; x < area.Right; ++x)
-                WritePixel(dst, x, y, job.fill);
+        // Rows are 32-bit aligned (see NewStore and QImage), so whole pixels can be stored.
+        for (int32_t y = area.Top; y < area.Bottom; ++y) {
+            uint8_t* row = dst.data + size_t(y) * dst.pitch;
+            if (dst.bits == 16)
+                std::fill_n(reinterpret_cast<uint16_t*>(row) + area.Left, area.Width(),
+                            uint16_t(job.fill));
+            else
+                std::fill_n(reinterpret_cast<uint32_t*>(row) + area.Left, area.Width(), job.fill);
+        }
         return;
     }
     const Plane& src = *job.src;
