@@ -52,6 +52,7 @@
 #include "platform/forms/Timer.h"
 #include "sound/DxSound.h"
 #include "sound/DxSoundDisplay.h"
+#include "tags/TagDialogHost.h"
 #include "visual/EngineVisual.h"
 
 class EIniFileError;
@@ -370,6 +371,14 @@ public:
     static std::string RowPath(const QTreeWidgetItem* Row);
     std::vector<std::string> PlaylistPaths() const;
 
+    // --- Tag commands (MainFormTags.cpp)
+    // The window as the tag dialogs see it.
+    TTagDialogHost& TagHost();
+    void do_EditTag1Click();
+    void do_EditTag2Click();
+    // Opens the tag editor on the list's selected row (ListNo 1 music list, 2 playlist).
+    void EditTagOfSelected(TSortListView* ListView, int ListNo);
+
     // --- Favourite tree and favourite commands (MainFormFavorites.cpp)
     void BuildFavoriteTree(const std::string& NewName);
     void trrFavoriteChange();
@@ -511,6 +520,7 @@ private:
     void FinishBusyStep();
     void ConnectListCommands();
     void ConnectFavoriteCommands();
+    void ConnectTagCommands();
     void SetupListDrawing(TSortListView* ListView);
     void ClearPlaylist();
     void SelectRowAfterDelete(TSortListView* ListView, int Index);
@@ -546,6 +556,7 @@ private:
     std::vector<std::string> createdOrder_;
     forms::TTimer createdSettle_;
 
+    std::unique_ptr<TTagDialogHost> tagHost_;
     sound::TcbDSMixer* mixer_;
     snd::TickSource* ticks_;
     TEngineVisual* visual_ = nullptr;   // owned by the engine

@@ -19,6 +19,8 @@
 // The file is kept as its lines, grouped by section, so that a write changes only the one
 // line it must and leaves comments, blank lines and unknown lines exactly as they were.
 
+std::string IniBase;
+
 namespace {
 
 constexpr std::size_t kMaxValueChars = 2047;
