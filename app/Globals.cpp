@@ -1,5 +1,4 @@
 #include "app/Globals.h"
 
-std::string IniBase;
 std::string Mp3Path;
 std::vector<std::string> MusicFolders;

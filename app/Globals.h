@@ -4,12 +4,10 @@
 // User-interface thread only.
 #pragma once
 
+#include "util/libIni.h"  // IniBase
+
 #include <string>
 #include <vector>
-
-// The settings file's base name, the program folder + "/Tambourelle"; the settings routines
-// append ".ini". Start-up sets it from GetAppDir() before any setting is read or written.
-extern std::string IniBase;
 
 // The current music folder, without a trailing separator.
 extern std::string Mp3Path;

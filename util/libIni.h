@@ -25,6 +25,11 @@
 
 class QWidget;
 
+// The settings file's base name, the program folder + "/Tambourelle"; the settings routines
+// append ".ini". Start-up sets it from GetAppDir() before any setting is read or written;
+// tests point it at scratch folders.
+extern std::string IniBase;
+
 class EIniFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

@@ -26,17 +26,6 @@ CdioHandle openDisc(const std::string& path)
     return CdioHandle(path.empty() ? nullptr : cdio_open(path.c_str(), DRIVER_UNKNOWN));
 }
 
-// An image sheet counts as a drive even when its data file is unreadable: that drive
-// then holds no readable disc.
-bool hasImageExtension(const std::string& path)
-{
-    const auto dot = path.rfind('.');
-    if (dot == std::string::npos)
-        return false;
-    const std::string ext = rtl::LowerAscii(path.substr(dot + 1));
-    return ext == "cue" || ext == "toc" || ext == "nrg";
-}
-
 bool isImage(const std::string& path)
 {
     CdioHandle cd = openDisc(path);
@@ -105,6 +94,17 @@ std::string iso9660VolumeName(CdIo_t* cd, track_t track)
 }
 
 }  // namespace
+
+// An image sheet counts as a drive even when its data file is unreadable: that drive
+// then holds no readable disc.
+bool hasImageExtension(const std::string& path)
+{
+    const auto dot = path.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    const std::string ext = rtl::LowerAscii(path.substr(dot + 1));
+    return ext == "cue" || ext == "toc" || ext == "nrg";
+}
 
 std::vector<std::string> cdDriveDevices()
 {

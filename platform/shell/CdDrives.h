@@ -26,6 +26,9 @@ enum class DriveKind {
 // The CD drives libcdio finds, in its order; empty when there is none.
 std::vector<std::string> cdDriveDevices();
 
+// Whether `path` names a CD image sheet (.cue, .toc, .nrg) by its extension.
+bool hasImageExtension(const std::string& path);
+
 // What kind of drive `path` is: a CD drive or image, another block device, or the file
 // system that holds a folder.
 DriveKind driveKind(const std::string& path);

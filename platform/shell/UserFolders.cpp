@@ -27,6 +27,20 @@ std::string xdgHome(const char* variable, const char* fallbackBelowHome)
 
 }  // namespace
 
+std::string configHomePath() { return xdgHome("XDG_CONFIG_HOME", ".config"); }
+
+std::vector<std::string> dataFolderPaths()
+{
+    std::vector<std::string> folders = {xdgHome("XDG_DATA_HOME", ".local/share")};
+    QString dirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (dirs.isEmpty())
+        dirs = "/usr/local/share:/usr/share";
+    for (const QString& dir : dirs.split(':', Qt::SkipEmptyParts))
+        if (dir.startsWith('/'))
+            folders.push_back(QDir::cleanPath(dir).toStdString());
+    return folders;
+}
+
 std::string homeTrashPath()
 {
     return xdgHome("XDG_DATA_HOME", ".local/share") + "/Trash";

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace shell {
 
@@ -26,6 +27,12 @@ enum class UserFolder {
 // The folder's path without a trailing "/", or empty where Linux has no such folder. The
 // folder is not created.
 std::string userFolderPath(UserFolder folder);
+
+// $XDG_CONFIG_HOME (default ~/.config), where mimeapps.list lives.
+std::string configHomePath();
+// The folders searched for desktop entries (each + "/applications"): $XDG_DATA_HOME first,
+// then $XDG_DATA_DIRS (default /usr/local/share:/usr/share).
+std::vector<std::string> dataFolderPaths();
 
 // The home trash of the freedesktop trash: $XDG_DATA_HOME/Trash, holding
 // files/ and info/<name>.trashinfo.

@@ -37,6 +37,7 @@
 
 namespace fs = std::filesystem;
 using testsupport::readFile;
+using testsupport::ScopedEnv;
 using testsupport::writeFile;
 
 using testsupport::waitFor;
@@ -44,21 +45,6 @@ using testsupport::waitFor;
 namespace {
 
 using Strings = std::vector<std::string>;
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* Name, const std::string& Value) : name_(Name)
-    {
-        if (const char* old = std::getenv(Name))
-            old_ = old;
-        ::setenv(Name, Value.c_str(), 1);
-    }
-    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 struct Question {
     std::string caption, text, buttons;

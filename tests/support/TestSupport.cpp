@@ -6,9 +6,19 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace testsupport {
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name)
+{
+    if (const char* old = std::getenv(name))
+        old_ = old;
+    ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
 
 TempDir::TempDir()
 {

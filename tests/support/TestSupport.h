@@ -1,6 +1,7 @@
 // Helpers shared by the tests: scratch folders, running the independent tools that check
 // our files (python3, ffprobe, ImageMagick, ...), reading and writing whole files.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,19 @@ public:
 
 private:
     std::string path_;
+};
+
+// Sets an environment variable for its scope and puts the old value (or its absence) back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
 };
 
 struct CommandResult {
