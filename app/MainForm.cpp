@@ -171,6 +171,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
     FormCreate();
     // After the library's set-up, whose tree drawing the favourite tree's renaming extends.
     ConnectListCommands();
+    ConnectTagCommands();
     ConnectFavoriteCommands();
 }
 
@@ -237,8 +238,6 @@ void TfrmMain::FormShow()
     placingFrame_ = true;
     // The splash window is shown here once it is part of the program.
     pnlFile->hide();
-    // The panes are ready to draw once shown, as the drawing surface's start would report.
-    timDxTimer.SetEnabled(true);
     spdVoice->setEnabled(!IsWindows7());
 }
 
@@ -547,6 +546,7 @@ void TfrmMain::FormResize()
                     lstMP3->y() + (lstMP3->height() - pnlCnvMp3->height()) / 2);
     pnlLyrics->setGeometry(lstFile->x() + 1, pnlLyrics->y(), lstFile->width() - 2, pnlLyrics->height());
     pbxLyrics->setGeometry(1, 1, std::max(0, pnlLyrics->width() - 2), std::max(0, pnlLyrics->height() - 2));
+    pbxLyrics->Initialize();
     // The lyrics pane is drawn afresh by its painter on the next tick.
     if (DxSound)
         DxSound->UpdateLyricsAndMeter(true);
@@ -774,13 +774,12 @@ void TfrmMain::ApplyDirectXEffectSetting()
     SaveSettings([useDirectX] { IniWriteBool(IniBase, "SETTING", "EFFECT_DX", useDirectX); });
 }
 
-// Surface panes or paint boxes; the meter panel only on surfaces in the meter mode. No
-// drawing surfaces are built yet, so the paint boxes draw in either mode.
+// Surface panes or paint boxes; the meter panel only on surfaces in the meter mode.
 void TfrmMain::SetDirectXMode(bool UseDirectX)
 {
-    dxdLeft->hide();
-    dxdRight->hide();
-    pbxLeft->show();
-    pbxRight->show();
+    dxdLeft->setVisible(UseDirectX);
+    dxdRight->setVisible(UseDirectX);
+    pbxLeft->setVisible(!UseDirectX);
+    pbxRight->setVisible(!UseDirectX);
     pnlMeter->setVisible(UseDirectX && DxSound && DxSound->Effect() == 30);
 }

@@ -34,6 +34,7 @@
 #include "app/SortListView.h"
 #include "app/StandIns.h"
 #include "app/libMusic.h"
+#include "visual/DXDraw.h"
 #include "controls/alpha/AlphaCtl.h"
 #include "controls/display/AnalogMeter.h"
 #include "controls/display/CoolGauge.h"
@@ -51,6 +52,7 @@
 #include "platform/forms/Timer.h"
 #include "sound/DxSound.h"
 #include "sound/DxSoundDisplay.h"
+#include "tags/TagDialogHost.h"
 #include "visual/EngineVisual.h"
 
 class EIniFileError;
@@ -232,7 +234,7 @@ public:
     controls::TFlatCheckBox* chkShuffle;
     TSortListView* lstFile;
     QFrame* pnlLyrics;
-    forms::TPaintBox* pbxLyrics;
+    visual::TDXDraw* pbxLyrics;
     QFrame* pnlBurnCD;
     controls::TAlphaLabel* AlphaLabel1;
 
@@ -240,8 +242,8 @@ public:
     QFrame* pnlPlayer;
     QFrame* pnlOsillo1;
     QFrame* pnlOsillo2;
-    QWidget* dxdLeft;    // drawing surfaces of the visual panes
-    QWidget* dxdRight;
+    visual::TDXDraw* dxdLeft;    // drawing surfaces of the visual panes
+    visual::TDXDraw* dxdRight;
     forms::TPaintBox* pbxLeft;
     forms::TPaintBox* pbxRight;
     // Captions the visual painter draws over the panes (never shown as widgets).
@@ -369,6 +371,14 @@ public:
     static std::string RowPath(const QTreeWidgetItem* Row);
     std::vector<std::string> PlaylistPaths() const;
 
+    // --- Tag commands (MainFormTags.cpp)
+    // The window as the tag dialogs see it.
+    TTagDialogHost& TagHost();
+    void do_EditTag1Click();
+    void do_EditTag2Click();
+    // Opens the tag editor on the list's selected row (ListNo 1 music list, 2 playlist).
+    void EditTagOfSelected(TSortListView* ListView, int ListNo);
+
     // --- Favourite tree and favourite commands (MainFormFavorites.cpp)
     void BuildFavoriteTree(const std::string& NewName);
     void trrFavoriteChange();
@@ -455,6 +465,9 @@ public:
     void SetPaneTag(int Channel, intptr_t Level) override;
     void ReadOverlayLabels(TOverlayLabels& Labels) const override;
     bool TimDxTimerEnabled() const override;
+    bool DxdLeftVisible() const override;
+    TVisualSurface* PaneSurface(int Channel) override;
+    gfx::TCanvas* SurfaceCanvas(int Channel) override;
 
     // The display tick and the panes' paint handlers (MainFormPlay.cpp).
     void timDxTimerTimer();
@@ -507,6 +520,7 @@ private:
     void FinishBusyStep();
     void ConnectListCommands();
     void ConnectFavoriteCommands();
+    void ConnectTagCommands();
     void SetupListDrawing(TSortListView* ListView);
     void ClearPlaylist();
     void SelectRowAfterDelete(TSortListView* ListView, int Index);
@@ -542,9 +556,21 @@ private:
     std::vector<std::string> createdOrder_;
     forms::TTimer createdSettle_;
 
+    std::unique_ptr<TTagDialogHost> tagHost_;
     sound::TcbDSMixer* mixer_;
     snd::TickSource* ticks_;
     TEngineVisual* visual_ = nullptr;   // owned by the engine
+    // dxdLeft and dxdRight as the visual painter draws on them.
+    struct TPaneSurface : TVisualSurface {
+        visual::TDXDraw* Pane = nullptr;
+        bool CanDraw() override { return Pane->CanDraw(); }
+        void Clear() override { Pane->Surface->Fill(0); }
+        void Release() override { Pane->Surface->Canvas().Release(); }
+        void Flip() override { Pane->Flip(); }
+    };
+    TPaneSurface paneSurfaces_[2];
+    void dxdLeftInitialize();
+    void dxdLeftFinalize();
     bool busy_ = false;           // a handler that lets events run is under way
     bool closePending_ = false;   // a close arrived meanwhile
     bool closing_ = false;        // the close query is running

@@ -182,4 +182,18 @@ void TfrmMain::ReadOverlayLabels(TOverlayLabels& Labels) const
     Labels.DurationTag = int(lblDuration->property("Tag").toLongLong());
 }
 
+bool TfrmMain::DxdLeftVisible() const { return !dxdLeft->isHidden(); }
+
+TVisualSurface* TfrmMain::PaneSurface(int Channel) { return &paneSurfaces_[Channel == 0 ? 0 : 1]; }
+
+gfx::TCanvas* TfrmMain::SurfaceCanvas(int Channel)
+{
+    visual::TDXDraw* pane = Channel == 0 ? dxdLeft : dxdRight;
+    return pane->Surface && pane->Surface->HasSurface() ? &pane->Surface->Canvas() : nullptr;
+}
+
+// The display timer runs while the left pane's surfaces exist.
+void TfrmMain::dxdLeftInitialize() { timDxTimer.SetEnabled(true); }
+void TfrmMain::dxdLeftFinalize() { timDxTimer.SetEnabled(false); }
+
 bool TfrmMain::TimDxTimerEnabled() const { return timDxTimer.Enabled(); }

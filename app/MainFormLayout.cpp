@@ -42,6 +42,19 @@ QLabel* label(QWidget* parent, const char* name, const char* caption)
     return l;
 }
 
+// The settings every display control of the window carries.
+void SetupDisplayControl(visual::TDXDraw& dx)
+{
+    dx.AutoInitialize = true;
+    dx.SetAutoSize(true);
+    dx.SetColor(0);
+    dx.Display().SetBitCount(16);
+    dx.Display().FixedBitCount = true;
+    dx.Display().FixedRatio = true;
+    dx.Display().FixedSize = false;
+    dx.SetOptions(visual::DefaultDXDrawOptions);
+}
+
 template <class T>
 T* captioned(QWidget* parent, const char* name, const char* caption)
 {
@@ -235,8 +248,8 @@ void TfrmMain::CreatePlaylist()
 
     lstFile = listView(pnlList, "lstFile");
     pnlLyrics = panel(pnlList, "pnlLyrics");
-    pbxLyrics = make<forms::TPaintBox>(pnlLyrics, "pbxLyrics");
-    pbxLyrics->SetColor(0);
+    pbxLyrics = make<visual::TDXDraw>(pnlLyrics, "pbxLyrics");
+    SetupDisplayControl(*pbxLyrics);
     pnlLyrics->hide();
 
     pnlBurnCD = panel(pnlList, "pnlBurnCD");
@@ -265,9 +278,19 @@ void TfrmMain::CreatePlayer()
         w->setGeometry(1, 1, 250, 80);
         return w;
     };
-    dxdLeft = pane(pnlOsillo1, "dxdLeft");
+    auto surfacePane = [](QWidget* parent, const char* name) {
+        auto* w = make<visual::TDXDraw>(parent, name);
+        SetupDisplayControl(*w);
+        w->setGeometry(1, 1, 250, 80);
+        return w;
+    };
+    dxdLeft = surfacePane(pnlOsillo1, "dxdLeft");
     pbxLeft = pane(pnlOsillo1, "pbxLeft");
-    dxdRight = pane(pnlOsillo2, "dxdRight");
+    dxdRight = surfacePane(pnlOsillo2, "dxdRight");
+    paneSurfaces_[0].Pane = dxdLeft;
+    paneSurfaces_[1].Pane = dxdRight;
+    dxdLeft->OnInitialize = [this](QObject*) { dxdLeftInitialize(); };
+    dxdLeft->OnFinalize = [this](QObject*) { dxdLeftFinalize(); };
     pbxRight = pane(pnlOsillo2, "pbxRight");
     pbxLeft->hide();
     pbxRight->hide();

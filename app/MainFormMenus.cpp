@@ -196,7 +196,8 @@ void TfrmMain::CreateVisualMenu()
     connect(do_Effect999, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_Effect999Click(); }); });
     connect(PopupMenu5, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu5Popup(); }); });
     // The panes and the level bars under them; none while the effect overlay is shown.
-    for (QWidget* pane : {static_cast<QWidget*>(pbxLeft), dxdLeft, static_cast<QWidget*>(pbxRight), dxdRight,
+    for (QWidget* pane : {static_cast<QWidget*>(pbxLeft), static_cast<QWidget*>(dxdLeft),
+                          static_cast<QWidget*>(pbxRight), static_cast<QWidget*>(dxdRight),
                           static_cast<QWidget*>(barLeft), static_cast<QWidget*>(barRight)}) {
         pane->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(pane, &QWidget::customContextMenuRequested, this, [this, pane](const QPoint& p) {

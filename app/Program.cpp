@@ -16,6 +16,7 @@
 #include "platform/gfx/DrawTools.h"
 #include "resources/BuiltinResources.h"
 #include "util/libWindows.h"
+#include "visual/DIB.h"
 #include "util/xMessageBox.h"
 
 namespace {
@@ -69,6 +70,7 @@ int RunProgram(int argc, char** argv)
     initBuiltinResources();
     SetProgramFont();
     InstallToolkitTranslations();
+    visual::RegisterDIBFormat();
     IniBase = GetAppDir() + "/Tambourelle";
     // The program's "HAND" and "DRAG" cursors are registered as screen cursors 1 and 2 once
     // the cursor table is part of the program.

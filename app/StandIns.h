@@ -2,6 +2,9 @@
 // exist; until a control lands, a plain Qt label of the same size stands in its place and
 // offers the members the window calls, so that swapping in the real control changes only
 // the member's type. Removed as soon as the last real control is merged.
+//
+// Elsewhere: controls/PictureOpenStandIn.h (ExecuteOpenPictureDialog) stands in for the
+// picture-open dialog with its preview; the tag editor opens photos through it.
 // UI thread only.
 #pragma once
 

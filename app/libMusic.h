@@ -4,7 +4,7 @@
 // choice applies to the database, and the filling of the two list views (the music list
 // from the database, the playlist from a list of paths). With them the small routines the
 // main window and its dialogs share: which files count as music, the message-box adapter,
-// the date and time stamps, the list-section writer and the root of a tree node.
+// the list-section writer and the root of a tree node.
 //
 // The routines take what they work on as a `TMusicLibrary`: the database, which the library
 // owns, and the main window's controls, which it borrows. The main window keeps one.
@@ -37,8 +37,6 @@
 
 #include <QIcon>
 
-class QDate;
-class QTime;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
@@ -53,13 +51,6 @@ inline constexpr const char* MusicFileExtensions = ".au;.aif;.wav;.mp1;.mp2;.mp3
 bool IsMusicFile(const std::string& Name);
 // The name part of IsMusicFile: whether Name ends in a listed extension.
 bool HasMusicExtension(const std::string& Name);
-
-// Today as YYYYMMDD and now as HHMMSSmmm (local time), each field zero-padded and cut to
-// its width. The overloads format a given date or time.
-std::string MakeDateStamp();
-std::string MakeDateStamp(const QDate& Date);
-std::string MakeTimeStamp();
-std::string MakeTimeStamp(const QTime& Time);
 
 // Replaces the settings section Section (in the file IniBase names) by List as the keys
 // "1".."N" in order. Raises EIniFileError when the file cannot be written.

@@ -181,3 +181,87 @@ void LoadPictureZoomed(forms::TImage& Image, bool Smooth, const std::string& Fil
     const TFitRect fit = CalcFitRect(pw, ph, side(pw), side(ph));
     ResampleBitmap(picture.Bitmap(), fit.Width, fit.Height, Smooth ? 1 : 0);
 }
+
+void FitImageResample(forms::TImage& Image, int32_t Width, int32_t Height, bool Smooth)
+{
+    gfx::TPicture& picture = Image.Picture();
+    const TFitRect fit = CalcFitRect(picture.Width(), picture.Height(), Width, Height);
+    ResampleBitmap(picture.Bitmap(), fit.Width, fit.Height, Smooth ? 1 : 0);
+}
+
+namespace {
+
+constexpr gfx::TColor kCannotReadBackground = 0xE9C2E6;
+constexpr gfx::TColor kCannotReadText = 0xFF0000;  // blue
+
+void showCannotRead(forms::TImage& Image, int32_t Pw, int32_t Ph)
+{
+    Image.resize(std::max(Pw - 2, 2), std::max(Ph - 2, 2));
+    ClearImage(Image, kCannotReadBackground);
+    gfx::TCanvas& canvas = Image.Picture().Bitmap().Canvas();
+    canvas.Font().SetColor(kCannotReadText);
+    canvas.Brush().SetStyle(gfx::bsClear);
+    const std::string text = "Sorry!! The file can't be read.";
+    canvas.TextOut((Image.Width() - canvas.TextWidth(text)) / 2, 20, text);
+}
+
+}  // namespace
+
+void LoadPictureFitParent(forms::TImage& Image, bool Fit, bool Smooth, bool HideWhileLoading,
+                          const std::string& FileName)
+{
+    if (HideWhileLoading)
+        Image.hide();
+    const QWidget* parent = Image.parentWidget();
+    const int32_t Pw = parent ? parent->width() : Image.Width();
+    const int32_t Ph = parent ? parent->height() : Image.Height();
+    bool readable = true;
+    try {
+        if (isFile(FileName))
+            readable = LoadPictureFile(Image, FileName, true) && !Image.Picture().Bitmap().Empty();
+        else
+            ConvertImageTo24Bit(Image);
+    } catch (const std::exception&) {
+        readable = false;
+    }
+    if (!readable)
+        showCannotRead(Image, Pw, Ph);
+    gfx::TPicture& picture = Image.Picture();
+    const int32_t pw = picture.Width() > 0 ? picture.Width() : Pw;
+    const int32_t ph = picture.Height() > 0 ? picture.Height() : Ph;
+    int32_t w = pw, h = ph;
+    if (Fit && (pw > Pw || ph > Ph)) {
+        w = Pw;
+        h = int32_t(rtl::Trunc(double(Pw) / pw * ph));
+        if (h > Ph) {
+            w = int32_t(rtl::Trunc(double(Ph) / h * w));
+            h = Ph;
+        }
+        ResampleBitmap(picture.Bitmap(), w, h, Smooth ? 1 : 0);
+    }
+    Image.setGeometry((Pw - w) / 2 + 2, (Ph - h) / 2 + 2, w, h);
+    if (HideWhileLoading)
+        Image.show();
+}
+
+bool SavePictureByExt(const gfx::TBitmap& Bitmap, const std::string& FileName, bool /*Transparent*/)
+{
+    std::error_code ec;
+    if (std::filesystem::exists(FileName, ec))
+        SetHiddenAttr(FileName, false);
+    if (!IsImageFileExt(FileName))
+        return false;
+    const std::string ext = LowerFileExt(FileName);
+    if (ext == ".jpg") {
+        gfx::TJPEGImage jpeg;
+        jpeg.SetPixelFormat(gfx::jf24Bit);
+        jpeg.SetCompressionQuality(90);
+        jpeg.Assign(Bitmap);
+        jpeg.SaveToFile(FileName);
+    } else if (ext == ".bmp") {
+        gfx::TBitmap copy;
+        copy.Assign(Bitmap);
+        copy.SaveToFile(FileName);
+    }
+    return true;
+}

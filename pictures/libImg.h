@@ -8,7 +8,7 @@
 // works on the control it is given. User-interface thread only.
 //
 // Not here yet: icons (".ico" goes through the registry like any other extension until an
-// icon reader registers), fitting to a parent, saving by extension and colour reduction.
+// icon reader registers), colour reduction, and the writers other than BMP and JPEG.
 #pragma once
 
 #include "platform/gfx/Bitmap.h"
@@ -58,3 +58,23 @@ void ResampleBitmap(gfx::TBitmap& Bitmap, int32_t NewWidth, int32_t NewHeight, i
 // (filtered when Smooth). When the load fails outright the picture is an 8 x 8 black bitmap
 // before zooming; an empty picture stays empty.
 void LoadPictureZoomed(forms::TImage& Image, bool Smooth, const std::string& FileName, double Zoom);
+
+// Resamples the picture's bitmap to its CalcFitRect size inside Width x Height (filtered when
+// Smooth, else a plain stretch); the control keeps its size.
+void FitImageResample(forms::TImage& Image, int32_t Width, int32_t Height, bool Smooth);
+
+// Loads the file as LoadPictureZoomed does (without zooming), shrinks the picture to the
+// parent's size when Fit and it is larger (keeping its aspect ratio; a smaller picture keeps
+// its size) and sizes and places the control centred in the parent, offset by 2 pixels for
+// the parent's bevel. A file that exists but cannot be decoded leaves a (parent - 2)-sized
+// picture that says "Sorry!! The file can't be read.". With HideWhileLoading the control is
+// hidden meanwhile and shown again at the end. Without a parent the control's own size is
+// the box.
+void LoadPictureFitParent(forms::TImage& Image, bool Fit, bool Smooth, bool HideWhileLoading,
+                          const std::string& FileName);
+
+// Writes the bitmap in the format of the file name's extension (".jpg": JPEG at quality 90,
+// ".bmp": BMP) through a temporary file, after making an existing file writable. Other picture
+// extensions write nothing. The result tells whether the name has a picture extension, not
+// whether a file was written; a write that fails raises (EFCreateError and the like).
+bool SavePictureByExt(const gfx::TBitmap& Bitmap, const std::string& FileName, bool Transparent);

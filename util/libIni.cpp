@@ -16,10 +16,10 @@
 #include <unordered_map>
 #include <unordered_set>
 
-std::string IniBase;
-
 // The file is kept as its lines, grouped by section, so that a write changes only the one
 // line it must and leaves comments, blank lines and unknown lines exactly as they were.
+
+std::string IniBase;
 
 namespace {
 

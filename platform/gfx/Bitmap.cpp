@@ -435,8 +435,10 @@ Channel channel(uint32_t mask)
     return c;
 }
 
-// Decodes RLE8/RLE4 data into one index per pixel, rows bottom-up as stored.
-void decodeRle(const std::vector<uint8_t>& data, bool four, int32_t w, int32_t h,
+}  // namespace
+
+// Rows in the data run bottom-up; `out` is top row first.
+void DecodeBmpRle(const std::vector<uint8_t>& data, bool four, int32_t w, int32_t h,
                std::vector<uint8_t>& out)
 {
     out.assign(size_t(w) * h, 0);
@@ -470,8 +472,6 @@ void decodeRle(const std::vector<uint8_t>& data, bool four, int32_t w, int32_t h
         }
     }
 }
-}  // namespace
-
 void TBitmap::LoadFromStream(rtl::TStream& stream)
 {
     try {
@@ -587,7 +587,7 @@ void TBitmap::readBmp(rtl::TStream& stream)
         std::vector<uint8_t> data(size_t(std::max<int64_t>(0, stream.Size() - stream.Position())));
         data.resize(size_t(stream.Read(data.data(), int64_t(data.size()))));
         std::vector<uint8_t> indices;
-        decodeRle(data, compression == BI_RLE4, int32_t(width), int32_t(height), indices);
+        DecodeBmpRle(data, compression == BI_RLE4, int32_t(width), int32_t(height), indices);
         for (int32_t y = 0; y < height; ++y)
             for (int32_t x = 0; x < width; ++x)
                 rawSet(tmp.ScanLine(y), x, int(bpp), indices[size_t(y) * width + x]);

@@ -32,6 +32,12 @@ enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit,
 enum TTransparentMode { tmAuto, tmFixed };
 enum TBitmapHandleType { bmDIB, bmDDB };
 
+// Decodes BMP RLE8 (or RLE4 when `four`) data into one index per pixel, w x h, top row
+// first. Runs and offsets stop at the image's edges; data ending inside a code raises
+// EInvalidGraphic.
+void DecodeBmpRle(const std::vector<uint8_t>& data, bool four, int32_t w, int32_t h,
+                  std::vector<uint8_t>& out);
+
 class TBitmap : public TGraphic {
 public:
     static const TGraphicClassInfo ClassInfo;

@@ -918,7 +918,21 @@ static void paintText(TCanvas& canvas, CanvasRaster& r, int32_t x, int32_t y, co
     const QFont qf = canvas.Font().toQFont();
     const QFontMetrics fm(qf);
     const int w = fm.horizontalAdvance(s), h = fm.height();
-    QPainter p(r.img);
+    // Qt's raster engine misplaces unantialiased glyphs on 16-bit images (half of them land
+    // half a row to the right), so text for any image that is not 32-bit is drawn on a 32-bit
+    // copy of its area and copied back pixel by pixel.
+    QImage scratch;
+    QPoint origin;
+    if (!CanvasRaster::isRgb32(r.img->format())) {
+        const QRect area = canvas.Font().Orientation() != 0 ? r.visible
+                                                            : QRect(x, y, w, h).intersected(r.visible);
+        if (area.isEmpty())
+            return;
+        scratch = r.img->copy(area).convertToFormat(QImage::Format_RGB32);
+        origin = area.topLeft();
+    }
+    QPainter p(scratch.isNull() ? r.img : &scratch);
+    p.translate(-origin);
     QRegion region = r.complex ? r.region : QRegion(r.visible);
     if (clip)
         region = region.intersected(*clip);
@@ -939,6 +953,12 @@ static void paintText(TCanvas& canvas, CanvasRaster& r, int32_t x, int32_t y, co
         const int ux = x + fm.horizontalAdvance(s.left(underline));
         const int uw = fm.horizontalAdvance(s.mid(underline, 1));
         p.fillRect(QRect(ux, y + fm.ascent() + 1, uw, 1), color);
+    }
+    p.end();
+    for (int sy = 0; sy < scratch.height(); ++sy) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(scratch.constScanLine(sy));
+        for (int sx = 0; sx < scratch.width(); ++sx)
+            raster::setPixel(*r.img, origin.x() + sx, origin.y() + sy, raster::fromQRgb(line[sx]));
     }
 }
 

@@ -4,8 +4,8 @@
 // rows, and favourites created, saved, updated, renamed, deleted and loaded again, with the
 // modified flag and the questions that follow the user's edits.
 #include "ListColumns.h"
-#include "SettingsFixture.h"
-#include "TaggedSongs.h"
+#include "shared/SettingsFixture.h"
+#include "shared/TaggedSongs.h"
 
 #include "app/Globals.h"
 #include "app/MainForm.h"

@@ -2,7 +2,7 @@
 // adds, deletes and restarts (a folder that is missing stays registered), the folder tree,
 // the switch of the current folder, and changes other programs make in the watched folder
 // followed in the music list.
-#include "SettingsFixture.h"
+#include "shared/SettingsFixture.h"
 
 #include "app/DirMon.h"
 #include "app/Globals.h"

@@ -3,8 +3,8 @@
 // the list, the update commands scan again and reread the playlist's tags, and a close asked
 // for while library work lets events run waits for it.
 #include "ListColumns.h"
-#include "SettingsFixture.h"
-#include "TaggedSongs.h"
+#include "shared/SettingsFixture.h"
+#include "shared/TaggedSongs.h"
 
 #include "app/Globals.h"
 #include "app/MainForm.h"

@@ -3,7 +3,8 @@
 // double click, a single click and the play button, list play with and without repeat,
 // shuffle, seeking with the gauge, stepping, pause, frequency keys and effects.
 #include "ListColumns.h"
-#include "SettingsFixture.h"
+#include "MemoryPlayer.h"
+#include "shared/SettingsFixture.h"
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
@@ -95,38 +96,16 @@ void selectOnly(QTreeWidget* list, int row)
     list->topLevelItem(row)->setSelected(true);
 }
 
-// The main window on a scratch settings file, its engine on the memory device whose manual
-// clock also drives the channel's refill thread.
-struct PlayerRig {
-    SettingsFixture settings;
-    snd::ManualClock clock;
-    std::shared_ptr<snd::MemorySoundDevice> device = snd::MemorySoundDevice::create(clock);
-    sound::TcbDSMixer mixer{[this](const std::string&) { return device; }};
-    std::unique_ptr<TfrmMain> w;
-
+// The memory player with the first playlistRows songs in its playlist.
+struct PlayerRig : MemoryPlayer {
     explicit PlayerRig(int playlistRows = 4)
     {
-        Mp3Path.clear();
-        MusicFolders.clear();
-        w = std::make_unique<TfrmMain>(&mixer, nullptr, &clock);
-        w->MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
-                         const std::string&) { return 6; };
-        w->show();
-        waitFor([&] { return w->Loaded(); });
-        EXPECT_TRUE(w->Loaded());
         for (int i = 0; i < playlistRows; ++i)
             addSongRow(w->lstFile, songs()[size_t(i)]);
         // As the commands that fill the playlist do.
         w->spdPlayList->setEnabled(playlistRows > 0);
         w->lstFile->clearSelection();
     }
-    ~PlayerRig()
-    {
-        w->close();
-        w.reset();
-        MusicFolders.clear();
-    }
-    sound::TDxSound& engine() { return *w->DxSound; }
     // Plays `ms` more milliseconds in steps of 100 ms with a display tick after each.
     void run(int64_t ms)
     {

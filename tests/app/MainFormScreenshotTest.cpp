@@ -1,8 +1,8 @@
 // Pictures of the main window for a person to look at: the default size and the minimum size,
 // with a small scanned music folder shown in the trees and lists, written under
 // screenshots/app/ next to the test programs' folder.
-#include "SettingsFixture.h"
-#include "TaggedSongs.h"
+#include "shared/SettingsFixture.h"
+#include "shared/TaggedSongs.h"
 
 #include "app/Globals.h"
 #include "app/MainForm.h"

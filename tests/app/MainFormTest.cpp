@@ -1,7 +1,7 @@
 // The main window's life: settings read with their defaults at start-up and written at the
 // close, the bounds kept across a maximise, the close query's questions, a close asked for
 // during the deferred load, and the layout rules of the bars, tree sections and list columns.
-#include "SettingsFixture.h"
+#include "shared/SettingsFixture.h"
 
 #include "app/Globals.h"
 #include "app/DirMon.h"

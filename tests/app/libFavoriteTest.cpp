@@ -1,4 +1,4 @@
-#include "SettingsFixture.h"
+#include "shared/SettingsFixture.h"
 #include "app/Globals.h"
 #include "app/libFavorite.h"
 #include "app/libMusic.h"

@@ -1,12 +1,10 @@
-#include "SettingsFixture.h"
+#include "shared/SettingsFixture.h"
 #include "app/Globals.h"
 #include "app/libMusic.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>
 
-#include <QDate>
-#include <QTime>
 #include <filesystem>
 
 using namespace testsupport;
@@ -36,36 +34,6 @@ TEST(libMusic, IsMusicFileRefusesFoldersNamedLikeMusic)
     EXPECT_TRUE(IsMusicFile(dir.file("b.mp3")));
     EXPECT_TRUE(IsMusicFile(dir.file("link.mp3")));
     EXPECT_TRUE(IsMusicFile(dir.file("missing.wma")));  // judged by its name alone
-}
-
-TEST(libMusic, StampsAreZeroPaddedAndCutToTheirWidth)
-{
-    EXPECT_EQ(MakeDateStamp(QDate(2026, 1, 5)), "20260105");
-    EXPECT_EQ(MakeDateStamp(QDate(987, 12, 31)), "09871231");
-    EXPECT_EQ(MakeDateStamp(QDate(12345, 6, 7)), "23450607");
-    EXPECT_EQ(MakeTimeStamp(QTime(7, 8, 9, 5)), "070809005");
-    EXPECT_EQ(MakeTimeStamp(QTime(0, 0, 0, 0)), "000000000");
-    EXPECT_EQ(MakeTimeStamp(QTime(23, 59, 59, 999)), "235959999");
-}
-
-TEST(libMusic, StampsTellTodayAndNow)
-{
-    // Checked against Qt's own formatting; a run across midnight tries again.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const QDate day = QDate::currentDate();
-        const std::string before = QTime::currentTime().toString("HHmmsszzz").toStdString();
-        const std::string date = MakeDateStamp();
-        const std::string time = MakeTimeStamp();
-        const std::string after = QTime::currentTime().toString("HHmmsszzz").toStdString();
-        if (QDate::currentDate() != day || after < before)
-            continue;
-        EXPECT_EQ(date, day.toString("yyyyMMdd").toStdString());
-        EXPECT_EQ(time.size(), 9u);
-        EXPECT_LE(before, time);
-        EXPECT_LE(time, after);
-        return;
-    }
-    FAIL() << "the clock went back twice";
 }
 
 TEST(libMusic, WriteListSectionReplacesTheSectionAsANumberedList)

@@ -1,4 +1,4 @@
-#include "SettingsFixture.h"
+#include "shared/SettingsFixture.h"
 #include "app/MainForm.h"
 #include "app/libFavorite.h"
 #include "app/xInput.h"

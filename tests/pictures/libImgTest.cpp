@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QWidget>
+
 #include <cmath>
+#include <filesystem>
 #include <cstdlib>
 #include <limits>
 #include <sstream>
@@ -213,4 +216,78 @@ TEST(libImg, LoadPictureZoomedScalesByTheZoomAndSurvivesDamage)
     EXPECT_EQ(damaged.Picture().Width(), 0);
     EXPECT_NO_THROW(LoadPictureZoomed(image, false, "", std::numeric_limits<double>::quiet_NaN()));
     EXPECT_EQ(image.Picture().Width(), 0);
+}
+
+TEST(libImg, LoadPictureFitParentShrinksLargePicturesAndCentresTheControl)
+{
+    TempDir dir;
+    struct Case {
+        int w, h, parentW, parentH;
+        QRect placed;
+    };
+    for (const Case& c : {Case{300, 500, 200, 200, QRect(42, 2, 120, 200)},
+                          Case{400, 100, 200, 200, QRect(2, 77, 200, 50)},
+                          Case{90, 44, 200, 100, QRect(57, 30, 90, 44)}}) {  // fits: not resampled
+        const std::string path = makeQuadrants(dir, "p.bmp", c.w, c.h);
+        QWidget parent;
+        parent.resize(c.parentW, c.parentH);
+        forms::TImage image(&parent);
+        LoadPictureFitParent(image, true, false, true, path);
+        EXPECT_EQ(image.geometry(), c.placed) << c.w << "x" << c.h;
+        EXPECT_EQ(image.Picture().Width(), c.placed.width());
+        EXPECT_EQ(image.Picture().Height(), c.placed.height());
+        EXPECT_FALSE(image.isHidden());
+        EXPECT_EQ(bitmapOf(image)->PixelColor(1, 1), gfx::clRed);
+    }
+    // A damaged file says so on the cannot-read background.
+    writeFile(dir.file("bad.jpg"), "not a jpeg");
+    QWidget parent;
+    parent.resize(120, 90);
+    forms::TImage image(&parent);
+    LoadPictureFitParent(image, true, false, true, dir.file("bad.jpg"));
+    ASSERT_EQ(image.Picture().Width(), 118);
+    EXPECT_EQ(image.Picture().Height(), 88);
+    EXPECT_EQ(bitmapOf(image)->PixelColor(1, 1), gfx::TColor(0xE9C2E6));
+    int blue = 0;
+    for (int y = 20; y < 40; ++y)
+        for (int x = 0; x < 118; ++x)
+            blue += bitmapOf(image)->PixelColor(x, y) == gfx::TColor(0xFF0000);
+    EXPECT_GT(blue, 20);
+
+    // FitImageResample fits the picture only; the control keeps its size.
+    forms::TImage lyrics;
+    lyrics.resize(10, 10);
+    LoadPictureFile(lyrics, makeQuadrants(dir, "wide.bmp", 200, 100), true);
+    FitImageResample(lyrics, 100, 100, false);
+    EXPECT_EQ(lyrics.Picture().Width(), 100);
+    EXPECT_EQ(lyrics.Picture().Height(), 50);
+    EXPECT_EQ(lyrics.width(), 10);
+}
+
+TEST(libImg, SavePictureByExtWritesJpegAndBmpThatImageMagickReads)
+{
+    TempDir dir;
+    forms::TImage image;
+    LoadPictureFile(image, makeQuadrants(dir, "q.bmp", 64, 48), true);
+    const gfx::TBitmap& bitmap = *bitmapOf(image);
+
+    // An existing read-only file is replaced.
+    writeFile(dir.file("out.jpg"), "old");
+    ASSERT_TRUE(SetHiddenAttr(dir.file("out.jpg"), true));
+    EXPECT_TRUE(SavePictureByExt(bitmap, dir.file("out.jpg"), false));
+    auto r = runCommand("identify", {"-format", "%m %wx%h %Q", dir.file("out.jpg")});
+    EXPECT_EQ(r.out, "JPEG 64x48 90") << r.err;
+    EXPECT_TRUE(near(magickPixel(dir.file("out.jpg"), 5, 5), gfx::clRed, 24));
+
+    EXPECT_TRUE(SavePictureByExt(bitmap, dir.file("out.BMP"), false));
+    r = runCommand("identify", {"-format", "%m %wx%h", dir.file("out.BMP")});
+    EXPECT_EQ(r.out, "BMP3 64x48") << r.err;  // a Windows 3 bitmap
+    EXPECT_EQ(magickPixel(dir.file("out.BMP"), 40, 5), gfx::clLime);
+
+    // Picture extensions without a writer write nothing; other names are no pictures.
+    EXPECT_TRUE(SavePictureByExt(bitmap, dir.file("out.jpeg"), false));
+    EXPECT_TRUE(SavePictureByExt(bitmap, dir.file("out.tiff"), false));
+    EXPECT_FALSE(SavePictureByExt(bitmap, dir.file("out.txt"), false));
+    for (const char* name : {"out.jpeg", "out.tiff", "out.txt"})
+        EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
 }

@@ -602,3 +602,19 @@ TEST(Fonts, JapaneseFacesDrawJapaneseText)
     EXPECT_GT(ink.Width(), 20);
     EXPECT_GE(ink.Left, 2);
 }
+
+TEST(Fonts, TextOnSixteenBitImagesLandsWhereItDoesOnThirtyTwo)
+{
+    for (QImage::Format f : {QImage::Format_RGB16, QImage::Format_RGB555, QImage::Format_BGR888}) {
+        QImage narrow(120, 30, f), wide(120, 30, QImage::Format_RGB32);
+        narrow.fill(Qt::black);
+        wide.fill(Qt::black);
+        for (QImage* img : {&narrow, &wide}) {
+            TCanvas c(img);
+            c.Brush().SetStyle(bsClear);
+            c.Font().SetColor(clWhite);
+            c.TextOut(4, 4, "Left 左");
+        }
+        EXPECT_EQ(narrow.convertToFormat(QImage::Format_RGB32), wide) << f;
+    }
+}

@@ -17,61 +17,14 @@
 using testsupport::readFile;
 using testsupport::TempDir;
 using TagLib::String;
+using tagtest::readWithTagLib;
+using tagtest::text;
+using tagtest::TagLibView;
 using namespace id3v2;
 
 namespace {
 
 String utf8(const std::string& s) { return String(s, String::UTF8); }
-
-// What TagLib read, in UTF-8: Latin-1 strings are our CP932 bytes.
-std::string text(const String& s, String::Type encoding)
-{
-    return encoding == String::Latin1 ? cp932::toUtf8(s.to8Bit(false)) : s.to8Bit(true);
-}
-
-struct TagLibView {
-    unsigned year = 0;
-    std::map<std::string, std::string> texts;  // frame id (TXXX, WXXX, COMM, USLT too) -> text
-    std::map<std::string, String::Type> encodings;
-    std::string at(const std::string& id) const
-    {
-        auto it = texts.find(id);
-        return it == texts.end() ? "(no " + id + " frame)" : it->second;
-    }
-};
-
-TagLibView readWithTagLib(const std::string& path)
-{
-    TagLibView v;
-    TagLib::MPEG::File f(path.c_str());
-    auto* tag = f.ID3v2Tag(false);
-    if (!tag)
-        return v;
-    v.year = tag->year();
-    for (auto* frame : tag->frameList()) {
-        std::string id(frame->frameID().data(), frame->frameID().size());
-        if (auto* t = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame*>(frame)) {
-            // The value is the last non-empty field: TagLib drops an empty description and then
-            // takes the value for the description.
-            for (const auto& field : t->fieldList())
-                if (!field.isEmpty())
-                    v.texts[id] = text(field, t->textEncoding());
-            v.encodings[id] = t->textEncoding();
-        } else if (auto* t = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame*>(frame)) {
-            v.texts[id] = text(t->toString(), t->textEncoding());
-            v.encodings[id] = t->textEncoding();
-        } else if (auto* c = dynamic_cast<TagLib::ID3v2::CommentsFrame*>(frame)) {
-            v.texts[id] = text(c->text(), c->textEncoding());
-            v.encodings[id] = c->textEncoding();
-        } else if (auto* l = dynamic_cast<TagLib::ID3v2::UnsynchronizedLyricsFrame*>(frame)) {
-            v.texts[id] = text(l->text(), l->textEncoding());
-            v.encodings[id] = l->textEncoding();
-        } else if (auto* u = dynamic_cast<TagLib::ID3v2::UserUrlLinkFrame*>(frame)) {
-            v.texts[id] = cp932::toUtf8(u->url().to8Bit(false));
-        }
-    }
-    return v;
-}
 
 void fillTag(Tid3v2tag& tag)
 {

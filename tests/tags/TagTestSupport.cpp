@@ -1,6 +1,14 @@
 #include "TagTestSupport.h"
 
 #include "support/TestSupport.h"
+#include "util/Cp932.h"
+
+#include <taglib/commentsframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+#include <taglib/urllinkframe.h>
 
 #include <stdexcept>
 
@@ -64,6 +72,50 @@ std::string frame(int version, const std::string& id, const std::string& data, i
     auto size = static_cast<unsigned>(data.size());
     return id + (version == 3 ? bigEndian(size) : syncSafe(size)) + static_cast<char>(statusFlags) +
            static_cast<char>(formatFlags) + data;
+}
+
+}  // namespace tagtest
+
+namespace tagtest {
+
+using TagLib::String;
+
+std::string text(const String& s, String::Type encoding)
+{
+    return encoding == String::Latin1 ? cp932::toUtf8(s.to8Bit(false)) : s.to8Bit(true);
+}
+
+TagLibView readWithTagLib(const std::string& path)
+{
+    TagLibView v;
+    TagLib::MPEG::File f(path.c_str());
+    auto* tag = f.ID3v2Tag(false);
+    if (!tag)
+        return v;
+    v.year = tag->year();
+    for (auto* frame : tag->frameList()) {
+        std::string id(frame->frameID().data(), frame->frameID().size());
+        if (auto* t = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame*>(frame)) {
+            // The value is the last non-empty field: TagLib drops an empty description and then
+            // takes the value for the description.
+            for (const auto& field : t->fieldList())
+                if (!field.isEmpty())
+                    v.texts[id] = text(field, t->textEncoding());
+            v.encodings[id] = t->textEncoding();
+        } else if (auto* t = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame*>(frame)) {
+            v.texts[id] = text(t->toString(), t->textEncoding());
+            v.encodings[id] = t->textEncoding();
+        } else if (auto* c = dynamic_cast<TagLib::ID3v2::CommentsFrame*>(frame)) {
+            v.texts[id] = text(c->text(), c->textEncoding());
+            v.encodings[id] = c->textEncoding();
+        } else if (auto* l = dynamic_cast<TagLib::ID3v2::UnsynchronizedLyricsFrame*>(frame)) {
+            v.texts[id] = text(l->text(), l->textEncoding());
+            v.encodings[id] = l->textEncoding();
+        } else if (auto* u = dynamic_cast<TagLib::ID3v2::UserUrlLinkFrame*>(frame)) {
+            v.texts[id] = cp932::toUtf8(u->url().to8Bit(false));
+        }
+    }
+    return v;
 }
 
 }  // namespace tagtest

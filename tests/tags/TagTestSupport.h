@@ -2,7 +2,10 @@
 // lame, a decode check with ffmpeg, and CP932 helpers for what TagLib hands back.
 #pragma once
 
+#include <map>
 #include <string>
+
+#include <taglib/tstring.h>
 
 namespace tagtest {
 
@@ -26,5 +29,25 @@ std::string id3Header(int version, int revision, int flags, unsigned bodySize);
 // A frame with a 2.3 (big-endian) or 2.4 (sync-safe) size; `data` includes any extra bytes.
 std::string frame(int version, const std::string& id, const std::string& data, int statusFlags = 0,
                   int formatFlags = 0);
+
+}  // namespace tagtest
+
+namespace tagtest {
+
+// What TagLib reads from a file's ID3v2 tag, in UTF-8 (Latin-1 strings are our CP932 bytes).
+struct TagLibView {
+    unsigned year = 0;
+    std::map<std::string, std::string> texts;  // frame id (TXXX, WXXX, COMM, USLT too) -> text
+    std::map<std::string, TagLib::String::Type> encodings;
+    std::string at(const std::string& id) const
+    {
+        auto it = texts.find(id);
+        return it == texts.end() ? "(no " + id + " frame)" : it->second;
+    }
+};
+
+TagLibView readWithTagLib(const std::string& path);
+// What TagLib read, in UTF-8: Latin-1 strings are our CP932 bytes.
+std::string text(const TagLib::String& s, TagLib::String::Type encoding);
 
 }  // namespace tagtest

@@ -16,6 +16,8 @@
 #include "VisualTestUtil.h"
 #include "sound/EngineRig.h"
 #include "support/AudioFixtures.h"
+#include "platform/draw/Draw.h"
+#include "visual/DXClass.h"
 #include "visual/EngineVisual.h"
 
 using namespace testsupport;
@@ -57,6 +59,11 @@ public:
     bool TimDxTimerEnabled() const override { return timerEnabled; }
     void SetTimDxTimerInterval(int Ms) override { intervals.push_back(Ms); }
     bool DxdLeftVisible() const override { return directX; }
+    // Surfaces the panes are drawn on in DirectX mode (none: surface frames are skipped).
+    TVisualSurface* surfaces[2] = {};
+    gfx::TCanvas* surfaceCanvas[2] = {};
+    TVisualSurface* PaneSurface(int Channel) override { return surfaces[Channel]; }
+    gfx::TCanvas* SurfaceCanvas(int Channel) override { return surfaceCanvas[Channel]; }
 
     // The paint boxes' black panels, and fresh logs.
     void erase()
@@ -281,4 +288,75 @@ TEST(EngineVisual, SwitchingModesFollowsTheEnginesEffect)
     v.rig.engine.SetEffect(3);
     v.tick();
     EXPECT_EQ(v.state().Counters[3], 22);  // one step per pane
+}
+
+TEST(EngineVisual, ASurfacePaneShowsWhatThePaintBoxShows)
+{
+    TempDir dir;
+    const std::string wav = stereoWav(dir, "two.wav", "int(20000 * math.sin(2 * math.pi * 220 * i / 44100))",
+                                      "int(15000 * math.sin(2 * math.pi * 30 * i / 44100))");
+    const int mode = 2;
+    // The captions fade by the paint (twice a frame on paint boxes, once on surfaces), so
+    // they are moved off the panes: what is compared is the mode's own drawing.
+    auto offPane = [](RecordingPanes& panes) {
+        for (TOverlayLabel* l : {&panes.labels.Left, &panes.labels.Right, &panes.labels.Music,
+                                 &panes.labels.Duration, &panes.labels.Clock})
+            l->Left = 1000;
+        panes.labels.Music.Text.clear();  // the title scrolls across wherever it starts
+    };
+    QImage box[2];
+    {
+        VisualRig v;
+        offPane(v.panes);
+        v.open(wav, mode);
+        v.rig.engine.Play();
+        for (int n = 0; n < 4; ++n)
+            v.tick();
+        for (int ch = 0; ch < 2; ++ch)
+            box[ch] = v.panes.image(ch).convertToFormat(QImage::Format_RGB32);
+    }
+    struct Pane : TVisualSurface {
+        visual::TDirectDrawSurface& s;
+        explicit Pane(visual::TDirectDrawSurface& surface) : s(surface) {}
+        bool CanDraw() override { return true; }
+        void Clear() override { s.Fill(0); }
+        void Release() override { s.Canvas().Release(); }
+        void Flip() override {}
+    };
+    for (uint32_t bits : {32u, 16u}) {
+        SCOPED_TRACE(bits);
+        draw::SetCurrentBackend(draw::DrawBackend::Memory(bits));
+        {
+            visual::TDirectDraw dd(nullptr);
+            visual::TDirectDrawSurface s0(dd), s1(dd);
+            s0.SetSize(kWidth, kHeight);
+            s1.SetSize(kWidth, kHeight);
+            Pane p0(s0), p1(s1);
+            VisualRig v;
+            offPane(v.panes);
+            v.panes.directX = true;
+            v.panes.surfaces[0] = &p0;
+            v.panes.surfaces[1] = &p1;
+            v.panes.surfaceCanvas[0] = &s0.Canvas();
+            v.panes.surfaceCanvas[1] = &s1.Canvas();
+            v.open(wav, mode);
+            v.rig.engine.Play();
+            for (int n = 0; n < 4; ++n)
+                v.tick();
+            visual::TDirectDrawSurface* s[2] = {&s0, &s1};
+            for (int ch = 0; ch < 2; ++ch) {
+                draw::DrawSurfaceDesc d;
+                ASSERT_TRUE(s[ch]->Lock(nullptr, d));
+                const QImage shown = QImage(static_cast<uchar*>(d.lpSurface), kWidth, kHeight, d.lPitch,
+                                            bits == 16 ? QImage::Format_RGB16 : QImage::Format_RGB32)
+                                         .convertToFormat(QImage::Format_RGB32);
+                s[ch]->Unlock();
+                const QImage want = bits == 16 ? box[ch].convertToFormat(QImage::Format_RGB16)
+                                                     .convertToFormat(QImage::Format_RGB32)
+                                               : box[ch];
+                EXPECT_EQ(shown, want) << "channel " << ch;
+            }
+        }
+        draw::SetCurrentBackend(nullptr);
+    }
 }

@@ -1,6 +1,6 @@
 #include "SettingsFixture.h"
 
-#include "app/Globals.h"
+#include "util/libIni.h"
 
 #include <gtest/gtest.h>
 

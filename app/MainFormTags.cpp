@@ -1,0 +1,133 @@
+// The tag commands of the two lists and the window as the tag dialogs see it.
+#include "app/MainForm.h"
+
+#include "app/DirMon.h"
+#include "app/Globals.h"
+#include "tags/xTAG.h"
+
+#include <QAction>
+
+namespace {
+
+constexpr int TitleSubItem = 1;
+
+// The row a tag command works on: the current row when it is selected, else the first
+// selected one.
+QTreeWidgetItem* selectedRowOf(const TSortListView* List)
+{
+    if (!List)
+        return nullptr;
+    if (QTreeWidgetItem* current = List->currentItem(); current && current->isSelected())
+        return current;
+    const QList<QTreeWidgetItem*> selected = List->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+// TfrmMain through the tag dialogs' host interface. A class of its own, because the window's
+// MsgBoxEx is a replaceable function the tests answer through and the engine's display
+// already names Mp3Path and SetLblMusicCaption.
+class TMainTagHost : public TTagDialogHost {
+public:
+    explicit TMainTagHost(TfrmMain& Main) : main_(Main) {}
+
+    std::string EngineFileName() const override { return main_.DxSound ? main_.DxSound->FileNamme() : std::string(); }
+    std::string EnginePlayStatus() const override
+    {
+        return main_.DxSound ? main_.DxSound->PlayStatus() : std::string("stop");
+    }
+    int Gauge1Percent() const override { return main_.Gauge1->Percent(); }
+    void EngineCloseFile() override
+    {
+        closedTitle_ = main_.lblMusic->text().toStdString();
+        if (main_.DxSound)
+            main_.DxSound->CloseFile();
+    }
+    void EngineReopen(const std::string& Path, int Percent, const std::string& Status) override
+    {
+        if (!main_.DxSound)
+            return;
+        main_.DxSound->PlayFile(Path);
+        // Seek plays on from there; the gauge shows the place also while paused, when no
+        // display tick moves it.
+        if (Status == "play" || Status == "pause")
+            main_.SetGauge1Position(main_.DxSound->Seek(Percent, 100));
+        if (Status == "pause")
+            main_.DxSound->Pause();
+        if (main_.lblMusic->text().isEmpty())
+            main_.lblMusic->setText(QString::fromStdString(closedTitle_));
+    }
+    bool ListHasSelection(int List) const override { return selectedRow(List) != nullptr; }
+    std::string ListSelectedText(int List, int SubItem) const override
+    {
+        const QTreeWidgetItem* row = selectedRow(List);
+        return row ? row->text(SubItem + 1).toStdString() : std::string();
+    }
+    void SetListSelectedTexts(int List, const std::array<std::string, 6>& Texts) override
+    {
+        QTreeWidgetItem* row = selectedRow(List);
+        if (!row)
+            return;
+        for (int i = 0; i < 6; ++i)
+            row->setText(TitleSubItem + i + 1, QString::fromStdString(Texts[size_t(i)]));
+        row->treeWidget()->viewport()->update();
+    }
+    std::string LblMusicCaption() const override { return main_.lblMusic->text().toStdString(); }
+    void SetLblMusicCaption(const std::string& Text) override { main_.SetLblMusicCaption(Text); }
+    std::string Mp3Path() const override { return main_.Mp3Path(); }
+    int MsgBoxEx(QWidget* Owner, const std::string& Caption, const std::string& Text, int DefaultButton,
+                 const std::string& Buttons, const std::string& Icon) override
+    {
+        return main_.MsgBoxEx(Owner, Caption, Text, DefaultButton, Buttons, Icon);
+    }
+    void SetDirMonActive(bool On) override
+    {
+        if (!On) {
+            wasWatching_ = main_.DirMon1->Active();
+            main_.DirMon1->SetActive(false);
+        } else if (wasWatching_) {
+            main_.WatchMusicFolder(::Mp3Path);
+        }
+    }
+    QWidget* MainWindow() const override { return &main_; }
+
+private:
+    // The row of the list the dialog came from (1 music list, 2 playlist).
+    QTreeWidgetItem* selectedRow(int List) const
+    {
+        return selectedRowOf(List == 1 ? main_.lstMP3 : List == 2 ? main_.lstFile : nullptr);
+    }
+
+    TfrmMain& main_;
+    std::string closedTitle_;
+    bool wasWatching_ = false;
+};
+
+}  // namespace
+
+TTagDialogHost& TfrmMain::TagHost()
+{
+    if (!tagHost_)
+        tagHost_ = std::make_unique<TMainTagHost>(*this);
+    return *tagHost_;
+}
+
+void TfrmMain::ConnectTagCommands()
+{
+    connect(do_EditTag1, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_EditTag1Click(); }); });
+    connect(do_EditTag2, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_EditTag2Click(); }); });
+}
+
+void TfrmMain::do_EditTag1Click() { EditTagOfSelected(lstMP3, 1); }
+
+void TfrmMain::do_EditTag2Click() { EditTagOfSelected(lstFile, 2); }
+
+void TfrmMain::EditTagOfSelected(TSortListView* ListView, int ListNo)
+{
+    const std::string path = RowPath(selectedRowOf(ListView));
+    if (path.empty())
+        return;
+    TfrmTAG dialog(TagHost(), this);
+    dialog.lblFile->setText(QString::fromStdString(path));
+    dialog.lblFileTag = ListNo;
+    dialog.ShowModal();
+}
