@@ -60,23 +60,7 @@ void TVisualPainter::mode0(TCall& C)
             p.X = -rtl::Random(C.W);
             p.Y = rtl::Random(C.H) - C.HalfH;
         }
-        if (rtl::Random(4) == 0) {
-            p.Shade += p.Step;
-            int red, green, blue;
-            SplitColor(p.Colour, red, green, blue);
-            if (p.Shade < 50 || p.Shade > 255)
-                p.Step = -p.Step;
-            if (p.Shade != 0) {
-                const double shade = p.Shade;
-                State.CurrentColour = gfx::RGB(Trunc32(red / shade), Trunc32(green / shade),
-                                               Trunc32(blue / shade));
-            } else {
-                State.CurrentColour = p.Colour;
-            }
-        } else {
-            State.CurrentColour = p.Colour;
-        }
-        C.Canvas.SetPixel(p.X, p.Y, State.CurrentColour);
+        twinkle(C, p);
     }
     const int count = C.Analysis.Columns;
     const double step = count / 256.0;
@@ -91,6 +75,28 @@ void TVisualPainter::mode0(TCall& C)
     }
     if (++counter > C.W)
         counter = 0;
+}
+
+// One star, at full or dimmed brightness now and then, in the current colour.
+void TVisualPainter::twinkle(TCall& C, TParticle& p)
+{
+    if (rtl::Random(4) == 0) {
+        p.Shade += p.Step;
+        int red, green, blue;
+        SplitColor(p.Colour, red, green, blue);
+        if (p.Shade < 50 || p.Shade > 255)
+            p.Step = -p.Step;
+        if (p.Shade != 0) {
+            const double shade = p.Shade;
+            State.CurrentColour = gfx::RGB(Trunc32(red / shade), Trunc32(green / shade),
+                                           Trunc32(blue / shade));
+        } else {
+            State.CurrentColour = p.Colour;
+        }
+    } else {
+        State.CurrentColour = p.Colour;
+    }
+    C.Canvas.SetPixel(p.X, p.Y, State.CurrentColour);
 }
 
 // Rising bubbles, two bursts of dots and the title riding the waveform.

@@ -79,19 +79,6 @@ void TVisualPainter::stars(TCall& C)
     }
 }
 
-// Sixteen lines narrowing towards the horizon; Lit(k) sets the pen of line k.
-template <typename F>
-void TVisualPainter::stageFloor(TCall& C, F&& Lit)
-{
-    int h = 0;
-    for (int k = 0; k <= 15; ++k) {
-        Lit(k);
-        C.Canvas.MoveTo(8 * k, C.H - h);
-        C.Canvas.LineTo(C.W - 8 * k, C.H - h);
-        h = Trunc32(std::pow(1.3, k));
-    }
-}
-
 // Quiet ticks count frames whose band 16 is empty; every 151st adds a dancer, up to six.
 void TVisualPainter::countQuietTicks(int& FigureCount)
 {

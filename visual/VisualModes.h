@@ -25,6 +25,19 @@ struct TVisualPainter::TCall {
     double Lv() const { return Analysis.Level(Ch); }
 };
 
+// Sixteen lines narrowing towards the horizon; Lit(k) sets the pen of line k.
+template <typename F>
+void TVisualPainter::stageFloor(TCall& C, F&& Lit)
+{
+    int h = 0;
+    for (int k = 0; k <= 15; ++k) {
+        Lit(k);
+        C.Canvas.MoveTo(8 * k, C.H - h);
+        C.Canvas.LineTo(C.W - 8 * k, C.H - h);
+        h = static_cast<int>(std::pow(1.3, k));
+    }
+}
+
 namespace visualmodes {
 
 inline constexpr double Pi = 3.14159265358979323846;

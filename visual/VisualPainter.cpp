@@ -101,6 +101,14 @@ void TVisualPainter::dispatch(TCall& C)
     case 2: mode2(C); break;
     case 3: mode3(C); break;
     case 4: mode4(C); break;
+    case 6: mode6(C); break;
+    case 7: mode7(C); break;
+    case 8: mode8(C); break;
+    case 9: mode9(C); break;
+    case 10: mode10(C); break;
+    case 11: mode11(C); break;
+    case 12: mode12(C); break;
+    case 13: mode13(C); break;
     case 18: mode18(C); break;
     case 19: mode19(C); break;
     case 20: mode20(C); break;

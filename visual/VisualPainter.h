@@ -29,12 +29,16 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/Geometry.h"
 #include "visual/AnalysisView.h"
 
 class TVisualResources;
+namespace gfx {
+class TBitmap;
+}
 
 // The DirectDraw pane of one channel, as the painter needs it in DirectX mode.
 class TVisualSurface {
@@ -107,6 +111,11 @@ struct TPainterState {
     long double T3 = 0;           // mode 3: board twist
     std::uint8_t History[2][10][HistoryColumns]{};  // mode 4
 
+    std::int32_t MoonOffset = 0;  // mode 12: where the moon rises
+    std::int32_t MoonKind = 0;    // mode 12: 0 ellipse, 1 picture
+    std::int32_t PlanetBob = 0;   // mode 12
+    std::int32_t PlanetDir = 1;
+
     std::int32_t LeftPose = 0;    // modes 20, 21, 28
     std::int32_t RightPose = 0;
     std::int32_t Bob = 1;
@@ -158,6 +167,17 @@ private:
     void mode2(TCall& C);
     void mode3(TCall& C);
     void mode4(TCall& C);
+    void twinkle(TCall& C, TParticle& P);
+    void mode6(TCall& C);
+    void mode7(TCall& C);
+    void mode8(TCall& C);
+    void mode9(TCall& C);
+    void mode10(TCall& C);
+    void sparkler(TCall& C);
+    void mode11(TCall& C);
+    void mode12(TCall& C);
+    void mode13(TCall& C);
+    gfx::TBitmap& scene(TCall& C);
     void mode18(TCall& C);
     void mode19(TCall& C);
     void mode20(TCall& C);
@@ -182,4 +202,7 @@ private:
     void crossFadeTitle(gfx::TCanvas& Canvas, const std::string& Title, int Top, int Width);
 
     TVisualResources& FRes;
+    // Polygons of one point per column (modes 6 and 12), kept so no frame allocates once it
+    // has grown to the pane.
+    std::vector<gfx::TPoint> FPolygon;
 };

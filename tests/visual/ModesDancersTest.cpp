@@ -172,7 +172,7 @@ TEST(Modes18To21, StageFloorLightsMoveOneLinePerFrame)
 TEST(Modes18To21, SameSeedAndInputGiveTheSameDrawingInEveryMode)
 {
     const TestAnalysis a = TestAnalysis::sweep(250);
-    for (int mode : {0, 1, 2, 3, 4, 18, 19, 20, 21}) {
+    for (int mode : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 18, 19, 20, 21}) {
         std::string runs[2];
         for (auto& run : runs) {
             PainterRig rig(mode);

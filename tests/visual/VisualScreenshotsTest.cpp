@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "VisualTestUtil.h"
 #include "support/TestSupport.h"
@@ -90,13 +91,14 @@ TEST(VisualScreenshots, EveryModeOnARealSongsAnalysis)
 
     const QString outDir = QCoreApplication::applicationDirPath() + "/../screenshots/visual/";
     QDir().mkpath(outDir);
-    const int modes[] = {0, 1, 2, 3, 4, 18, 19, 20, 21};
+    constexpr int modes[] = {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 18, 19, 20, 21};
+    constexpr int modeCount = int(std::size(modes));
     const int moments[] = {16, 33, 50};  // display ticks shown in each strip
     const int gap = 4;
-    QImage overview(2 * kWidth + gap, 9 * (kHeight + gap), QImage::Format_RGB32);
+    QImage overview(2 * kWidth + gap, modeCount * (kHeight + gap), QImage::Format_RGB32);
     overview.fill(Qt::darkGray);
 
-    for (int m = 0; m < 9; ++m) {
+    for (int m = 0; m < modeCount; ++m) {
         TVisualResources res;
         res.CreateVisualResources();
         TVisualPainter painter(res);
@@ -143,4 +145,44 @@ TEST(VisualScreenshots, EveryModeOnARealSongsAnalysis)
         EXPECT_TRUE(strip.save(outDir + QStringLiteral("mode%1.png").arg(modes[m], 2, 10, QLatin1Char('0'))));
     }
     EXPECT_TRUE(overview.save(outDir + "all-modes.png"));
+}
+
+// Frame 20 of each mode (seed 1, the sweep, 250 x 68, channels taking turns) against a
+// picture a person has looked at: catches any later change in the canvas or the draw order.
+// A missing picture is written under the build folder for a person to look at and keep.
+TEST(VisualScreenshots, TwentiethFrameOfEachModeMatchesItsKeptPicture)
+{
+    const QString kept = QString::fromStdString(dataDir() + "/visual/");
+    const QString outDir = QCoreApplication::applicationDirPath() + "/../screenshots/golden/";
+    QDir().mkpath(outDir);
+    const TestAnalysis a = TestAnalysis::sweep(kWidth);
+    const TAnalysisView view = a.view();
+    for (int mode = 6; mode <= 13; ++mode) {
+        TVisualResources res;
+        res.CreateVisualResources();
+        TVisualPainter painter(res);
+        painter.SetFreshStart(true);
+        FFTState().PeakHoldCounters.fill(0);
+        rtl::RandSeed = 1;
+        QImage pane(kWidth, kHeight, QImage::Format_RGB32);
+        gfx::TCanvas canvas(&pane);
+        TVisualFrame frame;
+        frame.Effect = mode;
+        frame.PlayStatus = "play";
+        frame.Analysis = &view;
+        frame.Canvas = &canvas;
+        for (int call = 0; call < 20; ++call) {
+            pane.fill(Qt::black);
+            painter.PaintVisual(call % 2, true, frame);
+        }
+        const QString name = QStringLiteral("frame20-mode%1.png").arg(mode, 2, 10, QLatin1Char('0'));
+        QImage expected(kept + name);
+        if (expected.isNull()) {
+            pane.save(outDir + name);
+            ADD_FAILURE() << "no kept picture for mode " << mode << "; written to "
+                          << (outDir + name).toStdString();
+            continue;
+        }
+        EXPECT_TRUE(pane == expected.convertToFormat(QImage::Format_RGB32)) << "mode " << mode;
+    }
 }
