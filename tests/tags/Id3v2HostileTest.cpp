@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <random>
-#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/unsynchronizedlyricsframe.h>
@@ -22,19 +21,17 @@ namespace {
 std::string taggedByTagLib(const TempDir& dir, TagLib::ID3v2::Version version, TagLib::String::Type encoding)
 {
     std::string path = tagtest::makeFile(dir.file("seed.mp3"), tagtest::mp3Audio());
-    TagLib::ID3v2::FrameFactory::instance()->setDefaultTextEncoding(encoding);
     {
         TagLib::MPEG::File f(path.c_str());
         auto* tag = f.ID3v2Tag(true);
-        tag->setTitle(TagLib::String("題名 ÿà", TagLib::String::UTF8));
-        tag->setArtist(TagLib::String("歌手", TagLib::String::UTF8));
-        tag->setComment(TagLib::String("コメント", TagLib::String::UTF8));
+        tagtest::setText(*tag, "TIT2", TagLib::String("題名 ÿà", TagLib::String::UTF8), encoding);
+        tagtest::setText(*tag, "TPE1", TagLib::String("歌手", TagLib::String::UTF8), encoding);
+        tagtest::setText(*tag, "COMM", TagLib::String("コメント", TagLib::String::UTF8), encoding);
         auto* lyrics = new TagLib::ID3v2::UnsynchronizedLyricsFrame(encoding);
         lyrics->setText(TagLib::String("歌詞\n二行目", TagLib::String::UTF8));
         tag->addFrame(lyrics);
         f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, version);
     }
-    TagLib::ID3v2::FrameFactory::instance()->setDefaultTextEncoding(TagLib::String::Latin1);
     return readFile(path);
 }
 

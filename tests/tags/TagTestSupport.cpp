@@ -85,6 +85,21 @@ std::string text(const String& s, String::Type encoding)
     return encoding == String::Latin1 ? cp932::toUtf8(s.to8Bit(false)) : s.to8Bit(true);
 }
 
+void setText(TagLib::ID3v2::Tag& tag, const std::string& id, const String& value, String::Type encoding)
+{
+    const TagLib::ByteVector frameId(id.c_str());
+    tag.removeFrames(frameId);
+    if (id == "COMM") {
+        auto* comment = new TagLib::ID3v2::CommentsFrame(encoding);
+        comment->setText(value);
+        tag.addFrame(comment);
+        return;
+    }
+    auto* frame = new TagLib::ID3v2::TextIdentificationFrame(frameId, encoding);
+    frame->setText(value);
+    tag.addFrame(frame);
+}
+
 TagLibView readWithTagLib(const std::string& path)
 {
     TagLibView v;

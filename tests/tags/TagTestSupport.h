@@ -7,6 +7,8 @@
 
 #include <taglib/tstring.h>
 
+namespace TagLib::ID3v2 { class Tag; }
+
 namespace tagtest {
 
 // A short MP3 stream (no tags), made once per test run.
@@ -47,6 +49,11 @@ struct TagLibView {
 };
 
 TagLibView readWithTagLib(const std::string& path);
+// Sets a text frame (TIT2, TPE1, TALB ...) or the comment (COMM) in the given encoding,
+// replacing frames of that id. TagLib's own setters take a process-wide default encoding, and
+// changing that default also changes how TagLib reads every later frame, so tests never do.
+void setText(TagLib::ID3v2::Tag& tag, const std::string& id, const TagLib::String& value,
+             TagLib::String::Type encoding);
 // What TagLib read, in UTF-8: Latin-1 strings are our CP932 bytes.
 std::string text(const TagLib::String& s, TagLib::String::Type encoding);
 
