@@ -125,7 +125,7 @@ Span channelTime(const std::string& mp3)
     auto device = snd::MemorySoundDevice::create(clock);
     sound::TcbDSMixer mixer([&](const std::string&) { return device; });
     const Stopwatch watch;
-    sound::TcbDSMixerChannel channel(&mixer, clock);
+    sound::TcbDSMixerChannel& channel = *mixer.NewChannel(clock);
     channel.Open(mp3);
     channel.Play();
     // One refill interval a step, as a device plays period by period: taking the recording

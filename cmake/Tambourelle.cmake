@@ -1,6 +1,11 @@
 # One static library per source folder; every .cpp below the folder belongs to it,
 # so adding a unit never needs an edit here.
 set(TAMBOURELLE_WARNINGS -Wall -Wextra)
+# CI builds with warnings as errors, so that a new warning fails the change that made it.
+option(TAMBOURELLE_WERROR "Treat compiler warnings as errors" OFF)
+if(TAMBOURELLE_WERROR)
+  list(APPEND TAMBOURELLE_WARNINGS -Werror)
+endif()
 
 function(tambourelle_library name)
   cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})

@@ -41,7 +41,7 @@ TDxSound::TDxSound(TDxSoundDisplay& Display, TcbDSMixer& Mixer, snd::TickSource&
     : display_(Display),
       mixer_(Mixer),
       fx_(std::make_unique<TDSFXManager>()),
-      channel_(std::make_unique<TcbDSMixerChannel>(&Mixer, Ticks)),
+      channel_(Mixer.NewChannel(Ticks)),
       visual_(std::make_unique<TDxSoundVisual>()),
       LyricsImg_(std::make_unique<forms::TImage>())
 {
@@ -59,7 +59,8 @@ TDxSound::~TDxSound()
 {
     analysis_.reset();
     fx_.reset();
-    channel_.reset();
+    if (channel_)  // empty when the mixer went first
+        mixer_.FreeChannel(channel_);
     playList_.Clear();
     visual_->FreeVisualResources();
     visual_.reset();  // before the photo and lyrics it may still point at

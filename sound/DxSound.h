@@ -132,7 +132,7 @@ private:
     TDxSoundDisplay& display_;
     TcbDSMixer& mixer_;
     std::unique_ptr<TDSFXManager> fx_;
-    std::unique_ptr<TcbDSMixerChannel> channel_;
+    TChannelHandle channel_;  // owned by mixer_
     std::unique_ptr<TAnalysis> analysis_;
     std::unique_ptr<TDxSoundVisual> visual_;
     bool Echo_ = false, Reverb_ = false, Chorus_ = false, Flanger_ = false;

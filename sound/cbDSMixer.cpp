@@ -41,14 +41,45 @@ TcbDSMixer::TcbDSMixer(DeviceFactory factory) : factory_(std::move(factory))
 
 TcbDSMixer::~TcbDSMixer()
 {
-    Close();
-    std::vector<TcbDSMixerChannel*> left;
+    std::vector<Owned> left;
     {
         std::lock_guard lk(channelsLock_);
-        left = channels_;
+        left.swap(channels_);
     }
-    for (auto* c : left)
-        delete c;  // still listed: the mixer frees them
+    for (Owned& o : left) {
+        *o.slot = nullptr;
+        o.channel.reset();  // closes its buffer on the device still open
+    }
+    device_.reset();
+}
+
+TChannelHandle TcbDSMixer::NewChannel(snd::TickSource& ticks)
+{
+    Owned o;
+    o.channel.reset(new TcbDSMixerChannel(this, ticks));
+    o.slot = std::make_shared<TcbDSMixerChannel*>(o.channel.get());
+    TChannelHandle handle(o.slot);
+    std::lock_guard lk(channelsLock_);
+    channels_.push_back(std::move(o));
+    return handle;
+}
+
+void TcbDSMixer::FreeChannel(const TChannelHandle& channel)
+{
+    TcbDSMixerChannel* c = channel.get();
+    if (!c)
+        return;
+    std::unique_ptr<TcbDSMixerChannel> doomed;
+    {
+        std::lock_guard lk(channelsLock_);
+        auto it = std::find_if(channels_.begin(), channels_.end(), [c](const Owned& o) { return o.channel.get() == c; });
+        if (it == channels_.end())
+            return;  // another mixer's channel
+        *it->slot = nullptr;
+        doomed = std::move(it->channel);
+        channels_.erase(it);
+    }
+    // Deleted outside the list's lock: the channel waits for its refill thread.
 }
 
 void TcbDSMixer::SetFrequency(int32_t Value) { frequency_ = std::clamp(Value, 100, 100000); }
@@ -102,17 +133,18 @@ void TcbDSMixer::Open()
 
 void TcbDSMixer::Close()
 {
-    std::vector<TcbDSMixerChannel*> list;
-    {
-        std::lock_guard lk(channelsLock_);
-        list = channels_;
-    }
-    for (auto* c : list) {
-        std::lock_guard g(c->mutex_);
-        c->CloseBuffer();
-    }
+    closeBuffers();
     device_.reset();
     DeviceCreated();
+}
+
+void TcbDSMixer::closeBuffers()
+{
+    std::lock_guard lk(channelsLock_);
+    for (Owned& o : channels_) {
+        std::lock_guard g(o.channel->mutex_);
+        o.channel->CloseBuffer();
+    }
 }
 
 std::shared_ptr<snd::SoundDevice> TcbDSMixer::GetDirectSound()
@@ -121,18 +153,6 @@ std::shared_ptr<snd::SoundDevice> TcbDSMixer::GetDirectSound()
         device_.reset();  // the card went away: the next open finds what is there now
     Open();
     return device_;
-}
-
-void TcbDSMixer::AddChannel(TcbDSMixerChannel* c)
-{
-    std::lock_guard lk(channelsLock_);
-    channels_.push_back(c);
-}
-
-void TcbDSMixer::RemoveChannel(TcbDSMixerChannel* c)
-{
-    std::lock_guard lk(channelsLock_);
-    std::erase(channels_, c);
 }
 
 // ---- TPositionTimes --------------------------------------------------------------------
@@ -238,12 +258,10 @@ TcbDSMixerChannel::TcbDSMixerChannel(TcbDSMixer* Mixer, snd::TickSource& ticks)
 {
     window_ = new QObject;
     thread_ = std::make_unique<TcbUpdateChannelThread>(this, ticks_, BufferLengthMs / 10);
-    mixer_->AddChannel(this);
 }
 
 TcbDSMixerChannel::~TcbDSMixerChannel()
 {
-    mixer_->RemoveChannel(this);
     thread_->SetActive(false);
     {
         std::lock_guard g(mutex_);

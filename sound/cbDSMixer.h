@@ -1,6 +1,8 @@
 // The streaming output stage of the sound engine.
 //
-// TcbDSMixer owns the sound device (platform/sound) and its output format. TcbDSMixerChannel
+// TcbDSMixer owns the sound device (platform/sound), its output format and every channel it
+// makes; users of a channel hold a TChannelHandle, which the mixer empties when it frees the
+// channel, so nothing else ever deletes one. TcbDSMixerChannel
 // plays one music file: it decodes it through TcbAudioFileReader and streams the PCM into one
 // looping secondary buffer of four seconds, kept ahead of the play cursor by its refill
 // thread (TcbUpdateChannelThread). A table of the last 50 writes (TPositionTimes) maps buffer
@@ -50,6 +52,21 @@ enum class TacahLevel { lNormal, lPriority, lExclusive };
 
 class TcbDSMixerChannel;
 
+// A user's view of a channel, not an owner: empty from the moment its mixer frees the channel.
+class TChannelHandle {
+public:
+    TChannelHandle() = default;
+    TcbDSMixerChannel* get() const { return slot_ ? *slot_ : nullptr; }
+    TcbDSMixerChannel* operator->() const { return get(); }
+    TcbDSMixerChannel& operator*() const { return *get(); }
+    explicit operator bool() const { return get() != nullptr; }
+
+private:
+    friend class TcbDSMixer;
+    explicit TChannelHandle(std::shared_ptr<TcbDSMixerChannel*> slot) : slot_(std::move(slot)) {}
+    std::shared_ptr<TcbDSMixerChannel*> slot_;
+};
+
 class TcbDSMixer {
 public:
     using DeviceFactory = std::function<std::shared_ptr<snd::SoundDevice>(const std::string& id)>;
@@ -57,7 +74,8 @@ public:
     // `factory` opens the device of an id ("" = default); by default the real device, or the
     // null device when there is no sound card.
     explicit TcbDSMixer(DeviceFactory factory = {});
-    ~TcbDSMixer();
+    // Frees the channels still made by it, then the device.
+    virtual ~TcbDSMixer();
     TcbDSMixer(const TcbDSMixer&) = delete;
     TcbDSMixer& operator=(const TcbDSMixer&) = delete;
 
@@ -79,26 +97,34 @@ public:
     std::string SilentReason() const { return device_ ? device_->silentReason() : std::string(); }
     void Close();
 
+    // A new channel on this mixer, which owns it until FreeChannel or its own end. `ticks`
+    // drives the channel's refill thread; tests pass the memory device's manual clock.
+    TChannelHandle NewChannel(snd::TickSource& ticks = snd::systemTicks());
+    // Frees the handle's channel (nothing when the handle is empty) and empties every handle on it.
+    void FreeChannel(const TChannelHandle& channel);
+
     // The output devices at start: descriptions, and ids ("" for the default device).
     static const std::vector<std::string>& DeviceDescriptions();
     static const std::vector<std::string>& DeviceIds();
 
 protected:
     void Open();
-    // Called after the device has been created.
+    // Called after the device has been created or closed (never while the mixer is destroyed).
     virtual void DeviceCreated() {}
 
 private:
-    friend class TcbDSMixerChannel;
-    void AddChannel(TcbDSMixerChannel* c);
-    void RemoveChannel(TcbDSMixerChannel* c);
+    struct Owned {
+        std::unique_ptr<TcbDSMixerChannel> channel;
+        std::shared_ptr<TcbDSMixerChannel*> slot;  // what the handles read
+    };
+    void closeBuffers();
 
     DeviceFactory factory_;
     int32_t frequency_ = 44100;
     uint32_t speakerConfig_ = 4;
     std::shared_ptr<snd::SoundDevice> device_;
     std::mutex channelsLock_;
-    std::vector<TcbDSMixerChannel*> channels_;
+    std::vector<Owned> channels_;
 };
 
 // Ring of the last 50 buffer writes: the byte range written and the stream time it holds.
@@ -146,8 +172,6 @@ public:
     static constexpr uint32_t BufferLengthMs = 4000;
     static constexpr int MutexWaitMs = 250;
 
-    // `ticks` drives the refill thread; tests pass the memory device's manual clock.
-    explicit TcbDSMixerChannel(TcbDSMixer* Mixer, snd::TickSource& ticks = snd::systemTicks());
     ~TcbDSMixerChannel();
     TcbDSMixerChannel(const TcbDSMixerChannel&) = delete;
     TcbDSMixerChannel& operator=(const TcbDSMixerChannel&) = delete;
@@ -194,6 +218,9 @@ private:
     friend class TcbUpdateChannelThread;
     friend class TcbDSMixer;
     class Guard;
+
+    // Made by the mixer only (TcbDSMixer::NewChannel), which owns it.
+    TcbDSMixerChannel(TcbDSMixer* Mixer, snd::TickSource& ticks);
 
     void CreateBuffer();
     void CloseBuffer();

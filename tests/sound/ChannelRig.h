@@ -49,7 +49,7 @@ struct ChannelRig {
     snd::ManualClock clock;
     std::shared_ptr<snd::MemorySoundDevice> device = snd::MemorySoundDevice::create(clock);
     sound::TcbDSMixer mixer{[this](const std::string&) { return device; }};
-    std::unique_ptr<sound::TcbDSMixerChannel> channel = std::make_unique<sound::TcbDSMixerChannel>(&mixer, clock);
+    sound::TChannelHandle channel = mixer.NewChannel(clock);
 
     // Plays `ms` more milliseconds in steps of at most 100 ms, delivering posted events.
     void run(int64_t ms)

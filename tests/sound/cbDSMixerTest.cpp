@@ -314,7 +314,7 @@ TEST(cbDSMixerChannel, EveryKindOfMusicFilePlaysOnTheDeviceOfThisMachine)
         makeWithFfmpeg(dir, "a.wma", 44100, 2, 0.5, "wmav2"),
     };
     TcbDSMixer mixer;  // ALSA when there is a card, the silent null device otherwise
-    TcbDSMixerChannel channel(&mixer);
+    TcbDSMixerChannel& channel = *mixer.NewChannel();
     for (const std::string& f : files) {
         SCOPED_TRACE(f);
         channel.Open(f);
@@ -341,7 +341,7 @@ TEST(cbDSMixerChannel, OperationsGiveUpQuietlyWhileAnotherThreadHoldsTheChannel)
         released.wait();
         return device;
     });
-    TcbDSMixerChannel channel(&mixer, clock);
+    TcbDSMixerChannel& channel = *mixer.NewChannel(clock);
     channel.Open(makePcm(dir, "a.wav", 44100, 2, 16, 1.0));
     channel.SetPosition(500);
     std::thread other([&] { channel.Play(); });
