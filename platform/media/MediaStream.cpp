@@ -434,7 +434,8 @@ int32_t MediaStream::read(uint8_t* dst, uint32_t size, uint32_t& actual)
             break;
         actual += static_cast<uint32_t>(wrote);
         size_t n = std::min<size_t>(size - actual, d->pending.size() - d->pendingOffset);
-        std::memcpy(dst + actual, d->pending.data() + d->pendingOffset, n);
+        if (n > 0)  // an empty pending buffer has no data pointer at all
+            std::memcpy(dst + actual, d->pending.data() + d->pendingOffset, n);
         d->pendingOffset += n;
         actual += static_cast<uint32_t>(n);
     }

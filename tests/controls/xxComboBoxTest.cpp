@@ -127,6 +127,9 @@ TEST(xxComboBox, MouseEnterLeaveAndButtonsAreReported)
 
 TEST(xxComboBox, OnAWindowFocusEnterAndExitFollowTheKeyboardFocus)
 {
+    // What the handlers write to outlives the window, whose teardown moves the focus again.
+    std::vector<std::string> seen;
+    int changes = 0;
     forms::TForm form;
     form.resize(220, 80);
     auto* combo = new TxxComboBox(&form);
@@ -134,7 +137,6 @@ TEST(xxComboBox, OnAWindowFocusEnterAndExitFollowTheKeyboardFocus)
     combo->Items().SetText("one\ntwo");
     auto* other = new TxxComboBox(&form);
     other->SetBounds(10, 40, 150, 22);
-    std::vector<std::string> seen;
     combo->OnEnter = [&](QObject*) { seen.push_back("enter"); };
     combo->OnExit = [&](QObject*) { seen.push_back("exit"); };
     form.show();  // a window holding Qt's own widgets shows fine
@@ -143,7 +145,6 @@ TEST(xxComboBox, OnAWindowFocusEnterAndExitFollowTheKeyboardFocus)
     other->setFocus();
     EXPECT_EQ(seen, (std::vector<std::string>{"enter", "exit"}));
     // Typing in the edit style is a change; the list style has no edit.
-    int changes = 0;
     combo->OnChange = [&](QObject*) { ++changes; };
     combo->setFocus();
     QTest::keyClicks(combo, "ab");

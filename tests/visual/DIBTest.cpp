@@ -75,7 +75,7 @@ std::string Save(TDIB& dib)
 void Le(std::string& s, uint32_t v, int n)
 {
     for (int i = 0; i < n; ++i)
-        s += char(v >> (8 * i));
+        s += i < 4 ? char(v >> (8 * i)) : '\0';  // wider fields are zero-extended
 }
 
 // A BMP file with a 40-byte header, the given table and pixel bytes.
