@@ -158,12 +158,12 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
         t->SetEnabled(false);
     setMinimumSize(MinimumWidth, MinimumHeight);   // the minimum tracking size
 
-    spdMainMenu->OnClick = [this](QObject*) { spdMainMenuClick(); };
+    Handlers.Set(spdMainMenu->OnClick, [this](QObject*) { spdMainMenuClick(); });
     HookPlayHandlers();
     HookToolButtonSchemes();
-    connect(N24, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(ManualPage))); });
+    Handlers.Connect(N24, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(ManualPage))); });
     for (QAction* a : {do_HTTP, N3, N21, N22})
-        connect(a, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePage))); });
+        Handlers.Connect(a, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePage))); });
     cpl01->installEventFilter(this);
     MsgBoxEx = ::MsgBoxEx;
 
@@ -177,7 +177,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
 
 TfrmMain::~TfrmMain()
 {
-    destroying_ = true;
+    Handlers.Stop();  // the controls' going reaches no handler of this window
     forms::RunGuarded([this] { FormDestroy(); });
     if (frmMain == this)
         frmMain = nullptr;
@@ -712,6 +712,7 @@ void TfrmMain::PopupMenu4Popup()
 void TfrmMain::HookToolButtonSchemes()
 {
     auto hook = [](controls::TXiButton* b, controls::TXiButton::TColorScheme released) {
+        // The button's own look only: nothing of the window is touched.
         b->OnMouseDown = [b](QObject*, forms::TMouseButton, forms::TShiftState, int, int) {
             b->SetColorScheme(SchemePressed);
         };

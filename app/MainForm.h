@@ -578,7 +578,6 @@ private:
     std::string startupSaveFailure_;   // the first settings write refused before the window showed
     bool shownOnce_ = false;
     int sorting_ = 0;             // a list is reordering its rows: no rows come or go
-    bool destroying_ = false;     // the controls are going: their signals reach no handler
     QPoint framePosition_;        // where the frame is put once the window is framed
     bool placingFrame_ = false;
     QRect normalBounds_;          // last bounds while neither maximised nor minimised

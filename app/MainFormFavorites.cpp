@@ -90,13 +90,12 @@ void TfrmMain::ConnectFavoriteCommands()
     };
     trrFavorite->setItemDelegate(new TFavoriteNameDelegate(this, trrFavorite));
     trrFavorite->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
-    connect(trrFavorite, &QTreeWidget::currentItemChanged, this, [this] {
-        if (!destroying_)
-            forms::RunGuarded([this] { trrFavoriteChange(); });
+    Handlers.Connect(trrFavorite, &QTreeWidget::currentItemChanged, this, [this] {
+        forms::RunGuarded([this] { trrFavoriteChange(); });
     });
-    connect(PopupMenu7, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu7Popup(); }); });
+    Handlers.Connect(PopupMenu7, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu7Popup(); }); });
     auto bind = [this](QAction* Action, void (TfrmMain::*Handler)()) {
-        connect(Action, &QAction::triggered, this, [this, Handler] { forms::RunGuarded([this, Handler] { (this->*Handler)(); }); });
+        Handlers.Connect(Action, &QAction::triggered, this, [this, Handler] { forms::RunGuarded([this, Handler] { (this->*Handler)(); }); });
     };
     bind(do_Favorite2, &TfrmMain::spdFavoriteClick);
     bind(do_FavUpdate, &TfrmMain::spdFvUpdateClick);
@@ -104,8 +103,8 @@ void TfrmMain::ConnectFavoriteCommands()
     bind(do_AddFavorite, &TfrmMain::do_AddFavoriteClick);
     bind(do_AddFavorite1, &TfrmMain::do_AddFavorite1Click);
     bind(do_DelFavorite, &TfrmMain::do_DelFavoriteClick);
-    spdFavorite->OnClick = [this](QObject*) { spdFavoriteClick(); };
-    spdFvUpdate->OnClick = [this](QObject*) { spdFvUpdateClick(); };
+    Handlers.Set(spdFavorite->OnClick, [this](QObject*) { spdFavoriteClick(); });
+    Handlers.Set(spdFvUpdate->OnClick, [this](QObject*) { spdFvUpdateClick(); });
 }
 
 QTreeWidgetItem* TfrmMain::FavoriteRoot() const

@@ -102,12 +102,12 @@ void TfrmMain::CreateFolderHandlers()
     // changes that nobody reads, and the access times change with every scan and playback.
     DirMon1->WatchFilters = {nfFILE_NAME};
     DirMon1->WatchSubtree = false;
-    DirMon1->OnCreated = [this](TDirMon*, const std::string& n) { DirMon1Created(n); };
-    DirMon1->OnDeleted = [this](TDirMon*, const std::string& n) { DirMon1Deleted(n); };
-    DirMon1->OnRenamed = [this](TDirMon*, const std::string& a, const std::string& b) { DirMon1Renamed(a, b); };
-    DirMon1->OnOverflow = [this](TDirMon*) { DirMon1Overflow(); };
-    DirMon1->OnError = [this](TDirMon*, const std::string& m) { DirMon1Error(m); };
-    DirDialog1->OnShowDialog = [this](QPoint& pt) { DirDialog1ShowDialog(pt); };
+    Handlers.Set(DirMon1->OnCreated, [this](TDirMon*, const std::string& n) { DirMon1Created(n); });
+    Handlers.Set(DirMon1->OnDeleted, [this](TDirMon*, const std::string& n) { DirMon1Deleted(n); });
+    Handlers.Set(DirMon1->OnRenamed, [this](TDirMon*, const std::string& a, const std::string& b) { DirMon1Renamed(a, b); });
+    Handlers.Set(DirMon1->OnOverflow, [this](TDirMon*) { DirMon1Overflow(); });
+    Handlers.Set(DirMon1->OnError, [this](TDirMon*, const std::string& m) { DirMon1Error(m); });
+    Handlers.Set(DirDialog1->OnShowDialog, [this](QPoint& pt) { DirDialog1ShowDialog(pt); });
     // Until files can be imported one by one, new music in the folder is listed by
     // reading the folder again: slower, but the music list never misses a song.
     ImportFilesHook = [this](const std::vector<std::string>& Files, bool CopyFirst) {
@@ -118,12 +118,12 @@ void TfrmMain::CreateFolderHandlers()
     createdSettle_.SetInterval(SettleMs);
     createdSettle_.SetOnTimer([this] { forms::RunGuarded([this] { SettleCreatedFiles(); }); });
 
-    connect(trrFile, &QTreeWidget::currentItemChanged, this,
+    Handlers.Connect(trrFile, &QTreeWidget::currentItemChanged, this,
             [this] { forms::RunGuarded([this] { trrFileChange(); }); });
-    connect(PopupMenu6, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu6Popup(); }); });
+    Handlers.Connect(PopupMenu6, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu6Popup(); }); });
     for (QAction* a : {do_AddMusicDir, do_Folder})
-        connect(a, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_AddMusicDirClick(); }); });
-    connect(do_DeleteDir, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_DeleteDirClick(); }); });
+        Handlers.Connect(a, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_AddMusicDirClick(); }); });
+    Handlers.Connect(do_DeleteDir, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_DeleteDirClick(); }); });
 }
 
 // ---------------------------------------------------------------- the tree

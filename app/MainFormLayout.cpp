@@ -289,8 +289,8 @@ void TfrmMain::CreatePlayer()
     dxdRight = surfacePane(pnlOsillo2, "dxdRight");
     paneSurfaces_[0].Pane = dxdLeft;
     paneSurfaces_[1].Pane = dxdRight;
-    dxdLeft->OnInitialize = [this](QObject*) { dxdLeftInitialize(); };
-    dxdLeft->OnFinalize = [this](QObject*) { dxdLeftFinalize(); };
+    Handlers.Set(dxdLeft->OnInitialize, [this](QObject*) { dxdLeftInitialize(); });
+    Handlers.Set(dxdLeft->OnFinalize, [this](QObject*) { dxdLeftFinalize(); });
     pbxRight = pane(pnlOsillo2, "pbxRight");
     pbxLeft->hide();
     pbxRight->hide();

@@ -27,10 +27,10 @@ void TfrmMain::SetupLibrary()
     // The window has no node images of its own: the trees draw their texts only.
     for (QTreeWidget* tree : {trrFile, trrGenre, trrFavorite})
         SetupTreeDrawing(tree);
-    connect(trrGenre, &QTreeWidget::currentItemChanged, this,
+    Handlers.Connect(trrGenre, &QTreeWidget::currentItemChanged, this,
             [this] { forms::RunGuarded([this] { trrGenreChange(); }); });
     for (QAction* update : {do_Update, do_Update1})
-        connect(update, &QAction::triggered, this,
+        Handlers.Connect(update, &QAction::triggered, this,
                 [this] { forms::RunGuarded([this] { do_UpdateClick(); }); });
 }
 

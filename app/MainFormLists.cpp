@@ -94,9 +94,9 @@ bool sameFileIgnoringCase(const std::string& A, const std::string& B)
 }
 
 template <class F>
-void bind(QAction* Action, QObject* Context, F Handler)
+void bind(forms::THandlers& Handlers, QAction* Action, QObject* Context, F Handler)
 {
-    QObject::connect(Action, &QAction::triggered, Context, [Handler] { forms::RunGuarded(Handler); });
+    Handlers.Connect(Action, &QAction::triggered, Context, [Handler] { forms::RunGuarded(Handler); });
 }
 
 }  // namespace
@@ -123,33 +123,31 @@ void TfrmMain::ConnectListCommands()
         list->AutoResort = false;
         list->SetShowSortArrows(true);
         list->CancelSort = 1;
-        list->OnSortBegin = [this](QObject*, int, bool) { ++sorting_; };
-        list->OnSortFinished = [this](QObject*, int, bool) { --sorting_; };
+        Handlers.Set(list->OnSortBegin, [this](QObject*, int, bool) { ++sorting_; });
+        Handlers.Set(list->OnSortFinished, [this](QObject*, int, bool) { --sorting_; });
         SetupListDrawing(list);
     }
-    lstMP3->OnColumnClick = [this](QObject*, int Column) { lstMP3ColumnClick(Column); };
-    lstFile->OnColumnClick = [this](QObject*, int Column) { lstFileColumnClick(Column); };
+    Handlers.Set(lstMP3->OnColumnClick, [this](QObject*, int Column) { lstMP3ColumnClick(Column); });
+    Handlers.Set(lstFile->OnColumnClick, [this](QObject*, int Column) { lstFileColumnClick(Column); });
 
     auto guarded = [this](void (TfrmMain::*Handler)()) {
         return [this, Handler] {
-            if (sorting_ == 0 && !destroying_)
+            if (sorting_ == 0)
                 forms::RunGuarded([this, Handler] { (this->*Handler)(); });
         };
     };
     QAbstractItemModel* music = lstMP3->model();
-    connect(music, &QAbstractItemModel::rowsInserted, this, guarded(&TfrmMain::lstMP3Insert));
-    connect(music, &QAbstractItemModel::rowsRemoved, this, guarded(&TfrmMain::lstMP3Insert));
-    connect(music, &QAbstractItemModel::modelReset, this, guarded(&TfrmMain::lstMP3Insert));
+    Handlers.Connect(music, &QAbstractItemModel::rowsInserted, this, guarded(&TfrmMain::lstMP3Insert));
+    Handlers.Connect(music, &QAbstractItemModel::rowsRemoved, this, guarded(&TfrmMain::lstMP3Insert));
+    Handlers.Connect(music, &QAbstractItemModel::modelReset, this, guarded(&TfrmMain::lstMP3Insert));
     QAbstractItemModel* playlist = lstFile->model();
-    connect(playlist, &QAbstractItemModel::rowsInserted, this, guarded(&TfrmMain::lstFileInsert));
-    connect(playlist, &QAbstractItemModel::rowsRemoved, this, guarded(&TfrmMain::lstFileDeletion));
-    connect(playlist, &QAbstractItemModel::modelReset, this, guarded(&TfrmMain::lstFileDeletion));
-    connect(lstMP3, &QTreeWidget::itemSelectionChanged, this, guarded(&TfrmMain::lstMP3SelectItem));
-    connect(lstFile, &QTreeWidget::itemSelectionChanged, this, guarded(&TfrmMain::lstFileSelectItem));
+    Handlers.Connect(playlist, &QAbstractItemModel::rowsInserted, this, guarded(&TfrmMain::lstFileInsert));
+    Handlers.Connect(playlist, &QAbstractItemModel::rowsRemoved, this, guarded(&TfrmMain::lstFileDeletion));
+    Handlers.Connect(playlist, &QAbstractItemModel::modelReset, this, guarded(&TfrmMain::lstFileDeletion));
+    Handlers.Connect(lstMP3, &QTreeWidget::itemSelectionChanged, this, guarded(&TfrmMain::lstMP3SelectItem));
+    Handlers.Connect(lstFile, &QTreeWidget::itemSelectionChanged, this, guarded(&TfrmMain::lstFileSelectItem));
 
-    new TEventHook(lstMP3, [this](QEvent* e) {
-        if (destroying_)
-            return false;
+    Handlers.Hook(lstMP3, [this](QEvent* e) {
         if (e->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(e)->key();
             if (key == Qt::Key_Delete || key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -161,9 +159,7 @@ void TfrmMain::ConnectListCommands()
         }
         return false;
     });
-    new TEventHook(lstFile, [this](QEvent* e) {
-        if (destroying_)
-            return false;
+    Handlers.Hook(lstFile, [this](QEvent* e) {
         if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) {
             const auto* k = static_cast<QKeyEvent*>(e);
             bool used = false;
@@ -182,18 +178,18 @@ void TfrmMain::ConnectListCommands()
         RemovePathFromList(ListView, Path);
     };
 
-    spdCopyList->OnClick = [this](QObject*) { spdCopyListClick(); };
-    spdAllCopy->OnClick = [this](QObject*) { do_CopyAllClick(); };
-    bind(do_CopyAll, this, [this] { do_CopyAllClick(); });
-    bind(do_AllSelect, this, [this] { do_AllSelectClick(); });
-    bind(do_AllList, this, [this] { do_AllListClick(); });
-    bind(do_DelTitle, this, [this] { do_DelTitleClick(); });
-    bind(do_DelList, this, [this] { do_DelListClick(); });
-    bind(do_DelListAll, this, [this] { do_DelListAllClick(); });
-    bind(do_MoveUp, this, [this] { do_MoveUpClick(); });
-    bind(do_MoveDown, this, [this] { do_MoveDownClick(); });
-    connect(PopupMenu2, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu2Popup(); }); });
-    connect(PopupMenu3, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu3Popup(); }); });
+    Handlers.Set(spdCopyList->OnClick, [this](QObject*) { spdCopyListClick(); });
+    Handlers.Set(spdAllCopy->OnClick, [this](QObject*) { do_CopyAllClick(); });
+    bind(Handlers, do_CopyAll, this, [this] { do_CopyAllClick(); });
+    bind(Handlers, do_AllSelect, this, [this] { do_AllSelectClick(); });
+    bind(Handlers, do_AllList, this, [this] { do_AllListClick(); });
+    bind(Handlers, do_DelTitle, this, [this] { do_DelTitleClick(); });
+    bind(Handlers, do_DelList, this, [this] { do_DelListClick(); });
+    bind(Handlers, do_DelListAll, this, [this] { do_DelListAllClick(); });
+    bind(Handlers, do_MoveUp, this, [this] { do_MoveUpClick(); });
+    bind(Handlers, do_MoveDown, this, [this] { do_MoveDownClick(); });
+    Handlers.Connect(PopupMenu2, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu2Popup(); }); });
+    Handlers.Connect(PopupMenu3, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu3Popup(); }); });
 }
 
 // Both lists draw their own rows: black bold header captions (red while pressed), the
@@ -202,12 +198,12 @@ void TfrmMain::ConnectListCommands()
 void TfrmMain::SetupListDrawing(TSortListView* ListView)
 {
     ListView->SetStyle(lvOwnerDrawFixed);
-    ListView->OnDrawHeader = [](QObject*, gfx::TCanvas& C, int, gfx::TRect&, bool Pressed, bool&) {
+    Handlers.Set(ListView->OnDrawHeader, [](QObject*, gfx::TCanvas& C, int, gfx::TRect&, bool Pressed, bool&) {
         C.Font().SetColor(Pressed ? HeaderPressedText : HeaderText);
         C.Font().SetStyle(gfx::fsBold);
-    };
+    });
     const gfx::TColor selectedColor = ListView == lstMP3 ? SelectedMusic : SelectedPlaylist;
-    ListView->OnDrawSubItem = [ListView, selectedColor](QObject*, gfx::TCanvas& C, int, int SubItem,
+    Handlers.Set(ListView->OnDrawSubItem, [ListView, selectedColor](QObject*, gfx::TCanvas& C, int, int SubItem,
                                                         gfx::TRect R, TOwnerDrawState State, bool&) {
         C.Font().SetStyle(0);
         gfx::TColor text = PlainText;
@@ -222,7 +218,7 @@ void TfrmMain::SetupListDrawing(TSortListView* ListView)
         else
             C.Brush().SetColor(gfx::clWindow);
         C.FillRect(R);
-    };
+    });
 }
 
 // ---------------------------------------------------------------- selection and rows

@@ -70,9 +70,9 @@ void TfrmMain::CreateMenus()
                           {&do_DelFavorite, "do_DelFavorite", "お気に入りの削除"}});
     for (auto* t : {trrFile, trrGenre, trrFavorite})
         t->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(trrFile, &QWidget::customContextMenuRequested, this,
+    Handlers.Connect(trrFile, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PopupMenu6->popup(trrFile->viewport()->mapToGlobal(p)); });
-    connect(trrFavorite, &QWidget::customContextMenuRequested, this,
+    Handlers.Connect(trrFavorite, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PopupMenu7->popup(trrFavorite->viewport()->mapToGlobal(p)); });
 }
 
@@ -106,10 +106,10 @@ void TfrmMain::CreateMainMenu()
         Separator,
         {&do_Close, "do_Close", "終了"},
     });
-    connect(PopupMenu4, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu4Popup(); }); });
-    connect(do_Minimize, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_MinimizeClick(); }); });
-    connect(do_FormInit, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_FormInit1Click(); }); });
-    connect(do_Close, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_CloseClick(); }); });
+    Handlers.Connect(PopupMenu4, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu4Popup(); }); });
+    Handlers.Connect(do_Minimize, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_MinimizeClick(); }); });
+    Handlers.Connect(do_FormInit, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_FormInit1Click(); }); });
+    Handlers.Connect(do_Close, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_CloseClick(); }); });
 }
 
 void TfrmMain::CreateListMenus()
@@ -167,9 +167,9 @@ void TfrmMain::CreateListMenus()
     do_UpdateTag2->setVisible(false);
     for (auto* l : {lstMP3, lstFile})
         l->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(lstMP3, &QWidget::customContextMenuRequested, this,
+    Handlers.Connect(lstMP3, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PopupMenu2->popup(lstMP3->viewport()->mapToGlobal(p)); });
-    connect(lstFile, &QWidget::customContextMenuRequested, this,
+    Handlers.Connect(lstFile, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PopupMenu3->popup(lstFile->viewport()->mapToGlobal(p)); });
 }
 
@@ -192,15 +192,15 @@ void TfrmMain::CreateVisualMenu()
     do_Effect999->setData(-1);
     do_Effect999->setCheckable(true);
     for (QAction* a : do_EffectMode)
-        connect(a, &QAction::triggered, this, [this, a] { forms::RunGuarded([this, a] { do_Effect00Click(a); }); });
-    connect(do_Effect999, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_Effect999Click(); }); });
-    connect(PopupMenu5, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu5Popup(); }); });
+        Handlers.Connect(a, &QAction::triggered, this, [this, a] { forms::RunGuarded([this, a] { do_Effect00Click(a); }); });
+    Handlers.Connect(do_Effect999, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_Effect999Click(); }); });
+    Handlers.Connect(PopupMenu5, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu5Popup(); }); });
     // The panes and the level bars under them; none while the effect overlay is shown.
     for (QWidget* pane : {static_cast<QWidget*>(pbxLeft), static_cast<QWidget*>(dxdLeft),
                           static_cast<QWidget*>(pbxRight), static_cast<QWidget*>(dxdRight),
                           static_cast<QWidget*>(barLeft), static_cast<QWidget*>(barRight)}) {
         pane->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(pane, &QWidget::customContextMenuRequested, this, [this, pane](const QPoint& p) {
+        Handlers.Connect(pane, &QWidget::customContextMenuRequested, this, [this, pane](const QPoint& p) {
             if (spdEffect->Tag == 0)
                 PopupMenu5->popup(pane->mapToGlobal(p));
         });

@@ -106,49 +106,49 @@ void TfrmMain::HookPlayHandlers()
     auto guarded = [this](void (TfrmMain::*handler)()) {
         return [this, handler] { forms::RunGuarded([this, handler] { (this->*handler)(); }); };
     };
-    connect(lstFile, &QTreeWidget::itemDoubleClicked, this, guarded(&TfrmMain::lstFileDblClick));
-    connect(lstMP3, &QTreeWidget::itemDoubleClicked, this, guarded(&TfrmMain::lstMP3DblClick));
-    connect(lstFile, &QTreeWidget::itemSelectionChanged, this, guarded(&TfrmMain::lstFileChange));
-    connect(lstMP3, &QTreeWidget::itemSelectionChanged, this, guarded(&TfrmMain::lstMP3Change));
-    connect(do_Play2, &QAction::triggered, this, guarded(&TfrmMain::lstFileDblClick));
-    connect(do_Play1, &QAction::triggered, this, guarded(&TfrmMain::lstMP3DblClick));
-    connect(do_ListPlay, &QAction::triggered, this, guarded(&TfrmMain::spdPlayListClick));
-    connect(do_Shuffle, &QAction::triggered, this, guarded(&TfrmMain::do_ShuffleClick));
-    connect(do_AutoShuffle1, &QAction::triggered, this, guarded(&TfrmMain::do_AutoShuffle1Click));
-    connect(do_AutoShuffle2, &QAction::triggered, this, guarded(&TfrmMain::do_AutoShuffle1Click));
+    Handlers.Connect(lstFile, &QTreeWidget::itemDoubleClicked, this, guarded(&TfrmMain::lstFileDblClick));
+    Handlers.Connect(lstMP3, &QTreeWidget::itemDoubleClicked, this, guarded(&TfrmMain::lstMP3DblClick));
+    Handlers.Connect(lstFile, &QTreeWidget::itemSelectionChanged, this, guarded(&TfrmMain::lstFileChange));
+    Handlers.Connect(lstMP3, &QTreeWidget::itemSelectionChanged, this, guarded(&TfrmMain::lstMP3Change));
+    Handlers.Connect(do_Play2, &QAction::triggered, this, guarded(&TfrmMain::lstFileDblClick));
+    Handlers.Connect(do_Play1, &QAction::triggered, this, guarded(&TfrmMain::lstMP3DblClick));
+    Handlers.Connect(do_ListPlay, &QAction::triggered, this, guarded(&TfrmMain::spdPlayListClick));
+    Handlers.Connect(do_Shuffle, &QAction::triggered, this, guarded(&TfrmMain::do_ShuffleClick));
+    Handlers.Connect(do_AutoShuffle1, &QAction::triggered, this, guarded(&TfrmMain::do_AutoShuffle1Click));
+    Handlers.Connect(do_AutoShuffle2, &QAction::triggered, this, guarded(&TfrmMain::do_AutoShuffle1Click));
     // do_SameMusic is a checkable action: the menu toggles its check mark itself.
 
-    spdPlayList->OnClick = [this](QObject*) { spdPlayListClick(); };
-    sbPlay->OnClick = [this](QObject*) { sbPlayClick(); };
-    sbStop->OnClick = [this](QObject*) { sbStopClick(); };
-    sbPause->OnClick = [this](QObject*) { sbPauseClick(); };
+    Handlers.Set(spdPlayList->OnClick, [this](QObject*) { spdPlayListClick(); });
+    Handlers.Set(sbPlay->OnClick, [this](QObject*) { sbPlayClick(); });
+    Handlers.Set(sbStop->OnClick, [this](QObject*) { sbStopClick(); });
+    Handlers.Set(sbPause->OnClick, [this](QObject*) { sbPauseClick(); });
     for (controls::TRbButton* b : {sbBack, sbStep}) {
-        b->OnMouseDown = [this](QObject* s, forms::TMouseButton, forms::TShiftState, int, int) { sbBackMouseDown(s); };
-        b->OnMouseUp = [this](QObject* s, forms::TMouseButton, forms::TShiftState, int, int) { sbBackMouseUp(s); };
+        Handlers.Set(b->OnMouseDown, [this](QObject* s, forms::TMouseButton, forms::TShiftState, int, int) { sbBackMouseDown(s); });
+        Handlers.Set(b->OnMouseUp, [this](QObject* s, forms::TMouseButton, forms::TShiftState, int, int) { sbBackMouseUp(s); });
     }
     // The conversion gauge shares the seek, measured on the position gauge.
     for (forms::TCustomControl* gauge : std::initializer_list<forms::TCustomControl*>{Gauge1, GaugeMP3})
-        gauge->OnMouseDown = [this](QObject*, forms::TMouseButton b, forms::TShiftState s, int x, int y) {
+        Handlers.Set(gauge->OnMouseDown, [this](QObject*, forms::TMouseButton b, forms::TShiftState s, int x, int y) {
             Gauge1MouseDown(b, s, x, y);
-        };
-    Gauge1->OnMouseMove = [this](QObject*, forms::TShiftState s, int x, int y) { Gauge1MouseMove(s, x, y); };
+        });
+    Handlers.Set(Gauge1->OnMouseMove, [this](QObject*, forms::TShiftState s, int x, int y) { Gauge1MouseMove(s, x, y); });
     Gauge1->SetShowHint(true);
-    trackFrequency->OnChange = [this](QObject*) { trackFrequencyChange(); };
-    trackFrequency->OnDblClick = [this](QObject*) { lblScaleDblClick(); };
-    chkEcho->OnClick = [this](QObject*) { chkEchoClick(); };
-    chkReverb->OnClick = [this](QObject*) { chkReverbClick(); };
-    ckkChorus->OnClick = [this](QObject*) { ckkChorusClick(); };
-    chkFlanger->OnClick = [this](QObject*) { chkFlangerClick(); };
+    Handlers.Set(trackFrequency->OnChange, [this](QObject*) { trackFrequencyChange(); });
+    Handlers.Set(trackFrequency->OnDblClick, [this](QObject*) { lblScaleDblClick(); });
+    Handlers.Set(chkEcho->OnClick, [this](QObject*) { chkEchoClick(); });
+    Handlers.Set(chkReverb->OnClick, [this](QObject*) { chkReverbClick(); });
+    Handlers.Set(ckkChorus->OnClick, [this](QObject*) { ckkChorusClick(); });
+    Handlers.Set(chkFlanger->OnClick, [this](QObject*) { chkFlangerClick(); });
     for (controls::TFlatCheckBox* c : {chkEcho, chkReverb, ckkChorus, chkFlanger})
-        c->OnKeyDown = [this](QObject*, int&, forms::TShiftState) { chkEchoKeyDown(); };
+        Handlers.Set(c->OnKeyDown, [this](QObject*, int&, forms::TShiftState) { chkEchoKeyDown(); });
 
     timDxTimer.SetOnTimer([this] { timDxTimerTimer(); });
     timPlay.SetOnTimer([this] { timPlayTimer(); });
     timList.SetOnTimer([this] { timListTimer(); });
     timRF.SetOnTimer([this] { timRFTimer(); });
     timFF.SetOnTimer([this] { timFFTimer(); });
-    pbxLeft->OnPaint = [this](QObject*) { pbxLeftPaint(); };
-    pbxRight->OnPaint = [this](QObject*) { pbxRightPaint(); };
+    Handlers.Set(pbxLeft->OnPaint, [this](QObject*) { pbxLeftPaint(); });
+    Handlers.Set(pbxRight->OnPaint, [this](QObject*) { pbxRightPaint(); });
 
     auto* filter = new PlayEventFilter(this);
     qApp->installEventFilter(filter);

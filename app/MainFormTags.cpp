@@ -113,8 +113,8 @@ TTagDialogHost& TfrmMain::TagHost()
 
 void TfrmMain::ConnectTagCommands()
 {
-    connect(do_EditTag1, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_EditTag1Click(); }); });
-    connect(do_EditTag2, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_EditTag2Click(); }); });
+    Handlers.Connect(do_EditTag1, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_EditTag1Click(); }); });
+    Handlers.Connect(do_EditTag2, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_EditTag2Click(); }); });
 }
 
 void TfrmMain::do_EditTag1Click() { EditTagOfSelected(lstMP3, 1); }

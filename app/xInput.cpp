@@ -75,15 +75,15 @@ TfrmInput::TfrmInput(QWidget* Owner) : TForm(Owner), owner_(Owner)
     spdCan->SetCaption("ｷｬﾝｾﾙ");
     for (controls::TRbButton* b : {spdOK, spdCan}) {
         SetControlCursor(b, crHandPoint);
-        b->OnClick = [this](QObject* sender) { spdOKClick(sender); };
+        Handlers.Set(b->OnClick, [this](QObject* sender) { spdOKClick(sender); });
     }
     placeControls();
     setTabOrder(edtInp, spdOK);
     setTabOrder(spdOK, spdCan);
 
-    cmbInput->OnDropDown = [this](QObject* sender) { cmbInputDropDown(sender); };
-    cmbInput->OnChange = [this](QObject* sender) { cmbInputChange(sender); };
-    cmbInput->OnCloseUp = [this](QObject* sender) { cmbInputCloseUp(sender); };
+    Handlers.Set(cmbInput->OnDropDown, [this](QObject* sender) { cmbInputDropDown(sender); });
+    Handlers.Set(cmbInput->OnChange, [this](QObject* sender) { cmbInputChange(sender); });
+    Handlers.Set(cmbInput->OnCloseUp, [this](QObject* sender) { cmbInputCloseUp(sender); });
     OnShow = [this](QObject* sender) { FormShow(sender); };
     OnCloseQuery = [this](QObject* sender, bool& canClose) { FormCloseQuery(sender, canClose); };
     for (QWidget* w : findChildren<QWidget*>())

@@ -26,6 +26,7 @@ public:
     // Centred over the main window; without one over Owner's window, else over the screen's
     // work area.
     explicit TfrmInput(QWidget* Owner = nullptr);
+    ~TfrmInput() override { Handlers.Stop(); }  // the controls' going reaches no handler
 
     intptr_t Tag = 0;
 

@@ -108,7 +108,10 @@ TfrmTAG::TfrmTAG(TTagDialogHost& Host, QWidget* Parent) : TForm(Parent), host_(H
     forms::RunGuarded([this] { FormCreate(this); });
 }
 
-TfrmTAG::~TfrmTAG() = default;
+TfrmTAG::~TfrmTAG()
+{
+    Handlers.Stop();  // the controls' going reaches no handler of this window
+}
 
 void TfrmTAG::createControls()
 {
@@ -163,14 +166,14 @@ void TfrmTAG::createControls()
     pnlPhoto->setAcceptDrops(true);
     imgPhoto = new forms::TImage(pnlPhoto);
     imgPhoto->setGeometry(2, 2, PhotoWidth - 4, PhotoHeight - 4);
-    imgPhoto->OnDblClick = [this](QObject* sender) { imgPhotoDblClick(sender); };
+    Handlers.Set(imgPhoto->OnDblClick, [this](QObject* sender) { imgPhotoDblClick(sender); });
     PopupMenu1 = new QMenu(this);
     do_DelPhoto = PopupMenu1->addAction(QString::fromUtf8("写真の削除"));
-    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu1Popup(); }); });
-    connect(do_DelPhoto, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_DelPhotoClick(); }); });
+    Handlers.Connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu1Popup(); }); });
+    Handlers.Connect(do_DelPhoto, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_DelPhotoClick(); }); });
     for (QWidget* w : {pnlPhoto, static_cast<QWidget*>(imgPhoto)}) {
         w->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(w, &QWidget::customContextMenuRequested, this,
+        Handlers.Connect(w, &QWidget::customContextMenuRequested, this,
                 [this, w](const QPoint& p) { PopupMenu1->popup(w->mapToGlobal(p)); });
     }
 
@@ -182,15 +185,15 @@ void TfrmTAG::createControls()
         return b;
     };
     btnPhoto = button("写真の読込", 0);
-    btnPhoto->OnClick = [this](QObject* sender) { btnPhotoClick(sender); };
+    Handlers.Set(btnPhoto->OnClick, [this](QObject* sender) { btnPhotoClick(sender); });
     spdOk = button("更　新", 1);
-    spdOk->OnClick = [this](QObject* sender) { spdOkClick(sender); };
+    Handlers.Set(spdOk->OnClick, [this](QObject* sender) { spdOkClick(sender); });
     spdCan = button("ｷｬﾝｾﾙ", 2);
-    spdCan->OnClick = [this](QObject* sender) { spdCanClick(sender); };
+    Handlers.Set(spdCan->OnClick, [this](QObject* sender) { spdCanClick(sender); });
     for (controls::TRbButton* b : {spdOk, spdCan})
-        b->OnMouseDown = [this](QObject* sender, forms::TMouseButton, forms::TShiftState, int, int) {
+        Handlers.Set(b->OnMouseDown, [this](QObject* sender, forms::TMouseButton, forms::TShiftState, int, int) {
             spdOkMouseDown(sender);
-        };
+        });
 
     const QFont fixed = fixedFont();
     for (std::size_t i = 0; i < lblInfo.size(); ++i) {
@@ -200,15 +203,15 @@ void TfrmTAG::createControls()
     }
     lblName->setFont(fixed);
 
-    cmbCategry->OnChange = [this](QObject* sender) { cmbCategryChange(sender); };
-    cmbGenre->OnChange = [this](QObject* sender) { cmbGenreChange(sender); };
-    cmbGenre->OnKeyDown = [this](QObject* sender, int& key, forms::TShiftState shift) {
+    Handlers.Set(cmbCategry->OnChange, [this](QObject* sender) { cmbCategryChange(sender); });
+    Handlers.Set(cmbGenre->OnChange, [this](QObject* sender) { cmbGenreChange(sender); });
+    Handlers.Set(cmbGenre->OnKeyDown, [this](QObject* sender, int& key, forms::TShiftState shift) {
         cmbGenreKeyDown(sender, key, shift);
-    };
+    });
     for (controls::TComboBox* c : {cmbCategry, cmbGenre}) {
-        c->OnEnter = [this](QObject* sender) { cmbCategryEnter(sender); };
-        c->OnExit = [this](QObject* sender) { cmbCategryExit(sender); };
-        c->OnCloseUp = [this](QObject* sender) { cmbCategryCloseUp(sender); };
+        Handlers.Set(c->OnEnter, [this](QObject* sender) { cmbCategryEnter(sender); });
+        Handlers.Set(c->OnExit, [this](QObject* sender) { cmbCategryExit(sender); });
+        Handlers.Set(c->OnCloseUp, [this](QObject* sender) { cmbCategryCloseUp(sender); });
     }
 }
 

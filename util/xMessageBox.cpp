@@ -268,6 +268,7 @@ TfrmMessageBox::TfrmMessageBox(QWidget* parent) : TForm(parent)
 
 TfrmMessageBox::~TfrmMessageBox()
 {
+    Handlers.Stop();
     if (frmMessageBox == this)
         frmMessageBox = nullptr;
 }

@@ -13,13 +13,16 @@ TForm::TForm(QWidget* parent) : QDialog(parent)
 {
     font_.OnChange = [this] { propagateLook(this, false, true); };
     SetColor(gfx::clBtnFace);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    Handlers.Connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now && isAncestorOf(now))
             forEachControl([now](TCustomControl& c) { RunGuarded([&] { c.FocusChanged(now); }); return false; });
     });
 }
 
-TForm::~TForm() = default;
+TForm::~TForm()
+{
+    Handlers.Stop();  // before QWidget deletes the children, whose going moves the focus
+}
 
 template <class Fn>
 void TForm::forEachControl(Fn fn)

@@ -11,7 +11,9 @@
 //  - `Loading` is true from construction until the first show, when every control gets
 //    `Loaded`; every change of the keyboard focus inside the window is announced to the
 //    controls (`FocusChanged`), for default-button repaints;
-//  - OnShow, OnCloseQuery (may refuse) and OnClose, run guarded.
+//  - OnShow, OnCloseQuery (may refuse) and OnClose, run guarded;
+//  - `Handlers`: a window attaches its handlers to its child widgets through it and calls
+//    `Handlers.Stop()` first in its destructor, so no handler runs in a half-destroyed window.
 // UI thread only.
 #pragma once
 #include <functional>
@@ -20,6 +22,7 @@
 #include <QDialog>
 
 #include "platform/forms/Control.h"
+#include "platform/forms/Handlers.h"
 
 namespace forms {
 
@@ -46,6 +49,8 @@ public:
     TNotifyEvent OnClose;
 
 protected:
+    THandlers Handlers;  // stopped at the latest when TForm's own destructor starts
+
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -312,4 +313,54 @@ TEST(Forms, SeeThroughControlsStartFromTheParentsPicture)
     const QImage img = child->grab().toImage();
     EXPECT_EQ(img.pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(img.pixel(5, 5), qRgb(0, 0, 255));
+}
+
+namespace {
+
+// A window whose handlers on its children count into `calls`; its list is cleared in its
+// destructor, after Stop, as the main window's lists are when it goes.
+class HandlerWindow : public TForm {
+public:
+    explicit HandlerWindow(int& calls) : list(new QListWidget(this)), control(new TCustomControl(this))
+    {
+        list->addItems({"a", "b"});
+        Handlers.Connect(list->model(), &QAbstractItemModel::modelReset, this, [&calls] { ++calls; });
+        Handlers.Connect(list->model(), &QAbstractItemModel::rowsRemoved, this, [&calls] { ++calls; });
+        Handlers.Hook(control, [&calls](QEvent* e) { return e->type() == QEvent::User && ++calls > 0; });
+        Handlers.Set(control->OnClick, [&calls](QObject*) { ++calls; });
+    }
+    ~HandlerWindow() override
+    {
+        Handlers.Stop();
+        list->clear();
+    }
+    void Stop() { Handlers.Stop(); }
+    QListWidget* list;
+    TCustomControl* control;
+};
+
+}  // namespace
+
+TEST(Forms, HandlersStopDeliveringWhenTheWindowsTeardownStarts)
+{
+    int calls = 0;
+    auto fire = [](HandlerWindow& w) {
+        w.list->takeItem(0);
+        QEvent user(QEvent::User);
+        QCoreApplication::sendEvent(w.control, &user);
+        w.control->OnClick(nullptr);
+    };
+    {
+        HandlerWindow w(calls);
+        fire(w);
+        EXPECT_EQ(calls, 3);  // a removed row, the hooked event, the click
+        const TNotifyEvent kept = w.control->OnClick;
+        w.Stop();
+        fire(w);
+        kept(nullptr);  // a copy held elsewhere is silenced as well
+        EXPECT_EQ(calls, 3);
+    }
+    calls = 0;
+    delete new HandlerWindow(calls);  // the destructor's own clear and the children's going
+    EXPECT_EQ(calls, 0);
 }
