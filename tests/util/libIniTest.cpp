@@ -6,7 +6,10 @@
 #include <QDir>
 #include <QWidget>
 #include <climits>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -195,21 +198,54 @@ TEST(libIni, RefusedWriteRaisesAnErrorNamingTheFile)
     }
 }
 
+namespace {
+
+// Root's file access ignores permissions. As root, Body runs in a child process that has
+// become the unprivileged owner of the given paths (the refusals are then the ones any user
+// meets), so they are tested on every machine, CI's included; otherwise it runs here.
+void asFileOwner(const std::vector<std::string>& paths, const std::function<void()>& Body)
+{
+    if (::geteuid() != 0) {
+        Body();
+        return;
+    }
+    constexpr uid_t kNobody = 65534;
+    for (const std::string& p : paths) {
+        ASSERT_EQ(::chown(p.c_str(), kNobody, kNobody), 0) << p;
+    }
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const bool dropped = ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 && ::geteuid() == kNobody;
+        if (dropped)
+            Body();
+        std::fflush(nullptr);
+        ::_exit(!dropped ? 2 : testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the unprivileged part failed (status " << status << "); its messages are above";
+}
+
+}  // namespace
+
 TEST(libIni, PermissionsRefuseWritesAndKeepTheFile)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "running as root: permissions do not refuse writes";
     IniFixture f;
     writeFile(f.path, "[Form]\nMainTop=1\n");
-    ::chmod(f.dir.path().c_str(), 0555);
-    EXPECT_THROW(IniWriteInteger(f.base, "Form", "MainTop", 2), EIniFileError);
-    ::chmod(f.dir.path().c_str(), 0755);
-    ::chmod(f.path.c_str(), 0444);  // a read-only file is refused although the folder allows a rename
-    EXPECT_THROW(IniWriteInteger(f.base, "Form", "MainTop", 3), EIniFileError);
-    ::chmod(f.path.c_str(), 0000);  // a file we cannot read is not replaced by our one change
-    EXPECT_THROW(IniWriteInteger(f.base, "Form", "MainTop", 4), EIniFileError);
-    ::chmod(f.path.c_str(), 0644);
-    EXPECT_EQ(readFile(f.path), "[Form]\nMainTop=1\n");
+    asFileOwner({f.dir.path(), f.path}, [&] {
+        ::chmod(f.dir.path().c_str(), 0555);
+        EXPECT_THROW(IniWriteInteger(f.base, "Form", "MainTop", 2), EIniFileError);
+        ::chmod(f.dir.path().c_str(), 0755);
+        ::chmod(f.path.c_str(), 0444);  // a read-only file is refused although the folder allows a rename
+        EXPECT_THROW(IniWriteInteger(f.base, "Form", "MainTop", 3), EIniFileError);
+        ::chmod(f.path.c_str(), 0000);  // a file we cannot read is not replaced by our one change
+        EXPECT_THROW(IniWriteInteger(f.base, "Form", "MainTop", 4), EIniFileError);
+        ::chmod(f.path.c_str(), 0644);
+        EXPECT_EQ(readFile(f.path), "[Form]\nMainTop=1\n");
+    });
 }
 
 TEST(libIni, FileWeWriteIsReadByPythonConfigparser)
