@@ -118,22 +118,10 @@ void BM_BulkGenreChange(benchmark::State& state)
     // Both once, so that each run changes genres of equal length in files in the page cache.
     tagLibSetGenre(files, "Beat");
     oursSetGenre(host, "Bass");
-    Runs oursRate, tagLibRate, ratio;
-    const double n = double(files.size());
-    int next = 0;
-    for (auto _ : state) {
-        const char* theirs = Genres[next++ % std::size(Genres)];
-        const char* ours = Genres[next++ % std::size(Genres)];
-        const double t = secondsOf([&] { tagLibSetGenre(files, theirs); });
-        const double o = secondsOf([&] { oursSetGenre(host, ours); });
-        state.SetIterationTime(o);
-        oursRate.add(n / o);
-        tagLibRate.add(n / t);
-        ratio.add(t / o);
-    }
-    report(state, "ours_files_per_s", oursRate);
-    report(state, "taglib_files_per_s", tagLibRate);
-    report(state, "ratio", ratio);
+    std::size_t next = 0;
+    compareFileRates(
+        state, double(files.size()), "taglib", [&] { tagLibSetGenre(files, Genres[next++ % std::size(Genres)]); },
+        [&] { oursSetGenre(host, Genres[next++ % std::size(Genres)]); });
     SetupTagObjects(false);
 }
 

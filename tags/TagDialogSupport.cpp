@@ -1,11 +1,14 @@
 #include "tags/TagDialogSupport.h"
 
+#include "controls/gradient/RbButton.h"
 #include "pictures/libImg.h"
+#include "platform/forms/Form.h"
 #include "platform/forms/Image.h"
 #include "tags/AudioInfoLabels.h"
 #include "tags/TagDialogHost.h"
 #include "tags/libID3Tag.h"
 #include "tags/libMP3Header.h"
+#include "util/libControl.h"
 
 #include <QFont>
 #include <QFrame>
@@ -14,6 +17,23 @@
 #include <QWidget>
 
 #include <filesystem>
+
+void SetupTagDialogWindow(forms::TForm& Dialog, const char* Caption, int Width, int Height)
+{
+    Dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint);
+    Dialog.setFixedSize(Width, Height);
+    Dialog.SetCaption(Caption);
+}
+
+controls::TRbButton* CreateTagDialogButton(QWidget* Parent, const char* Caption, int Tag)
+{
+    auto* b = new controls::TRbButton(Parent);
+    b->SetCaption(Caption);
+    b->Tag = Tag;
+    SetControlCursor(b, crHandPoint);
+    return b;
+}
 
 void CentreOverMainWindow(QWidget& Dialog, const TTagDialogHost& Host)
 {

@@ -14,12 +14,21 @@ class QLabel;
 class QWidget;
 class TTagDialogHost;
 
-namespace forms {
-class TImage;
+namespace controls {
+class TRbButton;
 }
+namespace forms {
+class TForm;
+class TImage;
+}  // namespace forms
 
 inline constexpr gfx::TColor FieldFocusColor = 0x80FFFF;  // light yellow
 inline constexpr const char* TagMsgCaption = "ＴＡＧ編集";
+
+// A fixed-size dialog window with a title bar and a close box.
+void SetupTagDialogWindow(forms::TForm& Dialog, const char* Caption, int Width, int Height);
+// A button of the dialogs: the program's own, with the hand cursor.
+controls::TRbButton* CreateTagDialogButton(QWidget* Parent, const char* Caption, int Tag);
 
 // Centres Dialog over the host's main window (nothing without one).
 void CentreOverMainWindow(QWidget& Dialog, const TTagDialogHost& Host);

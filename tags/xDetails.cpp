@@ -28,10 +28,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 
 TfrmDetails::TfrmDetails(TTagDialogHost& Host, QWidget* Parent) : TForm(Parent), host_(Host)
 {
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(ClientWidth, ClientHeight);
-    SetCaption("Details Infomation");
+    SetupTagDialogWindow(*this, "Details Infomation", ClientWidth, ClientHeight);
     createControls();
     OnShow = [this](QObject* sender) { FormShow(sender); };
     OnCloseQuery = [this](QObject* sender, bool& canClose) { FormCloseQuery(sender, canClose); };
@@ -96,10 +93,7 @@ void TfrmDetails::createControls()
     for (std::size_t i = 0; i < lblInfos.size(); ++i)
         lblInfos[i]->setGeometry(0, int(i) * 15, pnlInfo->width(), 15);
 
-    spdCan = new controls::TRbButton(this);
-    spdCan->SetCaption("閉じる");
-    spdCan->Tag = 2;
-    SetControlCursor(spdCan, crHandPoint);
+    spdCan = CreateTagDialogButton(this, "閉じる", 2);
     spdCan->SetBounds(ClientWidth - 100, ClientHeight - 34, 88, 26);
     spdCan->OnClick = [this](QObject* sender) { spdCanClick(sender); };
 }

@@ -71,10 +71,7 @@ std::string trimBlanks(const std::string& text)
 
 TfrmTAG::TfrmTAG(TTagDialogHost& Host, QWidget* Parent) : TForm(Parent), host_(Host)
 {
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(ClientWidth, ClientHeight);
-    SetCaption("ID3v2 Tagger");
+    SetupTagDialogWindow(*this, "ID3v2 Tagger", ClientWidth, ClientHeight);
     OpenPictureDialog1 = [this](const std::string& dir) { return ExecuteOpenPictureDialog(this, dir); };
     createControls();
     placeControls();
@@ -138,18 +135,11 @@ void TfrmTAG::createControls()
                 [this, w](const QPoint& p) { PopupMenu1->popup(w->mapToGlobal(p)); });
     }
 
-    auto button = [this](const char* caption, int tag) {
-        auto* b = new controls::TRbButton(this);
-        b->SetCaption(caption);
-        b->Tag = tag;
-        SetControlCursor(b, crHandPoint);
-        return b;
-    };
-    btnPhoto = button("写真の読込", 0);
+    btnPhoto = CreateTagDialogButton(this, "写真の読込", 0);
     btnPhoto->OnClick = [this](QObject* sender) { btnPhotoClick(sender); };
-    spdOk = button("更　新", 1);
+    spdOk = CreateTagDialogButton(this, "更　新", 1);
     spdOk->OnClick = [this](QObject* sender) { spdOkClick(sender); };
-    spdCan = button("ｷｬﾝｾﾙ", 2);
+    spdCan = CreateTagDialogButton(this, "ｷｬﾝｾﾙ", 2);
     spdCan->OnClick = [this](QObject* sender) { spdCanClick(sender); };
     for (controls::TRbButton* b : {spdOk, spdCan})
         b->OnMouseDown = [this](QObject* sender, forms::TMouseButton, forms::TShiftState, int, int) {

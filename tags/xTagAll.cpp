@@ -33,10 +33,7 @@ std::string s(const QString& t) { return t.toStdString(); }
 
 TfrmTagAll::TfrmTagAll(TTagDialogHost& Host, QWidget* Parent) : TForm(Parent), host_(Host)
 {
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(ClientWidth, ClientHeight);
-    SetCaption("タグの一括変更");
+    SetupTagDialogWindow(*this, "タグの一括変更", ClientWidth, ClientHeight);
     createControls();
     OnShow = [this](QObject* sender) { FormShow(sender); };
     OnCloseQuery = [this](QObject* sender, bool& canClose) { FormCloseQuery(sender, canClose); };
@@ -92,16 +89,9 @@ void TfrmTagAll::createControls()
     lbl04 = label("Album", labelX, 148 - 4, 60);
     Edit4 = edit(4, fieldX, 144, fieldW);
     // The buttons under the group.
-    auto button = [this](const char* caption, int tag) {
-        auto* b = new controls::TRbButton(this);
-        b->SetCaption(caption);
-        b->Tag = tag;
-        SetControlCursor(b, crHandPoint);
-        return b;
-    };
-    spdOk = button("更　新", 1);
+    spdOk = CreateTagDialogButton(this, "更　新", 1);
     spdOk->OnClick = [this](QObject* sender) { spdOkClick(sender); };
-    spdCan = button("ｷｬﾝｾﾙ", 2);
+    spdCan = CreateTagDialogButton(this, "ｷｬﾝｾﾙ", 2);
     spdCan->OnClick = [this](QObject* sender) { spdCanClick(sender); };
     spdCan->SetBounds(ClientWidth - 100, ClientHeight - 34, 88, 26);
     spdOk->SetBounds(ClientWidth - 196, ClientHeight - 34, 88, 26);
