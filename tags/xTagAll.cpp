@@ -8,6 +8,7 @@
 #include "tags/TagDialogSupport.h"
 #include "tags/libGenreHistory.h"
 #include "tags/libID3Tag.h"
+#include "util/SafeFile.h"
 #include "util/libByteLimit.h"
 #include "util/libControl.h"
 
@@ -255,20 +256,33 @@ std::string TfrmTagAll::writeAll()
     TFinally monitorOn{[this] { host_.SetDirMonActive(true); }};
 
     std::string failed;  // "\r" + name of each file that was not saved
-    // A copy: the rows stay as they were taken whatever runs while events are let through.
-    const std::vector<std::pair<int, std::string>> rows = rows_;
-    for (const auto& [index, path] : rows) {
-        if (!closed && !engineFile.empty() && SameFileIgnoringCase(path, engineFile)) {
-            percent = host_.Gauge1Percent();
-            host_.EngineCloseFile();
-            closed = true;
+    std::vector<std::pair<int, std::string>> saved;
+    {
+        // One disk flush for the whole change rather than one a file; a row shows the new
+        // value only once its file is on disk.
+        safefile::DeferredSync flushAtTheEnd;
+        // A copy: the rows stay as they were taken whatever runs while events are let through.
+        const std::vector<std::pair<int, std::string>> rows = rows_;
+        for (const auto& [index, path] : rows) {
+            if (!closed && !engineFile.empty() && SameFileIgnoringCase(path, engineFile)) {
+                percent = host_.Gauge1Percent();
+                host_.EngineCloseFile();
+                closed = true;
+            }
+            if (writeOne(path))
+                saved.emplace_back(index, path);
+            else
+                failed += "\r" + std::filesystem::path(path).filename().string();
+            forms::ProcessMessages();
         }
-        if (writeOne(path))
-            setRowTexts(index, path);
-        else
-            failed += "\r" + std::filesystem::path(path).filename().string();
-        forms::ProcessMessages();
+        if (!flushAtTheEnd.flush()) {
+            for (const auto& [index, path] : saved)
+                failed += "\r" + std::filesystem::path(path).filename().string();
+            saved.clear();
+        }
     }
+    for (const auto& [index, path] : saved)
+        setRowTexts(index, path);
     return failed;
 }
 
