@@ -5,9 +5,10 @@
 // nothing is saved. The caller creates it, runs it modally and frees it.
 //
 // Saving goes file by file through the tag facade and lets events run between files; the
-// dialog refuses a second save and its own closing meanwhile. A list row changes only when its
-// file was written and the row of its remembered index still stands for that file; files that
-// could not be written are named in one message at the end. The
+// dialog refuses a second save and its own closing meanwhile. The files are flushed to disk
+// once, at the end; a list row changes only when its file was written and flushed and the row
+// of its remembered index still stands for that file; files that could not be saved are named
+// in one message at the end. The
 // engine's file among the selection is closed for its write and gets back its state (playing,
 // paused or stopped, at its place) afterwards, also when a write failed. The directory monitor
 // is off while the files are written.
