@@ -36,6 +36,12 @@
 #include "visual/AnalysisView.h"
 
 class TVisualResources;
+namespace visual {
+class TDXDraw;
+class TDXImageList;
+class TDXSpriteEngine;
+class TMySprite;
+}  // namespace visual
 namespace gfx {
 class TBitmap;
 }
@@ -79,6 +85,12 @@ struct TVisualFrame {
     const TAnalysisView* Analysis = nullptr;  // read only when HasData is true
     bool TimerEnabled = true;               // timDxTimer.Enabled
     TVisualSurface* Surface = nullptr;      // set in DirectX mode (dxdLeft visible)
+    // DirectX mode only: the pane's display control, the main window's picture list and
+    // sprite engine, and the 500 stars (modes 5, 14, 22 and 23).
+    visual::TDXDraw* DXDraw = nullptr;
+    visual::TDXImageList* ImageList = nullptr;
+    visual::TDXSpriteEngine* SpriteEngine = nullptr;
+    const std::array<visual::TMySprite*, 500>* Stars = nullptr;
     TOverlayLabels Labels;
     // Called when a title cross-fade ends while not playing (timDxTimer.Interval := 1000).
     std::function<void()> SlowDownTimer;
