@@ -78,7 +78,7 @@ void TVisualPainter::mode0(TCall& C)
 }
 
 // One star, at full or dimmed brightness now and then, in the current colour.
-void TVisualPainter::twinkle(TCall& C, TParticle& p)
+void TVisualPainter::twinkle(TCall& C, TParticle& p, bool Draw)
 {
     if (rtl::Random(4) == 0) {
         p.Shade += p.Step;
@@ -96,7 +96,8 @@ void TVisualPainter::twinkle(TCall& C, TParticle& p)
     } else {
         State.CurrentColour = p.Colour;
     }
-    C.Canvas.SetPixel(p.X, p.Y, State.CurrentColour);
+    if (Draw)
+        C.Canvas.SetPixel(p.X, p.Y, State.CurrentColour);
 }
 
 // Rising bubbles, two bursts of dots and the title riding the waveform.

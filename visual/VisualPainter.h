@@ -179,7 +179,9 @@ private:
     void mode2(TCall& C);
     void mode3(TCall& C);
     void mode4(TCall& C);
-    void twinkle(TCall& C, TParticle& P);
+    // Steps a particle's twinkle and sets its pixel (not when Draw is false).
+    void twinkle(TCall& C, TParticle& P, bool Draw = true);
+    void mode5(TCall& C);
     void mode6(TCall& C);
     void mode7(TCall& C);
     void mode8(TCall& C);
