@@ -308,15 +308,6 @@ TCustomDXImageList::~TCustomDXImageList()
     SetDXDraw(nullptr);
 }
 
-void TCustomDXImageList::SetDXDraw(TCustomDXDraw* value)
-{
-    if (dxDraw_)
-        dxDraw_->RemoveNotifyHandler(&DXDrawNotifyEvent, this);
-    dxDraw_ = value;
-    if (dxDraw_)
-        dxDraw_->AddNotifyHandler(&DXDrawNotifyEvent, this);
-}
-
 void TCustomDXImageList::DXDrawNotifyEvent(void* data, TCustomDXDraw& sender,
                                            TDXDrawNotifyKind kind)
 {

@@ -157,16 +157,15 @@ public:
     TCustomDXImageList(const TCustomDXImageList&) = delete;
     TCustomDXImageList& operator=(const TCustomDXImageList&) = delete;
 
-    TCustomDXDraw* DXDraw() const { return dxDraw_; }
-    // Moves the notification callback to the new control; an initialised one at once
-    // initialises and restores the items.
-    void SetDXDraw(TCustomDXDraw* value);
+    TCustomDXDraw* DXDraw() const { return link_.Get(); }
+    // An initialised control at once initialises and restores the items.
+    void SetDXDraw(TCustomDXDraw* value) { link_.Set(value); }
     TPictureCollection& Items() { return *items_; }
 
 private:
     static void DXDrawNotifyEvent(void* data, TCustomDXDraw& sender, TDXDrawNotifyKind kind);
-    TCustomDXDraw* dxDraw_ = nullptr;
     std::unique_ptr<TPictureCollection> items_;
+    TDXDrawLink link_{&DXDrawNotifyEvent, this};  // goes before the items
 };
 
 class TDXImageList : public TCustomDXImageList {

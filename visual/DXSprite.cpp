@@ -123,23 +123,20 @@ gfx::TRect TImageSprite::GetBoundsRect()
 {
     int32_t dx = int32_t(rtl::Trunc(WorldX())), dy = int32_t(rtl::Trunc(WorldY()));
     if (Tile && Engine) {
-        const gfx::TRect& s = Engine->SurfaceRect();
-        // The folding divides by the wrap widths: none is done over an empty span.
-        const int32_t wrapX = s.Right + Width, wrapY = s.Bottom + Height;
-        if (wrapX >= 1) {
-            dx %= wrapX;
-            if (dx < 0)
-                dx += wrapX;
-            if (dx > s.Right)
-                dx -= s.Right + Width;
-        }
-        if (wrapY >= 1) {
-            dy %= wrapY;
-            if (dy < 0)
-                dy += wrapY;
-            if (dy > s.Bottom)
-                dy -= s.Bottom + Height;
-        }
+        // Folds d into the surface's span plus one sprite; the folding divides by that
+        // span, so none is done over an empty one.
+        auto fold = [](int32_t& d, int32_t edge, int32_t size) {
+            const int32_t wrap = edge + size;
+            if (wrap < 1)
+                return;
+            d %= wrap;
+            if (d < 0)
+                d += wrap;
+            if (d > edge)
+                d -= wrap;
+        };
+        fold(dx, Engine->SurfaceRect().Right, Width);
+        fold(dy, Engine->SurfaceRect().Bottom, Height);
     }
     return gfx::Bounds(dx, dy, Width, Height);
 }
@@ -243,16 +240,7 @@ void TSpriteEngine::SetSurface(TDirectDrawSurface* value)
 
 TCustomDXSpriteEngine::TCustomDXSpriteEngine() : engine_(std::make_unique<TSpriteEngine>(nullptr)) {}
 
-TCustomDXSpriteEngine::~TCustomDXSpriteEngine() { SetDXDraw(nullptr); }
-
-void TCustomDXSpriteEngine::SetDXDraw(TCustomDXDraw* value)
-{
-    if (dxDraw_)
-        dxDraw_->RemoveNotifyHandler(&DXDrawNotifyEvent, this);
-    dxDraw_ = value;
-    if (dxDraw_)
-        dxDraw_->AddNotifyHandler(&DXDrawNotifyEvent, this);
-}
+TCustomDXSpriteEngine::~TCustomDXSpriteEngine() = default;
 
 void TCustomDXSpriteEngine::DXDrawNotifyEvent(void* data, TCustomDXDraw& sender,
                                               TDXDrawNotifyKind kind)

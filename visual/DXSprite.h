@@ -115,14 +115,15 @@ public:
     TCustomDXSpriteEngine(const TCustomDXSpriteEngine&) = delete;
     TCustomDXSpriteEngine& operator=(const TCustomDXSpriteEngine&) = delete;
 
-    TCustomDXDraw* DXDraw() const { return dxDraw_; }
-    void SetDXDraw(TCustomDXDraw* value);
+    TCustomDXDraw* DXDraw() const { return link_.Get(); }
+    // The engine's Surface follows to the new control's surface (none while not initialised).
+    void SetDXDraw(TCustomDXDraw* value) { link_.Set(value); }
     TSpriteEngine& Engine() { return *engine_; }
 
 private:
     static void DXDrawNotifyEvent(void* data, TCustomDXDraw& sender, TDXDrawNotifyKind kind);
-    TCustomDXDraw* dxDraw_ = nullptr;
     std::unique_ptr<TSpriteEngine> engine_;
+    TDXDrawLink link_{&DXDrawNotifyEvent, this};  // goes before the engine
 };
 
 class TDXSpriteEngine : public TCustomDXSpriteEngine {

@@ -31,20 +31,8 @@ void TVisualPainter::mode5(TCall& C)
 {
     auto& particles = State.Particles;
     int& counter = State.Counters[5];
-    if (State.FirstPaint[5]) {
-        State.FirstPaint[5] = 0;
-        counter = 0;
-        for (int i = 0; i <= 100; ++i) {
-            TParticle& p = particles[i];
-            p.Step = 1;
-            p.Shade = 1;
-            p.X = rtl::Random(C.W);
-            p.Y = rtl::Random(C.H);
-            p.Colour = RandomOnOff(255);
-            if (p.Colour == 0)
-                p.Colour = 0xFF00FF;
-        }
-    }
+    if (State.FirstPaint[5])
+        seedParticles(5, [&] { return rtl::Random(C.W); }, [&] { return rtl::Random(C.H); });
     visual::TDirectDrawSurface* target =
         C.Frame.Surface && C.Frame.DXDraw && C.Frame.DXDraw->Surface ? C.Frame.DXDraw->Surface.get()
                                                                      : nullptr;

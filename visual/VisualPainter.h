@@ -204,6 +204,10 @@ private:
     void stars(TCall& C);
     template <typename F>
     void stageFloor(TCall& C, F&& Lit);
+    // A particle mode's first paint: its flag cleared, its counter zeroed and particles
+    // 0..100 seeded at (X(), Y()) in on-off colours, magenta for black.
+    template <typename FX, typename FY>
+    void seedParticles(int Mode, FX&& X, FY&& Y);
     void countQuietTicks(int& FigureCount);
     int poseAndLean(TCall& C);
     void pictureHead(TCall& C, int Slot, int Lean, double Tilt, const int DX[3], int X, int Y);
