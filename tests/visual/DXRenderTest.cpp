@@ -301,6 +301,10 @@ INSTANTIATE_TEST_SUITE_P(Depths, WaveSurface, ::testing::Values(16u, 32u));
 
 TEST(Renderer, DescriptorsAndTrees)
 {
+#if defined(__x86_64__)
+    EXPECT_TRUE(CPUInfo().HasCPUID && CPUInfo().HasMMX);  // every x86-64 has both
+    EXPECT_EQ(CPUInfo().Vendor.size(), 12u);
+#endif
     // 5-6-5 red lands in a byte's top five bits; blue moves up three.
     const TRenderChannel red = ChannelFromMask(0xF800), blue = ChannelFromMask(0x1F);
     EXPECT_EQ(red.Bits, 5u);
