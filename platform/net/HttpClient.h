@@ -15,7 +15,8 @@
 // The events follow a socket HTTP component's: connect, connection failed, disconnect,
 // failure and success (with the command kind, always kGet here), host resolved, invalid
 // host, packet received and sent (bytes of total; a total of 0 is unknown), and the status
-// line with the reply number.
+// line with the reply number. QtNetwork reports no step before the request is on its way, so
+// host resolved, connect and packet sent come together then.
 //
 // User-interface thread only (the thread that owns the event loop). Get refuses to run while
 // another Get of the same client waits.

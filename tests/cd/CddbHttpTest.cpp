@@ -3,6 +3,7 @@
 // connections and stops after a few seconds whatever happens.
 #include "cd/Cddb.h"
 #include "cd/MCDPlayer.h"
+#include "shared/SettingsFixture.h"
 #include "support/TestSupport.h"
 #include "util/Cp932.h"
 #include "util/libIni.h"
@@ -354,14 +355,11 @@ TEST_F(CddbHttpTest, NoServerNoHostAndTheConfiguredServers)
     EXPECT_EQ(http.Get("http:///nohost").Outcome, net::HttpOutcome::InvalidHost);
     EXPECT_EQ(take(), (std::vector<std::string>{"invalid host", "failure 0"}));
 
-    TempDir dir;
-    const std::string saved = IniBase;
-    IniBase = dir.file("Tambourelle");
+    SettingsFixture settings;
     EXPECT_EQ(CddbPrimaryServer(), "gnudb.gnudb.org");
     EXPECT_EQ(CddbFallbackServer(), "gnudb.gnudb.org");
     IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", "127.0.0.1:8880");
     IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER2", "https://cddb.example");
     EXPECT_EQ(CddbPrimaryServer(), "127.0.0.1:8880");
     EXPECT_EQ(CddbFallbackServer(), "https://cddb.example");
-    IniBase = saved;
 }

@@ -3,6 +3,7 @@
 #include "cd/CddbText.h"
 #include "cd/MCDPlayer.h"
 #include "platform/sound/Clock.h"
+#include "shared/SettingsFixture.h"
 #include "support/TestSupport.h"
 #include "util/Cp932.h"
 #include "util/libIni.h"
@@ -52,13 +53,6 @@ std::string libdiscidId(uint32_t leadout, const std::vector<uint32_t>& offsets)
 
 class CddbTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        savedIniBase_ = IniBase;
-        IniBase = dir.file("Tambourelle");
-    }
-    void TearDown() override { IniBase = savedIniBase_; }
-
     std::unique_ptr<TCDPlayer> player(const std::string& drive)
     {
         IniWriteString(IniBase, "CDPlayer", "CD_DRIVE", drive);
@@ -68,12 +62,10 @@ protected:
     }
     std::string database() const { return readFile(TCDPlayer::CdPlayerIniBase() + ".ini"); }
 
-    TempDir dir;
+    SettingsFixture settings;
+    const TempDir& dir = settings.dir;
     ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")};
     snd::ManualClock clock;
-
-private:
-    std::string savedIniBase_;
 };
 
 }  // namespace
@@ -259,8 +251,11 @@ TEST_F(CddbTest, SystemCdDatabase)
     EXPECT_EQ(p.GetArtist(), "Big");
     EXPECT_EQ(p.GetCategory(), "Rock");
     const std::string written = database();
-    EXPECT_NE(written.find("[001234]"), std::string::npos);
-    EXPECT_NE(written.find("[FEDCBA98]"), std::string::npos);
+    const ParsedIni parsed = readWithConfigParser(base + ".ini");
+    ASSERT_TRUE(parsed.has("001234") && parsed.has("FEDCBA98"));
+    EXPECT_EQ(parsed.keys("001234"), (IniKeys{{"artist", "山田"}, {"title", "春の歌"}, {"genre", "J-Pop"},
+                                              {"category", "Misc"}, {"date", "1999/04/01"}, {"numtracks", "3"},
+                                              {"0", "一曲目"}, {"1", ""}, {"2", "Track = three"}}));
 
     std::string artist, category, genre, date, title;
     std::vector<std::string> tracks;
