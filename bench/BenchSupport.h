@@ -91,14 +91,20 @@ inline double secondsOf(const std::function<void()>& work)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-// Each iteration runs `theirs`, then `ours`, over the same `files` files; reports
-// `ours_files_per_s`, `<them>_files_per_s` and `ratio` = ours / theirs in files per second.
+// Each iteration runs `theirs`, then `ours`, over the same `files` files, each after an
+// untimed `settle` when one is given; reports `ours_files_per_s`, `<them>_files_per_s` and
+// `ratio` = ours / theirs in files per second.
 inline void compareFileRates(benchmark::State& state, double files, const std::string& them,
-                             const std::function<void()>& theirs, const std::function<void()>& ours)
+                             const std::function<void()>& theirs, const std::function<void()>& ours,
+                             const std::function<void()>& settle = {})
 {
     Runs oursRate, theirRate, ratio;
     for (auto _ : state) {
+        if (settle)
+            settle();
         const double t = secondsOf(theirs);
+        if (settle)
+            settle();
         const double o = secondsOf(ours);
         state.SetIterationTime(o);
         oursRate.add(files / o);

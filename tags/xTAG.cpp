@@ -49,7 +49,6 @@ constexpr std::size_t PhotoStampDigits = 8 + 9 + 8;
 QString q(const std::string& s) { return QString::fromStdString(s); }
 std::string s(const QString& t) { return t.toStdString(); }
 
-
 }  // namespace
 
 TfrmTAG::TfrmTAG(TTagDialogHost& Host, QWidget* Parent) : TForm(Parent), host_(Host)
