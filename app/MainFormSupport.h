@@ -1,5 +1,4 @@
-// Small helpers the main window's command units share: the hourglass for the length of a
-// scope.
+// Small helpers the main window's command units share: the hourglass (util/libControl.h).
 // UI thread only.
 #pragma once
 
@@ -11,10 +10,4 @@
 #include <QEvent>
 #include <QObject>
 
-class TWaitCursor {
-public:
-    TWaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
+#include "util/libControl.h"

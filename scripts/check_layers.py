@@ -24,61 +24,77 @@ PROGRAM = "app"
 LIBRARY_PREFIX = "tambourelle_"
 SOURCE_EXTENSIONS = (".cpp", ".h")
 
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/')
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 LIBRARY = re.compile(r"tambourelle_library\(\s*(\w+)(.*?)\)\s*$", re.S | re.M)
-
-
-def sources(folder):
-    for dirpath, _, files in os.walk(folder):
-        for name in sorted(files):
-            if name.endswith(SOURCE_EXTENSIONS):
-                yield os.path.join(dirpath, name)
-
-
-def includes(path, known):
-    """(line number, folder) of each include of a known top-level folder."""
-    with open(path, encoding="utf-8", errors="replace") as f:
-        for number, line in enumerate(f, 1):
-            m = INCLUDE.match(line)
-            if m and m.group(1) in known:
-                yield number, m.group(1)
+NOT_SOURCES = {"tests", "bench", "cmake", "scripts"}
 
 
 def libraries(root):
-    """folder -> direct dependencies (folder names) of every tambourelle_library."""
+    """name -> (folder, direct dependencies by name) of every tambourelle_library; a library
+    may sit inside another's folder (platform/net), whose sources then exclude it."""
     found = {}
-    for entry in sorted(os.listdir(root)):
-        cmake = os.path.join(root, entry, "CMakeLists.txt")
-        if entry.startswith(".") or not os.path.isfile(cmake):
+    for dirpath, dirnames, files in os.walk(root):
+        rel = os.path.relpath(dirpath, root)
+        top = rel.split(os.sep)[0]
+        if rel != "." and (top.startswith(".") or top.startswith("build") or top in NOT_SOURCES):
+            dirnames[:] = []
             continue
-        text = re.sub(r"#.*", "", open(cmake, encoding="utf-8").read())
-        m = LIBRARY.search(text)
-        if not m:
+        if rel == "." or "CMakeLists.txt" not in files:
             continue
-        words = m.group(2).split()
-        deps, in_deps = [], False
-        for w in words:
-            if w.isupper() and not w.startswith(LIBRARY_PREFIX):
-                in_deps = w == "DEPS"
-            elif in_deps and w.startswith(LIBRARY_PREFIX):
-                deps.append(w[len(LIBRARY_PREFIX):])
-        found[entry] = deps
+        text = re.sub(r"#.*", "", open(os.path.join(dirpath, "CMakeLists.txt"), encoding="utf-8").read())
+        for m in LIBRARY.finditer(text):
+            deps, in_deps = [], False
+            for w in m.group(2).split():
+                if w.isupper() and not w.startswith(LIBRARY_PREFIX):
+                    in_deps = w == "DEPS"
+                elif in_deps and w.startswith(LIBRARY_PREFIX):
+                    deps.append(w[len(LIBRARY_PREFIX):])
+            found[m.group(1)[len(LIBRARY_PREFIX):]] = (rel.replace(os.sep, "/"), deps)
     return found
 
 
-def allowed(folder, target):
-    """Whether sources of `folder` may include `target` by the layers alone."""
-    if target == folder:
+def owner(path, folders):
+    """The library whose folder holds `path` most closely (None when none does)."""
+    best = None
+    for name, folder in folders.items():
+        if path.startswith(folder + "/") and (best is None or len(folder) > len(folders[best])):
+            best = name
+    return best
+
+
+def sources(root, folder, folders, name):
+    for dirpath, _, files in os.walk(os.path.join(root, folder)):
+        for f in sorted(files):
+            if f.endswith(SOURCE_EXTENSIONS):
+                rel = os.path.relpath(os.path.join(dirpath, f), root).replace(os.sep, "/")
+                if name is None or owner(rel, folders) == name:
+                    yield rel
+
+
+def included(root, path, folders):
+    """(line number, library) of each include of a library's header."""
+    with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
+        for number, line in enumerate(f, 1):
+            m = INCLUDE.match(line)
+            if m:
+                lib = owner(m.group(1), folders)
+                if lib:
+                    yield number, lib
+
+
+def allowed(layer, target_layer):
+    """Whether sources of one layer (a top-level folder) may include another by the layers."""
+    if target_layer == layer:
         return True
-    if target == PROGRAM:
+    if target_layer == PROGRAM:
         return False
-    if folder in BASE_LAYERS:
-        return target in BASE_LAYERS and BASE_LAYERS.index(target) < BASE_LAYERS.index(folder)
+    if layer in BASE_LAYERS:
+        return target_layer in BASE_LAYERS and BASE_LAYERS.index(target_layer) < BASE_LAYERS.index(layer)
     return True
 
 
-def closure(folder, deps):
-    seen, todo = set(), list(deps.get(folder, []))
+def closure(name, deps):
+    seen, todo = set(), list(deps.get(name, []))
     while todo:
         d = todo.pop()
         if d not in seen:
@@ -89,49 +105,51 @@ def closure(folder, deps):
 
 def main():
     root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
-    os.chdir(root)
-    deps = libraries(root)
-    known = set(deps)
+    libs = libraries(root)
+    folders = {n: f for n, (f, _) in libs.items()}
+    deps = {n: d for n, (_, d) in libs.items()}
+    layer = {n: f.split("/")[0] for n, f in folders.items()}
     findings = []
 
-    for folder in sorted(deps):
+    for name in sorted(libs):
         used = set()
-        reachable = closure(folder, deps) | {folder}
-        for path in sources(folder):
-            for number, target in includes(path, known):
+        reachable = closure(name, deps) | {name}
+        files = list(sources(root, folders[name], folders, name))
+        for path in files:
+            for number, target in included(root, path, folders):
                 used.add(target)
-                if not allowed(folder, target) and not (folder == PROGRAM and target == PROGRAM):
-                    findings.append(f"{path}:{number}: {folder}/ may not include {target}/ (layers)")
+                if not allowed(layer[name], layer[target]):
+                    findings.append(f"{path}:{number}: {folders[name]}/ may not include {folders[target]}/ (layers)")
                 elif target not in reachable:
-                    findings.append(f"{path}:{number}: {folder}/ includes {target}/ but "
-                                    f"{LIBRARY_PREFIX}{folder} does not link {LIBRARY_PREFIX}{target}")
-        if any(p.endswith(".cpp") for p in sources(folder)):
-            for d in deps[folder]:
-                if d not in used:
-                    findings.append(f"{folder}/CMakeLists.txt: {LIBRARY_PREFIX}{folder} links "
-                                    f"{LIBRARY_PREFIX}{d} but includes nothing of {d}/")
+                    findings.append(f"{path}:{number}: {folders[name]}/ includes {folders[target]}/ but "
+                                    f"{LIBRARY_PREFIX}{name} does not link {LIBRARY_PREFIX}{target}")
+        if any(p.endswith(".cpp") for p in files):
+            for d in deps[name]:
+                if d in libs and d not in used:
+                    findings.append(f"{folders[name]}/CMakeLists.txt: {LIBRARY_PREFIX}{name} links "
+                                    f"{LIBRARY_PREFIX}{d} but includes nothing of {folders[d]}/")
 
-    if os.path.isdir("tests"):
-        for entry in sorted(os.listdir("tests")):
-            path = os.path.join("tests", entry)
-            if not os.path.isdir(path):
+    # tests/<folder>/ is the test program of the library <folder>, which it links.
+    tests = os.path.join(root, "tests")
+    if os.path.isdir(tests):
+        for entry in sorted(os.listdir(tests)):
+            if not os.path.isdir(os.path.join(tests, entry)):
                 continue
-            owner = entry if entry in known else None
-            for src in sources(path):
-                for number, target in includes(src, known):
-                    if owner is None:
-                        ok = target != PROGRAM
-                    else:
-                        ok = allowed(owner, target) or owner == target
-                    if not ok:
-                        findings.append(f"{src}:{number}: tests of {owner or entry}/ may not include {target}/ (layers)")
-                    elif owner and target not in closure(owner, deps) | {owner}:
-                        findings.append(f"{src}:{number}: tests of {owner}/ include {target}/, which "
-                                        f"{LIBRARY_PREFIX}{owner} does not link")
+            lib = entry if entry in libs else None
+            for src in sources(root, "tests/" + entry, folders, None):
+                for number, target in included(root, src, folders):
+                    if lib is None:
+                        if layer[target] == PROGRAM:
+                            findings.append(f"{src}:{number}: tests/{entry}/ may not include {folders[target]}/ (layers)")
+                    elif not allowed(layer[lib], layer[target]):
+                        findings.append(f"{src}:{number}: tests of {entry}/ may not include {folders[target]}/ (layers)")
+                    elif target not in closure(lib, deps) | {lib}:
+                        findings.append(f"{src}:{number}: tests of {entry}/ include {folders[target]}/, which "
+                                        f"{LIBRARY_PREFIX}{lib} does not link")
 
     for f in findings:
         print(f)
-    print(f"check_layers: {len(deps)} libraries, {len(findings)} finding(s)")
+    print(f"check_layers: {len(libs)} libraries, {len(findings)} finding(s)")
     return 1 if findings else 0
 
 
