@@ -183,6 +183,10 @@ TfrmMain::~TfrmMain()
     if (visual_)
         visual_->FreeDirectDrawResources();
     forms::RunGuarded([this] { FormDestroy(); });
+    // The engine's visual holds pictures in the window's image list, which goes with the
+    // window's members: the engine goes first, also when the window was never closed.
+    visual_ = nullptr;
+    DxSound.reset();
     if (frmMain == this)
         frmMain = nullptr;
 }

@@ -345,7 +345,7 @@ TEST(Forms, HandlersStopDeliveringWhenTheWindowsTeardownStarts)
 {
     int calls = 0;
     auto fire = [](HandlerWindow& w) {
-        w.list->takeItem(0);
+        delete w.list->takeItem(0);
         QEvent user(QEvent::User);
         QCoreApplication::sendEvent(w.control, &user);
         w.control->OnClick(nullptr);
