@@ -189,6 +189,12 @@ TEST(FastFX, TwistWithAmountZeroIsTheQuarterTurn)
     dst.SetSize(3, 3);
     Twist(src, dst, 7);
     EXPECT_EQ(px(dst, 1, 1), tag(1, 1));
+
+    // Back to the first size and amount: the routine's worked-out map follows the picture.
+    fillGrey(src, {{0, 200}});
+    dst.SetSize(2, 1);
+    Twist(src, dst, 0);
+    EXPECT_EQ(blueRow(dst, 0), (std::vector<int>{100, 100}));
 }
 
 TEST(FastFX, TinyAndMismatchedPicturesNeverReachOutside)
