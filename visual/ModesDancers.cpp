@@ -90,15 +90,15 @@ void TVisualPainter::countQuietTicks(int& FigureCount)
     }
 }
 
-// The channel's pose flag may change with the music; the lean follows it.
-int TVisualPainter::poseAndLean(TCall& C)
+// The channel's pose flag may change with the music (LeftMoves on the left channel,
+// RightMoves on the right); the lean, 4 and up to Spread - 1 more pixels, follows it.
+int TVisualPainter::poseAndLean(TCall& C, bool LeftMoves, bool RightMoves, int Spread)
 {
-    const auto& bands = FFTState().BandHeights;
-    if (bands[10] > 20 && C.Ch == 0)
+    if (LeftMoves && C.Ch == 0)
         State.LeftPose = rtl::Random(2);
-    if (bands[24] < 0 && C.Ch == 1)
+    if (RightMoves && C.Ch == 1)
         State.RightPose = rtl::Random(2);
-    const int m = rtl::Random(3) + 4;
+    const int m = rtl::Random(Spread) + 4;
     const int pose = C.Ch == 0 ? State.LeftPose : State.RightPose;
     int lean = pose == 0 ? m : -m;
     if (State.LeftPose == 0 && State.RightPose == 0)
@@ -346,7 +346,7 @@ void TVisualPainter::mode20(TCall& C)
         const int x = (C.W / (count + 1)) * f + shift;
         cv.Pen().SetWidth(3);
         cv.Pen().SetColor(BrightRandomColour());
-        const int lean = poseAndLean(C);
+        const int lean = poseAndLean(C, bands[10] > 20, bands[24] < 0, 3);
         if (rtl::Random(2) == 0)
             State.Bob = rtl::Random(5) - 2;
         int y = C.HalfH;
@@ -417,7 +417,7 @@ void TVisualPainter::mode21(TCall& C)
         shift = -shift;
     const int third = C.W / 3;
     int x = C.Ch == 0 ? third - shift : 2 * third + shift;
-    int lean = poseAndLean(C);
+    int lean = poseAndLean(C, bands[10] > 20, bands[24] < 0, 3);
     if (rtl::Random(2) == 0)
         State.Bob = rtl::Random(6) - 2;
     const int y = C.HalfH + 6;

@@ -222,16 +222,11 @@ void TVisualPainter::mode12(TCall& C)
     gfx::TCanvas& sc = sky.Canvas();
     for (int i = 0; i <= 100; ++i) {
         gfx::TPoint& p = points[i];
-        if (counter % 3 == 0)
-            p.Y += 1;
-        if (rtl::Random(4) == 0 && counter % 2 == 0)
-            p.X -= 1;
+        Sink(p, counter);
         if (p.Y > -1)
             sc.SetPixel(p.X, p.Y, RandomOnOff(255));
-        if (p.Y > C.HalfH + 10) {
-            p.X = rtl::Random(C.W + 50);
-            p.Y = -rtl::Random(C.H);
-        }
+        if (p.Y > C.HalfH + 10)
+            BackAbove(p, C.W, C.H);
     }
     for (int j = 0; j <= 20; j += 10) {
         sc.Pen().SetColor(RandomColour());

@@ -104,18 +104,13 @@ void TVisualPainter::mode25(TCall& C)
     gfx::TCanvas& sc = meadow.Canvas();
     for (int k = 0; k <= 20; ++k) {
         gfx::TPoint& p = points[k];
-        if (counter % 3 == 0)
-            p.Y += 1;
-        if (rtl::Random(4) == 0 && counter % 2 == 0)
-            p.X -= 1;
+        Sink(p, counter);
         if (p.Y > -40) {
             setPenAndBrush(sc, meadowColour());
             sc.Ellipse(p.X, p.Y, p.X + 50, p.Y + 50);
         }
-        if (p.Y > C.HalfH) {
-            p.X = rtl::Random(C.W + 50);
-            p.Y = -rtl::Random(C.H);
-        }
+        if (p.Y > C.HalfH)
+            BackAbove(p, C.W, C.H);
     }
     BlurBitmap(FRes, meadow, 7);
     C.Canvas.Draw(0, 0, meadow);
@@ -194,16 +189,11 @@ void TVisualPainter::mode26(TCall& C)
     BlurBitmap(FRes, picture, 8);
     for (int k = 0; k <= 100; ++k) {
         gfx::TPoint& p = points[k];
-        if (counter % 3 == 0)
-            p.Y += 1;
-        if (rtl::Random(4) == 0 && counter % 2 == 0)
-            p.X -= 1;
+        Sink(p, counter);
         if (p.Y > -1)
             sc.SetPixel(p.X, p.Y, RandomOnOff(200));
-        if (p.Y > C.HalfH) {
-            p.X = rtl::Random(C.W + 50);
-            p.Y = -rtl::Random(C.H);
-        }
+        if (p.Y > C.HalfH)
+            BackAbove(p, C.W, C.H);
     }
 
     gfx::TBitmap& sky = FRes.WorkA();
@@ -380,15 +370,7 @@ void TVisualPainter::spaceDancer(TCall& C)
     fc.Pen().SetWidth(3);
     fc.Pen().SetColor(RandomColour(0, 255));
     const int v = Trunc32(C.Lv() * 100.0) - 50;
-    if (v > 0 && C.Ch == 0)
-        State.LeftPose = rtl::Random(2);
-    if (v < 0 && C.Ch == 1)
-        State.RightPose = rtl::Random(2);
-    const int m = rtl::Random(2) + 4;
-    const int pose = C.Ch == 0 ? State.LeftPose : State.RightPose;
-    int lean = pose == 0 ? m : -m;
-    if (State.LeftPose == 0 && State.RightPose == 0)
-        lean = 0;
+    int lean = poseAndLean(C, v > 0, v < 0, 2);
     if (rtl::Random(2) == 0)
         State.Bob = rtl::Random(6) - 2;
     lean = -lean;

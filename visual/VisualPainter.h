@@ -213,7 +213,7 @@ private:
     template <typename F>
     void stageFloor(TCall& C, F&& Lit);
     void countQuietTicks(int& FigureCount);
-    int poseAndLean(TCall& C);
+    int poseAndLean(TCall& C, bool LeftMoves, bool RightMoves, int Spread);
     void pictureHead(TCall& C, int Slot, int Lean, double Tilt, const int DX[3], int X, int Y);
     void figureA(TCall& C, int X, int Y, int Lean, int ArmDiv, int LegDiv, int Range, bool Body,
                  int LeftKneeX, int RightKneeX);
