@@ -32,9 +32,9 @@
 #include <QTreeWidget>
 
 #include "app/SortListView.h"
-#include "app/StandIns.h"
 #include "app/libMusic.h"
 #include "visual/DXDraw.h"
+#include "visual/DistractBar.h"
 #include "controls/alpha/AlphaCtl.h"
 #include "controls/display/AnalogMeter.h"
 #include "controls/display/CoolGauge.h"
@@ -283,8 +283,7 @@ public:
     controls::TAnalogMeter* mtrBalanse;
     controls::TLCD99* lcdMeter;
     QLabel* lblMK0;
-    TDisplayStandIn* dbrMeter;   // the segment-bar meter
-    int dbrMeterProcess = 0;
+    visual::TDistractBar* dbrMeter;   // the segment-bar meter
     controls::TLightStr* msgOstrel;
     std::array<QLabel*, 8> lblM0{};   // lblM0P, lblM0R, lblM0N, lblM01 .. lblM05
 

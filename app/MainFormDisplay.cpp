@@ -130,7 +130,11 @@ void TfrmMain::SetLCD1BrushColor(gfx::TColor Color)
 void TfrmMain::SetMtrLeftValue(int32_t Value) { mtrLeft->SetValue(Value); }
 void TfrmMain::SetMtrRightValue(int32_t Value) { mtrRight->SetValue(Value); }
 void TfrmMain::SetMtrBalanseValue(int32_t Value) { mtrBalanse->SetValue(Value); }
-void TfrmMain::SetDbrMeterProcess(int Process) { dbrMeterProcess = Process; }
+void TfrmMain::SetDbrMeterProcess(int Process)
+{
+    if (Process >= visual::apNone && Process <= visual::apFillBounce)
+        dbrMeter->SetProcess(visual::TDBAnimProcessType(Process));
+}
 void TfrmMain::SetLcdMeterValue(const std::string& Text) { lcdMeter->SetValue(Text); }
 
 void TfrmMain::SetLblM0FontColor(int Index, gfx::TColor Color)
