@@ -137,6 +137,39 @@ void TfrmMain::SetDbrMeterProcess(int Process)
 }
 void TfrmMain::SetLcdMeterValue(const std::string& Text) { lcdMeter->SetValue(Text); }
 
+bool TfrmMain::TMainMeterPanel::LEDStatus(int Number) const
+{
+    const controls::TLED* leds[] = {F.LED1, F.LED2, F.LED3};
+    return Number >= 1 && Number <= 3 && leds[Number - 1]->Status();
+}
+
+void TfrmMain::TMainMeterPanel::SetMeterValue(TMeter Meter, int Value)
+{
+    controls::TAnalogMeter* meters[] = {F.mtrLeft, F.mtrRight, F.mtrBalanse};
+    meters[Meter]->SetValue(Value);
+}
+
+int TfrmMain::TMainMeterPanel::MeterValue(TMeter Meter) const
+{
+    const controls::TAnalogMeter* meters[] = {F.mtrLeft, F.mtrRight, F.mtrBalanse};
+    return meters[Meter]->Value();
+}
+
+gfx::TColor TfrmMain::TMainMeterPanel::LblMK0FontColor() const { return FontColor(F.lblMK0); }
+void TfrmMain::TMainMeterPanel::SetLblMK0FontColor(gfx::TColor Color) { SetFontColor(F.lblMK0, Color); }
+void TfrmMain::TMainMeterPanel::SetDbrMeterWidth(int Width) { F.dbrMeter->resize(Width, F.dbrMeter->height()); }
+
+void TfrmMain::TMainMeterPanel::SetShiftLamp(int Index)
+{
+    if (F.DxSound)
+        F.DxSound->SetShiftLamp(Index);
+}
+
+std::uint32_t TfrmMain::TMainMeterPanel::PlayPositionMs()
+{
+    return F.DxSound ? F.DxSound->Channel().GetPosition() : 0;
+}
+
 void TfrmMain::SetLblM0FontColor(int Index, gfx::TColor Color)
 {
     if (Index >= 0 && Index < int(lblM0.size()))
