@@ -593,3 +593,43 @@ TEST(MainFormPlay, ScreenshotWhilePlaying)
     EXPECT_TRUE(shot.save(dir + "playing.png"));
     EXPECT_TRUE(rig.engine().IsPlaying());
 }
+
+// The dashboard mode on surfaces: the meter panel shows beside the night road, the segment bar
+// animates on its own and is switched to random flicker, the odometer counts and the gears
+// climb; on paint boxes the panel stays hidden.
+TEST(MainFormPlay, MeterModeDrivesTheDashboardOnSurfacesOnly)
+{
+    PlayerRig rig(4);
+    TfrmMain& w = *rig.w;
+    w.SetDirectXMode(true);
+    w.do_EffectMode[30]->trigger();
+    ASSERT_EQ(w.DxSound->Effect(), 30);
+    EXPECT_EQ(w.dbrMeter->Process(), visual::apDouble);
+    // The bar animates by itself once the window has loaded.
+    const std::uint32_t first = w.dbrMeter->EnableMask();
+    EXPECT_TRUE(testsupport::waitFor([&] { return w.dbrMeter->EnableMask() != first; }));
+    w.spdPlayListClick();
+    rig.run(300);
+    for (int tick = 0; tick < 20; ++tick)  // frames at one moment of the song
+        w.timDxTimerTimer();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.pnlMeter->isHidden());
+    EXPECT_EQ(w.dbrMeter->Process(), visual::apRandom);
+    EXPECT_EQ(w.dbrMeter->width(), 96);
+    EXPECT_NE(w.lcdMeter->Value(), "0");
+    EXPECT_EQ(w.msgOstrel->ShowStrings()[0], "Tambourelle : " + w.lblMusic->text().toStdString());
+    // P, R and N have been lit on the way: at least first gear by now.
+    int lit = -1;
+    for (int i = 0; i < 8; ++i)
+        if (FontColor(w.lblM0[size_t(i)]) != 0x808080u)
+            lit = i;
+    EXPECT_GE(lit, 3) << "the gears climb from P";
+    const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+    QDir().mkpath(dir);
+    EXPECT_TRUE(w.grab().toImage().save(dir + "meter-mode.png"));
+    EXPECT_TRUE(w.pnlMeter->grab().toImage().save(dir + "meter-panel.png"));
+
+    w.SetDirectXMode(false);
+    rig.run(200);
+    EXPECT_TRUE(w.pnlMeter->isHidden());
+}
