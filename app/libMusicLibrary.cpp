@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <memory>
 #include <string_view>
@@ -142,36 +143,32 @@ void setSubItem(QTreeWidgetItem* item, int subItem, const std::string& text)
 }
 
 // A list row as TSortListView::AddItem lays it out: the caption in column 0, sub-item n in
-// column n + 1. Rows are made first and added at once: adding rows one by one costs the
-// view far more than making them.
-std::unique_ptr<QTreeWidgetItem> makeRow(const std::string& title, const std::string& path,
-                                         const std::string& artist, const std::string& album,
-                                         const std::string& year, const std::string& genre,
-                                         const std::string& track)
+// column n + 1, "No." still empty. Rows are made first and added at once: adding rows one
+// by one costs the view far more than making them.
+QTreeWidgetItem* makeRow(const std::string& title, const std::string& path, const std::string& artist,
+                         const std::string& album, const std::string& year, const std::string& genre,
+                         const std::string& track)
 {
-    auto item = std::make_unique<QTreeWidgetItem>();
-    const std::string* texts[] = {&title, &artist, &album, &year, &genre, &track, &path};
-    const std::string fileName = title.empty() ? fileNameOf(path) : std::string();
-    for (int n = 0; n < 7; ++n)
-        setSubItem(item.get(), n + 1, n == 0 && title.empty() ? fileName : *texts[n]);
-    setSubItem(item.get(), 0, "");
-    return item;
+    const std::string_view shownTitle =
+        title.empty() ? std::string_view(path).substr(path.rfind('/') + 1) : std::string_view(title);
+    return new TSortListItem({{}, {}, shownTitle, artist, album, year, genre, track, path});
 }
 
-void addRows(TSortListView* list, std::vector<std::unique_ptr<QTreeWidgetItem>>& rows)
+void addRows(TSortListView* list, QList<QTreeWidgetItem*>& rows)
 {
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(rows.size()));
-    for (auto& row : rows)
-        items.append(row.release());
-    list->addTopLevelItems(items);
+    list->addTopLevelItems(rows);
     list->ItemChanged();
 }
 
-void sortByTitle(TSortListView* list)
+// Writes the row's number into the "No." sub-item of a row that is not in a view yet.
+void numberRow(QTreeWidgetItem* row, int index)
 {
-    list->MarkSortColumn(TitleColumn);
-    list->SortOnColumn(TitleColumn, true);
+    char number[16];
+    const auto end = std::to_chars(number, number + sizeof number, index + 1).ptr;
+    if (row->type() == TSortListItem::Type)
+        static_cast<TSortListItem*>(row)->SetTextQuietly(1, std::string_view(number, std::size_t(end - number)));
+    else
+        row->setText(1, QString::number(index + 1));
 }
 
 // The category that a root of the category tree stands for, -1 for none.
@@ -197,7 +194,9 @@ void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::s
 {
     TListUpdate update(list);
     list->clear();
-    std::vector<std::unique_ptr<QTreeWidgetItem>> rows;
+    QList<QTreeWidgetItem*> rows;
+    // Rows that have not entered the list yet are freed with it on an exception.
+    TFinally freeRows([&rows] { qDeleteAll(rows); });
     TEventPump pump;
     if (list == form.lstMP3) {
         // Rows are looked up afresh after each pause for events: the database may have
@@ -220,22 +219,32 @@ void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::s
         }
     }
     const auto count = rows.size();
-    addRows(list, rows);
     const bool shuffle = list == form.lstFile && form.ShuffleChecked && form.ShuffleChecked();
+    const bool sorted = count > 0 && (list == form.lstMP3 || (initial && !shuffle));
+    // The rows are numbered before they enter the view, unless a shuffle reorders them.
+    const bool renumber = initial && count > 0 && shuffle && form.ShufflePlaylist;
+    QList<QTreeWidgetItem*> adding;
+    adding.swap(rows);
+    if (sorted) {
+        list->MarkSortColumn(TitleColumn);
+        list->AddSortedItems(std::move(adding), TitleColumn, true, numberRow);
+    } else {
+        for (qsizetype i = 0; i < adding.size() && !renumber; ++i)
+            numberRow(adding[i], int(i));
+        addRows(list, adding);
+    }
     if (count > 0 && list == form.lstMP3) {
-        sortByTitle(list);
         QTreeWidgetItem* first = list->Item(0);
         list->setCurrentItem(first);
         first->setSelected(true);
         list->scrollToItem(first);
-    } else if (count > 0 && initial && !shuffle) {
-        sortByTitle(list);
     }
     if (form.FitListColumns)
         form.FitListColumns(list);
-    if (initial && count > 0 && shuffle && form.ShufflePlaylist)
+    if (renumber) {
         form.ShufflePlaylist();
-    RenumberList(list);
+        RenumberList(list);
+    }
 }
 
 void categoryChange(TMusicLibrary& form, bool scanned = false)
