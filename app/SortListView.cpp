@@ -344,7 +344,8 @@ TSortListItem::TSortListItem(const std::vector<std::string_view>& Texts) : QTree
     std::size_t size = 0;
     for (std::string_view text : Texts)
         size += text.size();
-    texts_.reserve(size);
+    // Room for the row's number, which is written in later.
+    texts_.reserve(size + 7);
     ends_.reserve(Texts.size());
     for (std::string_view text : Texts) {
         texts_ += text;
