@@ -499,12 +499,17 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
         std::string path = joinPath(Folder, names[i]);
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
-        YearList.Add(t.Year);
-        GenreList.Add(t.Genre);
-        ArtistList.Add(t.Artist);
-        AlbumList.Add(t.Album);
         sgdMusic.SetRowCells(static_cast<int>(i), {t.Title, t.Year, t.Genre, t.Artist, t.Album,
                                                    t.Track, std::move(path), "0"});
+    }
+    // The values are gathered after the files: reading a file pushes the lists out of the
+    // processor's caches, and they are looked up four times a file.
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const TMusicDatabase::TRow& row = sgdMusic.Rows(static_cast<int>(i));
+        YearList.Add(row[mcYear]);
+        GenreList.Add(row[mcGenre]);
+        ArtistList.Add(row[mcArtist]);
+        AlbumList.Add(row[mcAlbum]);
     }
 }
 
