@@ -217,11 +217,6 @@ std::optional<double> SortTextAsNumber(const std::string& Text)
 
 namespace {
 
-// A text as the smart comparison sees it.
-struct SortReading {
-    std::optional<double> date, number;
-    QCollatorSortKey key;
-};
 
 // Whether SortTextAsDateTime can read Text: it reads only texts with a date or time separator.
 bool mayBeDateTime(std::string_view text)
@@ -240,7 +235,7 @@ bool mayBeNumber(std::string_view text)
            token.find_first_not_of(numberChars) == std::string_view::npos;
 }
 
-SortReading readForSort(std::string_view text, TAutoSortStyle style)
+TSortReading readForSort(std::string_view text, TAutoSortStyle style)
 {
     const bool smart = style == assSmart;
     return {smart && mayBeDateTime(text) ? SortTextAsDateTime(std::string(text)) : std::nullopt,
@@ -249,7 +244,7 @@ SortReading readForSort(std::string_view text, TAutoSortStyle style)
 }
 
 // Dates when both are dates, else numbers when both are numbers, else text.
-int compareReadings(const SortReading& a, const SortReading& b)
+int compareReadings(const TSortReading& a, const TSortReading& b)
 {
     if (a.date && b.date)
         return sign(*a.date - *b.date);
@@ -361,10 +356,20 @@ std::string_view TSortListItem::Text(int Column) const
     return std::string_view(texts_).substr(begin, ends_[std::size_t(Column)] - begin);
 }
 
+const TSortReading* TSortListItem::KeepSortReading(int Column, int Style, TSortReading Reading)
+{
+    sorted_ = std::move(Reading);
+    sortedColumn_ = Column;
+    sortedStyle_ = Style;
+    return &*sorted_;
+}
+
 void TSortListItem::SetTextQuietly(int Column, std::string_view Text)
 {
     if (Column < 0)
         return;
+    if (Column == sortedColumn_)
+        sorted_.reset();
     while (TextCount() <= Column)
         ends_.push_back(static_cast<std::uint32_t>(texts_.size()));
     const std::size_t begin = Column == 0 ? 0 : ends_[std::size_t(Column) - 1];
@@ -480,8 +485,16 @@ void TCustomSortListView::SetColumnTexts(int Column, const std::function<QString
         return;
     {
         const QSignalBlocker quiet(model());
-        for (int i = 0; i < n; ++i)
-            topLevelItem(i)->setText(Column, Text(i));
+        for (int i = 0; i < n; ++i) {
+            QTreeWidgetItem* item = topLevelItem(i);
+            if (item->type() == TSortListItem::Type) {
+                const QByteArray text = Text(i).toUtf8();
+                static_cast<TSortListItem*>(item)->SetTextQuietly(
+                    Column, std::string_view(text.constData(), std::size_t(text.size())));
+            } else {
+                item->setText(Column, Text(i));
+            }
+        }
     }
     emit model()->dataChanged(model()->index(0, Column), model()->index(n - 1, Column), {Qt::DisplayRole});
 }
@@ -560,21 +573,40 @@ void TCustomSortListView::sortItems(QList<QTreeWidgetItem*>& items) const
         return;
     }
     // Each text is read once, not at every comparison: music lists run to thousands of rows.
+    // Rows of our own keep their readings for the next sort by the same column.
     struct Entry {
         QTreeWidgetItem* item;
-        SortReading reading;
+        const TSortReading* reading;
     };
     std::vector<Entry> entries;
+    std::vector<TSortReading> plain;  // the readings of other rows
     entries.reserve(std::size_t(items.size()));
     for (QTreeWidgetItem* item : items) {
-        if (item->type() == TSortListItem::Type)
-            entries.push_back({item, readForSort(static_cast<const TSortListItem*>(item)->Text(SortColumnIndex + 1),
-                                                 autoSortStyle_)});
-        else
-            entries.push_back({item, readForSort(ColumnText(item, SortColumnIndex), autoSortStyle_)});
+        if (item->type() != TSortListItem::Type) {
+            plain.push_back(readForSort(ColumnText(item, SortColumnIndex), autoSortStyle_));
+            entries.push_back({item, nullptr});
+            continue;
+        }
+        auto* row = static_cast<TSortListItem*>(item);
+        const int column = SortColumnIndex + 1;
+        const TSortReading* kept = row->SortReading(column, autoSortStyle_);
+        if (!kept) {
+            TSortReading reading = readForSort(row->Text(column), autoSortStyle_);
+            // A date without its year reads as one of this year: such readings are not kept.
+            if (reading.date) {
+                plain.push_back(std::move(reading));
+                entries.push_back({item, nullptr});
+                continue;
+            }
+            kept = row->KeepSortReading(column, autoSortStyle_, std::move(reading));
+        }
+        entries.push_back({item, kept});
     }
+    for (std::size_t i = 0, p = 0; i < entries.size(); ++i)
+        if (!entries[i].reading)
+            entries[i].reading = &plain[p++];
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return compareReadings(a.reading, b.reading) * DirectionFactor < 0;
+        return compareReadings(*a.reading, *b.reading) * DirectionFactor < 0;
     });
     for (std::size_t i = 0; i < entries.size(); ++i)
         items[qsizetype(i)] = entries[i].item;

@@ -473,15 +473,25 @@ bool TSerialJobs::Run(int Key, std::function<void()> Job)
 
 void ListMusicFiles(std::vector<std::string>& List, const std::string& Folder)
 {
-    std::vector<std::pair<std::string, std::string>> found;  // case-folded, as it is
-    forEachEntry(Folder, [&found](const char* name, bool folder) {
-        if (!folder && HasMusicExtension(name))
-            found.emplace_back(CaseFolded(name), name);
+    std::vector<std::string> names, folded;
+    forEachEntry(Folder, [&](const char* name, bool folder) {
+        if (!folder && HasMusicExtension(name)) {
+            names.emplace_back(name);
+            folded.push_back(CaseFolded(names.back()));
+        }
     });
-    // Names that differ only in case keep one order on every system.
-    std::sort(found.begin(), found.end());
-    for (auto& entry : found)
-        List.push_back(std::move(entry.second));
+    // Names that differ only in case keep one order on every system. The names stay put
+    // and their places are sorted: moving strings costs more than comparing them.
+    std::vector<std::uint32_t> order(names.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<std::uint32_t>(i);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int byFolded = folded[a].compare(folded[b]);
+        return byFolded != 0 ? byFolded < 0 : names[a] < names[b];
+    });
+    List.reserve(List.size() + order.size());
+    for (std::uint32_t i : order)
+        List.push_back(std::move(names[i]));
 }
 
 void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCategoryList& YearList,
