@@ -1,18 +1,63 @@
 #include "cd/MCDPlayer.h"
 
+#include "cd/CddbText.h"
+#include "platform/net/HttpClient.h"
+#include "platform/rtl/AsciiCase.h"
 #include "platform/shell/AudioCdHandler.h"
 #include "platform/shell/CdDrives.h"
+#include "platform/shell/UserFolders.h"
 #include "util/libIni.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <filesystem>
 #include <optional>
+
+const std::vector<std::string> CddbCategories = {"Rock", "Misc",    "Classical", "Jazz",   "Folk", "Blues",
+                                                 "Soundtrack", "Newage", "Country", "Reggae", "Data"};
+const char* const CddbHello = "&hello=Ostrel+Pelmo+Ostrel_CDPlayer+1.0&proto=4";
 
 namespace {
 
 uint32_t byteOf(uint32_t v, int n) { return (v >> (8 * n)) & 0xFF; }
 
 int msfMs(uint32_t v) { return int(byteOf(v, 0) * 60 + byteOf(v, 1)) * 1000; }
+
+// A CD has at most 99 tracks; a database entry that claims more is not believed.
+constexpr int kMaxTracks = 99;
+constexpr const char* kCddbScript = "/~cddb/cddb.cgi?cmd=";
+
+// A request text as the server expects it: lower case up to the hello text, which keeps its
+// own case, on one line and without surrounding blanks.
+std::string requestText(const std::string& lowered, const std::string& hello)
+{
+    std::string text = rtl::LowerAscii(lowered) + (hello.empty() ? std::string(CddbHello) : hello);
+    std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const auto first = std::find_if_not(text.begin(), text.end(), blank);
+    const auto last = std::find_if_not(text.rbegin(), std::make_reverse_iterator(first), blank).base();
+    return std::string(first, last);
+}
+
+std::string sectionOf(uint32_t mediaId)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "%06X", unsigned(mediaId));
+    return name;
+}
+
+int trackCount(const std::string& text)
+{
+    // Digits only, read no further than past the limit: anything else is no count at all.
+    int n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return 0;
+        n = std::min(n * 10 + (c - '0'), kMaxTracks + 1);
+    }
+    return std::min(n, kMaxTracks);
+}
 
 }  // namespace
 
@@ -102,7 +147,20 @@ void TCDPlayer::Reopen()
         LoadDiscInfo();
 }
 
-void TCDPlayer::LoadDiscInfo() { ReadToc(); }
+void TCDPlayer::LoadDiscInfo()
+{
+    ReadToc();
+    std::vector<std::string> tracks;
+    knownDisc_ = ReadCdPlayerIni(GetMediaIdentity(), artist_, tracks, category_, genre_, date_, title_);
+    takeTitles(tracks);
+    discId_ = toc_.empty() ? 0 : ComputeDiscId();
+}
+
+void TCDPlayer::takeTitles(const std::vector<std::string>& Tracks)
+{
+    for (size_t i = 0; i < Tracks.size() && i < toc_.size(); ++i)
+        toc_[i].Title = Tracks[i];
+}
 
 void TCDPlayer::ReadToc()
 {
@@ -444,4 +502,121 @@ void TCDPlayer::SetDefaultPlayer(const std::string& Value)
 {
     if (!shell::setOwnAudioCdCommand(Value))
         throw ECDPlayerError("The audio CD player command could not be written.");
+}
+
+// --- disc identity, CDDB requests, the system CD database
+
+int TCDPlayer::DigitSum(int64_t N)
+{
+    int sum = 0;
+    for (; N > 0; N /= 10)
+        sum += int(N % 10);
+    return sum;
+}
+
+int TCDPlayer::MsfToSeconds(uint32_t Msf) { return int(byteOf(Msf, 0) * 60 + byteOf(Msf, 1)); }
+
+uint32_t TCDPlayer::ComputeDiscId()
+{
+    const int n = int(toc_.size());
+    if (n == 0 || n != GetTrackCount())
+        throw ECDPlayerError();
+    int sum = 0;
+    for (const TTOCEntry& e : toc_)
+        sum += DigitSum(int64_t(e.StartMinute) * 60 + e.StartSecond);
+    FormatScope msf(*this, cdaudio::kMsf);
+    const uint32_t s = GetTrackPosition(n), l = GetTrackLength(n);
+    const uint32_t endFrames = (byteOf(s, 0) * 60 + byteOf(s, 1)) * 75 + byteOf(s, 2) + byteOf(l, 0) * 4500
+                               + byteOf(l, 1) * 75 + byteOf(l, 2) + 1;
+    const uint32_t seconds = endFrames / 75 - uint32_t(MsfToSeconds(GetTrackPosition(1)));
+    return (uint32_t(sum % 255) << 24) | ((seconds & 0xFFFF) << 8) | (uint32_t(n) & 0xFF);
+}
+
+std::string TCDPlayer::queryCommand()
+{
+    char id[16];
+    std::snprintf(id, sizeof id, "%08x", unsigned(ComputeDiscId()));
+    std::string text = std::string("cddb+query+") + id + "+" + std::to_string(toc_.size());
+    for (const TTOCEntry& e : toc_)
+        text += "+" + std::to_string(e.StartFrame);
+    return text + "+" + std::to_string(MsfToSeconds(GetLength()));
+}
+
+std::string TCDPlayer::CddbQueryPath() { return requestText(kCddbScript + queryCommand(), {}); }
+
+std::string TCDPlayer::MakeHttpUrl(const std::string& Host, const std::string& Path)
+{
+    return (net::HasUrlScheme(Host) ? Host : "http://" + Host) + Path;
+}
+
+std::string TCDPlayer::CddbQueryUrl(const std::string& Host, const std::string& Hello)
+{
+    return requestText(MakeHttpUrl(Host, kCddbScript + queryCommand()), Hello);
+}
+
+std::string TCDPlayer::CddbReadUrl(const std::string& Host, const std::string& Category, const std::string& DiscId,
+                                   const std::string& Hello)
+{
+    std::string command = "cddb+read+" + Category;
+    if (!DiscId.empty())
+        command += "+" + DiscId;
+    return requestText(MakeHttpUrl(Host, kCddbScript + command), Hello);
+}
+
+void TCDPlayer::ParseXmcd(const std::string& Text, std::string& Year, std::vector<std::string>& Tracks,
+                          std::string& Title, std::string& Artist)
+{
+    ParseXmcdText(Text, Year, Tracks, Title, Artist);
+}
+
+std::string TCDPlayer::CdPlayerIniBase() { return shell::configHomePath() + "/Tambourelle/cdplayer"; }
+
+bool TCDPlayer::ReadCdPlayerIni(uint32_t MediaId, std::string& Artist, std::vector<std::string>& Tracks,
+                                std::string& Category, std::string& Genre, std::string& Date, std::string& Title)
+{
+    Tracks.clear();
+    Artist.clear();
+    Category.clear();
+    Genre.clear();
+    Date.clear();
+    Title.clear();
+    const auto values = IniReadSection(CdPlayerIniBase(), sectionOf(MediaId));
+    if (!values)
+        return false;
+    auto value = [&](const std::string& key) {
+        const auto it = values->find(key);
+        return it == values->end() ? std::string() : it->second;
+    };
+    Title = value("title");
+    Artist = value("artist");
+    Date = value("date");
+    if (Date.empty())
+        Date = value("year");
+    Genre = value("genre");
+    Category = value("category");
+    const int count = trackCount(value("numtracks"));
+    for (int i = 0; i < count; ++i)
+        Tracks.push_back(value(std::to_string(i)));
+    return true;
+}
+
+void TCDPlayer::WriteCdPlayerIni(uint32_t MediaId, const std::string& Artist, const std::string& Title,
+                                 const std::string& Date, const std::string& Genre, const std::string& Category,
+                                 const std::vector<std::string>& Tracks)
+{
+    const std::string base = CdPlayerIniBase();
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(base).parent_path(), ec);
+    std::vector<std::pair<std::string, std::string>> values = {
+        {"artist", Artist}, {"title", Title}, {"genre", Genre}, {"category", Category}, {"date", Date},
+        {"numtracks", std::to_string(Tracks.size())}};
+    for (size_t i = 0; i < Tracks.size(); ++i)
+        values.emplace_back(std::to_string(i), Tracks[i]);
+    IniWriteStrings(base, sectionOf(MediaId), values);
+    artist_ = Artist;
+    title_ = Title;
+    genre_ = Genre;
+    category_ = Category;
+    date_ = Date;
+    takeTitles(Tracks);
 }

@@ -9,6 +9,12 @@
 // settings file when set, then the machine's CD drives. The disc plays through the sound
 // device the owner hands over (the engine's), on a feeder thread of the device.
 //
+// It also gives the disc its CDDB identity and request URLs, parses a CDDB read answer, and
+// keeps the disc's texts in the system CD database, $XDG_CONFIG_HOME/Tambourelle/cdplayer.ini:
+// one section per disc named by its media identity (the CDDB disc id) in upper-case
+// hexadecimal of at least 6 digits, with "artist", "title", "genre", "category", "date" (read
+// falls back to "year"), "numtracks" and the track titles "0", "1", ...
+//
 // User-interface thread only. Device notices and command notifications arrive as queued
 // calls on that thread; Close and the destructor join the device's and the watcher's threads
 // and drop reports still queued.
@@ -54,6 +60,11 @@ struct TTOCEntry {
     std::string Note;
 };
 using TTOC = std::vector<TTOCEntry>;
+
+// The CDDB categories, in the order the windows offer them.
+extern const std::vector<std::string> CddbCategories;
+// The client identification appended to every CDDB request.
+extern const char* const CddbHello;
 
 class TCDPlayer;
 using TDeviceChangeEvent = std::function<void(TCDPlayer* Sender, const std::string& Drive)>;
@@ -145,6 +156,31 @@ public:
     const std::string& GetCategory() const { return category_; }
     const std::string& GetDate() const { return date_; }
 
+    // --- disc identity, CDDB requests, the system CD database
+    // Raises ECDPlayerError when the TOC is empty or is not the disc's.
+    uint32_t ComputeDiscId();
+    std::string CddbQueryPath();
+    // Host may carry ":port"; a Host that is a whole "http(s)://" address is taken as it is.
+    static std::string MakeHttpUrl(const std::string& Host, const std::string& Path);
+    // An empty Hello means CddbHello.
+    std::string CddbQueryUrl(const std::string& Host, const std::string& Hello);
+    static std::string CddbReadUrl(const std::string& Host, const std::string& Category, const std::string& DiscId,
+                                   const std::string& Hello);
+    static void ParseXmcd(const std::string& Text, std::string& Year, std::vector<std::string>& Tracks,
+                          std::string& Title, std::string& Artist);
+    // True when the database has a section for the disc; at most 99 tracks are read.
+    static bool ReadCdPlayerIni(uint32_t MediaId, std::string& Artist, std::vector<std::string>& Tracks,
+                                std::string& Category, std::string& Genre, std::string& Date, std::string& Title);
+    // Writes the disc's section (the folder is made when missing) and takes the values into the
+    // player; raises EIniFileError when the file cannot be written.
+    void WriteCdPlayerIni(uint32_t MediaId, const std::string& Artist, const std::string& Title,
+                          const std::string& Date, const std::string& Genre, const std::string& Category,
+                          const std::vector<std::string>& Tracks);
+    // The database's base name for the settings routines (the path without ".ini").
+    static std::string CdPlayerIniBase();
+    static int DigitSum(int64_t N);
+    static int MsfToSeconds(uint32_t Msf);
+
     // --- drives and notices
     void FillDriveList();
     const std::vector<std::string>& DriveList() const { return drives_; }
@@ -158,6 +194,8 @@ private:
     uint32_t status(cdaudio::Status Item, uint32_t Track = 0);
     void seekTo(uint32_t Target);
     cdaudio::NotifyFn notifier();
+    std::string queryCommand();
+    void takeTitles(const std::vector<std::string>& Tracks);
 
     // Restores the device's time format when it goes out of scope.
     class FormatScope;

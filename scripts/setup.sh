@@ -12,7 +12,7 @@ packages=(
   libasound2-dev libcdio-dev libcdio-paranoia-dev libmp3lame-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3
-  libtag1-dev python3-mutagen imagemagick netpbm sox ffmpeg lame libcdio-utils poppler-utils
+  libtag1-dev python3-mutagen python3-libdiscid imagemagick netpbm sox ffmpeg lame libcdio-utils poppler-utils
   # running: Japanese fonts and Qt's own Japanese texts, a virtual display for machines
   # without one
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-translations-l10n xvfb xauth

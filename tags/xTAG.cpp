@@ -51,23 +51,6 @@ constexpr std::size_t PhotoStampDigits = 8 + 9 + 8;
 QString q(const std::string& s) { return QString::fromStdString(s); }
 std::string s(const QString& t) { return t.toStdString(); }
 
-// Leading and trailing ASCII and full-width (U+3000) spaces off a UTF-8 text.
-std::string trimBlanks(const std::string& text)
-{
-    const std::string_view wide = "\xE3\x80\x80";
-    std::string_view v = text;
-    for (bool again = true; again;) {
-        again = false;
-        for (std::string_view blank : {std::string_view(" "), wide}) {
-            while (v.size() >= blank.size() && v.substr(0, blank.size()) == blank)
-                v.remove_prefix(blank.size()), again = true;
-            while (v.size() >= blank.size() && v.substr(v.size() - blank.size()) == blank)
-                v.remove_suffix(blank.size()), again = true;
-        }
-    }
-    return std::string(v);
-}
-
 // As the main window compares the engine's file with a list row's.
 bool sameFileIgnoringCase(const std::string& a, const std::string& b)
 {
@@ -687,11 +670,11 @@ void TfrmTAG::Edit1Enter(QObject* Sender)
 void TfrmTAG::Edit1Exit(QObject* Sender)
 {
     if (auto* e = qobject_cast<QLineEdit*>(Sender)) {
-        const std::string trimmed = trimBlanks(s(e->text()));
+        const std::string trimmed = TrimBlanksUtf8(s(e->text()));
         if (trimmed != s(e->text()))
             e->setText(q(trimmed));
     } else if (auto* m = qobject_cast<QPlainTextEdit*>(Sender)) {
-        const std::string trimmed = trimBlanks(s(m->toPlainText()));
+        const std::string trimmed = TrimBlanksUtf8(s(m->toPlainText()));
         if (trimmed != s(m->toPlainText()))
             m->setPlainText(q(trimmed));
     }

@@ -322,6 +322,20 @@ std::unordered_set<std::string> IniReadValueKeys(const std::string& BaseName, co
     return keys;
 }
 
+std::optional<std::unordered_map<std::string, std::string>> IniReadSection(const std::string& BaseName,
+                                                                           const std::string& Section)
+{
+    IniFile file = loadForReading(BaseName);
+    auto* section = findSection(file, trimmed(Section));
+    if (!section)
+        return std::nullopt;
+    std::unordered_map<std::string, std::string> values;
+    for (const auto& line : section->lines)
+        if (!line.key.empty())
+            values.try_emplace(rtl::LowerAscii(line.key), valueOf(line));
+    return values;
+}
+
 void IniEraseSection(const std::string& BaseName, const std::string& Section)
 {
     IniFile file = loadForWriting(BaseName);

@@ -15,8 +15,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -60,6 +62,12 @@ bool IniReadBool(const std::string& BaseName, const std::string& Section,
                  const std::string& Key, bool Default);
 void IniWriteBool(const std::string& BaseName, const std::string& Section,
                   const std::string& Key, bool Value);
+
+// Every key of the section with its value as IniReadString reads it, keyed by the key name
+// lower-cased in ASCII (a key written twice gives its first value); nothing when the file has
+// no such section.
+std::optional<std::unordered_map<std::string, std::string>> IniReadSection(const std::string& BaseName,
+                                                                           const std::string& Section);
 
 void IniEraseSection(const std::string& BaseName, const std::string& Section);
 

@@ -326,3 +326,18 @@ void SwallowEnterEsc(char& Key)
     if (Key == '\r' || Key == '\x1B')
         Key = '\0';
 }
+
+std::string TrimBlanksUtf8(std::string_view S)
+{
+    const std::string_view wide = "\xE3\x80\x80";
+    for (bool again = true; again;) {
+        again = false;
+        for (std::string_view blank : {std::string_view(" "), wide}) {
+            while (S.size() >= blank.size() && S.substr(0, blank.size()) == blank)
+                S.remove_prefix(blank.size()), again = true;
+            while (S.size() >= blank.size() && S.substr(S.size() - blank.size()) == blank)
+                S.remove_suffix(blank.size()), again = true;
+        }
+    }
+    return std::string(S);
+}

@@ -39,6 +39,8 @@ std::string ToFullWidth(std::string_view S);
 
 // Without leading and trailing ASCII spaces and full-width spaces (0x81 0x40). Tabs stay.
 std::string TrimBlanks(std::string_view S);
+// The same for UTF-8 text: ASCII spaces and U+3000 off both ends.
+std::string TrimBlanksUtf8(std::string_view S);
 
 // The first / last N bytes (all of S when N exceeds its length); may split a character.
 std::string LeftText(std::string_view S, std::uint16_t N);
