@@ -631,7 +631,7 @@ void TCustomSortListView::sortAll()
     verticalScrollBar()->setValue(scrolled);
 }
 
-void TCustomSortListView::SortOnColumn(int Column, bool Ascending)
+void TCustomSortListView::sortWithEvents(int Column, bool Ascending, const std::function<void()>& Sort)
 {
     sortPending_ = false;
     lastColumn_ = Column;
@@ -642,9 +642,14 @@ void TCustomSortListView::SortOnColumn(int Column, bool Ascending)
     DirectionFactor = Ascending ? 1 : -1;
     SortColumnIndex = Column - 1;
     if (autoColumnSort_ != acsMarkOnly && Column != CancelSort)
-        sortAll();
+        Sort();
     if (OnSortFinished)
         OnSortFinished(this, Column, !Ascending);
+}
+
+void TCustomSortListView::SortOnColumn(int Column, bool Ascending)
+{
+    sortWithEvents(Column, Ascending, [this] { sortAll(); });
 }
 
 void TCustomSortListView::AddSortedItems(QList<QTreeWidgetItem*> Items, int Column, bool Ascending,
@@ -665,18 +670,7 @@ void TCustomSortListView::AddSortedItems(QList<QTreeWidgetItem*> Items, int Colu
         }
         return;
     }
-    // SortOnColumn on the detached rows.
-    sortPending_ = false;
-    lastColumn_ = Column;
-    header_->viewport()->update();
-    if (OnSortBegin)
-        OnSortBegin(this, Column, !Ascending);
-    DirectionFactor = Ascending ? 1 : -1;
-    SortColumnIndex = Column - 1;
-    if (autoColumnSort_ != acsMarkOnly && Column != CancelSort)
-        sortItems(Items);
-    if (OnSortFinished)
-        OnSortFinished(this, Column, !Ascending);
+    sortWithEvents(Column, Ascending, [this, &Items] { sortItems(Items); });
     if (Prepare)
         for (qsizetype i = 0; i < Items.size(); ++i)
             Prepare(Items[i], int(i));

@@ -218,6 +218,8 @@ private:
     friend class SortListRowDelegate;
     int compareByEvent(QTreeWidgetItem* a, QTreeWidgetItem* b) const;
     bool selectFirstFrom(const std::function<bool(const QString&)>& matches, int ColumnIndex);
+    // SortOnColumn's state and events around Sort.
+    void sortWithEvents(int Column, bool Ascending, const std::function<void()>& Sort);
     void sortAll();
     void sortItems(QList<QTreeWidgetItem*>& items) const;
     void buildArrows();
