@@ -218,6 +218,12 @@ std::optional<double> SortTextAsNumber(const std::string& Text)
 namespace {
 
 
+// A text as the smart comparison sees it.
+struct TSortReading {
+    std::optional<double> date, number;
+    QCollatorSortKey key;
+};
+
 // Whether SortTextAsDateTime can read Text: it reads only texts with a date or time separator.
 bool mayBeDateTime(std::string_view text)
 {
@@ -356,20 +362,10 @@ std::string_view TSortListItem::Text(int Column) const
     return std::string_view(texts_).substr(begin, ends_[std::size_t(Column)] - begin);
 }
 
-const TSortReading* TSortListItem::KeepSortReading(int Column, int Style, TSortReading Reading)
-{
-    sorted_ = std::move(Reading);
-    sortedColumn_ = Column;
-    sortedStyle_ = Style;
-    return &*sorted_;
-}
-
 void TSortListItem::SetTextQuietly(int Column, std::string_view Text)
 {
     if (Column < 0)
         return;
-    if (Column == sortedColumn_)
-        sorted_.reset();
     while (TextCount() <= Column)
         ends_.push_back(static_cast<std::uint32_t>(texts_.size()));
     const std::size_t begin = Column == 0 ? 0 : ends_[std::size_t(Column) - 1];
@@ -573,40 +569,21 @@ void TCustomSortListView::sortItems(QList<QTreeWidgetItem*>& items) const
         return;
     }
     // Each text is read once, not at every comparison: music lists run to thousands of rows.
-    // Rows of our own keep their readings for the next sort by the same column.
     struct Entry {
         QTreeWidgetItem* item;
-        const TSortReading* reading;
+        TSortReading reading;
     };
     std::vector<Entry> entries;
-    std::vector<TSortReading> plain;  // the readings of other rows
     entries.reserve(std::size_t(items.size()));
     for (QTreeWidgetItem* item : items) {
-        if (item->type() != TSortListItem::Type) {
-            plain.push_back(readForSort(ColumnText(item, SortColumnIndex), autoSortStyle_));
-            entries.push_back({item, nullptr});
-            continue;
-        }
-        auto* row = static_cast<TSortListItem*>(item);
-        const int column = SortColumnIndex + 1;
-        const TSortReading* kept = row->SortReading(column, autoSortStyle_);
-        if (!kept) {
-            TSortReading reading = readForSort(row->Text(column), autoSortStyle_);
-            // A date without its year reads as one of this year: such readings are not kept.
-            if (reading.date) {
-                plain.push_back(std::move(reading));
-                entries.push_back({item, nullptr});
-                continue;
-            }
-            kept = row->KeepSortReading(column, autoSortStyle_, std::move(reading));
-        }
-        entries.push_back({item, kept});
+        if (item->type() == TSortListItem::Type)
+            entries.push_back({item, readForSort(static_cast<const TSortListItem*>(item)->Text(SortColumnIndex + 1),
+                                                 autoSortStyle_)});
+        else
+            entries.push_back({item, readForSort(ColumnText(item, SortColumnIndex), autoSortStyle_)});
     }
-    for (std::size_t i = 0, p = 0; i < entries.size(); ++i)
-        if (!entries[i].reading)
-            entries[i].reading = &plain[p++];
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return compareReadings(*a.reading, *b.reading) * DirectionFactor < 0;
+        return compareReadings(a.reading, b.reading) * DirectionFactor < 0;
     });
     for (std::size_t i = 0; i < entries.size(); ++i)
         items[qsizetype(i)] = entries[i].item;

@@ -23,7 +23,6 @@
 #include <string_view>
 #include <vector>
 
-#include <QCollatorSortKey>
 #include <QTreeWidget>
 
 #include "platform/gfx/Bitmap.h"
@@ -59,19 +58,11 @@ std::optional<double> SortTextAsNumber(const std::string& Text);
 // -1, 0 or 1 as the smart (assSmart) or plain (assDefault) comparison orders A before B.
 int SortCompareTexts(const std::string& A, const std::string& B, TAutoSortStyle Style);
 
-// A text as the list's sort compares it: its value as a date and as a number when it reads
-// as one (the smart comparison), and its collation key.
-struct TSortReading {
-    std::optional<double> date, number;
-    QCollatorSortKey key;
-};
-
 // A list row that keeps its column texts (column 0 the caption) as UTF-8 in one buffer: a
 // plain item keeps a list of role values per column, some twenty allocations a row, which
 // a list of tens of thousands of rows pays in time and memory when it is filled and freed.
 // The texts read and change as a plain item's do (text, setText, data with the display or
-// edit role); every other role is kept as a plain item keeps it. The row keeps the sort's
-// reading of the column it was last sorted by, so sorting by it again reads no text.
+// edit role); every other role is kept as a plain item keeps it.
 class TSortListItem : public QTreeWidgetItem {
 public:
     static constexpr int Type = QTreeWidgetItem::UserType + 1;
@@ -88,19 +79,9 @@ public:
     void setData(int column, int role, const QVariant& value) override;
     QTreeWidgetItem* clone() const override { return new TSortListItem(*this); }
 
-    // The reading of Column in Style that the last sort kept, if it is still the text's.
-    const TSortReading* SortReading(int Column, int Style) const
-    {
-        return sorted_ && sortedColumn_ == Column && sortedStyle_ == Style ? &*sorted_ : nullptr;
-    }
-    const TSortReading* KeepSortReading(int Column, int Style, TSortReading Reading);
-
 private:
     std::string texts_;
     std::vector<std::uint32_t> ends_;  // where each column's text ends in texts_
-    std::optional<TSortReading> sorted_;
-    int sortedColumn_ = -1;
-    int sortedStyle_ = -1;
 };
 
 class TCustomSortListView : public QTreeWidget {
