@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include <QApplication>
 #include <QCollator>
@@ -345,42 +346,61 @@ TSortListItem::TSortListItem(const std::vector<std::string_view>& Texts) : QTree
     std::size_t size = 0;
     for (std::string_view text : Texts)
         size += text.size();
+    count_ = static_cast<int>(Texts.size());
     // Room for the row's number, which is written in later.
-    texts_.reserve(size + 7);
-    ends_.reserve(Texts.size());
-    for (std::string_view text : Texts) {
-        texts_ += text;
-        ends_.push_back(static_cast<std::uint32_t>(texts_.size()));
+    texts_.reserve(EndSize * Texts.size() + size + 7);
+    texts_.resize(EndSize * Texts.size());
+    for (std::size_t c = 0; c < Texts.size(); ++c) {
+        texts_ += Texts[c];
+        setEnd(int(c), texts_.size() - EndSize * Texts.size());
     }
+}
+
+std::uint32_t TSortListItem::end(int Column) const
+{
+    std::uint32_t e;
+    std::memcpy(&e, texts_.data() + EndSize * std::size_t(Column), EndSize);
+    return e;
+}
+
+void TSortListItem::setEnd(int Column, std::size_t End)
+{
+    const auto e = static_cast<std::uint32_t>(End);
+    std::memcpy(texts_.data() + EndSize * std::size_t(Column), &e, EndSize);
 }
 
 std::string_view TSortListItem::Text(int Column) const
 {
-    if (Column < 0 || Column >= TextCount())
+    if (Column < 0 || Column >= count_)
         return {};
-    const std::size_t begin = Column == 0 ? 0 : ends_[std::size_t(Column) - 1];
-    return std::string_view(texts_).substr(begin, ends_[std::size_t(Column)] - begin);
+    const std::size_t begin = Column == 0 ? 0 : end(Column - 1);
+    return std::string_view(texts_).substr(EndSize * std::size_t(count_) + begin, end(Column) - begin);
 }
 
 void TSortListItem::SetTextQuietly(int Column, std::string_view Text)
 {
     if (Column < 0)
         return;
-    while (TextCount() <= Column)
-        ends_.push_back(static_cast<std::uint32_t>(texts_.size()));
-    const std::size_t begin = Column == 0 ? 0 : ends_[std::size_t(Column) - 1];
-    const std::size_t oldSize = ends_[std::size_t(Column)] - begin;
-    texts_.replace(begin, oldSize, Text);
-    const auto delta = static_cast<std::uint32_t>(Text.size() - oldSize);  // wraps as it should
-    for (std::size_t c = std::size_t(Column); c < ends_.size(); ++c)
-        ends_[c] += delta;
+    if (Column >= count_) {
+        // Empty texts up to Column: their ends are where the texts end now.
+        const std::size_t total = texts_.size() - EndSize * std::size_t(count_);
+        texts_.insert(EndSize * std::size_t(count_), EndSize * std::size_t(Column + 1 - count_), '\0');
+        for (int c = count_; c <= Column; ++c)
+            setEnd(c, total);
+        count_ = Column + 1;
+    }
+    const std::size_t begin = Column == 0 ? 0 : end(Column - 1);
+    const std::size_t oldSize = end(Column) - begin;
+    texts_.replace(EndSize * std::size_t(count_) + begin, oldSize, Text);
+    for (int c = Column; c < count_; ++c)
+        setEnd(c, end(c) + Text.size() - oldSize);
 }
 
 QVariant TSortListItem::data(int column, int role) const
 {
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return QTreeWidgetItem::data(column, role);
-    if (column < 0 || column >= TextCount())
+    if (column < 0 || column >= count_)
         return {};
     const std::string_view text = Text(column);
     return QString::fromUtf8(text.data(), qsizetype(text.size()));

@@ -71,8 +71,9 @@ public:
 
     // The text of Column as UTF-8; empty outside the texts.
     std::string_view Text(int Column) const;
-    int TextCount() const { return static_cast<int>(ends_.size()); }
-    // Replaces the text of Column without telling the view (the caller does).
+    int TextCount() const { return count_; }
+    // Replaces the text of Column without telling the view (the caller does). Text may not
+    // view this row's own texts.
     void SetTextQuietly(int Column, std::string_view Text);
 
     QVariant data(int column, int role) const override;
@@ -80,8 +81,14 @@ public:
     QTreeWidgetItem* clone() const override { return new TSortListItem(*this); }
 
 private:
+    static constexpr std::size_t EndSize = sizeof(std::uint32_t);
+    std::uint32_t end(int Column) const;
+    void setEnd(int Column, std::size_t End);
+
+    // Where each column's text ends among the texts (EndSize bytes each), then the texts: one
+    // block for the row.
     std::string texts_;
-    std::vector<std::uint32_t> ends_;  // where each column's text ends in texts_
+    int count_ = 0;
 };
 
 class TCustomSortListView : public QTreeWidget {

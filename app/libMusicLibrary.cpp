@@ -117,7 +117,14 @@ private:
 
 std::string joinPath(const std::string& folder, const std::string& name)
 {
-    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+    const bool slash = !folder.empty() && folder.back() == '/';
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path.append(folder);
+    if (!slash)
+        path += '/';
+    path.append(name);
+    return path;
 }
 
 std::string fileNameOf(const std::string& path)
@@ -286,13 +293,13 @@ void buildCategoryTree(QTreeWidget* tree, const TCategoryList* lists[4])
     static const char* const roots[] = {"Title", "Year", "Genre", "Artist", "Album"};
     for (int i = 0; i < 5; ++i) {
         auto* root = addNode(new QTreeWidgetItem, roots[i], 2 * i, 2 * i);
+        // The children are made before the root enters the tree, which is then told once.
+        if (i > 0)
+            for (const std::string& value : lists[i - 1]->Items()) {
+                auto* child = addNode(new QTreeWidgetItem(root), value, 2 * i, 2 * i + 1);
+                child->setData(0, CategoryValueRole, QByteArray::fromStdString(value));
+            }
         tree->addTopLevelItem(root);
-        if (i == 0)
-            continue;
-        for (const std::string& value : lists[i - 1]->Items()) {
-            auto* child = addNode(new QTreeWidgetItem(root), value, 2 * i, 2 * i + 1);
-            child->setData(0, CategoryValueRole, QByteArray::fromStdString(value));
-        }
     }
 }
 
