@@ -244,6 +244,8 @@ public:
     QFrame* pnlOsillo2;
     visual::TDXDraw* dxdLeft;    // drawing surfaces of the visual panes
     visual::TDXDraw* dxdRight;
+    visual::TDXImageList* dxdImage;          // pictures drawn on the panes, bound to dxdRight
+    visual::TDXSpriteEngine* DXSpriteEngine1;  // the star field's sprites
     forms::TPaintBox* pbxLeft;
     forms::TPaintBox* pbxRight;
     // Captions the visual painter draws over the panes (never shown as widgets).
@@ -376,6 +378,11 @@ public:
     TTagDialogHost& TagHost();
     void do_EditTag1Click();
     void do_EditTag2Click();
+    // The bulk tag change on the music list's selected rows.
+    void do_ModifyTagClick();
+    // The details view of the selected row of the list spdDetails.Tag names (1 music list,
+    // else the playlist).
+    void spdDetailsClick();
     // Opens the tag editor on the list's selected row (ListNo 1 music list, 2 playlist).
     void EditTagOfSelected(TSortListView* ListView, int ListNo);
 
@@ -468,6 +475,9 @@ public:
     bool DxdLeftVisible() const override;
     TVisualSurface* PaneSurface(int Channel) override;
     gfx::TCanvas* SurfaceCanvas(int Channel) override;
+    visual::TDXDraw* PaneDXDraw(int Channel) override;
+    visual::TDXImageList* ImageList() override { return dxdImage; }
+    visual::TDXSpriteEngine* SpriteEngine() override { return DXSpriteEngine1; }
 
     // The display tick and the panes' paint handlers (MainFormPlay.cpp).
     void timDxTimerTimer();
@@ -569,6 +579,8 @@ private:
         void Flip() override { Pane->Flip(); }
     };
     TPaneSurface paneSurfaces_[2];
+    std::unique_ptr<visual::TDXImageList> imageList_;
+    std::unique_ptr<visual::TDXSpriteEngine> spriteEngine_;
     void dxdLeftInitialize();
     void dxdLeftFinalize();
     bool busy_ = false;           // a handler that lets events run is under way
