@@ -133,7 +133,8 @@ public:
     // SortOnColumn(Column, Ascending) gives, the sort events included. Into an empty list
     // (and without OnSortItems) the new rows are sorted before they enter the view, so
     // that they enter it once, after the sort events. Prepare(item, row) is called for every
-    // row of the list in its final order, before new rows enter the view.
+    // row of the list in its final order, with one change notice for them all (into an empty
+    // list: before the rows enter the view).
     void AddSortedItems(QList<QTreeWidgetItem*> Items, int Column, bool Ascending,
                         const std::function<void(QTreeWidgetItem*, int)>& Prepare = {});
     void SortAgain();

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <memory>
 #include <string_view>
 
 #include <dirent.h>
@@ -222,7 +221,7 @@ void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::s
     const bool sorted = count > 0 && (list == form.lstMP3 || (initial && !shuffle));
     // The rows are numbered before they enter the view, unless a shuffle reorders them.
     const bool renumber = initial && count > 0 && shuffle && form.ShufflePlaylist;
-    QList<QTreeWidgetItem*> adding;
+    QList<QTreeWidgetItem*> adding;  // the list's from here on
     adding.swap(rows);
     if (sorted) {
         list->MarkSortColumn(TitleColumn);
