@@ -472,6 +472,7 @@ public:
     void SetPaneTag(int Channel, intptr_t Level) override;
     void ReadOverlayLabels(TOverlayLabels& Labels) const override;
     bool TimDxTimerEnabled() const override;
+    int Gauge1Position() const override;
     bool DxdLeftVisible() const override;
     TVisualSurface* PaneSurface(int Channel) override;
     gfx::TCanvas* SurfaceCanvas(int Channel) override;
