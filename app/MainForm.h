@@ -61,6 +61,7 @@ class QAction;
 class QMenu;
 class TDirMon;
 class TDirDialog;
+class TMainWindowHost;
 
 class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes {
 public:
@@ -132,6 +133,7 @@ public:
     void sbPlayClick();
     void sbStopClick();
     void sbPauseClick();
+    void spdCdClick();   // also do_CdPlayerClick
     void Gauge1MouseDown(forms::TMouseButton Button, forms::TShiftState Shift, int X, int Y);
     void Gauge1MouseMove(forms::TShiftState Shift, int X, int Y);
     void sbBackMouseDown(QObject* Sender);
@@ -374,6 +376,8 @@ public:
     // --- Tag commands (MainFormTags.cpp)
     // The window as the tag dialogs see it.
     TTagDialogHost& TagHost();
+    // The window as the windows below it see it (registered from creation to destruction).
+    TMainWindowHost& WindowHost();
     void do_EditTag1Click();
     void do_EditTag2Click();
     // Opens the tag editor on the list's selected row (ListNo 1 music list, 2 playlist).
