@@ -180,6 +180,10 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
 TfrmMain::~TfrmMain()
 {
     destroying_ = true;
+    // The engine's stars and pictures live in the list and sprite engine that go with the
+    // window: an engine that outlives it lets go of them first.
+    if (visual_)
+        visual_->FreeDirectDrawResources();
     forms::RunGuarded([this] { FormDestroy(); });
     if (frmMain == this)
         frmMain = nullptr;

@@ -246,6 +246,8 @@ public:
     QFrame* pnlOsillo2;
     visual::TDXDraw* dxdLeft;    // drawing surfaces of the visual panes
     visual::TDXDraw* dxdRight;
+    visual::TDXImageList* dxdImage;          // pictures drawn on the panes, bound to dxdRight
+    visual::TDXSpriteEngine* DXSpriteEngine1;  // the star field's sprites
     forms::TPaintBox* pbxLeft;
     forms::TPaintBox* pbxRight;
     // Captions the visual painter draws over the panes (never shown as widgets).
@@ -472,6 +474,9 @@ public:
     bool DxdLeftVisible() const override;
     TVisualSurface* PaneSurface(int Channel) override;
     gfx::TCanvas* SurfaceCanvas(int Channel) override;
+    visual::TDXDraw* PaneDXDraw(int Channel) override;
+    visual::TDXImageList* ImageList() override { return dxdImage; }
+    visual::TDXSpriteEngine* SpriteEngine() override { return DXSpriteEngine1; }
 
     // The display tick and the panes' paint handlers (MainFormPlay.cpp).
     void timDxTimerTimer();
@@ -573,6 +578,8 @@ private:
         void Flip() override { Pane->Flip(); }
     };
     TPaneSurface paneSurfaces_[2];
+    std::unique_ptr<visual::TDXImageList> imageList_;
+    std::unique_ptr<visual::TDXSpriteEngine> spriteEngine_;
     void dxdLeftInitialize();
     void dxdLeftFinalize();
     bool busy_ = false;           // a handler that lets events run is under way

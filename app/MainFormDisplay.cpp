@@ -186,6 +186,8 @@ bool TfrmMain::DxdLeftVisible() const { return !dxdLeft->isHidden(); }
 
 TVisualSurface* TfrmMain::PaneSurface(int Channel) { return &paneSurfaces_[Channel == 0 ? 0 : 1]; }
 
+visual::TDXDraw* TfrmMain::PaneDXDraw(int Channel) { return Channel == 0 ? dxdLeft : dxdRight; }
+
 gfx::TCanvas* TfrmMain::SurfaceCanvas(int Channel)
 {
     visual::TDXDraw* pane = Channel == 0 ? dxdLeft : dxdRight;

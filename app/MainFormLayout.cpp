@@ -287,6 +287,11 @@ void TfrmMain::CreatePlayer()
     dxdLeft = surfacePane(pnlOsillo1, "dxdLeft");
     pbxLeft = pane(pnlOsillo1, "pbxLeft");
     dxdRight = surfacePane(pnlOsillo2, "dxdRight");
+    imageList_ = std::make_unique<visual::TDXImageList>();
+    dxdImage = imageList_.get();
+    dxdImage->SetDXDraw(dxdRight);
+    spriteEngine_ = std::make_unique<visual::TDXSpriteEngine>();
+    DXSpriteEngine1 = spriteEngine_.get();
     paneSurfaces_[0].Pane = dxdLeft;
     paneSurfaces_[1].Pane = dxdRight;
     dxdLeft->OnInitialize = [this](QObject*) { dxdLeftInitialize(); };

@@ -1,4 +1,5 @@
 #include "visual/DXClass.h"
+#include "visual/DXRender.h"
 
 #include <algorithm>
 #include <cctype>
@@ -446,6 +447,25 @@ void TDirectDrawSurface::StretchDraw(const TRect& destRect, const TRect& srcRect
         ~Restore() { surface.SetClipper(previous); }
     } restore{*intf_, previous};
     Blt(&destRect, &srcRect, BltFlags[transparent], BltFX(), source);
+}
+
+void TDirectDrawSurface::DrawWaveDistort(int32_t x, int32_t y, int32_t width, int32_t height,
+                                         const TRect& srcRect, TDirectDrawSurface* source,
+                                         bool transparent, int32_t amplitude, int32_t period,
+                                         int32_t phase)
+{
+    if (!source || source == this || !intf_ || !source->intf_ || width == 0 || height == 0)
+        return;
+    TRenderSurface dest, src;
+    if (!LockRenderSurface(*this, dest))
+        return;
+    if (LockRenderSurface(*source, src)) {
+        const uint32_t key = source->LockedDescription.ddckCKSrcBlt.dwColorSpaceLowValue;
+        RenderMachine().WaveBlit(dest, src, x, y, width, height, srcRect, amplitude, period,
+                                 phase, 1, 0, transparent, key);
+        UnlockRenderSurface(*source, src);
+    }
+    UnlockRenderSurface(*this, dest);
 }
 
 bool TDirectDrawSurface::Lock(const TRect* rect, draw::DrawSurfaceDesc& desc)

@@ -152,6 +152,12 @@ public:
               bool transparent);
     void StretchDraw(const gfx::TRect& destRect, const gfx::TRect& srcRect,
                      TDirectDrawSurface* source, bool transparent);
+    // SrcRect of Source drawn into (X, Y, Width, Height) with each row shifted sideways by a
+    // sine wave (the software renderer's wave blit), keyed by Source's colour key when
+    // Transparent. Nothing when either surface is empty or cannot be locked.
+    void DrawWaveDistort(int32_t x, int32_t y, int32_t width, int32_t height,
+                         const gfx::TRect& srcRect, TDirectDrawSurface* source, bool transparent,
+                         int32_t amplitude, int32_t period, int32_t phase);
     bool Lock(const gfx::TRect* rect, draw::DrawSurfaceDesc& desc);
     void Unlock();
     bool Restore();

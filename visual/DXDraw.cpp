@@ -557,6 +557,15 @@ void TCustomDXDraw::RemoveNotifyHandler(TDXDrawNotifyProc proc, void* data)
         proc(data, *this, dnFinalize);
 }
 
+void TDXDrawLink::Set(TCustomDXDraw* value)
+{
+    if (dxDraw_)
+        dxDraw_->RemoveNotifyHandler(proc_, data_);
+    dxDraw_ = value;
+    if (dxDraw_)
+        dxDraw_->AddNotifyHandler(proc_, data_);
+}
+
 void TCustomDXDraw::NotifyEventList(TDXDrawNotifyKind kind)
 {
     const auto list = notifyList_;

@@ -182,6 +182,24 @@ private:
     std::vector<Notify> notifyList_;
 };
 
+// A notification callback kept registered on whichever control is bound: binding another
+// unregisters it from the old control (which hears finalize) and registers it on the new one
+// (which at once hears initialize and restore when initialised).
+class TDXDrawLink {
+public:
+    TDXDrawLink(TDXDrawNotifyProc proc, void* data) : proc_(proc), data_(data) {}
+    ~TDXDrawLink() { Set(nullptr); }
+    TDXDrawLink(const TDXDrawLink&) = delete;
+    TDXDrawLink& operator=(const TDXDrawLink&) = delete;
+    TCustomDXDraw* Get() const { return dxDraw_; }
+    void Set(TCustomDXDraw* value);
+
+private:
+    TDXDrawNotifyProc proc_;
+    void* data_;
+    TCustomDXDraw* dxDraw_ = nullptr;
+};
+
 class TDXDraw : public TCustomDXDraw {
 public:
     using TCustomDXDraw::TCustomDXDraw;

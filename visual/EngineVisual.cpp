@@ -1,5 +1,11 @@
 #include "visual/EngineVisual.h"
 
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "platform/rtl/Numerics.h"
+
 TEngineVisual::TEngineVisual(sound::TDxSound& Engine, TVisualPanes& Panes) : FEngine(Engine), FPanes(Panes)
 {
     FFrame.Analysis = &FView;
@@ -8,14 +14,67 @@ TEngineVisual::TEngineVisual(sound::TDxSound& Engine, TVisualPanes& Panes) : FEn
 
 void TEngineVisual::CreateVisualResources()
 {
-    FRes.CreateVisualResources();
-    // The picture list's items and the star sprites belong to the DirectDraw panes, which
-    // make them here once they exist.
+    FreeDirectDrawResources();
+    try {
+        for (const char* name : {"d01", "d02", "d03", "d04", "d05", "d06"})
+            LoadDXImages(name);
+        FRes.CreateVisualResources();
+        visual::TDXImageList* list = FPanes.ImageList();
+        visual::TDXSpriteEngine* sprites = FPanes.SpriteEngine();
+        if (!list || !sprites || FAddedItems.empty())
+            return;
+        visual::TPictureCollectionItem* image = FAddedItems.front();
+        for (auto& star : FStars) {
+            star = new visual::TMySprite(&sprites->Engine());
+            star->Image = image;
+            star->Width = image->Width();
+            star->Height = image->Height();
+            const double a = rtl::Random(360) * std::numbers::pi / 180;
+            const int32_t rx = rtl::Random(900) + 100;
+            star->StarX = int32_t(rtl::Trunc(std::cos(a) * rx));
+            const int32_t ry = rtl::Random(400) + 100;
+            star->StarY = int32_t(rtl::Trunc(std::sin(a) * ry));
+            star->Depth = rtl::Random(100);
+        }
+    } catch (...) {
+        FreeVisualResources();
+        throw;
+    }
+}
+
+void TEngineVisual::LoadDXImages(const std::string& ResName)
+{
+    visual::TDXImageList* list = FPanes.ImageList();
+    if (!list)
+        return;
+    gfx::TBitmap picture;
+    LoadResImage(picture, ResName, "JPG");
+    visual::TDIB dib;
+    dib.Assign(picture);
+    visual::TPictureCollectionItem* item = list->Items().Add();
+    FAddedItems.push_back(item);
+    item->Picture.SetGraphic(&dib);
+}
+
+void TEngineVisual::FreeDirectDrawResources()
+{
+    for (auto& star : FStars) {
+        delete star;
+        star = nullptr;
+    }
+    if (visual::TDXImageList* list = FPanes.ImageList()) {
+        visual::TPictureCollection& items = list->Items();
+        for (int32_t i = items.Count() - 1; i >= 0; --i)
+            if (std::find(FAddedItems.begin(), FAddedItems.end(), items.GetItem(i)) !=
+                FAddedItems.end())
+                items.Delete(i);
+    }
+    FAddedItems.clear();
 }
 
 void TEngineVisual::FreeVisualResources()
 {
-    // The DirectDraw panes free their picture list and sprites first, once they exist.
+    FreeDirectDrawResources();
     FRes.FreeVisualResources();
 }
 
@@ -56,9 +115,17 @@ void TEngineVisual::PaintPane(int Channel)
     if (FPanes.DxdLeftVisible()) {
         FFrame.Surface = FPanes.PaneSurface(Channel);
         FFrame.Canvas = FFrame.Surface ? FPanes.SurfaceCanvas(Channel) : nullptr;
+        FFrame.DXDraw = FPanes.PaneDXDraw(Channel);
+        FFrame.ImageList = FPanes.ImageList();
+        FFrame.SpriteEngine = FPanes.SpriteEngine();
+        FFrame.Stars = FStars[0] ? &FStars : nullptr;
     } else {
         FFrame.Surface = nullptr;
         FFrame.Canvas = FPanes.PaintBoxCanvas(Channel);
+        FFrame.DXDraw = nullptr;
+        FFrame.ImageList = nullptr;
+        FFrame.SpriteEngine = nullptr;
+        FFrame.Stars = nullptr;
     }
     FPainter.PaintVisual(Channel, hasData, FFrame);
 }

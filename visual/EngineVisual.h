@@ -13,11 +13,16 @@
 // User-interface thread only, like the engine and the painter.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "sound/DxSound.h"
 #include "sound/DxSoundVisual.h"
 #include "visual/AnalysisView.h"
+#include "visual/DXImageList.h"
+#include "visual/DXSprite.h"
 #include "visual/VisualPainter.h"
 #include "visual/VisualResources.h"
 
@@ -45,12 +50,17 @@ public:
     virtual bool TimDxTimerEnabled() const = 0;
     virtual void SetTimDxTimerInterval(int Ms) = 0;
 
-    // ---- DirectDraw panes; none are built yet, so these keep their defaults ----
+    // ---- DirectDraw panes ----
     // dxdLeft.Visible: the panes are drawn on surfaces instead of paint boxes.
     virtual bool DxdLeftVisible() const { return false; }
     // The pane's primary surface and its canvas; null while there is none (no frame then).
     virtual TVisualSurface* PaneSurface(int /*Channel*/) { return nullptr; }
     virtual gfx::TCanvas* SurfaceCanvas(int /*Channel*/) { return nullptr; }
+    // dxdLeft or dxdRight; the picture list dxdImage (bound to dxdRight) and the sprite
+    // engine DXSpriteEngine1 of the main window. Null where there are none.
+    virtual visual::TDXDraw* PaneDXDraw(int /*Channel*/) { return nullptr; }
+    virtual visual::TDXImageList* ImageList() { return nullptr; }
+    virtual visual::TDXSpriteEngine* SpriteEngine() { return nullptr; }
 };
 
 class TEngineVisual : public sound::TDxSoundVisual {
@@ -59,9 +69,20 @@ public:
     TEngineVisual(const TEngineVisual&) = delete;
     TEngineVisual& operator=(const TEngineVisual&) = delete;
 
-    // The pictures and work bitmaps; a missing built-in picture raises EResNotFound.
+    static constexpr int StarCount = 500;
+    using TStars = std::array<visual::TMySprite*, StarCount>;
+
+    // The pictures and work bitmaps, then "d01".."d06" appended to the panes' picture list
+    // and the 500 stars made in the panes' sprite engine (drawing on the run-time random
+    // generator); a missing built-in picture raises EResNotFound.
     void CreateVisualResources() override;
+    // Frees the stars and takes the six pictures out of the list again, then the rest.
     void FreeVisualResources() override;
+    // The stars and pictures alone; the main window calls it before its list and sprite
+    // engine go, should the engine still be alive then. Safe to call twice.
+    void FreeDirectDrawResources();
+    // Appends the built-in JPG picture ResName to the picture list as a 24-bit TDIB.
+    void LoadDXImages(const std::string& ResName);
     void PaintLeft() override { PaintPane(0); }
     void PaintRight() override { PaintPane(1); }
     void ResetFirstPaintFlags() override { FPainter.ResetDisplay(); }
@@ -74,6 +95,7 @@ public:
 
     TVisualPainter& Painter() { return FPainter; }
     TVisualResources& Resources() { return FRes; }
+    const TStars& Stars() const { return FStars; }
 
 private:
     void PaintPane(int Channel);
@@ -90,4 +112,6 @@ private:
     TVisualPainter FPainter{FRes};
     TVisualFrame FFrame;
     TAnalysisView FView;
+    TStars FStars{};
+    std::vector<visual::TPictureCollectionItem*> FAddedItems;
 };

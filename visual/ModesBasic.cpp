@@ -37,20 +37,9 @@ void TVisualPainter::mode0(TCall& C)
 {
     auto& particles = State.Particles;
     int& counter = State.Counters[0];
-    if (State.FirstPaint[0]) {
-        State.FirstPaint[0] = 0;
-        counter = 0;
-        for (int i = 0; i <= 100; ++i) {
-            TParticle& p = particles[i];
-            p.Step = 1;
-            p.Shade = 1;
-            p.X = C.W - rtl::Random(2 * C.W);
-            p.Y = rtl::Random(C.H + C.HalfH) - C.HalfH;
-            p.Colour = RandomOnOff(255);
-            if (p.Colour == 0)
-                p.Colour = 0xFF00FF;
-        }
-    }
+    if (State.FirstPaint[0])
+        seedParticles(0, [&] { return C.W - rtl::Random(2 * C.W); },
+                      [&] { return rtl::Random(C.H + C.HalfH) - C.HalfH; });
     for (int i = 0; i <= 100; ++i) {
         TParticle& p = particles[i];
         p.X += 1;
@@ -78,7 +67,7 @@ void TVisualPainter::mode0(TCall& C)
 }
 
 // One star, at full or dimmed brightness now and then, in the current colour.
-void TVisualPainter::twinkle(TCall& C, TParticle& p)
+void TVisualPainter::twinkle(TCall& C, TParticle& p, bool Draw)
 {
     if (rtl::Random(4) == 0) {
         p.Shade += p.Step;
@@ -96,7 +85,8 @@ void TVisualPainter::twinkle(TCall& C, TParticle& p)
     } else {
         State.CurrentColour = p.Colour;
     }
-    C.Canvas.SetPixel(p.X, p.Y, State.CurrentColour);
+    if (Draw)
+        C.Canvas.SetPixel(p.X, p.Y, State.CurrentColour);
 }
 
 // Rising bubbles, two bursts of dots and the title riding the waveform.

@@ -1,4 +1,4 @@
-// Visual modes 6-9: sea urchins, atoms, amoebas and the dancer.
+// Visual modes 5-9: wave pictures, sea urchins, atoms, amoebas and the dancer.
 //
 // Radii taken from quiet columns come out zero or negative; the generator then reads a
 // negative bound as unsigned, the point lands far outside the pane and is lost, as in the
@@ -7,6 +7,8 @@
 #include <cmath>
 
 #include "visual/BitmapRoutines.h"
+#include "visual/DXDraw.h"
+#include "visual/DXImageList.h"
 #include "visual/FFTReal.h"
 #include "visual/VisualModes.h"
 
@@ -22,6 +24,45 @@ gfx::TColor urchinColour()
 }
 
 }  // namespace
+
+// Five pictures wobbling with the level over dots drifting up and right. Only a pane's
+// surface shows them; on the paint boxes the scene goes on unseen.
+void TVisualPainter::mode5(TCall& C)
+{
+    auto& particles = State.Particles;
+    int& counter = State.Counters[5];
+    if (State.FirstPaint[5])
+        seedParticles(5, [&] { return rtl::Random(C.W); }, [&] { return rtl::Random(C.H); });
+    visual::TDirectDrawSurface* target =
+        C.Frame.Surface && C.Frame.DXDraw && C.Frame.DXDraw->Surface ? C.Frame.DXDraw->Surface.get()
+                                                                     : nullptr;
+    const double level = C.Lv();
+    const int amp = Trunc32(level * 60) + 10;
+    // The counter has no bound: the phase wraps, which the wave blit takes in its stride.
+    const int phase = Add32(int32_t(uint32_t(counter) * 8u), Trunc32(level * 200));
+    const int y = (C.H - 20) / 2 + 2 + amp - 60;
+    if (target && C.Frame.ImageList) {
+        target->Canvas().Release();  // the blit locks the surface
+        visual::TPictureCollection& items = C.Frame.ImageList->Items();
+        for (int k = 0; k < 5 && k < items.Count(); ++k)
+            items.GetItem(k)->DrawWaveDistort(*target, C.HalfW / 2 + 30 * k - 4, y, 30, 40, 0,
+                                              amp, 70, phase);
+    }
+    counter = Add32(counter, 1);
+    for (int i = 0; i <= 100; ++i) {
+        TParticle& p = particles[i];
+        p.Y -= 1;
+        if (i % 3 == 0)
+            p.X += 1;
+        if (counter % 4 == 0)
+            p.X += 1;
+        if (p.X > C.W || p.Y < 0) {
+            p.X = rtl::Random(3 * C.HalfW) - C.HalfW;
+            p.Y = rtl::Random(C.H) + C.H;
+        }
+        twinkle(C, p, target != nullptr);
+    }
+}
 
 // Urchins of coloured dots riding the spectrum's peaks over a rolling blue sea.
 void TVisualPainter::mode6(TCall& C)

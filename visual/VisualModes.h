@@ -98,3 +98,20 @@ inline int Drift(int i)
 }
 
 }  // namespace visualmodes
+
+template <typename FX, typename FY>
+void TVisualPainter::seedParticles(int Mode, FX&& X, FY&& Y)
+{
+    State.FirstPaint[Mode] = 0;
+    State.Counters[Mode] = 0;
+    for (int i = 0; i <= 100; ++i) {
+        TParticle& p = State.Particles[i];
+        p.Step = 1;
+        p.Shade = 1;
+        p.X = X();
+        p.Y = Y();
+        p.Colour = visualmodes::RandomOnOff(255);
+        if (p.Colour == 0)
+            p.Colour = 0xFF00FF;
+    }
+}

@@ -101,6 +101,7 @@ void TVisualPainter::dispatch(TCall& C)
     case 2: mode2(C); break;
     case 3: mode3(C); break;
     case 4: mode4(C); break;
+    case 5: mode5(C); break;
     case 6: mode6(C); break;
     case 7: mode7(C); break;
     case 8: mode8(C); break;

@@ -36,6 +36,12 @@
 #include "visual/AnalysisView.h"
 
 class TVisualResources;
+namespace visual {
+class TDXDraw;
+class TDXImageList;
+class TDXSpriteEngine;
+class TMySprite;
+}  // namespace visual
 namespace gfx {
 class TBitmap;
 }
@@ -79,6 +85,12 @@ struct TVisualFrame {
     const TAnalysisView* Analysis = nullptr;  // read only when HasData is true
     bool TimerEnabled = true;               // timDxTimer.Enabled
     TVisualSurface* Surface = nullptr;      // set in DirectX mode (dxdLeft visible)
+    // DirectX mode only: the pane's display control, the main window's picture list and
+    // sprite engine, and the 500 stars (modes 5, 14, 22 and 23).
+    visual::TDXDraw* DXDraw = nullptr;
+    visual::TDXImageList* ImageList = nullptr;
+    visual::TDXSpriteEngine* SpriteEngine = nullptr;
+    const std::array<visual::TMySprite*, 500>* Stars = nullptr;
     TOverlayLabels Labels;
     // Called when a title cross-fade ends while not playing (timDxTimer.Interval := 1000).
     std::function<void()> SlowDownTimer;
@@ -167,7 +179,9 @@ private:
     void mode2(TCall& C);
     void mode3(TCall& C);
     void mode4(TCall& C);
-    void twinkle(TCall& C, TParticle& P);
+    // Steps a particle's twinkle and sets its pixel (not when Draw is false).
+    void twinkle(TCall& C, TParticle& P, bool Draw = true);
+    void mode5(TCall& C);
     void mode6(TCall& C);
     void mode7(TCall& C);
     void mode8(TCall& C);
@@ -190,6 +204,10 @@ private:
     void stars(TCall& C);
     template <typename F>
     void stageFloor(TCall& C, F&& Lit);
+    // A particle mode's first paint: its flag cleared, its counter zeroed and particles
+    // 0..100 seeded at (X(), Y()) in on-off colours, magenta for black.
+    template <typename FX, typename FY>
+    void seedParticles(int Mode, FX&& X, FY&& Y);
     void countQuietTicks(int& FigureCount);
     int poseAndLean(TCall& C);
     void pictureHead(TCall& C, int Slot, int Lean, double Tilt, const int DX[3], int X, int Y);

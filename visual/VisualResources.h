@@ -8,9 +8,9 @@
 // are decoded in memory: no work files in the program folder. GIF and JPEG pictures become
 // 24-bit bitmaps, as every other reader's output does before the modes touch it.
 //
-// The DirectDraw side of the visualiser (the image list's six "d01".."d06" items and the 500
-// star sprites that use item 0) belongs to the engine's DirectDraw surfaces; the engine adds
-// them after `CreateVisualResources` and frees them before `FreeVisualResources`.
+// The DirectDraw side of the visualiser (the picture list's six "d01".."d06" items and the 500
+// star sprites that use item 0) lives in the main window's list and sprite engine; the engine's
+// visualiser (TEngineVisual) adds and frees it around this set.
 //
 // UI thread only: the work bitmaps are shared scratch space.
 #pragma once

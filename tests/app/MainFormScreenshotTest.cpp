@@ -96,3 +96,48 @@ TEST(MainFormScreenshot, DefaultAndMinimumSize)
     w.close();
     MusicFolders.clear();
 }
+
+// Mode 5's pictures and the star field on the panes' surfaces: "d01".."d05" wobbling on
+// dxdLeft and 40 frames of stars flying out of the centre of dxdRight.
+TEST(MainFormScreenshot, WavePicturesAndStarField)
+{
+    SettingsFixture settings;
+    IniWriteBool(settings.base, "SETTING", "EFFECT_DX", true);
+    TfrmMain w;
+    w.show();
+    waitFor([&] { return w.Loaded(); });
+    ASSERT_TRUE(w.dxdLeft->CanDraw());
+    ASSERT_TRUE(w.dxdRight->CanDraw());
+    ASSERT_EQ(w.dxdImage->Items().Count(), 6);
+    visual::TSpriteEngine& engine = w.DXSpriteEngine1->Engine();
+    ASSERT_EQ(engine.Count(), 500);
+    w.DXSpriteEngine1->SetDXDraw(w.dxdRight);
+    visual::TDirectDrawSurface& left = *w.dxdLeft->Surface;
+    visual::TDirectDrawSurface& right = *w.dxdRight->Surface;
+    for (int frame = 0; frame < 40; ++frame) {
+        left.Fill(0);
+        for (int k = 0; k < 5; ++k)
+            w.dxdImage->Items().GetItem(k)->DrawWaveDistort(left, 250 / 4 + 30 * k - 4, 14, 30,
+                                                            40, 0, 10 + frame % 20, 70, frame * 8);
+        w.dxdLeft->Flip();
+        right.Fill(0);
+        for (int i = 0; i < engine.Count(); ++i) {
+            engine.Items(i)->DoMove(1);
+            engine.Items(i)->DoDraw();
+        }
+        w.dxdRight->Flip();
+    }
+    auto lit = [](visual::TDirectDrawSurface& s) {
+        int n = 0;
+        for (int y = 0; y < s.Height(); ++y)
+            for (int x = 0; x < s.Width(); ++x)
+                n += s.Pixel(x, y) != 0;
+        return n;
+    };
+    EXPECT_GT(lit(left), 1000);  // five 30 x 40 pictures, their black keyed away
+    EXPECT_GT(lit(right), 100);
+    const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+    QDir().mkpath(dir);
+    EXPECT_TRUE(w.grab().toImage().save(dir + "main-wave-stars.png"));
+    w.close();
+}

@@ -64,6 +64,11 @@ public:
     gfx::TCanvas* surfaceCanvas[2] = {};
     TVisualSurface* PaneSurface(int Channel) override { return surfaces[Channel]; }
     gfx::TCanvas* SurfaceCanvas(int Channel) override { return surfaceCanvas[Channel]; }
+    // The main window's picture list and sprite engine, when a test gives them.
+    visual::TDXImageList* list = nullptr;
+    visual::TDXSpriteEngine* sprites = nullptr;
+    visual::TDXImageList* ImageList() override { return list; }
+    visual::TDXSpriteEngine* SpriteEngine() override { return sprites; }
 
     // The paint boxes' black panels, and fresh logs.
     void erase()
@@ -82,8 +87,11 @@ struct VisualRig {
     EngineRig rig;
     TEngineVisual* visual = nullptr;
 
-    VisualRig()
+    explicit VisualRig(visual::TDXImageList* list = nullptr,
+                       visual::TDXSpriteEngine* sprites = nullptr)
     {
+        panes.list = list;
+        panes.sprites = sprites;
         rtl::RandSeed = 2026;
         rig.engine.SetGraphWidth(kWidth);
         rig.engine.SetGraphHeight(kHeight);
@@ -147,6 +155,55 @@ std::vector<int> waveform(const std::vector<std::string>& log)
 }
 
 }  // namespace
+
+TEST(EngineVisual, CreationAddsSixPicturesAndAFieldOfFiveHundredStars)
+{
+    visual::TDXImageList list;
+    visual::TDXSpriteEngine sprites;
+    visual::TPictureCollectionItem* own = list.Items().Add();  // not the engine's
+    const QDir appDir(QCoreApplication::applicationDirPath());
+    const QStringList filesBefore = appDir.entryList(QDir::Files);
+    std::vector<std::array<int32_t, 3>> field;
+    {
+        VisualRig r(&list, &sprites);
+        ASSERT_EQ(list.Items().Count(), 7);
+        for (int i = 1; i <= 6; ++i) {
+            const auto* item = list.Items().GetItem(i);
+            EXPECT_EQ(item->Picture.Width(), i == 6 ? 93 : 32) << i;
+            EXPECT_EQ(item->Picture.Height(), i == 6 ? 92 : 32) << i;
+            EXPECT_NE(dynamic_cast<const visual::TDIB*>(item->Picture.Graphic()), nullptr);
+        }
+        EXPECT_EQ(sprites.Engine().Count(), TEngineVisual::StarCount);
+        bool nearDepths = false, farDepths = false;
+        for (const visual::TMySprite* star : r.visual->Stars()) {
+            ASSERT_NE(star, nullptr);
+            EXPECT_EQ(star->Image, list.Items().GetItem(1));
+            EXPECT_EQ(star->Width, 32);
+            EXPECT_TRUE(star->StarX >= -999 && star->StarX <= 999) << star->StarX;
+            EXPECT_TRUE(star->StarY >= -499 && star->StarY <= 499) << star->StarY;
+            EXPECT_TRUE(star->Depth >= 0 && star->Depth <= 99) << star->Depth;
+            nearDepths |= star->Depth < 10;
+            farDepths |= star->Depth > 90;
+            field.push_back({star->StarX, star->StarY, star->Depth});
+        }
+        EXPECT_TRUE(nearDepths && farDepths);
+        // Made again, the visualiser still holds six pictures of its own.
+        r.visual->CreateVisualResources();
+        EXPECT_EQ(list.Items().Count(), 7);
+        EXPECT_EQ(sprites.Engine().Count(), TEngineVisual::StarCount);
+    }
+    // Freed with the engine: the stars and its six pictures go, the list's own item stays.
+    EXPECT_EQ(list.Items().Count(), 1);
+    EXPECT_EQ(list.Items().GetItem(0), own);
+    EXPECT_EQ(sprites.Engine().Count(), 0);
+    EXPECT_EQ(appDir.entryList(QDir::Files), filesBefore);
+    // One seed, one field.
+    VisualRig again(&list, &sprites);
+    for (size_t i = 0; i < field.size(); ++i) {
+        const visual::TMySprite* star = again.visual->Stars()[i];
+        ASSERT_EQ(field[i], (std::array<int32_t, 3>{star->StarX, star->StarY, star->Depth})) << i;
+    }
+}
 
 TEST(EngineVisual, WithoutAStereoAnalysisOnlyTheOverlayIsPaintedAndTagsStay)
 {

@@ -1,4 +1,4 @@
-// Modes 6-13 on synthetic analyses: the urchins and the ground on silence, the dancer's
+// Modes 5-13 on synthetic analyses: mode 5's wave pictures on a pane's surface, the urchins and the ground on silence, the dancer's
 // mirrored sway, the fireworks lit by a quiet column, the moon's kinds, the fixed numbers of
 // draws, and wide or narrow panes and analyses that must stay inside the tables.
 #include <gtest/gtest.h>
@@ -6,7 +6,12 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include <QWidget>
+
 #include "VisualTestUtil.h"
+#include "platform/draw/Draw.h"
+#include "visual/DXImageList.h"
+#include "visual/VisualResources.h"
 
 namespace {
 
@@ -17,7 +22,84 @@ PainterRig freshRig(int mode, int width = 250, int height = 68)
     return rig;
 }
 
+// A pane drawn on a display control's surface, as the main window's panes are.
+struct SurfacePane : TVisualSurface {
+    visual::TDXDraw& Dx;
+    explicit SurfacePane(visual::TDXDraw& dx) : Dx(dx) {}
+    bool CanDraw() override { return Dx.CanDraw(); }
+    void Clear() override { Dx.Surface->Fill(0); }
+    void Release() override { Dx.Surface->Canvas().Release(); }
+    void Flip() override { Dx.Flip(); }
+};
+
 }  // namespace
+
+TEST(Mode5, WavePicturesShowOnASurfaceOnlyWhileTheSceneRunsOnAPaintBoxToo)
+{
+    TestAnalysis a = TestAnalysis::silence(250);
+    a.Levels[0] = a.Levels[1] = 0.5;
+    // On a paint box: no drawing, the same draws of the generator as on a surface.
+    PainterRig box = freshRig(5);
+    box.use(a);
+    rtl::RandSeed = 7;
+    EXPECT_TRUE(callsOf(box.paint(0), "SetPixel").empty());
+    const int boxDraws = drawsBetween(7, rtl::RandSeed);
+    EXPECT_EQ(box.Painter->State.Counters[5], 1);
+
+    draw::SetCurrentBackend(draw::DrawBackend::Memory(32, 400, 300));
+    {
+        QWidget form;
+        form.setGeometry(0, 0, 300, 100);
+        visual::TDXDraw dx(&form);
+        dx.setGeometry(0, 0, 250, 68);
+        visual::TDXImageList list;
+        for (const char* name : {"d01", "d02", "d03", "d04", "d05"}) {
+            gfx::TBitmap picture;
+            LoadResImage(picture, name, "JPG");
+            visual::TDIB dib;
+            dib.Assign(picture);
+            list.Items().Add()->Picture.SetGraphic(&dib);
+        }
+        list.SetDXDraw(&dx);
+        form.show();
+        ASSERT_TRUE(dx.CanDraw());
+        SurfacePane pane(dx);
+        PainterRig rig = freshRig(5);
+        rig.use(a);
+        rig.Frame.Surface = &pane;
+        rig.Frame.Canvas = &dx.Surface->Canvas();
+        rig.Frame.DXDraw = &dx;
+        rig.Frame.ImageList = &list;
+        rig.Frame.Labels = {};
+        rtl::RandSeed = 7;
+        rig.Painter->PaintVisual(0, true, rig.Frame);
+        EXPECT_EQ(drawsBetween(7, rtl::RandSeed), boxDraws);
+
+        // Level 0.5: amplitude 40, phase 100, y = 24 + 2 + 40 - 60 = 6.
+        visual::TDirectDrawSurface want(*dx.DDraw);
+        want.SetSize(250, 68);
+        want.Fill(0);
+        for (int k = 0; k < 5; ++k)
+            list.Items().GetItem(k)->DrawWaveDistort(want, 62 + 30 * k - 4, 6, 30, 40, 0, 40, 70, 100);
+        int lit = 0, differ = 0;
+        for (int y = 0; y < 68; ++y) {
+            for (int x = 0; x < 250; ++x) {
+                const bool dot = std::any_of(
+                    rig.Painter->State.Particles.begin(), rig.Painter->State.Particles.begin() + 101,
+                    [&](const TParticle& p) { return p.X == x && p.Y == y; });
+                lit += want.Pixel(x, y) != 0;
+                differ += !dot && dx.Surface->Pixel(x, y) != want.Pixel(x, y);
+            }
+        }
+        EXPECT_GT(lit, 1500);
+        EXPECT_EQ(differ, 0);
+        // Far into an endless run the phase wraps and the pictures still come.
+        rig.Painter->State.Counters[5] = 2147483647;
+        rig.Painter->PaintVisual(1, true, rig.Frame);
+        EXPECT_EQ(rig.Painter->State.Counters[5], -2147483647 - 1);
+    }
+    draw::SetCurrentBackend(nullptr);
+}
 
 TEST(Modes6To13, UrchinsOnSilenceSitFiveAboveTheBottom)
 {
