@@ -367,7 +367,8 @@ void TfrmCD::FormCloseQuery(bool& CanClose)
     }
     sbStopClick();
     Timer1.SetEnabled(false);
-    IniWriteBool(IniBase, "CDPlayer", "CD_REPEAT", chkRepeart->Checked() ? -1 : 0);
+    if (!IniBase.empty())
+        IniWriteBool(IniBase, "CDPlayer", "CD_REPEAT", chkRepeart->Checked() ? -1 : 0);
 }
 
 void TfrmCD::FormDestroy()
@@ -574,23 +575,18 @@ void TfrmCD::sbStopClick()
     PlayState = 0;
 }
 
-void TfrmCD::sbPrevClick()
+void TfrmCD::stepTrack(void (TCDPlayer::*Step)())
 {
     if (!canTransport())
         return;
-    CDPlayer1->Previous();
+    ((*CDPlayer1).*Step)();
     if (!playing())
         DisplayUpdate();
 }
 
-void TfrmCD::sbNextClick()
-{
-    if (!canTransport())
-        return;
-    CDPlayer1->Next();
-    if (!playing())
-        DisplayUpdate();
-}
+void TfrmCD::sbPrevClick() { stepTrack(&TCDPlayer::Previous); }
+
+void TfrmCD::sbNextClick() { stepTrack(&TCDPlayer::Next); }
 
 void TfrmCD::seekTo(int Ms)
 {

@@ -139,6 +139,7 @@ private:
     bool canTransport() const;
     bool playing();
     void seekBy(int DeltaMs);
+    void stepTrack(void (TCDPlayer::*Step)());
     void seekTo(int Ms);
     void drawCell(controls::TStringGrid* Grid, int Col, int Row, const gfx::TRect& Rect, bool Selected);
     void askCddbLater();

@@ -229,6 +229,8 @@ TEST_F(CdWindowTest, TimerTextsTransportAndRepeat)
         {"gauge click at the middle", [&] { f.lblGaugeMouseDown(f.lblGauge->width() / 2); }, 1, 12000},
         {"double click on row 2", [&] { f.sgdTrack->SetRow(1); f.sgdTrackDblClick(); }, 2, 0},
         {"Enter on row 3", [&] { f.sgdTrack->SetRow(2); k = forms::VK_RETURN; f.sgdTrackKeyDown(k); }, 3, 0},
+        {"previous", [&] { f.sbPrevClick(); }, 2, 0},
+        {"next", [&] { f.sbNextClick(); }, 3, 0},
     };
     for (const Step& st : steps) {
         SCOPED_TRACE(st.name);
