@@ -84,9 +84,7 @@ public:
     // The questions of the close query and of the later list commands: the program's
     // message box (owner, caption, text, default button, button set, icon), 6 yes, 7 no,
     // 2 cancel. Tests answer through here.
-    std::function<int(QWidget* Owner, const std::string& Caption, const std::string& Text,
-                      int DefaultButton, const std::string& Buttons, const std::string& Icon)>
-        MsgBoxEx;
+    TMsgBoxFn MsgBoxEx;
 
     // Menu commands of the window's own.
     void do_MinimizeClick();

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QTimer>
 
 #include <deque>
 
@@ -259,6 +260,32 @@ TEST_F(CdWindowTest, TimerTextsTransportAndRepeat)
     f.sbStopClick();
 }
 
+TEST_F(CdWindowTest, ACloseDuringASeekWaitsForIt)
+{
+    auto w = window(writeCdImage(dir, "long", kLong));
+    show(*w);
+    TfrmCD& f = *w;
+    f.sbPlayClick();
+    clock.advance(2000);
+    f.Timer1Timer();
+    // While the step waits, a close and a second step arrive: the step is refused, the close
+    // is carried out once the first step has played on.
+    int nested = 0;
+    QTimer::singleShot(0, &f, [&] {
+        f.sbStepClick();
+        ++nested;
+        EXPECT_FALSE(f.close());
+        EXPECT_TRUE(f.isVisible());
+    });
+    f.sbStepClick();
+    EXPECT_EQ(nested, 1);
+    EXPECT_NEAR(f.CDPlayer1->GetTrackElapsedMs(), 12000, 1000);
+    EXPECT_EQ(f.CDPlayer1->GetMode(), cdmPlaying);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(f.CDPlayer1->GetMode(), cdmStopped);
+}
+
 TEST_F(CdWindowTest, RemovalArrivalAndTheTray)
 {
     const std::string cue = writeCdImage(dir, "tones", kTones);
@@ -417,6 +444,13 @@ TEST_F(CdWindowTest, EditModeAsksBeforeStoringOrDiscarding)
     EXPECT_EQ(s(f.lblAlbum), "Album: 四季");
     EXPECT_EQ(f.sgdTrack->Cells(1, 1), "夏");
     EXPECT_EQ(f.sgdTrack->Cells(1, 0), "Track 1");
+
+    // What was stored is there after a restart.
+    w.reset();
+    auto again = window(cue);
+    show(*again);
+    EXPECT_EQ(s(again->lblAlbum), "Album: 四季");
+    EXPECT_EQ(again->sgdTrack->Cells(1, 1), "夏");
 }
 
 TEST_F(CdWindowTest, RepeatIsStoredAsMinusOne)
