@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -780,8 +781,10 @@ void TfrmCD::placeTitleEditor(int Row)
         sgdTitle->SetRow(titleRow_);
     const gfx::TRect r = sgdTitle->CellRect(1, titleRow_);
     const int width = sgdTitle->ColWidths(1) - (sgdTitle->RowCount() > TitleGridRowsShown ? 23 : 0);
-    pnlTitle->setGeometry(r.Left, r.Top, std::max(width, 1), GridRowHeight);
-    edtTitle->setGeometry(0, 0, pnlTitle->width(), GridRowHeight);
+    // The editor keeps the height its font needs, centred on the row.
+    const int height = std::max(QFontMetrics(edtTitle->font()).height() + 6, GridRowHeight);
+    pnlTitle->setGeometry(r.Left, r.Top - (height - GridRowHeight) / 2, std::max(width, 1), height);
+    edtTitle->setGeometry(0, 0, pnlTitle->width(), height);
     edtTitle->setText(QString::fromStdString(sgdTitle->Cells(1, titleRow_)));
     pnlTitle->setVisible(r.Bottom > r.Top);
 }

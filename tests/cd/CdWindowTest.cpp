@@ -7,6 +7,7 @@
 #include "shared/SettingsFixture.h"
 #include "support/CdImages.h"
 #include "tags/libID3Tag.h"
+#include "util/MainWindowHost.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>
@@ -321,6 +322,30 @@ TEST_F(CdWindowTest, RemovalArrivalAndTheTray)
     EXPECT_EQ(cddbOpened, 2);  // the first showing and the new disc while the window shows
 }
 
+// The main window as a recording stand-in: only the window to centre over matters here.
+struct RecordingHost : TMainWindowHost {
+    QWidget* main = nullptr;
+    QWidget* MainWindow() const override { return main; }
+    void SetListSelectedTexts(int, const std::array<std::string, 6>&) override {}
+    std::vector<TPlaylistRow> PlaylistRows() const override { return {}; }
+    bool HoldForTagWrite(const std::string&) override { return false; }
+    void ResumeAfterTagWrite() override {}
+};
+
+TEST_F(CdWindowTest, CentresOverTheMainWindow)
+{
+    QWidget main;
+    main.setGeometry(100, 50, 1000, 700);
+    RecordingHost host;
+    host.main = &main;
+    RegisterMainWindowHost(&host);
+    auto w = window(writeCdImage(dir, "tones", kTones));
+    RegisterMainWindowHost(nullptr);
+    const QRect frame = main.frameGeometry();
+    EXPECT_EQ(w->x(), frame.left() + (frame.width() - w->width()) / 2);
+    EXPECT_EQ(w->y(), frame.top() + (frame.height() - w->height()) / 2);
+}
+
 TEST(NormalizeDate, JoinsTheNumbersWithSingleSlashes)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -375,7 +400,8 @@ TEST_F(CdWindowTest, EditModeInputsAndNavigation)
     EXPECT_EQ(f.sgdTitle->Row(), 2);
     EXPECT_EQ(f.sgdTitle->Cells(1, 0), "一");
     EXPECT_EQ(f.sgdTitle->Cells(1, 1), "二");
-    EXPECT_EQ(f.pnlTitle->y(), f.sgdTitle->CellRect(1, 2).Top);
+    const gfx::TRect row2 = f.sgdTitle->CellRect(1, 2);
+    EXPECT_EQ(f.pnlTitle->geometry().center().y(), (row2.Top + row2.Bottom - 1) / 2);
 }
 
 TEST_F(CdWindowTest, EditModeAsksBeforeStoringOrDiscarding)
