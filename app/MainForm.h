@@ -380,6 +380,11 @@ public:
     TMainWindowHost& WindowHost();
     void do_EditTag1Click();
     void do_EditTag2Click();
+    // The bulk tag change on the music list's selected rows.
+    void do_ModifyTagClick();
+    // The details view of the selected row of the list spdDetails.Tag names (1 music list,
+    // else the playlist).
+    void spdDetailsClick();
     // Opens the tag editor on the list's selected row (ListNo 1 music list, 2 playlist).
     void EditTagOfSelected(TSortListView* ListView, int ListNo);
 
@@ -469,6 +474,7 @@ public:
     void SetPaneTag(int Channel, intptr_t Level) override;
     void ReadOverlayLabels(TOverlayLabels& Labels) const override;
     bool TimDxTimerEnabled() const override;
+    int Gauge1Position() const override;
     bool DxdLeftVisible() const override;
     TVisualSurface* PaneSurface(int Channel) override;
     gfx::TCanvas* SurfaceCanvas(int Channel) override;

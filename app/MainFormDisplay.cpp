@@ -199,3 +199,5 @@ void TfrmMain::dxdLeftInitialize() { timDxTimer.SetEnabled(true); }
 void TfrmMain::dxdLeftFinalize() { timDxTimer.SetEnabled(false); }
 
 bool TfrmMain::TimDxTimerEnabled() const { return timDxTimer.Enabled(); }
+
+int TfrmMain::Gauge1Position() const { return Gauge1->Position(); }

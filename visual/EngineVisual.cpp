@@ -102,6 +102,7 @@ void TEngineVisual::FillFrame()
     FFrame.GraphWidth = FEngine.GraphWidth();
     FFrame.GraphHeight = FEngine.GraphHeight();
     FFrame.TimerEnabled = FPanes.TimDxTimerEnabled();
+    FFrame.Gauge1Position = FPanes.Gauge1Position();
     FPanes.ReadOverlayLabels(FFrame.Labels);
 }
 

@@ -48,6 +48,8 @@ public:
     // assign into its strings.
     virtual void ReadOverlayLabels(TOverlayLabels& Labels) const = 0;
     virtual bool TimDxTimerEnabled() const = 0;
+    // Gauge1.Position: the percentage of the track played.
+    virtual int Gauge1Position() const = 0;
     virtual void SetTimDxTimerInterval(int Ms) = 0;
 
     // ---- DirectDraw panes ----
