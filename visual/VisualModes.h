@@ -98,8 +98,9 @@ inline void pixelScatter(gfx::TCanvas& Canvas, int X0, int Y0, int RX, int RY, i
     Canvas.SetPixel(p.X, Add32(p.Y, DropY), Canvas.Pen().Color());
 }
 
-// Points 0 .. 100 fall as twinkling stars of one to three pixels (modes 29 and 30): each
-// drifts sideways on even Counter values and starts again above the pane near its bottom.
+// Points 0 .. 100 fall as twinkling stars of one to three pixels (modes 29 and 30, and the
+// particle frame): each drifts sideways on even Counter values and starts again above the
+// pane near its bottom.
 void FallingStars(gfx::TCanvas& Canvas, std::array<gfx::TPoint, 301>& Points, int W, int H, int Counter);
 
 // Moves a drifting point right by one for each of: i even, i mod 3 = 0, i mod 4 = 0,
