@@ -402,8 +402,7 @@ void TDistractBar::SetAnimTextSkip(int Value)
 
 void TDistractBar::SetInterval(int Ms)
 {
-    FInterval = Ms;
-    FWake.notify_all();  // the new interval counts from now
+    FInterval = Ms;  // the thread's next sleep takes it
 }
 
 void TDistractBar::SetAnimated(bool On)
