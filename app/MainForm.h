@@ -32,9 +32,9 @@
 #include <QTreeWidget>
 
 #include "app/SortListView.h"
-#include "app/StandIns.h"
 #include "app/libMusic.h"
 #include "visual/DXDraw.h"
+#include "visual/DistractBar.h"
 #include "controls/alpha/AlphaCtl.h"
 #include "controls/display/AnalogMeter.h"
 #include "controls/display/CoolGauge.h"
@@ -61,6 +61,7 @@ class QAction;
 class QMenu;
 class TDirMon;
 class TDirDialog;
+class TMainWindowHost;
 
 class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes {
 public:
@@ -83,9 +84,7 @@ public:
     // The questions of the close query and of the later list commands: the program's
     // message box (owner, caption, text, default button, button set, icon), 6 yes, 7 no,
     // 2 cancel. Tests answer through here.
-    std::function<int(QWidget* Owner, const std::string& Caption, const std::string& Text,
-                      int DefaultButton, const std::string& Buttons, const std::string& Icon)>
-        MsgBoxEx;
+    TMsgBoxFn MsgBoxEx;
 
     // Menu commands of the window's own.
     void do_MinimizeClick();
@@ -132,6 +131,7 @@ public:
     void sbPlayClick();
     void sbStopClick();
     void sbPauseClick();
+    void spdCdClick();   // also do_CdPlayerClick
     void Gauge1MouseDown(forms::TMouseButton Button, forms::TShiftState Shift, int X, int Y);
     void Gauge1MouseMove(forms::TShiftState Shift, int X, int Y);
     void sbBackMouseDown(QObject* Sender);
@@ -283,8 +283,7 @@ public:
     controls::TAnalogMeter* mtrBalanse;
     controls::TLCD99* lcdMeter;
     QLabel* lblMK0;
-    TDisplayStandIn* dbrMeter;   // the segment-bar meter
-    int dbrMeterProcess = 0;
+    visual::TDistractBar* dbrMeter;   // the segment-bar meter
     controls::TLightStr* msgOstrel;
     std::array<QLabel*, 8> lblM0{};   // lblM0P, lblM0R, lblM0N, lblM01 .. lblM05
 
@@ -376,6 +375,8 @@ public:
     // --- Tag commands (MainFormTags.cpp)
     // The window as the tag dialogs see it.
     TTagDialogHost& TagHost();
+    // The window as the windows below it see it (registered from creation to destruction).
+    TMainWindowHost& WindowHost();
     void do_EditTag1Click();
     void do_EditTag2Click();
     // The bulk tag change on the music list's selected rows.
@@ -472,12 +473,14 @@ public:
     void SetPaneTag(int Channel, intptr_t Level) override;
     void ReadOverlayLabels(TOverlayLabels& Labels) const override;
     bool TimDxTimerEnabled() const override;
+    int Gauge1Position() const override;
     bool DxdLeftVisible() const override;
     TVisualSurface* PaneSurface(int Channel) override;
     gfx::TCanvas* SurfaceCanvas(int Channel) override;
     visual::TDXDraw* PaneDXDraw(int Channel) override;
     visual::TDXImageList* ImageList() override { return dxdImage; }
     visual::TDXSpriteEngine* SpriteEngine() override { return DXSpriteEngine1; }
+    TMeterPanel* MeterPanel() override { return &meterPanel_; }
 
     // The display tick and the panes' paint handlers (MainFormPlay.cpp).
     void timDxTimerTimer();
@@ -579,6 +582,27 @@ private:
         void Flip() override { Pane->Flip(); }
     };
     TPaneSurface paneSurfaces_[2];
+    // pnlMeter and the engine as the meter-panel mode drives them (MainFormDisplay.cpp).
+    struct TMainMeterPanel : TMeterPanel {
+        explicit TMainMeterPanel(TfrmMain& Form) : F(Form) {}
+        bool LEDStatus(int Number) const override;
+        void SetLEDStatus(int Number, bool On) override { F.SetLEDStatus(Number, On); }
+        void SetLCD1BrushColor(gfx::TColor Color) override { F.SetLCD1BrushColor(Color); }
+        void SetMeterValue(TMeter Meter, int Value) override;
+        int MeterValue(TMeter Meter) const override;
+        void SetLcdMeterValue(const std::string& Text) override { F.SetLcdMeterValue(Text); }
+        gfx::TColor LblMK0FontColor() const override;
+        void SetLblMK0FontColor(gfx::TColor Color) override;
+        void SetDbrMeterWidth(int Width) override;
+        void SetDbrMeterProcess(int Process) override { F.SetDbrMeterProcess(Process); }
+        void SetMarqueeText(const std::string& Text) override { F.SetMsgOstrelText(Text); }
+        void SetShiftLamp(int Index) override;
+        int BarLeftPosition() const override { return F.barLeft->Position(); }
+        int BarRightPosition() const override { return F.barRight->Position(); }
+        std::uint32_t PlayPositionMs() override;
+        TfrmMain& F;
+    };
+    TMainMeterPanel meterPanel_{*this};
     std::unique_ptr<visual::TDXImageList> imageList_;
     std::unique_ptr<visual::TDXSpriteEngine> spriteEngine_;
     void dxdLeftInitialize();

@@ -12,6 +12,7 @@
 //
 // UI thread only.
 #include "app/MainForm.h"
+#include "cd/xCD.h"
 
 #include <algorithm>
 #include <vector>
@@ -118,6 +119,8 @@ void TfrmMain::HookPlayHandlers()
     Handlers.Connect(do_AutoShuffle2, &QAction::triggered, this, guarded(&TfrmMain::do_AutoShuffle1Click));
     // do_SameMusic is a checkable action: the menu toggles its check mark itself.
 
+    Handlers.Connect(do_CdPlayer, &QAction::triggered, this, guarded(&TfrmMain::spdCdClick));
+    Handlers.Set(spdCd->OnClick, [this](QObject*) { spdCdClick(); });
     Handlers.Set(spdPlayList->OnClick, [this](QObject*) { spdPlayListClick(); });
     Handlers.Set(sbPlay->OnClick, [this](QObject*) { sbPlayClick(); });
     Handlers.Set(sbStop->OnClick, [this](QObject*) { sbStopClick(); });
@@ -302,6 +305,21 @@ void TfrmMain::StopPlaying()
     FocusActiveList();
     DxSound->UpdateLyricsAndMeter(true);
     forms::ProcessMessages();
+}
+
+// The CD player window, with the main playback paused while it shows.
+void TfrmMain::spdCdClick()
+{
+    FocusActiveList();
+    if (!frmCD)
+        return;
+    if (DxSound && DxSound->PlayStatus() == "play") {
+        sbPauseClick();
+        frmCD->ShowModal();
+        sbPlayClick();
+    } else {
+        frmCD->ShowModal();
+    }
 }
 
 void TfrmMain::sbPauseClick()

@@ -102,6 +102,8 @@ void TEngineVisual::FillFrame()
     FFrame.GraphWidth = FEngine.GraphWidth();
     FFrame.GraphHeight = FEngine.GraphHeight();
     FFrame.TimerEnabled = FPanes.TimDxTimerEnabled();
+    FFrame.Gauge1Position = FPanes.Gauge1Position();
+    FFrame.Panel = FPanes.MeterPanel();
     FPanes.ReadOverlayLabels(FFrame.Labels);
 }
 

@@ -114,6 +114,12 @@ void TVisualPainter::dispatch(TCall& C)
     case 19: mode19(C); break;
     case 20: mode20(C); break;
     case 21: mode21(C); break;
+    case 25: mode25(C); break;
+    case 26: mode26(C); break;
+    case 27: mode27(C); break;
+    case 28: mode28(C); break;
+    case 29: mode29(C); break;
+    case 30: mode30(C); break;
     default: break;  // a mode not built yet, or no mode at all, draws nothing
     }
 }

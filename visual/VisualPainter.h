@@ -36,6 +36,7 @@
 #include "visual/AnalysisView.h"
 
 class TVisualResources;
+class TMeterPanel;
 namespace visual {
 class TDXDraw;
 class TDXImageList;
@@ -92,6 +93,8 @@ struct TVisualFrame {
     visual::TDXSpriteEngine* SpriteEngine = nullptr;
     const std::array<visual::TMySprite*, 500>* Stars = nullptr;
     TOverlayLabels Labels;
+    int Gauge1Position = 0;                 // Gauge1.Position: the percentage played
+    TMeterPanel* Panel = nullptr;           // the main window's dashboard (mode 30)
     // Called when a title cross-fade ends while not playing (timDxTimer.Interval := 1000).
     std::function<void()> SlowDownTimer;
 };
@@ -121,7 +124,8 @@ struct TPainterState {
     std::int32_t D1 = 1;          // mode 1: scroll direction
     std::int32_t A3 = 0;          // mode 3: board angle
     long double T3 = 0;           // mode 3: board twist
-    std::uint8_t History[2][10][HistoryColumns]{};  // mode 4
+    // Ten past rows of levels per channel, shared by modes 4 and 29 (and the meter panel).
+    std::uint8_t History[2][10][HistoryColumns]{};
 
     std::int32_t MoonOffset = 0;  // mode 12: where the moon rises
     std::int32_t MoonKind = 0;    // mode 12: 0 ellipse, 1 picture
@@ -133,6 +137,23 @@ struct TPainterState {
     std::int32_t Bob = 1;
     std::int32_t StageStep = 0;   // mode 21
     std::int32_t StageTicks = 0;
+
+    std::array<gfx::TPoint, 41> Drift{};  // mode 26: the floating rectangles
+    long double ScrollOffset = 0;         // mode 26: the background's sway
+    long double ScrollStep = 0;
+    struct TWalker {
+        std::int32_t Direction = 0;  // -1, 0 or 1
+        std::int32_t X = 0;
+    };
+    std::array<TWalker, 2> Walkers{};  // mode 27, one per channel
+    struct TSpin {
+        long double Angle = 0;  // degrees
+        long double Spin = 0;   // degrees a frame
+    };
+    std::array<TSpin, 2> Spins{};  // mode 28, one per channel
+
+    std::int32_t Counter30 = 0;   // mode 30: 0 .. 360, reset only by its first paint
+    std::int32_t GearPhase = 0;   // mode 30: below 7 while shifting up, then 12 .. 14
 
     std::string StoredTitle;      // overlay: the title last shown
     std::int32_t Fade = 0;        // overlay: cross-fade progress, 0 = none
@@ -191,11 +212,19 @@ private:
     void mode11(TCall& C);
     void mode12(TCall& C);
     void mode13(TCall& C);
-    gfx::TBitmap& scene(TCall& C);
+    gfx::TBitmap& scene(int Width, int Height);
     void mode18(TCall& C);
     void mode19(TCall& C);
     void mode20(TCall& C);
     void mode21(TCall& C);
+    void mode25(TCall& C);
+    void mode26(TCall& C);
+    void mode27(TCall& C);
+    void mode28(TCall& C);
+    void spaceDancer(TCall& C);
+    void mode29(TCall& C);
+    void mode30(TCall& C);
+    void meterPanel(TCall& C);
 
     // Pieces shared by modes 18-21 (and 28).
     void spectrumInput(TCall& C, bool Quarter);
@@ -209,11 +238,18 @@ private:
     template <typename FX, typename FY>
     void seedParticles(int Mode, FX&& X, FY&& Y);
     void countQuietTicks(int& FigureCount);
-    int poseAndLean(TCall& C);
+    int poseAndLean(TCall& C, bool LeftMoves, bool RightMoves, int Spread);
     void pictureHead(TCall& C, int Slot, int Lean, double Tilt, const int DX[3], int X, int Y);
     void figureA(TCall& C, int X, int Y, int Lean, int ArmDiv, int LegDiv, int Range, bool Body,
                  int LeftKneeX, int RightKneeX);
-    void figureB(TCall& C, int X, int Y, int Lean, int LegDiv, int FootDiv);
+    // Figure B's leg points: X offsets of knee, ankle and toe on each side (ankle and toe
+    // move with the lean) and the divisors of the Max columns that set their heights.
+    struct TLegPoints {
+        int Left[3];
+        int Right[3];
+        int Div[3];
+    };
+    void figureB(TCall& C, gfx::TCanvas& Cv, int X, int Y, int Lean, const TLegPoints& Legs);
 
     // Overlay pieces.
     void paintTitle(gfx::TCanvas& Canvas, const TVisualFrame& Frame);

@@ -91,7 +91,7 @@ TEST(VisualScreenshots, EveryModeOnARealSongsAnalysis)
 
     const QString outDir = QCoreApplication::applicationDirPath() + "/../screenshots/visual/";
     QDir().mkpath(outDir);
-    constexpr int modes[] = {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 18, 19, 20, 21};
+    constexpr int modes[] = {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 18, 19, 20, 21, 25, 26, 27, 28, 29};
     constexpr int modeCount = int(std::size(modes));
     const int moments[] = {16, 33, 50};  // display ticks shown in each strip
     const int gap = 4;
@@ -119,6 +119,7 @@ TEST(VisualScreenshots, EveryModeOnARealSongsAnalysis)
         frame.Labels.Music = {"踊るタンブレル - Tambourelle", 0, 4};
         frame.Labels.Duration = {"00:01:23", 196, 54};
         frame.Labels.DurationTag = 1;
+        frame.Gauge1Position = 40;
         for (int tick = 0, shot = 0; tick <= moments[2]; ++tick) {
             const TestAnalysis a = analyse(pcm, std::size_t(tick) * kRate * 63 / 1000);
             const TAnalysisView view = a.view();
@@ -157,7 +158,7 @@ TEST(VisualScreenshots, TwentiethFrameOfEachModeMatchesItsKeptPicture)
     QDir().mkpath(outDir);
     const TestAnalysis a = TestAnalysis::sweep(kWidth);
     const TAnalysisView view = a.view();
-    for (int mode = 6; mode <= 13; ++mode) {
+    for (int mode : {6, 7, 8, 9, 10, 11, 12, 13, 25, 26, 27, 28, 29}) {
         TVisualResources res;
         res.CreateVisualResources();
         TVisualPainter painter(res);
@@ -171,6 +172,7 @@ TEST(VisualScreenshots, TwentiethFrameOfEachModeMatchesItsKeptPicture)
         frame.PlayStatus = "play";
         frame.Analysis = &view;
         frame.Canvas = &canvas;
+        frame.Gauge1Position = 40;
         for (int call = 0; call < 20; ++call) {
             pane.fill(Qt::black);
             painter.PaintVisual(call % 2, true, frame);
