@@ -458,7 +458,7 @@ TEST_F(CdWindowTest, EditModeAsksBeforeStoringOrDiscarding)
         EXPECT_EQ(f.EditMode(), c.staysInEditMode);
         EXPECT_EQ(QFile::exists(QString::fromStdString(db)) && readWithConfigParser(db).has(section), c.stored);
     }
-    const IniKeys& keys = readWithConfigParser(db).keys(section);
+    const IniKeys keys = readWithConfigParser(db).keys(section);
     const auto value = [&](const std::string& k) {
         for (const auto& [key, v] : keys)
             if (key == k)
@@ -489,7 +489,7 @@ TEST_F(CdWindowTest, RepeatIsStoredAsMinusOne)
         w->chkRepeart->SetChecked(true);
         EXPECT_TRUE(w->close());
     }
-    const IniKeys& keys = readWithConfigParser(settings.path()).keys("CDPlayer");
+    const IniKeys keys = readWithConfigParser(settings.path()).keys("CDPlayer");
     EXPECT_NE(std::find(keys.begin(), keys.end(), std::pair<std::string, std::string>("CD_REPEAT", "-1")), keys.end());
     auto again = window(cue);
     EXPECT_TRUE(again->chkRepeart->Checked());
