@@ -53,6 +53,7 @@
 #include "sound/DxSound.h"
 #include "sound/DxSoundDisplay.h"
 #include "tags/TagDialogHost.h"
+#include "visual/EffectForm.h"
 #include "visual/EngineVisual.h"
 
 class EIniFileError;
@@ -62,7 +63,8 @@ class QMenu;
 class TDirMon;
 class TDirDialog;
 
-class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes {
+class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes,
+                 public visual::TEffectHost {
 public:
     // The engine plays through Mixer (the application's one, when none is given); its
     // channel's refill thread keeps the time of Ticks (the system's, when none is given).
@@ -479,6 +481,16 @@ public:
     visual::TDXDraw* PaneDXDraw(int Channel) override;
     visual::TDXImageList* ImageList() override { return dxdImage; }
     visual::TDXSpriteEngine* SpriteEngine() override { return DXSpriteEngine1; }
+
+    // --- The effect overlay's view of the window (TEffectHost; Gauge1Position and Mp3Path
+    // above serve it too)
+    gfx::TCanvas* EffectCanvas() override;
+    int EffectWidth() const override;
+    int EffectHeight() const override;
+    QPoint Mp3PanelOrigin() const override;
+    int LevelBarPosition(int Channel) const override;
+    intptr_t PaneLevel(int Channel) const override;
+    sound::TDxSound* Engine() { return DxSound.get(); }
 
     // The display tick and the panes' paint handlers (MainFormPlay.cpp).
     void timDxTimerTimer();

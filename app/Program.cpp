@@ -80,5 +80,8 @@ int RunProgram(int argc, char** argv)
     auto main = std::make_unique<TfrmMain>();
     ReportFailuresInMessageBox(main.get());
     main->show();
+    std::unique_ptr<visual::TfrmEffect> effect;
+    if (main->Engine())
+        effect = std::make_unique<visual::TfrmEffect>(*main, *main->Engine());
     return app.exec();
 }
