@@ -185,6 +185,9 @@ TEST(EffectForm, PagesAsAPersonSeesThem)
     run(120);  // two seconds at 17 ms
     EXPECT_GT(colouredPixels(host.image), 2000);
     EXPECT_TRUE(host.image.save(outDir + "effect-text.png"));
+    while (effect.TextScroll() < 1120)  // the lyrics beside the photo
+        run(1);
+    EXPECT_TRUE(host.image.save(outDir + "effect-lyrics.png"));
     while (!effect.AlbumPhase())
         run(1);
     run(150);
