@@ -62,6 +62,7 @@ class QAction;
 class QMenu;
 class TDirMon;
 class TDirDialog;
+class TMainWindowHost;
 
 class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes,
                  public visual::TEffectHost {
@@ -85,9 +86,7 @@ public:
     // The questions of the close query and of the later list commands: the program's
     // message box (owner, caption, text, default button, button set, icon), 6 yes, 7 no,
     // 2 cancel. Tests answer through here.
-    std::function<int(QWidget* Owner, const std::string& Caption, const std::string& Text,
-                      int DefaultButton, const std::string& Buttons, const std::string& Icon)>
-        MsgBoxEx;
+    TMsgBoxFn MsgBoxEx;
 
     // Menu commands of the window's own.
     void do_MinimizeClick();
@@ -134,6 +133,7 @@ public:
     void sbPlayClick();
     void sbStopClick();
     void sbPauseClick();
+    void spdCdClick();   // also do_CdPlayerClick
     void Gauge1MouseDown(forms::TMouseButton Button, forms::TShiftState Shift, int X, int Y);
     void Gauge1MouseMove(forms::TShiftState Shift, int X, int Y);
     void sbBackMouseDown(QObject* Sender);
@@ -378,6 +378,8 @@ public:
     // --- Tag commands (MainFormTags.cpp)
     // The window as the tag dialogs see it.
     TTagDialogHost& TagHost();
+    // The window as the windows below it see it (registered from creation to destruction).
+    TMainWindowHost& WindowHost();
     void do_EditTag1Click();
     void do_EditTag2Click();
     // The bulk tag change on the music list's selected rows.
