@@ -868,8 +868,8 @@ static void Load(TBitmap64& b, const Decoded& d)
 void TBitmap64::LoadFromTGA(const std::string& FileName)
 {
     CheckLoadable();
-    Decoded d = DecodeTga(ReadFile(FileName));
-    Load(*this, d);
+    rtl::TMemoryStream m(ReadFile(FileName));
+    LoadFromTGA(m);
 }
 
 void TBitmap64::LoadFromTGA(rtl::TStream& Stream)
@@ -885,8 +885,8 @@ void TBitmap64::LoadFromBMP(const std::string& FileName)
     std::error_code ec;
     if (!std::filesystem::exists(FileName, ec))
         return;
-    Decoded d = DecodeBmp(ReadFile(FileName));
-    Load(*this, d);
+    rtl::TMemoryStream m(ReadFile(FileName));
+    LoadFromBMP(m);
 }
 
 void TBitmap64::LoadFromBMP(rtl::TStream& Stream)

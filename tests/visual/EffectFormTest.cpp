@@ -9,8 +9,8 @@
 #include <QDir>
 
 #include "VisualTestUtil.h"
+#include "visual/EffectFolder.h"
 #include "sound/EngineRig.h"
-#include "support/AudioFixtures.h"
 #include "tags/libID3Tag.h"
 
 using namespace testsupport;
@@ -41,32 +41,19 @@ private:
     int w_, h_;
 };
 
-// A music folder with a tagged song (title, artist, lyrics, photo), two album-art pictures
-// (300 and 150 pixels wide) and a cover picture.
-struct Folder {
-    TempDir dir;
-    std::string song, other;
-    Folder()
+// The overlay shown on a host of w x h pixels while the song plays.
+struct Playing {
+    EffectFolder f;
+    Host host;
+    EngineRig rig;
+    std::unique_ptr<visual::TfrmEffect> effect;
+    Playing(int w, int h) : host(w, h)
     {
-        song = makeMp3(dir, "song.mp3", 44100, 2, 3.0, {"-b", "128"});
-        other = makeMp3(dir, "other.mp3", 22050, 1, 1.0, {"-b", "64"});
-        for (auto [name, size, colour] : {std::tuple{"AlbumArt1.jpg", "300x300", "orange"},
-                                          {"AlbumArt2.jpg", "150x150", "green"},
-                                          {"cover.jpg", "300x300", "purple"},
-                                          {"photo.jpg", "240x320", "skyblue"}}) {
-            auto r = runCommand("convert", {"-size", size, std::string("gradient:") + colour + "-navy",
-                                            "-fill", "white", "-draw", "circle 75,75 75,20", dir.file(name)});
-            EXPECT_EQ(r.exitCode, 0) << r.err;
-        }
-        ClearTag();
-        CurrentTag.Title = "踊るタンブレル";
-        CurrentTag.Artist = "Tambourelle Band";
-        CurrentTag.Album = "Evening Songs";
-        CurrentTag.Year = "2026";
-        CurrentTag.Lyrics = "First line of the song\n\nSecond line: with a colon\nLast line";
-        CurrentTag.PhotoName = "photo.jpg";
-        EXPECT_TRUE(WriteTag(song));
-        ClearTag();
+        host.folder = f.dir.path();
+        rig.display.mp3Path = host.folder;
+        rig.engine.PlayFile(f.song);
+        effect = std::make_unique<visual::TfrmEffect>(host, rig.engine);
+        effect->Show();
     }
 };
 
@@ -74,7 +61,7 @@ struct Folder {
 
 TEST(EffectForm, PicturesPagesAndSizes)
 {
-    Folder f;
+    EffectFolder f;
     Host host(640, 200);
     host.folder = f.dir.path();
     EngineRig rig;
@@ -124,14 +111,9 @@ TEST(EffectForm, PicturesPagesAndSizes)
 
 TEST(EffectForm, PhasesAndClosing)
 {
-    Folder f;
-    Host host(400, 150);
-    host.folder = f.dir.path();
-    EngineRig rig;
-    rig.display.mp3Path = host.folder;
-    rig.engine.PlayFile(f.song);
-    visual::TfrmEffect effect(host, rig.engine);
-    effect.Show();
+    Playing scene(400, 150);
+    visual::TfrmEffect& effect = *scene.effect;
+    Host& host = scene.host;
     ASSERT_TRUE(effect.Timer1.Enabled());
     EXPECT_TRUE(effect.TextPhase());
     int frames = 0;
@@ -165,23 +147,12 @@ TEST(EffectForm, PhasesAndClosing)
 
 TEST(EffectForm, PagesAsAPersonSeesThem)
 {
-    Folder f;
-    Host host(640, 200);
-    host.folder = f.dir.path();
-    EngineRig rig;
-    rig.display.mp3Path = host.folder;
-    rig.engine.PlayFile(f.song);
-    visual::TfrmEffect effect(host, rig.engine);
-    effect.Show();
+    Playing scene(640, 200);
+    visual::TfrmEffect& effect = *scene.effect;
+    Host& host = scene.host;
     const QString outDir = QCoreApplication::applicationDirPath() + "/../screenshots/visual/";
     QDir().mkpath(outDir);
-    auto run = [&](int frames) {
-        for (int i = 0; i < frames; ++i) {
-            effect.Timer1Timer();
-            if (i % 3 == 0)
-                effect.Timer2Timer();
-        }
-    };
+    auto run = [&](int frames) { runEffectFrames(effect, frames); };
     run(120);  // two seconds at 17 ms
     EXPECT_GT(colouredPixels(host.image), 2000);
     EXPECT_TRUE(host.image.save(outDir + "effect-text.png"));
