@@ -147,13 +147,6 @@ protected:
     std::deque<std::string> picks;
 };
 
-QString screenshotDir()
-{
-    const QString d = QCoreApplication::applicationDirPath() + "/../screenshots/cd";
-    QDir().mkpath(d);
-    return d;
-}
-
 }  // namespace
 
 TEST(RipperFileNames, CharactersNoFileNameHoldsBecomeFullWidth)
@@ -200,7 +193,7 @@ TEST_F(RipperWindowTest, ListMirrorsThePlayerAndNoDiscDisablesTheRip)
     ASSERT_EQ(w->lstTrack->topLevelItemCount(), 12);
     EXPECT_EQ(w->lstTrack->topLevelItem(11)->text(1).toStdString(), "旅の終わり");
     EXPECT_EQ(w->lstTrack->columnWidth(1), TitleWidth(*w->lstTrack, false));
-    w->grab().save(screenshotDir() + "/cd-ripper.png");
+    w->grab().save(cdtest::screenshotDir() + "/cd-ripper.png");
 }
 
 TEST_F(RipperWindowTest, Mp3RipNamesTagsAndEncodesTheChosenTracks)
@@ -214,7 +207,7 @@ TEST_F(RipperWindowTest, Mp3RipNamesTagsAndEncodesTheChosenTracks)
         progress(s, pct);
         if (!shot && w->Gauge2->Position() == 1 && pct >= 50) {
             shot = true;
-            w->grab().save(screenshotDir() + "/cd-ripper-mid-rip.png");
+            w->grab().save(cdtest::screenshotDir() + "/cd-ripper-mid-rip.png");
         }
     };
     answers = {6, 6};
