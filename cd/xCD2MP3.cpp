@@ -509,7 +509,10 @@ void TfrmMP3::CDRIP1BeginTrack() { busyCursor(true); }
 
 void TfrmMP3::CDRIP1EndTrack()
 {
-    SetRipControls(true, true);
+    // Within the loop the controls stay off until its last track is tagged: a click between
+    // two tracks would change the mode or the folder in the middle of the batch.
+    if (!ripping_)
+        SetRipControls(true, true);
     busyCursor(false);
     if (sbStop->Tag != 1)
         Gauge1->SetPosition(100);

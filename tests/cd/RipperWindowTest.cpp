@@ -210,8 +210,16 @@ TEST_F(RipperWindowTest, Mp3RipNamesTagsAndEncodesTheChosenTracks)
             w->grab().save(cdtest::screenshotDir() + "/cd-ripper-mid-rip.png");
         }
     };
+    std::vector<bool> enabledAfterTrack;
+    auto endTrack = w->CDRIP1->OnEndTrack;
+    w->CDRIP1->OnEndTrack = [&](cd::TCDRIP* s, std::uint16_t n) {
+        endTrack(s, n);
+        enabledAfterTrack.push_back(w->sbPlay->isEnabled() || w->chkWAV->isEnabled());
+    };
     answers = {6, 6};
     w->sbPlayClick();
+    EXPECT_EQ(enabledAfterTrack, std::vector<bool>(3, false));
+    EXPECT_TRUE(w->sbPlay->isEnabled());
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0], (Question{"CD Ripper", "ＭＰ３形式　で録音を開始します！！\r\r　　よろしいですか？", 1, "yn"}));
     EXPECT_EQ(asked[1], (Question{"CD Ripper", kEndText, 1, "y"}));
