@@ -473,6 +473,7 @@ public:
     visual::TDXDraw* PaneDXDraw(int Channel) override;
     visual::TDXImageList* ImageList() override { return dxdImage; }
     visual::TDXSpriteEngine* SpriteEngine() override { return DXSpriteEngine1; }
+    int Gauge1Position() const override;
 
     // The display tick and the panes' paint handlers (MainFormPlay.cpp).
     void timDxTimerTimer();

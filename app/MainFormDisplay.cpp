@@ -70,6 +70,7 @@ void TfrmMain::RepaintLblMusic() { pnlOsillo1->update(); }
 void TfrmMain::RepaintLblClock() { pnlOsillo2->update(); }
 
 void TfrmMain::SetGauge1Position(int32_t Position) { Gauge1->SetPosition(Position); }
+int TfrmMain::Gauge1Position() const { return Gauge1->Position(); }
 void TfrmMain::SetBarLeftPosition(int32_t Position) { barLeft->SetPosition(Position); }
 void TfrmMain::SetBarRightPosition(int32_t Position) { barRight->SetPosition(Position); }
 

@@ -33,9 +33,7 @@ void TVisualPainter::mode5(TCall& C)
     int& counter = State.Counters[5];
     if (State.FirstPaint[5])
         seedParticles(5, [&] { return rtl::Random(C.W); }, [&] { return rtl::Random(C.H); });
-    visual::TDirectDrawSurface* target =
-        C.Frame.Surface && C.Frame.DXDraw && C.Frame.DXDraw->Surface ? C.Frame.DXDraw->Surface.get()
-                                                                     : nullptr;
+    visual::TDirectDrawSurface* target = paneSurface(C);
     const double level = C.Lv();
     const int amp = Trunc32(level * 60) + 10;
     // The counter has no bound: the phase wraps, which the wave blit takes in its stride.

@@ -90,6 +90,21 @@ inline gfx::TPoint Scatter(int X0, int Y0, int RX, int RY)
     return {px, py};
 }
 
+// A line from (X0, Y0) to a scattered point, in the pen.
+inline void lineScatter(gfx::TCanvas& Canvas, int X0, int Y0, int RX, int RY)
+{
+    const gfx::TPoint p = Scatter(X0, Y0, RX, RY);
+    Canvas.MoveTo(X0, Y0);
+    Canvas.LineTo(p.X, p.Y);
+}
+
+// A scattered pixel in the pen's colour, DropY lower.
+inline void pixelScatter(gfx::TCanvas& Canvas, int X0, int Y0, int RX, int RY, int DropY = 0)
+{
+    const gfx::TPoint p = Scatter(X0, Y0, RX, RY);
+    Canvas.SetPixel(p.X, Add32(p.Y, DropY), Canvas.Pen().Color());
+}
+
 // Moves a drifting point right by one for each of: i even, i mod 3 = 0, i mod 4 = 0,
 // i mod 5 = 0 (the slower the index, the straighter it falls).
 inline int Drift(int i)

@@ -110,10 +110,17 @@ void TVisualPainter::dispatch(TCall& C)
     case 11: mode11(C); break;
     case 12: mode12(C); break;
     case 13: mode13(C); break;
+    case 14: mode14(C); break;
+    case 15: mode15(C); break;
+    case 16: mode16(C); break;
+    case 17: mode17(C); break;
     case 18: mode18(C); break;
     case 19: mode19(C); break;
     case 20: mode20(C); break;
     case 21: mode21(C); break;
+    case 22: mode22(C); break;
+    case 23: mode23(C); break;
+    case 24: mode24(C); break;
     default: break;  // a mode not built yet, or no mode at all, draws nothing
     }
 }
