@@ -378,6 +378,11 @@ public:
     TTagDialogHost& TagHost();
     void do_EditTag1Click();
     void do_EditTag2Click();
+    // The bulk tag change on the music list's selected rows.
+    void do_ModifyTagClick();
+    // The details view of the selected row of the list spdDetails.Tag names (1 music list,
+    // else the playlist).
+    void spdDetailsClick();
     // Opens the tag editor on the list's selected row (ListNo 1 music list, 2 playlist).
     void EditTagOfSelected(TSortListView* ListView, int ListNo);
 

@@ -70,7 +70,6 @@ void TfrmMain::RepaintLblMusic() { pnlOsillo1->update(); }
 void TfrmMain::RepaintLblClock() { pnlOsillo2->update(); }
 
 void TfrmMain::SetGauge1Position(int32_t Position) { Gauge1->SetPosition(Position); }
-int TfrmMain::Gauge1Position() const { return Gauge1->Position(); }
 void TfrmMain::SetBarLeftPosition(int32_t Position) { barLeft->SetPosition(Position); }
 void TfrmMain::SetBarRightPosition(int32_t Position) { barRight->SetPosition(Position); }
 
@@ -200,3 +199,5 @@ void TfrmMain::dxdLeftInitialize() { timDxTimer.SetEnabled(true); }
 void TfrmMain::dxdLeftFinalize() { timDxTimer.SetEnabled(false); }
 
 bool TfrmMain::TimDxTimerEnabled() const { return timDxTimer.Enabled(); }
+
+int TfrmMain::Gauge1Position() const { return Gauge1->Position(); }

@@ -1,5 +1,5 @@
-// Small helpers the main window's command units share: the hourglass for the length of a
-// scope, and an event filter that hands a widget's events to a function.
+// Small helpers the main window's command units share: the hourglass (util/libControl.h)
+// and an event filter that hands a widget's events to a function.
 // UI thread only.
 #pragma once
 
@@ -11,13 +11,7 @@
 #include <QEvent>
 #include <QObject>
 
-class TWaitCursor {
-public:
-    TWaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
+#include "util/libControl.h"
 
 // Installed on Watched and owned by it; Handler returns true to swallow the event.
 class TEventHook : public QObject {

@@ -3,7 +3,11 @@
 
 #include "app/DirMon.h"
 #include "app/Globals.h"
+#include "app/libMusic.h"
+#include "controls/xi/XiButton.h"
+#include "tags/xDetails.h"
 #include "tags/xTAG.h"
+#include "tags/xTagAll.h"
 
 #include <QAction>
 
@@ -71,6 +75,30 @@ public:
             row->setText(TitleSubItem + i + 1, QString::fromStdString(Texts[size_t(i)]));
         row->treeWidget()->viewport()->update();
     }
+    std::string CategoryRootText() const override
+    {
+        const QList<QTreeWidgetItem*> selected = main_.trrGenre->selectedItems();
+        return GetRootNodeText(selected.isEmpty() ? main_.trrGenre->currentItem() : selected.first());
+    }
+    std::vector<std::pair<int, std::string>> MusicListSelection() const override
+    {
+        std::vector<std::pair<int, std::string>> rows;
+        for (int i = 0; i < main_.lstMP3->topLevelItemCount(); ++i)
+            if (const QTreeWidgetItem* row = main_.lstMP3->topLevelItem(i); row->isSelected())
+                rows.emplace_back(i, TfrmMain::RowPath(row));
+        return rows;
+    }
+    std::string MusicListRowPath(int Index) const override
+    {
+        const QTreeWidgetItem* row = musicRow(Index);
+        return row ? TfrmMain::RowPath(row) : std::string();
+    }
+    void SetMusicListRowText(int Index, int SubItem, const std::string& Text) override
+    {
+        if (QTreeWidgetItem* row = musicRow(Index); row && SubItem >= 1 && SubItem <= 6)
+            row->setText(SubItem + 1, QString::fromStdString(Text));
+    }
+    void RefreshMusicList() override { main_.lstMP3->viewport()->update(); }
     std::string LblMusicCaption() const override { return main_.lblMusic->text().toStdString(); }
     void SetLblMusicCaption(const std::string& Text) override { main_.SetLblMusicCaption(Text); }
     std::string Mp3Path() const override { return main_.Mp3Path(); }
@@ -91,6 +119,10 @@ public:
     QWidget* MainWindow() const override { return &main_; }
 
 private:
+    QTreeWidgetItem* musicRow(int Index) const
+    {
+        return Index >= 0 && Index < main_.lstMP3->topLevelItemCount() ? main_.lstMP3->topLevelItem(Index) : nullptr;
+    }
     // The row of the list the dialog came from (1 music list, 2 playlist).
     QTreeWidgetItem* selectedRow(int List) const
     {
@@ -115,6 +147,28 @@ void TfrmMain::ConnectTagCommands()
 {
     connect(do_EditTag1, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_EditTag1Click(); }); });
     connect(do_EditTag2, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_EditTag2Click(); }); });
+    connect(do_ModifyTag, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_ModifyTagClick(); }); });
+    for (QAction* details : {do_Details1, do_Details2})
+        connect(details, &QAction::triggered, this, [this] { forms::RunGuarded([this] { spdDetailsClick(); }); });
+    spdDetails->OnClick = [this](QObject*) { spdDetailsClick(); };
+}
+
+void TfrmMain::do_ModifyTagClick()
+{
+    TfrmTagAll dialog(TagHost(), this);
+    dialog.ShowModal();
+}
+
+void TfrmMain::spdDetailsClick()
+{
+    const std::string path = RowPath(selectedRowOf(spdDetails->Tag == 1 ? lstMP3 : lstFile));
+    if (path.empty())
+        return;
+    spdDetails->SetColorScheme(controls::TXiButton::TColorScheme(4));
+    TfrmDetails dialog(TagHost(), this);
+    dialog.lblFile->setText(QString::fromStdString(path));
+    dialog.ShowModal();
+    spdDetails->SetColorScheme(controls::TXiButton::TColorScheme(3));
 }
 
 void TfrmMain::do_EditTag1Click() { EditTagOfSelected(lstMP3, 1); }

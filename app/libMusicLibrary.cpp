@@ -94,14 +94,6 @@ void forEachEntry(const std::string& folder, Visit visit)
     }
 }
 
-class TWaitCursor {
-public:
-    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
-
 // Suspends a list's painting and resorting while it is refilled.
 class TListUpdate {
 public:

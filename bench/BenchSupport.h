@@ -91,6 +91,31 @@ inline double secondsOf(const std::function<void()>& work)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
+// Each iteration runs `theirs`, then `ours`, over the same `files` files, each after an
+// untimed `settle` when one is given; reports `ours_files_per_s`, `<them>_files_per_s` and
+// `ratio` = ours / theirs in files per second.
+inline void compareFileRates(benchmark::State& state, double files, const std::string& them,
+                             const std::function<void()>& theirs, const std::function<void()>& ours,
+                             const std::function<void()>& settle = {})
+{
+    Runs oursRate, theirRate, ratio;
+    for (auto _ : state) {
+        if (settle)
+            settle();
+        const double t = secondsOf(theirs);
+        if (settle)
+            settle();
+        const double o = secondsOf(ours);
+        state.SetIterationTime(o);
+        oursRate.add(files / o);
+        theirRate.add(files / t);
+        ratio.add(t / o);
+    }
+    report(state, "ours_files_per_s", oursRate);
+    report(state, them + "_files_per_s", theirRate);
+    report(state, "ratio", ratio);
+}
+
 // Statistics for ComputeStatistics beside the mean and median: the worst and best repetition.
 inline double largest(const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); }
 inline double smallest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }

@@ -52,7 +52,7 @@ struct Pane {
         Frame.Labels.Music = {"踊るタンブレル - Tambourelle", 0, 4};
         Frame.Labels.Duration = {"00:01:23", 196, 54};
         Frame.Labels.DurationTag = 1;
-        Frame.Gauge1 = 95;  // the lucky fortune shows
+        Frame.Gauge1Position = 95;  // the lucky fortune shows
         // A loud, busy waveform: two tones beating against each other.
         for (int c = 0; c < kWidth; ++c) {
             const double s = 0.6 * std::sin(c * 0.31) + 0.35 * std::sin(c * 0.047);

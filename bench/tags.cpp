@@ -72,19 +72,7 @@ void compareWithTagLib(benchmark::State& state, void (*ours)(const std::vector<s
     const std::vector<std::string> files = benchFiles(int(state.range(0)));
     tagLibReads(files);  // the files in the page cache for both
     ours(files);
-    Runs oursRate, tagLibRate, ratio;
-    const double n = double(files.size());
-    for (auto _ : state) {
-        const double t = secondsOf([&] { tagLibReads(files); });
-        const double o = secondsOf([&] { ours(files); });
-        state.SetIterationTime(o);
-        oursRate.add(n / o);
-        tagLibRate.add(n / t);
-        ratio.add(t / o);
-    }
-    report(state, "ours_files_per_s", oursRate);
-    report(state, "taglib_files_per_s", tagLibRate);
-    report(state, "ratio", ratio);
+    compareFileRates(state, double(files.size()), "taglib", [&] { tagLibReads(files); }, [&] { ours(files); });
 }
 
 // Goal: ratio at least 2.

@@ -27,12 +27,6 @@ bool isFile(const std::string& path)
     return std::filesystem::is_regular_file(path, ec);
 }
 
-// A photo name from a tag names a file directly inside the music folder, nothing else.
-bool isPlainPhotoName(const std::string& name)
-{
-    return !name.empty() && name.find('/') == std::string::npos && name.find("..") == std::string::npos;
-}
-
 std::string minutesSeconds(uint32_t ms) { return rtl::FormatDateTime("nn:ss", ms / kMsPerDay); }
 
 }  // namespace
@@ -172,7 +166,7 @@ void TDxSound::LoadPhoto()
     photoIndex_ = -1;
     workBitmap_.SetSize(0, 0);
     const std::string& name = CurrentTag.PhotoName;
-    if (!isPlainPhotoName(name) || display_.Mp3Path().empty())
+    if (!IsPlainPhotoName(name) || display_.Mp3Path().empty())
         return;
     const std::string path = display_.Mp3Path() + "/" + name;
     if (!isFile(path))

@@ -1,5 +1,6 @@
 // The main window as the tag dialogs see it: the playback engine's file and state, the position
-// gauge, the selected rows of the two list views, the title display, the current music folder,
+// gauge, the selected rows of the two list views, the rows of the music list and the
+// category tree's classification (for the bulk change), the title display, the current music folder,
 // the message box, the directory monitor and the window to centre over. The tag dialogs live
 // below the main window and the engine, so they reach both only through this.
 //
@@ -9,6 +10,8 @@
 
 #include <array>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -33,6 +36,19 @@ public:
     virtual std::string ListSelectedText(int List, int SubItem) const = 0;
     // Sub-items 1..6 of the selected row; the list shows them at once. Nothing without a row.
     virtual void SetListSelectedTexts(int List, const std::array<std::string, 6>& Texts) = 0;
+
+    // ---- the music list's rows by index, for the bulk change ----
+    // The text of the category tree's selected node's top-level ancestor ("Year", "Genre",
+    // "Artist", "Album", ...; "" without a selected node).
+    virtual std::string CategoryRootText() const = 0;
+    // The music list's selected rows in list order: each row's index and full path.
+    virtual std::vector<std::pair<int, std::string>> MusicListSelection() const = 0;
+    // The full path of the music list's row Index; "" when there is no such row.
+    virtual std::string MusicListRowPath(int Index) const = 0;
+    // Sets sub-item SubItem (2 artist, 3 album, 4 year, 5 genre) of the music list's row Index.
+    virtual void SetMusicListRowText(int Index, int SubItem, const std::string& Text) = 0;
+    // Shows the music list's rows again after they changed.
+    virtual void RefreshMusicList() = 0;
 
     // ---- the title display ----
     virtual std::string LblMusicCaption() const = 0;

@@ -317,7 +317,7 @@ std::uint16_t Tid3tag::SaveToFile(const std::string& fileName)
             place = *size - kTagSize;
     }
     const std::string tag = TagBytes();
-    bool ok = safefile::writeAt(fd.get(), place, tag) && ::fsync(fd.get()) == 0;
+    bool ok = safefile::writeAt(fd.get(), place, tag) && safefile::flushInPlace(fd.get());
     if (!ok) {
         // An append that failed half-way must not leave a torn tag behind the audio.
         if (place == *size && ::ftruncate(fd.get(), static_cast<off_t>(*size)) != 0) {

@@ -217,7 +217,7 @@ bool placeTags(int fd, const std::string& fileName, const Placement& at, const s
             (!id3v1.empty() && !safefile::readAt(fd, at.id3v1At, id3v1.size(), oldV1)))
             return false;
         if (safefile::writeAt(fd, at.offset, tag) && (id3v1.empty() || safefile::writeAt(fd, at.id3v1At, id3v1)) &&
-            ::fsync(fd) == 0)
+            safefile::flushInPlace(fd))
             return true;
         (void)safefile::writeAt(fd, at.offset, oldTag);
         (void)safefile::writeAt(fd, at.id3v1At, oldV1);

@@ -251,6 +251,11 @@ void SetupTagObjects(bool Create)
 
 bool IsNotMp3File(const std::string& FileName) { return !rtl::HasExtension(FileName, ".mp3"); }
 
+bool IsPlainPhotoName(const std::string& Name)
+{
+    return !Name.empty() && Name.find('/') == std::string::npos && Name != "." && Name != "..";
+}
+
 void ClearTag()
 {
     clearTexts(CurrentTag);

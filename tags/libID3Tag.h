@@ -77,6 +77,11 @@ void InitGenreList();
 
 bool IsNotMp3File(const std::string& FileName);
 
+// Whether a tag's photo name (TPHO) is a bare file name that can only name a file directly
+// inside the music folder: not empty, no "/", not "." or "..". Every reader of the photo
+// joins the folder and the name only when this holds.
+bool IsPlainPhotoName(const std::string& Name);
+
 // Fills CurrentTag from the file; true only when the tag came from ID3v2 (MP3 files only).
 bool ReadTag(const std::string& FileName);
 // Fills the fields that are still empty from the ID3v1 tag; true when the file has one.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tags/MP3Utils.h"
+#include "util/libControl.h"
 #include "tags/MPEGaudio.h"
 #include "tags/ReadOnlyFile.h"
 #include "tags/WAVfile.h"
@@ -157,22 +158,6 @@ bool exists(const std::string& path)
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0;
 }
-
-class WaitCursor {
-public:
-    WaitCursor()
-    {
-        if (qGuiApp)
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~WaitCursor()
-    {
-        if (qGuiApp)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // What part of the source goes into the new file, behind which header.
 struct WrapPlan {
@@ -322,7 +307,7 @@ std::string ConvertMp3ToRiffWave(const std::string& FileName)
     // The RIFF sizes are 32-bit.
     if (record.AudioLength > std::int64_t(UINT32_MAX) - kRiffHeaderSize - 1)
         return {};
-    WaitCursor wait;
+    TWaitCursor wait;
     // The fields the new file's tag takes over from the source.
     static constexpr std::string TCurrentTag::*kKept[] = {
         &TCurrentTag::UserDefText, &TCurrentTag::UserUrl, &TCurrentTag::UserText,

@@ -8,8 +8,8 @@
 #include "platform/forms/Image.h"
 #include "platform/gfx/Picture.h"
 #include "platform/rtl/StringList.h"
-#include "tags/AudioInfoLabels.h"
 #include "tags/TagDialogHost.h"
+#include "tags/TagDialogSupport.h"
 #include "tags/libGenreHistory.h"
 #include "tags/libID3Tag.h"
 #include "tags/libMP3Header.h"
@@ -42,8 +42,6 @@ namespace {
 
 constexpr int ClientWidth = 760;
 constexpr int ClientHeight = 556;
-constexpr gfx::TColor FieldFocusColor = 0x80FFFF;  // light yellow
-constexpr const char* MsgCaption = "ＴＡＧ編集";
 constexpr std::uint8_t ImeClosed = 1, ImeAlphanumeric = 4, ImeHiragana = 6;
 constexpr int PhotoWidth = 206, PhotoHeight = 176;
 constexpr std::size_t PhotoStampDigits = 8 + 9 + 8;
@@ -51,36 +49,11 @@ constexpr std::size_t PhotoStampDigits = 8 + 9 + 8;
 QString q(const std::string& s) { return QString::fromStdString(s); }
 std::string s(const QString& t) { return t.toStdString(); }
 
-// As the main window compares the engine's file with a list row's.
-bool sameFileIgnoringCase(const std::string& a, const std::string& b)
-{
-    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
-}
-
-QFont fixedFont()
-{
-    QFont f(QStringLiteral("IPAGothic"));
-    f.setStyleHint(QFont::Monospace);
-    f.setFixedPitch(true);
-    f.setPixelSize(12);
-    return f;
-}
-
-void setBackground(QWidget* w, gfx::TColor c)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::Base, QColor(int(c & 0xFF), int(c >> 8 & 0xFF), int(c >> 16 & 0xFF)));
-    w->setPalette(p);
-}
-
 }  // namespace
 
 TfrmTAG::TfrmTAG(TTagDialogHost& Host, QWidget* Parent) : TForm(Parent), host_(Host)
 {
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(ClientWidth, ClientHeight);
-    SetCaption("ID3v2 Tagger");
+    SetupTagDialogWindow(*this, "ID3v2 Tagger", ClientWidth, ClientHeight);
     OpenPictureDialog1 = [this](const std::string& dir) { return ExecuteOpenPictureDialog(this, dir); };
     createControls();
     placeControls();
@@ -129,23 +102,10 @@ void TfrmTAG::createControls()
     cmbGenre->SetStyle(controls::csDropDownList);
     cmbGenre->SetDropDownCount(20);
 
-    auto* bvlPhoto = new QFrame(this);  // the photo's frame; the photo is centred inside
-    bvlPhoto->setObjectName(QStringLiteral("bvlPhoto"));
-    bvlPhoto->setFrameShape(QFrame::Box);
-    bvlPhoto->setAutoFillBackground(true);
-    QPalette white = bvlPhoto->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::WindowText, QColor(160, 160, 160));
-    bvlPhoto->setPalette(white);
-    bvlPhoto->setGeometry(ClientWidth - PhotoWidth - 12, 30, PhotoWidth, PhotoHeight);
-    // The picture routine centres the photo 2 pixels right of and below the middle of its
-    // parent (for a bevel), and the parent clips it; the parent sits one pixel outside the
-    // frame so that what shows is centred in the frame's inside.
-    pnlPhoto = new QWidget(bvlPhoto);
-    pnlPhoto->setGeometry(-1, -1, PhotoWidth, PhotoHeight);
+    const TPhotoBox box = CreatePhotoBox(this, ClientWidth - PhotoWidth - 12, 30, PhotoWidth, PhotoHeight);
+    pnlPhoto = box.Panel;
     pnlPhoto->setAcceptDrops(true);
-    imgPhoto = new forms::TImage(pnlPhoto);
-    imgPhoto->setGeometry(2, 2, PhotoWidth - 4, PhotoHeight - 4);
+    imgPhoto = box.Image;
     imgPhoto->OnDblClick = [this](QObject* sender) { imgPhotoDblClick(sender); };
     PopupMenu1 = new QMenu(this);
     do_DelPhoto = PopupMenu1->addAction(QString::fromUtf8("写真の削除"));
@@ -157,31 +117,20 @@ void TfrmTAG::createControls()
                 [this, w](const QPoint& p) { PopupMenu1->popup(w->mapToGlobal(p)); });
     }
 
-    auto button = [this](const char* caption, int tag) {
-        auto* b = new controls::TRbButton(this);
-        b->SetCaption(caption);
-        b->Tag = tag;
-        SetControlCursor(b, crHandPoint);
-        return b;
-    };
-    btnPhoto = button("写真の読込", 0);
+    btnPhoto = CreateTagDialogButton(this, "写真の読込", 0);
     btnPhoto->OnClick = [this](QObject* sender) { btnPhotoClick(sender); };
-    spdOk = button("更　新", 1);
+    spdOk = CreateTagDialogButton(this, "更　新", 1);
     spdOk->OnClick = [this](QObject* sender) { spdOkClick(sender); };
-    spdCan = button("ｷｬﾝｾﾙ", 2);
+    spdCan = CreateTagDialogButton(this, "ｷｬﾝｾﾙ", 2);
     spdCan->OnClick = [this](QObject* sender) { spdCanClick(sender); };
     for (controls::TRbButton* b : {spdOk, spdCan})
         b->OnMouseDown = [this](QObject* sender, forms::TMouseButton, forms::TShiftState, int, int) {
             spdOkMouseDown(sender);
         };
 
-    const QFont fixed = fixedFont();
-    for (std::size_t i = 0; i < lblInfo.size(); ++i) {
-        lblInfo[i] = new QLabel(this);
-        lblInfo[i]->setObjectName(QString::fromLatin1(AudioInfoLabels[i].Name));
-        lblInfo[i]->setFont(fixed);
-    }
-    lblName->setFont(fixed);
+
+    CreateAudioInfoLabels(this, lblInfo);
+    lblName->setFont(TagFixedFont());
 
     cmbCategry->OnChange = [this](QObject* sender) { cmbCategryChange(sender); };
     cmbGenre->OnChange = [this](QObject* sender) { cmbGenreChange(sender); };
@@ -253,20 +202,12 @@ void TfrmTAG::placeControls()
 void TfrmTAG::FormCreate(QObject*)
 {
     ReplaceCursor(this, crHandPoint, 1);
-    centreOverMainWindow();
+    CentreOverMainWindow(*this, host_);
     LoadGenreHistory(cmbGenre->Items());
     rtl::TStringList genres;
     for (const std::string& g : CurrentTag.GenreList)
         genres.Add(g);
     cmbCategry->Items().Assign(genres);
-}
-
-void TfrmTAG::centreOverMainWindow()
-{
-    if (QWidget* main = host_.MainWindow()) {
-        const QRect area = main->frameGeometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
 }
 
 bool TfrmTAG::IsMp3File(const std::string& FileName)
@@ -312,10 +253,7 @@ void TfrmTAG::FormShow(QObject*)
     shown_ = fields_;
     shownPath_ = path;
 
-    ClearImage(*imgPhoto, gfx::clWhite);
-    const std::string& photo = fields_.PhotoName;
-    if (!photo.empty() && photo.find('/') == std::string::npos && photo != "." && photo != "..")
-        ShowPhoto(photoPath(photo));
+    ShowTagPhoto(*imgPhoto, host_.Mp3Path(), fields_.PhotoName);
 
     Edit1->setText(q(fields_.Year));
     Edit2->setText(q(fields_.Genre));
@@ -337,10 +275,8 @@ void TfrmTAG::FormShow(QObject*)
         Edit5->setText(q(std::filesystem::path(name).stem().string()));
     shown_.Title = s(Edit5->text());
 
-    GetAudioFileInfo(path);
+    ShowAudioInfo(lblInfo, path);
     frameCount_ = AudioFileInfo.FrameCount;
-    for (std::size_t i = 0; i < lblInfo.size(); ++i)
-        lblInfo[i]->setText(q(AudioInfoText(AudioInfoLabels[i], AudioFileInfo)));
 
     Edit1->setFocus();
     cmbCategry->SetItemIndex(cmbCategry->Items().IndexOf(fields_.Genre));
@@ -362,7 +298,7 @@ void TfrmTAG::spdOkClick(QObject*)
     if (saving_)
         return;
     if (IsTagModified()) {
-        const int answer = host_.MsgBoxEx(this, MsgCaption,
+        const int answer = host_.MsgBoxEx(this, TagMsgCaption,
                                           "データが編集されています！！\r\r登録してもよろしいですか？",
                                           1, "ync", "?");
         if (answer == forms::mrCancel)
@@ -378,7 +314,7 @@ void TfrmTAG::spdCanClick(QObject*)
     if (saving_)
         return;
     if (IsTagModified() &&
-        host_.MsgBoxEx(this, MsgCaption,
+        host_.MsgBoxEx(this, TagMsgCaption,
                        "データが編集されています！！\r\r　　終了してもよろしいですか？", 2,
                        "yn", "?") == forms::mrNo)
         return;
@@ -411,19 +347,6 @@ void TfrmTAG::spdOkMouseDown(QObject*)
 
 // ------------------------------------------------------------------------ saving
 
-namespace {
-
-// Runs Fn when it goes out of scope, also when a step in between raised.
-template <class Fn>
-struct TFinally {
-    Fn fn;
-    ~TFinally() { fn(); }
-};
-template <class Fn>
-TFinally(Fn) -> TFinally<Fn>;
-
-}  // namespace
-
 bool TfrmTAG::SaveTag()
 {
     if (saving_)
@@ -433,7 +356,7 @@ bool TfrmTAG::SaveTag()
     const std::string path = s(lblFile->text());
     const std::string playing = host_.EngineFileName();
     const std::string status = host_.EnginePlayStatus();
-    const bool sameFile = !playing.empty() && sameFileIgnoringCase(playing, path);
+    const bool sameFile = !playing.empty() && SameFileIgnoringCase(playing, path);
     // Asked before the engine closes the file, which clears the title display.
     const bool hasRow = host_.ListHasSelection(int(lblFileTag));
     const bool titleShown = hasRow && host_.LblMusicCaption() == host_.ListSelectedText(int(lblFileTag), 1);
@@ -531,7 +454,7 @@ bool TfrmTAG::writeTagWithPhoto()
 
 void TfrmTAG::tellSaveFailed()
 {
-    host_.MsgBoxEx(this, MsgCaption, "タグを保存できませんでした！！", 1, "y", "x");
+    host_.MsgBoxEx(this, TagMsgCaption, "タグを保存できませんでした！！", 1, "y", "x");
 }
 
 void TfrmTAG::SyncGenreHistory()
@@ -613,7 +536,7 @@ void TfrmTAG::PopupMenu1Popup()
 
 void TfrmTAG::do_DelPhotoClick()
 {
-    if (host_.MsgBoxEx(this, MsgCaption, "写真を削除します！！\r\r　　よろしいですか？", 2, "yn",
+    if (host_.MsgBoxEx(this, TagMsgCaption, "写真を削除します！！\r\r　　よろしいですか？", 2, "yn",
                        "?") != forms::mrYes)
         return;
     imgPhoto->setGeometry(2, 2, pnlPhoto->width() - 4, pnlPhoto->height() - 4);
@@ -639,7 +562,7 @@ int TfrmTAG::fieldTag(const QObject* Field) const
 
 void TfrmTAG::setFieldColor(QWidget* Field, bool Focused)
 {
-    setBackground(Field, Focused ? FieldFocusColor : gfx::clWhite);
+    SetFieldBackground(Field, Focused ? FieldFocusColor : gfx::clWhite);
 }
 
 void TfrmTAG::Edit1KeyDown(QObject* Sender, int& Key, forms::TShiftState)

@@ -125,7 +125,6 @@ private:
     };
     void createControls();
     void placeControls();
-    void centreOverMainWindow();
     QWidget* fieldByTag(int Tag) const;
     int fieldTag(const QObject* Field) const;
     void setFieldColor(QWidget* Field, bool Focused);

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace safefile {
@@ -86,6 +87,57 @@ std::string resolvedPath(const std::string& path)
 }
 
 }  // namespace
+
+namespace {
+
+// The file systems written in place since the live DeferredSync began: device and one open
+// descriptor on it. Null while no DeferredSync lives.
+std::vector<std::pair<dev_t, int>>* deferredFileSystems = nullptr;
+
+}  // namespace
+
+bool flushInPlace(int fd)
+{
+    if (!deferredFileSystems)
+        return ::fsync(fd) == 0;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return false;
+    for (const auto& [dev, kept] : *deferredFileSystems)
+        if (dev == st.st_dev)
+            return true;
+    const int kept = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (kept < 0)
+        return ::fsync(fd) == 0;
+    deferredFileSystems->emplace_back(st.st_dev, kept);
+    return true;
+}
+
+DeferredSync::DeferredSync()
+{
+    if (!deferredFileSystems)
+        deferredFileSystems = new std::vector<std::pair<dev_t, int>>;
+}
+
+DeferredSync::~DeferredSync()
+{
+    (void)flush();
+    delete deferredFileSystems;
+    deferredFileSystems = nullptr;
+}
+
+bool DeferredSync::flush()
+{
+    bool ok = true;
+    if (deferredFileSystems) {
+        for (const auto& [dev, kept] : *deferredFileSystems) {
+            ok = ::syncfs(kept) == 0 && ok;
+            ::close(kept);
+        }
+        deferredFileSystems->clear();
+    }
+    return ok;
+}
 
 void setWriteBudget(long long bytes)
 {

@@ -29,6 +29,24 @@ void setWriteBudget(long long bytes);
 [[nodiscard]] bool writeAll(int fd, std::string_view data);
 [[nodiscard]] bool writeAt(int fd, std::uint64_t offset, std::string_view data);
 
+// Flushes a file written in place to disk: at once, or, while a `DeferredSync` lives, at its
+// `flush`. False when the flush failed.
+[[nodiscard]] bool flushInPlace(int fd);
+
+// Gathers the disk flushes of in-place writes (a bulk change of many files) into one flush of
+// each file system they touched, instead of one device flush per file. While it lives,
+// `flushInPlace` only notes the file's file system; `flush` writes them out (syncfs) and
+// tells whether all of that reached the disk. The destructor flushes what is left. One at a
+// time, on one thread; files replaced through a temporary file are flushed at once as ever.
+class DeferredSync {
+public:
+    DeferredSync();
+    ~DeferredSync();
+    DeferredSync(const DeferredSync&) = delete;
+    DeferredSync& operator=(const DeferredSync&) = delete;
+    [[nodiscard]] bool flush();
+};
+
 // Reads exactly `length` bytes at `offset` into `out`; false on an error or a short file.
 [[nodiscard]] bool readAt(int fd, std::uint64_t offset, std::uint64_t length, std::string& out);
 

@@ -3,6 +3,7 @@
 #include <map>
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextFrame>
@@ -131,4 +132,16 @@ void RowNavigateKey(int Min, int Max, int& Index, std::uint16_t& Key, bool& Down
         else
             Key = 0;
     }
+}
+
+TWaitCursor::TWaitCursor()
+{
+    if (qGuiApp)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+TWaitCursor::~TWaitCursor()
+{
+    if (qGuiApp)
+        QGuiApplication::restoreOverrideCursor();
 }

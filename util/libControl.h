@@ -42,6 +42,16 @@ void ClearGridRows(G& Grid, bool Shrink)
     }
 }
 
+// The hourglass (the application's override cursor) for the length of a scope; nothing
+// without a GUI application.
+class TWaitCursor {
+public:
+    TWaitCursor();
+    ~TWaitCursor();
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
 // Cursor identifiers as the windows name them.
 using TCursor = std::int16_t;
 constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4,

@@ -112,7 +112,7 @@ void TEngineVisual::FillFrame()
     FFrame.GraphWidth = FEngine.GraphWidth();
     FFrame.GraphHeight = FEngine.GraphHeight();
     FFrame.TimerEnabled = FPanes.TimDxTimerEnabled();
-    FFrame.Gauge1 = FPanes.Gauge1Position();
+    FFrame.Gauge1Position = FPanes.Gauge1Position();
     FFrame.Engine = &FEngine;
     FPanes.ReadOverlayLabels(FFrame.Labels);
 }

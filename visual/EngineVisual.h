@@ -48,6 +48,8 @@ public:
     // assign into its strings.
     virtual void ReadOverlayLabels(TOverlayLabels& Labels) const = 0;
     virtual bool TimDxTimerEnabled() const = 0;
+    // Gauge1.Position: the percentage of the track played.
+    virtual int Gauge1Position() const = 0;
     virtual void SetTimDxTimerInterval(int Ms) = 0;
 
     // ---- DirectDraw panes ----
@@ -61,9 +63,6 @@ public:
     virtual visual::TDXDraw* PaneDXDraw(int /*Channel*/) { return nullptr; }
     virtual visual::TDXImageList* ImageList() { return nullptr; }
     virtual visual::TDXSpriteEngine* SpriteEngine() { return nullptr; }
-
-    // Gauge1.Position: how far the track has played, in percent.
-    virtual int Gauge1Position() const { return 0; }
 };
 
 // Appends the built-in JPG picture ResName to List as a 24-bit TDIB; returns the new item.

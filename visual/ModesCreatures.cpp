@@ -136,10 +136,7 @@ void TVisualPainter::mode7(TCall& C)
     auto& points = State.Points;
     int& counter = State.Counters[7];
     if (State.FirstPaint[7]) {
-        for (int i = 0; i <= 200; ++i) {
-            points[i].Y = rtl::Random(C.H);
-            points[i].X = rtl::Random(C.W - 4);
-        }
+        seedPoints(200, C.W - 4, C.H);
         State.FirstPaint[7] = 0;
         counter = 0;
         State.A3 = 0;
@@ -211,10 +208,7 @@ void TVisualPainter::mode8(TCall& C)
     auto& points = State.Points;
     int& counter = State.Counters[8];
     if (State.FirstPaint[8]) {
-        for (int i = 0; i <= 50; ++i) {
-            points[i].Y = rtl::Random(C.H);
-            points[i].X = rtl::Random(C.W);
-        }
+        seedPoints(50, C.W, C.H);
         State.FirstPaint[8] = 0;
         counter = 0;
         State.StepD = 0;

@@ -76,15 +76,15 @@ void TVisualPainter::countQuietTicks(int& FigureCount)
     }
 }
 
-// The channel's pose flag may change with the music; the lean follows it.
-int TVisualPainter::poseAndLean(TCall& C)
+// The channel's pose flag may change with the music (LeftMoves on the left channel,
+// RightMoves on the right); the lean, 4 and up to Spread - 1 more pixels, follows it.
+int TVisualPainter::poseAndLean(TCall& C, bool LeftMoves, bool RightMoves, int Spread)
 {
-    const auto& bands = FFTState().BandHeights;
-    if (bands[10] > 20 && C.Ch == 0)
+    if (LeftMoves && C.Ch == 0)
         State.LeftPose = rtl::Random(2);
-    if (bands[24] < 0 && C.Ch == 1)
+    if (RightMoves && C.Ch == 1)
         State.RightPose = rtl::Random(2);
-    const int m = rtl::Random(3) + 4;
+    const int m = rtl::Random(Spread) + 4;
     const int pose = C.Ch == 0 ? State.LeftPose : State.RightPose;
     int lean = pose == 0 ? m : -m;
     if (State.LeftPose == 0 && State.RightPose == 0)
@@ -161,33 +161,33 @@ void TVisualPainter::figureA(TCall& C, int X, int Y, int Lean, int ArmDiv, int L
     cv.LineTo(X + 12 + Lean, leg(21));
 }
 
-// Figure B: longer arms clamped wider, three-part legs.
-void TVisualPainter::figureB(TCall& C, int X, int Y, int Lean, int LegDiv, int FootDiv)
+// Figure B: longer arms clamped wider, three-part legs whose points the caller gives.
+void TVisualPainter::figureB(TCall& C, gfx::TCanvas& Cv, int X, int Y, int Lean,
+                             const TLegPoints& Legs)
 {
-    gfx::TCanvas& cv = C.Canvas;
     const int bob = State.Bob;
     auto arm = [&](int c) {
         int t = C.H - (C.Min(c) >> 2);
         ClampAround(t, Y, 8);
         return t;
     };
-    auto leg = [&](int c, int Div) { return C.Max(c) / Div + Y; };
+    auto leg = [&](int c, int Point) { return C.Max(c) / Legs.Div[Point] + Y; };
     int s = rtl::Random(5) + 6;
-    cv.MoveTo(X, Y + 1 + bob);
-    cv.LineTo(X - s - 1, arm(0));
-    cv.LineTo(X - 2 * s + 3, arm(1));
-    cv.MoveTo(X + Lean, Y + 10);
-    cv.LineTo(X - 4, leg(20, LegDiv) - 6);
-    cv.LineTo(X - 6 + Lean, leg(0, LegDiv));
-    cv.LineTo(X - 10 + Lean, leg(1, FootDiv) + 4);
+    Cv.MoveTo(X, Y + 1 + bob);
+    Cv.LineTo(X - s - 1, arm(0));
+    Cv.LineTo(X - 2 * s + 3, arm(1));
+    Cv.MoveTo(X + Lean, Y + 10);
+    Cv.LineTo(X + Legs.Left[0], leg(20, 0) - 6);
+    Cv.LineTo(X + Legs.Left[1] + Lean, leg(0, 1));
+    Cv.LineTo(X + Legs.Left[2] + Lean, leg(1, 2) + 4);
     s = rtl::Random(5) + 6;
-    cv.MoveTo(X + 2, Y + 1 + bob);
-    cv.LineTo(X + s + 4, arm(22) + 1);
-    cv.LineTo(X + 2 * s, arm(21) + 1);
-    cv.MoveTo(X + 1 + Lean, Y + 10);
-    cv.LineTo(X + 6, leg(24, LegDiv) - 6);
-    cv.LineTo(X + 8 + Lean, leg(30, LegDiv));
-    cv.LineTo(X + 12 + Lean, leg(31, FootDiv) + 4);
+    Cv.MoveTo(X + 2, Y + 1 + bob);
+    Cv.LineTo(X + s + 4, arm(22) + 1);
+    Cv.LineTo(X + 2 * s, arm(21) + 1);
+    Cv.MoveTo(X + 1 + Lean, Y + 10);
+    Cv.LineTo(X + Legs.Right[0], leg(24, 0) - 6);
+    Cv.LineTo(X + Legs.Right[1] + Lean, leg(30, 1));
+    Cv.LineTo(X + Legs.Right[2] + Lean, leg(31, 2) + 4);
 }
 
 // Face in the dark: eyes open with the level, the mouth follows the waveform, light sprays
@@ -332,7 +332,7 @@ void TVisualPainter::mode20(TCall& C)
         const int x = (C.W / (count + 1)) * f + shift;
         cv.Pen().SetWidth(3);
         cv.Pen().SetColor(BrightRandomColour());
-        const int lean = poseAndLean(C);
+        const int lean = poseAndLean(C, bands[10] > 20, bands[24] < 0, 3);
         if (rtl::Random(2) == 0)
             State.Bob = rtl::Random(5) - 2;
         int y = C.HalfH;
@@ -403,7 +403,7 @@ void TVisualPainter::mode21(TCall& C)
         shift = -shift;
     const int third = C.W / 3;
     int x = C.Ch == 0 ? third - shift : 2 * third + shift;
-    int lean = poseAndLean(C);
+    int lean = poseAndLean(C, bands[10] > 20, bands[24] < 0, 3);
     if (rtl::Random(2) == 0)
         State.Bob = rtl::Random(6) - 2;
     const int y = C.HalfH + 6;
@@ -423,5 +423,6 @@ void TVisualPainter::mode21(TCall& C)
     cv.LineTo(x + 1 + lean, y + 10);
     static constexpr int kSecondDX[3] = {-6, -6, -10};
     pictureHead(C, 3, lean, 15.0, kSecondDX, x, y - 16 + State.Bob);
-    figureB(C, x, y, lean, 6, 7);
+    static constexpr TLegPoints kStageLegs{{-4, -6, -10}, {6, 8, 12}, {6, 6, 7}};
+    figureB(C, cv, x, y, lean, kStageLegs);
 }

@@ -142,13 +142,9 @@ void TVisualPainter::mode14(TCall& C)
 // a laser wherever neither is shown.
 void TVisualPainter::mode15(TCall& C)
 {
-    auto& pts = State.Points;
     int& counter = State.Counters[15];
     if (State.FirstPaint[15]) {
-        for (int i = 0; i <= 100; ++i) {
-            pts[i].Y = rtl::Random(C.H);
-            pts[i].X = rtl::Random(C.W - 4);
-        }
+        seedPoints(100, C.W - 4, C.H);
         State.FirstPaint[15] = 0;
         counter = 0;
     }
@@ -267,10 +263,7 @@ void TVisualPainter::mode17(TCall& C)
     auto& pts = State.Points;
     int& counter = State.Counters[17];
     if (State.FirstPaint[17]) {
-        for (int i = 0; i <= 50; ++i) {
-            pts[i].Y = rtl::Random(C.H);
-            pts[i].X = rtl::Random(C.W);
-        }
+        seedPoints(50, C.W, C.H);
         State.FirstPaint[17] = 0;
         counter = 0;
     }

@@ -25,17 +25,17 @@ double spectrum(int Entry) { return FFTState().SpectrumBuffer[Entry]; }
 
 }  // namespace
 
-// Picture slot 0 made the pane's size and filled black.
-gfx::TBitmap& TVisualPainter::scene(TCall& C)
+// Picture slot 0, the scene bitmap, made Width x Height and filled black.
+gfx::TBitmap& TVisualPainter::scene(int Width, int Height)
 {
     gfx::TBitmap& bmp = FRes.Picture(0);
-    bmp.SetSize(C.W, C.H);
+    bmp.SetSize(Width, Height);
     bmp.SetTransparent(false);
     gfx::TCanvas& cv = bmp.Canvas();
     cv.Pen().SetWidth(1);
     cv.Brush().SetStyle(gfx::bsSolid);
     cv.Brush().SetColor(gfx::clBlack);
-    cv.FillRect({0, 0, C.W, C.H});
+    cv.FillRect({0, 0, Width, Height});
     return bmp;
 }
 
@@ -63,7 +63,7 @@ void TVisualPainter::mode10(TCall& C)
     if (bursts[t].Shade == 0)
         bursts[t].Shade = 12;
 
-    gfx::TBitmap& sky = scene(C);
+    gfx::TBitmap& sky = scene(C.W, C.H);
     gfx::TCanvas& sc = sky.Canvas();
     for (int k = 0; k <= 10; ++k) {
         TParticle& b = bursts[k];
@@ -205,10 +205,7 @@ void TVisualPainter::mode12(TCall& C)
     int& counter = State.Counters[12];
     int& d = State.StepD;
     if (State.FirstPaint[12]) {
-        for (int i = 0; i <= 50; ++i) {
-            points[i].Y = rtl::Random(C.H);
-            points[i].X = rtl::Random(C.W + 50);
-        }
+        seedPoints(50, C.W + 50, C.H);
         std::fill_n(peak.begin(), bands, 40);
         State.FirstPaint[12] = 0;
         counter = 0;
@@ -218,20 +215,15 @@ void TVisualPainter::mode12(TCall& C)
         State.PlanetBob = 0;
         State.PlanetDir = 1;
     }
-    gfx::TBitmap& sky = scene(C);
+    gfx::TBitmap& sky = scene(C.W, C.H);
     gfx::TCanvas& sc = sky.Canvas();
     for (int i = 0; i <= 100; ++i) {
         gfx::TPoint& p = points[i];
-        if (counter % 3 == 0)
-            p.Y += 1;
-        if (rtl::Random(4) == 0 && counter % 2 == 0)
-            p.X -= 1;
+        Sink(p, counter);
         if (p.Y > -1)
             sc.SetPixel(p.X, p.Y, RandomOnOff(255));
-        if (p.Y > C.HalfH + 10) {
-            p.X = rtl::Random(C.W + 50);
-            p.Y = -rtl::Random(C.H);
-        }
+        if (p.Y > C.HalfH + 10)
+            BackAbove(p, C.W, C.H);
     }
     for (int j = 0; j <= 20; j += 10) {
         sc.Pen().SetColor(RandomColour());

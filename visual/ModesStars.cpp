@@ -197,10 +197,7 @@ void TVisualPainter::mode24(TCall& C)
     auto& pts = State.Points;
     int& counter = State.Counters[24];
     if (State.FirstPaint[24]) {
-        for (int k = 0; k <= 50; ++k) {
-            pts[k].Y = rtl::Random(C.H);
-            pts[k].X = rtl::Random(C.W - 4);
-        }
+        seedPoints(50, C.W - 4, C.H);
         State.FirstPaint[24] = 0;
         counter = 0;
         State.Rise = 0;
@@ -244,7 +241,7 @@ void TVisualPainter::mode24(TCall& C)
         if (b.Sway + b.Y < -16.0)
             b.Y = rtl::Random(10) + C.H;
     }
-    if (C.Frame.Gauge1 > 90)
+    if (C.Frame.Gauge1Position > 90)
         fortuneText(C);
     else
         State.Rise = 0;

@@ -112,6 +112,23 @@ inline int Drift(int i)
     return (i % 2 == 0) + (i % 3 == 0) + (i % 4 == 0) + (i % 5 == 0);
 }
 
+// A point of the slowly sinking fields (modes 12, 25, 26): down one every third frame, and
+// now and then one to the left on even frames.
+inline void Sink(gfx::TPoint& P, int Counter)
+{
+    if (Counter % 3 == 0)
+        P.Y += 1;
+    if (rtl::Random(4) == 0 && Counter % 2 == 0)
+        P.X -= 1;
+}
+
+// The point starts again somewhere above a W x H pane.
+inline void BackAbove(gfx::TPoint& P, int W, int H)
+{
+    P.X = rtl::Random(W + 50);
+    P.Y = -rtl::Random(H);
+}
+
 }  // namespace visualmodes
 
 template <typename FX, typename FY>

@@ -97,9 +97,9 @@ struct TVisualFrame {
     const std::array<visual::TMySprite*, 500>* Stars = nullptr;
     // The playback engine: mode 15 shows its lyrics and photo and moves them on.
     sound::TDxSound* Engine = nullptr;
-    int Gauge1 = 0;                         // Gauge1.Position: percent of the track played
     std::string Today;                      // YYYYMMDD; empty: the system's date
     TOverlayLabels Labels;
+    int Gauge1Position = 0;                 // Gauge1.Position: the percentage played
     // Called when a title cross-fade ends while not playing (timDxTimer.Interval := 1000).
     std::function<void()> SlowDownTimer;
 };
@@ -129,7 +129,8 @@ struct TPainterState {
     std::int32_t D1 = 1;          // mode 1: scroll direction
     std::int32_t A3 = 0;          // mode 3: board angle
     long double T3 = 0;           // mode 3: board twist
-    std::uint8_t History[2][10][HistoryColumns]{};  // mode 4
+    // Ten past rows of levels per channel, shared by modes 4 and 29 (and the meter panel).
+    std::uint8_t History[2][10][HistoryColumns]{};
 
     std::int32_t MoonOffset = 0;  // mode 12: where the moon rises
     std::int32_t MoonKind = 0;    // mode 12: 0 ellipse, 1 picture
@@ -160,6 +161,20 @@ struct TPainterState {
     std::string LuckyName;        // mode 24: the day's colour (its value is CurrentColour)
     std::string LuckyNumber;
     std::int32_t Rise = 0;        // mode 24: how far the fortune has risen
+
+    std::array<gfx::TPoint, 41> Drift{};  // mode 26: the floating rectangles
+    long double ScrollOffset = 0;         // mode 26: the background's sway
+    long double ScrollStep = 0;
+    struct TWalker {
+        std::int32_t Direction = 0;  // -1, 0 or 1
+        std::int32_t X = 0;
+    };
+    std::array<TWalker, 2> Walkers{};  // mode 27, one per channel
+    struct TSpin {
+        long double Angle = 0;  // degrees
+        long double Spin = 0;   // degrees a frame
+    };
+    std::array<TSpin, 2> Spins{};  // mode 28, one per channel
 
     std::string StoredTitle;      // overlay: the title last shown
     std::int32_t Fade = 0;        // overlay: cross-fade progress, 0 = none
@@ -229,7 +244,7 @@ private:
     void mode24(TCall& C);
     void luckyFortune(TCall& C);
     void fortuneText(TCall& C);
-    gfx::TBitmap& scene(TCall& C);
+    gfx::TBitmap& scene(int Width, int Height);
     // The pane's drawing surface in DirectX mode; none on the paint boxes.
     static visual::TDirectDrawSurface* paneSurface(TCall& C);
     // Picture Slot copied into work bitmap A, turned by Angle degrees and drawn transparent.
@@ -238,6 +253,12 @@ private:
     void mode19(TCall& C);
     void mode20(TCall& C);
     void mode21(TCall& C);
+    void mode25(TCall& C);
+    void mode26(TCall& C);
+    void mode27(TCall& C);
+    void mode28(TCall& C);
+    void spaceDancer(TCall& C);
+    void mode29(TCall& C);
 
     // Pieces shared by modes 18-21 (and 28).
     void spectrumInput(TCall& C, bool Quarter);
@@ -246,16 +267,26 @@ private:
     void stars(TCall& C);
     template <typename F>
     void stageFloor(TCall& C, F&& Lit);
+    // Points 0..Last of the point table scattered over the pane: Y := Random(H), then
+    // X := Random(XRange), point by point.
+    void seedPoints(int Last, int XRange, int H);
     // A particle mode's first paint: its flag cleared, its counter zeroed and particles
     // 0..100 seeded at (X(), Y()) in on-off colours, magenta for black.
     template <typename FX, typename FY>
     void seedParticles(int Mode, FX&& X, FY&& Y);
     void countQuietTicks(int& FigureCount);
-    int poseAndLean(TCall& C);
+    int poseAndLean(TCall& C, bool LeftMoves, bool RightMoves, int Spread);
     void pictureHead(TCall& C, int Slot, int Lean, double Tilt, const int DX[3], int X, int Y);
     void figureA(TCall& C, int X, int Y, int Lean, int ArmDiv, int LegDiv, int Range, bool Body,
                  int LeftKneeX, int RightKneeX);
-    void figureB(TCall& C, int X, int Y, int Lean, int LegDiv, int FootDiv);
+    // Figure B's leg points: X offsets of knee, ankle and toe on each side (ankle and toe
+    // move with the lean) and the divisors of the Max columns that set their heights.
+    struct TLegPoints {
+        int Left[3];
+        int Right[3];
+        int Div[3];
+    };
+    void figureB(TCall& C, gfx::TCanvas& Cv, int X, int Y, int Lean, const TLegPoints& Legs);
 
     // Overlay pieces.
     void paintTitle(gfx::TCanvas& Canvas, const TVisualFrame& Frame);

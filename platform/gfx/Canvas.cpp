@@ -3,12 +3,14 @@
 // only then paints, so each pixel is touched once whatever the pen mode. Row spans of
 // rectangles, ellipses and rounded rectangles give the outline directly: a pixel is on the
 // 1-px outline when it ends its row's span or its neighbour above or below is outside the
-// figure. Wide pens are stroked by QPainter into a coverage mask first.
+// figure. Wide pens are stroked by QPainter into a coverage mask first (a single line's shape
+// is stroked once and kept).
 #include "platform/gfx/Canvas.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <unordered_map>
 #include <vector>
 
 #include <QFontMetrics>
@@ -185,8 +187,9 @@ QRect visiblePart(const QRect& visible, int64_t l, int64_t t, int64_t r, int64_t
     return QRect(int(L), int(T), int(R - L), int(B - T));
 }
 
+// Local: the path is given relative to the mask's box rather than to the surface.
 void strokeIntoMask(Mask& m, const QPainterPath& path, int width, Qt::PenCapStyle cap,
-                    Qt::PenJoinStyle join)
+                    Qt::PenJoinStyle join, bool local = false)
 {
     if (m.empty())
         return;
@@ -194,7 +197,8 @@ void strokeIntoMask(Mask& m, const QPainterPath& path, int width, Qt::PenCapStyl
     cover.fill(0);
     QPainter p(&cover);
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.translate(-m.box.left(), -m.box.top());
+    if (!local)
+        p.translate(-m.box.left(), -m.box.top());
     p.strokePath(path, QPen(Qt::black, width, Qt::SolidLine, cap, join));
     p.end();
     for (int y = 0; y < m.box.height(); ++y) {
@@ -203,6 +207,52 @@ void strokeIntoMask(Mask& m, const QPainterPath& path, int width, Qt::PenCapStyl
             if (qAlpha(line[x]) > 127)
                 m.v[size_t(y) * m.box.width() + x] = 2;
     }
+}
+
+// The pen pixels of a whole, unclipped round-capped line of `width` from (0, 0) to (dx, dy),
+// cut to the pixels it covers. A single line is stroked in the coordinates of its own box, so
+// the same line moved by whole pixels covers the same pixels moved: the visual modes draw
+// hundreds of short wide lines a frame from a few hundred shapes, and stroke each once.
+struct LineShape {
+    int left = 0, top = 0, width = 0, height = 0;  // box relative to the line's start
+    std::vector<uint8_t> v;                          // 2 on the pen, row by row
+};
+
+const LineShape& wideLineShape(int width, int64_t dx, int64_t dy)
+{
+    thread_local std::unordered_map<uint64_t, LineShape> shapes;
+    const uint64_t key = uint64_t(uint16_t(width)) << 48 | uint64_t(uint32_t(dx) & 0xFFFFFF) << 24 |
+                         uint64_t(uint32_t(dy) & 0xFFFFFF);
+    if (const auto found = shapes.find(key); found != shapes.end())
+        return found->second;
+    if (shapes.size() >= 2048)
+        shapes.clear();
+    const int64_t grow = int64_t(width) + 2;
+    const QRect box(int(std::min<int64_t>(dx, 0) - grow), int(std::min<int64_t>(dy, 0) - grow),
+                    int(std::llabs(dx) + 2 + 2 * grow), int(std::llabs(dy) + 2 + 2 * grow));
+    Mask m(box);
+    QPainterPath path(QPointF(0.5 - box.left(), 0.5 - box.top()));
+    path.lineTo(double(dx) + 0.5 - box.left(), double(dy) + 0.5 - box.top());
+    strokeIntoMask(m, path, width, Qt::RoundCap, Qt::RoundJoin, true);
+    int l = box.width(), t = box.height(), r = -1, b = -1;
+    for (int y = 0; y < box.height(); ++y)
+        for (int x = 0; x < box.width(); ++x)
+            if (m.v[size_t(y) * box.width() + x]) {
+                l = std::min(l, x); r = std::max(r, x);
+                t = std::min(t, y); b = std::max(b, y);
+            }
+    LineShape shape;
+    if (r >= 0) {
+        shape.left = box.left() + l;
+        shape.top = box.top() + t;
+        shape.width = r - l + 1;
+        shape.height = b - t + 1;
+        shape.v.resize(size_t(shape.width) * shape.height);
+        for (int y = 0; y < shape.height; ++y)
+            std::copy_n(m.v.begin() + ptrdiff_t(y + t) * box.width() + l, shape.width,
+                        shape.v.begin() + ptrdiff_t(y) * shape.width);
+    }
+    return shapes.emplace(key, std::move(shape)).first->second;
 }
 
 }  // namespace
@@ -339,17 +389,33 @@ struct CanvasRaster {
     {
         const int w = c.pen_.Width();
         double t0, t1;
-        const double grow = w + 2.0;
-        if (!clipSegment(double(x0), double(y0), double(x1), double(y1), visible.left() - grow,
-                         visible.top() - grow, visible.right() + grow, visible.bottom() + grow, t0, t1))
+        const double reach = w + 2.0;
+        if (!clipSegment(double(x0), double(y0), double(x1), double(y1), visible.left() - reach,
+                         visible.top() - reach, visible.right() + reach, visible.bottom() + reach, t0, t1))
             return;
+        // A line that reaches no further than just outside the visible area (the usual case)
+        // is drawn from its stroked shape, so what it covers does not depend on where the
+        // surface ends. A line running far outside is cut to the area first and stroked as
+        // it then stands.
+        if (t0 == 0 && t1 == 1 && w < 0x8000) {
+            const LineShape& shape = wideLineShape(w, x1 - x0, y1 - y0);
+            if (shape.v.empty())
+                return;
+            const QRect box(int(x0 + shape.left), int(y0 + shape.top), shape.width, shape.height);
+            paint(box, [&shape, &box](int x, int y) {
+                return shape.v[size_t(y - box.top()) * shape.width + size_t(x - box.left())];
+            });
+            return;
+        }
         const double dx = double(x1 - x0), dy = double(y1 - y0);
         const QPointF a(double(x0) + t0 * dx + 0.5, double(y0) + t0 * dy + 0.5);
         const QPointF b(double(x0) + t1 * dx + 0.5, double(y0) + t1 * dy + 0.5);
-        QPainterPath path(a);
-        path.lineTo(b);
-        Mask m(strokeBox(path, w));
-        strokeIntoMask(m, path, w, Qt::RoundCap, Qt::RoundJoin);
+        QPainterPath span(a);
+        span.lineTo(b);
+        Mask m(strokeBox(span, w));
+        QPainterPath path(a - m.box.topLeft());
+        path.lineTo(b - m.box.topLeft());
+        strokeIntoMask(m, path, w, Qt::RoundCap, Qt::RoundJoin, true);
         apply(m);
     }
 

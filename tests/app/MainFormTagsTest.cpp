@@ -4,14 +4,18 @@
 #include "MemoryPlayer.h"
 
 #include "tags/libID3Tag.h"
+#include "tags/xDetails.h"
 #include "tags/xTAG.h"
+#include "tags/xTagAll.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QTimer>
+#include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
+#include <QTimer>
 
 using namespace testsupport;
 
@@ -58,6 +62,20 @@ struct TagRig : MemoryPlayer {
         clock.advance(50);
         QCoreApplication::processEvents();
         w->timDxTimerTimer();
+    }
+    // Both songs in the music list, selected, and the category tree on a genre.
+    void listBothInTheMusicList()
+    {
+        for (const std::string& path : {a, b}) {
+            auto* row = new QTreeWidgetItem(w->lstMP3);
+            const std::string cells[] = {"1", "", "", "", "", "", "", path};
+            for (int c = 0; c < 8; ++c)
+                row->setText(c + 1, QString::fromStdString(cells[c]));
+            row->setSelected(true);
+        }
+        const QSignalBlocker quiet(w->trrGenre);  // no filtering of the list
+        auto* root = new QTreeWidgetItem(w->trrGenre, QStringList{"Genre"});
+        w->trrGenre->setCurrentItem(new QTreeWidgetItem(root, QStringList{"Pop"}));
     }
     // Edits the title of the playlist's row Row and saves.
     void retitle(int Row, const std::string& Title)
@@ -126,4 +144,63 @@ TEST(MainFormTags, TheListMenuOpensTheEditorOnTheSelectedRow)
     rig.w->do_EditTag2->trigger();
     EXPECT_EQ(shownFile, rig.b);
     EXPECT_EQ(caption, "ID3v2 Tagger");
+}
+
+TEST(MainFormTags, TheBulkChangeGivesTheEngineItsFileBackInItsState)
+{
+    TagRig rig;
+    rig.listBothInTheMusicList();
+    for (const std::string status : {"play", "pause", "stop"}) {
+        rig.play(rig.a, 40);
+        if (status == "pause")
+            rig.engine().Pause();
+        if (status == "stop")
+            rig.engine().Stop();
+        TfrmTagAll f(rig.w->TagHost(), rig.w.get());
+        f.show();
+        ASSERT_TRUE(f.Edit2->isEnabled());
+        f.Edit2->setText(QString::fromStdString("ジャンル " + status));
+        f.SaveTagAll();
+        EXPECT_EQ(rig.engine().FileNamme(), rig.a);
+        EXPECT_EQ(rig.engine().PlayStatus(), status);
+        if (status != "stop") {
+            EXPECT_NEAR(rig.percent(), 40, 1) << status;
+        }
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(rig.w->lstMP3->topLevelItem(i)->text(6).toStdString(), "ジャンル " + status);
+        }
+        ReadTag(rig.a);
+        EXPECT_EQ(CurrentTag.Genre, "ジャンル " + status);
+    }
+}
+
+TEST(MainFormTags, TheListCommandsOpenTheBulkChangeAndTheDetails)
+{
+    TagRig rig;
+    rig.listBothInTheMusicList();
+    std::string classification;
+    std::size_t rows = 0;
+    QTimer::singleShot(0, [&] {
+        auto* f = dynamic_cast<TfrmTagAll*>(QApplication::activeModalWidget());
+        ASSERT_NE(f, nullptr);
+        classification = f->Classification();
+        rows = f->Rows().size();
+        f->spdCanClick(f->spdCan);
+    });
+    rig.w->do_ModifyTag->trigger();
+    EXPECT_EQ(classification, "Genre");
+    EXPECT_EQ(rows, 2u);
+
+    rig.w->lstFile->clearSelection();
+    rig.w->lstFile->setCurrentItem(rig.w->lstFile->topLevelItem(1));
+    rig.w->spdDetails->Tag = 2;
+    std::string title;
+    QTimer::singleShot(0, [&] {
+        auto* f = dynamic_cast<TfrmDetails*>(QApplication::activeModalWidget());
+        ASSERT_NE(f, nullptr);
+        title = f->lblTitle->text().toStdString();
+        f->spdCanClick(f->spdCan);
+    });
+    rig.w->do_Details2->trigger();
+    EXPECT_EQ(title, ":  歌Ｂ");
 }

@@ -3,6 +3,8 @@
 
 #include <QImage>
 
+#include <utility>
+
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/RecordingCanvas.h"
@@ -246,6 +248,35 @@ TEST(Canvas, FarAwayLinesCrossTheVisibleAreaWhereTheyShould)
     EXPECT_EQ(r.at(0, 4), clBlack);
     EXPECT_EQ(r.at(9, 9), clRed);
     EXPECT_EQ(r.at(9, 3), clWhite);
+}
+
+// A wide line covers the same pixels wherever it lies, and whichever edges of the surface
+// cut it: each line is drawn on a roomy surface and, moved, on a small one it runs off.
+TEST(Canvas, WideLinesCoverTheSamePixelsWhereverTheyLie)
+{
+    struct Line { int x0, y0, x1, y1; };
+    for (int width : {2, 3, 6, 7}) {
+        for (const Line& l : {Line{0, 0, 20, 0}, Line{0, 0, 0, -9}, Line{0, 0, 13, 5}, Line{0, 0, -4, 17},
+                              Line{0, 0, 1, 1}, Line{0, 0, 0, 0}}) {
+            constexpr int farX = 145, farY = 37;  // where rounding once told them apart
+            Surface roomy(200, 80);
+            roomy.canvas.Pen().SetWidth(width);
+            roomy.canvas.MoveTo(l.x0 + farX, l.y0 + farY);
+            roomy.canvas.LineTo(l.x1 + farX, l.y1 + farY);
+            // Offsets that put the line across the left and top, the right and bottom, and inside.
+            for (const auto& [dx, dy] : {std::pair{-2, -3}, std::pair{14, 9}, std::pair{5, 6}}) {
+                Surface small(16, 12);
+                small.canvas.Pen().SetWidth(width);
+                small.canvas.MoveTo(l.x0 + dx, l.y0 + dy);
+                small.canvas.LineTo(l.x1 + dx, l.y1 + dy);
+                for (int y = 0; y < 12; ++y)
+                    for (int x = 0; x < 16; ++x)
+                        ASSERT_EQ(small.at(x, y), roomy.at(x - dx + farX, y - dy + farY))
+                            << "width " << width << " line to " << l.x1 << "," << l.y1 << " at " << dx
+                            << "," << dy << " pixel " << x << "," << y;
+            }
+        }
+    }
 }
 
 TEST(Canvas, PolygonAlternateAndWindingFill)

@@ -1,6 +1,7 @@
 // The tag editor driven offscreen as a user would, on real MP3s and a WAV, with a recording
 // host that answers the questions and stands for the main window and the engine. What the
 // dialog writes is read back by TagLib, python3 and ImageMagick.
+#include "RecordingTagHost.h"
 #include "TagTestSupport.h"
 #include "shared/SettingsFixture.h"
 #include "shared/TaggedSongs.h"
@@ -39,57 +40,6 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct RecordingHost : TTagDialogHost {
-    std::string file, status = "stop";
-    int gauge = 0;
-    std::vector<std::string> calls;     // engine and monitor calls in order
-    std::vector<std::string> messages;  // caption | text | buttons of every question
-    std::deque<int> answers;            // the next answers; 6 when none is left
-    std::array<std::string, 6> row{"Row title", "", "", "", "", ""};
-    bool hasRow = true;
-    std::string music = "Row title";
-    std::string folder;
-
-    std::string EngineFileName() const override { return file; }
-    std::string EnginePlayStatus() const override { return status; }
-    int Gauge1Percent() const override { return gauge; }
-    std::function<void()> whileClosing;  // what the user does while the engine lets events run
-    void EngineCloseFile() override
-    {
-        calls.push_back("close");
-        if (whileClosing)
-            whileClosing();
-    }
-    void EngineReopen(const std::string& Path, int Percent, const std::string& Status) override
-    {
-        calls.push_back("reopen " + Path + " " + std::to_string(Percent) + " " + Status);
-    }
-    bool ListHasSelection(int List) const override { return hasRow && (List == 1 || List == 2); }
-    std::string ListSelectedText(int List, int SubItem) const override
-    {
-        return ListHasSelection(List) ? row[size_t(SubItem - 1)] : std::string();
-    }
-    void SetListSelectedTexts(int List, const std::array<std::string, 6>& Texts) override
-    {
-        if (ListHasSelection(List))
-            row = Texts;
-    }
-    std::string LblMusicCaption() const override { return music; }
-    void SetLblMusicCaption(const std::string& Text) override { music = Text; }
-    std::string Mp3Path() const override { return folder; }
-    int MsgBoxEx(QWidget*, const std::string& Caption, const std::string& Text, int, const std::string& Buttons,
-                 const std::string&) override
-    {
-        messages.push_back(Caption + "|" + Text + "|" + Buttons);
-        const int a = answers.empty() ? 6 : answers.front();
-        if (!answers.empty())
-            answers.pop_front();
-        return a;
-    }
-    void SetDirMonActive(bool On) override { calls.push_back(On ? "monitor on" : "monitor off"); }
-    QWidget* MainWindow() const override { return nullptr; }
-};
 
 // A music folder with a Japanese-tagged MP3 and a WAV, the tag objects and a scratch
 // settings file.
@@ -211,7 +161,7 @@ TEST(TagEditor, SavesTypedJapaneseTextsAndAPhotoThatOtherReadersRead)
     // The row and the title display follow; the genre is remembered.
     EXPECT_EQ(rig.host.row[0], "夜明けのうた");
     EXPECT_EQ(rig.host.row[4], "ネオ演歌");
-    EXPECT_EQ(rig.host.music, "夜明けのうた");
+    EXPECT_EQ(rig.host.lblMusic, "夜明けのうた");
     EXPECT_EQ(rig.host.calls, (std::vector<std::string>{"monitor off", "monitor on"}));
     f.reset();
     const ParsedIni ini = readWithConfigParser(rig.settings.path());

@@ -7,7 +7,9 @@
 #include <regex>
 #include <sstream>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testsupport::readFile;
 using testsupport::TempDir;
@@ -82,4 +84,49 @@ TEST(SafeFile, FlushesFileAndFolderAroundTheRename)
     EXPECT_TRUE(std::regex_search(*(renameAt - 2), tempFile)) << *(renameAt - 2);
     EXPECT_TRUE(std::regex_search(*(renameAt - 1), folder)) << *(renameAt - 1);
     EXPECT_TRUE(std::regex_search(*(renameAt + 1), folder)) << *(renameAt + 1);
+}
+
+// Five files written in place inside one deferred flush, then one outside it.
+TEST(SafeFile, InPlaceWritesOfABatch)
+{
+    TempDir dir;
+    {
+        safefile::DeferredSync batch;
+        for (int i = 0; i < 5; ++i) {
+            const std::string path = dir.file("batch" + std::to_string(i) + ".bin");
+            writeFile(path, "old contents");
+            const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+            ASSERT_GE(fd, 0);
+            EXPECT_TRUE(safefile::writeAt(fd, 0, "new") && safefile::flushInPlace(fd));
+            ::close(fd);
+            EXPECT_EQ(readFile(path), "new contents");
+        }
+        EXPECT_FALSE(safefile::flushInPlace(-1));
+        EXPECT_TRUE(batch.flush());
+    }
+    const int fd = ::open(dir.file("batch0.bin").c_str(), O_RDWR | O_CLOEXEC);
+    EXPECT_TRUE(safefile::flushInPlace(fd));
+    ::close(fd);
+}
+
+TEST(SafeFile, ABatchFlushesOnceAndASingleWriteAtOnce)
+{
+    if (!testsupport::haveProgram("strace"))
+        GTEST_SKIP() << "strace is not installed";
+    TempDir dir;
+    const std::string log = dir.file("trace");
+    auto r = testsupport::runCommand("strace", {"-f", "-y", "-e", "trace=fsync,syncfs", "-o", log,
+                                                QCoreApplication::applicationFilePath().toStdString(),
+                                                "--gtest_filter=SafeFile.InPlaceWritesOfABatch"});
+    if (r.exitCode != 0 && r.err.find("ptrace") != std::string::npos)
+        GTEST_SKIP() << "tracing is not allowed here";
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    int fsyncs = 0, syncfs = 0;
+    std::istringstream in(readFile(log));
+    for (std::string line; std::getline(in, line);) {
+        fsyncs += line.find("fsync(") != std::string::npos && line.find("/batch") != std::string::npos;
+        syncfs += line.find("syncfs(") != std::string::npos;
+    }
+    EXPECT_EQ(syncfs, 1);
+    EXPECT_EQ(fsyncs, 1);  // the write after the batch
 }

@@ -33,6 +33,7 @@ public:
     void SetPaneTag(int, intptr_t) override {}
     void ReadOverlayLabels(TOverlayLabels& Labels) const override { Labels = labels; }
     bool TimDxTimerEnabled() const override { return true; }
+    int Gauge1Position() const override { return 0; }
     void SetTimDxTimerInterval(int) override {}
 };
 

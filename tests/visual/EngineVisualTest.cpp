@@ -57,6 +57,7 @@ public:
     void SetPaneTag(int Channel, intptr_t Level) override { tags[Channel] = Level; }
     void ReadOverlayLabels(TOverlayLabels& Labels) const override { Labels = labels; }
     bool TimDxTimerEnabled() const override { return timerEnabled; }
+    int Gauge1Position() const override { return 0; }
     void SetTimDxTimerInterval(int Ms) override { intervals.push_back(Ms); }
     bool DxdLeftVisible() const override { return directX; }
     // Surfaces the panes are drawn on in DirectX mode (none: surface frames are skipped).

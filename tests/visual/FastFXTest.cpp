@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 #include <numbers>
 
 TEST(FastFX, BlendMixesRoundingDown)
@@ -45,6 +47,38 @@ TEST(FastFX, SplitBlurReadsPixelsAlreadyBlurredInThePass)
     EXPECT_EQ(blueRow(bmp, 0), (std::vector<int>{0, 40, 80}));
     SplitBlur(bmp, 0);  // every neighbour is the pixel itself
     EXPECT_EQ(blueRow(bmp, 1), (std::vector<int>{120, 160, 200}));
+}
+
+// The blur as defined, pixel by pixel in memory order, against the routine's row runs: noisy
+// pictures of odd and even widths, reaches inside, at and beyond the picture, and negative.
+TEST(FastFX, SplitBlurMatchesThePixelByPixelPass)
+{
+    auto reference = [](TFastBMP& bmp, int a) {
+        for (int y = 0; y < bmp.Height; ++y)
+            for (int x = 0; x < bmp.Width; ++x) {
+                const int ya = std::clamp(y + a, 0, bmp.Height - 1), yb = std::clamp(y - a, 0, bmp.Height - 1);
+                const int xa = std::clamp(x + a, 0, bmp.Width - 1), xb = std::clamp(x - a, 0, bmp.Width - 1);
+                for (int c = 0; c < 3; ++c)
+                    bmp.Pixel(x, y)[c] = std::uint8_t((bmp.Pixel(xa, ya)[c] + bmp.Pixel(xa, yb)[c] +
+                                                       bmp.Pixel(xb, ya)[c] + bmp.Pixel(xb, yb)[c]) >> 2);
+            }
+    };
+    std::uint32_t noise = 12345;
+    for (const auto& [w, h] : {std::pair{125, 34}, std::pair{5, 7}, std::pair{1, 3}, std::pair{40, 1}}) {
+        for (int amount : {1, 2, 3, 8, 20, 62, 63, 200, -1, -3, 0}) {
+            TFastBMP fast, slow;
+            fast.SetSize(w, h);
+            for (int y = 0; y < h; ++y)
+                for (int i = 0; i < 3 * w; ++i)
+                    fast.RowTable[y][i] = std::uint8_t((noise = noise * 1103515245u + 12345u) >> 24);
+            slow.CopyFrom(fast);
+            SplitBlur(fast, amount);
+            reference(slow, std::clamp(amount, -std::max(w, h), std::max(w, h)));
+            for (int y = 0; y < h; ++y)
+                ASSERT_TRUE(std::equal(fast.RowTable[y], fast.RowTable[y] + 3 * w, slow.RowTable[y]))
+                    << w << "x" << h << " amount " << amount << " row " << y;
+        }
+    }
 }
 
 TEST(FastFX, HorizontalShiftRotatesEveryRow)
@@ -155,6 +189,12 @@ TEST(FastFX, TwistWithAmountZeroIsTheQuarterTurn)
     dst.SetSize(3, 3);
     Twist(src, dst, 7);
     EXPECT_EQ(px(dst, 1, 1), tag(1, 1));
+
+    // Back to the first size and amount: the routine's worked-out map follows the picture.
+    fillGrey(src, {{0, 200}});
+    dst.SetSize(2, 1);
+    Twist(src, dst, 0);
+    EXPECT_EQ(blueRow(dst, 0), (std::vector<int>{100, 100}));
 }
 
 TEST(FastFX, TinyAndMismatchedPicturesNeverReachOutside)

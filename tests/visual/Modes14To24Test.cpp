@@ -72,14 +72,14 @@ TEST(Mode24, FortuneRisesEverySecondFrameStopsHalfwayAndGoesWithTheGauge)
     PainterRig rig = freshRig(24);
     rig.use(a);
     rig.Frame.Today = "20240109";
-    rig.Frame.Gauge1 = 91;
+    rig.Frame.Gauge1Position = 91;
     for (int frame = 0; frame < 90; ++frame) {
         std::string text;
         const int y = fortuneY(rig.paint(frame % 2), &text);
         EXPECT_EQ(y, std::max(68 - (frame / 2 + 1), 34)) << "frame " << frame;
         EXPECT_EQ(text, frame % 2 == 0 ? "今日のラッキーカラー : 黒" : "今日のラッキーナンバー : 40");
     }
-    rig.Frame.Gauge1 = 90;
+    rig.Frame.Gauge1Position = 90;
     EXPECT_EQ(fortuneY(rig.paint(0)), -1000);
     EXPECT_EQ(rig.Painter->State.Rise, 0);
 
@@ -87,7 +87,7 @@ TEST(Mode24, FortuneRisesEverySecondFrameStopsHalfwayAndGoesWithTheGauge)
     QImage pane(250, 68, QImage::Format_RGB32);
     gfx::TCanvas canvas(&pane);
     rig.Frame.Canvas = &canvas;
-    rig.Frame.Gauge1 = 100;
+    rig.Frame.Gauge1Position = 100;
     for (int frame = 0; frame < 40; ++frame) {
         pane.fill(Qt::black);
         rig.Painter->PaintVisual(0, true, rig.Frame);
@@ -266,7 +266,7 @@ TEST(Modes14To24, WidePanesStayInsideTheTables)
         for (int mode : {14, 15, 16, 17, 22, 23, 24}) {
             PainterRig rig = freshRig(mode, width, 68);
             rig.use(a);
-            rig.Frame.Gauge1 = 95;
+            rig.Frame.Gauge1Position = 95;
             for (int frame = 0; frame < 6; ++frame)
                 EXPECT_EQ(captions(rig.paint(frame % 2)), 2) << mode << " " << width;
         }

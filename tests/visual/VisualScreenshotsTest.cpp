@@ -93,7 +93,8 @@ TEST(VisualScreenshots, EveryModeOnARealSongsAnalysis)
 
     const QString outDir = QCoreApplication::applicationDirPath() + "/../screenshots/visual/";
     QDir().mkpath(outDir);
-    constexpr int modes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
+    constexpr int modes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
+                             16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29};
     // Modes that draw pictures or stars there are painted on a pane's surface at 32 bits.
     const auto onSurface = [](int mode) { return mode == 5 || mode == 14 || mode == 22 || mode == 23; };
     constexpr int modeCount = int(std::size(modes));
@@ -128,7 +129,7 @@ TEST(VisualScreenshots, EveryModeOnARealSongsAnalysis)
         frame.Labels.Music = {"踊るタンブレル - Tambourelle", 0, 4};
         frame.Labels.Duration = {"00:01:23", 196, 54};
         frame.Labels.DurationTag = 1;
-        frame.Gauge1 = 95;  // near the end: the lucky fortune shows
+        frame.Gauge1Position = modes[m] == 24 ? 95 : 40;  // past 90 %: the lucky fortune shows
         frame.Today = "20240305";
         for (int tick = 0, shot = 0; tick <= moments[2]; ++tick) {
             const TestAnalysis a = analyse(pcm, std::size_t(tick) * kRate * 63 / 1000);
@@ -173,7 +174,7 @@ TEST(VisualScreenshots, TwentiethFrameOfEachModeMatchesItsKeptPicture)
     QDir().mkpath(outDir);
     const TestAnalysis a = TestAnalysis::sweep(kWidth);
     const TAnalysisView view = a.view();
-    for (int mode : {6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 24}) {
+    for (int mode : {6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 24, 25, 26, 27, 28, 29}) {
         TVisualResources res;
         res.CreateVisualResources();
         TVisualPainter painter(res);
@@ -187,7 +188,7 @@ TEST(VisualScreenshots, TwentiethFrameOfEachModeMatchesItsKeptPicture)
         frame.PlayStatus = "play";
         frame.Analysis = &view;
         frame.Canvas = &canvas;
-        frame.Gauge1 = 95;
+        frame.Gauge1Position = mode == 24 ? 95 : 40;
         frame.Today = "20240109";  // black on a white box
         for (int call = 0; call < 20; ++call) {
             pane.fill(Qt::black);
