@@ -1,4 +1,3 @@
 #include "app/Globals.h"
 
-std::string Mp3Path;
 std::vector<std::string> MusicFolders;

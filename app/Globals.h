@@ -4,13 +4,10 @@
 // User-interface thread only.
 #pragma once
 
-#include "util/libIni.h"  // IniBase
+#include "util/libIni.h"  // IniBase, Mp3Path
 
 #include <string>
 #include <vector>
-
-// The current music folder, without a trailing separator.
-extern std::string Mp3Path;
 
 // The registered music folders that exist, in registration order. Filled once the main
 // window is visible, emptied by its close query.

@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "util/MainWindowHost.h"
 
 #include <algorithm>
 
@@ -17,7 +18,7 @@
 #include <QWindow>
 #include <QGuiApplication>
 
-#include "app/DirDialog.h"
+#include "util/DirDialog.h"
 #include "app/DirMon.h"
 #include "app/Globals.h"
 #include "app/libMusic.h"
@@ -168,6 +169,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
     MsgBoxEx = ::MsgBoxEx;
 
     frmMain = this;
+    RegisterMainWindowHost(&WindowHost());
     FormCreate();
     // After the library's set-up, whose tree drawing the favourite tree's renaming extends.
     ConnectListCommands();
@@ -185,6 +187,8 @@ TfrmMain::~TfrmMain()
     forms::RunGuarded([this] { FormDestroy(); });
     if (frmMain == this)
         frmMain = nullptr;
+    if (MainWindowHost() == &WindowHost())
+        RegisterMainWindowHost(nullptr);
 }
 
 // ---------------------------------------------------------------- life cycle

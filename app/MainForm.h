@@ -61,6 +61,7 @@ class QAction;
 class QMenu;
 class TDirMon;
 class TDirDialog;
+class TMainWindowHost;
 
 class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes {
 public:
@@ -83,9 +84,7 @@ public:
     // The questions of the close query and of the later list commands: the program's
     // message box (owner, caption, text, default button, button set, icon), 6 yes, 7 no,
     // 2 cancel. Tests answer through here.
-    std::function<int(QWidget* Owner, const std::string& Caption, const std::string& Text,
-                      int DefaultButton, const std::string& Buttons, const std::string& Icon)>
-        MsgBoxEx;
+    TMsgBoxFn MsgBoxEx;
 
     // Menu commands of the window's own.
     void do_MinimizeClick();
@@ -132,6 +131,7 @@ public:
     void sbPlayClick();
     void sbStopClick();
     void sbPauseClick();
+    void spdCdClick();   // also do_CdPlayerClick
     void Gauge1MouseDown(forms::TMouseButton Button, forms::TShiftState Shift, int X, int Y);
     void Gauge1MouseMove(forms::TShiftState Shift, int X, int Y);
     void sbBackMouseDown(QObject* Sender);
@@ -376,6 +376,8 @@ public:
     // --- Tag commands (MainFormTags.cpp)
     // The window as the tag dialogs see it.
     TTagDialogHost& TagHost();
+    // The window as the windows below it see it (registered from creation to destruction).
+    TMainWindowHost& WindowHost();
     void do_EditTag1Click();
     void do_EditTag2Click();
     // The bulk tag change on the music list's selected rows.

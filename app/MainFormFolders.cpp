@@ -25,7 +25,7 @@
 #include <QFileInfo>
 #include <QMenu>
 
-#include "app/DirDialog.h"
+#include "util/DirDialog.h"
 #include "app/DirMon.h"
 #include "app/Globals.h"
 #include "app/libMusic.h"

@@ -12,6 +12,7 @@
 //
 // UI thread only.
 #include "app/MainForm.h"
+#include "cd/xCD.h"
 
 #include <algorithm>
 #include <vector>
@@ -118,6 +119,8 @@ void TfrmMain::HookPlayHandlers()
     connect(do_AutoShuffle2, &QAction::triggered, this, guarded(&TfrmMain::do_AutoShuffle1Click));
     // do_SameMusic is a checkable action: the menu toggles its check mark itself.
 
+    connect(do_CdPlayer, &QAction::triggered, this, guarded(&TfrmMain::spdCdClick));
+    spdCd->OnClick = [this](QObject*) { spdCdClick(); };
     spdPlayList->OnClick = [this](QObject*) { spdPlayListClick(); };
     sbPlay->OnClick = [this](QObject*) { sbPlayClick(); };
     sbStop->OnClick = [this](QObject*) { sbStopClick(); };
@@ -302,6 +305,21 @@ void TfrmMain::StopPlaying()
     FocusActiveList();
     DxSound->UpdateLyricsAndMeter(true);
     forms::ProcessMessages();
+}
+
+// The CD player window, with the main playback paused while it shows.
+void TfrmMain::spdCdClick()
+{
+    FocusActiveList();
+    if (!frmCD)
+        return;
+    if (DxSound && DxSound->PlayStatus() == "play") {
+        sbPauseClick();
+        frmCD->ShowModal();
+        sbPlayClick();
+    } else {
+        frmCD->ShowModal();
+    }
 }
 
 void TfrmMain::sbPauseClick()

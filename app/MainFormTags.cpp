@@ -8,6 +8,7 @@
 #include "tags/xDetails.h"
 #include "tags/xTAG.h"
 #include "tags/xTagAll.h"
+#include "util/MainWindowHost.h"
 
 #include <QAction>
 
@@ -27,10 +28,10 @@ QTreeWidgetItem* selectedRowOf(const TSortListView* List)
     return selected.isEmpty() ? nullptr : selected.first();
 }
 
-// TfrmMain through the tag dialogs' host interface. A class of its own, because the window's
-// MsgBoxEx is a replaceable function the tests answer through and the engine's display
-// already names Mp3Path and SetLblMusicCaption.
-class TMainTagHost : public TTagDialogHost {
+// TfrmMain through the tag dialogs' host interface and as the windows below the main window
+// see it. A class of its own, because the window's MsgBoxEx is a replaceable function the
+// tests answer through and the engine's display already names Mp3Path and SetLblMusicCaption.
+class TMainTagHost : public TTagDialogHost, public TMainWindowHost {
 public:
     explicit TMainTagHost(TfrmMain& Main) : main_(Main) {}
 
@@ -118,6 +119,33 @@ public:
     }
     QWidget* MainWindow() const override { return &main_; }
 
+    std::vector<TPlaylistRow> PlaylistRows() const override
+    {
+        std::vector<TPlaylistRow> rows;
+        for (int i = 0; i < main_.lstFile->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* row = main_.lstFile->topLevelItem(i);
+            rows.push_back({row->text(TitleSubItem + 1).toStdString(), TfrmMain::RowPath(row)});
+        }
+        return rows;
+    }
+    bool HoldForTagWrite(const std::string& FileName) override
+    {
+        if (held_ || !main_.DxSound || !main_.IsCurrentFile(FileName))
+            return false;
+        held_ = true;
+        heldPath_ = EngineFileName();
+        heldPercent_ = Gauge1Percent();
+        heldStatus_ = EnginePlayStatus();
+        EngineCloseFile();
+        return true;
+    }
+    void ResumeAfterTagWrite() override
+    {
+        if (!std::exchange(held_, false))
+            return;
+        EngineReopen(heldPath_, heldPercent_, heldStatus_);
+    }
+
 private:
     QTreeWidgetItem* musicRow(int Index) const
     {
@@ -132,6 +160,10 @@ private:
     TfrmMain& main_;
     std::string closedTitle_;
     bool wasWatching_ = false;
+    bool held_ = false;
+    std::string heldPath_;
+    int heldPercent_ = 0;
+    std::string heldStatus_;
 };
 
 }  // namespace
@@ -142,6 +174,8 @@ TTagDialogHost& TfrmMain::TagHost()
         tagHost_ = std::make_unique<TMainTagHost>(*this);
     return *tagHost_;
 }
+
+TMainWindowHost& TfrmMain::WindowHost() { return static_cast<TMainTagHost&>(TagHost()); }
 
 void TfrmMain::ConnectTagCommands()
 {

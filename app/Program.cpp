@@ -13,6 +13,7 @@
 #include "app/Globals.h"
 #include "app/MainForm.h"
 #include "app/SingleInstance.h"
+#include "cd/xCD.h"
 #include "platform/gfx/DrawTools.h"
 #include "resources/BuiltinResources.h"
 #include "util/libWindows.h"
@@ -76,9 +77,12 @@ int RunProgram(int argc, char** argv)
     // the cursor table is part of the program.
 
     // The long-lived windows in their order: main window, then mixer, effect overlay, CD
-    // player and splash as each becomes part of the program. The first is the main window.
+    // player and splash (those that are part of the program). The first is the main window.
     auto main = std::make_unique<TfrmMain>();
     ReportFailuresInMessageBox(main.get());
+    std::shared_ptr<snd::SoundDevice> sound;
+    forms::RunGuarded([&sound] { sound = ApplicationMixer().GetDirectSound(); });
+    auto cd = std::make_unique<TfrmCD>(main.get(), sound);
     main->show();
     return app.exec();
 }

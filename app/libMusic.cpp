@@ -1,7 +1,5 @@
 #include "app/libMusic.h"
 
-#include "util/xMessageBox.h"
-
 #include "app/Globals.h"
 #include "pictures/libImg.h"
 #include "util/libIni.h"
@@ -32,13 +30,3 @@ bool IsMusicFile(const std::string& Name)
     return HasMusicExtension(Name) && !std::filesystem::is_directory(Name, ec);
 }
 
-void WriteListSection(const std::string& Section, const std::vector<std::string>& List)
-{
-    IniWriteSectionList(IniBase, Section, List);
-}
-
-int MsgBoxEx(QWidget* Owner, const std::string& Caption, const std::string& Text,
-             int DefaultButton, const std::string& Buttons, const std::string& Icon)
-{
-    return ShowMessageBox(Owner, Caption, Text, std::to_string(DefaultButton), Buttons, Icon);
-}

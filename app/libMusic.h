@@ -3,8 +3,7 @@
 // title, and every distinct year, genre, artist and album), the filter that a category
 // choice applies to the database, and the filling of the two list views (the music list
 // from the database, the playlist from a list of paths). With them the small routines the
-// main window and its dialogs share: which files count as music, the message-box adapter,
-// the list-section writer and the root of a tree node.
+// main window and its dialogs share: which files count as music and the root of a tree node.
 //
 // The routines take what they work on as a `TMusicLibrary`: the database, which the library
 // owns, and the main window's controls, which it borrows. The main window keeps one.
@@ -26,11 +25,14 @@
 #pragma once
 
 #include "app/MusicDatabase.h"
+#include "util/libIni.h"        // WriteListSection
+#include "util/xMessageBox.h"  // MsgBoxEx
 
 #include <deque>
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -51,15 +53,6 @@ inline constexpr const char* MusicFileExtensions = ".au;.aif;.wav;.mp1;.mp2;.mp3
 bool IsMusicFile(const std::string& Name);
 // The name part of IsMusicFile: whether Name ends in a listed extension.
 bool HasMusicExtension(const std::string& Name);
-
-// Replaces the settings section Section (in the file IniBase names) by List as the keys
-// "1".."N" in order. Raises EIniFileError when the file cannot be written.
-void WriteListSection(const std::string& Section, const std::vector<std::string>& List);
-
-// The message box as every window asks its questions: DefaultButton (1..3) as a number and
-// the rest as ShowMessageBox takes them. 6 yes, 7 no, 2 cancel.
-int MsgBoxEx(QWidget* Owner, const std::string& Caption, const std::string& Text,
-             int DefaultButton, const std::string& Buttons, const std::string& Icon);
 
 // --- Categories
 
@@ -82,9 +75,14 @@ public:
     std::vector<std::string> Items() const;
 
 private:
+    // The standard hash of strings counts as slow, which makes small sets compare the value
+    // with every member instead of hashing it; a category has a few dozen values at most.
+    struct Hash {
+        std::size_t operator()(const std::string& s) const { return std::hash<std::string_view>{}(s); }
+    };
     std::map<std::string, std::string> byKey_;  // CategoryKey -> first spelling
     // Every spelling met: most values come again and again, and need no folding then.
-    std::unordered_set<std::string> met_;
+    std::unordered_set<std::string, Hash> met_;
 };
 
 // Category codes of FilterMusicGrid, and the roots of the category tree in order.

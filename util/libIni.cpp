@@ -20,6 +20,7 @@
 // line it must and leaves comments, blank lines and unknown lines exactly as they were.
 
 std::string IniBase;
+std::string Mp3Path;
 
 namespace {
 
@@ -303,6 +304,17 @@ void IniWriteBool(const std::string& BaseName, const std::string& Section,
                   const std::string& Key, bool Value)
 {
     writeValues(BaseName, Section, {{Key, Value ? "1" : "0"}});
+}
+
+void IniWriteBool(const std::string& BaseName, const std::string& Section,
+                  const std::string& Key, int Value)
+{
+    writeValues(BaseName, Section, {{Key, std::to_string(Value)}});
+}
+
+void WriteListSection(const std::string& Section, const std::vector<std::string>& List)
+{
+    IniWriteSectionList(IniBase, Section, List);
 }
 
 void IniWriteStrings(const std::string& BaseName, const std::string& Section,

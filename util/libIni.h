@@ -32,6 +32,10 @@ class QWidget;
 // tests point it at scratch folders.
 extern std::string IniBase;
 
+// The current music folder, without a trailing separator. Set by the main window; the
+// windows below it find the tags' photos there.
+extern std::string Mp3Path;
+
 class EIniFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -62,6 +66,10 @@ bool IniReadBool(const std::string& BaseName, const std::string& Section,
                  const std::string& Key, bool Default);
 void IniWriteBool(const std::string& BaseName, const std::string& Section,
                   const std::string& Key, bool Value);
+// The caller's own number for the value: the CD, recorder and label windows store true as
+// -1 (or 255) and false as 0, as the files of older versions hold them.
+void IniWriteBool(const std::string& BaseName, const std::string& Section,
+                  const std::string& Key, int Value);
 
 // Every key of the section with its value as IniReadString reads it, keyed by the key name
 // lower-cased in ASCII (a key written twice gives its first value); nothing when the file has
@@ -81,6 +89,8 @@ void IniReadSectionList(const std::string& BaseName, const std::string& Section,
 // section half-written.
 void IniWriteSectionList(const std::string& BaseName, const std::string& Section,
                          const std::vector<std::string>& List);
+// IniWriteSectionList on the settings file (IniBase).
+void WriteListSection(const std::string& Section, const std::vector<std::string>& List);
 
 // Position (KeyPrefix + "Top", "Left") and size (KeyPrefix + "Width", "Height") of a
 // window; a missing key leaves that coordinate as it is, or takes DefaultSize (x = width,

@@ -432,3 +432,9 @@ int ShowMessageBox(QWidget* Owner, const std::string& Caption, const std::string
     delete box.data();
     return result;
 }
+
+int MsgBoxEx(QWidget* Owner, const std::string& Caption, const std::string& Text,
+             int DefaultButton, const std::string& Buttons, const std::string& Icon)
+{
+    return ShowMessageBox(Owner, Caption, Text, std::to_string(DefaultButton), Buttons, Icon);
+}

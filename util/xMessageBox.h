@@ -5,6 +5,7 @@
 // call's button set and default button stay in `ButtonMode` and `DefaultButton`.
 // UI thread only.
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -93,3 +94,12 @@ std::unique_ptr<gfx::TBitmap> MessageBoxIcon(char Icon);
 int ShowMessageBox(QWidget* Owner, const std::string& Caption, const std::string& Text,
                    const std::string& DefaultButton, const std::string& Buttons,
                    const std::string& Icon);
+
+// The message box as every window asks its questions: DefaultButton (1..3) as a number and
+// the rest as ShowMessageBox takes them. 6 yes, 7 no, 2 cancel.
+int MsgBoxEx(QWidget* Owner, const std::string& Caption, const std::string& Text,
+             int DefaultButton, const std::string& Buttons, const std::string& Icon);
+
+// How a window asks: MsgBoxEx by default; tests put their answers in its place.
+using TMsgBoxFn = std::function<int(QWidget* Owner, const std::string& Caption, const std::string& Text,
+                                    int DefaultButton, const std::string& Buttons, const std::string& Icon)>;

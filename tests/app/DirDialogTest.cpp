@@ -1,4 +1,4 @@
-#include "app/DirDialog.h"
+#include "util/DirDialog.h"
 #include "app/Program.h"
 #include "support/TestSupport.h"
 

@@ -8,6 +8,9 @@
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
+#include "cd/xCD.h"
+#include "support/CdImages.h"
+#include "util/MainWindowHost.h"
 #include "platform/sound/MemorySoundDevice.h"
 #include "platform/sound/NullSoundDevice.h"
 #include "support/AudioFixtures.h"
@@ -27,6 +30,7 @@
 #include <QtCore/qtestsupport_core.h>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -636,4 +640,46 @@ TEST(MainFormPlay, ScreenshotsOfTheGraveyardLyricsStarAndFortuneModes)
     EXPECT_GT(w.Gauge1->Position(), 90);
     EXPECT_TRUE(w.grab().toImage().save(out + "mode-24-fortune.png"));
     EXPECT_TRUE(rig.engine().IsPlaying());
+}
+
+TEST(MainFormPlay, TheCdButtonPausesWhatPlaysWhileTheCdPlayerShows)
+{
+    PlayerRig rig(2);
+    TfrmMain& w = *rig.w;
+    TempDir discDir;
+    IniWriteString(IniBase, "CDPlayer", "CD_DRIVE", writeCdImage(discDir, "disc", {{true, 75, 440}}));
+    TfrmCD cd(&w, rig.device, rig.clock);
+    cd.OpenCddbWindow = [] {};
+    ASSERT_EQ(frmCD, &cd);
+    std::vector<std::string> whileShown;
+    auto closeWhenShown = [&] {
+        QTimer::singleShot(0, &cd, [&] {
+            whileShown.push_back(rig.engine().PlayStatus());
+            cd.close();
+        });
+    };
+    closeWhenShown();
+    w.spdCdClick();  // nothing plays: only shows
+    selectOnly(w.lstFile, 1);
+    w.lstFileDblClick();
+    rig.run(200);
+    closeWhenShown();
+    w.spdCdClick();
+    EXPECT_EQ(whileShown, (std::vector<std::string>{"stop", "pause"}));
+    EXPECT_EQ(rig.engine().PlayStatus(), "play");
+
+    // The windows below the main window see its playlist and hold the engine off a file.
+    TMainWindowHost* host = MainWindowHost();
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(host->MainWindow(), &w);
+    const std::vector<TPlaylistRow> rows = host->PlaylistRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].Title, songs()[1].title);
+    EXPECT_EQ(rows[1].Path, songs()[1].path);
+    EXPECT_FALSE(host->HoldForTagWrite(songs()[0].path));
+    ASSERT_TRUE(host->HoldForTagWrite(songs()[1].path));
+    EXPECT_EQ(rig.engine().FileNamme(), "");
+    host->ResumeAfterTagWrite();
+    EXPECT_EQ(rig.engine().FileNamme(), songs()[1].path);
+    EXPECT_EQ(rig.engine().PlayStatus(), "play");
 }

@@ -1,4 +1,4 @@
-#include "app/DirDialog.h"
+#include "util/DirDialog.h"
 
 #include <stdexcept>
 

@@ -1,0 +1,974 @@
+#include "cd/xCD.h"
+
+#include "cd/libYear.h"
+#include "platform/forms/Application.h"
+#include "platform/gfx/DrawTools.h"
+#include "tags/libID3Tag.h"
+#include "util/MainWindowHost.h"
+#include "util/libControl.h"
+#include "util/libIni.h"
+#include "util/libText.h"
+#include "util/libWindows.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+TfrmCD* frmCD = nullptr;
+
+namespace {
+
+constexpr int FormWidth = 500;
+constexpr int FormHeight = 432;
+constexpr gfx::TColor PanelColor = 0x30211A;  // the player panel's face
+constexpr int GridRowHeight = 15;
+constexpr int TrackGridRowsShown = 18;  // more rows bring the scroll bar
+constexpr int TitleGridRowsShown = 16;
+constexpr int HandCursor = 1;
+
+const char* const HintDoorOpen = "ＣＤドアオープン";
+const char* const HintDoorClose = "ＣＤドアクローズ";
+
+std::string fmt(const char* format, int a, int b = 0)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, format, a, b);
+    return buf;
+}
+
+std::string mmss(int ms) { return fmt("%2.2d:%2.2d", ms / 1000 / 60, ms / 1000 % 60); }
+
+std::string text(const QLineEdit* e) { return e->text().toStdString(); }
+void setText(QLineEdit* e, const std::string& s) { e->setText(QString::fromStdString(s)); }
+void setCaption(QLabel* l, const std::string& s) { l->setText(QString::fromStdString(s)); }
+
+QString cssColor(gfx::TColor c)
+{
+    return QStringLiteral("color: #%1%2%3;")
+        .arg(c & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((c >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((c >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
+}
+
+// The grid as ClearGridRows works on it.
+struct GridRows {
+    controls::TStringGrid& g;
+    int FixedRows() const { return g.FixedRows(); }
+    int RowCount() const { return g.RowCount(); }
+    int ColCount() const { return g.ColCount(); }
+    void SetRowCount(int n) { g.SetRowCount(n); }
+    void SetRow(int r) { g.SetRow(r); }
+    void SetCell(int c, int r, const std::string& s) { g.SetCells(c, r, s); }
+};
+
+// A disc without titles: no track, or a track whose title is empty or a drive's stand-in.
+bool unknownDisc(const TTOC& toc)
+{
+    if (toc.empty())
+        return true;
+    return std::any_of(toc.begin(), toc.end(), [](const TTOCEntry& e) {
+        return e.Title.empty() || e.Title.find("AudioTrack") != std::string::npos;
+    });
+}
+
+}  // namespace
+
+TfrmCD::TfrmCD(QWidget* parent, std::shared_ptr<snd::SoundDevice> Sound, snd::TickSource& Ticks) : TForm(parent)
+{
+    setObjectName(QStringLiteral("frmCD"));
+    SetCaption("ＣＤプレーヤー");
+    CDPlayer1 = std::make_unique<TCDPlayer>(Ticks);
+    CDPlayer1->SetSoundDevice(std::move(Sound));
+    CDPlayer1->DisplayTimeMode = tfTotalElapsed;
+    CDPlayer1->AfterInsert = [this](TCDPlayer*, const std::string&) { forms::RunGuarded([this] { CDPlayer1AfterInsert(); }); };
+    CDPlayer1->AfterRemove = [this](TCDPlayer*, const std::string&) { forms::RunGuarded([this] { CDPlayer1AfterRemove(); }); };
+    CDPlayer1->OnNotify = [](TCDPlayer*, TNotifyValues) {};  // CDPlayer1Notify: nothing to do
+    MsgBoxEx = ::MsgBoxEx;
+    createControls();
+    Timer1.SetInterval(1000);
+    Timer1.SetOnTimer([this] { Timer1Timer(); });
+    OnCloseQuery = [this](QObject*, bool& canClose) { FormCloseQuery(canClose); };
+    frmCD = this;
+    forms::RunGuarded([this] { FormCreate(); });
+}
+
+TfrmCD::~TfrmCD()
+{
+    destroying_ = true;
+    Timer1.SetEnabled(false);
+    forms::RunGuarded([this] { FormDestroy(); });
+    if (frmCD == this)
+        frmCD = nullptr;
+}
+
+// ---------------------------------------------------------------- controls
+
+void TfrmCD::createControls()
+{
+    setFixedSize(FormWidth, FormHeight);
+    SetColor(PanelColor);
+    pnlPlayer = new QFrame(this);
+    pnlPlayer->setGeometry(0, 0, FormWidth, 146);
+    pnlPlayer->setAutoFillBackground(true);
+    pnlPlayer->setStyleSheet(QStringLiteral("QFrame { background: #1A2130; }"));
+
+    auto label = [this](const char* name, int x, int y, gfx::TColor color) {
+        auto* l = new QLabel(pnlPlayer);
+        l->setObjectName(QString::fromLatin1(name));
+        l->move(x, y);
+        l->setStyleSheet(cssColor(color) + QStringLiteral(" background: transparent;"));
+        return l;
+    };
+    lblArtist = label("lblArtist", 8, 6, 0xFFFF00);
+    lblAlbum = label("lblAlbum", 100, 6, 0xE8E8E8);
+    lbGenre = label("lbGenre", 8, 26, 0x00FF00);
+    lblSerial = label("lblSerial", 360, 26, 0xC0C0C0);
+    lblTrack = label("lblTrack", 8, 46, 0xF578EC);
+    lblTime = label("lblTime", 150, 46, 0xFFFF00);
+    lblTotal = label("lblTotal", 330, 46, 0x00FF00);
+
+    Gauge1 = new controls::TRbProgressBar(pnlPlayer);
+    Gauge1->setGeometry(8, 68, 484, 14);
+    Gauge1->SetDefaultFrom(0xFFB040);
+    Gauge2 = new controls::TRbProgressBar(pnlPlayer);
+    Gauge2->setGeometry(8, 86, 484, 8);
+    Gauge2->SetDefaultFrom(0x00FF80);
+    for (auto* g : {Gauge1, Gauge2}) {
+        g->SetShowText(false);
+        g->SetColor(PanelColor);
+    }
+    TracBar = new QSlider(Qt::Horizontal, pnlPlayer);
+    TracBar->hide();
+    connect(TracBar, &QSlider::valueChanged, this, [this] { forms::RunGuarded([this] { TracBarChange(); }); });
+    lblGauge = new forms::TPaintBox(pnlPlayer);
+    lblGauge->setGeometry(Gauge1->geometry());
+    lblGauge->SetTransparentBackground(true);
+    lblGauge->OnMouseDown = [this](QObject*, forms::TMouseButton, forms::TShiftState, int x, int) { lblGaugeMouseDown(x); };
+    SetControlCursor(lblGauge, crHandPoint);
+
+    struct Btn {
+        controls::TRbButton** slot;
+        const char* name;
+        const char* caption;
+        const char* hint;
+        int left, width;
+    };
+    const Btn buttons[] = {
+        {&sbBack, "sbBack", "◀◀", "10秒戻る", 8, 30},      {&sbPrev, "sbPrev", "|◀", "前の曲", 40, 30},
+        {&sbPlay, "sbPlay", "▶", "再生", 72, 30},           {&sbPause, "sbPause", "❚❚", "一時停止", 104, 30},
+        {&sbStop, "sbStop", "■", "停止", 136, 30},          {&sbNext, "sbNext", "▶|", "次の曲", 168, 30},
+        {&sbStep, "sbStep", "▶▶", "10秒進む", 200, 30},    {&sbEject, "sbEject", "▲", HintDoorOpen, 232, 30},
+        {&spdVolume, "spdVolume", "音量", "ボリューム", 344, 34}, {&spdMP3, "spdMP3", "MP3", "ＣＤリッパー", 382, 34},
+        {&spdCDDB, "spdCDDB", "CDDB", "ＣＤＤＢ", 420, 36},  {&spdClose, "spdClose", "閉じる", "閉じる", 458, 36},
+    };
+    for (const Btn& b : buttons) {
+        auto* btn = new controls::TRbButton(pnlPlayer);
+        btn->setObjectName(QString::fromLatin1(b.name));
+        btn->SetCaption(b.caption);
+        btn->SetHint(b.hint);
+        btn->setGeometry(b.left, 108, b.width, 24);
+        SetControlCursor(btn, crHandPoint);
+        *b.slot = btn;
+    }
+    sbBack->OnClick = [this](QObject*) { sbBackClick(); };
+    sbPrev->OnClick = [this](QObject*) { sbPrevClick(); };
+    sbPlay->OnClick = [this](QObject*) { sbPlayClick(); };
+    sbPause->OnClick = [this](QObject*) { sbPauseClick(); };
+    sbStop->OnClick = [this](QObject*) { sbStopClick(); };
+    sbNext->OnClick = [this](QObject*) { sbNextClick(); };
+    sbStep->OnClick = [this](QObject*) { sbStepClick(); };
+    sbEject->OnClick = [this](QObject*) { sbEjectClick(); };
+    spdVolume->OnClick = [this](QObject*) { spdVolumeClick(); };
+    spdMP3->OnClick = [this](QObject*) { spdMP3Click(); };
+    spdCDDB->OnClick = [this](QObject* s) { spdCDDBClick(s); };
+    spdClose->OnClick = [this](QObject*) { spdCloseClick(); };
+
+    chkRepeart = new controls::TFlatCheckBox(pnlPlayer);
+    chkRepeart->setObjectName(QStringLiteral("chkRepeart"));
+    chkRepeart->SetCaption("リピート");
+    chkRepeart->setGeometry(270, 110, 70, 20);
+    chkRepeart->SetColor(PanelColor);
+    chkRepeart->SetParentFont(false);
+    chkRepeart->Font().SetColor(0xE8E8E8);
+    SetControlCursor(chkRepeart, crHandPoint);
+
+    sgdTrack = new controls::TStringGrid(this);
+    sgdTrack->setObjectName(QStringLiteral("sgdTrack"));
+    sgdTrack->setGeometry(8, 152, FormWidth - 16, TrackGridRowsShown * GridRowHeight + 2);
+    sgdTrack->OnDrawCell = [this](QObject*, int c, int r, const gfx::TRect& rect, controls::TGridDrawState) {
+        drawCell(sgdTrack, c, r, rect, r == sgdTrack->Row());
+    };
+    sgdTrack->OnDblClick = [this](QObject*) { sgdTrackDblClick(); };
+    sgdTrack->OnKeyDown = [this](QObject*, int& key, forms::TShiftState) { sgdTrackKeyDown(key); };
+    sgdTrack->installEventFilter(this);
+    sgdTrack->setContextMenuPolicy(Qt::CustomContextMenu);
+    PopupMenu1 = new QMenu(this);
+    set_CDInfo = PopupMenu1->addAction(QStringLiteral("ＣＤ情報登録"));
+    connect(set_CDInfo, &QAction::triggered, this, [this] { forms::RunGuarded([this] { set_CDInfoClick(); }); });
+    connect(sgdTrack, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        forms::RunGuarded([this] { PopupMenu1Popup(); });
+        PopupMenu1->exec(sgdTrack->mapToGlobal(p));
+    });
+    createEditPanel();
+}
+
+void TfrmCD::createEditPanel()
+{
+    pnlInfo = new QFrame(this);
+    pnlInfo->setGeometry(0, 0, FormWidth, FormHeight);
+    pnlInfo->setAutoFillBackground(true);
+    pnlInfo->setStyleSheet(QStringLiteral("QFrame { background: #1A2130; } QLabel { color: #E8E8E8; }"));
+    pnlInfo->hide();
+    auto* heading = new QLabel(QStringLiteral("ＣＤ情報登録"), pnlInfo);
+    heading->move(8, 10);
+    auto input = [this](const char* caption, int tag, int y, int left, int width) {
+        auto* l = new QLabel(QString::fromUtf8(caption), pnlInfo);
+        l->move(left, y + 3);
+        auto* e = new controls::TFlatEdit(pnlInfo);
+        e->setGeometry(left + 86, y, width, 20);
+        e->setProperty("Tag", tag);
+        e->installEventFilter(this);
+        connect(e, &QLineEdit::editingFinished, this, [this, e] { edtInpExit(e); });
+        return e;
+    };
+    edtInp1 = input("年", 101, 36, 8, 60);
+    edtInp1->setMaxLength(4);
+    edtInp2 = input("アルバム", 102, 60, 8, 398);
+    edtInp3 = input("アーティスト", 103, 84, 8, 398);
+    edtInp4 = input("ジャンル", 104, 108, 8, 180);
+    cmbCategry = new controls::TFlatComboBox(pnlInfo);
+    cmbCategry->setGeometry(290, 108, 202, 20);
+    cmbCategry->installEventFilter(this);
+    connect(cmbCategry, &QComboBox::activated, this, [this] { forms::RunGuarded([this] { cmbCategryChange(); }); });
+
+    sgdTitle = new controls::TStringGrid(pnlInfo);
+    sgdTitle->setObjectName(QStringLiteral("sgdTitle"));
+    sgdTitle->Tag = 105;
+    sgdTitle->setGeometry(8, 136, FormWidth - 16, TitleGridRowsShown * GridRowHeight + 2);
+    sgdTitle->installEventFilter(this);
+    sgdTitle->OnDrawCell = [this](QObject*, int c, int r, const gfx::TRect& rect, controls::TGridDrawState) {
+        drawCell(sgdTitle, c, r, rect, r == sgdTitle->Row());
+    };
+    sgdTitle->OnMouseDown = [this](QObject*, forms::TMouseButton, forms::TShiftState, int x, int y) { sgdTitleMouseDown(x, y); };
+    sgdTitle->OnEnter = [this](QObject*) { sgdTitleEnter(); };
+    pnlTitle = new QFrame(sgdTitle);
+    pnlTitle->hide();
+    edtTitle = new controls::TFlatEdit(pnlTitle);
+    edtTitle->setMaxLength(80);
+    edtTitle->installEventFilter(this);
+    connect(edtTitle, &QLineEdit::editingFinished, this, [this] { forms::RunGuarded([this] { edtTitleExit(); }); });
+
+    spdOk = new controls::TRbButton(pnlInfo);
+    spdOk->SetCaption("登録");
+    spdOk->Tag = 1;
+    spdOk->setGeometry(340, 392, 72, 26);
+    spdCan = new controls::TRbButton(pnlInfo);
+    spdCan->SetCaption("取消");
+    spdCan->Tag = 2;
+    spdCan->setGeometry(420, 392, 72, 26);
+    for (auto* b : {spdOk, spdCan}) {
+        SetControlCursor(b, crHandPoint);
+        b->OnClick = [this](QObject* s) { spdOkClick(s); };
+    }
+}
+
+// ---------------------------------------------------------------- life cycle
+
+void TfrmCD::FormCreate()
+{
+    if (TMainWindowHost* host = MainWindowHost(); host && host->MainWindow()) {
+        const QRect main = host->MainWindow()->frameGeometry();
+        move(main.left() + (main.width() - width()) / 2, main.top() + (main.height() - height()) / 2);
+    }
+    AssignImeNames(this);
+    SetChildShowHint(this, true);
+    SetChildShowHint(pnlPlayer, true);
+    ReplaceCursor(this, crHandPoint, HandCursor);
+    chkRepeart->SetChecked(!IniBase.empty() && IniReadBool(IniBase, "CDPlayer", "CD_REPEAT", false));
+
+    sgdTrack->SetColor(gfx::clBlack);
+    sgdTrack->SetDefaultDrawing(false);
+    sgdTrack->SetBorderStyle(controls::bsNone);
+    sgdTrack->SetGridLineWidth(0);
+    sgdTrack->SetScrollBars(controls::ssVertical);
+    sgdTrack->SetOptions(controls::goRowSelect);
+    sgdTrack->SetRowCount(1);
+    sgdTrack->SetColCount(5);
+    sgdTrack->SetFixedRows(0);
+    sgdTrack->SetFixedCols(0);
+    sgdTrack->SetDefaultRowHeight(GridRowHeight);
+    const int widths[5] = {30, sgdTrack->width() - 120, 45, 45, 0};
+    for (int c = 0; c < 5; ++c)
+        sgdTrack->SetColWidths(c, widths[c]);
+
+    sgdTitle->SetColor(gfx::clBlack);
+    sgdTitle->SetDefaultDrawing(false);
+    sgdTitle->SetBorderStyle(controls::bsNone);
+    sgdTitle->SetGridLineWidth(0);
+    sgdTitle->SetScrollBars(controls::ssVertical);
+    sgdTitle->SetOptions(controls::goRowSelect);
+    sgdTitle->SetColCount(2);
+    sgdTitle->SetFixedRows(0);
+    sgdTitle->SetFixedCols(0);
+    sgdTitle->SetDefaultRowHeight(GridRowHeight);
+    sgdTitle->SetColWidths(0, 30);
+    sgdTitle->SetColWidths(1, sgdTitle->width() - 30);
+
+    DiscPresent = false;
+    Gauge1->SetPosition(0);
+    Gauge2->SetPosition(0);
+    // Until their windows are part of the program.
+    spdVolume->SetEnabled(false);
+    spdMP3->SetEnabled(false);
+    spdCDDB->SetEnabled(false);
+    CDPlayer1AfterRemove();
+    Removed = false;
+}
+
+void TfrmCD::showEvent(QShowEvent* e)
+{
+    TForm::showEvent(e);
+    forms::RunGuarded([this] { FormShow(); });
+}
+
+void TfrmCD::FormShow()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct Restore {
+        ~Restore() { QApplication::restoreOverrideCursor(); }
+    } restore;
+    if (std::exchange(FirstShow, false) && !DiscPresent)
+        CDPlayer1AfterInsert();
+    if (DiscPresent)
+        RefreshDisc(true);
+}
+
+void TfrmCD::FormCloseQuery(bool& CanClose)
+{
+    if (editing_) {
+        CanClose = false;
+        return;
+    }
+    if (busy_) {  // a waiting handler runs: the close follows once it has finished
+        closePending_ = true;
+        CanClose = false;
+        return;
+    }
+    sbStopClick();
+    Timer1.SetEnabled(false);
+    if (!IniBase.empty())
+        IniWriteBool(IniBase, "CDPlayer", "CD_REPEAT", chkRepeart->Checked() ? -1 : 0);
+}
+
+void TfrmCD::FormDestroy()
+{
+    sbStopClick();
+    CDPlayer1->Close();
+}
+
+void TfrmCD::finishBusy()
+{
+    if (std::exchange(closePending_, false) && !destroying_)
+        QTimer::singleShot(0, this, [this] { close(); });
+}
+
+// ---------------------------------------------------------------- disc
+
+void TfrmCD::enableTransport(bool On)
+{
+    for (auto* b : {sbBack, sbPrev, sbPlay, sbStop, sbPause, sbStep, sbNext})
+        b->SetEnabled(On);
+}
+
+void TfrmCD::CDPlayer1AfterInsert()
+{
+    CDPlayer1->Reopen();
+    DiscPresent = CDPlayer1->HasAudioDisc();
+    enableTransport(DiscPresent);
+    RefreshDisc(Removed && isVisible());
+    Removed = false;
+}
+
+void TfrmCD::CDPlayer1AfterRemove()
+{
+    Removed = true;
+    PlayState = 0;
+    DiscPresent = false;
+    GridRows rows{*sgdTrack};
+    ClearGridRows(rows, true);
+    sgdTrack->SetRow(0);
+    Gauge1->SetPosition(0);
+    Gauge2->SetPosition(0);
+    enableTransport(CDPlayer1->HasAudioDisc());
+    setCaption(lbGenre, "Genre:");
+    setCaption(lblAlbum, "Album:");
+    setCaption(lblArtist, "Artist:");
+    setCaption(lblTrack, "Track: 0 of 0");
+    setCaption(lblSerial, "SN:");
+    setCaption(lblTime, "Time: 00:00 / 00:00");
+    setCaption(lblTotal, "Total: 00:00 / 00:00");
+    for (QLabel* l : {lbGenre, lblAlbum, lblArtist, lblTrack, lblSerial, lblTime, lblTotal})
+        l->adjustSize();
+    lblAlbum->move(lblArtist->x() + lblArtist->width() + 16, lblAlbum->y());
+}
+
+void TfrmCD::RefreshDisc(bool AskCddb)
+{
+    if (!DiscPresent)
+        return;
+    TCDPlayer& p = *CDPlayer1;
+    cmbCategry->SetItems(CurrentTag.GenreList);
+    setCaption(lblArtist, p.GetArtist().empty() ? "Unknown CD" : "Artist: " + p.GetArtist());
+    setCaption(lblAlbum, p.GetTitle().empty() ? "Unknown" : "Album: " + p.GetTitle());
+    const std::string genre = !p.GetGenre().empty() ? p.GetGenre() : !p.GetCategory().empty() ? p.GetCategory() : "???";
+    setCaption(lbGenre, "Genre: " + genre);
+    setCaption(lblSerial, "SN: " + fmt("%06X", int(p.GetMediaIdentity())));
+    const TTOC& toc = p.TOC();
+    const int count = int(toc.size());
+    setCaption(lblTrack, fmt("Track 1 of %d", count));
+    for (QLabel* l : {lbGenre, lblAlbum, lblArtist, lblTrack, lblSerial})
+        l->adjustSize();
+    lblAlbum->move(lblArtist->x() + lblArtist->width() + 16, lblAlbum->y());
+
+    for (int i = 0; i < count; ++i) {
+        const TTOCEntry& e = toc[size_t(i)];
+        const std::string title = e.Title.empty() ? "Track " + std::to_string(i + 1) : e.Title;
+        rtl::TStringList row;
+        row.Add(fmt(" %2d.", i + 1));
+        row.Add(TrimBlanksUtf8(title));
+        row.Add(fmt("%2.2d:%2.2d", e.LengthMinute, e.LengthSecond));
+        row.Add(fmt("%2.2d:%2.2d", e.StartMinute, e.StartSecond));
+        row.Add(e.Note);
+        sgdTrack->SetRows(i, row);
+    }
+    sgdTrack->SetRowCount(std::max(count, 1));
+    sgdTrack->SetColWidths(1, sgdTrack->width() - 120 - (count > TrackGridRowsShown ? 22 : 0));
+
+    p.DisplayTimeMode = tfTotalElapsed;
+    TotalText = mmss(p.GetLengthMs());
+    setCaption(lblTotal, "Total: 00:00 / " + TotalText);
+    lblTotal->adjustSize();
+    {
+        const QSignalBlocker quiet(TracBar);
+        TracBar->setMaximum(p.GetCurrentTrackLengthMs());
+        TracBar->setValue(0);
+    }
+    Gauge1->SetMax(p.GetCurrentTrackLengthMs());
+    Gauge1->SetPosition(0);
+    Gauge2->SetMax(p.GetLengthMs());
+    Gauge2->SetPosition(0);
+    if (AskCddb && unknownDisc(toc))
+        askCddbLater();
+}
+
+// The CDDB window comes after the event that asked for it (the window's showing) is over,
+// over a window that is on the screen by then.
+void TfrmCD::askCddbLater()
+{
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible() && DiscPresent)
+            forms::RunGuarded([this] { spdCDDBClick(nullptr); });
+    });
+}
+
+void TfrmCD::spdCDDBClick(QObject* Sender)
+{
+    if (!DiscPresent)
+        return;
+    if (Sender && MsgBoxEx(this, "確認", "ＣＤＤＢにアクセスをします。よろしいですか？", 1, "yn", "?") == forms::mrNo)
+        return;
+    if (OpenCddbWindow)
+        OpenCddbWindow();
+}
+
+// ---------------------------------------------------------------- display and transport
+
+bool TfrmCD::playing() { return CDPlayer1->GetMode() == cdmPlaying; }
+
+bool TfrmCD::canTransport() const
+{
+    return DiscPresent && sgdTrack->Row() >= 0 && !sgdTrack->Cells(0, sgdTrack->Row()).empty();
+}
+
+void TfrmCD::Timer1Timer()
+{
+    if (playing()) {
+        DisplayUpdate();
+    } else if (PlayState == 1 && CDPlayer1->GetMode() == cdmStopped) {
+        // The play ran to the disc's end between two ticks: show the end once, and with
+        // repeat start again from track 1.
+        PlayState = 0;
+        DisplayUpdate();
+    }
+}
+
+void TfrmCD::DisplayUpdate()
+{
+    TCDPlayer& p = *CDPlayer1;
+    const int track = p.GetCurrentTrack();
+    const int count = p.GetTrackCount();
+    setCaption(lblTrack, "Track: " + std::to_string(track) + " of " + std::to_string(count));
+    int m = 0, s = 0;
+    p.DisplayTimeMode = tfTrackElapsed;
+    p.GetDisplayTime(m, s);
+    setCaption(lblTime, "Time: " + fmt("%2.2d:%2.2d", m, s) + " / " + sgdTrack->Cells(2, std::max(track - 1, 0)));
+    p.DisplayTimeMode = tfTotalElapsed;
+    p.GetDisplayTime(m, s);
+    setCaption(lblTotal, "Total: " + fmt("%2.2d:%2.2d", m, s) + " / " + TotalText);
+    for (QLabel* l : {lblTrack, lblTime, lblTotal})
+        l->adjustSize();
+    if (track >= 1 && track <= sgdTrack->RowCount())
+        sgdTrack->SetRow(track - 1);
+    {
+        const QSignalBlocker quiet(TracBar);
+        TracBar->setMaximum(p.GetCurrentTrackLengthMs());
+        TracBar->setValue(p.GetTrackElapsedMs());
+    }
+    Gauge1->SetMax(TracBar->maximum());
+    Gauge1->SetPosition(TracBar->value());
+    Gauge2->SetPosition(p.GetPositionMs());
+    if (Gauge2->Max() > 0 && Gauge2->Position() >= Gauge2->Max() && chkRepeart->Checked()) {
+        p.Stop();
+        sgdTrack->SetRow(0);
+        p.SetTrack(1);
+        sbPlayClick();
+    }
+}
+
+void TfrmCD::sbPlayClick()
+{
+    if (!DiscPresent)
+        CDPlayer1AfterInsert();
+    if (!canTransport())
+        return;
+    PlayState = 1;
+    CDPlayer1->Play();
+    Timer1.SetEnabled(true);
+}
+
+void TfrmCD::sbPauseClick()
+{
+    if (!canTransport() || !playing())
+        return;
+    PlayState = 2;
+    CDPlayer1->Pause();
+}
+
+void TfrmCD::sbStopClick()
+{
+    // Also from pause: a paused disc left behind a closed window would hold the drive.
+    const int mode = CDPlayer1->GetMode();
+    if (!canTransport() || (mode != cdmPlaying && mode != cdmPaused))
+        return;
+    CDPlayer1->Stop();
+    PlayState = 0;
+}
+
+void TfrmCD::stepTrack(void (TCDPlayer::*Step)())
+{
+    if (!canTransport())
+        return;
+    ((*CDPlayer1).*Step)();
+    if (!playing())
+        DisplayUpdate();
+}
+
+void TfrmCD::sbPrevClick() { stepTrack(&TCDPlayer::Previous); }
+
+void TfrmCD::sbNextClick() { stepTrack(&TCDPlayer::Next); }
+
+void TfrmCD::seekTo(int Ms)
+{
+    // Delay lets events run: one seek at a time, and a close waits for it.
+    TReentryGuard guard(busy_);
+    if (!guard)
+        return;
+    QPointer<TfrmCD> self(this);
+    CDPlayer1->Pause();
+    Delay(50);
+    if (!self || destroying_)
+        return;
+    {
+        const QSignalBlocker quiet(TracBar);
+        TracBar->setValue(std::clamp(Ms, 0, TracBar->maximum()));
+    }
+    CDPlayer1->SetPositionInTrack(TracBar->value());
+    CDPlayer1->Play();
+    finishBusy();
+}
+
+void TfrmCD::seekBy(int DeltaMs)
+{
+    if (!canTransport() || !playing())
+        return;
+    seekTo(TracBar->value() + DeltaMs);
+}
+
+void TfrmCD::sbBackClick() { seekBy(-10000); }
+
+void TfrmCD::sbStepClick() { seekBy(10000); }
+
+void TfrmCD::lblGaugeMouseDown(int X)
+{
+    if (!canTransport() || !playing() || lblGauge->width() <= 0)
+        return;
+    seekTo(int(int64_t(TracBar->maximum()) * X / lblGauge->width()));
+}
+
+void TfrmCD::TracBarChange()
+{
+    CDPlayer1->SetPositionInTrack(TracBar->value());
+    if (PlayState == 1)
+        CDPlayer1->Play();
+}
+
+void TfrmCD::sgdTrackDblClick()
+{
+    if (!canTransport())
+        return;
+    const bool wasPlaying = playing();
+    if (wasPlaying)
+        CDPlayer1->Stop();
+    CDPlayer1->SetTrack(sgdTrack->Row() + 1);
+    if (!wasPlaying)
+        DisplayUpdate();
+    sbPlayClick();
+}
+
+void TfrmCD::sgdTrackKeyDown(int& Key)
+{
+    switch (Key) {
+    case forms::VK_RETURN:
+        sgdTrackDblClick();
+        Key = 0;
+        break;
+    case forms::VK_LEFT:
+        sbBackClick();
+        Key = 0;
+        break;
+    case forms::VK_RIGHT:
+        sbStepClick();
+        Key = 0;
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrmCD::sbEjectClick()
+{
+    if (!Removed) {
+        CDPlayer1->Eject();
+        sbEject->SetHint(HintDoorClose);
+    } else {
+        CDPlayer1->CloseDoor();
+        sbEject->SetHint(HintDoorOpen);
+    }
+}
+
+void TfrmCD::spdVolumeClick()
+{
+    if (OpenVolumeWindow)
+        OpenVolumeWindow();
+}
+
+void TfrmCD::spdMP3Click()
+{
+    if (!OpenRipperWindow)
+        return;
+    const bool wasPlaying = playing();
+    if (wasPlaying)
+        sbPauseClick();
+    OpenRipperWindow();
+    if (wasPlaying)
+        sbPlayClick();
+}
+
+void TfrmCD::FormKeyDown(int& Key)
+{
+    if (Key != forms::VK_ESCAPE)
+        return;
+    Key = 0;
+    if (editing_)
+        spdOkClick(spdCan);
+    else
+        close();
+}
+
+// ---------------------------------------------------------------- grid drawing
+
+void TfrmCD::drawCell(controls::TStringGrid* Grid, int Col, int Row, const gfx::TRect& Rect, bool Selected)
+{
+    gfx::TCanvas& c = Grid->Canvas();
+    c.Brush().SetColor(gfx::clBlack);
+    c.FillRect(Rect);
+    if (Col > 3 || Rect.Right <= Rect.Left)
+        return;
+    c.Font().SetName(gfx::MapFontName(Col == 1 ? "ＭＳ Ｐゴシック" : "ＭＳ ゴシック"));
+    c.Font().SetSize(9);
+    c.Font().SetColor(ColumnColors[Col]);
+    c.Brush().SetStyle(gfx::bsClear);
+    c.TextOut(Rect.Left + (Col == 1 ? 4 : 2), Rect.Top + 1, Grid->Cells(Col, Row));
+    if (!Selected)
+        return;
+    // One outline around the whole row: top and bottom in every cell, the sides at the ends.
+    c.Pen().SetColor(OutlineColor);
+    c.MoveTo(Rect.Left, Rect.Top);
+    c.LineTo(Rect.Right, Rect.Top);
+    c.MoveTo(Rect.Left, Rect.Bottom - 1);
+    c.LineTo(Rect.Right, Rect.Bottom - 1);
+    const int last = Grid == sgdTrack ? 3 : 1;
+    if (Col == 0) {
+        c.MoveTo(Rect.Left, Rect.Top);
+        c.LineTo(Rect.Left, Rect.Bottom);
+    }
+    if (Col == last) {
+        c.MoveTo(Rect.Right - 1, Rect.Top);
+        c.LineTo(Rect.Right - 1, Rect.Bottom);
+    }
+}
+
+// ---------------------------------------------------------------- edit mode
+
+void TfrmCD::PopupMenu1Popup() { set_CDInfo->setEnabled(CDPlayer1->HasAudioDisc()); }
+
+void TfrmCD::set_CDInfoClick()
+{
+    if (!CDPlayer1->HasAudioDisc())
+        return;
+    TCDPlayer& p = *CDPlayer1;
+    SetImeAlphaMode(this);
+    shown_ = {TrimBlanksUtf8(p.GetDate()), TrimBlanksUtf8(p.GetTitle()), TrimBlanksUtf8(p.GetArtist()),
+              p.GetGenre().empty() ? p.GetCategory() : p.GetGenre()};
+    setText(edtInp1, shown_.Date);
+    setText(edtInp2, shown_.Title);
+    setText(edtInp3, shown_.Artist);
+    setText(edtInp4, shown_.Genre);
+    const TTOC& toc = p.TOC();
+    const int count = int(toc.size());
+    sgdTitle->SetRowCount(std::max(count, 1));
+    for (int i = 0; i < count; ++i) {
+        sgdTitle->SetCells(0, i, fmt(" %2d.", i + 1));
+        sgdTitle->SetCells(1, i, toc[size_t(i)].Title);
+    }
+    editing_ = true;
+    pnlInfo->show();
+    pnlInfo->raise();
+    sgdTitle->SetRow(0);
+    placeTitleEditor(0);
+    if (!shown_.Date.empty() && !shown_.Title.empty() && !shown_.Artist.empty() && !shown_.Genre.empty())
+        edtTitle->setFocus();
+    else
+        edtInp1->setFocus();
+}
+
+void TfrmCD::placeTitleEditor(int Row)
+{
+    titleRow_ = std::clamp(Row, 0, sgdTitle->RowCount() - 1);
+    if (sgdTitle->Row() != titleRow_)
+        sgdTitle->SetRow(titleRow_);
+    const gfx::TRect r = sgdTitle->CellRect(1, titleRow_);
+    const int width = sgdTitle->ColWidths(1) - (sgdTitle->RowCount() > TitleGridRowsShown ? 23 : 0);
+    // The editor keeps the height its font needs, centred on the row.
+    const int height = std::max(QFontMetrics(edtTitle->font()).height() + 6, GridRowHeight);
+    pnlTitle->setGeometry(r.Left, r.Top - (height - GridRowHeight) / 2, std::max(width, 1), height);
+    edtTitle->setGeometry(0, 0, pnlTitle->width(), height);
+    edtTitle->setText(QString::fromStdString(sgdTitle->Cells(1, titleRow_)));
+    pnlTitle->setVisible(r.Bottom > r.Top);
+}
+
+void TfrmCD::storeTitle()
+{
+    if (editing_)
+        sgdTitle->SetCells(1, titleRow_, TrimBlanksUtf8(text(edtTitle)));
+}
+
+void TfrmCD::edtTitleExit() { storeTitle(); }
+
+bool TfrmCD::edtTitleKeyDown(int Key)
+{
+    if (Key != forms::VK_RETURN && Key != forms::VK_DOWN && Key != forms::VK_UP)
+        return false;
+    storeTitle();
+    int index = titleRow_;
+    std::uint16_t key = std::uint16_t(Key);
+    bool down = false;
+    RowNavigateKey(0, sgdTitle->RowCount() - 1, index, key, down);
+    if (key != 0)
+        placeTitleEditor(index);
+    edtTitle->setFocus();
+    return true;
+}
+
+void TfrmCD::sgdTitleMouseDown(int X, int Y)
+{
+    int col = -1, row = -1;
+    sgdTitle->MouseToCell(X, Y, col, row);
+    storeTitle();
+    if (row >= 0) {
+        placeTitleEditor(row);
+        edtTitle->setFocus();
+    }
+}
+
+void TfrmCD::sgdTitleEnter()
+{
+    placeTitleEditor(sgdTitle->Row());
+    edtTitle->setFocus();
+}
+
+void TfrmCD::edtInpExit(controls::TFlatEdit* Edit)
+{
+    std::string s = TrimBlanksUtf8(text(Edit));
+    if (Edit == edtInp1)
+        s = NormalizeDate(s);
+    if (s != text(Edit))
+        setText(Edit, s);
+}
+
+bool TfrmCD::edtInp1KeyPress(QObject* Sender, const QString& Text)
+{
+    if (Text.isEmpty())
+        return false;
+    const QChar ch = Text.front();
+    if (ch.unicode() == 13 || ch.unicode() == 27)
+        return true;  // swallowed: no beep, no default button
+    if (Sender != edtInp1 || ch.unicode() < 32)
+        return false;
+    return !(ch == QLatin1Char(' ') || (ch >= QLatin1Char('/') && ch <= QLatin1Char('9')));
+}
+
+void TfrmCD::focusTag(int Tag)
+{
+    for (auto* e : {edtInp1, edtInp2, edtInp3, edtInp4})
+        if (e->property("Tag").toInt() == Tag) {
+            e->setFocus();
+            return;
+        }
+    if (Tag == sgdTitle->Tag) {
+        storeTitle();
+        placeTitleEditor(0);
+        edtTitle->setFocus();
+    }
+}
+
+bool TfrmCD::edtInpKeyDown(QObject* Sender, int Key)
+{
+    if (Key != forms::VK_RETURN && Key != forms::VK_DOWN && Key != forms::VK_UP)
+        return false;
+    auto* edit = static_cast<controls::TFlatEdit*>(Sender);
+    edtInpExit(edit);
+    int index = edit->property("Tag").toInt();
+    std::uint16_t key = std::uint16_t(Key);
+    bool down = false;
+    RowNavigateKey(101, 105, index, key, down);
+    if (key != 0)
+        focusTag(index);
+    return true;
+}
+
+void TfrmCD::cmbCategryEnter()
+{
+    const std::vector<std::string> items = cmbCategry->Items();
+    const auto it = std::find(items.begin(), items.end(), text(edtInp4));
+    if (it != items.end())
+        cmbCategry->SetItemIndex(int(it - items.begin()));
+}
+
+void TfrmCD::cmbCategryChange() { edtInp4->setText(cmbCategry->currentText()); }
+
+bool TfrmCD::edited()
+{
+    storeTitle();
+    for (auto* e : {edtInp1, edtInp2, edtInp3, edtInp4})
+        edtInpExit(e);
+    if (text(edtInp1) != shown_.Date || text(edtInp2) != shown_.Title || text(edtInp3) != shown_.Artist ||
+        text(edtInp4) != shown_.Genre)
+        return true;
+    const TTOC& toc = CDPlayer1->TOC();
+    for (size_t i = 0; i < toc.size(); ++i)
+        if (sgdTitle->Cells(1, int(i)) != toc[i].Title)
+            return true;
+    return false;
+}
+
+void TfrmCD::spdOkClick(QObject* Sender)
+{
+    if (!editing_)
+        return;
+    if (!edited()) {
+        leaveEditMode();
+        return;
+    }
+    if (Sender == spdOk) {
+        const int answer = MsgBoxEx(this, "ＣＤ情報", "データが編集されています！！\r登録してもよろしいですか？", 1, "ync", "?");
+        if (answer == forms::mrCancel)
+            return;
+        if (answer == forms::mrYes) {
+            std::vector<std::string> titles;
+            for (size_t i = 0; i < CDPlayer1->TOC().size(); ++i)
+                titles.push_back(sgdTitle->Cells(1, int(i)));
+            CDPlayer1->WriteCdPlayerIni(CDPlayer1->GetMediaIdentity(), text(edtInp3), text(edtInp2), text(edtInp1),
+                                        text(edtInp4), CDPlayer1->GetCategory(), titles);
+            RefreshDisc(false);
+        }
+        leaveEditMode();
+        return;
+    }
+    if (MsgBoxEx(this, "ＣＤ情報", "データが編集されています！！\r終了してもよろしいですか？", 2, "yn", "?") != forms::mrNo)
+        leaveEditMode();
+}
+
+void TfrmCD::leaveEditMode()
+{
+    editing_ = false;
+    pnlTitle->hide();
+    pnlInfo->hide();
+    sgdTrack->setFocus();
+}
+
+// ---------------------------------------------------------------- keys
+
+void TfrmCD::keyPressEvent(QKeyEvent* e)
+{
+    int key = forms::VirtualKey(e->key());
+    if (key == forms::VK_ESCAPE) {
+        forms::RunGuarded([&] { FormKeyDown(key); });
+        return;
+    }
+    TForm::keyPressEvent(e);
+}
+
+bool TfrmCD::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::FocusIn && watched == cmbCategry)
+        forms::RunGuarded([this] { cmbCategryEnter(); });
+    if (e->type() != QEvent::KeyPress)
+        return TForm::eventFilter(watched, e);
+    auto* k = static_cast<QKeyEvent*>(e);
+    int key = forms::VirtualKey(k->key());
+    bool used = false;
+    forms::RunGuarded([&] {
+        if (key == forms::VK_ESCAPE) {
+            FormKeyDown(key);
+            used = true;
+        } else if (watched == edtTitle) {
+            used = edtTitleKeyDown(key);
+        } else if (watched == edtInp1 || watched == edtInp2 || watched == edtInp3 || watched == edtInp4) {
+            used = edtInpKeyDown(watched, key) || edtInp1KeyPress(watched, k->text());
+        }
+    });
+    return used || TForm::eventFilter(watched, e);
+}
