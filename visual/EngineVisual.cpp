@@ -114,6 +114,7 @@ void TEngineVisual::FillFrame()
     FFrame.TimerEnabled = FPanes.TimDxTimerEnabled();
     FFrame.Gauge1Position = FPanes.Gauge1Position();
     FFrame.Engine = &FEngine;
+    FFrame.Panel = FPanes.MeterPanel();
     FPanes.ReadOverlayLabels(FFrame.Labels);
 }
 
