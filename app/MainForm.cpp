@@ -173,6 +173,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
     FormCreate();
     // After the library's set-up, whose tree drawing the favourite tree's renaming extends.
     ConnectListCommands();
+    ConnectExportCommands();
     ConnectTagCommands();
     ConnectFavoriteCommands();
 }

@@ -337,6 +337,11 @@ public:
     // Folder tree and favourite tree.
     QAction *do_AddMusicDir, *do_DeleteDir, *do_AddFavorite, *do_DelFavorite;
 
+    // --- Playlist export and CD burning (MainFormExport.cpp)
+    // Copies the playlist's files, with the photos their tags name (read-only), into a
+    // folder the user picks; files that could not be copied are named in one message.
+    void do_CopyList1Click();
+
     // --- Music list and playlist commands (MainFormLists.cpp)
     void lstMP3SelectItem();
     void lstFileSelectItem();
@@ -532,6 +537,7 @@ private:
     void HookToolButtonSchemes();
     void FinishBusyStep();
     void ConnectListCommands();
+    void ConnectExportCommands();
     void ConnectFavoriteCommands();
     void ConnectTagCommands();
     void SetupListDrawing(TSortListView* ListView);

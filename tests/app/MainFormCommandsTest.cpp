@@ -11,15 +11,19 @@
 #include "app/MainForm.h"
 #include "app/libFavorite.h"
 #include "app/xInput.h"
+#include "tags/libID3Tag.h"
 #include "controls/std/Label.h"
 #include "util/libIme.h"
 #include "util/libIni.h"
+#include "util/libWindows.h"
 #include "util/xMessageBox.h"
 #include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDialog>
+#include <QFileDialog>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
@@ -757,4 +761,75 @@ TEST(MainFormCommands, EveryQuestionCanBeRefusedEveryWay)
     w.MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
                     const std::string&) { return 6; };
     w.close();
+}
+
+namespace {
+
+// Runs the export command, choosing Folder in the folder dialog; returns the folder the
+// dialog opened at.
+std::string exportTo(TfrmMain& w, const std::string& Folder)
+{
+    std::string opened;
+    QTimer::singleShot(0, [&] {
+        auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        auto* browser = window ? window->findChild<QFileDialog*>() : nullptr;
+        ASSERT_NE(browser, nullptr);
+        opened = browser->directory().absolutePath().toStdString();
+        browser->setDirectory(QString::fromStdString(Folder));
+        static_cast<QDialog*>(browser)->accept();
+    });
+    w.do_CopyList2->trigger();
+    return opened;
+}
+
+}  // namespace
+
+TEST(MainFormCommands, ExportCopiesThePlaylistAndItsPhotos)
+{
+    CommandsRig rig;
+    writeFile(rig.music() + "/a.jpg", "photo of a");
+    writeFile(rig.home.file("secret.jpg"), "outside the music folder");
+    for (const auto& [song, photo] : {std::pair{"a.mp3", "a.jpg"}, std::pair{"b.mp3", "../secret.jpg"}}) {
+        ReadTag(rig.song(song));
+        CurrentTag.PhotoName = photo;
+        ASSERT_TRUE(WriteTag(rig.song(song)));
+    }
+    rig.showAndLoad();
+    TfrmMain& w = *rig.w;
+    rig.select(w.lstMP3, {0, 1, 2});
+    w.spdCopyListClick();
+    fs::create_directories(GetSpecialFolder(7));
+    const std::string out = rig.home.file("player");
+    fs::create_directories(out + "/b.mp3");   // a folder in the way: that copy fails
+    writeFile(out + "/c.mp3", "old");
+
+    rig.Answers = {6, 6, 7};   // start, overwrite b.mp3, keep c.mp3
+    EXPECT_EQ(exportTo(w, out), GetSpecialFolder(7));   // the default: the Music folder
+    ASSERT_EQ(rig.Asked.size(), 4u);
+    EXPECT_EQ(rig.Asked[1].text, "同じファイル名 『 b.mp3 』 があります。\r\r上書きしますか？");
+    EXPECT_EQ(rig.Asked[3].caption, "エクスポート");
+    EXPECT_NE(rig.Asked[3].text.find("b.mp3"), std::string::npos) << "the failure is named";
+    EXPECT_EQ(readFile(out + "/a.mp3"), readFile(rig.song("a.mp3")));
+    EXPECT_EQ(readFile(out + "/a.jpg"), "photo of a");
+    EXPECT_EQ(fs::status(out + "/a.jpg").permissions() & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write), fs::perms::none)
+        << "the photo is read-only";
+    EXPECT_EQ(readFile(out + "/c.mp3"), "old");
+    EXPECT_EQ(namesIn(out), (Strings{"a.jpg", "a.mp3", "b.mp3", "c.mp3"})) << "no photo from outside";
+    const IniKeys keys = readWithConfigParser(rig.settings.path()).keys("SETTING");
+    EXPECT_NE(std::find(keys.begin(), keys.end(), std::pair<std::string, std::string>("COPY_FOLDER", out)), keys.end());
+
+    // Again, over the read-only photo: it is replaced; the dialog opens at the last folder.
+    writeFile(rig.music() + "/a.jpg", "new photo");
+    rig.Asked.clear();
+    rig.Answers = {6, 6, 7, 7};
+    EXPECT_EQ(exportTo(w, out), out);
+    EXPECT_EQ(readFile(out + "/a.jpg"), "new photo");
+
+    // The music folder itself: every file is its own destination and stays as it was.
+    const std::string a = readFile(rig.song("a.mp3"));
+    rig.Asked.clear();
+    rig.Answer = 6;
+    exportTo(w, rig.music());
+    EXPECT_EQ(rig.Asked.size(), 1u);
+    EXPECT_EQ(readFile(rig.song("a.mp3")), a);
 }
