@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "app/xSplash.h"
 #include "util/MainWindowHost.h"
 
 #include <algorithm>
@@ -245,7 +246,8 @@ void TfrmMain::FormShow()
         move(onScreen);
     framePosition_ = pos();
     placingFrame_ = true;
-    // The splash window is shown here once it is part of the program.
+    if (frmSplash)
+        frmSplash->show();
     pnlFile->hide();
     spdVoice->setEnabled(!IsWindows7());
 }
@@ -266,7 +268,8 @@ void TfrmMain::CMShowingChanged()
     Delay(100);
     WatchMusicFolder(::Mp3Path);
     Delay(100);
-    // frmSplash.Ready := true here once the splash window is part of the program.
+    if (frmSplash)
+        frmSplash->Ready = true;
     loadDone_ = true;
     pnlFile->show();
     trrFavorite->setFocus();
@@ -535,9 +538,17 @@ void TfrmMain::changeEvent(QEvent* e)
     }
 }
 
-// Keeps the splash window over the music list while it is shown; the splash unit fills
-// this in.
-void TfrmMain::WMWindowPosChanged() {}
+// Keeps the splash window over the music list.
+void TfrmMain::WMWindowPosChanged()
+{
+    if (SplashShown && frmSplash)
+        frmSplash->PlaceSplash();
+}
+
+TVisualResources* TfrmMain::VisualResources() const
+{
+    return visual_ ? &visual_->Resources() : nullptr;
+}
 
 // ---------------------------------------------------------------- resize rules
 

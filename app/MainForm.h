@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include <QPointer>
 #include <QFrame>
 #include <QLabel>
 #include <QPoint>
@@ -60,6 +61,7 @@ class EIniFileError;
 class QAction;
 class QMenu;
 class TDirMon;
+class TfrmSplash;
 class TDirDialog;
 class TMainWindowHost;
 
@@ -336,6 +338,13 @@ public:
     QAction* do_Effect999;
     // Folder tree and favourite tree.
     QAction *do_AddMusicDir, *do_DeleteDir, *do_AddFavorite, *do_DelFavorite;
+
+    // --- The splash (app/xSplash.h): it registers itself here when made; the window shows
+    // it, keeps it over the music list and tells it when loading is done.
+    QPointer<TfrmSplash> frmSplash;
+    bool SplashShown = false;   // set when the splash first shows; never cleared
+    // The engine's visual resources (the splash turns its logo with them); none without one.
+    TVisualResources* VisualResources() const;
 
     // --- Playlist export and CD burning (MainFormExport.cpp)
     // Copies the playlist's files, with the photos their tags name (read-only), into a
