@@ -385,8 +385,9 @@ void TfrmMain::FormDestroy()
 {
     // The category tree's signals no longer reach the library, which goes before the tree.
     trrGenre->disconnect(this);
-    // The CD staging folder is emptied here once the burning commands are part of the
-    // program.
+    // The staged files stay while a burner still reads them.
+    if (!CdBurnerRuns(cdBurner_))
+        ClearCdBurningFolder();
     DirMon1->SetActive(false);
     SetupTagObjects(false);
 }

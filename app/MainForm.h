@@ -350,6 +350,17 @@ public:
     // Copies the playlist's files, with the photos their tags name (read-only), into a
     // folder the user picks; files that could not be copied are named in one message.
     void do_CopyList1Click();
+    // Stages the playlist's files in the program's CD folder (after asking for a drive with
+    // a disc) and starts the desktop's burner with them; pnlBurnCD shows while it runs.
+    void do_BurnCD1Click();
+    void timCD1Timer();   // hides pnlBurnCD once the burner has ended
+    bool StageFilesForCd(bool& Cancelled);
+    // 1 ready; else the answer to the question asked (6 retry, 2 cancel).
+    int CheckCdReady();
+    void ClearCdBurningFolder();
+    // The CD drive (a device or an image); tests put an image here.
+    std::function<std::string()> CdDrive;
+    std::int64_t cdBurner_ = 0;   // the burner started last; 0 none
 
     // --- Music list and playlist commands (MainFormLists.cpp)
     void lstMP3SelectItem();

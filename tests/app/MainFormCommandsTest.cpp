@@ -10,6 +10,7 @@
 #include "app/Globals.h"
 #include "app/MainForm.h"
 #include "app/libFavorite.h"
+#include "app/libMusic.h"
 #include "app/xInput.h"
 #include "tags/libID3Tag.h"
 #include "controls/std/Label.h"
@@ -832,4 +833,67 @@ TEST(MainFormCommands, ExportCopiesThePlaylistAndItsPhotos)
     exportTo(w, rig.music());
     EXPECT_EQ(rig.Asked.size(), 1u);
     EXPECT_EQ(readFile(rig.song("a.mp3")), a);
+}
+
+TEST(MainFormCommands, BurningStagesThePlaylistForTheDesktopsBurner)
+{
+    CommandsRig rig;
+    ScopedEnv dirs("XDG_DATA_DIRS", rig.home.file("none")), config("XDG_CONFIG_HOME", rig.home.file("config")),
+        cache("XDG_CACHE_HOME", rig.home.file("cache"));
+    rig.showAndLoad();
+    TfrmMain& w = *rig.w;
+    const std::string other = rig.home.file("other/a.mp3");
+    fs::create_directories(rig.home.file("other"));
+    writeFile(other, "another song of the same name");
+    ASSERT_TRUE(FillList(w.Library, w.lstFile, {rig.song("a.mp3"), other}, true));
+    const std::string staging = rig.home.file("cache") + "/Tambourelle/cd-burning";
+    const char* const Failed = "ＣＤバナーの起動に失敗しました！！";
+
+    // No drive: asked until Cancel, then nothing more.
+    w.CdDrive = [] { return std::string(); };
+    rig.Answers = {6, 6, 6, 2};
+    w.do_BurnCD1->trigger();
+    ASSERT_EQ(rig.Asked.size(), 4u);
+    EXPECT_EQ(rig.Asked[1].text, "ＣＤドライブ の認識が出来ません！！");
+    EXPECT_EQ(rig.Asked[3].buttons, "yc");
+    EXPECT_FALSE(w.pnlBurnCD->isVisible());
+
+    // A drive with a disc (an image) but no burner on the desktop: the failure is told and
+    // nothing stays staged. A link someone left in the folder goes, its target stays.
+    const std::string cue = rig.home.file("disc.cue");
+    writeFile(cue, "FILE \"disc.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+    writeFile(rig.home.file("disc.bin"), std::string(2352 * 4, '\0'));
+    w.CdDrive = [&] { return cue; };
+    const std::string target = rig.home.file("keep.txt");
+    writeFile(target, "keep me");
+    fs::create_directories(staging);
+    fs::create_directory_symlink(rig.home.path(), staging + "/home-link");
+    fs::create_symlink(target, staging + "/file-link");
+    rig.Asked.clear();
+    w.do_BurnCD1->trigger();
+    ASSERT_EQ(rig.Asked.size(), 2u);
+    EXPECT_EQ(rig.Asked[1].text, Failed);
+    EXPECT_TRUE(namesIn(staging).empty());
+    EXPECT_EQ(readFile(target), "keep me");
+    EXPECT_TRUE(fs::exists(rig.song("a.mp3")));
+
+    // With a burner: it gets exactly the staged files, same names kept apart.
+    const std::string apps = rig.home.file("data") + "/applications", recorder = rig.home.file("record.sh");
+    fs::create_directories(apps);
+    writeFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args.tmp\" && mv \"$0.args.tmp\" \"$0.args\"\nsleep 2\n");
+    fs::permissions(recorder, fs::perms::owner_all);
+    writeFile(apps + "/burner.desktop", "[Desktop Entry]\nType=Application\nMimeType=x-content/blank-cd;\nExec=" + recorder + " %F\n");
+    rig.Asked.clear();
+    w.do_BurnCD1->trigger();
+    EXPECT_EQ(rig.Asked.size(), 1u) << "no message";
+    EXPECT_TRUE(w.pnlBurnCD->isVisible());
+    ASSERT_TRUE(waitFor([&] { return fs::exists(recorder + ".args"); }));
+    EXPECT_EQ(readFile(recorder + ".args"), staging + "/a.mp3\n" + staging + "/a(2).mp3\n");
+    // In the playlist's order.
+    EXPECT_EQ(readFile(staging + "/a.mp3"), readFile(TfrmMain::RowPath(w.lstFile->topLevelItem(0))));
+    EXPECT_EQ(readFile(staging + "/a(2).mp3"), readFile(TfrmMain::RowPath(w.lstFile->topLevelItem(1))));
+    w.PopupMenu3Popup();
+    EXPECT_FALSE(w.do_BurnCD1->isEnabled()) << "one burn at a time";
+    ASSERT_TRUE(waitFor([&] { return !w.pnlBurnCD->isVisible(); }));
+    EXPECT_TRUE(w.isVisible()) << "the window stays";
 }
