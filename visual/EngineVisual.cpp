@@ -103,6 +103,7 @@ void TEngineVisual::FillFrame()
     FFrame.GraphHeight = FEngine.GraphHeight();
     FFrame.TimerEnabled = FPanes.TimDxTimerEnabled();
     FFrame.Gauge1Position = FPanes.Gauge1Position();
+    FFrame.Panel = FPanes.MeterPanel();
     FPanes.ReadOverlayLabels(FFrame.Labels);
 }
 

@@ -23,6 +23,7 @@
 #include "visual/AnalysisView.h"
 #include "visual/DXImageList.h"
 #include "visual/DXSprite.h"
+#include "visual/MeterPanel.h"
 #include "visual/VisualPainter.h"
 #include "visual/VisualResources.h"
 
@@ -63,6 +64,8 @@ public:
     virtual visual::TDXDraw* PaneDXDraw(int /*Channel*/) { return nullptr; }
     virtual visual::TDXImageList* ImageList() { return nullptr; }
     virtual visual::TDXSpriteEngine* SpriteEngine() { return nullptr; }
+    // The dashboard the meter-panel mode drives; null where there is none.
+    virtual TMeterPanel* MeterPanel() { return nullptr; }
 };
 
 class TEngineVisual : public sound::TDxSoundVisual {

@@ -28,11 +28,6 @@ void lineScatter(gfx::TCanvas& Canvas, int X0, int Y0, int RX, int RY)
     Canvas.LineTo(p.X, p.Y);
 }
 
-void pixelScatter(gfx::TCanvas& Canvas, int X0, int Y0, int RX, int RY, int DropY = 0)
-{
-    const gfx::TPoint p = Scatter(X0, Y0, RX, RY);
-    Canvas.SetPixel(p.X, Add32(p.Y, DropY), Canvas.Pen().Color());
-}
 
 
 }  // namespace

@@ -119,6 +119,7 @@ void TVisualPainter::dispatch(TCall& C)
     case 27: mode27(C); break;
     case 28: mode28(C); break;
     case 29: mode29(C); break;
+    case 30: mode30(C); break;
     default: break;  // a mode not built yet, or no mode at all, draws nothing
     }
 }

@@ -36,6 +36,7 @@
 #include "visual/AnalysisView.h"
 
 class TVisualResources;
+class TMeterPanel;
 namespace visual {
 class TDXDraw;
 class TDXImageList;
@@ -93,6 +94,7 @@ struct TVisualFrame {
     const std::array<visual::TMySprite*, 500>* Stars = nullptr;
     TOverlayLabels Labels;
     int Gauge1Position = 0;                 // Gauge1.Position: the percentage played
+    TMeterPanel* Panel = nullptr;           // the main window's dashboard (mode 30)
     // Called when a title cross-fade ends while not playing (timDxTimer.Interval := 1000).
     std::function<void()> SlowDownTimer;
 };
@@ -149,6 +151,9 @@ struct TPainterState {
         long double Spin = 0;   // degrees a frame
     };
     std::array<TSpin, 2> Spins{};  // mode 28, one per channel
+
+    std::int32_t Counter30 = 0;   // mode 30: 0 .. 360, reset only by its first paint
+    std::int32_t GearPhase = 0;   // mode 30: below 7 while shifting up, then 12 .. 14
 
     std::string StoredTitle;      // overlay: the title last shown
     std::int32_t Fade = 0;        // overlay: cross-fade progress, 0 = none
@@ -218,6 +223,8 @@ private:
     void mode28(TCall& C);
     void spaceDancer(TCall& C);
     void mode29(TCall& C);
+    void mode30(TCall& C);
+    void meterPanel(TCall& C);
 
     // Pieces shared by modes 18-21 (and 28).
     void spectrumInput(TCall& C, bool Quarter);

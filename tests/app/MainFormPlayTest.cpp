@@ -598,6 +598,60 @@ TEST(MainFormPlay, ScreenshotWhilePlaying)
     EXPECT_TRUE(rig.engine().IsPlaying());
 }
 
+// The dashboard mode on surfaces: the meter panel shows beside the night road, the segment bar
+// animates on its own and is switched to random flicker, the odometer counts and the gears
+// climb; on paint boxes the panel stays hidden.
+TEST(MainFormPlay, MeterModeDrivesTheDashboardOnSurfacesOnly)
+{
+    PlayerRig rig(1);
+    TfrmMain& w = *rig.w;
+    w.SetDirectXMode(true);
+    w.do_EffectMode[30]->trigger();
+    ASSERT_EQ(w.DxSound->Effect(), 30);
+    EXPECT_EQ(w.dbrMeter->Process(), visual::apDouble);
+    // The bar animates by itself once the window has loaded.
+    const std::uint32_t first = w.dbrMeter->EnableMask();
+    EXPECT_TRUE(testsupport::waitFor([&] { return w.dbrMeter->EnableMask() != first; }));
+    auto litGear = [&] {
+        int lit = -1;
+        for (int i = 0; i < 8; ++i)
+            if (FontColor(w.lblM0[size_t(i)]) != 0x808080u)
+                lit = i;
+        return lit;
+    };
+    const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+    QDir().mkpath(dir);
+    w.spdPlayListClick();
+    rig.run(300);
+    for (int tick = 0; tick < 20; ++tick)  // frames at one moment of the song
+        w.timDxTimerTimer();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.pnlMeter->isHidden());
+    EXPECT_EQ(w.dbrMeter->Process(), visual::apRandom);
+    EXPECT_EQ(w.dbrMeter->width(), 96);
+    EXPECT_NE(w.lcdMeter->Value(), "0");
+    EXPECT_EQ(w.msgOstrel->ShowStrings()[0], "Tambourelle : " + w.lblMusic->text().toStdString());
+    EXPECT_EQ(litGear(), 3) << "P, R, N, then first gear after 15 frames";
+    EXPECT_TRUE(w.grab().toImage().save(dir + "meter-start.png"));
+    for (int tick = 0; tick < 120; ++tick)
+        w.timDxTimerTimer();
+    EXPECT_GE(litGear(), 5) << "third to fifth gear once the start-up has run";
+
+    w.DxSound->Seek(95, 100);
+    rig.run(20);
+    w.timDxTimerTimer();
+    EXPECT_GE(w.Gauge1->Position(), 93);
+    EXPECT_EQ(litGear(), 100 - w.Gauge1->Position());
+    EXPECT_TRUE(w.grab().toImage().save(dir + "meter-95.png"));
+    rig.runUntil([&] { return w.DxSound->PlayStatus() == "stop"; });
+    EXPECT_EQ(litGear(), 0) << "P at the end";
+    EXPECT_TRUE(w.grab().toImage().save(dir + "meter-end.png"));
+
+    w.SetDirectXMode(false);
+    rig.run(200);
+    EXPECT_TRUE(w.pnlMeter->isHidden());
+}
+
 TEST(MainFormPlay, TheCdButtonPausesWhatPlaysWhileTheCdPlayerShows)
 {
     PlayerRig rig(2);
