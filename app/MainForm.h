@@ -498,13 +498,13 @@ public:
     void SetPaneTag(int Channel, intptr_t Level) override;
     void ReadOverlayLabels(TOverlayLabels& Labels) const override;
     bool TimDxTimerEnabled() const override;
-    int Gauge1Position() const override;
     bool DxdLeftVisible() const override;
     TVisualSurface* PaneSurface(int Channel) override;
     gfx::TCanvas* SurfaceCanvas(int Channel) override;
     visual::TDXDraw* PaneDXDraw(int Channel) override;
     visual::TDXImageList* ImageList() override { return dxdImage; }
     visual::TDXSpriteEngine* SpriteEngine() override { return DXSpriteEngine1; }
+    int Gauge1Position() const override;
     TMeterPanel* MeterPanel() override { return &meterPanel_; }
 
     // The display tick and the panes' paint handlers (MainFormPlay.cpp).

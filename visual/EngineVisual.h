@@ -68,6 +68,13 @@ public:
     virtual TMeterPanel* MeterPanel() { return nullptr; }
 };
 
+// Appends the built-in JPG picture ResName to List as a 24-bit TDIB; returns the new item.
+visual::TPictureCollectionItem* AddDXPicture(visual::TDXImageList& List, const std::string& ResName);
+// Makes Count stars in Engine showing Image, scattered around the centre at random depths
+// (drawing on the run-time random generator), into Stars[0 .. Count - 1].
+void MakeStars(visual::TDXSpriteEngine& Engine, visual::TPictureCollectionItem& Image,
+               visual::TMySprite** Stars, int Count);
+
 class TEngineVisual : public sound::TDxSoundVisual {
 public:
     TEngineVisual(sound::TDxSound& Engine, TVisualPanes& Panes);

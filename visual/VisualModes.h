@@ -91,7 +91,15 @@ inline gfx::TPoint Scatter(int X0, int Y0, int RX, int RY)
     return {px, py};
 }
 
-// A pixel in the pen's colour at a scattered point, DropY lower.
+// A line from (X0, Y0) to a scattered point, in the pen.
+inline void lineScatter(gfx::TCanvas& Canvas, int X0, int Y0, int RX, int RY)
+{
+    const gfx::TPoint p = Scatter(X0, Y0, RX, RY);
+    Canvas.MoveTo(X0, Y0);
+    Canvas.LineTo(p.X, p.Y);
+}
+
+// A scattered pixel in the pen's colour, DropY lower.
 inline void pixelScatter(gfx::TCanvas& Canvas, int X0, int Y0, int RX, int RY, int DropY = 0)
 {
     const gfx::TPoint p = Scatter(X0, Y0, RX, RY);

@@ -14,7 +14,9 @@
 #include "platform/sound/MemorySoundDevice.h"
 #include "platform/sound/NullSoundDevice.h"
 #include "support/AudioFixtures.h"
+#include "tags/libID3Tag.h"
 #include "support/WaitFor.h"
+#include "tests/visual/SurfaceRig.h"
 
 #include <gtest/gtest.h>
 
@@ -595,6 +597,48 @@ TEST(MainFormPlay, ScreenshotWhilePlaying)
     QDir().mkpath(dir);
     const QImage shot = w.grab().toImage();
     EXPECT_TRUE(shot.save(dir + "playing.png"));
+    EXPECT_TRUE(rig.engine().IsPlaying());
+}
+
+// A song whose tag carries lyrics and names a photo in the music folder, played with the
+// panes on their surfaces; each of the star, lyrics and fortune modes picked from the panes'
+// menu and the window grabbed (screenshots/app/mode-NN.png), mode 24 once more past 90 %.
+TEST(MainFormPlay, ScreenshotsOfTheGraveyardLyricsStarAndFortuneModes)
+{
+    TempDir dir;
+    const std::string song = makeMp3(dir, "lyrics.mp3", 44100, 2, 20.0, {"-b", "128"});
+    auto r = runCommand("convert", {"-size", "120x90", "gradient:orange-purple", dir.file("photo.jpg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ClearTag();
+    CurrentTag.Title = "歌える歌";
+    CurrentTag.PhotoName = "photo.jpg";
+    CurrentTag.Lyrics = "さくら さくら\n弥生の空は\n\n見渡す限り";
+    ASSERT_TRUE(WriteTag(song));
+
+    PlayerRig rig(0);
+    TfrmMain& w = *rig.w;
+    ASSERT_TRUE(w.do_Effect999->isChecked());  // the panes draw on their surfaces
+    Mp3Path = dir.path();
+    addSongRow(w.lstFile, {"歌える歌", song});
+    selectOnly(w.lstFile, 0);
+    w.lstFileDblClick();
+    ASSERT_EQ(rig.engine().PhotoIndex(), 0);
+    const QString out = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+    QDir().mkpath(out);
+    for (int mode : {14, 15, 16, 17, 22, 23, 24}) {
+        w.do_EffectMode[size_t(mode)]->trigger();
+        rig.run(1500);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(rig.engine().Effect(), mode);
+        EXPECT_GT(litPixels(*w.dxdLeft->Surface), 100) << mode;
+        EXPECT_GT(litPixels(*w.dxdRight->Surface), 100) << mode;
+        EXPECT_TRUE(w.grab().toImage().save(out + QStringLiteral("mode-%1.png").arg(mode)));
+    }
+    w.Gauge1MouseDown(forms::mbLeft, forms::ssLeft, w.Gauge1->width() * 92 / 100, 5);
+    rig.run(800);
+    QCoreApplication::processEvents();
+    EXPECT_GT(w.Gauge1->Position(), 90);
+    EXPECT_TRUE(w.grab().toImage().save(out + "mode-24-fortune.png"));
     EXPECT_TRUE(rig.engine().IsPlaying());
 }
 
