@@ -1,6 +1,7 @@
 #include "cd/xCD.h"
 
 #include "cd/libYear.h"
+#include "cd/xCDDB.h"
 #include "platform/forms/Application.h"
 #include "platform/gfx/DrawTools.h"
 #include "tags/libID3Tag.h"
@@ -96,6 +97,7 @@ TfrmCD::TfrmCD(QWidget* parent, std::shared_ptr<snd::SoundDevice> Sound, snd::Ti
     CDPlayer1->AfterRemove = [this](TCDPlayer*, const std::string&) { forms::RunGuarded([this] { CDPlayer1AfterRemove(); }); };
     CDPlayer1->OnNotify = [](TCDPlayer*, TNotifyValues) {};  // CDPlayer1Notify: nothing to do
     MsgBoxEx = ::MsgBoxEx;
+    OpenCddbWindow = [this] { ShowCddbWindow(this); };
     createControls();
     Timer1.SetInterval(1000);
     Timer1.SetOnTimer([this] { Timer1Timer(); });
@@ -332,7 +334,6 @@ void TfrmCD::FormCreate()
     // Until their windows are part of the program.
     spdVolume->SetEnabled(false);
     spdMP3->SetEnabled(false);
-    spdCDDB->SetEnabled(false);
     CDPlayer1AfterRemove();
     Removed = false;
 }

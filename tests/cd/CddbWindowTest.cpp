@@ -1,0 +1,304 @@
+// The CDDB look-up windows against two loopback servers (primary and fallback) answering by
+// the request's command, over a CD player window with a disc image, with scratch settings and
+// a scratch system CD database. Pauses run at a tenth of their length.
+#include "cd/xCD.h"
+#include "cd/xCDDB.h"
+#include "platform/sound/MemorySoundDevice.h"
+#include "shared/SettingsFixture.h"
+#include "support/CdImages.h"
+#include "support/LoopbackServer.h"
+#include "support/WaitFor.h"
+#include "tags/libID3Tag.h"
+#include "util/libIni.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTextEdit>
+
+#include <map>
+
+using namespace testsupport;
+
+namespace {
+
+using Answers = std::map<std::string, std::string>;
+
+// A CDDB server: answers "cddb query ..." and "cddb read category id" by the first words of
+// the command (lower case, "+" between words); an unknown command gets "500".
+class Server {
+public:
+    explicit Server(std::map<std::string, std::string> answers, int delayMs = 0)
+        : answers_(std::move(answers)), server_([this, delayMs](int fd, const LoopbackServer::Request& r) {
+              std::string body = "500 Command syntax error\r\n";
+              const std::string cmd = commandOf(r);
+              for (const auto& [prefix, answer] : answers_)
+                  if (cmd.starts_with(prefix))
+                      body = answer;
+              if (delayMs == 0) {
+                  sendAll(fd, reply(body, "200 OK", "Content-Length: " + std::to_string(body.size()) + "\r\n"));
+                  return;
+              }
+              sendAll(fd, reply("", "200 OK", "Content-Length: " + std::to_string(body.size()) + "\r\n"));
+              for (size_t at = 0; at < body.size() && !server_.stopping(); at += 8) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+                  sendAll(fd, body.substr(at, 8));
+              }
+          })
+    {
+    }
+    std::string host() const { return server_.host(); }
+    std::vector<std::string> commands()
+    {
+        std::vector<std::string> c;
+        for (const auto& r : server_.requests())
+            c.push_back(commandOf(r));
+        return c;
+    }
+
+private:
+    std::map<std::string, std::string> answers_;
+    LoopbackServer server_;
+};
+
+const std::string kEntry = "210 rock 0a0b0c03 CD database entry follows\r\n# xmcd\r\n#\r\n# Disc length: 24 seconds\r\n"
+                           "DISCID=0a0b0c03\r\nDTITLE=Artist / Album\r\nTTITLE0=One\r\nTTITLE1=Two\r\nTTITLE2=Three\r\n"
+                           "EXTD= YEAR: 1998\r\n.\r\n";
+
+class CddbWindowTest : public ::testing::Test {
+protected:
+    CddbWindowTest()
+    {
+        InitGenreList();
+        TfrmCDDB::PausePercent = 10;
+        TfrmCDDB::MsgBoxHook = [this](QWidget*, const std::string&, const std::string& t, int, const std::string&,
+                                      const std::string&) {
+            boxes.push_back(t);
+            return 6;
+        };
+        IniWriteString(IniBase, "CDPlayer", "CD_DRIVE", writeCdImage(dir, "tones", kTones));
+        cd = std::make_unique<TfrmCD>(nullptr, sound, clock);
+        cd->OpenCddbWindow = [] {};
+        cd->show();
+        QCoreApplication::processEvents();
+    }
+    ~CddbWindowTest() override
+    {
+        TfrmCDDB::PausePercent = 100;
+        TfrmCDDB::MsgBoxHook = nullptr;
+    }
+    void servers(Server& primary, Server* fallback = nullptr)
+    {
+        IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", primary.host());
+        IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER2", fallback ? fallback->host() : primary.host());
+    }
+    // Shows the window and records its status texts.
+    std::unique_ptr<TfrmCDDB> open()
+    {
+        auto w = std::make_unique<TfrmCDDB>(nullptr, cd.get());
+        QObject::connect(w->StatusBar1, &QStatusBar::messageChanged,
+                         [this](const QString& m) { statuses.push_back(m.toStdString()); });
+        w->show();
+        return w;
+    }
+    bool closes(TfrmCDDB& w, int ms = 5000) { return waitFor([&] { return !w.isVisible(); }, ms); }
+    bool stored()
+    {
+        std::string artist, category, genre, date, title;
+        std::vector<std::string> tracks;
+        return TCDPlayer::ReadCdPlayerIni(cd->CDPlayer1->GetMediaIdentity(), artist, tracks, category, genre, date, title);
+    }
+    bool sawStatus(const std::string& s) const { return std::find(statuses.begin(), statuses.end(), s) != statuses.end(); }
+
+    SettingsFixture settings;
+    TempDir dir;
+    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")};
+    snd::ManualClock clock;
+    std::shared_ptr<snd::MemorySoundDevice> sound = snd::MemorySoundDevice::create(clock);
+    const std::vector<ImageTrack> kTones = {{true, 150, 440}, {true, 113, 675}, {true, 187, 900}};
+    std::unique_ptr<TfrmCD> cd;
+    std::vector<std::string> boxes, statuses;
+};
+
+std::string text(const QTextEdit* m) { return m->toPlainText().toStdString(); }
+std::string text(const QLabel* l) { return l->text().toStdString(); }
+
+QString screenshotDir()
+{
+    const QString d = QCoreApplication::applicationDirPath() + "/../screenshots/cd";
+    QDir().mkpath(d);
+    return d;
+}
+
+}  // namespace
+
+TEST_F(CddbWindowTest, ExactMatchIsReadStoredAndShownThenTheWindowCloses)
+{
+    Server primary({{"cddb+query", "200 rock 0a0b0c03 Artist / Album\r\n"}, {"cddb+read+rock+0a0b0c03", kEntry}});
+    servers(primary);
+    auto w = open();
+    EXPECT_EQ(w->Host(), primary.host());
+    ASSERT_TRUE(waitFor([&] { return w->timClose.Enabled(); }));
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(closes(*w));
+    EXPECT_GE(t.elapsed(), 400);
+
+    std::string artist, category, genre, date, title;
+    std::vector<std::string> tracks;
+    ASSERT_TRUE(TCDPlayer::ReadCdPlayerIni(cd->CDPlayer1->GetMediaIdentity(), artist, tracks, category, genre, date, title));
+    EXPECT_EQ(artist + "|" + title + "|" + date + "|" + genre + "|" + category, "Artist|Album|1998|Rock|");
+    EXPECT_EQ(tracks, (std::vector<std::string>{"One", "Two", "Three"}));
+    EXPECT_EQ(text(cd->lblArtist), "Artist: Artist");
+    EXPECT_EQ(cd->sgdTrack->Cells(1, 2), "Three");
+    EXPECT_EQ(text(w->memCDDB), primary.host() + "\n    Answer : Found exact matche TITLE");
+    EXPECT_TRUE(sawStatus("Get は成功しました"));
+    EXPECT_TRUE(sawStatus(" 200 OK"));
+    w->grab().save(screenshotDir() + "/cddb-disc.png");
+    const auto cmds = primary.commands();
+    ASSERT_EQ(cmds.size(), 2u);
+    EXPECT_TRUE(cmds[0].starts_with("cddb+query+"));
+    EXPECT_EQ(cmds[1], "cddb+read+rock+0a0b0c03");
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(CddbWindowTest, AListOfMatchesWaitsForTheUsersChoice)
+{
+    for (const std::string code : {"210", "211"}) {
+        SCOPED_TRACE(code);
+        Server primary({{"cddb+query", code + " Found matches, list follows\r\nrock 0a0b0c01 A / One\r\n"
+                                              "misc 0a0b0c02 B / Two\r\njazz 0a0b0c03 C / Three\r\n.\r\n"},
+                        {"cddb+read+misc+0a0b0c02", kEntry}});
+        servers(primary);
+        auto w = open();
+        ASSERT_TRUE(waitFor([&] { return w->pnlSelect->isVisible(); }));
+        EXPECT_EQ(w->sgdCDDB->RowCount(), 3);
+        EXPECT_EQ(w->sgdCDDB->Cells(0, 1) + "|" + w->sgdCDDB->Cells(1, 1) + "|" + w->sgdCDDB->Cells(2, 1) + "|" +
+                      w->sgdCDDB->Cells(3, 1),
+                  " 2.|Misc|B / Two|0a0b0c02");
+        EXPECT_FALSE(w->memCDDB->isEnabled());
+        EXPECT_FALSE(w->timClose.Enabled());
+        w->sgdCDDB->SetRow(1);
+        if (code == "210") {
+            w->grab().save(screenshotDir() + "/cddb-select.png");
+        }
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(w->sgdCDDB, &enter);
+        ASSERT_TRUE(closes(*w));
+        EXPECT_FALSE(w->pnlSelect->isVisible());
+        EXPECT_EQ(primary.commands().back(), "cddb+read+misc+0a0b0c02");
+        EXPECT_TRUE(stored());
+        IniEraseSection(TCDPlayer::CdPlayerIniBase(), "0A0B0C03");
+    }
+}
+
+TEST_F(CddbWindowTest, NoMatchAndGapsGoToTheFallbackServerOnce)
+{
+    {
+        Server primary(Answers{{"cddb+query", "202 No match\r\n"}});
+        Server fallback(Answers{{"cddb+query", "202 No match\r\n"}});
+        servers(primary, &fallback);
+        auto w = open();
+        ASSERT_TRUE(closes(*w));
+        EXPECT_EQ(primary.commands().size(), 1u);
+        EXPECT_EQ(fallback.commands().size(), 1u);
+        EXPECT_EQ(w->Host(), fallback.host());
+        EXPECT_FALSE(stored());
+    }
+    // A read with a missing and a "?" title keeps the titles the disc had, then asks the
+    // fallback server, whose list is offered.
+    cd->CDPlayer1->WriteCdPlayerIni(cd->CDPlayer1->GetMediaIdentity(), "", "", "", "", "", {"Old 1", "Old 2", "Old 3"});
+    std::string gaps = kEntry;
+    gaps.replace(gaps.find("TTITLE1=Two"), 11, "TTITLE1=");
+    gaps.replace(gaps.find("TTITLE2=Three"), 13, "TTITLE2=?");
+    Server primary({{"cddb+query", "200 rock 0a0b0c03 Artist / Album\r\n"}, {"cddb+read", gaps}});
+    Server fallback(Answers{{"cddb+query", "202 No match\r\n"}});
+    servers(primary, &fallback);
+    auto w = open();
+    ASSERT_TRUE(closes(*w));
+    EXPECT_EQ(fallback.commands().size(), 1u);
+    EXPECT_TRUE(w->FallbackTried());
+    std::string artist, category, genre, date, title;
+    std::vector<std::string> tracks;
+    ASSERT_TRUE(TCDPlayer::ReadCdPlayerIni(cd->CDPlayer1->GetMediaIdentity(), artist, tracks, category, genre, date, title));
+    EXPECT_EQ(tracks, (std::vector<std::string>{"One", "Old 2", "Old 3"}));
+
+    // A new window starts on the primary server again, with no fallback tried.
+    auto again = std::make_unique<TfrmCDDB>(nullptr, cd.get());
+    EXPECT_EQ(again->Host(), primary.host());
+    EXPECT_FALSE(again->FallbackTried());
+}
+
+TEST_F(CddbWindowTest, ErrorAnswersAndFailuresCloseWithNothingStored)
+{
+    struct Case {
+        std::string query, read, line;
+    };
+    const std::vector<Case> cases = {
+        {"401 Not found\r\n", "", "    Answer : Inexact matche"},
+        {"500 Syntax\r\n", "", "    Command syntax error"},
+        {"600 Timeout\r\n", "", "    Time Out"},
+        {"Hello there\r\n", "", "    Unkown Error"},
+        {"200 rock 0a0b0c03 A / B\r\n", "202 none\r\n", "    Aswer : Inexact matche"},
+        {"200 rock 0a0b0c03 A / B\r\n", "409 no\r\n", "    Unkown Error"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.query + c.read);
+        Server primary({{"cddb+query", c.query}, {"cddb+read", c.read}});
+        servers(primary);
+        auto w = open();
+        ASSERT_TRUE(closes(*w));
+        EXPECT_EQ(text(w->memCDDB), primary.host() + "\n" + c.line);
+        EXPECT_FALSE(stored());
+    }
+    EXPECT_TRUE(boxes.empty());
+
+    // A slow answer counts its bytes; Escape meanwhile ends the request and the window at once.
+    {
+        Server slow({{"cddb+query", "200 rock 0a0b0c03 Artist / Album with a long answer\r\n"}}, 150);
+        servers(slow);
+        auto w = open();
+        ASSERT_TRUE(waitFor([&] {
+            return std::any_of(statuses.begin(), statuses.end(), [](const std::string& s) { return s.ends_with(" retrieved"); });
+        }));
+        QElapsedTimer t;
+        t.start();
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &esc);
+        ASSERT_TRUE(closes(*w, 2000));
+        EXPECT_LT(t.elapsed(), 1000);
+        EXPECT_TRUE(boxes.empty());
+        EXPECT_FALSE(stored());
+    }
+
+    // A refused connection says so, shows a box and closes.
+    int port = 0;
+    {
+        LoopbackServer closed([](int, const LoopbackServer::Request&) {}, 0, 0);
+        port = std::stoi(closed.host().substr(10));
+    }
+    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", "127.0.0.1:" + std::to_string(port));
+    statuses.clear();
+    auto w = open();
+    ASSERT_TRUE(closes(*w));
+    EXPECT_TRUE(sawStatus(" ConnectionFailed"));
+    EXPECT_TRUE(sawStatus("Get は失敗しました"));
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_FALSE(stored());
+}
+
+TEST(CddbWindowTexts, CommandKinds)
+{
+    EXPECT_EQ(TfrmCDDB::SuccessText(0), "Get は成功しました");
+    EXPECT_EQ(TfrmCDDB::FailureText(10), "UnLink は失敗しました");
+    EXPECT_EQ(TfrmCDDB::SuccessText(12), "Wrapped は成功しました");
+    EXPECT_EQ(TfrmCDDB::SuccessText(13), "");
+    EXPECT_EQ(TfrmCDDB::FailureText(-1), "");
+}
