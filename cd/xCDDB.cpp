@@ -1,5 +1,6 @@
 #include "cd/xCDDB.h"
 
+#include "cd/GridLook.h"
 #include "cd/xCD.h"
 #include "platform/forms/Application.h"
 #include "platform/gfx/DrawTools.h"
@@ -180,32 +181,8 @@ std::string TfrmCDDB::FailureText(int Kind)
 
 void TfrmCDDB::drawCell(int Col, int Row, const gfx::TRect& Rect)
 {
-    gfx::TCanvas& c = sgdCDDB->Canvas();
-    c.Brush().SetColor(gfx::clBlack);
-    c.FillRect(Rect);
-    if (Col > 3 || Rect.Right <= Rect.Left)
-        return;
-    c.Font().SetName(gfx::MapFontName(Col == 0 ? "ＭＳ ゴシック" : "ＭＳ Ｐゴシック"));
-    c.Font().SetSize(9);
-    c.Font().SetColor(ColumnColors[Col]);
-    c.Brush().SetStyle(gfx::bsClear);
-    c.TextOut(Rect.Left + (Col == 1 ? 4 : 2), Rect.Top + 1, sgdCDDB->Cells(Col, Row));
-    if (Row != sgdCDDB->Row())
-        return;
-    // One outline around the whole row.
-    c.Pen().SetColor(OutlineColor);
-    c.MoveTo(Rect.Left, Rect.Top);
-    c.LineTo(Rect.Right, Rect.Top);
-    c.MoveTo(Rect.Left, Rect.Bottom - 1);
-    c.LineTo(Rect.Right, Rect.Bottom - 1);
-    if (Col == 0) {
-        c.MoveTo(Rect.Left, Rect.Top);
-        c.LineTo(Rect.Left, Rect.Bottom);
-    }
-    if (Col == 3) {
-        c.MoveTo(Rect.Right - 1, Rect.Top);
-        c.LineTo(Rect.Right - 1, Rect.Bottom);
-    }
+    static const char* const fonts[4] = {"ＭＳ ゴシック", "ＭＳ Ｐゴシック", "ＭＳ Ｐゴシック", "ＭＳ Ｐゴシック"};
+    DrawGridCell(*sgdCDDB, TGridLook{4, fonts, ColumnColors, OutlineColor}, Col, Row, Rect, Row == sgdCDDB->Row());
 }
 
 std::string TfrmCDDB::Status() const { return StatusBar1->currentMessage().toStdString(); }

@@ -3,12 +3,16 @@
 // a scratch system CD database. Pauses run at a tenth of their length.
 #include "cd/xCD.h"
 #include "cd/xCDDB.h"
+#include "cd/xCDDB_INF.h"
+#include "cd/xCDDB_MP3.h"
 #include "platform/sound/MemorySoundDevice.h"
 #include "shared/SettingsFixture.h"
 #include "support/CdImages.h"
 #include "support/LoopbackServer.h"
+#include "shared/TaggedSongs.h"
 #include "support/WaitFor.h"
 #include "tags/libID3Tag.h"
+#include "util/MainWindowHost.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +28,9 @@
 #include <QTextEdit>
 
 #include <map>
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
 
 using namespace testsupport;
 
@@ -51,7 +58,7 @@ public:
                   std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
                   sendAll(fd, body.substr(at, 8));
               }
-          })
+          }, 40, 20000)
     {
     }
     std::string host() const { return server_.host(); }
@@ -301,4 +308,169 @@ TEST(CddbWindowTexts, CommandKinds)
     EXPECT_EQ(TfrmCDDB::SuccessText(12), "Wrapped は成功しました");
     EXPECT_EQ(TfrmCDDB::SuccessText(13), "");
     EXPECT_EQ(TfrmCDDB::FailureText(-1), "");
+}
+
+namespace {
+
+// The main window as the file windows see it: it records the rows they rewrite and holds the
+// engine off the one file it plays.
+struct RecordingHost : TMainWindowHost {
+    std::string playing;
+    std::vector<std::pair<int, std::array<std::string, 6>>> rows;
+    int holds = 0, resumes = 0;
+    QWidget* MainWindow() const override { return nullptr; }
+    void SetListSelectedTexts(int list, const std::array<std::string, 6>& texts) override { rows.push_back({list, texts}); }
+    std::vector<TPlaylistRow> PlaylistRows() const override { return {}; }
+    bool HoldForTagWrite(const std::string& file) override { return file == playing && ++holds; }
+    void ResumeAfterTagWrite() override { ++resumes; }
+};
+
+const std::string kQueryPath = "/~cddb/cddb.cgi?cmd=cddb+query+0a0b0c03+3+150+300+450+24&hello=a+b+c+1&proto=4";
+
+class CddbFileTest : public ::testing::Test {
+protected:
+    CddbFileTest()
+    {
+        SetupTagObjects(true);
+        InitGenreList();
+        TfrmCDDB::MsgBoxHook = [this](QWidget*, const std::string&, const std::string& t, int, const std::string&,
+                                      const std::string&) {
+            boxes.push_back(t);
+            return 6;
+        };
+        RegisterMainWindowHost(&host);
+    }
+    ~CddbFileTest() override
+    {
+        RegisterMainWindowHost(nullptr);
+        TfrmCDDB::MsgBoxHook = nullptr;
+    }
+    // An MP3 by lame with the disc's query path, a track number and a time in its tag.
+    std::string song(const std::string& name, const std::string& track, const std::string& path = kQueryPath)
+    {
+        writeTaggedSongs(dir.path(), {{name, "Old title", "Old artist", "Old album", "1990", "Pop", track}});
+        const std::string file = dir.file(name);
+        ReadTag(file);
+        CurrentTag.CddbPath = path;
+        CurrentTag.TimeText = "03:25";
+        EXPECT_TRUE(WriteTag(file));
+        return file;
+    }
+    void serve(Server& s) { IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", s.host()); IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER2", s.host()); }
+    void run(TfrmCDDB_MP3& w) {
+        w.show();
+        EXPECT_TRUE(waitFor([&] { return !w.isVisible(); }, 5000));
+    }
+
+    SettingsFixture settings;
+    TempDir dir;
+    RecordingHost host;
+    std::vector<std::string> boxes;
+};
+
+std::string taglibTexts(const std::string& file)
+{
+    TagLib::FileRef f(file.c_str());
+    if (f.isNull() || !f.tag())
+        return "no tag";
+    const TagLib::Tag* t = f.tag();
+    return t->title().to8Bit(true) + "|" + t->artist().to8Bit(true) + "|" + t->album().to8Bit(true) + "|" +
+           std::to_string(t->year()) + "|" + t->genre().to8Bit(true) + "|" + std::to_string(t->track());
+}
+
+}  // namespace
+
+TEST_F(CddbFileTest, TheReadWritesTheTagAndRefreshesTheRowItNames)
+{
+    Server server({{"cddb+query", "200 rock 0a0b0c03 Artist / Album\r\n"}, {"cddb+read+rock+0a0b0c03", kEntry}});
+    serve(server);
+    const std::string file = song("song.mp3", "3");
+    host.playing = file;
+    for (int tag : {1, 2, 0}) {
+        SCOPED_TRACE(tag);
+        TfrmCDDB_MP3 w;
+        w.SetLblCDID(file, tag);
+        run(w);
+        EXPECT_EQ(taglibTexts(file), "Three|Artist|Album|1998|Rock|3");
+        if (tag) {
+            ASSERT_FALSE(host.rows.empty());
+            EXPECT_EQ(host.rows.back().first, tag);
+            EXPECT_EQ(host.rows.back().second, (std::array<std::string, 6>{"Three", "Artist", "Album", "1998", "Rock", "3"}));
+            EXPECT_TRUE(w.ResultText.empty());
+        } else {
+            EXPECT_EQ(host.rows.size(), 2u);
+            EXPECT_EQ(w.ResultGenre + "|" + w.ResultTrack + "|" + w.ResultTime, "Rock|3|03:25");
+            EXPECT_NE(w.ResultText.find("TTITLE2=Three"), std::string::npos);
+        }
+    }
+    // The playing file was let go and taken up again around each write.
+    EXPECT_EQ(host.holds, 3);
+    EXPECT_EQ(host.resumes, 3);
+    const auto cmds = server.commands();
+    ASSERT_EQ(cmds.size(), 6u);
+    EXPECT_EQ(cmds[0], "cddb+query+0a0b0c03+3+150+300+450+24");
+    EXPECT_TRUE(boxes.empty());
+
+    // A track that is no number or is outside the disc keeps its title; the rest is written.
+    for (const std::string track : {"0", "99", "abc"}) {
+        SCOPED_TRACE(track);
+        const std::string other = song("other.mp3", track);
+        TfrmCDDB_MP3 w;
+        w.SetLblCDID(other, 0);
+        run(w);
+        ReadTag(other);
+        EXPECT_EQ(CurrentTag.Title + "|" + CurrentTag.Album, "Old title|Album");
+    }
+}
+
+TEST_F(CddbFileTest, HostilePathsNeverReachTheServer)
+{
+    EXPECT_EQ(TfrmCDDB_MP3::SafeQueryPath(kQueryPath), kQueryPath);
+    Server server(Answers{{"cddb+query", "200 rock 0a0b0c03 Artist / Album\r\n"}});
+    serve(server);
+    for (const std::string& path : {std::string("@evil.example/x"), std::string("/a b"), std::string("/x\r\nX-Evil: 1"),
+                                   std::string("/x\x7f"), std::string()}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(TfrmCDDB_MP3::SafeQueryPath(path), "/");
+        const std::string file = song("song.mp3", "1", path);
+        TfrmCDDB_MP3 w;
+        w.SetLblCDID(file, 0);
+        run(w);
+        EXPECT_EQ(text(w.memCDDB), server.host() + "\n    Command syntax error");
+        EXPECT_TRUE(w.ResultText.empty());
+    }
+    EXPECT_EQ(server.commands(), std::vector<std::string>(5, ""));
+}
+
+TEST_F(CddbFileTest, TheInformationWindowShowsTheAlbum)
+{
+    std::string entry = kEntry;
+    entry.replace(entry.find("24 seconds"), 10, "2764 seconds");
+    Server server({{"cddb+query", "200 rock 0a0b0c03 Artist / Album\r\n"}, {"cddb+read", entry}});
+    serve(server);
+    TfrmCDDB_INF w;
+    w.lblFile->setText(QString::fromStdString(song("song.mp3", "2")));
+    w.show();
+    ASSERT_TRUE(waitFor([&] { return text(w.lblTitle) != ":  ???"; }, 5000));
+    const std::vector<std::string> labels = {text(w.lblArtist), text(w.lblAlbum), text(w.lblGenre), text(w.lblYear),
+                                             text(w.lblTrack), text(w.lblSerial), text(w.lblTitle), text(w.lblTotal)};
+    EXPECT_EQ(labels, (std::vector<std::string>{":  Artist", ":  Album", ":  Rock", ":  1998", ":  2 of 3",
+                                                "Serial No : [ 0a0b0c03 ]", ":  Two", "Total : 46:04"}));
+    EXPECT_EQ(w.sgdTrack->Row(), 1);
+    EXPECT_EQ(w.sgdTrack->Cells(0, 1) + "|" + w.sgdTrack->Cells(2, 0) + "|" + w.sgdTrack->Cells(2, 1) + "|" +
+                  w.sgdTrack->Cells(2, 2),
+              "  2.||03:25|");
+    w.grab().save(screenshotDir() + "/cddb-information.png");
+
+    // After a failed look-up: the unknown texts, the rest as it was.
+    TfrmCDDB_INF failed;
+    failed.ShowAlbum("", "", "", "");
+    EXPECT_EQ(text(failed.lblArtist) + "|" + text(failed.lblAlbum) + "|" + text(failed.lblSerial) + "|" +
+                  text(failed.lblTotal),
+              "Unknown CD|Unknown|Serial No : [ 00000000 ]|00:00");
+    // A title-less track, a TIME of four digits.
+    failed.ShowAlbum("DTITLE=A / B\nTTITLE0=\nTTITLE1=x\n", "", "1", "0412");
+    EXPECT_EQ(failed.sgdTrack->Cells(1, 0) + "|" + failed.sgdTrack->Cells(2, 0), "Track 1|04:12");
+    w.spdCan->OnClick(w.spdCan);
+    EXPECT_FALSE(w.isVisible());
 }
