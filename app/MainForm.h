@@ -387,6 +387,14 @@ public:
     void spdDetailsClick();
     // Opens the tag editor on the list's selected row (ListNo 1 music list, 2 playlist).
     void EditTagOfSelected(TSortListView* ListView, int ListNo);
+    // The CDDB look-ups for the list's selected row: the tag window (ListNo as above) and the
+    // album window.
+    void do_CDDB_MP3_1Click();
+    void do_CDDB_MP3_2Click();
+    void do_CDDB_INF_1Click();
+    void do_CDDB_INF_2Click();
+    void CddbTagOfSelected(TSortListView* ListView, int ListNo);
+    void CddbAlbumOfSelected(TSortListView* ListView);
 
     // --- Favourite tree and favourite commands (MainFormFavorites.cpp)
     void BuildFavoriteTree(const std::string& NewName);
