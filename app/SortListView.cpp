@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include <QApplication>
 #include <QCollator>
@@ -217,22 +218,40 @@ std::optional<double> SortTextAsNumber(const std::string& Text)
 
 namespace {
 
+
 // A text as the smart comparison sees it.
-struct SortReading {
+struct TSortReading {
     std::optional<double> date, number;
     QCollatorSortKey key;
 };
 
-SortReading readForSort(const std::string& text, TAutoSortStyle style)
+// Whether SortTextAsDateTime can read Text: it reads only texts with a date or time separator.
+bool mayBeDateTime(std::string_view text)
+{
+    return text.find_first_of(std::string_view{"/:"}) != std::string_view::npos;
+}
+
+// Whether SortTextAsNumber can read Text: it reads only a first word of digits, signs,
+// exponents and separators with a digit among them. Most titles are not numbers, and the
+// readers' copies would cost more than the rest of the reading.
+bool mayBeNumber(std::string_view text)
+{
+    const std::string_view token = text.substr(0, text.find(' '));
+    constexpr std::string_view numberChars{"0123456789+-.eE,"};
+    return token.find_first_of(std::string_view{"0123456789"}) != std::string_view::npos &&
+           token.find_first_not_of(numberChars) == std::string_view::npos;
+}
+
+TSortReading readForSort(std::string_view text, TAutoSortStyle style)
 {
     const bool smart = style == assSmart;
-    return {smart ? SortTextAsDateTime(text) : std::nullopt,
-            smart ? SortTextAsNumber(text) : std::nullopt,
-            collator().sortKey(QString::fromStdString(text))};
+    return {smart && mayBeDateTime(text) ? SortTextAsDateTime(std::string(text)) : std::nullopt,
+            smart && mayBeNumber(text) ? SortTextAsNumber(std::string(text)) : std::nullopt,
+            collator().sortKey(QString::fromUtf8(text.data(), qsizetype(text.size())))};
 }
 
 // Dates when both are dates, else numbers when both are numbers, else text.
-int compareReadings(const SortReading& a, const SortReading& b)
+int compareReadings(const TSortReading& a, const TSortReading& b)
 {
     if (a.date && b.date)
         return sign(*a.date - *b.date);
@@ -320,6 +339,111 @@ TCustomSortListView::TCustomSortListView(QWidget* parent) : QTreeWidget(parent)
 
 TCustomSortListView::~TCustomSortListView() = default;
 
+// --- TSortListItem
+
+TSortListItem::TSortListItem(const std::vector<std::string_view>& Texts) : QTreeWidgetItem(Type)
+{
+    std::size_t size = 0;
+    for (std::string_view text : Texts)
+        size += text.size();
+    count_ = static_cast<int>(Texts.size());
+    // Room for the row's number, which is written in later.
+    texts_.reserve(EndSize * Texts.size() + size + 7);
+    texts_.resize(EndSize * Texts.size());
+    for (std::size_t c = 0; c < Texts.size(); ++c) {
+        texts_ += Texts[c];
+        setEnd(int(c), texts_.size() - EndSize * Texts.size());
+    }
+}
+
+std::uint32_t TSortListItem::end(int Column) const
+{
+    std::uint32_t e;
+    std::memcpy(&e, texts_.data() + EndSize * std::size_t(Column), EndSize);
+    return e;
+}
+
+void TSortListItem::setEnd(int Column, std::size_t End)
+{
+    const auto e = static_cast<std::uint32_t>(End);
+    std::memcpy(texts_.data() + EndSize * std::size_t(Column), &e, EndSize);
+}
+
+std::string_view TSortListItem::Text(int Column) const
+{
+    if (Column < 0 || Column >= count_)
+        return {};
+    const std::size_t begin = Column == 0 ? 0 : end(Column - 1);
+    return std::string_view(texts_).substr(EndSize * std::size_t(count_) + begin, end(Column) - begin);
+}
+
+void TSortListItem::SetTextQuietly(int Column, std::string_view Text)
+{
+    if (Column < 0)
+        return;
+    if (Column >= count_) {
+        // Empty texts up to Column: their ends are where the texts end now.
+        const std::size_t total = texts_.size() - EndSize * std::size_t(count_);
+        texts_.insert(EndSize * std::size_t(count_), EndSize * std::size_t(Column + 1 - count_), '\0');
+        for (int c = count_; c <= Column; ++c)
+            setEnd(c, total);
+        count_ = Column + 1;
+    }
+    const std::size_t begin = Column == 0 ? 0 : end(Column - 1);
+    const std::size_t oldSize = end(Column) - begin;
+    texts_.replace(EndSize * std::size_t(count_) + begin, oldSize, Text);
+    for (int c = Column; c < count_; ++c)
+        setEnd(c, end(c) + Text.size() - oldSize);
+}
+
+QVariant TSortListItem::data(int column, int role) const
+{
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return QTreeWidgetItem::data(column, role);
+    if (column < 0 || column >= count_)
+        return {};
+    const std::string_view text = Text(column);
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+namespace {
+
+QModelIndex indexOfItem(const QTreeWidgetItem* item, int column)
+{
+    QTreeWidget* view = item->treeWidget();
+    const QTreeWidgetItem* parent = item->parent();
+    if (!parent)
+        return view->model()->index(view->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(item)), column);
+    return view->model()->index(parent->indexOfChild(const_cast<QTreeWidgetItem*>(item)), column,
+                                indexOfItem(parent, 0));
+}
+
+}  // namespace
+
+void TSortListItem::setData(int column, int role, const QVariant& value)
+{
+    if (role != Qt::DisplayRole && role != Qt::EditRole) {
+        QTreeWidgetItem::setData(column, role, value);
+        return;
+    }
+    if (column < 0)
+        return;
+    const QByteArray text = value.toString().toUtf8();
+    const std::string_view now = Text(column);
+    if (column < TextCount() && now == std::string_view(text.constData(), std::size_t(text.size())))
+        return;
+    SetTextQuietly(column, std::string_view(text.constData(), std::size_t(text.size())));
+    // The view is told of the one cell; finding the row is a search through its siblings,
+    // which a caller that changes many rows avoids by blocking the model's signals.
+    QTreeWidget* view = treeWidget();
+    if (view && !view->model()->signalsBlocked()) {
+        const QModelIndex index = indexOfItem(this, column);
+        emit view->model()->dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    }
+}
+
+// --- TCustomSortListView
+
 QTreeWidgetItem* TCustomSortListView::AddColumn(const std::string& Caption, int Width,
                                                 Qt::Alignment Alignment)
 {
@@ -363,6 +487,8 @@ void TCustomSortListView::ItemChanged()
 
 std::string TCustomSortListView::ColumnText(const QTreeWidgetItem* Item, int Index)
 {
+    if (Item && Item->type() == TSortListItem::Type)
+        return std::string(static_cast<const TSortListItem*>(Item)->Text(Index + 1));
     if (!Item || Index < -1 || Index + 1 >= Item->columnCount())
         return {};
     return Item->text(Index + 1).toStdString();
@@ -375,8 +501,16 @@ void TCustomSortListView::SetColumnTexts(int Column, const std::function<QString
         return;
     {
         const QSignalBlocker quiet(model());
-        for (int i = 0; i < n; ++i)
-            topLevelItem(i)->setText(Column, Text(i));
+        for (int i = 0; i < n; ++i) {
+            QTreeWidgetItem* item = topLevelItem(i);
+            if (item->type() == TSortListItem::Type) {
+                const QByteArray text = Text(i).toUtf8();
+                static_cast<TSortListItem*>(item)->SetTextQuietly(
+                    Column, std::string_view(text.constData(), std::size_t(text.size())));
+            } else {
+                item->setText(Column, Text(i));
+            }
+        }
     }
     emit model()->dataChanged(model()->index(0, Column), model()->index(n - 1, Column), {Qt::DisplayRole});
 }
@@ -447,6 +581,34 @@ int TCustomSortListView::compareByEvent(QTreeWidgetItem* a, QTreeWidgetItem* b) 
     return result * DirectionFactor;
 }
 
+void TCustomSortListView::sortItems(QList<QTreeWidgetItem*>& items) const
+{
+    if (OnSortItems) {
+        std::stable_sort(items.begin(), items.end(),
+                         [this](QTreeWidgetItem* a, QTreeWidgetItem* b) { return compareByEvent(a, b) < 0; });
+        return;
+    }
+    // Each text is read once, not at every comparison: music lists run to thousands of rows.
+    struct Entry {
+        QTreeWidgetItem* item;
+        TSortReading reading;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(std::size_t(items.size()));
+    for (QTreeWidgetItem* item : items) {
+        if (item->type() == TSortListItem::Type)
+            entries.push_back({item, readForSort(static_cast<const TSortListItem*>(item)->Text(SortColumnIndex + 1),
+                                                 autoSortStyle_)});
+        else
+            entries.push_back({item, readForSort(ColumnText(item, SortColumnIndex), autoSortStyle_)});
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return compareReadings(a.reading, b.reading) * DirectionFactor < 0;
+    });
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        items[qsizetype(i)] = entries[i].item;
+}
+
 void TCustomSortListView::sortAll()
 {
     QTreeWidgetItem* current = currentItem();
@@ -454,25 +616,7 @@ void TCustomSortListView::sortAll()
     for (QTreeWidgetItem* i : selectedItems())
         selected.push_back(i);
     QList<QTreeWidgetItem*> items = invisibleRootItem()->takeChildren();
-    if (OnSortItems) {
-        std::stable_sort(items.begin(), items.end(),
-                         [this](QTreeWidgetItem* a, QTreeWidgetItem* b) { return compareByEvent(a, b) < 0; });
-    } else {
-        // Each text is read once, not at every comparison: music lists run to thousands of rows.
-        struct Entry {
-            QTreeWidgetItem* item;
-            SortReading reading;
-        };
-        std::vector<Entry> entries;
-        entries.reserve(std::size_t(items.size()));
-        for (QTreeWidgetItem* item : items)
-            entries.push_back({item, readForSort(ColumnText(item, SortColumnIndex), autoSortStyle_)});
-        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-            return compareReadings(a.reading, b.reading) * DirectionFactor < 0;
-        });
-        for (std::size_t i = 0; i < entries.size(); ++i)
-            items[qsizetype(i)] = entries[i].item;
-    }
+    sortItems(items);
     // The rows are reordered under a list that stays where it was scrolled; Qt would
     // otherwise scroll to wherever the focused row landed.
     const int scrolled = verticalScrollBar()->value();
@@ -484,7 +628,7 @@ void TCustomSortListView::sortAll()
     verticalScrollBar()->setValue(scrolled);
 }
 
-void TCustomSortListView::SortOnColumn(int Column, bool Ascending)
+void TCustomSortListView::sortWithEvents(int Column, bool Ascending, const std::function<void()>& Sort)
 {
     sortPending_ = false;
     lastColumn_ = Column;
@@ -495,9 +639,39 @@ void TCustomSortListView::SortOnColumn(int Column, bool Ascending)
     DirectionFactor = Ascending ? 1 : -1;
     SortColumnIndex = Column - 1;
     if (autoColumnSort_ != acsMarkOnly && Column != CancelSort)
-        sortAll();
+        Sort();
     if (OnSortFinished)
         OnSortFinished(this, Column, !Ascending);
+}
+
+void TCustomSortListView::SortOnColumn(int Column, bool Ascending)
+{
+    sortWithEvents(Column, Ascending, [this] { sortAll(); });
+}
+
+void TCustomSortListView::AddSortedItems(QList<QTreeWidgetItem*> Items, int Column, bool Ascending,
+                                         const std::function<void(QTreeWidgetItem*, int)>& Prepare)
+{
+    if (Count() > 0 || OnSortItems) {
+        addTopLevelItems(Items);
+        SortOnColumn(Column, Ascending);
+        if (Prepare) {
+            const int n = Count();
+            {
+                const QSignalBlocker quiet(model());
+                for (int i = 0; i < n; ++i)
+                    Prepare(topLevelItem(i), i);
+            }
+            if (n > 0)
+                emit model()->dataChanged(model()->index(0, 0), model()->index(n - 1, columnCount() - 1));
+        }
+        return;
+    }
+    sortWithEvents(Column, Ascending, [this, &Items] { sortItems(Items); });
+    if (Prepare)
+        for (qsizetype i = 0; i < Items.size(); ++i)
+            Prepare(Items[i], int(i));
+    addTopLevelItems(Items);
 }
 
 void TCustomSortListView::SortAgain()

@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QTreeWidget>
@@ -56,6 +57,39 @@ std::optional<double> SortTextAsDateTime(const std::string& Text);
 std::optional<double> SortTextAsNumber(const std::string& Text);
 // -1, 0 or 1 as the smart (assSmart) or plain (assDefault) comparison orders A before B.
 int SortCompareTexts(const std::string& A, const std::string& B, TAutoSortStyle Style);
+
+// A list row that keeps its column texts (column 0 the caption) as UTF-8 in one buffer: a
+// plain item keeps a list of role values per column, some twenty allocations a row, which
+// a list of tens of thousands of rows pays in time and memory when it is filled and freed.
+// The texts read and change as a plain item's do (text, setText, data with the display or
+// edit role); every other role is kept as a plain item keeps it.
+class TSortListItem : public QTreeWidgetItem {
+public:
+    static constexpr int Type = QTreeWidgetItem::UserType + 1;
+    explicit TSortListItem(const std::vector<std::string_view>& Texts);
+    TSortListItem(const TSortListItem&) = default;
+
+    // The text of Column as UTF-8; empty outside the texts.
+    std::string_view Text(int Column) const;
+    int TextCount() const { return count_; }
+    // Replaces the text of Column without telling the view (the caller does). Text may not
+    // view this row's own texts.
+    void SetTextQuietly(int Column, std::string_view Text);
+
+    QVariant data(int column, int role) const override;
+    void setData(int column, int role, const QVariant& value) override;
+    QTreeWidgetItem* clone() const override { return new TSortListItem(*this); }
+
+private:
+    static constexpr std::size_t EndSize = sizeof(std::uint32_t);
+    std::uint32_t end(int Column) const;
+    void setEnd(int Column, std::size_t End);
+
+    // Where each column's text ends among the texts (EndSize bytes each), then the texts: one
+    // block for the row.
+    std::string texts_;
+    int count_ = 0;
+};
 
 class TCustomSortListView : public QTreeWidget {
 public:
@@ -95,6 +129,14 @@ public:
     int32_t CancelSort = -1;
 
     void SortOnColumn(int Column, bool Ascending);
+    // Adds Items (the list owns them from then on) in the order that adding them and then
+    // SortOnColumn(Column, Ascending) gives, the sort events included. Into an empty list
+    // (and without OnSortItems) the new rows are sorted before they enter the view, so
+    // that they enter it once, after the sort events. Prepare(item, row) is called for every
+    // row of the list in its final order, with one change notice for them all (into an empty
+    // list: before the rows enter the view).
+    void AddSortedItems(QList<QTreeWidgetItem*> Items, int Column, bool Ascending,
+                        const std::function<void(QTreeWidgetItem*, int)>& Prepare = {});
     void SortAgain();
     void BeginItemUpdate();
     void EndItemUpdate();
@@ -165,7 +207,10 @@ private:
     friend class SortListRowDelegate;
     int compareByEvent(QTreeWidgetItem* a, QTreeWidgetItem* b) const;
     bool selectFirstFrom(const std::function<bool(const QString&)>& matches, int ColumnIndex);
+    // SortOnColumn's state and events around Sort.
+    void sortWithEvents(int Column, bool Ascending, const std::function<void()>& Sort);
     void sortAll();
+    void sortItems(QList<QTreeWidgetItem*>& items) const;
     void buildArrows();
     void measureRows();
     void updateHeaderDrawing();

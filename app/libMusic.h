@@ -32,6 +32,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -74,9 +75,14 @@ public:
     std::vector<std::string> Items() const;
 
 private:
+    // The standard hash of strings counts as slow, which makes small sets compare the value
+    // with every member instead of hashing it; a category has a few dozen values at most.
+    struct Hash {
+        std::size_t operator()(const std::string& s) const { return std::hash<std::string_view>{}(s); }
+    };
     std::map<std::string, std::string> byKey_;  // CategoryKey -> first spelling
     // Every spelling met: most values come again and again, and need no folding then.
-    std::unordered_set<std::string> met_;
+    std::unordered_set<std::string, Hash> met_;
 };
 
 // Category codes of FilterMusicGrid, and the roots of the category tree in order.

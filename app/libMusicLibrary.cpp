@@ -16,8 +16,8 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
-#include <memory>
 #include <string_view>
 
 #include <dirent.h>
@@ -108,7 +108,14 @@ private:
 
 std::string joinPath(const std::string& folder, const std::string& name)
 {
-    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+    const bool slash = !folder.empty() && folder.back() == '/';
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path.append(folder);
+    if (!slash)
+        path += '/';
+    path.append(name);
+    return path;
 }
 
 std::string fileNameOf(const std::string& path)
@@ -134,36 +141,32 @@ void setSubItem(QTreeWidgetItem* item, int subItem, const std::string& text)
 }
 
 // A list row as TSortListView::AddItem lays it out: the caption in column 0, sub-item n in
-// column n + 1. Rows are made first and added at once: adding rows one by one costs the
-// view far more than making them.
-std::unique_ptr<QTreeWidgetItem> makeRow(const std::string& title, const std::string& path,
-                                         const std::string& artist, const std::string& album,
-                                         const std::string& year, const std::string& genre,
-                                         const std::string& track)
+// column n + 1, "No." still empty. Rows are made first and added at once: adding rows one
+// by one costs the view far more than making them.
+QTreeWidgetItem* makeRow(const std::string& title, const std::string& path, const std::string& artist,
+                         const std::string& album, const std::string& year, const std::string& genre,
+                         const std::string& track)
 {
-    auto item = std::make_unique<QTreeWidgetItem>();
-    const std::string* texts[] = {&title, &artist, &album, &year, &genre, &track, &path};
-    const std::string fileName = title.empty() ? fileNameOf(path) : std::string();
-    for (int n = 0; n < 7; ++n)
-        setSubItem(item.get(), n + 1, n == 0 && title.empty() ? fileName : *texts[n]);
-    setSubItem(item.get(), 0, "");
-    return item;
+    const std::string_view shownTitle =
+        title.empty() ? std::string_view(path).substr(path.rfind('/') + 1) : std::string_view(title);
+    return new TSortListItem({{}, {}, shownTitle, artist, album, year, genre, track, path});
 }
 
-void addRows(TSortListView* list, std::vector<std::unique_ptr<QTreeWidgetItem>>& rows)
+void addRows(TSortListView* list, QList<QTreeWidgetItem*>& rows)
 {
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(rows.size()));
-    for (auto& row : rows)
-        items.append(row.release());
-    list->addTopLevelItems(items);
+    list->addTopLevelItems(rows);
     list->ItemChanged();
 }
 
-void sortByTitle(TSortListView* list)
+// Writes the row's number into the "No." sub-item of a row that is not in a view yet.
+void numberRow(QTreeWidgetItem* row, int index)
 {
-    list->MarkSortColumn(TitleColumn);
-    list->SortOnColumn(TitleColumn, true);
+    char number[16];
+    const auto end = std::to_chars(number, number + sizeof number, index + 1).ptr;
+    if (row->type() == TSortListItem::Type)
+        static_cast<TSortListItem*>(row)->SetTextQuietly(1, std::string_view(number, std::size_t(end - number)));
+    else
+        row->setText(1, QString::number(index + 1));
 }
 
 // The category that a root of the category tree stands for, -1 for none.
@@ -189,7 +192,9 @@ void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::s
 {
     TListUpdate update(list);
     list->clear();
-    std::vector<std::unique_ptr<QTreeWidgetItem>> rows;
+    QList<QTreeWidgetItem*> rows;
+    // Rows that have not entered the list yet are freed with it on an exception.
+    TFinally freeRows([&rows] { qDeleteAll(rows); });
     TEventPump pump;
     if (list == form.lstMP3) {
         // Rows are looked up afresh after each pause for events: the database may have
@@ -212,22 +217,32 @@ void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::s
         }
     }
     const auto count = rows.size();
-    addRows(list, rows);
     const bool shuffle = list == form.lstFile && form.ShuffleChecked && form.ShuffleChecked();
+    const bool sorted = count > 0 && (list == form.lstMP3 || (initial && !shuffle));
+    // The rows are numbered before they enter the view, unless a shuffle reorders them.
+    const bool renumber = initial && count > 0 && shuffle && form.ShufflePlaylist;
+    QList<QTreeWidgetItem*> adding;  // the list's from here on
+    adding.swap(rows);
+    if (sorted) {
+        list->MarkSortColumn(TitleColumn);
+        list->AddSortedItems(std::move(adding), TitleColumn, true, numberRow);
+    } else {
+        for (qsizetype i = 0; i < adding.size() && !renumber; ++i)
+            numberRow(adding[i], int(i));
+        addRows(list, adding);
+    }
     if (count > 0 && list == form.lstMP3) {
-        sortByTitle(list);
         QTreeWidgetItem* first = list->Item(0);
         list->setCurrentItem(first);
         first->setSelected(true);
         list->scrollToItem(first);
-    } else if (count > 0 && initial && !shuffle) {
-        sortByTitle(list);
     }
     if (form.FitListColumns)
         form.FitListColumns(list);
-    if (initial && count > 0 && shuffle && form.ShufflePlaylist)
+    if (renumber) {
         form.ShufflePlaylist();
-    RenumberList(list);
+        RenumberList(list);
+    }
 }
 
 void categoryChange(TMusicLibrary& form, bool scanned = false)
@@ -269,13 +284,13 @@ void buildCategoryTree(QTreeWidget* tree, const TCategoryList* lists[4])
     static const char* const roots[] = {"Title", "Year", "Genre", "Artist", "Album"};
     for (int i = 0; i < 5; ++i) {
         auto* root = addNode(new QTreeWidgetItem, roots[i], 2 * i, 2 * i);
+        // The children are made before the root enters the tree, which is then told once.
+        if (i > 0)
+            for (const std::string& value : lists[i - 1]->Items()) {
+                auto* child = addNode(new QTreeWidgetItem(root), value, 2 * i, 2 * i + 1);
+                child->setData(0, CategoryValueRole, QByteArray::fromStdString(value));
+            }
         tree->addTopLevelItem(root);
-        if (i == 0)
-            continue;
-        for (const std::string& value : lists[i - 1]->Items()) {
-            auto* child = addNode(new QTreeWidgetItem(root), value, 2 * i, 2 * i + 1);
-            child->setData(0, CategoryValueRole, QByteArray::fromStdString(value));
-        }
     }
 }
 
@@ -456,15 +471,25 @@ bool TSerialJobs::Run(int Key, std::function<void()> Job)
 
 void ListMusicFiles(std::vector<std::string>& List, const std::string& Folder)
 {
-    std::vector<std::pair<std::string, std::string>> found;  // case-folded, as it is
-    forEachEntry(Folder, [&found](const char* name, bool folder) {
-        if (!folder && HasMusicExtension(name))
-            found.emplace_back(CaseFolded(name), name);
+    std::vector<std::string> names, folded;
+    forEachEntry(Folder, [&](const char* name, bool folder) {
+        if (!folder && HasMusicExtension(name)) {
+            names.emplace_back(name);
+            folded.push_back(CaseFolded(names.back()));
+        }
     });
-    // Names that differ only in case keep one order on every system.
-    std::sort(found.begin(), found.end());
-    for (auto& entry : found)
-        List.push_back(std::move(entry.second));
+    // Names that differ only in case keep one order on every system. The names stay put
+    // and their places are sorted: moving strings costs more than comparing them.
+    std::vector<std::uint32_t> order(names.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<std::uint32_t>(i);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int byFolded = folded[a].compare(folded[b]);
+        return byFolded != 0 ? byFolded < 0 : names[a] < names[b];
+    });
+    List.reserve(List.size() + order.size());
+    for (std::uint32_t i : order)
+        List.push_back(std::move(names[i]));
 }
 
 void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCategoryList& YearList,
@@ -482,12 +507,17 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
         std::string path = joinPath(Folder, names[i]);
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
-        YearList.Add(t.Year);
-        GenreList.Add(t.Genre);
-        ArtistList.Add(t.Artist);
-        AlbumList.Add(t.Album);
         sgdMusic.SetRowCells(static_cast<int>(i), {t.Title, t.Year, t.Genre, t.Artist, t.Album,
                                                    t.Track, std::move(path), "0"});
+    }
+    // The values are gathered after the files: reading a file pushes the lists out of the
+    // processor's caches, and they are looked up four times a file.
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const TMusicDatabase::TRow& row = sgdMusic.Rows(static_cast<int>(i));
+        YearList.Add(row[mcYear]);
+        GenreList.Add(row[mcGenre]);
+        ArtistList.Add(row[mcArtist]);
+        AlbumList.Add(row[mcAlbum]);
     }
 }
 

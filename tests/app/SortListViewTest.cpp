@@ -263,6 +263,86 @@ TEST(SortListView, SortItemsEventDecidesHowToCompare)
     EXPECT_EQ(m.column(0), (Texts{"10", "3", "2", "1"}));
 }
 
+// Rows of TSortListItem added sorted, and sorted again after a text changed, come in the
+// order that plain rows added and then sorted come in: ties keep their order, letter case
+// and kana decide only as the collation says, numbers sort by value.
+TEST(SortListView, SortedRowsOfTextItemsMatchPlainRowsSortedAfterwards)
+{
+    const char* rows[][2] = {{"b", "a"},     {"B", "b"},    {"10", "c"},     {"9", "d"},
+                             {"1,000", "e"}, {"b", "f"},    {"さくら", "g"}, {"サクラ", "h"},
+                             {"桜", "i"},    {"", "j"},     {"Éclair", "k"}, {"eclair", "l"}};
+    MusicList plain, text;
+    for (MusicList* m : {&plain, &text}) {
+        m->list.clear();
+        m->list.SetStyle(lvStandard);
+    }
+    int begun = 0, finished = 0;
+    text.list.OnSortBegin = [&](QObject*, int, bool) { ++begun; };
+    text.list.OnSortFinished = [&](QObject*, int, bool) { ++finished; };
+    QList<QTreeWidgetItem*> items;
+    for (auto& r : rows) {
+        plain.list.AddItem("", {"", r[0], r[1]});
+        items.append(new TSortListItem({"", "", r[0], r[1]}));
+    }
+    plain.list.SortOnColumn(2, true);
+    text.list.AddSortedItems(items, 2, true, [](QTreeWidgetItem* row, int n) {
+        static_cast<TSortListItem*>(row)->SetTextQuietly(1, std::to_string(n + 1));
+    });
+    EXPECT_EQ(begun, 1);
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(text.column(2), plain.column(2));
+    EXPECT_EQ(text.column(0), (Texts{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"}));
+    // A changed text is read again, not taken from the last sort.
+    for (MusicList* m : {&plain, &text}) {
+        m->list.SortOnColumn(2, false);
+        m->list.Item(m->list.Count() - 1)->setText(2, "zzz");  // was the empty title
+        m->list.SortOnColumn(2, true);
+    }
+    EXPECT_EQ(text.column(2), plain.column(2));
+    EXPECT_NE(text.column(1).front(), "zzz");
+    // Into a list with rows the new ones are sorted in with them.
+    plain.list.AddItem("", {"", "c", "m"});
+    plain.list.SortOnColumn(2, true);
+    text.list.AddSortedItems({new TSortListItem({"", "", "c", "m"})}, 2, true);
+    EXPECT_EQ(text.column(2), plain.column(2));
+}
+
+TEST(SortListView, TextItemsReadAndChangeAsPlainItems)
+{
+    TSortListItem item({"caption", "", "タイトル"});
+    QTreeWidgetItem& row = item;
+    EXPECT_EQ(row.text(2), QString("タイトル"));
+    EXPECT_EQ(TCustomSortListView::ColumnText(&item, 1), "タイトル");
+    EXPECT_FALSE(row.data(5, Qt::DisplayRole).isValid());
+    row.setText(5, "five");  // past the texts: the columns between stay empty
+    row.setText(0, "");
+    row.setData(2, Qt::EditRole, "題名");
+    row.setData(2, Qt::UserRole, 42);
+    EXPECT_EQ(item.TextCount(), 6);
+    const std::unique_ptr<QTreeWidgetItem> copy(row.clone());
+    for (const QTreeWidgetItem* r : {&row, copy.get()}) {
+        EXPECT_EQ(r->text(0), QString());
+        EXPECT_EQ(r->text(2), QString("題名"));
+        EXPECT_EQ(r->text(4), QString());
+        EXPECT_EQ(r->text(5), QString("five"));
+        EXPECT_EQ(r->data(2, Qt::UserRole).toInt(), 42);
+    }
+    // A change of a row in a view tells the view of that cell.
+    TSortListView list;
+    list.setColumnCount(3);
+    list.addTopLevelItems({new TSortListItem({"", "a", "b"}), new TSortListItem({"", "c", "d"})});
+    std::vector<std::pair<int, int>> changed;
+    QObject::connect(list.model(), &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& from, const QModelIndex& to) {
+                         EXPECT_EQ(from, to);
+                         changed.emplace_back(from.row(), from.column());
+                     });
+    list.Item(1)->setText(2, "e");
+    list.Item(1)->setText(2, "e");  // no change, no notice
+    EXPECT_EQ(changed, (std::vector<std::pair<int, int>>{{1, 2}}));
+    EXPECT_EQ(list.model()->index(1, 2).data().toString(), QString("e"));
+}
+
 TEST(SortListView, MoveRowCarriesTheSelection)
 {
     MusicList m;
