@@ -45,12 +45,16 @@ public:
     // Answers one connection: the request has been read; write the answer to fd.
     using Responder = std::function<void(int fd, const Request&)>;
 
-    explicit LoopbackServer(Responder respond, int maxConnections = 8, int lifetimeMs = 8000)
+    // Port 0 takes a free port.
+    explicit LoopbackServer(Responder respond, int maxConnections = 8, int lifetimeMs = 8000, int port = 0)
         : respond_(std::move(respond))
     {
         listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int yes = 1;
+        ::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
         sockaddr_in a{};
         a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof a;
         if (::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(listen_, 8) != 0
@@ -62,7 +66,8 @@ public:
     ~LoopbackServer()
     {
         stop_ = true;
-        thread_.join();
+        if (thread_.joinable())
+            thread_.join();
         ::close(listen_);
     }
     std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -72,6 +77,12 @@ public:
         return requests_;
     }
     bool stopping() const { return stop_; }
+    // Waits until the server has stopped by itself (its connections or its time are used up).
+    void wait()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
 
 private:
     void serve(int maxConnections, int lifetimeMs)
