@@ -437,6 +437,9 @@ TEST_F(CddbFileTest, HostilePathsNeverReachTheServer)
         w.SetLblCDID(file, 0);
         run(w);
         EXPECT_EQ(text(w.memCDDB), server.host() + "\n    Command syntax error");
+        if (path.empty()) {
+            w.grab().save(screenshotDir() + "/cddb-file.png");
+        }
         EXPECT_TRUE(w.ResultText.empty());
     }
     EXPECT_EQ(server.commands(), std::vector<std::string>(5, ""));
