@@ -204,7 +204,7 @@ void TfrmCDDB::showEvent(QShowEvent* e)
     placeWindow();
     SetMemoMargins(memCDDB, 4, 4);
     SetMemoMargins(memBody, 4, 4);
-    QTimer::singleShot(0, this, [this] { start(); });
+    QTimer::singleShot(0, this, [this] { forms::RunGuarded([this] { start(); }); });
 }
 
 void TfrmCDDB::start()

@@ -285,6 +285,22 @@ TEST_F(CddbWindowTest, ErrorAnswersAndFailuresCloseWithNothingStored)
         EXPECT_FALSE(stored());
     }
 
+    // Escape during the pause after an error answer ends it at once.
+    {
+        Server primary(Answers{{"cddb+query", "401 Not found\r\n"}});
+        servers(primary);
+        TfrmCDDB::PausePercent = 100;
+        auto w = open();
+        ASSERT_TRUE(waitFor([&] { return text(w->memCDDB).ends_with("Inexact matche"); }));
+        QElapsedTimer t;
+        t.start();
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &esc);
+        ASSERT_TRUE(closes(*w, 2000));
+        EXPECT_LT(t.elapsed(), 500);
+        TfrmCDDB::PausePercent = 10;
+    }
+
     // A refused connection says so, shows a box and closes.
     int port = 0;
     {
