@@ -16,6 +16,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -258,7 +259,18 @@ void TfrmCDDB::closeSoon()
         timClose.SetEnabled(true);
 }
 
-void TfrmCDDB::spdCanClick() { closeSoon(); }
+// Also while the user is choosing a match.
+void TfrmCDDB::spdCanClick()
+{
+    if (!closeWanted_)
+        timClose.SetEnabled(true);
+}
+
+void TfrmCDDB::notice(const std::string& Text)
+{
+    const TMsgBoxFn box = MsgBoxHook ? MsgBoxHook : TMsgBoxFn(::MsgBoxEx);
+    box(this, "ＣＤＤＢ", Text, 1, "y", "x");
+}
 
 bool TfrmCDDB::pause(int Ms)
 {
@@ -284,10 +296,8 @@ int TfrmCDDB::cddbGet(const std::string& Url, std::string& Text)
     body += a.Header;
     memBody->setPlainText(q(body));
     Text = a.Text;
-    if (!a.Error.empty() && !closeWanted_) {
-        const TMsgBoxFn& box = MsgBoxHook ? MsgBoxHook : TMsgBoxFn(::MsgBoxEx);
-        box(this, "ＣＤＤＢ", "ＣＤＤＢサーバーから答えがありませんでした。\r\n" + host_ + "\r\n" + a.Error, 1, "y", "x");
-    }
+    if (!a.Error.empty() && !closeWanted_)
+        notice("ＣＤＤＢサーバーから答えがありませんでした。\r\n" + host_ + "\r\n" + a.Error);
     return a.Code;
 }
 
@@ -346,6 +356,7 @@ void TfrmCDDB::CddbQuery(bool Fallback)
             sgdCDDB->SetCells(3, rows, id);
             ++rows;
         }
+        sgdCDDB->SetRowCount(std::max(rows, 1));  // no rows left from an earlier list
         if (rows > 1) {
             memCDDB->setEnabled(false);
             memBody->setEnabled(false);
@@ -406,8 +417,7 @@ void TfrmCDDB::CddbRead(const std::string& Category, const std::string& DiscId, 
             incomplete = storeEntry(text, Category);
         } catch (const std::exception& e) {
             memBody->setPlainText(QString::fromUtf8(e.what()));
-            const TMsgBoxFn& box = MsgBoxHook ? MsgBoxHook : TMsgBoxFn(::MsgBoxEx);
-            box(this, "ＣＤＤＢ", e.what(), 1, "y", "x");
+            notice(e.what());
             closeSoon();
             return;
         }

@@ -101,6 +101,7 @@ private:
     void drawCell(int Col, int Row, const gfx::TRect& Rect);
     int cddbGet(const std::string& Url, std::string& Text);
     void answerLine(const std::string& Line);
+    void notice(const std::string& Text);
     void closeSoon();
     // Waits Ms (scaled for tests); false when a close came meanwhile.
     bool pause(int Ms);

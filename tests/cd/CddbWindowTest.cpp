@@ -199,8 +199,14 @@ TEST_F(CddbWindowTest, AListOfMatchesWaitsForTheUsersChoice)
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(w->sgdCDDB, &enter);
         ASSERT_TRUE(closes(*w));
+        // The cancel button closes while the choice waits, and nothing is read.
+        auto cancelled = open();
+        ASSERT_TRUE(waitFor([&] { return cancelled->pnlSelect->isVisible(); }));
+        cancelled->spdCan->OnClick(cancelled->spdCan);
+        ASSERT_TRUE(closes(*cancelled));
+        EXPECT_EQ(primary.commands().size(), 3u);
         EXPECT_FALSE(w->pnlSelect->isVisible());
-        EXPECT_EQ(primary.commands().back(), "cddb+read+misc+0a0b0c02");
+        EXPECT_EQ(primary.commands().at(1), "cddb+read+misc+0a0b0c02");
         EXPECT_TRUE(stored());
         IniEraseSection(TCDPlayer::CdPlayerIniBase(), "0A0B0C03");
     }
@@ -315,15 +321,6 @@ TEST_F(CddbWindowTest, ErrorAnswersAndFailuresCloseWithNothingStored)
     EXPECT_TRUE(sawStatus("Get は失敗しました"));
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_FALSE(stored());
-}
-
-TEST(CddbWindowTexts, CommandKinds)
-{
-    EXPECT_EQ(TfrmCDDB::SuccessText(0), "Get は成功しました");
-    EXPECT_EQ(TfrmCDDB::FailureText(10), "UnLink は失敗しました");
-    EXPECT_EQ(TfrmCDDB::SuccessText(12), "Wrapped は成功しました");
-    EXPECT_EQ(TfrmCDDB::SuccessText(13), "");
-    EXPECT_EQ(TfrmCDDB::FailureText(-1), "");
 }
 
 namespace {
