@@ -32,9 +32,9 @@
 #include <QTreeWidget>
 
 #include "app/SortListView.h"
-#include "app/StandIns.h"
 #include "app/libMusic.h"
 #include "visual/DXDraw.h"
+#include "visual/DistractBar.h"
 #include "controls/alpha/AlphaCtl.h"
 #include "controls/display/AnalogMeter.h"
 #include "controls/display/CoolGauge.h"
@@ -283,8 +283,7 @@ public:
     controls::TAnalogMeter* mtrBalanse;
     controls::TLCD99* lcdMeter;
     QLabel* lblMK0;
-    TDisplayStandIn* dbrMeter;   // the segment-bar meter
-    int dbrMeterProcess = 0;
+    visual::TDistractBar* dbrMeter;   // the segment-bar meter
     controls::TLightStr* msgOstrel;
     std::array<QLabel*, 8> lblM0{};   // lblM0P, lblM0R, lblM0N, lblM01 .. lblM05
 
@@ -482,13 +481,14 @@ public:
     void SetPaneTag(int Channel, intptr_t Level) override;
     void ReadOverlayLabels(TOverlayLabels& Labels) const override;
     bool TimDxTimerEnabled() const override;
-    int Gauge1Position() const override;
     bool DxdLeftVisible() const override;
     TVisualSurface* PaneSurface(int Channel) override;
     gfx::TCanvas* SurfaceCanvas(int Channel) override;
     visual::TDXDraw* PaneDXDraw(int Channel) override;
     visual::TDXImageList* ImageList() override { return dxdImage; }
     visual::TDXSpriteEngine* SpriteEngine() override { return DXSpriteEngine1; }
+    int Gauge1Position() const override;
+    TMeterPanel* MeterPanel() override { return &meterPanel_; }
 
     // The display tick and the panes' paint handlers (MainFormPlay.cpp).
     void timDxTimerTimer();
@@ -590,6 +590,27 @@ private:
         void Flip() override { Pane->Flip(); }
     };
     TPaneSurface paneSurfaces_[2];
+    // pnlMeter and the engine as the meter-panel mode drives them (MainFormDisplay.cpp).
+    struct TMainMeterPanel : TMeterPanel {
+        explicit TMainMeterPanel(TfrmMain& Form) : F(Form) {}
+        bool LEDStatus(int Number) const override;
+        void SetLEDStatus(int Number, bool On) override { F.SetLEDStatus(Number, On); }
+        void SetLCD1BrushColor(gfx::TColor Color) override { F.SetLCD1BrushColor(Color); }
+        void SetMeterValue(TMeter Meter, int Value) override;
+        int MeterValue(TMeter Meter) const override;
+        void SetLcdMeterValue(const std::string& Text) override { F.SetLcdMeterValue(Text); }
+        gfx::TColor LblMK0FontColor() const override;
+        void SetLblMK0FontColor(gfx::TColor Color) override;
+        void SetDbrMeterWidth(int Width) override;
+        void SetDbrMeterProcess(int Process) override { F.SetDbrMeterProcess(Process); }
+        void SetMarqueeText(const std::string& Text) override { F.SetMsgOstrelText(Text); }
+        void SetShiftLamp(int Index) override;
+        int BarLeftPosition() const override { return F.barLeft->Position(); }
+        int BarRightPosition() const override { return F.barRight->Position(); }
+        std::uint32_t PlayPositionMs() override;
+        TfrmMain& F;
+    };
+    TMainMeterPanel meterPanel_{*this};
     std::unique_ptr<visual::TDXImageList> imageList_;
     std::unique_ptr<visual::TDXSpriteEngine> spriteEngine_;
     void dxdLeftInitialize();

@@ -130,8 +130,45 @@ void TfrmMain::SetLCD1BrushColor(gfx::TColor Color)
 void TfrmMain::SetMtrLeftValue(int32_t Value) { mtrLeft->SetValue(Value); }
 void TfrmMain::SetMtrRightValue(int32_t Value) { mtrRight->SetValue(Value); }
 void TfrmMain::SetMtrBalanseValue(int32_t Value) { mtrBalanse->SetValue(Value); }
-void TfrmMain::SetDbrMeterProcess(int Process) { dbrMeterProcess = Process; }
+void TfrmMain::SetDbrMeterProcess(int Process)
+{
+    if (Process >= visual::apNone && Process <= visual::apFillBounce)
+        dbrMeter->SetProcess(visual::TDBAnimProcessType(Process));
+}
 void TfrmMain::SetLcdMeterValue(const std::string& Text) { lcdMeter->SetValue(Text); }
+
+bool TfrmMain::TMainMeterPanel::LEDStatus(int Number) const
+{
+    const controls::TLED* leds[] = {F.LED1, F.LED2, F.LED3};
+    return Number >= 1 && Number <= 3 && leds[Number - 1]->Status();
+}
+
+void TfrmMain::TMainMeterPanel::SetMeterValue(TMeter Meter, int Value)
+{
+    controls::TAnalogMeter* meters[] = {F.mtrLeft, F.mtrRight, F.mtrBalanse};
+    meters[Meter]->SetValue(Value);
+}
+
+int TfrmMain::TMainMeterPanel::MeterValue(TMeter Meter) const
+{
+    const controls::TAnalogMeter* meters[] = {F.mtrLeft, F.mtrRight, F.mtrBalanse};
+    return meters[Meter]->Value();
+}
+
+gfx::TColor TfrmMain::TMainMeterPanel::LblMK0FontColor() const { return FontColor(F.lblMK0); }
+void TfrmMain::TMainMeterPanel::SetLblMK0FontColor(gfx::TColor Color) { SetFontColor(F.lblMK0, Color); }
+void TfrmMain::TMainMeterPanel::SetDbrMeterWidth(int Width) { F.dbrMeter->resize(Width, F.dbrMeter->height()); }
+
+void TfrmMain::TMainMeterPanel::SetShiftLamp(int Index)
+{
+    if (F.DxSound)
+        F.DxSound->SetShiftLamp(Index);
+}
+
+std::uint32_t TfrmMain::TMainMeterPanel::PlayPositionMs()
+{
+    return F.DxSound ? F.DxSound->Channel().GetPosition() : 0;
+}
 
 void TfrmMain::SetLblM0FontColor(int Index, gfx::TColor Color)
 {

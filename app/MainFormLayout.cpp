@@ -420,8 +420,14 @@ void TfrmMain::CreateMeterPanel()
     msgOstrel->SetShowFontH(5);
     msgOstrel->resize(63, 15);
     msgOstrel->SetShowStrings({"______x______"});
-    dbrMeter = make<TDisplayStandIn>(pnlMeter, "dbrMeter");
+    dbrMeter = make<visual::TDistractBar>(pnlMeter, "dbrMeter");
     dbrMeter->setGeometry(2, 66, 96, 12);
+    dbrMeter->SetBackGroundColor(0x0C0806);  // the panel's own
+    dbrMeter->SetBarCount(16);
+    dbrMeter->SetBarSpacing(1);
+    dbrMeter->SetEnableMask(1u << 7 | 1u << 8);
+    dbrMeter->SetProcess(visual::apDouble);
+    dbrMeter->SetAnimated(true);  // runs once the window is first shown
     const char* gears[] = {"lblM0P", "lblM0R", "lblM0N", "lblM01", "lblM02", "lblM03", "lblM04", "lblM05"};
     const char* gearText[] = {"P", "R", "N", "1", "2", "3", "4", "5"};
     for (int i = 0; i < 8; ++i) {

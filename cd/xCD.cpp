@@ -2,6 +2,7 @@
 
 #include "cd/GridLook.h"
 #include "cd/libYear.h"
+#include "cd/xCD2MP3.h"
 #include "cd/xCDDB.h"
 #include "platform/forms/Application.h"
 #include "platform/gfx/DrawTools.h"
@@ -334,7 +335,6 @@ void TfrmCD::FormCreate()
     Gauge2->SetPosition(0);
     // Until their windows are part of the program.
     spdVolume->SetEnabled(false);
-    spdMP3->SetEnabled(false);
     CDPlayer1AfterRemove();
     Removed = false;
 }
@@ -688,12 +688,15 @@ void TfrmCD::spdVolumeClick()
 
 void TfrmCD::spdMP3Click()
 {
-    if (!OpenRipperWindow)
-        return;
     const bool wasPlaying = playing();
     if (wasPlaying)
         sbPauseClick();
-    OpenRipperWindow();
+    if (OpenRipperWindow) {
+        OpenRipperWindow();
+    } else {
+        TfrmMP3 ripper(this);
+        ripper.ShowModal();
+    }
     if (wasPlaying)
         sbPlayClick();
 }

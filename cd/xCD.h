@@ -55,8 +55,8 @@ public:
     // With a Sender, asks first; without, opens the CDDB window at once.
     void spdCDDBClick(QObject* Sender);
 
-    // The windows of other units (empty: the button does nothing). The CDDB window is
-    // cd/xCDDB's.
+    // The windows of other units (empty: the button does nothing; the ripper, which lives
+    // here, is shown modally when its hook is empty). The CDDB window is cd/xCDDB's.
     std::function<void()> OpenCddbWindow;
     std::function<void()> OpenVolumeWindow;
     std::function<void()> OpenRipperWindow;

@@ -107,6 +107,7 @@ TDxSound::TOpenResult TDxSound::OpenFile(const std::string& FileName)
     display_.SetTimLyrics1Enabled(false);
     display_.SetTimLyrics2Enabled(false);
     LyricsTxt_.SetText(CurrentTag.Lyrics);
+    lyricsOffset_ = 0;
     LoadPhoto();
     lyricsAvailable_ = LyricsTxt_.Count() > 0 || photoIndex_ >= 0;
     UpdateLyricsAndMeter(true);

@@ -110,8 +110,13 @@ public:
     TAnalysis* Analysis() { return analysis_.get(); }
     const rtl::TStringList& PlayListItems() const { return playList_; }
     bool LyricsAvailable() const { return lyricsAvailable_; }
-    // 0 when the tag's photo was loaded, -1 when there is none.
+    // -1 when the tag named no loadable photo; otherwise how far the lyrics mode has raised
+    // the photo (0 when it was loaded). Every open resets it, and the lyrics offset to 0.
     int32_t PhotoIndex() const { return photoIndex_; }
+    void SetPhotoIndex(int32_t Value) { photoIndex_ = Value; }
+    // How far the lyrics mode has scrolled the lyrics up, in pixels.
+    int32_t LyricsOffset() const { return lyricsOffset_; }
+    void SetLyricsOffset(int32_t Value) { lyricsOffset_ = Value; }
     // The photo reduced for the lyrics panel.
     gfx::TBitmap& WorkBitmap() { return workBitmap_; }
 
@@ -144,6 +149,7 @@ private:
     rtl::TStringList playList_;
     bool lyricsAvailable_ = false;
     int32_t photoIndex_ = -1;
+    int32_t lyricsOffset_ = 0;
     std::unique_ptr<forms::TImage> LyricsImg_;
     gfx::TBitmap workBitmap_;
     rtl::TStringList LyricsTxt_;

@@ -23,22 +23,38 @@ void TEngineVisual::CreateVisualResources()
         visual::TDXSpriteEngine* sprites = FPanes.SpriteEngine();
         if (!list || !sprites || FAddedItems.empty())
             return;
-        visual::TPictureCollectionItem* image = FAddedItems.front();
-        for (auto& star : FStars) {
-            star = new visual::TMySprite(&sprites->Engine());
-            star->Image = image;
-            star->Width = image->Width();
-            star->Height = image->Height();
-            const double a = rtl::Random(360) * std::numbers::pi / 180;
-            const int32_t rx = rtl::Random(900) + 100;
-            star->StarX = int32_t(rtl::Trunc(std::cos(a) * rx));
-            const int32_t ry = rtl::Random(400) + 100;
-            star->StarY = int32_t(rtl::Trunc(std::sin(a) * ry));
-            star->Depth = rtl::Random(100);
-        }
+        MakeStars(*sprites, *FAddedItems.front(), FStars.data(), StarCount);
     } catch (...) {
         FreeVisualResources();
         throw;
+    }
+}
+
+visual::TPictureCollectionItem* AddDXPicture(visual::TDXImageList& List, const std::string& ResName)
+{
+    gfx::TBitmap picture;
+    LoadResImage(picture, ResName, "JPG");
+    visual::TDIB dib;
+    dib.Assign(picture);
+    visual::TPictureCollectionItem* item = List.Items().Add();
+    item->Picture.SetGraphic(&dib);
+    return item;
+}
+
+void MakeStars(visual::TDXSpriteEngine& Engine, visual::TPictureCollectionItem& Image,
+               visual::TMySprite** Stars, int Count)
+{
+    for (int i = 0; i < Count; ++i) {
+        visual::TMySprite* star = Stars[i] = new visual::TMySprite(&Engine.Engine());
+        star->Image = &Image;
+        star->Width = Image.Width();
+        star->Height = Image.Height();
+        const double a = rtl::Random(360) * std::numbers::pi / 180;
+        const int32_t rx = rtl::Random(900) + 100;
+        star->StarX = int32_t(rtl::Trunc(std::cos(a) * rx));
+        const int32_t ry = rtl::Random(400) + 100;
+        star->StarY = int32_t(rtl::Trunc(std::sin(a) * ry));
+        star->Depth = rtl::Random(100);
     }
 }
 
@@ -47,13 +63,7 @@ void TEngineVisual::LoadDXImages(const std::string& ResName)
     visual::TDXImageList* list = FPanes.ImageList();
     if (!list)
         return;
-    gfx::TBitmap picture;
-    LoadResImage(picture, ResName, "JPG");
-    visual::TDIB dib;
-    dib.Assign(picture);
-    visual::TPictureCollectionItem* item = list->Items().Add();
-    FAddedItems.push_back(item);
-    item->Picture.SetGraphic(&dib);
+    FAddedItems.push_back(AddDXPicture(*list, ResName));
 }
 
 void TEngineVisual::FreeDirectDrawResources()
@@ -103,6 +113,8 @@ void TEngineVisual::FillFrame()
     FFrame.GraphHeight = FEngine.GraphHeight();
     FFrame.TimerEnabled = FPanes.TimDxTimerEnabled();
     FFrame.Gauge1Position = FPanes.Gauge1Position();
+    FFrame.Engine = &FEngine;
+    FFrame.Panel = FPanes.MeterPanel();
     FPanes.ReadOverlayLabels(FFrame.Labels);
 }
 

@@ -23,6 +23,7 @@
 #include "visual/AnalysisView.h"
 #include "visual/DXImageList.h"
 #include "visual/DXSprite.h"
+#include "visual/MeterPanel.h"
 #include "visual/VisualPainter.h"
 #include "visual/VisualResources.h"
 
@@ -63,7 +64,16 @@ public:
     virtual visual::TDXDraw* PaneDXDraw(int /*Channel*/) { return nullptr; }
     virtual visual::TDXImageList* ImageList() { return nullptr; }
     virtual visual::TDXSpriteEngine* SpriteEngine() { return nullptr; }
+    // The dashboard the meter-panel mode drives; null where there is none.
+    virtual TMeterPanel* MeterPanel() { return nullptr; }
 };
+
+// Appends the built-in JPG picture ResName to List as a 24-bit TDIB; returns the new item.
+visual::TPictureCollectionItem* AddDXPicture(visual::TDXImageList& List, const std::string& ResName);
+// Makes Count stars in Engine showing Image, scattered around the centre at random depths
+// (drawing on the run-time random generator), into Stars[0 .. Count - 1].
+void MakeStars(visual::TDXSpriteEngine& Engine, visual::TPictureCollectionItem& Image,
+               visual::TMySprite** Stars, int Count);
 
 class TEngineVisual : public sound::TDxSoundVisual {
 public:

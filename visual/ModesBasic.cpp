@@ -95,10 +95,7 @@ void TVisualPainter::mode1(TCall& C)
     auto& points = State.Points;
     int& counter = State.Counters[1];
     if (State.FirstPaint[1]) {
-        for (int i = 0; i <= 50; ++i) {
-            points[i].Y = rtl::Random(C.H);
-            points[i].X = rtl::Random(C.W - 4);
-        }
+        seedPoints(50, C.W - 4, C.H);
         State.FirstPaint[1] = 0;
         counter = 0;
         State.D1 = 1;
@@ -221,10 +218,7 @@ void TVisualPainter::mode3(TCall& C)
     auto& points = State.Points;
     int& counter = State.Counters[3];
     if (State.FirstPaint[3]) {
-        for (int i = 0; i <= 100; ++i) {
-            points[i].Y = rtl::Random(C.H);
-            points[i].X = rtl::Random(C.W - 4);
-        }
+        seedPoints(100, C.W - 4, C.H);
         State.FirstPaint[3] = 0;
         counter = 0;
         State.A3 = 0;

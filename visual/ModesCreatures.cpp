@@ -33,9 +33,7 @@ void TVisualPainter::mode5(TCall& C)
     int& counter = State.Counters[5];
     if (State.FirstPaint[5])
         seedParticles(5, [&] { return rtl::Random(C.W); }, [&] { return rtl::Random(C.H); });
-    visual::TDirectDrawSurface* target =
-        C.Frame.Surface && C.Frame.DXDraw && C.Frame.DXDraw->Surface ? C.Frame.DXDraw->Surface.get()
-                                                                     : nullptr;
+    visual::TDirectDrawSurface* target = paneSurface(C);
     const double level = C.Lv();
     const int amp = Trunc32(level * 60) + 10;
     // The counter has no bound: the phase wraps, which the wave blit takes in its stride.
@@ -138,10 +136,7 @@ void TVisualPainter::mode7(TCall& C)
     auto& points = State.Points;
     int& counter = State.Counters[7];
     if (State.FirstPaint[7]) {
-        for (int i = 0; i <= 200; ++i) {
-            points[i].Y = rtl::Random(C.H);
-            points[i].X = rtl::Random(C.W - 4);
-        }
+        seedPoints(200, C.W - 4, C.H);
         State.FirstPaint[7] = 0;
         counter = 0;
         State.A3 = 0;
@@ -213,10 +208,7 @@ void TVisualPainter::mode8(TCall& C)
     auto& points = State.Points;
     int& counter = State.Counters[8];
     if (State.FirstPaint[8]) {
-        for (int i = 0; i <= 50; ++i) {
-            points[i].Y = rtl::Random(C.H);
-            points[i].X = rtl::Random(C.W);
-        }
+        seedPoints(50, C.W, C.H);
         State.FirstPaint[8] = 0;
         counter = 0;
         State.StepD = 0;

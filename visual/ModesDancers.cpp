@@ -21,20 +21,6 @@ namespace {
 
 constexpr int kBandCount = TFFTState::BandCount;
 
-void lineScatter(gfx::TCanvas& Canvas, int X0, int Y0, int RX, int RY)
-{
-    const gfx::TPoint p = Scatter(X0, Y0, RX, RY);
-    Canvas.MoveTo(X0, Y0);
-    Canvas.LineTo(p.X, p.Y);
-}
-
-void pixelScatter(gfx::TCanvas& Canvas, int X0, int Y0, int RX, int RY, int DropY = 0)
-{
-    const gfx::TPoint p = Scatter(X0, Y0, RX, RY);
-    Canvas.SetPixel(p.X, Add32(p.Y, DropY), Canvas.Pen().Color());
-}
-
-
 }  // namespace
 
 // Samples from the column minima (Quarter: (255 - Min) div 4; otherwise 255 - Min shr 2),

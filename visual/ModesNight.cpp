@@ -205,10 +205,7 @@ void TVisualPainter::mode12(TCall& C)
     int& counter = State.Counters[12];
     int& d = State.StepD;
     if (State.FirstPaint[12]) {
-        for (int i = 0; i <= 50; ++i) {
-            points[i].Y = rtl::Random(C.H);
-            points[i].X = rtl::Random(C.W + 50);
-        }
+        seedPoints(50, C.W + 50, C.H);
         std::fill_n(peak.begin(), bands, 40);
         State.FirstPaint[12] = 0;
         counter = 0;

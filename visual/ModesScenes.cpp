@@ -402,6 +402,30 @@ void TVisualPainter::spaceDancer(TCall& C)
         spin.Spin = rtl::Random(10) / 10.0L + 0.1L;
 }
 
+void visualmodes::FallingStars(gfx::TCanvas& Canvas, std::array<gfx::TPoint, 301>& Points, int W, int H, int Counter)
+{
+    for (int k = 0; k <= 100; ++k) {
+        const gfx::TColor colour = RandomOnOff(255);
+        setPenAndBrush(Canvas, colour);
+        gfx::TPoint& p = Points[k];
+        p.Y += 1;
+        if (Counter % 2 == 0)
+            p.X += Drift(k);
+        const int kind = k % 32;
+        const int size = kind == 28 || kind == 29 ? 2 : kind >= 30 ? 3 : 1;
+        if (p.Y > -4) {
+            if (size == 1)
+                Canvas.SetPixel(p.X, p.Y, colour);
+            else
+                Canvas.Ellipse(p.X, p.Y, p.X + size, p.Y + size);
+        }
+        if (p.Y > H - 8) {
+            p.X = rtl::Random(W - 32);
+            p.Y = -rtl::Random(H);
+        }
+    }
+}
+
 // A small planet circling above a ribbon of the last ten waveforms that moves along with the
 // play position.
 void TVisualPainter::mode29(TCall& C)
@@ -418,26 +442,7 @@ void TVisualPainter::mode29(TCall& C)
         State.FirstPaint[29] = 0;
         counter = 0;
     }
-    for (int k = 0; k <= 100; ++k) {
-        const gfx::TColor colour = RandomOnOff(255);
-        setPenAndBrush(cv, colour);
-        gfx::TPoint& p = points[k];
-        p.Y += 1;
-        if (counter % 2 == 0)
-            p.X += Drift(k);
-        const int kind = k % 32;
-        const int size = kind == 28 || kind == 29 ? 2 : kind >= 30 ? 3 : 1;
-        if (p.Y > -4) {
-            if (size == 1)
-                cv.SetPixel(p.X, p.Y, colour);
-            else
-                cv.Ellipse(p.X, p.Y, p.X + size, p.Y + size);
-        }
-        if (p.Y > C.H - 8) {
-            p.X = rtl::Random(C.W - 32);
-            p.Y = -rtl::Random(C.H);
-        }
-    }
+    FallingStars(cv, points, C.W, C.H, counter);
 
     gfx::TBitmap& planet = scene(C.HalfH, C.HalfH);
     gfx::TCanvas& sc = planet.Canvas();

@@ -138,27 +138,7 @@ void TVisualPainter::PaintParticles(const TVisualFrame& Frame, int Right)
             State.ParticleFrame = 0;
             State.ParticleSetup = 0;
         }
-        for (int i = 0; i <= 100; ++i) {
-            const gfx::TColor colour = RandomOnOff(255);
-            canvas.Pen().SetColor(colour);
-            canvas.Brush().SetColor(colour);
-            gfx::TPoint& p = points[i];
-            p.Y += 1;
-            if (State.ParticleFrame % 2 == 0)
-                p.X += Drift(i);
-            const int kind = i % 32;
-            const int size = kind >= 30 ? 3 : kind >= 28 ? 2 : 1;
-            if (p.Y > -4) {
-                if (size == 1)
-                    canvas.SetPixel(p.X, p.Y, colour);
-                else
-                    canvas.Ellipse(p.X, p.Y, p.X + size, p.Y + size);
-            }
-            if (p.Y > H - 8) {
-                p.X = rtl::Random(W - 32);
-                p.Y = -rtl::Random(H);
-            }
-        }
+        FallingStars(canvas, points, W, H, State.ParticleFrame);
         if (++State.ParticleFrame > H)
             State.ParticleFrame = 0;
     }

@@ -3,6 +3,7 @@
 // the modes are defined with, because each frame's picture depends on that order.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -89,6 +90,26 @@ inline gfx::TPoint Scatter(int X0, int Y0, int RX, int RY)
     const std::int32_t py = Sub32(Y0, Trunc32(std::sin(a) * rtl::Random(RY)));
     return {px, py};
 }
+
+// A line from (X0, Y0) to a scattered point, in the pen.
+inline void lineScatter(gfx::TCanvas& Canvas, int X0, int Y0, int RX, int RY)
+{
+    const gfx::TPoint p = Scatter(X0, Y0, RX, RY);
+    Canvas.MoveTo(X0, Y0);
+    Canvas.LineTo(p.X, p.Y);
+}
+
+// A scattered pixel in the pen's colour, DropY lower.
+inline void pixelScatter(gfx::TCanvas& Canvas, int X0, int Y0, int RX, int RY, int DropY = 0)
+{
+    const gfx::TPoint p = Scatter(X0, Y0, RX, RY);
+    Canvas.SetPixel(p.X, Add32(p.Y, DropY), Canvas.Pen().Color());
+}
+
+// Points 0 .. 100 fall as twinkling stars of one to three pixels (modes 29 and 30, and the
+// particle frame): each drifts sideways on even Counter values and starts again above the
+// pane near its bottom.
+void FallingStars(gfx::TCanvas& Canvas, std::array<gfx::TPoint, 301>& Points, int W, int H, int Counter);
 
 // Moves a drifting point right by one for each of: i even, i mod 3 = 0, i mod 4 = 0,
 // i mod 5 = 0 (the slower the index, the straighter it falls).

@@ -93,6 +93,14 @@ void TVisualPainter::paintFrame(int Channel, bool HasData, const TVisualFrame& F
     PaintOverlayText(canvas, Channel, Frame);
 }
 
+void TVisualPainter::seedPoints(int Last, int XRange, int H)
+{
+    for (int i = 0; i <= Last; ++i) {
+        State.Points[i].Y = rtl::Random(H);
+        State.Points[i].X = rtl::Random(XRange);
+    }
+}
+
 void TVisualPainter::dispatch(TCall& C)
 {
     switch (C.Frame.Effect) {
@@ -110,15 +118,23 @@ void TVisualPainter::dispatch(TCall& C)
     case 11: mode11(C); break;
     case 12: mode12(C); break;
     case 13: mode13(C); break;
+    case 14: mode14(C); break;
+    case 15: mode15(C); break;
+    case 16: mode16(C); break;
+    case 17: mode17(C); break;
     case 18: mode18(C); break;
     case 19: mode19(C); break;
     case 20: mode20(C); break;
     case 21: mode21(C); break;
+    case 22: mode22(C); break;
+    case 23: mode23(C); break;
+    case 24: mode24(C); break;
     case 25: mode25(C); break;
     case 26: mode26(C); break;
     case 27: mode27(C); break;
     case 28: mode28(C); break;
     case 29: mode29(C); break;
+    case 30: mode30(C); break;
     default: break;  // a mode not built yet, or no mode at all, draws nothing
     }
 }

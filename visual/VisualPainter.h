@@ -36,14 +36,19 @@
 #include "visual/AnalysisView.h"
 
 class TVisualResources;
+class TMeterPanel;
 namespace visual {
 class TDXDraw;
+class TDirectDrawSurface;
 class TDXImageList;
 class TDXSpriteEngine;
 class TMySprite;
 }  // namespace visual
 namespace gfx {
 class TBitmap;
+}
+namespace sound {
+class TDxSound;
 }
 
 // The DirectDraw pane of one channel, as the painter needs it in DirectX mode.
@@ -91,8 +96,12 @@ struct TVisualFrame {
     visual::TDXImageList* ImageList = nullptr;
     visual::TDXSpriteEngine* SpriteEngine = nullptr;
     const std::array<visual::TMySprite*, 500>* Stars = nullptr;
+    // The playback engine: mode 15 shows its lyrics and photo and moves them on.
+    sound::TDxSound* Engine = nullptr;
+    std::string Today;                      // YYYYMMDD; empty: the system's date
     TOverlayLabels Labels;
     int Gauge1Position = 0;                 // Gauge1.Position: the percentage played
+    TMeterPanel* Panel = nullptr;           // the main window's dashboard (mode 30)
     // Called when a title cross-fade ends while not playing (timDxTimer.Interval := 1000).
     std::function<void()> SlowDownTimer;
 };
@@ -136,6 +145,25 @@ struct TPainterState {
     std::int32_t StageStep = 0;   // mode 21
     std::int32_t StageTicks = 0;
 
+    std::int32_t GhostKind = 0;   // mode 14: which picture tumbles
+    std::int32_t GhostX = 0;
+    std::int32_t PhotoHold = 0;   // mode 15: calls the photo has rested centred
+    std::int32_t PhotoStep = 0;   // mode 15: calls since the photo last rose a pixel
+
+    struct TBubble {
+        double Y = 0;             // vertical position
+        std::int32_t R = 0;       // ring radius
+        std::int32_t Sway = 0;    // vertical swing
+        std::int32_t Spin = 0;    // degrees added per frame
+        double Speed = 0;         // pixels risen per frame
+        double A = 0, B = 0;      // angles of the horizontal and vertical swing, in radians
+        gfx::TColor Colour = 0;
+    };
+    std::array<TBubble, 151> Bubbles{};  // mode 24
+    std::string LuckyName;        // mode 24: the day's colour (its value is CurrentColour)
+    std::string LuckyNumber;
+    std::int32_t Rise = 0;        // mode 24: how far the fortune has risen
+
     std::array<gfx::TPoint, 41> Drift{};  // mode 26: the floating rectangles
     long double ScrollOffset = 0;         // mode 26: the background's sway
     long double ScrollStep = 0;
@@ -149,6 +177,9 @@ struct TPainterState {
         long double Spin = 0;   // degrees a frame
     };
     std::array<TSpin, 2> Spins{};  // mode 28, one per channel
+
+    std::int32_t Counter30 = 0;   // mode 30: 0 .. 360, reset only by its first paint
+    std::int32_t GearPhase = 0;   // mode 30: below 7 while shifting up, then 12 .. 14
 
     std::string StoredTitle;      // overlay: the title last shown
     std::int32_t Fade = 0;        // overlay: cross-fade progress, 0 = none
@@ -207,7 +238,22 @@ private:
     void mode11(TCall& C);
     void mode12(TCall& C);
     void mode13(TCall& C);
+    void mode14(TCall& C);
+    void mode15(TCall& C);
+    bool lyrics(TCall& C);
+    int photo(TCall& C);
+    void mode16(TCall& C);
+    void mode17(TCall& C);
+    void mode22(TCall& C);
+    void mode23(TCall& C);
+    void mode24(TCall& C);
+    void luckyFortune(TCall& C);
+    void fortuneText(TCall& C);
     gfx::TBitmap& scene(int Width, int Height);
+    // The pane's drawing surface in DirectX mode; none on the paint boxes.
+    static visual::TDirectDrawSurface* paneSurface(TCall& C);
+    // Picture Slot copied into work bitmap A, turned by Angle degrees and drawn transparent.
+    void drawTurned(TCall& C, int Slot, double Angle, int X, int Y);
     void mode18(TCall& C);
     void mode19(TCall& C);
     void mode20(TCall& C);
@@ -218,6 +264,8 @@ private:
     void mode28(TCall& C);
     void spaceDancer(TCall& C);
     void mode29(TCall& C);
+    void mode30(TCall& C);
+    void meterPanel(TCall& C);
 
     // Pieces shared by modes 18-21 (and 28).
     void spectrumInput(TCall& C, bool Quarter);
@@ -226,6 +274,9 @@ private:
     void stars(TCall& C);
     template <typename F>
     void stageFloor(TCall& C, F&& Lit);
+    // Points 0..Last of the point table scattered over the pane: Y := Random(H), then
+    // X := Random(XRange), point by point.
+    void seedPoints(int Last, int XRange, int H);
     // A particle mode's first paint: its flag cleared, its counter zeroed and particles
     // 0..100 seeded at (X(), Y()) in on-off colours, magenta for black.
     template <typename FX, typename FY>

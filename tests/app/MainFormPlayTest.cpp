@@ -14,7 +14,9 @@
 #include "platform/sound/MemorySoundDevice.h"
 #include "platform/sound/NullSoundDevice.h"
 #include "support/AudioFixtures.h"
+#include "tags/libID3Tag.h"
 #include "support/WaitFor.h"
+#include "tests/visual/SurfaceRig.h"
 
 #include <gtest/gtest.h>
 
@@ -596,6 +598,102 @@ TEST(MainFormPlay, ScreenshotWhilePlaying)
     const QImage shot = w.grab().toImage();
     EXPECT_TRUE(shot.save(dir + "playing.png"));
     EXPECT_TRUE(rig.engine().IsPlaying());
+}
+
+// A song whose tag carries lyrics and names a photo in the music folder, played with the
+// panes on their surfaces; each of the star, lyrics and fortune modes picked from the panes'
+// menu and the window grabbed (screenshots/app/mode-NN.png), mode 24 once more past 90 %.
+TEST(MainFormPlay, ScreenshotsOfTheGraveyardLyricsStarAndFortuneModes)
+{
+    TempDir dir;
+    const std::string song = makeMp3(dir, "lyrics.mp3", 44100, 2, 20.0, {"-b", "128"});
+    auto r = runCommand("convert", {"-size", "120x90", "gradient:orange-purple", dir.file("photo.jpg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ClearTag();
+    CurrentTag.Title = "歌える歌";
+    CurrentTag.PhotoName = "photo.jpg";
+    CurrentTag.Lyrics = "さくら さくら\n弥生の空は\n\n見渡す限り";
+    ASSERT_TRUE(WriteTag(song));
+
+    PlayerRig rig(0);
+    TfrmMain& w = *rig.w;
+    ASSERT_TRUE(w.do_Effect999->isChecked());  // the panes draw on their surfaces
+    Mp3Path = dir.path();
+    addSongRow(w.lstFile, {"歌える歌", song});
+    selectOnly(w.lstFile, 0);
+    w.lstFileDblClick();
+    ASSERT_EQ(rig.engine().PhotoIndex(), 0);
+    const QString out = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+    QDir().mkpath(out);
+    for (int mode : {14, 15, 16, 17, 22, 23, 24}) {
+        w.do_EffectMode[size_t(mode)]->trigger();
+        rig.run(1500);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(rig.engine().Effect(), mode);
+        EXPECT_GT(litPixels(*w.dxdLeft->Surface), 100) << mode;
+        EXPECT_GT(litPixels(*w.dxdRight->Surface), 100) << mode;
+        EXPECT_TRUE(w.grab().toImage().save(out + QStringLiteral("mode-%1.png").arg(mode)));
+    }
+    w.Gauge1MouseDown(forms::mbLeft, forms::ssLeft, w.Gauge1->width() * 92 / 100, 5);
+    rig.run(800);
+    QCoreApplication::processEvents();
+    EXPECT_GT(w.Gauge1->Position(), 90);
+    EXPECT_TRUE(w.grab().toImage().save(out + "mode-24-fortune.png"));
+    EXPECT_TRUE(rig.engine().IsPlaying());
+}
+
+// The dashboard mode on surfaces: the meter panel shows beside the night road, the segment bar
+// animates on its own and is switched to random flicker, the odometer counts and the gears
+// climb; on paint boxes the panel stays hidden.
+TEST(MainFormPlay, MeterModeDrivesTheDashboardOnSurfacesOnly)
+{
+    PlayerRig rig(1);
+    TfrmMain& w = *rig.w;
+    w.SetDirectXMode(true);
+    w.do_EffectMode[30]->trigger();
+    ASSERT_EQ(w.DxSound->Effect(), 30);
+    EXPECT_EQ(w.dbrMeter->Process(), visual::apDouble);
+    // The bar animates by itself once the window has loaded.
+    const std::uint32_t first = w.dbrMeter->EnableMask();
+    EXPECT_TRUE(testsupport::waitFor([&] { return w.dbrMeter->EnableMask() != first; }));
+    auto litGear = [&] {
+        int lit = -1;
+        for (int i = 0; i < 8; ++i)
+            if (FontColor(w.lblM0[size_t(i)]) != 0x808080u)
+                lit = i;
+        return lit;
+    };
+    const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+    QDir().mkpath(dir);
+    w.spdPlayListClick();
+    rig.run(300);
+    for (int tick = 0; tick < 20; ++tick)  // frames at one moment of the song
+        w.timDxTimerTimer();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.pnlMeter->isHidden());
+    EXPECT_EQ(w.dbrMeter->Process(), visual::apRandom);
+    EXPECT_EQ(w.dbrMeter->width(), 96);
+    EXPECT_NE(w.lcdMeter->Value(), "0");
+    EXPECT_EQ(w.msgOstrel->ShowStrings()[0], "Tambourelle : " + w.lblMusic->text().toStdString());
+    EXPECT_EQ(litGear(), 3) << "P, R, N, then first gear after 15 frames";
+    EXPECT_TRUE(w.grab().toImage().save(dir + "meter-start.png"));
+    for (int tick = 0; tick < 120; ++tick)
+        w.timDxTimerTimer();
+    EXPECT_GE(litGear(), 5) << "third to fifth gear once the start-up has run";
+
+    w.DxSound->Seek(95, 100);
+    rig.run(20);
+    w.timDxTimerTimer();
+    EXPECT_GE(w.Gauge1->Position(), 93);
+    EXPECT_EQ(litGear(), 100 - w.Gauge1->Position());
+    EXPECT_TRUE(w.grab().toImage().save(dir + "meter-95.png"));
+    rig.runUntil([&] { return w.DxSound->PlayStatus() == "stop"; });
+    EXPECT_EQ(litGear(), 0) << "P at the end";
+    EXPECT_TRUE(w.grab().toImage().save(dir + "meter-end.png"));
+
+    w.SetDirectXMode(false);
+    rig.run(200);
+    EXPECT_TRUE(w.pnlMeter->isHidden());
 }
 
 TEST(MainFormPlay, TheCdButtonPausesWhatPlaysWhileTheCdPlayerShows)

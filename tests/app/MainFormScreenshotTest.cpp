@@ -7,6 +7,7 @@
 #include "app/Globals.h"
 #include "app/MainForm.h"
 #include "support/WaitFor.h"
+#include "tests/visual/SurfaceRig.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>
@@ -127,15 +128,8 @@ TEST(MainFormScreenshot, WavePicturesAndStarField)
         }
         w.dxdRight->Flip();
     }
-    auto lit = [](visual::TDirectDrawSurface& s) {
-        int n = 0;
-        for (int y = 0; y < s.Height(); ++y)
-            for (int x = 0; x < s.Width(); ++x)
-                n += s.Pixel(x, y) != 0;
-        return n;
-    };
-    EXPECT_GT(lit(left), 1000);  // five 30 x 40 pictures, their black keyed away
-    EXPECT_GT(lit(right), 100);
+    EXPECT_GT(litPixels(left), 1000);  // five 30 x 40 pictures, their black keyed away
+    EXPECT_GT(litPixels(right), 100);
     const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
     QDir().mkpath(dir);
     EXPECT_TRUE(w.grab().toImage().save(dir + "main-wave-stars.png"));

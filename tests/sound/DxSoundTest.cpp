@@ -48,19 +48,6 @@ rtl::TStringList listOf(std::initializer_list<std::string> paths)
     return list;
 }
 
-// An MP3 whose tag names a photo and carries lyrics.
-std::string taggedMp3(const TempDir& dir, const std::string& name, const std::string& photo,
-                      const std::string& lyrics)
-{
-    std::string path = makeMp3(dir, name, 44100, 2, 0.5, {"-b", "128"});
-    ClearTag();
-    CurrentTag.Title = "t";
-    CurrentTag.PhotoName = photo;
-    CurrentTag.Lyrics = lyrics;
-    EXPECT_TRUE(WriteTag(path));
-    return path;
-}
-
 }  // namespace
 
 TEST(TDxSound, OpensWithoutSoundThenPlaysPausesResumesAndStops)

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "sound/DxSound.h"
+#include "support/AudioFixtures.h"
+#include "tags/libID3Tag.h"
 #include "tests/sound/ChannelRig.h"
 
 #include <map>
@@ -168,5 +170,19 @@ struct EngineRig {
             run(100);
     }
 };
+
+// An MP3 of Seconds whose tag names a photo and carries lyrics.
+inline std::string taggedMp3(const TempDir& dir, const std::string& name, const std::string& photo,
+                             const std::string& lyrics, double Seconds = 0.5)
+{
+    std::string path = makeMp3(dir, name, 44100, 2, Seconds, {"-b", "128"});
+    ClearTag();
+    CurrentTag.Title = "t";
+    CurrentTag.PhotoName = photo;
+    CurrentTag.Lyrics = lyrics;
+    if (!WriteTag(path))
+        return "";
+    return path;
+}
 
 }  // namespace testsupport

@@ -418,3 +418,79 @@ TEST(EngineVisual, ASurfacePaneShowsWhatThePaintBoxShows)
         draw::SetCurrentBackend(nullptr);
     }
 }
+
+namespace {
+
+// The top of the photo drawn in a recording (-1000: none).
+int photoTop(const std::vector<std::string>& log)
+{
+    for (const auto& line : callsOf(log, "DrawImage")) {
+        if (line.rfind("DrawImage(28x14,", 0) == 0)
+            return argsOf("(" + line.substr(line.find(',') + 1))[5];
+    }
+    return -1000;
+}
+
+int lyricsTop(const std::vector<std::string>& log)
+{
+    for (const auto& line : callsOf(log, "TextOut"))
+        if (line.find("\"first line\"") != std::string::npos)
+            return argsOf(line)[1];
+    return -1000;
+}
+
+}  // namespace
+
+TEST(EngineVisual, LyricsClimbThroughSnowBesideTheRisingPhotoAndANewFileResetsThem)
+{
+    TempDir dir;
+    VisualRig v;
+    v.rig.display.mp3Path = dir.path();
+    auto r = runCommand("convert", {"-size", "90x45", "xc:orange", dir.file("p.jpg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    v.open(taggedMp3(dir, "with.mp3", "p.jpg", "first line\n\nthird line", 9.0), 15);
+    v.rig.engine.Play();
+    sound::TDxSound& engine = v.rig.engine;
+    for (int tick = 0; tick < 8; ++tick) {
+        v.tick();
+        // The text rises a pixel every second left call, over snow; the photo a pixel every
+        // second right call, with the laser beside it.
+        EXPECT_EQ(lyricsTop(v.panes.log(0)), kHeight - tick / 2) << tick;
+        EXPECT_GT(callsOf(v.panes.log(0), "SetPixel").size(), 150u);
+        EXPECT_EQ(textOuts(v.panes.log(0), " "), 1);  // the empty line
+        EXPECT_EQ(photoTop(v.panes.log(1)), kHeight - tick / 2) << tick;
+        EXPECT_EQ(callsOf(v.panes.log(1), "LineTo").size(), 50u);
+        EXPECT_TRUE(callsOf(v.panes.log(0), "LineTo").empty());
+    }
+    EXPECT_EQ(engine.LyricsOffset(), 4);
+    EXPECT_EQ(engine.PhotoIndex(), 4);
+
+    // Centred ((68 - 14) / 2 = 27), the photo rests for 100 calls, then rises on.
+    engine.SetPhotoIndex(kHeight - 27);
+    int centred = 0;
+    for (int tick = 0; tick < 110; ++tick) {
+        v.tick();
+        centred += photoTop(v.panes.log(1)) == 27;
+    }
+    EXPECT_EQ(centred, 101);
+    EXPECT_EQ(engine.PhotoIndex(), kHeight - 27 + 1 + 4);
+    // Past the top it comes in again from the bottom; so does the text.
+    engine.SetPhotoIndex(kHeight + 15);
+    engine.SetLyricsOffset(kHeight + 120);
+    v.tick();
+    EXPECT_EQ(engine.PhotoIndex(), 0);
+    EXPECT_EQ(engine.LyricsOffset(), 0);
+
+    // Without lyrics and photo both panes show the laser; the open reset the offset and index.
+    engine.SetLyricsOffset(9);
+    v.open(taggedMp3(dir, "plain.mp3", "", "", 4.0), 15);
+    EXPECT_EQ(engine.LyricsOffset(), 0);
+    EXPECT_EQ(engine.PhotoIndex(), -1);
+    v.rig.engine.Play();
+    v.tick();
+    for (int ch = 0; ch < 2; ++ch) {
+        EXPECT_EQ(callsOf(v.panes.log(ch), "LineTo").size(), 50u) << ch;
+        EXPECT_EQ(lyricsTop(v.panes.log(ch)), -1000);
+        EXPECT_EQ(photoTop(v.panes.log(ch)), -1000);
+    }
+}

@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+#include "SurfaceRig.h"
 #include "VisualTestUtil.h"
 #include "platform/draw/Draw.h"
 #include "visual/DXImageList.h"
@@ -21,16 +22,6 @@ PainterRig freshRig(int mode, int width = 250, int height = 68)
     rig.Painter->SetFreshStart(true);
     return rig;
 }
-
-// A pane drawn on a display control's surface, as the main window's panes are.
-struct SurfacePane : TVisualSurface {
-    visual::TDXDraw& Dx;
-    explicit SurfacePane(visual::TDXDraw& dx) : Dx(dx) {}
-    bool CanDraw() override { return Dx.CanDraw(); }
-    void Clear() override { Dx.Surface->Fill(0); }
-    void Release() override { Dx.Surface->Canvas().Release(); }
-    void Flip() override { Dx.Flip(); }
-};
 
 }  // namespace
 
@@ -46,31 +37,14 @@ TEST(Mode5, WavePicturesShowOnASurfaceOnlyWhileTheSceneRunsOnAPaintBoxToo)
     const int boxDraws = drawsBetween(7, rtl::RandSeed);
     EXPECT_EQ(box.Painter->State.Counters[5], 1);
 
-    draw::SetCurrentBackend(draw::DrawBackend::Memory(32, 400, 300));
     {
-        QWidget form;
-        form.setGeometry(0, 0, 300, 100);
-        visual::TDXDraw dx(&form);
-        dx.setGeometry(0, 0, 250, 68);
-        visual::TDXImageList list;
-        for (const char* name : {"d01", "d02", "d03", "d04", "d05"}) {
-            gfx::TBitmap picture;
-            LoadResImage(picture, name, "JPG");
-            visual::TDIB dib;
-            dib.Assign(picture);
-            list.Items().Add()->Picture.SetGraphic(&dib);
-        }
-        list.SetDXDraw(&dx);
-        form.show();
+        SurfaceRig s(32);
+        visual::TDXDraw& dx = s.Dx;
+        visual::TDXImageList& list = s.List;
         ASSERT_TRUE(dx.CanDraw());
-        SurfacePane pane(dx);
         PainterRig rig = freshRig(5);
         rig.use(a);
-        rig.Frame.Surface = &pane;
-        rig.Frame.Canvas = &dx.Surface->Canvas();
-        rig.Frame.DXDraw = &dx;
-        rig.Frame.ImageList = &list;
-        rig.Frame.Labels = {};
+        s.bind(rig.Frame);
         rtl::RandSeed = 7;
         rig.Painter->PaintVisual(0, true, rig.Frame);
         EXPECT_EQ(drawsBetween(7, rtl::RandSeed), boxDraws);
@@ -98,7 +72,6 @@ TEST(Mode5, WavePicturesShowOnASurfaceOnlyWhileTheSceneRunsOnAPaintBoxToo)
         rig.Painter->PaintVisual(1, true, rig.Frame);
         EXPECT_EQ(rig.Painter->State.Counters[5], -2147483647 - 1);
     }
-    draw::SetCurrentBackend(nullptr);
 }
 
 TEST(Modes6To13, UrchinsOnSilenceSitFiveAboveTheBottom)

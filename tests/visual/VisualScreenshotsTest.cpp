@@ -12,7 +12,9 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <memory>
 
+#include "SurfaceRig.h"
 #include "VisualTestUtil.h"
 #include "support/TestSupport.h"
 
@@ -91,7 +93,10 @@ TEST(VisualScreenshots, EveryModeOnARealSongsAnalysis)
 
     const QString outDir = QCoreApplication::applicationDirPath() + "/../screenshots/visual/";
     QDir().mkpath(outDir);
-    constexpr int modes[] = {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 18, 19, 20, 21, 25, 26, 27, 28, 29};
+    constexpr int modes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
+                             16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29};
+    // Modes that draw pictures or stars there are painted on a pane's surface at 32 bits.
+    const auto onSurface = [](int mode) { return mode == 5 || mode == 14 || mode == 22 || mode == 23; };
     constexpr int modeCount = int(std::size(modes));
     const int moments[] = {16, 33, 50};  // display ticks shown in each strip
     const int gap = 4;
@@ -99,6 +104,9 @@ TEST(VisualScreenshots, EveryModeOnARealSongsAnalysis)
     overview.fill(Qt::darkGray);
 
     for (int m = 0; m < modeCount; ++m) {
+        std::unique_ptr<SurfaceRig> surface;
+        if (onSurface(modes[m]))
+            surface = std::make_unique<SurfaceRig>(32);
         TVisualResources res;
         res.CreateVisualResources();
         TVisualPainter painter(res);
@@ -112,6 +120,8 @@ TEST(VisualScreenshots, EveryModeOnARealSongsAnalysis)
         QPainter stripPainter(&strip);
 
         TVisualFrame frame;
+        if (surface)
+            surface->bind(frame);
         frame.Effect = modes[m];
         frame.PlayStatus = "play";
         frame.Labels.Left = {"L", 4, 4};
@@ -119,12 +129,18 @@ TEST(VisualScreenshots, EveryModeOnARealSongsAnalysis)
         frame.Labels.Music = {"踊るタンブレル - Tambourelle", 0, 4};
         frame.Labels.Duration = {"00:01:23", 196, 54};
         frame.Labels.DurationTag = 1;
-        frame.Gauge1Position = 40;
+        frame.Gauge1Position = modes[m] == 24 ? 95 : 40;  // past 90 %: the lucky fortune shows
+        frame.Today = "20240305";
         for (int tick = 0, shot = 0; tick <= moments[2]; ++tick) {
             const TestAnalysis a = analyse(pcm, std::size_t(tick) * kRate * 63 / 1000);
             const TAnalysisView view = a.view();
             frame.Analysis = &view;
             for (int ch = 0; ch < 2; ++ch) {
+                if (surface) {  // one surface stands in for both panes, copied after each
+                    painter.PaintVisual(ch, true, frame);
+                    panes[ch] = surface->image();
+                    continue;
+                }
                 panes[ch].fill(Qt::black);  // the paint box's black panel
                 frame.Canvas = &canvases[ch];
                 painter.PaintVisual(ch, true, frame);
@@ -158,7 +174,7 @@ TEST(VisualScreenshots, TwentiethFrameOfEachModeMatchesItsKeptPicture)
     QDir().mkpath(outDir);
     const TestAnalysis a = TestAnalysis::sweep(kWidth);
     const TAnalysisView view = a.view();
-    for (int mode : {6, 7, 8, 9, 10, 11, 12, 13, 25, 26, 27, 28, 29}) {
+    for (int mode : {6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 24, 25, 26, 27, 28, 29}) {
         TVisualResources res;
         res.CreateVisualResources();
         TVisualPainter painter(res);
@@ -172,7 +188,8 @@ TEST(VisualScreenshots, TwentiethFrameOfEachModeMatchesItsKeptPicture)
         frame.PlayStatus = "play";
         frame.Analysis = &view;
         frame.Canvas = &canvas;
-        frame.Gauge1Position = 40;
+        frame.Gauge1Position = mode == 24 ? 95 : 40;
+        frame.Today = "20240109";  // black on a white box
         for (int call = 0; call < 20; ++call) {
             pane.fill(Qt::black);
             painter.PaintVisual(call % 2, true, frame);
