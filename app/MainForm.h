@@ -60,6 +60,7 @@ class EIniFileError;
 class QAction;
 class QMenu;
 class TDirMon;
+class TFileDrop;
 class TDirDialog;
 class TMainWindowHost;
 
@@ -177,6 +178,17 @@ public:
     void DirMon1Renamed(const std::string& FromFileName, const std::string& ToFileName);
     void DirMon1Overflow();
     void DirMon1Error(const std::string& Message);
+
+    // --- Files dropped on the window and imported (MainFormImport.cpp)
+    // Set while playlist rows are dragged out as files: a drop back onto the window plays.
+    bool DraggingOut = false;
+    TFileDrop* FileDrop1;
+    void FileDrop1FileDrop(const std::vector<std::string>& Files);
+    // Copies Files (when CopyFirst) into the current music folder and lists those that match
+    // the category chosen in trrGenre; a path the music list has already gets no second row.
+    void ImportFiles(const std::vector<std::string>& Files, bool CopyFirst);
+    // A music-list row for the file at Path from its tag, at Index (appended when negative).
+    void InsertFileRow(const std::string& Path, int Index);
 
     // Routines of the list commands that come with their own units. Until those are part
     // of the window, each hook is empty and its call does nothing; each is wired with one

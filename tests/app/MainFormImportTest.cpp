@@ -1,0 +1,288 @@
+// Files dropped onto the main window: the file drop hands over exactly the names a file
+// manager's URI list carries, and the import copies real tagged MP3s into the music folder
+// and lists those the chosen category shows; the directory monitor lists through it too.
+#include "ListColumns.h"
+#include "shared/SettingsFixture.h"
+#include "shared/TaggedSongs.h"
+
+#include "app/DirMon.h"
+#include "app/FileDrop.h"
+#include "app/Globals.h"
+#include "app/MainForm.h"
+#include "tags/libID3Tag.h"
+#include "util/libIni.h"
+#include "support/WaitFor.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include <filesystem>
+
+using testsupport::readFile;
+using testsupport::waitFor;
+using testsupport::writeFile;
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+QMimeData* uriList(const Strings& Paths)
+{
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    for (const std::string& p : Paths)
+        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(p)));
+    data->setUrls(urls);
+    return data;
+}
+
+// A file manager's drag over Target and its drop at At; returns whether the drop was taken
+// and with what action.
+std::pair<bool, Qt::DropAction> dropOn(QWidget* Target, const Strings& Paths, QPoint At = {5, 7},
+                                       Qt::DropActions Offered = Qt::CopyAction | Qt::MoveAction)
+{
+    std::unique_ptr<QMimeData> data(uriList(Paths));
+    QDragEnterEvent enter(At, Offered, data.get(), Qt::LeftButton, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(Target, &enter);
+    if (!enter.isAccepted())
+        return {false, Qt::IgnoreAction};
+    QDropEvent drop(QPointF(At), Offered, data.get(), Qt::LeftButton, Qt::ShiftModifier);
+    drop.setAccepted(false);
+    QCoreApplication::sendEvent(Target, &drop);
+    return {drop.isAccepted(), drop.dropAction()};
+}
+
+}  // namespace
+
+TEST(FileDrop, DroppedNamesArriveExactlyAsTheUriListCarriesThem)
+{
+    testsupport::TempDir dir;
+    std::string deep = dir.path();
+    while (deep.size() < 300)
+        deep += "/" + std::string(60, 'd');
+    const Strings names = {dir.file("with space.mp3"), dir.file("a#b.mp3"), dir.file("100%.mp3"),
+                           dir.file("what?.mp3"), dir.file("日本語の歌.mp3"), deep + "/long.mp3"};
+    ASSERT_GT(names.back().size(), 300u);
+
+    // An independent reader of the list gets the exact names back.
+    std::unique_ptr<QMimeData> data(uriList(names));
+    const auto r = testsupport::runCommand(
+        testsupport::python3(),
+        {"-c", "import sys, urllib.parse as u\n"
+               "for l in sys.stdin.read().split('\\r\\n'):\n"
+               "    l and print(u.unquote(u.urlparse(l).path))\n"},
+        data->data("text/uri-list").toStdString());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string expected;
+    for (const std::string& n : names)
+        expected += n + "\n";
+    EXPECT_EQ(r.out, expected);
+
+    forms::TForm form;
+    TFileDrop drop(&form);
+    drop.Loaded();
+    EXPECT_TRUE(form.acceptDrops());
+    // Without a handler a drop is taken and nothing happens.
+    EXPECT_TRUE(dropOn(&form, names).first);
+
+    Strings got;
+    QPoint at;
+    drop.OnFileDrop = [&](TFileDrop*, int Num, const Strings& Files, int X, int Y) {
+        EXPECT_EQ(Num, int(Files.size()));
+        got = Files;
+        at = {X, Y};
+    };
+    // A move offered with Shift held still ends as a copy: the manager keeps its files.
+    EXPECT_EQ(dropOn(&form, names, {12, 34}), std::make_pair(true, Qt::CopyAction));
+    EXPECT_EQ(got, names);
+    EXPECT_EQ(at, QPoint(12, 34));
+    got.clear();
+    EXPECT_FALSE(dropOn(&form, {}).first);
+    EXPECT_FALSE(dropOn(&form, names, {1, 1}, Qt::MoveAction).first);
+    drop.SetAccept(false);
+    EXPECT_FALSE(dropOn(&form, names).first);
+    EXPECT_TRUE(got.empty());
+
+    // A control takes the drops instead; once it is gone nothing does.
+    auto* pane = new QWidget(&form);
+    drop.SetAccept(true);
+    drop.SetControl(pane);
+    EXPECT_FALSE(form.acceptDrops());
+    EXPECT_TRUE(dropOn(pane, names).first);
+    EXPECT_EQ(got, names);
+    delete pane;
+    EXPECT_EQ(drop.Control(), nullptr);
+    EXPECT_FALSE(drop.Accept());
+
+    QObject notAForm;
+    TFileDrop orphan(&notAForm);
+    EXPECT_THROW(orphan.Loaded(), EFileDropError);
+}
+
+namespace {
+
+const std::vector<TaggedSong> kLibrary = {
+    {"1.mp3", "Delta", "Ann", "Blue", "2001", "Jazz", "4"},
+    {"2.mp3", "alpha", "Bob", "Red", "1999", "Rock", "1"},
+};
+const std::vector<TaggedSong> kIncoming = {
+    {"1.mp3", "Newer Delta", "Ann", "Blue", "2002", "Jazz", "4"},
+    {"n1.mp3", "Echo", "Cid", "Green", "1999", "Pop", "2"},
+    {"n2.mp3", "Foxtrot", "Cid", "Green", "2005", "Pop", "3"},
+    {"n3.mp3", "Golf", "Dee", "Gray", "1999", "Pop", "5"},
+};
+
+struct ImportRig {
+    ImportRig()
+    {
+        IniWriteString(settings.base, "SETTING", "MP3_PATH", music.path());
+        IniWriteSectionList(settings.base, "MUSIC_FOLDER", {music.path()});
+        Mp3Path.clear();
+        MusicFolders.clear();
+        w = std::make_unique<TfrmMain>();
+        w->MsgBoxEx = [this](QWidget*, const std::string& c, const std::string& t, int d,
+                             const std::string& b, const std::string& i) {
+            Asked.push_back(c + "|" + t + "|" + std::to_string(d) + "|" + b + "|" + i);
+            return Answer;
+        };
+        writeTaggedSongs(music.path(), kLibrary);
+        writeTaggedSongs(incoming.path(), kIncoming);
+        writeFile(incoming.file("cover.jpg"), "not music");
+        w->show();
+        EXPECT_TRUE(waitFor([&] { return w->Loaded(); }));
+    }
+    ~ImportRig()
+    {
+        waitFor([&] { return !w->Library.Busy(); });
+        w->close();
+    }
+    Strings titles() const { return columnTexts(w->lstMP3, 2); }
+    Strings in(const Strings& names) const
+    {
+        Strings paths;
+        for (const auto& n : names)
+            paths.push_back(incoming.file(n));
+        return paths;
+    }
+    void choose(int root, const QString& child = {})
+    {
+        QTreeWidgetItem* node = w->trrGenre->topLevelItem(root);
+        for (int c = 0; c < node->childCount(); ++c)
+            if (node->child(c)->text(0) == child)
+                node = node->child(c);
+        w->trrGenre->setCurrentItem(node);
+    }
+
+    SettingsFixture settings;
+    testsupport::TempDir music, incoming;
+    Strings Asked;
+    int Answer = 6;
+    std::unique_ptr<TfrmMain> w;
+};
+
+}  // namespace
+
+TEST(MainFormImport, DroppedSongsAreCopiedAndListedByTheChosenCategory)
+{
+    ImportRig rig;
+    TfrmMain& w = *rig.w;
+    ASSERT_EQ(rig.titles(), (Strings{"alpha", "Delta"}));
+
+    // "Title": every music file is copied and listed at the end, the last one selected;
+    // the picture is left where it is. The drop reaches the import through the window.
+    EXPECT_TRUE(dropOn(&w, rig.in({"cover.jpg", "n1.mp3", "n2.mp3"})).first);
+    EXPECT_EQ(rig.titles(), (Strings{"alpha", "Delta", "Echo", "Foxtrot"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 1), (Strings{"1", "2", "3", "4"}));
+    EXPECT_EQ(columnTexts(w.lstMP3, 8).back(), rig.music.file("n2.mp3"));
+    EXPECT_EQ(w.lstMP3->selectedItems(), QList<QTreeWidgetItem*>{w.lstMP3->topLevelItem(3)});
+    EXPECT_EQ(readFile(rig.music.file("n1.mp3")), readFile(rig.incoming.file("n1.mp3")));
+    EXPECT_FALSE(fs::exists(rig.music.file("cover.jpg")));
+    EXPECT_TRUE(rig.Asked.empty());
+    {
+        const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+        QDir().mkpath(dir);
+        EXPECT_TRUE(w.grab().toImage().save(dir + "after-import.png"));
+    }
+    // The same files again: already listed, no second row.
+    w.ImportFiles(rig.in({"n1.mp3"}), false);
+    EXPECT_EQ(w.lstMP3->topLevelItemCount(), 4);
+
+    // "Year" › "1999": both are copied, only the 1999 song is listed.
+    rig.choose(1, "1999");
+    ASSERT_EQ(w.trrGenre->currentItem()->text(0), "1999");
+    const int before = w.lstMP3->topLevelItemCount();
+    fs::remove(rig.music.file("n1.mp3"));
+    w.ImportFiles(rig.in({"n2.mp3", "n3.mp3"}), true);   // n2 is there: asked, Yes
+    EXPECT_TRUE(fs::exists(rig.music.file("n3.mp3")));
+    EXPECT_EQ(columnTexts(w.lstMP3, 2).back(), "Golf");
+    EXPECT_EQ(w.lstMP3->topLevelItemCount(), before + 1);
+
+    // A root other than "Title" lists nothing.
+    rig.choose(2);
+    const int shown = w.lstMP3->topLevelItemCount();
+    w.ImportFiles(rig.in({"n1.mp3"}), true);
+    EXPECT_TRUE(fs::exists(rig.music.file("n1.mp3")));
+    EXPECT_EQ(w.lstMP3->topLevelItemCount(), shown);
+}
+
+TEST(MainFormImport, AnExistingFileIsReplacedOnlyAfterYesAndNeverListedTwice)
+{
+    ImportRig rig;
+    TfrmMain& w = *rig.w;
+    const std::string old = readFile(rig.music.file("1.mp3"));
+    rig.Answer = 7;
+    w.ImportFiles(rig.in({"1.mp3"}), true);
+    ASSERT_EQ(rig.Asked.size(), 1u);
+    EXPECT_EQ(rig.Asked[0], "インポート|同じファイル　『　1.mp3　』　があります！！\r\r  上書きしますか？|2|YN|?");
+    EXPECT_EQ(readFile(rig.music.file("1.mp3")), old);
+
+    rig.Answer = 6;
+    w.ImportFiles(rig.in({"1.mp3"}), true);
+    EXPECT_EQ(readFile(rig.music.file("1.mp3")), readFile(rig.incoming.file("1.mp3")));
+    EXPECT_EQ(w.lstMP3->topLevelItemCount(), 2);
+
+    // A file dropped onto itself is neither asked about nor copied.
+    rig.Asked.clear();
+    w.ImportFiles({rig.music.file("2.mp3")}, true);
+    EXPECT_TRUE(rig.Asked.empty());
+    EXPECT_EQ(w.lstMP3->topLevelItemCount(), 2);
+
+    // A copy that cannot be made is not listed, and the files are named in one message.
+    const std::string folder = Mp3Path;
+    Mp3Path = rig.music.file("gone");
+    w.ImportFiles(rig.in({"n1.mp3", "n2.mp3"}), true);
+    ASSERT_EQ(rig.Asked.size(), 1u);
+    EXPECT_NE(rig.Asked[0].find("n1.mp3"), std::string::npos);
+    EXPECT_NE(rig.Asked[0].find("n2.mp3"), std::string::npos);
+    EXPECT_EQ(rig.Asked[0].substr(0, rig.Asked[0].find('|')), "インポート");
+    EXPECT_EQ(w.lstMP3->topLevelItemCount(), 2);
+
+    // Without a current music folder nothing is copied anywhere.
+    Mp3Path.clear();
+    w.ImportFiles(rig.in({"n3.mp3"}), true);
+    EXPECT_FALSE(fs::exists("/n3.mp3"));
+    EXPECT_FALSE(fs::exists(rig.music.file("n3.mp3")));
+    Mp3Path = folder;
+}
+
+TEST(MainFormImport, TheMonitorListsANewSongOnceAndATagRewriteAddsNoRow)
+{
+    ImportRig rig;
+    TfrmMain& w = *rig.w;
+    ASSERT_TRUE(w.DirMon1->Active());
+    fs::copy_file(rig.incoming.file("n1.mp3"), rig.music.file("n1.mp3"));
+    ASSERT_TRUE(waitFor([&] { return rig.titles().back() == "Echo"; }));
+    EXPECT_EQ(w.lstMP3->topLevelItemCount(), 3);
+
+    ASSERT_TRUE(ReadTag(rig.music.file("n1.mp3")));
+    CurrentTag.Comment = "rewritten";
+    ASSERT_TRUE(WriteTag(rig.music.file("n1.mp3")));
+    fs::copy_file(rig.incoming.file("n2.mp3"), rig.music.file("n2.mp3"));
+    ASSERT_TRUE(waitFor([&] { return rig.titles().back() == "Foxtrot"; }));
+    EXPECT_EQ(rig.titles(), (Strings{"alpha", "Delta", "Echo", "Foxtrot"}));
+}
