@@ -61,6 +61,7 @@ class QAction;
 class QMenu;
 class TDirMon;
 class TFileDrop;
+class TDropFileTarget;
 class TDirDialog;
 class TMainWindowHost;
 
@@ -183,6 +184,8 @@ public:
     // Set while playlist rows are dragged out as files: a drop back onto the window plays.
     bool DraggingOut = false;
     TFileDrop* FileDrop1;
+    // Files dropped on the playlist: imported as anywhere on the window, always as copies.
+    TDropFileTarget* DropFileTarget1;
     void FileDrop1FileDrop(const std::vector<std::string>& Files);
     // Copies Files (when CopyFirst) into the current music folder and lists those that match
     // the category chosen in trrGenre; a path the music list has already gets no second row.

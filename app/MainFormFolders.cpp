@@ -27,6 +27,7 @@
 
 #include "util/DirDialog.h"
 #include "app/DirMon.h"
+#include "app/DropTarget.h"
 #include "app/FileDrop.h"
 #include "app/Globals.h"
 #include "app/libMusic.h"
@@ -114,6 +115,14 @@ void TfrmMain::CreateFolderHandlers()
         FileDrop1FileDrop(Files);
     };
     FileDrop1->Loaded();
+    DropFileTarget1 = new TDropFileTarget(this);
+    DropFileTarget1->Dragtypes = dtCopy;
+    DropFileTarget1->GetDataOnEnter = true;
+    DropFileTarget1->OnDrop = [this](TDropTarget*, Qt::KeyboardModifiers, QPoint, std::uint32_t&) {
+        const std::vector<std::string> files = DropFileTarget1->Files;
+        FileDrop1FileDrop(files);
+    };
+    DropFileTarget1->AttachTarget(lstFile);
     ImportFilesHook = [this](const std::vector<std::string>& Files, bool CopyFirst) {
         ImportFiles(Files, CopyFirst);
     };

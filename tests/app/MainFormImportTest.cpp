@@ -6,6 +6,7 @@
 #include "shared/TaggedSongs.h"
 
 #include "app/DirMon.h"
+#include "app/DropTarget.h"
 #include "app/FileDrop.h"
 #include "app/Globals.h"
 #include "app/MainForm.h"
@@ -19,6 +20,8 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QScrollBar>
+#include <QTreeWidget>
 #include <QUrl>
 
 #include <filesystem>
@@ -124,6 +127,74 @@ TEST(FileDrop, DroppedNamesArriveExactlyAsTheUriListCarriesThem)
     EXPECT_THROW(orphan.Loaded(), EFileDropError);
 }
 
+TEST(DropTarget, TheEffectFollowsTheKeysAndAnEdgeScrollsOneLinePerTick)
+{
+    TDropFileTarget target;
+    const auto all = dtCopy | dtMove | dtLink;
+    const Qt::KeyboardModifiers none, shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier;
+    const struct {
+        Qt::KeyboardModifiers keys;
+        int offered, dragtypes;
+        std::uint32_t effect;
+    } cases[] = {
+        {none, all, all, EffectCopy},          {shift, all, all, EffectMove},
+        {shift | ctrl, all, all, EffectLink},  {ctrl, all, all, EffectCopy},
+        {shift, dtCopy | dtLink, all, EffectCopy}, {shift | ctrl, dtCopy | dtMove, all, EffectCopy},
+        {none, dtMove, all, EffectMove},       {none, dtLink, all, EffectLink},
+        {shift, all, dtCopy, EffectCopy},      {none, dtMove, dtCopy, EffectNone},
+    };
+    for (const auto& c : cases) {
+        target.Dragtypes = c.dragtypes;
+        EXPECT_EQ(target.GetValidDropEffect(c.keys, {}, c.offered), c.effect)
+            << int(c.keys) << " " << c.offered << " " << c.dragtypes;
+    }
+
+    auto* list = new QTreeWidget;
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    for (int i = 0; i < 100; ++i)
+        new QTreeWidgetItem(list, QStringList{QString::number(i)});
+    list->resize(200, 150);
+    list->show();
+    QCoreApplication::processEvents();
+    target.Dragtypes = all;
+    target.AttachTarget(list);
+    QWidget* view = list->viewport();
+    QScrollBar* bar = list->verticalScrollBar();
+    ASSERT_EQ(bar->value(), 0);
+    std::unique_ptr<QMimeData> data(uriList({"/tmp/a.mp3"}));
+    QDragEnterEvent nearBottom(QPoint(20, view->height() - 2), Qt::CopyAction, data.get(),
+                               Qt::LeftButton, {});
+    QCoreApplication::sendEvent(view, &nearBottom);
+    EXPECT_TRUE(nearBottom.isAccepted());
+    EXPECT_EQ(nearBottom.dropAction(), Qt::CopyAction);
+    EXPECT_TRUE(target.Scrolling());
+    target.ScrollTick();
+    target.ScrollTick();
+    EXPECT_EQ(bar->value(), 2);
+    QDragMoveEvent middle(QPoint(20, view->height() / 2), Qt::CopyAction, data.get(), Qt::LeftButton, {});
+    QCoreApplication::sendEvent(view, &middle);
+    EXPECT_FALSE(target.Scrolling());
+    QDragMoveEvent nearTop(QPoint(20, 1), Qt::CopyAction, data.get(), Qt::LeftButton, {});
+    QCoreApplication::sendEvent(view, &nearTop);
+    target.ScrollTick();
+    EXPECT_EQ(bar->value(), 1);
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(view, &leave);
+    EXPECT_FALSE(target.Scrolling());
+
+    // A detached or destroyed target takes nothing.
+    Strings dropped;
+    target.OnDrop = [&](TDropTarget*, Qt::KeyboardModifiers, QPoint, std::uint32_t&) { dropped = target.Files; };
+    EXPECT_TRUE(dropOn(view, {"/tmp/b.mp3"}).first);
+    EXPECT_EQ(dropped, Strings{"/tmp/b.mp3"});
+    target.DetachTarget();
+    EXPECT_FALSE(dropOn(view, {"/tmp/c.mp3"}).first);
+    target.AttachTarget(list);
+    delete list;
+    EXPECT_EQ(target.Target(), nullptr);
+    EXPECT_THROW(target.AttachTarget(nullptr), EDropTargetError);
+}
+
 namespace {
 
 const std::vector<TaggedSong> kLibrary = {
@@ -208,6 +279,12 @@ TEST(MainFormImport, DroppedSongsAreCopiedAndListedByTheChosenCategory)
         QDir().mkpath(dir);
         EXPECT_TRUE(w.grab().toImage().save(dir + "after-import.png"));
     }
+    // Files dropped on the playlist are imported too, as copies even when a move is offered.
+    EXPECT_EQ(dropOn(w.lstFile->viewport(), rig.in({"n3.mp3"})), std::make_pair(true, Qt::CopyAction));
+    EXPECT_EQ(rig.titles().back(), "Golf");
+    EXPECT_TRUE(fs::exists(rig.incoming.file("n3.mp3")));
+    fs::remove(rig.music.file("n3.mp3"));
+    delete w.lstMP3->topLevelItem(4);
     // The same files again: already listed, no second row.
     w.ImportFiles(rig.in({"n1.mp3"}), false);
     EXPECT_EQ(w.lstMP3->topLevelItemCount(), 4);
