@@ -61,6 +61,7 @@ class QAction;
 class QMenu;
 class TDirMon;
 class TFileDrop;
+class QDrag;
 class TDropFileTarget;
 class TDirDialog;
 class TMainWindowHost;
@@ -190,6 +191,15 @@ public:
     // Copies Files (when CopyFirst) into the current music folder and lists those that match
     // the category chosen in trrGenre; a path the music list has already gets no second row.
     void ImportFiles(const std::vector<std::string>& Files, bool CopyFirst);
+    // Rows of lstMP3 dragged inside the window: onto the playlist (copied there), onto a
+    // favourite (stored in it) or anywhere else on the window (played). The drag carries
+    // the source list's name under RowDragMime.
+    static constexpr const char* RowDragMime = "application/x-tambourelle-rows";
+    bool DragArmed = false;
+    // Runs a drag and returns its result; tests put a synthetic drop in its place.
+    std::function<Qt::DropAction(QDrag* Drag)> RunDrag;
+    void lstFileDragDrop(TSortListView* Source);
+    void trrGenreDragDrop(TSortListView* Source, QPoint At);
     // A music-list row for the file at Path from its tag, at Index (appended when negative).
     void InsertFileRow(const std::string& Path, int Index);
 
@@ -563,6 +573,7 @@ private:
 
     // Music folders (MainFormFolders.cpp).
     void CreateFolderHandlers();
+    void CreateRowDragHandlers();
     void RebuildMusicFolderTree();
     bool MusicFolderTreeChanged(const std::vector<std::string>& Stored,
                                 const std::string& NewFolder) const;

@@ -123,6 +123,7 @@ void TfrmMain::CreateFolderHandlers()
         FileDrop1FileDrop(files);
     };
     DropFileTarget1->AttachTarget(lstFile);
+    CreateRowDragHandlers();
     ImportFilesHook = [this](const std::vector<std::string>& Files, bool CopyFirst) {
         ImportFiles(Files, CopyFirst);
     };

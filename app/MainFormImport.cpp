@@ -13,6 +13,14 @@
 #include "util/libControl.h"
 #include "util/libWindows.h"
 
+#include "app/libFavorite.h"
+#include "platform/forms/Application.h"
+
+#include <QDrag>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+
 #include <filesystem>
 #include <unordered_set>
 
@@ -53,7 +61,148 @@ bool fitsCategory(const QTreeWidgetItem* Node, const std::string& Path)
     return value && SameCategory(*value, Node->text(0).toStdString());
 }
 
+// Forwards the events of one widget to a handler of the window.
+class TEventHook : public QObject {
+public:
+    TEventHook(QObject* Owner, std::function<bool(QEvent*)> Handler)
+        : QObject(Owner), handler_(std::move(Handler)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* Event) override
+    {
+        bool taken = false;
+        forms::RunGuarded([&] { taken = handler_(Event); });
+        return taken;
+    }
+
+private:
+    std::function<bool(QEvent*)> handler_;
+};
+
+void hook(QWidget* Widget, QObject* Owner, std::function<bool(QEvent*)> Handler)
+{
+    Widget->installEventFilter(new TEventHook(Owner, std::move(Handler)));
+}
+
+// The list a drag of rows came from, when it is one of ours.
+TSortListView* rowDragSource(const QMimeData* Data, TSortListView* MusicList)
+{
+    if (!Data || !Data->hasFormat(QLatin1String(TfrmMain::RowDragMime)))
+        return nullptr;
+    return Data->data(QLatin1String(TfrmMain::RowDragMime)) == MusicList->objectName().toUtf8() ? MusicList
+                                                                                               : nullptr;
+}
+
 }  // namespace
+
+void TfrmMain::CreateRowDragHandlers()
+{
+    lstMP3->setDragEnabled(false);
+    RunDrag = [](QDrag* Drag) { return Drag->exec(Qt::CopyAction); };
+    // lstMP3MouseDown / MouseMove / MouseUp: a press on selected rows arms the drag, a move
+    // of 2 pixels with the left button alone starts it.
+    auto pressAt = std::make_shared<QPoint>();
+    hook(lstMP3->viewport(), this, [this, pressAt](QEvent* Event) {
+        switch (Event->type()) {
+        case QEvent::MouseButtonPress: {
+            auto* e = static_cast<QMouseEvent*>(Event);
+            if (DxSound)
+                DxSound->UpdateLyricsAndMeter(true);
+            *pressAt = e->position().toPoint();
+            DragArmed = e->button() == Qt::LeftButton && !lstMP3->selectedItems().isEmpty();
+            return false;
+        }
+        case QEvent::MouseMove: {
+            auto* e = static_cast<QMouseEvent*>(Event);
+            if (e->buttons() != Qt::LeftButton) {
+                DragArmed = false;
+                return false;
+            }
+            if (!DragArmed || (e->position().toPoint() - *pressAt).manhattanLength() < 2)
+                return false;
+            DragArmed = false;
+            if (lstMP3->selectedItems().isEmpty())
+                return false;
+            auto* drag = new QDrag(lstMP3);
+            auto* data = new QMimeData;
+            data->setData(QLatin1String(RowDragMime), QByteArray("lstMP3"));
+            drag->setMimeData(data);
+            RunDrag(drag);
+            drag->deleteLater();
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+            DragArmed = false;
+            DragStartPoint = QPoint(-1, -1);
+            return false;
+        default:
+            return false;
+        }
+    });
+    // Where the rows may go: every handler accepts only our own drag of rows.
+    const auto target = [this](QWidget* Widget, std::function<void(TSortListView*, QPoint)> Drop) {
+        Widget->setAcceptDrops(true);
+        hook(Widget, this, [this, Drop](QEvent* Event) {
+            if (Event->type() != QEvent::DragEnter && Event->type() != QEvent::DragMove &&
+                Event->type() != QEvent::Drop)
+                return false;
+            auto* e = static_cast<QDropEvent*>(Event);
+            TSortListView* source = rowDragSource(e->mimeData(), lstMP3);
+            if (!source)
+                return false;
+            e->setDropAction(Qt::CopyAction);
+            e->accept();
+            if (Event->type() == QEvent::Drop && Drop)
+                Drop(source, e->position().toPoint());
+            return true;
+        });
+    };
+    target(lstMP3->viewport(), {});   // over its own rows: nothing happens on a drop
+    target(lstFile->viewport(), [this](TSortListView* s, QPoint) { lstFileDragDrop(s); });
+    target(trrFavorite->viewport(), [this](TSortListView* s, QPoint at) { trrGenreDragDrop(s, at); });
+    // dxdRightDragDrop: the panes, bars, labels and meters take no drops of their own, so
+    // the drag reaches the window.
+    target(this, [this](TSortListView* s, QPoint) { PlaySelected(s); });
+}
+
+void TfrmMain::lstFileDragDrop(TSortListView* Source)
+{
+    if (Source == lstMP3)
+        CopySelectionToPlaylist(false);
+}
+
+void TfrmMain::trrGenreDragDrop(TSortListView* Source, QPoint At)
+{
+    QTreeWidgetItem* node = trrFavorite->itemAt(At);
+    if (!node)
+        return;
+    const std::string name = node->text(0).toStdString();
+    const bool favourite = node->parent() && !node->parent()->parent() &&
+                           GetRootNodeText(node) == "Favorite";
+    if (!favourite) {
+        MsgBoxEx(this, "お気に入りに追加", "『 " + name + " 』　には追加できません！！", 1, "Y", "i");
+        return;
+    }
+    std::vector<std::string> paths;
+    for (int i = 0; i < Source->topLevelItemCount(); ++i)
+        if (Source->topLevelItem(i)->isSelected())
+            paths.push_back(RowPath(Source->topLevelItem(i)));
+    if (paths.empty())
+        return;
+    std::vector<std::string> stored;
+    ReadFavoriteItems(stored, name);
+    const QString first = QString::fromStdString(paths.front());
+    for (const std::string& s : stored)
+        if (QString::fromStdString(s).compare(first, Qt::CaseInsensitive) == 0) {
+            MsgBoxEx(this, "お気に入りに追加",
+                     "『 " + name + " 』　に同じファイル　『 " + fileNameOf(paths.front()) + " 』　があります！！",
+                     1, "Y", "i");
+            return;
+        }
+    AppendFavoriteItems(name, paths);
+    if (trrFavorite->currentItem() == node && node->isSelected())
+        CopySelectionToPlaylist(false);
+}
 
 void TfrmMain::FileDrop1FileDrop(const std::vector<std::string>& Files)
 {

@@ -10,6 +10,7 @@
 #include "app/FileDrop.h"
 #include "app/Globals.h"
 #include "app/MainForm.h"
+#include "app/libFavorite.h"
 #include "tags/libID3Tag.h"
 #include "util/libIni.h"
 #include "support/WaitFor.h"
@@ -18,6 +19,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDrag>
+#include <QMouseEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QScrollBar>
@@ -47,14 +50,16 @@ QMimeData* uriList(const Strings& Paths)
 // A file manager's drag over Target and its drop at At; returns whether the drop was taken
 // and with what action.
 std::pair<bool, Qt::DropAction> dropOn(QWidget* Target, const Strings& Paths, QPoint At = {5, 7},
-                                       Qt::DropActions Offered = Qt::CopyAction | Qt::MoveAction)
+                                       Qt::DropActions Offered = Qt::CopyAction | Qt::MoveAction,
+                                       const QMimeData* Carried = nullptr)
 {
-    std::unique_ptr<QMimeData> data(uriList(Paths));
-    QDragEnterEvent enter(At, Offered, data.get(), Qt::LeftButton, Qt::ShiftModifier);
+    std::unique_ptr<QMimeData> files(uriList(Paths));
+    const QMimeData* data = Carried ? Carried : files.get();
+    QDragEnterEvent enter(At, Offered, data, Qt::LeftButton, Qt::ShiftModifier);
     QCoreApplication::sendEvent(Target, &enter);
     if (!enter.isAccepted())
         return {false, Qt::IgnoreAction};
-    QDropEvent drop(QPointF(At), Offered, data.get(), Qt::LeftButton, Qt::ShiftModifier);
+    QDropEvent drop(QPointF(At), Offered, data, Qt::LeftButton, Qt::ShiftModifier);
     drop.setAccepted(false);
     QCoreApplication::sendEvent(Target, &drop);
     return {drop.isAccepted(), drop.dropAction()};
@@ -362,4 +367,81 @@ TEST(MainFormImport, TheMonitorListsANewSongOnceAndATagRewriteAddsNoRow)
     fs::copy_file(rig.incoming.file("n2.mp3"), rig.music.file("n2.mp3"));
     ASSERT_TRUE(waitFor([&] { return rig.titles().back() == "Foxtrot"; }));
     EXPECT_EQ(rig.titles(), (Strings{"alpha", "Delta", "Echo", "Foxtrot"}));
+}
+
+namespace {
+
+void mouse(QWidget* Widget, QEvent::Type Type, QPoint At, Qt::MouseButtons Buttons,
+           Qt::KeyboardModifiers Keys = {})
+{
+    const Qt::MouseButton button = Type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(Type, QPointF(At), QPointF(Widget->mapToGlobal(At)), button, Buttons, Keys);
+    QCoreApplication::sendEvent(Widget, &e);
+}
+
+}  // namespace
+
+TEST(MainFormImport, MusicRowsDraggedOntoAFavouriteThePlaylistOrThePanes)
+{
+    ImportRig rig;
+    TfrmMain& w = *rig.w;
+    ASSERT_TRUE(AddFavoriteName("Mix"));
+    w.BuildFavoriteTree("");
+    QTreeWidgetItem* root = w.trrFavorite->topLevelItem(0);
+    ASSERT_EQ(root->childCount(), 1);
+    QWidget* favourites = w.trrFavorite->viewport();
+    const QPoint onMix = w.trrFavorite->visualItemRect(root->child(0)).center();
+    const QPoint onRoot = w.trrFavorite->visualItemRect(root).center();
+
+    // The drag runs as a drop on Target at At; the rows go from a press on row 0 and a
+    // Shift press on row 1, then a move of 2 pixels.
+    QWidget* target = nullptr;
+    QPoint at;
+    int drags = 0;
+    w.RunDrag = [&](QDrag* drag) {
+        ++drags;
+        return dropOn(target, {}, at, Qt::CopyAction, drag->mimeData()).second;
+    };
+    QWidget* rows = w.lstMP3->viewport();
+    const QPoint row0 = w.lstMP3->visualItemRect(w.lstMP3->topLevelItem(0)).center();
+    const QPoint row1 = w.lstMP3->visualItemRect(w.lstMP3->topLevelItem(1)).center();
+    const auto dragRows = [&](QWidget* to, QPoint point) {
+        target = to;
+        at = point;
+        mouse(rows, QEvent::MouseButtonPress, row0, Qt::LeftButton);
+        mouse(rows, QEvent::MouseButtonRelease, row0, Qt::NoButton);
+        mouse(rows, QEvent::MouseButtonPress, row1, Qt::LeftButton, Qt::ShiftModifier);
+        mouse(rows, QEvent::MouseMove, row1 + QPoint(1, 0), Qt::LeftButton);   // below the threshold
+        mouse(rows, QEvent::MouseMove, row1 + QPoint(2, 0), Qt::LeftButton);
+        mouse(rows, QEvent::MouseButtonRelease, row1, Qt::NoButton);
+    };
+    dragRows(favourites, onMix);
+    EXPECT_EQ(drags, 1);
+    EXPECT_EQ(readWithConfigParser(rig.settings.path()).keys("Favorite_Mix"),
+              (IniKeys{{"1", rig.music.file("2.mp3")}, {"2", rig.music.file("1.mp3")}}));
+    EXPECT_TRUE(rig.Asked.empty());
+    dragRows(favourites, onMix);
+    dragRows(favourites, onRoot);
+    EXPECT_EQ(rig.Asked, (Strings{"お気に入りに追加|『 Mix 』　に同じファイル　『 2.mp3 』　があります！！|1|Y|i",
+                                  "お気に入りに追加|『 Favorite 』　には追加できません！！|1|Y|i"}));
+    EXPECT_EQ(readWithConfigParser(rig.settings.path()).keys("Favorite_Mix").size(), 2u);
+
+    // Onto the playlist the rows are copied; a move with another button held starts nothing.
+    dragRows(w.lstFile->viewport(), {5, 5});
+    EXPECT_EQ(columnTexts(w.lstFile, 2), (Strings{"alpha", "Delta"}));
+    mouse(rows, QEvent::MouseButtonPress, row0, Qt::LeftButton);
+    mouse(rows, QEvent::MouseMove, row0 + QPoint(9, 0), Qt::LeftButton | Qt::RightButton);
+    mouse(rows, QEvent::MouseMove, row0 + QPoint(19, 0), Qt::LeftButton);
+    EXPECT_EQ(drags, 4);
+
+    // Anywhere else on the window the drag is taken (and plays the selected row).
+    const auto [taken, action] = [&] {
+        std::unique_ptr<QMimeData> data(new QMimeData);
+        data->setData(TfrmMain::RowDragMime, "lstMP3");
+        return dropOn(&w, {}, w.dxdRight->mapTo(&w, QPoint(3, 3)), Qt::CopyAction, data.get());
+    }();
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(action, Qt::CopyAction);
+    EXPECT_EQ(w.PendingFile, rig.music.file("2.mp3"));
+    EXPECT_TRUE(w.DxSound->IsPlaying());
 }
