@@ -53,6 +53,7 @@
 #include "sound/DxSound.h"
 #include "sound/DxSoundDisplay.h"
 #include "tags/TagDialogHost.h"
+#include "visual/EffectForm.h"
 #include "visual/EngineVisual.h"
 
 class EIniFileError;
@@ -66,7 +67,8 @@ class TDropFileTarget;
 class TDirDialog;
 class TMainWindowHost;
 
-class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes {
+class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes,
+                 public visual::TEffectHost {
 public:
     // The engine plays through Mixer (the application's one, when none is given); its
     // channel's refill thread keeps the time of Ticks (the system's, when none is given).
@@ -506,6 +508,16 @@ public:
     visual::TDXSpriteEngine* SpriteEngine() override { return DXSpriteEngine1; }
     int Gauge1Position() const override;
     TMeterPanel* MeterPanel() override { return &meterPanel_; }
+
+    // --- The effect overlay's view of the window (TEffectHost; Gauge1Position and Mp3Path
+    // above serve it too)
+    gfx::TCanvas* EffectCanvas() override;
+    int EffectWidth() const override;
+    int EffectHeight() const override;
+    QPoint Mp3PanelOrigin() const override;
+    int LevelBarPosition(int Channel) const override;
+    intptr_t PaneLevel(int Channel) const override;
+    sound::TDxSound* Engine() { return DxSound.get(); }
 
     // The display tick and the panes' paint handlers (MainFormPlay.cpp).
     void timDxTimerTimer();

@@ -238,3 +238,14 @@ void TfrmMain::dxdLeftFinalize() { timDxTimer.SetEnabled(false); }
 bool TfrmMain::TimDxTimerEnabled() const { return timDxTimer.Enabled(); }
 
 int TfrmMain::Gauge1Position() const { return Gauge1->Position(); }
+
+gfx::TCanvas* TfrmMain::EffectCanvas() { return &pbxEffect->Canvas(); }
+int TfrmMain::EffectWidth() const { return pbxEffect->Width(); }
+int TfrmMain::EffectHeight() const { return pbxEffect->Height(); }
+QPoint TfrmMain::Mp3PanelOrigin() const { return pnlMp3->mapToGlobal(pnlMp3->pos()); }
+int TfrmMain::LevelBarPosition(int Channel) const { return (Channel == 0 ? barLeft : barRight)->Position(); }
+
+intptr_t TfrmMain::PaneLevel(int Channel) const
+{
+    return intptr_t((Channel == 0 ? dxdLeft : dxdRight)->property("Tag").toLongLong());
+}

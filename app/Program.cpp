@@ -80,6 +80,11 @@ int RunProgram(int argc, char** argv)
     // player and splash (those that are part of the program). The first is the main window.
     auto main = std::make_unique<TfrmMain>();
     ReportFailuresInMessageBox(main.get());
+    std::unique_ptr<visual::TfrmEffect> effect;
+    forms::RunGuarded([&] {
+        if (main->Engine())
+            effect = std::make_unique<visual::TfrmEffect>(*main, *main->Engine());
+    });
     std::shared_ptr<snd::SoundDevice> sound;
     forms::RunGuarded([&sound] { sound = ApplicationMixer().GetDirectSound(); });
     auto cd = std::make_unique<TfrmCD>(main.get(), sound);

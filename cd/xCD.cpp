@@ -1,6 +1,7 @@
 #include "cd/xCD.h"
 
 #include "cd/libYear.h"
+#include "cd/xCD2MP3.h"
 #include "platform/forms/Application.h"
 #include "platform/gfx/DrawTools.h"
 #include "tags/libID3Tag.h"
@@ -331,7 +332,6 @@ void TfrmCD::FormCreate()
     Gauge2->SetPosition(0);
     // Until their windows are part of the program.
     spdVolume->SetEnabled(false);
-    spdMP3->SetEnabled(false);
     spdCDDB->SetEnabled(false);
     CDPlayer1AfterRemove();
     Removed = false;
@@ -686,12 +686,15 @@ void TfrmCD::spdVolumeClick()
 
 void TfrmCD::spdMP3Click()
 {
-    if (!OpenRipperWindow)
-        return;
     const bool wasPlaying = playing();
     if (wasPlaying)
         sbPauseClick();
-    OpenRipperWindow();
+    if (OpenRipperWindow) {
+        OpenRipperWindow();
+    } else {
+        TfrmMP3 ripper(this);
+        ripper.ShowModal();
+    }
     if (wasPlaying)
         sbPlayClick();
 }

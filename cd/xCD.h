@@ -55,7 +55,8 @@ public:
     // With a Sender, asks first; without, opens the CDDB window at once.
     void spdCDDBClick(QObject* Sender);
 
-    // The windows of other units (empty: the button does nothing).
+    // The windows of other units (empty: the button does nothing; the ripper, which lives
+    // here, is shown modally when its hook is empty).
     std::function<void()> OpenCddbWindow;
     std::function<void()> OpenVolumeWindow;
     std::function<void()> OpenRipperWindow;

@@ -17,6 +17,13 @@ std::string outDir()
     return dir.toStdString();
 }
 
+QString screenshotDir()
+{
+    const QString d = QCoreApplication::applicationDirPath() + "/../screenshots/cd";
+    QDir().mkpath(d);
+    return d;
+}
+
 Probe probe(const std::string& path)
 {
     auto r = runCommand("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",

@@ -5,6 +5,8 @@
 #include "support/AudioFixtures.h"
 #include "support/TestSupport.h"
 
+#include <QString>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,6 +15,8 @@ namespace cdtest {
 
 // The folder under the build folder where the tests leave files to listen to.
 std::string outDir();
+// The folder where the window tests leave their screenshots (screenshots/cd).
+QString screenshotDir();
 
 struct Probe {
     std::string codec;

@@ -1,6 +1,7 @@
 // The CD player window over cue/bin images playing into a memory sound device on a manual
 // clock, with scratch settings and a scratch system CD database; the questions are answered
 // here and the CDDB window's opening is recorded.
+#include "cd/CdTestSupport.h"
 #include "cd/libYear.h"
 #include "cd/xCD.h"
 #include "platform/sound/MemorySoundDevice.h"
@@ -93,13 +94,6 @@ const std::vector<ImageTrack> kLong = {{true, 75 * 25, 440}, {true, 75 * 25, 660
 
 std::string mmss(uint32_t frames) { return QString::asprintf("%2.2u:%2.2u", frames / 75 / 60, frames / 75 % 60).toStdString(); }
 
-QString screenshotDir()
-{
-    const QString d = QCoreApplication::applicationDirPath() + "/../screenshots/cd";
-    QDir().mkpath(d);
-    return d;
-}
-
 }  // namespace
 
 TEST_F(CdWindowTest, UnknownDiscFillsTheGridAndGoesToCddbWithoutAsking)
@@ -160,7 +154,7 @@ TEST_F(CdWindowTest, KnownDiscShowsItsTitlesInTheColumnColours)
     EXPECT_EQ(w->sgdTrack->Cells(0, 11), " 12.");
 
     const QImage img = w->grab().toImage();
-    img.save(screenshotDir() + "/cd-player-12-tracks.png");
+    img.save(cdtest::screenshotDir() + "/cd-player-12-tracks.png");
     // Each column's text colour appears in its column, and the selected row is outlined.
     const QRect grid = w->sgdTrack->geometry();
     int left = grid.left();
@@ -184,7 +178,7 @@ TEST_F(CdWindowTest, KnownDiscShowsItsTitlesInTheColumnColours)
 
     w->set_CDInfoClick();
     QCoreApplication::processEvents();
-    w->grab().save(screenshotDir() + "/cd-player-edit-mode.png");
+    w->grab().save(cdtest::screenshotDir() + "/cd-player-edit-mode.png");
     EXPECT_EQ(s(w->edtInp2), "四季の歌");
     EXPECT_EQ(w->sgdTitle->Cells(1, 0), "春の歌");
     EXPECT_EQ(QApplication::focusWidget(), w->edtTitle);  // every disc field is filled
