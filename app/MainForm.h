@@ -64,6 +64,7 @@ class TDirMon;
 class TFileDrop;
 class QDrag;
 class TDropFileTarget;
+class TDropFileSource;
 class TDirDialog;
 class TMainWindowHost;
 
@@ -196,11 +197,14 @@ public:
     // Rows of lstMP3 dragged inside the window: onto the playlist (copied there), onto a
     // favourite (stored in it) or anywhere else on the window (played). The drag carries
     // the source list's name under RowDragMime.
+    // Playlist rows dragged out of the window as files (8 pixels with one button held).
+    TDropFileSource* DropSource1;
     static constexpr const char* RowDragMime = "application/x-tambourelle-rows";
     bool DragArmed = false;
     // Runs a drag and returns its result; tests put a synthetic drop in its place.
     std::function<Qt::DropAction(QDrag* Drag)> RunDrag;
     void lstFileDragDrop(TSortListView* Source);
+    void DragPlaylistOut();
     void trrGenreDragDrop(TSortListView* Source, QPoint At);
     // A music-list row for the file at Path from its tag, at Index (appended when negative).
     void InsertFileRow(const std::string& Path, int Index);

@@ -4,6 +4,7 @@
 #include "app/MainForm.h"
 
 #include "app/DirMon.h"
+#include "app/DropSource.h"
 #include "app/FileDrop.h"
 #include "app/Globals.h"
 #include "app/libMusic.h"
@@ -109,7 +110,8 @@ void TfrmMain::CreateRowDragHandlers()
             if (DxSound)
                 DxSound->UpdateLyricsAndMeter(true);
             *pressAt = e->position().toPoint();
-            DragArmed = e->button() == Qt::LeftButton && !lstMP3->selectedItems().isEmpty();
+            // The view selects the pressed row after this; the move checks the selection.
+            DragArmed = e->button() == Qt::LeftButton;
             return false;
         }
         case QEvent::MouseMove: {
@@ -139,6 +141,29 @@ void TfrmMain::CreateRowDragHandlers()
             return false;
         }
     });
+    // lstFileMouseDown / MouseMove: the selected playlist rows leave as files.
+    DropSource1 = new TDropFileSource(this);
+    DropSource1->Dragtypes = dtCopy | dtMove | dtLink;
+    DropSource1->Image = QPixmap(QStringLiteral(":/pictures/DragFiles.png"));
+    hook(lstFile->viewport(), this, [this](QEvent* Event) {
+        if (Event->type() == QEvent::MouseButtonPress) {
+            // The view selects the pressed row after this; the move checks the selection.
+            DragStartPoint = static_cast<QMouseEvent*>(Event)->position().toPoint();
+            if (DxSound)
+                DxSound->UpdateLyricsAndMeter(true);
+            return false;
+        }
+        if (Event->type() != QEvent::MouseMove)
+            return false;
+        auto* e = static_cast<QMouseEvent*>(Event);
+        const QPoint moved = e->position().toPoint() - DragStartPoint;
+        if (DragStartPoint == QPoint(-1, -1) || lstFile->selectedItems().isEmpty() ||
+            (e->buttons() != Qt::LeftButton && e->buttons() != Qt::RightButton) ||
+            (std::abs(moved.x()) < 8 && std::abs(moved.y()) < 8))
+            return false;
+        DragPlaylistOut();
+        return true;
+    });
     // Where the rows may go: every handler accepts only our own drag of rows.
     const auto target = [this](QWidget* Widget, std::function<void(TSortListView*, QPoint)> Drop) {
         Widget->setAcceptDrops(true);
@@ -163,6 +188,23 @@ void TfrmMain::CreateRowDragHandlers()
     // dxdRightDragDrop: the panes, bars, labels and meters take no drops of their own, so
     // the drag reaches the window.
     target(this, [this](TSortListView* s, QPoint) { PlaySelected(s); });
+}
+
+void TfrmMain::DragPlaylistOut()
+{
+    DropSource1->Files.clear();
+    for (int i = 0; i < lstFile->topLevelItemCount(); ++i)
+        if (lstFile->topLevelItem(i)->isSelected())
+            DropSource1->Files.push_back(RowPath(lstFile->topLevelItem(i)));
+    // A drop back onto the window (FileDrop1, the playlist) plays instead of importing.
+    DraggingOut = true;
+    TFinally done([this] {
+        DraggingOut = false;
+        DragStartPoint = QPoint(-1, -1);
+    });
+    DropSource1->StartDrag(false);
+    Delay(300);
+    lstFile->clearSelection();
 }
 
 void TfrmMain::lstFileDragDrop(TSortListView* Source)

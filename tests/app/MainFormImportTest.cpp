@@ -6,6 +6,7 @@
 #include "shared/TaggedSongs.h"
 
 #include "app/DirMon.h"
+#include "app/DropSource.h"
 #include "app/DropTarget.h"
 #include "app/FileDrop.h"
 #include "app/Globals.h"
@@ -18,7 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QDrag>
 #include <QMouseEvent>
 #include <QDropEvent>
@@ -444,4 +447,65 @@ TEST(MainFormImport, MusicRowsDraggedOntoAFavouriteThePlaylistOrThePanes)
     EXPECT_EQ(action, Qt::CopyAction);
     EXPECT_EQ(w.PendingFile, rig.music.file("2.mp3"));
     EXPECT_TRUE(w.DxSound->IsPlaying());
+}
+
+TEST(MainFormImport, PlaylistRowsLeaveAsFilesAndComingBackPlay)
+{
+    const struct {
+        Qt::DropAction action;
+        Qt::DropActions allowed;
+        TDragResult result;
+    } ends[] = {{Qt::CopyAction, Qt::CopyAction | Qt::MoveAction, DragCopied},
+                {Qt::MoveAction, Qt::CopyAction | Qt::MoveAction, DragMoved},
+                {Qt::LinkAction, Qt::LinkAction, DragLinked},
+                {Qt::MoveAction, Qt::CopyAction, DragCancelled},
+                {Qt::IgnoreAction, Qt::CopyAction, DragCancelled}};
+    for (const auto& e : ends)
+        EXPECT_EQ(TDropSource::ResultOf(e.action, e.allowed), e.result) << int(e.action);
+
+    ImportRig rig;
+    TfrmMain& w = *rig.w;
+    ASSERT_TRUE(FillList(w.Library, w.lstFile, {rig.music.file("1.mp3"), rig.music.file("2.mp3")}, true));
+    const Strings paths = columnTexts(w.lstFile, 8);
+    EXPECT_EQ(w.DropSource1->AllowedActions(true), Qt::CopyAction);
+
+    // The clipboard holds them as copied files, and a drop target takes them back.
+    w.DropSource1->Files = paths;
+    ASSERT_TRUE(w.DropSource1->PutFilesOnClipboard());
+    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(clip, nullptr);
+    EXPECT_TRUE(clip->data("x-special/gnome-copied-files").startsWith("copy\nfile://"));
+    EXPECT_EQ(clip->text().toStdString(), paths[0] + "\n" + paths[1]);
+    EXPECT_EQ(w.DropFileTarget1->TakeFilesFromClipboard(), EffectCopy);
+    EXPECT_EQ(w.DropFileTarget1->Files, paths);
+
+    int feedback = 0;
+    w.DropSource1->OnFeedback = [&](TDropSource*, int Effect, bool&) { feedback = Effect; };
+    w.DropSource1->RunDrag = [&](QDrag* drag, Qt::DropActions allowed) {
+        EXPECT_EQ(allowed, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
+        EXPECT_EQ(drag->pixmap().size(), QSize(24, 32));
+        EXPECT_EQ(drag->hotSpot(), QPoint(16, 16));
+        Strings carried;
+        for (const QUrl& u : drag->mimeData()->urls())
+            carried.push_back(u.toLocalFile().toStdString());
+        EXPECT_EQ(carried, Strings{paths[1]});
+        emit drag->actionChanged(Qt::MoveAction);
+        EXPECT_TRUE(w.DraggingOut);
+        // Dropped back onto the window: the row plays, nothing is imported.
+        return dropOn(&w, {}, {3, 3}, allowed, drag->mimeData()).second;
+    };
+    QWidget* rows = w.lstFile->viewport();
+    const QPoint row1 = w.lstFile->visualItemRect(w.lstFile->topLevelItem(1)).center();
+    ASSERT_FALSE(w.DxSound->IsPlaying());
+    mouse(rows, QEvent::MouseButtonPress, row1, Qt::LeftButton);
+    mouse(rows, QEvent::MouseMove, row1 + QPoint(7, 7), Qt::LeftButton);
+    EXPECT_EQ(feedback, 0);
+    mouse(rows, QEvent::MouseMove, row1 + QPoint(0, 8), Qt::LeftButton);
+    EXPECT_EQ(feedback, int(Qt::MoveAction));
+    EXPECT_EQ(w.PendingFile, paths[1]);
+    EXPECT_TRUE(w.DxSound->IsPlaying());
+    EXPECT_FALSE(w.DraggingOut);
+    EXPECT_TRUE(w.lstFile->selectedItems().isEmpty());
+    EXPECT_EQ(w.lstMP3->topLevelItemCount(), 2);
+    EXPECT_EQ(w.DragStartPoint, QPoint(-1, -1));
 }
