@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "app/xSplash.h"
 #include "util/MainWindowHost.h"
 
 #include <algorithm>
@@ -173,6 +174,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
     FormCreate();
     // After the library's set-up, whose tree drawing the favourite tree's renaming extends.
     ConnectListCommands();
+    ConnectExportCommands();
     ConnectTagCommands();
     ConnectFavoriteCommands();
 }
@@ -244,7 +246,8 @@ void TfrmMain::FormShow()
         move(onScreen);
     framePosition_ = pos();
     placingFrame_ = true;
-    // The splash window is shown here once it is part of the program.
+    if (frmSplash)
+        frmSplash->show();
     pnlFile->hide();
     spdVoice->setEnabled(!IsWindows7());
 }
@@ -265,7 +268,8 @@ void TfrmMain::CMShowingChanged()
     Delay(100);
     WatchMusicFolder(::Mp3Path);
     Delay(100);
-    // frmSplash.Ready := true here once the splash window is part of the program.
+    if (frmSplash)
+        frmSplash->Ready = true;
     loadDone_ = true;
     pnlFile->show();
     trrFavorite->setFocus();
@@ -381,8 +385,9 @@ void TfrmMain::FormDestroy()
 {
     // The category tree's signals no longer reach the library, which goes before the tree.
     trrGenre->disconnect(this);
-    // The CD staging folder is emptied here once the burning commands are part of the
-    // program.
+    // The staged files stay while a burner still reads them.
+    if (!CdBurnerRuns(cdBurner_))
+        ClearCdBurningFolder();
     DirMon1->SetActive(false);
     SetupTagObjects(false);
 }
@@ -534,9 +539,17 @@ void TfrmMain::changeEvent(QEvent* e)
     }
 }
 
-// Keeps the splash window over the music list while it is shown; the splash unit fills
-// this in.
-void TfrmMain::WMWindowPosChanged() {}
+// Keeps the splash window over the music list.
+void TfrmMain::WMWindowPosChanged()
+{
+    if (SplashShown && frmSplash)
+        frmSplash->PlaceSplash();
+}
+
+TVisualResources* TfrmMain::VisualResources() const
+{
+    return visual_ ? &visual_->Resources() : nullptr;
+}
 
 // ---------------------------------------------------------------- resize rules
 

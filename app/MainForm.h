@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include <QPointer>
 #include <QFrame>
 #include <QLabel>
 #include <QPoint>
@@ -65,6 +66,7 @@ class TFileDrop;
 class QDrag;
 class TDropFileTarget;
 class TDropFileSource;
+class TfrmSplash;
 class TDirDialog;
 class TMainWindowHost;
 
@@ -367,6 +369,29 @@ public:
     // Folder tree and favourite tree.
     QAction *do_AddMusicDir, *do_DeleteDir, *do_AddFavorite, *do_DelFavorite;
 
+    // --- The splash (app/xSplash.h): it registers itself here when made; the window shows
+    // it, keeps it over the music list and tells it when loading is done.
+    QPointer<TfrmSplash> frmSplash;
+    bool SplashShown = false;   // set when the splash first shows; never cleared
+    // The engine's visual resources (the splash turns its logo with them); none without one.
+    TVisualResources* VisualResources() const;
+
+    // --- Playlist export and CD burning (MainFormExport.cpp)
+    // Copies the playlist's files, with the photos their tags name (read-only), into a
+    // folder the user picks; files that could not be copied are named in one message.
+    void do_CopyList1Click();
+    // Stages the playlist's files in the program's CD folder (after asking for a drive with
+    // a disc) and starts the desktop's burner with them; pnlBurnCD shows while it runs.
+    void do_BurnCD1Click();
+    void timCD1Timer();   // hides pnlBurnCD once the burner has ended
+    bool StageFilesForCd(bool& Cancelled);
+    // 1 ready; else the answer to the question asked (6 retry, 2 cancel).
+    int CheckCdReady();
+    void ClearCdBurningFolder();
+    // The CD drive (a device or an image); tests put an image here.
+    std::function<std::string()> CdDrive;
+    std::int64_t cdBurner_ = 0;   // the burner started last; 0 none
+
     // --- Music list and playlist commands (MainFormLists.cpp)
     void lstMP3SelectItem();
     void lstFileSelectItem();
@@ -417,6 +442,14 @@ public:
     void spdDetailsClick();
     // Opens the tag editor on the list's selected row (ListNo 1 music list, 2 playlist).
     void EditTagOfSelected(TSortListView* ListView, int ListNo);
+    // The CDDB look-ups for the list's selected row: the tag window (ListNo as above) and the
+    // album window.
+    void do_CDDB_MP3_1Click();
+    void do_CDDB_MP3_2Click();
+    void do_CDDB_INF_1Click();
+    void do_CDDB_INF_2Click();
+    void CddbTagOfSelected(TSortListView* ListView, int ListNo);
+    void CddbAlbumOfSelected(TSortListView* ListView);
 
     // --- Favourite tree and favourite commands (MainFormFavorites.cpp)
     void BuildFavoriteTree(const std::string& NewName);
@@ -573,6 +606,7 @@ private:
     void HookToolButtonSchemes();
     void FinishBusyStep();
     void ConnectListCommands();
+    void ConnectExportCommands();
     void ConnectFavoriteCommands();
     void ConnectTagCommands();
     void SetupListDrawing(TSortListView* ListView);

@@ -4,6 +4,8 @@
 #include "app/DirMon.h"
 #include "app/Globals.h"
 #include "app/libMusic.h"
+#include "cd/xCDDB_INF.h"
+#include "cd/xCDDB_MP3.h"
 #include "controls/xi/XiButton.h"
 #include "tags/xDetails.h"
 #include "tags/xTAG.h"
@@ -185,6 +187,39 @@ void TfrmMain::ConnectTagCommands()
     for (QAction* details : {do_Details1, do_Details2})
         connect(details, &QAction::triggered, this, [this] { forms::RunGuarded([this] { spdDetailsClick(); }); });
     spdDetails->OnClick = [this](QObject*) { spdDetailsClick(); };
+    connect(do_CDDB_MP3_1, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_CDDB_MP3_1Click(); }); });
+    connect(do_CDDB_MP3_2, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_CDDB_MP3_2Click(); }); });
+    connect(do_CDDB_INF_1, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_CDDB_INF_1Click(); }); });
+    connect(do_CDDB_INF_2, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_CDDB_INF_2Click(); }); });
+}
+
+void TfrmMain::do_CDDB_MP3_1Click() { CddbTagOfSelected(lstMP3, 1); }
+
+void TfrmMain::do_CDDB_MP3_2Click() { CddbTagOfSelected(lstFile, 2); }
+
+void TfrmMain::do_CDDB_INF_1Click() { CddbAlbumOfSelected(lstMP3); }
+
+void TfrmMain::do_CDDB_INF_2Click() { CddbAlbumOfSelected(lstFile); }
+
+// The row the look-up refreshes afterwards is the same one (selectedRowOf).
+void TfrmMain::CddbTagOfSelected(TSortListView* ListView, int ListNo)
+{
+    const std::string path = RowPath(selectedRowOf(ListView));
+    if (path.empty())
+        return;
+    TfrmCDDB_MP3 dialog(this);
+    dialog.SetLblCDID(path, ListNo);
+    dialog.ShowModal();
+}
+
+void TfrmMain::CddbAlbumOfSelected(TSortListView* ListView)
+{
+    const std::string path = RowPath(selectedRowOf(ListView));
+    if (path.empty())
+        return;
+    TfrmCDDB_INF dialog(this);
+    dialog.lblFile->setText(QString::fromStdString(path));
+    dialog.ShowModal();
 }
 
 void TfrmMain::do_ModifyTagClick()

@@ -13,6 +13,7 @@
 #include "app/Globals.h"
 #include "app/MainForm.h"
 #include "app/SingleInstance.h"
+#include "app/xSplash.h"
 #include "cd/xCD.h"
 #include "platform/gfx/DrawTools.h"
 #include "resources/BuiltinResources.h"
@@ -88,6 +89,7 @@ int RunProgram(int argc, char** argv)
     std::shared_ptr<snd::SoundDevice> sound;
     forms::RunGuarded([&sound] { sound = ApplicationMixer().GetDirectSound(); });
     auto cd = std::make_unique<TfrmCD>(main.get(), sound);
+    new TfrmSplash(main.get());   // fifth: owned by the main window, which shows it
     main->show();
     return app.exec();
 }

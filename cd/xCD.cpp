@@ -1,7 +1,9 @@
 #include "cd/xCD.h"
 
+#include "cd/GridLook.h"
 #include "cd/libYear.h"
 #include "cd/xCD2MP3.h"
+#include "cd/xCDDB.h"
 #include "platform/forms/Application.h"
 #include "platform/gfx/DrawTools.h"
 #include "tags/libID3Tag.h"
@@ -97,6 +99,7 @@ TfrmCD::TfrmCD(QWidget* parent, std::shared_ptr<snd::SoundDevice> Sound, snd::Ti
     CDPlayer1->AfterRemove = [this](TCDPlayer*, const std::string&) { forms::RunGuarded([this] { CDPlayer1AfterRemove(); }); };
     CDPlayer1->OnNotify = [](TCDPlayer*, TNotifyValues) {};  // CDPlayer1Notify: nothing to do
     MsgBoxEx = ::MsgBoxEx;
+    OpenCddbWindow = [this] { ShowCddbWindow(this); };
     createControls();
     Timer1.SetInterval(1000);
     Timer1.SetOnTimer([this] { Timer1Timer(); });
@@ -332,7 +335,6 @@ void TfrmCD::FormCreate()
     Gauge2->SetPosition(0);
     // Until their windows are part of the program.
     spdVolume->SetEnabled(false);
-    spdCDDB->SetEnabled(false);
     CDPlayer1AfterRemove();
     Removed = false;
 }
@@ -714,33 +716,9 @@ void TfrmCD::FormKeyDown(int& Key)
 
 void TfrmCD::drawCell(controls::TStringGrid* Grid, int Col, int Row, const gfx::TRect& Rect, bool Selected)
 {
-    gfx::TCanvas& c = Grid->Canvas();
-    c.Brush().SetColor(gfx::clBlack);
-    c.FillRect(Rect);
-    if (Col > 3 || Rect.Right <= Rect.Left)
-        return;
-    c.Font().SetName(gfx::MapFontName(Col == 1 ? "ＭＳ Ｐゴシック" : "ＭＳ ゴシック"));
-    c.Font().SetSize(9);
-    c.Font().SetColor(ColumnColors[Col]);
-    c.Brush().SetStyle(gfx::bsClear);
-    c.TextOut(Rect.Left + (Col == 1 ? 4 : 2), Rect.Top + 1, Grid->Cells(Col, Row));
-    if (!Selected)
-        return;
-    // One outline around the whole row: top and bottom in every cell, the sides at the ends.
-    c.Pen().SetColor(OutlineColor);
-    c.MoveTo(Rect.Left, Rect.Top);
-    c.LineTo(Rect.Right, Rect.Top);
-    c.MoveTo(Rect.Left, Rect.Bottom - 1);
-    c.LineTo(Rect.Right, Rect.Bottom - 1);
-    const int last = Grid == sgdTrack ? 3 : 1;
-    if (Col == 0) {
-        c.MoveTo(Rect.Left, Rect.Top);
-        c.LineTo(Rect.Left, Rect.Bottom);
-    }
-    if (Col == last) {
-        c.MoveTo(Rect.Right - 1, Rect.Top);
-        c.LineTo(Rect.Right - 1, Rect.Bottom);
-    }
+    static const char* const fonts[4] = {"ＭＳ ゴシック", "ＭＳ Ｐゴシック", "ＭＳ ゴシック", "ＭＳ ゴシック"};
+    const TGridLook look{Grid == sgdTrack ? 4 : 2, fonts, ColumnColors, OutlineColor};
+    DrawGridCell(*Grid, look, Col, Row, Rect, Selected);
 }
 
 // ---------------------------------------------------------------- edit mode

@@ -56,7 +56,7 @@ public:
     void spdCDDBClick(QObject* Sender);
 
     // The windows of other units (empty: the button does nothing; the ripper, which lives
-    // here, is shown modally when its hook is empty).
+    // here, is shown modally when its hook is empty). The CDDB window is cd/xCDDB's.
     std::function<void()> OpenCddbWindow;
     std::function<void()> OpenVolumeWindow;
     std::function<void()> OpenRipperWindow;

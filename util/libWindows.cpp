@@ -1,6 +1,7 @@
 #include "util/libWindows.h"
 
 #include "platform/rtl/AsciiCase.h"
+#include "platform/shell/CdBurner.h"
 #include "platform/shell/CdDrives.h"
 #include "platform/shell/OsRelease.h"
 #include "platform/shell/UserFolders.h"
@@ -134,7 +135,7 @@ void Delay(int Ms)
 
 std::string GetCdBurningFolder()
 {
-    return shell::foreignDesktop().cdBurningFolder();
+    return shell::cdBurningFolderPath();
 }
 
 std::string GetSpecialFolder(int Index)
@@ -531,9 +532,14 @@ int GetVolumeLabel(const std::string& Drive, std::string& Label)
     return ERROR_NOT_READY;
 }
 
-bool BurnFilesToCd(const std::string& Drive)
+std::int64_t BurnFilesToCd(const std::vector<std::string>& Files)
 {
-    return !Drive.empty() && InvokeShellVerb(Drive, "これらのファイルを CD に書き込む");
+    return shell::startCdBurner(Files, GetCdBurningFolder());
+}
+
+bool CdBurnerRuns(std::int64_t Burner)
+{
+    return shell::processRuns(Burner);
 }
 
 bool InvokeShellVerb(const std::string& Path, const std::string& VerbText)

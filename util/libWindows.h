@@ -83,7 +83,8 @@ private:
     bool owner_;
 };
 
-// The file manager's staging folder for writing to CD; empty when the desktop has none.
+// The program's own staging folder for writing to CD ($XDG_CACHE_HOME/Tambourelle/cd-burning);
+// not created here.
 std::string GetCdBurningFolder();
 
 // Index: 1 desktop, 2 start menu and 3 programs (the user's menu entries), 4 recent
@@ -174,8 +175,10 @@ int GetDriveRootPath(std::string& Drive);
 // drive holds no readable disc.
 int GetVolumeLabel(const std::string& Drive, std::string& Label);
 
-// Hands the staged files to the file manager's "write these files to CD" entry of the
-// drive's context menu; true when the entry was invoked.
-bool BurnFilesToCd(const std::string& Drive);
+// Starts the desktop's burner for blank CDs with Files, staged in GetCdBurningFolder();
+// its process id, 0 when none started (no burner, or it could not be run).
+std::int64_t BurnFilesToCd(const std::vector<std::string>& Files);
+// Whether the burner BurnFilesToCd started still runs.
+bool CdBurnerRuns(std::int64_t Burner);
 // Invokes the first entry of Path's context menu whose text contains VerbText.
 bool InvokeShellVerb(const std::string& Path, const std::string& VerbText);

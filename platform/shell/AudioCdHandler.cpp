@@ -139,12 +139,17 @@ constexpr const char* kEntryGroup = "Desktop Entry";
 
 }  // namespace
 
-std::string audioCdHandler()
+std::string defaultApplication(const std::string& mimeType)
 {
-    std::string entry = keyValue(readAll(mimeAppsPath()), kDefaults, kAudioCdMimeType).value_or("");
+    std::string entry = keyValue(readAll(mimeAppsPath()), kDefaults, mimeType).value_or("");
     // The key may list several entries, the first preferred.
     entry = entry.substr(0, entry.find(';'));
     return std::string(trimmed(entry));
+}
+
+std::string audioCdHandler()
+{
+    return defaultApplication(kAudioCdMimeType);
 }
 
 bool setAudioCdHandler(const std::string& entry)
@@ -156,16 +161,21 @@ bool setAudioCdHandler(const std::string& entry)
     return changed == text || replaceFile(path, changed);
 }
 
-std::string desktopEntryExec(const std::string& entry)
+std::string desktopEntryKey(const std::string& entry, const std::string& key)
 {
     if (entry.empty() || entry.find('/') != std::string::npos)
         return {};
     for (const std::string& folder : dataFolderPaths()) {
         const std::string path = folder + "/applications/" + entry;
         if (QFile::exists(QString::fromStdString(path)))
-            return keyValue(readAll(path), kEntryGroup, "Exec").value_or("");
+            return keyValue(readAll(path), kEntryGroup, key).value_or("");
     }
     return {};
+}
+
+std::string desktopEntryExec(const std::string& entry)
+{
+    return desktopEntryKey(entry, "Exec");
 }
 
 bool setOwnAudioCdCommand(const std::string& command)

@@ -19,6 +19,10 @@ std::string audioCdHandler();
 // Names `entry` as the audio-CD handler; an empty `entry` removes the key.
 [[nodiscard]] bool setAudioCdHandler(const std::string& entry);
 
+// The desktop entry that [Default Applications] names first for `mimeType`; empty when none.
+std::string defaultApplication(const std::string& mimeType);
+// The value of `key` in a desktop entry found in the data folders; empty when there is none.
+std::string desktopEntryKey(const std::string& entry, const std::string& key);
 // The Exec line of a desktop entry found in the data folders; empty when there is none.
 std::string desktopEntryExec(const std::string& entry);
 // Sets the Exec line of the program's own entry, creating the entry when missing.

@@ -3,6 +3,7 @@
 
 #include <cdio/cdio.h>
 #include <cdio/cdtext.h>
+#include <cdio/mmc_hl_cmds.h>
 
 #include <array>
 #include <cctype>
@@ -169,6 +170,24 @@ DiscStatus discLabel(const std::string& drive, std::string& label)
             if (const char* title = cdtext_get_const(text, CDTEXT_FIELD_TITLE, 0))
                 label = title;
     return DiscStatus::Ok;
+}
+
+bool discInDrive(const std::string& drive)
+{
+    struct stat st {};
+    if (drive.empty() || ::stat(drive.c_str(), &st) != 0 || driveKind(drive) != DriveKind::CdRom)
+        return false;
+    if (S_ISREG(st.st_mode))
+        return true;   // an image is a disc in its drive
+    CdioHandle cd = openDisc(drive);
+    if (!cd)
+        return false;
+    // The drive's current profile names the medium, a blank one too; 0 means none.
+    cdio_mmc_feature_profile_t profile{};
+    if (mmc_get_disctype(cd.get(), 2000, &profile) == DRIVER_OP_SUCCESS)
+        return profile != 0 && profile != 0xFFFF;
+    const discmode_t mode = cdio_get_discmode(cd.get());
+    return mode != CDIO_DISC_MODE_NO_INFO && mode != CDIO_DISC_MODE_ERROR;
 }
 
 }  // namespace shell

@@ -43,5 +43,8 @@ enum class DiscStatus { Ok, Missing /* no such path */, NotReady /* no disc or u
 // The name of the disc in the drive: the volume name of its first data track's ISO 9660
 // file system, else the album title of its CD-TEXT, else empty (a plain audio CD).
 DiscStatus discLabel(const std::string& drive, std::string& label);
+// Whether the drive holds a disc, blank or written (the drive's medium status, not a file
+// system); an image counts as one.
+bool discInDrive(const std::string& drive);
 
 }  // namespace shell

@@ -10,16 +10,21 @@
 #include "app/Globals.h"
 #include "app/MainForm.h"
 #include "app/libFavorite.h"
+#include "app/libMusic.h"
 #include "app/xInput.h"
+#include "tags/libID3Tag.h"
 #include "controls/std/Label.h"
 #include "util/libIme.h"
 #include "util/libIni.h"
+#include "util/libWindows.h"
 #include "util/xMessageBox.h"
 #include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDialog>
+#include <QFileDialog>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
@@ -757,4 +762,138 @@ TEST(MainFormCommands, EveryQuestionCanBeRefusedEveryWay)
     w.MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
                     const std::string&) { return 6; };
     w.close();
+}
+
+namespace {
+
+// Runs the export command, choosing Folder in the folder dialog; returns the folder the
+// dialog opened at.
+std::string exportTo(TfrmMain& w, const std::string& Folder)
+{
+    std::string opened;
+    QTimer::singleShot(0, [&] {
+        auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        auto* browser = window ? window->findChild<QFileDialog*>() : nullptr;
+        ASSERT_NE(browser, nullptr);
+        opened = browser->directory().absolutePath().toStdString();
+        browser->setDirectory(QString::fromStdString(Folder));
+        static_cast<QDialog*>(browser)->accept();
+    });
+    w.do_CopyList2->trigger();
+    return opened;
+}
+
+}  // namespace
+
+TEST(MainFormCommands, ExportCopiesThePlaylistAndItsPhotos)
+{
+    CommandsRig rig;
+    writeFile(rig.music() + "/a.jpg", "photo of a");
+    writeFile(rig.home.file("secret.jpg"), "outside the music folder");
+    for (const auto& [song, photo] : {std::pair{"a.mp3", "a.jpg"}, std::pair{"b.mp3", "../secret.jpg"}}) {
+        ReadTag(rig.song(song));
+        CurrentTag.PhotoName = photo;
+        ASSERT_TRUE(WriteTag(rig.song(song)));
+    }
+    rig.showAndLoad();
+    TfrmMain& w = *rig.w;
+    rig.select(w.lstMP3, {0, 1, 2});
+    w.spdCopyListClick();
+    fs::create_directories(GetSpecialFolder(7));
+    const std::string out = rig.home.file("player");
+    fs::create_directories(out + "/b.mp3");   // a folder in the way: that copy fails
+    writeFile(out + "/c.mp3", "old");
+
+    rig.Answers = {6, 6, 7};   // start, overwrite b.mp3, keep c.mp3
+    EXPECT_EQ(exportTo(w, out), GetSpecialFolder(7));   // the default: the Music folder
+    ASSERT_EQ(rig.Asked.size(), 4u);
+    EXPECT_EQ(rig.Asked[1].text, "同じファイル名 『 b.mp3 』 があります。\r\r上書きしますか？");
+    EXPECT_EQ(rig.Asked[3].caption, "エクスポート");
+    EXPECT_NE(rig.Asked[3].text.find("b.mp3"), std::string::npos) << "the failure is named";
+    EXPECT_EQ(readFile(out + "/a.mp3"), readFile(rig.song("a.mp3")));
+    EXPECT_EQ(readFile(out + "/a.jpg"), "photo of a");
+    EXPECT_EQ(fs::status(out + "/a.jpg").permissions() & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write), fs::perms::none)
+        << "the photo is read-only";
+    EXPECT_EQ(readFile(out + "/c.mp3"), "old");
+    EXPECT_EQ(namesIn(out), (Strings{"a.jpg", "a.mp3", "b.mp3", "c.mp3"})) << "no photo from outside";
+    const IniKeys keys = readWithConfigParser(rig.settings.path()).keys("SETTING");
+    EXPECT_NE(std::find(keys.begin(), keys.end(), std::pair<std::string, std::string>("COPY_FOLDER", out)), keys.end());
+
+    // Again, over the read-only photo: it is replaced; the dialog opens at the last folder.
+    writeFile(rig.music() + "/a.jpg", "new photo");
+    rig.Asked.clear();
+    rig.Answers = {6, 6, 7, 7};
+    EXPECT_EQ(exportTo(w, out), out);
+    EXPECT_EQ(readFile(out + "/a.jpg"), "new photo");
+
+    // The music folder itself: every file is its own destination and stays as it was.
+    const std::string a = readFile(rig.song("a.mp3"));
+    rig.Asked.clear();
+    rig.Answer = 6;
+    exportTo(w, rig.music());
+    EXPECT_EQ(rig.Asked.size(), 1u);
+    EXPECT_EQ(readFile(rig.song("a.mp3")), a);
+}
+
+TEST(MainFormCommands, BurningStagesThePlaylistForTheDesktopsBurner)
+{
+    CommandsRig rig;
+    ScopedEnv dirs("XDG_DATA_DIRS", rig.home.file("none")), config("XDG_CONFIG_HOME", rig.home.file("config")),
+        cache("XDG_CACHE_HOME", rig.home.file("cache"));
+    rig.showAndLoad();
+    TfrmMain& w = *rig.w;
+    const std::string other = rig.home.file("other/a.mp3");
+    fs::create_directories(rig.home.file("other"));
+    writeFile(other, "another song of the same name");
+    ASSERT_TRUE(FillList(w.Library, w.lstFile, {rig.song("a.mp3"), other}, true));
+    const std::string staging = rig.home.file("cache") + "/Tambourelle/cd-burning";
+    const char* const Failed = "ＣＤバナーの起動に失敗しました！！";
+
+    // No drive: asked until Cancel, then nothing more.
+    w.CdDrive = [] { return std::string(); };
+    rig.Answers = {6, 6, 6, 2};
+    w.do_BurnCD1->trigger();
+    ASSERT_EQ(rig.Asked.size(), 4u);
+    EXPECT_EQ(rig.Asked[1].text, "ＣＤドライブ の認識が出来ません！！");
+    EXPECT_EQ(rig.Asked[3].buttons, "yc");
+    EXPECT_FALSE(w.pnlBurnCD->isVisible());
+
+    // A drive with a disc (an image) but no burner on the desktop: the failure is told and
+    // nothing stays staged. A link someone left in the folder goes, its target stays.
+    const std::string cue = rig.home.file("disc.cue");
+    writeFile(cue, "FILE \"disc.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+    writeFile(rig.home.file("disc.bin"), std::string(2352 * 4, '\0'));
+    w.CdDrive = [&] { return cue; };
+    const std::string target = rig.home.file("keep.txt");
+    writeFile(target, "keep me");
+    fs::create_directories(staging);
+    fs::create_directory_symlink(rig.home.path(), staging + "/home-link");
+    fs::create_symlink(target, staging + "/file-link");
+    rig.Asked.clear();
+    w.do_BurnCD1->trigger();
+    ASSERT_EQ(rig.Asked.size(), 2u);
+    EXPECT_EQ(rig.Asked[1].text, Failed);
+    EXPECT_TRUE(namesIn(staging).empty());
+    EXPECT_EQ(readFile(target), "keep me");
+    EXPECT_TRUE(fs::exists(rig.song("a.mp3")));
+
+    // With a burner: it gets exactly the staged files, same names kept apart.
+    const std::string apps = rig.home.file("data") + "/applications", recorder = rig.home.file("record.sh");
+    fs::create_directories(apps);
+    writeFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args.tmp\" && mv \"$0.args.tmp\" \"$0.args\"\nsleep 2\n");
+    fs::permissions(recorder, fs::perms::owner_all);
+    writeFile(apps + "/burner.desktop", "[Desktop Entry]\nType=Application\nMimeType=x-content/blank-cd;\nExec=" + recorder + " %F\n");
+    rig.Asked.clear();
+    w.do_BurnCD1->trigger();
+    EXPECT_EQ(rig.Asked.size(), 1u) << "no message";
+    EXPECT_TRUE(w.pnlBurnCD->isVisible());
+    ASSERT_TRUE(waitFor([&] { return fs::exists(recorder + ".args"); }));
+    EXPECT_EQ(readFile(recorder + ".args"), staging + "/a.mp3\n" + staging + "/a(2).mp3\n");
+    // In the playlist's order.
+    EXPECT_EQ(readFile(staging + "/a.mp3"), readFile(TfrmMain::RowPath(w.lstFile->topLevelItem(0))));
+    EXPECT_EQ(readFile(staging + "/a(2).mp3"), readFile(TfrmMain::RowPath(w.lstFile->topLevelItem(1))));
+    w.PopupMenu3Popup();
+    EXPECT_FALSE(w.do_BurnCD1->isEnabled()) << "one burn at a time";
+    ASSERT_TRUE(waitFor([&] { return !w.pnlBurnCD->isVisible(); }));
+    EXPECT_TRUE(w.isVisible()) << "the window stays";
 }

@@ -3,7 +3,10 @@
 // file that plays is not touched. The list row the dialog came from shows the new texts.
 #include "MemoryPlayer.h"
 
+#include "cd/xCDDB_INF.h"
+#include "cd/xCDDB_MP3.h"
 #include "tags/libID3Tag.h"
+#include "util/libIni.h"
 #include "tags/xDetails.h"
 #include "tags/xTAG.h"
 #include "tags/xTagAll.h"
@@ -144,6 +147,43 @@ TEST(MainFormTags, TheListMenuOpensTheEditorOnTheSelectedRow)
     rig.w->do_EditTag2->trigger();
     EXPECT_EQ(shownFile, rig.b);
     EXPECT_EQ(caption, "ID3v2 Tagger");
+}
+
+TEST(MainFormTags, TheCddbMenusHandTheSelectedRowToTheLookUps)
+{
+    TagRig rig;
+    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", "127.0.0.1:1");  // nothing listens there
+    TfrmCDDB::MsgBoxHook = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
+                              const std::string&) { return 6; };
+    rig.listBothInTheMusicList();
+    rig.w->lstMP3->setCurrentItem(rig.w->lstMP3->topLevelItem(1));
+    rig.w->lstFile->clearSelection();
+    rig.w->lstFile->setCurrentItem(rig.w->lstFile->topLevelItem(0));
+    struct Case {
+        QAction* action;
+        std::string file;
+        int tag;  // -1: the album window
+    };
+    for (const Case& c : {Case{rig.w->do_CDDB_MP3_1, rig.b, 1}, Case{rig.w->do_CDDB_MP3_2, rig.a, 2},
+                          Case{rig.w->do_CDDB_INF_1, rig.b, -1}, Case{rig.w->do_CDDB_INF_2, rig.a, -1}}) {
+        std::string file;
+        int tag = -1;
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* m = dynamic_cast<TfrmCDDB_MP3*>(modal)) {
+                file = m->lblCDID->text().toStdString();
+                tag = m->lblCDIDTag();
+            } else if (auto* i = dynamic_cast<TfrmCDDB_INF*>(modal)) {
+                file = i->lblFile->text().toStdString();
+            }
+            if (modal)
+                modal->close();
+        });
+        c.action->trigger();
+        EXPECT_EQ(file, c.file);
+        EXPECT_EQ(tag, c.tag);
+    }
+    TfrmCDDB::MsgBoxHook = nullptr;
 }
 
 TEST(MainFormTags, TheBulkChangeGivesTheEngineItsFileBackInItsState)

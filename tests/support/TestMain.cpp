@@ -5,6 +5,9 @@
 // that goes with the run, so nothing a test does (Qt's file-dialog history, settings, the
 // trash, lock files) reaches the settings of the user who runs the tests.
 #include <cstdio>
+#include <string_view>
+
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -41,6 +44,9 @@ int main(int argc, char** argv)
     int result = 0;
     {
         QApplication app(argc, argv);
+        if (argc >= 2 && std::string_view(argv[1]).starts_with("--"))
+            if (const auto mode = testsupport::TestProgramMode::Find(argv[1] + 2))
+                return mode(argc, argv);
         ::testing::InitGoogleTest(&argc, argv);
         result = RUN_ALL_TESTS();
     }

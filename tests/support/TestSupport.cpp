@@ -97,3 +97,25 @@ std::string sourceDir()
 }
 
 }  // namespace testsupport
+
+namespace testsupport {
+
+namespace {
+std::vector<std::pair<std::string, TestProgramMode::Fn>>& modes()
+{
+    static std::vector<std::pair<std::string, TestProgramMode::Fn>> m;
+    return m;
+}
+}  // namespace
+
+TestProgramMode::TestProgramMode(const char* Name, Fn Run) { modes().emplace_back(Name, std::move(Run)); }
+
+TestProgramMode::Fn TestProgramMode::Find(const std::string& Name)
+{
+    for (const auto& [name, fn] : modes())
+        if (name == Name)
+            return fn;
+    return {};
+}
+
+}  // namespace testsupport

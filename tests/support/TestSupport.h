@@ -1,6 +1,7 @@
 // Helpers shared by the tests: scratch folders, running the independent tools that check
 // our files (python3, ffprobe, ImageMagick, ...), reading and writing whole files.
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,5 +56,14 @@ void writeFile(const std::string& path, const std::string& bytes);
 std::string dataDir();
 // Root of the source tree.
 std::string sourceDir();
+
+// Another use of a test program than running its tests: "PROGRAM --Name args..." runs Fn
+// with the program's arguments instead (a static object of that program registers it).
+struct TestProgramMode {
+    using Fn = std::function<int(int argc, char** argv)>;
+    TestProgramMode(const char* Name, Fn Run);
+    // The registered mode of that name, or an empty function.
+    static Fn Find(const std::string& Name);
+};
 
 }  // namespace testsupport

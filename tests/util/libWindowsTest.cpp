@@ -400,8 +400,7 @@ TEST(libWindows, OtherProgramsWindowsAreNotAvailableOnLinux)
     EXPECT_FALSE(ForceForegroundWindow(1));
     EXPECT_FALSE(IsForegroundThread(1));
     EXPECT_FALSE(MoveWindowTo(1, 0, 0));
-    EXPECT_FALSE(BurnFilesToCd("/dev/sr0"));
-    EXPECT_EQ(GetCdBurningFolder(), "");
+    EXPECT_FALSE(InvokeShellVerb("/dev/sr0", "CD"));
     QPoint size(3, 4);
     GetWindowSize(1, size);
     EXPECT_EQ(size, QPoint(3, 4));
@@ -446,9 +445,8 @@ TEST(libWindows, WindowRoutinesOverADesktopThatHasThem)
 
     desktop.menu = {"開く", "これらのファイルを CD に書き込む(&W)", "プロパティ"};
     desktop.log.clear();
-    EXPECT_TRUE(BurnFilesToCd("/dev/sr0"));
+    EXPECT_TRUE(InvokeShellVerb("/dev/sr0", "これらのファイルを CD に書き込む"));
     EXPECT_EQ(desktop.log, (std::vector<std::string>{"invoke /dev/sr0 1"}));
     desktop.menu = {"Open", "Write these files to CD"};
-    EXPECT_FALSE(BurnFilesToCd("/dev/sr0"));  // a shell in another language
-    EXPECT_EQ(GetCdBurningFolder(), "/stage");
+    EXPECT_FALSE(InvokeShellVerb("/dev/sr0", "これらのファイルを CD に書き込む"));  // another language
 }

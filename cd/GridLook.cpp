@@ -1,0 +1,34 @@
+#include "cd/GridLook.h"
+
+#include "platform/gfx/DrawTools.h"
+
+void DrawGridCell(controls::TStringGrid& Grid, const TGridLook& Look, int Col, int Row, const gfx::TRect& Rect,
+                  bool Selected)
+{
+    gfx::TCanvas& c = Grid.Canvas();
+    c.Brush().SetColor(gfx::clBlack);
+    c.FillRect(Rect);
+    if (Col < 0 || Col >= Look.Columns || Rect.Right <= Rect.Left)
+        return;
+    c.Font().SetName(gfx::MapFontName(Look.FontNames[Col]));
+    c.Font().SetSize(9);
+    c.Font().SetColor(Look.Colors[Col]);
+    c.Brush().SetStyle(gfx::bsClear);
+    c.TextOut(Rect.Left + (Col == 1 ? 4 : 2), Rect.Top + 1, Grid.Cells(Col, Row));
+    if (!Selected)
+        return;
+    // One outline around the whole row: top and bottom in every cell, the sides at the ends.
+    c.Pen().SetColor(Look.Outline);
+    c.MoveTo(Rect.Left, Rect.Top);
+    c.LineTo(Rect.Right, Rect.Top);
+    c.MoveTo(Rect.Left, Rect.Bottom - 1);
+    c.LineTo(Rect.Right, Rect.Bottom - 1);
+    if (Col == 0) {
+        c.MoveTo(Rect.Left, Rect.Top);
+        c.LineTo(Rect.Left, Rect.Bottom);
+    }
+    if (Col == Look.Columns - 1) {
+        c.MoveTo(Rect.Right - 1, Rect.Top);
+        c.LineTo(Rect.Right - 1, Rect.Bottom);
+    }
+}
