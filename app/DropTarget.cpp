@@ -14,6 +14,21 @@
 
 #include <cstdlib>
 
+namespace {
+
+// Takes the drag with the effect's action, or refuses it for no effect.
+void answer(QDropEvent* Event, std::uint32_t Effect)
+{
+    if (Effect & 7) {
+        Event->setDropAction(Qt::DropAction(Effect & 7));
+        Event->accept();
+    } else {
+        Event->ignore();
+    }
+}
+
+}  // namespace
+
 TDropTarget::TDropTarget(QObject* Owner) : QObject(Owner)
 {
     FScrollTimer.setInterval(100);
@@ -159,12 +174,7 @@ bool TDropTarget::eventFilter(QObject* Watched, QEvent* Event)
                 FScrollTimer.stop();
             }
         });
-        if (effect & 7) {
-            e->setDropAction(Qt::DropAction(effect & 7));
-            e->accept();
-        } else {
-            e->ignore();
-        }
+        answer(e, effect);
         return true;
     }
     case QEvent::DragLeave:
@@ -189,12 +199,7 @@ bool TDropTarget::eventFilter(QObject* Watched, QEvent* Event)
                 OnDrop(this, e->modifiers(), FLastPoint, effect);
         });
         endDrag();
-        if (effect & 7) {
-            e->setDropAction(Qt::DropAction(effect & 7));
-            e->accept();
-        } else {
-            e->ignore();
-        }
+        answer(e, effect);
         return true;
     }
     default:
