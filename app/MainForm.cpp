@@ -177,6 +177,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
     ConnectExportCommands();
     ConnectTagCommands();
     ConnectFavoriteCommands();
+    ConnectVisualCommands();
 }
 
 TfrmMain::~TfrmMain()
@@ -223,6 +224,7 @@ void TfrmMain::FormCreate()
     lblDuration->clear();
     // dxdLeft and dxdRight fill their panes (see the layout).
     pnlCPU->setVisible(IsWinNT());
+    CpuUsage1 = std::make_unique<TCpuUsage>();
     timCPU.SetEnabled(IsWinNT());
     // The drop targets of the playlist and the window are registered with the drag-and-drop
     // handlers.

@@ -32,6 +32,7 @@
 #include <QRect>
 #include <QTreeWidget>
 
+#include "app/CpuUsage.h"
 #include "app/SortListView.h"
 #include "app/libMusic.h"
 #include "visual/DXDraw.h"
@@ -309,6 +310,15 @@ public:
     forms::TTimer timDxTimer, timPlay, timList, timRF, timFF, timLyrics1, timLyrics2, timFrom,
         timCPU, timCD1, timCD2, timCD3;
 
+    // --- CPU graph (MainFormVisual.cpp): the load history, one slot per tick in tenths, the
+    // newest at the right end.
+    std::unique_ptr<TCpuUsage> CpuUsage1;
+    std::array<int, 44> CpuSlots{};
+    void timCPUTimer();
+    void pbxCPUPaint();
+    // The colour of a load in percent on the label and the bar.
+    static forms::TColor CpuLoadColor(int Percent);
+
     // --- Components
     TDirMon* DirMon1;
     TDirDialog* DirDialog1;
@@ -579,6 +589,7 @@ private:
     void ConnectListCommands();
     void ConnectExportCommands();
     void ConnectFavoriteCommands();
+    void ConnectVisualCommands();
     void ConnectTagCommands();
     void SetupListDrawing(TSortListView* ListView);
     void ClearPlaylist();
