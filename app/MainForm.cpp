@@ -413,6 +413,8 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
         PlaceFrame();
     if (watched == cpl01 && e->type() == QEvent::MouseButtonRelease)
         forms::RunGuarded([this] { cpl01Click(); });
+    if ((watched == pnlLyrics || watched == pbxLyrics) && e->type() == QEvent::MouseButtonPress)
+        forms::RunGuarded([this] { pnlLyricsMouseDown(); });
     return TForm::eventFilter(watched, e);
 }
 

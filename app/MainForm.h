@@ -30,6 +30,7 @@
 #include <QLabel>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QTreeWidget>
 
 #include "app/CpuUsage.h"
@@ -318,6 +319,20 @@ public:
     void pbxCPUPaint();
     // The colour of a load in percent on the label and the bar.
     static forms::TColor CpuLoadColor(int Percent);
+
+    // --- Lyrics panel (MainFormVisual.cpp): what was drawn last, so that a tick redraws only
+    // after a change.
+    bool LyricsRedraw = true;
+    std::string LastLyricsTitle;
+    int LastLyricsWidth = 0;
+    void timLyrics1Timer();
+    void timLyrics2Timer();
+    void pnlLyricsMouseDown();
+    void DrawLyricsPanel();
+    // The size the lyrics picture (PictureWidth x PictureHeight) is drawn at on a panel of
+    // PanelWidth x PanelHeight; empty when there is nothing to draw.
+    static QSize LyricsPictureSize(int PanelWidth, int PanelHeight, int PictureWidth,
+                                   int PictureHeight);
 
     // --- Components
     TDirMon* DirMon1;

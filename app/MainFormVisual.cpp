@@ -1,15 +1,36 @@
-// The main window's side of the visual modes: the CPU graph of the player block.
+// The main window's side of the visual modes: the lyrics panel that slides up over the
+// playlist, and the CPU graph of the player block.
 #include "app/MainForm.h"
 
+#include <QEvent>
 #include <QString>
 
+#include "pictures/libImg.h"
 #include "platform/forms/Application.h"
+#include "platform/forms/Image.h"
 
 namespace {
 
 constexpr int CpuGraphStep = 4;     // pixels between two slots
 constexpr int CpuGraphBase = 11;    // the zero line of the graph
 constexpr int CpuGraphRight = 176;  // the box's width
+
+constexpr int LyricsTop = 10, LyricsLeft = 10;
+constexpr int LyricsLineGap = 4;
+constexpr int LyricsSlideStop = 48;   // the panel stops once its top passes this line
+constexpr gfx::TColor LyricsTextColor = 0xD2FBFA;
+
+// Without the blanks and control characters at both ends; an empty line keeps its place as
+// one blank.
+std::string LyricLine(const std::string& S)
+{
+    size_t b = 0, e = S.size();
+    while (b < e && static_cast<unsigned char>(S[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(S[e - 1]) <= ' ')
+        --e;
+    return b < e ? std::string(S, b, e - b) : std::string(" ");
+}
 
 }  // namespace
 
@@ -62,8 +83,108 @@ void TfrmMain::pbxCPUPaint()
     c.Polygon(points);
 }
 
+// ---------------------------------------------------------------- lyrics panel
+
+void TfrmMain::timLyrics1Timer()
+{
+    pnlLyrics->move(pnlLyrics->x(), lstFile->y() + lstFile->height() + 10);
+    pnlLyrics->show();
+    pnlLyrics->raise();
+    timLyrics2.SetEnabled(true);
+    timLyrics1.SetEnabled(false);
+}
+
+// One pixel a tick; the timer returns to the event loop, which keeps the window live.
+void TfrmMain::timLyrics2Timer()
+{
+    pnlLyrics->move(pnlLyrics->x(), pnlLyrics->y() - 1);
+    if (pnlLyrics->y() < LyricsSlideStop)
+        timLyrics2.SetEnabled(false);
+}
+
+void TfrmMain::pnlLyricsMouseDown()
+{
+    pnlLyrics->hide();
+    timLyrics2.SetEnabled(false);
+    timLyrics1.SetEnabled(false);   // another full wait
+    timLyrics1.SetEnabled(true);
+}
+
+QSize TfrmMain::LyricsPictureSize(int PanelWidth, int PanelHeight, int PictureWidth,
+                                  int PictureHeight)
+{
+    const int h = PanelHeight - 22;
+    if (h <= 0 || PictureWidth <= 0 || PictureHeight <= 0)
+        return {};
+    double w = double(h) / PictureHeight * PictureWidth, hh = h;
+    if (PanelWidth < 450) {
+        w *= double(PanelWidth) / 450;
+        hh *= double(PanelWidth) / 450;
+    }
+    const QSize size{int(w), int(hh)};
+    return size.width() > 0 && size.height() > 0 ? size : QSize();
+}
+
+void TfrmMain::DrawLyricsPanel()
+{
+    const std::string title = lblMusic->text().toStdString();
+    if (pnlLyrics->isHidden() || title == LastLyricsTitle) {
+        LyricsRedraw = true;
+        if (width() == LastLyricsWidth)
+            return;
+    }
+    if (!LyricsRedraw || !DxSound || !pbxLyrics->Surface)
+        return;
+    visual::TDirectDrawSurface& surface = *pbxLyrics->Surface;
+    surface.Fill(0);
+    auto& canvas = surface.Canvas();
+    canvas.Font().SetName("ＭＳ Ｐゴシック");
+    canvas.Font().SetSize(9);
+    canvas.Brush().SetStyle(gfx::bsClear);
+
+    const gfx::TPicture& source = DxSound->LyricsImg().Picture();
+    const QSize size = LyricsPictureSize(pnlLyrics->width(), pnlLyrics->height(), source.Width(),
+                                         source.Height());
+    if (!size.isEmpty()) {
+        forms::TImage picture;
+        picture.Picture().Assign(source);
+        FitImageResample(picture, size.width(), size.height(), true);
+        if (picture.Picture().Graphic())
+            canvas.Draw(surface.Width() - size.width() - 8, 11, *picture.Picture().Graphic());
+    }
+
+    canvas.Font().SetColor(LyricsTextColor);
+    const rtl::TStringList& lines = DxSound->LyricsTxt();
+    int x = LyricsLeft, y = LyricsTop, widest = 0;
+    bool secondColumn = false;
+    for (int i = 0; i < lines.Count(); ++i) {
+        const std::string line = LyricLine(lines[i]);
+        canvas.TextOut(x, y, line);
+        widest = std::max(widest, canvas.TextWidth(line));
+        y += canvas.TextHeight(line) + LyricsLineGap;
+        if (y > surface.Height() - 16 && surface.Width() > widest + 50) {
+            if (secondColumn)
+                break;
+            secondColumn = true;
+            x = widest + 30;
+            y = LyricsTop;
+        }
+    }
+    canvas.Release();
+    pbxLyrics->Flip();
+    LyricsRedraw = false;
+    LastLyricsWidth = width();
+    LastLyricsTitle = title;
+}
+
+// ---------------------------------------------------------------- connections
+
 void TfrmMain::ConnectVisualCommands()
 {
+    timLyrics1.SetOnTimer([this] { forms::RunGuarded([this] { timLyrics1Timer(); }); });
+    timLyrics2.SetOnTimer([this] { forms::RunGuarded([this] { timLyrics2Timer(); }); });
+    pnlLyrics->installEventFilter(this);
+    pbxLyrics->installEventFilter(this);
     timCPU.SetOnTimer([this] { forms::RunGuarded([this] { timCPUTimer(); }); });
     pbxCPU->OnPaint = [this](QObject*) { pbxCPUPaint(); };
 }

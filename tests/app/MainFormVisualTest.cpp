@@ -4,14 +4,18 @@
 #include "app/CpuUsage.h"
 #include "app/MainForm.h"
 #include "support/TestSupport.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
+#include <QMouseEvent>
 
 #include <fstream>
+
+using testsupport::waitFor;
 
 namespace {
 
@@ -121,5 +125,147 @@ TEST(CpuGraph, ColoursAndScrollingGraph)
     const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
     QDir().mkpath(dir);
     EXPECT_TRUE(w.pnlCPU->grab().toImage().scaled(w.pnlCPU->size() * 3).save(dir + "cpu-graph.png"));
+    w.close();
+}
+
+namespace {
+
+// Whether any pixel of the surface inside [x0, x1) x [y0, y1) is lit.
+bool anyLit(visual::TDirectDrawSurface& s, int x0, int x1, int y0, int y1)
+{
+    for (int y = std::max(0, y0); y < std::min(s.Height(), y1); ++y)
+        for (int x = std::max(0, x0); x < std::min(s.Width(), x1); ++x)
+            if (s.Pixel(x, y) != 0)
+                return true;
+    return false;
+}
+
+}  // namespace
+
+TEST(LyricsPanel, PictureSizes)
+{
+    struct Case {
+        int panelW, panelH, picW, picH;
+        QSize expected;
+    };
+    const Case cases[] = {
+        {500, 222, 90, 120, {150, 200}},   // full height at 450 and wider
+        {300, 222, 90, 120, {100, 133}},   // narrower: times 300 / 450, truncated
+        {500, 22, 90, 120, {}},            // no room
+        {500, 222, 0, 120, {}},            // no picture
+        {500, 222, 90, 0, {}},
+        {1, 222, 90, 120, {}},             // scaled to nothing
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TfrmMain::LyricsPictureSize(c.panelW, c.panelH, c.picW, c.picH), c.expected)
+            << c.panelW << "x" << c.panelH;
+}
+
+TEST(LyricsPanel, TwoColumnsPictureRedrawSlideAndClick)
+{
+    SettingsFixture settings;
+    TfrmMain w;
+    w.show();
+    waitFor([&] { return w.Loaded(); });
+    ASSERT_TRUE(w.Loaded());
+    w.timDxTimer.SetEnabled(false);
+    w.timLyrics1.SetEnabled(false);
+    w.pnlLyrics->setGeometry(w.pnlLyrics->x(), 60, 600, 222);
+    w.pbxLyrics->setGeometry(1, 1, 598, 220);
+    w.pbxLyrics->Initialize();
+    w.pnlLyrics->show();
+    ASSERT_TRUE(w.pbxLyrics->CanDraw());
+    visual::TDirectDrawSurface& s = *w.pbxLyrics->Surface;
+
+    // Short lines, an empty one, and long ones where a third column would begin.
+    rtl::TStringList& text = w.DxSound->LyricsTxt();
+    text.Clear();
+    auto& canvas = s.Canvas();
+    canvas.Font().SetName("ＭＳ Ｐゴシック");
+    canvas.Font().SetSize(9);
+    const int h = canvas.TextHeight("歌詞 0");
+    canvas.Release();
+    ASSERT_GT(h, 0);
+    int perColumn = 0;
+    while (10 + (perColumn + 1) * (h + 4) <= s.Height() - 16)
+        ++perColumn;
+    ++perColumn;   // the line that passes the bottom still belongs to the column
+    ASSERT_LT(2 * perColumn, 40);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 40; ++i)
+        lines.push_back(i == 3                ? "   "
+                        : i >= 2 * perColumn ? std::string(60, 'W')
+                                             : "  歌詞 " + std::to_string(i) + " ");
+    int widest = 0;
+    for (int i = 0; i < perColumn; ++i) {
+        const std::string t = i == 3 ? " " : "歌詞 " + std::to_string(i);
+        widest = std::max(widest, s.Canvas().TextWidth(t));
+    }
+    s.Canvas().Release();
+    for (const std::string& l : lines)
+        text.Add(l);
+    w.lblMusic->setText(QString::fromUtf8("春の風"));
+    w.DrawLyricsPanel();
+
+    // First column: each line in its band, the gaps between them dark.
+    for (int k = 0; k < perColumn; ++k) {
+        const int y = 10 + k * (h + 4);
+        SCOPED_TRACE(k);
+        EXPECT_EQ(anyLit(s, 10, 10 + widest, y, y + h), k != 3);
+        EXPECT_FALSE(anyLit(s, 0, 10 + widest, y + h, y + h + 4));
+    }
+    EXPECT_FALSE(anyLit(s, 0, 10, 0, s.Height()));
+    // Second column at widest + 30, nothing between; no long line (third column) anywhere.
+    EXPECT_FALSE(anyLit(s, 10 + widest, widest + 30, 0, s.Height()));
+    EXPECT_TRUE(anyLit(s, widest + 30, widest + 34, 10, 10 + h));
+    EXPECT_FALSE(anyLit(s, 2 * widest + 40, s.Width(), 0, s.Height()));
+
+    // No redraw while title and width stay; a new width draws again.
+    s.Fill(0);
+    w.DrawLyricsPanel();
+    EXPECT_FALSE(anyLit(s, 0, s.Width(), 0, s.Height()));
+    w.resize(w.width() + 10, w.height());
+    w.pnlLyrics->setGeometry(w.pnlLyrics->x(), 60, 600, 222);
+    w.pbxLyrics->setGeometry(1, 1, 598, 220);
+    w.pbxLyrics->Initialize();
+    // The picture: 90 x 120 drawn 150 x 200 at the right edge.
+    gfx::TBitmap photo(90, 120);
+    photo.Canvas().Brush().SetColor(0x3070E0);
+    photo.Canvas().FillRect({0, 0, 90, 120});
+    w.DxSound->LyricsImg().Picture().SetGraphic(&photo);
+    w.DrawLyricsPanel();
+    visual::TDirectDrawSurface& s2 = *w.pbxLyrics->Surface;
+    const int left = s2.Width() - 150 - 8;
+    EXPECT_TRUE(anyLit(s2, left, left + 2, 11, 13));
+    EXPECT_TRUE(anyLit(s2, left + 148, left + 150, 209, 211));
+    EXPECT_FALSE(anyLit(s2, left + 150, s2.Width(), 0, s2.Height()));
+    EXPECT_FALSE(anyLit(s2, left - 20, left, 0, s2.Height()));
+    const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+    QDir().mkpath(dir);
+    w.pnlLyrics->show();   // the resize hid it, as a user's action does
+    w.pnlLyrics->raise();
+    EXPECT_TRUE(w.grab().toImage().save(dir + "lyrics-panel.png"));
+
+    // Shown below the playlist, then one pixel a tick until the top passes 48.
+    w.timLyrics1.SetEnabled(true);
+    w.timLyrics1Timer();
+    EXPECT_FALSE(w.timLyrics1.Enabled());
+    EXPECT_TRUE(w.timLyrics2.Enabled());
+    const int start = w.lstFile->y() + w.lstFile->height() + 10;
+    EXPECT_EQ(w.pnlLyrics->y(), start);
+    int ticks = 0;
+    while (w.timLyrics2.Enabled() && ticks < 5000) {
+        w.timLyrics2Timer();
+        ++ticks;
+        ASSERT_EQ(w.pnlLyrics->y(), start - ticks);
+    }
+    EXPECT_EQ(w.pnlLyrics->y(), 47);
+    // A click hides it and waits again.
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.pbxLyrics, &press);
+    EXPECT_TRUE(w.pnlLyrics->isHidden());
+    EXPECT_FALSE(w.timLyrics2.Enabled());
+    EXPECT_TRUE(w.timLyrics1.Enabled());
     w.close();
 }
