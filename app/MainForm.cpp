@@ -354,6 +354,7 @@ void TfrmMain::FormCloseQuery(bool& CanClose)
         SaveBounds();
         SaveOptions();
     });
+    CloseEffectOverlay();   // it draws from the engine
     visual_ = nullptr;
     DxSound.reset();
     // The monitor reports into the folder list: it stops (with the new files it was
@@ -413,6 +414,10 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
         PlaceFrame();
     if (watched == cpl01 && e->type() == QEvent::MouseButtonRelease)
         forms::RunGuarded([this] { cpl01Click(); });
+    if (watched == pnlEffect && e->type() == QEvent::Resize)
+        forms::RunGuarded([this] { pnlEffectResize(); });
+    if (watched == pbxEffect && e->type() == QEvent::MouseButtonPress)
+        forms::RunGuarded([this] { pbxEffectMouseDown(); });
     if ((watched == pnlLyrics || watched == pbxLyrics) && e->type() == QEvent::MouseButtonPress)
         forms::RunGuarded([this] { pnlLyricsMouseDown(); });
     return TForm::eventFilter(watched, e);

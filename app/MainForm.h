@@ -320,8 +320,19 @@ public:
     // The colour of a load in percent on the label and the bar.
     static forms::TColor CpuLoadColor(int Percent);
 
+    // --- Effect overlay (MainFormVisual.cpp): the overlay window, made by the program after
+    // the window (none in most tests); spdEffect.Tag is 1 while it is shown.
+    visual::TfrmEffect* frmEffect = nullptr;
+    void spdEffectClick();   // also the main menu's do_Effect
+    void pnlEffectResize();
+    void timFromTimer();
+    void pbxEffectMouseDown();
+    // Closes the overlay when it is shown, before the engine it draws from goes.
+    void CloseEffectOverlay();
+
     // --- Lyrics panel (MainFormVisual.cpp): what was drawn last, so that a tick redraws only
     // after a change.
+    QSize EffectSizeSeen;   // pnlEffect's size at timFrom's previous tick
     bool LyricsRedraw = true;
     std::string LastLyricsTitle;
     int LastLyricsWidth = 0;

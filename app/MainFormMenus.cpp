@@ -170,7 +170,10 @@ void TfrmMain::CreateListMenus()
     connect(lstMP3, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PopupMenu2->popup(lstMP3->viewport()->mapToGlobal(p)); });
     connect(lstFile, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& p) { PopupMenu3->popup(lstFile->viewport()->mapToGlobal(p)); });
+            [this](const QPoint& p) {
+                if (spdEffect->Tag == 0)   // none while the effect overlay is shown
+                    PopupMenu3->popup(lstFile->viewport()->mapToGlobal(p));
+            });
 }
 
 void TfrmMain::CreateVisualMenu()

@@ -83,6 +83,77 @@ void TfrmMain::pbxCPUPaint()
     c.Polygon(points);
 }
 
+// ---------------------------------------------------------------- effect overlay
+
+void TfrmMain::spdEffectClick()
+{
+    const bool closing = spdEffect->Tag == 1;
+    if (closing) {
+        SetDirectXMode(do_Effect999->isChecked());
+        spdEffect->SetColorScheme(controls::xibutton::csNeoSilver);
+        pnlFile->raise();
+        if (frmEffect)
+            frmEffect->Close();
+        spdEffect->Tag = 0;
+    } else {
+        SetDirectXMode(false);
+        spdEffect->SetColorScheme(controls::xibutton::csNeoSky);
+        pnlEffect->raise();
+        if (frmEffect)
+            frmEffect->Show();
+        lstFile->setFocus();
+        spdEffect->Tag = 1;
+    }
+    // The popup menus of the playlist and the panes ask for Tag 0 themselves.
+    raise();
+    activateWindow();
+    if (DxSound)
+        DxSound->UpdateLyricsAndMeter(true);
+    // While the overlay is shown the list buttons rest; afterwards each takes the state its
+    // own rule gives, not simply "on" (an empty playlist must not offer to be stored).
+    const bool hidden = closing;
+    if (!hidden) {
+        for (controls::TXiButton* b : {spdAllCopy, spdCopyList, spdFvUpdate, spdFavorite, spdMainMenu, spdDetails})
+            b->setEnabled(false);
+        return;
+    }
+    spdMainMenu->setEnabled(true);
+    spdAllCopy->setEnabled(lstMP3->topLevelItemCount() > 0);
+    spdCopyList->setEnabled(!lstMP3->selectedItems().isEmpty());
+    SetPlaylistModified(FavoriteModified);   // spdFavorite and spdFvUpdate
+    spdDetails->setEnabled(lstMP3->selectedItems().size() == 1 || lstFile->selectedItems().size() == 1);
+}
+
+void TfrmMain::pnlEffectResize()
+{
+    timFrom.SetEnabled(true);
+}
+
+// The overlay is rebuilt once the panel has kept its size for a whole tick.
+void TfrmMain::timFromTimer()
+{
+    const QSize size = pnlEffect->size();
+    if (size != EffectSizeSeen) {
+        EffectSizeSeen = size;
+        return;
+    }
+    timFrom.SetEnabled(false);
+    if (frmEffect)
+        frmEffect->Restart(spdEffect->Tag == 1);
+}
+
+void TfrmMain::pbxEffectMouseDown()
+{
+    lstFile->setFocus();
+}
+
+void TfrmMain::CloseEffectOverlay()
+{
+    if (frmEffect && frmEffect->Visible())
+        frmEffect->Close();
+    spdEffect->Tag = 0;
+}
+
 // ---------------------------------------------------------------- lyrics panel
 
 void TfrmMain::timLyrics1Timer()
@@ -183,6 +254,11 @@ void TfrmMain::ConnectVisualCommands()
 {
     timLyrics1.SetOnTimer([this] { forms::RunGuarded([this] { timLyrics1Timer(); }); });
     timLyrics2.SetOnTimer([this] { forms::RunGuarded([this] { timLyrics2Timer(); }); });
+    spdEffect->OnClick = [this](QObject*) { spdEffectClick(); };
+    connect(do_Effect, &QAction::triggered, this, [this] { forms::RunGuarded([this] { spdEffectClick(); }); });
+    timFrom.SetOnTimer([this] { forms::RunGuarded([this] { timFromTimer(); }); });
+    pnlEffect->installEventFilter(this);
+    pbxEffect->installEventFilter(this);
     pnlLyrics->installEventFilter(this);
     pbxLyrics->installEventFilter(this);
     timCPU.SetOnTimer([this] { forms::RunGuarded([this] { timCPUTimer(); }); });

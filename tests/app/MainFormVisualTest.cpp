@@ -269,3 +269,88 @@ TEST(LyricsPanel, TwoColumnsPictureRedrawSlideAndClick)
     EXPECT_TRUE(w.timLyrics1.Enabled());
     w.close();
 }
+
+namespace {
+
+// The overlay as the window drives it: what was asked of it, in order.
+struct RecordingEffect : visual::TfrmEffect {
+    using visual::TfrmEffect::TfrmEffect;
+    std::vector<std::string> calls;
+    void Show() override
+    {
+        calls.push_back("Show");
+        TfrmEffect::Show();
+    }
+    void Close() override
+    {
+        calls.push_back("Close");
+        TfrmEffect::Close();
+    }
+    void Restart(bool Active) override { calls.push_back(Active ? "Restart(true)" : "Restart(false)"); }
+};
+
+}  // namespace
+
+TEST(EffectOverlay, OpenCloseRestoresAndResizeRestartsOnce)
+{
+    SettingsFixture settings;
+    TfrmMain w;
+    w.show();
+    waitFor([&] { return w.Loaded(); });
+    ASSERT_TRUE(w.Loaded());
+    w.timDxTimer.SetEnabled(false);
+    ASSERT_TRUE(w.do_Effect999->isChecked());
+    RecordingEffect effect(w, *w.DxSound);
+    w.frmEffect = &effect;
+    w.spdMainMenu->setEnabled(true);
+    w.spdFavorite->setEnabled(true);   // as a stale state would leave it: the playlist is empty
+
+    w.spdEffectClick();
+    EXPECT_EQ(w.spdEffect->Tag, 1);
+    EXPECT_EQ(effect.calls, std::vector<std::string>{"Show"});
+    EXPECT_TRUE(effect.Visible());
+    EXPECT_EQ(w.spdEffect->ColorScheme(), controls::xibutton::csNeoSky);
+    EXPECT_TRUE(w.pbxLeft->isVisibleTo(&w));   // paint boxes while the overlay is up
+    EXPECT_FALSE(w.dxdLeft->isVisibleTo(&w));
+    for (controls::TXiButton* b : {w.spdAllCopy, w.spdCopyList, w.spdFvUpdate, w.spdFavorite,
+                                   w.spdMainMenu, w.spdDetails})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    for (int i = 0; i < 5; ++i)
+        effect.DrawFrame();
+    const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+    QDir().mkpath(dir);
+    EXPECT_TRUE(w.grab().toImage().save(dir + "overlay.png"));
+
+    // Three sizes in a row, then one tick with the size held: one rebuild, for the open overlay.
+    w.timFrom.SetEnabled(false);
+    const QSize base = w.pnlEffect->size();
+    for (int step = 1; step <= 3; ++step) {
+        w.pnlEffect->resize(base.width() - 10 * step, base.height());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(w.timFrom.Enabled());
+        w.timFromTimer();
+    }
+    EXPECT_EQ(effect.calls.size(), 1u);
+    w.timFromTimer();
+    EXPECT_FALSE(w.timFrom.Enabled());
+    EXPECT_EQ(effect.calls, (std::vector<std::string>{"Show", "Restart(true)"}));
+
+    w.spdEffectClick();
+    EXPECT_EQ(w.spdEffect->Tag, 0);
+    EXPECT_FALSE(effect.Visible());
+    EXPECT_EQ(effect.calls.back(), "Close");
+    EXPECT_EQ(w.spdEffect->ColorScheme(), controls::xibutton::csNeoSilver);
+    EXPECT_TRUE(w.dxdLeft->isVisibleTo(&w));
+    EXPECT_FALSE(w.pbxLeft->isVisibleTo(&w));
+    EXPECT_TRUE(w.spdMainMenu->isEnabled());
+    // Each list button by its own rule: nothing to copy or store.
+    for (controls::TXiButton* b : {w.spdAllCopy, w.spdCopyList, w.spdFvUpdate, w.spdFavorite, w.spdDetails})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+
+    // The close query closes an open overlay before the engine goes.
+    w.spdEffectClick();
+    w.close();
+    EXPECT_FALSE(effect.Visible());
+    EXPECT_EQ(effect.calls.back(), "Close");
+    w.frmEffect = nullptr;
+}
