@@ -64,6 +64,10 @@ class EIniFileError;
 class QAction;
 class QMenu;
 class TDirMon;
+class TFileDrop;
+class QDrag;
+class TDropFileTarget;
+class TDropFileSource;
 class TfrmSplash;
 class TDirDialog;
 class TMainWindowHost;
@@ -183,6 +187,31 @@ public:
     void DirMon1Renamed(const std::string& FromFileName, const std::string& ToFileName);
     void DirMon1Overflow();
     void DirMon1Error(const std::string& Message);
+
+    // --- Files dropped on the window and imported (MainFormImport.cpp)
+    // Set while playlist rows are dragged out as files: a drop back onto the window plays.
+    bool DraggingOut = false;
+    TFileDrop* FileDrop1;
+    // Files dropped on the playlist: imported as anywhere on the window, always as copies.
+    TDropFileTarget* DropFileTarget1;
+    void FileDrop1FileDrop(const std::vector<std::string>& Files);
+    // Copies Files (when CopyFirst) into the current music folder and lists those that match
+    // the category chosen in trrGenre; a path the music list has already gets no second row.
+    void ImportFiles(const std::vector<std::string>& Files, bool CopyFirst);
+    // Rows of lstMP3 dragged inside the window: onto the playlist (copied there), onto a
+    // favourite (stored in it) or anywhere else on the window (played). The drag carries
+    // the source list's name under RowDragMime.
+    // Playlist rows dragged out of the window as files (8 pixels with one button held).
+    TDropFileSource* DropSource1;
+    static constexpr const char* RowDragMime = "application/x-tambourelle-rows";
+    bool DragArmed = false;
+    // Runs a drag and returns its result; tests put a synthetic drop in its place.
+    std::function<Qt::DropAction(QDrag* Drag)> RunDrag;
+    void lstFileDragDrop(TSortListView* Source);
+    void DragPlaylistOut();
+    void trrGenreDragDrop(TSortListView* Source, QPoint At);
+    // A music-list row for the file at Path from its tag, at Index (appended when negative).
+    void InsertFileRow(const std::string& Path, int Index);
 
     // Routines of the list commands that come with their own units. Until those are part
     // of the window, each hook is empty and its call does nothing; each is wired with one
@@ -631,6 +660,7 @@ private:
 
     // Music folders (MainFormFolders.cpp).
     void CreateFolderHandlers();
+    void CreateRowDragHandlers();
     void RebuildMusicFolderTree();
     bool MusicFolderTreeChanged(const std::vector<std::string>& Stored,
                                 const std::string& NewFolder) const;

@@ -27,6 +27,8 @@
 
 #include "util/DirDialog.h"
 #include "app/DirMon.h"
+#include "app/DropTarget.h"
+#include "app/FileDrop.h"
 #include "app/Globals.h"
 #include "app/libMusic.h"
 #include "util/libIni.h"
@@ -108,11 +110,22 @@ void TfrmMain::CreateFolderHandlers()
     DirMon1->OnOverflow = [this](TDirMon*) { DirMon1Overflow(); };
     DirMon1->OnError = [this](TDirMon*, const std::string& m) { DirMon1Error(m); };
     DirDialog1->OnShowDialog = [this](QPoint& pt) { DirDialog1ShowDialog(pt); };
-    // Until files can be imported one by one, new music in the folder is listed by
-    // reading the folder again: slower, but the music list never misses a song.
+    FileDrop1 = new TFileDrop(this);
+    FileDrop1->OnFileDrop = [this](TFileDrop*, int, const std::vector<std::string>& Files, int, int) {
+        FileDrop1FileDrop(Files);
+    };
+    FileDrop1->Loaded();
+    DropFileTarget1 = new TDropFileTarget(this);
+    DropFileTarget1->Dragtypes = dtCopy;
+    DropFileTarget1->GetDataOnEnter = true;
+    DropFileTarget1->OnDrop = [this](TDropTarget*, Qt::KeyboardModifiers, QPoint, std::uint32_t&) {
+        const std::vector<std::string> files = DropFileTarget1->Files;
+        FileDrop1FileDrop(files);
+    };
+    DropFileTarget1->AttachTarget(lstFile);
+    CreateRowDragHandlers();
     ImportFilesHook = [this](const std::vector<std::string>& Files, bool CopyFirst) {
-        if (!CopyFirst && std::any_of(Files.begin(), Files.end(), IsMusicFile))
-            LoadMusicFolder(Library, ::Mp3Path);
+        ImportFiles(Files, CopyFirst);
     };
     createdSettle_.SetEnabled(false);
     createdSettle_.SetInterval(SettleMs);
