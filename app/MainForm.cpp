@@ -12,6 +12,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -414,6 +415,13 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
         PlaceFrame();
     if (watched == cpl01 && e->type() == QEvent::MouseButtonRelease)
         forms::RunGuarded([this] { cpl01Click(); });
+    if ((watched == barLeft || watched == barRight) && e->type() == QEvent::MouseButtonPress) {
+        auto* me = static_cast<QMouseEvent*>(e);
+        const forms::TMouseButton button = me->button() == Qt::LeftButton    ? forms::mbLeft
+                                           : me->button() == Qt::RightButton ? forms::mbRight
+                                                                             : forms::mbMiddle;
+        forms::RunGuarded([this, button, me] { barLeftMouseDown(button, me->globalPosition().toPoint()); });
+    }
     if (watched == pnlEffect && e->type() == QEvent::Resize)
         forms::RunGuarded([this] { pnlEffectResize(); });
     if (watched == pbxEffect && e->type() == QEvent::MouseButtonPress)

@@ -108,6 +108,8 @@ public:
     void do_Effect00Click(QAction* Sender);
     void do_Effect999Click();
     void PopupMenu5Popup();
+    // barLeft and barRight: the visual-mode menu at the mouse for any button but the left.
+    void barLeftMouseDown(forms::TMouseButton Button, QPoint GlobalPos);
 
     // State of the window (unit-level values in the design).
     bool Maximized = false;

@@ -354,3 +354,30 @@ TEST(EffectOverlay, OpenCloseRestoresAndResizeRestartsOnce)
     EXPECT_EQ(effect.calls.back(), "Close");
     w.frmEffect = nullptr;
 }
+
+// The level bars open the visual-mode menu for any button but the left, not over the overlay.
+TEST(VisualMenu, LevelBarsOpenTheMenuForAnyButtonButTheLeft)
+{
+    SettingsFixture settings;
+    TfrmMain w;
+    w.show();
+    w.timDxTimer.SetEnabled(false);
+    struct Case {
+        Qt::MouseButton button;
+        int overlayTag;
+        bool opens;
+    };
+    for (const Case& c : {Case{Qt::LeftButton, 0, false}, Case{Qt::RightButton, 0, true},
+                          Case{Qt::MiddleButton, 0, true}, Case{Qt::RightButton, 1, false}}) {
+        for (QWidget* bar : {w.barLeft, w.barRight}) {
+            w.spdEffect->Tag = c.overlayTag;
+            QMouseEvent press(QEvent::MouseButtonPress, QPointF(3, 3), bar->mapToGlobal(QPointF(3, 3)),
+                              c.button, c.button, Qt::NoModifier);
+            QCoreApplication::sendEvent(bar, &press);
+            EXPECT_EQ(w.PopupMenu5->isVisible(), c.opens) << int(c.button) << " tag " << c.overlayTag;
+            w.PopupMenu5->hide();
+        }
+    }
+    w.spdEffect->Tag = 0;
+    w.close();
+}
