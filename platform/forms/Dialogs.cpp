@@ -36,6 +36,11 @@ std::vector<std::string> TFileDialog::NameFilters(const std::string& Filter)
     return out;
 }
 
+int TFileDialog::Run(QFileDialog& Dialog)
+{
+    return Dialog.exec();
+}
+
 bool TFileDialog::Execute()
 {
     QFileDialog dialog(owner_, QString::fromStdString(Title), QString::fromStdString(InitialDir));
@@ -58,7 +63,7 @@ bool TFileDialog::Execute()
             dialog.setDirectory(info.absolutePath());
         dialog.selectFile(info.fileName());
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (Run(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     FileName = dialog.selectedFiles().front().toStdString();
     const int index = int(filters.indexOf(dialog.selectedNameFilter()));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class QFileDialog;
 class QWidget;
 
 namespace forms {
@@ -32,6 +33,9 @@ public:
 
 protected:
     virtual bool Saving() const = 0;
+    // Shows the prepared dialog modally and answers its result; a derived dialog that
+    // places, sizes or watches the dialog does so here.
+    virtual int Run(QFileDialog& Dialog);
 
 private:
     QWidget* owner_;
