@@ -12,6 +12,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -177,6 +178,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
     ConnectExportCommands();
     ConnectTagCommands();
     ConnectFavoriteCommands();
+    ConnectVisualCommands();
 }
 
 TfrmMain::~TfrmMain()
@@ -227,6 +229,7 @@ void TfrmMain::FormCreate()
     lblDuration->clear();
     // dxdLeft and dxdRight fill their panes (see the layout).
     pnlCPU->setVisible(IsWinNT());
+    CpuUsage1 = std::make_unique<TCpuUsage>();
     timCPU.SetEnabled(IsWinNT());
     // The drop targets of the playlist and the window are registered with the drag-and-drop
     // handlers.
@@ -356,6 +359,7 @@ void TfrmMain::FormCloseQuery(bool& CanClose)
         SaveBounds();
         SaveOptions();
     });
+    CloseEffectOverlay();   // it draws from the engine
     visual_ = nullptr;
     DxSound.reset();
     // The monitor reports into the folder list: it stops (with the new files it was
@@ -411,10 +415,25 @@ void TfrmMain::showEvent(QShowEvent* e)
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
 {
+    if (Handlers.Stopped())   // the window's teardown has begun
+        return TForm::eventFilter(watched, e);
     if (watched == windowHandle() && e->type() == QEvent::Expose)
         PlaceFrame();
     if (watched == cpl01 && e->type() == QEvent::MouseButtonRelease)
         forms::RunGuarded([this] { cpl01Click(); });
+    if ((watched == barLeft || watched == barRight) && e->type() == QEvent::MouseButtonPress) {
+        auto* me = static_cast<QMouseEvent*>(e);
+        const forms::TMouseButton button = me->button() == Qt::LeftButton    ? forms::mbLeft
+                                           : me->button() == Qt::RightButton ? forms::mbRight
+                                                                             : forms::mbMiddle;
+        forms::RunGuarded([this, button, me] { barLeftMouseDown(button, me->globalPosition().toPoint()); });
+    }
+    if (watched == pnlEffect && e->type() == QEvent::Resize)
+        forms::RunGuarded([this] { pnlEffectResize(); });
+    if (watched == pbxEffect && e->type() == QEvent::MouseButtonPress)
+        forms::RunGuarded([this] { pbxEffectMouseDown(); });
+    if ((watched == pnlLyrics || watched == pbxLyrics) && e->type() == QEvent::MouseButtonPress)
+        forms::RunGuarded([this] { pnlLyricsMouseDown(); });
     return TForm::eventFilter(watched, e);
 }
 

@@ -30,8 +30,10 @@
 #include <QLabel>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QTreeWidget>
 
+#include "app/CpuUsage.h"
 #include "app/SortListView.h"
 #include "app/libMusic.h"
 #include "visual/DXDraw.h"
@@ -106,6 +108,8 @@ public:
     void do_Effect00Click(QAction* Sender);
     void do_Effect999Click();
     void PopupMenu5Popup();
+    // barLeft and barRight: the visual-mode menu at the mouse for any button but the left.
+    void barLeftMouseDown(forms::TMouseButton Button, QPoint GlobalPos);
 
     // State of the window (unit-level values in the design).
     bool Maximized = false;
@@ -337,6 +341,40 @@ public:
     // --- Timers
     forms::TTimer timDxTimer, timPlay, timList, timRF, timFF, timLyrics1, timLyrics2, timFrom,
         timCPU, timCD1, timCD2, timCD3;
+
+    // --- CPU graph (MainFormVisual.cpp): the load history, one slot per tick in tenths, the
+    // newest at the right end.
+    std::unique_ptr<TCpuUsage> CpuUsage1;
+    std::array<int, 44> CpuSlots{};
+    void timCPUTimer();
+    void pbxCPUPaint();
+    // The colour of a load in percent on the label and the bar.
+    static forms::TColor CpuLoadColor(int Percent);
+
+    // --- Effect overlay (MainFormVisual.cpp): the overlay window, made by the program after
+    // the window (none in most tests); spdEffect.Tag is 1 while it is shown.
+    visual::TfrmEffect* frmEffect = nullptr;
+    void spdEffectClick();   // also the main menu's do_Effect
+    void pnlEffectResize();
+    void timFromTimer();
+    void pbxEffectMouseDown();
+    // Closes the overlay when it is shown, before the engine it draws from goes.
+    void CloseEffectOverlay();
+
+    // --- Lyrics panel (MainFormVisual.cpp): what was drawn last, so that a tick redraws only
+    // after a change.
+    QSize EffectSizeSeen;   // pnlEffect's size at timFrom's previous tick
+    bool LyricsRedraw = true;
+    std::string LastLyricsTitle;
+    int LastLyricsWidth = 0;
+    void timLyrics1Timer();
+    void timLyrics2Timer();
+    void pnlLyricsMouseDown();
+    void DrawLyricsPanel();
+    // The size the lyrics picture (PictureWidth x PictureHeight) is drawn at on a panel of
+    // PanelWidth x PanelHeight; empty when there is nothing to draw.
+    static QSize LyricsPictureSize(int PanelWidth, int PanelHeight, int PictureWidth,
+                                   int PictureHeight);
 
     // --- Components
     TDirMon* DirMon1;
@@ -608,6 +646,7 @@ private:
     void ConnectListCommands();
     void ConnectExportCommands();
     void ConnectFavoriteCommands();
+    void ConnectVisualCommands();
     void ConnectTagCommands();
     void SetupListDrawing(TSortListView* ListView);
     void ClearPlaylist();

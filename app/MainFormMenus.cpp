@@ -170,7 +170,10 @@ void TfrmMain::CreateListMenus()
     Handlers.Connect(lstMP3, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PopupMenu2->popup(lstMP3->viewport()->mapToGlobal(p)); });
     Handlers.Connect(lstFile, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& p) { PopupMenu3->popup(lstFile->viewport()->mapToGlobal(p)); });
+            [this](const QPoint& p) {
+                if (spdEffect->Tag == 0)   // none while the effect overlay is shown
+                    PopupMenu3->popup(lstFile->viewport()->mapToGlobal(p));
+            });
 }
 
 void TfrmMain::CreateVisualMenu()
@@ -195,14 +198,24 @@ void TfrmMain::CreateVisualMenu()
         Handlers.Connect(a, &QAction::triggered, this, [this, a] { forms::RunGuarded([this, a] { do_Effect00Click(a); }); });
     Handlers.Connect(do_Effect999, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_Effect999Click(); }); });
     Handlers.Connect(PopupMenu5, &QMenu::aboutToShow, this, [this] { forms::RunGuarded([this] { PopupMenu5Popup(); }); });
-    // The panes and the level bars under them; none while the effect overlay is shown.
-    for (QWidget* pane : {static_cast<QWidget*>(pbxLeft), static_cast<QWidget*>(dxdLeft),
-                          static_cast<QWidget*>(pbxRight), static_cast<QWidget*>(dxdRight),
-                          static_cast<QWidget*>(barLeft), static_cast<QWidget*>(barRight)}) {
+    // The panes and the meter panel's controls; none while the effect overlay is shown. The
+    // level bars under the panes open it for any button but the left (barLeftMouseDown).
+    std::vector<QWidget*> targets = {pbxLeft, dxdLeft, pbxRight, dxdRight, pnlMeter};
+    for (QWidget* child : pnlMeter->findChildren<QWidget*>())
+        targets.push_back(child);
+    for (QWidget* pane : targets) {
         pane->setContextMenuPolicy(Qt::CustomContextMenu);
         Handlers.Connect(pane, &QWidget::customContextMenuRequested, this, [this, pane](const QPoint& p) {
             if (spdEffect->Tag == 0)
                 PopupMenu5->popup(pane->mapToGlobal(p));
         });
     }
+    for (QWidget* bar : {barLeft, barRight})
+        bar->installEventFilter(this);
+}
+
+void TfrmMain::barLeftMouseDown(forms::TMouseButton Button, QPoint GlobalPos)
+{
+    if (Button != forms::mbLeft && spdEffect->Tag == 0)
+        PopupMenu5->popup(GlobalPos);
 }

@@ -492,8 +492,8 @@ void TfrmMain::timDxTimerTimer()
         return;
     DxSound->UpdatePlayPosition();
     const bool overlay = spdEffect->Tag != 0;
-    // The lyrics panel is drawn here (when the overlay is off) once its painter is part of
-    // the program.
+    if (!overlay)
+        DrawLyricsPanel();
     if (DxSound->PlayStatus() != "pause" && pbxLeft->isVisible()) {
         pbxLeft->update();
         pbxRight->update();

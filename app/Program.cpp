@@ -85,11 +85,14 @@ int RunProgram(int argc, char** argv)
     forms::RunGuarded([&] {
         if (main->Engine())
             effect = std::make_unique<visual::TfrmEffect>(*main, *main->Engine());
+        main->frmEffect = effect.get();
     });
     std::shared_ptr<snd::SoundDevice> sound;
     forms::RunGuarded([&sound] { sound = ApplicationMixer().GetDirectSound(); });
     auto cd = std::make_unique<TfrmCD>(main.get(), sound);
     new TfrmSplash(main.get());   // fifth: owned by the main window, which shows it
     main->show();
-    return app.exec();
+    const int exitCode = app.exec();
+    main->frmEffect = nullptr;   // the overlay goes first
+    return exitCode;
 }

@@ -57,15 +57,16 @@ public:
 class TfrmEffect {
 public:
     TfrmEffect(TEffectHost& Host, sound::TDxSound& Engine);
-    ~TfrmEffect();
+    // The main window's tests stand in a recording overlay.
+    virtual ~TfrmEffect();
     TfrmEffect(const TfrmEffect&) = delete;
     TfrmEffect& operator=(const TfrmEffect&) = delete;
 
-    void Show();
-    void Close();
+    virtual void Show();
+    virtual void Close();
     bool Visible() const { return visible_; }
     // Rebuilds the pictures for pbxEffect's present size; the timers run again when Active.
-    void Restart(bool Active);
+    virtual void Restart(bool Active);
 
     // The handlers, public for the tests and the benchmark (they drive the timers directly).
     void Timer1Timer();
