@@ -283,8 +283,10 @@ TEST(TAudio, RecordsAndSavesTheGeneratedInput)
         interleaved += rig.left.substr(i, 2) + rig.right.substr(i, 2);
     auto direct = testsupport::runCommand("sox", {dir.file("direct.wav"), "-t", "raw", "-"});
     EXPECT_TRUE(direct.out == interleaved) << direct.err;
-    QDir().mkpath("out/cd");
-    const std::string path = QDir::current().absoluteFilePath("out/cd/recorded.wav").toStdString();
+    // Kept beside the test program for a person to listen to, never in the working folder.
+    const QString out = QCoreApplication::applicationDirPath() + "/out/cd";
+    QDir().mkpath(out);
+    const std::string path = (out + "/recorded.wav").toStdString();
     ASSERT_TRUE(rig.audio->SaveToFile(path, left, &right)) << rig.audio->ErrorText();
     auto info = testsupport::runCommand("sox", {"--i", path});
     EXPECT_NE(info.out.find("Channels       : 2"), std::string::npos) << info.out;
