@@ -27,7 +27,6 @@ public:
         return std::nullopt;
     }
     bool invokeContextMenuEntry(const std::string&, int) override { return false; }
-    std::string cdBurningFolder() override { return {}; }
 };
 
 UnavailableDesktop unavailable;

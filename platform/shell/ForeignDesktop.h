@@ -63,8 +63,6 @@ public:
     // order; nothing when there is no such menu.
     virtual std::optional<std::vector<std::string>> contextMenuEntries(const std::string& path) = 0;
     virtual bool invokeContextMenuEntry(const std::string& path, int index) = 0;
-    // The folder that files are staged in for writing to CD; empty when there is none.
-    virtual std::string cdBurningFolder() = 0;
 };
 
 // The desktop in use: the "not available" one unless a test installed another.

@@ -366,7 +366,6 @@ public:
         log.push_back("invoke " + path + " " + std::to_string(index));
         return true;
     }
-    std::string cdBurningFolder() override { return "/stage"; }
 
 private:
     bool say(const char* what, WindowHandle w)
