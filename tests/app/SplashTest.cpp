@@ -23,15 +23,18 @@ using testsupport::waitFor;
 
 namespace {
 
-// The first and last rows of the surface with at least three pixels of Colour right of X.
+// The first and last rows of the surface with at least three pixels of Colour right of X, each
+// beside another of that colour.
 std::pair<int, int> inkRows(visual::TDXDraw& Pane, gfx::TColor Colour, int X)
 {
     int first = -1, last = -1;
     gfx::TCanvas& c = Pane.Surface->Canvas();
     for (int y = 0; y < Pane.height(); ++y) {
         int n = 0;
+        // The stars are lone pixels of any of eight colours, green and cyan among them, so a
+        // row of three green stars would pass for text; the text's strokes run wider.
         for (int x = X; x < Pane.width(); ++x)
-            n += c.Pixels(x, y) == Colour;
+            n += c.Pixels(x, y) == Colour && (c.Pixels(x - 1, y) == Colour || c.Pixels(x + 1, y) == Colour);
         if (n >= 3) {
             first = first < 0 ? y : first;
             last = y;
