@@ -13,6 +13,7 @@
 // UI thread only.
 #include "app/MainForm.h"
 #include "cd/xCD.h"
+#include "cd/xVolume.h"
 
 #include <algorithm>
 #include <vector>
@@ -121,6 +122,8 @@ void TfrmMain::HookPlayHandlers()
 
     Handlers.Connect(do_CdPlayer, &QAction::triggered, this, guarded(&TfrmMain::spdCdClick));
     Handlers.Set(spdCd->OnClick, [this](QObject*) { spdCdClick(); });
+    Handlers.Connect(do_Volume, &QAction::triggered, this, guarded(&TfrmMain::spdVolumeClick));
+    Handlers.Set(spdVolume->OnClick, [this](QObject*) { spdVolumeClick(); });
     Handlers.Set(spdPlayList->OnClick, [this](QObject*) { spdPlayListClick(); });
     Handlers.Set(sbPlay->OnClick, [this](QObject*) { sbPlayClick(); });
     Handlers.Set(sbStop->OnClick, [this](QObject*) { sbStopClick(); });
@@ -320,6 +323,13 @@ void TfrmMain::spdCdClick()
     } else {
         frmCD->ShowModal();
     }
+}
+
+void TfrmMain::spdVolumeClick()
+{
+    FocusActiveList();
+    if (frmVolume)
+        frmVolume->ShowModal();
 }
 
 void TfrmMain::sbPauseClick()

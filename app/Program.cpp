@@ -15,6 +15,7 @@
 #include "app/SingleInstance.h"
 #include "app/xSplash.h"
 #include "cd/xCD.h"
+#include "cd/xVolume.h"
 #include "platform/gfx/DrawTools.h"
 #include "resources/BuiltinResources.h"
 #include "util/libWindows.h"
@@ -81,6 +82,7 @@ int RunProgram(int argc, char** argv)
     // player and splash (those that are part of the program). The first is the main window.
     auto main = std::make_unique<TfrmMain>();
     ReportFailuresInMessageBox(main.get());
+    auto volume = std::make_unique<TfrmVolume>(main.get());
     std::unique_ptr<visual::TfrmEffect> effect;
     forms::RunGuarded([&] {
         if (main->Engine())

@@ -4,6 +4,7 @@
 #include "cd/libYear.h"
 #include "cd/xCD2MP3.h"
 #include "cd/xCDDB.h"
+#include "cd/xVolume.h"
 #include "platform/forms/Application.h"
 #include "platform/gfx/DrawTools.h"
 #include "tags/libID3Tag.h"
@@ -100,6 +101,10 @@ TfrmCD::TfrmCD(QWidget* parent, std::shared_ptr<snd::SoundDevice> Sound, snd::Ti
     Handlers.Set(CDPlayer1->OnNotify, [](TCDPlayer*, TNotifyValues) {});  // CDPlayer1Notify: nothing to do
     MsgBoxEx = ::MsgBoxEx;
     OpenCddbWindow = [this] { ShowCddbWindow(this); };
+    OpenVolumeWindow = [] {
+        if (frmVolume)
+            frmVolume->ShowModal();
+    };
     createControls();
     Timer1.SetInterval(1000);
     Timer1.SetOnTimer([this] { Timer1Timer(); });
@@ -334,8 +339,6 @@ void TfrmCD::FormCreate()
     DiscPresent = false;
     Gauge1->SetPosition(0);
     Gauge2->SetPosition(0);
-    // Until their windows are part of the program.
-    spdVolume->SetEnabled(false);
     CDPlayer1AfterRemove();
     Removed = false;
 }

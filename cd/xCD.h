@@ -7,8 +7,8 @@
 //
 // Handlers that wait with Delay (back, step, the gauge click) run one at a time; a close asked
 // for meanwhile is carried out when the running one has finished, so nothing plays on behind
-// a closed window. The CDDB, mixer and ripper windows are reached through hooks that their
-// own units fill; an empty hook does nothing.
+// a closed window. The CDDB, mixer and ripper windows are reached through hooks that tests
+// replace.
 //
 // User-interface thread only.
 #pragma once
@@ -56,7 +56,8 @@ public:
     void spdCDDBClick(QObject* Sender);
 
     // The windows of other units (empty: the button does nothing; the ripper, which lives
-    // here, is shown modally when its hook is empty). The CDDB window is cd/xCDDB's.
+    // here, is shown modally when its hook is empty). The CDDB window is cd/xCDDB's, the
+    // volume control cd/xVolume's `frmVolume`.
     std::function<void()> OpenCddbWindow;
     std::function<void()> OpenVolumeWindow;
     std::function<void()> OpenRipperWindow;

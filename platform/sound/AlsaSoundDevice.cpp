@@ -1,4 +1,5 @@
 #include "platform/sound/AlsaSoundDevice.h"
+#include "platform/sound/AlsaQuiet.h"
 
 #include <alsa/asoundlib.h>
 
@@ -11,17 +12,15 @@ namespace {
 constexpr unsigned kLatencyUs = 150000;
 constexpr int kPeriodMs = 20;
 
-// ALSA prints its own complaints on stderr when no card exists; the fallback to the null
-// device is the answer to them, so they are kept quiet.
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+}  // namespace
 
 void silenceAlsaOnce()
 {
     static std::once_flag once;
     std::call_once(once, [] { snd_lib_error_set_handler(quietAlsa); });
 }
-
-}  // namespace
 
 std::shared_ptr<AlsaSoundDevice> AlsaSoundDevice::create(const std::string& pcmName, const WaveFormat& output,
                                                          std::string* error)

@@ -1,5 +1,7 @@
 #include "platform/wave/AlsaWave.h"
 
+#include "platform/sound/AlsaQuiet.h"
+
 #include <alsa/asoundlib.h>
 
 #include <atomic>
@@ -13,14 +15,7 @@ namespace {
 constexpr unsigned kLatencyUs = 100000;
 constexpr int kPollMs = 20;
 
-void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
-
-// ALSA complains on stderr when there is no card; the caller gets a result code instead.
-void silenceAlsaOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { snd_lib_error_set_handler(quietAlsa); });
-}
+using snd::silenceAlsaOnce;
 
 std::vector<std::string> pcmNames(bool capture)
 {

@@ -1,0 +1,115 @@
+// The volume control over the in-memory mixer: the bars follow the mixer without writing to
+// it, a move unmutes its line and sets both channels, bars without a line are disabled, and
+// the CD player's button shows the window.
+#include "cd/CdTestSupport.h"
+#include "cd/MixerCard.h"
+#include "cd/xVolume.h"
+#include "support/WaitFor.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QSlider>
+#include <QTimer>
+
+namespace {
+
+using namespace cdtest;
+using mixer::MemoryMixerSystem;
+
+std::string text(const QLabel* l) { return l->text().toStdString(); }
+
+struct VolumeWindow {
+    explicit VolumeWindow(std::vector<mixer::MemoryElement> elements = soundCard(), int devices = 1)
+        : card(std::make_shared<MemoryMixerSystem>(devices, std::move(elements))), w(nullptr, card)
+    {
+    }
+    void show()
+    {
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QCoreApplication::processEvents();
+    }
+    std::shared_ptr<MemoryMixerSystem> card;
+    TfrmVolume w;
+};
+
+TEST(VolumeWindow, BarsShowTheMixerAndMovesWriteBothChannelsUnmuted)
+{
+    VolumeWindow v;
+    TfrmVolume& w = v.w;
+    EXPECT_EQ(w.Caption(), "ボリューム コントロール");
+    EXPECT_EQ(frmVolume, &w);
+    EXPECT_EQ(text(w.lblVol[1]), "");
+    v.show();
+    // Master at its maximum (65535) and PCM at 0.
+    EXPECT_EQ(w.trkVolume[0]->value(), 255);
+    EXPECT_EQ(text(w.lblVol[0]), "Level = 255");
+    EXPECT_EQ(w.trkVolume[1]->value(), 0);
+    EXPECT_EQ(text(w.lblVol[1]), "Level = 0");
+    EXPECT_TRUE(w.trkVolume[0]->hasFocus());
+    EXPECT_TRUE(v.card->writes().empty()) << "showing writes nothing";
+    EXPECT_TRUE(w.grab().save(screenshotDir() + "/volume-control.png"));
+
+    // PCM is muted: a move unmutes it and sets both channels; position 0 is silence.
+    w.trkVolume[1]->setValue(128);
+    mixer::MemoryElement pcm = v.card->element(kPcm);
+    EXPECT_TRUE(pcm.playbackOn);
+    const long raw = mixer::rawFromLevel(128 * 256 - 1, 0, 255);
+    EXPECT_EQ(pcm.playback, (std::array<long, 2>{raw, raw}));
+    EXPECT_EQ(text(w.lblVol[1]), "Level = 128");
+    w.trkVolume[0]->setValue(0);
+    EXPECT_EQ(v.card->element(kMaster).playback, (std::array<long, 2>{0, 0}));
+    EXPECT_EQ(text(w.lblVol[0]), "Level = 0");
+
+    // Another program turns Master up: the bar follows, nothing is written back, and the
+    // focus stays on the bar the user is working with.
+    w.trkVolume[3]->setFocus();
+    v.card->clearWrites();
+    mixer::MemoryElement master = v.card->element(kMaster);
+    master.playback = {44, 44};
+    v.card->change(kMaster, master);
+    const int expected = (mixer::levelFromRaw(44, 0, 87) + 1) / 256;
+    ASSERT_TRUE(testsupport::waitFor([&] { return w.trkVolume[0]->value() == expected; }, 5000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(text(w.lblVol[0]), "Level = " + std::to_string(expected));
+    EXPECT_TRUE(v.card->writes().empty());
+    EXPECT_TRUE(w.trkVolume[3]->hasFocus());
+
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&w, &escape);
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST(VolumeWindow, BarsAreEnabledByTheMixersNames)
+{
+    auto enabled = [](const TfrmVolume& w) {
+        std::string s;
+        for (QSlider* bar : w.trkVolume)
+            s += bar->isEnabled() ? '1' : '0';
+        return s;
+    };
+    VolumeWindow full;
+    EXPECT_EQ(full.w.LineNames, (std::vector<std::string>{"Master", "PCM", "Synth", "CD", "Subwoofer", "Mic"}));
+    EXPECT_EQ(full.w.DestinationNames, (std::vector<std::string>{"Master", "Capture"}));
+    EXPECT_EQ(enabled(full.w), "111111");
+
+    std::vector<mixer::MemoryElement> two = soundCard();
+    two.erase(two.begin() + kMic);
+    two.erase(two.begin() + kSynth, two.begin() + kCapture);  // Master, PCM; Capture, Line
+    VolumeWindow small(two);
+    EXPECT_EQ(small.w.LineNames.size(), 2u);
+    EXPECT_EQ(enabled(small.w), "110000") << "the microphone bar needs three names";
+
+    VolumeWindow playbackOnly({soundCard()[kMaster]});
+    EXPECT_EQ(enabled(playbackOnly.w), "100000");
+    VolumeWindow none({}, 0);
+    EXPECT_EQ(none.w.Mixer->MixerId(), -1);
+    EXPECT_EQ(enabled(none.w), "000000");
+    none.show();
+    EXPECT_EQ(none.w.trkVolume[0]->value(), 0);
+}
+
+}  // namespace
