@@ -9,6 +9,7 @@
 #include "app/Globals.h"
 #include "app/MainForm.h"
 #include "cd/xCD.h"
+#include "cd/xVolume.h"
 #include "support/CdImages.h"
 #include "util/MainWindowHost.h"
 #include "platform/sound/MemorySoundDevice.h"
@@ -698,7 +699,7 @@ TEST(MainFormPlay, MeterModeDrivesTheDashboardOnSurfacesOnly)
     EXPECT_TRUE(w.pnlMeter->isHidden());
 }
 
-TEST(MainFormPlay, TheCdButtonPausesWhatPlaysWhileTheCdPlayerShows)
+TEST(MainFormPlay, TheCdButtonPausesWhatPlaysWhileTheCdPlayerShowsAndTheVolumeButtonsShowTheVolumeControl)
 {
     PlayerRig rig(2);
     TfrmMain& w = *rig.w;
@@ -737,5 +738,23 @@ TEST(MainFormPlay, TheCdButtonPausesWhatPlaysWhileTheCdPlayerShows)
     EXPECT_EQ(rig.engine().FileNamme(), "");
     host->ResumeAfterTagWrite();
     EXPECT_EQ(rig.engine().FileNamme(), songs()[1].path);
+    EXPECT_EQ(rig.engine().PlayStatus(), "play");
+
+    // The volume control, centred over the main window, is shown by the main window's
+    // button and menu item and by the CD player's button; the music plays on meanwhile.
+    TfrmVolume volume(&w, std::make_shared<mixer::MemoryMixerSystem>(0));
+    EXPECT_LE((volume.geometry().center() - w.frameGeometry().center()).manhattanLength(), 1);
+    int shown = 0;
+    std::function<void()> open[] = {[&] { w.spdVolume->OnClick(w.spdVolume); }, [&] { w.do_Volume->trigger(); },
+                                    [&] { cd.spdVolume->OnClick(cd.spdVolume); }};
+    for (auto& click : open) {
+        QTimer::singleShot(0, &volume, [&] {
+            shown += volume.isVisible() && QApplication::activeModalWidget() == &volume;
+            volume.close();
+        });
+        click();
+    }
+    EXPECT_EQ(shown, 3);
+    EXPECT_TRUE(cd.spdVolume->isEnabled());
     EXPECT_EQ(rig.engine().PlayStatus(), "play");
 }
