@@ -298,10 +298,7 @@ void TfrmCD::createEditPanel()
 
 void TfrmCD::FormCreate()
 {
-    if (TMainWindowHost* host = MainWindowHost(); host && host->MainWindow()) {
-        const QRect main = host->MainWindow()->frameGeometry();
-        move(main.left() + (main.width() - width()) / 2, main.top() + (main.height() - height()) / 2);
-    }
+    CentreOverMainWindow(this);
     AssignImeNames(this);
     SetChildShowHint(this, true);
     SetChildShowHint(pnlPlayer, true);

@@ -99,10 +99,7 @@ TfrmCDDB_INF::TfrmCDDB_INF(QWidget* parent) : TForm(parent)
     spdCan->OnClick = [this](QObject*) { spdCanClick(); };
 
     // FormCreate: centred on the main window; the grid.
-    if (TMainWindowHost* host = MainWindowHost(); host && host->MainWindow()) {
-        const QRect main = host->MainWindow()->frameGeometry();
-        move(main.left() + (main.width() - width()) / 2, main.top() + (main.height() - height()) / 2);
-    }
+    CentreOverMainWindow(this);
     sgdTrack->SetColor(gfx::clBlack);
     sgdTrack->SetDefaultDrawing(false);
     sgdTrack->SetBorderStyle(controls::bsNone);

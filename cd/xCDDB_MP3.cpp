@@ -47,12 +47,7 @@ std::string TfrmCDDB_MP3::file() const { return lblCDID->text().toStdString(); }
 
 void TfrmCDDB_MP3::placeWindow()
 {
-    TMainWindowHost* host = MainWindowHost();
-    if (!host || !host->MainWindow())
-        return;
-    const QRect main = host->MainWindow()->frameGeometry();
-    move(main.left() + (main.width() - frameGeometry().width()) / 2,
-         main.top() + (main.height() - frameGeometry().height()) / 2);
+    CentreOverMainWindow(this);
 }
 
 // A path that could name another server ("@host" right after ours) or carry header lines

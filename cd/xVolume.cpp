@@ -85,10 +85,7 @@ void TfrmVolume::createControls()
 
 void TfrmVolume::FormCreate()
 {
-    if (TMainWindowHost* host = MainWindowHost(); host && host->MainWindow()) {
-        const QRect main = host->MainWindow()->frameGeometry();
-        move(main.left() + (main.width() - width()) / 2, main.top() + (main.height() - height()) / 2);
-    }
+    CentreOverMainWindow(this);
     AssignImeNames(this);
     SetChildShowHint(this, true);
     ReplaceCursor(this, crHandPoint, HandCursor);

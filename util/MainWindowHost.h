@@ -46,3 +46,5 @@ public:
 TMainWindowHost* MainWindowHost();
 // Registers Host (null unregisters); the previous one is forgotten.
 void RegisterMainWindowHost(TMainWindowHost* Host);
+// Centres Window over the registered host's main window (nothing without one).
+void CentreOverMainWindow(QWidget* Window);
