@@ -372,3 +372,90 @@ TEST(dxButton, ActionLendsCaptionEnablingAndGlyph)
     f.b->Click();
     EXPECT_EQ(triggered, 1);
 }
+
+namespace {
+// Records which hooks ran.
+class HookProbe : public TdxCustomControl {
+public:
+    using TdxCustomControl::TdxCustomControl;
+    std::vector<TdxHook> ran;
+
+protected:
+    void DoBorderChanged() override { note(dxhBorderChanged); TdxCustomControl::DoBorderChanged(); }
+    void DoEnabledChanged() override { note(dxhEnabledChanged); TdxCustomControl::DoEnabledChanged(); }
+    void DoFocusChanged(QWidget* w) override { note(dxhFocusChanged); TdxCustomControl::DoFocusChanged(w); }
+    void DoLMouseDown(forms::TShiftState s, int x, int y) override
+    {
+        note(dxhLMouseDown);
+        TdxCustomControl::DoLMouseDown(s, x, y);
+    }
+    void DoMouseEnter() override { note(dxhMouseEnter); TdxCustomControl::DoMouseEnter(); }
+    void DoMouseLeave() override { note(dxhMouseLeave); TdxCustomControl::DoMouseLeave(); }
+    void DoMouseMove(forms::TShiftState s, int x, int y) override
+    {
+        note(dxhMouseMove);
+        TdxCustomControl::DoMouseMove(s, x, y);
+    }
+    void DoLMouseUp(forms::TShiftState s, int x, int y) override
+    {
+        note(dxhLMouseUp);
+        TdxCustomControl::DoLMouseUp(s, x, y);
+    }
+    void DoParentColorChanged() override { note(dxhParentColorChanged); }
+    void DoParentFontChanged() override { note(dxhParentFontChanged); }
+    void DoPositionChanged() override { note(dxhPositionChanged); }
+    void DoSizeChanged() override { note(dxhSizeChanged); }
+    void DoTextChanged() override { note(dxhTextChanged); }
+
+private:
+    void note(TdxHook h) { ran.push_back(h); }
+};
+}  // namespace
+
+TEST(dxCustomControl, HooksFollowTheirEventsAndTrackState)
+{
+    forms::TForm form;
+    form.resize(200, 100);
+    auto* p = new HookProbe(&form);
+    p->setGeometry(10, 10, 50, 20);
+    p->SetTabStop(true);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.setFocus();
+    gfx::TFont bigger;
+    bigger.SetSize(14);
+    const std::pair<TdxHook, std::function<void()>> steps[] = {
+        {dxhBorderChanged, [&] { p->setContentsMargins(2, 2, 2, 2); }},
+        {dxhEnabledChanged, [&] { p->SetEnabled(false); p->SetEnabled(true); }},
+        {dxhFocusChanged, [&] { p->setFocus(); }},
+        {dxhMouseEnter, [&] { enter(*p); }},
+        {dxhLMouseDown, [&] { QTest::mousePress(p, Qt::LeftButton, {}, QPoint(5, 5)); }},
+        {dxhMouseMove, [&] { QTest::mouseMove(p, QPoint(6, 6)); }},
+        {dxhLMouseUp, [&] { QTest::mouseRelease(p, Qt::LeftButton, {}, QPoint(6, 6)); }},
+        {dxhMouseLeave, [&] { leave(*p); }},
+        {dxhParentColorChanged, [&] { form.SetColor(0x123456); }},
+        {dxhParentFontChanged, [&] { form.SetFont(bigger); }},
+        {dxhPositionChanged, [&] { p->move(20, 20); }},
+        {dxhSizeChanged, [&] { p->resize(60, 25); }},
+        {dxhTextChanged, [&] { p->SetCaption("x"); }},
+    };
+    for (const auto& [hook, act] : steps) {
+        p->ran.clear();
+        act();
+        EXPECT_NE(std::find(p->ran.begin(), p->ran.end(), hook), p->ran.end()) << hook;
+        switch (hook) {
+        case dxhFocusChanged:
+            EXPECT_TRUE(p->FocusedBit());
+            EXPECT_TRUE(p->ActiveIsDxControl());
+            break;
+        case dxhMouseEnter: EXPECT_TRUE(p->MouseIn()); break;
+        case dxhLMouseDown: EXPECT_TRUE(p->LButtonDown()); break;
+        case dxhLMouseUp: EXPECT_FALSE(p->LButtonDown()); break;
+        case dxhMouseLeave: EXPECT_FALSE(p->MouseIn()); break;
+        default: break;
+        }
+    }
+    form.setFocus();
+    EXPECT_FALSE(p->FocusedBit());
+    EXPECT_FALSE(p->ActiveIsDxControl());
+}
