@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QApplication>
 #include <QEvent>
 
 namespace controls {
@@ -126,7 +125,7 @@ void TdxCustomControl::DoEnter()
 void TdxCustomControl::DoExit()
 {
     forms::TCustomControl::DoExit();
-    DoFocusChanged(QApplication::focusWidget());
+    DoFocusChanged(window()->focusWidget());
 }
 
 void TdxCustomControl::ParentColorChanged()
@@ -171,20 +170,12 @@ void TdxCustomControl::moveEvent(QMoveEvent* e)
 
 void TdxStyle::SetTheme(TdxTheme t)
 {
-    if (t == theme_)
-        return;
-    theme_ = t;
-    if (changed_)
-        changed_();
+    store(theme_, t);
 }
 
 void TdxStyle::SetUseStyleManager(bool on)
 {
-    if (on == useStyleManager_)
-        return;
-    useStyleManager_ = on;
-    if (changed_)
-        changed_();
+    store(useStyleManager_, on);
 }
 
 TdxStyleManager::~TdxStyleManager()

@@ -120,6 +120,14 @@ public:
     void SetUseStyleManager(bool on);
 
 private:
+    template <class T> void store(T& field, T value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        if (changed_)
+            changed_();
+    }
     std::function<void()> changed_;
     TdxTheme theme_ = WindowsXP;
     bool useStyleManager_ = true;

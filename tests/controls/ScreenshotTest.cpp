@@ -57,6 +57,17 @@ void expectSaved(const QImage& img, const std::string& name)
     EXPECT_GT(colours, 0) << name << " is blank";
 }
 
+// A 12 x 12 glyph: a dot of `color` on the see-through fuchsia.
+std::unique_ptr<TBitmap> dotGlyph(TColor color)
+{
+    auto g = std::make_unique<TBitmap>(12, 12, gfx::pf24bit);
+    g->Canvas().Brush().SetColor(gfx::clFuchsia);
+    g->Canvas().FillRect(gfx::Rect(0, 0, 12, 12));
+    g->Canvas().Brush().SetColor(color);
+    g->Canvas().Ellipse(1, 1, 11, 11);
+    return g;
+}
+
 void hover(TRbCustomControl& c)
 {
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
@@ -95,11 +106,7 @@ TEST(Screenshots, GradientControls)
         pressed.FadeTick();
     disabled.SetCaption("Disabled");
     disabled.SetEnabled(false);
-    auto g = std::make_unique<TBitmap>(12, 12, gfx::pf24bit);
-    g->Canvas().Brush().SetColor(gfx::clFuchsia);
-    g->Canvas().FillRect(gfx::Rect(0, 0, 12, 12));
-    g->Canvas().Brush().SetColor(0x008000);
-    g->Canvas().Ellipse(1, 1, 11, 11);
+    auto g = dotGlyph(0x008000);
     glyph.SetGlyph(*g);
     glyph.SetCaption("閉じる");
 
@@ -237,11 +244,7 @@ TEST(Screenshots, ThemedButtons)
     def.SetDefault(true);
     disabled.SetCaption("無効");
     disabled.SetEnabled(false);
-    auto g = std::make_unique<TBitmap>(12, 12, gfx::pf24bit);
-    g->Canvas().Brush().SetColor(gfx::clFuchsia);
-    g->Canvas().FillRect(gfx::Rect(0, 0, 12, 12));
-    g->Canvas().Brush().SetColor(0x0000C0);
-    g->Canvas().Ellipse(1, 1, 11, 11);
+    auto g = dotGlyph(0x0000C0);
     glyph.SetGlyph(*g);
     glyph.SetCaption("録音");
     greyed.SetGlyph(*g);

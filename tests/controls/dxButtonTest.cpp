@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "ControlTestSupport.h"
+#include "display/DisplayTestSupport.h"
 #include "controls/dx/dxButtons.h"
 #include "controls/dx/dxCoreUtils.h"
 #include "platform/forms/Form.h"
@@ -19,26 +20,9 @@ using controltest::snapshot;
 
 namespace {
 
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget& w) { w.installEventFilter(this); }
-    int count = 0;
+using displaytest::PaintCounter;
 
-protected:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
-
-void settle()
-{
-    for (int i = 0; i < 3; ++i)
-        QApplication::processEvents();
-}
+const auto settle = displaytest::Host::settle;
 
 void enter(QWidget& w)
 {
@@ -214,7 +198,7 @@ TEST(dxButton, PressInsideReleaseOutsideDoesNotClickAndReleaseRepaints)
 
     // A release inside clicks, sets the window's result and repaints at once: no pressed face
     // stays behind although the mouse-up hook's own repaint bit is off.
-    PaintCounter paints(*f.b);
+    PaintCounter paints(f.b);
     enter(*f.b);
     QTest::mousePress(f.b, Qt::LeftButton, {}, QPoint(10, 10));
     settle();
@@ -298,7 +282,7 @@ TEST(dxButton, UpdateBatchingRepaintsOnce)
 {
     ButtonForm f;
     f.form.setFocus();
-    PaintCounter paints(*f.b);
+    PaintCounter paints(f.b);
     settle();
     paints.count = 0;
     f.b->BeginUpdate();
@@ -328,7 +312,7 @@ TEST(dxStyleManager, ThemeChangeRepaintsEveryListedControl)
     manager->OnThemeChanged = [&](QObject*) { ++fired; };
     f.b->SetStyleManager(manager);
     f.other->SetStyleManager(manager);
-    PaintCounter pb(*f.b), po(*f.other), pt(*third);
+    PaintCounter pb(f.b), po(f.other), pt(third);
     settle();
     pb.count = po.count = pt.count = 0;
     manager->SetTheme(OfficeXP);
