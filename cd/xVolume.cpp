@@ -70,7 +70,7 @@ void TfrmVolume::createControls()
         lblVol[t] = readout;
     }
     auto button = [this](const char* name, const char* caption, int left) {
-        auto* b = new TVolumeButton(this);
+        auto* b = new controls::TdxButton(this);
         b->setObjectName(QString::fromLatin1(name));
         b->SetCaption(caption);
         b->setGeometry(left, FormHeight - 44, 90, 28);

@@ -11,7 +11,7 @@
 #pragma once
 
 #include "cd/AMixer.h"
-#include "controls/gradient/RbButton.h"
+#include "controls/dx/dxButtons.h"
 #include "platform/forms/Form.h"
 
 #include <array>
@@ -22,9 +22,6 @@
 
 class QLabel;
 class QSlider;
-
-// The window's two buttons.
-using TVolumeButton = controls::TRbButton;
 
 class TfrmVolume : public forms::TForm {
 public:
@@ -43,8 +40,8 @@ public:
     std::array<QSlider*, Bars> trkVolume{};
     std::array<QLabel*, Bars> lblCaption{};
     std::array<QLabel*, Bars> lblVol{};
-    TVolumeButton* spdWave;
-    TVolumeButton* spdClose;
+    controls::TdxButton* spdWave;
+    controls::TdxButton* spdClose;
 
     // The line of the bar with Tag: destination 0 itself, its connections 0..3, and
     // connection 1 of destination 1.
