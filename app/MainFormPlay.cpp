@@ -13,6 +13,7 @@
 // UI thread only.
 #include "app/MainForm.h"
 #include "cd/xCD.h"
+#include "cd/xWAVE.h"
 
 #include <algorithm>
 #include <vector>
@@ -121,6 +122,8 @@ void TfrmMain::HookPlayHandlers()
 
     Handlers.Connect(do_CdPlayer, &QAction::triggered, this, guarded(&TfrmMain::spdCdClick));
     Handlers.Set(spdCd->OnClick, [this](QObject*) { spdCdClick(); });
+    Handlers.Connect(do_Recoder, &QAction::triggered, this, guarded(&TfrmMain::spdVoiceClick));
+    Handlers.Set(spdVoice->OnClick, [this](QObject*) { spdVoiceClick(); });
     Handlers.Set(spdPlayList->OnClick, [this](QObject*) { spdPlayListClick(); });
     Handlers.Set(sbPlay->OnClick, [this](QObject*) { sbPlayClick(); });
     Handlers.Set(sbStop->OnClick, [this](QObject*) { sbStopClick(); });
@@ -320,6 +323,14 @@ void TfrmMain::spdCdClick()
     } else {
         frmCD->ShowModal();
     }
+}
+
+// The voice recorder, made for this showing and freed after it.
+void TfrmMain::spdVoiceClick()
+{
+    FocusActiveList();
+    auto recorder = std::make_unique<TfrmWAV>(this);
+    recorder->ShowModal();
 }
 
 void TfrmMain::sbPauseClick()
