@@ -423,6 +423,9 @@ void TfrmWAV::DrawGrid(QImage& Image, const char* Text)
     p.setPen(qcolor(gfx::clRed));
     p.drawLine(0, Image.height() / 2, Image.width() - 1, Image.height() / 2);
     p.setPen(qcolor(gfx::clBlue));
+    QFont font = p.font();
+    font.setStyleStrategy(QFont::NoAntialias);  // plain pixels, as the trace is drawn
+    p.setFont(font);
     p.drawText(10, 10 + p.fontMetrics().ascent(), QString::fromLatin1(Text));
 }
 
