@@ -40,7 +40,8 @@ const char* const BoxCaption = "VOICE RECORDER";
 const char* const SameNameText = "同じ名前があります！！\r\r　　　　上書きしてもよろしいですか？";
 const char* const UnsavedText = "保存されていない音声があります。終了してもよろしいですか？";
 
-// Auto-stop limits of cmbStop's items, in tenths of a second of silence ×10.
+// The auto-stop limit of each cmbStop item: hundredths of a second of silence, as timRec takes
+// 10 off the gauge every 100 ms; 900 never runs out.
 constexpr int StopLimits[] = {900, 50, 100, 200, 300, 400, 500};
 constexpr int NoAutoStop = 900;
 
@@ -341,8 +342,9 @@ std::string TfrmWAV::TempMp3() const { return WorkDir + "/temp.mp3"; }
 
 void TfrmWAV::FormCloseQuery(bool& CanClose)
 {
-    // A save or the wait before a playback runs inside one of this window's handlers.
-    if (pumping_) {
+    // A save or the wait before a playback runs inside one of this window's handlers; a
+    // recording is ended with STOP first (close is disabled meanwhile, Escape is refused).
+    if (pumping_ || recording_) {
         CanClose = false;
         return;
     }

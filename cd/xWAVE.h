@@ -10,8 +10,8 @@
 //
 // While a recording or a playback runs, the controls that would start another are disabled;
 // the save's encoding and the wait before playing a chosen file serve the event loop, so those
-// refuse a second run and the window refuses to close until they are done. A close stops the
-// recording, the playback and the monitor before the window goes.
+// refuse a second run, and the window refuses to close until they are done. A recording is
+// ended with STOP before the window closes; a close stops the playback and the monitor.
 //
 // User-interface thread only.
 #pragma once

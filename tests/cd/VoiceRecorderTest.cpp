@@ -213,6 +213,8 @@ TEST(VoiceRecorder, AutoStopHearsTheRecordingAndTheRecordingIsTheInput)
             EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
         }
         EXPECT_TRUE(rig.w->spdStop->isEnabled());
+        EXPECT_FALSE(rig.w->close());
+        EXPECT_TRUE(rig.asked.empty());
         rig.w->spdStopClick();
         EXPECT_FALSE(rig.w->Recording());
     }
@@ -246,18 +248,34 @@ TEST(VoiceRecorder, PlaybackGivesTheRecordingAndDroppedWavFilesPlay)
     const std::string wav = rig.dir.file("drop.wav"), mp3wav = rig.dir.file("mp3in.wav");
     ASSERT_EQ(runCommand("sox", {"-n", "-r", "8000", "-c", "1", "-b", "8", wav, "synth", "0.25", "sine", "300"}).exitCode, 0);
     ASSERT_EQ(runCommand("ffmpeg", {"-v", "error", "-y", "-i", wav, "-c:a", "libmp3lame", "-f", "wav", mp3wav}).exitCode, 0);
-    const size_t before = rig.sys->played().size();
     drop(*rig.w, mp3wav);
     EXPECT_FALSE(rig.w->Playing());
     drop(*rig.w, rig.dir.file("notes.txt"));
     EXPECT_FALSE(rig.w->Playing());
+    // Dropped while the recording plays: that stops, and during the wait before the file
+    // plays a close and a second drop are refused.
+    rig.w->spdPlayClick();
+    ASSERT_TRUE(rig.w->Playing());
+    bool closed = true, secondPlayed = true;
+    QTimer::singleShot(50, [&] {
+        closed = rig.w->close();
+        rig.w->PlayDroppedFile(recorded.empty() ? "" : rig.w->TempWav());
+        secondPlayed = rig.w->Playing();
+    });
     drop(*rig.w, wav);
+    EXPECT_FALSE(closed);
+    EXPECT_FALSE(secondPlayed);
     EXPECT_TRUE(rig.w->Playing());
     rig.playToEnd();
+    // The file's 800-frame buffers, then seven silent ones, end what was played.
     const auto all = rig.sys->played();
     const std::string source = rawOf(wav);
-    ASSERT_GT(all.size(), before + source.size());
-    EXPECT_TRUE(std::string(all.begin() + ptrdiff_t(before), all.begin() + ptrdiff_t(before + source.size())) == source);
+    const size_t tail = (source.size() + 799) / 800 * 800 + 7 * 800;
+    ASSERT_EQ(source.size(), 2000u);
+    ASSERT_GT(all.size(), tail);
+    const std::string end(all.end() - ptrdiff_t(tail), all.end());
+    EXPECT_TRUE(end.substr(0, source.size()) == source);
+    EXPECT_EQ(end.find_first_not_of(char(128), source.size()), std::string::npos);
 }
 
 TEST(VoiceRecorder, PlayColumnsWithoutFramesDrawNothing)
