@@ -660,9 +660,11 @@ void TfrmWAV::PlayWaveFile(const std::string& FileName)
         playStream_ = std::make_unique<waveio::TFileWaveStream>(FileName);
         playReader_ = std::make_unique<waveio::TPCMWaveReader>(*playStream_);
     } catch (const std::exception&) {
-        // Not a file that can be played.
+        // Not a file that can be played; a playback stopped for it gave the input back.
         playReader_.reset();
         playStream_.reset();
+        if (isVisible())
+            StartMonitor();
         return;
     }
     StopMonitor();
