@@ -35,6 +35,7 @@ constexpr int FormHeight = 344;
 constexpr int BoxWidth = 600;
 constexpr int BoxHeight = 256;
 constexpr gfx::TColor PanelColor = 0xE0E0E0;
+constexpr int HandCursor = 1;
 const char* const Section = "VOICE";
 const char* const BoxCaption = "VOICE RECORDER";
 const char* const SameNameText = "同じ名前があります！！\r\r　　　　上書きしてもよろしいですか？";
@@ -302,6 +303,7 @@ void TfrmWAV::FormCreate()
     }
     SetChildShowHint(this, true);
     AssignImeNames(this);
+    ReplaceCursor(this, crHandPoint, HandCursor);
     const bool ini = !IniBase.empty();
     const int stop = ini ? IniReadInteger(IniBase, Section, "WAV_STOP", 0) : 0;
     cmbStop->SetItemIndex(stop >= 0 && stop < cmbStop->count() ? stop : 0);
