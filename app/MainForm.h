@@ -145,6 +145,7 @@ public:
     void sbPauseClick();
     void spdCdClick();   // also do_CdPlayerClick
     void spdVolumeClick();   // also do_VolumeClick
+    void spdVoiceClick();  // also do_RecoderClick
     void Gauge1MouseDown(forms::TMouseButton Button, forms::TShiftState Shift, int X, int Y);
     void Gauge1MouseMove(forms::TShiftState Shift, int X, int Y);
     void sbBackMouseDown(QObject* Sender);

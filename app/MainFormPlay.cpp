@@ -14,6 +14,7 @@
 #include "app/MainForm.h"
 #include "cd/xCD.h"
 #include "cd/xVolume.h"
+#include "cd/xWAVE.h"
 
 #include <algorithm>
 #include <vector>
@@ -124,6 +125,8 @@ void TfrmMain::HookPlayHandlers()
     Handlers.Set(spdCd->OnClick, [this](QObject*) { spdCdClick(); });
     Handlers.Connect(do_Volume, &QAction::triggered, this, guarded(&TfrmMain::spdVolumeClick));
     Handlers.Set(spdVolume->OnClick, [this](QObject*) { spdVolumeClick(); });
+    Handlers.Connect(do_Recoder, &QAction::triggered, this, guarded(&TfrmMain::spdVoiceClick));
+    Handlers.Set(spdVoice->OnClick, [this](QObject*) { spdVoiceClick(); });
     Handlers.Set(spdPlayList->OnClick, [this](QObject*) { spdPlayListClick(); });
     Handlers.Set(sbPlay->OnClick, [this](QObject*) { sbPlayClick(); });
     Handlers.Set(sbStop->OnClick, [this](QObject*) { sbStopClick(); });
@@ -330,6 +333,14 @@ void TfrmMain::spdVolumeClick()
     FocusActiveList();
     if (frmVolume)
         frmVolume->ShowModal();
+}
+
+// The voice recorder, made for this showing and freed after it.
+void TfrmMain::spdVoiceClick()
+{
+    FocusActiveList();
+    auto recorder = std::make_unique<TfrmWAV>(this);
+    recorder->ShowModal();
 }
 
 void TfrmMain::sbPauseClick()

@@ -1,5 +1,7 @@
 #include "cd/xVolume.h"
 
+#include "cd/xWAVE.h"
+
 #include "platform/forms/Application.h"
 #include "util/MainWindowHost.h"
 #include "util/libControl.h"
@@ -80,6 +82,7 @@ void TfrmVolume::createControls()
     spdWave = button("spdWave", "録音", FormWidth - 206);
     spdWave->SetHint("ボイスレコーダー");
     spdClose = button("spdClose", "閉じる", FormWidth - 106);
+    Handlers.Set(spdWave->OnClick, [this](QObject*) { spdWaveClick(); });
     Handlers.Set(spdClose->OnClick, [this](QObject*) { spdCloseClick(); });
 }
 
@@ -164,6 +167,12 @@ void TfrmVolume::trkVolumeChange(int Tag)
     const int volume = position > 0 ? position * 256 - 1 : 0;
     Mixer->SetLineVolume(d, c, 0, -1, volume);
     lblVol[Tag]->setText(level(position));
+}
+
+void TfrmVolume::spdWaveClick()
+{
+    auto recorder = std::make_unique<TfrmWAV>(this);
+    recorder->ShowModal();
 }
 
 void TfrmVolume::keyPressEvent(QKeyEvent* e)

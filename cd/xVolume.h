@@ -51,6 +51,8 @@ public:
     void ReadPositions();
     void trkVolumeChange(int Tag);
     void MixerControlChange(TAudioMixer* Sender, int MixerId, uint32_t Id);
+    // The voice recorder, made for this showing and freed after it.
+    void spdWaveClick();
     void spdCloseClick() { close(); }
 
 protected:

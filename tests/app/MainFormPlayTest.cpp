@@ -10,6 +10,8 @@
 #include "app/MainForm.h"
 #include "cd/xCD.h"
 #include "cd/xVolume.h"
+#include "cd/xWAVE.h"
+#include "platform/wave/TestWave.h"
 #include "support/CdImages.h"
 #include "util/MainWindowHost.h"
 #include "platform/sound/MemorySoundDevice.h"
@@ -31,6 +33,7 @@
 #include <QtCore/qtestsupport_core.h>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -697,6 +700,32 @@ TEST(MainFormPlay, MeterModeDrivesTheDashboardOnSurfacesOnly)
     w.SetDirectXMode(false);
     rig.run(200);
     EXPECT_TRUE(w.pnlMeter->isHidden());
+}
+
+TEST(MainFormPlay, TheVoiceButtonAndMenuOpenTheRecorderModallyAndFreeIt)
+{
+    PlayerRig rig(0);
+    TfrmMain& w = *rig.w;
+    EXPECT_TRUE(w.spdVoice->isEnabled());
+    SetRecorderWaveSystem(std::make_shared<wave::GeneratedWaveSystem>(rig.clock, wave::InputScript{}));
+    for (int way = 0; way < 2; ++way) {
+        QPointer<TfrmWAV> shown;
+        bool listening = false;
+        QTimer::singleShot(0, [&] {
+            shown = dynamic_cast<TfrmWAV*>(QApplication::activeModalWidget());
+            if (shown) {
+                listening = shown->MonitorRunning();
+                shown->close();
+            }
+        });
+        if (way == 0)
+            w.spdVoiceClick();
+        else
+            w.do_Recoder->trigger();
+        EXPECT_TRUE(listening) << way;
+        EXPECT_TRUE(shown.isNull()) << "freed after showing, " << way;
+    }
+    SetRecorderWaveSystem(nullptr);
 }
 
 TEST(MainFormPlay, TheCdButtonPausesWhatPlaysWhileTheCdPlayerShowsAndTheVolumeButtonsShowTheVolumeControl)

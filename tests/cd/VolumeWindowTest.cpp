@@ -1,9 +1,12 @@
 // The volume control over the in-memory mixer: the bars follow the mixer without writing to
 // it, a move unmutes its line and sets both channels, bars without a line are disabled, and
-// the CD player's button shows the window.
+// the recorder button opens the voice recorder.
 #include "cd/CdTestSupport.h"
 #include "cd/MixerCard.h"
 #include "cd/xVolume.h"
+#include "cd/xWAVE.h"
+#include "platform/sound/Clock.h"
+#include "platform/wave/TestWave.h"
 #include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +14,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QSlider>
 #include <QTimer>
 
@@ -77,6 +81,24 @@ TEST(VolumeWindow, BarsShowTheMixerAndMovesWriteBothChannelsUnmuted)
     EXPECT_EQ(text(w.lblVol[0]), "Level = " + std::to_string(expected));
     EXPECT_TRUE(v.card->writes().empty());
     EXPECT_TRUE(w.trkVolume[3]->hasFocus());
+
+    // The recorder button opens the voice recorder modally and frees it afterwards.
+    snd::ManualClock clock;
+    SetRecorderWaveSystem(std::make_shared<wave::GeneratedWaveSystem>(clock, wave::InputScript{}));
+    QPointer<TfrmWAV> recorder;
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        recorder = dynamic_cast<TfrmWAV*>(QApplication::activeModalWidget());
+        opened = recorder != nullptr;
+        if (recorder)
+            recorder->close();
+    });
+    w.spdWave->Click();
+    SetRecorderWaveSystem(nullptr);
+    EXPECT_EQ(w.spdWave->Hint(), "ボイスレコーダー");
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(recorder.isNull()) << "freed after showing";
+    EXPECT_TRUE(w.isVisible());
 
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(&w, &escape);
