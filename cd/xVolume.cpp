@@ -35,7 +35,7 @@ TfrmVolume::TfrmVolume(QWidget* parent, std::shared_ptr<mixer::MixerSystem> Mixe
     setObjectName(QStringLiteral("frmVolume"));
     SetCaption("ボリューム コントロール");
     Mixer = std::make_unique<TAudioMixer>(std::move(Mixers));
-    Handlers.Set(Mixer->OnControlChange, [this](TAudioMixer* s, int id, uint32_t line) { MixerControlChange(s, id, line); });
+    Handlers.Set(Mixer->OnControlChange, [this](TAudioMixer* s, int id, uint32_t control) { MixerControlChange(s, id, control); });
     createControls();
     frmVolume = this;
     forms::RunGuarded([this] { FormCreate(); });
