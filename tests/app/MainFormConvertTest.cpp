@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -198,16 +199,26 @@ TEST(MainFormConvert, AWavBecomesAnMp3WithItsTagRightBelowIt)
 
     // Meanwhile: the window is taken, the panel shows, the monitor rests, and the engine
     // reads another file's tag into the record (as list play does when it moves on).
+    // At half way the window is photographed for a person to look at.
     bool taken = true, shown = true, resting = true;
+    QImage half;
     const auto progress = rig.w->LameCoder1->OnProgress;
     rig.w->LameCoder1->OnProgress = [&](cd::TLameCoder* c, std::uint16_t p) {
         progress(c, p);
+        if (p >= 50 && half.isNull()) {
+            EXPECT_EQ(rig.w->GaugeMP3->Percent(), p);
+            half = rig.w->grab().toImage();
+        }
         taken = taken && !rig.w->isEnabled() && QGuiApplication::overrideCursor();
         shown = shown && rig.w->pnlCnvMp3->isVisible();
         resting = resting && !rig.w->DirMon1->Active();
         ReadTag(other);
     };
     rig.run(rig.w->do_ConvMp3, wav, [&] { ReadTag(other); });
+
+    const QString shots = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+    QDir().mkpath(shots);
+    EXPECT_TRUE(half.save(shots + "converter.png"));
 
     const std::string out = rig.music.file("a(3).mp3");
     ASSERT_TRUE(fs::exists(out));
