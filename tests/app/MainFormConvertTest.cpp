@@ -290,6 +290,10 @@ TEST(MainFormConvert, RefusalsAndFailuresLeaveNoFileAndNoRow)
     // The locked folder's WAV is listed as an imported file would be.
     rig.w->InsertFileRow(locked, -1);
     const bool canLock = lockFolder(rig.music.file("locked"), true);
+    struct Unlock {
+        std::string folder;
+        ~Unlock() { lockFolder(folder, false); }   // also when a check above gave up
+    } unlock{rig.music.file("locked")};
     // The encoder fails halfway.
     const auto progress = rig.w->LameCoder1->OnProgress;
     rig.w->LameCoder1->OnProgress = [&](cd::TLameCoder* c, std::uint16_t p) {
@@ -322,12 +326,30 @@ TEST(MainFormConvert, RefusalsAndFailuresLeaveNoFileAndNoRow)
         EXPECT_EQ(rig.w->lstMP3->topLevelItemCount(), rows);
         EXPECT_EQ(rig.w->DxSound->FileNamme(), wrapped);
     }
-    if (canLock) {
-        EXPECT_EQ(QDir(QString::fromStdString(rig.music.file("locked"))).entryList(QDir::Files).size(), 1);
-        lockFolder(rig.music.file("locked"), false);
-    } else {
+    if (!canLock) {
         ADD_FAILURE() << "the folder could not be locked: the unwritable folder was not tried";
+        return;
     }
+    EXPECT_EQ(QDir(QString::fromStdString(rig.music.file("locked"))).entryList(QDir::Files).size(), 1);
+    lockFolder(rig.music.file("locked"), false);
+
+    // The folder locks once the MP3 is there: its sound stays, listed under its file name,
+    // and the user hears that its tag was not saved.
+    rig.w->LameCoder1->OnProgress = progress;
+    rig.w->LameCoder1->OnEndFile = [&](cd::TLameCoder*, std::uint16_t, const std::string&) {
+        lockFolder(rig.music.file("locked"), true);
+    };
+    rig.asked.clear();
+    rig.failures.clear();
+    rig.run(rig.w->do_ConvMp3, locked);
+    lockFolder(rig.music.file("locked"), false);
+    rig.expectGivenBack();
+    EXPECT_EQ(rig.asked, Strings{"ＴＡＧ編集|タグを保存できませんでした！！"});
+    EXPECT_TRUE(rig.failures.empty());
+    const std::string out = rig.music.file("locked/c.mp3");
+    EXPECT_NE(probe(out).find("codec_name=mp3"), std::string::npos);
+    ASSERT_EQ(rig.rowOf(out), rig.rowOf(locked) + 1);
+    EXPECT_EQ(rig.w->lstMP3->topLevelItem(rig.rowOf(out))->text(2).toStdString(), "c.mp3");
 }
 
 TEST(MainFormConvert, AnMp3BecomesAWavTheMonitorLists)

@@ -239,14 +239,18 @@ TEST(MainFormTags, TheListCommandsOpenTheBulkChangeAndTheDetails)
     rig.w->lstFile->setCurrentItem(rig.w->lstFile->topLevelItem(1));
     rig.w->spdDetails->Tag = 2;
     std::string title;
+    int scheme = -1;   // spdDetails looks pressed while the window is open
     QTimer::singleShot(0, [&] {
         auto* f = dynamic_cast<TfrmDetails*>(QApplication::activeModalWidget());
         ASSERT_NE(f, nullptr);
         title = f->lblTitle->text().toStdString();
+        scheme = int(rig.w->spdDetails->ColorScheme());
         f->spdCanClick(f->spdCan);
     });
     rig.w->do_Details2->trigger();
     EXPECT_EQ(title, ":  歌Ｂ");
+    EXPECT_EQ(scheme, 4);
+    EXPECT_EQ(int(rig.w->spdDetails->ColorScheme()), 3);
 }
 
 TEST(MainFormTags, APlaylistTagSaveHidesTheLyricsAndTheListsFollowTagsChangedOutside)
