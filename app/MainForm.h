@@ -681,6 +681,8 @@ private:
     void ConnectVisualCommands();
     void ConnectTagCommands();
     void ConnectConvertCommands();
+    void ConvertSelected(const std::function<void(int Index, const std::string& Path)>& Convert);
+    void ConvertToMp3(int Index, const std::string& Path);
     void SetupListDrawing(TSortListView* ListView);
     void ClearPlaylist();
     void SelectRowAfterDelete(TSortListView* ListView, int Index);

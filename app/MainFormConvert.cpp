@@ -76,7 +76,9 @@ void TfrmMain::LameCoder1Progress(std::uint16_t Percent) { GaugeMP3->SetProgress
 
 std::string TfrmMain::MakeUniqueOutputName(const std::string& Path) { return MakeUniqueFileName(Path); }
 
-void TfrmMain::do_ConvMp3Click()
+// Runs Convert on the music list's first selected row (its index and path), with the window
+// marked busy.
+void TfrmMain::ConvertSelected(const std::function<void(int Index, const std::string& Path)>& Convert)
 {
     TReentryGuard guard(busy_);
     if (!guard)
@@ -84,19 +86,28 @@ void TfrmMain::do_ConvMp3Click()
     TFinally finish{[this] { FinishBusyStep(); }};
     const int index = FirstSelectedIndex(lstMP3);
     const std::string path = RowPath(index < 0 ? nullptr : lstMP3->topLevelItem(index));
-    if (path.empty())
-        return;
+    if (!path.empty())
+        Convert(index, path);
+}
+
+void TfrmMain::do_ConvMp3Click()
+{
+    ConvertSelected([this](int index, const std::string& path) { ConvertToMp3(index, path); });
+}
+
+void TfrmMain::ConvertToMp3(int Index, const std::string& Path)
+{
     // Refused before anything else, so that a refusal leaves the playing file alone.
-    GetAudioFileInfo(path);
+    GetAudioFileInfo(Path);
     if (rtl::LowerAscii(AudioFileInfo.Text[aiFormat]).find("mpeg") != std::string::npos) {
-        MsgBoxEx(this, "ＭＰ３変換", "『 " + path.substr(path.rfind('/') + 1) + " 』" + " は 『ＭＰ３』 に変換出来ません！！", 1,
+        MsgBoxEx(this, "ＭＰ３変換", "『 " + Path.substr(Path.rfind('/') + 1) + " 』" + " は 『ＭＰ３』 に変換出来ません！！", 1,
                  "Y", "i");
         return;
     }
-    const bool wasCurrent = StopIfCurrent(path);
+    const bool wasCurrent = StopIfCurrent(Path);
     std::string out;
-    EncodeToMp3(path, out);
-    const int at = rowOfPath(lstMP3, path, index);
+    EncodeToMp3(Path, out);
+    const int at = rowOfPath(lstMP3, Path, Index);
     InsertFileRow(out, at < 0 ? -1 : at + 1);
     if (wasCurrent)
         ShowTrackTitle(lstMP3, at);
@@ -157,20 +168,14 @@ void TfrmMain::EncodeToMp3(const std::string& WavPath, std::string& OutPath)
 
 void TfrmMain::do_ConvWavClick()
 {
-    TReentryGuard guard(busy_);
-    if (!guard)
-        return;
-    TFinally finish{[this] { FinishBusyStep(); }};
-    const int index = FirstSelectedIndex(lstMP3);
-    const std::string path = RowPath(index < 0 ? nullptr : lstMP3->topLevelItem(index));
-    if (path.empty())
-        return;
-    const bool wasCurrent = StopIfCurrent(path);
-    {
-        const TMp3WrapDialogs previous = std::exchange(Mp3WrapDialogs, WrapDialogs);
-        TFinally restore{[&] { Mp3WrapDialogs = previous; }};
-        (void)ConvertMp3ToRiffWave(path);
-    }
-    if (wasCurrent)
-        ShowTrackTitle(lstMP3, rowOfPath(lstMP3, path, index));
+    ConvertSelected([this](int index, const std::string& path) {
+        const bool wasCurrent = StopIfCurrent(path);
+        {
+            const TMp3WrapDialogs previous = std::exchange(Mp3WrapDialogs, WrapDialogs);
+            TFinally restore{[&] { Mp3WrapDialogs = previous; }};
+            (void)ConvertMp3ToRiffWave(path);
+        }
+        if (wasCurrent)
+            ShowTrackTitle(lstMP3, rowOfPath(lstMP3, path, index));
+    });
 }
