@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "ControlTestSupport.h"
+#include "controls/dx/dxButtons.h"
 #include "controls/flat/TFlatCheckBoxUnit.h"
 #include "controls/flat/TFlatComboBoxUnit.h"
 #include "controls/flat/TFlatEditUnit.h"
@@ -56,6 +57,17 @@ void expectSaved(const QImage& img, const std::string& name)
     EXPECT_GT(colours, 0) << name << " is blank";
 }
 
+// A 12 x 12 glyph: a dot of `color` on the see-through fuchsia.
+std::unique_ptr<TBitmap> dotGlyph(TColor color)
+{
+    auto g = std::make_unique<TBitmap>(12, 12, gfx::pf24bit);
+    g->Canvas().Brush().SetColor(gfx::clFuchsia);
+    g->Canvas().FillRect(gfx::Rect(0, 0, 12, 12));
+    g->Canvas().Brush().SetColor(color);
+    g->Canvas().Ellipse(1, 1, 11, 11);
+    return g;
+}
+
 void hover(TRbCustomControl& c)
 {
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
@@ -94,11 +106,7 @@ TEST(Screenshots, GradientControls)
         pressed.FadeTick();
     disabled.SetCaption("Disabled");
     disabled.SetEnabled(false);
-    auto g = std::make_unique<TBitmap>(12, 12, gfx::pf24bit);
-    g->Canvas().Brush().SetColor(gfx::clFuchsia);
-    g->Canvas().FillRect(gfx::Rect(0, 0, 12, 12));
-    g->Canvas().Brush().SetColor(0x008000);
-    g->Canvas().Ellipse(1, 1, 11, 11);
+    auto g = dotGlyph(0x008000);
     glyph.SetGlyph(*g);
     glyph.SetCaption("閉じる");
 
@@ -220,4 +228,41 @@ TEST(Screenshots, FlatControls)
     fields = {snapshot(edit), snapshot(focusedEdit), snapshot(dropDown), snapshot(list), snapshot(off)};
     expectSaved(sheet(boxes), "FlatCheckBox");
     expectSaved(sheet(fields), "FlatEditCombo");
+}
+
+TEST(Screenshots, ThemedButtons)
+{
+    using controltest::snapshot;
+    forms::TForm form;
+    form.resize(400, 200);
+    TdxButton normal(&form), hot(&form), pressed(&form), def(&form), disabled(&form), glyph(&form),
+        greyed(&form);
+    normal.SetCaption("閉じる");
+    hot.SetCaption("録音");
+    pressed.SetCaption("&OK");
+    def.SetCaption("既定");
+    def.SetDefault(true);
+    disabled.SetCaption("無効");
+    disabled.SetEnabled(false);
+    auto g = dotGlyph(0x0000C0);
+    glyph.SetGlyph(*g);
+    glyph.SetCaption("録音");
+    greyed.SetGlyph(*g);
+    greyed.SetCaption("録音");
+    greyed.SetEnabled(false);
+    int y = 0;
+    for (TdxButton* b : {&normal, &hot, &pressed, &def, &disabled, &glyph, &greyed})
+        b->move(0, y += 25);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.setFocus();
+    QTest::mouseMove(&hot, QPoint(10, 10));
+    std::vector<QImage> shots;
+    for (TdxButton* b : {&normal, &hot, &def, &disabled, &glyph, &greyed})
+        shots.push_back(snapshot(*b));
+    QTest::mouseMove(&pressed, QPoint(10, 10));
+    QTest::mousePress(&pressed, Qt::LeftButton, {}, QPoint(10, 10));
+    shots.insert(shots.begin() + 2, snapshot(pressed));
+    QTest::mouseRelease(&pressed, Qt::LeftButton, {}, QPoint(10, 10));
+    expectSaved(sheet(shots), "dxButton");
 }

@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include "ControlTestSupport.h"
+#include "controls/dx/dxButtons.h"
 #include "controls/flat/TFlatCheckBoxUnit.h"
 #include "controls/flat/TFlatComboBoxUnit.h"
 #include "controls/flat/TFlatEditUnit.h"
@@ -33,7 +34,10 @@ TEST(TinySizes, EveryControlPaintsAtEverySize)
     box.SetChecked(true);
     TFlatEdit edit(&parent);
     TFlatComboBox combo(&parent);
-    QWidget* all[] = {&bar, &button, &xi, &track, &box, &edit, &combo};
+    TdxButton dx(&parent);
+    dx.SetCaption("閉じる");
+    dx.SetGlyph(TBitmap(12, 12));
+    QWidget* all[] = {&bar, &button, &xi, &track, &box, &edit, &combo, &dx};
     for (QSize size : {QSize(0, 0), QSize(1, 1), QSize(2, 40), QSize(40, 2), QSize(3, 3)}) {
         for (QWidget* w : all) {
             w->resize(size);
