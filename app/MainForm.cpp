@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "app/xSplash.h"
+#include "cd/LameCoder.h"
 #include "util/MainWindowHost.h"
 
 #include <algorithm>
@@ -177,6 +178,7 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
     ConnectListCommands();
     ConnectExportCommands();
     ConnectTagCommands();
+    ConnectConvertCommands();
     ConnectFavoriteCommands();
     ConnectVisualCommands();
 }

@@ -56,6 +56,7 @@
 #include "sound/DxSound.h"
 #include "sound/DxSoundDisplay.h"
 #include "tags/TagDialogHost.h"
+#include "tags/libMP3Header.h"
 #include "visual/EffectForm.h"
 #include "visual/EngineVisual.h"
 
@@ -71,6 +72,9 @@ class TDropFileSource;
 class TfrmSplash;
 class TDirDialog;
 class TMainWindowHost;
+namespace cd {
+class TLameCoder;
+}
 
 class TfrmMain : public forms::TForm, public sound::TDxSoundDisplay, public TVisualPanes,
                  public visual::TEffectHost {
@@ -191,6 +195,9 @@ public:
     void DirMon1Renamed(const std::string& FromFileName, const std::string& ToFileName);
     void DirMon1Overflow();
     void DirMon1Error(const std::string& Message);
+    // Turns the monitor on again after a command that wrote into the folder with it off; a
+    // folder that can no longer be watched is logged.
+    void ResumeWatching();
 
     // --- Files dropped on the window and imported (MainFormImport.cpp)
     // Set while playlist rows are dragged out as files: a drop back onto the window plays.
@@ -490,6 +497,31 @@ public:
     void do_CDDB_INF_2Click();
     void CddbTagOfSelected(TSortListView* ListView, int ListNo);
     void CddbAlbumOfSelected(TSortListView* ListView);
+    // Reads the tags of the music list's / the playlist's files again into their rows.
+    void do_UpdateTag1Click();
+    void do_UpdateTag2Click();
+
+    // --- Conversion between WAV and MP3 (MainFormConvert.cpp)
+    // The encoder of the WAV-to-MP3 conversion (default extension ".mp3").
+    std::unique_ptr<cd::TLameCoder> LameCoder1;
+    // The selected WAV of the music list to a new MP3 beside it, listed right below it; a WAV
+    // that holds MPEG audio is refused. Refused while another conversion runs.
+    void do_ConvMp3Click();
+    // The selected MP3 of the music list wrapped into a new WAV beside it; the directory
+    // monitor lists it.
+    void do_ConvWavClick();
+    void LameCoder1Progress(std::uint16_t Percent);
+    // Encodes WavPath into a new MP3 beside it (MakeUniqueOutputName) that carries the WAV's
+    // tag texts; OutPath receives its path. The window is disabled and pnlCnvMp3 shows the
+    // progress meanwhile; the directory monitor is off. An encoder failure leaves no file and
+    // is raised after the window is given back; a tag that cannot be written leaves the MP3
+    // and is told.
+    void EncodeToMp3(const std::string& WavPath, std::string& OutPath);
+    // Path when no such file exists, else the first of "name(2).ext", "name(3).ext", ...
+    static std::string MakeUniqueOutputName(const std::string& Path);
+    // The MP3-to-WAV wrapping's two questions: the standard message dialogs (information with
+    // OK; Yes/No/Cancel). Tests answer through here.
+    TMp3WrapDialogs WrapDialogs;
 
     // --- Favourite tree and favourite commands (MainFormFavorites.cpp)
     void BuildFavoriteTree(const std::string& NewName);
@@ -650,6 +682,9 @@ private:
     void ConnectFavoriteCommands();
     void ConnectVisualCommands();
     void ConnectTagCommands();
+    void ConnectConvertCommands();
+    void ConvertSelected(const std::function<void(int Index, const std::string& Path)>& Convert);
+    void ConvertToMp3(int Index, const std::string& Path);
     void SetupListDrawing(TSortListView* ListView);
     void ClearPlaylist();
     void SelectRowAfterDelete(TSortListView* ListView, int Index);

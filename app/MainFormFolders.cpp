@@ -358,6 +358,16 @@ void TfrmMain::WatchMusicFolder(const std::string& Path)
     }
 }
 
+// After a command that wrote into the watched folder with the monitor off.
+void TfrmMain::ResumeWatching()
+{
+    try {
+        DirMon1->SetActive(true);
+    } catch (const std::exception& e) {
+        qWarning("Tambourelle: the music folder is no longer watched: %s", e.what());
+    }
+}
+
 // Size and last write time of a file; Size -1 when it is gone or is a folder.
 TfrmMain::TFileStamp TfrmMain::StampOf(const std::string& Path)
 {

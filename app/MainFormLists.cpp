@@ -31,14 +31,6 @@ constexpr gfx::TColor CaptionText = 0x008000, AccentText = 0xFF0000, PlainText =
 constexpr gfx::TColor SelectedFocused = 0xEFAAFB, SelectedMusic = 0xF3BECA,
                       SelectedPlaylist = 0xA9F1FC;
 
-int firstSelectedIndex(const TSortListView* ListView)
-{
-    for (int i = 0; i < ListView->topLevelItemCount(); ++i)
-        if (ListView->topLevelItem(i)->isSelected())
-            return i;
-    return -1;
-}
-
 int selectedCount(const TSortListView* ListView)
 {
     return int(ListView->selectedItems().size());
@@ -276,7 +268,7 @@ void TfrmMain::lstMP3KeyDown(int Key)
         lstMP3DblClick();
     } else if (Key == Qt::Key_Delete) {
         // The item's state is kept by the popup; the key must not find it stale.
-        const int first = firstSelectedIndex(lstMP3);
+        const int first = FirstSelectedIndex(lstMP3);
         do_DelTitle->setEnabled(first >= 0 && !RowPath(lstMP3->topLevelItem(first)).empty());
         do_DelTitleClick();
     }
@@ -459,13 +451,8 @@ void TfrmMain::do_DelTitleClick()
     SelectRowAfterDelete(lstMP3, index);
     if (index >= 0 && lstMP3->topLevelItemCount() > 0)
         index = std::min(index, lstMP3->topLevelItemCount() - 1);
-    if (watched) {
-        try {
-            DirMon1->SetActive(true);
-        } catch (const std::exception& e) {
-            qWarning("Tambourelle: the music folder is no longer watched: %s", e.what());
-        }
-    }
+    if (watched)
+        ResumeWatching();
     ShowTrackTitle(lstMP3, index);
     RenumberList(lstMP3);
     if (!kept.empty()) {
@@ -614,7 +601,7 @@ void TfrmMain::PopupMenu2Popup()
 {
     const int selected = selectedCount(lstMP3);
     const bool rows = lstMP3->topLevelItemCount() > 0;
-    const int first = firstSelectedIndex(lstMP3);
+    const int first = FirstSelectedIndex(lstMP3);
     const std::string path = first >= 0 ? RowPath(lstMP3->topLevelItem(first)) : std::string();
     do_DelTitle->setEnabled(selected > 0 && !path.empty());
     for (QAction* a : {do_Play1, do_Details1, do_EditTag1})
@@ -647,7 +634,7 @@ void TfrmMain::PopupMenu3Popup()
     do_FavUpdate->setEnabled(spdFvUpdate->isEnabled());
     do_Favorite2->setEnabled(spdFavorite->isEnabled());
     do_AutoShuffle2->setChecked(chkShuffle->Checked());
-    const int first = firstSelectedIndex(lstFile);
+    const int first = FirstSelectedIndex(lstFile);
     do_CDDB_MP3_2->setEnabled(first >= 0 && hasCddbQuery(RowPath(lstFile->topLevelItem(first))));
     do_CDDB_INF_2->setEnabled(do_CDDB_MP3_2->isEnabled());
 }

@@ -12,6 +12,7 @@
 //
 // UI thread only.
 #include "app/MainForm.h"
+#include "app/MainFormSupport.h"
 #include "cd/xCD.h"
 #include "cd/xVolume.h"
 #include "cd/xWAVE.h"
@@ -33,14 +34,6 @@ namespace {
 constexpr int TitleColumn = 2;   // sub-item 1: the title
 constexpr int FrequencyStep = 200;   // Hz per Ctrl+Left/Right
 constexpr int GaugeStep = 10;        // gauge pixels per rewind / fast-forward tick
-
-int firstSelectedRow(const QTreeWidget* List)
-{
-    for (int i = 0; i < List->topLevelItemCount(); ++i)
-        if (List->topLevelItem(i)->isSelected())
-            return i;
-    return -1;
-}
 
 bool fileExists(const std::string& Path)
 {
@@ -171,7 +164,7 @@ void TfrmMain::lstMP3DblClick() { PlaySelected(lstMP3); }
 
 void TfrmMain::PlaySelected(TSortListView* List)
 {
-    const int index = firstSelectedRow(List);
+    const int index = FirstSelectedIndex(List);
     if (index < 0 || !DxSound)
         return;
     TReentryGuard guard(busy_);
@@ -229,7 +222,7 @@ void TfrmMain::FocusActiveList()
 // A single click while nothing plays proposes the row to the play button.
 void TfrmMain::lstFileChange()
 {
-    const int index = firstSelectedRow(lstFile);
+    const int index = FirstSelectedIndex(lstFile);
     if (index < 0 || !DxSound || DxSound->IsPlaying() || PendingFileOpened)
         return;
     DxSound->SetGraphWidth(dxdLeft->width());
@@ -241,7 +234,7 @@ void TfrmMain::lstFileChange()
 
 void TfrmMain::lstMP3Change()
 {
-    const int index = firstSelectedRow(lstMP3);
+    const int index = FirstSelectedIndex(lstMP3);
     if (index < 0 || !DxSound || DxSound->IsPlaying() || PendingFileOpened)
         return;
     DxSound->SetGraphWidth(dxdLeft->width());

@@ -3,6 +3,7 @@
 
 #include "app/DirMon.h"
 #include "app/Globals.h"
+#include "app/MainFormSupport.h"
 #include "app/libMusic.h"
 #include "cd/xCDDB_INF.h"
 #include "cd/xCDDB_MP3.h"
@@ -18,16 +19,12 @@ namespace {
 
 constexpr int TitleSubItem = 1;
 
-// The row a tag command works on: the current row when it is selected, else the first
-// selected one.
+// The row a tag command works on, and the one its dialog refreshes afterwards: the first
+// selected row in list order, the one the popup menu's enable rules looked at.
 QTreeWidgetItem* selectedRowOf(const TSortListView* List)
 {
-    if (!List)
-        return nullptr;
-    if (QTreeWidgetItem* current = List->currentItem(); current && current->isSelected())
-        return current;
-    const QList<QTreeWidgetItem*> selected = List->selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
+    const int index = FirstSelectedIndex(List);
+    return index < 0 ? nullptr : List->topLevelItem(index);
 }
 
 // TfrmMain through the tag dialogs' host interface and as the windows below the main window
@@ -191,7 +188,13 @@ void TfrmMain::ConnectTagCommands()
     Handlers.Connect(do_CDDB_MP3_2, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_CDDB_MP3_2Click(); }); });
     Handlers.Connect(do_CDDB_INF_1, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_CDDB_INF_1Click(); }); });
     Handlers.Connect(do_CDDB_INF_2, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_CDDB_INF_2Click(); }); });
+    Handlers.Connect(do_UpdateTag1, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_UpdateTag1Click(); }); });
+    Handlers.Connect(do_UpdateTag2, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_UpdateTag2Click(); }); });
 }
+
+void TfrmMain::do_UpdateTag1Click() { RefreshListTags(Library, lstMP3); }
+
+void TfrmMain::do_UpdateTag2Click() { RefreshListTags(Library, lstFile); }
 
 void TfrmMain::do_CDDB_MP3_1Click() { CddbTagOfSelected(lstMP3, 1); }
 
@@ -201,7 +204,7 @@ void TfrmMain::do_CDDB_INF_1Click() { CddbAlbumOfSelected(lstMP3); }
 
 void TfrmMain::do_CDDB_INF_2Click() { CddbAlbumOfSelected(lstFile); }
 
-// The row the look-up refreshes afterwards is the same one (selectedRowOf).
+// The look-up refreshes the same row afterwards (selectedRowOf, through the host).
 void TfrmMain::CddbTagOfSelected(TSortListView* ListView, int ListNo)
 {
     const std::string path = RowPath(selectedRowOf(ListView));
@@ -253,4 +256,8 @@ void TfrmMain::EditTagOfSelected(TSortListView* ListView, int ListNo)
     dialog.lblFile->setText(QString::fromStdString(path));
     dialog.lblFileTag = ListNo;
     dialog.ShowModal();
+    // A save from the playlist may have rewritten the file that plays: its lyrics are
+    // read afresh.
+    if (ListNo == 2 && dialog.Tag == 1 && DxSound)
+        DxSound->UpdateLyricsAndMeter(true);
 }

@@ -24,6 +24,8 @@ class TImage;
 
 inline constexpr gfx::TColor FieldFocusColor = 0x80FFFF;  // light yellow
 inline constexpr const char* TagMsgCaption = "ＴＡＧ編集";
+// What the user is told when a file's tag could not be saved.
+inline constexpr const char* TagNotSavedText = "タグを保存できませんでした！！";
 
 // A fixed-size dialog window with a title bar and a close box.
 void SetupTagDialogWindow(forms::TForm& Dialog, const char* Caption, int Width, int Height);

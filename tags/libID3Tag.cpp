@@ -264,6 +264,18 @@ void ClearTag()
     CurrentTag.Undecodable = 0;
 }
 
+TCarriedTagTexts::TCarriedTagTexts()
+{
+    for (std::size_t i = 0; i < texts_.size(); ++i)
+        texts_[i] = CurrentTag.*Fields[i];
+}
+
+void TCarriedTagTexts::Restore() const
+{
+    for (std::size_t i = 0; i < texts_.size(); ++i)
+        CurrentTag.*Fields[i] = texts_[i];
+}
+
 bool ReadTag(const std::string& FileName)
 {
     TCurrentTag& t = CurrentTag;

@@ -15,7 +15,9 @@
 // User-interface thread only; nothing here is locked.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -97,3 +99,20 @@ bool ReadID3v1Tag(const std::string& FileName);
 
 // Clears the record's texts and marks before a caller fills it for a new file.
 void ClearTag();
+
+// The texts a file made from another one (a conversion) takes over from its source's tag:
+// TXXX, WXXX, USER, comment, lyrics, track, year, genre, title, album and artist. Taken from
+// CurrentTag when made; Restore puts them back there for the new file's WriteTag.
+class TCarriedTagTexts {
+public:
+    TCarriedTagTexts();
+    void Restore() const;
+
+private:
+    static constexpr std::string TCurrentTag::*Fields[] = {
+        &TCurrentTag::UserDefText, &TCurrentTag::UserUrl, &TCurrentTag::UserText,
+        &TCurrentTag::Comment,     &TCurrentTag::Lyrics,  &TCurrentTag::Track,
+        &TCurrentTag::Year,        &TCurrentTag::Genre,   &TCurrentTag::Title,
+        &TCurrentTag::Album,       &TCurrentTag::Artist};
+    std::array<std::string, std::size(Fields)> texts_;
+};

@@ -308,16 +308,8 @@ std::string ConvertMp3ToRiffWave(const std::string& FileName)
     if (record.AudioLength > std::int64_t(UINT32_MAX) - kRiffHeaderSize - 1)
         return {};
     TWaitCursor wait;
-    // The fields the new file's tag takes over from the source.
-    static constexpr std::string TCurrentTag::*kKept[] = {
-        &TCurrentTag::UserDefText, &TCurrentTag::UserUrl, &TCurrentTag::UserText,
-        &TCurrentTag::Comment,     &TCurrentTag::Lyrics,  &TCurrentTag::Track,
-        &TCurrentTag::Year,        &TCurrentTag::Genre,   &TCurrentTag::Title,
-        &TCurrentTag::Album,       &TCurrentTag::Artist};
     ReadTag(FileName);
-    std::vector<std::string> kept;
-    for (auto field : kKept)
-        kept.push_back(CurrentTag.*field);
+    const TCarriedTagTexts kept;
     const std::string out = MakeUniqueFileName(withExtension(FileName, ".wav"));
     id3file::Fd source = id3file::openForReading(FileName);
     if (!source.valid())
@@ -325,8 +317,7 @@ std::string ConvertMp3ToRiffWave(const std::string& FileName)
     const WrapPlan plan = planWrap(source.get(), FileName, record);
     if (plan.cancelled || !writeWrapped(source.get(), plan, out))
         return {};
-    for (std::size_t i = 0; i < kept.size(); ++i)
-        CurrentTag.*kKept[i] = kept[i];
+    kept.Restore();
     // The new file keeps what we could of the tag; a failure here leaves a playable file.
     (void)WriteTag(out);
     return out;

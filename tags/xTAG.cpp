@@ -457,7 +457,7 @@ bool TfrmTAG::writeTagWithPhoto()
 
 void TfrmTAG::tellSaveFailed()
 {
-    host_.MsgBoxEx(this, TagMsgCaption, "タグを保存できませんでした！！", 1, "y", "x");
+    host_.MsgBoxEx(this, TagMsgCaption, TagNotSavedText, 1, "y", "x");
 }
 
 void TfrmTAG::SyncGenreHistory()

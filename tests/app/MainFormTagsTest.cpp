@@ -2,6 +2,7 @@
 // file that plays is closed for the write and given back in its state at its place; another
 // file that plays is not touched. The list row the dialog came from shows the new texts.
 #include "MemoryPlayer.h"
+#include "support/LoopbackServer.h"
 
 #include "cd/xCDDB_INF.h"
 #include "cd/xCDDB_MP3.h"
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 using namespace testsupport;
+using Strings = std::vector<std::string>;
 
 namespace {
 
@@ -155,17 +157,19 @@ TEST(MainFormTags, TheCddbMenusHandTheSelectedRowToTheLookUps)
     IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", "127.0.0.1:1");  // nothing listens there
     TfrmCDDB::MsgBoxHook = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
                               const std::string&) { return 6; };
+    // Both rows selected in the music list, the current one second: the first selected row
+    // counts, the one the menu's rules looked at.
     rig.listBothInTheMusicList();
-    rig.w->lstMP3->setCurrentItem(rig.w->lstMP3->topLevelItem(1));
+    rig.w->lstMP3->setCurrentItem(rig.w->lstMP3->topLevelItem(1), 0, QItemSelectionModel::NoUpdate);
     rig.w->lstFile->clearSelection();
-    rig.w->lstFile->setCurrentItem(rig.w->lstFile->topLevelItem(0));
+    rig.w->lstFile->setCurrentItem(rig.w->lstFile->topLevelItem(1));
     struct Case {
         QAction* action;
         std::string file;
         int tag;  // -1: the album window
     };
-    for (const Case& c : {Case{rig.w->do_CDDB_MP3_1, rig.b, 1}, Case{rig.w->do_CDDB_MP3_2, rig.a, 2},
-                          Case{rig.w->do_CDDB_INF_1, rig.b, -1}, Case{rig.w->do_CDDB_INF_2, rig.a, -1}}) {
+    for (const Case& c : {Case{rig.w->do_CDDB_MP3_1, rig.a, 1}, Case{rig.w->do_CDDB_MP3_2, rig.b, 2},
+                          Case{rig.w->do_CDDB_INF_1, rig.a, -1}, Case{rig.w->do_CDDB_INF_2, rig.b, -1}}) {
         std::string file;
         int tag = -1;
         QTimer::singleShot(0, [&] {
@@ -235,12 +239,86 @@ TEST(MainFormTags, TheListCommandsOpenTheBulkChangeAndTheDetails)
     rig.w->lstFile->setCurrentItem(rig.w->lstFile->topLevelItem(1));
     rig.w->spdDetails->Tag = 2;
     std::string title;
+    int scheme = -1;   // spdDetails looks pressed while the window is open
     QTimer::singleShot(0, [&] {
         auto* f = dynamic_cast<TfrmDetails*>(QApplication::activeModalWidget());
         ASSERT_NE(f, nullptr);
         title = f->lblTitle->text().toStdString();
+        scheme = int(rig.w->spdDetails->ColorScheme());
         f->spdCanClick(f->spdCan);
     });
     rig.w->do_Details2->trigger();
     EXPECT_EQ(title, ":  歌Ｂ");
+    EXPECT_EQ(scheme, 4);
+    EXPECT_EQ(int(rig.w->spdDetails->ColorScheme()), 3);
+}
+
+TEST(MainFormTags, APlaylistTagSaveHidesTheLyricsAndTheListsFollowTagsChangedOutside)
+{
+    TagRig rig;
+    rig.listBothInTheMusicList();
+    rig.w->lstMP3->setCurrentItem(rig.w->lstMP3->topLevelItem(0));
+    rig.w->lstFile->setCurrentItem(rig.w->lstFile->topLevelItem(0));
+    // The lyrics panel goes after a save from the playlist (the playing file may have been
+    // rewritten), not after one from the music list.
+    for (const auto& [command, hides] : {std::pair{rig.w->do_EditTag1, false}, std::pair{rig.w->do_EditTag2, true}}) {
+        rig.w->pnlLyrics->show();
+        QTimer::singleShot(0, [command] {
+            auto* f = dynamic_cast<TfrmTAG*>(QApplication::activeModalWidget());
+            ASSERT_NE(f, nullptr);
+            f->Edit4->setText(command->objectName());
+            f->spdOkClick(f->spdOk);
+        });
+        command->trigger();
+        EXPECT_EQ(rig.w->pnlLyrics->isHidden(), hides) << command->objectName().toStdString();
+    }
+
+    // A tag changed by another program shows in both lists once their tags are read again.
+    ReadTag(rig.a);
+    CurrentTag.Artist = "外で変えた";
+    ASSERT_TRUE(WriteTag(rig.a));
+    rig.w->PopupMenu2Popup();
+    rig.w->PopupMenu3Popup();
+    for (QAction* update : {rig.w->do_UpdateTag1, rig.w->do_UpdateTag2}) {
+        EXPECT_FALSE(update->isVisible());
+        update->trigger();
+    }
+    EXPECT_EQ(rig.w->lstMP3->topLevelItem(0)->text(3).toStdString(), "外で変えた");
+    EXPECT_EQ(rig.w->lstFile->topLevelItem(0)->text(3).toStdString(), "外で変えた");
+}
+
+TEST(MainFormTags, TheCddbTagCommandWritesTheFoundTextsAndRefreshesItsRow)
+{
+    TagRig rig;
+    const std::string entry = "210 rock 0a0b0c03 CD database entry follows\r\n# xmcd\r\nDISCID=0a0b0c03\r\n"
+                              "DTITLE=Artist / Album\r\nTTITLE0=One\r\nTTITLE1=Two\r\nEXTD= YEAR: 1998\r\n.\r\n";
+    LoopbackServer server([&](int fd, const LoopbackServer::Request& r) {
+        const std::string body = r.line.find("cddb+read") != std::string::npos ? entry
+                                 : r.line.find("cddb+query") != std::string::npos
+                                     ? "200 rock 0a0b0c03 Artist / Album\r\n"
+                                     : "500 Command syntax error\r\n";
+        sendAll(fd, reply(body, "200 OK", "Content-Length: " + std::to_string(body.size()) + "\r\n"));
+    });
+    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", server.host());
+    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER2", server.host());
+    TfrmCDDB::PausePercent = 10;
+    ReadTag(rig.b);
+    CurrentTag.CddbPath = "/~cddb/cddb.cgi?cmd=cddb+query+0a0b0c03+2+150+300+24&hello=a+b+c+1&proto=4";
+    CurrentTag.Track = "2";
+    ASSERT_TRUE(WriteTag(rig.b));
+    rig.w->lstFile->setCurrentItem(rig.w->lstFile->topLevelItem(1));
+    rig.w->PopupMenu3Popup();
+    ASSERT_TRUE(rig.w->do_CDDB_MP3_2->isEnabled());
+    rig.w->do_CDDB_MP3_2->trigger();
+    TfrmCDDB::PausePercent = 100;
+
+    ReadTag(rig.b);
+    EXPECT_EQ(CurrentTag.Title + "|" + CurrentTag.Artist + "|" + CurrentTag.Album + "|" + CurrentTag.Year + "|" +
+                  CurrentTag.Genre,
+              "Two|Artist|Album|1998|Rock");
+    Strings row;
+    for (int c = 2; c <= 7; ++c)
+        row.push_back(rig.w->lstFile->topLevelItem(1)->text(c).toStdString());
+    EXPECT_EQ(row, (Strings{"Two", "Artist", "Album", "1998", "Rock", "2"}));
+    EXPECT_EQ(rig.w->lstFile->topLevelItem(0)->text(2).toStdString(), "歌Ａ");
 }
