@@ -170,12 +170,13 @@ void TfrmMain::do_ConvWavClick()
 {
     ConvertSelected([this](int index, const std::string& path) {
         const bool wasCurrent = StopIfCurrent(path);
-        {
-            const TMp3WrapDialogs previous = std::exchange(Mp3WrapDialogs, WrapDialogs);
-            TFinally restore{[&] { Mp3WrapDialogs = previous; }};
-            (void)ConvertMp3ToRiffWave(path);
-        }
-        if (wasCurrent)
-            ShowTrackTitle(lstMP3, rowOfPath(lstMP3, path, index));
+        // The title comes back even when the write fails and its error goes to the message box.
+        TFinally title{[&] {
+            if (wasCurrent)
+                ShowTrackTitle(lstMP3, rowOfPath(lstMP3, path, index));
+        }};
+        const TMp3WrapDialogs previous = std::exchange(Mp3WrapDialogs, WrapDialogs);
+        TFinally restore{[&] { Mp3WrapDialogs = previous; }};
+        (void)ConvertMp3ToRiffWave(path);
     });
 }

@@ -1,5 +1,6 @@
 #include "tags/libMP3Header.h"
 #include "platform/rtl/FileNames.h"
+#include "platform/rtl/Streams.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -306,17 +307,20 @@ std::string ConvertMp3ToRiffWave(const std::string& FileName)
     }
     // The RIFF sizes are 32-bit.
     if (record.AudioLength > std::int64_t(UINT32_MAX) - kRiffHeaderSize - 1)
-        return {};
+        throw rtl::EWriteError("\"" + FileName + "\" is too large for a WAV file.");
     TWaitCursor wait;
     ReadTag(FileName);
     const TCarriedTagTexts kept;
     const std::string out = MakeUniqueFileName(withExtension(FileName, ".wav"));
     id3file::Fd source = id3file::openForReading(FileName);
     if (!source.valid())
-        return {};
+        throw rtl::EFOpenError("Cannot open file \"" + FileName + "\".");
     const WrapPlan plan = planWrap(source.get(), FileName, record);
-    if (plan.cancelled || !writeWrapped(source.get(), plan, out))
+    if (plan.cancelled)
         return {};
+    // A failed write is told, not taken for a cancel: the user would wait for a file that never comes.
+    if (!writeWrapped(source.get(), plan, out))
+        throw rtl::EWriteError("Cannot create file \"" + out + "\".");
     kept.Restore();
     // The new file keeps what we could of the tag; a failure here leaves a playable file.
     (void)WriteTag(out);

@@ -82,6 +82,6 @@ struct TMp3WrapDialogs {
 extern TMp3WrapDialogs Mp3WrapDialogs;
 
 // Writes the file's MP3 frames as a RIFF WAVE file next to it (".wav", made unique) and gives
-// it the file's tag. The name of the new file, or an empty text when nothing was written (no
-// MP3 audio, cancelled, or a write failure).
+// it the file's tag. The name of the new file, or an empty text when there is no MP3 audio or
+// the user cancelled; a file that cannot be read or written raises rtl::EStreamError.
 std::string ConvertMp3ToRiffWave(const std::string& FileName);

@@ -2,6 +2,7 @@
 // hostile files, and the MP3-in-RIFF wrapping checked with ffprobe and ffmpeg.
 #include "AudioFixtures.h"
 #include "TagTestSupport.h"
+#include "platform/rtl/Streams.h"
 #include "support/TestSupport.h"
 #include "tags/MP3Utils.h"
 #include "tags/libID3Tag.h"
@@ -312,10 +313,11 @@ TEST_F(AudioInfo, ExistingRiffHeaderIsOfferedAndWritesAreAtomic)
     EXPECT_EQ(fixtures::ffprobe(out)["codec_name"], "mp3");
     EXPECT_NEAR(probeDuration(out), probeDuration(again), 0.1);
 
-    // A disk that fills up leaves neither the new file nor a temporary one behind.
+    // A disk that fills up leaves neither the new file nor a temporary one behind, and says so
+    // instead of passing for a cancel.
     const auto filesBefore = std::distance(std::filesystem::directory_iterator(dir.path()), {});
     safefile::setWriteBudget(1000);
-    EXPECT_EQ(ConvertMp3ToRiffWave(mp3), "");
+    EXPECT_THROW(ConvertMp3ToRiffWave(mp3), rtl::EWriteError);
     safefile::setWriteBudget(-1);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), filesBefore);
 }
