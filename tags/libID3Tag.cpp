@@ -373,11 +373,16 @@ bool WriteTag(const std::string& FileName)
     // Marks of undecodable frames belong to the file they were read from.
     const std::uint32_t keep = FileName == t.TagFileName ? t.Undecodable : 0;
     // A tag that fails to load here is refused by the save below, so it is never replaced.
-    (void)t.Id3v2Tag.LoadFromFile(FileName, 0);
+    const std::uint16_t loaded = t.Id3v2Tag.LoadFromFile(FileName, 0);
     setId3v2Fields(t.Id3v2Tag, keep);
     // Both tags in one save: a failure leaves the file as it was, ID3v1 tag included.
     Tid3tag& v1 = prepareId3v1(FileName);
-    if (!saved(t.Id3v2Tag.SaveToFile(FileName, 255, 255, -1, v1.TagBytes())))
+    const std::uint16_t status = t.Id3v2Tag.SaveToFile(FileName, 255, 255, -1, v1.TagBytes());
+    // Empty texts on a file without an ID3v2 tag (a new MP3 from an untagged WAV) need no
+    // ID3v2 tag at all: that is no failure, and the ID3v1 tag still goes in.
+    if (status == id3v2::kNoFrames && loaded == id3v2::kNoTag)
+        return saved(v1.SaveToFile(FileName));
+    if (!saved(status))
         return false;
     v1.FileName = FileName;
     return true;

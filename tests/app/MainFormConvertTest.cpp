@@ -158,8 +158,9 @@ bool lockFolder(const std::string& Folder, bool Lock)
 
 TEST(MainFormConvert, AWavBecomesAnMp3WithItsTagRightBelowIt)
 {
-    std::string wav, other;
+    std::string wav, other, bare;
     ConvertRig rig([&](ConvertRig& r) {
+        bare = makeWav(r.music.file("bare.wav"), "1");
         wav = makeWav(r.music.file("a.wav"));
         ReadTag(wav);
         CurrentTag.Title = "雨の歌";
@@ -242,6 +243,11 @@ TEST(MainFormConvert, AWavBecomesAnMp3WithItsTagRightBelowIt)
     for (const char* absent : {"TCDB", "TPHO", "USLT"})
         EXPECT_FALSE(f.contains(absent)) << absent;
 
+    // A WAV without a tag gives an MP3 without a word: nothing to tag is no failed save.
+    rig.run(rig.w->do_ConvMp3, bare);
+    EXPECT_NE(probe(rig.music.file("bare.mp3")).find("codec_name=mp3"), std::string::npos);
+    EXPECT_TRUE(rig.asked.empty() && rig.failures.empty());
+
     // While a conversion runs, a second one is refused and a close waits for its end.
     int tries = 0;
     rig.w->LameCoder1->OnProgress = [&](cd::TLameCoder* c, std::uint16_t p) {
@@ -270,6 +276,10 @@ TEST(MainFormConvert, RefusalsAndFailuresLeaveNoFileAndNoRow)
         fs::remove(r.music.file("m.mp3"));
         fs::create_directory(r.music.file("locked"));
         locked = makeWav(r.music.file("locked/c.wav"), "1");
+        // A title, so that the new MP3 needs an ID3v2 tag, which a locked folder refuses.
+        ReadTag(locked);
+        CurrentTag.Title = "歌";
+        ASSERT_TRUE(WriteTag(locked));
         failing = makeWav(r.music.file("d.wav"));
     });
     ASSERT_EQ(wrapped, rig.music.file("m.wav"));

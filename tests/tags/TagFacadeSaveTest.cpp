@@ -266,3 +266,20 @@ TEST_F(TagFacadeSave, YearInTdrc)
         EXPECT_EQ(CurrentTag.Year, "2024");
     }
 }
+
+// Empty texts on an MP3 without an ID3v2 tag (a fresh encode of an untagged WAV) are saved as
+// what they are: an ID3v1 tag and no ID3v2 tag, the audio untouched.
+TEST_F(TagFacadeSave, EmptyTextsOnAnUntaggedMp3)
+{
+    TempDir dir;
+    const std::string path = makeFile(dir.file("fresh.mp3"), mp3Audio());
+    const std::string before = audioMd5(path);
+    EXPECT_FALSE(ReadTag(path));
+    ClearTag();
+    ASSERT_TRUE(WriteTag(path));
+    EXPECT_EQ(audioMd5(path), before);
+    EXPECT_EQ(readFile(path).size(), mp3Audio().size() + 128);
+    TagLib::MPEG::File f(path.c_str());
+    EXPECT_TRUE(f.hasID3v1Tag());
+    EXPECT_FALSE(f.hasID3v2Tag());
+}
