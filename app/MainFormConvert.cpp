@@ -2,7 +2,7 @@
 // MP3 beside it that carries the WAV's tag texts and is listed right below it; an MP3's frames
 // are wrapped into a RIFF WAVE file beside it, which the directory monitor lists.
 //
-// Both let events run (the encoder serves the event loop after every chunk; the wrapping may
+// Both let events run (the encoder serves the event loop while it works; the wrapping may
 // ask a question), so they mark the window busy: a second conversion is refused and a close
 // waits for the running one. The rows may change meanwhile, so a row is found again by its
 // path afterwards. UI thread only.

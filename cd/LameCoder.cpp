@@ -9,19 +9,31 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <bit>
+#include <chrono>
 #include <cmath>
 
 namespace cd {
 
 namespace {
 
-// Little-endian bytes to samples; a stereo frame mixed to its channels' mean when the stream
-// is mono.
-std::uint32_t toSamples(const std::uint8_t* bytes, std::size_t count, bool mixDown, std::int16_t* out)
+// Encoder chunks taken by one read of the input: a system call and a progress report for every
+// chunk of 1,152 frames cost more than the conversion of its samples.
+constexpr std::int64_t kChunksPerRead = 64;
+// The event loop runs when the percentage changes, and at least this often on a long file: often
+// enough for the gauge and a cancel, rarely enough to stay out of the encoder's way.
+constexpr auto kEventInterval = std::chrono::milliseconds(10);
+
+// Little-endian bytes (read into `out` itself) to samples in place; a stereo frame mixed to its
+// channels' mean when the stream is mono.
+std::uint32_t toSamples(std::size_t count, bool mixDown, std::int16_t* out)
 {
     const std::size_t samples = count / 2;
-    for (std::size_t i = 0; i < samples; ++i)
-        out[i] = std::int16_t(std::uint16_t(bytes[2 * i] | bytes[2 * i + 1] << 8));
+    if constexpr (std::endian::native != std::endian::little) {
+        auto* bytes = reinterpret_cast<const std::uint8_t*>(out);
+        for (std::size_t i = 0; i < samples; ++i)
+            out[i] = std::int16_t(std::uint16_t(bytes[2 * i] | bytes[2 * i + 1] << 8));
+    }
     if (!mixDown)
         return std::uint32_t(samples);
     for (std::size_t f = 0; f < samples / 2; ++f)
@@ -196,8 +208,8 @@ bool TLameCoder::EncodeFile(int index, const std::string& input, const std::stri
     const bool mixDown = source.Channels == 2 && mode == MONO;
     const std::uint32_t frames = samplesPerChunk_ / (mode == MONO ? 1 : 2);
     const std::int64_t chunkBytes = std::int64_t(frames) * source.BlockAlign;
-    std::vector<std::uint8_t> bytes(std::size_t(chunkBytes), 0);
-    std::vector<std::int16_t> samples(std::size_t(chunkBytes / 2), 0);
+    const std::int64_t readBytes = chunkBytes * kChunksPerRead;
+    std::vector<std::int16_t> samples(std::size_t(readBytes / 2), 0);
 
     QSaveFile out(QString::fromStdString(output));
     if (!out.open(QIODevice::WriteOnly))
@@ -208,22 +220,34 @@ bool TLameCoder::EncodeFile(int index, const std::string& input, const std::stri
     };
 
     const std::int64_t total = source.DataSize;
+    int reported = -1;
+    auto lastEvents = std::chrono::steady_clock::now();
     for (std::int64_t done = 0; done < total;) {
-        const std::int64_t n = std::min(chunkBytes, total - done);
-        if (!file.readExact(source.DataStart + done, std::size_t(n), bytes.data()))
+        const std::int64_t n = std::min(readBytes, total - done);
+        if (!file.readExact(source.DataStart + done, std::size_t(n), reinterpret_cast<std::uint8_t*>(samples.data())))
             throw ELameError("Read Error");
-        const std::uint32_t count = toSamples(bytes.data(), std::size_t(n), mixDown, samples.data());
-        std::uint32_t written = 0;
-        if (const std::uint32_t r = EncodeChunk(samples.data(), count, output_.data(), written))
-            throw ELameError("beEncodeChunk failed " + std::to_string(r));
-        write(written, "Write Error");
-        done += n;
-        if (OnProgress)
-            OnProgress(this, std::uint16_t(std::lround(double(done) / double(total) * 100.0)));
-        forms::ProcessMessages();
-        if (cancel_) {
-            (void)out.commit();
-            return false;
+        const std::uint32_t count = toSamples(std::size_t(n), mixDown, samples.data());
+        const std::int64_t end = done + n;
+        for (std::uint32_t at = 0; at < count; at += samplesPerChunk_) {
+            std::uint32_t written = 0;
+            if (const std::uint32_t r = EncodeChunk(samples.data() + at, std::min(samplesPerChunk_, count - at),
+                                                    output_.data(), written))
+                throw ELameError("beEncodeChunk failed " + std::to_string(r));
+            write(written, "Write Error");
+            done = std::min(done + chunkBytes, end);
+            const int percent = int(std::lround(double(done) / double(total) * 100.0));
+            const bool moved = percent != reported;
+            if (moved && OnProgress)
+                OnProgress(this, std::uint16_t(percent));
+            reported = percent;
+            if (const auto now = std::chrono::steady_clock::now(); moved || now - lastEvents >= kEventInterval) {
+                forms::ProcessMessages();
+                lastEvents = std::chrono::steady_clock::now();
+            }
+            if (cancel_) {
+                (void)out.commit();
+                return false;
+            }
         }
     }
     std::uint32_t written = 0;

@@ -9,9 +9,10 @@
 // file beside it that replaces the target when the file is done or cancelled, so a failure
 // leaves an earlier file of that name as it was.
 //
-// User-interface thread only. EncodeFiles serves the event loop after every chunk; a handler
-// run meanwhile may call Cancel(), but not start another batch or stream on this coder
-// (refused) nor destroy it.
+// User-interface thread only. EncodeFiles reports each new percentage and serves the event loop
+// then and at least every few milliseconds; a handler run meanwhile may call Cancel() (the batch
+// ends after the current chunk), but not start another batch or stream on this coder (refused)
+// nor destroy it.
 #pragma once
 
 #include "platform/lame/Mp3Encoder.h"
