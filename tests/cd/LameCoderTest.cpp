@@ -224,6 +224,28 @@ TEST_F(LameCoderTest, ConstantRatesHaveNoHeaderFrameAndVbrHasAFilledOne)
     EXPECT_EQ(mutagenInfo(dir->file("vbr-bare.mp3")), "UNKNOWN '' -1");
 }
 
+// A file of several reads with a short last chunk: every sample reaches the encoder in its
+// place (the lame program, same library and settings, writes the same bytes) and the gauge
+// hears each percentage once.
+TEST_F(LameCoderTest, LongInputGivesTheLameProgramsFramesAndEachPercentOnce)
+{
+    const std::string wav = makePcm(*dir, "long.wav", 44100, 2, 16, 3.3);
+    const std::string theirs = dir->file("long-lame.mp3");
+    ASSERT_EQ(runCommand("lame", {"--quiet", "--noreplaygain", "-b", "128", "-m", "s", "-q", "5", "-p", "-t", "-o",
+                                  wav, theirs})
+                  .exitCode,
+              0);
+    TLameCoder coder;
+    std::vector<int> percents;
+    coder.OnProgress = [&](TLameCoder*, std::uint16_t p) { percents.push_back(p); };
+    const std::string ours = dir->file("long.mp3");
+    encode(coder, wav, ours);
+    EXPECT_TRUE(readFile(ours) == readFile(theirs));
+    ASSERT_FALSE(percents.empty());
+    EXPECT_EQ(percents.back(), 100);
+    EXPECT_TRUE(std::adjacent_find(percents.begin(), percents.end(), std::greater_equal<int>()) == percents.end());
+}
+
 TEST_F(LameCoderTest, FrameHeaderBitsFollowTheProperties)
 {
     struct Bits {
