@@ -74,6 +74,18 @@ bool validConfig(const BeConfig& c)
            c.VBRQuality >= 0 && c.VBRQuality <= 9 && c.VbrAbrBps == 0 && c.VbrMethod == 0 && c.Quality == 0;
 }
 
+// libmp3lame's SSE code runs up to half as fast while the upper halves of the AVX registers
+// are in use, as the C library's wide copy and fill routines may leave them in the code that
+// runs between two chunks (the window's event handlers). VZEROUPPER clears that state.
+void clearUpperVectorState()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx = __builtin_cpu_supports("avx");
+    if (avx)
+        __asm__ volatile("vzeroupper" ::: "memory");
+#endif
+}
+
 void silent(const char*, va_list) {}
 
 // Sets every field; any refusal by libmp3lame counts as a bad configuration.
@@ -166,6 +178,7 @@ std::uint32_t beEncodeChunk(BeStream stream, std::uint32_t samples, const std::i
         return BE_OK;
     // libmp3lame takes non-const buffers but only reads them.
     auto* in = const_cast<short*>(reinterpret_cast<const short*>(pcm));
+    clearUpperVectorState();
     const int n = s->channels == 1 ? lame_encode_buffer(s->gf, in, in, frames, output, int(s->outputSize))
                                    : lame_encode_buffer_interleaved(s->gf, in, frames, output, int(s->outputSize));
     if (n < 0)
@@ -180,6 +193,7 @@ std::uint32_t beDeinitStream(BeStream stream, std::uint8_t* output, std::uint32_
     if (const std::uint32_t r = openForOutput(stream, written, s))
         return r;
     s->flushed = true;
+    clearUpperVectorState();
     const int n = lame_encode_flush(s->gf, output, int(s->outputSize));
     if (n < 0)
         return BE_ENCODER_FAILED;
