@@ -2,6 +2,10 @@
 
 #include "platform/gfx/DrawTools.h"
 
+namespace {
+constexpr int MinFitPixels = 8;  // smaller letters are no longer legible
+}
+
 void DrawGridCell(controls::TStringGrid& Grid, const TGridLook& Look, int Col, int Row, const gfx::TRect& Rect,
                   bool Selected)
 {
@@ -14,7 +18,16 @@ void DrawGridCell(controls::TStringGrid& Grid, const TGridLook& Look, int Col, i
     c.Font().SetSize(9);
     c.Font().SetColor(Look.Colors[Col]);
     c.Brush().SetStyle(gfx::bsClear);
-    c.TextOut(Rect.Left + (Col == 1 ? 4 : 2), Rect.Top + 1, Grid.Cells(Col, Row));
+    const int inset = Col == 1 ? 4 : 2;
+    const std::string& text = Grid.Cells(Col, Row);
+    if (Col == Look.FitColumn) {
+        // The substitute face's digits are wider than those the column was sized for; the
+        // outline's pixel at the right stays clear.
+        const int room = Rect.Right - Rect.Left - inset - 1;
+        for (int px = -c.Font().Height(); px > MinFitPixels && c.TextWidth(text) > room;)
+            c.Font().SetHeight(-(--px));
+    }
+    c.TextOut(Rect.Left + inset, Rect.Top + 1, text);
     if (!Selected)
         return;
     // One outline around the whole row: top and bottom in every cell, the sides at the ends.

@@ -9,8 +9,10 @@ struct TGridLook {
     const char* const* FontNames;  // per column
     const gfx::TColor* Colors;    // per column, 0x00BBGGRR
     gfx::TColor Outline = 0x808080;
+    int FitColumn = -1;           // a column of fixed-length codes, drawn smaller if they overflow
 };
 
-// Paints one cell of Grid; text 2 pixels in (4 in column 1).
+// Paints one cell of Grid; text 2 pixels in (4 in column 1). Text in FitColumn that would run
+// past its cell steps down a pixel at a time until it fits.
 void DrawGridCell(controls::TStringGrid& Grid, const TGridLook& Look, int Col, int Row, const gfx::TRect& Rect,
                   bool Selected);

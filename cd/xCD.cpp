@@ -1,6 +1,7 @@
 #include "cd/xCD.h"
 
 #include "cd/GridLook.h"
+#include "cd/PanelLook.h"
 #include "cd/libYear.h"
 #include "cd/xCD2MP3.h"
 #include "cd/xCDDB.h"
@@ -209,9 +210,7 @@ void TfrmCD::createControls()
     chkRepeart->setObjectName(QStringLiteral("chkRepeart"));
     chkRepeart->SetCaption("リピート");
     chkRepeart->setGeometry(270, 110, 70, 20);
-    chkRepeart->SetColor(PanelColor);
-    chkRepeart->SetParentFont(false);
-    chkRepeart->Font().SetColor(0xE8E8E8);
+    DressDarkCheckBox(*chkRepeart, PanelColor);
     SetControlCursor(chkRepeart, crHandPoint);
 
     sgdTrack = new controls::TStringGrid(this);

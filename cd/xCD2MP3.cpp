@@ -1,5 +1,6 @@
 #include "cd/xCD2MP3.h"
 
+#include "cd/PanelLook.h"
 #include "cd/xCD.h"
 #include "platform/forms/Application.h"
 #include "platform/gfx/DrawTools.h"
@@ -165,10 +166,7 @@ void TfrmMP3::createControls()
     chkWAV->SetCaption("WAV");
     chkWAV->setGeometry(68, 294, 56, 20);
     for (auto* c : {chkMP3, chkWAV}) {
-        c->SetColor(PanelColor);
-        c->SetParentFont(false);
-        c->Font().SetColor(0xE8E8E8);
-        c->SetColors(2, 0xE8E8E8);  // the tick, on the dark face
+        DressDarkCheckBox(*c, PanelColor);
         SetControlCursor(c, crHandPoint);
     }
     chkMP3->OnClick = [this](QObject*) { chkMP3Click(); };

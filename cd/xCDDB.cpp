@@ -183,7 +183,7 @@ std::string TfrmCDDB::FailureText(int Kind)
 void TfrmCDDB::drawCell(int Col, int Row, const gfx::TRect& Rect)
 {
     static const char* const fonts[4] = {"ＭＳ ゴシック", "ＭＳ Ｐゴシック", "ＭＳ Ｐゴシック", "ＭＳ Ｐゴシック"};
-    DrawGridCell(*sgdCDDB, TGridLook{4, fonts, ColumnColors, OutlineColor}, Col, Row, Rect, Row == sgdCDDB->Row());
+    DrawGridCell(*sgdCDDB, TGridLook{4, fonts, ColumnColors, OutlineColor, 3}, Col, Row, Rect, Row == sgdCDDB->Row());
 }
 
 std::string TfrmCDDB::Status() const { return StatusBar1->currentMessage().toStdString(); }

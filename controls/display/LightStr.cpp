@@ -140,7 +140,14 @@ void TLightStr::renderLine(const std::string& text)
 {
     gfx::TCanvas& c = line_.Canvas();
     c.Font().Assign(Font());
-    c.Font().SetHeight(fontH_);
+    // The font height is the whole character cell, ascent and descent together: take the
+    // largest face whose cell fits the dot rows, so capitals reach the top row. A face sized
+    // from the height by the usual leading allowance is a pixel smaller, and on a sign only
+    // five dots high it leaves the top row dark and the letters unreadable.
+    int em = fontH_;
+    c.Font().SetHeight(-em);
+    while (em > 1 && c.TextHeight(text) > fontH_)
+        c.Font().SetHeight(-(--em));
     c.Font().SetColor(gfx::clBlack);
     lineWidth_ = std::max(1, c.TextWidth(text));
     line_.SetSize(lineWidth_, fontH_);

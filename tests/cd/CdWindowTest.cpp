@@ -176,6 +176,22 @@ TEST_F(CdWindowTest, KnownDiscShowsItsTitlesInTheColumnColours)
     EXPECT_EQ(img.pixel(grid.left() + 100, grid.top() + 14), outline);
     EXPECT_NE(img.pixel(grid.left() + 100, grid.top() + 15), outline);  // row 2 has none
 
+    // The repeat box's tick shows on the dark panel: checking it brings light pixels into the box.
+    auto lightInBox = [&] {
+        const gfx::TRect b = w->chkRepeart->BoxRect();
+        const QImage box = w->chkRepeart->grab(QRect(b.Left, b.Top, b.Width(), b.Height())).toImage();
+        int n = 0;
+        for (int y = 0; y < box.height(); ++y)
+            for (int x = 0; x < box.width(); ++x)
+                n += qGray(box.pixel(x, y)) > 180;
+        return n;
+    };
+    const int unticked = lightInBox();
+    w->chkRepeart->SetChecked(true);
+    EXPECT_GT(lightInBox(), unticked + 5);
+    w->chkRepeart->grab().save(cdtest::screenshotDir() + "/cd-player-repeat.png");
+    w->chkRepeart->SetChecked(false);
+
     w->set_CDInfoClick();
     QCoreApplication::processEvents();
     w->grab().save(cdtest::screenshotDir() + "/cd-player-edit-mode.png");

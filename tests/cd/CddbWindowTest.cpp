@@ -27,6 +27,7 @@
 #include <QStatusBar>
 #include <QTextEdit>
 
+#include <algorithm>
 #include <map>
 
 #include <taglib/fileref.h>
@@ -194,7 +195,23 @@ TEST_F(CddbWindowTest, AListOfMatchesWaitsForTheUsersChoice)
         EXPECT_FALSE(w->timClose.Enabled());
         w->sgdCDDB->SetRow(1);
         if (code == "210") {
-            w->grab().save(screenshotDir() + "/cddb-select.png");
+            const QImage img = w->grab().toImage();
+            img.save(screenshotDir() + "/cddb-select.png");
+            // Each disc id ends short of its column's right edge instead of running under it.
+            const QRect grid = w->sgdCDDB->geometry().translated(w->pnlSelect->pos());
+            int right = grid.left();
+            for (int c = 0; c < 4; ++c)
+                right += w->sgdCDDB->ColWidths(c);
+            const int left = right - w->sgdCDDB->ColWidths(3);
+            for (int row = 0; row < 3; ++row) {
+                int inkRight = 0;
+                for (int y = grid.top() + 15 * row; y < grid.top() + 15 * (row + 1); ++y)
+                    for (int x = left; x < right; ++x)
+                        if (img.pixel(x, y) == qRgb(0, 0xFF, 0))
+                            inkRight = std::max(inkRight, x);
+                EXPECT_GT(inkRight, left + 40) << row;  // still drawn large enough to read
+                EXPECT_LT(inkRight, right - 1) << row;
+            }
         }
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(w->sgdCDDB, &enter);

@@ -127,6 +127,19 @@ TEST(LightStr, LitDotsFollowTheRenderedLine)
     EXPECT_EQ(at(img, 1, 1), at(blank, 1, 1));  // the left edge has not been reached yet
 }
 
+TEST(LightStr, FiveDotLettersReachTheTopRow)
+{
+    Marquee m;
+    m.sign.SetShowStrings({"Tambourelle"});
+    m.sign.Start();
+    bool topLit = false;
+    for (int k = 0; k < 60 && !topLit; ++k) {
+        m.sign.Step();
+        topLit = at(picture(m.sign), 60 + 1, 1) == gfx::clLime;  // the newest column's top dot
+    }
+    EXPECT_TRUE(topLit) << "the capital T and the ascenders light the top dot row";
+}
+
 TEST(LightStr, SizeFollowsTheDotGrid)
 {
     Marquee m;
