@@ -81,8 +81,15 @@ void clearUpperVectorState()
 {
 #if defined(__x86_64__) || defined(__i386__)
     static const bool avx = __builtin_cpu_supports("avx");
-    if (avx)
-        __asm__ volatile("vzeroupper" ::: "memory");
+    if (avx) {
+        // The vector registers are named so that no code built for AVX keeps a value in one
+        // across the instruction.
+        __asm__ volatile("vzeroupper" ::: "memory", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7"
+#if defined(__x86_64__)
+                         , "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15"
+#endif
+        );
+    }
 #endif
 }
 
