@@ -208,6 +208,7 @@ TEST(dxButton, KeysClick)
         {"Escape, not cancel", OnB, false, false, Qt::Key_Escape, {}, false, 0},
         {"Space on the button", OnB, false, false, Qt::Key_Space, {}, false, 1},
         {"Alt+accelerator", OnForm, false, false, Qt::Key_O, Qt::AltModifier, true, 1},
+        {"Alt+accelerator, other dx focused", OnOther, false, false, Qt::Key_O, Qt::AltModifier, false, 1},
         {"plain accelerator, focused", OnB, false, false, Qt::Key_O, {}, false, 1},
         {"plain accelerator, elsewhere", OnOther, false, false, Qt::Key_O, {}, false, 0},
     };

@@ -116,6 +116,12 @@ TEST(Forms, ReturnAndEscapeReachOurDefaultAndCancelButtons)
     cancel->Result = mrAbort;
     QTimer::singleShot(0, &f, [&] { sendKey(&f, Qt::Key_C, Qt::AltModifier, "c"); });
     EXPECT_EQ(f.ShowModal(), mrAbort);
+    // Alt+letter reaches the window's accelerators also while one of our controls has the focus.
+    cancel->Result = mrRetry;
+    f.show();
+    sendKey(ok, Qt::Key_C, Qt::AltModifier, "c");
+    EXPECT_EQ(f.ModalResult(), mrRetry);
+    f.hide();
     // Escape without a Cancel control does not close the window.
     TForm g;
     g.show();
