@@ -120,4 +120,17 @@ inline void compareFileRates(benchmark::State& state, double files, const std::s
 inline double largest(const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); }
 inline double smallest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
+// The whole main of a benchmark program that needs a Qt application of kind App (QApplication,
+// QGuiApplication), shown on the offscreen platform.
+template <class App>
+int runOffscreen(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    App app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
 }  // namespace benchsupport

@@ -1,6 +1,8 @@
 // Drawing speed of the canvas on a visual area's size (300 x 200): one visual-mode-like
 // frame (clear, shapes, lines, a stretched picture, text) and its parts. A display tick
 // paints two such areas every 63 ms.
+#include "bench/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -84,11 +86,4 @@ BENCHMARK(BM_TextOut);
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+int main(int argc, char** argv) { return benchsupport::runOffscreen<QGuiApplication>(argc, argv); }

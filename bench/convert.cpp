@@ -72,11 +72,4 @@ void BM_EncodeToMp3(benchmark::State& state)
 
 BENCHMARK(BM_EncodeToMp3)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+int main(int argc, char** argv) { return benchsupport::runOffscreen<QApplication>(argc, argv); }

@@ -6,6 +6,8 @@
 // beside the anchor. Read the median over the 5 repetitions beside its _min/_max; goals: a
 // frame under 0.1 ms on a pane and 1 ms on the lyrics pane, the present within 2x of the
 // anchor.
+#include "bench/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -206,11 +208,4 @@ BENCHMARK(BM_AnchorStretchDraw)->Apply([](benchmark::internal::Benchmark* b) {
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+int main(int argc, char** argv) { return benchsupport::runOffscreen<QGuiApplication>(argc, argv); }

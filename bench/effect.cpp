@@ -121,12 +121,4 @@ BENCHMARK(BM_FrameText)->Unit(benchmark::kMillisecond)->ComputeStatistics("min",
 BENCHMARK(BM_FrameAlbum)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", benchsupport::smallest)->ComputeStatistics("max", benchsupport::largest);
 BENCHMARK(BM_ParticleStep)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", benchsupport::smallest)->ComputeStatistics("max", benchsupport::largest);
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return benchsupport::runOffscreen<QApplication>(argc, argv); }

@@ -97,11 +97,4 @@ void BM_ImportDroppedFiles(benchmark::State& state)
 
 BENCHMARK(BM_ImportDroppedFiles)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+int main(int argc, char** argv) { return benchsupport::runOffscreen<QApplication>(argc, argv); }

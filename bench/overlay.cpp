@@ -219,12 +219,4 @@ BENCHMARK(BM_ModeSurface)->ArgsProduct({{14, 22, 23, 99}, {16, 32}})->ArgNames({
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return benchsupport::runOffscreen<QApplication>(argc, argv); }

@@ -201,11 +201,4 @@ BENCHMARK(BM_SortMusicList) SIZES->UseManualTime()->Unit(benchmark::kMillisecond
 BENCHMARK(BM_SaveFavorite)->Arg(2000)->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_UpdateFavorite)->Arg(2000)->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+int main(int argc, char** argv) { return benchsupport::runOffscreen<QApplication>(argc, argv); }
