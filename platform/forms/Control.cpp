@@ -402,12 +402,9 @@ void TCustomControl::keyPressEvent(QKeyEvent* e)
         }
         // Alt+letter is the window's accelerator whatever has the focus; accepted here, the
         // key would never reach the window.
-        if (!handled && (shift & ssAlt) && !(shift & ssCtrl)) {
-            const char32_t accel = key >= 'A' && key <= 'Z' ? char32_t(key) : text.toUpper().toUcs4().value(0);
-            TForm* f = ParentForm();
-            if (f && accel != 0)
-                handled = f->DispatchDialogChar(accel);
-        }
+        if (!handled && !(shift & ssCtrl))
+            if (TForm* f = ParentForm())
+                handled = f->DispatchAccelerator(key, shift, text);
     });
     // A dialog key the control did not want and left alone goes on to the window; one the
     // control wants is its own, never offered to the Default or Cancel buttons afterwards.

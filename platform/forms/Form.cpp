@@ -105,14 +105,17 @@ void TForm::keyPressEvent(QKeyEvent* e)
         DispatchDialogKey(key, shift);
         return;  // never QDialog's implicit accept/reject
     }
-    if ((shift & ssAlt) && key >= 'A' && key <= 'Z') {
-        if (DispatchDialogChar(char32_t(key)))
-            return;
-    } else if ((shift & ssAlt) && !e->text().isEmpty()) {
-        if (DispatchDialogChar(e->text().toUpper().toUcs4().value(0)))
-            return;
-    }
+    if (DispatchAccelerator(key, shift, e->text()))
+        return;
     QDialog::keyPressEvent(e);
+}
+
+bool TForm::DispatchAccelerator(int key, TShiftState shift, const QString& text)
+{
+    if (!(shift & ssAlt))
+        return false;
+    const char32_t ch = key >= 'A' && key <= 'Z' ? char32_t(key) : text.toUpper().toUcs4().value(0);
+    return ch != 0 && DispatchDialogChar(ch);
 }
 
 void TForm::showEvent(QShowEvent* e)

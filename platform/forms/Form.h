@@ -43,6 +43,8 @@ public:
     // Offers a dialog key to the controls; true when one took it.
     bool DispatchDialogKey(int key, TShiftState shift);
     bool DispatchDialogChar(char32_t ch);
+    // Alt+letter: offers the letter (the key's, else the typed text's) to the accelerators.
+    bool DispatchAccelerator(int key, TShiftState shift, const QString& text);
 
     TNotifyEvent OnShow;
     std::function<void(QObject* sender, bool& canClose)> OnCloseQuery;
