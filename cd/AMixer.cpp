@@ -185,7 +185,7 @@ bool TAudioMixer::SetLineVolume(int ADestination, int AConnection, int Mute, int
         const TMixerControl* list = Destinations.Items(ADestination)->Controls.FindList();
         const int item = itemOf(list, data->id);
         std::vector<int32_t> v = item >= 0 ? read(list) : std::vector<int32_t>();
-        if (item < static_cast<int>(v.size())) {
+        if (item >= 0 && item < static_cast<int>(v.size())) {
             if (list->type == ControlType::Mixer) {
                 v[item] = Select != 0;
                 (void)device_->setValues(list->id, v);

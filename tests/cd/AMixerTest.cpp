@@ -113,8 +113,11 @@ TEST(AudioMixer, SetLineVolumeWritesWhatIsGivenAndSelectsByMuxOrMixer)
         EXPECT_TRUE(m.SetLineVolume(0, 1, 0, -1, 0));  // mono Synth; it has no mute to write
         EXPECT_EQ(card->element(kSynth).playback[0], 0);
 
-        // Select Line for recording.
+        // A line that no mux or mixer lists takes no selection.
         card->clearWrites();
+        EXPECT_TRUE(m.SetLineVolume(0, 0, -1, -1, -1, 1));
+        EXPECT_TRUE(card->writes().empty());
+        // Select Line for recording.
         EXPECT_TRUE(m.SetLineVolume(1, 1, -1, -1, -1, 1));
         EXPECT_TRUE(card->element(kLine).captureOn);
         EXPECT_EQ(card->element(kMic).captureOn, !exclusive) << "a mux selects one line";
