@@ -124,6 +124,10 @@ void TfrmVolume::BarLine(int Tag, int& Destination, int& Connection)
 void TfrmVolume::ReadPositions()
 {
     for (int t = 0; t < Bars; ++t) {
+        // The bar being dragged keeps the user's hand; its line is not even read.
+        QSlider* bar = trkVolume[t];
+        if (bar->isSliderDown())
+            continue;
         int d = 0, c = 0;
         BarLine(t, d, c);
         bool stereo = false, muteOff = false, volumeOff = false, selected = false;
@@ -131,10 +135,7 @@ void TfrmVolume::ReadPositions()
         if (!Mixer->GetLineVolume(d, c, stereo, muteOff, volumeOff, selected, mute, right, left))
             continue;
         // What the mixer says is shown, not written back: each write would bring another
-        // change notice, and the bar being dragged keeps the user's hand.
-        QSlider* bar = trkVolume[t];
-        if (bar->isSliderDown())
-            continue;
+        // change notice.
         const QSignalBlocker quiet(bar);
         bar->setValue((left + 1) / 256);
         lblVol[t]->setText(level(bar->value()));
