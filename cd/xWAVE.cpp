@@ -48,12 +48,6 @@ constexpr int NoAutoStop = 900;
 
 QColor qcolor(gfx::TColor c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 
-template <class F>
-void post(QObject* receiver, F fn)
-{
-    QMetaObject::invokeMethod(receiver, std::move(fn), Qt::QueuedConnection);
-}
-
 bool fileExists(const std::string& path) { return QFileInfo::exists(QString::fromStdString(path)); }
 
 std::string folderOf(const std::string& path)
@@ -444,9 +438,9 @@ void TfrmWAV::StartMonitor()
     int32_t openResult = monitor_.open(0, format, [this, gen](wave::WaveHeader* h) {
         std::vector<uint8_t> copy(h->data, h->data + h->bytesRecorded);
         const int index = int(h->user);
-        post(this, [this, gen, index, copy = std::move(copy)] {
+        forms::PostToUiThread(this, [this, gen, index, copy = std::move(copy)] {
             if (gen == monitorGen_ && monitor_.isOpen())
-                forms::RunGuarded([&] { MonitorData(index, copy); });
+                MonitorData(index, copy);
         });
     });
     int32_t prepareResult = wave::result::kInvalidHandle, addResult = wave::result::kInvalidHandle,
@@ -677,9 +671,9 @@ void TfrmWAV::PlayWaveFile(const std::string& FileName)
     const uint64_t gen = ++playGen_;
     int32_t r = player_.open(wave::kWaveMapper, format, [this, gen](wave::WaveHeader* h) {
         const int index = int(h->user);
-        post(this, [this, gen, index] {
+        forms::PostToUiThread(this, [this, gen, index] {
             if (gen == playGen_ && playing_)
-                forms::RunGuarded([&] { BufferPlayed(index); });
+                BufferPlayed(index);
         });
     });
     if (r != wave::result::kOk) {
@@ -729,9 +723,9 @@ bool TfrmWAV::FillBuffer(int Index)
     std::fill(b.data.begin() + ptrdiff_t(got * align), b.data.end(), uint8_t(f.bitsPerSample == 8 ? 128 : 0));
     if (got == 0 && ++emptyBuffers_ >= PlayBuffers) {
         // Every buffer that still held sound has come back: the end.
-        post(this, [this, gen = uint64_t(playGen_)] {
+        forms::PostToUiThread(this, [this, gen = uint64_t(playGen_)] {
             if (gen == playGen_ && playing_)
-                forms::RunGuarded([this] { spdStopClick(); });
+                spdStopClick();
         });
         return false;
     }
