@@ -364,10 +364,7 @@ void TfrmWAV::StopEverything()
 {
     timRec.SetEnabled(false);
     timPlay.SetEnabled(false);
-    if (recording_) {
-        recording_ = false;
-        Audio1->Recorder().Close();
-    }
+    StopRecording();
     EndPlayback();
     StopMonitor();
 }
