@@ -2,6 +2,7 @@
 
 #include "pictures/libImg.h"
 #include "platform/forms/Application.h"
+#include "platform/gfx/Raster.h"
 #include "platform/rtl/FileNames.h"
 #include "tags/libID3Tag.h"
 #include "util/MainWindowHost.h"
@@ -46,7 +47,7 @@ const char* const UnsavedText = "保存されていない音声があります�
 constexpr int StopLimits[] = {900, 50, 100, 200, 300, 400, 500};
 constexpr int NoAutoStop = 900;
 
-QColor qcolor(gfx::TColor c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+QColor qcolor(gfx::TColor c) { return QColor::fromRgb(gfx::raster::toQRgb(c)); }
 
 bool fileExists(const std::string& path) { return QFileInfo::exists(QString::fromStdString(path)); }
 
