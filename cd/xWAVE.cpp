@@ -513,7 +513,6 @@ void TfrmWAV::spdRecClick()
     const int index = cmbStop->ItemIndex();
     limit_ = index >= 1 && index <= 6 ? StopLimits[index] : NoAutoStop;
     Gauge->SetMax(limit_);
-    Gauge->Tag = limit_;
     Gauge->SetPosition(0);
     cd::TRecorder& rec = Audio1->Recorder();
     rec.SetChannels(cd::TChannels::Stereo);
