@@ -741,17 +741,17 @@ void TfrmWAV::BufferPlayed(int Index)
 void TfrmWAV::PaintPlay(int NextIndex)
 {
     const PlayBuffer& b = playBuffers_[size_t(NextIndex)];
-    columns_ = PlayColumns(b.data.data(), b.data.size(), playReader_->Format());
+    const std::array<TPlayColumn, 600> columns = PlayColumns(b.data.data(), b.data.size(), playReader_->Format());
     QImage& img = pbxPlay->Image;
     DrawGrid(img, "Oscilloscope");
     QPainter p(&img);
     int64_t sum = 0;
-    for (int c = 0; c < int(columns_.size()); ++c) {
+    for (int c = 0; c < int(columns.size()); ++c) {
         if (c % 100 == 0) {
             auto light = [] { return 127 + int(QRandomGenerator::global()->bounded(128)); };
             p.setPen(QColor(light(), light(), light()));
         }
-        const TPlayColumn& col = columns_[size_t(c)];
+        const TPlayColumn& col = columns[size_t(c)];
         if (!col.Valid)
             continue;
         p.drawLine(c, 255 - col.Min, c, 255 - col.Max);

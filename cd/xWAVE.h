@@ -200,7 +200,6 @@ private:
     std::unique_ptr<waveio::TFileWaveStream> playStream_;
     std::unique_ptr<waveio::TPCMWaveReader> playReader_;
     std::array<PlayBuffer, PlayBuffers> playBuffers_;
-    std::array<TPlayColumn, 600> columns_{};
     int emptyBuffers_ = 0;
     std::atomic<uint64_t> playGen_{0};
     wave::WaveOut player_;
