@@ -292,10 +292,7 @@ void TfrmWAV::createControls()
 
 void TfrmWAV::FormCreate()
 {
-    if (TMainWindowHost* host = MainWindowHost(); host && host->MainWindow()) {
-        const QRect main = host->MainWindow()->frameGeometry();
-        move(main.left() + (main.width() - width()) / 2, main.top() + (main.height() - height()) / 2);
-    }
+    CentreOverMainWindow(this);
     SetChildShowHint(this, true);
     AssignImeNames(this);
     ReplaceCursor(this, crHandPoint, HandCursor);
