@@ -1,4 +1,5 @@
 #include "cd/Audio.h"
+#include "platform/forms/Application.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,13 +15,6 @@ namespace {
 
 constexpr int kChannelFor[] = {1, 2};
 constexpr int kBitsFor[] = {8, 16};
-
-// Posts `fn` to run on the receiver's (the user-interface) thread.
-template <class F>
-void post(QObject& receiver, F fn)
-{
-    QMetaObject::invokeMethod(&receiver, std::move(fn), Qt::QueuedConnection);
-}
 
 }  // namespace
 
@@ -209,7 +203,7 @@ void TRecorder::onFilled(wave::WaveHeader* h)
     std::vector<uint8_t> copy(h->data, h->data + h->bytesRecorded);
     const int index = int(h->user);
     const uint64_t gen = generation_;
-    post(receiver_, [this, index, gen, copy = std::move(copy)] {
+    forms::PostToUiThread(&receiver_, [this, index, gen, copy = std::move(copy)] {
         if (gen == generation_ && open_)
             onData(index, copy);
     });
@@ -361,7 +355,7 @@ bool TPlayer::Play(rtl::TStream& left, rtl::TStream* right)
     int32_t r = out_.open(owner_.deviceId_, f, [this](wave::WaveHeader* h) {
         const int index = int(h->user);
         const uint64_t gen = generation_;
-        post(receiver_, [this, index, gen] {
+        forms::PostToUiThread(&receiver_, [this, index, gen] {
             if (gen == generation_ && open_)
                 onPlayed(index);
         });
