@@ -7,6 +7,14 @@ if(TAMBOURELLE_WERROR)
   list(APPEND TAMBOURELLE_WARNINGS -Werror)
 endif()
 
+# One precompiled header for every library and one for every test program, each built once:
+# a header of Qt's whole widget set weighs about 300 MB and a gigabyte of compiler memory, so
+# a copy per target cost minutes of CPU and gigabytes of disk in each build tree.
+add_library(tambourelle_pch OBJECT ${PROJECT_SOURCE_DIR}/cmake/pch.cpp)
+target_compile_options(tambourelle_pch PRIVATE ${TAMBOURELLE_WARNINGS})
+target_link_libraries(tambourelle_pch PRIVATE Qt6::Widgets)
+target_precompile_headers(tambourelle_pch PRIVATE ${PROJECT_SOURCE_DIR}/cmake/pch.h)
+
 function(tambourelle_library name)
   cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
@@ -28,7 +36,7 @@ function(tambourelle_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_compile_options(${name} PRIVATE ${TAMBOURELLE_WARNINGS})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
-  target_precompile_headers(${name} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/pch.h)
+  target_precompile_headers(${name} REUSE_FROM tambourelle_pch)
 endfunction()
 
 # One GoogleTest program per tested folder (tests/<folder>/*.cpp), each test case a CTest
@@ -45,7 +53,7 @@ function(tambourelle_tests folder)
   target_compile_options(${exe} PRIVATE ${TAMBOURELLE_WARNINGS})
   target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${exe} PRIVATE tambourelle_testsupport ${ARG_DEPS})
-  target_precompile_headers(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support/test_pch.h)
+  target_precompile_headers(${exe} REUSE_FROM tambourelle_test_pch)
   gtest_discover_tests(${exe}
     PROPERTIES LABELS ${folder}
                ENVIRONMENT QT_QPA_PLATFORM=offscreen

@@ -1,0 +1,1 @@
+// Builds the libraries' shared precompiled header; it holds no code of its own.
