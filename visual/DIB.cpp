@@ -69,12 +69,21 @@ QImage::Format CanvasFormat(const TDIBSharedImage& im)
 
 }  // namespace
 
+namespace {
+
+// Masks of runs a file's bit fields may make as long as 32 bits each: bits past the 32nd are
+// dropped instead of shifting by the word's width or more.
+uint32_t lowBits(int32_t n) { return n >= 32 ? ~uint32_t(0) : (uint32_t(1) << n) - 1; }
+uint32_t shiftedUp(uint32_t v, int32_t by) { return by >= 32 ? 0 : v << by; }
+
+}  // namespace
+
 TDIBChannelFormat FormatFromBitCounts(int32_t r, int32_t g, int32_t b)
 {
     TDIBChannelFormat f;
-    f.RedMask = ((uint32_t(1) << r) - 1) << (g + b);
-    f.GreenMask = ((uint32_t(1) << g) - 1) << b;
-    f.BlueMask = (uint32_t(1) << b) - 1;
+    f.RedMask = shiftedUp(lowBits(r), g + b);
+    f.GreenMask = shiftedUp(lowBits(g), b);
+    f.BlueMask = lowBits(b);
     f.RedBits = r;
     f.GreenBits = g;
     f.BlueBits = b;
@@ -549,18 +558,8 @@ void TDIB::ReadDIB(rtl::TStream& stream, int64_t fileStart, uint32_t offBits)
             const int64_t want = sizeImage ? std::min<int64_t>(sizeImage, remaining) : remaining;
             std::vector<uint8_t> data(static_cast<size_t>(want));
             stream.ReadBuffer(data.data(), want);
-            std::vector<uint8_t> indices;
-            gfx::DecodeBmpRle(data, compression == BI_RLE4, image->Width, image->Height, indices);
-            for (int32_t y = 0; y < image->Height; ++y) {
-                uint8_t* row = image->Bits.data() + int64_t(y) * image->RowStep;
-                const uint8_t* in = indices.data() + size_t(y) * size_t(image->Width);
-                for (int32_t x = 0; x < image->Width; ++x) {
-                    if (bitCount == 8)
-                        row[x] = in[x];
-                    else
-                        row[x / 2] |= (x % 2) ? in[x] & 15 : uint8_t(in[x] << 4);
-                }
-            }
+            gfx::DecodeBmpRle(data, compression == BI_RLE4, image->Width, image->Height,
+                              [&image](int32_t y) { return image->Bits.data() + int64_t(y) * image->RowStep; });
         } else {
             if (stream.Size() - stream.Position() < image->Size)
                 InvalidDIB();

@@ -236,11 +236,24 @@ void TBitmap::SetSize(int32_t w, int32_t h)
     const int bpp = BitsPerPixel(format_);
     const uint32_t white = isIndexed(format_) ? PaletteMatcher(palette_).index(clWhite)
                                               : colorToRaw(clWhite, format_);
+    // One white row, copied under every row and then overwritten by the kept pixels: a large
+    // new size costs a copy per row, not a call per pixel.
+    std::vector<uint8_t> whiteRow(static_cast<size_t>(stride_));
+    for (int32_t x = 0; x < w; ++x)
+        rawSet(whiteRow.data(), x, bpp, white);
+    const int32_t keptW = std::min(oldW, w);
     for (int32_t y = 0; y < h; ++y) {
         uint8_t* row = bits_.data() + size_t(y) * stride_;
-        const uint8_t* src = y < oldH ? old.data() + size_t(y) * oldStride : nullptr;
-        for (int32_t x = 0; x < w; ++x)
-            rawSet(row, x, bpp, (src && x < oldW) ? rawGet(src, x, bpp) : white);
+        std::memcpy(row, whiteRow.data(), whiteRow.size());
+        if (y >= oldH)
+            continue;
+        const uint8_t* src = old.data() + size_t(y) * oldStride;
+        if (bpp % 8 == 0) {
+            std::memcpy(row, src, size_t(keptW) * size_t(bpp / 8));
+            continue;
+        }
+        for (int32_t x = 0; x < keptW; ++x)
+            rawSet(row, x, bpp, rawGet(src, x, bpp));
     }
     Changed();
 }
@@ -430,23 +443,29 @@ Channel channel(uint32_t mask)
     c.shift = std::countr_zero(mask);
     const uint32_t m = mask >> c.shift;
     c.bits = std::countr_one(m);
-    if ((m >> c.bits) != 0)  // not one contiguous run
+    if (c.bits < 32 && (m >> c.bits) != 0)  // not one contiguous run
         c.mask = 0;
     return c;
 }
 
 }  // namespace
 
-// Rows in the data run bottom-up; `out` is top row first.
+// Rows in the data run bottom-up; row(0) is the top row.
 void DecodeBmpRle(const std::vector<uint8_t>& data, bool four, int32_t w, int32_t h,
-               std::vector<uint8_t>& out)
+                  const std::function<uint8_t*(int32_t y)>& row)
 {
-    out.assign(size_t(w) * h, 0);
     int64_t x = 0, y = 0;
     size_t i = 0;
+    uint8_t* line = nullptr;
+    int64_t lineY = -1;
     auto put = [&](uint8_t v) {
-        if (x < w && y < h)
-            out[size_t(h - 1 - y) * w + size_t(x)] = v;
+        if (x < w && y < h) {
+            if (lineY != y) {
+                line = row(int32_t(h - 1 - y));
+                lineY = y;
+            }
+            rawSet(line, int32_t(x), four ? 4 : 8, v);
+        }
         ++x;
     };
     while (i + 1 < data.size() && y < h) {
@@ -575,6 +594,12 @@ void TBitmap::readBmp(rtl::TStream& stream)
         }
     }
 
+    const int64_t fileStride = strideFor(width, int(bpp));
+    const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
+    // A short file claiming a large picture is refused before its pixels are allocated.
+    if (!rle && stream.Size() - stream.Position() < fileStride * height)
+        invalidBitmap();
+
     TBitmap tmp;
     tmp.format_ = format;
     tmp.allocate(int32_t(width), int32_t(height), format);
@@ -582,15 +607,11 @@ void TBitmap::readBmp(rtl::TStream& stream)
         tmp.palette_.assign(size_t(1) << bpp, clBlack);
         std::copy(palette.begin(), palette.end(), tmp.palette_.begin());
     }
-    const int64_t fileStride = strideFor(width, int(bpp));
-    if (compression == BI_RLE8 || compression == BI_RLE4) {
+    if (rle) {
         std::vector<uint8_t> data(size_t(std::max<int64_t>(0, stream.Size() - stream.Position())));
         data.resize(size_t(stream.Read(data.data(), int64_t(data.size()))));
-        std::vector<uint8_t> indices;
-        DecodeBmpRle(data, compression == BI_RLE4, int32_t(width), int32_t(height), indices);
-        for (int32_t y = 0; y < height; ++y)
-            for (int32_t x = 0; x < width; ++x)
-                rawSet(tmp.ScanLine(y), x, int(bpp), indices[size_t(y) * width + x]);
+        DecodeBmpRle(data, compression == BI_RLE4, int32_t(width), int32_t(height),
+                     [&tmp](int32_t y) { return tmp.ScanLine(y); });
     } else {
         std::vector<uint8_t> row(static_cast<size_t>(fileStride));
         for (int64_t i = 0; i < height; ++i) {

@@ -18,6 +18,7 @@
 // colour (tmFixed). UI thread (the canvas); the pixel memory itself may be filled anywhere.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,11 +33,13 @@ enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit,
 enum TTransparentMode { tmAuto, tmFixed };
 enum TBitmapHandleType { bmDIB, bmDDB };
 
-// Decodes BMP RLE8 (or RLE4 when `four`) data into one index per pixel, w x h, top row
-// first. Runs and offsets stop at the image's edges; data ending inside a code raises
-// EInvalidGraphic.
+// Decodes BMP RLE8 (or RLE4 when `four`) data into packed rows of w x h pixels, 8 or 4 bits
+// each (the high nibble first), that the caller has zeroed; row(y) gives row y, top row first.
+// Only the pixels the data sets are touched, so the work follows the data, never the size a
+// short file claims. Runs and offsets stop at the image's edges; data ending inside a code
+// raises EInvalidGraphic.
 void DecodeBmpRle(const std::vector<uint8_t>& data, bool four, int32_t w, int32_t h,
-                  std::vector<uint8_t>& out);
+                  const std::function<uint8_t*(int32_t y)>& row);
 
 class TBitmap : public TGraphic {
 public:

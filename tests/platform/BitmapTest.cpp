@@ -2,6 +2,8 @@
 // files checked both ways against ImageMagick; damaged files raise, never crash.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "ImageTools.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/rtl/Numerics.h"
@@ -75,6 +77,22 @@ TEST(Bitmap, SizeChangesKeepTheTopLeftAndFormatChangesConvert)
     b.SetWidth(2);
     EXPECT_EQ(b.PixelColor(1, 1), c11);
     EXPECT_EQ(b.Width(), 2);
+    // Every depth keeps its pixels and whitens the new ones (sub-byte rows included).
+    for (TPixelFormat f : {pf1bit, pf4bit, pf8bit, pf16bit, pf32bit}) {
+        auto q = pattern(9, 3, f);
+        TBitmap white(1, 1, pf24bit);
+        white.Canvas().SetPixel(0, 0, clWhite);
+        white.SetPixelFormat(f);
+        std::vector<TColor> before;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 9; ++x)
+                before.push_back(q->PixelColor(x, y));
+        q->SetSize(10, 4);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 10; ++x)
+                EXPECT_EQ(q->PixelColor(x, y), x < 9 && y < 3 ? before[size_t(y * 9 + x)] : white.PixelColor(0, 0))
+                    << f << " " << x << "," << y;
+    }
 
     TBitmap p(2, 1, pf24bit);
     p.Canvas().SetPixel(0, 0, RGB(51, 102, 153));  // on the colour cube
@@ -230,6 +248,38 @@ TEST(Bitmap, MaskMarksTheGivenColourWhite)
     EXPECT_EQ(m->PixelColor(0, 0), clWhite);
     EXPECT_EQ(m->PixelColor(1, 0), clBlack);
     EXPECT_EQ(m->PixelColor(2, 0), clWhite);
+}
+
+TEST(Bitmap, UnusualBmpDataReadsExactly)
+{
+    // RLE4 on a picture as large as the limit allows: a run of 1 2 1, end of line, the absolute
+    // run 3 4 5, end of bitmap. Only the two bottom rows are asked for, and they hold the nibbles.
+    const std::vector<uint8_t> rle = {3, 0x12, 0, 0, 0, 3, 0x34, 0x50, 0, 1};
+    std::map<int32_t, std::vector<uint8_t>> rows;
+    DecodeBmpRle(rle, true, TBitmap::MaxSide, 8192, [&](int32_t y) {
+        auto& row = rows[y];
+        row.resize(TBitmap::MaxSide / 2);
+        return row.data();
+    });
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[8191][0], 0x12);
+    EXPECT_EQ(rows[8191][1], 0x10);
+    EXPECT_EQ(rows[8190][0], 0x34);
+    EXPECT_EQ(rows[8190][1], 0x50);
+
+    // A 32-bit bit-field picture whose red mask takes all 32 bits: red is the top 8 of them.
+    std::vector<uint8_t> bmp = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 66, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 1, 0,
+                                0, 0, 1, 0, 32, 0, 3, 0, 0, 0};
+    bmp.resize(54, 0);
+    for (uint32_t mask : {0xFFFFFFFFu, 0xFF00u, 0xFFu})
+        for (int k = 0; k < 4; ++k)
+            bmp.push_back(uint8_t(mask >> (8 * k)));
+    for (uint8_t b : {0x00, 0x00, 0x00, 0x80})
+        bmp.push_back(b);
+    TBitmap b;
+    rtl::TMemoryStream s(bmp);
+    b.LoadFromStream(s);
+    EXPECT_EQ(b.PixelColor(0, 0), RGB(0x80, 0, 0));
 }
 
 TEST(Bitmap, RandomlyDamagedFilesRaiseOrLoadButNeverCrash)

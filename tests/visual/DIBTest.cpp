@@ -265,6 +265,7 @@ TEST(DIB, BadInputRaisesAndLeavesThePictureAsItWas)
         Bmp(70000, 2, 24, 0, "", ""),                                       // too wide
         Bmp(0x40000000, 0x40000000, 32, 0, "", ""),                         // overflow
         Bmp(2, 2, 16, 3, masks0, std::string(8, 'x')),                      // zero masks
+        Bmp(2, 2, 16, 3, std::string(12, '\xFF'), std::string(8, 'x')),    // masks of all 32 bits
         Bmp(4, 4, 8, 1, Grey256(), std::string("\x00\x03\x01", 3)),         // RLE cut short
         Bmp(2, 2, 24, 7, "", std::string(16, 'x')),                         // compression 7
         Bmp(2, 2, 24, 0, "", std::string(16, 'x'), 4000),                   // offset past end
