@@ -21,7 +21,6 @@ std::unique_ptr<TGraphic> createJpeg() { return std::make_unique<TJPEGImage>(); 
 struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
-    bool truncated;
 };
 
 extern "C" void jpegErrorExit(j_common_ptr cinfo)
@@ -30,11 +29,13 @@ extern "C" void jpegErrorExit(j_common_ptr cinfo)
     std::longjmp(err->jump, 1);
 }
 
+// A truncated stream is refused, so decoding stops at once instead of filling the rest of a
+// picture whose size a few bytes may claim large.
 extern "C" void jpegEmitMessage(j_common_ptr cinfo, int level)
 {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
     if (level < 0 && err->pub.msg_code == JWRN_JPEG_EOF)
-        err->truncated = true;
+        std::longjmp(err->jump, 1);
 }
 
 void setupErrors(ErrorManager& err)
@@ -42,7 +43,6 @@ void setupErrors(ErrorManager& err)
     jpeg_std_error(&err.pub);
     err.pub.error_exit = jpegErrorExit;
     err.pub.emit_message = jpegEmitMessage;
-    err.truncated = false;
 }
 
 [[noreturn]] void raise(int code)
@@ -67,10 +67,8 @@ bool decodeInto(DecodeJob& job)
     ErrorManager err;
     setupErrors(err);
     cinfo.err = &err.pub;
-    JSAMPLE* cmyk = nullptr;
     if (setjmp(err.jump)) {
         job.errorCode = err.pub.msg_code;
-        std::free(cmyk);
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -95,7 +93,10 @@ bool decodeInto(DecodeJob& job)
     job.out->SetSize(int32_t(w), int32_t(h));
     jpeg_start_decompress(&cinfo);
     const int comps = cinfo.output_components;
-    cmyk = static_cast<JSAMPLE*>(std::malloc(size_t(w) * size_t(comps)));
+    // From libjpeg's own pool, which jpeg_destroy_decompress frees on every way out: a local
+    // set after setjmp would not be reliably seen again after the jump.
+    JSAMPLE* cmyk = static_cast<JSAMPLE*>((*cinfo.mem->alloc_large)(reinterpret_cast<j_common_ptr>(&cinfo),
+                                                                    JPOOL_IMAGE, size_t(w) * size_t(comps)));
     while (cinfo.output_scanline < cinfo.output_height) {
         uint8_t* row = job.out->ScanLine(int32_t(cinfo.output_scanline));
         JSAMPROW target = comps == 3 ? row : cmyk;
@@ -113,15 +114,8 @@ bool decodeInto(DecodeJob& job)
             }
         }
     }
-    std::free(cmyk);
-    cmyk = nullptr;
     jpeg_finish_decompress(&cinfo);
-    const bool truncated = err.truncated;
     jpeg_destroy_decompress(&cinfo);
-    if (truncated) {
-        job.errorCode = JWRN_JPEG_EOF;
-        return false;
-    }
     return true;
 }
 

@@ -165,6 +165,13 @@ TEST(Picture, DamagedJpegRaisesAndKeepsThePicture)
     EXPECT_FALSE(load(bytes));
     for (size_t n : {size_t(0), size_t(2), size_t(20), bytes.size() / 3, bytes.size() / 2, bytes.size() - 40})
         EXPECT_TRUE(load({bytes.begin(), bytes.begin() + long(n)})) << n;
+    // A grey picture, decoded through a row buffer of its own, cut inside its scan.
+    TJPEGImage grey;
+    grey.Assign(src);
+    grey.SetGrayscale(true);
+    rtl::TMemoryStream g;
+    grey.SaveToStream(g);
+    EXPECT_TRUE(load({g.Bytes().begin(), g.Bytes().begin() + long(g.Bytes().size() / 2)}));
     std::vector<uint8_t> garbage(bytes.size(), 0x5A);
     EXPECT_TRUE(load(garbage));
     // A header that claims an enormous picture is refused before any allocation.
@@ -175,6 +182,11 @@ TEST(Picture, DamagedJpegRaisesAndKeepsThePicture)
             break;
         }
     EXPECT_TRUE(load(huge));
+    // 57 bytes claiming a progressive picture of 30976 x 768 that the data then leaves off.
+    EXPECT_TRUE(load({0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x00, 0x00, 0x00, 0x35, 0xFF, 0xCA, 0x00, 0x14, 0x08, 0x03,
+                      0x00, 0x79, 0x00, 0x04, 0x01, 0x11, 0x00, 0x02, 0x11, 0x01, 0x03, 0x11, 0x01, 0x04, 0x11,
+                      0x00, 0x04, 0x01, 0x06, 0x56, 0xD1, 0xE2, 0xFF, 0xDA, 0x00, 0x0E, 0x04, 0x01, 0x00, 0x02,
+                      0x11, 0x03, 0x11, 0x04, 0x00, 0x9D, 0x3F, 0xFD, 0xA9, 0x21, 0x2A, 0x4A}));
 }
 
 TEST(Picture, RandomlyDamagedJpegRaisesOrLoadsButNeverCrashes)
