@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 // The file is kept as its lines, grouped by section, so that a write changes only the one
 // line it must and leaves comments, blank lines and unknown lines exactly as they were.
@@ -65,16 +66,22 @@ std::string iniPath(const std::string& baseName)
 
 IniFile parse(std::string_view text)
 {
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
     IniFile file(1);
+    bool firstLine = true;
     while (!text.empty()) {
         std::size_t eol = text.find('\n');
         std::string_view raw = text.substr(0, eol);
         text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
-        if (raw.ends_with('\r'))
+        // Every carriage return before the line feed belongs to the line end: a value kept
+        // with one would lose it when a write ends the line anew.
+        while (raw.ends_with('\r'))
             raw.remove_suffix(1);
-        std::string t = trimmed(raw);
+        // A byte order mark stays in the first line's text, so that a rewrite keeps it and
+        // the line means what it meant before; only the line's meaning leaves it out.
+        std::string_view content = raw;
+        if (std::exchange(firstLine, false) && content.starts_with("\xEF\xBB\xBF"))
+            content.remove_prefix(3);
+        std::string t = trimmed(content);
         if (t.starts_with('[') && t.find(']') != std::string::npos) {
             file.push_back({trimmed(std::string_view(t).substr(1, t.rfind(']') - 1)), true, {}});
             file.back().lines.push_back({std::string(raw), {}});

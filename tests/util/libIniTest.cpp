@@ -49,6 +49,7 @@ TEST(libIni, ReadsValuesAsThePrivateProfileReaderDid)
               "Low=-2147483648\r\n"
               "AllBits=0xFFFFFFFF\r\n"
               "B0=0\r\nB1=1\r\nB7=7\r\nBNeg=-1\r\nBText=abc\r\n"
+              "Cr=abc\r\r\n"
               "[Other]\r\n"
               "Hex=5\r\n");
     EXPECT_EQ(IniReadInteger(f.base, "Setting", "Hex", 0), 31);
@@ -66,6 +67,10 @@ TEST(libIni, ReadsValuesAsThePrivateProfileReaderDid)
     EXPECT_EQ(IniReadString(f.base, "sETTING", "hex", "-"), "0x1F");  // names ignore case
     EXPECT_EQ(IniReadString(f.base, "Setting", "Missing", "dflt"), "dflt");
     EXPECT_EQ(IniReadString(f.base, "NoSection", "Hex", "dflt"), "dflt");
+    // Stray carriage returns end the line with the line feed, so a rewrite keeps the value.
+    EXPECT_EQ(IniReadString(f.base, "Setting", "Cr", "-"), "abc");
+    IniWriteString(f.base, "Other", "New", "1");
+    EXPECT_EQ(IniReadString(f.base, "Setting", "Cr", "-"), "abc");
 
     EXPECT_FALSE(IniReadBool(f.base, "Setting", "B0", true));
     EXPECT_TRUE(IniReadBool(f.base, "Setting", "B1", false));
@@ -155,6 +160,12 @@ TEST(libIni, WritesChangeOnlyTheirLineAndKeepKeyOrder)
     EXPECT_EQ(IniReadInteger(f.base, "Form", "MainLeft", 0), 0);
     EXPECT_EQ(IniReadInteger(f.base, "SETTING", "Volume", 0), 5);
     EXPECT_EQ(readFile(f.path).substr(0, 20), "; keep me\n[SETTING]\n");
+
+    // A byte order mark survives a rewrite; a second one is text of the first line, before and after.
+    writeFile(f.path, "\xEF\xBB\xBF\xEF\xBB\xBF[Hidden]\n1=x\n[Seen]\n1=y\n");
+    IniWriteString(f.base, "Seen", "2", "z");
+    EXPECT_EQ(readFile(f.path), "\xEF\xBB\xBF\xEF\xBB\xBF[Hidden]\n1=x\n[Seen]\n1=y\n2=z\n");
+    EXPECT_EQ(IniReadString(f.base, "Hidden", "1", "-"), "-");
 
     // Only the settings file is left: no temporary file stays behind.
     EXPECT_EQ(QDir(QString::fromStdString(f.dir.path())).entryList(QDir::Files | QDir::Hidden).size(), 1);
