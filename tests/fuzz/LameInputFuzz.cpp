@@ -3,20 +3,15 @@
 // file and succeed.
 #include "cd/LameInput.h"
 #include "tags/ReadOnlyFile.h"
+#include "tests/fuzz/MemoryFile.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static int fd = memfd_create("lameinput", 0);
-    if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))
-        __builtin_trap();
-    tags::ReadOnlyFile file("/proc/self/fd/" + std::to_string(fd));
+    tags::ReadOnlyFile file(fuzz::memoryFile(data, size));
     cd::TLameInput input;
     if (!cd::DescribeLameInput(file, 44100, 2, input))
         return 0;

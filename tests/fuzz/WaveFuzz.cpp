@@ -2,29 +2,16 @@
 // it: open, read every frame, seek about. Compressed formats stop after opening: their decoding
 // is FFmpeg's. The input goes through a memory file reached through /proc.
 #include "cd/waveio.h"
+#include "tests/fuzz/MemoryFile.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <sys/mman.h>
-#include <unistd.h>
-
-namespace {
-
-std::string memoryFile(const std::uint8_t* data, std::size_t size)
-{
-    static int fd = memfd_create("wavefuzz", 0);
-    if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))
-        __builtin_trap();
-    return "/proc/self/fd/" + std::to_string(fd);
-}
-
-}  // namespace
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     try {
-        waveio::TFileWaveStream stream(memoryFile(data, size));
+        waveio::TFileWaveStream stream(fuzz::memoryFile(data, size));
         if (stream.Format().formatTag != snd::WaveFormat::kPcm)
             return 0;
         waveio::TPCMWaveReader reader(stream);
