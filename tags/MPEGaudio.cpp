@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "tags/ReadOnlyFile.h"
@@ -132,12 +133,25 @@ bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
         Frame = {};
         return true;
     }
-    VBR = readVbrHeader(file, audioStart + Frame.Position, Frame);
+    const std::int64_t firstFrame = audioStart + Frame.Position;
+    VBR = readVbrHeader(file, firstFrame, Frame);
+    if (VBR.ID == "Info") {
+        const mpeg::VbrHeader info = std::exchange(VBR, {});
+        if (const auto next = mpeg::headerBehindInfo(file, firstFrame, Frame)) {
+            static_cast<mpeg::FrameHeader&>(Frame) = *next;
+            Frame.Size = static_cast<std::uint16_t>(mpeg::frameLength(Frame));
+        }
+        if (startsWith(info.VendorID, "LAME"))
+            VendorID = info.VendorID;
+    }
     if (!VBR.Found) {
         const std::int64_t end = FileLength - (ID3v1.Exists ? tags::kID3v1TagSize : 0);
         const std::int64_t start = std::max(audioStart, end - std::int64_t(kSearchBlock));
-        if (end > start)
-            VendorID = findVendor(file.readAt(start, static_cast<std::size_t>(end - start)));
+        if (end > start) {
+            std::string found = findVendor(file.readAt(start, static_cast<std::size_t>(end - start)));
+            if (!found.empty())
+                VendorID = std::move(found);
+        }
     }
     return true;
 }

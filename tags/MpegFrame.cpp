@@ -124,7 +124,7 @@ static VbrHeader parseXing(const std::uint8_t* bytes, std::size_t size)
     // "Xing", flags, then frames, bytes, a 100-byte table and the quality, each only when its
     // flag is set; an encoder tag (e.g. "LAME3.100") may follow.
     VbrHeader vbr;
-    if (size < 8 || std::memcmp(bytes, "Xing", 4) != 0)
+    if (size < 8 || (std::memcmp(bytes, "Xing", 4) != 0 && std::memcmp(bytes, "Info", 4) != 0))
         return vbr;
     const std::uint32_t flags = tags::bigEndian32(bytes + 4);
     std::size_t at = 8;
@@ -136,7 +136,7 @@ static VbrHeader parseXing(const std::uint8_t* bytes, std::size_t size)
         return p;
     };
     vbr.Found = true;
-    vbr.ID = "Xing";
+    vbr.ID.assign(reinterpret_cast<const char*>(bytes), 4);
     if (const auto* p = field(1, 4))
         vbr.Frames = tags::bigEndian32(p);
     if (const auto* p = field(2, 4))
@@ -171,6 +171,18 @@ VbrHeader readXing(tags::ReadOnlyFile& file, std::int64_t frameStart, const Fram
     const auto bytes =
         file.readAt(frameStart + xingOffset(header.VersionID, header.ModeID), kXingBytes);
     return parseXing(bytes.data(), bytes.size());
+}
+
+std::optional<FrameHeader> headerBehindInfo(tags::ReadOnlyFile& file, std::int64_t frameStart,
+                                            const FrameHeader& header)
+{
+    std::uint8_t next[4];
+    const int length = frameLength(header);
+    if (length <= 0 || readXing(file, frameStart, header).ID != "Info" ||
+        !file.readExact(frameStart + length, sizeof next, next) || !isValidHeader(next) ||
+        !sameStream(header, decodeHeader(next)))
+        return std::nullopt;
+    return decodeHeader(next);
 }
 
 VbrHeader readVbri(tags::ReadOnlyFile& file, std::int64_t frameStart)

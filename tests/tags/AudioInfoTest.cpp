@@ -149,6 +149,33 @@ TEST_F(AudioInfo, LayerTwoInBothVersions)
     }
 }
 
+// A CBR file starts with an Info frame (the Xing header of CBR), which carries no audio. FFmpeg
+// gives it the lowest bit rate it fits in when no rate is asked for: the stream's rate and
+// length come from the frames behind it.
+TEST_F(AudioInfo, InfoFrameOfAnotherRate)
+{
+    const std::string wav = fixtures::makeTone(dir.path(), "t.wav", 44100, 2, 3.0);
+    struct Case {
+        const char* name;
+        std::vector<std::string> options;
+    };
+    for (const Case& c : {Case{"default.mp3", {"-c:a", "libmp3lame"}},
+                          Case{"asked.mp3", {"-c:a", "libmp3lame", "-b:a", "128k"}}}) {
+        SCOPED_TRACE(c.name);
+        const std::string mp3 = fixtures::ffmpeg(wav, dir.path(), c.name, c.options);
+        ASSERT_NE(readFile(mp3).find("Info"), std::string::npos);
+        GetAudioFileInfo(mp3);
+        EXPECT_TRUE(AudioFileInfo.Valid);
+        EXPECT_EQ(text(aiBitRate), "128 Kbps");
+        EXPECT_EQ(text(aiVbr), std::string(4, '\0') + " No (CBR)");
+        expectDurationNear(mp3);
+        EXPECT_NEAR(double(AudioFileInfo.FrameCount), 3.0 * 44100 / 1152, 4.0);
+        TMp3Record record;
+        EXPECT_NEAR(double(ScanMP3File(mp3, record)), 3000.0, 100.0);
+        EXPECT_EQ(std::stoi(fixtures::ffprobe(mp3)["bit_rate"]), record.BitRate() * 1000);
+    }
+}
+
 TEST_F(AudioInfo, WavDurationFromDataSizeAndByteRate)
 {
     const std::string tone = fixtures::makeTone(dir.path(), "tone.wav", 8000, 1, 65.0);
