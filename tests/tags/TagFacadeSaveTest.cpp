@@ -321,3 +321,39 @@ t.save(sys.argv[1], v2_version=3)
         EXPECT_EQ(m.text("TPE1") + "/" + m.text("TALB"), "artist behind/album behind");
     }
 }
+
+// Genres as other writers store them in TCON read as the genre they name, and a save that
+// leaves the genre alone keeps the frame as it was; the ID3v1 tag gets the genre's code.
+TEST_F(TagFacadeSave, GenreReferencesOfOtherWriters)
+{
+    static const char* program = R"(
+import sys
+from mutagen.id3 import ID3, TIT2, TCON
+t = ID3()
+t.add(TIT2(encoding=3, text="title"))
+t.add(TCON(encoding=3, text=sys.argv[3]))
+t.save(sys.argv[1], v2_version=int(sys.argv[2]))
+)";
+    struct Case {
+        int version;
+        const char* stored;
+        const char* genre;
+        int id3v1Code;  // 255: none
+    };
+    for (Case c : {Case{3, "(17)", "Rock", 17}, Case{3, "(17)Rock & Roll", "Rock & Roll", 78},
+                   Case{3, "(4)(17)", "Disco", 4}, Case{3, "((Paren)", "(Paren)", 255},
+                   Case{3, "(RX)", "Remix", 255}, Case{3, "(255)", "(255)", 255}, Case{3, "Jazz", "Jazz", 8},
+                   Case{4, "146", "JPop", 146}, Case{4, "CR", "Cover", 255}, Case{4, "80s", "80s", 255}}) {
+        SCOPED_TRACE(c.stored);
+        TempDir dir;
+        const std::string path = makeFile(dir.file("g.mp3"), mp3Audio());
+        ASSERT_EQ(runCommand(testsupport::python3(), {"-c", program, path, std::to_string(c.version), c.stored}).exitCode, 0);
+        ASSERT_TRUE(ReadTag(path));
+        EXPECT_EQ(CurrentTag.Genre, c.genre);
+        CurrentTag.Title = "new";
+        ASSERT_TRUE(WriteTag(path));
+        EXPECT_EQ(readWithMutagen(path).text("TCON"), c.stored);
+        const std::string saved = readFile(path);
+        EXPECT_EQ(static_cast<unsigned char>(saved.back()), c.id3v1Code);
+    }
+}
