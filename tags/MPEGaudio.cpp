@@ -124,8 +124,9 @@ bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
         return false;
     FileLength = file.size();
     const std::int64_t audioStart = ID3v2.Size;
-    const auto first = file.readAt(audioStart, kSearchBlock);
-    if (!findFrame(first, audioStart, audioStart, Frame) && first.size() == kSearchBlock) {
+    const std::int64_t searchStart = mpeg::skipZeros(file, audioStart, FileLength);
+    const auto first = file.readAt(searchStart, kSearchBlock);
+    if (!findFrame(first, searchStart, audioStart, Frame) && first.size() == kSearchBlock) {
         const std::int64_t middle = audioStart + (FileLength - audioStart) / 2;
         findFrame(file.readAt(middle, kSearchBlock), middle, audioStart, Frame);
     }

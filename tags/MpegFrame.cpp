@@ -63,6 +63,21 @@ FrameHeader decodeHeader(const std::uint8_t* b)
     return h;
 }
 
+std::int64_t skipZeros(tags::ReadOnlyFile& file, std::int64_t from, std::int64_t end)
+{
+    constexpr std::int64_t kMaxSkipped = 1 << 20;
+    constexpr std::size_t kStep = 16 * 1024;
+    for (std::int64_t at = from; at < end && at - from < kMaxSkipped; at += std::int64_t(kStep)) {
+        const auto bytes = file.readAt(at, static_cast<std::size_t>(std::min<std::int64_t>(kStep, end - at)));
+        const auto nonZero = std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; });
+        if (nonZero != bytes.end())
+            return at + (nonZero - bytes.begin());
+        if (bytes.size() < kStep)
+            break;
+    }
+    return from;
+}
+
 bool sameStream(const FrameHeader& a, const FrameHeader& b)
 {
     return a.VersionID == b.VersionID && a.LayerID == b.LayerID && a.SampleRateID == b.SampleRateID;

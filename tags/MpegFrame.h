@@ -49,6 +49,11 @@ bool isValidHeader(const std::uint8_t* bytes);
 
 FrameHeader decodeHeader(const std::uint8_t* bytes);
 
+// Where the search for the first frame starts: the first byte at or after `from` (before `end`)
+// that is not zero. Some writers leave padding behind the ID3v2 tag, outside its size; a run of
+// zeros longer than any such padding is not skipped.
+std::int64_t skipZeros(tags::ReadOnlyFile& file, std::int64_t from, std::int64_t end);
+
 // Two headers of the same stream: same version, layer and sample rate.
 bool sameStream(const FrameHeader& a, const FrameHeader& b);
 
