@@ -177,13 +177,12 @@ TEST_F(AudioInfo, InfoFrameOfAnotherRate)
     }
 }
 
-// Some writers leave padding behind the ID3v2 tag, outside its size: the audio behind the zeros
-// is described as without them.
-TEST_F(AudioInfo, ZerosBetweenTagAndAudio)
+// Some writers leave padding behind the ID3v2 tag, outside its size, or the rest of an older
+// tag: the audio behind is described as without them.
+TEST_F(AudioInfo, ZerosAndJunkBetweenTagAndAudio)
 {
     const std::string wav = fixtures::makeTone(dir.path(), "t.wav", 44100, 2, 3.0);
     for (const char* rate : {"-b", "-V"}) {  // CBR, and VBR with its Xing header
-        SCOPED_TRACE(rate);
         const std::string mp3 = fixtures::lame(wav, dir.path(), "tagged.mp3", {rate, *rate == 'b' ? "128" : "4"});
         fixtures::python("import sys\nfrom mutagen.id3 import ID3, TIT2\nt = ID3()\n"
                          "t.add(TIT2(encoding=3, text='t'))\nt.save(sys.argv[1], padding=lambda info: 0)",
@@ -193,13 +192,16 @@ TEST_F(AudioInfo, ZerosBetweenTagAndAudio)
         const std::size_t tagSize = 10 + (std::size_t(tagged[8]) << 7) + std::size_t(tagged[9]);
         GetAudioFileInfo(mp3);
         const TAudioFileInfo plain = AudioFileInfo;
-        const std::string padded = tagtest::makeFile(
-            dir.file("padded.mp3"), tagged.substr(0, tagSize) + std::string(20000, '\0') + tagged.substr(tagSize));
-        GetAudioFileInfo(padded);
-        EXPECT_TRUE(AudioFileInfo.Valid);
-        EXPECT_EQ(text(aiStartByte), FormatFloatGrouped(static_cast<long double>(tagSize + 20000), 0) + " Byte");
-        for (TAudioInfoSlot slot : {aiBitRate, aiVbr, aiFrames, aiSamples, aiDuration, aiEncoder}) {
-            EXPECT_EQ(text(slot), plain.Text[slot]) << slot;
+        for (const std::string& gap : {std::string(20000, '\0'), fixtures::randomBytes(6000, 7)}) {
+            SCOPED_TRACE(std::string(rate) + (gap[0] ? " junk" : " zeros"));
+            const std::string padded =
+                tagtest::makeFile(dir.file("padded.mp3"), tagged.substr(0, tagSize) + gap + tagged.substr(tagSize));
+            GetAudioFileInfo(padded);
+            EXPECT_TRUE(AudioFileInfo.Valid);
+            EXPECT_EQ(text(aiStartByte), FormatFloatGrouped(static_cast<long double>(tagSize + gap.size()), 0) + " Byte");
+            for (TAudioInfoSlot slot : {aiBitRate, aiVbr, aiFrames, aiSamples, aiDuration, aiEncoder}) {
+                EXPECT_EQ(text(slot), plain.Text[slot]) << slot;
+            }
         }
     }
 }
