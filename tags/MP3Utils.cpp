@@ -76,8 +76,8 @@ std::int64_t ScanMP3File(tags::ReadOnlyFile& file, TMp3Record& Record)
     Record = TMp3Record{};
     if (!file.isOpen())
         return 0;
-    const std::int64_t start = tags::id3v2TagSize(file);
     const std::int64_t end = file.size() - tags::id3v1TagSize(file);
+    const std::int64_t start = mpeg::skipZeros(file, tags::id3v2TagSize(file), end);
     if (end - start < 4)
         return 0;
     const bool blockIsAll = end - start <= std::int64_t(kScanBytes);
@@ -90,11 +90,16 @@ std::int64_t ScanMP3File(tags::ReadOnlyFile& file, TMp3Record& Record)
         const mpeg::FrameHeader header = mpeg::decodeHeader(bytes);
         const std::int64_t offset = start + std::int64_t(pos);
         mpeg::VbrHeader xing = mpeg::readXing(file, offset, header);
-        xing.Found = xing.Found && xing.Frames > 0;  // a count of 0 says nothing of the length
+        // A count of 0 says nothing of the length; a CBR file's Info header is counted as frames.
+        xing.Found = xing.Found && xing.ID == "Xing" && xing.Frames > 0;
         const Chain chain = xing.Found ? Chain{} : followFrames(block, pos, blockIsAll);
         if (!xing.Found && chain.frames < kMinFrames && !(chain.reachesEnd && chain.frames >= 2))
             continue;
         describe(bytes, offset, Record);
+        if (const auto next = mpeg::headerBehindInfo(file, offset, header)) {
+            static_cast<mpeg::FrameHeader&>(Record) = *next;
+            Record.FrameLength = mpeg::frameLength(Record);
+        }
         Record.AudioLength = end - offset;
         if (xing.Found) {
             Record.XingPosition = offset + mpeg::xingOffset(header.VersionID, header.ModeID);

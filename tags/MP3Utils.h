@@ -20,10 +20,10 @@ struct TMp3Record : mpeg::FrameHeader {
     std::uint8_t Header[4] = {};     // the first frame's header bytes
     std::int64_t XingPosition = -1;  // offset of the Xing header in the file, or -1
     int SamplesPerFrame = 0;
-    int FrameLength = 0;             // bytes of the first frame
+    int FrameLength = 0;             // bytes of the first frame (of the one behind an Info frame)
     std::int64_t FrameCount = 0;
 
-    int BitRate() const;     // kbit/s of the first frame
+    int BitRate() const;     // kbit/s of the first frame (of the one behind an Info frame)
     int SampleRate() const;  // Hz
 };
 

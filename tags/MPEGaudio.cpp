@@ -3,16 +3,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "tags/ReadOnlyFile.h"
 
 namespace {
 
-// The first frame is looked for among the first 1729 positions of a block of this size (and,
-// failing that, of a second block in the middle of the audio).
+// The first frame is looked for among the first 1729 positions of a block of this size, block
+// after block up to kJunkSearched bytes into the audio part (and, failing that, in a block in
+// the middle of the audio).
 constexpr std::size_t kSearchBlock = 3458;
 constexpr std::size_t kSearchPositions = 1729;
+constexpr std::int64_t kJunkSearched = 64 * 1024;
 
 const char* const kVersions[] = {"MPEG 2.5", "MPEG ?", "MPEG 2", "MPEG 1"};
 const char* const kLayers[] = {"Layer ?", "Layer III", "Layer II", "Layer I"};
@@ -123,8 +126,17 @@ bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
         return false;
     FileLength = file.size();
     const std::int64_t audioStart = ID3v2.Size;
-    const auto first = file.readAt(audioStart, kSearchBlock);
-    if (!findFrame(first, audioStart, audioStart, Frame) && first.size() == kSearchBlock) {
+    // Junk before the first frame (the rest of an old tag, say) is searched through for a while:
+    // a frame found in the middle of the audio would count only the frames behind it, and hide
+    // the VBR header of the first.
+    const std::int64_t searchStart = mpeg::skipZeros(file, audioStart, FileLength);
+    std::vector<std::uint8_t> first;
+    for (std::int64_t at = searchStart; at - searchStart < kJunkSearched; at += std::int64_t(kSearchPositions)) {
+        first = file.readAt(at, kSearchBlock);
+        if (findFrame(first, at, audioStart, Frame) || first.size() < kSearchBlock)
+            break;
+    }
+    if (!Frame.Found && first.size() == kSearchBlock) {
         const std::int64_t middle = audioStart + (FileLength - audioStart) / 2;
         findFrame(file.readAt(middle, kSearchBlock), middle, audioStart, Frame);
     }
@@ -132,12 +144,25 @@ bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
         Frame = {};
         return true;
     }
-    VBR = readVbrHeader(file, audioStart + Frame.Position, Frame);
+    const std::int64_t firstFrame = audioStart + Frame.Position;
+    VBR = readVbrHeader(file, firstFrame, Frame);
+    if (VBR.ID == "Info") {
+        const mpeg::VbrHeader info = std::exchange(VBR, {});
+        if (const auto next = mpeg::headerBehindInfo(file, firstFrame, Frame)) {
+            static_cast<mpeg::FrameHeader&>(Frame) = *next;
+            Frame.Size = static_cast<std::uint16_t>(mpeg::frameLength(Frame));
+        }
+        if (startsWith(info.VendorID, "LAME"))
+            VendorID = info.VendorID;
+    }
     if (!VBR.Found) {
         const std::int64_t end = FileLength - (ID3v1.Exists ? tags::kID3v1TagSize : 0);
         const std::int64_t start = std::max(audioStart, end - std::int64_t(kSearchBlock));
-        if (end > start)
-            VendorID = findVendor(file.readAt(start, static_cast<std::size_t>(end - start)));
+        if (end > start) {
+            std::string found = findVendor(file.readAt(start, static_cast<std::size_t>(end - start)));
+            if (!found.empty())
+                VendorID = std::move(found);
+        }
     }
     return true;
 }

@@ -49,8 +49,11 @@ public:
     bool OtherRateFollows(tags::ReadOnlyFile& file) const;
 
     std::int64_t FileLength = 0;
-    std::string VendorID;  // "LAME" + four version characters, or "GOGO", found near the end
-    mpeg::VbrHeader VBR;
+    std::string VendorID;  // "LAME" + four version characters (near the end or in an Info header), or "GOGO"
+    mpeg::VbrHeader VBR;  // not for the Info header of a CBR file (see below)
+    // The first frame. When it holds an Info header (the Xing header of a CBR file) it carries
+    // no audio and its header may name any bit rate that fits it: the header fields are then
+    // those of the frame behind it, which describe the stream.
     FrameData Frame;
     TxID3v1 ID3v1;
     TxID3v2 ID3v2;

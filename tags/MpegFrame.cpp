@@ -63,6 +63,21 @@ FrameHeader decodeHeader(const std::uint8_t* b)
     return h;
 }
 
+std::int64_t skipZeros(tags::ReadOnlyFile& file, std::int64_t from, std::int64_t end)
+{
+    constexpr std::int64_t kMaxSkipped = 1 << 20;
+    constexpr std::size_t kStep = 16 * 1024;
+    for (std::int64_t at = from; at < end && at - from < kMaxSkipped; at += std::int64_t(kStep)) {
+        const auto bytes = file.readAt(at, static_cast<std::size_t>(std::min<std::int64_t>(kStep, end - at)));
+        const auto nonZero = std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; });
+        if (nonZero != bytes.end())
+            return at + (nonZero - bytes.begin());
+        if (bytes.size() < kStep)
+            break;
+    }
+    return from;
+}
+
 bool sameStream(const FrameHeader& a, const FrameHeader& b)
 {
     return a.VersionID == b.VersionID && a.LayerID == b.LayerID && a.SampleRateID == b.SampleRateID;
@@ -124,7 +139,7 @@ static VbrHeader parseXing(const std::uint8_t* bytes, std::size_t size)
     // "Xing", flags, then frames, bytes, a 100-byte table and the quality, each only when its
     // flag is set; an encoder tag (e.g. "LAME3.100") may follow.
     VbrHeader vbr;
-    if (size < 8 || std::memcmp(bytes, "Xing", 4) != 0)
+    if (size < 8 || (std::memcmp(bytes, "Xing", 4) != 0 && std::memcmp(bytes, "Info", 4) != 0))
         return vbr;
     const std::uint32_t flags = tags::bigEndian32(bytes + 4);
     std::size_t at = 8;
@@ -136,7 +151,7 @@ static VbrHeader parseXing(const std::uint8_t* bytes, std::size_t size)
         return p;
     };
     vbr.Found = true;
-    vbr.ID = "Xing";
+    vbr.ID.assign(reinterpret_cast<const char*>(bytes), 4);
     if (const auto* p = field(1, 4))
         vbr.Frames = tags::bigEndian32(p);
     if (const auto* p = field(2, 4))
@@ -171,6 +186,18 @@ VbrHeader readXing(tags::ReadOnlyFile& file, std::int64_t frameStart, const Fram
     const auto bytes =
         file.readAt(frameStart + xingOffset(header.VersionID, header.ModeID), kXingBytes);
     return parseXing(bytes.data(), bytes.size());
+}
+
+std::optional<FrameHeader> headerBehindInfo(tags::ReadOnlyFile& file, std::int64_t frameStart,
+                                            const FrameHeader& header)
+{
+    std::uint8_t next[4];
+    const int length = frameLength(header);
+    if (length <= 0 || readXing(file, frameStart, header).ID != "Info" ||
+        !file.readExact(frameStart + length, sizeof next, next) || !isValidHeader(next) ||
+        !sameStream(header, decodeHeader(next)))
+        return std::nullopt;
+    return decodeHeader(next);
 }
 
 VbrHeader readVbri(tags::ReadOnlyFile& file, std::int64_t frameStart)

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tags {
@@ -48,6 +49,11 @@ bool isValidHeader(const std::uint8_t* bytes);
 
 FrameHeader decodeHeader(const std::uint8_t* bytes);
 
+// Where the search for the first frame starts: the first byte at or after `from` (before `end`)
+// that is not zero. Some writers leave padding behind the ID3v2 tag, outside its size; a run of
+// zeros longer than any such padding is not skipped.
+std::int64_t skipZeros(tags::ReadOnlyFile& file, std::int64_t from, std::int64_t end);
+
 // Two headers of the same stream: same version, layer and sample rate.
 bool sameStream(const FrameHeader& a, const FrameHeader& b);
 
@@ -64,18 +70,25 @@ int xingOffset(int versionID, int modeID);
 // The VBRI header of the Fraunhofer encoder stands at this offset in every mode.
 constexpr int kVbriOffset = 36;
 
-// A Xing (or VBRI) VBR header; fields not present in the header stay 0 / empty.
+// A Xing (or VBRI) VBR header; fields not present in the header stay 0 / empty. LAME and FFmpeg
+// put the same header into the first frame of a CBR file under the name "Info".
 struct VbrHeader {
     bool Found = false;
-    std::string ID;        // "Xing" or "VBRI"
+    std::string ID;        // "Xing", "Info" or "VBRI"
     std::uint32_t Frames = 0;
     std::uint32_t Bytes = 0;
     std::uint8_t Scale = 0;
     std::string VendorID;  // up to 8 characters of the encoder tag behind a Xing header
 };
 
-// The Xing header in the frame that starts at `frameStart` with `header`, if there is one.
+// The Xing (or Info) header in the frame that starts at `frameStart` with `header`, if there is
+// one.
 VbrHeader readXing(tags::ReadOnlyFile& file, std::int64_t frameStart, const FrameHeader& header);
+// When the frame at `frameStart` holds an Info header (the Xing header of a CBR file, which
+// carries no audio and whose own header may name any bit rate that fits it): the header of the
+// frame behind it, which describes the stream. Nothing otherwise.
+std::optional<FrameHeader> headerBehindInfo(tags::ReadOnlyFile& file, std::int64_t frameStart,
+                                            const FrameHeader& header);
 // The VBRI header in the frame that starts at `frameStart`, if there is one.
 VbrHeader readVbri(tags::ReadOnlyFile& file, std::int64_t frameStart);
 

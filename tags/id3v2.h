@@ -235,6 +235,9 @@ private:
     std::uint16_t parseExtendedHeader3(std::string_view body, std::uint16_t status, std::size_t& pos);
     std::uint16_t parseExtendedHeader4(std::string_view body, std::uint16_t status, std::size_t& pos);
     std::uint16_t parseFrames(Body& body, std::size_t pos, std::uint16_t status, std::size_t& framesEnd);
+    // Whether the frames from `pos` follow one another up to the padding or the body's end when
+    // their sizes are read as plain big-endian numbers (`plain`) or as sync-safe ones.
+    bool framesChain(Body& body, std::size_t pos, bool plain) const;
     // Reads back the data a load skipping pictures left in the file; false when it cannot.
     bool loadSkippedData();
     std::vector<char> buffer_;  // the tag as read, kept from load to load

@@ -399,62 +399,102 @@ std::uint16_t Tid3v2tag::parseExtendedHeader4(std::string_view body, std::uint16
     return status;
 }
 
-std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t pos, std::uint16_t status, std::size_t& framesEnd)
+// Zeros or an "MP3e" block: padding.
+static bool isPadding(std::string_view head)
 {
-    framesEnd = body.size;
+    return head.substr(0, 4) == "MP3e" || head.find_first_not_of('\0') == std::string_view::npos;
+}
+
+bool Tid3v2tag::framesChain(Body& body, std::size_t pos, bool plain) const
+{
+    while (pos < body.size) {
+        const std::size_t left = body.size - pos;
+        if (!body.ensure(pos, std::min<std::size_t>(10, left)))
+            return false;
+        const std::string_view head(body.data + pos, std::min<std::size_t>(10, left));
+        if (isPadding(head))
+            return true;
+        if (!storedFrameId(head) || left <= 10)
+            return false;
+        const auto* p = reinterpret_cast<const unsigned char*>(head.data());
+        const std::uint32_t size = plain ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
+        if (size > left - 10)
+            return false;
+        pos += 10 + size;
+    }
+    return true;
+}
+
+std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t start, std::uint16_t status, std::size_t& framesEnd)
+{
     const bool v3 = MajorVersion == 3;
     const bool skipping = body.fd >= 0;
-    auto u = reinterpret_cast<const unsigned char*>(body.data);
     const std::size_t end = body.size;
-    Frames.ClearFrames();
-    while (pos < end) {
-        const std::size_t left = end - pos;
-        if (!body.ensure(pos, std::min<std::size_t>(10, left)))
-            return id3file::kReadFailed;
-        std::string_view head(body.data + pos, std::min<std::size_t>(10, left));
-        Progress = static_cast<std::uint8_t>(std::min<std::uint64_t>(99, (pos + 10) * 100 / (std::uint64_t(TagSize) + 10)));
-        // Bytes that cannot start a frame end the frames as padding does: some writers leave
-        // junk there, and every frame before it is sound.
-        if (head.substr(0, 4) == "MP3e" || head.find_first_not_of('\0') == std::string_view::npos ||
-            !storedFrameId(head)) {
-            auto padding = static_cast<std::uint32_t>(left);
-            if (v3 && PaddingSize != 0 && PaddingSize != padding)
-                status |= kPaddingDiffers;
+    // clean: the frames end at padding or at the body's end, not at junk.
+    auto parse = [&](bool plainSizes, bool& clean) -> std::uint16_t {
+        std::uint16_t result = status;
+        std::size_t pos = start;
+        framesEnd = end;
+        Frames.ClearFrames();
+        while (pos < end) {
+            const std::size_t left = end - pos;
+            if (!body.ensure(pos, std::min<std::size_t>(10, left)))
+                return id3file::kReadFailed;
+            std::string_view head(body.data + pos, std::min<std::size_t>(10, left));
+            Progress = static_cast<std::uint8_t>(std::min<std::uint64_t>(99, (pos + 10) * 100 / (std::uint64_t(TagSize) + 10)));
+            // Bytes that cannot start a frame end the frames as padding does: some writers leave
+            // junk there, and every frame before it is sound.
+            if (isPadding(head) || !storedFrameId(head)) {
+                clean = isPadding(head);
+                auto padding = static_cast<std::uint32_t>(left);
+                if (v3 && PaddingSize != 0 && PaddingSize != padding)
+                    result |= kPaddingDiffers;
+                else
+                    PaddingSize = padding;
+                framesEnd = pos;
+                break;
+            }
+            if (left <= 10)
+                return kMalformed;  // a frame header cut short, or one with no room for data
+            TFrame& f = Frames[Frames.AddFrame(head.substr(0, 4))];
+            auto u = reinterpret_cast<const unsigned char*>(body.data);
+            const unsigned char* p = u + pos;
+            std::uint32_t size = plainSizes ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
+            if (size > left - 10)
+                return kMalformed;
+            const bool skip = skipping && f.FrameID == "APIC";
+            // A skipped frame's extra header bytes (at most 6) are read all the same.
+            if (!body.ensure(pos, 10 + (skip ? std::min<std::uint32_t>(size, 6) : size)))
+                return id3file::kReadFailed;
+            f.HeaderPosition = static_cast<std::uint32_t>(pos + 10);
+            f.StatusFlags = v3 ? statusFlagsFrom23(p[8]) : static_cast<std::uint8_t>(p[8] & 0x70);
+            f.FormatFlags = v3 ? formatFlagsFrom23(p[9]) : static_cast<std::uint8_t>(p[9] & 0x4F);
+            if (!v3 && (HeaderFlags & kHeaderUnsync))
+                f.FormatFlags |= kUnsync;  // the header's flag stands for every frame
+            f.ReadStatusFlags = f.StatusFlags;
+            f.DataFlags = f.FormatFlags;
+            p += 10;
+            if (!readExtras(f, MajorVersion, p, size))
+                return kMalformed;
+            f.DataPosition = static_cast<std::uint32_t>(p - u + 10);
+            if (skip)
+                f.SkippedSize = size;
             else
-                PaddingSize = padding;
-            framesEnd = pos;
-            break;
+                f.Data.assign(reinterpret_cast<const char*>(p), size);
+            f.Changed = false;
+            pos = static_cast<std::size_t>(p - u) + size;
         }
-        if (left <= 10)
-            return kMalformed;  // a frame header cut short, or one with no room for data
-        TFrame& f = Frames[Frames.AddFrame(head.substr(0, 4))];
-        const unsigned char* p = u + pos;
-        std::uint32_t size = v3 ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
-        if (size > left - 10)
-            return kMalformed;
-        const bool skip = skipping && f.FrameID == "APIC";
-        // A skipped frame's extra header bytes (at most 6) are read all the same.
-        if (!body.ensure(pos, 10 + (skip ? std::min<std::uint32_t>(size, 6) : size)))
-            return id3file::kReadFailed;
-        f.HeaderPosition = static_cast<std::uint32_t>(pos + 10);
-        f.StatusFlags = v3 ? statusFlagsFrom23(p[8]) : static_cast<std::uint8_t>(p[8] & 0x70);
-        f.FormatFlags = v3 ? formatFlagsFrom23(p[9]) : static_cast<std::uint8_t>(p[9] & 0x4F);
-        if (!v3 && (HeaderFlags & kHeaderUnsync))
-            f.FormatFlags |= kUnsync;  // the header's flag stands for every frame
-        f.ReadStatusFlags = f.StatusFlags;
-        f.DataFlags = f.FormatFlags;
-        p += 10;
-        if (!readExtras(f, MajorVersion, p, size))
-            return kMalformed;
-        f.DataPosition = static_cast<std::uint32_t>(p - u + 10);
-        if (skip)
-            f.SkippedSize = size;
-        else
-            f.Data.assign(reinterpret_cast<const char*>(p), size);
-        f.Changed = false;
-        pos = static_cast<std::size_t>(p - u) + size;
-    }
-    return status;
+        return result;
+    };
+    bool clean = true;
+    const std::uint16_t result = parse(v3, clean);
+    // Some writers put ID3v2.3's plain frame sizes into ID3v2.4 tags. Read as sync-safe, a frame
+    // of 128 bytes or more then ends inside its own data, and the frames behind it would be lost
+    // (and dropped by the next save). Plain sizes are taken when only they lead cleanly through
+    // the frames.
+    if (v3 || (clean && result != kMalformed) || !framesChain(body, start, true))
+        return result;
+    return parse(true, clean);
 }
 
 bool Tid3v2tag::loadSkippedData()

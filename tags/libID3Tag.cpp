@@ -161,11 +161,68 @@ void setYear(Tid3v2tag& tag, const std::string& year)
         tag.SetTextFrame("TDRC", date);
 }
 
+// A genre code as other writers store it in TCON: one to three digits.
+std::string genreOfCode(std::string_view digits)
+{
+    unsigned code = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), code);
+    if (digits.empty() || digits.size() > 3 || ec != std::errc() || end != digits.data() + digits.size() ||
+        code > 255)
+        return {};
+    const std::uint8_t index = GenreCodeToIndex(static_cast<std::uint8_t>(code));
+    return index == 0 ? std::string() : id3::GenreNames[index];
+}
+
+std::string genreOfToken(std::string_view token)
+{
+    if (token == "RX")
+        return "Remix";
+    if (token == "CR")
+        return "Cover";
+    return genreOfCode(token);
+}
+
+// The genre a TCON text names. ID3v2.3 writers refer to the ID3v1 genres as "(17)", optionally
+// followed by a refinement ("(17)Rock & Roll"), with "((" for a text that starts with "(";
+// ID3v2.4 writers store "17"; both know "RX" (remix) and "CR" (cover). The refinement wins over
+// the code; a code that names no genre leaves the text as stored.
+std::string genreOf(const std::string& stored)
+{
+    if (std::string name = genreOfToken(stored); !name.empty())
+        return name;
+    std::string_view rest(stored);
+    std::string first;
+    while (rest.size() >= 2 && rest[0] == '(' && rest[1] != '(') {
+        const std::size_t close = rest.find(')');
+        if (close == std::string_view::npos)
+            break;
+        if (first.empty())
+            first = genreOfToken(rest.substr(1, close - 1));
+        rest.remove_prefix(close + 1);
+    }
+    if (rest.substr(0, 2) == "((")
+        rest.remove_prefix(1);
+    if (!rest.empty() && rest.size() != stored.size())
+        return std::string(rest);
+    return first.empty() ? stored : first;
+}
+
+// The record's text of a text frame: TCON as the genre it names, others as stored.
+std::uint8_t getText(const Tid3v2tag& tag, const TextFrameField& f, std::string& text)
+{
+    if (f.bit == tfYear)
+        return getYear(tag, text);
+    const std::uint8_t r = tag.GetTextFrame(f.id, text);
+    if (r == id3v2::kDone && f.bit == tfGenre)
+        text = genreOf(text);
+    return r;
+}
+
 void readId3v2Fields(const Tid3v2tag& tag)
 {
     TCurrentTag& t = CurrentTag;
     for (const auto& f : kTextFrames) {
-        const std::uint8_t r = f.bit == tfYear ? getYear(tag, t.Year) : tag.GetTextFrame(f.id, t.*f.field);
+        const std::uint8_t r = getText(tag, f, t.*f.field);
         if (r != id3v2::kDone)
             (t.*f.field).clear();
         note(r, f.bit);
@@ -196,7 +253,7 @@ void setId3v2Fields(Tid3v2tag& tag, std::uint32_t keep)
             continue;
         if (f.bit == tfYear)
             setYear(tag, value);
-        else if (tag.GetTextFrame(f.id, current) != id3v2::kDone || current != value)
+        else if (getText(tag, f, current) != id3v2::kDone || current != value)
             tag.SetTextFrame(f.id, value);
     }
     for (const auto& f : kRecordFrames) {

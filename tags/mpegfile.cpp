@@ -71,7 +71,7 @@ void applyXing(tags::ReadOnlyFile& file, std::int64_t frame, const mpeg::FrameHe
 {
     const mpeg::VbrHeader xing = mpeg::readXing(file, frame, h);
     const int samples = mpeg::samplesPerFrame(h.VersionID, h.LayerID);
-    if (!xing.Found || xing.Frames == 0 || data.SampleRate == 0 || samples == 0)
+    if (!xing.Found || xing.ID != "Xing" || xing.Frames == 0 || data.SampleRate == 0 || samples == 0)
         return;
     data.Encoder = "Audio Catalyst VBR";
     const double seconds = double(xing.Frames) * samples / data.SampleRate;
@@ -115,7 +115,8 @@ int ReadMPEGData(tags::ReadOnlyFile& file, TMPEGData& Data)
     std::uint8_t bytes[8];
     if (frame < 0 || !file.readExact(frame, 4, bytes))
         return 0;
-    const mpeg::FrameHeader header = mpeg::decodeHeader(bytes);
+    const mpeg::FrameHeader header =
+        mpeg::headerBehindInfo(file, frame, mpeg::decodeHeader(bytes)).value_or(mpeg::decodeHeader(bytes));
     describeHeader(header, Data);
     const std::int64_t audioBytes = end - frame;
     if (Data.BitRate > 0)

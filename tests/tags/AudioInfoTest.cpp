@@ -8,6 +8,7 @@
 #include "tags/libID3Tag.h"
 #include "tags/libMP3Header.h"
 #include "util/SafeFile.h"
+#include "util/libText.h"
 
 #include <sys/stat.h>
 
@@ -146,6 +147,62 @@ TEST_F(AudioInfo, LayerTwoInBothVersions)
         expectDurationNear(mp2);
         // 1152 samples per Layer II frame in every version.
         EXPECT_NEAR(double(AudioFileInfo.FrameCount), 4.0 * std::stoi(c.rate) / 1152, 3.0);
+    }
+}
+
+// A CBR file starts with an Info frame (the Xing header of CBR), which carries no audio. FFmpeg
+// gives it the lowest bit rate it fits in when no rate is asked for: the stream's rate and
+// length come from the frames behind it.
+TEST_F(AudioInfo, InfoFrameOfAnotherRate)
+{
+    const std::string wav = fixtures::makeTone(dir.path(), "t.wav", 44100, 2, 3.0);
+    struct Case {
+        const char* name;
+        std::vector<std::string> options;
+    };
+    for (const Case& c : {Case{"default.mp3", {"-c:a", "libmp3lame"}},
+                          Case{"asked.mp3", {"-c:a", "libmp3lame", "-b:a", "128k"}}}) {
+        SCOPED_TRACE(c.name);
+        const std::string mp3 = fixtures::ffmpeg(wav, dir.path(), c.name, c.options);
+        ASSERT_NE(readFile(mp3).find("Info"), std::string::npos);
+        GetAudioFileInfo(mp3);
+        EXPECT_TRUE(AudioFileInfo.Valid);
+        EXPECT_EQ(text(aiBitRate), "128 Kbps");
+        EXPECT_EQ(text(aiVbr), std::string(4, '\0') + " No (CBR)");
+        expectDurationNear(mp3);
+        EXPECT_NEAR(double(AudioFileInfo.FrameCount), 3.0 * 44100 / 1152, 4.0);
+        TMp3Record record;
+        EXPECT_NEAR(double(ScanMP3File(mp3, record)), 3000.0, 100.0);
+        EXPECT_EQ(std::stoi(fixtures::ffprobe(mp3)["bit_rate"]), record.BitRate() * 1000);
+    }
+}
+
+// Some writers leave padding behind the ID3v2 tag, outside its size, or the rest of an older
+// tag: the audio behind is described as without them.
+TEST_F(AudioInfo, ZerosAndJunkBetweenTagAndAudio)
+{
+    const std::string wav = fixtures::makeTone(dir.path(), "t.wav", 44100, 2, 3.0);
+    for (const char* rate : {"-b", "-V"}) {  // CBR, and VBR with its Xing header
+        const std::string mp3 = fixtures::lame(wav, dir.path(), "tagged.mp3", {rate, *rate == 'b' ? "128" : "4"});
+        fixtures::python("import sys\nfrom mutagen.id3 import ID3, TIT2\nt = ID3()\n"
+                         "t.add(TIT2(encoding=3, text='t'))\nt.save(sys.argv[1], padding=lambda info: 0)",
+                         {mp3});
+        const std::string tagged = readFile(mp3);
+        ASSERT_EQ(tagged.substr(0, 3), "ID3");
+        const std::size_t tagSize = 10 + (std::size_t(tagged[8]) << 7) + std::size_t(tagged[9]);
+        GetAudioFileInfo(mp3);
+        const TAudioFileInfo plain = AudioFileInfo;
+        for (const std::string& gap : {std::string(20000, '\0'), fixtures::randomBytes(6000, 7)}) {
+            SCOPED_TRACE(std::string(rate) + (gap[0] ? " junk" : " zeros"));
+            const std::string padded =
+                tagtest::makeFile(dir.file("padded.mp3"), tagged.substr(0, tagSize) + gap + tagged.substr(tagSize));
+            GetAudioFileInfo(padded);
+            EXPECT_TRUE(AudioFileInfo.Valid);
+            EXPECT_EQ(text(aiStartByte), FormatFloatGrouped(static_cast<long double>(tagSize + gap.size()), 0) + " Byte");
+            for (TAudioInfoSlot slot : {aiBitRate, aiVbr, aiFrames, aiSamples, aiDuration, aiEncoder}) {
+                EXPECT_EQ(text(slot), plain.Text[slot]) << slot;
+            }
+        }
     }
 }
 

@@ -283,3 +283,77 @@ TEST_F(TagFacadeSave, EmptyTextsOnAnUntaggedMp3)
     EXPECT_TRUE(f.hasID3v1Tag());
     EXPECT_FALSE(f.hasID3v2Tag());
 }
+
+// Some writers put ID3v2.3's plain frame sizes into ID3v2.4 tags: mutagen's 2.3 tag relabelled
+// 2.4 is such a tag. A frame of 128 bytes or more must not end inside its own data, or the
+// frames behind it would be missing and dropped by the next save.
+TEST_F(TagFacadeSave, Id3v24TagWithPlainFrameSizesKeepsEveryFrame)
+{
+    static const char* program = R"(
+import sys
+from mutagen.id3 import ID3, TIT2, COMM, TPE1, TALB
+t = ID3()
+t.add(TIT2(encoding=3, text="title"))
+t.add(COMM(encoding=0, lang="eng", desc="", text="x" * int(sys.argv[2])))
+t.add(TPE1(encoding=3, text="artist behind"))
+t.add(TALB(encoding=3, text="album behind"))
+t.save(sys.argv[1], v2_version=3)
+)";
+    for (int length : {200, 300}) {  // a size byte with its top bit set, and one above 255
+        SCOPED_TRACE(length);
+        TempDir dir;
+        const std::string path = makeFile(dir.file("p.mp3"), mp3Audio());
+        ASSERT_EQ(runCommand(testsupport::python3(), {"-c", program, path, std::to_string(length)}).exitCode, 0);
+        std::string bytes = readFile(path);
+        bytes[3] = 4;
+        makeFile(path, bytes);
+
+        ASSERT_TRUE(ReadTag(path));
+        EXPECT_EQ(CurrentTag.Comment, std::string(std::size_t(length), 'x'));
+        EXPECT_EQ(CurrentTag.Artist, "artist behind");
+        EXPECT_EQ(CurrentTag.Album, "album behind");
+        CurrentTag.Title = "new";
+        ASSERT_TRUE(WriteTag(path));
+        const MutagenView m = readWithMutagen(path);
+        EXPECT_EQ(m.version, 4);
+        EXPECT_EQ(m.text("TIT2"), "new");
+        EXPECT_EQ(m.text("COMM::eng"), std::string(std::size_t(length), 'x'));
+        EXPECT_EQ(m.text("TPE1") + "/" + m.text("TALB"), "artist behind/album behind");
+    }
+}
+
+// Genres as other writers store them in TCON read as the genre they name, and a save that
+// leaves the genre alone keeps the frame as it was; the ID3v1 tag gets the genre's code.
+TEST_F(TagFacadeSave, GenreReferencesOfOtherWriters)
+{
+    static const char* program = R"(
+import sys
+from mutagen.id3 import ID3, TIT2, TCON
+t = ID3()
+t.add(TIT2(encoding=3, text="title"))
+t.add(TCON(encoding=3, text=sys.argv[3]))
+t.save(sys.argv[1], v2_version=int(sys.argv[2]))
+)";
+    struct Case {
+        int version;
+        const char* stored;
+        const char* genre;
+        int id3v1Code;  // 255: none
+    };
+    for (Case c : {Case{3, "(17)", "Rock", 17}, Case{3, "(17)Rock & Roll", "Rock & Roll", 78},
+                   Case{3, "(4)(17)", "Disco", 4}, Case{3, "((Paren)", "(Paren)", 255},
+                   Case{3, "(RX)", "Remix", 255}, Case{3, "(255)", "(255)", 255}, Case{3, "Jazz", "Jazz", 8},
+                   Case{4, "146", "JPop", 146}, Case{4, "CR", "Cover", 255}, Case{4, "80s", "80s", 255}}) {
+        SCOPED_TRACE(c.stored);
+        TempDir dir;
+        const std::string path = makeFile(dir.file("g.mp3"), mp3Audio());
+        ASSERT_EQ(runCommand(testsupport::python3(), {"-c", program, path, std::to_string(c.version), c.stored}).exitCode, 0);
+        ASSERT_TRUE(ReadTag(path));
+        EXPECT_EQ(CurrentTag.Genre, c.genre);
+        CurrentTag.Title = "new";
+        ASSERT_TRUE(WriteTag(path));
+        EXPECT_EQ(readWithMutagen(path).text("TCON"), c.stored);
+        const std::string saved = readFile(path);
+        EXPECT_EQ(static_cast<unsigned char>(saved.back()), c.id3v1Code);
+    }
+}
