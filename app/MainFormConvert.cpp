@@ -97,9 +97,13 @@ void TfrmMain::do_ConvMp3Click()
 
 void TfrmMain::ConvertToMp3(int Index, const std::string& Path)
 {
-    // Refused before anything else, so that a refusal leaves the playing file alone.
+    // Refused before anything else, so that a refusal leaves the playing file alone: MPEG audio
+    // in RIFF, and whatever else the encoder cannot take (24-bit or float samples, ADPCM,
+    // more than two channels, a file that is no RIFF WAVE at all, which it would read as raw
+    // samples).
     GetAudioFileInfo(Path);
-    if (rtl::LowerAscii(AudioFileInfo.Text[aiFormat]).find("mpeg") != std::string::npos) {
+    if (rtl::LowerAscii(AudioFileInfo.Text[aiFormat]).find("mpeg") != std::string::npos ||
+        !LameCoder1->CanEncodeWave(Path)) {
         MsgBoxEx(this, "ＭＰ３変換", "『 " + Path.substr(Path.rfind('/') + 1) + " 』" + " は 『ＭＰ３』 に変換出来ません！！", 1,
                  "Y", "i");
         return;

@@ -102,7 +102,9 @@ lame::BeConfig TLameCoder::Config(std::uint32_t rate, TLameMode mode) const
 {
     lame::BeConfig c;
     c.SampleRate = rate;
-    c.ReSampleRate = 0;
+    // MP3 carries only the MPEG rates: anything else (a 96 kHz recording) is resampled.
+    const std::uint32_t out = lame::MpegOutputRate(rate);
+    c.ReSampleRate = out == rate ? 0 : out;
     c.Mode = mode;
     c.Bitrate = bitrate_;
     c.MaxBitrate = maxBitrate_;
@@ -163,6 +165,21 @@ void TLameCoder::CloseStream()
     if (stream_)
         (void)lame::beCloseStream(stream_);
     stream_ = 0;
+}
+
+bool TLameCoder::CanEncodeWave(const std::string& FileName) const
+{
+    tags::ReadOnlyFile file(FileName);
+    TLameInput source;
+    if (!file.isOpen() || !DescribeLameInput(file, sampleRate_, 2, source) || !source.Wave)
+        return false;
+    std::uint32_t samples = 0, outputSize = 0;
+    lame::BeStream stream = 0;
+    if (lame::beInitStream(Config(source.SampleRate, source.Channels == 1 ? MONO : mode_), samples, outputSize,
+                           stream) != lame::BE_OK)
+        return false;
+    (void)lame::beCloseStream(stream);
+    return true;
 }
 
 void TLameCoder::EncodeFiles()

@@ -4,7 +4,8 @@
 // ripper feeds chunk by chunk.
 //
 // Inputs are RIFF WAVE files of 16-bit PCM, whose own rate and channels are encoded (the
-// chunks are walked to "fmt " and "data"; a stereo WAVE with Mode MONO is mixed down), or raw
+// chunks are walked to "fmt " and "data"; a stereo WAVE with Mode MONO is mixed down; a rate
+// that MP3 does not carry is resampled to the next MPEG rate below it), or raw
 // 16-bit PCM at SampleRate with the channels of Mode. Each output is written into a temporary
 // file beside it that replaces the target when the file is done or cancelled, so a failure
 // leaves an earlier file of that name as it was.
@@ -123,6 +124,10 @@ public:
     // that holds the whole stream. Call after DeinitStream and before CloseStream.
     [[nodiscard]] std::uint32_t FinishVBRHeader(const std::string& FileName);
     void CloseStream();
+
+    // True for a RIFF WAVE that EncodeFiles takes with these settings: 16-bit PCM, mono or
+    // stereo, at a rate the encoder takes.
+    [[nodiscard]] bool CanEncodeWave(const std::string& FileName) const;
 
     // The batch. ELameError on a failure (the file's streams closed, its output discarded);
     // rtl::EFOpenError for an input that cannot be opened.

@@ -22,7 +22,11 @@ bool DescribeLameInput(tags::ReadOnlyFile& file, std::uint32_t rawRate, std::uin
         return true;
     }
     TWAVfile wav;
-    if (!wav.ReadFromFile(file) || !wav.Valid || wav.FormatID != 1 || wav.BitsPerSample != 16 ||
+    if (!wav.ReadFromFile(file) || !wav.Valid)
+        return false;
+    // 16-bit PCM, also as WAVE_FORMAT_EXTENSIBLE (ffmpeg's choice above 48 kHz).
+    const bool pcm = wav.FormatID == 1 || (wav.FormatID == 0xFFFE && wav.SubFormatID == 1);
+    if (!pcm || wav.BitsPerSample != 16 ||
         wav.BlockAlign != 2 * wav.ChannelNumber)
         return false;
     input.Wave = true;

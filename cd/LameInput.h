@@ -22,7 +22,7 @@ struct TLameInput {
     std::int64_t DataSize = 0;        // whole frames present in the file
 };
 
-// False for a WAVE that is not 16-bit PCM with one or two channels, has no "fmt " or "data"
+// False for a WAVE that is not 16-bit PCM (plain or extensible) with one or two channels, has no "fmt " or "data"
 // chunk within the file, or whose block alignment disagrees with its channels.
 [[nodiscard]] bool DescribeLameInput(tags::ReadOnlyFile& file, std::uint32_t rawRate,
                                      std::uint16_t rawChannels, TLameInput& input);

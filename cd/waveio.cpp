@@ -50,6 +50,9 @@ void TWaveStream::openForReading(const std::string& path)
         fail("Invalid multimedia file!");
     if (riff_.id != fourcc("RIFF") || riff_.formType != fourcc("WAVE"))
         fail("Not a wave file!");
+    // The chunks are looked for up to the end of the file, as players do: a RIFF size too
+    // small for them must not hide the sound.
+    riff_.size = uint32_t(std::clamp<int64_t>(file_.size() - riff_.dataOffset, riff_.size, 0xFFFFFFFF));
     ChunkInfo fmt;
     fmt.id = fourcc("fmt ");
     if (!file_.descend(fmt, &riff_, RiffFile::FindChunk))

@@ -29,6 +29,7 @@ constexpr int FormWidth = 520;
 constexpr int FormHeight = 260;
 constexpr int GridRowHeight = 15;
 constexpr int MaxMatches = 99;
+constexpr int TextColumnWidth = 340;  // the match grid's artist-and-title column
 constexpr gfx::TColor ColumnColors[4] = {0xFFFF00, 0x00FFFF, 0xE8E8E8, 0x00FF00};
 constexpr gfx::TColor OutlineColor = 0x808080;
 
@@ -141,7 +142,7 @@ void TfrmCDDB::setupGrid()
     sgdCDDB->SetFixedRows(0);
     sgdCDDB->SetFixedCols(0);
     sgdCDDB->SetDefaultRowHeight(GridRowHeight);
-    const int widths[4] = {20, sgdCDDB->width() - 420, 340, 60};
+    const int widths[4] = {20, sgdCDDB->width() - 420, TextColumnWidth, 60};
     for (int c = 0; c < 4; ++c)
         sgdCDDB->SetColWidths(c, widths[c]);
     sgdCDDB->OnDrawCell = [this](QObject*, int c, int r, const gfx::TRect& rect, controls::TGridDrawState) {
@@ -357,6 +358,9 @@ void TfrmCDDB::CddbQuery(bool Fallback)
             ++rows;
         }
         sgdCDDB->SetRowCount(std::max(rows, 1));  // no rows left from an earlier list
+        // More matches than fit bring the scroll bar: its width comes out of the artist-and-title
+        // column, which is cut short anyway, so that it covers no disc id.
+        sgdCDDB->SetColWidths(2, TextColumnWidth - (sgdCDDB->width() - sgdCDDB->ClientWidth()));
         if (rows > 1) {
             memCDDB->setEnabled(false);
             memBody->setEnabled(false);

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "tags/ReadOnlyFile.h"
+#include "tags/id3File.h"
+#include "util/SafeFile.h"
 
 // RIFF: "RIFF", size of what follows, "WAVE", then chunks of a 4-character identifier, a
 // little-endian size and the data, padded to an even length. "fmt " holds format tag,
@@ -16,6 +18,12 @@ namespace {
 constexpr std::int64_t kRiffHeader = 12;
 constexpr std::int64_t kChunkHeader = 8;
 constexpr std::size_t kFormatBytes = 16;
+// The extensible format record: the 16 bytes above, its extra size, valid bits, channel mask and
+// the sub-format GUID.
+constexpr std::size_t kExtensibleBytes = 40;
+constexpr std::uint16_t kFormatExtensible = 0xFFFE;
+constexpr std::uint16_t kFormatPcm = 1;
+constexpr std::int64_t kId3v1Bytes = 128;
 // A file of nothing but empty chunks must not keep us reading.
 constexpr int kMaxChunks = 4096;
 
@@ -42,6 +50,9 @@ void TWAVfile::ResetData()
     HeaderSize = 0;
     FileSize = 0;
     DataSize = 0;
+    SubFormatID = 0;
+    HasFact = false;
+    DataPastEnd = false;
 }
 
 bool TWAVfile::ReadFromFile(const std::string& FileName)
@@ -59,19 +70,23 @@ bool TWAVfile::ReadFromFile(tags::ReadOnlyFile& file)
     if (!file.readExact(0, sizeof riff, riff) || std::memcmp(riff, "RIFF", 4) != 0 ||
         std::memcmp(riff + 8, "WAVE", 4) != 0)
         return true;
-    FileSize =
-        std::min<std::int64_t>(std::int64_t(tags::littleEndian32(riff + 4)) + 8, file.size());
+    const std::uint32_t riffSize = tags::littleEndian32(riff + 4);
+    // A streaming writer that never came back leaves 0 or 0xFFFFFFFF in both sizes.
+    const bool streamed = riffSize == 0 || riffSize == 0xFFFFFFFF;
+    FileSize = std::min<std::int64_t>(std::int64_t(riffSize) + 8, file.size());
 
+    // The chunks are walked to the end of the file: a RIFF size too small to hold them (or
+    // never filled in) must not hide the sound that every player finds.
     bool haveFormat = false, haveData = false, haveFact = false;
     std::int64_t at = kRiffHeader;
-    for (int chunks = 0; chunks < kMaxChunks && at + kChunkHeader <= FileSize; ++chunks) {
+    for (int chunks = 0; chunks < kMaxChunks && at + kChunkHeader <= file.size(); ++chunks) {
         std::uint8_t header[kChunkHeader];
         if (!file.readExact(at, sizeof header, header))
             break;
         const std::int64_t start = at + kChunkHeader;
-        const std::int64_t size =
-            std::min<std::int64_t>(tags::littleEndian32(header + 4), file.size() - start);
-        std::uint8_t body[kFormatBytes];
+        const std::int64_t stated = tags::littleEndian32(header + 4);
+        const std::int64_t size = std::min<std::int64_t>(stated, file.size() - start);
+        std::uint8_t body[kExtensibleBytes];
         if (!haveFormat && std::memcmp(header, "fmt ", 4) == 0 &&
             size >= std::int64_t(kFormatBytes) && file.readExact(start, kFormatBytes, body)) {
             haveFormat = true;
@@ -82,6 +97,10 @@ bool TWAVfile::ReadFromFile(tags::ReadOnlyFile& file)
             BytesPerSecond = tags::littleEndian32(body + 8);
             BlockAlign = tags::littleEndian16(body + 12);
             BitsPerSample = tags::littleEndian16(body + 14);
+            // WAVE_FORMAT_EXTENSIBLE names the real format in the first word of its GUID.
+            if (FormatID == kFormatExtensible && size >= std::int64_t(kExtensibleBytes) &&
+                file.readExact(start, kExtensibleBytes, body))
+                SubFormatID = tags::littleEndian16(body + 24);
         } else if (std::memcmp(header, "fact", 4) == 0 && size >= 4 &&
                    file.readExact(start, 4, body)) {
             haveFact = true;
@@ -90,13 +109,26 @@ bool TWAVfile::ReadFromFile(tags::ReadOnlyFile& file)
             haveData = true;
             HeaderSize = start;
             DataSize = size;
+            // An unfilled data size runs to the end of the file, as it does for players.
+            if (stated == 0 && streamed)
+                DataSize = file.size() - start;
+            // A sound that runs to the end of the file ends before an ID3v1 tag there.
+            const std::int64_t tagAt = file.size() - kId3v1Bytes;
+            std::uint8_t tag[3];
+            if (tagAt >= start && start + DataSize > tagAt && file.readExact(tagAt, sizeof tag, tag) &&
+                std::memcmp(tag, "TAG", 3) == 0)
+                DataSize = tagAt - start;
+            DataPastEnd = stated != DataSize;
         }
         if (haveFormat && haveData)
             break;
         at = start + size + (size & 1);
     }
+    if (haveData && FileSize < HeaderSize + DataSize)
+        FileSize = file.size();
     if (!haveFact && BlockAlign > 0)
         SampleNumber = DataSize / BlockAlign;
+    HasFact = haveFact;
     Valid = haveFormat && haveData && (ChannelNumber == 1 || ChannelNumber == 2);
     return true;
 }
@@ -117,5 +149,33 @@ std::string TWAVfile::Channel() const
 
 double TWAVfile::Duration() const
 {
+    // Compressed data counts its samples in "fact": some writers leave a byte rate that does
+    // not match their data (ffmpeg's ADPCM).
+    if (HasFact && FormatID != kFormatPcm && SampleRate > 0)
+        return double(SampleNumber) / SampleRate;
     return BytesPerSecond > 0 ? double(DataSize) / BytesPerSecond : 0.0;
+}
+
+bool SealWaveData(const std::string& FileName)
+{
+    TWAVfile wave;
+    {
+        tags::ReadOnlyFile file(FileName);
+        if (!wave.ReadFromFile(file))
+            return false;
+    }
+    if (!wave.DataPastEnd)
+        return true;
+    const std::int64_t end = wave.HeaderSize + wave.DataSize;
+    if (end - 8 > 0xFFFFFFFFLL)
+        return true;  // no RIFF size can say it; the file is left as players read it
+    const auto le32 = [](std::int64_t v) {
+        std::string b(4, '\0');
+        for (int i = 0; i < 4; ++i)
+            b[std::size_t(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        return b;
+    };
+    id3file::Fd fd = id3file::openForWriting(FileName);
+    return fd.valid() && safefile::writeAt(fd.get(), std::uint64_t(wave.HeaderSize - 4), le32(wave.DataSize)) &&
+           safefile::writeAt(fd.get(), 4, le32(end - 8)) && safefile::flushInPlace(fd.get());
 }

@@ -23,7 +23,9 @@ public:
 
     std::string Format() const;   // "Windows PCM", ..., empty for other format tags
     std::string Channel() const;  // "Mono", "Stereo", else "Unknown"
-    double Duration() const;      // seconds of sample data; 0 without a byte rate
+    // Seconds of sample data: the "fact" count of compressed data, else the data over the byte
+    // rate; 0 without either.
+    double Duration() const;
 
     bool Valid = false;
     std::uint16_t FormatID = 0;
@@ -36,4 +38,15 @@ public:
     std::int64_t HeaderSize = 0;    // where the sample data starts
     std::int64_t FileSize = 0;      // RIFF size + 8, at most the real file size
     std::int64_t DataSize = 0;      // bytes of sample data present in the file
+    std::uint16_t SubFormatID = 0;  // WAVE_FORMAT_EXTENSIBLE's real format tag, else 0
+    bool HasFact = false;
+    // The data chunk's size is not the sound's: never filled in, or past the end of a cut
+    // file (the sound then runs to the end of the file, or to an ID3v1 tag there).
+    bool DataPastEnd = false;
 };
+
+// Writes the true sizes into the data and RIFF chunk headers of a WAVE whose sound runs to the
+// end of the file (`DataPastEnd`), so that an ID3v1 tag appended behind it is not taken for
+// sound. True when the sizes were right already or are now; false when the file could not be
+// read or written.
+[[nodiscard]] bool SealWaveData(const std::string& FileName);

@@ -1,5 +1,6 @@
 #include "tags/libID3Tag.h"
 #include "platform/rtl/FileNames.h"
+#include "tags/WAVfile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -362,6 +363,10 @@ Tid3tag& prepareId3v1(const std::string& FileName)
 
 bool WriteID3v1Tag(const std::string& FileName)
 {
+    // The tag goes behind the sound of a WAV: one whose data chunk runs to the end of the file
+    // (written to a pipe, cut short) gets its true sizes first, or players would play the tag.
+    if (rtl::HasExtension(FileName, ".wav") && !SealWaveData(FileName))
+        return false;
     return saved(prepareId3v1(FileName).SaveToFile(FileName));
 }
 

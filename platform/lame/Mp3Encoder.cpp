@@ -223,6 +223,15 @@ std::uint32_t beCloseStream(BeStream stream)
     return BE_OK;
 }
 
+std::uint32_t MpegOutputRate(std::uint32_t inputRate)
+{
+    std::uint32_t out = 0;
+    for (std::uint32_t rate : kSampleRates)
+        if (rate <= inputRate)
+            out = rate;
+    return out;
+}
+
 std::uint32_t beWriteVBRHeader(BeStream stream, const std::string& mp3Path)
 {
     StreamState* s = find(stream);

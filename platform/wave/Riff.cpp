@@ -108,7 +108,9 @@ bool RiffFile::readHeader(ChunkInfo& ck, int64_t limit)
         return false;
     ck.id = le32(h);
     ck.dataOffset = at + 8;
-    ck.size = uint32_t(std::min<int64_t>(le32(h + 4), limit - ck.dataOffset));
+    // A RIFF size of 0 was never filled in by its writer: the form runs to the limit.
+    const uint32_t stated = le32(h + 4) == 0 && ck.id == kRiff ? 0xFFFFFFFF : le32(h + 4);
+    ck.size = uint32_t(std::min<int64_t>(stated, limit - ck.dataOffset));
     ck.dirty = false;
     ck.formType = 0;
     if (ck.id == kRiff || ck.id == kList) {

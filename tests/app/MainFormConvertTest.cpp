@@ -268,8 +268,13 @@ TEST(MainFormConvert, AWavBecomesAnMp3WithItsTagRightBelowIt)
 
 TEST(MainFormConvert, RefusalsAndFailuresLeaveNoFileAndNoRow)
 {
-    std::string wrapped, locked, failing;
+    std::string wrapped, locked, failing, deep;
     ConvertRig rig([&](ConvertRig& r) {
+        // 24-bit samples, which the encoder does not take.
+        deep = r.music.file("e.wav");
+        ASSERT_EQ(runCommand("sox", {"-n", "-r", "44100", "-c", "2", "-b", "24", deep, "synth", "0.5", "sine", "440"})
+                      .exitCode,
+                  0);
         // A WAV that holds MPEG audio: an MP3 wrapped by the program itself.
         writeTaggedSongs(r.music.path(), {{"m.mp3", "", "", "", "", "", ""}});
         wrapped = ConvertMp3ToRiffWave(r.music.file("m.mp3"));
@@ -305,6 +310,7 @@ TEST(MainFormConvert, RefusalsAndFailuresLeaveNoFileAndNoRow)
     };
     std::vector<Case> cases = {
         {wrapped, "ＭＰ３変換|『 m.wav 』 は 『ＭＰ３』 に変換出来ません！！", ""},
+        {deep, "ＭＰ３変換|『 e.wav 』 は 『ＭＰ３』 に変換出来ません！！", ""},
         {failing, "", "Write Error"},
     };
     if (canLock)

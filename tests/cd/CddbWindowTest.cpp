@@ -181,13 +181,16 @@ TEST_F(CddbWindowTest, AListOfMatchesWaitsForTheUsersChoice)
 {
     for (const std::string code : {"210", "211"}) {
         SCOPED_TRACE(code);
-        Server primary({{"cddb+query", code + " Found matches, list follows\r\nrock 0a0b0c01 A / One\r\n"
-                                              "misc 0a0b0c02 B / Two\r\njazz 0a0b0c03 C / Three\r\n.\r\n"},
-                        {"cddb+read+misc+0a0b0c02", kEntry}});
+        // More matches than the grid shows at once, so its scroll bar appears.
+        std::string list = code + " Found matches, list follows\r\nrock 0a0b0c01 A / One\r\n"
+                                  "misc 0a0b0c02 B / Two\r\njazz 0a0b0c03 C / Three\r\n";
+        for (int i = 4; i <= 12; ++i)
+            list += "blues 0a0b0c" + std::to_string(i + 10) + " D / Four\r\n";
+        Server primary({{"cddb+query", list + ".\r\n"}, {"cddb+read+misc+0a0b0c02", kEntry}});
         servers(primary);
         auto w = open();
         ASSERT_TRUE(waitFor([&] { return w->pnlSelect->isVisible(); }));
-        EXPECT_EQ(w->sgdCDDB->RowCount(), 3);
+        EXPECT_EQ(w->sgdCDDB->RowCount(), 12);
         EXPECT_EQ(w->sgdCDDB->Cells(0, 1) + "|" + w->sgdCDDB->Cells(1, 1) + "|" + w->sgdCDDB->Cells(2, 1) + "|" +
                       w->sgdCDDB->Cells(3, 1),
                   " 2.|Misc|B / Two|0a0b0c02");
@@ -203,6 +206,8 @@ TEST_F(CddbWindowTest, AListOfMatchesWaitsForTheUsersChoice)
             for (int c = 0; c < 4; ++c)
                 right += w->sgdCDDB->ColWidths(c);
             const int left = right - w->sgdCDDB->ColWidths(3);
+            // The scroll bar covers none of the disc id column.
+            EXPECT_LE(right - grid.left(), w->sgdCDDB->ClientWidth());
             for (int row = 0; row < 3; ++row) {
                 int inkRight = 0;
                 for (int y = grid.top() + 15 * row; y < grid.top() + 15 * (row + 1); ++y)

@@ -181,6 +181,27 @@ TEST(TFileWaveStream, DataLongerThanTheFileIsClampedAndSeeksAreChecked)
     EXPECT_EQ(reader.Length(), 0);
 }
 
+// A RIFF size that its writer never filled in (0), or one too small for the chunks, hides no
+// sound: players read to the end of the file, and so does the recorder.
+TEST(TFileWaveStream, RiffSizesNeverFilledInOrTooSmall)
+{
+    TempDir dir;
+    const std::string tone = dir.file("tone.wav");
+    ASSERT_EQ(runCommand("sox", {"-n", "-r", "8000", "-c", "2", "-b", "16", tone, "synth", "0.5", "sine", "440"}).exitCode, 0);
+    const std::string sound = soxDecode(tone, 16);
+    for (const uint32_t riffSize : {0u, 36u}) {
+        SCOPED_TRACE(riffSize);
+        std::string bytes = testsupport::readFile(tone);
+        bytes.replace(4, 4, u32(riffSize));
+        const std::string path = dir.file("patched.wav");
+        testsupport::writeFile(path, bytes);
+        TFileWaveStream s(path);
+        EXPECT_EQ(s.Length(), int64_t(sound.size() / 4));
+        TPCMWaveReader r(s);
+        EXPECT_EQ(readAll(r), sound);
+    }
+}
+
 TEST(TFileWaveStream, WrittenFilesReadBackInSox)
 {
     TempDir dir;

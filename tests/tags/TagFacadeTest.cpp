@@ -460,3 +460,38 @@ TEST_F(TagFacade, OtherFilesGetAnId3v1TagAndStillDecode)
         }
     }
 }
+
+// A WAV whose data chunk runs to the end of the file (ffmpeg writing to a pipe leaves 0xFFFFFFFF,
+// a streaming writer that never came back 0, a copy cut short its full size) gets its true
+// sizes before the tag, or every player would play the tag's 128 bytes as a click.
+TEST_F(TagFacade, AWavWhoseSoundRunsToTheEndKeepsItsSoundWhenTagged)
+{
+    const std::string tone = fixtures::makeTone(dir.path(), "tone.wav", 44100, 2, 0.5);
+    const std::string piped = dir.file("piped.wav"), unfilled = dir.file("unfilled.wav"), cut = dir.file("cut.wav");
+    ASSERT_EQ(testsupport::runCommand("sh", {"-c", "ffmpeg -v error -i \"$0\" -f wav - > \"$1\"", tone, piped}).exitCode, 0);
+    std::string bytes = readFile(tone);
+    bytes.replace(4, 4, std::string(4, '\0'));
+    bytes.replace(40, 4, std::string(4, '\0'));
+    testsupport::writeFile(unfilled, bytes);
+    testsupport::writeFile(cut, readFile(tone).substr(0, 30001));
+    const auto decode = [](const std::string& file) {
+        return testsupport::runCommand("ffmpeg", {"-v", "error", "-i", file, "-f", "s16le", "-"}).out;
+    };
+    const std::string listed = fixtures::ffmpeg(tone, dir.path(), "listed.wav", {"-metadata", "title=x"});
+    for (const std::string& file : {piped, unfilled, cut, listed}) {
+        SCOPED_TRACE(file);
+        const std::string sound = decode(file);
+        ASSERT_GT(sound.size(), 10000u);
+        fillRecord();
+        ASSERT_TRUE(WriteTag(file));
+        EXPECT_EQ(decode(file), sound);
+        const auto sox = testsupport::runCommand("sox", {"--i", "-s", file});
+        EXPECT_EQ(sox.out, std::to_string(sound.size() / 4) + "\n") << sox.err;
+        const auto py = testsupport::runCommand(testsupport::python3(),
+                                   {"-c", "import wave, sys; print(wave.open(sys.argv[1]).getnframes())", file});
+        EXPECT_EQ(py.out, std::to_string(sound.size() / 4) + "\n") << py.err;
+        ClearTag();
+        ReadTag(file);
+        EXPECT_EQ(CurrentTag.Title, "夜明けのうた");
+    }
+}

@@ -125,6 +125,39 @@ write(out, len(out) - len(pcm))
     EXPECT_NEAR(wav.Duration(), 256 * 40 / (44100.0 * 4), 1e-9);
 }
 
+// Sizes that other writers get wrong, and formats whose byte rate does not give the length:
+// the sound the reader finds is the sound that ffprobe plays.
+TEST(WavFile, MisSizedHeadersAndCompressedLengthsAsPlayersReadThem)
+{
+    TempDir dir;
+    const std::string tone = fixtures::makeTone(dir.path(), "a.wav", 44100, 2, 1);
+    struct Case {
+        const char* name;
+        std::string file;
+        std::uint16_t subFormat;
+    };
+    const std::string zero = dir.file("zero.wav"), small = dir.file("small.wav");
+    makeRiff(zero, "write(riff(fmt() + chunk(b'data', pcm, size=0), size=0), 0)");
+    makeRiff(small, "write(riff(fmt() + chunk(b'data', pcm), size=36), 0)");
+    const Case cases[] = {
+        {"sizes never filled in", zero, 0},
+        {"RIFF size too small", small, 0},
+        {"ffmpeg's IMA ADPCM", fixtures::ffmpeg(tone, dir.path(), "ima.wav", {"-c:a", "adpcm_ima_wav"}), 0},
+        {"ffmpeg's MS ADPCM", fixtures::ffmpeg(tone, dir.path(), "ms.wav", {"-c:a", "adpcm_ms"}), 0},
+        {"ffmpeg at 96 kHz (extensible)", fixtures::ffmpeg(tone, dir.path(), "96k.wav", {"-ar", "96000"}), 1},
+        {"ffmpeg's float (extensible)", fixtures::ffmpeg(tone, dir.path(), "f.wav", {"-c:a", "pcm_f32le"}), 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TWAVfile wav;
+        ASSERT_TRUE(wav.ReadFromFile(c.file));
+        EXPECT_TRUE(wav.Valid);
+        EXPECT_EQ(wav.SubFormatID, c.subFormat);
+        EXPECT_EQ(wav.FileSize, std::int64_t(readFile(c.file).size()));
+        EXPECT_NEAR(wav.Duration(), probeDuration(c.file), 0.002);
+    }
+}
+
 TEST(WavFile, UnusableHeadersAreInvalid)
 {
     TempDir dir;
