@@ -20,6 +20,7 @@ constexpr int PlayerBlockWidth = 514;
 constexpr int CpuPanelWidth = 184;
 constexpr gfx::TColor PlayerColor = 0x30211A;   // the player block's face
 constexpr gfx::TColor PlayerTextColor = 0xF8EEE8;
+constexpr gfx::TColor PlayerFocusColor = 0x6A5548;  // a box under the mouse on that face
 constexpr gfx::TColor NoticeColor = 0x0C48B4;     // the text of the transient notices
 
 template <class T>
@@ -351,6 +352,11 @@ void TfrmMain::CreatePlayer()
         *c.slot = captioned<controls::TFlatCheckBox>(pnlPlayer, c.name, c.caption);
         (*c.slot)->setGeometry(c.left, 124, c.width, 20);
         (*c.slot)->SetColor(PlayerColor);
+        // A black mark on the dark face could not be seen: the mark takes the text colour,
+        // and the box lit by the mouse or the focus stays dark enough to show it.
+        (*c.slot)->SetColors(0, PlayerFocusColor);
+        (*c.slot)->SetColors(1, PlayerColor);
+        (*c.slot)->SetColors(2, PlayerTextColor);
         (*c.slot)->SetParentFont(false);
         (*c.slot)->Font().SetColor(PlayerTextColor);
     }

@@ -377,6 +377,12 @@ std::string_view TSortListItem::Text(int Column) const
     return std::string_view(texts_).substr(EndSize * std::size_t(count_) + begin, end(Column) - begin);
 }
 
+TSortListItem::TSortListItem(const TSortListItem& Other)
+    : QTreeWidgetItem(Type), texts_(Other.texts_), count_(Other.count_)
+{
+    QTreeWidgetItem::operator=(Other);
+}
+
 void TSortListItem::SetTextQuietly(int Column, std::string_view Text)
 {
     if (Column < 0)

@@ -67,7 +67,10 @@ class TSortListItem : public QTreeWidgetItem {
 public:
     static constexpr int Type = QTreeWidgetItem::UserType + 1;
     explicit TSortListItem(const std::vector<std::string_view>& Texts);
-    TSortListItem(const TSortListItem&) = default;
+    // A plain item's copy does not keep its type, and every reader of the texts goes by the
+    // type: the copy is made as a row of this kind and takes the rest as a plain copy would.
+    TSortListItem(const TSortListItem& Other);
+    TSortListItem& operator=(const TSortListItem&) = delete;
 
     // The text of Column as UTF-8; empty outside the texts.
     std::string_view Text(int Column) const;

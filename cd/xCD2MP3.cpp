@@ -116,7 +116,9 @@ void TfrmMP3::createControls()
 {
     setFixedSize(FormWidth, FormHeight);
     SetColor(PanelColor);
-    setStyleSheet(QStringLiteral("QLabel { color: #E8E8E8; background: transparent; }"));
+    // Only the window's own labels: a sheet reaches every descendant, and the folder and file
+    // dialogs opened from here are children on a light face that light text would blank out.
+    setStyleSheet(QStringLiteral("#frmMP3 > QLabel { color: #E8E8E8; background: transparent; }"));
 
     lstTrack = new QTreeWidget(this);
     lstTrack->setObjectName(QStringLiteral("lstTrack"));

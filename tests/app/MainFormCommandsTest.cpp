@@ -256,6 +256,7 @@ TEST(MainFormCommands, CopyingFollowsTheSameSongOptionAndTheButtonsFollowTheRows
     ASSERT_EQ(w.lstFile->topLevelItemCount(), 1);
     for (int c = 2; c <= 8; ++c)
         EXPECT_EQ(w.lstFile->topLevelItem(0)->text(c), w.lstMP3->topLevelItem(1)->text(c)) << c;
+    EXPECT_EQ(TCustomSortListView::ColumnText(w.lstFile->topLevelItem(0), 1), "Banana");  // as drawn
     EXPECT_TRUE(w.lstMP3->selectedItems().isEmpty());
     EXPECT_TRUE(w.spdPlayList->isEnabled());
     EXPECT_TRUE(w.spdFavorite->isEnabled());

@@ -8,6 +8,7 @@
 #include "app/MainForm.h"
 #include "util/libIni.h"
 #include "util/libWindows.h"
+#include "platform/gfx/Raster.h"
 #include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -565,4 +566,27 @@ TEST(MainForm, ASavedPositionKeepsTheTitleBarOnAScreen)
     };
     for (const Case& c : cases)
         EXPECT_EQ(TfrmMain::TitleBarOnScreen(QRect(c.saved, QSize(1023, 736)), screens), c.restored) << c.saved.x() << "," << c.saved.y();
+}
+
+// The player's effect boxes sit on a dark face: a ticked box must show its mark there, at
+// rest and under the mouse alike.
+TEST(MainForm, TheEffectBoxesShowTheirMarkOnThePlayersFace)
+{
+    MainWindowRig rig;
+    rig.create();
+    TfrmMain& w = *rig.w;
+    const auto grey = [](QRgb c) { return qGray(c); };
+    for (controls::TFlatCheckBox* box : {w.chkEcho, w.chkReverb, w.ckkChorus, w.chkFlanger}) {
+        box->SetChecked(true);
+        for (const gfx::TColor fill : {box->Color(), box->ColorFocused()}) {
+            const int contrast = std::abs(grey(gfx::raster::toQRgb(box->ColorCheck())) - grey(gfx::raster::toQRgb(fill)));
+            EXPECT_GT(contrast, 96) << box->objectName().toStdString();
+        }
+        const QImage shot = box->grab().toImage();
+        int marked = 0;   // pixels of the box's inside that stand out from its fill
+        for (int y = 5; y < 13; ++y)
+            for (int x = 3; x < 11; ++x)
+                marked += std::abs(grey(shot.pixel(x, y)) - grey(shot.pixel(2, 4))) > 96;
+        EXPECT_GE(marked, 10) << box->objectName().toStdString();
+    }
 }

@@ -327,6 +327,11 @@ TEST(SortListView, TextItemsReadAndChangeAsPlainItems)
         EXPECT_EQ(r->text(5), QString("five"));
         EXPECT_EQ(r->data(2, Qt::UserRole).toInt(), 42);
     }
+    // A copy of a row that holds only texts (a row copied to the playlist) is still read
+    // by drawing and sorting.
+    const TSortListItem texts({"", "x", "y"});
+    const std::unique_ptr<QTreeWidgetItem> textsCopy(texts.clone());
+    EXPECT_EQ(TCustomSortListView::ColumnText(textsCopy.get(), 1), "y");
     // A change of a row in a view tells the view of that cell.
     TSortListView list;
     list.setColumnCount(3);

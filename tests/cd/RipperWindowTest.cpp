@@ -14,7 +14,9 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
+#include <QLabel>
 #include <QFileInfo>
 #include <QTimer>
 #include <QTreeWidget>
@@ -169,6 +171,16 @@ TEST_F(RipperWindowTest, ListMirrorsThePlayerAndNoDiscDisablesTheRip)
     EXPECT_EQ(w->lstTrack->columnWidth(1), TitleWidth(*w->lstTrack, false));
     EXPECT_EQ(w->pos(), cdWindow->pos() + QPoint(40, 40));
     EXPECT_TRUE(w->sbPlay->isEnabled());
+    {
+        // The window's light text stays on its own labels, off the dialogs it opens.
+        QDialog chooser(w.get());
+        auto* prompt = new QLabel(QStringLiteral("フォルダの選択"), &chooser);
+        prompt->ensurePolished();
+        w->lblFolder->ensurePolished();
+        EXPECT_EQ(w->lblFolder->palette().color(QPalette::WindowText), QColor(0xE8, 0xE8, 0xE8));
+        EXPECT_EQ(prompt->palette().color(QPalette::WindowText), chooser.palette().color(QPalette::WindowText));
+        EXPECT_NE(prompt->palette().color(QPalette::WindowText), QColor(0xE8, 0xE8, 0xE8));
+    }
     cdWindow->CDPlayer1AfterRemove();
     w->FillTrackList();
     EXPECT_EQ(w->lstTrack->topLevelItemCount(), 0);
