@@ -2,7 +2,7 @@
 
 #include "platform/shell/CdDrives.h"
 
-#include <cdio/cdio.h>
+#include "platform/cdio/CdioDisc.h"
 
 #include "platform/forms/Application.h"
 
@@ -32,10 +32,7 @@ constexpr uint32_t kChunkSectors = 25;
 constexpr int kTickMs = 100;
 constexpr uint32_t kPregap = 150;  // address of sector 0 of the disc
 
-struct CdioCloser {
-    void operator()(CdIo_t* p) const { cdio_destroy(p); }
-};
-using CdioHandle = std::unique_ptr<CdIo_t, CdioCloser>;
+using cdio_disc::CdioHandle;
 
 // The simulated trays of images, shared by every device and the watcher.
 std::mutex trayMutex;
@@ -138,13 +135,12 @@ std::string volumeLabel(const std::string& drive)
     CdioHandle cd(drive.empty() ? nullptr : cdio_open(drive.c_str(), DRIVER_UNKNOWN));
     if (!cd)
         return {};
-    const track_t first = cdio_get_first_track_num(cd.get());
-    const track_t count = cdio_get_num_tracks(cd.get());
-    if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0)
+    int first = 0, count = 0;
+    if (!cdio_disc::TrackRange(cd.get(), first, count))
         return {};
     bool allAudio = true;
-    for (track_t t = first; t < first + count; ++t)
-        allAudio = allAudio && cdio_get_track_format(cd.get(), t) == TRACK_FORMAT_AUDIO;
+    for (int t = first; t < first + count; ++t)
+        allAudio = allAudio && cdio_get_track_format(cd.get(), track_t(t)) == TRACK_FORMAT_AUDIO;
     cd.reset();
     if (allAudio)
         return "Audio CD";
@@ -216,15 +212,14 @@ struct CdAudioDevice::State {
         cd.reset(cdio_open(drive.c_str(), DRIVER_UNKNOWN));
         if (!cd)
             return;
-        const track_t first = cdio_get_first_track_num(cd.get());
-        const track_t count = cdio_get_num_tracks(cd.get());
-        if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0 || first + count > 100)
+        int first = 0, count = 0;
+        if (!cdio_disc::TrackRange(cd.get(), first, count))
             return;
         Toc t;
         t.first = first;
-        for (track_t n = first; n <= first + count; ++n) {
+        for (int n = first; n <= first + count; ++n) {
             const bool leadout = n == first + count;
-            const lba_t lba = cdio_get_track_lba(cd.get(), leadout ? track_t(CDIO_CDROM_LEADOUT_TRACK) : n);
+            const lba_t lba = cdio_get_track_lba(cd.get(), track_t(leadout ? CDIO_CDROM_LEADOUT_TRACK : n));
             const uint32_t prev = t.start.empty() ? 0 : t.start.back();
             if (lba == CDIO_INVALID_LBA || lba < 0 || (!t.start.empty() && uint32_t(lba) <= prev))
                 return;  // a table that does not climb is no disc we can address
@@ -232,7 +227,7 @@ struct CdAudioDevice::State {
                 t.leadout = uint32_t(lba);
             else {
                 t.start.push_back(uint32_t(lba));
-                t.audio.push_back(cdio_get_track_format(cd.get(), n) == TRACK_FORMAT_AUDIO);
+                t.audio.push_back(cdio_get_track_format(cd.get(), track_t(n)) == TRACK_FORMAT_AUDIO);
             }
         }
         toc = std::move(t);

@@ -1,6 +1,7 @@
 #include "platform/cdrip/CdRipper.h"
 
-#include <cdio/cdio.h>
+#include "platform/cdio/CdioDisc.h"
+
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
@@ -223,14 +224,13 @@ std::int32_t CR_ReadToc()
     CdIo_t* cd = cdio_open(d->path.c_str(), DRIVER_UNKNOWN);
     if (!cd)
         return CR_FAILED;
-    const track_t first = cdio_get_first_track_num(cd);
-    const track_t count = cdio_get_num_tracks(cd);
-    if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0) {
+    int first = 0, count = 0;
+    if (!cdio_disc::TrackRange(cd, first, count)) {
         cdio_destroy(cd);
         return CR_FAILED;
     }
-    for (track_t t = first; t < first + count; ++t)
-        l.toc.push_back({std::int32_t(cdio_get_track_lsn(cd, t)), std::uint8_t(t), flagsOf(cd, t)});
+    for (int t = first; t < first + count; ++t)
+        l.toc.push_back({std::int32_t(cdio_get_track_lsn(cd, track_t(t))), std::uint8_t(t), flagsOf(cd, track_t(t))});
     l.toc.push_back({std::int32_t(cdio_get_track_lsn(cd, CDIO_CDROM_LEADOUT_TRACK)), 0xAA, 0x10});
     cdio_destroy(cd);
     return CR_OK;

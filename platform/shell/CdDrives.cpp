@@ -1,4 +1,5 @@
 #include "platform/shell/CdDrives.h"
+#include "platform/cdio/CdioDisc.h"
 #include "platform/rtl/AsciiCase.h"
 
 #include <cdio/cdio.h>
@@ -17,10 +18,7 @@ namespace shell {
 
 namespace {
 
-struct CdioCloser {
-    void operator()(CdIo_t* p) const { cdio_destroy(p); }
-};
-using CdioHandle = std::unique_ptr<CdIo_t, CdioCloser>;
+using cdio_disc::CdioHandle;
 
 CdioHandle openDisc(const std::string& path)
 {
@@ -158,13 +156,12 @@ DiscStatus discLabel(const std::string& drive, std::string& label)
     CdioHandle cd = openDisc(drive);
     if (!cd)
         return DiscStatus::NotReady;
-    const track_t first = cdio_get_first_track_num(cd.get());
-    const track_t count = cdio_get_num_tracks(cd.get());
-    if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0)
+    int first = 0, count = 0;
+    if (!cdio_disc::TrackRange(cd.get(), first, count))
         return DiscStatus::NotReady;
-    for (track_t t = first; t < first + count && label.empty(); ++t)
-        if (cdio_get_track_format(cd.get(), t) == TRACK_FORMAT_DATA)
-            label = iso9660VolumeName(cd.get(), t);
+    for (int t = first; t < first + count && label.empty(); ++t)
+        if (cdio_get_track_format(cd.get(), track_t(t)) == TRACK_FORMAT_DATA)
+            label = iso9660VolumeName(cd.get(), track_t(t));
     if (label.empty())
         if (const cdtext_t* text = cdio_get_cdtext(cd.get()))
             if (const char* title = cdtext_get_const(text, CDTEXT_FIELD_TITLE, 0))
