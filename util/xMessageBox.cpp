@@ -335,7 +335,7 @@ void TfrmMessageBox::placeButtons()
 {
     const int w = windowWidth_;
     // Positions count from the window's outer edge, as the button row was laid out.
-    auto place = [this](TxpButtonEx* b, int left) {
+    auto place = [](TxpButtonEx* b, int left) {
         b->move(left - FrameWidth, b->y());
         b->setHidden(false);
     };
