@@ -196,8 +196,12 @@ std::string genreOf(const std::string& stored)
         const std::size_t close = rest.find(')');
         if (close == std::string_view::npos)
             break;
+        // A parenthesis that names no genre is part of the text ("(Live) Recording").
+        std::string name = genreOfToken(rest.substr(1, close - 1));
+        if (name.empty())
+            break;
         if (first.empty())
-            first = genreOfToken(rest.substr(1, close - 1));
+            first = std::move(name);
         rest.remove_prefix(close + 1);
     }
     if (rest.substr(0, 2) == "((")

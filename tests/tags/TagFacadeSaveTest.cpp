@@ -342,7 +342,8 @@ t.save(sys.argv[1], v2_version=int(sys.argv[2]))
     };
     for (Case c : {Case{3, "(17)", "Rock", 17}, Case{3, "(17)Rock & Roll", "Rock & Roll", 78},
                    Case{3, "(4)(17)", "Disco", 4}, Case{3, "((Paren)", "(Paren)", 255},
-                   Case{3, "(RX)", "Remix", 255}, Case{3, "(255)", "(255)", 255}, Case{3, "Jazz", "Jazz", 8},
+                   Case{3, "(RX)", "Remix", 255},
+                   Case{3, "(Live) Recording", "(Live) Recording", 255}, Case{3, "(255)", "(255)", 255}, Case{3, "Jazz", "Jazz", 8},
                    Case{4, "146", "JPop", 146}, Case{4, "CR", "Cover", 255}, Case{4, "80s", "80s", 255}}) {
         SCOPED_TRACE(c.stored);
         TempDir dir;
