@@ -112,10 +112,12 @@ bool TWAVfile::ReadFromFile(tags::ReadOnlyFile& file)
             // An unfilled data size runs to the end of the file, as it does for players.
             if (stated == 0 && streamed)
                 DataSize = file.size() - start;
-            // A sound that runs to the end of the file ends before an ID3v1 tag there.
+            // A sound that runs to the end of the file ends before an ID3v1 tag there. A data
+            // size that fits the file is the sound's own, whatever its last bytes look like.
+            const bool runsToEnd = stated > file.size() - start || (stated == 0 && streamed);
             const std::int64_t tagAt = file.size() - kId3v1Bytes;
             std::uint8_t tag[3];
-            if (tagAt >= start && start + DataSize > tagAt && file.readExact(tagAt, sizeof tag, tag) &&
+            if (runsToEnd && tagAt >= start && start + DataSize > tagAt && file.readExact(tagAt, sizeof tag, tag) &&
                 std::memcmp(tag, "TAG", 3) == 0)
                 DataSize = tagAt - start;
             DataPastEnd = stated != DataSize;

@@ -123,6 +123,17 @@ write(out, len(out) - len(pcm))
     EXPECT_EQ(wav.FileSize, std::int64_t(readFile(streamed).size()));
     EXPECT_EQ(wav.DataSize, 256 * 40);
     EXPECT_NEAR(wav.Duration(), 256 * 40 / (44100.0 * 4), 1e-9);
+
+    // Sound whose last 128 bytes happen to start like an ID3v1 tag: its data size fits the file,
+    // so it is the sound's, and a tag save has nothing to seal.
+    const std::string tagLike = dir.file("taglike.wav");
+    makeRiff(tagLike, R"(
+out = riff(fmt() + chunk(b'data', pcm[:-128] + b'TAG' + pcm[-125:]))
+write(out, len(out) - len(pcm))
+)");
+    ASSERT_TRUE(wav.ReadFromFile(tagLike));
+    EXPECT_EQ(wav.DataSize, 256 * 40);
+    EXPECT_FALSE(wav.DataPastEnd);
 }
 
 // Sizes that other writers get wrong, and formats whose byte rate does not give the length:
