@@ -112,14 +112,14 @@ void beVersion(BeVersion& version);
 
 std::uint32_t beCloseStream(BeStream stream);
 
-// After beDeinitStream, with every byte of the stream written to `mp3Path` from its start:
-// replaces the empty VBR header frame at the start of that file by the finished one. Does
-// nothing (BE_OK) when the stream has no VBR header; refuses (BE_FILE_FAILED) a file that does
-// not start with the stream's header frame, so that a file changed since is left alone.
 // The MPEG rate that input at `inputRate` Hz is encoded at: the rate itself when it is one,
 // else the highest one below it (96 kHz -> 48 kHz), 0 when there is none (below 8 kHz).
 [[nodiscard]] std::uint32_t MpegOutputRate(std::uint32_t inputRate);
 
+// After beDeinitStream, with every byte of the stream written to `mp3Path` from its start:
+// replaces the empty VBR header frame at the start of that file by the finished one. Does
+// nothing (BE_OK) when the stream has no VBR header; refuses (BE_FILE_FAILED) a file that does
+// not start with the stream's header frame, so that a file changed since is left alone.
 [[nodiscard]] std::uint32_t beWriteVBRHeader(BeStream stream, const std::string& mp3Path);
 
 }  // namespace lame
