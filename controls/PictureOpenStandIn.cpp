@@ -1,10 +1,12 @@
 #include "controls/PictureOpenStandIn.h"
 
+#include "platform/forms/Dialogs.h"
+
 #include <QFileDialog>
 
 std::string ExecuteOpenPictureDialog(QWidget* Owner, const std::string& InitialDir)
 {
-    QFileDialog dialog(Owner, QString::fromUtf8("画像を開く"), QString::fromStdString(InitialDir));
+    QFileDialog dialog(Owner, QString::fromUtf8("画像を開く"), QString::fromStdString(forms::ExistingFolderOf(InitialDir)));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QString::fromUtf8("画像 (*.bmp *.jpg *.jpeg *.JPG *.BMP);;すべて (*)"));

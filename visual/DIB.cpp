@@ -551,6 +551,9 @@ void TDIB::ReadDIB(rtl::TStream& stream, int64_t fileStart, uint32_t offBits)
             stream.SetPosition(fileStart + int64_t(offBits));
         }
 
+        // A short file claiming a large picture is refused before its pixels are allocated.
+        if (!rle && stream.Size() - stream.Position() < RowBytesOf(width, bitCount) * height)
+            InvalidDIB();
         auto image = std::make_shared<TDIBSharedImage>();
         image->Build(int32_t(width), int32_t(height), bitCount, format, table);
         if (rle) {
@@ -561,8 +564,6 @@ void TDIB::ReadDIB(rtl::TStream& stream, int64_t fileStart, uint32_t offBits)
             gfx::DecodeBmpRle(data, compression == BI_RLE4, image->Width, image->Height,
                               [&image](int32_t y) { return image->Bits.data() + int64_t(y) * image->RowStep; });
         } else {
-            if (stream.Size() - stream.Position() < image->Size)
-                InvalidDIB();
             for (int32_t i = 0; i < image->Height; ++i) {
                 const int32_t y = topDown ? i : image->Height - 1 - i;
                 stream.ReadBuffer(image->Bits.data() + int64_t(y) * image->RowStep,

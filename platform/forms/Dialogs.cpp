@@ -1,5 +1,6 @@
 #include "platform/forms/Dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStringList>
@@ -36,6 +37,20 @@ std::vector<std::string> TFileDialog::NameFilters(const std::string& Filter)
     return out;
 }
 
+std::string ExistingFolderOf(const std::string& Dir)
+{
+    if (Dir.empty())
+        return Dir;
+    QString path = QDir(QString::fromStdString(Dir)).absolutePath();
+    while (!QFileInfo(path).isDir()) {
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            return "/";
+        path.truncate(slash);
+    }
+    return path.toStdString();
+}
+
 int TFileDialog::Run(QFileDialog& Dialog)
 {
     return Dialog.exec();
@@ -43,7 +58,7 @@ int TFileDialog::Run(QFileDialog& Dialog)
 
 bool TFileDialog::Execute()
 {
-    QFileDialog dialog(owner_, QString::fromStdString(Title), QString::fromStdString(InitialDir));
+    QFileDialog dialog(owner_, QString::fromStdString(Title), QString::fromStdString(ExistingFolderOf(InitialDir)));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(Saving() ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(Saving() ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

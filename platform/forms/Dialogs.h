@@ -13,6 +13,11 @@ class QWidget;
 
 namespace forms {
 
+// The folder a file dialog opens in: Dir when it is a folder, else its nearest parent that is;
+// empty for an empty Dir. The toolkit takes a folder that does not exist for a file to select,
+// so a missing ~/Music put "Music" in the name box.
+std::string ExistingFolderOf(const std::string& Dir);
+
 class TFileDialog {
 public:
     explicit TFileDialog(QWidget* Owner) : owner_(Owner) {}

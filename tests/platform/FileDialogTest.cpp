@@ -29,6 +29,25 @@ TEST(FileDialog, FilterPairsBecomeNameFilters)
     }
 }
 
+TEST(FileDialog, OpensInTheNearestFolderThatExists)
+{
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("a.mp3"), "x");
+    const struct {
+        std::string given, want;
+    } cases[] = {
+        {"", ""},
+        {dir.path(), dir.path()},
+        {dir.file("Music"), dir.path()},
+        {dir.file("お気に入り/Music"), dir.path()},
+        {dir.file("a.mp3"), dir.path()},
+        {"/no-such-folder-here/Music", "/"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(forms::ExistingFolderOf(c.given), c.want) << c.given;
+    }
+}
+
 TEST(FileDialog, ExecuteGivesTheChosenFileAndCancelKeepsTheName)
 {
     testsupport::TempDir dir;
