@@ -76,8 +76,9 @@ std::int64_t ScanMP3File(tags::ReadOnlyFile& file, TMp3Record& Record)
     Record = TMp3Record{};
     if (!file.isOpen())
         return 0;
-    const std::int64_t end = file.size() - tags::id3v1TagSize(file);
-    const std::int64_t start = mpeg::skipZeros(file, tags::id3v2TagSize(file), end);
+    const std::int64_t audioStart = tags::id3v2TagSize(file);
+    const std::int64_t end = file.size() - tags::trailingTagsSize(file, audioStart);
+    const std::int64_t start = mpeg::skipZeros(file, audioStart, end);
     if (end - start < 4)
         return 0;
     const bool blockIsAll = end - start <= std::int64_t(kScanBytes);

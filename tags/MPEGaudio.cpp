@@ -109,6 +109,7 @@ void TMPEGaudio::ResetData()
     VendorID.clear();
     VBR = {};
     Frame = {};
+    trailingTags = 0;
     ID3v1.ResetData();
     ID3v2.ResetData();
 }
@@ -145,6 +146,7 @@ bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
         return true;
     }
     const std::int64_t firstFrame = audioStart + Frame.Position;
+    trailingTags = tags::trailingTagsSize(file, firstFrame);
     VBR = readVbrHeader(file, firstFrame, Frame);
     if (VBR.ID == "Info") {
         const mpeg::VbrHeader info = std::exchange(VBR, {});
@@ -156,7 +158,7 @@ bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
             VendorID = info.VendorID;
     }
     if (!VBR.Found) {
-        const std::int64_t end = FileLength - (ID3v1.Exists ? tags::kID3v1TagSize : 0);
+        const std::int64_t end = FileLength - trailingTags;
         const std::int64_t start = std::max(audioStart, end - std::int64_t(kSearchBlock));
         if (end > start) {
             std::string found = findVendor(file.readAt(start, static_cast<std::size_t>(end - start)));
@@ -198,8 +200,7 @@ int TMPEGaudio::samplesPerFrame() const
 
 std::int64_t TMPEGaudio::audioBytes() const
 {
-    const std::int64_t bytes =
-        FileLength - ID3v2.Size - Frame.Position - (ID3v1.Exists ? tags::kID3v1TagSize : 0);
+    const std::int64_t bytes = FileLength - ID3v2.Size - Frame.Position - trailingTags;
     return bytes > 0 ? bytes : 0;
 }
 

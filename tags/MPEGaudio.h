@@ -59,6 +59,7 @@ public:
     TxID3v2 ID3v2;
 
 private:
-    std::int64_t audioBytes() const;  // from the first frame to the ID3v1 tag or the end
+    std::int64_t audioBytes() const;  // from the first frame to the tags at the end or the end
+    std::int64_t trailingTags = 0;    // the ID3v1 and APE tags behind the audio
     int samplesPerFrame() const;
 };

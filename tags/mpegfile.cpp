@@ -110,7 +110,7 @@ int ReadMPEGData(tags::ReadOnlyFile& file, TMPEGData& Data)
         return -1;
     Data.FileSize = file.size();
     const std::int64_t start = tags::id3v2TagSize(file);
-    const std::int64_t end = file.size() - tags::id3v1TagSize(file);
+    const std::int64_t end = file.size() - tags::trailingTagsSize(file, start);
     const std::int64_t frame = findFirstFrame(file, start, end);
     std::uint8_t bytes[8];
     if (frame < 0 || !file.readExact(frame, 4, bytes))

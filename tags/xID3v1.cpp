@@ -53,6 +53,33 @@ std::int64_t id3v1TagSize(ReadOnlyFile& file)
                : 0;
 }
 
+std::int64_t trailingTagsSize(ReadOnlyFile& file, std::int64_t audioStart)
+{
+    constexpr std::int64_t kApeFooterSize = 32;  // also the size of its optional header
+    constexpr std::uint32_t kHasHeader = 0x80000000u;
+    constexpr std::uint32_t kIsHeader = 0x20000000u;
+    const std::int64_t id3v1 = id3v1TagSize(file);
+    const std::int64_t tagEnd = file.size() - id3v1;
+    std::uint8_t footer[kApeFooterSize];
+    if (tagEnd - audioStart < kApeFooterSize ||
+        !file.readExact(tagEnd - kApeFooterSize, sizeof footer, footer) ||
+        std::memcmp(footer, "APETAGEX", 8) != 0)
+        return id3v1;
+    const std::uint32_t version = littleEndian32(footer + 8);
+    const std::uint32_t flags = littleEndian32(footer + 20);
+    // The stated size takes in the items and the footer, not the header.
+    const std::int64_t size = littleEndian32(footer + 12);
+    const std::int64_t whole = size + ((flags & kHasHeader) ? kApeFooterSize : 0);
+    if ((version != 1000 && version != 2000) || (flags & kIsHeader) || size < kApeFooterSize ||
+        whole > tagEnd - audioStart)
+        return id3v1;
+    std::uint8_t header[8];
+    if ((flags & kHasHeader) &&
+        !(file.readExact(tagEnd - whole, sizeof header, header) && std::memcmp(header, "APETAGEX", 8) == 0))
+        return id3v1;
+    return id3v1 + whole;
+}
+
 }  // namespace tags
 
 void TxID3v1::ResetData()

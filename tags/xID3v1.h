@@ -1,6 +1,6 @@
 // A small read-only ID3v1 / ID3v1.1 reader for the MPEG header analysis: it tells whether the
-// last 128 bytes of a file are a tag (so the analysis leaves them out of the audio) and what
-// the tag says. Texts are Shift-JIS in the file and UTF-8 here. Any thread; one object per use.
+// last 128 bytes of a file are a tag (so the analysis leaves them, and an APE tag before them,
+// out of the audio) and what the tag says. Texts are Shift-JIS in the file and UTF-8 here. Any thread; one object per use.
 #pragma once
 
 #include <array>
@@ -14,6 +14,12 @@ constexpr std::int64_t kID3v1TagSize = 128;
 
 // kID3v1TagSize when the file ends with an ID3v1 tag ("TAG" in its last 128 bytes), else 0.
 std::int64_t id3v1TagSize(ReadOnlyFile& file);
+
+// The bytes at the end of the file that are tags, not audio: an ID3v1 tag and, in front of it
+// (or at the very end), an APE tag as taggers and gain tools append them. The APE tag counts
+// only when its footer is sound and the whole tag lies inside the file behind audioStart;
+// anything else is left to the audio.
+std::int64_t trailingTagsSize(ReadOnlyFile& file, std::int64_t audioStart);
 }  // namespace tags
 
 constexpr int kMusicGenreCount = 148;

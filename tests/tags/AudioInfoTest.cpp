@@ -7,6 +7,7 @@
 #include "tags/MP3Utils.h"
 #include "tags/libID3Tag.h"
 #include "tags/libMP3Header.h"
+#include "tags/mpegfile.h"
 #include "util/SafeFile.h"
 #include "util/libText.h"
 
@@ -203,6 +204,73 @@ TEST_F(AudioInfo, ZerosAndJunkBetweenTagAndAudio)
                 EXPECT_EQ(text(slot), plain.Text[slot]) << slot;
             }
         }
+    }
+}
+
+// An APE tag appended by a tagger or gain tool, before an ID3v1 tag or at the very end, is no
+// audio; a footer whose tag would not fit behind the audio's start is taken for audio.
+TEST_F(AudioInfo, ApeTagBehindTheAudio)
+{
+    const std::string wav = fixtures::makeTone(dir.path(), "t.wav", 44100, 2, 3.0);
+    const std::string plain = fixtures::lame(wav, dir.path(), "plain.mp3", {"-b", "128"});
+    const std::string audio = readFile(plain);
+    const std::string apeFile = tagtest::makeFile(dir.file("ape.mp3"), audio);
+    fixtures::python("import sys\nfrom mutagen.apev2 import APEv2\nt = APEv2()\nt['Title'] = 't'\n"
+                     "t['Comment'] = 'c' * 5000\nt.save(sys.argv[1])",
+                     {apeFile});
+    const std::string ape = readFile(apeFile).substr(audio.size());
+    ASSERT_EQ(ape.substr(0, 8), "APETAGEX");  // mutagen writes the header too
+    ASSERT_GT(ape.size(), 5000u);
+    std::string headerless = ape.substr(32);
+    headerless[headerless.size() - 32 + 23] &= 0x7F;  // the footer no longer claims a header
+    const std::string id3v1 = "TAG" + std::string(125, '\0');
+    auto footer = [](std::uint32_t size) {
+        std::string f = "APETAGEX" + std::string(24, '\0');
+        for (int i = 0; i < 4; ++i) {
+            f[8 + i] = static_cast<char>((2000u >> (8 * i)) & 0xFF);
+            f[12 + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+        }
+        return f;
+    };
+    // One byte more than the audio and the footer itself.
+    const std::string pastStart = footer(std::uint32_t(audio.size() + 33));
+    struct Case {
+        const char* name;
+        std::string tail;
+        std::size_t audioTail;  // bytes of the tail that stay audio
+    };
+    TMp3Record plainRecord;
+    ASSERT_GT(ScanMP3File(plain, plainRecord), 0);
+    TMPEGData plainData;
+    ASSERT_EQ(ReadMPEGData(plain, plainData), 0);
+    GetAudioFileInfo(plain);
+    const TAudioFileInfo plainInfo = AudioFileInfo;
+    const double probed = probeDuration(plain);
+    for (const Case& c : {Case{"with header", ape, 0}, Case{"before ID3v1", ape + id3v1, 0},
+                          Case{"without header", headerless + id3v1, 0},
+                          Case{"size past the file", footer(0x7FFFFFF0), 32},
+                          Case{"one byte too large", pastStart + id3v1, 32}}) {
+        SCOPED_TRACE(c.name);
+        const std::string file = tagtest::makeFile(dir.file("tailed.mp3"), audio + c.tail);
+        TMp3Record record;
+        ScanMP3File(file, record);
+        EXPECT_EQ(record.AudioLength, plainRecord.AudioLength + std::int64_t(c.audioTail));
+        TMPEGData data;
+        ASSERT_EQ(ReadMPEGData(file, data), 0);
+        EXPECT_EQ(data.Duration, plainData.Duration);
+        GetAudioFileInfo(file);
+        EXPECT_LE(std::abs(std::stod(text(aiSeconds)) - probed), 1.0);
+        for (TAudioInfoSlot slot : {aiBitRate, aiFrames, aiSamples, aiDuration}) {
+            EXPECT_EQ(text(slot), plainInfo.Text[slot]) << slot;
+        }
+
+        const std::string out = ConvertMp3ToRiffWave(file);
+        ASSERT_FALSE(out.empty());
+        const std::string wrapped = readFile(out);
+        EXPECT_EQ(le32(wrapped, 66), std::uint32_t(record.AudioLength));
+        EXPECT_EQ(wrapped.find("APETAGEX") != std::string::npos, c.audioTail > 0);
+        EXPECT_NEAR(probeDuration(out), probed, 0.1);
+        std::filesystem::remove(out);
     }
 }
 
