@@ -1,4 +1,5 @@
 #include "cd/xCD2MP3.h"
+#include "cd/SaveTarget.h"
 
 #include "cd/PanelLook.h"
 #include "cd/xCD.h"
@@ -38,14 +39,6 @@ constexpr int ScrollBarWidth = 17;
 const char* const Section = "Ripper";
 const char* const RipCaption = "CD Ripper";
 const char* const ConvertCaption = "ＭＰ３変換";
-const char* const SameNameText = "同じ名前があります！！\r\r　　　　上書きしてもよろしいですか？";
-
-bool fileExists(const std::string& path) { return QFileInfo::exists(QString::fromStdString(path)); }
-
-std::string folderOf(const std::string& path)
-{
-    return QFileInfo(QString::fromStdString(path)).absolutePath().toStdString();
-}
 
 std::string iniString(const char* key, const std::string& def)
 {
@@ -399,11 +392,11 @@ void TfrmMP3::UniqueFileName(std::string& FileName, std::string& OtherName) cons
 {
     const bool wav = CDRIP1 && CDRIP1->WriteWAV;
     const std::string ext = wav ? ".wav" : ".mp3";
-    if (fileExists(FileName)) {
+    if (save_target::FileExists(FileName)) {
         const std::string stem = rtl::ChangeFileExt(FileName, "");
         for (int n = 2;; ++n) {
             std::string candidate = stem + "(" + std::to_string(n) + ")" + ext;
-            if (!fileExists(candidate)) {
+            if (!save_target::FileExists(candidate)) {
                 FileName = std::move(candidate);
                 break;
             }
@@ -531,19 +524,19 @@ void TfrmMP3::spdCnvClick(QObject* Sender)
         return;
     const std::string input = OpenDialog1.FileName;
     std::string output = rtl::ChangeFileExt(input, ".mp3");
-    iniWriteString("WAV_PATH", folderOf(input));
-    if (fileExists(output)) {
-        const int answer = ask(ConvertCaption, SameNameText, 3, "ync", "?");
+    iniWriteString("WAV_PATH", save_target::FolderOf(input));
+    if (save_target::FileExists(output)) {
+        const int answer = ask(ConvertCaption, save_target::SameNameText, 3, "ync", "?");
         if (answer == 2)
             return;
         if (answer == 7) {
-            SaveDialog1.InitialDir = folderOf(output);
+            SaveDialog1.InitialDir = save_target::FolderOf(output);
             SaveDialog1.FileName = output;
             SaveDialog1.DefaultExt = "mp3";
             if (!ExecuteDialog(SaveDialog1) || SaveDialog1.FileName.empty())
                 return;
             output = SaveDialog1.FileName;
-            if (fileExists(output) && ask("確認", SameNameText, 2, "yn", "?") != 6)
+            if (save_target::FileExists(output) && ask("確認", save_target::SameNameText, 2, "yn", "?") != 6)
                 return;
         }
     }

@@ -1,4 +1,5 @@
 #include "cd/xWAVE.h"
+#include "cd/SaveTarget.h"
 
 #include "pictures/libImg.h"
 #include "platform/forms/Application.h"
@@ -39,7 +40,6 @@ constexpr gfx::TColor PanelColor = 0xE0E0E0;
 constexpr int HandCursor = 1;
 const char* const Section = "VOICE";
 const char* const BoxCaption = "VOICE RECORDER";
-const char* const SameNameText = "同じ名前があります！！\r\r　　　　上書きしてもよろしいですか？";
 const char* const UnsavedText = "保存されていない音声があります。終了してもよろしいですか？";
 
 // The auto-stop limit of each cmbStop item: hundredths of a second of silence, as timRec takes
@@ -48,13 +48,6 @@ constexpr int StopLimits[] = {900, 50, 100, 200, 300, 400, 500};
 constexpr int NoAutoStop = 900;
 
 QColor qcolor(gfx::TColor c) { return QColor::fromRgb(gfx::raster::toQRgb(c)); }
-
-bool fileExists(const std::string& path) { return QFileInfo::exists(QString::fromStdString(path)); }
-
-std::string folderOf(const std::string& path)
-{
-    return QFileInfo(QString::fromStdString(path)).absolutePath().toStdString();
-}
 
 std::string baseNameOf(const std::string& path)
 {
@@ -795,7 +788,7 @@ void TfrmWAV::spdSaveClick()
     if (!ExecuteDialog(dialog))
         return;
     const std::string file = rtl::ChangeFileExt(dialog.FileName, mp3 ? ".mp3" : ".wav");
-    if (fileExists(file) && ask(SameNameText, 1, "yn", "?") != 6)
+    if (save_target::FileExists(file) && ask(save_target::SameNameText, 1, "yn", "?") != 6)
         return;
     QPointer<TfrmWAV> self(this);
     const bool saved = SaveRecording(file, mp3);
@@ -813,7 +806,7 @@ bool TfrmWAV::SaveRecording(const std::string& FileName, bool Mp3)
         ask("一時ファイルを書き込めません: " + TempWav(), 1, "y", "x");
         return false;
     }
-    wavPath_ = folderOf(FileName);
+    wavPath_ = save_target::FolderOf(FileName);
     if (!IniBase.empty())
         IniWriteString(IniBase, Section, "WAV_PATH", wavPath_);
     std::string work = TempWav();
