@@ -251,6 +251,7 @@ void TfrmMain::FormShow()
     lblMusic->clear();
     lblFavorite->clear();
     IniLoadFormSize(IniBase, "Form", "Main", QPoint(DefaultWidth, DefaultHeight), this);
+    FitFrameOnScreen();
     if (const QPoint onScreen = TitleBarOnScreen(frameGeometry(), AvailableScreenAreas()); onScreen != pos())
         move(onScreen);
     framePosition_ = pos();
@@ -461,9 +462,42 @@ void TfrmMain::PlaceFrame()
     if (!placingFrame_ || !windowHandle()->isExposed())
         return;
     placingFrame_ = false;
-    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) &&
-        pos() != framePosition_)
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))
+        return;
+    FitFrameOnScreen();   // the frame's own size is known only now
+    if (pos() != framePosition_)
         move(framePosition_);
+}
+
+// A window larger than the screen it opens on (the default size on a small screen, or a size
+// saved on a larger one) would hide its player and the bars' right-hand buttons beyond the
+// edges: it shrinks to that screen's work area, as far as its minimum allows.
+void TfrmMain::FitFrameOnScreen()
+{
+    const QRect frame = frameGeometry();
+    // The screen that shows most of the frame once its title bar is on one.
+    const QRect placed(TitleBarOnScreen(frame, AvailableScreenAreas()), frame.size());
+    QRect area;
+    long long shown = -1;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect common = placed & s->availableGeometry();
+        const long long a = common.isEmpty() ? 0 : 1LL * common.width() * common.height();
+        if (a > shown) {
+            shown = a;
+            area = s->availableGeometry();
+        }
+    }
+    if (area.isEmpty())
+        return;
+    const QSize fitted = FitOnScreen(size(), frame.size() - size(), area, minimumSize());
+    if (fitted != size())
+        resize(fitted);
+}
+
+QSize TfrmMain::FitOnScreen(const QSize& Size, const QSize& FrameExtra, const QRect& Screen, const QSize& Minimum)
+{
+    const QSize room = (Screen.size() - FrameExtra).expandedTo(Minimum);
+    return Size.boundedTo(room);
 }
 
 std::vector<QRect> TfrmMain::AvailableScreenAreas()

@@ -124,6 +124,9 @@ public:
     // Where a frame saved at Frame's position goes so that its title bar can be grabbed on
     // one of Screens (their available areas): where it was, or onto the nearest screen.
     static QPoint TitleBarOnScreen(const QRect& Frame, const std::vector<QRect>& Screens);
+    // The client size a window of Size gets so that its frame (FrameExtra more) is no larger
+    // than Screen's available area, never below Minimum.
+    static QSize FitOnScreen(const QSize& Size, const QSize& FrameExtra, const QRect& Screen, const QSize& Minimum);
 
     // The playback engine, from creation to the close query (null outside that time).
     std::unique_ptr<sound::TDxSound> DxSound;
@@ -674,6 +677,7 @@ private:
     bool CoversScreen(const QRect& Bounds) const;
     void PlaceFrame();
     static std::vector<QRect> AvailableScreenAreas();
+    void FitFrameOnScreen();
     void BuildListColumns(TSortListView* ListView);
     void HookToolButtonSchemes();
     void FinishBusyStep();

@@ -568,6 +568,26 @@ TEST(MainForm, ASavedPositionKeepsTheTitleBarOnAScreen)
         EXPECT_EQ(TfrmMain::TitleBarOnScreen(QRect(c.saved, QSize(1023, 736)), screens), c.restored) << c.saved.x() << "," << c.saved.y();
 }
 
+// A window larger than the screen it opens on shrinks to the work area less its frame, but
+// never below its minimum; a window that fits keeps its size.
+TEST(MainForm, AWindowLargerThanItsScreenShrinksToIt)
+{
+    const QSize frame(4, 24), minimum(514, 488);
+    struct Case {
+        QSize size;
+        QRect screen;
+        QSize fitted;
+    } cases[] = {
+        {{1023, 736}, QRect(0, 0, 1920, 1080), {1023, 736}},    // fits
+        {{1023, 736}, QRect(0, 0, 800, 600), {796, 576}},       // the default on a small screen
+        {{1023, 736}, QRect(0, 0, 1366, 740), {1023, 716}},     // only too tall (a panel below)
+        {{1900, 1000}, QRect(1920, 0, 1366, 768), {1362, 744}}, // saved on a larger screen
+        {{1023, 736}, QRect(0, 0, 480, 400), {514, 488}},       // the minimum holds
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TfrmMain::FitOnScreen(c.size, frame, c.screen, minimum), c.fitted) << c.screen.width() << "x" << c.screen.height();
+}
+
 // The player's effect boxes sit on a dark face: a ticked box must show its mark there, at
 // rest and under the mouse alike.
 TEST(MainForm, TheEffectBoxesShowTheirMarkOnThePlayersFace)
