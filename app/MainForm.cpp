@@ -489,15 +489,24 @@ void TfrmMain::FitFrameOnScreen()
     }
     if (area.isEmpty())
         return;
-    const QSize fitted = FitOnScreen(size(), frame.size() - size(), area, minimumSize());
-    if (fitted != size())
-        resize(fitted);
+    const QSize extra = frame.size() - size();
+    const QRect fitted = FitOnScreen(placed, extra, area, minimumSize());
+    if (fitted == placed)
+        return;
+    resize(fitted.size() - extra);
+    move(fitted.topLeft());
+    framePosition_ = fitted.topLeft();
 }
 
-QSize TfrmMain::FitOnScreen(const QSize& Size, const QSize& FrameExtra, const QRect& Screen, const QSize& Minimum)
+QRect TfrmMain::FitOnScreen(const QRect& Frame, const QSize& FrameExtra, const QRect& Screen, const QSize& Minimum)
 {
-    const QSize room = (Screen.size() - FrameExtra).expandedTo(Minimum);
-    return Size.boundedTo(room);
+    const QSize room = Screen.size().expandedTo(Minimum + FrameExtra);
+    if (Frame.width() <= room.width() && Frame.height() <= room.height())
+        return Frame;
+    const QSize size = Frame.size().boundedTo(room);
+    return QRect(QPoint(std::clamp(Frame.x(), Screen.left(), Screen.left() + room.width() - size.width()),
+                        std::clamp(Frame.y(), Screen.top(), Screen.top() + room.height() - size.height())),
+                 size);
 }
 
 std::vector<QRect> TfrmMain::AvailableScreenAreas()

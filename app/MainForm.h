@@ -124,9 +124,9 @@ public:
     // Where a frame saved at Frame's position goes so that its title bar can be grabbed on
     // one of Screens (their available areas): where it was, or onto the nearest screen.
     static QPoint TitleBarOnScreen(const QRect& Frame, const std::vector<QRect>& Screens);
-    // The client size a window of Size gets so that its frame (FrameExtra more) is no larger
-    // than Screen's available area, never below Minimum.
-    static QSize FitOnScreen(const QSize& Size, const QSize& FrameExtra, const QRect& Screen, const QSize& Minimum);
+    // The frame a window gets whose frame is larger than Screen's available area: shrunk to
+    // it (the client never below Minimum) and moved wholly onto it. A frame that fits stays.
+    static QRect FitOnScreen(const QRect& Frame, const QSize& FrameExtra, const QRect& Screen, const QSize& Minimum);
 
     // The playback engine, from creation to the close query (null outside that time).
     std::unique_ptr<sound::TDxSound> DxSound;

@@ -568,24 +568,24 @@ TEST(MainForm, ASavedPositionKeepsTheTitleBarOnAScreen)
         EXPECT_EQ(TfrmMain::TitleBarOnScreen(QRect(c.saved, QSize(1023, 736)), screens), c.restored) << c.saved.x() << "," << c.saved.y();
 }
 
-// A window larger than the screen it opens on shrinks to the work area less its frame, but
-// never below its minimum; a window that fits keeps its size.
-TEST(MainForm, AWindowLargerThanItsScreenShrinksToIt)
+// A frame larger than the screen it opens on shrinks to the work area, the client never below
+// its minimum, and moves wholly onto it; a frame that fits keeps its size and place.
+TEST(MainForm, AWindowLargerThanItsScreenShrinksOntoIt)
 {
     const QSize frame(4, 24), minimum(514, 488);
     struct Case {
-        QSize size;
-        QRect screen;
-        QSize fitted;
+        QRect saved, screen, fitted;
     } cases[] = {
-        {{1023, 736}, QRect(0, 0, 1920, 1080), {1023, 736}},    // fits
-        {{1023, 736}, QRect(0, 0, 800, 600), {796, 576}},       // the default on a small screen
-        {{1023, 736}, QRect(0, 0, 1366, 740), {1023, 716}},     // only too tall (a panel below)
-        {{1900, 1000}, QRect(1920, 0, 1366, 768), {1362, 744}}, // saved on a larger screen
-        {{1023, 736}, QRect(0, 0, 480, 400), {514, 488}},       // the minimum holds
+        {{0, 0, 1027, 760}, {0, 0, 1920, 1080}, {0, 0, 1027, 760}},          // fits
+        {{1200, 700, 1027, 760}, {0, 0, 1920, 1080}, {1200, 700, 1027, 760}},// fits, partly off
+        {{0, 0, 1027, 760}, {0, 0, 800, 600}, {0, 0, 800, 600}},             // the default, small screen
+        {{100, 50, 1804, 1024}, {0, 0, 1366, 740}, {0, 0, 1366, 740}},       // saved on a larger screen
+        {{300, 10, 1027, 760}, {0, 0, 1366, 740}, {300, 0, 1027, 740}},      // only too tall
+        {{1950, 30, 1804, 1024}, {1920, 0, 1024, 768}, {1920, 0, 1024, 768}},// second screen
+        {{0, 0, 1027, 760}, {0, 0, 480, 400}, {0, 0, 518, 512}},             // the minimum holds
     };
     for (const Case& c : cases)
-        EXPECT_EQ(TfrmMain::FitOnScreen(c.size, frame, c.screen, minimum), c.fitted) << c.screen.width() << "x" << c.screen.height();
+        EXPECT_EQ(TfrmMain::FitOnScreen(c.saved, frame, c.screen, minimum), c.fitted) << c.screen.width() << "x" << c.screen.height();
 }
 
 // The player's effect boxes sit on a dark face: a ticked box must show its mark there, at

@@ -41,6 +41,18 @@ int main(int argc, char** argv)
     QFile::setPermissions(root + QStringLiteral("/runtime"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
+    // The headless screen is a desk of 1920 x 1080, which holds the main window at its default
+    // size: the offscreen platform's own 800 x 600 would shrink it to fit.
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+        const QString config = root + QStringLiteral("/screen.json");
+        QFile file(config);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(R"({"screens": [{"name": "desk", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
+                       R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        file.close();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
+    }
+
     int result = 0;
     {
         QApplication app(argc, argv);
