@@ -6,7 +6,6 @@
 #include <utility>
 
 #include <QDir>
-#include <QFileInfo>
 #include <QMetaObject>
 #include <QPointer>
 #include <QtGlobal>
@@ -215,10 +214,12 @@ TDirMon::~TDirMon()
 
 void TDirMon::SetPath(const std::string& Value)
 {
-    const QString folder = QString::fromStdString(Value);
-    if (Value.empty() || !QFileInfo(folder).isDir())
+    // The folder's name is kept as bytes, which need not be UTF-8: Latin-1 carries each byte
+    // through the cleaning, which only looks at '/' and '.'.
+    struct stat st {};
+    if (Value.empty() || ::stat(Value.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return;
-    std::string path = QDir::cleanPath(folder).toStdString();
+    std::string path = QDir::cleanPath(QString::fromLatin1(Value)).toLatin1().toStdString();
     if (path.back() != '/')
         path += '/';
     // Restarting on the same folder would only drop the changes still on their way.

@@ -66,7 +66,8 @@ QList<QUrl> urlsOf(const std::vector<std::string>& Files)
 {
     QList<QUrl> urls;
     for (const std::string& f : Files)
-        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(f)));
+        // Built from the name's bytes, which need not be UTF-8.
+        urls.push_back(QUrl::fromEncoded("file://" + QByteArray::fromStdString(f).toPercentEncoding("/")));
     return urls;
 }
 

@@ -72,7 +72,11 @@ std::vector<std::string> TFileDrop::LocalFiles(const QMimeData* Data)
         return files;
     for (const QUrl& url : Data->urls())
         if (url.isLocalFile()) {
-            const QString path = url.toLocalFile();
+            // The name's bytes as the list carried them: names unzipped from old archives are
+            // not UTF-8, and decoding them as text would name another (missing) file.
+            QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+            if (!url.host().isEmpty())
+                path.prepend("//" + url.host().toUtf8());
             if (!path.isEmpty())
                 files.push_back(path.toStdString());
         }

@@ -12,6 +12,7 @@
 #include "tags/TagDialogSupport.h"   // TFinally
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
+#include "util/CaseFold.h"
 #include "util/libWindows.h"
 
 #include "app/libFavorite.h"
@@ -219,9 +220,10 @@ void TfrmMain::trrGenreDragDrop(TSortListView* Source, QPoint At)
         return;
     std::vector<std::string> stored;
     ReadFavoriteItems(stored, name);
-    const QString first = QString::fromStdString(paths.front());
+    // Alike as the favourite's own list tells them apart (odd bytes kept).
+    const std::string first = CaseFolded(paths.front());
     for (const std::string& s : stored)
-        if (QString::fromStdString(s).compare(first, Qt::CaseInsensitive) == 0) {
+        if (CaseFolded(s) == first) {
             MsgBoxEx(this, "お気に入りに追加",
                      "『 " + name + " 』　に同じファイル　『 " + fileNameOf(paths.front()) + " 』　があります！！",
                      1, "Y", "i");

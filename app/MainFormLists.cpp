@@ -18,6 +18,7 @@
 #include "app/MainFormSupport.h"
 #include "pictures/libImg.h"
 #include "tags/libID3Tag.h"
+#include "util/CaseFold.h"
 #include "util/libWindows.h"
 
 namespace {
@@ -82,7 +83,7 @@ int firstListedIndex(const TSortListView* ListView, const std::vector<QTreeWidge
 
 bool sameFileIgnoringCase(const std::string& A, const std::string& B)
 {
-    return QString::fromStdString(A).compare(QString::fromStdString(B), Qt::CaseInsensitive) == 0;
+    return CaseFolded(A) == CaseFolded(B);
 }
 
 template <class F>
@@ -95,7 +96,8 @@ void bind(forms::THandlers& Handlers, QAction* Action, QObject* Context, F Handl
 
 std::string TfrmMain::RowPath(const QTreeWidgetItem* Row)
 {
-    return Row ? Row->text(PathColumn).toStdString() : std::string();
+    // The row's own bytes: a name that is not UTF-8 would not survive a trip through text.
+    return Row ? TCustomSortListView::ColumnText(Row, PathColumn - 1) : std::string();
 }
 
 std::vector<std::string> TfrmMain::PlaylistPaths() const

@@ -20,9 +20,10 @@
 #include <algorithm>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -35,10 +36,11 @@ constexpr int TitleColumn = 2;   // sub-item 1: the title
 constexpr int FrequencyStep = 200;   // Hz per Ctrl+Left/Right
 constexpr int GaugeStep = 10;        // gauge pixels per rewind / fast-forward tick
 
+// Asked of the name's own bytes, which need not be UTF-8.
 bool fileExists(const std::string& Path)
 {
-    const QFileInfo info(QString::fromStdString(Path));
-    return !Path.empty() && info.exists() && info.isFile();
+    struct stat st {};
+    return !Path.empty() && ::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // The window's key preview and the double click of the frequency label: key presses of any

@@ -1,6 +1,7 @@
 #include "util/CaseFold.h"
 
 #include "platform/rtl/AsciiCase.h"
+#include "util/Cp932.h"
 
 #include <QString>
 
@@ -11,7 +12,9 @@ std::string CaseFolded(const std::string& Text)
     // Plain ASCII folds to its lower case; that is most names, and needs no conversion.
     const bool ascii = std::all_of(Text.begin(), Text.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii)
+    // Bytes that are not UTF-8 (file names from old archives) would all read as one
+    // replacement character: such a text keeps them, so that it stays apart from others.
+    if (ascii || !cp932::isValidUtf8(Text))
         return rtl::LowerAscii(Text);
     return QString::fromStdString(Text).toCaseFolded().toStdString();
 }

@@ -239,7 +239,10 @@ bool replaceOrCreate(const std::string& path, const std::function<bool(int fd)>&
 
     std::string folder = folderOf(target);
     std::string name = target.substr(target.rfind('/') + 1);
-    std::string temp = folder + "/." + name + ".XXXXXX";
+    // The temporary name has to fit where the file's own name did: a name near the longest a
+    // folder takes is cut short for it (the random part keeps it apart from its neighbours).
+    constexpr std::size_t room = NAME_MAX - std::char_traits<char>::length("..XXXXXX");
+    std::string temp = folder + "/." + name.substr(0, room) + ".XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;

@@ -50,12 +50,17 @@ std::string trimmed(std::string_view s)
     return std::string(s);
 }
 
-// Names and values are written on one line; a line break inside one would split it.
+// Names and values are written on one line; a line break inside one would split it. The file
+// reads back as UTF-8 only while all of it is UTF-8 (otherwise as an older version's CP932):
+// bytes that are not (a file name from an old archive) are replaced here rather than turning
+// every other text of the file into nonsense on the next start.
 std::string oneLine(std::string s)
 {
     for (char& c : s)
         if (c == '\r' || c == '\n')
             c = ' ';
+    if (!cp932::isValidUtf8(s))
+        s = QString::fromUtf8(s.data(), qsizetype(s.size())).toUtf8().toStdString();
     return s;
 }
 

@@ -249,6 +249,14 @@ TEST(DirMon, PathAndActivationRules)
     touch(second.file("new-folder"));
     ASSERT_TRUE(rec.waitFor("C new-folder"));
     EXPECT_FALSE(rec.has("C old-folder"));
+
+    // A folder whose name is not UTF-8 (from an old archive) is watched by that very name.
+    const std::string odd = second.file("caf\xe9 \x83\x65");
+    fs::create_directory(odd);
+    mon.SetPath(odd);
+    EXPECT_EQ(mon.Path(), odd + "/");
+    touch(odd + "/in-odd");
+    EXPECT_TRUE(rec.waitFor("C in-odd"));
 }
 
 TEST(DirMon, BurstOfThousandsOfFilesArrivesComplete)

@@ -44,8 +44,9 @@ QMimeData* uriList(const Strings& Paths)
 {
     auto* data = new QMimeData;
     QList<QUrl> urls;
+    // As a file manager writes them: the name's bytes, percent-encoded whatever they are.
     for (const std::string& p : Paths)
-        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(p)));
+        urls.push_back(QUrl::fromEncoded("file://" + QByteArray::fromStdString(p).toPercentEncoding("/")));
     data->setUrls(urls);
     return data;
 }
@@ -77,7 +78,8 @@ TEST(FileDrop, DroppedNamesArriveExactlyAsTheUriListCarriesThem)
     while (deep.size() < 300)
         deep += "/" + std::string(60, 'd');
     const Strings names = {dir.file("with space.mp3"), dir.file("a#b.mp3"), dir.file("100%.mp3"),
-                           dir.file("what?.mp3"), dir.file("日本語の歌.mp3"), deep + "/long.mp3"};
+                           dir.file("what?.mp3"), dir.file("日本語の歌.mp3"), dir.file("caf\xe9 \x83\x65\x83\x58.mp3"),
+                           dir.file("-it's \"q\" & 'r'.mp3"), deep + "/long.mp3"};
     ASSERT_GT(names.back().size(), 300u);
 
     // An independent reader of the list gets the exact names back.
@@ -86,13 +88,18 @@ TEST(FileDrop, DroppedNamesArriveExactlyAsTheUriListCarriesThem)
         testsupport::python3(),
         {"-c", "import sys, urllib.parse as u\n"
                "for l in sys.stdin.read().split('\\r\\n'):\n"
-               "    l and print(u.unquote(u.urlparse(l).path))\n"},
+               "    l and sys.stdout.buffer.write(u.unquote_to_bytes(u.urlparse(l).path) + b'\\n')\n"},
         data->data("text/uri-list").toStdString());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::string expected;
     for (const std::string& n : names)
         expected += n + "\n";
     EXPECT_EQ(r.out, expected);
+    // What the window drags out says the same.
+    TDropFileSource out(nullptr);
+    out.Files = names;
+    std::unique_ptr<QMimeData> outData(out.MakeData());
+    EXPECT_EQ(outData->data("text/uri-list"), data->data("text/uri-list"));
 
     forms::TForm form;
     TFileDrop drop(&form);

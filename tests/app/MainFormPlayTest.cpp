@@ -8,6 +8,7 @@
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
+#include "app/libMusic.h"
 #include "cd/xCD.h"
 #include "cd/xVolume.h"
 #include "cd/xWAVE.h"
@@ -38,6 +39,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -177,6 +179,36 @@ TEST(MainFormPlay, DoubleClickPlaysTheRowsFileAndAMissingFileOnlyShowsItsTitle)
     w.lstMP3DblClick();
     w.lstFileDblClick();
     EXPECT_EQ(rig.engine().FileNamme(), songs()[2].path);
+}
+
+// Names as unzipped from old archives (Latin-1, Shift-JIS bytes) and names full of signs:
+// the list keeps each one's bytes, so its row plays that very file, and a name differing
+// only in an odd byte is another file.
+TEST(MainFormPlay, EveryRowPlaysTheFileOfItsOwnNameWhateverItsBytes)
+{
+    PlayerRig rig(0);
+    TfrmMain& w = *rig.w;
+    TempDir dir;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"caf\xe9.wav", "caf\xe8.wav"},
+        {"\x83\x65\x83\x58\x83\x67.wav", "\x83\x65\x83\x58\x83\x68.wav"},
+        {"-a #%&'\" b.WAV", "-a #%&'\" c.WAV"},
+    };
+    std::vector<std::string> paths;
+    for (const auto& c : cases) {
+        paths.push_back(dir.file(c.first));
+        std::filesystem::copy_file(songs()[0].path, paths.back());
+    }
+    FillList(w.Library, w.lstFile, paths, false);   // kept in this order
+    ASSERT_EQ(w.lstFile->topLevelItemCount(), int(cases.size()));
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        selectOnly(w.lstFile, int(i));
+        w.lstFileDblClick();
+        EXPECT_EQ(rig.engine().FileNamme(), paths[i]) << i;
+        EXPECT_TRUE(rig.engine().IsPlaying()) << i;
+        EXPECT_TRUE(w.IsCurrentFile(paths[i])) << i;
+        EXPECT_FALSE(w.IsCurrentFile(dir.file(cases[i].second))) << i;
+    }
 }
 
 TEST(MainFormPlay, ASingleClickWhileStoppedIsWhatThePlayButtonOpensOnce)

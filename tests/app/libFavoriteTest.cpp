@@ -107,6 +107,15 @@ TEST(libFavorite, AppendSkipsStoredPathsAndNumbersOnlyNewOnes)
     EXPECT_EQ(readWithConfigParser(f.path()).keys("Favorite_Mix"),
               (IniKeys{{"1", "a"}, {"2", "b"}, {"3", "c"}, {"4", "x"}, {"5", "y"}}));
 
+    // A name from an old archive (not UTF-8) cannot be kept as it is, but storing it leaves
+    // every other text of the file as it was.
+    addAll({"ドライブ"});
+    WriteFavoriteItems("ドライブ", {"/m/曲.mp3"});
+    AppendFavoriteItems("Mix", {"/m/caf\xe9.mp3", "/m/\x83\x65\x83\x58.mp3"});
+    EXPECT_EQ(names(), (Strings{"Mix", "ドライブ"}));
+    EXPECT_EQ(items("ドライブ"), Strings{"/m/曲.mp3"});
+    EXPECT_EQ(items("Mix").size(), 7u);
+
     AppendFavoriteItems("Nowhere", {"p"});  // a section without a listed name, as before
     EXPECT_EQ(items("Nowhere"), Strings{"p"});
 }

@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace testsupport {
@@ -71,19 +73,18 @@ bool haveProgram(const std::string& program)
 
 std::string readFile(const std::string& path)
 {
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::ReadOnly))
+    // Opened by the path's own bytes: test names need not be UTF-8.
+    std::ifstream f(path, std::ios::binary);
+    if (!f)
         throw std::runtime_error("cannot read " + path);
-    QByteArray b = f.readAll();
-    return std::string(b.constData(), static_cast<size_t>(b.size()));
+    return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
 void writeFile(const std::string& path, const std::string& bytes)
 {
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    if (!f || !f.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
         throw std::runtime_error("cannot write " + path);
-    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
 std::string dataDir()

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <algorithm>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <gtest/gtest.h>
@@ -19,7 +20,11 @@ namespace {
 
 int filesIn(const std::string& folder)
 {
-    return static_cast<int>(QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden).size());
+    // Counted by the folder's own listing: names that are not UTF-8 count too.
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        count += entry.is_regular_file();
+    return count;
 }
 
 }  // namespace
@@ -49,6 +54,26 @@ TEST(SafeFile, ReplaceWritesAllOrNothing)
 
     EXPECT_FALSE(safefile::replaceFile(dir.file("missing"), [](int) { return true; }));
     EXPECT_FALSE(safefile::replaceFile(dir.path(), [](int) { return true; }));  // not a regular file
+}
+
+// Any name a folder can hold can be replaced: bytes that are not UTF-8, signs, a line break,
+// and the longest names, beside which a temporary name must still fit.
+TEST(SafeFile, ReplacesFilesWhateverTheirNames)
+{
+    TempDir dir;
+    std::string longest(254, 'l');
+    longest.replace(250, 4, ".mp3");
+    const std::string names[] = {"caf\xe9 \x83\x65\x83\x58.mp3", "-a #%&'\"\nb.mp3", longest,
+                                 std::string(255, '\xe9')};
+    int count = 0;
+    for (const std::string& name : names) {
+        const std::string path = dir.file(name);
+        writeFile(path, "old");
+        ++count;
+        EXPECT_TRUE(safefile::replaceFile(path, [](int fd) { return safefile::writeAll(fd, "new"); })) << count;
+        EXPECT_EQ(readFile(path), "new") << count;
+        EXPECT_EQ(filesIn(dir.path()), count);
+    }
 }
 
 // What reaches the kernel: the temporary file, then its folder, are flushed before the rename,
