@@ -242,10 +242,11 @@ void TBitmap::SetSize(int32_t w, int32_t h)
     for (int32_t x = 0; x < w; ++x)
         rawSet(whiteRow.data(), x, bpp, white);
     const int32_t keptW = std::min(oldW, w);
-    for (int32_t y = 0; y < h; ++y) {
+    // A picture without width has no row bytes to copy (and no buffer to copy them to or from).
+    for (int32_t y = 0; y < h && !whiteRow.empty(); ++y) {
         uint8_t* row = bits_.data() + size_t(y) * stride_;
         std::memcpy(row, whiteRow.data(), whiteRow.size());
-        if (y >= oldH)
+        if (y >= oldH || keptW == 0)
             continue;
         const uint8_t* src = old.data() + size_t(y) * oldStride;
         if (bpp % 8 == 0) {
