@@ -97,7 +97,7 @@ std::int64_t ScanMP3File(tags::ReadOnlyFile& file, TMp3Record& Record)
         if (!xing.Found && chain.frames < kMinFrames && !(chain.reachesEnd && chain.frames >= 2))
             continue;
         describe(bytes, offset, Record);
-        if (const auto next = mpeg::headerBehindInfo(file, offset, header)) {
+        if (const auto next = mpeg::headerBehindInfo(file, offset, header, xing)) {
             static_cast<mpeg::FrameHeader&>(Record) = *next;
             Record.FrameLength = mpeg::frameLength(Record);
         }

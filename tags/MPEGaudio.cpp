@@ -150,7 +150,7 @@ bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
     VBR = readVbrHeader(file, firstFrame, Frame);
     if (VBR.ID == "Info") {
         const mpeg::VbrHeader info = std::exchange(VBR, {});
-        if (const auto next = mpeg::headerBehindInfo(file, firstFrame, Frame)) {
+        if (const auto next = mpeg::headerBehindInfo(file, firstFrame, Frame, info)) {
             static_cast<mpeg::FrameHeader&>(Frame) = *next;
             Frame.Size = static_cast<std::uint16_t>(mpeg::frameLength(Frame));
         }

@@ -86,9 +86,10 @@ struct VbrHeader {
 VbrHeader readXing(tags::ReadOnlyFile& file, std::int64_t frameStart, const FrameHeader& header);
 // When the frame at `frameStart` holds an Info header (the Xing header of a CBR file, which
 // carries no audio and whose own header may name any bit rate that fits it): the header of the
-// frame behind it, which describes the stream. Nothing otherwise.
+// frame behind it, which describes the stream. Nothing otherwise. `xing` is what readXing gave
+// for that frame; the caller has it already.
 std::optional<FrameHeader> headerBehindInfo(tags::ReadOnlyFile& file, std::int64_t frameStart,
-                                            const FrameHeader& header);
+                                            const FrameHeader& header, const VbrHeader& xing);
 // The VBRI header in the frame that starts at `frameStart`, if there is one.
 VbrHeader readVbri(tags::ReadOnlyFile& file, std::int64_t frameStart);
 

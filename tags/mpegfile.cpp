@@ -115,8 +115,9 @@ int ReadMPEGData(tags::ReadOnlyFile& file, TMPEGData& Data)
     std::uint8_t bytes[8];
     if (frame < 0 || !file.readExact(frame, 4, bytes))
         return 0;
+    const mpeg::FrameHeader first = mpeg::decodeHeader(bytes);
     const mpeg::FrameHeader header =
-        mpeg::headerBehindInfo(file, frame, mpeg::decodeHeader(bytes)).value_or(mpeg::decodeHeader(bytes));
+        mpeg::headerBehindInfo(file, frame, first, mpeg::readXing(file, frame, first)).value_or(first);
     describeHeader(header, Data);
     const std::int64_t audioBytes = end - frame;
     if (Data.BitRate > 0)
