@@ -5,6 +5,7 @@
 
 #include "tags/ReadOnlyFile.h"
 #include "tags/id3File.h"
+#include "tags/xID3v1.h"
 #include "util/SafeFile.h"
 
 // RIFF: "RIFF", size of what follows, "WAVE", then chunks of a 4-character identifier, a
@@ -23,7 +24,6 @@ constexpr std::size_t kFormatBytes = 16;
 constexpr std::size_t kExtensibleBytes = 40;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 constexpr std::uint16_t kFormatPcm = 1;
-constexpr std::int64_t kId3v1Bytes = 128;
 // A file of nothing but empty chunks must not keep us reading.
 constexpr int kMaxChunks = 4096;
 
@@ -115,10 +115,8 @@ bool TWAVfile::ReadFromFile(tags::ReadOnlyFile& file)
             // A sound that runs to the end of the file ends before an ID3v1 tag there. A data
             // size that fits the file is the sound's own, whatever its last bytes look like.
             const bool runsToEnd = stated > file.size() - start || (stated == 0 && streamed);
-            const std::int64_t tagAt = file.size() - kId3v1Bytes;
-            std::uint8_t tag[3];
-            if (runsToEnd && tagAt >= start && start + DataSize > tagAt && file.readExact(tagAt, sizeof tag, tag) &&
-                std::memcmp(tag, "TAG", 3) == 0)
+            const std::int64_t tagAt = file.size() - (runsToEnd ? tags::id3v1TagSize(file) : 0);
+            if (tagAt >= start && start + DataSize > tagAt)
                 DataSize = tagAt - start;
             DataPastEnd = stated != DataSize;
         }
