@@ -475,16 +475,17 @@ void TfrmMain::PlaceFrame()
 void TfrmMain::FitFrameOnScreen()
 {
     const QRect frame = frameGeometry();
+    const std::vector<QRect> areas = AvailableScreenAreas();
     // The screen that shows most of the frame once its title bar is on one.
-    const QRect placed(TitleBarOnScreen(frame, AvailableScreenAreas()), frame.size());
+    const QRect placed(TitleBarOnScreen(frame, areas), frame.size());
     QRect area;
     long long shown = -1;
-    for (const QScreen* s : QGuiApplication::screens()) {
-        const QRect common = placed & s->availableGeometry();
+    for (const QRect& candidate : areas) {
+        const QRect common = placed & candidate;
         const long long a = common.isEmpty() ? 0 : 1LL * common.width() * common.height();
         if (a > shown) {
             shown = a;
-            area = s->availableGeometry();
+            area = candidate;
         }
     }
     if (area.isEmpty())
