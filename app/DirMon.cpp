@@ -1,4 +1,5 @@
 #include "app/DirMon.h"
+#include "util/libWindows.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -216,8 +217,7 @@ void TDirMon::SetPath(const std::string& Value)
 {
     // The folder's name is kept as bytes, which need not be UTF-8: Latin-1 carries each byte
     // through the cleaning, which only looks at '/' and '.'.
-    struct stat st {};
-    if (Value.empty() || ::stat(Value.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (!IsFolder(Value))
         return;
     std::string path = QDir::cleanPath(QString::fromLatin1(Value)).toLatin1().toStdString();
     if (path.back() != '/')

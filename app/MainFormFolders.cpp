@@ -21,8 +21,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include <sys/stat.h>
-
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
@@ -43,19 +41,6 @@ const char* const RootText = "MusicFolder";
 const std::string CR = "\r";
 // How long a new file must stay unchanged before it is listed.
 constexpr int SettleMs = 250;
-
-// Paths are asked about by their own bytes, which need not be UTF-8.
-bool IsFolder(const std::string& Path)
-{
-    struct stat st {};
-    return !Path.empty() && ::stat(Path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool Exists(const std::string& Path)
-{
-    struct stat st {};
-    return ::stat(Path.c_str(), &st) == 0;
-}
 
 bool Contains(const std::vector<std::string>& List, const std::string& Item)
 {
@@ -474,7 +459,7 @@ void TfrmMain::RescanMusicFolder()
     for (int i = 0; i < lstFile->topLevelItemCount(); ++i) {
         const std::string path = RowPath(lstFile->topLevelItem(i));
         if (path.starts_with(prefix) && path.find('/', prefix.size()) == std::string::npos &&
-            !Exists(path))
+            !PathExists(path))
             vanished.push_back(path);
     }
     for (const std::string& path : vanished)

@@ -20,8 +20,6 @@
 #include <algorithm>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -35,13 +33,6 @@ namespace {
 constexpr int TitleColumn = 2;   // sub-item 1: the title
 constexpr int FrequencyStep = 200;   // Hz per Ctrl+Left/Right
 constexpr int GaugeStep = 10;        // gauge pixels per rewind / fast-forward tick
-
-// Asked of the name's own bytes, which need not be UTF-8.
-bool fileExists(const std::string& Path)
-{
-    struct stat st {};
-    return !Path.empty() && ::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 // The window's key preview and the double click of the frequency label: key presses of any
 // widget of the window reach FormKeyDown before the focused widget sees them.
@@ -174,7 +165,7 @@ void TfrmMain::PlaySelected(TSortListView* List)
         return;
     const std::string path = RowPath(List->topLevelItem(index));
     ShowTrackTitle(List, index);
-    if (fileExists(path)) {
+    if (IsRegularFile(path)) {
         if (!DxSound->ListPlay()) {
             if (DxSound->IsPlaying()) {
                 DxSound->Stop();
@@ -195,7 +186,7 @@ void TfrmMain::PlaySelected(TSortListView* List)
 
 void TfrmMain::OpenAndPlay(const std::string& Path)
 {
-    if (!fileExists(Path))
+    if (!IsRegularFile(Path))
         return;
     DxSound->SetGraphHeight(dxdLeft->height());
     DxSound->SetGraphWidth(dxdLeft->width());

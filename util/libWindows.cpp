@@ -249,6 +249,24 @@ bool isProtectedFolder(const fs::path& path)
 
 }  // namespace
 
+bool PathExists(const std::string& Path)
+{
+    struct stat st {};
+    return !Path.empty() && ::stat(Path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const std::string& Path)
+{
+    struct stat st {};
+    return !Path.empty() && ::stat(Path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const std::string& Path)
+{
+    struct stat st {};
+    return !Path.empty() && ::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 int FindFiles(std::vector<std::string>& List, const std::string& Mask, bool ClearFirst)
 {
     if (ClearFirst)

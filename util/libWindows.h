@@ -95,6 +95,12 @@ std::string GetSpecialFolder(int Index);
 
 // --- Files
 
+// What is at Path, asked of its own bytes: a name unzipped from an old archive need not be
+// UTF-8, and a trip through text would ask about another (missing) file. False for "".
+bool PathExists(const std::string& Path);
+bool IsFolder(const std::string& Path);
+bool IsRegularFile(const std::string& Path);
+
 // Adds to List the names (not paths) of the files and folders in Mask's folder that match
 // Mask's last part, which may hold "*" and "?" and is compared without regard to case
 // ("*.JPG" finds "a.jpg"; a trailing ".*" also matches names without extension). The
