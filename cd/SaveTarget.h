@@ -1,4 +1,5 @@
-// What the ripper and the voice recorder share about the file a user names to save into.
+// What the ripper and the voice recorder share about the file a user names to save into
+// (whether it exists is util's PathExists).
 #pragma once
 
 #include <QFileInfo>
@@ -10,8 +11,6 @@ namespace save_target {
 
 // Asked before a file of the same name is overwritten.
 inline constexpr const char* SameNameText = "同じ名前があります！！\r\r　　　　上書きしてもよろしいですか？";
-
-inline bool FileExists(const std::string& Path) { return QFileInfo::exists(QString::fromStdString(Path)); }
 
 // The folder the file is in, remembered as where the next save dialog opens.
 inline std::string FolderOf(const std::string& Path)

@@ -392,11 +392,11 @@ void TfrmMP3::UniqueFileName(std::string& FileName, std::string& OtherName) cons
 {
     const bool wav = CDRIP1 && CDRIP1->WriteWAV;
     const std::string ext = wav ? ".wav" : ".mp3";
-    if (save_target::FileExists(FileName)) {
+    if (PathExists(FileName)) {
         const std::string stem = rtl::ChangeFileExt(FileName, "");
         for (int n = 2;; ++n) {
             std::string candidate = stem + "(" + std::to_string(n) + ")" + ext;
-            if (!save_target::FileExists(candidate)) {
+            if (!PathExists(candidate)) {
                 FileName = std::move(candidate);
                 break;
             }
@@ -525,7 +525,7 @@ void TfrmMP3::spdCnvClick(QObject* Sender)
     const std::string input = OpenDialog1.FileName;
     std::string output = rtl::ChangeFileExt(input, ".mp3");
     iniWriteString("WAV_PATH", save_target::FolderOf(input));
-    if (save_target::FileExists(output)) {
+    if (PathExists(output)) {
         const int answer = ask(ConvertCaption, save_target::SameNameText, 3, "ync", "?");
         if (answer == 2)
             return;
@@ -536,7 +536,7 @@ void TfrmMP3::spdCnvClick(QObject* Sender)
             if (!ExecuteDialog(SaveDialog1) || SaveDialog1.FileName.empty())
                 return;
             output = SaveDialog1.FileName;
-            if (save_target::FileExists(output) && ask("確認", save_target::SameNameText, 2, "yn", "?") != 6)
+            if (PathExists(output) && ask("確認", save_target::SameNameText, 2, "yn", "?") != 6)
                 return;
         }
     }

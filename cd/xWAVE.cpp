@@ -788,7 +788,7 @@ void TfrmWAV::spdSaveClick()
     if (!ExecuteDialog(dialog))
         return;
     const std::string file = rtl::ChangeFileExt(dialog.FileName, mp3 ? ".mp3" : ".wav");
-    if (save_target::FileExists(file) && ask(save_target::SameNameText, 1, "yn", "?") != 6)
+    if (PathExists(file) && ask(save_target::SameNameText, 1, "yn", "?") != 6)
         return;
     QPointer<TfrmWAV> self(this);
     const bool saved = SaveRecording(file, mp3);
