@@ -55,9 +55,9 @@
 #include "platform/forms/Timer.h"
 #include "sound/DxSound.h"
 #include "sound/DxSoundDisplay.h"
-#include "tags/TagDialogHost.h"
+#include "tags/forms/TagDialogHost.h"
 #include "tags/libMP3Header.h"
-#include "visual/EffectForm.h"
+#include "visual/forms/EffectForm.h"
 #include "visual/EngineVisual.h"
 
 class EIniFileError;

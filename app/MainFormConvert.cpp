@@ -14,7 +14,7 @@
 #include "platform/rtl/AsciiCase.h"
 #include "platform/rtl/FileNames.h"
 #include "platform/rtl/StringList.h"
-#include "tags/TagDialogSupport.h"
+#include "tags/forms/TagDialogSupport.h"
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
 #include "util/libWindows.h"

@@ -9,7 +9,7 @@
 #include "app/Globals.h"
 #include "app/libMusic.h"
 #include "pictures/libImg.h"
-#include "tags/TagDialogSupport.h"   // TFinally
+#include "tags/forms/TagDialogSupport.h"   // TFinally
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
 #include "util/CaseFold.h"

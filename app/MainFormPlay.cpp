@@ -13,9 +13,9 @@
 // UI thread only.
 #include "app/MainForm.h"
 #include "app/MainFormSupport.h"
-#include "cd/xCD.h"
-#include "cd/xVolume.h"
-#include "cd/xWAVE.h"
+#include "cd/forms/xCD.h"
+#include "cd/forms/xVolume.h"
+#include "cd/forms/xWAVE.h"
 
 #include <algorithm>
 #include <vector>

@@ -5,12 +5,12 @@
 #include "app/Globals.h"
 #include "app/MainFormSupport.h"
 #include "app/libMusic.h"
-#include "cd/xCDDB_INF.h"
-#include "cd/xCDDB_MP3.h"
+#include "cd/forms/xCDDB_INF.h"
+#include "cd/forms/xCDDB_MP3.h"
 #include "controls/xi/XiButton.h"
-#include "tags/xDetails.h"
-#include "tags/xTAG.h"
-#include "tags/xTagAll.h"
+#include "tags/forms/xDetails.h"
+#include "tags/forms/xTAG.h"
+#include "tags/forms/xTagAll.h"
 #include "util/MainWindowHost.h"
 
 #include <QAction>

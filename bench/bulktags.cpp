@@ -11,9 +11,9 @@
 // Counters, as median with _min/_max spread of 5 alternating runs: `ours_files_per_s`,
 // `taglib_files_per_s` and `ratio` = ours / TagLib in files per second.
 // Goal: ratio at least 0.5.
-#include "tags/TagDialogHost.h"
+#include "tags/forms/TagDialogHost.h"
 #include "tags/libID3Tag.h"
-#include "tags/xTagAll.h"
+#include "tags/forms/xTagAll.h"
 #include "util/libIni.h"
 
 #include "bench/BenchSupport.h"

@@ -16,7 +16,7 @@
 #include "platform/sound/MemorySoundDevice.h"
 #include "tags/libID3Tag.h"
 #include "util/libIni.h"
-#include "visual/EffectForm.h"
+#include "visual/forms/EffectForm.h"
 
 namespace {
 

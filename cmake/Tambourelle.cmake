@@ -17,6 +17,7 @@ target_precompile_headers(tambourelle_pch PRIVATE ${PROJECT_SOURCE_DIR}/cmake/pc
 
 function(tambourelle_library name)
   cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
+  set_property(GLOBAL APPEND PROPERTY TAMBOURELLE_LIBRARIES ${name})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
        ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc ${CMAKE_CURRENT_SOURCE_DIR}/*.ui)
@@ -39,23 +40,29 @@ function(tambourelle_library name)
   target_precompile_headers(${name} REUSE_FROM tambourelle_pch)
 endfunction()
 
-# One GoogleTest program per tested folder (tests/<folder>/*.cpp), each test case a CTest
-# test labelled with the folder, run headless.
+# One GoogleTest program per tested library: tests/<folder>/*.cpp for a component library,
+# tests/<folder>/forms/*.cpp for its window library (test_<folder>_forms); each test case is a
+# CTest test labelled with the subsystem's folder, run headless.
 function(tambourelle_tests folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;SOURCES" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp
        ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
+  if(NOT folder MATCHES "/forms$")
+    list(FILTER srcs EXCLUDE REGEX "/${folder}/forms/")
+  endif()
   if(NOT srcs)
     return()
   endif()
-  set(exe test_${folder})
+  list(APPEND srcs ${ARG_SOURCES})
+  string(REPLACE "/" "_" exe "test_${folder}")
+  string(REGEX REPLACE "/.*" "" label "${folder}")
   add_executable(${exe} ${srcs})
   target_compile_options(${exe} PRIVATE ${TAMBOURELLE_WARNINGS})
   target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${exe} PRIVATE tambourelle_testsupport ${ARG_DEPS})
   target_precompile_headers(${exe} REUSE_FROM tambourelle_test_pch)
   gtest_discover_tests(${exe}
-    PROPERTIES LABELS ${folder}
+    PROPERTIES LABELS ${label}
                ENVIRONMENT QT_QPA_PLATFORM=offscreen
     DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -2,25 +2,49 @@
 """Fails when an include crosses the layers, or when a library's CMake dependencies do not
 match what its sources include.
 
-Layers, lowest first: platform <- util <- every other source folder; nothing includes the
-program's folder (app/) but the program itself, its tests and the benchmarks. The source
-folders are found, not listed: every top-level folder whose CMakeLists.txt makes a
-tambourelle_library. For each library:
-  - every folder its sources include must be reachable through its DEPS (directly or through
-    the dependencies' own DEPS), and
+The order of the libraries is written once, below (ORDER): each library names the libraries
+directly beneath it, and may include those and everything beneath them. Component libraries
+(file formats, engines, devices, protocols) sit in a subsystem's folder; its windows sit in
+the folder's forms/ library, above its own components and the controls. A component library
+includes no window header (WINDOW_HEADERS). Nothing includes the program's folder (app/) but
+the program itself, its tests and the benchmarks. For each library:
+  - every folder its sources include must be beneath it in the order and reachable through its
+    DEPS (directly or through the dependencies' own DEPS), and
   - every library it names in DEPS must be included by its sources (no dependency that
     nothing uses); a folder without sources yet is exempt.
-Test folders tests/<folder>/ follow the rule of <folder>; the other test folders (support,
-shared fixtures, fuzz targets) may not include the program's folder.
+Test folders tests/<folder>/ (and tests/<folder>/forms/) follow the rule of their library; the
+other test folders (support, shared fixtures, fuzz targets) may not include the program's folder.
 Usage: scripts/check_layers.py [root]   (exit status 1 on any finding)
 """
 import os
 import re
 import sys
 
-# The layers below the subsystems, lowest first; and the program's folder on top.
-BASE_LAYERS = ["platform", "util"]
+# Each library and the libraries directly beneath it, lowest first.
+ORDER = {
+    "platform": [],
+    "net": ["platform"],
+    "util": ["platform"],
+    "resources": ["platform"],
+    "bitmap64": ["util"],
+    "pictures": ["bitmap64", "util"],
+    "controls": ["pictures", "resources"],
+    "tags": ["pictures"],
+    "sound": ["tags"],
+    "cd": ["sound", "net"],
+    "visual": ["sound", "resources"],
+    "labels": ["cd", "visual"],
+    "tags_forms": ["tags", "controls"],
+    "cd_forms": ["cd", "tags_forms"],
+    "visual_forms": ["visual", "controls"],
+    "labels_forms": ["labels", "cd_forms", "visual_forms"],
+}
 PROGRAM = "app"
+# What only windows may include: the controls, and the window, dialog and message-box headers.
+WINDOW_LIBRARIES = {"controls"}
+WINDOW_HEADERS = {"platform/forms/Form.h", "platform/forms/Dialogs.h", "util/xMessageBox.h",
+                  "util/DirDialog.h"}
+COMPONENT_LIBRARIES = {"bitmap64", "pictures", "tags", "sound", "cd", "visual", "labels"}
 LIBRARY_PREFIX = "tambourelle_"
 SOURCE_EXTENSIONS = (".cpp", ".h")
 
@@ -72,25 +96,40 @@ def sources(root, folder, folders, name):
 
 
 def included(root, path, folders):
-    """(line number, library) of each include of a library's header."""
+    """(line number, library, header) of each include of a library's header."""
     with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
         for number, line in enumerate(f, 1):
             m = INCLUDE.match(line)
             if m:
                 lib = owner(m.group(1), folders)
                 if lib:
-                    yield number, lib
+                    yield number, lib, m.group(1)
 
 
-def allowed(layer, target_layer):
-    """Whether sources of one layer (a top-level folder) may include another by the layers."""
-    if target_layer == layer:
-        return True
-    if target_layer == PROGRAM:
-        return False
-    if layer in BASE_LAYERS:
-        return target_layer in BASE_LAYERS and BASE_LAYERS.index(target_layer) < BASE_LAYERS.index(layer)
-    return True
+def beneath(name):
+    """Every library beneath `name` in the order (the program has them all)."""
+    if name == PROGRAM:
+        return set(ORDER)
+    seen, todo = set(), list(ORDER.get(name, []))
+    while todo:
+        d = todo.pop()
+        if d not in seen:
+            seen.add(d)
+            todo.extend(ORDER.get(d, []))
+    return seen
+
+
+def refusal(name, target, header):
+    """Why sources of library `name` may not include `header` of library `target`, or None."""
+    if target == name:
+        return None
+    if target == PROGRAM:
+        return "nothing includes the program's folder"
+    if name in COMPONENT_LIBRARIES and (target in WINDOW_LIBRARIES or header in WINDOW_HEADERS):
+        return "a component library includes no window code"
+    if target not in beneath(name):
+        return f"{target} is not beneath {name} in the order"
+    return None
 
 
 def closure(name, deps):
@@ -108,18 +147,19 @@ def main():
     libs = libraries(root)
     folders = {n: f for n, (f, _) in libs.items()}
     deps = {n: d for n, (_, d) in libs.items()}
-    layer = {n: f.split("/")[0] for n, f in folders.items()}
-    findings = []
+    findings = [f"{folders[n]}/CMakeLists.txt: {LIBRARY_PREFIX}{n} has no place in the order "
+                f"(scripts/check_layers.py)" for n in sorted(libs) if n not in ORDER and n != PROGRAM]
 
     for name in sorted(libs):
         used = set()
         reachable = closure(name, deps) | {name}
         files = list(sources(root, folders[name], folders, name))
         for path in files:
-            for number, target in included(root, path, folders):
+            for number, target, header in included(root, path, folders):
                 used.add(target)
-                if not allowed(layer[name], layer[target]):
-                    findings.append(f"{path}:{number}: {folders[name]}/ may not include {folders[target]}/ (layers)")
+                why = refusal(name, target, header)
+                if why:
+                    findings.append(f"{path}:{number}: {folders[name]}/ may not include {header} ({why})")
                 elif target not in reachable:
                     findings.append(f"{path}:{number}: {folders[name]}/ includes {folders[target]}/ but "
                                     f"{LIBRARY_PREFIX}{name} does not link {LIBRARY_PREFIX}{target}")
@@ -129,23 +169,30 @@ def main():
                     findings.append(f"{folders[name]}/CMakeLists.txt: {LIBRARY_PREFIX}{name} links "
                                     f"{LIBRARY_PREFIX}{d} but includes nothing of {folders[d]}/")
 
-    # tests/<folder>/ is the test program of the library <folder>, which it links.
+    # tests/<folder>/ is the test program of the library in <folder> (tests/tags/forms/ of
+    # tags/forms/), which it links; a test may host a component in a window.
     tests = os.path.join(root, "tests")
-    if os.path.isdir(tests):
-        for entry in sorted(os.listdir(tests)):
-            if not os.path.isdir(os.path.join(tests, entry)):
+    by_folder = {f: n for n, f in folders.items()}
+    for dirpath, _, files in sorted(os.walk(tests)):
+        rel = os.path.relpath(dirpath, tests).replace(os.sep, "/")
+        parts = rel.split("/")
+        lib = next((by_folder["/".join(parts[:i])] for i in range(len(parts), 0, -1)
+                    if "/".join(parts[:i]) in by_folder), None)
+        for f in sorted(files):
+            if not f.endswith(SOURCE_EXTENSIONS):
                 continue
-            lib = entry if entry in libs else None
-            for src in sources(root, "tests/" + entry, folders, None):
-                for number, target in included(root, src, folders):
-                    if lib is None:
-                        if layer[target] == PROGRAM:
-                            findings.append(f"{src}:{number}: tests/{entry}/ may not include {folders[target]}/ (layers)")
-                    elif not allowed(layer[lib], layer[target]):
-                        findings.append(f"{src}:{number}: tests of {entry}/ may not include {folders[target]}/ (layers)")
-                    elif target not in closure(lib, deps) | {lib}:
-                        findings.append(f"{src}:{number}: tests of {entry}/ include {folders[target]}/, which "
-                                        f"{LIBRARY_PREFIX}{lib} does not link")
+            src = f"tests/{rel}/{f}"
+            for number, target, header in included(root, src, folders):
+                if lib is None:
+                    if target == PROGRAM:
+                        findings.append(f"{src}:{number}: tests/{rel}/ may not include {folders[target]}/ (layers)")
+                    continue
+                why = refusal(lib, target, None)
+                if why:
+                    findings.append(f"{src}:{number}: tests of {folders[lib]}/ may not include {header} ({why})")
+                elif target not in closure(lib, deps) | {lib}:
+                    findings.append(f"{src}:{number}: tests of {folders[lib]}/ include {folders[target]}/, which "
+                                    f"{LIBRARY_PREFIX}{lib} does not link")
 
     for f in findings:
         print(f)

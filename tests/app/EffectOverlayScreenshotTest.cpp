@@ -2,8 +2,8 @@
 // tagged song plays beside album art: grabs of the effect area after two seconds, in the album
 // phase and at 15 % of the track (grey), written under screenshots/app/ for a person to look at.
 #include "MemoryPlayer.h"
-#include "visual/EffectFolder.h"
-#include "visual/EffectForm.h"
+#include "visual/forms/EffectFolder.h"
+#include "visual/forms/EffectForm.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,13 +4,13 @@
 #include "MemoryPlayer.h"
 #include "support/LoopbackServer.h"
 
-#include "cd/xCDDB_INF.h"
-#include "cd/xCDDB_MP3.h"
+#include "cd/forms/xCDDB_INF.h"
+#include "cd/forms/xCDDB_MP3.h"
 #include "tags/libID3Tag.h"
 #include "util/libIni.h"
-#include "tags/xDetails.h"
-#include "tags/xTAG.h"
-#include "tags/xTagAll.h"
+#include "tags/forms/xDetails.h"
+#include "tags/forms/xTAG.h"
+#include "tags/forms/xTagAll.h"
 
 #include <gtest/gtest.h>
 

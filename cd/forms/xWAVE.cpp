@@ -1,4 +1,4 @@
-#include "cd/xWAVE.h"
+#include "cd/forms/xWAVE.h"
 #include "cd/SaveTarget.h"
 
 #include "pictures/libImg.h"

@@ -1,7 +1,7 @@
 // The effect overlay on the engine's memory sound device: album art, the pages, sizes, timers
 // and phases, driven by calling the timer handlers; and grabs of its pages under the build
 // folder (screenshots/visual/effect-*.png) for a person to look at.
-#include "visual/EffectForm.h"
+#include "visual/forms/EffectForm.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <QDir>
 
 #include "VisualTestUtil.h"
-#include "visual/EffectFolder.h"
+#include "visual/forms/EffectFolder.h"
 #include "sound/EngineRig.h"
 #include "tags/libID3Tag.h"
 

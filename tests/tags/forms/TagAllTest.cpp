@@ -2,7 +2,7 @@
 // recording host standing for the main window. What the bulk change writes is compared frame
 // by frame by python3-mutagen; the settings file is read back by configparser.
 #include "RecordingTagHost.h"
-#include "TagTestSupport.h"
+#include "tags/TagTestSupport.h"
 #include "shared/SettingsFixture.h"
 #include "shared/TaggedSongs.h"
 #include "support/AudioFixtures.h"
@@ -14,11 +14,11 @@
 #include "platform/forms/Image.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Picture.h"
-#include "tags/AudioInfoLabels.h"
+#include "tags/forms/AudioInfoLabels.h"
 #include "tags/libID3Tag.h"
-#include "tags/xDetails.h"
-#include "tags/xTAG.h"
-#include "tags/xTagAll.h"
+#include "tags/forms/xDetails.h"
+#include "tags/forms/xTAG.h"
+#include "tags/forms/xTagAll.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>

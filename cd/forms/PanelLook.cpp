@@ -1,4 +1,4 @@
-#include "cd/PanelLook.h"
+#include "cd/forms/PanelLook.h"
 
 namespace {
 constexpr gfx::TColor LightText = 0xE8E8E8;

@@ -2,7 +2,7 @@
 // answers the questions from a queue and records the engine and monitor calls in order.
 #pragma once
 
-#include "tags/TagDialogHost.h"
+#include "tags/forms/TagDialogHost.h"
 
 #include <array>
 #include <deque>

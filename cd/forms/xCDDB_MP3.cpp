@@ -1,4 +1,4 @@
-#include "cd/xCDDB_MP3.h"
+#include "cd/forms/xCDDB_MP3.h"
 
 #include "cd/MCDPlayer.h"
 #include "tags/libID3Tag.h"

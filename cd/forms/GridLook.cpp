@@ -1,4 +1,4 @@
-#include "cd/GridLook.h"
+#include "cd/forms/GridLook.h"
 
 #include "platform/gfx/DrawTools.h"
 

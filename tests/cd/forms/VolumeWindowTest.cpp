@@ -3,8 +3,8 @@
 // the recorder button opens the voice recorder.
 #include "cd/CdTestSupport.h"
 #include "cd/MixerCard.h"
-#include "cd/xVolume.h"
-#include "cd/xWAVE.h"
+#include "cd/forms/xVolume.h"
+#include "cd/forms/xWAVE.h"
 #include "platform/sound/Clock.h"
 #include "platform/wave/TestWave.h"
 #include "support/WaitFor.h"

@@ -1,4 +1,4 @@
-#include "visual/EffectForm.h"
+#include "visual/forms/EffectForm.h"
 
 #include <algorithm>
 #include <cmath>

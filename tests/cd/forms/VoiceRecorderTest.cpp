@@ -3,7 +3,7 @@
 // TagLib) and closing. The work files go to a scratch folder; the window's timers are driven
 // by calls, the devices by the manual clock.
 #include "cd/CdTestSupport.h"
-#include "cd/xWAVE.h"
+#include "cd/forms/xWAVE.h"
 #include "platform/wave/TestWave.h"
 #include "shared/SettingsFixture.h"
 #include "support/WaitFor.h"

@@ -6,7 +6,7 @@
 
 #include "support/AudioFixtures.h"
 #include "tags/libID3Tag.h"
-#include "visual/EffectForm.h"
+#include "visual/forms/EffectForm.h"
 
 namespace testsupport {
 

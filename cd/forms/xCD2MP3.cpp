@@ -1,8 +1,8 @@
-#include "cd/xCD2MP3.h"
+#include "cd/forms/xCD2MP3.h"
 #include "cd/SaveTarget.h"
 
-#include "cd/PanelLook.h"
-#include "cd/xCD.h"
+#include "cd/forms/PanelLook.h"
+#include "cd/forms/xCD.h"
 #include "platform/forms/Application.h"
 #include "platform/gfx/DrawTools.h"
 #include "platform/rtl/FileNames.h"

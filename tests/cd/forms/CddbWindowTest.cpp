@@ -1,10 +1,10 @@
 // The CDDB look-up windows against two loopback servers (primary and fallback) answering by
 // the request's command, over a CD player window with a disc image, with scratch settings and
 // a scratch system CD database. Pauses run at a tenth of their length.
-#include "cd/xCD.h"
-#include "cd/xCDDB.h"
-#include "cd/xCDDB_INF.h"
-#include "cd/xCDDB_MP3.h"
+#include "cd/forms/xCD.h"
+#include "cd/forms/xCDDB.h"
+#include "cd/forms/xCDDB_INF.h"
+#include "cd/forms/xCDDB_MP3.h"
 #include "platform/sound/MemorySoundDevice.h"
 #include "shared/SettingsFixture.h"
 #include "support/CdImages.h"

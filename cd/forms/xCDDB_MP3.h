@@ -12,7 +12,7 @@
 // User-interface thread only.
 #pragma once
 
-#include "cd/xCDDB.h"
+#include "cd/forms/xCDDB.h"
 
 class TfrmCDDB_MP3 : public TfrmCDDB {
 public:

@@ -2,7 +2,7 @@
 // host that answers the questions and stands for the main window and the engine. What the
 // dialog writes is read back by TagLib, python3 and ImageMagick.
 #include "RecordingTagHost.h"
-#include "TagTestSupport.h"
+#include "tags/TagTestSupport.h"
 #include "shared/SettingsFixture.h"
 #include "shared/TaggedSongs.h"
 #include "support/AudioFixtures.h"
@@ -13,9 +13,9 @@
 #include "controls/std/ComboBox.h"
 #include "platform/forms/Control.h"
 #include "platform/forms/Image.h"
-#include "tags/TagDialogHost.h"
+#include "tags/forms/TagDialogHost.h"
 #include "tags/libID3Tag.h"
-#include "tags/xTAG.h"
+#include "tags/forms/xTAG.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "cd/xVolume.h"
+#include "cd/forms/xVolume.h"
 
-#include "cd/xWAVE.h"
+#include "cd/forms/xWAVE.h"
 
 #include "platform/forms/Application.h"
 #include "util/MainWindowHost.h"

@@ -1,8 +1,8 @@
-#include "cd/xCDDB_INF.h"
+#include "cd/forms/xCDDB_INF.h"
 
-#include "cd/GridLook.h"
+#include "cd/forms/GridLook.h"
 #include "cd/MCDPlayer.h"
-#include "cd/xCDDB_MP3.h"
+#include "cd/forms/xCDDB_MP3.h"
 #include "platform/forms/Application.h"
 #include "platform/gfx/DrawTools.h"
 #include "util/MainWindowHost.h"

@@ -1,4 +1,4 @@
-#include "tags/xTAG.h"
+#include "tags/forms/xTAG.h"
 
 #include "controls/PictureOpenStandIn.h"
 #include "controls/gradient/RbButton.h"
@@ -8,9 +8,9 @@
 #include "platform/forms/Image.h"
 #include "platform/gfx/Picture.h"
 #include "platform/rtl/StringList.h"
-#include "tags/TagDialogHost.h"
-#include "tags/TagDialogSupport.h"
-#include "tags/libGenreHistory.h"
+#include "tags/forms/TagDialogHost.h"
+#include "tags/forms/TagDialogSupport.h"
+#include "tags/forms/libGenreHistory.h"
 #include "tags/libID3Tag.h"
 #include "tags/libMP3Header.h"
 #include "util/libByteLimit.h"

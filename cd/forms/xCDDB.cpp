@@ -1,7 +1,7 @@
-#include "cd/xCDDB.h"
+#include "cd/forms/xCDDB.h"
 
-#include "cd/GridLook.h"
-#include "cd/xCD.h"
+#include "cd/forms/GridLook.h"
+#include "cd/forms/xCD.h"
 #include "platform/forms/Application.h"
 #include "platform/gfx/DrawTools.h"
 #include "util/libControl.h"

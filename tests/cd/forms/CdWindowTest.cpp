@@ -3,7 +3,7 @@
 // here and the CDDB window's opening is recorded.
 #include "cd/CdTestSupport.h"
 #include "cd/libYear.h"
-#include "cd/xCD.h"
+#include "cd/forms/xCD.h"
 #include "platform/sound/MemorySoundDevice.h"
 #include "shared/SettingsFixture.h"
 #include "support/CdImages.h"

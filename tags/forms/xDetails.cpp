@@ -1,10 +1,10 @@
-#include "tags/xDetails.h"
+#include "tags/forms/xDetails.h"
 
 #include "controls/gradient/RbButton.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/Image.h"
-#include "tags/TagDialogHost.h"
-#include "tags/TagDialogSupport.h"
+#include "tags/forms/TagDialogHost.h"
+#include "tags/forms/TagDialogSupport.h"
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
 

@@ -1,4 +1,4 @@
-#include "tags/libGenreHistory.h"
+#include "tags/forms/libGenreHistory.h"
 
 #include "controls/std/ComboBox.h"
 #include "platform/rtl/StringList.h"

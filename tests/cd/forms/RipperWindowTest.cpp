@@ -2,8 +2,8 @@
 // system CD database, a scratch save folder and the questions and file dialogs answered
 // here. Files are checked by ffprobe, python3-mutagen and our own tag reader.
 #include "cd/CdTestSupport.h"
-#include "cd/xCD.h"
-#include "cd/xCD2MP3.h"
+#include "cd/forms/xCD.h"
+#include "cd/forms/xCD2MP3.h"
 #include "platform/sound/MemorySoundDevice.h"
 #include "shared/SettingsFixture.h"
 #include "support/CdImages.h"
