@@ -237,8 +237,10 @@ TEST_F(CDPlayerTest, AudioDiscTestAndMediaIdentity)
         EXPECT_EQ(p->IsAudioDisc(p->CurrentDrive), c.audio);
     }
     // 27 one-second tracks: the checksum byte is 153, so the id is above 2^31 and must not
-    // read as 0.
-    const std::string big = writeCdImage(dir, "big", std::vector<ImageTrack>(27, {false, 75, 0}));
+    // read as 0. One of them is audio: a sheet of data tracks alone is no disc to play.
+    std::vector<ImageTrack> tracks(27, {false, 75, 0});
+    tracks[0] = {true, 75, 440};
+    const std::string big = writeCdImage(dir, "big", tracks);
     auto p = player(big);
     EXPECT_EQ(p->GetMediaIdentity(), (153u << 24) | (27u << 8) | 27u);
     std::filesystem::remove(dir.file("big.bin"));
