@@ -195,8 +195,10 @@ TfrmMain::~TfrmMain()
     // window's members: the engine goes first, also when the window was never closed.
     visual_ = nullptr;
     DxSound.reset();
-    if (frmMain == this)
+    if (frmMain == this) {
         frmMain = nullptr;
+        IniKeepUnsavedInMemory(nullptr);   // the session ends with its window
+    }
     if (MainWindowHost() == &WindowHost())
         RegisterMainWindowHost(nullptr);
 }
@@ -214,6 +216,8 @@ void TfrmMain::FormCreate()
     move(0, 0);
     if (IniBase.empty())   // the program sets it before; tests point it at scratch folders
         IniBase = GetAppDir() + "/Tambourelle";
+    // Settings that cannot be stored still hold for this session, for every window.
+    IniKeepUnsavedInMemory([this](const std::string& message) { ReportSaveFailure(EIniFileError(message)); });
     IniLoadFormPos(IniBase, "Form", "Main", this);
     chkRepeart->SetChecked(IniReadBool(IniBase, "SETTING", "REPEAT", false));
     chkShuffle->SetChecked(IniReadBool(IniBase, "SETTING", "Shuffle", false));
@@ -292,8 +296,8 @@ void TfrmMain::CMShowingChanged()
 }
 
 // A settings file that cannot be written costs the settings on disk, never the program or
-// what it holds: the failure is told (once for all of start-up, when the window is shown)
-// and the program goes on with its settings in memory.
+// what it holds: the settings routines keep it in memory for the session and tell of it once
+// (a failure during start-up is told when the window is shown).
 void TfrmMain::SaveSettings(const std::function<void()>& Write)
 {
     try {
