@@ -167,12 +167,13 @@ void TfrmTagAll::FormShow(QObject*)
             for (QWidget* w : enable)
                 w->setEnabled(true);
             field->setEnabled(true);
-            field->setText(q(value));
+            // Whole, past the year's four digits too: a box never cuts what it does not change.
+            SetStoredText(field, q(value));
             field->end(false);
             field->setFocus();
         }
     }
-    // What the edits hold after their limits is what counts as unchanged.
+    // What the boxes show is what counts as unchanged.
     shownYear_ = s(Edit1->text());
     shownGenre_ = s(Edit2->text());
     shownArtist_ = s(Edit3->text());
