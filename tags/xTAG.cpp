@@ -162,7 +162,7 @@ void TfrmTAG::placeControls()
         field->setGeometry(fieldX, y, width, height);
         y += height + 8;
     };
-    row("Year", Edit1, 64);
+    row("Year", Edit1, 84);  // wide enough for a full date some writers store as the year
     caption("Genre", y);
     Edit2->setGeometry(fieldX, y, 160, 24);
     const int listW = (fieldW - 160 - 12) / 2;

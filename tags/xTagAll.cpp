@@ -69,7 +69,7 @@ void TfrmTagAll::createControls()
         return e;
     };
     lbl01 = label("Year", labelX, 24, 60);
-    Edit1 = edit(1, fieldX, 24, 64);
+    Edit1 = edit(1, fieldX, 24, 84);  // wide enough for a full date some writers store as the year
     Edit1->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), Edit1));
     SetTextByteLimit(Edit1, 4);
     lbl02 = label("Genre", labelX, 56, 60);
