@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 #include "app/xSplash.h"
 #include "cd/LameCoder.h"
+#include "util/Cp932.h"
 #include "util/MainWindowHost.h"
 
 #include <algorithm>
@@ -736,15 +737,21 @@ void TfrmMain::FitListColumns(TSortListView* ListView)
     ListView->setColumnWidth(1, number);
     ListView->setColumnWidth(3, 154 - 3 * d);
     ListView->setColumnWidth(4, 192 - 6 * d);
-    ListView->setColumnWidth(2, 200 - (ListView == lstMP3 ? 7 : 8) * d - (number - ListColumns[1].width));
+    // A sorted column widened to hold its caption beside the arrow takes its room from the
+    // title too, so the row still fits the list.
+    int widened = 0;
+    for (int c = 5; c < 8; ++c)
+        widened += std::max(0, ListView->columnWidth(c) - ListColumns[c].width);
+    ListView->setColumnWidth(2, 200 - (ListView == lstMP3 ? 7 : 8) * d - (number - ListColumns[1].width) - widened);
 }
 
 void TfrmMain::ShowFolderLabel(const std::string& Path)
 {
     const QFontMetrics fm(lblFolder->font());
     const int room = std::max(0, lblFolder->width() - 8);   // inside the label's padding
-    lblFolder->setText(ellipsisPath(QString::fromStdString(Path), fm, room));
-    lblFolder->setToolTip(QString::fromStdString(Path));
+    const QString shown = QString::fromStdString(cp932::nameForDisplay(Path));
+    lblFolder->setText(ellipsisPath(shown, fm, room));
+    lblFolder->setToolTip(shown);
 }
 
 void TfrmMain::BuildListColumns(TSortListView* ListView)

@@ -8,12 +8,14 @@
 #include "tags/TagDialogHost.h"
 #include "tags/libID3Tag.h"
 #include "tags/libMP3Header.h"
+#include "util/Cp932.h"
 #include "util/libControl.h"
 
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
 #include <QPalette>
+#include <QVariant>
 #include <QWidget>
 
 #include <filesystem>
@@ -97,6 +99,30 @@ QFont TagFixedFont()
     f.setFixedPitch(true);
     f.setPixelSize(12);
     return f;
+}
+
+namespace {
+
+// The bytes and the text shown with them; text set later over them wins.
+constexpr const char* FileBytesProperty = "tambourelleFileBytes";
+constexpr const char* FileShownProperty = "tambourelleFileShown";
+
+}  // namespace
+
+void SetFileLabel(QLabel* Label, const std::string& Path)
+{
+    const QString shown = QString::fromStdString(cp932::nameForDisplay(Path));
+    Label->setText(shown);
+    Label->setProperty(FileBytesProperty, QByteArray::fromStdString(Path));
+    Label->setProperty(FileShownProperty, shown);
+}
+
+std::string FileOfLabel(const QLabel* Label)
+{
+    const QVariant bytes = Label->property(FileBytesProperty);
+    if (bytes.isValid() && Label->property(FileShownProperty).toString() == Label->text())
+        return bytes.toByteArray().toStdString();
+    return Label->text().toStdString();
 }
 
 void CreateAudioInfoLabels(QWidget* Parent, TAudioInfoLabelSet& Labels)
