@@ -113,6 +113,14 @@ void TfrmVolume::FormCreate()
     for (int t = 0; t < Bars - 1; ++t)
         trkVolume[t]->setEnabled(lines > t);
     trkVolume[5]->setEnabled(DestinationNames.size() >= 2 && lines >= 3);
+    // A bar at rest looks the same enabled or not: a line the mixer lacks greys its caption
+    // and shows no level, so the row reads as out of use.
+    for (int t = 0; t < Bars; ++t) {
+        if (trkVolume[t]->isEnabled())
+            continue;
+        lblCaption[t]->setEnabled(false);
+        lblVol[t]->clear();
+    }
 }
 
 void TfrmVolume::BarLine(int Tag, int& Destination, int& Connection)
