@@ -9,6 +9,7 @@
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPalette>
 #include <QSignalBlocker>
 #include <QSlider>
 
@@ -120,6 +121,11 @@ void TfrmVolume::FormCreate()
             continue;
         lblCaption[t]->setEnabled(false);
         lblVol[t]->clear();
+        // The toolkit's own style draws a disabled handle as an enabled one: it takes the
+        // face colour and so reads as a slot without a knob.
+        QPalette flat = trkVolume[t]->palette();
+        flat.setColor(QPalette::Disabled, QPalette::Button, flat.color(QPalette::Disabled, QPalette::Window));
+        trkVolume[t]->setPalette(flat);
     }
 }
 

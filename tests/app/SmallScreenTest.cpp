@@ -8,8 +8,12 @@
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
+#include "app/Program.h"
+#include "platform/gfx/DrawTools.h"
 #include "app/xInput.h"
 #include "controls/dialogs/CoolDlg.h"
+#include "platform/forms/Form.h"
+#include "util/DirDialog.h"
 #include "util/xMessageBox.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +24,8 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QVBoxLayout>
 #include <QTimer>
 
 #include <functional>
@@ -65,12 +71,23 @@ void expectUsable(QWidget& w, const char* name)
     SaveScreen(w, QString::fromLatin1(name));
 }
 
+// The program's font and the toolkit's Japanese texts, as the program sets them.
+void UseProgramLook()
+{
+    InstallToolkitTranslations();
+    QFont f(QString::fromStdString(gfx::MapFontName(gfx::DefaultFontName)));
+    f.setPixelSize(12);
+    QApplication::setFont(f);
+}
+
 }  // namespace
+
 
 TEST(DialogsOnSmallScreen, TheMainWindowsDialogsOpenInsideTheWorkArea)
 {
     SKIP_UNLESS_ON_SMALL_SCREEN();
     SettingsFixture settings;
+    UseProgramLook();
     Mp3Path.clear();
     MusicFolders.clear();
     TfrmMain main;
@@ -97,4 +114,37 @@ TEST(DialogsOnSmallScreen, TheMainWindowsDialogsOpenInsideTheWorkArea)
             (void)open.Execute();
         },
         [](QWidget& w) { expectUsable(w, "open-file-dialog"); });
+}
+
+// A chooser taller than the screen (a long prompt) placed low and to the right by its owner
+// shrinks onto the screen with its path box and buttons, and a window that the program sized
+// larger than the screen shrinks to it, never below what its layout needs.
+TEST(DialogsOnSmallScreen, WindowsLargerThanTheScreenShrinkOntoIt)
+{
+    SKIP_UNLESS_ON_SMALL_SCREEN();
+    UseProgramLook();
+    QWidget owner;
+    owner.setGeometry(0, 0, 800, 600);
+    owner.show();
+    TDirDialog chooser(&owner);
+    std::string prompt = "音楽フォルダの選択 :";
+    for (int i = 0; i < 24; ++i)
+        prompt += "\r行 " + std::to_string(i);
+    chooser.Promt = prompt;
+    chooser.OnShowDialog = [](QPoint& pt) { pt = QPoint(420, 300); };
+    whileOpen([&] { (void)chooser.Execute(); }, [](QWidget& w) {
+        EXPECT_LE(w.frameGeometry().height(), 600);
+        expectUsable(w, "folder-dialog-long-prompt");
+    });
+
+    forms::TForm form(&owner);
+    auto* layout = new QVBoxLayout(&form);
+    auto* list = new QListWidget(&form);
+    list->setMinimumSize(300, 200);
+    layout->addWidget(list);
+    form.resize(1000, 900);
+    form.show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(InsideWorkArea(form));
+    EXPECT_GE(list->height(), 200);
 }

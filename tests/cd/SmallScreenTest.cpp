@@ -11,7 +11,9 @@
 #include "platform/mixer/Mixer.h"
 #include "platform/sound/Clock.h"
 #include "platform/wave/TestWave.h"
+#include "shared/SettingsFixture.h"
 #include "support/SmallScreen.h"
+#include "util/libIni.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +38,10 @@ void expectOpensInside(QWidget& w, const char* name)
 TEST(CdWindowsOnSmallScreen, EveryWindowOpensInsideTheWorkArea)
 {
     SKIP_UNLESS_ON_SMALL_SCREEN();
+    SettingsFixture settings;
+    // Nobody answers there: the CDDB windows report that at once.
+    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", "127.0.0.1:1");
+    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER2", "127.0.0.1:1");
     snd::ManualClock clock;
     TfrmCD cd(nullptr, nullptr, clock);
     cd.MsgBoxEx = answerNo;
@@ -48,6 +54,7 @@ TEST(CdWindowsOnSmallScreen, EveryWindowOpensInsideTheWorkArea)
     }
     {
         TfrmCDDB cddb(nullptr, &cd);
+        cddb.MsgBoxHook = answerNo;
         expectOpensInside(cddb, "cddb");
     }
     {
@@ -56,6 +63,7 @@ TEST(CdWindowsOnSmallScreen, EveryWindowOpensInsideTheWorkArea)
     }
     {
         TfrmCDDB_MP3 names;
+        names.MsgBoxHook = answerNo;
         expectOpensInside(names, "cddb-ripper");
     }
     {
