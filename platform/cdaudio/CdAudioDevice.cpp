@@ -92,20 +92,21 @@ uint32_t cddbDiscId(const Toc& toc)
 
 }  // namespace
 
+// The texts the user reads in the CD windows' message boxes, in the program's language.
 std::string errorText(int code)
 {
     static const std::array<const char*, 9> texts = {
-        "The command completed successfully.",
-        "There is no CD drive or disc image by that name.",
-        "The device is not ready: there is no readable disc in the drive or its tray is open.",
-        "The specified track or position is outside the disc.",
-        "The specified time format is not valid.",
-        "There is no sound device to play the disc through.",
-        "The disc could not be read.",
-        "The drive's tray could not be moved.",
-        "The sound device cannot play CD audio.",
+        "コマンドは正常に終了しました。",
+        "CD ドライブまたはディスク イメージが見つかりません。",
+        "デバイスの準備ができていません。ドライブに読み取れるディスクがないか、トレイが開いています。",
+        "指定したトラックまたは位置はディスクの範囲外です。",
+        "指定した時間の形式は無効です。",
+        "ディスクを再生するサウンド デバイスがありません。",
+        "ディスクを読み取れませんでした。",
+        "ドライブのトレイを動かせませんでした。",
+        "サウンド デバイスは CD オーディオを再生できません。",
     };
-    return code >= 0 && size_t(code) < texts.size() ? texts[size_t(code)] : "Unknown CD audio error.";
+    return code >= 0 && size_t(code) < texts.size() ? texts[size_t(code)] : "不明な CD オーディオ エラーです。";
 }
 
 uint32_t packMsf(uint32_t frames)

@@ -47,7 +47,7 @@ constexpr int kTrayFailed = 7;
 constexpr int kNotPlayable = 8;      // the sound device refused the CD format
 }  // namespace error
 
-// The English description of an error code.
+// The description of an error code, in Japanese as the windows that show it.
 std::string errorText(int code);
 
 constexpr uint32_t kMilliseconds = 0;

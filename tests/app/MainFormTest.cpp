@@ -8,6 +8,7 @@
 #include "app/MainForm.h"
 #include "util/libIni.h"
 #include "util/libWindows.h"
+#include "platform/forms/ScreenFit.h"
 #include "platform/gfx/Raster.h"
 #include "support/WaitFor.h"
 
@@ -574,7 +575,7 @@ TEST(MainForm, ASavedPositionKeepsTheTitleBarOnAScreen)
         {{3000, -400}, {2240, 0}},     // beyond both, nearest the second's top right
     };
     for (const Case& c : cases)
-        EXPECT_EQ(TfrmMain::TitleBarOnScreen(QRect(c.saved, QSize(1023, 736)), screens), c.restored) << c.saved.x() << "," << c.saved.y();
+        EXPECT_EQ(forms::TitleBarOnScreen(QRect(c.saved, QSize(1023, 736)), screens), c.restored) << c.saved.x() << "," << c.saved.y();
 }
 
 // A frame larger than the screen it opens on shrinks to the work area, the client never below
@@ -594,7 +595,7 @@ TEST(MainForm, AWindowLargerThanItsScreenShrinksOntoIt)
         {{0, 0, 1027, 760}, {0, 0, 480, 400}, {0, 0, 518, 512}},             // the minimum holds
     };
     for (const Case& c : cases)
-        EXPECT_EQ(TfrmMain::FitOnScreen(c.saved, frame, c.screen, minimum), c.fitted) << c.screen.width() << "x" << c.screen.height();
+        EXPECT_EQ(forms::FitOnScreen(c.saved, frame, c.screen, minimum), c.fitted) << c.screen.width() << "x" << c.screen.height();
 }
 
 // The player's effect boxes sit on a dark face: a ticked box must show its mark there, at

@@ -285,3 +285,20 @@ TEST_F(CDPlayerTest, AutoPlayHandlerInMimeAppsList)
     p.SetAutoRun(true);
     EXPECT_EQ(readFile(mimeApps), "[Default Applications]\nx-content/audio-cdda=tambourelle-audiocd.desktop\n");
 }
+
+// Without the drive the settings name (and no other), opening tells so in the CD windows'
+// language and names the drive that was looked for.
+TEST_F(CDPlayerTest, AMissingDriveIsToldInJapaneseWithItsName)
+{
+    IniWriteString(IniBase, "CDPlayer", "CD_DRIVE", "/nonexistent/sr9");
+    TCDPlayer p(clock);
+    ASSERT_EQ(p.DriveList().front(), "/nonexistent/sr9");
+    try {
+        p.Reopen();
+        FAIL() << "opened a drive that does not exist";
+    } catch (const EMCIDeviceError& e) {
+        EXPECT_EQ(e.Code, cdaudio::error::kNoDrive);
+        EXPECT_EQ(std::string(e.what()), "CD ドライブまたはディスク イメージが見つかりません。\r\r/nonexistent/sr9");
+    }
+    EXPECT_EQ(p.GetMode(), 0);
+}
