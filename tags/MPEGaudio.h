@@ -53,6 +53,8 @@ public:
     // stream CBR, the frames are counted to the end of the audio in one pass and the three are
     // exact. True when the frames were counted.
     bool CountFrames(tags::ReadOnlyFile& file);
+    // The rates were seen to change (by CountFrames or in the first block) with no VBR header.
+    bool VbrWithoutHeader() const { return counted_.Frames > 0 || blockFrameBytes_ > 0; }
 
     std::int64_t FileLength = 0;
     std::string VendorID;  // "LAME" + four version characters (near the end or in an Info header), or "GOGO"

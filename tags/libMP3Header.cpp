@@ -98,13 +98,14 @@ std::string vbrText(const TMPEGaudio& mpeg)
     return id + " " + (mpeg.VBR.Found ? "Yes (VBR)" : "No (CBR)");
 }
 
-void fromMpegAudio(tags::ReadOnlyFile& file, TAudioFileInfo& info)
+void fromMpegAudio(tags::ReadOnlyFile& file, TAudioFileInfo& info, bool countFrames)
 {
     TMPEGaudio mpeg;
     mpeg.ReadFromFile(file);
-    // A VBR stream without a VBR header: its frames counted to the end give the true length,
-    // rate and counts in place of the first frame's.
-    const bool counted = mpeg.CountFrames(file);
+    // A VBR stream without a VBR header: its frames counted to the end (or the mean of the
+    // first ones) give the length, rate and counts in place of the first frame's.
+    if (countFrames)
+        mpeg.CountFrames(file);
     info.Valid = mpeg.Valid();
     info.Text[aiFileSize] = kilobytes(mpeg.FileLength);
     info.Text[aiVersion] = mpeg.Version() + " " + mpeg.Layer();
@@ -125,7 +126,7 @@ void fromMpegAudio(tags::ReadOnlyFile& file, TAudioFileInfo& info)
     info.Text[aiEmphasis] = mpeg.Emphasis();
     info.FrameCount = mpeg.Frames();
     info.Text[aiFrames] = grouped(info.FrameCount);
-    if (counted) {
+    if (mpeg.VbrWithoutHeader()) {
         setDuration(info, static_cast<std::int64_t>(mpeg.Duration()));
         info.Text[aiSamples] =
             grouped(info.FrameCount * mpeg::samplesPerFrame(mpeg.Frame.VersionID, mpeg.Frame.LayerID));
@@ -227,7 +228,7 @@ bool writeWrapped(int source, const WrapPlan& plan, const std::string& out)
 
 bool IsWavFile(const std::string& FileName) { return rtl::HasExtension(FileName, ".wav"); }
 
-void GetAudioFileInfo(const std::string& FileName)
+void GetAudioFileInfo(const std::string& FileName, bool CountFrames)
 {
     TAudioFileInfo& info = AudioFileInfo;
     info = TAudioFileInfo{};
@@ -248,7 +249,7 @@ void GetAudioFileInfo(const std::string& FileName)
     if (wav)
         fromWav(wave, info);
     else
-        fromMpegAudio(file, info);
+        fromMpegAudio(file, info, CountFrames);
 }
 
 void ReadSampleRate(const std::string& FileName)
