@@ -137,7 +137,7 @@ void CreateAudioInfoLabels(QWidget* Parent, TAudioInfoLabelSet& Labels)
 
 void ShowAudioInfo(const TAudioInfoLabelSet& Labels, const std::string& FileName)
 {
-    GetAudioFileInfo(FileName);
+    GetAudioFileInfo(FileName, true);
     for (std::size_t i = 0; i < Labels.size(); ++i)
         Labels[i]->setText(QString::fromStdString(AudioInfoText(AudioInfoLabels[i], AudioFileInfo)));
 }

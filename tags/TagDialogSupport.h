@@ -57,7 +57,8 @@ void ShowTagPhoto(forms::TImage& Image, const std::string& Mp3Path, const std::s
 // The eighteen labels of AudioInfoLabels, in a fixed-pitch font, named after their entries.
 using TAudioInfoLabelSet = std::array<QLabel*, 18>;
 void CreateAudioInfoLabels(QWidget* Parent, TAudioInfoLabelSet& Labels);
-// Runs GetAudioFileInfo on the file and puts each label's prefix and text up.
+// Runs GetAudioFileInfo on the file (a header-less VBR stream's frames counted) and puts each
+// label's prefix and text up.
 void ShowAudioInfo(const TAudioInfoLabelSet& Labels, const std::string& FileName);
 
 // The fixed-pitch font of file names and information texts.

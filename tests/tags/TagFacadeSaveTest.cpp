@@ -204,6 +204,48 @@ TEST_F(TagFacadeSave, FailedSavesLeaveTheFileAsItWasAndGoodOnesKeepTheAudio)
     EXPECT_EQ(saved.substr(saved.size() - 128, 3), "TAG");
 }
 
+// An ID3v2.3 tag whose second frame has a damaged identifier (its size intact), written with
+// python's struct as a broken tagger leaves it: mutagen steps over that frame and reads TPE1 and
+// TALB behind it (TagLib stops at it). Our load stops there, shows the title, and the save is
+// refused, so the file keeps every frame byte for byte.
+TEST_F(TagFacadeSave, DamagedIdentifierCostsNoFrameBehindIt)
+{
+    static const char* program = R"(
+import struct, sys
+def frame(fid, text):
+    data = b"\0" + text
+    return fid + struct.pack(">IH", len(data), 0) + data
+frames = (frame(b"TIT2", b"Old title") + frame(b"T\xb1T2", b"damaged") + frame(b"TPE1", b"Artist")
+          + frame(b"TALB", b"Album") + b"\0" * 64)
+size = len(frames)
+header = b"ID3" + struct.pack(">BBB", 3, 0, 0) + bytes((size >> s) & 0x7F for s in (21, 14, 7, 0))
+audio = open(sys.argv[1], "rb").read()
+open(sys.argv[1], "wb").write(header + frames + audio)
+)";
+    TempDir dir;
+    const std::string path = makeFile(dir.file("song.mp3"), mp3Audio());
+    auto r = runCommand(testsupport::python3(), {"-c", program, path});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string before = readFile(path);
+    auto peersReadAll = [&] {
+        EXPECT_EQ(readWithTagLib(path).at("TIT2"), "Old title");
+        const MutagenView mutagen = readWithMutagen(path);
+        EXPECT_EQ(mutagen.text("TIT2"), "Old title");
+        EXPECT_EQ(mutagen.text("TPE1"), "Artist");
+        EXPECT_EQ(mutagen.text("TALB"), "Album");
+    };
+    peersReadAll();
+
+    EXPECT_FALSE(ReadTag(path));
+    EXPECT_EQ(CurrentTag.Id3v2Tag.LoadStatus, id3v2::kBadFrameId);
+    EXPECT_EQ(CurrentTag.Title, "Old title");
+    CurrentTag.Title = "新しい題名";
+    EXPECT_FALSE(WriteTag(path));
+    EXPECT_TRUE(readFile(path) == before) << "the file changed";
+    EXPECT_EQ(filesIn(dir.path()), 1);
+    peersReadAll();
+}
+
 // Characters the system converter maps one way into CP932 (and read back as others) go as
 // UTF-16; text that CP932 holds exactly stays CP932 for peers that read only that, in a tag
 // that holds no Unicode text.
