@@ -300,7 +300,8 @@ std::int32_t CR_OpenRipper(std::int32_t& bufferSize, std::int32_t startSector, s
     cdrom_drive_t* drive = cdio_cddap_identify(d->path.c_str(), CDDA_MESSAGE_FORGETIT, nullptr);
     if (!drive)
         return CR_FAILED;
-    if (cdio_cddap_open(drive) != 0 || endSector > cdio_cddap_disc_lastsector(drive)) {
+    // The disc runs to the lead-out: a data track after the last audio track is rippable too.
+    if (cdio_cddap_open(drive) != 0 || endSector >= cdio_get_track_lsn(drive->p_cdio, CDIO_CDROM_LEADOUT_TRACK)) {
         cdio_cddap_close(drive);
         return CR_FAILED;
     }

@@ -168,6 +168,11 @@ TEST(CddbText, ParseXmcd)
         EXPECT_EQ(artist, c.artist) << c.name;
         EXPECT_EQ(tracks, c.tracks) << c.name;
     }
+    // An entry parses when it holds a title line at all.
+    EXPECT_TRUE(HasXmcdTitles("# xmcd\nDTITLE=\n"));
+    EXPECT_TRUE(HasXmcdTitles("TTITLE12=x"));
+    EXPECT_FALSE(HasXmcdTitles("<html>busy</html>\r\nTTITLE=x\r\nTTITLEx=y\r\n DTITLE=z\r\n"));
+    EXPECT_FALSE(HasXmcdTitles(""));
 }
 
 TEST(CddbText, AnswerCodesAndMatchLines)
