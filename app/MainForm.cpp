@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 #include "app/xSplash.h"
 #include "cd/LameCoder.h"
+#include "util/Cp932.h"
 #include "util/MainWindowHost.h"
 
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include "app/DirMon.h"
 #include "app/Globals.h"
 #include "app/libMusic.h"
+#include "platform/forms/ScreenFit.h"
 #include "platform/rtl/Numerics.h"
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
@@ -195,8 +197,10 @@ TfrmMain::~TfrmMain()
     // window's members: the engine goes first, also when the window was never closed.
     visual_ = nullptr;
     DxSound.reset();
-    if (frmMain == this)
+    if (frmMain == this) {
         frmMain = nullptr;
+        IniKeepUnsavedInMemory(nullptr);   // the session ends with its window
+    }
     if (MainWindowHost() == &WindowHost())
         RegisterMainWindowHost(nullptr);
 }
@@ -214,6 +218,8 @@ void TfrmMain::FormCreate()
     move(0, 0);
     if (IniBase.empty())   // the program sets it before; tests point it at scratch folders
         IniBase = GetAppDir() + "/Tambourelle";
+    // Settings that cannot be stored still hold for this session, for every window.
+    IniKeepUnsavedInMemory([this](const std::string& message) { ReportSaveFailure(EIniFileError(message)); });
     IniLoadFormPos(IniBase, "Form", "Main", this);
     chkRepeart->SetChecked(IniReadBool(IniBase, "SETTING", "REPEAT", false));
     chkShuffle->SetChecked(IniReadBool(IniBase, "SETTING", "Shuffle", false));
@@ -252,7 +258,7 @@ void TfrmMain::FormShow()
     lblFavorite->clear();
     IniLoadFormSize(IniBase, "Form", "Main", QPoint(DefaultWidth, DefaultHeight), this);
     FitFrameOnScreen();
-    if (const QPoint onScreen = TitleBarOnScreen(frameGeometry(), AvailableScreenAreas()); onScreen != pos())
+    if (const QPoint onScreen = forms::TitleBarOnScreen(frameGeometry(), forms::AvailableScreenAreas()); onScreen != pos())
         move(onScreen);
     framePosition_ = pos();
     placingFrame_ = true;
@@ -292,8 +298,8 @@ void TfrmMain::CMShowingChanged()
 }
 
 // A settings file that cannot be written costs the settings on disk, never the program or
-// what it holds: the failure is told (once for all of start-up, when the window is shown)
-// and the program goes on with its settings in memory.
+// what it holds: the settings routines keep it in memory for the session and tell of it once
+// (a failure during start-up is told when the window is shown).
 void TfrmMain::SaveSettings(const std::function<void()>& Write)
 {
     try {
@@ -474,77 +480,10 @@ void TfrmMain::PlaceFrame()
 // edges: it shrinks to that screen's work area, as far as its minimum allows.
 void TfrmMain::FitFrameOnScreen()
 {
-    const QRect frame = frameGeometry();
-    const std::vector<QRect> areas = AvailableScreenAreas();
-    // The screen that shows most of the frame once its title bar is on one.
-    const QRect placed(TitleBarOnScreen(frame, areas), frame.size());
-    QRect area;
-    long long shown = -1;
-    for (const QRect& candidate : areas) {
-        const QRect common = placed & candidate;
-        const long long a = common.isEmpty() ? 0 : 1LL * common.width() * common.height();
-        if (a > shown) {
-            shown = a;
-            area = candidate;
-        }
-    }
-    if (area.isEmpty())
-        return;
-    const QSize extra = frame.size() - size();
-    const QRect fitted = FitOnScreen(placed, extra, area, minimumSize());
-    if (fitted == placed)
-        return;
-    resize(fitted.size() - extra);
-    move(fitted.topLeft());
-    framePosition_ = fitted.topLeft();
-}
-
-QRect TfrmMain::FitOnScreen(const QRect& Frame, const QSize& FrameExtra, const QRect& Screen, const QSize& Minimum)
-{
-    const QSize room = Screen.size().expandedTo(Minimum + FrameExtra);
-    if (Frame.width() <= room.width() && Frame.height() <= room.height())
-        return Frame;
-    const QSize size = Frame.size().boundedTo(room);
-    return QRect(QPoint(std::clamp(Frame.x(), Screen.left(), Screen.left() + room.width() - size.width()),
-                        std::clamp(Frame.y(), Screen.top(), Screen.top() + room.height() - size.height())),
-                 size);
-}
-
-std::vector<QRect> TfrmMain::AvailableScreenAreas()
-{
-    std::vector<QRect> areas;
-    for (const QScreen* s : QGuiApplication::screens())
-        areas.push_back(s->availableGeometry());
-    return areas;
-}
-
-// A title bar that can be grabbed: wholly inside one screen from top to bottom, with at least
-// TitleGrab pixels of its width on it. Otherwise the frame moves onto the nearest screen just
-// far enough for that.
-QPoint TfrmMain::TitleBarOnScreen(const QRect& Frame, const std::vector<QRect>& Screens)
-{
-    constexpr int TitleBand = 24, TitleGrab = 64;
-    const int grab = std::min(TitleGrab, Frame.width());
-    const QRect title(Frame.topLeft(), QSize(Frame.width(), TitleBand));
-    const QRect* nearest = nullptr;
-    long long nearestDistance = 0;
-    for (const QRect& screen : Screens) {
-        const QRect shown = title & screen;
-        if (shown.height() == TitleBand && shown.width() >= grab)
-            return Frame.topLeft();
-        const QPoint c = title.center();
-        const long long dx = std::max({screen.left() - c.x(), 0, c.x() - screen.right()});
-        const long long dy = std::max({screen.top() - c.y(), 0, c.y() - screen.bottom()});
-        if (!nearest || dx * dx + dy * dy < nearestDistance) {
-            nearest = &screen;
-            nearestDistance = dx * dx + dy * dy;
-        }
-    }
-    if (!nearest)
-        return Frame.topLeft();
-    const QRect& s = *nearest;
-    return QPoint(std::clamp(Frame.x(), s.left() - Frame.width() + grab, s.right() + 1 - grab),
-                  std::clamp(Frame.y(), s.top(), std::max(s.top(), s.bottom() + 1 - TitleBand)));
+    const QSize before = size();
+    const QRect fitted = forms::FitWindowOnScreen(*this, forms::TScreenFit::KeepPlace);
+    if (size() != before)
+        framePosition_ = fitted.topLeft();
 }
 
 // Whether Bounds fill the screen's work area but for a window frame: the maximised bounds.
@@ -732,15 +671,21 @@ void TfrmMain::FitListColumns(TSortListView* ListView)
     ListView->setColumnWidth(1, number);
     ListView->setColumnWidth(3, 154 - 3 * d);
     ListView->setColumnWidth(4, 192 - 6 * d);
-    ListView->setColumnWidth(2, 200 - (ListView == lstMP3 ? 7 : 8) * d - (number - ListColumns[1].width));
+    // A sorted column widened to hold its caption beside the arrow takes its room from the
+    // title too, so the row still fits the list.
+    int widened = 0;
+    for (int c = 5; c < 8; ++c)
+        widened += std::max(0, ListView->columnWidth(c) - ListColumns[c].width);
+    ListView->setColumnWidth(2, 200 - (ListView == lstMP3 ? 7 : 8) * d - (number - ListColumns[1].width) - widened);
 }
 
 void TfrmMain::ShowFolderLabel(const std::string& Path)
 {
     const QFontMetrics fm(lblFolder->font());
     const int room = std::max(0, lblFolder->width() - 8);   // inside the label's padding
-    lblFolder->setText(ellipsisPath(QString::fromStdString(Path), fm, room));
-    lblFolder->setToolTip(QString::fromStdString(Path));
+    const QString shown = QString::fromStdString(cp932::nameForDisplay(Path));
+    lblFolder->setText(ellipsisPath(shown, fm, room));
+    lblFolder->setToolTip(shown);
 }
 
 void TfrmMain::BuildListColumns(TSortListView* ListView)

@@ -121,12 +121,6 @@ public:
     QPoint DragStartPoint{-1, -1};
     bool FavoriteModified = false;   // the open favourite differs from the stored one
     bool Loaded() const { return loadDone_; }
-    // Where a frame saved at Frame's position goes so that its title bar can be grabbed on
-    // one of Screens (their available areas): where it was, or onto the nearest screen.
-    static QPoint TitleBarOnScreen(const QRect& Frame, const std::vector<QRect>& Screens);
-    // The frame a window gets whose frame is larger than Screen's available area: shrunk to
-    // it (the client never below Minimum) and moved wholly onto it. A frame that fits stays.
-    static QRect FitOnScreen(const QRect& Frame, const QSize& FrameExtra, const QRect& Screen, const QSize& Minimum);
 
     // The playback engine, from creation to the close query (null outside that time).
     std::unique_ptr<sound::TDxSound> DxSound;
@@ -638,6 +632,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    // The window takes its saved bounds when first shown and fits them itself.
+    void PlaceOnScreen() override {}
     void resizeEvent(QResizeEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
     void changeEvent(QEvent* e) override;
@@ -676,7 +672,6 @@ private:
     void RememberNormalBounds();
     bool CoversScreen(const QRect& Bounds) const;
     void PlaceFrame();
-    static std::vector<QRect> AvailableScreenAreas();
     void FitFrameOnScreen();
     void BuildListColumns(TSortListView* ListView);
     void HookToolButtonSchemes();

@@ -17,6 +17,7 @@
 #include "tags/forms/TagDialogSupport.h"
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
+#include "util/Cp932.h"
 #include "util/libWindows.h"
 
 #include <QAction>
@@ -104,7 +105,7 @@ void TfrmMain::ConvertToMp3(int Index, const std::string& Path)
     GetAudioFileInfo(Path);
     if (rtl::LowerAscii(AudioFileInfo.Text[aiFormat]).find("mpeg") != std::string::npos ||
         !LameCoder1->CanEncodeWave(Path)) {
-        MsgBoxEx(this, "ＭＰ３変換", "『 " + Path.substr(Path.rfind('/') + 1) + " 』" + " は 『ＭＰ３』 に変換出来ません！！", 1,
+        MsgBoxEx(this, "ＭＰ３変換", "『 " + cp932::nameForDisplay(Path.substr(Path.rfind('/') + 1)) + " 』" + " は 『ＭＰ３』 に変換出来ません！！", 1,
                  "Y", "i");
         return;
     }

@@ -11,6 +11,7 @@
 #include "platform/forms/Application.h"
 #include "tags/libID3Tag.h"
 #include "util/DirDialog.h"
+#include "util/Cp932.h"
 #include "util/libIni.h"
 #include "util/libWindows.h"
 
@@ -92,7 +93,7 @@ void TfrmMain::do_CopyList1Click()
             continue;   // already there: copying it onto itself could only destroy it
         if (fs::exists(fs::symlink_status(dest)) &&
             MsgBoxEx(this, "エクスポート",
-                     "同じファイル名 『 " + name + " 』 があります。" + CR + CR + "上書きしますか？", 1, "yn",
+                     "同じファイル名 『 " + cp932::nameForDisplay(name) + " 』 があります。" + CR + CR + "上書きしますか？", 1, "yn",
                      "?") != 6)
             continue;
         if (!CopyFileSetArchive(path, dest, 1)) {
@@ -114,7 +115,7 @@ void TfrmMain::do_CopyList1Click()
     if (!failed.empty()) {
         std::string list;
         for (const std::string& n : failed)
-            list += CR + "    " + n;
+            list += CR + "    " + cp932::nameForDisplay(n);
         MsgBoxEx(this, "エクスポート", "次のファイルをエクスポートできませんでした！！" + CR + list, 1, "Y", "x");
     }
     FinishBusyStep();

@@ -50,6 +50,12 @@ class TFavoriteNameDelegate : public QStyledItemDelegate {
 public:
     TFavoriteNameDelegate(TfrmMain* Form, QTreeWidget* Tree) : QStyledItemDelegate(Tree), form_(Form), tree_(Tree) {}
 
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        DrawNodeFocusMark(painter, option);
+    }
+
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override
     {

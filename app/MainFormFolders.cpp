@@ -25,6 +25,7 @@
 #include <QFileInfo>
 #include <QMenu>
 
+#include "util/Cp932.h"
 #include "util/DirDialog.h"
 #include "app/DirMon.h"
 #include "app/DropTarget.h"
@@ -47,10 +48,11 @@ bool Contains(const std::vector<std::string>& List, const std::string& Item)
     return std::find(List.begin(), List.end(), Item) != List.end();
 }
 
-// The text of a folder's node: its last path component ("/" for the root of the disk).
+// The text of a folder's node: its last path component ("/" for the root of the disk), as
+// the user reads it.
 QString NodeText(const std::string& Folder)
 {
-    const QString name = QFileInfo(QString::fromStdString(Folder)).fileName();
+    const QString name = QFileInfo(QString::fromStdString(cp932::nameForDisplay(Folder))).fileName();
     return name.isEmpty() ? QString::fromStdString(Folder) : name;
 }
 

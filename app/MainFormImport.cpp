@@ -13,6 +13,7 @@
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
 #include "util/CaseFold.h"
+#include "util/Cp932.h"
 #include "util/libWindows.h"
 
 #include "app/libFavorite.h"
@@ -225,7 +226,7 @@ void TfrmMain::trrGenreDragDrop(TSortListView* Source, QPoint At)
     for (const std::string& s : stored)
         if (CaseFolded(s) == first) {
             MsgBoxEx(this, "お気に入りに追加",
-                     "『 " + name + " 』　に同じファイル　『 " + fileNameOf(paths.front()) + " 』　があります！！",
+                     "『 " + name + " 』　に同じファイル　『 " + cp932::nameForDisplay(fileNameOf(paths.front())) + " 』　があります！！",
                      1, "Y", "i");
             return;
         }
@@ -275,13 +276,13 @@ void TfrmMain::ImportFiles(const std::vector<std::string>& Files, bool CopyFirst
         if (CopyFirst && !(existed && fs::equivalent(file, dest, ec))) {
             if (existed) {
                 if (MsgBoxEx(this, "インポート",
-                             "同じファイル　『　" + name + "　』　があります！！\r\r  上書きしますか？",
+                             "同じファイル　『　" + cp932::nameForDisplay(name) + "　』　があります！！\r\r  上書きしますか？",
                              2, "YN", "?") != 6)
                     continue;
                 overwritten = true;
             }
             if (!CopyFileSetArchive(file, dest, overwritten ? 1 : 0)) {
-                failed += "\r" + name;
+                failed += "\r" + cp932::nameForDisplay(name);
                 continue;
             }
         }
@@ -308,8 +309,7 @@ void TfrmMain::InsertFileRow(const std::string& Path, int Index)
 {
     ReadTag(Path);
     const TCurrentTag& t = CurrentTag;
-    const std::string title = t.Title.empty() ? fileNameOf(Path) : t.Title;
-    auto* row = new TSortListItem({{}, {}, title, t.Artist, t.Album, t.Year, t.Genre, t.Track, Path});
+    auto* row = new TSortListItem({{}, {}, RowTitle(t.Title, Path), t.Artist, t.Album, t.Year, t.Genre, t.Track, Path});
     if (Index < 0 || Index > lstMP3->topLevelItemCount())
         lstMP3->addTopLevelItem(row);
     else

@@ -19,6 +19,7 @@
 #include "pictures/libImg.h"
 #include "tags/libID3Tag.h"
 #include "util/CaseFold.h"
+#include "util/Cp932.h"
 #include "util/libWindows.h"
 
 namespace {
@@ -255,6 +256,7 @@ void TfrmMain::lstMP3ColumnClick(int Column)
     lstMP3->clearSelection();
     if (ColumnTag(Column) > 0)
         RenumberList(lstMP3);
+    FitListColumns(lstMP3);   // the sorted column may have widened
 }
 
 void TfrmMain::lstFileColumnClick(int Column)
@@ -262,6 +264,7 @@ void TfrmMain::lstFileColumnClick(int Column)
     lstFile->clearSelection();
     if (ColumnTag(Column) > 0)
         RenumberList(lstFile);
+    FitListColumns(lstFile);   // the sorted column may have widened
 }
 
 void TfrmMain::lstMP3KeyDown(int Key)
@@ -460,7 +463,7 @@ void TfrmMain::do_DelTitleClick()
     if (!kept.empty()) {
         std::string names;
         for (const std::string& path : kept)
-            names += CR + path;
+            names += CR + cp932::nameForDisplay(path);
         MsgBoxEx(this, caption, "次のファイルはゴミ箱に移せませんでした（削除されていません）。" + CR + names, 1, "Y", "!");
     }
 }

@@ -8,6 +8,7 @@
 #include "cd/forms/xCDDB_INF.h"
 #include "cd/forms/xCDDB_MP3.h"
 #include "controls/xi/XiButton.h"
+#include "tags/forms/TagDialogSupport.h"
 #include "tags/forms/xDetails.h"
 #include "tags/forms/xTAG.h"
 #include "tags/forms/xTagAll.h"
@@ -221,7 +222,7 @@ void TfrmMain::CddbAlbumOfSelected(TSortListView* ListView)
     if (path.empty())
         return;
     TfrmCDDB_INF dialog(this);
-    dialog.lblFile->setText(QString::fromStdString(path));
+    SetFileLabel(dialog.lblFile, path);
     dialog.ShowModal();
 }
 
@@ -238,7 +239,7 @@ void TfrmMain::spdDetailsClick()
         return;
     spdDetails->SetColorScheme(controls::TXiButton::TColorScheme(4));
     TfrmDetails dialog(TagHost(), this);
-    dialog.lblFile->setText(QString::fromStdString(path));
+    SetFileLabel(dialog.lblFile, path);
     dialog.ShowModal();
     spdDetails->SetColorScheme(controls::TXiButton::TColorScheme(3));
 }
@@ -253,7 +254,7 @@ void TfrmMain::EditTagOfSelected(TSortListView* ListView, int ListNo)
     if (path.empty())
         return;
     TfrmTAG dialog(TagHost(), this);
-    dialog.lblFile->setText(QString::fromStdString(path));
+    SetFileLabel(dialog.lblFile, path);
     dialog.lblFileTag = ListNo;
     dialog.ShowModal();
     // A save from the playlist may have rewritten the file that plays: its lyrics are

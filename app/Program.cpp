@@ -6,7 +6,6 @@
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QLockFile>
 #include <QPointer>
 #include <QTranslator>
 
@@ -65,7 +64,7 @@ bool InstallToolkitTranslations()
 
 int RunProgram(int argc, char** argv)
 {
-    const std::unique_ptr<QLockFile> instance = OpenInstanceMutex(InstanceLockFolder());
+    const std::unique_ptr<InstanceLock> instance = OpenInstanceMutex(InstanceLockPath());
     if (!instance)
         return 0;
     QApplication app(argc, argv);

@@ -5,8 +5,8 @@
 // UI thread (the process's main thread).
 #pragma once
 
-// Runs the program; returns the process's exit code. A second start while the program runs
-// ends at once with 0 and without a word.
+// Runs the program; returns the process's exit code. A second start by the same user on the
+// same display while the program runs ends at once with 0 and without a word.
 int RunProgram(int argc, char** argv);
 
 // Loads Qt's own Japanese texts for the windows the toolkit builds (file and folder dialogs,

@@ -17,8 +17,10 @@
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 
+#include "controls/common/ControlTypes.h"
 #include "platform/forms/Application.h"
 #include "platform/rtl/Formatting.h"
+#include "util/Cp932.h"
 
 using gfx::TCanvas;
 using gfx::TRect;
@@ -409,6 +411,8 @@ QVariant TSortListItem::data(int column, int role) const
     if (column < 0 || column >= count_)
         return {};
     const std::string_view text = Text(column);
+    if (!cp932::isValidUtf8(text))   // a file's name from an old archive
+        return QString::fromStdString(cp932::nameForDisplay(text));
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
@@ -637,8 +641,7 @@ void TCustomSortListView::sortAll()
 void TCustomSortListView::sortWithEvents(int Column, bool Ascending, const std::function<void()>& Sort)
 {
     sortPending_ = false;
-    lastColumn_ = Column;
-    header_->viewport()->update();
+    markArrowColumn(Column);
     // The events have always been told the opposite of Ascending; their handlers expect it.
     if (OnSortBegin)
         OnSortBegin(this, Column, !Ascending);
@@ -709,8 +712,7 @@ void TCustomSortListView::MarkSortColumn(int Column)
 {
     if (autoColumnSort_ == acsMarkOnly || autoColumnSort_ == acsSortToggle)
         ascending_ = true;
-    lastColumn_ = Column;
-    header_->viewport()->update();
+    markArrowColumn(Column);
 }
 
 void TCustomSortListView::ColumnClick(int C)
@@ -721,10 +723,43 @@ void TCustomSortListView::ColumnClick(int C)
         ascending_ = C == lastColumn_ ? !ascending_ : autoSortAscending_;
     if (autoColumnSort_ != acsNoSort && C < columnCount() && autoColumnSort_ != acsMarkOnly)
         SortOnColumn(C, ascending_);
-    lastColumn_ = C;
-    header_->viewport()->update();
+    markArrowColumn(C);
     if (OnColumnClick)
         OnColumnClick(this, C);
+}
+
+void TCustomSortListView::markArrowColumn(int Column)
+{
+    lastColumn_ = Column;
+    // A shown column too narrow for its caption beside the arrow would cut the caption
+    // ("Tr..."): it is widened to hold both. Hidden (zero-width) columns stay hidden.
+    if (Column >= 0 && Column < columnCount() && !header_->isSectionHidden(Column) &&
+        columnWidth(Column) > 0) {
+        const int needed = SortedColumnWidth(Column);
+        if (columnWidth(Column) < needed)
+            setColumnWidth(Column, needed);
+    }
+    header_->viewport()->update();
+}
+
+int TCustomSortListView::SortedColumnWidth(int Index)
+{
+    const gfx::TBitmap* arrow = upArrow_ ? upArrow_.get() : downArrow_.get();
+    if (!showSortArrows_ || !arrow || autoColumnSort_ == acsNoSort || Index < 0 || Index >= columnCount())
+        return 0;
+    // Measured in the font the caption is drawn in, which the owner may set.
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    TCanvas c(&scratch);
+    c.Font().Assign(font_);
+    if (OnDrawHeader) {
+        TRect rect{0, 0, columnWidth(Index), header_->height()};
+        bool defaultDrawing = true;
+        forms::RunGuarded([&] { OnDrawHeader(this, c, Index, rect, false, defaultDrawing); });
+    }
+    const int caption = c.TextWidth(headerItem()->text(Index).toStdString());
+    // The item's 2-pixel edge on both sides, the caption's 4-pixel margin, 8 pixels between
+    // caption and arrow, and two for the pressed item, whose room and caption move right.
+    return 2 + 4 + caption + 8 + arrow->Width() + 2 + 2;
 }
 
 void TCustomSortListView::Loaded()
@@ -1067,11 +1102,11 @@ void TCustomSortListView::paintDefaultRow(TCanvas& c, int row, const TRect& rect
         const Qt::Alignment align = columnAlignment(col);
         TRect text{cell.Left + 4, cell.Top, cell.Right - 4, cell.Bottom};
         c.Brush().SetStyle(gfx::bsClear);
-        c.DrawText(ColumnText(item, col - 1), text,
+        c.DrawText(cp932::nameForDisplay(ColumnText(item, col - 1)), text,
                    gfx::DT_SINGLELINE | gfx::DT_VCENTER | gfx::DT_NOPREFIX | gfx::DT_END_ELLIPSIS |
                        (align == Qt::AlignRight ? gfx::DT_RIGHT
                         : align == Qt::AlignHCenter ? gfx::DT_CENTER : gfx::DT_LEFT));
     }
     if (state & odFocused)
-        c.DrawFocusRect(rect);
+        controls::DrawFocusMark(c, rect);
 }

@@ -176,6 +176,9 @@ public:
     // in CaptionFont (the list's font when none is given), the font it will be drawn in.
     void HeaderLayout(int Index, const gfx::TRect& ItemRect, bool Pressed, gfx::TRect& TextRect,
                       gfx::TRect& ArrowRect, const gfx::TFont* CaptionFont = nullptr);
+    // The width column Index needs for its whole caption and the sort arrow beside it (0
+    // when no arrow is drawn); a column that is narrower is widened to it when it is sorted.
+    int SortedColumnWidth(int Index);
     std::string Version() const { return "TxxListView v3.72"; }
 
     TSortListSaveSettings SaveSettings;
@@ -215,6 +218,8 @@ private:
     void sortAll();
     void sortItems(QList<QTreeWidgetItem*>& items) const;
     void buildArrows();
+    // Makes Column the one with the arrow.
+    void markArrowColumn(int Column);
     void measureRows();
     void updateHeaderDrawing();
     void paintHeaderItem(gfx::TCanvas& canvas, int index, gfx::TRect rect, bool pressed);

@@ -39,6 +39,8 @@
 
 #include <QIcon>
 
+class QPainter;
+class QStyleOptionViewItem;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
@@ -103,6 +105,14 @@ constexpr unsigned SelectedNodeColor = 0x05BA25;
 // not, and each node with the image of Images that its ImageIndexRole / SelectedIndexRole
 // name. Nodes cannot be renamed.
 void SetupTreeDrawing(QTreeWidget* Tree, const std::vector<QIcon>& Images = {});
+
+// Frames the node the keyboard is on while its tree has the focus (Option's focus state):
+// the selection looks the same with or without the focus, so it cannot tell where it is.
+void DrawNodeFocusMark(QPainter* Painter, const QStyleOptionViewItem& Option);
+
+// The title column of a list row: the tag's title, or for a file whose tag has none its
+// name as the user reads it (a name that is not UTF-8 decoded for display).
+std::string RowTitle(const std::string& Title, const std::string& Path);
 
 // The text of the node's top-level ancestor (the node itself when it is a root); empty for
 // no node.

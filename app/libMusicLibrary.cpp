@@ -1,14 +1,17 @@
 // The folder scan, the category tree and the list filling of app/libMusic.h.
 #include "app/libMusic.h"
 #include "util/CaseFold.h"
+#include "util/Cp932.h"
 
 #include "app/SortListView.h"
+#include "controls/common/ControlTypes.h"
 #include "platform/forms/Application.h"
 #include "platform/rtl/AsciiCase.h"
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QSignalBlocker>
@@ -118,11 +121,6 @@ std::string joinPath(const std::string& folder, const std::string& name)
     return path;
 }
 
-std::string fileNameOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 bool fileExists(const std::string& path)
 {
@@ -147,9 +145,10 @@ QTreeWidgetItem* makeRow(const std::string& title, const std::string& path, cons
                          const std::string& album, const std::string& year, const std::string& genre,
                          const std::string& track)
 {
-    const std::string_view shownTitle =
-        title.empty() ? std::string_view(path).substr(path.rfind('/') + 1) : std::string_view(title);
-    return new TSortListItem({{}, {}, shownTitle, artist, album, year, genre, track, path});
+    // Most rows have a title of their own, which is not copied.
+    const std::string name = title.empty() ? RowTitle(title, path) : std::string();
+    return new TSortListItem(
+        {{}, {}, title.empty() ? name : title, artist, album, year, genre, track, path});
 }
 
 void addRows(TSortListView* list, QList<QTreeWidgetItem*>& rows)
@@ -342,7 +341,7 @@ void refreshListTags(TSortListView* list)
         const std::string path = TSortListView::ColumnText(item, PathSubItem);
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
-        const std::string texts[] = {t.Title.empty() ? fileNameOf(path) : t.Title,
+        const std::string texts[] = {RowTitle(t.Title, path),
                                      t.Artist, t.Album, t.Year, t.Genre, t.Track};
         for (int n = 0; n < 6; ++n)
             setSubItem(item, n + 1, texts[n]);
@@ -362,6 +361,12 @@ public:
             icon.addPixmap(pixmap, QIcon::Selected);
             images_.push_back(icon);
         }
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        DrawNodeFocusMark(painter, option);
     }
 
 protected:
@@ -419,6 +424,22 @@ std::vector<std::string> TCategoryList::Items() const
     return items;
 }
 
+void DrawNodeFocusMark(QPainter* Painter, const QStyleOptionViewItem& Option)
+{
+    if (!(Option.state & QStyle::State_HasFocus))
+        return;
+    const QColor base = Option.palette.color(QPalette::Base);
+    const gfx::TColor back = Option.state & QStyle::State_Selected
+                                 ? gfx::TColor(SelectedNodeColor)
+                                 : gfx::TColor(base.red() | base.green() << 8 | base.blue() << 16);
+    const gfx::TColor mark = controls::FocusMarkColor(back);
+    Painter->save();
+    Painter->setPen(QColor(int(mark & 0xFF), int(mark >> 8 & 0xFF), int(mark >> 16 & 0xFF)));
+    Painter->setBrush(Qt::NoBrush);
+    Painter->drawRect(Option.rect.adjusted(0, 0, -1, -1));
+    Painter->restore();
+}
+
 void SetupTreeDrawing(QTreeWidget* Tree, const std::vector<QIcon>& Images)
 {
     QPalette palette = Tree->palette();
@@ -431,6 +452,11 @@ void SetupTreeDrawing(QTreeWidget* Tree, const std::vector<QIcon>& Images)
     Tree->setPalette(palette);
     Tree->setItemDelegate(new TTreeNodeDelegate(Images, Tree));
     Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+std::string RowTitle(const std::string& Title, const std::string& Path)
+{
+    return Title.empty() ? cp932::nameForDisplay(std::string_view(Path).substr(Path.rfind('/') + 1)) : Title;
 }
 
 std::string GetRootNodeText(const QTreeWidgetItem* Node)

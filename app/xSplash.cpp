@@ -76,7 +76,9 @@ void TfrmSplash::FormCreate()
         // Without its logo the splash still shows its stars and credits.
     }
     Lines = {std::string("Tambourelle  Version ") + TAMBOURELLE_VERSION,
-             "(C) Tambourelle", " ", "Tambourelle  https://tambourelle.org/"};
+             "(C) Tambourelle", " ",
+             // Right-aligned beside the grown logo: a longer line would reach under it.
+             "https://tambourelle.org/"};
 }
 
 void TfrmSplash::showEvent(QShowEvent* e)
@@ -161,6 +163,7 @@ void TfrmSplash::AnimateSplash()
         }
     }
 
+    lineRects_.clear();
     for (int i = 0; i < int(Lines.size()); ++i) {
         gfx::TFont& font = canvas.Font();
         font.SetName(i == 0 ? "Arial Black" : "Arial");
@@ -171,6 +174,7 @@ void TfrmSplash::AnimateSplash()
         const int y = dxdSplash->height() - scrollPos_ + 28 * i;
         canvas.Brush().SetColor(gfx::clWhite);
         TextOutRotated(canvas, 0, x, y, text, gfx::clWhite);
+        lineRects_.push_back(gfx::Bounds(x, y, canvas.TextWidth(text), canvas.TextHeight(text)));
     }
 
     const int r = dxdSplash->height() - 20;
@@ -184,6 +188,7 @@ void TfrmSplash::AnimateSplash()
         const int x = scrollPos_ + 55 - w / 2, y = y0 + 50 - h / 2;
         const QImage image = work_->ToImage();
         canvas.DrawImage(image, {0, 0, image.width(), image.height()}, {x, y, x + w, y + h}, gfx::clBlack);
+        logoRect_ = gfx::TRect{x, y, x + w, y + h};
     }
 
     if (scrollPos_ >= r) {

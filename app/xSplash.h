@@ -53,6 +53,9 @@ public:
 
     int ScrollPos() const { return scrollPos_; }
     int FrameCount() const { return frameCount_; }
+    // Where the last frame drew each credit line's text and the logo (empty before the first).
+    const std::vector<gfx::TRect>& LineRects() const { return lineRects_; }
+    gfx::TRect LogoRect() const { return logoRect_; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -64,4 +67,6 @@ private:
     std::unique_ptr<gfx::TBitmap> logo_, work_;
     int scrollPos_ = 0, splashW_ = 0, splashH_ = 0, frameCount_ = 0;
     std::array<gfx::TPoint, StarCount> stars_;
+    std::vector<gfx::TRect> lineRects_;
+    gfx::TRect logoRect_{};
 };

@@ -5,7 +5,6 @@
 
 #include <QSaveFile>
 
-#include <cstdio>
 #include <cstring>
 
 namespace cd {
@@ -107,9 +106,7 @@ void TCDRIP::ReadTracks()
         t.TrackNumber = std::uint16_t(i + 1);
         t.StartSector = entry.StartSector;
         t.EndSector = cdrip::CR_GetTocEntry(i + 1).StartSector - 1;
-        char name[16];
-        std::snprintf(name, sizeof name, "Track%02d", i + 1);
-        t.Name = name;
+        t.Name = (i + 1 < 10 ? "Track0" : "Track") + std::to_string(i + 1);
         t.Kind = entry.Flags & kDataTrack ? "Data" : "Audio";
         tracks_.push_back(t);
     }
@@ -166,6 +163,12 @@ bool TCDRIP::ApplyParameters()
     }
 }
 
+std::int32_t TCDRIP::SectorsRead() const
+{
+    const TFormatInfo f = FormatInfo(outputFormat_);
+    return std::int32_t(bytesRead_ / (std::int64_t(f.Channels) * 2 * f.Rate / 75));
+}
+
 void TCDRIP::RipTrack(int TrackNum, const std::string& FileName)
 {
     if (TrackNum < 1 || TrackNum > TrackCount())
@@ -186,6 +189,7 @@ void TCDRIP::RipSectors(std::int32_t StartSector, std::int32_t EndSector, std::s
         throw ECDRIPError("Invalid CD-ROM parameters");
     cancel_ = false;
     jitterList_.Clear();
+    bytesRead_ = 0;
     std::int32_t bufferSize = 0;
     if (cdrip::CR_OpenRipper(bufferSize, StartSector, EndSector) != cdrip::CR_OK)
         return;
@@ -243,6 +247,7 @@ void TCDRIP::RipSectors(std::int32_t StartSector, std::int32_t EndSector, std::s
         std::int32_t bytesRead = 0;
         result = cdrip::CR_RipChunk(buffer.data() + leftover, bytesRead);
         if (result != cdrip::CR_FAILED) {
+            bytesRead_ += bytesRead;
             if (encoding) {
                 const std::uint32_t bytes = std::uint32_t(bytesRead) + leftover;
                 std::uint32_t at = 0;

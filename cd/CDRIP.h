@@ -111,6 +111,9 @@ public:
     int TrackCount() const { return int(tracks_.size()); }
     // Jitter errors of the last rip, and its side file's lines.
     int JitterErrors() const { return jitterErrors_; }
+    // Whole sectors of audio the last rip took from the drive: 0 when its range could not be
+    // opened, fewer than the range holds when chunks could not be read (they are left out).
+    std::int32_t SectorsRead() const;
     const rtl::TStringList& JitterList() const { return jitterList_; }
 
     // Gives the parameter block back to the library; true when it took it.
@@ -137,6 +140,7 @@ private:
     std::vector<TTrack> tracks_;
     rtl::TStringList jitterList_;
     int jitterErrors_ = 0;
+    std::int64_t bytesRead_ = 0;  // of the last rip, in the output format
     bool cancel_ = false;
     bool ripping_ = false;
 };

@@ -157,3 +157,13 @@ void ParseXmcdText(std::string_view Text, std::string& Year, std::vector<std::st
         Title = disc.substr(split + 3);
     }
 }
+
+bool HasXmcdTitles(std::string_view Text)
+{
+    std::size_t number = 0;
+    std::string_view title;
+    for (std::string_view line : linesOf(Text))
+        if (line.starts_with("DTITLE=") || trackLine(line, number, title))
+            return true;
+    return false;
+}

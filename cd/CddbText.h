@@ -36,3 +36,7 @@ bool ParseMatchLine(std::string_view Line, std::string& Category, std::string& D
 // digits after "YEAR: " in an EXTD line.
 void ParseXmcdText(std::string_view Text, std::string& Year, std::vector<std::string>& Tracks, std::string& Title,
                    std::string& Artist);
+
+// Whether an xmcd entry holds a disc or a track title line at all: an entry without one is
+// an answer that does not parse.
+bool HasXmcdTitles(std::string_view Text);

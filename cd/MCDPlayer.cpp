@@ -125,7 +125,11 @@ uint32_t TCDPlayer::Open()
     if (device_)
         return deviceId_;
     int error = cdaudio::error::kNoDrive;
-    device_ = cdaudio::CdAudioDevice::open(drives_.empty() ? std::string() : drives_.front(), sound_, ticks_, error);
+    const std::string drive = drives_.empty() ? std::string() : drives_.front();
+    device_ = cdaudio::CdAudioDevice::open(drive, sound_, ticks_, error);
+    // The drive the settings name tells the user what was looked for.
+    if (error == cdaudio::error::kNoDrive && !drive.empty())
+        throw EMCIDeviceError(error, cdaudio::errorText(error) + "\r\r" + drive);
     check(error);
     deviceId_ = nextDeviceId_++;
     GetDeviceCaps();

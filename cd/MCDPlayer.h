@@ -148,6 +148,9 @@ public:
     std::string GetVolumeLabel(const std::string& Drive);
     bool IsAudioDisc(const std::string& Drive);
     bool HasAudioDisc() { return IsAudioDisc(CurrentDrive); }
+    // Why the drive's cue sheet gave no disc when it was last opened (fault None when it did,
+    // for a drive, and with no device open).
+    cdio_disc::CueError ImageError() const { return device_ ? device_->imageError() : cdio_disc::CueError{}; }
     bool KnownDisc() const { return knownDisc_; }
     uint32_t DiscId() const { return discId_; }
     const std::string& GetTitle() const { return title_; }

@@ -62,6 +62,14 @@ function(tambourelle_tests folder)
   target_link_libraries(${exe} PRIVATE tambourelle_testsupport ${ARG_DEPS})
   target_precompile_headers(${exe} REUSE_FROM tambourelle_test_pch)
   gtest_discover_tests(${exe}
+    TEST_FILTER "-*OnSmallScreen.*"
+    PROPERTIES LABELS ${label}
+               ENVIRONMENT QT_QPA_PLATFORM=offscreen
+    DISCOVERY_TIMEOUT 60)
+  # Suites named ...OnSmallScreen run on a headless screen of 800 x 600 (see TestMain.cpp).
+  gtest_discover_tests(${exe}
+    TEST_FILTER "*OnSmallScreen.*"
+    EXTRA_ARGS --small-screen
     PROPERTIES LABELS ${label}
                ENVIRONMENT QT_QPA_PLATFORM=offscreen
     DISCOVERY_TIMEOUT 60)

@@ -22,6 +22,9 @@ struct TMp3Record : mpeg::FrameHeader {
     int SamplesPerFrame = 0;
     int FrameLength = 0;             // bytes of the first frame (of the one behind an Info frame)
     std::int64_t FrameCount = 0;
+    // kbit/s over the whole stream of a VBR stream without a VBR header, once its frames have
+    // been counted (FrameCount is then their number); 0 otherwise.
+    int AverageBitRate = 0;
 
     int BitRate() const;     // kbit/s of the first frame (of the one behind an Info frame)
     int SampleRate() const;  // Hz

@@ -81,6 +81,26 @@ bool otherRateInChain(const std::vector<std::uint8_t>& block, std::size_t pos, c
     return false;
 }
 
+// The mean length of the frames of the chain that starts at `pos`, when their bit rates differ;
+// 0 when they do not (or there is no chain).
+double meanFrameBytesIfRatesDiffer(const std::vector<std::uint8_t>& block, std::size_t pos,
+                                   const mpeg::FrameHeader& first)
+{
+    std::int64_t frames = 0, bytes = 0;
+    bool differ = false;
+    while (pos + 4 <= block.size() && mpeg::isValidHeader(block.data() + pos)) {
+        const mpeg::FrameHeader header = mpeg::decodeHeader(block.data() + pos);
+        const int length = mpeg::frameLength(header);
+        if (!mpeg::sameStream(first, header) || length <= 0 || pos + std::size_t(length) > block.size())
+            break;
+        differ = differ || header.BitRateID != first.BitRateID;
+        ++frames;
+        bytes += length;
+        pos += static_cast<std::size_t>(length);
+    }
+    return differ && frames > 0 ? double(bytes) / double(frames) : 0.0;
+}
+
 mpeg::VbrHeader readVbrHeader(tags::ReadOnlyFile& file, std::int64_t frameStart,
                               const mpeg::FrameHeader& header)
 {
@@ -110,6 +130,9 @@ void TMPEGaudio::ResetData()
     VBR = {};
     Frame = {};
     trailingTags = 0;
+    infoHeader_ = false;
+    blockFrameBytes_ = 0;
+    counted_ = {};
     ID3v1.ResetData();
     ID3v2.ResetData();
 }
@@ -132,9 +155,10 @@ bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
     // the VBR header of the first.
     const std::int64_t searchStart = mpeg::skipZeros(file, audioStart, FileLength);
     std::vector<std::uint8_t> first;
-    for (std::int64_t at = searchStart; at - searchStart < kJunkSearched; at += std::int64_t(kSearchPositions)) {
-        first = file.readAt(at, kSearchBlock);
-        if (findFrame(first, at, audioStart, Frame) || first.size() < kSearchBlock)
+    std::int64_t firstAt = searchStart;
+    for (; firstAt - searchStart < kJunkSearched; firstAt += std::int64_t(kSearchPositions)) {
+        first = file.readAt(firstAt, kSearchBlock);
+        if (findFrame(first, firstAt, audioStart, Frame) || first.size() < kSearchBlock)
             break;
     }
     if (!Frame.Found && first.size() == kSearchBlock) {
@@ -149,6 +173,7 @@ bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
     trailingTags = tags::trailingTagsSize(file, firstFrame);
     VBR = readVbrHeader(file, firstFrame, Frame);
     if (VBR.ID == "Info") {
+        infoHeader_ = true;
         const mpeg::VbrHeader info = std::exchange(VBR, {});
         if (const auto next = mpeg::headerBehindInfo(file, firstFrame, Frame, info)) {
             static_cast<mpeg::FrameHeader&>(Frame) = *next;
@@ -157,6 +182,8 @@ bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
         if (startsWith(info.VendorID, "LAME"))
             VendorID = info.VendorID;
     }
+    if (!VBR.Found && !infoHeader_ && firstFrame >= firstAt && firstFrame < firstAt + std::int64_t(first.size()))
+        blockFrameBytes_ = meanFrameBytesIfRatesDiffer(first, std::size_t(firstFrame - firstAt), Frame);
     if (!VBR.Found) {
         const std::int64_t end = FileLength - trailingTags;
         const std::int64_t start = std::max(audioStart, end - std::int64_t(kSearchBlock));
@@ -186,6 +213,15 @@ bool TMPEGaudio::OtherRateFollows(tags::ReadOnlyFile& file) const
            otherRateInChain(block, static_cast<std::size_t>(there.Position), Frame);
 }
 
+bool TMPEGaudio::CountFrames(tags::ReadOnlyFile& file)
+{
+    if (!Frame.Found || VBR.Found || infoHeader_ || !OtherRateFollows(file))
+        return false;
+    const std::int64_t first = ID3v2.Size + Frame.Position;
+    counted_ = mpeg::countFrames(file, first, first + audioBytes(), Frame);
+    return counted_.Frames > 0;
+}
+
 std::string TMPEGaudio::Version() const { return textOf(kVersions, Frame.VersionID); }
 std::string TMPEGaudio::Layer() const { return textOf(kLayers, Frame.LayerID); }
 std::string TMPEGaudio::ChannelMode() const { return textOf(kModes, Frame.ModeID); }
@@ -204,12 +240,22 @@ std::int64_t TMPEGaudio::audioBytes() const
     return bytes > 0 ? bytes : 0;
 }
 
+double TMPEGaudio::meanKbps() const
+{
+    const int samples = samplesPerFrame();
+    const int rate = SampleRate();
+    const double frameBytes = counted_.Frames > 0 ? double(counted_.Bytes) / double(counted_.Frames) : blockFrameBytes_;
+    if (frameBytes > 0 && samples > 0 && rate > 0)
+        return frameBytes * 8.0 * rate / samples / 1000.0;
+    return mpeg::bitRate(Frame.VersionID, Frame.LayerID, Frame.BitRateID);
+}
+
 int TMPEGaudio::BitRate() const
 {
     const int samples = samplesPerFrame();
     const int rate = SampleRate();
     if (!(VBR.Found && VBR.Frames > 0) || samples == 0 || rate == 0)
-        return mpeg::bitRate(Frame.VersionID, Frame.LayerID, Frame.BitRateID);
+        return static_cast<int>(std::lround(meanKbps()));
     const double bytes = VBR.Bytes > 0 ? double(VBR.Bytes) : double(audioBytes());
     const double perFrame = bytes / VBR.Frames - (Frame.PaddingBit ? 1 : 0);
     return static_cast<int>(std::lround(perFrame * 8.0 * rate / samples / 1000.0));
@@ -219,6 +265,10 @@ std::int64_t TMPEGaudio::Frames() const
 {
     if (VBR.Found && VBR.Frames > 0)
         return VBR.Frames;
+    if (counted_.Frames > 0)
+        return counted_.Frames;
+    if (blockFrameBytes_ > 0)
+        return std::llround(double(audioBytes()) / blockFrameBytes_);
     return Frame.Size > 0 ? audioBytes() / Frame.Size : 0;
 }
 
@@ -227,7 +277,9 @@ double TMPEGaudio::Duration() const
     const int rate = SampleRate();
     if (VBR.Found && VBR.Frames >= 1 && rate > 0)
         return double(samplesPerFrame()) * VBR.Frames / rate;
-    const int kbps = BitRate();
+    if (counted_.Frames > 0 && rate > 0)
+        return double(samplesPerFrame()) * double(counted_.Frames) / rate;
+    const double kbps = blockFrameBytes_ > 0 ? meanKbps() : double(BitRate());
     return kbps > 0 ? double(audioBytes()) * 8.0 / kbps / 1000.0 : 0.0;
 }
 

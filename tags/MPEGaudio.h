@@ -47,6 +47,14 @@ public:
     // True when frames after the first (near the start or in the middle of the audio) have
     // another bit rate: a VBR stream without a VBR header.
     bool OtherRateFollows(tags::ReadOnlyFile& file) const;
+    // A VBR stream without a VBR header states its length nowhere. Without this call BitRate,
+    // Frames and Duration take the mean rate of the frames in the first block read (quick, for
+    // lists); with it, when the rate changes (OtherRateFollows) and no Info header calls the
+    // stream CBR, the frames are counted to the end of the audio in one pass and the three are
+    // exact. True when the frames were counted.
+    bool CountFrames(tags::ReadOnlyFile& file);
+    // The rates were seen to change (by CountFrames or in the first block) with no VBR header.
+    bool VbrWithoutHeader() const { return counted_.Frames > 0 || blockFrameBytes_ > 0; }
 
     std::int64_t FileLength = 0;
     std::string VendorID;  // "LAME" + four version characters (near the end or in an Info header), or "GOGO"
@@ -61,5 +69,9 @@ public:
 private:
     std::int64_t audioBytes() const;  // from the first frame to the tags at the end or the end
     std::int64_t trailingTags = 0;    // the ID3v1 and APE tags behind the audio
+    bool infoHeader_ = false;         // the first frame holds an Info header (a CBR stream)
+    double blockFrameBytes_ = 0;      // mean frame length in the first block when rates differ there
+    mpeg::FrameTally counted_;        // by CountFrames
     int samplesPerFrame() const;
+    double meanKbps() const;          // of a stream without a VBR header
 };

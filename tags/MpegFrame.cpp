@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "tags/ReadOnlyFile.h"
 
@@ -128,6 +129,68 @@ int frameLength(const FrameHeader& h)
 {
     return frameLength(h.VersionID, h.LayerID, bitRate(h.VersionID, h.LayerID, h.BitRateID),
                        sampleRate(h.VersionID, h.SampleRateID), h.PaddingBit);
+}
+
+FrameTally countFrames(tags::ReadOnlyFile& file, std::int64_t start, std::int64_t end, const FrameHeader& first)
+{
+    constexpr std::size_t kBlock = 256 * 1024;
+    std::vector<std::uint8_t> block;
+    std::int64_t blockStart = start;
+    // The bytes [at, at + count) from the block, read anew from `at` when they are not in it.
+    auto bytesAt = [&](std::int64_t at, std::size_t count) -> const std::uint8_t* {
+        if (at < blockStart || at + std::int64_t(count) > blockStart + std::int64_t(block.size())) {
+            block = file.readAt(at, std::max(kBlock, count));
+            blockStart = at;
+            if (block.size() < count)
+                return nullptr;
+        }
+        return block.data() + (at - blockStart);
+    };
+    // The length of a frame of the stream at `at` that ends inside the audio, else 0.
+    auto frameAt = [&](std::int64_t at) {
+        const std::uint8_t* h = at + 4 <= end ? bytesAt(at, 4) : nullptr;
+        if (!h || !isValidHeader(h))
+            return 0;
+        const FrameHeader header = decodeHeader(h);
+        const int length = frameLength(header);
+        return sameStream(first, header) && length > 0 && at + length <= end ? length : 0;
+    };
+    // Out of step: the next header of the stream that another follows (or that ends the
+    // audio), or -1; only a 0xFF byte can start one.
+    auto nextFrame = [&](std::int64_t at) -> std::int64_t {
+        while (at + 4 <= end) {
+            const std::uint8_t* here = bytesAt(at, 4);
+            if (!here)
+                return -1;
+            const std::size_t searched = block.size() - std::size_t(at - blockStart) - 3;
+            const void* sync = std::memchr(here, 0xFF, searched);
+            if (!sync) {
+                at += std::int64_t(searched);
+                continue;
+            }
+            at += static_cast<const std::uint8_t*>(sync) - here;
+            const int length = frameAt(at);
+            if (length > 0 && (at + length == end || frameAt(at + length) > 0))
+                return at;
+            ++at;
+        }
+        return -1;
+    };
+    FrameTally tally;
+    std::int64_t pos = start;
+    while (pos + 4 <= end) {
+        int length = frameAt(pos);
+        if (length == 0) {
+            pos = nextFrame(pos + 1);
+            if (pos < 0)
+                break;
+            length = frameAt(pos);
+        }
+        ++tally.Frames;
+        tally.Bytes += length;
+        pos += length;
+    }
+    return tally;
 }
 
 int xingOffset(int versionID, int modeID)

@@ -65,6 +65,16 @@ int samplesPerFrame(int versionID, int layerID);          // 0 for reserved valu
 int frameLength(int versionID, int layerID, int bitRateKbps, int sampleRateHz, bool padding);
 int frameLength(const FrameHeader& header);
 
+// The frames of one stream (that of `first`) counted one by one from `start` to `end`, for a VBR
+// stream without a VBR header, whose length no first frame tells: their number and bytes.
+// Bytes that do not continue the stream (a damaged stretch) are searched through to the next
+// frame that another one follows. One pass over the audio, in large blocks.
+struct FrameTally {
+    std::int64_t Frames = 0;
+    std::int64_t Bytes = 0;
+};
+FrameTally countFrames(tags::ReadOnlyFile& file, std::int64_t start, std::int64_t end, const FrameHeader& first);
+
 // Offset from the frame start of a Xing header: header plus side information.
 int xingOffset(int versionID, int modeID);
 // The VBRI header of the Fraunhofer encoder stands at this offset in every mode.

@@ -5,8 +5,10 @@
 // Frame data is held as stored (compressed or unsynchronised when so read) and decoded only when
 // an accessor reads it; flags are held in the ID3v2.4 layout for both versions. Texts are UTF-8
 // here. On disk, encoding 0 is CP932 (the program's peers' code page), 1 UTF-16 with a byte-order
-// mark, 2 UTF-16BE, 3 UTF-8. Setters asked for encoding 0 write CP932 when every text of the
-// frame comes back from it exactly and UTF-16 (1) otherwise; an ID3v2.3 tag gets 1 where 2 or 3 is asked. URLs are
+// mark, 2 UTF-16BE, 3 UTF-8. Encoding 0 asked of a setter is the program's own choice: a frame
+// stored in Unicode keeps its encoding, a new frame in a tag read with Unicode text frames takes
+// UTF-16 (2.3) or UTF-8 (2.4); otherwise CP932 when every text of the frame comes back from it
+// exactly, UTF-16 (1) when not. An ID3v2.3 tag gets 1 where 2 or 3 is asked. URLs are
 // single-byte text whatever the encoding.
 //
 // Loading and saving report 16-bit status words: 0..255 success with information bits, above 255

@@ -333,6 +333,36 @@ bool hasLanguage(std::string_view id) { return id == "COMM" || id == "USLT" || i
 bool hasDescription(std::string_view id) { return id != "USER"; }
 bool allowsLineBreaks(std::string_view id) { return id == "COMM" || id == "USLT"; }
 
+// The encoding byte of a frame's data; nothing when the data cannot be read.
+std::optional<std::uint8_t> storedEncoding(const TFrame& f)
+{
+    std::string d;
+    if (plainData(f, d) != kDone || static_cast<std::uint8_t>(d[0]) > kUtf8)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(d[0]);
+}
+
+// What a setter asked for encoding 0 (the program's own choice) writes frame `index` in (0: a
+// new frame). Other readers of the file (TagLib, mutagen and the players built on them) know
+// encoding 0 only as Latin-1, so Unicode text stays Unicode: a frame keeps the encoding it was
+// stored in, and a new frame in a tag that holds Unicode text frames, as the file was read,
+// takes the Unicode form of its version. Frames stored in encoding 0, and tags without Unicode
+// text, keep CP932 for the program's Windows-era peers.
+std::uint8_t programEncoding(const TFrameIndex& frames, int index, std::uint8_t majorVersion)
+{
+    if (index != 0)
+        if (const std::optional<std::uint8_t> own = storedEncoding(frames[index]))
+            return *own;
+    for (int i = 1; i <= frames.Count(); ++i) {
+        const TFrame& f = frames[i];
+        if (i == index || f.Changed || !(f.FrameID.starts_with('T') || hasLanguage(f.FrameID)))
+            continue;
+        if (const std::optional<std::uint8_t> e = storedEncoding(f); e && *e != kCp932)
+            return majorVersion >= 4 ? kUtf8 : kUtf16Bom;
+    }
+    return kCp932;
+}
+
 std::string languageBytes(std::string_view language)
 {
     std::string l(language.substr(0, 3));
@@ -422,6 +452,8 @@ std::uint8_t Tid3v2tag::storeRecord(std::string_view frameId, int index, std::ui
     while (!description.empty() && description.back() == '\0')
         description.remove_suffix(1);
     bool url = frameId == "WXXX";
+    if (encoding == kCp932)
+        encoding = programEncoding(Frames, index, MajorVersion);
     std::uint8_t enc = url ? chooseEncoding(encoding, MajorVersion, {description})
                            : chooseEncoding(encoding, MajorVersion, {description, text});
     std::string data(1, static_cast<char>(enc));
@@ -471,7 +503,7 @@ std::uint8_t Tid3v2tag::SetTextFrame(std::string_view frameId, std::string_view 
         Frames.DeleteFrame(i);
         return kDeleted;
     }
-    std::uint8_t enc = chooseEncoding(kCp932, MajorVersion, {text});
+    std::uint8_t enc = chooseEncoding(programEncoding(Frames, i, MajorVersion), MajorVersion, {text});
     if (i == 0)
         i = Frames.AddFrame(id);
     replaceData(Frames[i], static_cast<char>(enc) + encodeText(text, enc));

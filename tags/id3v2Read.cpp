@@ -125,11 +125,12 @@ bool readExtras(TFrame& f, int version, const unsigned char*& p, std::uint32_t& 
     return true;
 }
 
-// Four characters A-Z, 0-9 as stored.
-bool storedFrameId(std::string_view head)
+// Four characters A-Z, 0-9; with `anyCase`, once upper-cased, as the frame list stores them (a
+// "tpe1" of some writer is TPE1).
+bool frameId(std::string_view head, bool anyCase)
 {
-    return head.size() >= 4 && std::all_of(head.begin(), head.begin() + 4, [](char c) {
-               return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    return head.size() >= 4 && std::all_of(head.begin(), head.begin() + 4, [&](char c) {
+               return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || (anyCase && c >= 'a' && c <= 'z');
            });
 }
 
@@ -243,8 +244,10 @@ std::uint16_t Tid3v2tag::LoadFromFile(const std::string& fileName, std::int64_t 
     if (buffer_.size() > kKeptBuffer)
         std::vector<char>().swap(buffer_);
     LoadStatus = status;
-    if (status > 0xFF)
-        Frames.ClearFrames();  // half a tag is never handed on
+    // Half a tag is never handed on, except the frames before a damaged identifier: they are
+    // shown, and the status refuses every save of the tag.
+    if (status > 0xFF && status != kBadFrameId)
+        Frames.ClearFrames();
     return status;
 }
 
@@ -414,7 +417,7 @@ bool Tid3v2tag::framesChain(Body& body, std::size_t pos, bool plain) const
         const std::string_view head(body.data + pos, std::min<std::size_t>(10, left));
         if (isPadding(head))
             return true;
-        if (!storedFrameId(head) || left <= 10)
+        if (!frameId(head, true) || left <= 10)
             return false;
         const auto* p = reinterpret_cast<const unsigned char*>(head.data());
         const std::uint32_t size = plain ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
@@ -430,6 +433,18 @@ std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t start, std::uint16_
     const bool v3 = MajorVersion == 3;
     const bool skipping = body.fd >= 0;
     const std::size_t end = body.size;
+    // Bytes at `pos` that are no frame header, but whose size field steps over them to frames
+    // that run on to the padding or the tag's end, are a frame with a damaged identifier: the
+    // frames behind it are the file's, and a save that took it for padding would drop them.
+    // Leftovers of older frames in the padding seldom chain so, and stay padding.
+    auto damagedFrame = [&](std::size_t pos, bool plainSizes) {
+        const std::size_t left = end - pos;
+        if (left <= 10)
+            return false;
+        const auto* p = reinterpret_cast<const unsigned char*>(body.data + pos);
+        const std::uint32_t size = plainSizes ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
+        return size != 0 && size <= left - 10 && framesChain(body, pos + 10 + size, plainSizes);
+    };
     // clean: the frames end at padding or at the body's end, not at junk.
     auto parse = [&](bool plainSizes, bool& clean) -> std::uint16_t {
         std::uint16_t result = status;
@@ -443,9 +458,16 @@ std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t start, std::uint16_
             std::string_view head(body.data + pos, std::min<std::size_t>(10, left));
             Progress = static_cast<std::uint8_t>(std::min<std::uint64_t>(99, (pos + 10) * 100 / (std::uint64_t(TagSize) + 10)));
             // Bytes that cannot start a frame end the frames as padding does: some writers leave
-            // junk there, and every frame before it is sound.
-            if (isPadding(head) || !storedFrameId(head)) {
+            // junk there, and every frame before it is sound. Lower-case letters start a frame
+            // only where the frames run on from there: leftover text in the padding has them too.
+            const bool frameHead =
+                frameId(head, false) || (frameId(head, true) && framesChain(body, pos, plainSizes));
+            if (isPadding(head) || !frameHead) {
                 clean = isPadding(head);
+                if (!clean && damagedFrame(pos, plainSizes)) {
+                    framesEnd = pos;
+                    return kBadFrameId;
+                }
                 auto padding = static_cast<std::uint32_t>(left);
                 if (v3 && PaddingSize != 0 && PaddingSize != padding)
                     result |= kPaddingDiffers;

@@ -355,6 +355,13 @@ bool ReadTag(const std::string& FileName)
         }
     }
     if (!saved(status)) {
+        // A frame with a damaged identifier ends the load; the frames before it are shown (and
+        // the tag is never saved over), the ID3v1 tag fills in what they lack.
+        if (status == id3v2::kBadFrameId) {
+            readId3v2Fields(t.Id3v2Tag);
+            t.TagKindNo = 2;
+            t.TagKind = "ID3v2";
+        }
         if (!FileName.empty())
             ReadID3v1Tag(FileName);
         return false;

@@ -98,10 +98,14 @@ std::string vbrText(const TMPEGaudio& mpeg)
     return id + " " + (mpeg.VBR.Found ? "Yes (VBR)" : "No (CBR)");
 }
 
-void fromMpegAudio(tags::ReadOnlyFile& file, TAudioFileInfo& info)
+void fromMpegAudio(tags::ReadOnlyFile& file, TAudioFileInfo& info, bool countFrames)
 {
     TMPEGaudio mpeg;
     mpeg.ReadFromFile(file);
+    // A VBR stream without a VBR header: its frames counted to the end (or the mean of the
+    // first ones) give the length, rate and counts in place of the first frame's.
+    if (countFrames)
+        mpeg.CountFrames(file);
     info.Valid = mpeg.Valid();
     info.Text[aiFileSize] = kilobytes(mpeg.FileLength);
     info.Text[aiVersion] = mpeg.Version() + " " + mpeg.Layer();
@@ -112,7 +116,8 @@ void fromMpegAudio(tags::ReadOnlyFile& file, TAudioFileInfo& info)
     // Kept from the program's Windows days: a header-less VBR stream whose first frame says
     // 32 kbit/s is shown as a 320 kbit/s VBR file. A stream that stays at 32 kbit/s is what it
     // says.
-    if (!mpeg.VBR.Found && mpeg.BitRate() == 32 && info.Text[aiVersion] == "MPEG 1 Layer III" &&
+    const int firstRate = mpeg::bitRate(mpeg.Frame.VersionID, mpeg.Frame.LayerID, mpeg.Frame.BitRateID);
+    if (!mpeg.VBR.Found && firstRate == 32 && info.Text[aiVersion] == "MPEG 1 Layer III" &&
         mpeg.OtherRateFollows(file)) {
         info.Text[aiBitRate] = "320 Kbps";
         info.Text[aiVbr] = "Yes";
@@ -121,6 +126,11 @@ void fromMpegAudio(tags::ReadOnlyFile& file, TAudioFileInfo& info)
     info.Text[aiEmphasis] = mpeg.Emphasis();
     info.FrameCount = mpeg.Frames();
     info.Text[aiFrames] = grouped(info.FrameCount);
+    if (mpeg.VbrWithoutHeader()) {
+        setDuration(info, static_cast<std::int64_t>(mpeg.Duration()));
+        info.Text[aiSamples] =
+            grouped(info.FrameCount * mpeg::samplesPerFrame(mpeg.Frame.VersionID, mpeg.Frame.LayerID));
+    }
     info.Text[aiEncoder] = mpeg.Encoder();
     info.Text[aiFormat] = "EncoderID     : " + std::to_string(mpeg.EncoderID());
 }
@@ -218,7 +228,7 @@ bool writeWrapped(int source, const WrapPlan& plan, const std::string& out)
 
 bool IsWavFile(const std::string& FileName) { return rtl::HasExtension(FileName, ".wav"); }
 
-void GetAudioFileInfo(const std::string& FileName)
+void GetAudioFileInfo(const std::string& FileName, bool CountFrames)
 {
     TAudioFileInfo& info = AudioFileInfo;
     info = TAudioFileInfo{};
@@ -239,7 +249,7 @@ void GetAudioFileInfo(const std::string& FileName)
     if (wav)
         fromWav(wave, info);
     else
-        fromMpegAudio(file, info);
+        fromMpegAudio(file, info, CountFrames);
 }
 
 void ReadSampleRate(const std::string& FileName)
@@ -267,7 +277,7 @@ std::string BuildMp3RiffHeader(const TMp3Record& Record)
     putLE16(h, 20, kFormatMpegLayer3);
     putLE16(h, 22, Record.ModeID == mpeg::kModeMono ? 1 : 2);
     putLE32(h, 24, clamp32(Record.SampleRate()));
-    putLE32(h, 28, clamp32(std::int64_t(Record.BitRate()) * 125));
+    putLE32(h, 28, clamp32(std::int64_t(Record.AverageBitRate > 0 ? Record.AverageBitRate : Record.BitRate()) * 125));
     putLE16(h, 32, 1);
     putLE16(h, 34, 0);
     putLE16(h, 36, 12);
@@ -300,10 +310,20 @@ std::string MakeUniqueFileName(const std::string& FileName)
 std::string ConvertMp3ToRiffWave(const std::string& FileName)
 {
     TMp3Record record;
-    if (ScanMP3File(FileName, record) <= 0) {
-        if (Mp3WrapDialogs.Inform)
-            Mp3WrapDialogs.Inform("This file is no MP3 valid file!");
-        return {};
+    {
+        tags::ReadOnlyFile file(FileName);
+        if (ScanMP3File(file, record) <= 0) {
+            if (Mp3WrapDialogs.Inform)
+                Mp3WrapDialogs.Inform("This file is no MP3 valid file!");
+            return {};
+        }
+        // The "fact" sample count and the byte rate of a VBR stream without a VBR header come
+        // from its frames counted, not from its first frame.
+        TMPEGaudio mpeg;
+        if (record.XingPosition < 0 && mpeg.ReadFromFile(file) && mpeg.CountFrames(file)) {
+            record.FrameCount = mpeg.Frames();
+            record.AverageBitRate = mpeg.BitRate();
+        }
     }
     // The RIFF sizes are 32-bit.
     if (record.AudioLength > std::int64_t(UINT32_MAX) - kRiffHeaderSize - 1)

@@ -175,7 +175,10 @@ std::optional<std::vector<std::uint8_t>> frameContent(int version, std::uint8_t 
     return unsync ? removeUnsync(data) : data;
 }
 
-void applyFrame(TxID3v2& tag, const std::string& id, const std::vector<std::uint8_t>& data)
+// `commentTaken`: the comment is the first COMM frame with an empty description, whatever its
+// language, as the tag facade reads it; a tagger's other comments ("iTunNORM", a second
+// language) come later in the file as often as not.
+void applyFrame(TxID3v2& tag, const std::string& id, const std::vector<std::uint8_t>& data, bool& commentTaken)
 {
     if (data.empty())
         return;
@@ -184,10 +187,11 @@ void applyFrame(TxID3v2& tag, const std::string& id, const std::vector<std::uint
     const std::size_t n = data.size() - 1;
     if (id == "COMM") {
         // encoding, language, description, text
-        if (n < 3)
+        if (n < 3 || commentTaken || !decodeText(encoding, p + 3, n - 3).empty())
             return;
         const std::size_t text = 3 + afterTerminator(encoding, p + 3, n - 3);
         tag.Comment = trim(decodeText(encoding, p + text, n - text));
+        commentTaken = true;
         return;
     }
     if (id == "WXXX") {
@@ -261,6 +265,7 @@ bool TxID3v2::ReadFromFile(tags::ReadOnlyFile& file)
     const std::uint8_t flags = header[5];
     const TagBody body(file, kHeaderSize, syncSafe(header + 6, 4), VersionID == 3 && (flags & 0x80));
     std::int64_t at = firstFrame(body, VersionID, flags & 0x40);
+    bool commentTaken = false;
     while (at + kHeaderSize <= body.size()) {
         const auto frameHeader = body.read(at, kHeaderSize);
         if (frameHeader.size() < kHeaderSize || frameHeader[0] < 'A' || frameHeader[0] > 'Z')
@@ -273,7 +278,7 @@ bool TxID3v2::ReadFromFile(tags::ReadOnlyFile& file)
             break;
         if (size <= kMaxTextFrame && isWanted(id)) {
             if (auto content = frameContent(VersionID, frameHeader[9], body.read(at, size)))
-                applyFrame(*this, id, *content);
+                applyFrame(*this, id, *content, commentTaken);
         }
         at += size;
     }

@@ -181,4 +181,54 @@ std::string fromUtf8OrCp932(std::string_view bytes)
     return toUtf8(bytes);
 }
 
+namespace {
+
+// One part of a name: as it is when UTF-8, decoded when it is clean CP932, escaped otherwise.
+void appendNamePart(std::string_view part, std::string& out)
+{
+    if (isValidUtf8(part)) {
+        out += part;
+        return;
+    }
+    std::string decoded;
+    if (std::string_view in = part; decoder().run(in, decoded) == Converter::Stop::Done) {
+        out += decoded;
+        return;
+    }
+    static constexpr char hex[] = "0123456789ABCDEF";
+    while (!part.empty()) {
+        if (const size_t n = utf8SequenceLength(part)) {
+            out += part.substr(0, n);
+            part.remove_prefix(n);
+            continue;
+        }
+        const auto b = static_cast<unsigned char>(part.front());
+        out += "\\x";
+        out += hex[b >> 4];
+        out += hex[b & 15];
+        part.remove_prefix(1);
+    }
+}
+
+}  // namespace
+
+std::string nameForDisplay(std::string_view name)
+{
+    if (isValidUtf8(name))
+        return std::string(name);
+    // '/' is never the second byte of a CP932 character, so each part decodes on its own: a
+    // UTF-8 folder above a Shift-JIS file keeps its own reading.
+    std::string out;
+    out.reserve(name.size() * 3 / 2);
+    for (;;) {
+        const size_t slash = name.find('/');
+        appendNamePart(name.substr(0, slash), out);
+        if (slash == std::string_view::npos)
+            break;
+        out += '/';
+        name.remove_prefix(slash + 1);
+    }
+    return out;
+}
+
 }  // namespace cp932

@@ -43,4 +43,11 @@ std::string_view cutToBytes(std::string_view utf8, std::size_t maxBytes);
 // valid UTF-8 is returned as it is, anything else is decoded as CP932.
 std::string fromUtf8OrCp932(std::string_view bytes);
 
+// A file name or path as the user reads it. Linux names are bytes: most are UTF-8, but names
+// unpacked from old archives are Shift-JIS (or anything). Each part between slashes that is
+// not UTF-8 is read as CP932 when every byte of it decodes; otherwise its bytes that are not
+// UTF-8 are shown escaped ("\xE9"), so that names differing there still look different. Only
+// for showing: file operations keep the name's own bytes.
+std::string nameForDisplay(std::string_view name);
+
 }  // namespace cp932

@@ -1,5 +1,7 @@
 #include "util/DirDialog.h"
 
+#include "platform/forms/ScreenFit.h"
+
 #include <stdexcept>
 
 #include <QAbstractButton>
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -182,6 +185,21 @@ private:
     QAbstractButton* OkButton = nullptr;
 };
 
+// The chooser's window: placed where the owner asked or centred over it, and then fitted
+// inside its screen's work area.
+class TDirWindow : public QDialog {
+public:
+    using QDialog::QDialog;
+
+protected:
+    void showEvent(QShowEvent* e) override
+    {
+        QDialog::showEvent(e);
+        if (!e->spontaneous())
+            forms::FitWindowOnScreen(*this, forms::TScreenFit::Inside);
+    }
+};
+
 QString PromptText(std::string Prompt)
 {
     QString text = FromUtf8(Prompt);
@@ -248,7 +266,7 @@ bool TDirDialog::Execute()
     if (BeforeExecute)
         BeforeExecute(prompt);
 
-    QDialog window(FOwner);
+    TDirWindow window(FOwner);
     if (!Caption.empty())
         window.setWindowTitle(FromUtf8(Caption));
     auto* layout = new QVBoxLayout(&window);

@@ -33,9 +33,8 @@ QString fitEdit(const QString& Before, const QString& After, std::size_t Limit, 
     const std::size_t room = used < Limit ? Limit - used : 0;
     const std::string inserted = After.mid(p, After.size() - p - s).toStdString();
     const QString fit = QString::fromStdString(std::string(cp932::cutToBytes(inserted, room)));
-    QString result = Before.left(p) + fit + Before.right(s);
-    if (bytes(result) > Limit)  // the old text alone was too long (a new, smaller limit)
-        result = QString::fromStdString(std::string(cp932::cutToBytes(result.toStdString(), Limit)));
+    // What was there stays, also a stored text past the limit (SetStoredText).
+    const QString result = Before.left(p) + fit + Before.right(s);
     Cursor = int(std::min<qsizetype>(p + fit.size(), result.size()));
     return result;
 }
@@ -59,19 +58,38 @@ void setText(QPlainTextEdit* Memo, const QString& Text, int Cursor)
     Memo->setTextCursor(c);
 }
 
+// The caret where the widget's own setter leaves it.
+void setWhole(QLineEdit* Edit, const QString& Text) { Edit->setText(Text); }
+void setWhole(QPlainTextEdit* Memo, const QString& Text) { Memo->setPlainText(Text); }
+
 template <class W>
 void enforce(W* w)
 {
     const int limit = limitOf(w);
     const QString now = textOf(w);
-    if (limit > 0 && bytes(now) > std::size_t(limit)) {
+    const QString last = w->property(kLast).toString();
+    if (limit > 0 && now != last && bytes(now) > std::size_t(limit)) {
         int cursor = 0;
-        const QString fixed = fitEdit(w->property(kLast).toString(), now, std::size_t(limit), cursor);
+        const QString fixed = fitEdit(last, now, std::size_t(limit), cursor);
         w->setProperty(kLast, fixed);
-        setText(w, fixed, cursor);
+        if (fixed != now)
+            setText(w, fixed, cursor);
         return;
     }
     w->setProperty(kLast, now);
+}
+
+// A new limit applies at once to the text the field holds.
+template <class W>
+void cutToLimit(W* w)
+{
+    const int limit = limitOf(w);
+    const QString now = textOf(w);
+    if (limit <= 0 || bytes(now) <= std::size_t(limit))
+        return;
+    const QString cut = QString::fromStdString(std::string(cp932::cutToBytes(now.toStdString(), std::size_t(limit))));
+    w->setProperty(kLast, cut);
+    setText(w, cut, int(cut.size()));
 }
 
 template <class W, class Signal>
@@ -84,6 +102,19 @@ void setLimit(W* w, int MaxBytes, Signal changed)
         QObject::connect(w, changed, w, [w] { enforce(w); });
     }
     enforce(w);
+    cutToLimit(w);
+}
+
+template <class W>
+void setStored(W* w, const QString& Text)
+{
+    // Set with the limit off, then taken as the text before the next edit: the limit cuts
+    // only what is inserted later.
+    const QVariant limit = w->property(kLimit);
+    w->setProperty(kLimit, 0);
+    setWhole(w, Text);
+    w->setProperty(kLimit, limit);
+    w->setProperty(kLast, textOf(w));
 }
 
 }  // namespace
@@ -96,4 +127,14 @@ void SetTextByteLimit(QLineEdit* Edit, int MaxBytes)
 void SetTextByteLimit(QPlainTextEdit* Memo, int MaxBytes)
 {
     setLimit(Memo, MaxBytes, &QPlainTextEdit::textChanged);
+}
+
+void SetStoredText(QLineEdit* Edit, const QString& Text)
+{
+    setStored(Edit, Text);
+}
+
+void SetStoredText(QPlainTextEdit* Memo, const QString& Text)
+{
+    setStored(Memo, Text);
 }

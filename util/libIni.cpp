@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -143,11 +145,42 @@ std::string valueOf(const Line& line)
     return v;
 }
 
-std::string errorText(const std::string& path, int err)
+std::string errorText(const std::string& path, int err, const std::string& folder = {})
 {
     // Shown to the user as it stands (in the message box, "\r" breaks the line).
-    return std::string("設定を保存できません！！\r\r") + "設定ファイル " + path + " に書き込めません (" +
-           std::strerror(err) + ")";
+    std::string text = "設定を保存できません！！\r\r設定ファイル ";
+    text.append(path).append(" に書き込めません (");
+    if (!folder.empty())
+        text.append("フォルダ ").append(folder).append(" を作れません: ");
+    return text.append(std::strerror(err)).append(")");
+}
+
+// The files kept in memory while the disk refuses them (path -> the file's text), and who
+// hears of it; while Tell is empty a failure raises instead.
+struct Session {
+    std::function<void(const std::string&)> tell;
+    std::unordered_map<std::string, std::string> unsaved;
+    std::unordered_map<std::string, std::string> untold;   // found on loading, told once the change is in memory
+};
+
+Session& session()
+{
+    static Session s;
+    return s;
+}
+
+// The disk refused the file: in a session its text lives on in memory and the user hears of
+// it once; otherwise the write fails.
+void keepUnsaved(const std::string& path, std::string text, std::string message)
+{
+    Session& s = session();
+    if (!s.tell)
+        throw EIniFileError(message);
+    s.unsaved[path] = std::move(text);
+    if (message.empty())
+        return;
+    const auto tell = s.tell;   // it may run events that change the session
+    tell(message + "\r\r変更した設定は終了するまで使えますが、保存されません。");
 }
 
 // The file's text, or nothing when it cannot be read; a missing file reads as empty.
@@ -180,30 +213,71 @@ std::optional<std::string> readText(const std::string& path, int& err)
     return cp932::fromUtf8OrCp932(bytes);
 }
 
+const std::string* unsavedText(const std::string& path)
+{
+    const auto& unsaved = session().unsaved;
+    const auto it = unsaved.find(path);
+    return it == unsaved.end() ? nullptr : &it->second;
+}
+
 IniFile loadForReading(const std::string& baseName)
 {
+    if (const std::string* text = unsavedText(iniPath(baseName)))
+        return parse(*text);
     int err;
     return parse(readText(iniPath(baseName), err).value_or(""));
 }
 
-// A file we could not read must not be replaced by one made of our single change.
+// A file we could not read must not be replaced by one made of our single change. In a
+// session it is left alone on disk, and the changes start from what its reads gave: nothing.
 IniFile loadForWriting(const std::string& baseName)
 {
+    const std::string path = iniPath(baseName);
+    if (const std::string* text = unsavedText(path))
+        return parse(*text);
     int err;
-    auto text = readText(iniPath(baseName), err);
-    if (!text)
-        throw EIniFileError(errorText(iniPath(baseName), err));
+    auto text = readText(path, err);
+    if (!text) {
+        Session& s = session();
+        if (!s.tell)
+            throw EIniFileError(errorText(path, err));
+        s.unsaved[path] = {};
+        s.untold[path] = errorText(path, err);
+        return parse("");
+    }
     return parse(*text);
 }
 
-// The settings file is replaced as a whole, never left half-written. A read-only settings
-// file is refused even where its folder would allow the rename.
-void replaceFile(const std::string& path, const std::string& text)
+// The step that keeps the file from being written, with the system's reason: a folder that
+// cannot be made, a read-only file (refused even where its folder would allow the rename), or
+// the replacement itself. Empty when the file was written.
+std::string writeFailure(const std::string& path, const std::string& text)
 {
+    const auto slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
+    if (!folder.empty() && ::access((folder + "/").c_str(), F_OK) != 0 && errno == ENOENT) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        if (ec)
+            return errorText(path, ec.value(), folder);
+    }
     if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
-        throw EIniFileError(errorText(path, errno));
+        return errorText(path, errno);
     if (!safefile::writeFileAtomically(path, text))
-        throw EIniFileError(errorText(path, errno));
+        return errorText(path, errno);
+    return {};
+}
+
+// The settings file is replaced as a whole, never left half-written; one kept in memory stays
+// there.
+void replaceFile(const std::string& path, std::string text)
+{
+    if (unsavedText(path)) {
+        auto untold = session().untold.extract(path);
+        keepUnsaved(path, std::move(text), untold ? std::move(untold.mapped()) : std::string());
+    }
+    else if (std::string failure = writeFailure(path, text); !failure.empty())
+        keepUnsaved(path, std::move(text), std::move(failure));
 }
 
 void writeValues(const std::string& baseName, const std::string& sectionName,
@@ -277,6 +351,16 @@ std::optional<std::int32_t> parseInteger(const std::string& text)
 }
 
 }  // namespace
+
+void IniKeepUnsavedInMemory(std::function<void(const std::string& Message)> Tell)
+{
+    Session& s = session();
+    s.tell = std::move(Tell);
+    if (!s.tell) {
+        s.unsaved.clear();
+        s.untold.clear();
+    }
+}
 
 std::string IniReadString(const std::string& BaseName, const std::string& Section,
                           const std::string& Key, const std::string& Default)

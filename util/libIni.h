@@ -8,13 +8,17 @@
 // pair of enclosing double quotes, and a value read is cut to 2047 characters. Everything
 // else in the file (comments, other sections, blank lines) is kept as it is.
 //
-// A write replaces the file through a temporary file in the same folder, so a crash never
-// leaves half a file; a write that cannot be done raises EIniFileError naming the file.
+// A write replaces the file through a temporary file in the same folder (made first when it is
+// missing), so a crash never leaves half a file; a write that cannot be done raises
+// EIniFileError naming the file and the system's reason. While the program runs with
+// IniKeepUnsavedInMemory set, such a file is kept in memory for the rest of the session
+// instead: its writes succeed there, its reads see them, and the failure is told once.
 //
 // User-interface thread only: calls are not locked against each other.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -40,6 +44,14 @@ class EIniFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// From now on, a settings file that cannot be read or written is kept in memory for the rest
+// of the session: the change that failed and every later one go there (the disk is not tried
+// again) and every read of the file sees them. Tell hears of each such file once, with a
+// message naming it and the system's reason, after the change is in memory. An empty
+// function ends the session: the files kept in memory are dropped and failed writes raise
+// EIniFileError again.
+void IniKeepUnsavedInMemory(std::function<void(const std::string& Message)> Tell);
 
 std::string IniReadString(const std::string& BaseName, const std::string& Section,
                           const std::string& Key, const std::string& Default);

@@ -78,6 +78,27 @@ struct GridRows {
     void SetCell(int c, int r, const std::string& s) { g.SetCells(c, r, s); }
 };
 
+// The line the window shows for a disc image that gives no disc; empty when it did.
+std::string imageFaultText(const cdio_disc::CueError& e)
+{
+    const std::string name = e.file.substr(e.file.rfind('/') + 1);
+    switch (e.fault) {
+    case cdio_disc::CueFault::MissingFile:
+        return "ディスクイメージのファイルが見つかりません: " + e.file;
+    case cdio_disc::CueFault::ShortFile:
+        return "ディスクイメージのファイルが途中で切れています: " + e.file;
+    case cdio_disc::CueFault::UnsupportedFile:
+        return "再生できない形式のファイルです: " + e.file;
+    case cdio_disc::CueFault::NoAudioTrack:
+        return "音楽トラックがありません: " + name;
+    case cdio_disc::CueFault::BadSheet:
+        return "キューシートを読めません: " + name + (e.line > 0 ? " (" + std::to_string(e.line) + "行目)" : "");
+    case cdio_disc::CueFault::None:
+        break;
+    }
+    return {};
+}
+
 // A disc without titles: no track, or a track whose title is empty or a drive's stand-in.
 bool unknownDisc(const TTOC& toc)
 {
@@ -214,6 +235,11 @@ void TfrmCD::createControls()
     SetControlCursor(chkRepeart, crHandPoint);
 
     sgdTrack = new controls::TStringGrid(this);
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setGeometry(14, 156, FormWidth - 28, 18);
+    lblStatus->setStyleSheet(cssColor(0x00FFFF) + QStringLiteral(" background: transparent;"));
+    lblStatus->hide();
     sgdTrack->setObjectName(QStringLiteral("sgdTrack"));
     sgdTrack->setGeometry(8, 152, FormWidth - 16, TrackGridRowsShown * GridRowHeight + 2);
     Handlers.Set(sgdTrack->OnDrawCell, [this](QObject*, int c, int r, const gfx::TRect& rect, controls::TGridDrawState) {
@@ -230,6 +256,7 @@ void TfrmCD::createControls()
         forms::RunGuarded([this] { PopupMenu1Popup(); });
         PopupMenu1->exec(sgdTrack->mapToGlobal(p));
     });
+    lblStatus->raise();
     createEditPanel();
 }
 
@@ -394,10 +421,23 @@ void TfrmCD::enableTransport(bool On)
         b->SetEnabled(On);
 }
 
+void TfrmCD::showImageStatus()
+{
+    const std::string line = imageFaultText(CDPlayer1->ImageError());
+    lblStatus->setText(QString::fromStdString(line));
+    lblStatus->setVisible(!line.empty());
+}
+
 void TfrmCD::CDPlayer1AfterInsert()
 {
+    struct Status {
+        TfrmCD* w;
+        ~Status() { w->showImageStatus(); }  // also when the drive could not be opened
+    } status{this};
     CDPlayer1->Reopen();
     DiscPresent = CDPlayer1->HasAudioDisc();
+    if (!DiscPresent)
+        showNoDisc();  // an image whose files went wrong under a disc that was shown
     enableTransport(DiscPresent);
     RefreshDisc(Removed && isVisible());
     Removed = false;
@@ -405,7 +445,14 @@ void TfrmCD::CDPlayer1AfterInsert()
 
 void TfrmCD::CDPlayer1AfterRemove()
 {
+    lblStatus->hide();
     Removed = true;
+    showNoDisc();
+    enableTransport(CDPlayer1->HasAudioDisc());
+}
+
+void TfrmCD::showNoDisc()
+{
     PlayState = 0;
     DiscPresent = false;
     GridRows rows{*sgdTrack};
@@ -413,7 +460,6 @@ void TfrmCD::CDPlayer1AfterRemove()
     sgdTrack->SetRow(0);
     Gauge1->SetPosition(0);
     Gauge2->SetPosition(0);
-    enableTransport(CDPlayer1->HasAudioDisc());
     setCaption(lbGenre, "Genre:");
     setCaption(lblAlbum, "Album:");
     setCaption(lblArtist, "Artist:");

@@ -100,6 +100,9 @@ public:
     // --- player panel
     QFrame* pnlPlayer;
     QLabel *lblArtist, *lblAlbum, *lbGenre, *lblSerial, *lblTrack, *lblTime, *lblTotal;
+    // One line over the empty track list when a disc image cannot be played: which file of it
+    // is missing, cut short or of a kind we cannot read.
+    QLabel* lblStatus;
     controls::TRbProgressBar* Gauge1;
     controls::TRbProgressBar* Gauge2;
     QSlider* TracBar;
@@ -138,6 +141,8 @@ private:
     void FormCloseQuery(bool& CanClose);
     void FormDestroy();
     void enableTransport(bool On);
+    void showImageStatus();
+    void showNoDisc();
     bool canTransport() const;
     bool playing();
     void seekBy(int DeltaMs);

@@ -39,6 +39,7 @@ constexpr int ScrollBarWidth = 17;
 const char* const Section = "Ripper";
 const char* const RipCaption = "CD Ripper";
 const char* const ConvertCaption = "ＭＰ３変換";
+constexpr std::size_t MaxFailuresShown = 10;
 
 std::string iniString(const char* key, const std::string& def)
 {
@@ -438,6 +439,8 @@ void TfrmMP3::ripSelected()
     Gauge2->SetMax(int(rows.size()));
     Gauge2->SetPosition(0);
     sbStop->Tag = 0;
+    int written = 0;
+    std::vector<std::string> failures;
     {
         RunScope scope(ripping_, [this] {
             SetRipControls(true, true);
@@ -470,6 +473,14 @@ void TfrmMP3::ripSelected()
                 QFile::remove(QString::fromStdString(file));
                 break;
             }
+            Gauge2->SetPosition(++done);
+            if (!rippedWhole(track, file)) {
+                // The item stays selected, ready for another try; the batch goes on.
+                QFile::remove(QString::fromStdString(file));
+                failures.push_back(ReadFailureText(track, title));
+                lblTrack->setText(QString::fromStdString(failures.back()));
+                continue;
+            }
             ClearTag();
             CurrentTag.CddbPath = player.CddbQueryPath();
             CurrentTag.TimeText = item->text(2).toStdString();
@@ -482,12 +493,37 @@ void TfrmMP3::ripSelected()
             CurrentTag.Artist = artist;
             if (!WriteTag(file))
                 throw std::runtime_error("タグを書き込めません: " + file);
+            ++written;
             Delay(250);
             item->setSelected(false);
-            Gauge2->SetPosition(++done);
         }
     }
-    ask(RipCaption, "録音が終了しました！！", 1, "y", "i");
+    ask(RipCaption, RipEndText(written, int(rows.size()), failures), 1, "y", failures.empty() ? "i" : "!");
+}
+
+bool TfrmMP3::rippedWhole(int Track, const std::string& File) const
+{
+    const cd::TTrack& t = CDRIP1->Tracks()[std::size_t(Track - 1)];
+    return PathExists(File) && CDRIP1->SectorsRead() >= t.EndSector - t.StartSector + 1;
+}
+
+std::string ReadFailureText(int Track, const std::string& Title)
+{
+    const std::string text = "トラック " + std::to_string(Track) + " を読み込めません";
+    return Title.empty() ? text : text + ": " + Title;
+}
+
+std::string RipEndText(int Written, int Chosen, const std::vector<std::string>& Failures)
+{
+    std::string text = "録音が終了しました！！\r\r　　" + std::to_string(Written) + " / " + std::to_string(Chosen) +
+                       " トラックを保存しました";
+    if (!Failures.empty())
+        text += "\r";
+    for (std::size_t i = 0; i < Failures.size() && i < MaxFailuresShown; ++i)
+        text += "\r" + Failures[i];
+    if (Failures.size() > MaxFailuresShown)
+        text += "\r　ほか " + std::to_string(Failures.size() - MaxFailuresShown) + " トラック";
+    return text;
 }
 
 void TfrmMP3::sbStopClick()

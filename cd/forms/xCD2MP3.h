@@ -6,7 +6,9 @@
 //
 // A rip or a conversion serves the event loop while it runs: STOP is the one control that
 // stays live, and a close is refused until it has ended. A track cut short by STOP is
-// deleted, never kept as if whole.
+// deleted, never kept as if whole. So is a track the drive could not read whole (no file, or
+// fewer sectors than the track holds): it is named as a read failure, stays selected, and the
+// batch goes on; the end message counts the tracks written.
 //
 // User-interface thread only.
 #pragma once
@@ -25,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -34,6 +37,11 @@ class QTreeWidget;
 // The name a title gives a file: the characters that FAT and NTFS media cannot hold in a
 // name (\ / : * ? " < > |) become their full-width forms and control characters are dropped.
 std::string FileNameOfTitle(const std::string& Title);
+
+// A track the rip could not read whole, in the window's words.
+std::string ReadFailureText(int Track, const std::string& Title);
+// The message at the end of a rip: the tracks written of those chosen, then the read failures.
+std::string RipEndText(int Written, int Chosen, const std::vector<std::string>& Failures);
 
 // The width of the list's title column: the list's inside less the other three columns and,
 // when the list scrolls, the scroll bar.
@@ -104,6 +112,8 @@ private:
             const std::string& Icon);
     // The rip loop once the user has agreed.
     void ripSelected();
+    // Whether the rip of Track left File with every sector of the track.
+    bool rippedWhole(int Track, const std::string& File) const;
 
     std::string folder_;
     bool ripping_ = false;

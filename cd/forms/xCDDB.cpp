@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -127,6 +128,9 @@ void TfrmCDDB::createControls()
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setGeometry(0, FormHeight - 22, FormWidth, 22);
+    lblServer = new QLabel(StatusBar1);
+    lblServer->setObjectName(QStringLiteral("lblServer"));
+    StatusBar1->addPermanentWidget(lblServer);
 }
 
 void TfrmCDDB::setupGrid()
@@ -290,6 +294,7 @@ bool TfrmCDDB::pause(int Ms)
 int TfrmCDDB::cddbGet(const std::string& Url, std::string& Text)
 {
     StatusBar1->clearMessage();
+    lblServer->setText(q(host_ + " "));
     const TCddbAnswer a = CddbGet(NMHTTP1, Url);
     std::string body;
     if (!a.Cookie.empty())
@@ -297,12 +302,51 @@ int TfrmCDDB::cddbGet(const std::string& Url, std::string& Text)
     body += a.Header;
     memBody->setPlainText(q(body));
     Text = a.Text;
-    if (!a.Error.empty() && !closeWanted_)
-        notice("ＣＤＤＢサーバーから答えがありませんでした。\r\n" + host_ + "\r\n" + a.Error);
+    lastError_ = a.Error;
     return a.Code;
 }
 
-void TfrmCDDB::answerLine(const std::string& Line) { memCDDB->setPlainText(q(host_ + "\n" + Line)); }
+// The server being asked and its answer line, below the first server's failure when that one
+// handed over.
+void TfrmCDDB::answerLine(const std::string& Line)
+{
+    std::string text = firstFailure_ ? firstFailure_->Host + "\n" + firstFailure_->Line + "\n" : "";
+    text += host_;
+    if (!Line.empty())
+        text += "\n" + Line;
+    memCDDB->setPlainText(q(text));
+    memCDDB->moveCursor(QTextCursor::End);  // the latest line in view
+}
+
+void TfrmCDDB::failed(const std::string& Line)
+{
+    answerLine(Line);
+    if (onFallback_) {
+        showFailures(Line);
+        return;
+    }
+    firstFailure_ = Failure{host_, Line, lastError_};
+    toFallback();
+}
+
+// memCDDB names every failure already; a server that gave no answer at all is told in a box
+// too, with the other server's failure beside it.
+void TfrmCDDB::showFailures(const std::string& Line)
+{
+    std::vector<Failure> all;
+    if (firstFailure_)
+        all.push_back(*firstFailure_);
+    all.push_back({host_, Line, lastError_});
+    const bool noAnswer = std::any_of(all.begin(), all.end(), [](const Failure& f) { return !f.Error.empty(); });
+    if (noAnswer && !closeWanted_) {
+        std::string text = "ＣＤＤＢサーバーから答えがありませんでした。";
+        for (const Failure& f : all)
+            text += "\r\n" + f.Host + "\r\n" + (f.Error.empty() ? TrimBlanksUtf8(f.Line) : f.Error);
+        notice(text);
+    }
+    if (pause(flow_.ErrorPauseMs))
+        closeSoon();
+}
 
 std::string TfrmCDDB::queryUrl()
 {
@@ -324,7 +368,7 @@ void TfrmCDDB::toFallback()
 void TfrmCDDB::CddbQuery(bool Fallback)
 {
     BusyScope busy(busy_, closeWanted_, this);
-    memCDDB->setPlainText(q(host_));
+    answerLine("");
     std::string url;
     try {
         url = queryUrl();
@@ -348,6 +392,8 @@ void TfrmCDDB::CddbQuery(bool Fallback)
                 break;
             std::string category, id, rest;
             ParseMatchLine(line, category, id, rest);
+            if (category.empty() || id.empty())  // nothing to read with
+                continue;
             sgdCDDB->SetRowCount(rows + 1);
             char number[16];
             std::snprintf(number, sizeof number, " %1d.", rows + 1);
@@ -370,15 +416,22 @@ void TfrmCDDB::CddbQuery(bool Fallback)
             sgdCDDB->setFocus();
             return;
         }
-        if (rows == 1)
-            CddbRead(sgdCDDB->Cells(1, 0), sgdCDDB->Cells(3, 0), Fallback);
-        closeSoon();  // also when the list was empty
+        if (rows == 0) {  // no match line: an answer that does not parse
+            failed("    Unkown Error");
+            return;
+        }
+        CddbRead(sgdCDDB->Cells(1, 0), sgdCDDB->Cells(3, 0), Fallback);
+        closeSoon();
         return;
     }
     case cddbExact: {
-        answerLine("    Answer : Found exact matche CD");
         std::string category, id, rest;
         ParseMatchLine(text, category, id, rest);
+        if (category.empty() || id.empty()) {
+            failed("    Unkown Error");
+            return;
+        }
+        answerLine("    Answer : Found exact matche CD");
         CddbRead(category, id, Fallback);
         return;
     }
@@ -389,21 +442,11 @@ void TfrmCDDB::CddbQuery(bool Fallback)
         else
             toFallback();
         return;
-    case cddbNotFound:
-        answerLine("    Answer : Inexact matche");
-        break;
-    case cddbSyntax:
-        answerLine("    Command syntax error");
-        break;
-    case cddbTimeOut:
-        answerLine("    Time Out");
-        break;
-    default:
-        answerLine("    Unkown Error");
-        break;
+    case cddbNotFound: failed("    Answer : Inexact matche"); return;
+    case cddbSyntax: failed("    Command syntax error"); return;
+    case cddbTimeOut: failed("    Time Out"); return;
+    default: failed("    Unkown Error"); return;
     }
-    if (pause(flow_.ErrorPauseMs))
-        closeSoon();
 }
 
 void TfrmCDDB::CddbRead(const std::string& Category, const std::string& DiscId, bool Fallback)
@@ -416,6 +459,10 @@ void TfrmCDDB::CddbRead(const std::string& Category, const std::string& DiscId, 
     bool incomplete = false;
     switch (code) {
     case cddbList:
+        if (!HasXmcdTitles(text)) {  // an entry that does not parse
+            failed("    Unkown Error");
+            return;
+        }
         answerLine("    Answer : Found exact matche TITLE");
         try {
             incomplete = storeEntry(text, Category);
@@ -435,12 +482,10 @@ void TfrmCDDB::CddbRead(const std::string& Category, const std::string& DiscId, 
         incomplete = !fallbackTried_;
         break;
     default:
-        answerLine(code == cddbNoMatch  ? "    Aswer : Inexact matche"
-                   : code == cddbSyntax ? "    Command syntax error"
-                   : code == cddbTimeOut ? "    Time Out"
-                                         : "    Unkown Error");
-        if (pause(flow_.ErrorPauseMs))
-            closeSoon();
+        failed(code == cddbNoMatch    ? "    Aswer : Inexact matche"
+               : code == cddbSyntax  ? "    Command syntax error"
+               : code == cddbTimeOut ? "    Time Out"
+                                     : "    Unkown Error");
         return;
     }
     if (!incomplete)

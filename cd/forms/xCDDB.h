@@ -1,8 +1,10 @@
 // `TfrmCDDB`, the CDDB look-up window for the disc in the drive: it asks the CDDB server for
 // the disc of `frmCD`, lets the user choose when several entries match, reads the chosen one,
 // stores it in the system CD database and refreshes the CD player window. A no-match answer,
-// or a read that came back incomplete, tries the fallback server once. The window starts when
-// it is shown and closes itself half a second after the work ends.
+// a read that came back incomplete, or any failure of the first server (no connection, a
+// time-out, an error code, an answer that does not parse) tries the fallback server once; the
+// status bar names the server being asked, and when both fail the window names both failures.
+// The window starts when it is shown and closes itself half a second after the work ends.
 //
 // The flow is shared with the look-up for a music file (cd/xCDDB_MP3.h): that window gives
 // another query address, shorter pauses, another fallback rule and its own storing of a read
@@ -10,8 +12,9 @@
 //
 // A close (Escape, the cancel button, the window's close box) while a request or a pause runs
 // ends them at once; the window closes when the running handler has returned, never under it.
-// Client failures (no connection, unknown host, time-out) show the status texts and a message
-// box; nothing is stored then.
+// Client failures (no connection, unknown host, time-out) show the status texts and, when the
+// fallback server fails as well, a message box naming both servers' failures; nothing is
+// stored then.
 //
 // User-interface thread only. The requests wait in local event loops (net::HttpClient).
 #pragma once
@@ -24,6 +27,7 @@
 #include "platform/net/HttpClient.h"
 #include "util/xMessageBox.h"
 
+#include <optional>
 #include <string>
 
 class QEventLoop;
@@ -52,6 +56,7 @@ public:
     static TMsgBoxFn MsgBoxHook;
 
     QStatusBar* StatusBar1;
+    QLabel* lblServer;  // at the status bar's right: the server being asked
     QLabel* lblAccess;
     QTextEdit* memCDDB;
     QLabel* lblMessage;
@@ -101,6 +106,10 @@ private:
     void drawCell(int Col, int Row, const gfx::TRect& Rect);
     int cddbGet(const std::string& Url, std::string& Text);
     void answerLine(const std::string& Line);
+    // The current server failed, with Line in memCDDB: the first server hands over to the
+    // fallback once; otherwise the failures are shown and the window closes.
+    void failed(const std::string& Line);
+    void showFailures(const std::string& Line);
     void notice(const std::string& Text);
     void closeSoon();
     // Waits Ms (scaled for tests); false when a close came meanwhile.
@@ -110,8 +119,14 @@ private:
     void closeQuery(bool& CanClose);
     bool closing() const { return closeWanted_; }
 
+    // How a server failed: its answer line, and the client's error when no answer came.
+    struct Failure {
+        std::string Host, Line, Error;
+    };
     bool fallbackTried_ = false;
     bool onFallback_ = false;  // host_ is the fallback server
+    std::string lastError_;    // the client's error of the last request (empty when an answer came)
+    std::optional<Failure> firstFailure_;  // the first server's, when it handed over
     bool started_ = false;
     int busy_ = 0;  // handlers of the flow running
     bool closeWanted_ = false;

@@ -5,6 +5,7 @@
 #include "cd/forms/xCDDB_MP3.h"
 #include "platform/forms/Application.h"
 #include "platform/gfx/DrawTools.h"
+#include "tags/forms/TagDialogSupport.h"
 #include "util/MainWindowHost.h"
 #include "util/libControl.h"
 #include "util/libText.h"
@@ -142,7 +143,7 @@ void TfrmCDDB_INF::lookUp()
     std::string answer, genre, track, time;
     {
         TfrmCDDB_MP3 w(this);
-        w.SetLblCDID(lblFile->text().toStdString(), 0);
+        w.SetLblCDID(FileOfLabel(lblFile), 0);
         w.ShowModal();
         answer = w.ResultText;
         genre = w.ResultGenre;

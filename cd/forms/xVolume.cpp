@@ -9,6 +9,7 @@
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPalette>
 #include <QSignalBlocker>
 #include <QSlider>
 
@@ -113,6 +114,19 @@ void TfrmVolume::FormCreate()
     for (int t = 0; t < Bars - 1; ++t)
         trkVolume[t]->setEnabled(lines > t);
     trkVolume[5]->setEnabled(DestinationNames.size() >= 2 && lines >= 3);
+    // A bar at rest looks the same enabled or not: a line the mixer lacks greys its caption
+    // and shows no level, so the row reads as out of use.
+    for (int t = 0; t < Bars; ++t) {
+        if (trkVolume[t]->isEnabled())
+            continue;
+        lblCaption[t]->setEnabled(false);
+        lblVol[t]->clear();
+        // The toolkit's own style draws a disabled handle as an enabled one: it takes the
+        // face colour and so reads as a slot without a knob.
+        QPalette flat = trkVolume[t]->palette();
+        flat.setColor(QPalette::Disabled, QPalette::Button, flat.color(QPalette::Disabled, QPalette::Window));
+        trkVolume[t]->setPalette(flat);
+    }
 }
 
 void TfrmVolume::BarLine(int Tag, int& Destination, int& Connection)

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "platform/forms/Control.h"
+#include "platform/gfx/Canvas.h"
 
 namespace controls {
 
@@ -30,6 +31,28 @@ void NotifyFocusChanged(QWidget& control)
     for (QWidget* child : w->findChildren<QWidget*>())
         if (auto* c = dynamic_cast<forms::TCustomControl*>(child))
             c->FocusChanged(QApplication::focusWidget());
+}
+
+TColor FocusMarkColor(TColor Back)
+{
+    const TColor rgb = gfx::ColorToRGB(Back);
+    const int r = int(rgb & 0xFF), g = int(rgb >> 8 & 0xFF), b = int(rgb >> 16 & 0xFF);
+    return r * 299 + g * 587 + b * 114 < 128 * 1000 ? gfx::TColor(0xFFFFFF) : gfx::TColor(0x000000);
+}
+
+void DrawFocusMark(gfx::TCanvas& C, const TRect& R, TColor Back)
+{
+    if (R.IsEmpty())
+        return;
+    C.Brush().SetStyle(gfx::bsSolid);
+    C.Brush().SetColor(FocusMarkColor(Back));
+    C.FrameRect(R);
+}
+
+void DrawFocusMark(gfx::TCanvas& C, const TRect& R)
+{
+    const TColor back = R.IsEmpty() ? gfx::clBtnFace : C.Pixels(R.Left + 1, R.Top + 1);
+    DrawFocusMark(C, R, back == TColor(-1) ? gfx::clBtnFace : back);
 }
 
 }  // namespace controls

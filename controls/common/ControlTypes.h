@@ -5,6 +5,9 @@
 #include <string>
 
 class QWidget;
+namespace gfx {
+class TCanvas;
+}
 
 #include "platform/gfx/Colors.h"
 #include "platform/gfx/Geometry.h"
@@ -26,5 +29,13 @@ bool IsAccel(char32_t ch, const std::string& caption);
 // Tells every control of `control`'s window that the focus moved, so that a button that
 // became or stopped being the default one repaints.
 void NotifyFocusChanged(QWidget& control);
+
+// The focus mark of every control of ours: a solid one-pixel frame, black over a light
+// background and white over a dark one, so that the control the keyboard reaches stands out
+// (a dotted XOR frame hardly shows on gradients and dark faces).
+TColor FocusMarkColor(TColor Back);
+void DrawFocusMark(gfx::TCanvas& C, const TRect& R, TColor Back);
+// The same over what C already shows just inside R's top left corner.
+void DrawFocusMark(gfx::TCanvas& C, const TRect& R);
 
 }  // namespace controls

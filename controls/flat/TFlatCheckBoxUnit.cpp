@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 
+#include "controls/common/ControlTypes.h"
 #include "platform/forms/Timer.h"
 
 namespace controls {
@@ -214,6 +215,9 @@ void TFlatCheckBox::Paint()
         c.Font().SetColor(gfx::clBtnShadow);
         c.DrawText(Caption(), text, flags);
     }
+    // The lit box alone is too slight a sign of the keyboard's focus.
+    if (focused)
+        DrawFocusMark(c, gfx::Rect(0, 0, w, h));
 }
 
 void TFlatCheckBox::MouseMove(forms::TShiftState s, int x, int y)

@@ -1,5 +1,6 @@
 #include "controls/gradient/RbButton.h"
 
+#include "controls/common/ControlTypes.h"
 #include "platform/forms/Form.h"
 
 namespace controls {
@@ -272,7 +273,7 @@ void TRbButton::Paint()
     }
 
     if (hasFocus() && showFocusRect_)
-        c.DrawFocusRect(gfx::InflateRect(gfx::Rect(0, 0, w, h), -2, -2));
+        DrawFocusMark(c, gfx::InflateRect(gfx::Rect(0, 0, w, h), -2, -2));
 }
 
 }  // namespace controls

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "controls/common/ControlTypes.h"
 #include "platform/rtl/Numerics.h"
 
 namespace controls {
@@ -172,6 +173,9 @@ void TRbProgressBar::Paint()
     if (borderLines_ & blBottom) { c.MoveTo(0, h - 1); c.LineTo(w, h - 1); }
     if (borderLines_ & blLeft) { c.MoveTo(0, 0); c.LineTo(0, h); }
     if (borderLines_ & blRight) { c.MoveTo(w - 1, 0); c.LineTo(w - 1, h); }
+    // A bar is a Tab stop like every control of its family, so it shows when it has the focus.
+    if (hasFocus())
+        DrawFocusMark(c, gfx::Rect(0, 0, w, h));
 }
 
 }  // namespace controls

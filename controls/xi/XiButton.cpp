@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "controls/common/ControlTypes.h"
 #include "platform/forms/Form.h"
 #include "platform/rtl/Numerics.h"
 
@@ -292,6 +293,9 @@ void TXiButton::Paint()
             c.RoundRect(3, 3, w - 3, h - 3, 5, 5);
         else
             c.Rectangle(3, 3, w - 3, h - 3);
+        // The scheme's own frame can be close to the face (grey on silver): a clear mark
+        // just outside it shows the focus whatever the scheme.
+        DrawFocusMark(c, gfx::Rect(2, 2, w - 2, h - 2));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "platform/shell/CdDrives.h"
 
 #include "platform/cdio/CdioDisc.h"
+#include "platform/cdio/CueSheet.h"
 
 #include "platform/forms/Application.h"
 
@@ -20,6 +21,8 @@
 // `heard` those the buffer's audible cursor has passed; the feeder tops the ring up every
 // tick and notices the end. Sectors past the end point, and sectors of data tracks, go in as
 // silence, so the device never hears data bytes as PCM and the end is heard whole.
+// A cue sheet is read by cdio_disc::CueImage (tracks, files, byte order); other images and
+// drives through libcdio.
 
 namespace cdaudio {
 
@@ -89,20 +92,21 @@ uint32_t cddbDiscId(const Toc& toc)
 
 }  // namespace
 
+// The texts the user reads in the CD windows' message boxes, in the program's language.
 std::string errorText(int code)
 {
     static const std::array<const char*, 9> texts = {
-        "The command completed successfully.",
-        "There is no CD drive or disc image by that name.",
-        "The device is not ready: there is no readable disc in the drive or its tray is open.",
-        "The specified track or position is outside the disc.",
-        "The specified time format is not valid.",
-        "There is no sound device to play the disc through.",
-        "The disc could not be read.",
-        "The drive's tray could not be moved.",
-        "The sound device cannot play CD audio.",
+        "コマンドは正常に終了しました。",
+        "CD ドライブまたはディスク イメージが見つかりません。",
+        "デバイスの準備ができていません。ドライブに読み取れるディスクがないか、トレイが開いています。",
+        "指定したトラックまたは位置はディスクの範囲外です。",
+        "指定した時間の形式は無効です。",
+        "ディスクを再生するサウンド デバイスがありません。",
+        "ディスクを読み取れませんでした。",
+        "ドライブのトレイを動かせませんでした。",
+        "サウンド デバイスは CD オーディオを再生できません。",
     };
-    return code >= 0 && size_t(code) < texts.size() ? texts[size_t(code)] : "Unknown CD audio error.";
+    return code >= 0 && size_t(code) < texts.size() ? texts[size_t(code)] : "不明な CD オーディオ エラーです。";
 }
 
 uint32_t packMsf(uint32_t frames)
@@ -132,18 +136,27 @@ std::string volumeLabel(const std::string& drive)
 {
     if (isImage(drive) && imageTrayOpen(drive))
         return {};
-    CdioHandle cd(drive.empty() ? nullptr : cdio_open(drive.c_str(), DRIVER_UNKNOWN));
-    if (!cd)
-        return {};
-    int first = 0, count = 0;
-    if (!cdio_disc::TrackRange(cd.get(), first, count))
-        return {};
-    bool allAudio = true;
-    for (int t = first; t < first + count; ++t)
-        allAudio = allAudio && cdio_get_track_format(cd.get(), track_t(t)) == TRACK_FORMAT_AUDIO;
-    cd.reset();
-    if (allAudio)
-        return "Audio CD";
+    if (isImage(drive) && cdio_disc::isCueSheet(drive)) {
+        cdio_disc::CueError error;
+        const auto image = cdio_disc::CueImage::open(drive, error);
+        if (!image)
+            return {};
+        const auto& tracks = image->tracks();
+        if (std::all_of(tracks.begin(), tracks.end(), [](const cdio_disc::CueTrack& t) { return t.audio; }))
+            return "Audio CD";
+    } else {
+        CdioHandle cd(drive.empty() ? nullptr : cdio_open(drive.c_str(), DRIVER_UNKNOWN));
+        if (!cd)
+            return {};
+        int first = 0, count = 0;
+        if (!cdio_disc::TrackRange(cd.get(), first, count))
+            return {};
+        bool allAudio = true;
+        for (int t = first; t < first + count; ++t)
+            allAudio = allAudio && cdio_get_track_format(cd.get(), track_t(t)) == TRACK_FORMAT_AUDIO;
+        if (allAudio)
+            return "Audio CD";
+    }
     std::string label;
     (void)shell::discLabel(drive, label);
     return label;
@@ -151,17 +164,21 @@ std::string volumeLabel(const std::string& drive)
 
 struct CdAudioDevice::State {
     State(std::string d, std::shared_ptr<snd::SoundDevice> snd, snd::TickSource& t)
-        : drive(std::move(d)), image(isImage(drive)), sound(std::move(snd)), ticks(t)
+        : drive(std::move(d)), image(isImage(drive)), sheet(image && cdio_disc::isCueSheet(drive)),
+          sound(std::move(snd)), ticks(t)
     {
     }
 
     const std::string drive;
     const bool image;
+    const bool sheet;  // a cue sheet, read by CueImage rather than libcdio
     std::shared_ptr<snd::SoundDevice> sound;
     snd::TickSource& ticks;
 
     std::mutex m;
     CdioHandle cd;
+    std::unique_ptr<cdio_disc::CueImage> cue;
+    cdio_disc::CueError cueError;  // why the sheet gave no disc
     Toc toc;
     uint32_t format = kMsf;
     Mode mode = Mode::NotReady;
@@ -202,11 +219,17 @@ struct CdAudioDevice::State {
     void loadDisc()
     {
         cd.reset();
+        cue.reset();
+        cueError = {};
         toc = {};
         mode = Mode::NotReady;
         position = 0;
         if (image && imageTrayOpen(drive)) {
             mode = Mode::Open;
+            return;
+        }
+        if (sheet) {
+            loadSheet();
             return;
         }
         cd.reset(cdio_open(drive.c_str(), DRIVER_UNKNOWN));
@@ -233,6 +256,31 @@ struct CdAudioDevice::State {
         toc = std::move(t);
         mode = Mode::Stopped;
         position = toc.start[0];
+    }
+
+    void loadSheet()
+    {
+        cue = cdio_disc::CueImage::open(drive, cueError);
+        if (!cue)
+            return;
+        const auto& tracks = cue->tracks();
+        Toc t;
+        t.first = uint32_t(tracks.front().number);
+        for (const cdio_disc::CueTrack& track : tracks) {
+            t.start.push_back(track.start + kPregap);
+            t.audio.push_back(track.audio);
+        }
+        t.leadout = cue->leadout() + kPregap;
+        toc = std::move(t);
+        mode = Mode::Stopped;
+        position = toc.start[0];
+    }
+
+    bool readSectors(uint32_t address, uint32_t count, uint8_t* out)
+    {
+        if (cue)
+            return cue->read(address - kPregap, count, out);
+        return cdio_read_audio_sectors(cd.get(), out, lsn_t(address) - lsn_t(kPregap), count) == DRIVER_OP_SUCCESS;
     }
 
     // --- addresses in the current time format
@@ -318,9 +366,7 @@ struct CdAudioDevice::State {
             if (address < playTo)
                 n = std::min({n, playTo - address, toc.endOf(toc.trackAt(address)) - address});
             chunk.assign(size_t(n) * kBytesPerSector, 0);
-            if (!silent
-                && cdio_read_audio_sectors(cd.get(), chunk.data(), lsn_t(address) - lsn_t(kPregap), n)
-                       != DRIVER_OP_SUCCESS) {
+            if (!silent && !readSectors(address, n, chunk.data())) {
                 finish(Notify::Failure);
                 return false;
             }
@@ -592,6 +638,7 @@ int CdAudioDevice::setDoor(bool open, const NotifyFn& notify)
         return error::kTrayFailed;
     if (open) {
         s.cd.reset();
+        s.cue.reset();
         s.toc = {};
         s.mode = Mode::Open;
     } else
@@ -616,7 +663,7 @@ int CdAudioDevice::info(InfoItem item, std::string& text)
     if (!s.present())
         return error::kNotReady;
     if (item == InfoItem::Mcn) {
-        if (char* mcn = cdio_get_mcn(s.cd.get())) {
+        if (char* mcn = s.cd ? cdio_get_mcn(s.cd.get()) : nullptr) {
             text = mcn;
             cdio_free(mcn);
         }
@@ -624,6 +671,12 @@ int CdAudioDevice::info(InfoItem item, std::string& text)
     }
     text = std::to_string(cddbDiscId(s.toc));
     return error::kOk;
+}
+
+cdio_disc::CueError CdAudioDevice::imageError() const
+{
+    std::lock_guard lk(s_->m);
+    return s_->cueError;
 }
 
 Caps CdAudioDevice::caps() const

@@ -23,6 +23,7 @@
 // destruction joins the feeder.
 #pragma once
 
+#include "platform/cdio/CueSheet.h"
 #include "platform/sound/Clock.h"
 #include "platform/sound/SoundDevice.h"
 
@@ -46,7 +47,7 @@ constexpr int kTrayFailed = 7;
 constexpr int kNotPlayable = 8;      // the sound device refused the CD format
 }  // namespace error
 
-// The English description of an error code.
+// The description of an error code, in Japanese as the windows that show it.
 std::string errorText(int code);
 
 constexpr uint32_t kMilliseconds = 0;
@@ -106,6 +107,10 @@ public:
 
     [[nodiscard]] int info(InfoItem item, std::string& text);
     Caps caps() const;
+
+    // Why a cue sheet gave no disc when it was last read (its fault None otherwise, and for
+    // drives and other images).
+    cdio_disc::CueError imageError() const;
 
 private:
     struct State;

@@ -1,12 +1,14 @@
 #include "platform/cdrip/CdRipper.h"
 
 #include "platform/cdio/CdioDisc.h"
+#include "platform/cdio/CueSheet.h"
 
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace cdrip {
 
@@ -21,9 +23,12 @@ struct Drive {
     CdromParams params;
 };
 
+// A drive is read through paranoia; a cue sheet's files straight through CueImage, which has
+// no jitter to correct.
 struct Ripper {
     cdrom_drive_t* drive = nullptr;
     cdrom_paranoia_t* paranoia = nullptr;
+    std::unique_ptr<cdio_disc::CueImage> image;
     std::int32_t start = 0, end = 0, cursor = 0;
     std::int32_t paranoiaAt = 0;   // the sector paranoia reads next
     std::int32_t jitterErrors = 0;
@@ -89,7 +94,7 @@ void paranoiaCallback(long inpos, paranoia_cb_mode_t mode)
 void applyParams(const CdromParams& p)
 {
     Ripper& r = lib().ripper;
-    if (!lib().open)
+    if (!lib().open || r.image)
         return;
     // An image has no speed, and many drives refuse one: the rip goes on at the drive's own.
     (void)cdio_cddap_speed_set(r.drive, p.Speed > 0 ? p.Speed : -1);
@@ -133,6 +138,8 @@ std::int32_t convert(const std::uint8_t* in, std::int32_t format, std::uint8_t* 
 const std::uint8_t* readSector(Ripper& r)
 {
     static std::uint8_t raw[kSectorBytes];
+    if (r.image)
+        return r.image->read(std::uint32_t(r.cursor), 1, raw) ? raw : nullptr;
     const int track = cdio_cddap_sector_gettrack(r.drive, r.cursor);
     if (track > 0 && !cdio_cddap_track_audiop(r.drive, track_t(track)))
         return cdio_read_audio_sectors(r.drive->p_cdio, raw, r.cursor, 1) == DRIVER_OP_SUCCESS ? raw : nullptr;
@@ -214,6 +221,25 @@ std::int32_t CR_SetCDROMParameters(const CdromParams& params)
     return CR_OK;
 }
 
+namespace {
+
+// The table of contents of a cue sheet, as CR_ReadToc gives it.
+std::int32_t readSheetToc(const std::string& sheet, std::vector<TocEntry>& toc)
+{
+    cdio_disc::CueError error;
+    const auto image = cdio_disc::CueImage::open(sheet, error);
+    if (!image)
+        return CR_FAILED;
+    for (const cdio_disc::CueTrack& t : image->tracks())
+        toc.push_back({std::int32_t(t.start), std::uint8_t(t.number),
+                       std::uint8_t(0x10 | (t.preemphasis ? 0x01 : 0) | (t.copyPermitted ? 0x02 : 0)
+                                    | (t.audio ? 0 : 0x04) | (t.fourChannels ? 0x08 : 0))});
+    toc.push_back({std::int32_t(image->leadout()), 0xAA, 0x10});
+    return CR_OK;
+}
+
+}  // namespace
+
 std::int32_t CR_ReadToc()
 {
     Library& l = lib();
@@ -221,6 +247,8 @@ std::int32_t CR_ReadToc()
     const Drive* d = activeDrive();
     if (!d)
         return CR_FAILED;
+    if (isImage(d->path) && cdio_disc::isCueSheet(d->path))
+        return readSheetToc(d->path, l.toc);
     CdIo_t* cd = cdio_open(d->path.c_str(), DRIVER_UNKNOWN);
     if (!cd)
         return CR_FAILED;
@@ -255,16 +283,30 @@ std::int32_t CR_OpenRipper(std::int32_t& bufferSize, std::int32_t startSector, s
     const Drive* d = activeDrive();
     if (!d || startSector < 0 || endSector < startSector)
         return CR_FAILED;
+    Ripper& r = l.ripper;
+    if (isImage(d->path) && cdio_disc::isCueSheet(d->path)) {
+        cdio_disc::CueError error;
+        auto image = cdio_disc::CueImage::open(d->path, error);
+        if (!image || std::uint32_t(endSector) >= image->leadout())
+            return CR_FAILED;
+        r = Ripper{};
+        r.image = std::move(image);
+        r.start = r.cursor = startSector;
+        r.end = endSector;
+        l.open = true;
+        bufferSize = kSectorsPerChunk * kSectorBytes;
+        return CR_OK;
+    }
     cdrom_drive_t* drive = cdio_cddap_identify(d->path.c_str(), CDDA_MESSAGE_FORGETIT, nullptr);
     if (!drive)
         return CR_FAILED;
-    if (cdio_cddap_open(drive) != 0 || endSector > cdio_cddap_disc_lastsector(drive)) {
+    // The disc runs to the lead-out: a data track after the last audio track is rippable too.
+    if (cdio_cddap_open(drive) != 0 || endSector >= cdio_get_track_lsn(drive->p_cdio, CDIO_CDROM_LEADOUT_TRACK)) {
         cdio_cddap_close(drive);
         return CR_FAILED;
     }
     // The samples come as the disc holds them: no byte swap on a guess of the drive's order.
     drive->b_swap_bytes = false;
-    Ripper& r = l.ripper;
     r = Ripper{};
     r.drive = drive;
     r.paranoia = cdio_paranoia_init(drive);
@@ -334,10 +376,13 @@ std::int32_t CR_CloseRipper()
     Library& l = lib();
     if (!l.open)
         return CR_FAILED;
-    cdio_paranoia_free(l.ripper.paranoia);
-    cdio_cddap_close(l.ripper.drive);
+    if (l.ripper.paranoia)
+        cdio_paranoia_free(l.ripper.paranoia);
+    if (l.ripper.drive)
+        cdio_cddap_close(l.ripper.drive);
     l.ripper.paranoia = nullptr;
     l.ripper.drive = nullptr;
+    l.ripper.image.reset();
     l.open = false;
     return CR_OK;
 }

@@ -3,6 +3,8 @@
 // ripper that reads an inclusive sector range chunk by chunk with jitter correction.
 //
 //  - The drives are the list CR_Init is given; CR_SetActiveCDROM picks one by index.
+//  - A .cue image is read through cdio_disc::CueImage (its FILE lines, byte order and gaps),
+//    sector by sector and without paranoia: a file has no jitter.
 //  - The parameter block keeps the drive table fields, the output format, the read speed and
 //    the jitter word. CR_SetCDROMParameters stores it; the speed and the paranoia mode (full
 //    with jitter correction when the word is non-zero, none without) take effect on the open

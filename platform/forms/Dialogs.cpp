@@ -1,8 +1,10 @@
 #include "platform/forms/Dialogs.h"
+#include "platform/forms/ScreenFit.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QShowEvent>
 #include <QStringList>
 
 namespace forms {
@@ -51,6 +53,24 @@ std::string ExistingFolderOf(const std::string& Dir)
     return path.toStdString();
 }
 
+namespace {
+
+// The toolkit's dialog, fitted inside its screen's work area once it has its place.
+class TFittedFileDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+protected:
+    void showEvent(QShowEvent* e) override
+    {
+        QFileDialog::showEvent(e);
+        if (!e->spontaneous())
+            FitWindowOnScreen(*this, TScreenFit::Inside);
+    }
+};
+
+}  // namespace
+
 int TFileDialog::Run(QFileDialog& Dialog)
 {
     return Dialog.exec();
@@ -58,7 +78,7 @@ int TFileDialog::Run(QFileDialog& Dialog)
 
 bool TFileDialog::Execute()
 {
-    QFileDialog dialog(owner_, QString::fromStdString(Title), QString::fromStdString(ExistingFolderOf(InitialDir)));
+    TFittedFileDialog dialog(owner_, QString::fromStdString(Title), QString::fromStdString(ExistingFolderOf(InitialDir)));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(Saving() ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(Saving() ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

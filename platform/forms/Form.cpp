@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 
 #include "platform/forms/Application.h"
+#include "platform/forms/ScreenFit.h"
 #include "platform/gfx/Raster.h"
 
 namespace forms {
@@ -120,7 +121,9 @@ bool TForm::DispatchAccelerator(int key, TShiftState shift, const QString& text)
 
 void TForm::showEvent(QShowEvent* e)
 {
-    QDialog::showEvent(e);
+    QDialog::showEvent(e);  // centres a dialog over its owner
+    if (!e->spontaneous())
+        PlaceOnScreen();
     if (loading_) {
         loading_ = false;
         forEachControl([](TCustomControl& c) { RunGuarded([&] { c.Loaded(); }); return false; });
@@ -141,6 +144,11 @@ void TForm::closeEvent(QCloseEvent* e)
     if (OnClose)
         RunGuarded([this] { OnClose(this); });
     QDialog::closeEvent(e);
+}
+
+void TForm::PlaceOnScreen()
+{
+    FitWindowOnScreen(*this, TScreenFit::Inside);
 }
 
 void TForm::reject()

@@ -11,6 +11,8 @@
 //  - `Loading` is true from construction until the first show, when every control gets
 //    `Loaded`; every change of the keyboard focus inside the window is announced to the
 //    controls (`FocusChanged`), for default-button repaints;
+//  - each show fits the window inside its screen's work area (PlaceOnScreen), shrinking it
+//    as far as its minimum allows, so that no button ends up beyond a small screen's edge;
 //  - OnShow, OnCloseQuery (may refuse) and OnClose, run guarded;
 //  - `Handlers`: a window attaches its handlers to its child widgets through it and calls
 //    `Handlers.Stop()` first in its destructor, so no handler runs in a half-destroyed window.
@@ -57,6 +59,9 @@ protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void reject() override;
+    // Runs on every show, once the window has its place: a window that places itself by its
+    // own rules overrides it.
+    virtual void PlaceOnScreen();
 
 private:
     template <class Fn> void forEachControl(Fn fn);

@@ -8,12 +8,14 @@
 #include "tags/forms/TagDialogHost.h"
 #include "tags/libID3Tag.h"
 #include "tags/libMP3Header.h"
+#include "util/Cp932.h"
 #include "util/libControl.h"
 
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
 #include <QPalette>
+#include <QVariant>
 #include <QWidget>
 
 #include <filesystem>
@@ -99,6 +101,30 @@ QFont TagFixedFont()
     return f;
 }
 
+namespace {
+
+// The bytes and the text shown with them; text set later over them wins.
+constexpr const char* FileBytesProperty = "tambourelleFileBytes";
+constexpr const char* FileShownProperty = "tambourelleFileShown";
+
+}  // namespace
+
+void SetFileLabel(QLabel* Label, const std::string& Path)
+{
+    const QString shown = QString::fromStdString(cp932::nameForDisplay(Path));
+    Label->setText(shown);
+    Label->setProperty(FileBytesProperty, QByteArray::fromStdString(Path));
+    Label->setProperty(FileShownProperty, shown);
+}
+
+std::string FileOfLabel(const QLabel* Label)
+{
+    const QVariant bytes = Label->property(FileBytesProperty);
+    if (bytes.isValid() && Label->property(FileShownProperty).toString() == Label->text())
+        return bytes.toByteArray().toStdString();
+    return Label->text().toStdString();
+}
+
 void CreateAudioInfoLabels(QWidget* Parent, TAudioInfoLabelSet& Labels)
 {
     const QFont fixed = TagFixedFont();
@@ -111,7 +137,7 @@ void CreateAudioInfoLabels(QWidget* Parent, TAudioInfoLabelSet& Labels)
 
 void ShowAudioInfo(const TAudioInfoLabelSet& Labels, const std::string& FileName)
 {
-    GetAudioFileInfo(FileName);
+    GetAudioFileInfo(FileName, true);
     for (std::size_t i = 0; i < Labels.size(); ++i)
         Labels[i]->setText(QString::fromStdString(AudioInfoText(AudioInfoLabels[i], AudioFileInfo)));
 }

@@ -57,11 +57,18 @@ void ShowTagPhoto(forms::TImage& Image, const std::string& Mp3Path, const std::s
 // The eighteen labels of AudioInfoLabels, in a fixed-pitch font, named after their entries.
 using TAudioInfoLabelSet = std::array<QLabel*, 18>;
 void CreateAudioInfoLabels(QWidget* Parent, TAudioInfoLabelSet& Labels);
-// Runs GetAudioFileInfo on the file and puts each label's prefix and text up.
+// Runs GetAudioFileInfo on the file (a header-less VBR stream's frames counted) and puts each
+// label's prefix and text up.
 void ShowAudioInfo(const TAudioInfoLabelSet& Labels, const std::string& FileName);
 
 // The fixed-pitch font of file names and information texts.
 QFont TagFixedFont();
+
+// The hidden label through which a dialog is told its file. It shows the name as the user
+// reads it and keeps the name's own bytes, which need not be UTF-8, for the file operations;
+// a label whose text was set directly gives that text.
+void SetFileLabel(QLabel* Label, const std::string& Path);
+std::string FileOfLabel(const QLabel* Label);
 
 // Runs Fn when it goes out of scope, also when a step in between raised.
 template <class Fn>

@@ -6,6 +6,7 @@
 #include "tags/forms/TagDialogHost.h"
 #include "tags/forms/TagDialogSupport.h"
 #include "tags/libID3Tag.h"
+#include "util/Cp932.h"
 #include "util/libControl.h"
 
 #include <QEvent>
@@ -109,12 +110,12 @@ void TfrmDetails::FormCreate(QObject*)
 
 void TfrmDetails::FormShow(QObject*)
 {
-    const std::string path = lblFile->text().toStdString();
+    const std::string path = FileOfLabel(lblFile);
     ReadTag(path);
     const TCurrentTag& t = CurrentTag;
     // A file without a tag names no kind (the record keeps the last file's).
     lblInfo->setText(q("( " + (t.TagKindNo != 0 ? t.TagKind : std::string()) + " )"));
-    lblName->setText(q("File : " + std::filesystem::path(path).filename().string()));
+    lblName->setText(q("File : " + cp932::nameForDisplay(std::filesystem::path(path).filename().string())));
     const std::pair<QLabel*, const std::string*> values[] = {
         {lblYear, &t.Year},     {lblGenre, &t.Genre}, {lblAlbum, &t.Album},
         {lblArtist, &t.Artist}, {lblTitle, &t.Title}, {lblTrack, &t.Track},

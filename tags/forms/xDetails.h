@@ -27,7 +27,7 @@ public:
     explicit TfrmDetails(TTagDialogHost& Host, QWidget* Parent = nullptr);
     ~TfrmDetails() override;
 
-    QLabel* lblFile;  // the file's full path (hidden)
+    QLabel* lblFile;  // the file's full path (hidden), set through SetFileLabel
     QLabel* lblInfo;  // "( " + tag kind + " )"
     QLabel* lblName;
     QLabel *lblYear, *lblGenre, *lblAlbum, *lblArtist, *lblTitle, *lblTrack;

@@ -93,8 +93,8 @@ void TfrmTAG::createControls()
     Edit7->setProperty("Tag", 6);
     Edit8 = new QPlainTextEdit(GroupBox1);
     Edit8->setProperty("Tag", 7);
+    // The track box is read-only: a limit there would only cut what the tag holds ("1/5").
     SetTextByteLimit(Edit1, 4);
-    SetTextByteLimit(Edit6, 2);
     SetTextByteLimit(Edit7, 100);
     SetTextByteLimit(Edit8, 2000);
 
@@ -162,7 +162,7 @@ void TfrmTAG::placeControls()
         field->setGeometry(fieldX, y, width, height);
         y += height + 8;
     };
-    row("Year", Edit1, 64);
+    row("Year", Edit1, 84);  // wide enough for a full date some writers store as the year
     caption("Genre", y);
     Edit2->setGeometry(fieldX, y, 160, 24);
     const int listW = (fieldW - 160 - 12) / 2;
@@ -174,7 +174,7 @@ void TfrmTAG::placeControls()
     row("Artist", Edit3, fieldW);
     row("Album", Edit4, fieldW);
     row("Title", Edit5, fieldW);
-    row("Track", Edit6, 40);
+    row("Track", Edit6, 64);
     row("Comment", Edit7, fieldW, 52);
     row("Lyrics", Edit8, fieldW, GroupBox1->height() - y - 12);
 
@@ -253,30 +253,29 @@ void TfrmTAG::FormShow(QObject*)
     fields_ = {t.Year,     t.Genre,     t.Artist,   t.Album,       t.Title,   t.Track,
                t.Comment,  t.Lyrics,    t.CddbPath, t.TimeText,    t.PhotoName, t.UserText,
                t.UserDefText, t.UserUrl, t.Undecodable};
-    shown_ = fields_;
+    kept_ = fields_;
     shownPath_ = path;
 
     ShowTagPhoto(*imgPhoto, host_.Mp3Path(), fields_.PhotoName);
 
-    Edit1->setText(q(fields_.Year));
-    Edit2->setText(q(fields_.Genre));
-    Edit3->setText(q(fields_.Artist));
-    Edit4->setText(q(fields_.Album));
-    Edit5->setText(q(fields_.Title));
-    Edit6->setText(q(fields_.Track));
-    Edit7->setPlainText(q(fields_.Comment));
-    Edit8->setPlainText(q(fields_.Lyrics));
-    // What the edits hold after their limits is what counts as unchanged.
-    shown_.Year = s(Edit1->text());
-    shown_.Artist = s(Edit3->text());
-    shown_.Album = s(Edit4->text());
-    shown_.Comment = s(Edit7->toPlainText());
+    // Each box shows the whole stored text, past its limit too.
+    SetStoredText(Edit1, q(fields_.Year));
+    SetStoredText(Edit2, q(fields_.Genre));
+    SetStoredText(Edit3, q(fields_.Artist));
+    SetStoredText(Edit4, q(fields_.Album));
+    SetStoredText(Edit5, q(fields_.Title));
+    SetStoredText(Edit6, q(fields_.Track));
+    SetStoredText(Edit7, q(fields_.Comment));
+    SetStoredText(Edit8, q(fields_.Lyrics));
     const std::string name = fileName();
     lblName->setText(q("File : " + name));
-    // An unreadable title stays empty, so that saving leaves its frame as it is.
-    if (fields_.Title.empty() && !(fields_.Undecodable & tfTitle))
+    // An unreadable title stays empty, so that saving leaves its frame as it is. A title taken
+    // from the file's name is saved as shown.
+    if (fields_.Title.empty() && !(fields_.Undecodable & tfTitle)) {
         Edit5->setText(q(std::filesystem::path(name).stem().string()));
-    shown_.Title = s(Edit5->text());
+        kept_.Title = s(Edit5->text());
+    }
+    shown_ = shownTexts();
 
     ShowAudioInfo(lblInfo, path);
     frameCount_ = AudioFileInfo.FrameCount;
@@ -287,13 +286,28 @@ void TfrmTAG::FormShow(QObject*)
     Tag = 0;
 }
 
+TfrmTAG::TFields TfrmTAG::shownTexts() const
+{
+    TFields t = kept_;
+    t.Year = s(Edit1->text());
+    t.Genre = s(Edit2->text());
+    t.Artist = s(Edit3->text());
+    t.Album = s(Edit4->text());
+    t.Title = s(Edit5->text());
+    t.Track = s(Edit6->text());
+    t.Comment = s(Edit7->toPlainText());
+    t.Lyrics = s(Edit8->toPlainText());
+    return t;
+}
+
+// The boxes against what they showed: a box turns stored text into what it can show (line
+// breaks of a memo, a genre code's name), so the stored text is no measure.
 bool TfrmTAG::IsTagModified() const
 {
-    return s(Edit1->text()) != shown_.Year || s(Edit2->text()) != shown_.Genre ||
-           s(Edit3->text()) != shown_.Artist || s(Edit4->text()) != shown_.Album ||
-           s(Edit5->text()) != shown_.Title || s(Edit6->text()) != shown_.Track ||
-           s(Edit7->toPlainText()) != shown_.Comment || s(Edit8->toPlainText()) != shown_.Lyrics ||
-           fields_.PhotoName != shown_.PhotoName;
+    const TFields now = shownTexts();
+    return now.Year != shown_.Year || now.Genre != shown_.Genre || now.Artist != shown_.Artist ||
+           now.Album != shown_.Album || now.Title != shown_.Title || now.Track != shown_.Track ||
+           now.Comment != shown_.Comment || now.Lyrics != shown_.Lyrics || fields_.PhotoName != kept_.PhotoName;
 }
 
 void TfrmTAG::spdOkClick(QObject*)
@@ -377,14 +391,11 @@ bool TfrmTAG::SaveTag()
 
     if (AddGenreHistory(cmbGenre->Items(), cmbCategry->Items(), s(Edit2->text())))
         SyncGenreHistory();
-    fields_.Year = s(Edit1->text());
-    fields_.Genre = s(Edit2->text());
-    fields_.Artist = s(Edit3->text());
-    fields_.Album = s(Edit4->text());
-    fields_.Title = s(Edit5->text());
-    fields_.Track = s(Edit6->text());
-    fields_.Comment = s(Edit7->toPlainText());
-    fields_.Lyrics = s(Edit8->toPlainText());
+    // A box the user did not change writes back what the tag held, whatever it shows.
+    const TFields now = shownTexts();
+    for (std::string TFields::*f : {&TFields::Year, &TFields::Genre, &TFields::Artist, &TFields::Album,
+                                    &TFields::Title, &TFields::Track, &TFields::Comment, &TFields::Lyrics})
+        fields_.*f = now.*f == shown_.*f ? kept_.*f : now.*f;
     if (!writeTagWithPhoto()) {
         tellSaveFailed();
         return false;
@@ -399,8 +410,8 @@ bool TfrmTAG::SaveTag()
                                    {title, fields_.Artist, fields_.Album, fields_.Year, fields_.Genre, fields_.Track});
     if (titleShown)
         host_.SetLblMusicCaption(title);
-    shown_ = fields_;
-    shown_.Title = s(Edit5->text());
+    kept_ = fields_;
+    shown_ = shownTexts();
     Tag = 1;
     return true;
 }
@@ -409,7 +420,7 @@ bool TfrmTAG::SaveTag()
 // names a photo that is not there, and the old photo stays until the tag no longer names it.
 bool TfrmTAG::writeTagWithPhoto()
 {
-    const std::string oldName = shown_.PhotoName;
+    const std::string oldName = kept_.PhotoName;
     const std::string newName = fields_.PhotoName;
     const bool newPhoto = !newName.empty() && newName != oldName;
     if (newPhoto) {

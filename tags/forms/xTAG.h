@@ -117,12 +117,14 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
-    // The tag's texts as read when shown; Shown keeps them for change detection.
+    // The tag's texts; also what the boxes show.
     struct TFields {
         std::string Year, Genre, Artist, Album, Title, Track, Comment, Lyrics, CddbPath, TimeText,
             PhotoName, UserText, UserDefText, UserUrl;
         std::uint32_t Undecodable = 0;
     };
+    // kept_ with the boxes' texts.
+    TFields shownTexts() const;
     void createControls();
     void placeControls();
     QWidget* fieldByTag(int Tag) const;
@@ -135,7 +137,8 @@ private:
 
     TTagDialogHost& host_;
     TFields fields_;   // what the dialog will write (photo name included)
-    TFields shown_;    // the values when the dialog was shown
+    TFields kept_;     // what the tag holds: a box left as shown writes this back
+    TFields shown_;    // what the boxes showed, for change detection
     std::string shownPath_;       // lblFile as shown
     std::int64_t frameCount_ = 0; // of the file being edited
     gfx::TBitmap photo_;          // the chosen photo at full size, until it is saved

@@ -69,7 +69,7 @@ void TfrmTagAll::createControls()
         return e;
     };
     lbl01 = label("Year", labelX, 24, 60);
-    Edit1 = edit(1, fieldX, 24, 64);
+    Edit1 = edit(1, fieldX, 24, 84);  // wide enough for a full date some writers store as the year
     Edit1->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), Edit1));
     SetTextByteLimit(Edit1, 4);
     lbl02 = label("Genre", labelX, 56, 60);
@@ -167,12 +167,13 @@ void TfrmTagAll::FormShow(QObject*)
             for (QWidget* w : enable)
                 w->setEnabled(true);
             field->setEnabled(true);
-            field->setText(q(value));
+            // Whole, past the year's four digits too: a box never cuts what it does not change.
+            SetStoredText(field, q(value));
             field->end(false);
             field->setFocus();
         }
     }
-    // What the edits hold after their limits is what counts as unchanged.
+    // What the boxes show is what counts as unchanged.
     shownYear_ = s(Edit1->text());
     shownGenre_ = s(Edit2->text());
     shownArtist_ = s(Edit3->text());

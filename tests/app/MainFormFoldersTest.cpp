@@ -8,6 +8,7 @@
 #include "app/Globals.h"
 #include "app/MainForm.h"
 #include "app/libMusic.h"
+#include "platform/forms/Application.h"
 #include "util/libIni.h"
 #include "support/WaitFor.h"
 
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QThread>
 #include <QTimer>
@@ -325,6 +327,42 @@ TEST(MainFormFolders, DeletingTheLastFolderLeavesNoCurrentFolderAndNothingWatche
     EXPECT_TRUE(rig.allRowsMarked());   // the library is not scanned again
     EXPECT_TRUE(rig.storedFolders().empty());
     rig.closeWindow();
+}
+
+// Settings that cannot be stored (their folder is a plain file, which stops root as well): a
+// folder added still joins the tree and becomes current for the session, and the user has heard
+// of the settings once, at start-up.
+TEST(MainFormFolders, AFolderAddedWhileSettingsCannotBeStoredHoldsForTheSession)
+{
+    TempDir music;
+    const std::string a = music.file("ジャズ");
+    fs::create_directories(a);
+    writeFile(a + "/a.mp3", "a");
+    FolderRig rig;
+    writeFile(rig.settings.dir.file("plain"), "x");
+    IniBase = rig.settings.dir.file("plain") + "/Tambourelle";
+    std::vector<std::string> told;
+    forms::SetExceptionReporter([&](const std::string& m) { told.push_back(m); });
+    rig.create();
+    rig.showAndLoad();
+    EXPECT_EQ(told.size(), 1u);
+    rig.addFolder(a);
+    TfrmMain& w = *rig.w;
+    EXPECT_EQ(rig.treeTexts(), (std::vector<std::string>{"MusicFolder", "ジャズ"}));
+    EXPECT_EQ(rig.selectedText(), "ジャズ");
+    EXPECT_EQ(Mp3Path, a);
+    EXPECT_EQ(w.RegisteredFolders, std::vector<std::string>{a});
+    EXPECT_TRUE(waitFor([&] { return rig.musicList() == filesIn(a); }, kWaitMs));
+    std::vector<std::string> stored;
+    IniReadSectionList(IniBase, "MUSIC_FOLDER", stored, false);
+    EXPECT_EQ(stored, std::vector<std::string>{a});
+    const QString shots = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+    QDir().mkpath(shots);
+    EXPECT_TRUE(w.grab().toImage().save(shots + "main-folder-added-settings-not-stored.png"));
+    rig.closeWindow();
+    EXPECT_EQ(told.size(), 1u);
+    EXPECT_FALSE(fs::exists(IniBase + ".ini"));
+    forms::SetExceptionReporter(nullptr);
 }
 
 TEST(MainFormFolders, ChangesByOtherProgramsReachTheListsOnTheUiThread)

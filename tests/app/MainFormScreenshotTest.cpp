@@ -85,6 +85,9 @@ TEST(MainFormScreenshot, DefaultAndMinimumSize)
     ASSERT_EQ(w.lstMP3->topLevelItemCount(), int(kSongs.size()));
     fillLibrary(w, folder);
     shoot(w, QSize(1023, 736), "main-1023x736.png");
+    // Sorted by "Track": the column widens to show its caption whole beside the arrow.
+    w.lstMP3->ColumnClick(7);
+    shoot(w, QSize(1023, 736), "main-sorted-track.png");
     shoot(w, QSize(514, 488), "main-514x488.png");
     // The transient notices: updating, converting and burning.
     w.pnlSplash->show();

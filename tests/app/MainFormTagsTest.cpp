@@ -8,6 +8,7 @@
 #include "cd/forms/xCDDB_MP3.h"
 #include "tags/libID3Tag.h"
 #include "util/libIni.h"
+#include "app/libMusic.h"
 #include "tags/forms/xDetails.h"
 #include "tags/forms/xTAG.h"
 #include "tags/forms/xTagAll.h"
@@ -16,10 +17,13 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QTimer>
+
+#include <filesystem>
 
 using namespace testsupport;
 using Strings = std::vector<std::string>;
@@ -321,4 +325,60 @@ TEST(MainFormTags, TheCddbTagCommandWritesTheFoundTextsAndRefreshesItsRow)
         row.push_back(rig.w->lstFile->topLevelItem(1)->text(c).toStdString());
     EXPECT_EQ(row, (Strings{"Two", "Artist", "Album", "1998", "Rock", "2"}));
     EXPECT_EQ(rig.w->lstFile->topLevelItem(0)->text(2).toStdString(), "歌Ａ");
+}
+
+// Names unpacked from an old archive are Shift-JIS bytes: the lists, the playing title, the
+// folder label and the details view show them readable, and the details view still reads the
+// file by its own bytes.
+TEST(MainFormTags, ShiftJisNamesShowReadableAndOpenByTheirBytes)
+{
+    TagRig rig;
+    const std::string test = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";         // テスト
+    const std::string intro = "\xE3\x82\xA4\xE3\x83\xB3\xE3\x83\x88\xE3\x83\xAD";  // イントロ
+    const std::string tagged = rig.dir.file("\x83\x65\x83\x58\x83\x67.mp3");
+    const std::string untagged = rig.dir.file("\x83\x43\x83\x93\x83\x67\x83\x8D.wav");
+    std::filesystem::copy_file(rig.a, tagged);
+    auto r = runCommand("sox", {"-n", "-r", "22050", "-c", "1", rig.dir.file("plain.wav"), "synth", "1", "sine", "440"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::filesystem::copy_file(rig.dir.file("plain.wav"), untagged);
+
+    TfrmMain& w = *rig.w;
+    ASSERT_TRUE(FillList(w.Library, w.lstFile, {tagged, untagged}, false));
+    ASSERT_EQ(w.lstFile->topLevelItemCount(), 2);
+    QTreeWidgetItem* titled = w.lstFile->topLevelItem(0);
+    QTreeWidgetItem* named = w.lstFile->topLevelItem(1);
+    EXPECT_EQ(TfrmMain::RowPath(titled), tagged);
+    EXPECT_EQ(TfrmMain::RowPath(named), untagged);
+    EXPECT_EQ(titled->text(2).toStdString(), "歌Ａ");
+    EXPECT_EQ(named->text(2).toStdString(), intro + ".wav");   // no title: the name
+    EXPECT_FALSE(named->text(8).contains(QChar(0xFFFD)));
+    {
+        const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+        QDir().mkpath(dir);
+        w.lstFile->resize(700, 120);
+        EXPECT_TRUE(w.lstFile->grab().save(dir + "playlist-shift-jis-names.png"));
+    }
+    w.ShowTrackTitle(w.lstFile, 1);
+    EXPECT_EQ(w.lblMusic->text().toStdString(), intro + ".wav");
+
+    w.ShowFolderLabel(rig.dir.file("\x83\x65"));
+    EXPECT_EQ(w.lblFolder->toolTip().toStdString(), rig.dir.file("\xE3\x83\x86"));
+
+    w.lstFile->clearSelection();
+    titled->setSelected(true);
+    w.spdDetails->Tag = 2;
+    std::string name, title;
+    QTimer::singleShot(0, [&] {
+        auto* d = dynamic_cast<TfrmDetails*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        name = d->lblName->text().toStdString();
+        title = d->lblTitle->text().toStdString();
+        const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+        QDir().mkpath(dir);
+        EXPECT_TRUE(d->grab().save(dir + "details-shift-jis-name.png"));
+        d->close();
+    });
+    w.spdDetailsClick();
+    EXPECT_EQ(name, "File : " + test + ".mp3");
+    EXPECT_EQ(title, ":  歌Ａ");   // read from the file found by its bytes
 }

@@ -8,6 +8,7 @@
 #include "app/MainForm.h"
 #include "util/libIni.h"
 #include "util/libWindows.h"
+#include "platform/forms/ScreenFit.h"
 #include "platform/gfx/Raster.h"
 #include "support/WaitFor.h"
 
@@ -19,6 +20,9 @@
 #include <QMenu>
 #include <QScreen>
 #include <QTimer>
+
+#include <cerrno>
+#include <cstring>
 
 using testsupport::waitFor;
 
@@ -105,10 +109,11 @@ TEST(MainForm, FirstStartTakesTheDefaultsAndTheCloseWritesThem)
     EXPECT_EQ(rig.value("SETTING", "EFFECT_DX"), "1");
 }
 
-// A settings file that cannot be written (as if read-only; here its folder is a plain file, so
-// the test holds for any user): the program starts, tells once when its window is shown, tells
-// again at each later failed save, and keeps in memory what it could not store.
-TEST(MainForm, ASettingsFileThatCannotBeWrittenIsToldAndLosesNothing)
+// A settings file that cannot be written (its folder is a plain file, so the test holds for any
+// user, root included): the program starts, tells once when its window is shown, with the
+// system's reason, and the session goes on with its settings in memory: what is written is
+// read back, and neither a later write nor the close tells again.
+TEST(MainForm, ASettingsFileThatCannotBeWrittenIsToldOnceAndHoldsForTheSession)
 {
     MainWindowRig rig;
     testsupport::writeFile(rig.settings.dir.file("plain"), "x");
@@ -122,23 +127,28 @@ TEST(MainForm, ASettingsFileThatCannotBeWrittenIsToldAndLosesNothing)
     ASSERT_EQ(told.size(), 1u);
     EXPECT_EQ(told[0].rfind("設定を保存できません！！", 0), 0u) << told[0];
     EXPECT_NE(told[0].find(IniBase + ".ini"), std::string::npos) << told[0];
+    EXPECT_NE(told[0].find(std::strerror(ENOTDIR)), std::string::npos) << told[0];
 
-    // Saving the playlist as a favourite fails as a whole: nothing is taken as saved.
+    // Saving the playlist as a favourite works for the session.
     addRow(w.lstFile, "Song");
     w.InputFavoriteName = [](const std::string&, std::string& Name) {
         Name = "Mine";
         return true;
     };
-    EXPECT_FALSE(forms::RunGuarded([&] { w.spdFavoriteClick(); }));
-    EXPECT_EQ(told.size(), 2u);
-    EXPECT_EQ(w.lstFile->topLevelItemCount(), 1);
-    EXPECT_TRUE(w.FavoriteModified);
-    EXPECT_TRUE(w.lblFavorite->text().isEmpty());
-    EXPECT_EQ(w.trrFavorite->topLevelItem(0)->childCount(), 0);
+    EXPECT_TRUE(forms::RunGuarded([&] { w.spdFavoriteClick(); }));
+    EXPECT_EQ(w.lblFavorite->text(), "Mine");
+    EXPECT_FALSE(w.FavoriteModified);
+    ASSERT_EQ(w.trrFavorite->topLevelItem(0)->childCount(), 1);
+    EXPECT_EQ(w.trrFavorite->topLevelItem(0)->child(0)->text(0), "Mine");
+    w.do_EffectMode[7]->trigger();
+    EXPECT_EQ(IniReadInteger(IniBase, "SETTING", "EFFECT", 0), 7);
 
-    rig.Answer = 6;
-    EXPECT_TRUE(w.close());   // the close goes on, and tells once more
-    EXPECT_EQ(told.size(), 3u);
+    w.chkShuffle->SetChecked(true);
+    EXPECT_TRUE(w.close());   // the close goes on without asking or telling again
+    EXPECT_TRUE(rig.Asked.empty());
+    EXPECT_EQ(told.size(), 1u);
+    EXPECT_EQ(IniReadString(IniBase, "SETTING", "Shuffle", ""), "1");
+    EXPECT_EQ(IniReadString(IniBase, "Form", "MainWidth", ""), std::to_string(w.width()));
     forms::SetExceptionReporter(nullptr);
 }
 
@@ -565,7 +575,7 @@ TEST(MainForm, ASavedPositionKeepsTheTitleBarOnAScreen)
         {{3000, -400}, {2240, 0}},     // beyond both, nearest the second's top right
     };
     for (const Case& c : cases)
-        EXPECT_EQ(TfrmMain::TitleBarOnScreen(QRect(c.saved, QSize(1023, 736)), screens), c.restored) << c.saved.x() << "," << c.saved.y();
+        EXPECT_EQ(forms::TitleBarOnScreen(QRect(c.saved, QSize(1023, 736)), screens), c.restored) << c.saved.x() << "," << c.saved.y();
 }
 
 // A frame larger than the screen it opens on shrinks to the work area, the client never below
@@ -585,7 +595,7 @@ TEST(MainForm, AWindowLargerThanItsScreenShrinksOntoIt)
         {{0, 0, 1027, 760}, {0, 0, 480, 400}, {0, 0, 518, 512}},             // the minimum holds
     };
     for (const Case& c : cases)
-        EXPECT_EQ(TfrmMain::FitOnScreen(c.saved, frame, c.screen, minimum), c.fitted) << c.screen.width() << "x" << c.screen.height();
+        EXPECT_EQ(forms::FitOnScreen(c.saved, frame, c.screen, minimum), c.fitted) << c.screen.width() << "x" << c.screen.height();
 }
 
 // The player's effect boxes sit on a dark face: a ticked box must show its mark there, at

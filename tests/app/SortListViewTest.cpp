@@ -526,3 +526,40 @@ TEST(SortListView, RowBackgroundRunsPastTheLastColumn)
         EXPECT_EQ(shot.pixel(strip) & 0xFFFFFF, want & 0xFFFFFF) << selected;
     }
 }
+
+// "Track" in bold beside the arrow needs more than the 57 pixels the main window gives it: a
+// column sorted for the first time widens to show its caption whole, a wide one keeps its
+// width, and a hidden one stays hidden.
+TEST(SortListView, ASortedColumnWidensToHoldItsWholeCaptionAndArrow)
+{
+    MusicList m;
+    m.list.AddColumn("Track", 36, Qt::AlignRight);
+    m.list.OnDrawHeader = [](QObject*, gfx::TCanvas& C, int, gfx::TRect&, bool, bool&) {
+        C.Font().SetStyle(gfx::fsBold);
+    };
+    gfx::TCanvas bold;
+    bold.Font().Assign(m.list.Font());
+    bold.Font().SetStyle(gfx::fsBold);
+    const int caption = bold.TextWidth("Track");
+    m.list.ColumnClick(4);
+    const int width = m.list.columnWidth(4);
+    EXPECT_EQ(width, m.list.SortedColumnWidth(4));
+    EXPECT_GT(width, 36);
+    for (bool pressed : {false, true}) {
+        gfx::TRect item{2, 2, width - 2, 18};
+        if (pressed)
+            item = gfx::TRect{3, 3, width - 2, 18};
+        gfx::TRect text, arrow;
+        m.list.HeaderLayout(4, item, pressed, text, arrow, &bold.Font());
+        EXPECT_EQ(text.Width(), caption) << pressed;   // whole, not "Tr..."
+        EXPECT_FALSE(arrow.IsEmpty()) << pressed;
+    }
+    // The second click reverses and keeps the width; a wide column is left as it is.
+    m.list.ColumnClick(4);
+    EXPECT_EQ(m.list.columnWidth(4), width);
+    m.list.ColumnClick(2);
+    EXPECT_EQ(m.list.columnWidth(2), 150);
+    m.list.setColumnWidth(0, 0);
+    m.list.SortOnColumn(0, true);
+    EXPECT_EQ(m.list.columnWidth(0), 0);
+}

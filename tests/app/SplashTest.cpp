@@ -99,6 +99,14 @@ TEST(Splash, ScrollsItsCreditsAndClosesOnceLoadedAndScrolled)
     EXPECT_EQ(splash->FrameCount(), 2 * 61) << "61 frames of scrolling";
     splash->Timer1Timer();
     EXPECT_EQ(splash->ScrollPos(), 122);
+    // Where the scroll ends, the grown logo stays clear of the address line beside it.
+    ASSERT_EQ(splash->LineRects().size(), 4u);
+    const gfx::TRect logo = splash->LogoRect(), address = splash->LineRects()[3];
+    EXPECT_FALSE(logo.IsEmpty());
+    EXPECT_LT(logo.Right, address.Left) << "the logo covers the address line";
+    EXPECT_LE(address.Right, pane.width());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.grab(splash->geometry()).save(dir + "splash-end.png"));
     EXPECT_FALSE(splash->Timer2.Enabled()) << "not Ready yet";
     splash->Ready = true;
     splash->Timer1Timer();

@@ -237,8 +237,10 @@ TEST_F(CDPlayerTest, AudioDiscTestAndMediaIdentity)
         EXPECT_EQ(p->IsAudioDisc(p->CurrentDrive), c.audio);
     }
     // 27 one-second tracks: the checksum byte is 153, so the id is above 2^31 and must not
-    // read as 0.
-    const std::string big = writeCdImage(dir, "big", std::vector<ImageTrack>(27, {false, 75, 0}));
+    // read as 0. One of them is audio: a sheet of data tracks alone is no disc to play.
+    std::vector<ImageTrack> tracks(27, {false, 75, 0});
+    tracks[0] = {true, 75, 440};
+    const std::string big = writeCdImage(dir, "big", tracks);
     auto p = player(big);
     EXPECT_EQ(p->GetMediaIdentity(), (153u << 24) | (27u << 8) | 27u);
     std::filesystem::remove(dir.file("big.bin"));
@@ -282,4 +284,21 @@ TEST_F(CDPlayerTest, AutoPlayHandlerInMimeAppsList)
     std::filesystem::remove(mimeApps);
     p.SetAutoRun(true);
     EXPECT_EQ(readFile(mimeApps), "[Default Applications]\nx-content/audio-cdda=tambourelle-audiocd.desktop\n");
+}
+
+// Without the drive the settings name (and no other), opening tells so in the CD windows'
+// language and names the drive that was looked for.
+TEST_F(CDPlayerTest, AMissingDriveIsToldInJapaneseWithItsName)
+{
+    IniWriteString(IniBase, "CDPlayer", "CD_DRIVE", "/nonexistent/sr9");
+    TCDPlayer p(clock);
+    ASSERT_EQ(p.DriveList().front(), "/nonexistent/sr9");
+    try {
+        p.Reopen();
+        FAIL() << "opened a drive that does not exist";
+    } catch (const EMCIDeviceError& e) {
+        EXPECT_EQ(e.Code, cdaudio::error::kNoDrive);
+        EXPECT_EQ(std::string(e.what()), "CD ドライブまたはディスク イメージが見つかりません。\r\r/nonexistent/sr9");
+    }
+    EXPECT_EQ(p.GetMode(), 0);
 }

@@ -318,4 +318,25 @@ TEST_F(CDRIPTest, JitterSideFileListsOnlyItsOwnRip)
     EXPECT_TRUE(wavData(first, 44100, 2) == image->trackBytes(0));
 }
 
+// An enhanced CD ends on its data track: ripped by number like any other, sector for sector.
+// What each rip read is counted in whole sectors of its output format.
+TEST_F(CDRIPTest, ADataTrackLastRipsByNumberAndTheSectorsReadAreCounted)
+{
+    const Image enhanced = writeImage(*dir, "enhanced", {{true, 75, 440, {}, ""}, {false, 60, 0, {}, ""}});
+    TCDRIP rip({enhanced.cue});
+    ASSERT_EQ(rip.TrackCount(), 2);
+    EXPECT_EQ(rip.Tracks()[1].Kind, "Data");
+    rip.WriteWAV = true;
+    rip.RipTrack(2, dir->file("data.wav"));
+    EXPECT_EQ(rip.SectorsRead(), 60);
+    EXPECT_TRUE(wavData(dir->file("data.wav"), 44100, 2) == enhanced.trackBytes(1));
+    rip.SetOutputFormat(cd::MONO11025);
+    rip.RipTrack(1, dir->file("mono.wav"));
+    EXPECT_EQ(rip.SectorsRead(), 75);
+    // Past the lead-out nothing opens, nothing is read.
+    rip.RipSectors(enhanced.starts[1], enhanced.starts[2], dir->file("past.wav"));
+    EXPECT_EQ(rip.SectorsRead(), 0);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir->file("past.wav"))));
+}
+
 }  // namespace

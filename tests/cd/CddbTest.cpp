@@ -4,6 +4,7 @@
 #include "cd/MCDPlayer.h"
 #include "platform/sound/Clock.h"
 #include "shared/SettingsFixture.h"
+#include "support/CdImages.h"
 #include "support/TestSupport.h"
 #include "util/Cp932.h"
 #include "util/libIni.h"
@@ -34,21 +35,6 @@ std::string writeSilentImage(const TempDir& dir, const std::string& name, const 
     writeFile(dir.file(name + ".bin"), "");
     std::filesystem::resize_file(dir.file(name + ".bin"), uintmax_t(at) * 2352);
     return dir.file(name + ".cue");
-}
-
-// libdiscid's freedb id of a disc whose tracks start at `offsets` and end at `leadout`.
-std::string libdiscidId(uint32_t leadout, const std::vector<uint32_t>& offsets)
-{
-    std::vector<std::string> args{"-c",
-                                  "import libdiscid, sys\n"
-                                  "a = [int(x) for x in sys.argv[1:]]\n"
-                                  "print(libdiscid.put(1, len(a) - 1, a[0], a[1:]).freedb_id)\n",
-                                  std::to_string(leadout)};
-    for (uint32_t o : offsets)
-        args.push_back(std::to_string(o));
-    const CommandResult r = runCommand(python3(), args);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    return r.out.substr(0, r.out.find('\n'));
 }
 
 class CddbTest : public ::testing::Test {
@@ -182,6 +168,11 @@ TEST(CddbText, ParseXmcd)
         EXPECT_EQ(artist, c.artist) << c.name;
         EXPECT_EQ(tracks, c.tracks) << c.name;
     }
+    // An entry parses when it holds a title line at all.
+    EXPECT_TRUE(HasXmcdTitles("# xmcd\nDTITLE=\n"));
+    EXPECT_TRUE(HasXmcdTitles("TTITLE12=x"));
+    EXPECT_FALSE(HasXmcdTitles("<html>busy</html>\r\nTTITLE=x\r\nTTITLEx=y\r\n DTITLE=z\r\n"));
+    EXPECT_FALSE(HasXmcdTitles(""));
 }
 
 TEST(CddbText, AnswerCodesAndMatchLines)

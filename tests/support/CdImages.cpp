@@ -90,6 +90,21 @@ std::string binSlice(const std::string& cue, uint32_t first, uint32_t count)
     return bin.substr(size_t(first - 150) * kSector, size_t(count) * kSector);
 }
 
+std::string libdiscidId(uint32_t leadout, const std::vector<uint32_t>& offsets)
+{
+    std::vector<std::string> args{"-c",
+                                  "import libdiscid, sys\n"
+                                  "a = [int(x) for x in sys.argv[1:]]\n"
+                                  "print(libdiscid.put(1, len(a) - 1, a[0], a[1:]).freedb_id)\n",
+                                  std::to_string(leadout)};
+    for (uint32_t o : offsets)
+        args.push_back(std::to_string(o));
+    const CommandResult r = runCommand(python3(), args);
+    if (r.exitCode != 0)
+        throw std::runtime_error("libdiscid failed: " + r.err);
+    return r.out.substr(0, r.out.find('\n'));
+}
+
 void writeCdWav(const std::string& path, const std::string& pcm)
 {
     auto le = [](uint32_t v, int n) {

@@ -37,6 +37,10 @@ std::vector<uint32_t> cdInfoAddresses(const std::string& cue);
 // first sector of the file, which is address 150).
 std::string binSlice(const std::string& cue, uint32_t first, uint32_t count);
 
+// libdiscid's freedb id (8 hex digits) of a disc whose tracks start at `offsets` and end at
+// `leadout`, addresses in frames from 0 (python3-libdiscid).
+std::string libdiscidId(uint32_t leadout, const std::vector<uint32_t>& offsets);
+
 // A 16-bit stereo 44.1 kHz WAV file of `pcm`.
 void writeCdWav(const std::string& path, const std::string& pcm);
 

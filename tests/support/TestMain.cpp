@@ -42,13 +42,27 @@ int main(int argc, char** argv)
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     // The headless screen is a desk of 1920 x 1080, which holds the main window at its default
-    // size: the offscreen platform's own 800 x 600 would shrink it to fit.
+    // size: the offscreen platform's own 800 x 600 would shrink it to fit. With --small-screen
+    // (the CTest entries of the suites named ...OnSmallScreen) it is a screen of 800 x 600.
+    bool smallScreen = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) != "--small-screen")
+            continue;
+        smallScreen = true;
+        for (int j = i; j + 1 < argc; ++j)
+            argv[j] = argv[j + 1];
+        --argc;
+        break;
+    }
     if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
         const QString config = root + QStringLiteral("/screen.json");
         QFile file(config);
         if (file.open(QIODevice::WriteOnly))
-            file.write(R"({"screens": [{"name": "desk", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
-                       R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+            file.write(smallScreen
+                           ? R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 800, "height": 600,)"
+                             R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})"
+                           : R"({"screens": [{"name": "desk", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
+                             R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
         file.close();
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
     }

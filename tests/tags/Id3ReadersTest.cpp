@@ -50,11 +50,18 @@ void tagWithTagLib(const std::string& file, int version, TagLib::String::Type en
     text(version == 3 ? "TYER" : "TDRC", "1999");
     text("TCON", "(17)Rock");
     text("TCOM", kJapaneseArtist);
-    auto* comment = new TagLib::ID3v2::CommentsFrame(encoding);
-    comment->setLanguage("jpn");
-    comment->setDescription(utf8("desc"));
-    comment->setText(utf8(kJapaneseTitle + " comment"));
-    tag->addFrame(comment);
+    // The comment is the first COMM with an empty description, as the tag facade reads it: not
+    // a tagger's described one behind it, nor a later one in another language.
+    auto comment = [&](const char* language, const std::string& description, const std::string& value) {
+        auto* frame = new TagLib::ID3v2::CommentsFrame(encoding);
+        frame->setLanguage(language);
+        frame->setDescription(utf8(description));
+        frame->setText(utf8(value));
+        tag->addFrame(frame);
+    };
+    comment("jpn", "", kJapaneseTitle + " comment");
+    comment("eng", "iTunNORM", " 00000A2B 00000B3C");
+    comment("eng", "", "a later comment");
     auto* link = new TagLib::ID3v2::UserUrlLinkFrame(encoding);
     link->setDescription(utf8(kJapaneseArtist));
     link->setUrl("http://example.org/a");

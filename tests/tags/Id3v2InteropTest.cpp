@@ -153,11 +153,18 @@ TEST(Id3v2Interop, WeReadWhatTagLibWrites)
         EXPECT_EQ(user.Value, "http://example.jp/");
         EXPECT_EQ(readFile(path), before);  // reading changes nothing
 
-        // A save of what TagLib wrote keeps every text for TagLib too.
+        // A save of what TagLib wrote keeps every text for TagLib too: a Unicode title edited
+        // stays in its own encoding (not CP932, which TagLib reads as Latin-1), and a new frame
+        // takes the tag's Unicode form.
         tag.SetTextFrame("TIT2", "新しい題名");
+        tag.SetTextFrame("TCOM", "作曲者");
         ASSERT_EQ(tag.SaveToFile(path), 0);
         TagLib::MPEG::File f(path.c_str());
-        EXPECT_EQ(text(f.ID3v2Tag()->title(), String::Latin1), "新しい題名");
+        EXPECT_EQ(f.ID3v2Tag()->title().to8Bit(true), "新しい題名");
+        const TagLibView v = readWithTagLib(path);
+        EXPECT_EQ(v.encodings.at("TIT2"), c.encoding);
+        EXPECT_EQ(v.at("TCOM"), "作曲者");
+        EXPECT_EQ(v.encodings.at("TCOM"), c.version == TagLib::ID3v2::v3 ? String::UTF16 : String::UTF8);
         EXPECT_EQ(f.ID3v2Tag()->artist().to8Bit(true), "歌手");
         EXPECT_EQ(f.ID3v2Tag()->comment().to8Bit(true), "コメント");
     }

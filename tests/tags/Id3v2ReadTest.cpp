@@ -76,9 +76,16 @@ TEST_F(Id3v2Read, PaddingIdentifiersAndFrameBounds)
         EXPECT_EQ(load(id3Header(version, 0, 0, static_cast<unsigned>(body.size())) + body + kAudio, tag), want);
         EXPECT_EQ(tag.Frames.Count(), 0) << "a failed load hands on no frames";
     };
-    // What cannot be a frame identifier as stored ends the frames as padding does.
-    for (const std::string& junk : {frame(3, "tpe1", std::string("\0B", 2)), frame(3, "TI-2", std::string("\0x", 2)),
-                                    std::string("junk\x01\x02")}) {
+    // A lower-case identifier is the upper-case one.
+    std::string lower = title(3, "abc") + frame(3, "tpe1", std::string("\0B", 2)) + std::string(10, '\0');
+    ASSERT_EQ(load(id3Header(3, 0, 0, static_cast<unsigned>(lower.size())) + lower + kAudio, tag), 0);
+    ASSERT_EQ(tag.Frames.Count(), 2);
+    EXPECT_EQ(tag.Frames[2].FrameID, "TPE1");
+    EXPECT_EQ(tag.PaddingSize, 10u);
+    // Bytes that cannot start a frame and lead nowhere by their size field (leftovers of older
+    // frames) end the frames as padding does.
+    for (const std::string& junk : {std::string("junk\x01\x02"), std::string("tle\0\0\0\x7F\x30\0\0"),
+                                    frame(3, "TI-2", std::string("\0x", 2)).substr(0, 7)}) {
         std::string body = title(3, "abc") + junk + std::string(10, '\0');
         ASSERT_EQ(load(id3Header(3, 0, 0, static_cast<unsigned>(body.size())) + body + kAudio, tag), 0) << junk;
         EXPECT_EQ(tag.Frames.Count(), 1);
@@ -96,6 +103,36 @@ TEST_F(Id3v2Read, PaddingIdentifiersAndFrameBounds)
               kMalformed);
     EXPECT_EQ(load(id3Header(4, 0, kHeaderExtended, 20) + syncSafe(3) + std::string(16, '\0') + kAudio, tag),
               kMalformed);
+}
+
+// A frame whose identifier is damaged but whose size is intact is stepped over by nobody: it
+// and the frames behind it are the file's, so the load stops with 0x2100 and keeps the frames
+// before it for display (a save refuses such a tag).
+TEST_F(Id3v2Read, DamagedIdentifierBeforeFramesIsNoPadding)
+{
+    Tid3v2tag tag;
+    const std::string damaged = frame(3, "T\xB1T2", std::string("\0x", 2));
+    const std::string behind = frame(3, "TPE1", std::string("\0B", 2)) + frame(3, "TALB", std::string("\0C", 2));
+    struct Case {
+        const char* what;
+        int version;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"frames and padding behind", 3, title(3, "abc") + damaged + behind + std::string(20, '\0')},
+        {"frames to the tag's end", 3, title(3, "abc") + damaged + behind},
+        {"the last frame, padding behind", 3, title(3, "abc") + damaged + std::string(20, '\0')},
+        {"hyphen, 2.4", 4, frame(4, "TIT2", std::string("\0abc", 4)) + frame(4, "TI-2", std::string("\0x", 2)) +
+                               frame(4, "TPE1", std::string("\0B", 2)) + std::string(8, '\0')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(load(id3Header(c.version, 0, 0, static_cast<unsigned>(c.body.size())) + c.body + kAudio, tag),
+                  kBadFrameId);
+        EXPECT_EQ(tag.LoadStatus, kBadFrameId);
+        ASSERT_EQ(tag.Frames.Count(), 1);
+        EXPECT_EQ(titleOf(tag), "abc");
+    }
 }
 
 TEST_F(Id3v2Read, ExtendedHeadersAreRead)

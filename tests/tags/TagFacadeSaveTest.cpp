@@ -64,19 +64,22 @@ print(json.dumps({"version": t.version[1], "frames": frames}))
     return {o["version"].toInt(), o["frames"].toObject()};
 }
 
-// A tag written by mutagen: TIT2 and, when given, TDRC.
-void tagWithMutagen(const std::string& path, int version, const std::string& date)
+// A tag written by mutagen: TIT2 and, when given, TDRC, in the given encoding (mutagen writes
+// UTF-8 as UTF-16 into an ID3v2.3 tag).
+void tagWithMutagen(const std::string& path, int version, const std::string& date, int encoding = 3)
 {
     static const char* program = R"(
 import sys
 from mutagen.id3 import ID3, TIT2, TDRC
 t = ID3()
-t.add(TIT2(encoding=3, text="title"))
+e = int(sys.argv[4])
+t.add(TIT2(encoding=e, text="title"))
 if sys.argv[3]:
-    t.add(TDRC(encoding=3, text=sys.argv[3]))
+    t.add(TDRC(encoding=e, text=sys.argv[3]))
 t.save(sys.argv[1], v2_version=int(sys.argv[2]))
 )";
-    auto r = runCommand(testsupport::python3(), {"-c", program, path, std::to_string(version), date});
+    auto r = runCommand(testsupport::python3(),
+                        {"-c", program, path, std::to_string(version), date, std::to_string(encoding)});
     ASSERT_EQ(r.exitCode, 0) << r.err;
 }
 
@@ -201,8 +204,51 @@ TEST_F(TagFacadeSave, FailedSavesLeaveTheFileAsItWasAndGoodOnesKeepTheAudio)
     EXPECT_EQ(saved.substr(saved.size() - 128, 3), "TAG");
 }
 
+// An ID3v2.3 tag whose second frame has a damaged identifier (its size intact), written with
+// python's struct as a broken tagger leaves it: mutagen steps over that frame and reads TPE1 and
+// TALB behind it (TagLib stops at it). Our load stops there, shows the title, and the save is
+// refused, so the file keeps every frame byte for byte.
+TEST_F(TagFacadeSave, DamagedIdentifierCostsNoFrameBehindIt)
+{
+    static const char* program = R"(
+import struct, sys
+def frame(fid, text):
+    data = b"\0" + text
+    return fid + struct.pack(">IH", len(data), 0) + data
+frames = (frame(b"TIT2", b"Old title") + frame(b"T\xb1T2", b"damaged") + frame(b"TPE1", b"Artist")
+          + frame(b"TALB", b"Album") + b"\0" * 64)
+size = len(frames)
+header = b"ID3" + struct.pack(">BBB", 3, 0, 0) + bytes((size >> s) & 0x7F for s in (21, 14, 7, 0))
+audio = open(sys.argv[1], "rb").read()
+open(sys.argv[1], "wb").write(header + frames + audio)
+)";
+    TempDir dir;
+    const std::string path = makeFile(dir.file("song.mp3"), mp3Audio());
+    auto r = runCommand(testsupport::python3(), {"-c", program, path});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string before = readFile(path);
+    auto peersReadAll = [&] {
+        EXPECT_EQ(readWithTagLib(path).at("TIT2"), "Old title");
+        const MutagenView mutagen = readWithMutagen(path);
+        EXPECT_EQ(mutagen.text("TIT2"), "Old title");
+        EXPECT_EQ(mutagen.text("TPE1"), "Artist");
+        EXPECT_EQ(mutagen.text("TALB"), "Album");
+    };
+    peersReadAll();
+
+    EXPECT_FALSE(ReadTag(path));
+    EXPECT_EQ(CurrentTag.Id3v2Tag.LoadStatus, id3v2::kBadFrameId);
+    EXPECT_EQ(CurrentTag.Title, "Old title");
+    CurrentTag.Title = "新しい題名";
+    EXPECT_FALSE(WriteTag(path));
+    EXPECT_TRUE(readFile(path) == before) << "the file changed";
+    EXPECT_EQ(filesIn(dir.path()), 1);
+    peersReadAll();
+}
+
 // Characters the system converter maps one way into CP932 (and read back as others) go as
-// UTF-16; text that CP932 holds exactly stays CP932 for peers that read only that.
+// UTF-16; text that CP932 holds exactly stays CP932 for peers that read only that, in a tag
+// that holds no Unicode text.
 TEST_F(TagFacadeSave, TextComesBackAsTypedInBothVersions)
 {
     const std::string oneWay = "〜—−‖£¬¢";
@@ -212,7 +258,7 @@ TEST_F(TagFacadeSave, TextComesBackAsTypedInBothVersions)
         SCOPED_TRACE(version);
         TempDir dir;
         const std::string path = makeFile(dir.file("t.mp3"), mp3Audio());
-        tagWithMutagen(path, version, "");
+        tagWithMutagen(path, version, "", 0);
         ASSERT_TRUE(ReadTag(path));
         CurrentTag.Title = oneWay;
         CurrentTag.Artist = mixed;
@@ -235,6 +281,77 @@ TEST_F(TagFacadeSave, TextComesBackAsTypedInBothVersions)
         EXPECT_EQ(f.ID3v2Tag()->title().to8Bit(true), oneWay);
         EXPECT_EQ(f.ID3v2Tag()->artist().to8Bit(true), mixed);
         EXPECT_EQ(cp932::toUtf8(f.ID3v2Tag()->album().to8Bit(false)), cp932Only);
+    }
+}
+
+// A tag another program wrote in Unicode stays Unicode for TagLib and mutagen: an edited frame
+// keeps its encoding, a new one takes the version's Unicode form, a frame nobody changed keeps
+// its bytes. A frame stored in CP932 keeps the CP932 rule, and the ID3v1 tag stays CP932.
+TEST_F(TagFacadeSave, UnicodeTagsStayUnicode)
+{
+    struct Case {
+        int version;
+        int stored;     // encoding of the frames mutagen writes (mutagen stores 2.3 as 1)
+        int titleEnc;   // encoding of TIT2 in the file
+        int edited;     // of the edited title afterwards
+        int added;      // of the new album and comment
+    };
+    for (Case c : {Case{3, 1, 1, 1, 1}, Case{4, 1, 1, 1, 3}, Case{4, 3, 3, 3, 3}, Case{4, 2, 2, 2, 3},
+                   // Only the artist is Unicode: the CP932 title stays CP932, new frames are Unicode.
+                   Case{4, 1, 0, 0, 3}, Case{3, 3, 0, 0, 1}}) {
+        SCOPED_TRACE(testing::Message() << "version " << c.version << " stored " << c.stored << " title "
+                                        << c.titleEnc);
+        TempDir dir;
+        const std::string path = makeFile(dir.file("u.mp3"), mp3Audio());
+        writeWithMutagen(path, c.version,
+                         {{"TIT2", c.titleEnc, "元の題名"}, {"TPE1", c.stored, "歌手"}, {"TRCK", c.stored, "1/5"}});
+        const auto before = mutagenFrames(path);
+        ASSERT_EQ(before.at("TPE1").encoding, c.version == 3 ? 1 : c.stored);
+        ASSERT_TRUE(ReadTag(path));
+        EXPECT_EQ(CurrentTag.Title + CurrentTag.Artist, "元の題名歌手");
+        CurrentTag.Title = "新しい題名";
+        CurrentTag.Album = "新しいアルバム";
+        CurrentTag.Comment = "コメント";
+        ASSERT_TRUE(WriteTag(path));
+
+        const auto m = mutagenFrames(path);
+        EXPECT_EQ(m.at("TIT2").encoding, c.edited);
+        EXPECT_EQ(m.at("TIT2").text, "新しい題名");
+        EXPECT_EQ(m.at("TALB").encoding, c.added);
+        EXPECT_EQ(m.at("TALB").text, "新しいアルバム");
+        EXPECT_EQ(m.at("COMM").encoding, c.added);
+        EXPECT_EQ(m.at("COMM").text, "コメント");
+        EXPECT_EQ(m.at("TPE1").encoding, before.at("TPE1").encoding);
+        EXPECT_EQ(m.at("TRCK").text, "1/5");
+
+        // TagLib reads Unicode frames as typed (CP932 ones as Latin-1, our peers' way).
+        const tagtest::TagLibView v = readWithTagLib(path);
+        if (c.edited != 0) {
+            EXPECT_EQ(v.at("TIT2"), "新しい題名");
+        }
+        EXPECT_EQ(v.at("TALB"), "新しいアルバム");
+        EXPECT_EQ(v.at("COMM"), "コメント");
+        EXPECT_EQ(v.at("TPE1"), "歌手");
+
+        const std::string bytes = readFile(path);
+        ASSERT_EQ(bytes.substr(bytes.size() - 128, 3), "TAG");
+        EXPECT_EQ(cp932::toUtf8(bytes.substr(bytes.size() - 125, 10)), "新しい題名");
+    }
+}
+
+// Text that CP932 cannot hold goes as UTF-16 in a frame stored in CP932, in both versions.
+TEST_F(TagFacadeSave, Cp932FrameTakesUtf16ForTextCp932CannotHold)
+{
+    for (int version : {3, 4}) {
+        TempDir dir;
+        const std::string path = makeFile(dir.file("k.mp3"), mp3Audio());
+        writeWithMutagen(path, version, {{"TIT2", 0, "元の題名"}, {"TPE1", 1, "歌手"}});
+        ASSERT_TRUE(ReadTag(path));
+        CurrentTag.Title = "한국어 제목";
+        ASSERT_TRUE(WriteTag(path));
+        const auto m = mutagenFrames(path);
+        EXPECT_EQ(m.at("TIT2").encoding, 1) << version;
+        EXPECT_EQ(m.at("TIT2").text, "한국어 제목") << version;
     }
 }
 

@@ -10,6 +10,10 @@
 #include <taglib/unsynchronizedlyricsframe.h>
 #include <taglib/urllinkframe.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <stdexcept>
 
 namespace tagtest {
@@ -131,6 +135,63 @@ TagLibView readWithTagLib(const std::string& path)
         }
     }
     return v;
+}
+
+}  // namespace tagtest
+
+namespace tagtest {
+
+void writeWithMutagen(const std::string& path, int version, const std::vector<MutagenFrame>& frames)
+{
+    static const char* program = R"(
+import sys, json
+from mutagen import id3
+t = id3.ID3()
+for f in json.loads(sys.argv[3]):
+    text = f['text'].encode('cp932').decode('latin-1') if f['encoding'] == 0 else f['text']
+    kind = getattr(id3, f['id'])
+    if f['id'] in ('COMM', 'USLT'):
+        t.add(kind(encoding=f['encoding'], lang='jpn', desc='', text=text))
+    else:
+        t.add(kind(encoding=f['encoding'], text=text))
+t.save(sys.argv[1], v2_version=int(sys.argv[2]), v1=0)
+)";
+    QJsonArray list;
+    for (const MutagenFrame& f : frames)
+        list.append(QJsonObject{{"id", QString::fromStdString(f.id)},
+                                {"encoding", f.encoding},
+                                {"text", QString::fromStdString(f.text)}});
+    const std::string json = QJsonDocument(list).toJson(QJsonDocument::Compact).toStdString();
+    auto r = testsupport::runCommand(testsupport::python3(), {"-c", program, path, std::to_string(version), json});
+    if (r.exitCode != 0)
+        throw std::runtime_error("mutagen could not write the tag: " + r.err);
+}
+
+std::map<std::string, MutagenFrame> mutagenFrames(const std::string& path)
+{
+    static const char* program = R"(
+import sys, json
+from mutagen.id3 import ID3
+out = []
+for f in ID3(sys.argv[1], translate=False, load_v1=False).values():
+    e = int(getattr(f, 'encoding', -1))
+    text = getattr(f, 'text', [])
+    text = text if isinstance(text, str) else '/'.join(str(x) for x in text)
+    if e == 0:
+        text = text.encode('latin-1').decode('cp932', 'replace')
+    out.append({'id': f.FrameID, 'encoding': e, 'text': text})
+print(json.dumps(out))
+)";
+    auto r = testsupport::runCommand(testsupport::python3(), {"-c", program, path});
+    if (r.exitCode != 0)
+        throw std::runtime_error("mutagen could not read the tag: " + r.err);
+    std::map<std::string, MutagenFrame> frames;
+    for (const QJsonValue v : QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array()) {
+        const QJsonObject o = v.toObject();
+        const std::string id = o["id"].toString().toStdString();
+        frames.emplace(id, MutagenFrame{id, o["encoding"].toInt(), o["text"].toString().toStdString()});
+    }
+    return frames;
 }
 
 }  // namespace tagtest

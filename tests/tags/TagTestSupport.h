@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include <taglib/tstring.h>
 
@@ -56,5 +57,21 @@ void setText(TagLib::ID3v2::Tag& tag, const std::string& id, const TagLib::Strin
              TagLib::String::Type encoding);
 // What TagLib read, in UTF-8: Latin-1 strings are our CP932 bytes.
 std::string text(const TagLib::String& s, TagLib::String::Type encoding);
+
+}  // namespace tagtest
+
+namespace tagtest {
+
+// One frame as mutagen writes or reads it. COMM and USLT have language "jpn" and an empty
+// description.
+struct MutagenFrame {
+    std::string id;
+    int encoding = 0;
+    std::string text;  // UTF-8; for encoding 0 the CP932 bytes of the frame, as Windows-era peers wrote them
+};
+// Gives the file (without a tag) an ID3v2 tag of `version` (3 or 4) written by mutagen.
+void writeWithMutagen(const std::string& path, int version, const std::vector<MutagenFrame>& frames);
+// The frames mutagen reads, untranslated, by frame id (COMM and USLT by id alone).
+std::map<std::string, MutagenFrame> mutagenFrames(const std::string& path);
 
 }  // namespace tagtest

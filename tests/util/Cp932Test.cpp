@@ -78,6 +78,27 @@ TEST(Cp932, Utf8ValidityAndFallbackDecoding)
     EXPECT_EQ(cp932::fromUtf8OrCp932("\xE6\x97\xA5"), "\xE6\x97\xA5");
 }
 
+// File names as unpacked from old archives: shown readable where CP932 reads them, escaped
+// where nothing does, each part between slashes on its own.
+TEST(Cp932, FileNamesForDisplay)
+{
+    const std::string test = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";  // テスト in UTF-8
+    EXPECT_EQ(cp932::nameForDisplay("/music/" + test + ".mp3"), "/music/" + test + ".mp3");
+    EXPECT_EQ(cp932::nameForDisplay("\x83\x65\x83\x58\x83\x67.mp3"), test + ".mp3");
+    // A UTF-8 folder above a Shift-JIS file: each keeps its own reading (read whole as CP932,
+    // the folder's UTF-8 bytes would turn into other kanji).
+    EXPECT_EQ(cp932::nameForDisplay("/" + test + "/\x83\x65\x83\x58\x83\x67.mp3"),
+              "/" + test + "/" + test + ".mp3");
+    EXPECT_EQ(cp932::nameForDisplay("\xB1\xB2.wav"), "\xEF\xBD\xB1\xEF\xBD\xB2.wav");  // ｱｲ half-width
+    // Latin-1 and cut names are no CP932: their odd bytes are shown escaped, the rest kept.
+    EXPECT_EQ(cp932::nameForDisplay("caf\xE9.wav"), "caf\\xE9.wav");
+    EXPECT_EQ(cp932::nameForDisplay("ab\x83"), "ab\\x83");
+    EXPECT_EQ(cp932::nameForDisplay(test + "\xFF/x"), test + "\\xFF/x");
+    EXPECT_NE(cp932::nameForDisplay("caf\xE9"), cp932::nameForDisplay("caf\xE8"));
+    EXPECT_EQ(cp932::nameForDisplay(""), "");
+    EXPECT_EQ(cp932::nameForDisplay("/"), "/");
+}
+
 TEST(Utf16, ByteOrderMarksSurrogatesAndDamage)
 {
     // "日a" + U+1F3B5 (a surrogate pair), little-endian behind a mark.

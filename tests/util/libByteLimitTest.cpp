@@ -4,6 +4,7 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 
 // Typing and pasting keep what fits where it was put; a kanji is two bytes and is never split.
 TEST(libByteLimit, KeepsWhatFitsInCp932BytesWithoutSplittingACharacter)
@@ -38,4 +39,34 @@ TEST(libByteLimit, KeepsWhatFitsInCp932BytesWithoutSplittingACharacter)
     SetTextByteLimit(&memo, 10);
     memo.insertPlainText(QString::fromUtf8("一行目\n二行目"));
     EXPECT_EQ(memo.toPlainText(), QString::fromUtf8("一行目\n二"));  // the line break is one byte
+}
+
+// A stored text past the limit shows whole: typing adds nothing while it is over, deleting
+// works, and once it is back within the limit typing fits as ever.
+TEST(libByteLimit, StoredTextShowsWholeAndOnlyTypingIsLimited)
+{
+    QLineEdit edit;
+    SetTextByteLimit(&edit, 4);
+    SetStoredText(&edit, QStringLiteral("2001-05-03"));
+    EXPECT_EQ(edit.text(), QStringLiteral("2001-05-03"));
+    edit.insert(QStringLiteral("9"));
+    EXPECT_EQ(edit.text(), QStringLiteral("2001-05-03"));
+    edit.backspace();
+    EXPECT_EQ(edit.text(), QStringLiteral("2001-05-0"));
+    edit.selectAll();
+    edit.insert(QStringLiteral("198456"));
+    EXPECT_EQ(edit.text(), QStringLiteral("1984"));
+    // A new limit still applies at once.
+    SetStoredText(&edit, QStringLiteral("2001-05-03"));
+    SetTextByteLimit(&edit, 2);
+    EXPECT_EQ(edit.text(), QStringLiteral("20"));
+
+    QPlainTextEdit memo;
+    SetTextByteLimit(&memo, 10);
+    const QString lyrics = QString::fromUtf8("一行目\n二行目\n三行目");
+    SetStoredText(&memo, lyrics);
+    EXPECT_EQ(memo.toPlainText(), lyrics);
+    memo.moveCursor(QTextCursor::End);
+    memo.insertPlainText(QStringLiteral("x"));
+    EXPECT_EQ(memo.toPlainText(), lyrics);
 }

@@ -5,7 +5,9 @@
 
 #include <QDir>
 #include <QWidget>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -254,6 +256,106 @@ TEST(libIni, PermissionsRefuseWritesAndKeepTheFile)
         EXPECT_THROW(IniWriteInteger(f.base, "Form", "MainTop", 3), EIniFileError);
         ::chmod(f.path.c_str(), 0000);  // a file we cannot read is not replaced by our one change
         EXPECT_THROW(IniWriteInteger(f.base, "Form", "MainTop", 4), EIniFileError);
+        ::chmod(f.path.c_str(), 0644);
+        EXPECT_EQ(readFile(f.path), "[Form]\nMainTop=1\n");
+    });
+}
+
+// The folder of a settings file is made by its first write; when that cannot be done, the
+// reason given is the folder's, not that of a file missing from it.
+TEST(libIni, AMissingFolderIsMadeAndARefusalToMakeItIsTheReasonGiven)
+{
+    IniFixture f;
+    const std::string fresh = f.dir.file("new/sub/Tambourelle");
+    IniWriteInteger(fresh, "Form", "MainTop", 5);
+    EXPECT_EQ(readFile(fresh + ".ini"), "[Form]\nMainTop=5\n");
+
+    asFileOwner({f.dir.path()}, [&] {
+        ::chmod(f.dir.path().c_str(), 0555);
+        const std::string base = f.dir.file("missing/Tambourelle");
+        try {
+            IniWriteInteger(base, "Form", "MainTop", 1);
+            ADD_FAILURE() << "the write was not refused";
+        } catch (const EIniFileError& e) {
+            const std::string text = e.what();
+            EXPECT_NE(text.find(base + ".ini"), std::string::npos) << text;
+            EXPECT_NE(text.find(f.dir.file("missing") + " を作れません: " + std::strerror(EACCES)), std::string::npos)
+                << text;
+        }
+        ::chmod(f.dir.path().c_str(), 0755);
+    });
+}
+
+namespace {
+
+// A session of the program: refused files live on in memory; what it is told is collected.
+struct InMemorySession {
+    InMemorySession()
+    {
+        IniKeepUnsavedInMemory([this](const std::string& m) { told.push_back(m); });
+    }
+    ~InMemorySession() { IniKeepUnsavedInMemory(nullptr); }
+    std::vector<std::string> told;
+};
+
+}  // namespace
+
+// A folder that cannot exist (its parent is a plain file, which stops root too): every kind of
+// write is read back for the rest of the session, the user hears of it once with the system's
+// reason, and nothing reaches the disk. When the session ends, writes raise again.
+TEST(libIni, InASessionARefusedFileLivesOnInMemoryAndIsToldOnce)
+{
+    IniFixture f;
+    writeFile(f.dir.file("plain"), "x");
+    const std::string base = f.dir.file("plain") + "/Tambourelle";
+    {
+        InMemorySession session;
+        IniWriteInteger(base, "Form", "MainTop", 12);
+        ASSERT_EQ(session.told.size(), 1u);
+        EXPECT_EQ(session.told[0].rfind("設定を保存できません！！", 0), 0u) << session.told[0];
+        EXPECT_NE(session.told[0].find(base + ".ini"), std::string::npos) << session.told[0];
+        EXPECT_NE(session.told[0].find(std::strerror(ENOTDIR)), std::string::npos) << session.told[0];
+
+        IniWriteBool(base, "SETTING", "REPEAT", true);
+        IniWriteString(base, "SETTING", "MP3_PATH", "/音楽");
+        IniWriteSectionList(base, "MUSIC_FOLDER", {"/a", "/b"});
+        IniWriteSectionList(base, "Favorite_x", {"/a.mp3"});
+        IniEraseSection(base, "Favorite_x");
+        EXPECT_EQ(session.told.size(), 1u);
+        EXPECT_EQ(IniReadInteger(base, "Form", "MainTop", 0), 12);
+        EXPECT_TRUE(IniReadBool(base, "SETTING", "REPEAT", false));
+        EXPECT_EQ(IniReadString(base, "SETTING", "MP3_PATH", ""), "/音楽");
+        std::vector<std::string> folders;
+        IniReadSectionList(base, "MUSIC_FOLDER", folders, false);
+        EXPECT_EQ(folders, (std::vector<std::string>{"/a", "/b"}));
+        EXPECT_FALSE(IniReadSection(base, "Favorite_x").has_value());
+        // Another file of the same session is a matter of its own.
+        IniWriteInteger(f.base, "Form", "MainTop", 3);
+        EXPECT_EQ(readFile(f.path), "[Form]\nMainTop=3\n");
+        EXPECT_EQ(session.told.size(), 1u);
+    }
+    EXPECT_EQ(readFile(f.dir.file("plain")), "x");
+    EXPECT_EQ(IniReadInteger(base, "Form", "MainTop", 0), 0);
+    EXPECT_THROW(IniWriteInteger(base, "Form", "MainTop", 1), EIniFileError);
+}
+
+// A settings file the session may not read: it is neither replaced on disk nor read as
+// anything but what the session writes; the reason told is the one its reading met.
+TEST(libIni, InASessionAnUnreadableFileIsLeftAloneAndToldOnce)
+{
+    IniFixture f;
+    writeFile(f.path, "[Form]\nMainTop=1\n");
+    asFileOwner({f.dir.path(), f.path}, [&] {
+        ::chmod(f.path.c_str(), 0000);
+        {
+            InMemorySession session;
+            IniWriteInteger(f.base, "Form", "MainLeft", 7);
+            IniWriteInteger(f.base, "Form", "MainTop", 8);
+            ASSERT_EQ(session.told.size(), 1u);
+            EXPECT_NE(session.told[0].find(std::strerror(EACCES)), std::string::npos) << session.told[0];
+            EXPECT_EQ(IniReadInteger(f.base, "Form", "MainLeft", 0), 7);
+            EXPECT_EQ(IniReadInteger(f.base, "Form", "MainTop", 0), 8);
+        }
         ::chmod(f.path.c_str(), 0644);
         EXPECT_EQ(readFile(f.path), "[Form]\nMainTop=1\n");
     });

@@ -9,6 +9,7 @@
 #include "sound/DxSound.h"
 #include "tags/libID3Tag.h"
 #include "tags/libMP3Header.h"
+#include "util/Cp932.h"
 #include "util/libWindows.h"
 #include "visual/VisualResources.h"
 
@@ -344,7 +345,7 @@ void TfrmEffect::BuildInfoPage(bool Force)
             start = end + 1;
         }
         auto t = [&](TAudioInfoSlot slot) { return WithoutNul(info.Text[size_t(slot)]); };
-        std::string name = std::filesystem::path(file).filename().string();
+        std::string name = cp932::nameForDisplay(std::filesystem::path(file).filename().string());
         const std::vector<TLine> rows = {
             {14, 50, "Audio Tag Infomation"},
             {4, 60, " "},

@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <filesystem>
 
 using namespace testsupport;
 
@@ -330,6 +331,46 @@ TEST_F(CdWindowTest, RemovalArrivalAndTheTray)
     EXPECT_EQ(w->sgdTrack->RowCount(), 3);
     EXPECT_TRUE(w->sbPlay->Enabled());
     EXPECT_EQ(cddbOpened, 2);  // the first showing and the new disc while the window shows
+}
+
+// A sheet that names a file that is not there, or names other files than its stem: the
+// window shows no disc and says which file is missing; once the file is there, the disc
+// plays, and the line goes.
+TEST_F(CdWindowTest, ImageWithAMissingFileSaysWhichFile)
+{
+    writeCdImage(dir, "tones", kTones);  // tones.bin: what the sheet below must not play
+    const std::string cue = dir.file("tones.cue");
+    writeFile(cue, "REM written by a ripper\nFILE \"Disc 1.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                   "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n");
+    auto w = window(cue);
+    show(*w);
+    EXPECT_FALSE(w->DiscPresent);
+    EXPECT_EQ(s(w->lblArtist), "Artist:");
+    EXPECT_EQ(s(w->lblTrack), "Track: 0 of 0");
+    EXPECT_EQ(w->sgdTrack->Cells(0, 0), "");
+    EXPECT_FALSE(w->sbPlay->Enabled());
+    EXPECT_TRUE(w->lblStatus->isVisible());
+    EXPECT_EQ(s(w->lblStatus), "ディスクイメージのファイルが見つかりません: Disc 1.bin");
+    EXPECT_EQ(cddbOpened, 0);
+    w->grab().save(cdtest::screenshotDir() + "/cd-player-missing-file.png");
+
+    std::filesystem::copy_file(dir.file("tones.bin"), dir.file("Disc 1.bin"));
+    w->CDPlayer1AfterInsert();
+    EXPECT_TRUE(w->DiscPresent);
+    EXPECT_EQ(w->sgdTrack->RowCount(), 2);
+    EXPECT_EQ(w->sgdTrack->Cells(2, 1), mmss(113 + 187 - 1));
+    EXPECT_FALSE(w->lblStatus->isVisible());
+
+    // A file cut shorter than the sheet's last index, and a sheet with data tracks only.
+    std::filesystem::resize_file(dir.file("Disc 1.bin"), 100 * 2352);
+    w->CDPlayer1AfterInsert();
+    EXPECT_FALSE(w->DiscPresent);
+    EXPECT_EQ(s(w->lblTrack), "Track: 0 of 0");
+    EXPECT_EQ(w->sgdTrack->Cells(0, 0), "");
+    EXPECT_EQ(s(w->lblStatus), "ディスクイメージのファイルが途中で切れています: Disc 1.bin");
+    writeFile(cue, "FILE \"Disc 1.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+    w->CDPlayer1AfterInsert();
+    EXPECT_EQ(s(w->lblStatus), "音楽トラックがありません: tones.cue");
 }
 
 // The main window as a recording stand-in: only the window to centre over matters here.

@@ -5,6 +5,7 @@
 #include "cd/forms/xCDDB.h"
 #include "cd/forms/xCDDB_INF.h"
 #include "cd/forms/xCDDB_MP3.h"
+#include "cd/CddbTestServer.h"
 #include "platform/sound/MemorySoundDevice.h"
 #include "shared/SettingsFixture.h"
 #include "support/CdImages.h"
@@ -37,44 +38,9 @@ using namespace testsupport;
 
 namespace {
 
-using Answers = std::map<std::string, std::string>;
-
-// A CDDB server: answers "cddb query ..." and "cddb read category id" by the first words of
-// the command (lower case, "+" between words); an unknown command gets "500".
-class Server {
-public:
-    explicit Server(std::map<std::string, std::string> answers, int delayMs = 0)
-        : answers_(std::move(answers)), server_([this, delayMs](int fd, const LoopbackServer::Request& r) {
-              std::string body = "500 Command syntax error\r\n";
-              const std::string cmd = commandOf(r);
-              for (const auto& [prefix, answer] : answers_)
-                  if (cmd.starts_with(prefix))
-                      body = answer;
-              if (delayMs == 0) {
-                  sendAll(fd, reply(body, "200 OK", "Content-Length: " + std::to_string(body.size()) + "\r\n"));
-                  return;
-              }
-              sendAll(fd, reply("", "200 OK", "Content-Length: " + std::to_string(body.size()) + "\r\n"));
-              for (size_t at = 0; at < body.size() && !server_.stopping(); at += 8) {
-                  std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-                  sendAll(fd, body.substr(at, 8));
-              }
-          }, 40, 20000)
-    {
-    }
-    std::string host() const { return server_.host(); }
-    std::vector<std::string> commands()
-    {
-        std::vector<std::string> c;
-        for (const auto& r : server_.requests())
-            c.push_back(commandOf(r));
-        return c;
-    }
-
-private:
-    std::map<std::string, std::string> answers_;
-    LoopbackServer server_;
-};
+using cddbtest::Answers;
+using cddbtest::Fault;
+using cddbtest::Server;
 
 const std::string kEntry = "210 rock 0a0b0c03 CD database entry follows\r\n# xmcd\r\n#\r\n# Disc length: 24 seconds\r\n"
                            "DISCID=0a0b0c03\r\nDTITLE=Artist / Album\r\nTTITLE0=One\r\nTTITLE1=Two\r\nTTITLE2=Three\r\n"
@@ -107,12 +73,18 @@ protected:
         IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", primary.host());
         IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER2", fallback ? fallback->host() : primary.host());
     }
-    // Shows the window and records its status texts.
-    std::unique_ptr<TfrmCDDB> open()
+    // Shows the window and records its status texts and the servers its status bar named.
+    std::unique_ptr<TfrmCDDB> open(int readTimeoutMs = 0)
     {
         auto w = std::make_unique<TfrmCDDB>(nullptr, cd.get());
-        QObject::connect(w->StatusBar1, &QStatusBar::messageChanged,
-                         [this](const QString& m) { statuses.push_back(m.toStdString()); });
+        if (readTimeoutMs)
+            w->NMHTTP1.ReadTimeoutMs = readTimeoutMs;
+        QObject::connect(w->StatusBar1, &QStatusBar::messageChanged, [this, l = w->lblServer](const QString& m) {
+            statuses.push_back(m.toStdString());
+            const std::string server = l->text().trimmed().toStdString();
+            if (!server.empty() && (named.empty() || named.back() != server))
+                named.push_back(server);
+        });
         w->show();
         return w;
     }
@@ -132,7 +104,7 @@ protected:
     std::shared_ptr<snd::MemorySoundDevice> sound = snd::MemorySoundDevice::create(clock);
     const std::vector<ImageTrack> kTones = {{true, 150, 440}, {true, 113, 675}, {true, 187, 900}};
     std::unique_ptr<TfrmCD> cd;
-    std::vector<std::string> boxes, statuses;
+    std::vector<std::string> boxes, statuses, named;
 };
 
 std::string text(const QTextEdit* m) { return m->toPlainText().toStdString(); }
@@ -287,10 +259,10 @@ TEST_F(CddbWindowTest, ErrorAnswersAndFailuresCloseWithNothingStored)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.query + c.read);
         Server primary({{"cddb+query", c.query}, {"cddb+read", c.read}});
-        servers(primary);
+        servers(primary);  // the fallback is the same server: it fails the same way
         auto w = open();
         ASSERT_TRUE(closes(*w));
-        EXPECT_EQ(text(w->memCDDB), primary.host() + "\n" + c.line);
+        EXPECT_EQ(text(w->memCDDB), primary.host() + "\n" + c.line + "\n" + primary.host() + "\n" + c.line);
         EXPECT_FALSE(stored());
     }
     EXPECT_TRUE(boxes.empty());
@@ -329,19 +301,100 @@ TEST_F(CddbWindowTest, ErrorAnswersAndFailuresCloseWithNothingStored)
         TfrmCDDB::PausePercent = 10;
     }
 
-    // A refused connection says so, shows a box and closes.
-    int port = 0;
-    {
-        LoopbackServer closed([](int, const LoopbackServer::Request&) {}, 0, 0);
-        port = std::stoi(closed.host().substr(10));
-    }
-    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", "127.0.0.1:" + std::to_string(port));
+    // Refused connections on both servers say so, show one box and close.
+    const std::string refusing = cddbtest::refusingHost();
+    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", refusing);
+    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER2", refusing);
     statuses.clear();
     auto w = open();
     ASSERT_TRUE(closes(*w));
     EXPECT_TRUE(sawStatus(" ConnectionFailed"));
     EXPECT_TRUE(sawStatus("Get は失敗しました"));
     EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_FALSE(stored());
+}
+
+TEST_F(CddbWindowTest, AnyFailureOfTheFirstServerAsksTheSecondOnce)
+{
+    struct Case {
+        std::string name;
+        std::function<std::unique_ptr<Server>()> primary;  // null: the connection is refused
+        std::string line;
+    };
+    const auto answering = [](Answers a) { return [a] { return std::make_unique<Server>(a); }; };
+    const auto failing = [](Fault f) { return [f] { return std::make_unique<Server>(f); }; };
+    const std::vector<Case> cases = {
+        {"refused", nullptr, "    Unkown Error"},
+        {"slow", failing(Fault::Slow), "    Time Out"},
+        {"5xx", failing(Fault::ServerError), "    Unkown Error"},
+        {"garbage", failing(Fault::Garbage), "    Unkown Error"},
+        {"500", answering({{"cddb+query", "500 Command syntax error\r\n"}}), "    Command syntax error"},
+        {"409", answering({{"cddb+query", "409 No handshake\r\n"}}), "    Unkown Error"},
+        {"401", answering({{"cddb+query", "401 Not found\r\n"}}), "    Answer : Inexact matche"},
+        {"match without an id", answering({{"cddb+query", "200 rock\r\n"}}), "    Unkown Error"},
+        {"empty list", answering({{"cddb+query", "210 Found exact matches, list follows\r\n.\r\n"}}),
+         "    Unkown Error"},
+        {"read refused", answering({{"cddb+query", "200 rock 0a0b0c03 A / B\r\n"}, {"cddb+read", "500 No\r\n"}}),
+         "    Command syntax error"},
+        {"read without titles",
+         answering({{"cddb+query", "200 rock 0a0b0c03 A / B\r\n"},
+                    {"cddb+read", "210 rock 0a0b0c03 entry follows\r\n<html>busy</html>\r\n.\r\n"}}),
+         "    Unkown Error"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<Server> primary = c.primary ? c.primary() : nullptr;
+        const std::string first = primary ? primary->host() : cddbtest::refusingHost();
+        Server fallback({{"cddb+query", "200 rock 0a0b0c03 Artist / Album\r\n"}, {"cddb+read+rock+0a0b0c03", kEntry}});
+        IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", first);
+        IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER2", fallback.host());
+        named.clear();
+        auto w = open(300);
+        ASSERT_TRUE(closes(*w));
+        EXPECT_TRUE(stored());
+        EXPECT_EQ(fallback.commands().size(), 2u);
+        if (primary) {
+            EXPECT_EQ(primary->commands().size(), c.name.starts_with("read") ? 2u : 1u);
+        }
+        // The first server's failure stays in view above the second's answer.
+        EXPECT_EQ(text(w->memCDDB), first + "\n" + c.line + "\n" + fallback.host() + "\n    Answer : Found exact matche TITLE");
+        EXPECT_EQ(named, (std::vector<std::string>{first, fallback.host()}));
+        EXPECT_TRUE(boxes.empty());
+        if (c.name == "slow")
+            w->grab().save(screenshotDir() + "/cddb-fallback.png");
+        IniEraseSection(TCDPlayer::CdPlayerIniBase(), "0A0B0C03");
+    }
+}
+
+TEST_F(CddbWindowTest, WhenBothServersFailBothFailuresAreNamed)
+{
+    // Two answers that are errors: the lines of both, no box.
+    {
+        Server primary(Fault::ServerError), fallback(Fault::Garbage);
+        servers(primary, &fallback);
+        auto w = open();
+        ASSERT_TRUE(closes(*w));
+        EXPECT_EQ(text(w->memCDDB), primary.host() + "\n    Unkown Error\n" + fallback.host() + "\n    Unkown Error");
+        EXPECT_TRUE(boxes.empty());
+        EXPECT_EQ(primary.commands().size(), 1u);
+        EXPECT_EQ(fallback.commands().size(), 1u);
+    }
+    // A server that gave no answer brings the box, which names both servers' failures.
+    const std::string refusing = cddbtest::refusingHost();
+    Server slow(Fault::Slow);
+    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", refusing);
+    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER2", slow.host());
+    QElapsedTimer t;
+    t.start();
+    auto w = open(300);
+    ASSERT_TRUE(closes(*w));
+    EXPECT_LT(t.elapsed(), 3000);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "ＣＤＤＢサーバーから答えがありませんでした。\r\n" + refusing +
+                            "\r\nNo connection to the server could be made.\r\n" + slow.host() +
+                            "\r\nThe server stopped answering.");
+    EXPECT_EQ(text(w->memCDDB), refusing + "\n    Unkown Error\n" + slow.host() + "\n    Time Out");
+    EXPECT_EQ(text(w->lblServer).substr(0, slow.host().size()), slow.host());
     EXPECT_FALSE(stored());
 }
 
@@ -471,13 +524,48 @@ TEST_F(CddbFileTest, HostilePathsNeverReachTheServer)
         TfrmCDDB_MP3 w;
         w.SetLblCDID(file, 0);
         run(w);
-        EXPECT_EQ(text(w.memCDDB), server.host() + "\n    Command syntax error");
+        // Both servers (the same one here) were asked and refused it.
+        EXPECT_EQ(text(w.memCDDB), server.host() + "\n    Command syntax error\n" + server.host() + "\n    Command syntax error");
         if (path.empty()) {
             w.grab().save(screenshotDir() + "/cddb-file.png");
         }
         EXPECT_TRUE(w.ResultText.empty());
     }
-    EXPECT_EQ(server.commands(), std::vector<std::string>(5, ""));
+    EXPECT_EQ(server.commands(), std::vector<std::string>(10, ""));
+}
+
+TEST_F(CddbFileTest, AFailingFirstServerHandsTheFileToTheSecond)
+{
+    const std::string file = song("song.mp3", "3");
+    Server fallback({{"cddb+query", "200 rock 0a0b0c03 Artist / Album\r\n"}, {"cddb+read+rock+0a0b0c03", kEntry}});
+    for (const Fault fault : {Fault::Slow, Fault::ServerError, Fault::Garbage}) {
+        Server primary(fault);
+        IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", primary.host());
+        IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER2", fallback.host());
+        TfrmCDDB_MP3 w;
+        w.NMHTTP1.ReadTimeoutMs = 300;
+        w.SetLblCDID(file, 0);
+        run(w);
+        EXPECT_EQ(taglibTexts(file), "Three|Artist|Album|1998|Rock|3");
+        EXPECT_EQ(w.ResultGenre, "Rock");
+        EXPECT_EQ(primary.commands().size(), 1u);
+        song("song.mp3", "3");
+    }
+    EXPECT_EQ(fallback.commands().size(), 6u);
+    EXPECT_TRUE(boxes.empty());
+
+    // Both failing: the tag stays, the box names both.
+    const std::string refusing = cddbtest::refusingHost();
+    Server garbage(Fault::Garbage);
+    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER", garbage.host());
+    IniWriteString(IniBase, "CDPlayer", "CDDB_SERVER2", refusing);
+    TfrmCDDB_MP3 w;
+    w.SetLblCDID(file, 0);
+    run(w);
+    EXPECT_EQ(taglibTexts(file), "Old title|Old artist|Old album|1990|Pop|3");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "ＣＤＤＢサーバーから答えがありませんでした。\r\n" + garbage.host() + "\r\nUnkown Error\r\n" +
+                            refusing + "\r\nNo connection to the server could be made.");
 }
 
 TEST_F(CddbFileTest, TheInformationWindowShowsTheAlbum)

@@ -36,7 +36,12 @@ struct Question {
 };
 
 const std::vector<std::string> kTitles = {"夜明け: 始まり?", "A/B の道", "\u3000"};
-const std::string kEndText = "録音が終了しました！！";
+// The end message with every chosen track written (or none, after STOP).
+std::string endText(int written, int chosen)
+{
+    return "録音が終了しました！！\r\r　　" + std::to_string(written) + " / " + std::to_string(chosen) +
+           " トラックを保存しました";
+}
 
 std::map<std::string, std::string> mutagenTags(const std::string& path)
 {
@@ -77,17 +82,21 @@ protected:
     {
         InitGenreList();
         QDir().mkpath(QString::fromStdString(saveDir()));
-        cue = writeCdImage(dir, "disc", {{true, 150, 440}, {true, 113, 675}, {true, 120, 900}});
-        IniWriteString(IniBase, "CDPlayer", "CD_DRIVE", cue);
-        {
-            TCDPlayer p(clock);
-            p.SetSoundDevice(sound);
-            p.Reopen();
-            p.WriteCdPlayerIni(p.GetMediaIdentity(), "山田 花子", "四季の歌", "1998", "J-Pop", "misc", kTitles);
-        }
+        insert("disc", {{true, 150, 440}, {true, 113, 675}, {true, 120, 900}}, kTitles);
         IniWriteString(IniBase, "Ripper", "MP3_PATH", saveDir());
     }
     std::string saveDir() const { return dir.file("save"); }
+    // Puts a disc image in the drive, its titles in the system CD database; before ripper().
+    void insert(const std::string& name, const std::vector<ImageTrack>& tracks, const std::vector<std::string>& titles)
+    {
+        cue = writeCdImage(dir, name, tracks);
+        IniWriteString(IniBase, "CDPlayer", "CD_DRIVE", cue);
+        TCDPlayer p(clock);
+        p.SetSoundDevice(sound);
+        p.Reopen();
+        p.WriteCdPlayerIni(p.GetMediaIdentity(), "山田 花子", "四季の歌", "1998", "J-Pop", "misc", titles);
+    }
+    std::string bin() const { return cue.substr(0, cue.size() - 4) + ".bin"; }
 
     // The CD window with the disc, and the ripper over it.
     std::unique_ptr<TfrmMP3> ripper()
@@ -234,7 +243,7 @@ TEST_F(RipperWindowTest, Mp3RipNamesTagsAndEncodesTheChosenTracks)
     EXPECT_TRUE(w->sbPlay->isEnabled());
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0], (Question{"CD Ripper", "ＭＰ３形式　で録音を開始します！！\r\r　　よろしいですか？", 1, "yn"}));
-    EXPECT_EQ(asked[1], (Question{"CD Ripper", kEndText, 1, "y"}));
+    EXPECT_EQ(asked[1], (Question{"CD Ripper", endText(3, 3), 1, "y"}));
     EXPECT_EQ(filesIn(saveDir()), (std::vector<std::string>{"A／B の道.mp3", "Track 03.mp3", "夜明け： 始まり？.mp3"}));
     EXPECT_EQ(w->Gauge2->Position(), 3);
     EXPECT_TRUE(w->lstTrack->selectedItems().isEmpty());
@@ -311,7 +320,7 @@ TEST_F(RipperWindowTest, StopMissingFolderAndNoWriteNothingMore)
     EXPECT_TRUE(stopped);
     EXPECT_TRUE(filesIn(saveDir()).empty());
     ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked[1].text, kEndText);
+    EXPECT_EQ(asked[1].text, endText(0, 3));
     EXPECT_TRUE(w->sbPlay->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
@@ -445,4 +454,92 @@ TEST_F(RipperWindowTest, Mp3ButtonShowsTheRipperWithThePlayerPaused)
     EXPECT_EQ(stateWhileShown, 2);
     EXPECT_EQ(cdWindow->PlayState, 1);
     cdWindow->sbStopClick();
+}
+
+TEST_F(RipperWindowTest, ADataTrackAfterTheAudioIsRippedByNumber)
+{
+    // An enhanced CD: the data track comes last.
+    insert("enhanced", {{true, 150, 440}, {true, 113, 675}, {false, 100}}, {"一", "二", "データ"});
+    auto w = ripper();
+    ASSERT_EQ(w->lstTrack->topLevelItemCount(), 3);
+    w->chkWAV->SetChecked(true);
+    select(*w, {0, 1, 2});
+    answers = {6, 6};
+    EXPECT_NO_THROW(w->sbPlayClick());
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1].text, endText(3, 3));
+    EXPECT_EQ(filesIn(saveDir()), (std::vector<std::string>{"データ.wav", "一.wav", "二.wav"}));
+    // The sectors as the image holds them, then the file's ID3v1 tag.
+    const std::string data = readFile(saveDir() + "/データ.wav");
+    ASSERT_EQ(data.size(), 44u + 100 * 2352 + 128);
+    EXPECT_TRUE(data.substr(44, 100 * 2352) == trackBytes(2));
+    ReadTag(saveDir() + "/データ.wav");
+    EXPECT_EQ(CurrentTag.Track, "3");
+}
+
+TEST_F(RipperWindowTest, TracksThatCannotBeReadAreNamedAndTheRestAreRipped)
+{
+    // The image lost its end after the disc was read: track 2 is cut short, track 3 is gone.
+    auto w = ripper();
+    ASSERT_TRUE(QFile::resize(QString::fromStdString(bin()), 200 * 2352));
+    select(*w, {1, 0, 2});
+    answers = {6, 6};
+    EXPECT_NO_THROW(w->sbPlayClick());
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1].text, endText(1, 3) + "\r\rトラック 2 を読み込めません: A/B の道\rトラック 3 を読み込めません");
+    EXPECT_EQ(filesIn(saveDir()), std::vector<std::string>{"夜明け： 始まり？.mp3"});
+    EXPECT_EQ(mutagenTags(saveDir() + "/夜明け： 始まり？.mp3")["TRCK"], "1");
+    EXPECT_EQ(w->Gauge2->Position(), 3);
+    // What was not read stays chosen, for another try.
+    EXPECT_EQ(w->lstTrack->selectedItems(), (QList<QTreeWidgetItem*>{w->lstTrack->topLevelItem(1), w->lstTrack->topLevelItem(2)}));
+    EXPECT_EQ(w->lblTrack->text().toStdString(), "トラック 3 を読み込めません");
+    EXPECT_TRUE(w->sbPlay->isEnabled());
+    w->grab().save(cdtest::screenshotDir() + "/cd-ripper-read-failure.png");
+}
+
+TEST_F(RipperWindowTest, ATrackReadShortIsRemovedAndTheNextIsRipped)
+{
+    insert("mixed", {{true, 150, 440}, {false, 120}, {true, 113, 675}}, {"一", "データ", "三"});
+    const std::string whole = readFile(bin());
+    auto w = ripper();
+    w->chkWAV->SetChecked(true);
+    // The data sectors stop coming in the middle of track 2 (its sectors are read as they are,
+    // so a missing one fails its chunk), and are back for track 3.
+    bool cut = false;
+    std::int64_t shortSize = -1;
+    auto progress = w->CDRIP1->OnProgress;
+    w->CDRIP1->OnProgress = [&](cd::TCDRIP* s, std::uint16_t pct) {
+        progress(s, pct);
+        if (w->lblTrack->text() == QStringLiteral("データ") && !std::exchange(cut, true))
+            QFile::resize(QString::fromStdString(bin()), (150 + 40) * 2352);
+    };
+    auto endTrack = w->CDRIP1->OnEndTrack;
+    w->CDRIP1->OnEndTrack = [&](cd::TCDRIP* s, std::uint16_t n) {
+        endTrack(s, n);
+        if (n == 2) {
+            shortSize = QFileInfo(QString::fromStdString(saveDir() + "/データ.wav")).size();
+            writeFile(bin(), whole);
+        }
+    };
+    select(*w, {0, 1, 2});
+    answers = {6, 6};
+    w->sbPlayClick();
+    EXPECT_TRUE(cut);
+    EXPECT_GT(shortSize, 44);
+    EXPECT_LT(shortSize, 44 + 120 * 2352);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1].text, endText(2, 3) + "\r\rトラック 2 を読み込めません: データ");
+    EXPECT_EQ(filesIn(saveDir()), (std::vector<std::string>{"一.wav", "三.wav"}));
+    const std::string want = trackBytes(2);
+    EXPECT_TRUE(readFile(saveDir() + "/三.wav").substr(44, want.size()) == want);
+}
+
+TEST(RipperEndText, CountsTheTracksAndListsAtMostTenFailures)
+{
+    std::vector<std::string> failures;
+    for (int t = 1; t <= 12; ++t)
+        failures.push_back(ReadFailureText(t, t == 1 ? "" : "曲"));
+    const std::string text = RipEndText(0, 12, failures);
+    EXPECT_TRUE(text.starts_with("録音が終了しました！！\r\r　　0 / 12 トラックを保存しました\r\rトラック 1 を読み込めません\rトラック 2 を読み込めません: 曲\r"));
+    EXPECT_TRUE(text.ends_with("\rトラック 10 を読み込めません: 曲\r　ほか 2 トラック"));
 }

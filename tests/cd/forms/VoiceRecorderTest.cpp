@@ -17,6 +17,7 @@
 #include <QDate>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
@@ -423,4 +424,29 @@ TEST(VoiceRecorder, TheEnlargedSaveDialog)
     EXPECT_TRUE(shown);
     EXPECT_EQ(controls::TCoolOpenDialog::RememberedExtra(), QSize(100, 60));
     controls::TCoolOpenDialog::ForgetExtra();
+}
+
+// Escape closes the recorder whichever of its controls has the focus, also when there is no
+// sound card and the window opened with the device report.
+TEST(VoiceRecorder, EscapeClosesTheWindowFromAnyControl)
+{
+    Rig none({}, 0);
+    ASSERT_EQ(none.asked.size(), 1u);
+    TfrmWAV& w = *none.w;
+    std::vector<QWidget*> stops{&w};
+    for (QWidget* c : w.findChildren<QWidget*>())
+        if (c->focusPolicy() != Qt::NoFocus && c->isVisible() && c->isEnabled())
+            stops.push_back(c);
+    for (QWidget* target : stops) {
+        SCOPED_TRACE(target->objectName().toStdString() + " " + target->metaObject()->className());
+        if (!w.isVisible()) {
+            w.show();
+            QCoreApplication::processEvents();
+        }
+        target->setFocus();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(w.isVisible());
+    }
 }

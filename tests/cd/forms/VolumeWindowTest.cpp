@@ -134,4 +134,29 @@ TEST(VolumeWindow, BarsAreEnabledByTheMixersNames)
     EXPECT_EQ(none.w.trkVolume[0]->value(), 0);
 }
 
+// Without a mixer no bar has a line: each row must read as out of use, not as a bar that
+// merely refuses to move.
+TEST(VolumeWindow, RowsWithoutALineLookOutOfUse)
+{
+    VolumeWindow none({}, 0);
+    VolumeWindow full;
+    none.show();
+    full.show();
+    full.w.trkVolume[1]->setValue(0);
+    QCoreApplication::processEvents();
+    for (int t = 0; t < TfrmVolume::Bars; ++t) {
+        SCOPED_TRACE(t);
+        EXPECT_FALSE(none.w.trkVolume[t]->isEnabled());
+        EXPECT_FALSE(none.w.lblCaption[t]->isEnabled());
+        EXPECT_EQ(text(none.w.lblVol[t]), "");
+        EXPECT_TRUE(full.w.lblCaption[t]->isEnabled());
+    }
+    // The same bar at the same position, with and without its line.
+    EXPECT_EQ(none.w.trkVolume[1]->value(), full.w.trkVolume[1]->value());
+    const QImage without = none.w.trkVolume[1]->grab().toImage();
+    const QImage with = full.w.trkVolume[1]->grab().toImage();
+    EXPECT_NE(without, with) << "a bar without its line is drawn as one with it";
+    EXPECT_TRUE(none.w.grab().save(screenshotDir() + "/volume-control-no-mixer.png"));
+}
+
 }  // namespace

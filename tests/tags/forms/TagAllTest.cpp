@@ -252,6 +252,30 @@ TEST(TagAll, YearDigitsOnlyAndAFileThatCannotBeWrittenKeepsItsRow)
     EXPECT_EQ(rig.host.music[2][4], "1984");
 }
 
+// A year past the box's four digits (a date some writers put into TYER) shows whole, takes no
+// more typing and, left alone, asks nothing on leaving.
+TEST(TagAll, TheYearBoxShowsTheWholeStoredYear)
+{
+    BulkRig rig(0, false);
+    const std::string path = tagtest::makeFile(rig.dir.file("dated.mp3"), tagtest::mp3Audio());
+    tagtest::writeWithMutagen(path, 3, {{"TIT2", 1, "日付の曲"}, {"TYER", 1, "2001-05-03"}});
+    rig.addRow(path, "日付の曲", "");
+    rig.selectAll();
+    auto f = rig.open("Year");
+    EXPECT_EQ(f->Edit1->text().toStdString(), "2001-05-03");
+    f->Edit1->end(false);
+    typeText(f->Edit1, "7");
+    EXPECT_EQ(f->Edit1->text().toStdString(), "2001-05-03");
+    EXPECT_FALSE(f->IsTagAllModified());
+    QCoreApplication::processEvents();
+    const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/tags/";
+    QDir().mkpath(dir);
+    EXPECT_TRUE(f->grab().toImage().save(dir + "tag-all-stored-year.png"));
+    typeKey(f->Edit1, Qt::Key_Escape);
+    EXPECT_FALSE(f->isVisible());
+    EXPECT_TRUE(rig.host.messages.empty());
+}
+
 TEST(TagAll, TheEngineFileIsClosedAndGivenBackAlsoWhenItsWriteFails)
 {
     BulkRig rig(3, false);

@@ -16,6 +16,7 @@
 #include "tags/forms/TagDialogHost.h"
 #include "tags/libID3Tag.h"
 #include "tags/forms/xTAG.h"
+#include "util/Cp932.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>
@@ -368,6 +369,72 @@ TEST(TagEditor, QuestionsKeysAndFields)
     EXPECT_FALSE(g->isVisible());
     EXPECT_TRUE(rig.host.messages.empty());
     EXPECT_EQ(readWithConfigParser(rig.settings.path()).keys("TAG_GENRE"), (IniKeys{{"1", "甲"}}));
+}
+
+// Tags as other programs write them: a track "n/m", a full date, a genre code, lyrics with
+// Windows line breaks past the memo's 2,000 bytes and a comment past its 100. Each box shows
+// the whole stored text; opening and leaving asks nothing; a save of another field writes every
+// field the user left alone back as it was stored, for mutagen and TagLib alike.
+TEST(TagEditor, BoxesShowTheWholeStoredTextAndWriteItBackUnchanged)
+{
+    std::string lyrics;
+    for (int i = 0; i < 150; ++i)
+        lyrics += "夜明けの歌 " + std::to_string(i) + "\r\n";
+    lyrics += "終わり";
+    std::string comment;
+    for (int i = 0; i < 8; ++i)
+        comment += "ライブ録音の一曲目です";
+    ASSERT_GT(cp932::byteLength(lyrics), 2000u);
+    ASSERT_GT(cp932::byteLength(comment), 100u);
+    struct Case {
+        int version;
+        const char* yearFrame;
+        const char* yearStored;
+        const char* yearShown;
+    };
+    for (Case c : {Case{4, "TDRC", "2001-05-03", "2001"}, Case{3, "TYER", "2001-05-03", "2001-05-03"}}) {
+        SCOPED_TRACE(c.version);
+        EditorRig rig;
+        tagtest::makeFile(rig.mp3, tagtest::mp3Audio());
+        tagtest::writeWithMutagen(rig.mp3, c.version,
+                                  {{"TIT2", 1, "元の題名"}, {"TRCK", 1, "1/5"}, {c.yearFrame, 1, c.yearStored},
+                                   {"TCON", 1, "(17)"}, {"USLT", 1, lyrics}, {"COMM", 1, comment}});
+        auto f = rig.open(rig.mp3);
+        EXPECT_EQ(f->Edit6->text().toStdString(), "1/5");
+        EXPECT_EQ(f->Edit1->text().toStdString(), c.yearShown);
+        EXPECT_EQ(f->Edit2->text().toStdString(), "Rock");
+        EXPECT_EQ(f->Edit7->toPlainText().toStdString(), comment);
+        EXPECT_EQ(f->Edit8->toPlainText().toStdString().size(), lyrics.size() - 150);  // CR LF shows as one break
+        const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/tags/";
+        QDir().mkpath(dir);
+        EXPECT_TRUE(f->grab().toImage().save(dir + QString("tag-editor-stored-texts-v2.%1.png").arg(c.version)));
+        // Escape without an edit closes without a question.
+        typeKey(f->Edit1, Qt::Key_Escape);
+        EXPECT_FALSE(f->isVisible());
+        EXPECT_TRUE(rig.host.messages.empty());
+
+        // A year past four digits takes no more typing; the artist changes and is saved.
+        auto g = rig.open(rig.mp3);
+        g->Edit1->end(false);
+        typeKey(g->Edit1, Qt::Key_unknown, "9");
+        EXPECT_EQ(g->Edit1->text().toStdString(), c.yearShown);
+        g->Edit3->setText(QString::fromUtf8("新しい歌手"));
+        g->spdOkClick(g->spdOk);
+        EXPECT_EQ(g->Tag, 1);
+        const auto m = tagtest::mutagenFrames(rig.mp3);
+        EXPECT_EQ(m.at("TPE1").text, "新しい歌手");
+        EXPECT_EQ(m.at("TRCK").text, "1/5");
+        EXPECT_EQ(m.at(c.yearFrame).text, c.yearStored);
+        EXPECT_EQ(m.at("TCON").text, "(17)");
+        EXPECT_TRUE(m.at("USLT").text == lyrics) << "the lyrics changed";
+        EXPECT_EQ(m.at("COMM").text, comment);
+        EXPECT_EQ(m.at("TIT2").text, "元の題名");
+        const tagtest::TagLibView v = tagtest::readWithTagLib(rig.mp3);
+        EXPECT_EQ(v.at("TRCK"), "1/5");
+        EXPECT_TRUE(v.at("USLT") == lyrics) << "TagLib reads other lyrics";
+        EXPECT_EQ(rig.host.row[5], "1/5");
+        EXPECT_EQ(rig.host.row[3], c.yearShown);
+    }
 }
 
 // What a user sees for a Japanese-tagged MP3 with photo and lyrics: saved for a look.
