@@ -477,21 +477,24 @@ TEST_F(RipperWindowTest, ADataTrackAfterTheAudioIsRippedByNumber)
     EXPECT_EQ(CurrentTag.Track, "3");
 }
 
-TEST_F(RipperWindowTest, TracksThatCannotBeReadAreNamedAndTheRestAreRipped)
+TEST_F(RipperWindowTest, AnImageThatLostItsEndIsNamedTrackByTrackAndKeepsTheChoice)
 {
-    // The image lost its end after the disc was read: track 2 is cut short, track 3 is gone.
+    // The image lost its end after the disc was read: the sheet now points past its file, so
+    // no track can be read; each is named, nothing is written and the batch runs to its end.
     auto w = ripper();
     ASSERT_TRUE(QFile::resize(QString::fromStdString(bin()), 200 * 2352));
     select(*w, {1, 0, 2});
     answers = {6, 6};
     EXPECT_NO_THROW(w->sbPlayClick());
     ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked[1].text, endText(1, 3) + "\r\rトラック 2 を読み込めません: A/B の道\rトラック 3 を読み込めません");
-    EXPECT_EQ(filesIn(saveDir()), std::vector<std::string>{"夜明け： 始まり？.mp3"});
-    EXPECT_EQ(mutagenTags(saveDir() + "/夜明け： 始まり？.mp3")["TRCK"], "1");
+    EXPECT_EQ(asked[1].text, endText(0, 3) + "\r\rトラック 1 を読み込めません: 夜明け: 始まり?"
+                             "\rトラック 2 を読み込めません: A/B の道\rトラック 3 を読み込めません");
+    EXPECT_TRUE(filesIn(saveDir()).empty());
     EXPECT_EQ(w->Gauge2->Position(), 3);
     // What was not read stays chosen, for another try.
-    EXPECT_EQ(w->lstTrack->selectedItems(), (QList<QTreeWidgetItem*>{w->lstTrack->topLevelItem(1), w->lstTrack->topLevelItem(2)}));
+    EXPECT_EQ(w->lstTrack->selectedItems(),
+              (QList<QTreeWidgetItem*>{w->lstTrack->topLevelItem(1), w->lstTrack->topLevelItem(0),
+                                       w->lstTrack->topLevelItem(2)}));
     EXPECT_EQ(w->lblTrack->text().toStdString(), "トラック 3 を読み込めません");
     EXPECT_TRUE(w->sbPlay->isEnabled());
     w->grab().save(cdtest::screenshotDir() + "/cd-ripper-read-failure.png");
