@@ -8,7 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 
-#include "VisualTestUtil.h"
+#include "visual/VisualTestUtil.h"
 #include "visual/forms/EffectFolder.h"
 #include "sound/EngineRig.h"
 #include "tags/libID3Tag.h"
