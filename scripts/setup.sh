@@ -33,17 +33,18 @@ done
 line="apt-get update && apt-get install -y ${missing[*]}"
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
-  # sudo -n answers at once: allowed without a password, a password wanted, or refused. A
-  # password is asked for only from a terminal; anything else stops here with the line to run,
-  # rather than with sudo's own complaint half-way through.
+  # sudo -n answers at once when no password is wanted. Otherwise sudo says the same ("a
+  # password is required") whether or not it would let this user in, so from a terminal the
+  # password is asked for first (sudo -v) and a refusal stops here, before apt-get; without a
+  # terminal nobody can type it.
   why=""
   if ! command -v sudo >/dev/null; then
     why="sudo is not installed"
-  elif ! answer="$(LC_ALL=C sudo -n true 2>&1)"; then
-    if [[ $answer == *"password is required"* ]] && [ -t 0 ]; then
-      :
-    else
-      why="sudo refuses $(id -un): ${answer:-no reason given}"
+  elif ! sudo -n true 2>/dev/null; then
+    if ! [ -t 0 ]; then
+      why="sudo wants a password and there is no terminal to type it"
+    elif ! sudo -v; then
+      why="sudo refused $(id -un)"
     fi
   fi
   if [ -n "$why" ]; then
