@@ -36,12 +36,12 @@ if [ "$(id -u)" -ne 0 ]; then
   # sudo -n answers at once when no password is wanted. Otherwise sudo says the same ("a
   # password is required") whether or not it would let this user in, so from a terminal the
   # password is asked for first (sudo -v) and a refusal stops here, before apt-get; without a
-  # terminal nobody can type it.
+  # terminal (sudo reads the password from /dev/tty) nobody can type it.
   why=""
   if ! command -v sudo >/dev/null; then
     why="sudo is not installed"
   elif ! sudo -n true 2>/dev/null; then
-    if ! [ -t 0 ]; then
+    if ! { : </dev/tty; } 2>/dev/null; then
       why="sudo wants a password and there is no terminal to type it"
     elif ! sudo -v; then
       why="sudo refused $(id -un)"
