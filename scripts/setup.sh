@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and running Tambourelle need.
-# Idempotent: apt-get runs only when something is missing.
+# Idempotent: apt-get runs only when something is missing. Not root, it uses sudo; where sudo
+# is missing or would refuse, it prints the apt-get line for root to run and stops.
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,8 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3
   libtag1-dev python3-mutagen python3-libdiscid imagemagick netpbm sox ffmpeg lame libcdio-utils poppler-utils
+  # the file-safety tests watch the order of fsync and rename through it
+  strace
   # running: Japanese fonts and Qt's own Japanese texts, a virtual display for machines
   # without one
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-translations-l10n xvfb xauth
@@ -25,11 +28,39 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if ((${#missing[@]})); then
-  echo "setup: installing ${missing[*]}"
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq "${missing[@]}"
+((${#missing[@]})) || exit 0
+
+line="apt-get update && apt-get install -y ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  # sudo -n answers at once when no password is wanted. Otherwise sudo says the same ("a
+  # password is required") whether or not it would let this user in, so from a terminal the
+  # password is asked for first (sudo -v) and a refusal stops here, before apt-get; without a
+  # terminal (sudo reads the password from /dev/tty) nobody can type it.
+  why=""
+  if ! command -v sudo >/dev/null; then
+    why="sudo is not installed"
+  elif ! sudo -n true 2>/dev/null; then
+    if ! { : </dev/tty; } 2>/dev/null; then
+      why="sudo wants a password and there is no terminal to type it"
+    elif ! sudo -v; then
+      why="sudo refused $(id -un)"
+    fi
+  fi
+  if [ -n "$why" ]; then
+    {
+      echo "setup: these packages are missing: ${missing[*]}"
+      echo "setup: they cannot be installed from here ($why). As root, run:"
+      echo
+      echo "    $line"
+      echo
+      echo "setup: then run this script again."
+    } >&2
+    exit 1
+  fi
+  sudo=(sudo)
 fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq "${missing[@]}"

@@ -212,9 +212,7 @@ TEST(StringGrid, DrawCellPaintsOverEachVisibleCell)
     g.SetColWidths(3, 45);
     g.SetColWidths(4, 0);
     for (int r = 0; r < 30; ++r) {
-        char num[8];
-        std::snprintf(num, sizeof num, " %2d.", r + 1);
-        g.SetCells(0, r, num);
+        g.SetCells(0, r, (r + 1 < 10 ? "  " : " ") + std::to_string(r + 1) + ".");
         g.SetCells(1, r, "Track " + std::to_string(r + 1));
         g.SetCells(2, r, "03:2" + std::to_string(r % 10));
         g.SetCells(3, r, "1" + std::to_string(r % 10) + ":05");

@@ -25,6 +25,8 @@ int main(int argc, char** argv)
         fprintf(stderr, "test: no temporary home folder: %s\n", qPrintable(home.errorString()));
         return 1;
     }
+    // Removed below by the names' bytes: QTemporaryDir cannot delete names that are not UTF-8.
+    home.setAutoRemove(false);
     const QString root = home.path();
     struct Folder {
         const char* variable;
@@ -70,11 +72,17 @@ int main(int argc, char** argv)
     int result = 0;
     {
         QApplication app(argc, argv);
+        testsupport::TestProgramMode::Fn mode;
         if (argc >= 2 && std::string_view(argv[1]).starts_with("--"))
-            if (const auto mode = testsupport::TestProgramMode::Find(argv[1] + 2))
-                return mode(argc, argv);
-        ::testing::InitGoogleTest(&argc, argv);
-        result = RUN_ALL_TESTS();
+            mode = testsupport::TestProgramMode::Find(argv[1] + 2);
+        if (mode) {
+            result = mode(argc, argv);
+        } else {
+            ::testing::InitGoogleTest(&argc, argv);
+            result = RUN_ALL_TESTS();
+        }
     }
+    if (!testsupport::removeTree(QFile::encodeName(root).toStdString()))
+        fprintf(stderr, "test: cannot remove the temporary home %s\n", qPrintable(root));
     return result;
 }

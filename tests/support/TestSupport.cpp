@@ -6,7 +6,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -33,7 +35,22 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
-    QDir(QString::fromStdString(path_)).removeRecursively();
+    if (!removeTree(path_))
+        std::fprintf(stderr, "test: cannot remove the temporary folder %s\n", path_.c_str());
+}
+
+bool removeTree(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path root(path);
+    if (fs::symlink_status(root, ec).type() == fs::file_type::directory) {
+        fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+        for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
+            removeTree(it->path().native());
+    }
+    fs::remove(root, ec);
+    return !fs::exists(fs::symlink_status(root, ec));
 }
 
 CommandResult runCommand(const std::string& program, const std::vector<std::string>& args,

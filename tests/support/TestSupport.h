@@ -22,6 +22,11 @@ private:
     std::string path_;
 };
 
+// Removes a folder and everything in it by the names' own bytes (test files are often named in
+// CP932 or other bytes that are not UTF-8), opening up folders a test left read-only. False
+// when something stayed behind.
+bool removeTree(const std::string& path);
+
 // Sets an environment variable for its scope and puts the old value (or its absence) back.
 class ScopedEnv {
 public:
