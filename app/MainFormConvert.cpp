@@ -26,6 +26,7 @@
 
 #include <filesystem>
 #include <utility>
+#include <QScopeGuard>
 
 namespace {
 
@@ -84,7 +85,7 @@ void TfrmMain::ConvertSelected(const std::function<void(int Index, const std::st
     TReentryGuard guard(busy_);
     if (!guard)
         return;
-    TFinally finish{[this] { FinishBusyStep(); }};
+    const auto finish = qScopeGuard([this] { FinishBusyStep(); });
     const int index = FirstSelectedIndex(lstMP3);
     const std::string path = RowPath(index < 0 ? nullptr : lstMP3->topLevelItem(index));
     if (!path.empty())
@@ -147,12 +148,12 @@ void TfrmMain::EncodeToMp3(const std::string& WavPath, std::string& OutPath)
         pnlCnvMp3->show();
         pnlCnvMp3->raise();
         TWaitCursor hourglass;
-        TFinally giveBack{[&] {
+        const auto giveBack = qScopeGuard([&] {
             pnlCnvMp3->hide();
             setEnabled(true);
             if (watched)
                 ResumeWatching();
-        }};
+        });
         try {
             coder.EncodeFiles();
         } catch (...) {
@@ -176,12 +177,12 @@ void TfrmMain::do_ConvWavClick()
     ConvertSelected([this](int index, const std::string& path) {
         const bool wasCurrent = StopIfCurrent(path);
         // The title comes back even when the write fails and its error goes to the message box.
-        TFinally title{[&] {
+        const auto title = qScopeGuard([&] {
             if (wasCurrent)
                 ShowTrackTitle(lstMP3, rowOfPath(lstMP3, path, index));
-        }};
+        });
         const TMp3WrapDialogs previous = std::exchange(Mp3WrapDialogs, WrapDialogs);
-        TFinally restore{[&] { Mp3WrapDialogs = previous; }};
+        const auto restore = qScopeGuard([&] { Mp3WrapDialogs = previous; });
         (void)ConvertMp3ToRiffWave(path);
     });
 }

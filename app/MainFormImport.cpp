@@ -9,7 +9,6 @@
 #include "app/Globals.h"
 #include "app/libMusic.h"
 #include "pictures/libImg.h"
-#include "tags/forms/TagDialogSupport.h"   // TFinally
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
 #include "util/CaseFold.h"
@@ -26,6 +25,7 @@
 
 #include <filesystem>
 #include <unordered_set>
+#include <QScopeGuard>
 
 namespace fs = std::filesystem;
 
@@ -186,7 +186,7 @@ void TfrmMain::DragPlaylistOut()
             DropSource1->Files.push_back(RowPath(lstFile->topLevelItem(i)));
     // A drop back onto the window (FileDrop1, the playlist) plays instead of importing.
     DraggingOut = true;
-    TFinally done([this] {
+    const auto done = qScopeGuard([this] {
         DraggingOut = false;
         DragStartPoint = QPoint(-1, -1);
     });
@@ -255,7 +255,7 @@ void TfrmMain::ImportFiles(const std::vector<std::string>& Files, bool CopyFirst
         return;   // no current music folder to import into
     TWaitCursor wait;
     lstMP3->BeginItemUpdate();
-    TFinally resume([this] { lstMP3->EndItemUpdate(); });
+    const auto resume = qScopeGuard([this] { lstMP3->EndItemUpdate(); });
     const QList<QTreeWidgetItem*> chosen = trrGenre->selectedItems();
     const QTreeWidgetItem* category = chosen.isEmpty() ? nullptr : chosen.first();
     std::unordered_set<std::string> listed;

@@ -26,6 +26,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <QScopeGuard>
 
 namespace {
 
@@ -58,20 +59,6 @@ constexpr int TitleColumn = 2;
 // Sub-item of the full path in a list row.
 constexpr int PathSubItem = 7;
 
-// Text with letter case folded away (ASCII without a detour through UTF-16).
-// Undoes a change when the scope ends, also on an exception.
-template <class F>
-class TFinally {
-public:
-    explicit TFinally(F f) : f_(std::move(f)) {}
-    ~TFinally() { f_(); }
-    TFinally(const TFinally&) = delete;
-    TFinally& operator=(const TFinally&) = delete;
-
-private:
-    F f_;
-};
-
 // Calls visit(name, is a folder) for each entry of the folder but "." and "..", handing events
 // to the loop meanwhile. The type comes with the listing; only links (and file systems that
 // do not tell) are looked up further.
@@ -81,7 +68,7 @@ void forEachEntry(const std::string& folder, Visit visit)
     DIR* dir = opendir(folder.c_str());
     if (!dir)
         return;
-    TFinally close([dir] { closedir(dir); });
+    const auto close = qScopeGuard([dir] { closedir(dir); });
     TEventPump pump;
     while (const dirent* entry = readdir(dir)) {
         const std::string_view name = entry->d_name;
@@ -193,7 +180,7 @@ void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::s
     list->clear();
     QList<QTreeWidgetItem*> rows;
     // Rows that have not entered the list yet are freed with it on an exception.
-    TFinally freeRows([&rows] { qDeleteAll(rows); });
+    const auto freeRows = qScopeGuard([&rows] { qDeleteAll(rows); });
     TEventPump pump;
     if (list == form.lstMP3) {
         // Rows are looked up afresh after each pause for events: the database may have
@@ -303,7 +290,7 @@ void loadMusicFolder(TMusicLibrary& form, const std::string& folder)
         splash->raise();
     }
     QTreeWidget* tree = form.trrGenre;
-    TFinally restore([&] {
+    const auto restore = qScopeGuard([&] {
         if (tree)
             tree->setUpdatesEnabled(true);
         if (splash)
@@ -482,7 +469,7 @@ bool TSerialJobs::Run(int Key, std::function<void()> Job)
         return false;
     }
     busy_ = true;
-    TFinally done([this] {
+    const auto done = qScopeGuard([this] {
         busy_ = false;
         pending_.clear();  // left over only when a job failed
     });

@@ -16,6 +16,8 @@ packages=(
   libtag1-dev python3-mutagen python3-libdiscid imagemagick netpbm sox ffmpeg lame libcdio-utils poppler-utils
   # the file-safety tests watch the order of fsync and rename through it
   strace
+  # CI compiles the program with clang too, so the code stays portable
+  clang
   # running: Japanese fonts and Qt's own Japanese texts, a virtual display for machines
   # without one
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-translations-l10n xvfb xauth

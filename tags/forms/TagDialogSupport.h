@@ -70,12 +70,4 @@ QFont TagFixedFont();
 void SetFileLabel(QLabel* Label, const std::string& Path);
 std::string FileOfLabel(const QLabel* Label);
 
-// Runs Fn when it goes out of scope, also when a step in between raised.
-template <class Fn>
-struct TFinally {
-    Fn fn;
-    ~TFinally() { fn(); }
-};
-template <class Fn>
-TFinally(Fn) -> TFinally<Fn>;
 

@@ -13,6 +13,7 @@
 #include "tags/forms/libGenreHistory.h"
 #include "tags/libID3Tag.h"
 #include "tags/libMP3Header.h"
+#include "util/Cp932.h"
 #include "util/libByteLimit.h"
 #include "util/libControl.h"
 #include "util/libIme.h"
@@ -37,6 +38,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <QScopeGuard>
 
 namespace {
 
@@ -220,7 +222,7 @@ bool TfrmTAG::IsMp3File(const std::string& FileName)
 
 std::string TfrmTAG::fileName() const
 {
-    return std::filesystem::path(s(lblFile->text())).filename().string();
+    return cp932::nameForDisplay(std::filesystem::path(FileOfLabel(lblFile)).filename().string());
 }
 
 std::string TfrmTAG::photoPath(const std::string& Name) const
@@ -237,7 +239,7 @@ bool TfrmTAG::IsPhotoFileName(const std::string& Name)
 
 void TfrmTAG::FormShow(QObject*)
 {
-    const std::string path = s(lblFile->text());
+    const std::string path = FileOfLabel(lblFile);
     if (!IsMp3File(path)) {
         // Only an ID3v1 tag will be written: its fields hold 30 bytes and no lyrics or photo.
         Edit2->setReadOnly(true);
@@ -369,8 +371,8 @@ bool TfrmTAG::SaveTag()
     if (saving_)
         return false;
     saving_ = true;
-    TFinally notSaving{[this] { saving_ = false; }};
-    const std::string path = s(lblFile->text());
+    const auto notSaving = qScopeGuard([this] { saving_ = false; });
+    const std::string path = FileOfLabel(lblFile);
     const std::string playing = host_.EngineFileName();
     const std::string status = host_.EnginePlayStatus();
     const bool sameFile = !playing.empty() && SameFileIgnoringCase(playing, path);
@@ -382,12 +384,12 @@ bool TfrmTAG::SaveTag()
         percent = host_.Gauge1Percent();
         host_.EngineCloseFile();
     }
-    TFinally reopen{[&] {
+    const auto reopen = qScopeGuard([&] {
         if (sameFile)
             host_.EngineReopen(playing, percent, status);
-    }};
+    });
     host_.SetDirMonActive(false);
-    TFinally monitorOn{[this] { host_.SetDirMonActive(true); }};
+    const auto monitorOn = qScopeGuard([this] { host_.SetDirMonActive(true); });
 
     if (AddGenreHistory(cmbGenre->Items(), cmbCategry->Items(), s(Edit2->text())))
         SyncGenreHistory();
@@ -432,7 +434,7 @@ bool TfrmTAG::writeTagWithPhoto()
         }
     }
     TCurrentTag& t = CurrentTag;
-    t.TagFileName = s(lblFile->text());
+    t.TagFileName = FileOfLabel(lblFile);
     t.Year = fields_.Year;
     t.Genre = fields_.Genre;
     t.Artist = fields_.Artist;

@@ -21,6 +21,7 @@
 #include <QRegularExpressionValidator>
 
 #include <filesystem>
+#include <QScopeGuard>
 
 namespace {
 
@@ -231,7 +232,7 @@ void TfrmTagAll::SaveTagAll()
     if (saving_ || rows_.empty())
         return;
     saving_ = true;
-    TFinally notSaving{[this] { saving_ = false; }};
+    const auto notSaving = qScopeGuard([this] { saving_ = false; });
     std::string failed;
     {
         TWaitCursor hourglass;
@@ -250,12 +251,12 @@ std::string TfrmTagAll::writeAll()
     const std::string engineStatus = host_.EnginePlayStatus();
     bool closed = false;
     int percent = 0;
-    TFinally reopen{[&] {
+    const auto reopen = qScopeGuard([&] {
         if (closed)
             host_.EngineReopen(engineFile, percent, engineStatus);
-    }};
+    });
     host_.SetDirMonActive(false);
-    TFinally monitorOn{[this] { host_.SetDirMonActive(true); }};
+    const auto monitorOn = qScopeGuard([this] { host_.SetDirMonActive(true); });
 
     std::string failed;  // "\r" + name of each file that was not saved
     std::vector<std::pair<int, std::string>> saved;

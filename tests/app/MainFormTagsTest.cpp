@@ -381,4 +381,20 @@ TEST(MainFormTags, ShiftJisNamesShowReadableAndOpenByTheirBytes)
     w.spdDetailsClick();
     EXPECT_EQ(name, "File : " + test + ".mp3");
     EXPECT_EQ(title, ":  歌Ａ");   // read from the file found by its bytes
+
+    // The tag editor reads and saves the file by its bytes too.
+    std::string editorName, editorTitle;
+    QTimer::singleShot(0, [&] {
+        auto* f = dynamic_cast<TfrmTAG*>(QApplication::activeModalWidget());
+        ASSERT_NE(f, nullptr);
+        editorName = f->lblName->text().toStdString();
+        editorTitle = f->Edit5->text().toStdString();
+        f->Edit4->setText("アルバム");
+        f->spdOkClick(f->spdOk);
+    });
+    w.do_EditTag2->trigger();
+    EXPECT_EQ(editorName, "File : " + test + ".mp3");
+    EXPECT_EQ(editorTitle, "歌Ａ");
+    ASSERT_TRUE(ReadTag(tagged));
+    EXPECT_EQ(CurrentTag.Album, "アルバム");
 }
