@@ -22,7 +22,8 @@
 //     down both edges and fills each row with `TextureSpan` (perspective-correct at the ends
 //     of each row, linear between them). Both need a texture of the same bytes per pixel.
 //
-// Loaders read the whole input first and validate every field (type, depth, sizes of at
+// Loaders read the whole input first; the BMP and TGA readers of platform/gfx check the
+// headers, and the loaders take what this bitmap loads and validate every field (type, depth, sizes of at
 // least 1 and within gfx::TBitmap's size limits, data present); bad input raises
 // EInOutError and leaves the bitmap as it was. UI thread, or one thread per bitmap.
 #pragma once
