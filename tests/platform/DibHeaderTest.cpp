@@ -3,6 +3,8 @@
 // through it showing the pixels ImageMagick sees; hostile headers each a clear error.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/DibHeader.h"
 #include "support/TestSupport.h"
@@ -61,6 +63,13 @@ Read readHeaders(const std::string& bytes)
     if (r.dib.BitCount <= 8)
         r.table = ReadDibColorTable(s, r.dib, r.dib.ColorCount());
     return r;
+}
+
+long peakKilobytes()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
 }
 
 std::string errorOf(const std::string& bytes)
@@ -212,7 +221,9 @@ TEST(DibHeader, HostileHeadersGiveAClearErrorWithoutSizingAnythingByThem)
     const TDibHeader h = ReadDibHeader(s);
     EXPECT_EQ(ReadDibColorTable(s, h, 256, 1 << 20).size(), 11u);
     // A colour count of four thousand million is checked against the bytes, not allocated.
+    const long before = peakKilobytes();
     EXPECT_EQ(errorOf(patched(46, 0xFFFFFFFF)), "BMP colour table cut short");
+    EXPECT_LT(peakKilobytes() - before, 64 * 1024);
 
     // Each bitmap turns the reader's refusal into its own error.
     for (const std::string& bad : {patched(18, 0x7FFFFFFF), patched(14, 0xFFFFFFF0), shortTable}) {
