@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/gfx/DibHeader.h"
+#include "platform/gfx/Tga.h"
+
 namespace bitmap64 {
 
 namespace {
@@ -13,11 +16,6 @@ namespace {
 const char* const kScreenLoad = "You can't load images into TScreen64!!!";
 
 int BytesFor(int bpp) { return (bpp + 7) / 8; }
-
-uint16_t Le16(const std::vector<uint8_t>& d, size_t at)
-{
-    return uint16_t(d[at] | (d[at + 1] << 8));
-}
 
 uint32_t Le32(const std::vector<uint8_t>& d, size_t at)
 {
@@ -63,101 +61,107 @@ std::vector<uint8_t> ReadFile(const std::string& name)
     return m.Bytes();
 }
 
-Decoded DecodeTga(const std::vector<uint8_t>& d)
+Kind KindOf(int bytes)
 {
-    if (d.size() < 18)
-        throw EInOutError("Truncated TGA header");
-    int idLength = d[0];
-    int type = d[2];
-    int32_t w = Le16(d, 12), h = Le16(d, 14);
-    int depth = d[16], desc = d[17];
-    if (d[1] != 0 || type != 2)
-        throw EInOutError("Unsupported TGA image type");
-    int bytes = depth == 8 ? 1 : depth == 15 || depth == 16 ? 2 : depth == 24 ? 3 : depth == 32 ? 4 : 0;
-    if (bytes == 0)
-        throw EInOutError("Unsupported TGA pixel depth");
-    CheckSize(w, h, 4);
-    size_t at = 18 + size_t(idLength);
-    if (d.size() < at + size_t(w) * h * bytes)
-        throw EInOutError("Truncated TGA pixels");
-    Decoded r;
-    r.w = w;
-    r.h = h;
-    r.kind = bytes == 1 ? Kind::Index8 : bytes == 2 ? Kind::Rgb555 : bytes == 3 ? Kind::Rgb24 : Kind::Argb32;
-    r.px.resize(size_t(w) * h);
-    bool topDown = desc & 0x20;
-    for (int32_t y = 0; y < h; ++y) {
-        const uint8_t* src = d.data() + at + size_t(topDown ? y : h - 1 - y) * w * bytes;
-        uint32_t* out = r.px.data() + size_t(y) * w;
-        for (int32_t x = 0; x < w; ++x, src += bytes) {
-            uint32_t v = 0;
-            for (int i = bytes - 1; i >= 0; --i)
-                v = (v << 8) | src[i];
-            out[x] = bytes == 2 ? (v & 0x7FFF) : v;
-        }
-    }
-    if (r.kind == Kind::Index8) {
-        // A true-colour file of one byte a pixel holds grey levels.
-        r.palette.resize(768);
-        for (int i = 0; i < 256; ++i)
-            std::memset(&r.palette[size_t(i) * 3], i, 3);
-    }
-    return r;
+    return bytes == 1 ? Kind::Index8 : bytes == 2 ? Kind::Rgb555 : bytes == 3 ? Kind::Rgb24 : Kind::Argb32;
 }
 
-Decoded DecodeBmp(const std::vector<uint8_t>& d)
+// The format readers of platform/gfx say what is wrong with a file; this bitmap reports it as
+// its file error.
+template <typename Read>
+Decoded AsFileError(Read read)
 {
-    if (d.size() < 54 || d[0] != 'B' || d[1] != 'M')
-        throw EInOutError("Not a BMP file");
-    uint32_t offBits = Le32(d, 10);
-    uint32_t infoSize = Le32(d, 14);
-    int32_t w = int32_t(Le32(d, 18));
-    int32_t hRaw = int32_t(Le32(d, 22));
-    int bitCount = Le16(d, 28);
-    uint32_t compression = Le32(d, 30);
-    uint32_t clrUsed = Le32(d, 46);
-    if (infoSize < 40 || hRaw == INT32_MIN)
-        throw EInOutError("Unsupported BMP header");
-    bool topDown = hRaw < 0;
-    int32_t h = topDown ? -hRaw : hRaw;
-    if (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
-        throw EInOutError("Unsupported BMP pixel depth");
-    // Bit fields are accepted when they describe the layout read here anyway.
-    bool fieldsOk = compression == 3 && d.size() >= 66 &&
-                    ((bitCount == 16 && Le32(d, 54) == 0x7C00 && Le32(d, 58) == 0x03E0 && Le32(d, 62) == 0x001F) ||
-                     (bitCount == 32 && Le32(d, 54) == 0xFF0000 && Le32(d, 58) == 0xFF00 && Le32(d, 62) == 0xFF));
-    if (compression != 0 && !fieldsOk)
-        throw EInOutError("Unsupported BMP compression");
-    CheckSize(w, h, 4);
-    int bytes = bitCount / 8;
-    size_t stride = (size_t(w) * bitCount + 31) / 32 * 4;
-    // The last row needs only its pixels, not its padding.
-    size_t need = stride * (size_t(h) - 1) + size_t(w) * bytes;
-    if (offBits > d.size() || d.size() - offBits < need)
-        throw EInOutError("Truncated BMP pixels");
-    Decoded r;
-    r.w = w;
-    r.h = h;
-    r.kind = bitCount == 8 ? Kind::Index8 : bitCount == 16 ? Kind::Rgb555 : bitCount == 24 ? Kind::Rgb24 : Kind::Argb32;
-    if (bitCount == 8) {
-        size_t colours = clrUsed == 0 || clrUsed > 256 ? 256 : clrUsed;
-        size_t palAt = 14 + size_t(infoSize);
-        r.palette.assign(768, 0);
-        for (size_t i = 0; i < colours && palAt + i * 4 + 3 <= offBits && palAt + i * 4 + 3 <= d.size(); ++i)
-            std::memcpy(&r.palette[i * 3], &d[palAt + i * 4], 3);
+    try {
+        return read();
+    } catch (const gfx::EInvalidGraphic& e) {
+        throw EInOutError(e.what());
     }
-    r.px.resize(size_t(w) * h);
-    for (int32_t y = 0; y < h; ++y) {
-        const uint8_t* src = d.data() + offBits + size_t(topDown ? y : h - 1 - y) * stride;
-        uint32_t* out = r.px.data() + size_t(y) * w;
-        for (int32_t x = 0; x < w; ++x, src += bytes) {
-            uint32_t v = 0;
-            for (int i = bytes - 1; i >= 0; --i)
-                v = (v << 8) | src[i];
-            out[x] = bytes == 2 ? (v & 0x7FFF) : v;
+}
+
+Decoded DecodeTga(const std::vector<uint8_t>& d)
+{
+    return AsFileError([&d] {
+        const gfx::TTgaHeader h = gfx::ReadTgaHeader(d.data(), d.size());
+        // Only uncompressed true colour without a colour map loads into this bitmap.
+        if (h.ColorMapType != 0 || h.ImageType != 2)
+            throw EInOutError("Unsupported TGA image type");
+        CheckSize(h.Width, h.Height, 4);
+        const gfx::TTgaImage t = gfx::ReadTga(d.data(), d.size());
+        const int bytes = h.BytesPerPixel();
+        Decoded r;
+        r.w = t.Width();
+        r.h = t.Height();
+        r.kind = KindOf(bytes);
+        r.px.resize(size_t(r.w) * r.h);
+        for (int32_t y = 0; y < r.h; ++y)
+            for (int32_t x = 0; x < r.w; ++x)
+                r.px[size_t(y) * r.w + x] = bytes == 2 ? (t.Value(x, y) & 0x7FFF) : t.Value(x, y);
+        if (r.kind == Kind::Index8) {
+            // A true-colour file of one byte a pixel holds grey levels.
+            r.palette.resize(768);
+            for (int i = 0; i < 256; ++i)
+                std::memset(&r.palette[size_t(i) * 3], i, 3);
         }
-    }
-    return r;
+        return r;
+    });
+}
+
+Decoded DecodeBmp(std::vector<uint8_t> bytes)
+{
+    rtl::TMemoryStream m(std::move(bytes));
+    return AsFileError([&m] {
+        const gfx::TBmpFileHeader file = gfx::ReadBmpFileHeader(m);
+        const gfx::TDibHeader h = gfx::ReadDibHeader(m);
+        const std::vector<uint8_t>& d = m.Bytes();
+        if (h.Core())
+            throw EInOutError("Unsupported BMP header");
+        const int bitCount = h.BitCount;
+        if (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
+            throw EInOutError("Unsupported BMP pixel depth");
+        // Bit fields are accepted when they describe the layout read here anyway.
+        const bool fieldsOk =
+            h.Compression == gfx::BI_BITFIELDS &&
+            ((bitCount == 16 && h.RedMask == 0x7C00 && h.GreenMask == 0x03E0 && h.BlueMask == 0x001F) ||
+             (bitCount == 32 && h.RedMask == 0xFF0000 && h.GreenMask == 0xFF00 && h.BlueMask == 0xFF));
+        if (h.Compression != gfx::BI_RGB && !fieldsOk)
+            throw EInOutError("Unsupported BMP compression");
+        const int32_t w = h.Width, rows = h.Height;
+        CheckSize(w, rows, 4);
+        const int bytesPP = bitCount / 8;
+        const size_t stride = size_t(h.RowBytes());
+        // The last row needs only its pixels, not its padding.
+        const size_t need = stride * (size_t(rows) - 1) + size_t(w) * bytesPP;
+        const uint32_t offBits = file.OffBits;
+        if (offBits > d.size() || d.size() - offBits < need)
+            throw EInOutError("Truncated BMP pixels");
+        Decoded r;
+        r.w = w;
+        r.h = rows;
+        r.kind = KindOf(bytesPP);
+        if (bitCount == 8) {
+            // The table as far as it comes before the pixels; entries it lacks stay black.
+            const std::vector<gfx::TColor> table =
+                gfx::ReadDibColorTable(m, h, std::min<uint32_t>(h.ColorCount(), 256), offBits);
+            r.palette.assign(768, 0);
+            for (size_t i = 0; i < table.size(); ++i) {
+                r.palette[i * 3] = uint8_t(gfx::GetBValue(table[i]));
+                r.palette[i * 3 + 1] = uint8_t(gfx::GetGValue(table[i]));
+                r.palette[i * 3 + 2] = uint8_t(gfx::GetRValue(table[i]));
+            }
+        }
+        r.px.resize(size_t(w) * rows);
+        for (int32_t y = 0; y < rows; ++y) {
+            const uint8_t* src = d.data() + offBits + size_t(h.TopDown ? y : rows - 1 - y) * stride;
+            uint32_t* out = r.px.data() + size_t(y) * w;
+            for (int32_t x = 0; x < w; ++x, src += bytesPP) {
+                uint32_t v = 0;
+                for (int i = bytesPP - 1; i >= 0; --i)
+                    v = (v << 8) | src[i];
+                out[x] = bytesPP == 2 ? (v & 0x7FFF) : v;
+            }
+        }
+        return r;
+    });
 }
 
 TRGB RgbOf(uint32_t v, Kind k, const std::vector<uint8_t>& palette)

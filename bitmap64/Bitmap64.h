@@ -22,9 +22,10 @@
 //     down both edges and fills each row with `TextureSpan` (perspective-correct at the ends
 //     of each row, linear between them). Both need a texture of the same bytes per pixel.
 //
-// Loaders read the whole input first and validate every field (type, depth, sizes of at
-// least 1 and within gfx::TBitmap's size limits, data present); bad input raises
-// EInOutError and leaves the bitmap as it was. UI thread, or one thread per bitmap.
+// Loaders read the whole input first and go through the BMP and TGA readers of platform/gfx,
+// which check every header field (sizes of at least 1 and within gfx::TBitmap's size limits,
+// data present); the loaders take only the kinds and depths this bitmap loads. Bad input
+// raises EInOutError and leaves the bitmap as it was. UI thread, or one thread per bitmap.
 #pragma once
 #include <cstdint>
 #include <memory>

@@ -7,6 +7,7 @@
 #include <QMimeData>
 
 #include "platform/gfx/Bitmap.h"
+#include "platform/gfx/DibHeader.h"
 #include "platform/gfx/Picture.h"
 #include "platform/rtl/Streams.h"
 
@@ -14,13 +15,10 @@ namespace visual {
 
 namespace {
 
-constexpr uint32_t BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3;
 const char* const MimeType = "image/bmp";
 
 [[noreturn]] void InvalidDIB() { throw gfx::EInvalidGraphic("DIB is invalid"); }
 
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x)
 {
     for (int i = 0; i < 4; ++i)
@@ -201,7 +199,7 @@ void TDIBSharedImage::Build(int32_t width, int32_t height, int32_t bitCount,
     Put32(BitmapInfo, 8, uint32_t(height));
     BitmapInfo[12] = 1;
     BitmapInfo[14] = uint8_t(bitCount);
-    Put32(BitmapInfo, 16, bitFields ? BI_BITFIELDS : BI_RGB);
+    Put32(BitmapInfo, 16, bitFields ? gfx::BI_BITFIELDS : gfx::BI_RGB);
     Put32(BitmapInfo, 20, uint32_t(Size));
     if (bitFields) {
         Put32(BitmapInfo, 40, format.RedMask);
@@ -478,13 +476,15 @@ void TDIB::Assign(const gfx::TGraphic& source)
 void TDIB::LoadFromStream(rtl::TStream& stream)
 {
     const int64_t start = stream.Position();
-    uint8_t fh[14];
-    const int64_t n = stream.Read(fh, 14);
-    if (n == 0)
+    if (stream.Remaining() <= 0)
         return;
-    if (n < 14 || Le16(fh) != 0x4D42)
+    uint32_t offBits = 0;
+    try {
+        offBits = gfx::ReadBmpFileHeader(stream).OffBits;
+    } catch (const gfx::EBmpHeader&) {
         InvalidDIB();
-    ReadDIB(stream, start, Le32(fh + 10));
+    }
+    ReadDIB(stream, start, offBits);
 }
 
 void TDIB::ReadData(rtl::TStream& stream) { ReadDIB(stream, 0, 0); }
@@ -492,58 +492,26 @@ void TDIB::ReadData(rtl::TStream& stream) { ReadDIB(stream, 0, 0); }
 void TDIB::ReadDIB(rtl::TStream& stream, int64_t fileStart, uint32_t offBits)
 {
     try {
-        uint8_t h[40] = {};
-        const int64_t got = stream.Read(h, 4);
-        if (got == 0) {
+        if (stream.Remaining() <= 0) {
             Clear();
             return;
         }
-        if (got < 4)
+        const gfx::TDibHeader h = gfx::ReadDibHeader(stream);
+        // Only the OS/2 core and the Windows 40-byte headers are DIBs to this picture.
+        if (h.HeaderSize != 12 && h.HeaderSize != 40)
             InvalidDIB();
-        const uint32_t headerSize = Le32(h);
-        if (headerSize != 12 && headerSize != 40)
-            InvalidDIB();
-        stream.ReadBuffer(h + 4, headerSize - 4);
-        const bool os2 = headerSize == 12;
-        const int64_t width = os2 ? Le16(h + 4) : int32_t(Le32(h + 4));
-        const int64_t rawHeight = os2 ? Le16(h + 6) : int32_t(Le32(h + 8));
-        const int32_t bitCount = os2 ? Le16(h + 10) : Le16(h + 14);
-        const uint32_t compression = os2 ? BI_RGB : Le32(h + 16);
-        const uint32_t sizeImage = os2 ? 0 : Le32(h + 20);
-        const uint32_t clrUsed = os2 ? 0 : Le32(h + 32);
-        const int64_t height = rawHeight < 0 ? -rawHeight : rawHeight;
-        const bool topDown = rawHeight < 0;
-        if (width < 1 || height < 1 || width > gfx::TBitmap::MaxSide ||
-            height > gfx::TBitmap::MaxSide ||
-            RowBytesOf(width, std::max(bitCount, 1)) * height > gfx::TBitmap::MaxPixelBytes)
-            InvalidDIB();
+        const bool rle = h.Rle();
+        const TDIBChannelFormat format =
+            h.Compression == gfx::BI_BITFIELDS ? FormatFromMasks(h.RedMask, h.GreenMask, h.BlueMask)
+            : h.BitCount == 16                 ? FormatFromBitCounts(5, 5, 5)
+                                               : FormatFromBitCounts(8, 8, 8);
 
-        TDIBChannelFormat format;
-        if (compression == BI_BITFIELDS) {
-            uint8_t m[12];
-            stream.ReadBuffer(m, 12);
-            format = FormatFromMasks(Le32(m), Le32(m + 4), Le32(m + 8));
-        } else if (compression == BI_RGB || compression == BI_RLE8 || compression == BI_RLE4) {
-            format = bitCount == 16 ? FormatFromBitCounts(5, 5, 5) : FormatFromBitCounts(8, 8, 8);
-        } else {
-            InvalidDIB();
-        }
-        const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
-        if (rle && (topDown || bitCount != (compression == BI_RLE8 ? 8 : 4)))
-            InvalidDIB();
-
-        int64_t colours = clrUsed;
-        if (colours == 0 && bitCount <= 8)
-            colours = int64_t(1) << bitCount;
-        colours = std::min<int64_t>(colours, 256);
         TRGBQuads table{};
-        const size_t entry = os2 ? 3 : 4;
-        std::vector<uint8_t> raw(size_t(colours) * entry);
-        stream.ReadBuffer(raw.data(), int64_t(raw.size()));
-        for (int64_t i = 0; i < colours; ++i) {
-            const uint8_t* p = raw.data() + size_t(i) * entry;
-            table[size_t(i)] = {p[0], p[1], p[2], 0};
-        }
+        const std::vector<gfx::TColor> colours =
+            gfx::ReadDibColorTable(stream, h, std::min<uint32_t>(h.ColorCount(), 256));
+        for (size_t i = 0; i < colours.size(); ++i)
+            table[i] = MakeRGBQuad(uint8_t(gfx::GetRValue(colours[i])), uint8_t(gfx::GetGValue(colours[i])),
+                                   uint8_t(gfx::GetBValue(colours[i])));
         // Files may leave a gap before the pixels; the offset says where they start.
         if (offBits != 0 && fileStart + int64_t(offBits) > stream.Position()) {
             if (fileStart + int64_t(offBits) > stream.Size())
@@ -552,20 +520,20 @@ void TDIB::ReadDIB(rtl::TStream& stream, int64_t fileStart, uint32_t offBits)
         }
 
         // A short file claiming a large picture is refused before its pixels are allocated.
-        if (!rle && stream.Size() - stream.Position() < RowBytesOf(width, bitCount) * height)
+        if (!rle && stream.Size() - stream.Position() < h.RowBytes() * h.Height)
             InvalidDIB();
         auto image = std::make_shared<TDIBSharedImage>();
-        image->Build(int32_t(width), int32_t(height), bitCount, format, table);
+        image->Build(h.Width, h.Height, h.BitCount, format, table);
         if (rle) {
             const int64_t remaining = std::max<int64_t>(stream.Size() - stream.Position(), 0);
-            const int64_t want = sizeImage ? std::min<int64_t>(sizeImage, remaining) : remaining;
+            const int64_t want = h.SizeImage ? std::min<int64_t>(h.SizeImage, remaining) : remaining;
             std::vector<uint8_t> data(static_cast<size_t>(want));
             stream.ReadBuffer(data.data(), want);
-            gfx::DecodeBmpRle(data, compression == BI_RLE4, image->Width, image->Height,
+            gfx::DecodeBmpRle(data, h.Compression == gfx::BI_RLE4, image->Width, image->Height,
                               [&image](int32_t y) { return image->Bits.data() + int64_t(y) * image->RowStep; });
         } else {
             for (int32_t i = 0; i < image->Height; ++i) {
-                const int32_t y = topDown ? i : image->Height - 1 - i;
+                const int32_t y = h.TopDown ? i : image->Height - 1 - i;
                 stream.ReadBuffer(image->Bits.data() + int64_t(y) * image->RowStep,
                                   image->RowBytes);
             }

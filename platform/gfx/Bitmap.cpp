@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/gfx/DibHeader.h"
 #include "platform/gfx/Raster.h"
 
 namespace gfx {
@@ -419,7 +420,6 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& r) const
 // ---- BMP ----
 
 namespace {
-constexpr uint32_t BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3;
 
 struct Channel {
     uint32_t mask = 0;
@@ -498,77 +498,34 @@ void TBitmap::LoadFromStream(rtl::TStream& stream)
         readBmp(stream);
     } catch (const rtl::EReadError&) {
         invalidBitmap();
+    } catch (const EBmpHeader&) {
+        invalidBitmap();
     }
 }
 
 void TBitmap::readBmp(rtl::TStream& stream)
 {
     const int64_t base = stream.Position();
-    uint8_t fh[14];
-    stream.ReadBuffer(fh, 14);
-    if (fh[0] != 'B' || fh[1] != 'M')
-        invalidBitmap();
-    const uint32_t offBits = le32(fh + 10);
-    uint8_t sizeBytes[4];
-    stream.ReadBuffer(sizeBytes, 4);
-    const uint32_t headerSize = le32(sizeBytes);
-    if (headerSize != 12 && headerSize != 40 && headerSize != 52 && headerSize != 56 &&
-        headerSize != 108 && headerSize != 124)
-        invalidBitmap();
-    std::vector<uint8_t> h(headerSize);
-    std::memcpy(h.data(), sizeBytes, 4);
-    stream.ReadBuffer(h.data() + 4, headerSize - 4);
-
-    int64_t width, height;
-    uint32_t planes, bpp, compression = BI_RGB, colorsUsed = 0;
-    uint32_t masks[3] = {0, 0, 0};
-    const bool core = headerSize == 12;
-    if (core) {
-        width = le16(h.data() + 4);
-        height = le16(h.data() + 6);
-        planes = le16(h.data() + 8);
-        bpp = le16(h.data() + 10);
-    } else {
-        width = int32_t(le32(h.data() + 4));
-        height = int32_t(le32(h.data() + 8));
-        planes = le16(h.data() + 12);
-        bpp = le16(h.data() + 14);
-        compression = le32(h.data() + 16);
-        colorsUsed = le32(h.data() + 32);
-        if (headerSize >= 52) {
-            for (int k = 0; k < 3; ++k) masks[k] = le32(h.data() + 40 + 4 * k);
-        } else if (compression == BI_BITFIELDS) {
-            uint8_t m[12];
-            stream.ReadBuffer(m, 12);
-            for (int k = 0; k < 3; ++k) masks[k] = le32(m + 4 * k);
-        }
-    }
-    const bool topDown = height < 0;
-    height = topDown ? -height : height;
+    const TBmpFileHeader file = ReadBmpFileHeader(stream);
+    const TDibHeader h = ReadDibHeader(stream);
+    const uint32_t bpp = h.BitCount, compression = h.Compression;
+    const uint32_t masks[3] = {h.RedMask, h.GreenMask, h.BlueMask};
+    const bool topDown = h.TopDown;
+    const int64_t width = h.Width, height = h.Height;
     const bool validDepth = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
-    const bool validCompression =
-        compression == BI_RGB || (compression == BI_RLE8 && bpp == 8 && !topDown) ||
-        (compression == BI_RLE4 && bpp == 4 && !topDown) ||
-        (compression == BI_BITFIELDS && (bpp == 16 || bpp == 32));
-    if (planes != 1 || width < 1 || height < 1 || !validDepth || !validCompression ||
-        width > MaxSide || height > MaxSide || strideFor(width, int(bpp)) * height > MaxPixelBytes)
+    if (!h.KnownVersion() || h.Planes != 1 || !validDepth ||
+        (compression == BI_BITFIELDS && bpp != 16 && bpp != 32))
         invalidBitmap();
 
     // Palette.
     std::vector<TColor> palette;
     if (bpp <= 8) {
-        const uint32_t maxColors = 1u << bpp;
-        const uint32_t n = colorsUsed == 0 ? maxColors : colorsUsed;
-        if (n > maxColors)
+        if (h.ColorCount() > (1u << bpp))
             invalidBitmap();
-        const int entry = core ? 3 : 4;
-        std::vector<uint8_t> raw(size_t(n) * entry);
-        stream.ReadBuffer(raw.data(), int64_t(raw.size()));
-        for (uint32_t k = 0; k < n; ++k)
-            palette.push_back(RGB(raw[k * entry + 2], raw[k * entry + 1], raw[k * entry]));
+        palette = ReadDibColorTable(stream, h, h.ColorCount());
     }
-    if (offBits != 0) {
-        const int64_t dataPos = base + offBits;
+    if (file.OffBits != 0) {
+        const int64_t dataPos = base + file.OffBits;
         if (dataPos < stream.Position() || dataPos > stream.Size())
             invalidBitmap();
         stream.SetPosition(dataPos);
@@ -595,8 +552,8 @@ void TBitmap::readBmp(rtl::TStream& stream)
         }
     }
 
-    const int64_t fileStride = strideFor(width, int(bpp));
-    const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
+    const int64_t fileStride = h.RowBytes();
+    const bool rle = h.Rle();
     // A short file claiming a large picture is refused before its pixels are allocated.
     if (!rle && stream.Size() - stream.Position() < fileStride * height)
         invalidBitmap();
