@@ -86,10 +86,9 @@ TfrmInput::TfrmInput(QWidget* Owner) : TForm(Owner), owner_(Owner)
     Handlers.Set(cmbInput->OnCloseUp, [this](QObject* sender) { cmbInputCloseUp(sender); });
     OnShow = [this](QObject* sender) { FormShow(sender); };
     OnCloseQuery = [this](QObject* sender, bool& canClose) { FormCloseQuery(sender, canClose); };
-    for (QWidget* w : findChildren<QWidget*>())
-        w->installEventFilter(this);
+    SetKeyPreview(true);
 
-    forms::RunGuarded([this] { FormCreate(this); });
+    DoCreate([this] { FormCreate(this); });
 }
 
 void TfrmInput::placeControls()
@@ -218,11 +217,11 @@ bool TfrmInput::previewKey(QObject* watched, int qtKey, Qt::KeyboardModifiers mo
     return false;
 }
 
-bool TfrmInput::eventFilter(QObject* watched, QEvent* event)
+bool TfrmInput::PreviewEvent(QObject* watched, QEvent* event)
 {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (event->type() != QEvent::KeyPress || !widget || widget->window() != this)
-        return TForm::eventFilter(watched, event);
+        return false;
     const auto* e = static_cast<QKeyEvent*>(event);
     bool eaten = false;
     forms::RunGuarded([&] { eaten = previewKey(watched, e->key(), e->modifiers(), e->text()); });

@@ -49,7 +49,7 @@ public:
     void cmbInputCloseUp(QObject* Sender);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool PreviewEvent(QObject* watched, QEvent* event) override;
 
 private:
     void placeControls();

@@ -132,7 +132,7 @@ TfrmCD::TfrmCD(QWidget* parent, std::shared_ptr<snd::SoundDevice> Sound, snd::Ti
     Timer1.SetOnTimer([this] { Timer1Timer(); });
     OnCloseQuery = [this](QObject*, bool& canClose) { FormCloseQuery(canClose); };
     frmCD = this;
-    forms::RunGuarded([this] { FormCreate(); });
+    DoCreate([this] { FormCreate(); });
 }
 
 TfrmCD::~TfrmCD()

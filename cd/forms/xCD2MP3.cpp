@@ -97,14 +97,18 @@ TfrmMP3::TfrmMP3(QWidget* parent)
     ExecuteDialog = [](forms::TFileDialog& d) { return d.Execute(); };
     LameCoder1 = std::make_unique<cd::TLameCoder>();
     LameCoder1->DefaultExt = ".mp3";
-    LameCoder1->OnProgress = [this](cd::TLameCoder*, std::uint16_t pct) { setProgress(pct); };
+    Handlers.Set(LameCoder1->OnProgress, [this](cd::TLameCoder*, std::uint16_t pct) { setProgress(pct); });
     createControls();
     OnCloseQuery = [this](QObject*, bool& canClose) { FormCloseQuery(canClose); };
-    forms::RunGuarded([this] { FormCreate(); });
+    DoCreate([this] { FormCreate(); });
 }
 
 // FormDestroy has nothing to do: the components go with the window.
-TfrmMP3::~TfrmMP3() { busyCursor(false); }
+TfrmMP3::~TfrmMP3()
+{
+    Handlers.Stop();  // the ripper, the coder and the controls going reach no handler of this window
+    busyCursor(false);
+}
 
 void TfrmMP3::createControls()
 {
@@ -137,9 +141,9 @@ void TfrmMP3::createControls()
     lstTrack->setContextMenuPolicy(Qt::CustomContextMenu);
     PopupMenu1 = new QMenu(this);
     run_SelAll = PopupMenu1->addAction(QStringLiteral("全て選択"));
-    connect(run_SelAll, &QAction::triggered, this, [this] { forms::RunGuarded([this] { run_SelAllClick(); }); });
-    connect(lstTrack, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& p) { PopupMenu1->exec(lstTrack->viewport()->mapToGlobal(p)); });
+    Handlers.Connect(run_SelAll, &QAction::triggered, this, [this] { forms::RunGuarded([this] { run_SelAllClick(); }); });
+    Handlers.Connect(lstTrack, &QWidget::customContextMenuRequested, this,
+                     [this](const QPoint& p) { PopupMenu1->exec(lstTrack->viewport()->mapToGlobal(p)); });
 
     Gauge1 = new controls::TRbProgressBar(this);
     Gauge1->setGeometry(8, 236, FormWidth - 16, 14);
@@ -165,8 +169,8 @@ void TfrmMP3::createControls()
         DressDarkCheckBox(*c, PanelColor);
         SetControlCursor(c, crHandPoint);
     }
-    chkMP3->OnClick = [this](QObject*) { chkMP3Click(); };
-    chkWAV->OnClick = [this](QObject*) { chkWAVClick(); };
+    Handlers.Set(chkMP3->OnClick, [this](QObject*) { chkMP3Click(); });
+    Handlers.Set(chkWAV->OnClick, [this](QObject*) { chkWAVClick(); });
     cmbBitrate = new controls::TFlatComboBox(this);
     cmbBitrate->setGeometry(132, 294, 96, 20);
     cmbBitrate->SetStyle(controls::csDropDownList);
@@ -200,11 +204,11 @@ void TfrmMP3::createControls()
         *b.slot = btn;
     }
     spdCnv->Tag = 1;
-    sbPlay->OnClick = [this](QObject*) { sbPlayClick(); };
-    sbStop->OnClick = [this](QObject*) { sbStopClick(); };
-    spdDir->OnClick = [this](QObject*) { spdDirClick(); };
-    spdCnv->OnClick = [this](QObject* s) { spdCnvClick(s); };
-    spdClose->OnClick = [this](QObject*) { spdCloseClick(); };
+    Handlers.Set(sbPlay->OnClick, [this](QObject*) { sbPlayClick(); });
+    Handlers.Set(sbStop->OnClick, [this](QObject*) { sbStopClick(); });
+    Handlers.Set(spdDir->OnClick, [this](QObject*) { spdDirClick(); });
+    Handlers.Set(spdCnv->OnClick, [this](QObject* s) { spdCnvClick(s); });
+    Handlers.Set(spdClose->OnClick, [this](QObject*) { spdCloseClick(); });
 
     OpenDialog1.Title = "ＷＡＶ ファイルを開く";
     SaveDialog1.Title = "別の名前で保存";
@@ -212,7 +216,7 @@ void TfrmMP3::createControls()
     DirDialog1 = new TDirDialog(this);
     DirDialog1->SetOptions(ddoNewStyle);
     // DirDialog1ShowDialog: just inside the window's top-left corner.
-    DirDialog1->OnShowDialog = [this](QPoint& Pt) { Pt = frameGeometry().topLeft() + QPoint(16, 16); };
+    Handlers.Set(DirDialog1->OnShowDialog, [this](QPoint& Pt) { Pt = frameGeometry().topLeft() + QPoint(16, 16); });
 }
 
 // ---------------------------------------------------------------- life cycle
@@ -245,9 +249,9 @@ void TfrmMP3::FormCreate()
     if (CDRIP1) {
         CDRIP1->WriteWAV = true;
         CDRIP1->SetCoder(LameCoder1.get());
-        CDRIP1->OnBeginTrack = [this](cd::TCDRIP*, std::uint16_t) { CDRIP1BeginTrack(); };
-        CDRIP1->OnEndTrack = [this](cd::TCDRIP*, std::uint16_t) { CDRIP1EndTrack(); };
-        CDRIP1->OnProgress = [this](cd::TCDRIP*, std::uint16_t pct) { setProgress(pct); };
+        Handlers.Set(CDRIP1->OnBeginTrack, [this](cd::TCDRIP*, std::uint16_t) { CDRIP1BeginTrack(); });
+        Handlers.Set(CDRIP1->OnEndTrack, [this](cd::TCDRIP*, std::uint16_t) { CDRIP1EndTrack(); });
+        Handlers.Set(CDRIP1->OnProgress, [this](cd::TCDRIP*, std::uint16_t pct) { setProgress(pct); });
     }
 }
 

@@ -80,6 +80,7 @@ TfrmCDDB::TfrmCDDB(QWidget* parent, TfrmCD* Cd) : TForm(parent), cd_(Cd)
 
 TfrmCDDB::~TfrmCDDB()
 {
+    Handlers.Stop();  // the client and the controls going reach no handler of this window
     timClose.SetEnabled(false);
     NMHTTP1.Events = {};
 }
@@ -122,8 +123,8 @@ void TfrmCDDB::createControls()
     spdCan->setGeometry(FormWidth - 88, 206, 80, 24);
     for (auto* b : {spdOK, spdCan})
         SetControlCursor(b, crHandPoint);
-    spdOK->OnClick = [this](QObject*) { spdOKClick(); };
-    spdCan->OnClick = [this](QObject*) { spdCanClick(); };
+    Handlers.Set(spdOK->OnClick, [this](QObject*) { spdOKClick(); });
+    Handlers.Set(spdCan->OnClick, [this](QObject*) { spdCanClick(); });
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setSizeGripEnabled(false);
@@ -149,30 +150,30 @@ void TfrmCDDB::setupGrid()
     const int widths[4] = {20, sgdCDDB->width() - 420, TextColumnWidth, 60};
     for (int c = 0; c < 4; ++c)
         sgdCDDB->SetColWidths(c, widths[c]);
-    sgdCDDB->OnDrawCell = [this](QObject*, int c, int r, const gfx::TRect& rect, controls::TGridDrawState) {
+    Handlers.Set(sgdCDDB->OnDrawCell, [this](QObject*, int c, int r, const gfx::TRect& rect, controls::TGridDrawState) {
         drawCell(c, r, rect);
-    };
-    sgdCDDB->OnDblClick = [this](QObject*) { spdOKClick(); };
-    sgdCDDB->OnKeyDown = [this](QObject*, int& key, forms::TShiftState) {
+    });
+    Handlers.Set(sgdCDDB->OnDblClick, [this](QObject*) { spdOKClick(); });
+    Handlers.Set(sgdCDDB->OnKeyDown, [this](QObject*, int& key, forms::TShiftState) {
         if (key == forms::VK_RETURN)
             spdOKClick();
-    };
+    });
 }
 
 void TfrmCDDB::connectEvents()
 {
     auto say = [this](const std::string& s) { StatusBar1->showMessage(q(s)); };
     net::HttpEvents& e = NMHTTP1.Events;
-    e.OnConnect = [say] { say(" Connected"); };
-    e.OnConnectionFailed = [say] { say(" ConnectionFailed"); };
-    e.OnDisconnect = [say] { say(" Disconnected"); };
-    e.OnHostResolved = [say] { say(" HostResolved"); };
-    e.OnInvalidHost = [say] { say(" InvalidHost"); };
-    e.OnPacketRecvd = [say](std::int64_t b, std::int64_t t) { say(std::to_string(b) + " of " + std::to_string(t) + " retrieved"); };
-    e.OnPacketSent = [say](std::int64_t b, std::int64_t t) { say(std::to_string(b) + " of " + std::to_string(t) + " sent"); };
-    e.OnStatus = [say](int n, const std::string& t) { say(n == 404 ? " 404 Not Found" : " " + std::to_string(n) + " " + t); };
-    e.OnSuccess = [say](int kind) { say(SuccessText(kind)); };
-    e.OnFailure = [say](int kind) { say(FailureText(kind)); };
+    Handlers.Set(e.OnConnect, [say] { say(" Connected"); });
+    Handlers.Set(e.OnConnectionFailed, [say] { say(" ConnectionFailed"); });
+    Handlers.Set(e.OnDisconnect, [say] { say(" Disconnected"); });
+    Handlers.Set(e.OnHostResolved, [say] { say(" HostResolved"); });
+    Handlers.Set(e.OnInvalidHost, [say] { say(" InvalidHost"); });
+    Handlers.Set(e.OnPacketRecvd, [say](std::int64_t b, std::int64_t t) { say(std::to_string(b) + " of " + std::to_string(t) + " retrieved"); });
+    Handlers.Set(e.OnPacketSent, [say](std::int64_t b, std::int64_t t) { say(std::to_string(b) + " of " + std::to_string(t) + " sent"); });
+    Handlers.Set(e.OnStatus, [say](int n, const std::string& t) { say(n == 404 ? " 404 Not Found" : " " + std::to_string(n) + " " + t); });
+    Handlers.Set(e.OnSuccess, [say](int kind) { say(SuccessText(kind)); });
+    Handlers.Set(e.OnFailure, [say](int kind) { say(FailureText(kind)); });
 }
 
 std::string TfrmCDDB::SuccessText(int Kind)

@@ -97,7 +97,7 @@ TfrmCDDB_INF::TfrmCDDB_INF(QWidget* parent) : TForm(parent)
     spdCan->SetCaption("閉じる");
     spdCan->setGeometry(FormWidth - 88, 378, 80, 24);
     SetControlCursor(spdCan, crHandPoint);
-    spdCan->OnClick = [this](QObject*) { spdCanClick(); };
+    Handlers.Set(spdCan->OnClick, [this](QObject*) { spdCanClick(); });
 
     // FormCreate: centred on the main window; the grid.
     CentreOverMainWindow(this);
@@ -115,9 +115,14 @@ TfrmCDDB_INF::TfrmCDDB_INF(QWidget* parent) : TForm(parent)
     const int widths[3] = {30, sgdTrack->width() - 75, 45};
     for (int c = 0; c < 3; ++c)
         sgdTrack->SetColWidths(c, widths[c]);
-    sgdTrack->OnDrawCell = [this](QObject*, int c, int r, const gfx::TRect& rect, controls::TGridDrawState) {
+    Handlers.Set(sgdTrack->OnDrawCell, [this](QObject*, int c, int r, const gfx::TRect& rect, controls::TGridDrawState) {
         drawCell(c, r, rect);
-    };
+    });
+}
+
+TfrmCDDB_INF::~TfrmCDDB_INF()
+{
+    Handlers.Stop();  // the grid's last paints reach no handler of this window
 }
 
 void TfrmCDDB_INF::showEvent(QShowEvent* e)

@@ -17,6 +17,7 @@ class QLabel;
 class TfrmCDDB_INF : public forms::TForm {
 public:
     explicit TfrmCDDB_INF(QWidget* parent = nullptr);
+    ~TfrmCDDB_INF() override;
 
     QLabel *lblFile, *lblAlbum, *lblYear, *lblGenre, *lblArtist, *lblTitle, *lblTrack, *lblSerial, *lblTotal;
     controls::TStringGrid* sgdTrack;

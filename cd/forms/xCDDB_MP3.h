@@ -17,6 +17,7 @@
 class TfrmCDDB_MP3 : public TfrmCDDB {
 public:
     explicit TfrmCDDB_MP3(QWidget* parent = nullptr);
+    ~TfrmCDDB_MP3() override { Handlers.Stop(); }  // before the strings its look-up fills go
 
     // Caption: the music file; Tag: the row to refresh (see above).
     QLabel* lblCDID;

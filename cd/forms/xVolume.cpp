@@ -39,7 +39,7 @@ TfrmVolume::TfrmVolume(QWidget* parent, std::shared_ptr<mixer::MixerSystem> Mixe
     Handlers.Set(Mixer->OnControlChange, [this](TAudioMixer* s, int id, uint32_t control) { MixerControlChange(s, id, control); });
     createControls();
     frmVolume = this;
-    forms::RunGuarded([this] { FormCreate(); });
+    DoCreate([this] { FormCreate(); });
 }
 
 TfrmVolume::~TfrmVolume()

@@ -182,7 +182,7 @@ TfrmWAV::TfrmWAV(QWidget* parent, std::shared_ptr<wave::WaveSystem> Waves)
     createControls();
     OnCloseQuery = [this](QObject*, bool& canClose) { FormCloseQuery(canClose); };
     OnClose = [this](QObject*) { FormClose(); };
-    forms::RunGuarded([this] { FormCreate(); });
+    DoCreate([this] { FormCreate(); });
 }
 
 TfrmWAV::~TfrmWAV()

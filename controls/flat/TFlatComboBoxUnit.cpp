@@ -89,9 +89,8 @@ void TFlatComboBox::SetUseAdvColors(bool on)
 
 TColor TFlatComboBox::parentLookColor() const
 {
-    for (QWidget* p = parentWidget(); p; p = p->parentWidget())
-        if (auto* look = dynamic_cast<forms::TParentLook*>(p))
-            return look->Color();
+    if (const forms::TParentLook* look = forms::NearestParentLook(this))
+        return look->Color();
     return color_;
 }
 

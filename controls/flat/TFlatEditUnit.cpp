@@ -80,9 +80,8 @@ void TCustomFlatEdit::ParentColorChanged()
 
 TColor TCustomFlatEdit::parentLookColor() const
 {
-    for (QWidget* p = parentWidget(); p; p = p->parentWidget())
-        if (auto* look = dynamic_cast<forms::TParentLook*>(p))
-            return look->Color();
+    if (const forms::TParentLook* look = forms::NearestParentLook(this))
+        return look->Color();
     if (QWidget* p = parentWidget())
         return gfx::raster::fromQRgb(p->palette().color(p->backgroundRole()).rgb());
     return colorFlat_;

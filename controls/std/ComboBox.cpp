@@ -9,7 +9,7 @@
 
 namespace controls {
 
-TComboBox::TComboBox(QWidget* parent) : QComboBox(parent)
+TComboBox::TComboBox(QWidget* parent) : TControlProperties(parent)
 {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
@@ -109,18 +109,6 @@ void TComboBox::SetColor(gfx::TColor c)
     QPalette pal = palette();
     pal.setColor(QPalette::Base, QColor(gfx::raster::toQRgb(c)));
     setPalette(pal);
-}
-
-void TComboBox::SetHint(const std::string& text)
-{
-    hint_ = text;
-    setToolTip(showHint_ ? QString::fromStdString(hint_) : QString());
-}
-
-void TComboBox::SetShowHint(bool on)
-{
-    showHint_ = on;
-    SetHint(hint_);
 }
 
 void TComboBox::SetTabStop(bool on)

@@ -19,7 +19,7 @@
 namespace controls {
 
 
-class TComboBox : public QComboBox {
+class TComboBox : public forms::TControlProperties<QComboBox> {
 public:
     explicit TComboBox(QWidget* parent = nullptr);
     ~TComboBox() override;
@@ -41,22 +41,9 @@ public:
     gfx::TFont& Font() { return font_; }
     gfx::TColor Color() const { return color_; }
     void SetColor(gfx::TColor c);
-    const std::string& Hint() const { return hint_; }
-    void SetHint(const std::string& text);
-    bool ShowHint() const { return showHint_; }
-    void SetShowHint(bool on);
     bool TabStop() const { return tabStop_; }
     // A combo that is no tab stop still takes the focus by a click.
     void SetTabStop(bool on);
-    intptr_t Tag = 0;
-
-    int Left() const { return x(); }
-    int Top() const { return y(); }
-    int Width() const { return width(); }
-    int Height() const { return height(); }
-    void SetBounds(int left, int top, int w, int h) { setGeometry(left, top, w, h); }
-    bool Enabled() const { return isEnabled(); }
-    void SetEnabled(bool on) { setEnabled(on); }
 
     forms::TNotifyEvent OnChange, OnDropDown, OnCloseUp, OnEnter, OnExit;
     forms::TKeyEvent OnKeyDown;
@@ -84,8 +71,6 @@ private:
     TComboBoxStyle style_ = csDropDown;
     gfx::TFont font_;
     gfx::TColor color_ = gfx::clWindow;
-    std::string hint_;
-    bool showHint_ = false;
     bool tabStop_ = true;
     bool droppedDown_ = false;
     QWidget* watchedList_ = nullptr;  // the list's window, once its closing is watched

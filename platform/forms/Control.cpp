@@ -61,14 +61,15 @@ bool toButton(Qt::MouseButton b, TMouseButton& out)
     }
 }
 
-TParentLook* nearestLook(QWidget* w)
+}  // namespace
+
+TParentLook* NearestParentLook(const QWidget* w)
 {
     for (QWidget* p = w ? w->parentWidget() : nullptr; p; p = p->parentWidget())
         if (auto* look = dynamic_cast<TParentLook*>(p))
             return look;
     return nullptr;
 }
-}  // namespace
 
 void TParentLook::propagateLook(QWidget* self, bool color, bool font)
 {
@@ -105,7 +106,7 @@ private:
     TCustomControl& control_;
 };
 
-TCustomControl::TCustomControl(QWidget* parent) : QWidget(parent)
+TCustomControl::TCustomControl(QWidget* parent) : TControlProperties(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -142,7 +143,7 @@ gfx::TCanvas& TCustomControl::Canvas()
 
 void TCustomControl::takeParentLook(bool color, bool font)
 {
-    TParentLook* look = nearestLook(this);
+    TParentLook* look = NearestParentLook(this);
     if (!look)
         return;
     if (color && parentColor_ && look->Color() != color_) {
@@ -189,18 +190,6 @@ void TCustomControl::SetCaption(const std::string& text)
         return;
     caption_ = text;
     RunGuarded([this] { TextChanged(); });
-}
-
-void TCustomControl::SetHint(const std::string& text)
-{
-    hint_ = text;
-    setToolTip(showHint_ ? QString::fromStdString(hint_) : QString());
-}
-
-void TCustomControl::SetShowHint(bool on)
-{
-    showHint_ = on;
-    SetHint(hint_);
 }
 
 TForm* TCustomControl::ParentForm() const

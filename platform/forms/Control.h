@@ -15,7 +15,8 @@
 //    Alt+x and for plain keys typed on a control that does not want characters),
 //    `FocusChanged` (the form's focus moved), `Loaded` (the form's loading state ended at
 //    its first show);
-//  - `Tag`, `Hint`/`ShowHint`, `Caption`; `SetTransparentBackground` for see-through controls.
+//  - `Tag`, `Hint`/`ShowHint`, bounds (TControlProperties), `Caption`; `SetTransparentBackground`
+//    for see-through controls.
 // Every handler runs guarded: an exception is reported and never crosses the event loop.
 // UI thread only.
 #pragma once
@@ -72,9 +73,47 @@ protected:
     gfx::TFont font_;
 };
 
+// The look the nearest ancestor with one gives (a form or one of our controls); none when no
+// ancestor has one.
+TParentLook* NearestParentLook(const QWidget* w);
+
+// The properties every control shows over whatever Qt widget it is: `Tag`, `Hint` (the tool
+// tip, shown only while `ShowHint`), its bounds and `Enabled`.
+template <class Widget>
+class TControlProperties : public Widget {
+public:
+    using Widget::Widget;
+
+    intptr_t Tag = 0;
+    const std::string& Hint() const { return hint_; }
+    void SetHint(const std::string& text)
+    {
+        hint_ = text;
+        this->setToolTip(showHint_ ? QString::fromStdString(hint_) : QString());
+    }
+    bool ShowHint() const { return showHint_; }
+    void SetShowHint(bool on)
+    {
+        showHint_ = on;
+        SetHint(hint_);
+    }
+
+    int Left() const { return this->x(); }
+    int Top() const { return this->y(); }
+    int Width() const { return this->width(); }
+    int Height() const { return this->height(); }
+    void SetBounds(int left, int top, int w, int h) { this->setGeometry(left, top, w, h); }
+    bool Enabled() const { return this->isEnabled(); }
+    void SetEnabled(bool on) { this->setEnabled(on); }
+
+private:
+    std::string hint_;
+    bool showHint_ = false;
+};
+
 class TForm;
 
-class TCustomControl : public QWidget, public TParentLook {
+class TCustomControl : public TControlProperties<QWidget>, public TParentLook {
 public:
     explicit TCustomControl(QWidget* parent = nullptr);
     ~TCustomControl() override;
@@ -89,19 +128,6 @@ public:
     void SetParentFont(bool on);
     const std::string& Caption() const { return caption_; }
     void SetCaption(const std::string& text);
-    const std::string& Hint() const { return hint_; }
-    void SetHint(const std::string& text);
-    bool ShowHint() const { return showHint_; }
-    void SetShowHint(bool on);
-    intptr_t Tag = 0;
-
-    int Left() const { return x(); }
-    int Top() const { return y(); }
-    int Width() const { return width(); }
-    int Height() const { return height(); }
-    void SetBounds(int left, int top, int w, int h) { setGeometry(left, top, w, h); }
-    bool Enabled() const { return isEnabled(); }
-    void SetEnabled(bool on) { setEnabled(on); }
     bool Focused() const { return hasFocus(); }
     // A tab stop takes the focus by Tab and by click; otherwise it never takes it.
     bool TabStop() const { return focusPolicy() != Qt::NoFocus; }
@@ -189,9 +215,7 @@ private:
     bool transparentBackground_ = false;
     bool mouseInside_ = false;
     bool leftDown_ = false;
-    bool showHint_ = false;
     std::string caption_;
-    std::string hint_;
 };
 
 // A control that leaves its painting to OnPaint.

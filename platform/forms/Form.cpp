@@ -25,6 +25,31 @@ TForm::~TForm()
     Handlers.Stop();  // before QWidget deletes the children, whose going moves the focus
 }
 
+void TForm::DoCreate(const std::function<void()>& FormCreate)
+{
+    if (created_)
+        return;
+    created_ = true;
+    RunGuarded(FormCreate);
+}
+
+void TForm::SetKeyPreview(bool on)
+{
+    keyPreview_ = on;
+    if (!on || previewHooked_)
+        return;
+    previewHooked_ = true;
+    // Through Handlers: once the window's teardown starts, its controls' going (focus moves,
+    // hides) reaches none of its preview code.
+    for (QWidget* w : findChildren<QWidget*>())
+        Handlers.Hook(w, [this, w](QEvent* e) {
+            bool eaten = false;
+            if (keyPreview_)
+                RunGuarded([&] { eaten = PreviewEvent(w, e); });
+            return eaten;
+        });
+}
+
 template <class Fn>
 void TForm::forEachControl(Fn fn)
 {

@@ -14,8 +14,13 @@
 //  - each show fits the window inside its screen's work area (PlaceOnScreen), shrinking it
 //    as far as its minimum allows, so that no button ends up beyond a small screen's edge;
 //  - OnShow, OnCloseQuery (may refuse) and OnClose, run guarded;
+//  - `DoCreate`: the window's FormCreate, run once at the end of its constructor, guarded (an
+//    exception is reported and the window is still made);
+//  - `KeyPreview`: the window sees its controls' events before they do (`PreviewEvent`), so
+//    its own key handling runs whichever control has the focus;
 //  - `Handlers`: a window attaches its handlers to its child widgets through it and calls
-//    `Handlers.Stop()` first in its destructor, so no handler runs in a half-destroyed window.
+//    `Handlers.Stop()` first in its destructor, so no handler runs in a half-destroyed window;
+//    the key preview is one of them.
 // UI thread only.
 #pragma once
 #include <functional>
@@ -48,12 +53,22 @@ public:
     // Alt+letter: offers the letter (the key's, else the typed text's) to the accelerators.
     bool DispatchAccelerator(int key, TShiftState shift, const QString& text);
 
+    // Once on, every event of the controls the window holds now passes PreviewEvent first;
+    // the preview ends with the window's handlers (Handlers.Stop).
+    bool KeyPreview() const { return keyPreview_; }
+    void SetKeyPreview(bool on);
+
     TNotifyEvent OnShow;
     std::function<void(QObject* sender, bool& canClose)> OnCloseQuery;
     TNotifyEvent OnClose;
 
 protected:
     THandlers Handlers;  // stopped at the latest when TForm's own destructor starts
+
+    // Runs FormCreate guarded, once: a second call does nothing.
+    void DoCreate(const std::function<void()>& FormCreate);
+    // With KeyPreview on: an event of one of the window's controls; true swallows it.
+    virtual bool PreviewEvent(QObject* /*Watched*/, QEvent* /*Event*/) { return false; }
 
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -68,6 +83,9 @@ private:
     int modalResult_ = mrNone;
     bool inModal_ = false;
     bool loading_ = true;
+    bool keyPreview_ = false;
+    bool previewHooked_ = false;
+    bool created_ = false;
 };
 
 }  // namespace forms

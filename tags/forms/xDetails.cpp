@@ -34,9 +34,8 @@ TfrmDetails::TfrmDetails(TTagDialogHost& Host, QWidget* Parent) : TForm(Parent),
     OnShow = [this](QObject* sender) { FormShow(sender); };
     OnCloseQuery = [this](QObject* sender, bool& canClose) { FormCloseQuery(sender, canClose); };
     // The window previews every key of its controls.
-    for (QWidget* w : findChildren<QWidget*>())
-        w->installEventFilter(this);
-    forms::RunGuarded([this] { FormCreate(this); });
+    SetKeyPreview(true);
+    DoCreate([this] { FormCreate(this); });
 }
 
 TfrmDetails::~TfrmDetails()
@@ -143,7 +142,7 @@ void TfrmDetails::spdCanClick(QObject*)
     close();
 }
 
-bool TfrmDetails::eventFilter(QObject* Watched, QEvent* Event)
+bool TfrmDetails::PreviewEvent(QObject*, QEvent* Event)
 {
     if (Event->type() == QEvent::KeyPress) {
         int key = forms::VirtualKey(static_cast<QKeyEvent*>(Event)->key());
@@ -153,7 +152,7 @@ bool TfrmDetails::eventFilter(QObject* Watched, QEvent* Event)
                 return true;
         }
     }
-    return TForm::eventFilter(Watched, Event);
+    return false;
 }
 
 void TfrmDetails::keyPressEvent(QKeyEvent* Event)

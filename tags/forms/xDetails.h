@@ -47,7 +47,7 @@ public:
     void spdCanClick(QObject* Sender);
 
 protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
+    bool PreviewEvent(QObject* Watched, QEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
 
 private:

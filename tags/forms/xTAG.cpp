@@ -61,9 +61,8 @@ TfrmTAG::TfrmTAG(TTagDialogHost& Host, QWidget* Parent) : TForm(Parent), host_(H
     placeControls();
     OnShow = [this](QObject* sender) { FormShow(sender); };
     OnCloseQuery = [this](QObject* sender, bool& canClose) { FormCloseQuery(sender, canClose); };
-    for (QWidget* w : findChildren<QWidget*>())
-        w->installEventFilter(this);
-    forms::RunGuarded([this] { FormCreate(this); });
+    SetKeyPreview(true);
+    DoCreate([this] { FormCreate(this); });
 }
 
 TfrmTAG::~TfrmTAG()
@@ -663,7 +662,7 @@ void TfrmTAG::cmbCategryExit(QObject*)
 
 // ------------------------------------------------------------------------ events
 
-bool TfrmTAG::eventFilter(QObject* Watched, QEvent* Event)
+bool TfrmTAG::PreviewEvent(QObject* Watched, QEvent* Event)
 {
     const bool field = Watched == Edit1 || Watched == Edit2 || Watched == Edit3 || Watched == Edit4 ||
                        Watched == Edit5 || Watched == Edit6 || Watched == Edit7 || Watched == Edit8;
@@ -711,5 +710,5 @@ bool TfrmTAG::eventFilter(QObject* Watched, QEvent* Event)
     default:
         break;
     }
-    return TForm::eventFilter(Watched, Event);
+    return false;
 }

@@ -114,7 +114,7 @@ public:
     static bool IsPhotoFileName(const std::string& Name);
 
 protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
+    bool PreviewEvent(QObject* Watched, QEvent* Event) override;
 
 private:
     // The tag's texts; also what the boxes show.

@@ -39,9 +39,8 @@ TfrmTagAll::TfrmTagAll(TTagDialogHost& Host, QWidget* Parent) : TForm(Parent), h
     createControls();
     OnShow = [this](QObject* sender) { FormShow(sender); };
     OnCloseQuery = [this](QObject* sender, bool& canClose) { FormCloseQuery(sender, canClose); };
-    for (QWidget* w : findChildren<QWidget*>())
-        w->installEventFilter(this);
-    forms::RunGuarded([this] { FormCreate(this); });
+    SetKeyPreview(true);
+    DoCreate([this] { FormCreate(this); });
 }
 
 TfrmTagAll::~TfrmTagAll()
@@ -388,7 +387,7 @@ bool TfrmTagAll::isField(const QObject* Object) const
     return Object == Edit1 || Object == Edit2 || Object == Edit3 || Object == Edit4;
 }
 
-bool TfrmTagAll::eventFilter(QObject* Watched, QEvent* Event)
+bool TfrmTagAll::PreviewEvent(QObject* Watched, QEvent* Event)
 {
     if (isField(Watched)) {
         switch (Event->type()) {
@@ -412,5 +411,5 @@ bool TfrmTagAll::eventFilter(QObject* Watched, QEvent* Event)
             break;
         }
     }
-    return TForm::eventFilter(Watched, Event);
+    return false;
 }

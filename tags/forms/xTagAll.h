@@ -74,7 +74,7 @@ public:
     const std::vector<std::pair<int, std::string>>& Rows() const { return rows_; }
 
 protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
+    bool PreviewEvent(QObject* Watched, QEvent* Event) override;
 
 private:
     void createControls();

@@ -2,12 +2,14 @@
 // parent colours, loading state, mouse capture, timers and posted calls.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QTimer>
@@ -369,4 +371,74 @@ TEST(Forms, HandlersStopDeliveringWhenTheWindowsTeardownStarts)
     calls = 0;
     delete new HandlerWindow(calls);  // the destructor's own clear and the children's going
     EXPECT_EQ(calls, 0);
+}
+
+namespace {
+
+// A window that previews its controls' keys (swallowing "x") and whose FormCreate fails once.
+class PreviewWindow : public TForm {
+public:
+    explicit PreviewWindow(std::vector<int>& seen) : edit(new QLineEdit(this)), seen_(seen)
+    {
+        SetKeyPreview(true);
+        DoCreate([this] { ++created; throw std::runtime_error("no settings"); });
+        DoCreate([this] { ++created; });
+    }
+    ~PreviewWindow() override
+    {
+        Handlers.Stop();
+        // What the controls' going may still deliver to them reaches no preview.
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_C, Qt::NoModifier, "c");
+        QCoreApplication::sendEvent(edit, &key);
+    }
+    void Stop() { Handlers.Stop(); }
+    QLineEdit* edit;
+    int created = 0;
+
+protected:
+    bool PreviewEvent(QObject* watched, QEvent* e) override
+    {
+        if (e->type() != QEvent::KeyPress)
+            return false;
+        seen_.push_back(static_cast<QKeyEvent*>(e)->key());
+        return watched == edit && static_cast<QKeyEvent*>(e)->key() == Qt::Key_X;
+    }
+
+private:
+    std::vector<int>& seen_;
+};
+
+}  // namespace
+
+TEST(Forms, KeyPreviewSeesTheControlsKeysFirstUntilTheTeardownStarts)
+{
+    std::vector<std::string> reports;
+    SetExceptionReporter([&](const std::string& m) { reports.push_back(m); });
+    std::vector<int> seen;
+    auto press = [](QWidget* w, Qt::Key key, const QString& text) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QCoreApplication::sendEvent(w, &down);
+    };
+    {
+        PreviewWindow w(seen);
+        // FormCreate ran once, its failure reported, and the window was made all the same.
+        EXPECT_EQ(w.created, 1);
+        EXPECT_EQ(reports, std::vector<std::string>{"no settings"});
+        press(w.edit, Qt::Key_A, "a");
+        press(w.edit, Qt::Key_X, "x");
+        EXPECT_EQ(seen, (std::vector<int>{Qt::Key_A, Qt::Key_X}));
+        EXPECT_EQ(w.edit->text(), "a");  // the preview swallowed the x
+        w.SetKeyPreview(false);
+        press(w.edit, Qt::Key_X, "x");
+        EXPECT_EQ(w.edit->text(), "ax");
+        w.SetKeyPreview(true);
+        w.Stop();
+        press(w.edit, Qt::Key_B, "b");
+        EXPECT_EQ(seen.size(), 2u);
+        EXPECT_EQ(w.edit->text(), "axb");
+    }
+    seen.clear();
+    delete new PreviewWindow(seen);
+    EXPECT_TRUE(seen.empty());
+    SetExceptionReporter(nullptr);
 }

@@ -600,3 +600,37 @@ TEST_F(CddbFileTest, TheInformationWindowShowsTheAlbum)
     w.spdCan->OnClick(w.spdCan);
     EXPECT_FALSE(w.isVisible());
 }
+
+namespace {
+
+// A CDDB window as its teardown starts it: its handlers stopped, the window still whole.
+template <class Window>
+struct Stoppable : Window {
+    using Window::Window;
+    void StopHandlers() { this->Handlers.Stop(); }
+};
+
+}  // namespace
+
+// The look-up window's handlers on its buttons, grid and HTTP client end with the window's
+// handlers, as its destructor stops them first; the information window's too.
+TEST_F(CddbWindowTest, OnceTheTeardownStartsNoControlOrClientReachesTheWindow)
+{
+    Stoppable<TfrmCDDB> w(nullptr, cd.get());
+    w.NMHTTP1.Events.OnStatus(404, "");
+    EXPECT_EQ(w.StatusBar1->currentMessage().toStdString(), " 404 Not Found");
+    w.StatusBar1->clearMessage();
+
+    w.StopHandlers();
+    w.NMHTTP1.Events.OnStatus(404, "");
+    w.NMHTTP1.Events.OnSuccess(0);
+    w.spdCan->OnClick(w.spdCan);
+    EXPECT_TRUE(w.StatusBar1->currentMessage().isEmpty());
+    EXPECT_FALSE(w.timClose.Enabled());
+
+    Stoppable<TfrmCDDB_INF> info;
+    info.show();
+    info.StopHandlers();
+    info.spdCan->OnClick(info.spdCan);
+    EXPECT_TRUE(info.isVisible());
+}

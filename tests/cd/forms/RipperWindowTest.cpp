@@ -537,6 +537,43 @@ TEST_F(RipperWindowTest, ATrackReadShortIsRemovedAndTheNextIsRipped)
     EXPECT_TRUE(readFile(saveDir() + "/三.wav").substr(44, want.size()) == want);
 }
 
+namespace {
+
+// The ripper as its teardown starts it: its handlers stopped, the window still whole.
+struct StoppableRipper : TfrmMP3 {
+    using TfrmMP3::TfrmMP3;
+    void StopHandlers() { Handlers.Stop(); }
+};
+
+}  // namespace
+
+// The ripper's handlers on its controls, menu, coder and ripper end with the window's
+// handlers, so the components going with the window (or a copy of an event held past it)
+// reach none of its code.
+TEST_F(RipperWindowTest, OnceItsTeardownStartsNoControlOrComponentReachesTheWindow)
+{
+    ripper().reset();  // the CD window with the disc
+    auto w = std::make_unique<StoppableRipper>(cdWindow.get());
+    ASSERT_TRUE(w->CDRIP1);
+    w->LameCoder1->OnProgress(w->LameCoder1.get(), 40);
+    EXPECT_EQ(w->Gauge1->Position(), 40);
+    const cd::TRipProgressEvent held = w->CDRIP1->OnProgress;
+
+    w->StopHandlers();
+    w->lstTrack->clearSelection();
+    w->LameCoder1->OnProgress(w->LameCoder1.get(), 70);
+    w->CDRIP1->OnProgress(w->CDRIP1.get(), 80);
+    w->run_SelAll->trigger();
+    const bool mp3 = w->chkMP3->Checked();
+    w->chkWAV->OnClick(w->chkWAV);
+    EXPECT_EQ(w->Gauge1->Position(), 40);
+    EXPECT_TRUE(w->lstTrack->selectedItems().isEmpty());
+    EXPECT_EQ(w->chkMP3->Checked(), mp3);
+
+    w.reset();
+    held(nullptr, 90);  // the window is gone: nothing runs
+}
+
 TEST(RipperEndText, CountsTheTracksAndListsAtMostTenFailures)
 {
     std::vector<std::string> failures;
