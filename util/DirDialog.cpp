@@ -187,18 +187,7 @@ private:
 
 // The chooser's window: placed where the owner asked or centred over it, and then fitted
 // inside its screen's work area.
-class TDirWindow : public QDialog {
-public:
-    using QDialog::QDialog;
-
-protected:
-    void showEvent(QShowEvent* e) override
-    {
-        QDialog::showEvent(e);
-        if (!e->spontaneous())
-            forms::FitWindowOnScreen(*this, forms::TScreenFit::Inside);
-    }
-};
+using TDirWindow = forms::TFittedOnShow<QDialog>;
 
 QString PromptText(std::string Prompt)
 {

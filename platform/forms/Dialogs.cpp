@@ -55,19 +55,7 @@ std::string ExistingFolderOf(const std::string& Dir)
 
 namespace {
 
-// The toolkit's dialog, fitted inside its screen's work area once it has its place.
-class TFittedFileDialog : public QFileDialog {
-public:
-    using QFileDialog::QFileDialog;
-
-protected:
-    void showEvent(QShowEvent* e) override
-    {
-        QFileDialog::showEvent(e);
-        if (!e->spontaneous())
-            FitWindowOnScreen(*this, TScreenFit::Inside);
-    }
-};
+using TFittedFileDialog = TFittedOnShow<QFileDialog>;
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QShowEvent>
 #include <QSize>
 
 class QWidget;
@@ -44,5 +45,20 @@ QRect FitFrame(const QRect& Frame, const QSize& FrameExtra, const QSize& Minimum
 // when needed; answers the frame it has now. Before the window manager has framed it, the
 // frame of the window it belongs to stands in for its own.
 QRect FitWindowOnScreen(QWidget& Window, TScreenFit Fit);
+
+// A toolkit dialog that fits itself inside its screen's work area once it has its place.
+template <class Dialog>
+class TFittedOnShow : public Dialog {
+public:
+    using Dialog::Dialog;
+
+protected:
+    void showEvent(QShowEvent* e) override
+    {
+        Dialog::showEvent(e);
+        if (!e->spontaneous())
+            FitWindowOnScreen(*this, TScreenFit::Inside);
+    }
+};
 
 }  // namespace forms

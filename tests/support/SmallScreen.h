@@ -55,6 +55,15 @@ inline void SaveScreen(QWidget& Window, const QString& Name)
     desk.save(dir + QLatin1Char('/') + Name + QStringLiteral(".png"));
 }
 
+// Shows the window and expects it wholly inside the work area; saves the screen as Name.
+inline void ExpectOpensInside(QWidget& Window, const char* Name)
+{
+    Window.show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(InsideWorkArea(Window)) << Name;
+    SaveScreen(Window, QString::fromLatin1(Name));
+}
+
 }  // namespace testsupport
 
 #define SKIP_UNLESS_ON_SMALL_SCREEN()                                                            \

@@ -25,13 +25,6 @@ namespace {
 
 int answerNo(QWidget*, const std::string&, const std::string&, int, const std::string&, const std::string&) { return 2; }
 
-void expectOpensInside(QWidget& w, const char* name)
-{
-    w.show();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(InsideWorkArea(w)) << name;
-    SaveScreen(w, QString::fromLatin1(name));
-}
 
 }  // namespace
 
@@ -46,34 +39,34 @@ TEST(CdWindowsOnSmallScreen, EveryWindowOpensInsideTheWorkArea)
     TfrmCD cd(nullptr, nullptr, clock);
     cd.MsgBoxEx = answerNo;
     cd.OpenCddbWindow = [] {};
-    expectOpensInside(cd, "cd-player");
+    ExpectOpensInside(cd, "cd-player");
     {
         TfrmMP3 ripper(&cd);
         ripper.MsgBoxEx = answerNo;
-        expectOpensInside(ripper, "cd-ripper");
+        ExpectOpensInside(ripper, "cd-ripper");
     }
     {
         TfrmCDDB cddb(nullptr, &cd);
         cddb.MsgBoxHook = answerNo;
-        expectOpensInside(cddb, "cddb");
+        ExpectOpensInside(cddb, "cddb");
     }
     {
         TfrmCDDB_INF info;
-        expectOpensInside(info, "cddb-info");
+        ExpectOpensInside(info, "cddb-info");
     }
     {
         TfrmCDDB_MP3 names;
         names.MsgBoxHook = answerNo;
-        expectOpensInside(names, "cddb-ripper");
+        ExpectOpensInside(names, "cddb-ripper");
     }
     {
         auto none = std::make_shared<wave::GeneratedWaveSystem>(clock, wave::InputScript{}, 0);
         TfrmWAV recorder(nullptr, none);
         recorder.MsgBoxEx = answerNo;
-        expectOpensInside(recorder, "voice-recorder");
+        ExpectOpensInside(recorder, "voice-recorder");
     }
     {
         TfrmVolume volume(nullptr, std::make_shared<mixer::MemoryMixerSystem>(0, std::vector<mixer::MemoryElement>{}));
-        expectOpensInside(volume, "volume-control");
+        ExpectOpensInside(volume, "volume-control");
     }
 }

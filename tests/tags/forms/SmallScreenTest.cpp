@@ -17,18 +17,6 @@
 
 using namespace testsupport;
 
-namespace {
-
-void expectOpensInside(QWidget& w, const char* name)
-{
-    w.show();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(InsideWorkArea(w)) << name;
-    SaveScreen(w, QString::fromLatin1(name));
-}
-
-}  // namespace
-
 TEST(TagWindowsOnSmallScreen, EveryWindowOpensInsideTheWorkArea)
 {
     SKIP_UNLESS_ON_SMALL_SCREEN();
@@ -42,16 +30,16 @@ TEST(TagWindowsOnSmallScreen, EveryWindowOpensInsideTheWorkArea)
         TfrmTAG editor(host);
         editor.lblFile->setText(QString::fromStdString(dir.file("song.mp3")));
         editor.lblFileTag = 1;
-        expectOpensInside(editor, "tag-editor");
+        ExpectOpensInside(editor, "tag-editor");
     }
     {
         TfrmTagAll bulk(host);
-        expectOpensInside(bulk, "tag-bulk-change");
+        ExpectOpensInside(bulk, "tag-bulk-change");
     }
     {
         TfrmDetails details(host);
         details.lblFile->setText(QString::fromStdString(dir.file("song.mp3")));
-        expectOpensInside(details, "tag-details");
+        ExpectOpensInside(details, "tag-details");
     }
     SetupTagObjects(false);
 }
