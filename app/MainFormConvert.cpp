@@ -23,10 +23,10 @@
 #include <QAction>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QScopeGuard>
 
 #include <filesystem>
 #include <utility>
-#include <QScopeGuard>
 
 namespace {
 

@@ -22,10 +22,10 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScopeGuard>
 
 #include <filesystem>
 #include <unordered_set>
-#include <QScopeGuard>
 
 namespace fs = std::filesystem;
 

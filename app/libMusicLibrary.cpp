@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
@@ -26,7 +27,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <QScopeGuard>
 
 namespace {
 

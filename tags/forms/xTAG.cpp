@@ -34,11 +34,12 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QRegularExpressionValidator>
+#include <QScopeGuard>
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
-#include <QScopeGuard>
 
 namespace {
 
@@ -287,6 +288,11 @@ void TfrmTAG::FormShow(QObject*)
     Tag = 0;
 }
 
+// The texts the boxes show, one a box.
+const std::array<std::string TfrmTAG::TFields::*, 8> TfrmTAG::BoxTexts = {
+    &TFields::Year,  &TFields::Genre, &TFields::Artist,  &TFields::Album,
+    &TFields::Title, &TFields::Track, &TFields::Comment, &TFields::Lyrics};
+
 TfrmTAG::TFields TfrmTAG::shownTexts() const
 {
     TFields t = kept_;
@@ -306,9 +312,8 @@ TfrmTAG::TFields TfrmTAG::shownTexts() const
 bool TfrmTAG::IsTagModified() const
 {
     const TFields now = shownTexts();
-    return now.Year != shown_.Year || now.Genre != shown_.Genre || now.Artist != shown_.Artist ||
-           now.Album != shown_.Album || now.Title != shown_.Title || now.Track != shown_.Track ||
-           now.Comment != shown_.Comment || now.Lyrics != shown_.Lyrics || fields_.PhotoName != kept_.PhotoName;
+    return std::any_of(BoxTexts.begin(), BoxTexts.end(), [&](auto f) { return now.*f != shown_.*f; })
+           || fields_.PhotoName != kept_.PhotoName;
 }
 
 void TfrmTAG::spdOkClick(QObject*)
@@ -394,8 +399,7 @@ bool TfrmTAG::SaveTag()
         SyncGenreHistory();
     // A box the user did not change writes back what the tag held, whatever it shows.
     const TFields now = shownTexts();
-    for (std::string TFields::*f : {&TFields::Year, &TFields::Genre, &TFields::Artist, &TFields::Album,
-                                    &TFields::Title, &TFields::Track, &TFields::Comment, &TFields::Lyrics})
+    for (std::string TFields::*f : BoxTexts)
         fields_.*f = now.*f == shown_.*f ? kept_.*f : now.*f;
     if (!writeTagWithPhoto()) {
         tellSaveFailed();

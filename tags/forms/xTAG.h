@@ -123,6 +123,7 @@ private:
             PhotoName, UserText, UserDefText, UserUrl;
         std::uint32_t Undecodable = 0;
     };
+    static const std::array<std::string TFields::*, 8> BoxTexts;
     // kept_ with the boxes' texts.
     TFields shownTexts() const;
     void createControls();

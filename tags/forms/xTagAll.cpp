@@ -19,9 +19,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QScopeGuard>
 
 #include <filesystem>
-#include <QScopeGuard>
 
 namespace {
 
