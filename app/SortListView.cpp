@@ -27,6 +27,11 @@ using gfx::TRect;
 
 namespace {
 
+// A header item's layout: the caption's margin from the item's edge, and the room between
+// the caption and the sort arrow.
+constexpr int CaptionMargin = 4;
+constexpr int ArrowGap = 8;
+
 // The Japanese settings the program ran under.
 constexpr char DateSeparator = '/';
 constexpr char TimeSeparator = ':';
@@ -757,9 +762,9 @@ int TCustomSortListView::SortedColumnWidth(int Index)
         forms::RunGuarded([&] { OnDrawHeader(this, c, Index, rect, false, defaultDrawing); });
     }
     const int caption = c.TextWidth(headerItem()->text(Index).toStdString());
-    // The item's 2-pixel edge on both sides, the caption's 4-pixel margin, 8 pixels between
-    // caption and arrow, and two for the pressed item, whose room and caption move right.
-    return 2 + 4 + caption + 8 + arrow->Width() + 2 + 2;
+    // The item's 2-pixel edge on both sides, the caption's margin, the gap to the arrow, and
+    // two for the pressed item, whose room and caption move right.
+    return 2 + CaptionMargin + caption + ArrowGap + arrow->Width() + 2 + 2;
 }
 
 void TCustomSortListView::Loaded()
@@ -949,9 +954,9 @@ void TCustomSortListView::HeaderLayout(int Index, const TRect& ItemRect, bool Pr
     TextRect = ItemRect;
     ArrowRect = TRect{};
     if (align == Qt::AlignLeft)
-        TextRect.Left += 4;
+        TextRect.Left += CaptionMargin;
     else if (align == Qt::AlignRight)
-        TextRect.Right -= 4;
+        TextRect.Right -= CaptionMargin;
     const gfx::TBitmap* arrow = (ascending_ != reverseSortArrows_) ? upArrow_.get() : downArrow_.get();
     const bool withArrow = showSortArrows_ && arrow && Index == lastColumn_ && autoColumnSort_ != acsNoSort;
     if (!withArrow) {
@@ -960,7 +965,7 @@ void TCustomSortListView::HeaderLayout(int Index, const TRect& ItemRect, bool Pr
         return;
     }
     const int size = arrow->Width();
-    const int reserve = size + 8;
+    const int reserve = size + ArrowGap;
     TCanvas measure;
     measure.Font().Assign(CaptionFont ? *CaptionFont : font_);
     const int width = measure.TextWidth(headerItem()->text(Index).toStdString());
@@ -980,7 +985,7 @@ void TCustomSortListView::HeaderLayout(int Index, const TRect& ItemRect, bool Pr
     TextRect.Right = std::clamp(TextRect.Right, TextRect.Left, ItemRect.Right);
     if (Pressed)
         TextRect = gfx::OffsetRect(TextRect, 1, 1);
-    const int x = align == Qt::AlignRight ? TextRect.Left - 8 - size : TextRect.Right + 8;
+    const int x = align == Qt::AlignRight ? TextRect.Left - ArrowGap - size : TextRect.Right + ArrowGap;
     const int y = ItemRect.Top + (ItemRect.Height() - size) / 2;
     if (x >= ItemRect.Left && x + size <= ItemRect.Right)
         ArrowRect = TRect{x, y, x + size, y + size};
