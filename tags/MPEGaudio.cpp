@@ -64,40 +64,49 @@ bool findFrame(const std::vector<std::uint8_t>& block, std::int64_t blockStart,
     return false;
 }
 
+// Calls visit(header, length, pos) for each frame of the chain that starts at `pos` while the
+// headers continue the stream of `first` (the last may run past the block's end); a visit
+// that answers false ends the walk.
+template <class Visit>
+void walkChain(const std::vector<std::uint8_t>& block, std::size_t pos, const mpeg::FrameHeader& first, Visit visit)
+{
+    while (pos + 4 <= block.size() && mpeg::isValidHeader(block.data() + pos)) {
+        const mpeg::FrameHeader header = mpeg::decodeHeader(block.data() + pos);
+        const int length = mpeg::frameLength(header);
+        if (!mpeg::sameStream(first, header) || length <= 0 || !visit(header, length, pos))
+            return;
+        pos += static_cast<std::size_t>(length);
+    }
+}
+
 // True when a frame of the chain that starts at `pos` has another bit rate than `first`; the
 // chain ends at the block's end or at a header that does not continue the stream.
 bool otherRateInChain(const std::vector<std::uint8_t>& block, std::size_t pos, const mpeg::FrameHeader& first)
 {
     const int rate = mpeg::bitRate(first.VersionID, first.LayerID, first.BitRateID);
-    while (pos + 4 <= block.size() && mpeg::isValidHeader(block.data() + pos)) {
-        const mpeg::FrameHeader header = mpeg::decodeHeader(block.data() + pos);
-        const int length = mpeg::frameLength(header);
-        if (!mpeg::sameStream(first, header) || length <= 0)
-            return false;
-        if (mpeg::bitRate(header.VersionID, header.LayerID, header.BitRateID) != rate)
-            return true;
-        pos += static_cast<std::size_t>(length);
-    }
-    return false;
+    bool other = false;
+    walkChain(block, pos, first, [&](const mpeg::FrameHeader& header, int, std::size_t) {
+        other = mpeg::bitRate(header.VersionID, header.LayerID, header.BitRateID) != rate;
+        return !other;
+    });
+    return other;
 }
 
-// The mean length of the frames of the chain that starts at `pos`, when their bit rates differ;
-// 0 when they do not (or there is no chain).
+// The mean length of the whole frames of the chain that starts at `pos`, when their bit rates
+// differ; 0 when they do not (or there is no chain).
 double meanFrameBytesIfRatesDiffer(const std::vector<std::uint8_t>& block, std::size_t pos,
                                    const mpeg::FrameHeader& first)
 {
     std::int64_t frames = 0, bytes = 0;
     bool differ = false;
-    while (pos + 4 <= block.size() && mpeg::isValidHeader(block.data() + pos)) {
-        const mpeg::FrameHeader header = mpeg::decodeHeader(block.data() + pos);
-        const int length = mpeg::frameLength(header);
-        if (!mpeg::sameStream(first, header) || length <= 0 || pos + std::size_t(length) > block.size())
-            break;
+    walkChain(block, pos, first, [&](const mpeg::FrameHeader& header, int length, std::size_t at) {
+        if (at + std::size_t(length) > block.size())
+            return false;
         differ = differ || header.BitRateID != first.BitRateID;
         ++frames;
         bytes += length;
-        pos += static_cast<std::size_t>(length);
-    }
+        return true;
+    });
     return differ && frames > 0 ? double(bytes) / double(frames) : 0.0;
 }
 
