@@ -1,5 +1,7 @@
 #include "cd/waveio.h"
 
+#include "platform/rtl/LittleEndian.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,8 +15,8 @@ using wave::fourcc;
 
 namespace {
 
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t le32(const uint8_t* p) { return uint32_t(le16(p)) | uint32_t(le16(p + 2)) << 16; }
+using rtl::le16;
+using rtl::le32;
 
 void put16(std::vector<uint8_t>& b, uint16_t v)
 {

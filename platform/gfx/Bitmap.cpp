@@ -7,6 +7,7 @@
 
 #include "platform/gfx/DibHeader.h"
 #include "platform/gfx/Raster.h"
+#include "platform/rtl/LittleEndian.h"
 
 namespace gfx {
 
@@ -71,8 +72,8 @@ private:
 int expand5(int v) { return (v << 3) | (v >> 2); }
 int expand6(int v) { return (v << 2) | (v >> 4); }
 
-uint32_t le16(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8); }
-uint32_t le32(const uint8_t* p) { return le16(p) | (le16(p + 2) << 16); }
+using rtl::le16;
+using rtl::le32;
 void put16(std::vector<uint8_t>& v, uint32_t x) { v.push_back(uint8_t(x)); v.push_back(uint8_t(x >> 8)); }
 void put32(std::vector<uint8_t>& v, uint32_t x) { put16(v, x & 0xFFFF); put16(v, x >> 16); }
 

@@ -3,13 +3,14 @@
 #include <algorithm>
 
 #include "platform/gfx/Bitmap.h"
+#include "platform/rtl/LittleEndian.h"
 
 namespace gfx {
 
 namespace {
 
-uint32_t le16(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8); }
-uint32_t le32(const uint8_t* p) { return le16(p) | (le16(p + 2) << 16); }
+using rtl::le16;
+using rtl::le32;
 
 // The largest header whose fields are read; the rest of a longer one is skipped.
 constexpr uint32_t LargestKnownHeader = 124;

@@ -4,12 +4,13 @@
 #include <cstring>
 
 #include "platform/gfx/Bitmap.h"
+#include "platform/rtl/LittleEndian.h"
 
 namespace gfx {
 
 namespace {
 
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+using rtl::le16;
 
 uint32_t le(const uint8_t* p, int bytes)
 {

@@ -1,5 +1,7 @@
 #include "platform/wave/Riff.h"
 
+#include "platform/rtl/LittleEndian.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +13,7 @@ namespace wave {
 
 namespace {
 
-uint32_t le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+using rtl::le32;
 
 void put32(uint8_t* p, uint32_t v)
 {
