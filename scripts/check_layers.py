@@ -108,15 +108,7 @@ def included(root, path, folders):
 
 def beneath(name):
     """Every library beneath `name` in the order (the program has them all)."""
-    if name == PROGRAM:
-        return set(ORDER)
-    seen, todo = set(), list(ORDER.get(name, []))
-    while todo:
-        d = todo.pop()
-        if d not in seen:
-            seen.add(d)
-            todo.extend(ORDER.get(d, []))
-    return seen
+    return set(ORDER) if name == PROGRAM else closure(name, ORDER)
 
 
 def refusal(name, target, header):
@@ -133,6 +125,7 @@ def refusal(name, target, header):
 
 
 def closure(name, deps):
+    """Every library reachable from `name` through `deps` (name -> direct dependencies)."""
     seen, todo = set(), list(deps.get(name, []))
     while todo:
         d = todo.pop()
