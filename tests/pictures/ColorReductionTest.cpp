@@ -171,7 +171,7 @@ TEST(ColorQuantizer, CloseToImageMagickOnThreeHundredColours)
     EXPECT_LE(our, 4.0 * im + 1.0) << "ours " << our << ", ImageMagick " << im;
 }
 
-TEST(DIBWriter, RefusesBadSizesAndKeepsTheTarget)
+TEST(DIBReaderWriter, BadSizesAndOtherFormats)
 {
     TBitmap target(3, 3, gfx::pf24bit);
     EXPECT_THROW(TDIBWriter(target, nullptr, 0, 5, gfx::pf8bit), GIFException);
@@ -181,6 +181,14 @@ TEST(DIBWriter, RefusesBadSizesAndKeepsTheTarget)
     EXPECT_EQ(target.Width(), 3);
     EXPECT_EQ(target.PixelFormat(), gfx::pf24bit);
     EXPECT_THROW(ReduceColors(TBitmap(), rmNetscape, dmNearest, 8, nullptr), GIFException);
+    // A bitmap that was only sized (device format) and an indexed one are read through copies.
+    TBitmap device, indexed(2, 2, gfx::pf4bit);
+    device.SetSize(2, 2);
+    EXPECT_EQ(ReduceColors(device, rmGrayScale, dmNearest, 8, nullptr)->ScanLine(1)[1], 255);
+    indexed.ScanLine(0)[0] = 0x00;  // the top row black, the bottom one still white
+    auto mono = ReduceColors(indexed, rmMonochrome, dmBurkes, 8, nullptr);
+    EXPECT_EQ(mono->ScanLine(0)[1] + 2 * mono->ScanLine(1)[0], 2);
+    EXPECT_EQ(device.PixelFormat(), gfx::pfDevice);
 }
 
 TEST(GifSubBlocks, TextBytesAndRoundTrip)
