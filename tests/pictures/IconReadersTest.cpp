@@ -1,0 +1,536 @@
+// The icon readers on icons that icoutils' icotool and ImageMagick write, checked against
+// icotool's own extraction of the same images; hand-made icons for what those tools do not
+// write (16-bit entries, broken and hostile files); the executable's icon-group listing
+// against icoutils' wrestool.
+#include "pictures/IconFixtures.h"
+#include "pictures/icons/Icon32.h"
+#include "pictures/icons/icoread.h"
+#include "pictures/icons/icoutil.h"
+#include "platform/rtl/LittleEndian.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+using namespace testsupport;
+using namespace iconfixtures;
+
+namespace {
+
+#define REQUIRE_TOOLS()                                          \
+    if (!haveTools())                                            \
+    GTEST_SKIP() << "icoutils (icotool) and ImageMagick are needed"
+
+void put16(std::string& s, size_t at, uint32_t v)
+{
+    s[at] = char(v & 0xFF);
+    s[at + 1] = char(v >> 8 & 0xFF);
+}
+
+void put32(std::string& s, size_t at, uint32_t v)
+{
+    put16(s, at, v & 0xFFFF);
+    put16(s, at + 2, v >> 16);
+}
+
+// A one-image icon written by hand: directory, a 40-byte header (height doubled), the colour
+// table, colour rows and mask rows as given.
+std::string handMadeIcon(int w, int h, int bits, const std::string& table, const std::string& colorRows,
+                         const std::string& maskRows)
+{
+    std::string s(22 + 40, '\0');
+    put16(s, 2, 1);
+    put16(s, 4, 1);
+    s[6] = char(w);
+    s[7] = char(h);
+    put16(s, 10, 1);
+    put16(s, 12, uint32_t(bits));
+    put32(s, 14, uint32_t(40 + table.size() + colorRows.size() + maskRows.size()));
+    put32(s, 18, 22);
+    put32(s, 22, 40);
+    put32(s, 26, uint32_t(w));
+    put32(s, 30, uint32_t(2 * h));
+    put16(s, 34, 1);
+    put16(s, 36, uint32_t(bits));
+    return s + table + colorRows + maskRows;
+}
+
+void loadBytes(TInternalIcon& icon, const std::string& bytes)
+{
+    rtl::TMemoryStream stream(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    icon.LoadFromStream(stream);
+}
+
+gfx::TBitmap* image(const TInternalIcon& icon, int index, int* colors = nullptr)
+{
+    int c = -2;
+    gfx::TBitmap* b = icon.GetImage(index, c);
+    if (colors)
+        *colors = c;
+    return b;
+}
+
+QString lookDir()
+{
+    const QString dir = QCoreApplication::applicationDirPath() + "/../pictures-look";
+    QDir().mkpath(dir);
+    return dir;
+}
+
+}  // namespace
+
+TEST(InternalIcon, EveryDepthAndSizeEqualsIcotoolsExtractionOnWhite)
+{
+    REQUIRE_TOOLS();
+    TempDir dir;
+    const struct {
+        int bits, paletteColors, colors;
+    } depths[] = {{1, 2, 2}, {4, 16, 16}, {8, 256, 256}, {24, 0, 0}};
+    for (const auto& d : depths)
+        for (int side : {16, 32, 48}) {
+            SCOPED_TRACE("bits " + std::to_string(d.bits) + ", side " + std::to_string(side));
+            const std::string tag = std::to_string(d.bits) + "-" + std::to_string(side);
+            const std::string ico = makeIcon(dir, tag + ".ico",
+                                             {drawPicture(dir, tag + ".png", side, side, side + d.bits, d.paletteColors)},
+                                             d.bits);
+            TInternalIcon icon;
+            EXPECT_TRUE(icon.LoadFromFile(ico));
+            int colors = 0;
+            const gfx::TBitmap* got = image(icon, 0, &colors);
+            ASSERT_NE(got, nullptr);
+            EXPECT_EQ(colors, d.colors);
+            EXPECT_EQ(firstDifference(*got, flattenOnWhite(extract(dir, ico, 1))), "");
+            EXPECT_EQ(got->PixelColor(0, 0), gfx::clWhite);  // a see-through corner
+
+            // The 32-bit reader leaves these to this one, without raising.
+            TIcon32 icon32;
+            EXPECT_FALSE(icon32.LoadFromFile(ico));
+            EXPECT_TRUE(icon32.Data().empty());
+        }
+}
+
+TEST(InternalIcon, ThreeImagesGiveThreeBitmapsAndIndexThreeNothing)
+{
+    REQUIRE_TOOLS();
+    TempDir dir;
+    const std::string ico = makeIcon(dir, "three.ico",
+                                     {drawPicture(dir, "a.png", 16, 16, 1, 2), drawPicture(dir, "b.png", 32, 32, 2, 16),
+                                      drawPicture(dir, "c.png", 48, 48, 3, 0)},
+                                     0);
+    TInternalIcon icon;
+    icon.LoadFromFile(ico);
+    EXPECT_EQ(icon.ImageCount(), 3);
+    EXPECT_EQ(icon.DecodedCount(), 3);
+    EXPECT_TRUE(icon.LoadedFromFile());
+    int colors = 0;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NE(image(icon, i), nullptr);
+        EXPECT_EQ(firstDifference(*image(icon, i), flattenOnWhite(extract(dir, ico, i + 1))), "") << "image " << i;
+    }
+    image(icon, 1, &colors);
+    EXPECT_EQ(colors, 16);
+    EXPECT_EQ(image(icon, 2)->Width(), 48);
+    EXPECT_EQ(image(icon, 3, &colors), nullptr);
+    EXPECT_EQ(colors, -1);
+    EXPECT_EQ(image(icon, -1), nullptr);
+
+    icon.Clear();
+    EXPECT_EQ(icon.DecodedCount(), 0);
+    EXPECT_EQ(image(icon, 0), nullptr);
+}
+
+TEST(Icon32, ThirtyTwoBitIconsKeepTheirRawColoursWithoutAlpha)
+{
+    REQUIRE_TOOLS();
+    TempDir dir;
+    std::vector<std::string> pngs;
+    for (int side : {16, 32, 48})
+        pngs.push_back(drawPicture(dir, "p" + std::to_string(side) + ".png", side, side, side, 0));
+
+    TIcon32 icon32;
+    EXPECT_EQ(icon32.IconWidth(), 32);
+    EXPECT_EQ(icon32.IconHeight(), 32);
+    EXPECT_EQ(icon32.Width(), 32);
+    EXPECT_EQ(icon32.Height(), 32);
+    for (size_t i = 0; i < pngs.size(); ++i) {
+        const std::string ico = makeIcon(dir, "one" + std::to_string(i) + ".ico", {pngs[i]}, 32);
+        ASSERT_TRUE(icon32.LoadFromFile(ico));
+        const QImage want = extract(dir, ico, 1).convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(firstDifference(icon32.Bitmap(), want), "") << ico;
+        EXPECT_EQ(icon32.Bitmap().PixelFormat(), gfx::pf32bit);
+        EXPECT_EQ(icon32.IconWidth(), want.width());
+        EXPECT_EQ(icon32.Width(), want.width());
+        // Made without a parent, it must not open a window of its own.
+        EXPECT_FALSE(icon32.isVisible());
+
+        // The same images read by the general reader, alpha unused, are the extraction on white.
+        TInternalIcon icon;
+        icon.LoadFromFile(ico);
+        int colors = -2;
+        EXPECT_EQ(firstDifference(*image(icon, 0, &colors), flattenOnWhite(extract(dir, ico, 1))), "");
+        EXPECT_EQ(colors, 0);
+    }
+
+    // The first image of a three-image icon lies behind three entries, not at byte 22.
+    const std::string three = makeIcon(dir, "three.ico", pngs, 32);
+    ASSERT_TRUE(icon32.LoadFromFile(three));
+    EXPECT_EQ(firstDifference(icon32.Bitmap(), extract(dir, three, 1).convertToFormat(QImage::Format_RGB32)), "");
+
+    // ImageMagick's ICO writer, and a picture that is not square: the height is the header's.
+    const std::string magick = dir.file("magick.ico");
+    ASSERT_EQ(runCommand("convert", {drawPicture(dir, "tall.png", 20, 30, 5, 0), magick}).exitCode, 0);
+    ASSERT_TRUE(icon32.LoadFromFile(magick));
+    EXPECT_EQ(icon32.IconWidth(), 20);
+    EXPECT_EQ(icon32.IconHeight(), 30);
+    EXPECT_EQ(icon32.Height(), 30);
+    const std::string png = dir.file("magick-read.png");
+    ASSERT_EQ(runCommand("convert", {magick, "PNG32:" + png}).exitCode, 0);
+    const QImage magickRead(QString::fromStdString(png));
+    EXPECT_EQ(firstDifference(icon32.Bitmap(), magickRead.convertToFormat(QImage::Format_RGB32)), "");
+}
+
+TEST(Icon32, PngEntriesAndOddHeadersAreLeftToTheGeneralReader)
+{
+    REQUIRE_TOOLS();
+    TempDir dir;
+    const std::string small = drawPicture(dir, "small.png", 16, 16, 1, 2);
+    const std::string big = drawPicture(dir, "big.png", 64, 64, 2, 0);
+    TIcon32 icon32;
+    // A PNG image in a 32-bit entry: not a bitmap header.
+    EXPECT_FALSE(icon32.LoadFromFile(makeIcon(dir, "png.ico", {}, 0, {big})));
+    EXPECT_EQ(icon32.IconWidth(), 32);
+
+    // The general reader stores such an entry as an empty image and reads on.
+    const std::string mixed = makeIcon(dir, "mixed.ico", {small}, 0, {big});
+    TInternalIcon icon;
+    icon.LoadFromFile(mixed);
+    ASSERT_EQ(icon.DecodedCount(), 2);
+    int colors = 0;
+    EXPECT_EQ(firstDifference(*image(icon, 0, &colors), flattenOnWhite(extract(dir, mixed, 1))), "");
+    EXPECT_EQ(colors, 2);
+    EXPECT_TRUE(image(icon, 1, &colors)->Empty());
+    EXPECT_EQ(colors, -1);
+
+    // 32-bit header with a side beyond 256, or a header that is not 40 bytes.
+    std::string bytes = handMadeIcon(2, 2, 32, "", std::string(16, '\x40'), std::string(8, '\0'));
+    put32(bytes, 14, 104 + 16);  // with no image size in the header, the entry's size less 104 counts
+    std::vector<uint8_t> data(bytes.begin(), bytes.end());
+    gfx::TBitmap out;
+    EXPECT_TRUE(DecodeIcon32(data.data(), data.size(), out));
+    EXPECT_EQ(out.PixelColor(1, 1), gfx::TColor(0x404040));
+    put32(bytes, 22 + 4, 300);
+    data.assign(bytes.begin(), bytes.end());
+    EXPECT_FALSE(DecodeIcon32(data.data(), data.size(), out));
+    put32(bytes, 22 + 4, 2);
+    put32(bytes, 22, 108);
+    data.assign(bytes.begin(), bytes.end());
+    EXPECT_FALSE(DecodeIcon32(data.data(), data.size(), out));
+    EXPECT_EQ(out.Width(), 2);  // untouched by the refusals
+}
+
+TEST(InternalIcon, SixteenBitEntriesAndZeroWidthBytes)
+{
+    // 2 x 2 at 16 bits (5-5-5), bottom row first: blue, white / black, green; the top-left
+    // pixel is masked (and black in the colour image), so white shows there.
+    const std::string bottomUp = std::string("\x1F\x00\xFF\x7F", 4) + std::string("\x00\x00\xE0\x03", 4);
+    const std::string mask = std::string("\x00\x00\x00\x00", 4) + std::string("\x80\x00\x00\x00", 4);
+    TInternalIcon icon;
+    loadBytes(icon, handMadeIcon(2, 2, 16, "", bottomUp, mask));
+    int colors = -2;
+    const gfx::TBitmap* b = image(icon, 0, &colors);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(colors, 0);
+    EXPECT_EQ(b->PixelColor(0, 0), gfx::clWhite);
+    EXPECT_EQ(b->PixelColor(1, 0), gfx::TColor(0x00FF00));
+    EXPECT_EQ(b->PixelColor(0, 1), gfx::TColor(0xFF0000));
+    EXPECT_EQ(b->PixelColor(1, 1), gfx::clWhite);
+
+    // Each image is stretched to its entry's size (nearest pixel); a width byte of 0 (a
+    // 256-pixel entry) makes an empty image, whose colour count still comes from its header.
+    const std::string oneBit = handMadeIcon(2, 2, 1, std::string("\0\0\0\0\xFF\xFF\xFF\0", 8),
+                                            std::string("\x40\0\0\0\x80\0\0\0", 8), std::string(8, '\0'));
+    std::string stretched = oneBit;
+    stretched[6] = 4;
+    stretched[7] = 4;
+    loadBytes(icon, stretched);
+    b = image(icon, 0, &colors);
+    ASSERT_EQ(b->Width(), 4);
+    EXPECT_EQ(colors, 2);
+    EXPECT_EQ(b->PixelColor(0, 0), gfx::clWhite);  // top row (stored last): white, black
+    EXPECT_EQ(b->PixelColor(1, 1), gfx::clWhite);
+    EXPECT_EQ(b->PixelColor(3, 1), gfx::clBlack);
+    EXPECT_EQ(b->PixelColor(0, 3), gfx::clBlack);  // bottom row (stored first): black, white
+    EXPECT_EQ(b->PixelColor(3, 3), gfx::clWhite);
+    std::string zero = oneBit;
+    zero[6] = 0;
+    loadBytes(icon, zero);
+    EXPECT_TRUE(image(icon, 0, &colors)->Empty());
+    EXPECT_EQ(colors, 2);
+}
+
+TEST(InternalIcon, HostileFilesGiveEmptyImagesOrStreamErrorsNeverMore)
+{
+    const std::string good = handMadeIcon(2, 2, 24, "", std::string(16, '\x33'), std::string(8, '\0'));
+    auto check = [](const std::string& bytes, int decoded, bool empty) {
+        TInternalIcon icon;
+        loadBytes(icon, bytes);
+        EXPECT_EQ(icon.DecodedCount(), decoded);
+        for (int i = 0; i < icon.DecodedCount(); ++i) {
+            int colors = 0;
+            EXPECT_EQ(image(icon, i, &colors)->Empty(), empty) << i;
+            if (empty) {
+                EXPECT_EQ(colors, -1);
+            }
+        }
+    };
+    check(good, 1, false);
+
+    // Every truncation: the header or the entries cut give a stream error; cut image data an
+    // empty image. Nothing else.
+    for (size_t n = 0; n < good.size(); ++n) {
+        SCOPED_TRACE("cut at " + std::to_string(n));
+        TInternalIcon icon;
+        try {
+            loadBytes(icon, good.substr(0, n));
+            EXPECT_GE(n, 22u);
+            EXPECT_TRUE(image(icon, 0)->Empty());
+        } catch (const rtl::EReadError&) {
+            EXPECT_LT(n, 22u);
+        }
+    }
+
+    std::string bytes = good;
+    put32(bytes, 18, 0xFFFFFFF0);  // offset past the end
+    check(bytes, 1, true);
+    bytes = good;
+    put32(bytes, 14, 0x7FFFFFFF);  // size past the end
+    check(bytes, 1, true);
+    for (uint32_t headerSize : {0u, 12u, 39u, 0xFFFFFFF0u}) {
+        bytes = good;
+        put32(bytes, 22, headerSize);
+        check(bytes, 1, true);
+    }
+    for (uint32_t side : {0x7FFFFFFFu, 0x80000000u, 257u}) {
+        bytes = good;
+        put32(bytes, 26, side);
+        check(bytes, 1, true);
+        bytes = good;
+        put32(bytes, 30, side);
+        check(bytes, 1, true);
+    }
+    bytes = good;
+    put32(bytes, 30, 0xFFFFFFFC);  // a top-down header
+    check(bytes, 1, true);
+
+    // 65535 entries that all name the one image: only 101 are kept.
+    std::string many(6 + 65535 * 16, '\0');
+    put16(many, 4, 65535);
+    const std::string data = good.substr(22);
+    for (size_t e = 0; e < 65535; ++e)
+        many.replace(6 + e * 16, 16, good.substr(6, 12) + std::string(4, '\0'));
+    for (size_t e = 0; e < 65535; ++e)
+        put32(many, 6 + e * 16 + 12, uint32_t(many.size()));
+    many += data;
+    check(many, TInternalIcon::MaxImages, false);
+    // The same count with the entries missing: a stream error before anything is allocated.
+    TInternalIcon icon;
+    EXPECT_THROW(loadBytes(icon, many.substr(0, 6 + 16)), rtl::EReadError);
+}
+
+namespace {
+
+// A stream whose reads fail past `limit` bytes while it claims its whole size.
+class FailingStream : public rtl::TMemoryStream {
+public:
+    FailingStream(std::vector<uint8_t> bytes, int64_t limit) : TMemoryStream(std::move(bytes)), limit_(limit) {}
+    int64_t Read(void* buffer, int64_t count) override
+    {
+        if (Position() + count > limit_)
+            return 0;
+        return TMemoryStream::Read(buffer, count);
+    }
+
+private:
+    int64_t limit_;
+};
+
+}  // namespace
+
+TEST(InternalIcon, AStreamErrorPassesAndKeepsTheImagesReadBefore)
+{
+    const std::string one = handMadeIcon(2, 2, 24, "", std::string(16, '\x33'), std::string(8, '\0'));
+    // Two entries naming two copies of the image, the second copy behind the failing point.
+    std::string two = one.substr(0, 6) + one.substr(6, 16) + one.substr(6, 16);
+    put16(two, 4, 2);
+    const std::string data = one.substr(22);
+    put32(two, 18, uint32_t(two.size()));
+    put32(two, 34, uint32_t(two.size() + data.size()));
+    two += data + data;
+    TInternalIcon icon;
+    FailingStream stream(std::vector<uint8_t>(two.begin(), two.end()), int64_t(two.size() - 4));
+    EXPECT_THROW(icon.LoadFromStream(stream), rtl::EReadError);
+    EXPECT_EQ(icon.DecodedCount(), 1);
+    ASSERT_NE(image(icon, 0), nullptr);
+    EXPECT_EQ(image(icon, 0)->PixelColor(0, 0), gfx::TColor(0x333333));
+}
+
+TEST(IconUtilities, RowSizesColourCountsNamesAndFailures)
+{
+    EXPECT_EQ(BytesPerScanline(17, 1, 32), 4);
+    EXPECT_EQ(BytesPerScanline(33, 1, 32), 8);
+    EXPECT_EQ(BytesPerScanline(3, 24, 32), 12);
+    EXPECT_EQ(BytesPerScanline(3, 24, 8), 9);
+    EXPECT_EQ(BytesPerScanline(0, 24, 32), 0);
+    EXPECT_EQ(GetDInColors(1), 2);
+    EXPECT_EQ(GetDInColors(4), 16);
+    EXPECT_EQ(GetDInColors(8), 256);
+    EXPECT_EQ(GetDInColors(24), 0);
+    EXPECT_EQ(ResourceTypeName(14), "GroupIcon");
+    EXPECT_EQ(ResourceTypeName(3), "#3");
+    EXPECT_THROW(OutOfResources(0), EOutOfResources);
+    try {
+        OutOfResources(0);
+    } catch (const EOutOfResources& e) {
+        EXPECT_STREQ(e.what(), "Out of system resources");
+    }
+    gfx::TBitmap checker(2, 1, gfx::pf24bit);
+    checker.ScanLine(0)[0] = checker.ScanLine(0)[1] = checker.ScanLine(0)[2] = 0;
+    const auto mono = StretchBitmap(checker, 4, 2, true);
+    EXPECT_EQ(mono->PixelFormat(), gfx::pf1bit);
+    EXPECT_EQ(mono->PixelColor(1, 1), gfx::clBlack);
+    EXPECT_EQ(mono->PixelColor(2, 0), gfx::clWhite);
+}
+
+namespace {
+
+// A small PE32 executable with a resource section: group icons #1, "APP" and #7 and one
+// plain icon; `wrestool -l` lists what it holds.
+const char* const WritePe = R"PY(
+import struct, sys
+def directory(entries):  # entries: (name_or_id, offset, is_dir), named first
+    named = sum(1 for e in entries if isinstance(e[0], int) and e[0] & 0x80000000)
+    out = struct.pack('<IIHHHH', 0, 0, 4, 0, named, len(entries) - named)
+    for name, offset, is_dir in entries:
+        out += struct.pack('<II', name, offset | (0x80000000 if is_dir else 0))
+    return out
+# layout inside .rsrc: root, type dirs, name dirs, language dirs, data entries, strings, data
+rsrc = bytearray(0x400)
+root = directory([(3, 0x20, True), (14, 0x38, True)])
+rsrc[0:len(root)] = root
+rsrc[0x20:0x20 + 24] = directory([(1, 0x80, True)])
+rsrc[0x38:0x38 + 40] = directory([(0x80000000 | 0x300, 0x98, True), (1, 0xB0, True), (7, 0xC8, True)])
+for at, data in ((0x80, 0x100), (0x98, 0x110), (0xB0, 0x120), (0xC8, 0x130)):
+    rsrc[at:at + 24] = directory([(1033, data, False)])
+for i, at in enumerate((0x100, 0x110, 0x120, 0x130)):
+    rsrc[at:at + 16] = struct.pack('<IIII', 0x1000 + 0x200, 16, 0, 0)
+name = 'APP'.encode('utf-16-le')
+rsrc[0x300:0x302 + len(name)] = struct.pack('<H', 3) + name
+dos = bytearray(0x80); dos[0:2] = b'MZ'; struct.pack_into('<I', dos, 0x3C, 0x80)
+coff = struct.pack('<HHIIIHH', 0x14C, 1, 0, 0, 0, 224, 0x0102)
+opt = bytearray(224)
+struct.pack_into('<HBBIIIIIIIIIHHHHHHIIIIHHIIIIII', opt, 0, 0x10B, 1, 0, 0x200, 0, 0, 0x1000, 0x1000, 0x1000,
+                 0x400000, 0x1000, 0x200, 4, 0, 0, 0, 4, 0, 0, 0x2000, 0x200, 0, 2, 0, 0x100000, 0x1000,
+                 0x100000, 0x1000, 0, 16)
+struct.pack_into('<II', opt, 96 + 2 * 8, 0x1000, len(rsrc))
+section = struct.pack('<8sIIIIIIHHI', b'.rsrc', 0x1000, 0x1000, len(rsrc), 0x200, 0, 0, 0, 0, 0x40000040)
+head = bytes(dos) + b'PE\0\0' + coff + bytes(opt) + section
+open(sys.argv[1], 'wb').write(head + bytes(0x200 - len(head)) + bytes(rsrc))
+)PY";
+
+}  // namespace
+
+TEST(InternalIcon, ListsTheIconGroupsOfAnExecutableAsWrestoolDoes)
+{
+    if (!haveProgram("wrestool"))
+        GTEST_SKIP() << "icoutils (wrestool) is needed";
+    TempDir dir;
+    const std::string exe = dir.file("small.exe");
+    writeFile(dir.file("pe.py"), WritePe);
+    ASSERT_EQ(runCommand(python3(), {dir.file("pe.py"), exe}).exitCode, 0);
+
+    const CommandResult listing = runCommand("wrestool", {"-l", "--type=14", exe});
+    ASSERT_EQ(listing.exitCode, 0) << listing.err;
+    std::set<std::string> theirs;
+    const QRegularExpression nameField("--name=('?)([^' ]+)\\1");
+    for (const QString& line : QString::fromStdString(listing.out).split('\n', Qt::SkipEmptyParts)) {
+        const auto m = nameField.match(line);
+        if (m.hasMatch())
+            theirs.insert((m.captured(1).isEmpty() ? "#" : "") + m.captured(2).toStdString());
+    }
+    ASSERT_EQ(theirs, (std::set<std::string>{"#1", "#7", "APP"})) << listing.out;
+
+    QTreeWidget tree;
+    TInternalIcon icon;
+    EXPECT_TRUE(icon.ListIconGroups(exe, tree));
+    ASSERT_EQ(tree.topLevelItemCount(), 1);
+    QTreeWidgetItem* top = tree.topLevelItem(0);
+    EXPECT_EQ(top->text(0), "GroupIcon");
+    EXPECT_EQ(top->data(0, TInternalIcon::ImageIndexRole).toInt(), 0);
+    EXPECT_EQ(top->data(0, TInternalIcon::SelectedIndexRole).toInt(), 1);
+    std::set<std::string> ours;
+    for (int i = 0; i < top->childCount(); ++i) {
+        ours.insert(top->child(i)->text(0).toStdString());
+        EXPECT_EQ(top->child(i)->data(0, TInternalIcon::ImageIndexRole).toInt(), 2);
+        EXPECT_EQ(top->child(i)->data(0, TInternalIcon::SelectedIndexRole).toInt(), 2);
+    }
+    EXPECT_EQ(ours, theirs);
+
+    // Not an executable, a missing file, and every cut of the executable: false or a shorter
+    // listing, never more.
+    QTreeWidget other;
+    writeFile(dir.file("text.exe"), "MZ but nothing more");
+    EXPECT_FALSE(icon.ListIconGroups(dir.file("text.exe"), other));
+    EXPECT_FALSE(icon.ListIconGroups(dir.file("missing.exe"), other));
+    const std::string whole = readFile(exe);
+    for (size_t n = 0; n < whole.size(); n += 7) {
+        writeFile(dir.file("cut.exe"), whole.substr(0, n));
+        QTreeWidget cut;
+        icon.ListIconGroups(dir.file("cut.exe"), cut);
+        EXPECT_LE(cut.topLevelItemCount(), 1);
+        if (cut.topLevelItemCount()) {
+            EXPECT_LE(cut.topLevelItem(0)->childCount(), 3);
+        }
+    }
+}
+
+TEST(InternalIcon, FixtureIconsAtFourTimesForALook)
+{
+    REQUIRE_TOOLS();
+    TempDir dir;
+    std::vector<const gfx::TBitmap*> shown;
+    std::vector<std::unique_ptr<TInternalIcon>> icons;
+    TIcon32 icon32;
+    for (int bits : {1, 4, 8, 24, 32})
+        for (int side : {16, 32, 48}) {
+            const std::string tag = std::to_string(bits) + "-" + std::to_string(side);
+            const int palette = bits == 1 ? 2 : bits == 4 ? 16 : bits == 8 ? 256 : 0;
+            const std::string ico = makeIcon(dir, tag + ".ico", {drawPicture(dir, tag + ".png", side, side, side + bits, palette)}, bits);
+            icons.push_back(std::make_unique<TInternalIcon>());
+            icons.back()->LoadFromFile(ico);
+            shown.push_back(image(*icons.back(), 0));
+        }
+    int width = 8, height = 0;
+    for (const gfx::TBitmap* b : shown) {
+        width += 4 * b->Width() + 8;
+        height = std::max(height, 4 * b->Height());
+    }
+    QImage sheet(width, height + 16, QImage::Format_RGB32);
+    sheet.fill(QColor(128, 128, 128));
+    QPainter painter(&sheet);
+    int x = 8;
+    for (const gfx::TBitmap* b : shown) {
+        painter.drawImage(QRect(x, 8, 4 * b->Width(), 4 * b->Height()), b->ToImage());
+        x += 4 * b->Width() + 8;
+    }
+    painter.end();
+    EXPECT_TRUE(sheet.save(lookDir() + "/icons.png"));
+}
