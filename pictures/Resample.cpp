@@ -12,6 +12,19 @@ using Real = long double;
 // value just above a half must not become the half on its way through a double.
 int64_t RoundExtended(Real x) { return std::llrintl(x); }
 
+// ClampByte without a library call per channel: adding 2^63 leaves no fraction bits in the
+// 64-bit mantissa, so the sum is the value rounded as llrintl rounds it (nearest, halves to
+// even); the integer 0..255 then passes exactly through a double.
+inline uint8_t Clamp(Real v)
+{
+    if (v < 0)
+        return 0;
+    if (v > 255)
+        return 255;
+    const Real rounded = (v + 0x1p63L) - 0x1p63L;
+    return uint8_t(double(rounded));
+}
+
 // The source columns (or rows) and weights of one destination column (or row).
 struct Taps {
     int32_t Index[4];
@@ -125,12 +138,15 @@ void Bilinear(const TBmpData24& src, const TBmpData24& dst, Real rx, Real ry)
             for (int ch = 0; ch < 3; ++ch) {
                 const Real top = p00[ch] * (1 - dx) + p10[ch] * dx;
                 const Real bottom = p01[ch] * (1 - dx) + p11[ch] * dx;
-                d[ch] = ClampByte(top * (1 - dy) + bottom * dy);
+                d[ch] = Clamp(top * (1 - dy) + bottom * dy);
             }
         }
     }
 }
 
+// Filters 2, 3 and 5 weight a sample by its column weight, then by its row weight; the
+// B-spline (filter 4) by the product of the two, which is worked out once per tap.
+template <bool WeightProduct>
 void Window4(const TBmpData24& src, const TBmpData24& dst, Real rx, Real ry, int filter)
 {
     const std::vector<Taps> columns = WindowTaps(dst.Width, rx, src.Width, filter);
@@ -146,15 +162,22 @@ void Window4(const TBmpData24& src, const TBmpData24& dst, Real rx, Real ry, int
                 for (int i = 0; i < 4; ++i) {
                     const Real wx = c.Weight[i];
                     const uint8_t* s = row + 3 * size_t(c.Index[i]);
-                    blue += s[0] * wx * wy;
-                    green += s[1] * wx * wy;
-                    red += s[2] * wx * wy;
+                    if constexpr (WeightProduct) {
+                        const Real w = wx * wy;
+                        blue += s[0] * w;
+                        green += s[1] * w;
+                        red += s[2] * w;
+                    } else {
+                        blue += s[0] * wx * wy;
+                        green += s[1] * wx * wy;
+                        red += s[2] * wx * wy;
+                    }
                 }
             }
             uint8_t* d = dst.Pixel(x, y);
-            d[0] = ClampByte(blue);
-            d[1] = ClampByte(green);
-            d[2] = ClampByte(red);
+            d[0] = Clamp(blue);
+            d[1] = Clamp(green);
+            d[2] = Clamp(red);
         }
     }
 }
@@ -170,11 +193,7 @@ TBmpData24::TBmpData24(gfx::TBitmap& Bitmap) : Width(Bitmap.Width()), Height(Bit
 
 uint8_t ClampByte(long double Value)
 {
-    if (Value < 0)
-        return 0;
-    if (Value > 255)
-        return 255;
-    return uint8_t(RoundExtended(Value));
+    return Clamp(Value);
 }
 
 std::unique_ptr<TBitmap> CopyBitmap(const TBitmap& Source)
@@ -203,8 +222,8 @@ bool ResampleBitmap24(TBitmap& Bitmap, int32_t NewWidth, int32_t NewHeight, int 
     case 1: Bilinear(src, dst, rx, ry); break;
     case 2:
     case 3:
-    case 4:
-    case 5: Window4(src, dst, rx, ry, Filter); break;
+    case 5: Window4<false>(src, dst, rx, ry, Filter); break;
+    case 4: Window4<true>(src, dst, rx, ry, Filter); break;
     default: break;
     }
     Bitmap.Assign(*dest);

@@ -2,7 +2,7 @@
 // icotool's own extraction of the same images; hand-made icons for what those tools do not
 // write (16-bit entries, broken and hostile files); the executable's icon-group listing
 // against icoutils' wrestool.
-#include "pictures/IconFixtures.h"
+#include "pictures/PictureFixtures.h"
 #include "pictures/icons/Icon32.h"
 #include "pictures/icons/icoread.h"
 #include "pictures/icons/icoutil.h"
@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTreeWidget>
@@ -22,7 +20,7 @@
 #include <set>
 
 using namespace testsupport;
-using namespace iconfixtures;
+using namespace picturefixtures;
 
 namespace {
 
@@ -77,13 +75,6 @@ gfx::TBitmap* image(const TInternalIcon& icon, int index, int* colors = nullptr)
     if (colors)
         *colors = c;
     return b;
-}
-
-QString lookDir()
-{
-    const QString dir = QCoreApplication::applicationDirPath() + "/../pictures-look";
-    QDir().mkpath(dir);
-    return dir;
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 // The bitmap resampler: flat pictures, the sampling grid's edges, rounding and clamping, and
 // photos against ImageMagick's resize with the matching filters.
+#include "pictures/PictureFixtures.h"
 #include "pictures/Resample.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QPainter>
 
 #include <cmath>
@@ -184,11 +183,19 @@ TEST(Resample, OtherFormatsAndEmptySourcesStayAsTheyAre)
         }
 }
 
-TEST(Resample, PhotosStayCloseToImageMagicksResize)
-{
-    if (!haveProgram("convert"))
-        GTEST_SKIP() << "ImageMagick is needed";
+// Cases on pictures ImageMagick draws; skipped without it.
+class ResampleWithMagick : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!haveProgram("convert"))
+            GTEST_SKIP() << "ImageMagick is needed";
+    }
     TempDir dir;
+};
+
+TEST_F(ResampleWithMagick, PhotosStayCloseToImageMagicksResize)
+{
     TBitmap photo;
     ASSERT_TRUE(magickPicture(dir, "photo.png", 240, 160, photo));
     // The two grids differ by up to half a pixel (ours starts at the corner, ImageMagick's at
@@ -224,11 +231,8 @@ TEST(Resample, PhotosStayCloseToImageMagicksResize)
     EXPECT_GT(meanDifference(swapped, *magickResize(dir, photo, "Triangle", 120, 80), 2), 3.5 * 4);
 }
 
-TEST(Resample, EnlargementsByEveryFilterForALook)
+TEST_F(ResampleWithMagick, EnlargementsByEveryFilterForALook)
 {
-    if (!haveProgram("convert"))
-        GTEST_SKIP() << "ImageMagick is needed";
-    TempDir dir;
     TBitmap picture;
     ASSERT_TRUE(magickPicture(dir, "look.png", 48, 32, picture));
     const int gap = 8;
@@ -242,7 +246,5 @@ TEST(Resample, EnlargementsByEveryFilterForALook)
         painter.drawImage(gap + filter * (4 * 48 + gap), gap, b.ToImage());
     }
     painter.end();
-    const QString out = QCoreApplication::applicationDirPath() + "/../pictures-look";
-    QDir().mkpath(out);
-    EXPECT_TRUE(sheet.save(out + "/resample.png"));
+    EXPECT_TRUE(sheet.save(picturefixtures::lookDir() + "/resample.png"));
 }

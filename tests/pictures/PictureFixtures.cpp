@@ -1,10 +1,13 @@
-#include "pictures/IconFixtures.h"
+#include "pictures/PictureFixtures.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
+
 using testsupport::runCommand;
 
-namespace iconfixtures {
+namespace picturefixtures {
 
 bool haveTools()
 {
@@ -92,4 +95,11 @@ std::string firstDifference(const gfx::TBitmap& bitmap, const QImage& image)
     return {};
 }
 
-}  // namespace iconfixtures
+QString lookDir()
+{
+    const QString dir = QCoreApplication::applicationDirPath() + "/../pictures-look";
+    QDir().mkpath(dir);
+    return dir;
+}
+
+}  // namespace picturefixtures

@@ -1,16 +1,18 @@
-// Icons for the icon reader tests, made by icoutils' icotool and ImageMagick from pictures
-// ImageMagick draws, and the reference pixels those tools give back.
+// Fixtures of the picture tests: icons made by icoutils' icotool and ImageMagick from
+// pictures ImageMagick draws, the reference pixels those tools give back, and the folder
+// where tests leave pictures for a person to look at.
 #pragma once
 
 #include "platform/gfx/Bitmap.h"
 #include "support/TestSupport.h"
 
 #include <QImage>
+#include <QString>
 
 #include <string>
 #include <vector>
 
-namespace iconfixtures {
+namespace picturefixtures {
 
 // Whether icotool and ImageMagick's convert are there (each test skips without them).
 bool haveTools();
@@ -36,4 +38,7 @@ QImage flattenOnWhite(const QImage& image);
 // the sizes when they differ), comparing colours only.
 std::string firstDifference(const gfx::TBitmap& bitmap, const QImage& image);
 
-}  // namespace iconfixtures
+// build/pictures-look, made when missing: pictures a person looks at after the tests.
+QString lookDir();
+
+}  // namespace picturefixtures

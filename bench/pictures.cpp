@@ -1,0 +1,151 @@
+// The picture formats' work on large pictures, each case set beside ImageMagick (Magick++)
+// doing the same to the same pixels in the same run. One function per family of cases; each
+// runs through `compareWithMagick`, which alternates ours and ImageMagick's (the first of the
+// pair swapping every round), 5 rounds, and reports as median with _min/_max spread:
+// `ours_ms`, `magick_ms` and `ratio` = our time / ImageMagick's, with the row's label saying
+// whether the median ratio meets the family's goal (PASS) or not (MISS).
+//
+// Resampling (BM_Resample): fitting a 3000 x 2000 photo into 300 x 200 and zooming 300 x 200
+// to 1200 x 800, with our bilinear (filter 1) and cubic B-spline (filter 4) against
+// ImageMagick's Triangle and Spline resize. ImageMagick runs on one thread here, as our
+// resampler does (`magick_threads` 0 runs it on its default thread count, for reference).
+// Goal: ratio within 2.
+#include "bench/BenchSupport.h"
+#include "pictures/Resample.h"
+
+#include <benchmark/benchmark.h>
+
+#include <Magick++.h>
+
+#include <QGuiApplication>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace benchsupport;
+
+namespace {
+
+// Rounds of each case: ours and ImageMagick's alternate, the pair's order swapping each round.
+constexpr int Rounds = 5;
+
+// ImageMagick's own thread count, taken before any case changes it.
+size_t MagickDefaultThreads = 1;
+
+// Runs `prepare` untimed before each timed run of `ours` or `theirs` (so each starts from the
+// same input), alternating the two over the benchmark's iterations; reports the times in
+// milliseconds and the ratio ours / theirs, and labels the row with the goal's outcome.
+void compareWithMagick(benchmark::State& state, double goalRatio, const std::function<void()>& prepare,
+                       const std::function<void()>& ours, const std::function<void()>& theirs)
+{
+    Runs oursMs, theirMs, ratio;
+    bool oursFirst = true;
+    for (auto _ : state) {
+        double o = 0, t = 0;
+        for (int turn = 0; turn < 2; ++turn) {
+            prepare();
+            if ((turn == 0) == oursFirst)
+                o = secondsOf(ours);
+            else
+                t = secondsOf(theirs);
+        }
+        oursFirst = !oursFirst;
+        state.SetIterationTime(o);
+        oursMs.add(o * 1000);
+        theirMs.add(t * 1000);
+        ratio.add(o / t);
+    }
+    report(state, "ours_ms", oursMs);
+    report(state, "magick_ms", theirMs);
+    report(state, "ratio", ratio);
+    char label[64];
+    std::snprintf(label, sizeof label, "goal ratio <= %g: %s", goalRatio, ratio.median() <= goalRatio ? "PASS" : "MISS");
+    state.SetLabel(label);
+}
+
+// A photo-like picture of w x h as blue, green, red bytes without row padding: smooth shading
+// with edges and a little grain, so neither side can skip work on flat areas.
+std::vector<uint8_t> photoPixels(int w, int h)
+{
+    std::vector<uint8_t> p(size_t(w) * h * 3);
+    uint32_t grain = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double u = double(x) / w, v = double(y) / h;
+            grain = grain * 1664525u + 1013904223u;
+            const int noise = int(grain >> 28) - 8;
+            const bool inside = std::hypot(u - 0.4, v - 0.5) < 0.2;
+            uint8_t* px = &p[(size_t(y) * w + x) * 3];
+            px[0] = uint8_t(std::clamp(int(128 + 100 * std::sin(9 * u + 4 * v)) + noise, 0, 255));
+            px[1] = uint8_t(std::clamp(int(inside ? 220 : 90 + 80 * v) + noise, 0, 255));
+            px[2] = uint8_t(std::clamp(int(128 + 110 * std::cos(7 * v - 3 * u)) + noise, 0, 255));
+        }
+    return p;
+}
+
+void toBitmap(const std::vector<uint8_t>& pixels, int w, int h, gfx::TBitmap& bitmap)
+{
+    bitmap.SetPixelFormat(gfx::pf24bit);
+    bitmap.SetSize(w, h);
+    for (int y = 0; y < h; ++y)
+        std::copy_n(&pixels[size_t(y) * w * 3], size_t(w) * 3, bitmap.ScanLine(y));
+}
+
+// Args: our filter, source width and height, target width and height, ImageMagick's threads.
+void BM_Resample(benchmark::State& state)
+{
+    const int filter = int(state.range(0));
+    const int sw = int(state.range(1)), sh = int(state.range(2)), dw = int(state.range(3)), dh = int(state.range(4));
+    const std::vector<uint8_t> pixels = photoPixels(sw, sh);
+    gfx::TBitmap source, work;
+    toBitmap(pixels, sw, sh, source);
+
+    Magick::ResourceLimits::thread(state.range(5) > 0 ? size_t(state.range(5)) : MagickDefaultThreads);
+    const Magick::Image original(size_t(sw), size_t(sh), "BGR", MagickCore::CharPixel, pixels.data());
+    Magick::Image magick;
+    Magick::Geometry size(static_cast<size_t>(dw), static_cast<size_t>(dh));
+    size.aspect(true);  // exactly dw x dh, as ours
+
+    compareWithMagick(
+        state, 2.0,
+        [&] {
+            work.Assign(source);
+            magick = original;
+            magick.modifyImage();  // the copy made before the clock starts
+            magick.filterType(filter == 4 ? MagickCore::SplineFilter : MagickCore::TriangleFilter);
+        },
+        [&] {
+            if (!ResampleBitmap24(work, dw, dh, filter) || work.Width() != dw)
+                state.SkipWithError("resampling failed");
+        },
+        [&] {
+            magick.resize(size);
+            if (magick.columns() != size_t(dw))
+                state.SkipWithError("ImageMagick's resize failed");
+        });
+}
+
+void ResampleCases(benchmark::internal::Benchmark* b)
+{
+    for (int threads : {1, 0})
+        for (int filter : {1, 4}) {
+            b->Args({filter, 3000, 2000, 300, 200, threads});
+            b->Args({filter, 300, 200, 1200, 800, threads});
+        }
+    b->ArgNames({"filter", "sw", "sh", "dw", "dh", "magick_threads"});
+    b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Resample)->Apply(ResampleCases);
+
+int main(int argc, char** argv)
+{
+    Magick::InitializeMagick(*argv);
+    MagickDefaultThreads = Magick::ResourceLimits::thread();
+    return runOffscreen<QGuiApplication>(argc, argv);
+}
