@@ -79,34 +79,57 @@ gfx::TBitmap* image(const TInternalIcon& icon, int index, int* colors = nullptr)
 
 }  // namespace
 
+// Also leaves every icon at 4x in build/pictures-look/icons.png for a look.
 TEST(InternalIcon, EveryDepthAndSizeEqualsIcotoolsExtractionOnWhite)
 {
     REQUIRE_TOOLS();
     TempDir dir;
-    const struct {
-        int bits, paletteColors, colors;
-    } depths[] = {{1, 2, 2}, {4, 16, 16}, {8, 256, 256}, {24, 0, 0}};
-    for (const auto& d : depths)
+    std::vector<QImage> shown;
+    for (int bits : {1, 4, 8, 24, 32})
         for (int side : {16, 32, 48}) {
-            SCOPED_TRACE("bits " + std::to_string(d.bits) + ", side " + std::to_string(side));
-            const std::string tag = std::to_string(d.bits) + "-" + std::to_string(side);
-            const std::string ico = makeIcon(dir, tag + ".ico",
-                                             {drawPicture(dir, tag + ".png", side, side, side + d.bits, d.paletteColors)},
-                                             d.bits);
+            SCOPED_TRACE("bits " + std::to_string(bits) + ", side " + std::to_string(side));
+            const std::string tag = std::to_string(bits) + "-" + std::to_string(side);
+            const int colors = bits <= 8 ? 1 << bits : 0;
+            const std::string ico =
+                makeIcon(dir, tag + ".ico", {drawPicture(dir, tag + ".png", side, side, side + bits, colors)}, bits);
+            const QImage extracted = extract(dir, ico, 1);
             TInternalIcon icon;
             EXPECT_TRUE(icon.LoadFromFile(ico));
-            int colors = 0;
-            const gfx::TBitmap* got = image(icon, 0, &colors);
-            ASSERT_NE(got, nullptr);
-            EXPECT_EQ(colors, d.colors);
-            EXPECT_EQ(firstDifference(*got, flattenOnWhite(extract(dir, ico, 1))), "");
-            EXPECT_EQ(got->PixelColor(0, 0), gfx::clWhite);  // a see-through corner
+            int got = -2;
+            const gfx::TBitmap* b = image(icon, 0, &got);
+            ASSERT_NE(b, nullptr);
+            EXPECT_EQ(got, colors);
+            EXPECT_EQ(firstDifference(*b, flattenOnWhite(extracted)), "");  // 32 bits: alpha unused
+            EXPECT_EQ(b->PixelColor(0, 0), gfx::clWhite);                    // a see-through corner
+            shown.push_back(b->ToImage());
 
-            // The 32-bit reader leaves these to this one, without raising.
+            // The 32-bit reader takes 32-bit icons, raw colours without alpha, and leaves the
+            // others to the general reader without raising.
             TIcon32 icon32;
-            EXPECT_FALSE(icon32.LoadFromFile(ico));
-            EXPECT_TRUE(icon32.Data().empty());
+            ASSERT_EQ(icon32.LoadFromFile(ico), bits == 32);
+            if (bits == 32) {
+                EXPECT_EQ(firstDifference(icon32.Bitmap(), extracted.convertToFormat(QImage::Format_RGB32)), "");
+                EXPECT_EQ(icon32.Bitmap().PixelFormat(), gfx::pf32bit);
+                EXPECT_EQ(icon32.IconWidth(), side);
+                EXPECT_EQ(icon32.Width(), side);
+                EXPECT_FALSE(icon32.isVisible());  // made without a parent: no window of its own
+            } else {
+                EXPECT_TRUE(icon32.Data().empty());
+            }
         }
+    int width = 8;
+    for (const QImage& i : shown)
+        width += 4 * i.width() + 8;
+    QImage sheet(width, 4 * 48 + 16, QImage::Format_RGB32);
+    sheet.fill(QColor(128, 128, 128));
+    QPainter painter(&sheet);
+    int x = 8;
+    for (const QImage& i : shown) {
+        painter.drawImage(QRect(x, 8, 4 * i.width(), 4 * i.height()), i);
+        x += 4 * i.width() + 8;
+    }
+    painter.end();
+    EXPECT_TRUE(sheet.save(lookDir() + "/icons.png"));
 }
 
 TEST(InternalIcon, ThreeImagesGiveThreeBitmapsAndIndexThreeNothing)
@@ -120,76 +143,44 @@ TEST(InternalIcon, ThreeImagesGiveThreeBitmapsAndIndexThreeNothing)
     TInternalIcon icon;
     icon.LoadFromFile(ico);
     EXPECT_EQ(icon.ImageCount(), 3);
-    EXPECT_EQ(icon.DecodedCount(), 3);
-    EXPECT_TRUE(icon.LoadedFromFile());
-    int colors = 0;
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_NE(image(icon, i), nullptr);
+    ASSERT_EQ(icon.DecodedCount(), 3);
+    for (int i = 0; i < 3; ++i)
         EXPECT_EQ(firstDifference(*image(icon, i), flattenOnWhite(extract(dir, ico, i + 1))), "") << "image " << i;
-    }
-    image(icon, 1, &colors);
-    EXPECT_EQ(colors, 16);
-    EXPECT_EQ(image(icon, 2)->Width(), 48);
+    int colors = 0;
     EXPECT_EQ(image(icon, 3, &colors), nullptr);
     EXPECT_EQ(colors, -1);
-    EXPECT_EQ(image(icon, -1), nullptr);
-
     icon.Clear();
-    EXPECT_EQ(icon.DecodedCount(), 0);
     EXPECT_EQ(image(icon, 0), nullptr);
 }
 
-TEST(Icon32, ThirtyTwoBitIconsKeepTheirRawColoursWithoutAlpha)
+TEST(Icon32, TakesTheFirstEntrysImageAndTheHeadersHeight)
 {
     REQUIRE_TOOLS();
     TempDir dir;
-    std::vector<std::string> pngs;
-    for (int side : {16, 32, 48})
-        pngs.push_back(drawPicture(dir, "p" + std::to_string(side) + ".png", side, side, side, 0));
-
     TIcon32 icon32;
     EXPECT_EQ(icon32.IconWidth(), 32);
     EXPECT_EQ(icon32.IconHeight(), 32);
-    EXPECT_EQ(icon32.Width(), 32);
     EXPECT_EQ(icon32.Height(), 32);
-    for (size_t i = 0; i < pngs.size(); ++i) {
-        const std::string ico = makeIcon(dir, "one" + std::to_string(i) + ".ico", {pngs[i]}, 32);
-        ASSERT_TRUE(icon32.LoadFromFile(ico));
-        const QImage want = extract(dir, ico, 1).convertToFormat(QImage::Format_RGB32);
-        EXPECT_EQ(firstDifference(icon32.Bitmap(), want), "") << ico;
-        EXPECT_EQ(icon32.Bitmap().PixelFormat(), gfx::pf32bit);
-        EXPECT_EQ(icon32.IconWidth(), want.width());
-        EXPECT_EQ(icon32.Width(), want.width());
-        // Made without a parent, it must not open a window of its own.
-        EXPECT_FALSE(icon32.isVisible());
-
-        // The same images read by the general reader, alpha unused, are the extraction on white.
-        TInternalIcon icon;
-        icon.LoadFromFile(ico);
-        int colors = -2;
-        EXPECT_EQ(firstDifference(*image(icon, 0, &colors), flattenOnWhite(extract(dir, ico, 1))), "");
-        EXPECT_EQ(colors, 0);
-    }
-
     // The first image of a three-image icon lies behind three entries, not at byte 22.
-    const std::string three = makeIcon(dir, "three.ico", pngs, 32);
+    const std::string three = makeIcon(dir, "three.ico",
+                                       {drawPicture(dir, "a.png", 16, 16, 1, 0), drawPicture(dir, "b.png", 32, 32, 2, 0),
+                                        drawPicture(dir, "c.png", 48, 48, 3, 0)},
+                                       32);
     ASSERT_TRUE(icon32.LoadFromFile(three));
     EXPECT_EQ(firstDifference(icon32.Bitmap(), extract(dir, three, 1).convertToFormat(QImage::Format_RGB32)), "");
 
-    // ImageMagick's ICO writer, and a picture that is not square: the height is the header's.
-    const std::string magick = dir.file("magick.ico");
+    // ImageMagick's ICO writer, and a picture that is not square.
+    const std::string magick = dir.file("magick.ico"), png = dir.file("magick-read.png");
     ASSERT_EQ(runCommand("convert", {drawPicture(dir, "tall.png", 20, 30, 5, 0), magick}).exitCode, 0);
+    ASSERT_EQ(runCommand("convert", {magick, "PNG32:" + png}).exitCode, 0);
     ASSERT_TRUE(icon32.LoadFromFile(magick));
-    EXPECT_EQ(icon32.IconWidth(), 20);
     EXPECT_EQ(icon32.IconHeight(), 30);
     EXPECT_EQ(icon32.Height(), 30);
-    const std::string png = dir.file("magick-read.png");
-    ASSERT_EQ(runCommand("convert", {magick, "PNG32:" + png}).exitCode, 0);
-    const QImage magickRead(QString::fromStdString(png));
-    EXPECT_EQ(firstDifference(icon32.Bitmap(), magickRead.convertToFormat(QImage::Format_RGB32)), "");
+    EXPECT_EQ(firstDifference(icon32.Bitmap(), QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB32)),
+              "");
 }
 
-TEST(Icon32, PngEntriesAndOddHeadersAreLeftToTheGeneralReader)
+TEST(Icon32, PngEntriesAreLeftToTheGeneralReader)
 {
     REQUIRE_TOOLS();
     TempDir dir;
@@ -210,22 +201,6 @@ TEST(Icon32, PngEntriesAndOddHeadersAreLeftToTheGeneralReader)
     EXPECT_EQ(colors, 2);
     EXPECT_TRUE(image(icon, 1, &colors)->Empty());
     EXPECT_EQ(colors, -1);
-
-    // 32-bit header with a side beyond 256, or a header that is not 40 bytes.
-    std::string bytes = handMadeIcon(2, 2, 32, "", std::string(16, '\x40'), std::string(8, '\0'));
-    put32(bytes, 14, 104 + 16);  // with no image size in the header, the entry's size less 104 counts
-    std::vector<uint8_t> data(bytes.begin(), bytes.end());
-    gfx::TBitmap out;
-    EXPECT_TRUE(DecodeIcon32(data.data(), data.size(), out));
-    EXPECT_EQ(out.PixelColor(1, 1), gfx::TColor(0x404040));
-    put32(bytes, 22 + 4, 300);
-    data.assign(bytes.begin(), bytes.end());
-    EXPECT_FALSE(DecodeIcon32(data.data(), data.size(), out));
-    put32(bytes, 22 + 4, 2);
-    put32(bytes, 22, 108);
-    data.assign(bytes.begin(), bytes.end());
-    EXPECT_FALSE(DecodeIcon32(data.data(), data.size(), out));
-    EXPECT_EQ(out.Width(), 2);  // untouched by the refusals
 }
 
 TEST(InternalIcon, SixteenBitEntriesAndZeroWidthBytes)
@@ -268,7 +243,7 @@ TEST(InternalIcon, SixteenBitEntriesAndZeroWidthBytes)
     EXPECT_EQ(colors, 2);
 }
 
-TEST(InternalIcon, HostileFilesGiveEmptyImagesOrStreamErrorsNeverMore)
+TEST(IconReaders, HostileFilesGiveEmptyImagesRefusalsOrStreamErrorsNeverMore)
 {
     const std::string good = handMadeIcon(2, 2, 24, "", std::string(16, '\x33'), std::string(8, '\0'));
     auto check = [](const std::string& bytes, int decoded, bool empty) {
@@ -278,17 +253,12 @@ TEST(InternalIcon, HostileFilesGiveEmptyImagesOrStreamErrorsNeverMore)
         for (int i = 0; i < icon.DecodedCount(); ++i) {
             int colors = 0;
             EXPECT_EQ(image(icon, i, &colors)->Empty(), empty) << i;
-            if (empty) {
-                EXPECT_EQ(colors, -1);
-            }
+            EXPECT_EQ(colors, empty ? -1 : 0);
         }
     };
     check(good, 1, false);
-
-    // Every truncation: the header or the entries cut give a stream error; cut image data an
-    // empty image. Nothing else.
+    // Every cut: header or entries cut give a stream error, cut image data an empty image.
     for (size_t n = 0; n < good.size(); ++n) {
-        SCOPED_TRACE("cut at " + std::to_string(n));
         TInternalIcon icon;
         try {
             loadBytes(icon, good.substr(0, n));
@@ -298,43 +268,42 @@ TEST(InternalIcon, HostileFilesGiveEmptyImagesOrStreamErrorsNeverMore)
             EXPECT_LT(n, 22u);
         }
     }
-
-    std::string bytes = good;
-    put32(bytes, 18, 0xFFFFFFF0);  // offset past the end
-    check(bytes, 1, true);
-    bytes = good;
-    put32(bytes, 14, 0x7FFFFFFF);  // size past the end
-    check(bytes, 1, true);
-    for (uint32_t headerSize : {0u, 12u, 39u, 0xFFFFFFF0u}) {
-        bytes = good;
-        put32(bytes, 22, headerSize);
+    // Offset and size past the end; header sizes 0, core, short, huge; sides near 2^31,
+    // beyond 256, top-down.
+    const std::pair<size_t, uint32_t> patches[] = {
+        {18, 0xFFFFFFF0}, {14, 0x7FFFFFFF}, {22, 0},   {22, 12},         {22, 39},         {22, 0xFFFFFFF0}, {26, 0x7FFFFFFF},
+        {26, 0x80000000}, {26, 257},        {30, 514}, {30, 0x7FFFFFFF}, {30, 0x80000000}, {30, 0xFFFFFFFC}};
+    for (auto [at, value] : patches) {
+        std::string bytes = good;
+        put32(bytes, at, value);
         check(bytes, 1, true);
     }
-    for (uint32_t side : {0x7FFFFFFFu, 0x80000000u, 257u}) {
-        bytes = good;
-        put32(bytes, 26, side);
-        check(bytes, 1, true);
-        bytes = good;
-        put32(bytes, 30, side);
-        check(bytes, 1, true);
-    }
-    bytes = good;
-    put32(bytes, 30, 0xFFFFFFFC);  // a top-down header
-    check(bytes, 1, true);
-
-    // 65535 entries that all name the one image: only 101 are kept.
-    std::string many(6 + 65535 * 16, '\0');
+    // 65535 entries that all name the one image: 101 are kept. Without the entries there: a
+    // stream error before anything is allocated.
+    std::string entry = good.substr(6, 16);
+    put32(entry, 12, 6 + 65535 * 16);
+    std::string many = good.substr(0, 6);
     put16(many, 4, 65535);
-    const std::string data = good.substr(22);
-    for (size_t e = 0; e < 65535; ++e)
-        many.replace(6 + e * 16, 16, good.substr(6, 12) + std::string(4, '\0'));
-    for (size_t e = 0; e < 65535; ++e)
-        put32(many, 6 + e * 16 + 12, uint32_t(many.size()));
-    many += data;
-    check(many, TInternalIcon::MaxImages, false);
-    // The same count with the entries missing: a stream error before anything is allocated.
+    for (int e = 0; e < 65535; ++e)
+        many += entry;
+    check(many + good.substr(22), TInternalIcon::MaxImages, false);
     TInternalIcon icon;
     EXPECT_THROW(loadBytes(icon, many.substr(0, 6 + 16)), rtl::EReadError);
+
+    // The 32-bit decoder: with no image size in the header, the entry's size less 104 counts;
+    // every cut, a side beyond 256 and a header that is not 40 bytes are refused or read short.
+    std::string bytes = handMadeIcon(2, 2, 32, "", std::string(16, '\x40'), std::string(8, '\0'));
+    put32(bytes, 14, 104 + 16);
+    gfx::TBitmap out;
+    ASSERT_TRUE(DecodeIcon32(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out));
+    EXPECT_EQ(out.PixelColor(1, 1), gfx::TColor(0x404040));
+    for (size_t n = 0; n < bytes.size(); ++n)
+        EXPECT_EQ(DecodeIcon32(reinterpret_cast<const uint8_t*>(bytes.data()), n, out), n >= 22 + 40) << n;
+    for (auto [at, value] : {std::pair<size_t, uint32_t>{26, 300}, {22, 108}}) {
+        std::string odd = bytes;
+        put32(odd, at, value);
+        EXPECT_FALSE(DecodeIcon32(reinterpret_cast<const uint8_t*>(odd.data()), odd.size(), out));
+    }
 }
 
 namespace {
@@ -374,31 +343,17 @@ TEST(InternalIcon, AStreamErrorPassesAndKeepsTheImagesReadBefore)
     EXPECT_EQ(image(icon, 0)->PixelColor(0, 0), gfx::TColor(0x333333));
 }
 
-TEST(IconUtilities, RowSizesColourCountsNamesAndFailures)
+TEST(IconUtilities, RowSizesColourCountsAndNames)
 {
     EXPECT_EQ(BytesPerScanline(17, 1, 32), 4);
     EXPECT_EQ(BytesPerScanline(33, 1, 32), 8);
-    EXPECT_EQ(BytesPerScanline(3, 24, 32), 12);
     EXPECT_EQ(BytesPerScanline(3, 24, 8), 9);
     EXPECT_EQ(BytesPerScanline(0, 24, 32), 0);
-    EXPECT_EQ(GetDInColors(1), 2);
-    EXPECT_EQ(GetDInColors(4), 16);
     EXPECT_EQ(GetDInColors(8), 256);
     EXPECT_EQ(GetDInColors(24), 0);
     EXPECT_EQ(ResourceTypeName(14), "GroupIcon");
     EXPECT_EQ(ResourceTypeName(3), "#3");
     EXPECT_THROW(OutOfResources(0), EOutOfResources);
-    try {
-        OutOfResources(0);
-    } catch (const EOutOfResources& e) {
-        EXPECT_STREQ(e.what(), "Out of system resources");
-    }
-    gfx::TBitmap checker(2, 1, gfx::pf24bit);
-    checker.ScanLine(0)[0] = checker.ScanLine(0)[1] = checker.ScanLine(0)[2] = 0;
-    const auto mono = StretchBitmap(checker, 4, 2, true);
-    EXPECT_EQ(mono->PixelFormat(), gfx::pf1bit);
-    EXPECT_EQ(mono->PixelColor(1, 1), gfx::clBlack);
-    EXPECT_EQ(mono->PixelColor(2, 0), gfx::clWhite);
 }
 
 namespace {
@@ -491,37 +446,4 @@ TEST(InternalIcon, ListsTheIconGroupsOfAnExecutableAsWrestoolDoes)
             EXPECT_LE(cut.topLevelItem(0)->childCount(), 3);
         }
     }
-}
-
-TEST(InternalIcon, FixtureIconsAtFourTimesForALook)
-{
-    REQUIRE_TOOLS();
-    TempDir dir;
-    std::vector<const gfx::TBitmap*> shown;
-    std::vector<std::unique_ptr<TInternalIcon>> icons;
-    TIcon32 icon32;
-    for (int bits : {1, 4, 8, 24, 32})
-        for (int side : {16, 32, 48}) {
-            const std::string tag = std::to_string(bits) + "-" + std::to_string(side);
-            const int palette = bits == 1 ? 2 : bits == 4 ? 16 : bits == 8 ? 256 : 0;
-            const std::string ico = makeIcon(dir, tag + ".ico", {drawPicture(dir, tag + ".png", side, side, side + bits, palette)}, bits);
-            icons.push_back(std::make_unique<TInternalIcon>());
-            icons.back()->LoadFromFile(ico);
-            shown.push_back(image(*icons.back(), 0));
-        }
-    int width = 8, height = 0;
-    for (const gfx::TBitmap* b : shown) {
-        width += 4 * b->Width() + 8;
-        height = std::max(height, 4 * b->Height());
-    }
-    QImage sheet(width, height + 16, QImage::Format_RGB32);
-    sheet.fill(QColor(128, 128, 128));
-    QPainter painter(&sheet);
-    int x = 8;
-    for (const gfx::TBitmap* b : shown) {
-        painter.drawImage(QRect(x, 8, 4 * b->Width(), 4 * b->Height()), b->ToImage());
-        x += 4 * b->Width() + 8;
-    }
-    painter.end();
-    EXPECT_TRUE(sheet.save(lookDir() + "/icons.png"));
 }
