@@ -1,6 +1,7 @@
 #include "pictures/Resample.h"
 
 #include <cmath>
+#include <limits>
 
 using gfx::TBitmap;
 
@@ -12,16 +13,19 @@ using Real = long double;
 // value just above a half must not become the half on its way through a double.
 int64_t RoundExtended(Real x) { return std::llrintl(x); }
 
-// ClampByte without a library call per channel: adding 2^63 leaves no fraction bits in the
-// 64-bit mantissa, so the sum is the value rounded as llrintl rounds it (nearest, halves to
-// even); the integer 0..255 then passes exactly through a double.
+// 2 to the power (mantissa bits - 1): a value of 0..255 added to it keeps no fraction bits.
+const Real RoundingShift = std::ldexp(Real(1), std::numeric_limits<Real>::digits - 1);
+
+// ClampByte without a library call per channel: the sum with RoundingShift is the value
+// rounded as llrintl rounds it (nearest, halves to even); the integer then passes exactly
+// through a double.
 inline uint8_t Clamp(Real v)
 {
     if (v < 0)
         return 0;
     if (v > 255)
         return 255;
-    const Real rounded = (v + 0x1p63L) - 0x1p63L;
+    const Real rounded = (v + RoundingShift) - RoundingShift;
     return uint8_t(double(rounded));
 }
 
