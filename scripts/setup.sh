@@ -14,6 +14,8 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3
   libtag1-dev python3-mutagen python3-libdiscid imagemagick netpbm sox ffmpeg lame libcdio-utils poppler-utils
+  # TIFF files we write are read back by libtiff's tools; the picture benchmark times Magick++
+  libtiff-tools libmagick++-6.q16-dev
   # the file-safety tests watch the order of fsync and rename through it
   strace
   # CI compiles the program with clang too, so the code stays portable
