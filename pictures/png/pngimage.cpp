@@ -385,6 +385,9 @@ bool TChunkgAMA::LoadFromStream(rtl::TStream& stream, const std::string& chunkNa
 
 bool TChunkgAMA::SaveToStream(rtl::TStream& stream)
 {
+    // A value that was not read goes back as it came.
+    if (!data_.empty() && data_.size() != 4)
+        return TChunk::SaveToStream(stream);
     data_.resize(4);
     putBe32(data_.data(), Gamma);
     return TChunk::SaveToStream(stream);
@@ -532,6 +535,8 @@ bool TChunktIME::LoadFromStream(rtl::TStream& stream, const std::string& chunkNa
 
 bool TChunktIME::SaveToStream(rtl::TStream& stream)
 {
+    if (!data_.empty() && data_.size() != 7)
+        return TChunk::SaveToStream(stream);
     data_.resize(7);
     std::memcpy(data_.data(), &Year, 2);
     data_[2] = Month, data_[3] = Day, data_[4] = Hour, data_[5] = Minute, data_[6] = Second;
@@ -561,6 +566,8 @@ bool TChunktEXt::LoadFromStream(rtl::TStream& stream, const std::string& chunkNa
 
 bool TChunktEXt::SaveToStream(rtl::TStream& stream)
 {
+    if (!data_.empty() && data_.size() < 3)
+        return TChunk::SaveToStream(stream);
     data_.assign(Keyword.begin(), Keyword.end());
     data_.push_back(0);
     data_.insert(data_.end(), Text.begin(), Text.end());

@@ -261,6 +261,12 @@ TEST(PngWrite, CopiesKeepEveryChunkAndEmptyPicturesAreRefused)
         for (int x = 0; x < 5; ++x)
             EXPECT_EQ(again.Header().ImageData.PixelColor(x, y), p.Header().ImageData.PixelColor(x, y));
 
+    // Chunks of the typed names whose data could not be parsed go back as they came.
+    const std::string odd = chunk("gAMA", std::string("\x01\x02\x03", 3)) + chunk("tIME", "ab") + chunk("tEXt", "k");
+    png::TPNGObject unparsed;
+    load(unparsed, grayPng(3, 2, odd));
+    EXPECT_NE(save(unparsed).find(odd), std::string::npos);
+
     png::TPNGObject empty;
     empty.Assign(gfx::TBitmap());
     rtl::TMemoryStream m;
