@@ -117,24 +117,16 @@ bool TChunkIDAT::LoadFromStream(rtl::TStream& stream, const std::string& chunkNa
     const rows::Layout l(h);
     IdatStream in(stream, size);
     std::vector<uint8_t> cur(l.RowBytes(h.Width) + 1), prev(cur.size());
-    auto passRows = [&](uint32_t x0, uint32_t y0, uint32_t dx, uint32_t dy) {
-        const uint32_t pw = rows::PassSize(h.Width, x0, dx), ph = rows::PassSize(h.Height, y0, dy);
-        if (pw == 0 || ph == 0)
-            return;  // an empty pass has no rows, not even filter bytes
+    rows::ForEachPass(h.Width, h.Height, h.InterlaceMethod, [&](const rows::Pass& p, uint32_t pw, uint32_t ph) {
         const size_t n = l.RowBytes(pw);
         std::fill(prev.begin(), prev.end(), 0);
         for (uint32_t r = 0; r < ph; ++r) {
             in.Read(cur.data(), n + 1);
             rows::Unfilter(cur[0], cur.data() + 1, prev.data() + 1, n, l.filterOffset);
-            rows::DecodeRow(h, gamma, cur.data() + 1, int32_t(y0 + r * dy), x0, dx, pw);
+            rows::DecodeRow(h, gamma, cur.data() + 1, int32_t(p.y0 + r * p.dy), p.x0, p.dx, pw);
             std::swap(cur, prev);
         }
-    };
-    if (h.InterlaceMethod == imAdam7)
-        for (const rows::Pass& p : rows::Adam7)
-            passRows(p.x0, p.y0, p.dx, p.dy);
-    else
-        passRows(0, 0, 1, 1);
+    });
     in.Finish();
     return true;
 }

@@ -93,14 +93,11 @@ bool TChunkIDAT::SaveToStream(rtl::TStream& stream)
     for (auto& f : filtered)
         f.resize(full);
 
-    auto passRows = [&](uint32_t x0, uint32_t y0, uint32_t dx, uint32_t dy) {
-        const uint32_t pw = rows::PassSize(h.Width, x0, dx), ph = rows::PassSize(h.Height, y0, dy);
-        if (pw == 0 || ph == 0)
-            return;
+    rows::ForEachPass(h.Width, h.Height, png.InterlaceMethod, [&](const rows::Pass& p, uint32_t pw, uint32_t ph) {
         const size_t n = l.RowBytes(pw);
         std::fill(prev.begin(), prev.end(), 0);
         for (uint32_t r = 0; r < ph; ++r) {
-            rows::EncodeRow(h, png.InverseGamma, depth, raw.data(), int32_t(y0 + r * dy), x0, dx, pw);
+            rows::EncodeRow(h, png.InverseGamma, depth, raw.data(), int32_t(p.y0 + r * p.dy), p.x0, p.dx, pw);
             uint8_t type = only;
             if (single) {
                 rows::Filter(type, raw.data(), prev.data(), best.data() + 1, n, l.filterOffset);
@@ -124,12 +121,7 @@ bool TChunkIDAT::SaveToStream(rtl::TStream& stream)
             out.Write(best.data(), n + 1);
             std::swap(raw, prev);
         }
-    };
-    if (png.InterlaceMethod == imAdam7)
-        for (const rows::Pass& p : rows::Adam7)
-            passRows(p.x0, p.y0, p.dx, p.dy);
-    else
-        passRows(0, 0, 1, 1);
+    });
     out.Finish();
     return true;
 }

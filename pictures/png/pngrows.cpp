@@ -28,14 +28,9 @@ Layout::Layout(uint32_t w, uint32_t h, uint8_t colorType, uint8_t bitDepth)
 
 uint64_t Layout::InflatedBytes(uint8_t interlace) const
 {
-    if (interlace != imAdam7)
-        return uint64_t(height) * (RowBytes(width) + 1);
     uint64_t total = 0;
-    for (const Pass& p : Adam7) {
-        const uint32_t pw = PassSize(width, p.x0, p.dx), ph = PassSize(height, p.y0, p.dy);
-        if (pw && ph)
-            total += uint64_t(ph) * (RowBytes(pw) + 1);
-    }
+    ForEachPass(width, height, interlace,
+                [&](const Pass&, uint32_t pw, uint32_t ph) { total += uint64_t(ph) * (RowBytes(pw) + 1); });
     return total;
 }
 

@@ -32,6 +32,23 @@ constexpr uint32_t PassSize(uint32_t full, uint32_t start, uint32_t step)
     return full > start ? (full - start + step - 1) / step : 0;
 }
 
+// Calls fn(pass, pass width, pass height) for each Adam7 pass that has pixels, or once for
+// the whole picture when it is not interlaced. Empty passes have no rows, not even filter
+// bytes.
+template <class Fn>
+void ForEachPass(uint32_t width, uint32_t height, uint8_t interlace, Fn fn)
+{
+    if (interlace != imAdam7) {
+        fn(Pass{0, 0, 1, 1}, width, height);
+        return;
+    }
+    for (const Pass& p : Adam7) {
+        const uint32_t pw = PassSize(width, p.x0, p.dx), ph = PassSize(height, p.y0, p.dy);
+        if (pw && ph)
+            fn(p, pw, ph);
+    }
+}
+
 // The row geometry of a PNG kind.
 struct Layout {
     Layout(uint32_t width, uint32_t height, uint8_t colorType, uint8_t bitDepth);

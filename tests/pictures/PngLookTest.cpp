@@ -2,7 +2,7 @@
 // TPNGObject over a checkerboard beside ImageMagick's composition of the same file over the
 // same board, then a row of our PNG, TIFF and Targa files as ImageMagick reads them. Every
 // pair must look the same, with the board showing through transparent parts.
-#include "PngTestSupport.h"
+#include "PictureTestSupport.h"
 #include "pictures/Bmp2Tiff.h"
 #include "pictures/libTGA.h"
 

@@ -1,14 +1,17 @@
-// Shared by the PNG tests: ImageMagick's reading of a picture as 8-bit RGBA (the high byte of
-// its 16-bit reading), PNG files put together chunk by chunk with zlib's own CRC and deflate,
-// and loading through TPNGObject.
+// Shared by the picture writers' and the PNG tests: ImageMagick's reading of a picture as
+// 8-bit RGBA (the high byte of its 16-bit reading, turned upright), a test pattern in any
+// bitmap format, PNG files put together chunk by chunk with zlib's own CRC and deflate, and
+// loading through TPNGObject.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <zlib.h>
 
 #include "pictures/png/pngimage.h"
+#include "platform/gfx/Bitmap.h"
 #include "platform/rtl/Streams.h"
 #include "support/TestSupport.h"
 
@@ -25,7 +28,8 @@ inline std::vector<Rgba> magickPixels(const std::string& path, int* width = null
     int w = 0, h = 0;
     if (size.exitCode != 0 || std::sscanf(size.out.c_str(), "%d %d", &w, &h) != 2)
         return {};
-    auto r = testsupport::runCommand("convert", {path, "-endian", "MSB", "-depth", "16", "rgba:-"});
+    // Targa files start at the bottom: ImageMagick keeps that as an orientation to apply.
+    auto r = testsupport::runCommand("convert", {path, "-auto-orient", "-endian", "MSB", "-depth", "16", "rgba:-"});
     if (r.exitCode != 0 || r.out.size() != size_t(w) * h * 8)
         return {};
     std::vector<Rgba> px(size_t(w) * h);
@@ -38,6 +42,37 @@ inline std::vector<Rgba> magickPixels(const std::string& path, int* width = null
     if (height)
         *height = h;
     return px;
+}
+
+// Pixels that tell rows, columns and channels apart; indexed formats by nearest colour.
+inline std::unique_ptr<gfx::TBitmap> pattern(gfx::TPixelFormat f, int w, int h)
+{
+    auto b = std::make_unique<gfx::TBitmap>(w, h, gfx::pf24bit);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = b->ScanLine(y) + 3 * x;
+            p[0] = uint8_t(x * 25), p[1] = uint8_t(255 - y * 15), p[2] = uint8_t((x ^ y) & 1 ? 230 : 20);
+        }
+    b->SetPixelFormat(f);
+    return b;
+}
+
+// Pixels of `b` whose channels, shifted right by `shift`, differ from ImageMagick's reading
+// of `file` (-1 when the sizes differ).
+inline int differentPixels(const std::string& file, const gfx::TBitmap& b, int shift = 0)
+{
+    int w = 0, h = 0, wrong = 0;
+    const auto theirs = magickPixels(file, &w, &h);
+    if (w != b.Width() || h != b.Height())
+        return -1;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const gfx::TColor c = b.PixelColor(x, y);
+            const Rgba t = theirs[size_t(y) * w + x];
+            wrong += (t.r >> shift) != (gfx::GetRValue(c) >> shift) || (t.g >> shift) != (gfx::GetGValue(c) >> shift) ||
+                     (t.b >> shift) != (gfx::GetBValue(c) >> shift);
+        }
+    return wrong;
 }
 
 inline std::string be32(uint32_t v)
