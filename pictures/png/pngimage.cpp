@@ -240,7 +240,7 @@ bool TChunkIHDR::LoadFromStream(rtl::TStream& stream, const std::string& chunkNa
     Height = be32(data_.data() + 4);
     BitDepth = data_[8], ColorType = data_[9], CompressionMethod = data_[10];
     FilterMethod = data_[11], InterlaceMethod = data_[12];
-    if (Width == 0 || Height == 0 || Width > uint32_t(gfx::TBitmap::MaxSide) || Height > uint32_t(gfx::TBitmap::MaxSide))
+    if (Width == 0 || Height == 0 || Width > 0xFFFF || Height > 0xFFFF)
         throw EPNGSizeExceeds();
     if (DibBits(ColorType, BitDepth) == 0)
         throw EPngInvalidIHDR();
@@ -249,6 +249,7 @@ bool TChunkIHDR::LoadFromStream(rtl::TStream& stream, const std::string& chunkNa
     if (InterlaceMethod > imAdam7)
         throw EPNGUnknownInterlace();
     Owner().InterlaceMethod = InterlaceMethod;
+    CheckImageSize();
     // Nothing is allocated that the rest of the stream could not inflate to.
     const rows::Layout l(*this);
     if (l.InflatedBytes(InterlaceMethod) > 1032 * uint64_t(std::max<int64_t>(stream.Remaining(), 0)) + 1032)
@@ -257,7 +258,7 @@ bool TChunkIHDR::LoadFromStream(rtl::TStream& stream, const std::string& chunkNa
     return true;
 }
 
-void TChunkIHDR::PrepareImageData()
+void TChunkIHDR::CheckImageSize() const
 {
     const int bits = DibBits(ColorType, BitDepth);
     if (bits == 0)
@@ -267,6 +268,12 @@ void TChunkIHDR::PrepareImageData()
         stride * Height > gfx::TBitmap::MaxPixelBytes ||
         (HasAlpha() && int64_t(Width) * Height > gfx::TBitmap::MaxPixelBytes))
         throw EPNGSizeExceeds();
+}
+
+void TChunkIHDR::PrepareImageData()
+{
+    CheckImageSize();
+    const int bits = DibBits(ColorType, BitDepth);
     const gfx::TPixelFormat f = bits == 1 ? gfx::pf1bit : bits == 4 ? gfx::pf4bit : bits == 8 ? gfx::pf8bit : gfx::pf24bit;
     ImageData.SetSize(0, 0);
     ImageData.SetPixelFormat(f);

@@ -156,6 +156,9 @@ public:
 
     // Bits per pixel of the DIB form; 0 for a pair of colour type and depth PNG lacks.
     static int DibBits(uint8_t colorType, uint8_t bitDepth);
+    // EPNGSizeExceeds unless the DIB and the alpha plane fit gfx::TBitmap's size limit;
+    // EPngInvalidIHDR for a pair of colour type and depth PNG lacks.
+    void CheckImageSize() const;
     // Allocates the DIB (zeroed) and the alpha plane for the current fields.
     void PrepareImageData();
     void ApplyColorTable();

@@ -305,9 +305,12 @@ TEST(PngRead, HostileFilesRaiseOnlyTheReadersErrorsWithoutLargeAllocations)
         png::TPNGObject p;
         EXPECT_THROW(load(p, good.substr(0, n)), png::EPngError) << n;
     }
-    // A 30000 x 30000 header with a few bytes of data is refused before its pixels exist.
-    expectError<png::EPngUnexpectedEnd>(Signature + ihdr(30000, 30000, 8, 6) + chunk("IDAT", deflated(std::string(100, '\0'))) +
-                                        chunk("IEND", ""));
+    // Pictures past the bitmap's size limit, and a header that the few bytes after it could
+    // never fill, are refused before their pixels exist.
+    const std::string data = chunk("IDAT", deflated(std::string(100, '\0'))) + chunk("IEND", "");
+    expectError<png::EPNGSizeExceeds>(Signature + ihdr(30000, 30000, 8, 6) + data);
+    expectError<png::EPNGSizeExceeds>(Signature + ihdr(32768, 32768, 8, 4) + data);
+    expectError<png::EPngUnexpectedEnd>(Signature + ihdr(8000, 8000, 8, 0) + data);
     // A small IDAT that inflates far past the rows: the rows decode, the rest is never inflated.
     std::string raw;
     for (int y = 0; y < 2; ++y)
