@@ -121,6 +121,11 @@ TEST(TgaWrite, ReadersSeeEveryChannelAtItsFiveBitValue)
         return names;
     };
     const std::set<std::string> appDir = before();
+    // A work file of that name in the program's folder could not be written: no matter.
+    const std::string blocker = GetAppDir() + "/@temp.bmp";
+    std::filesystem::create_directory(blocker);
+    const std::unique_ptr<const std::string, void (*)(const std::string*)> removeBlocker(
+        &blocker, [](const std::string* path) { std::error_code ec; std::filesystem::remove(*path, ec); });
     const auto b = pattern(gfx::pf24bit, 13, 6);
     const std::string file = dir.file("p.tga");
     SaveGraphicAsTga(*b, file);
@@ -137,6 +142,7 @@ TEST(TgaWrite, ReadersSeeEveryChannelAtItsFiveBitValue)
     const std::string two = readFile(file);
     ASSERT_EQ(two.size(), 22u);
     EXPECT_EQ(two.substr(0, 18), std::string("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\1\0\x10\0", 18));
+    std::filesystem::remove(blocker);
     EXPECT_EQ(before(), appDir);
     EXPECT_THROW(SaveGraphicAsTga(gfx::TBitmap(), file), gfx::EInvalidGraphicOperation);
 }
