@@ -15,6 +15,7 @@
 #include "app/xSplash.h"
 #include "cd/forms/xCD.h"
 #include "cd/forms/xVolume.h"
+#include "pictures/PictureFormats.h"
 #include "platform/gfx/DrawTools.h"
 #include "resources/BuiltinResources.h"
 #include "util/libWindows.h"
@@ -73,6 +74,7 @@ int RunProgram(int argc, char** argv)
     SetProgramFont();
     InstallToolkitTranslations();
     visual::RegisterDIBFormat();
+    RegisterPictureFormats();
     IniBase = GetAppDir() + "/Tambourelle";
     // The program's "HAND" and "DRAG" cursors are registered as screen cursors 1 and 2 once
     // the cursor table is part of the program.
@@ -95,5 +97,6 @@ int RunProgram(int argc, char** argv)
     main->show();
     const int exitCode = app.exec();
     main->frmEffect = nullptr;   // the overlay goes first
+    UnregisterPictureFormats();
     return exitCode;
 }

@@ -18,8 +18,13 @@
 // ImageMagick's plasma fractal (a fixed seed), blurred a little like a camera's; each
 // result's mean squared error per channel (0..255) is reported beside the times.
 // Goal: ratio within 2.
+//
+// PNG decoding (BM_PngDecode): 3000 x 2000 PNG files of five kinds (RGB 8, RGBA 8, palette 8,
+// grey 16, interlaced RGB 8), written by ImageMagick before the clock starts and decoded from
+// memory by TPNGObject and by ImageMagick. Goal: ratio within 2.
 #include "bench/BenchSupport.h"
 #include "pictures/Resample.h"
+#include "pictures/png/pngimage.h"
 #include "pictures/reduce/ColorReduction.h"
 
 #include <benchmark/benchmark.h>
@@ -224,9 +229,90 @@ void BM_ReduceColors(benchmark::State& state)
     state.counters["magick_mse"] = meanSquaredError(pixels, bgrOf(theirs));
 }
 
+enum PngKind { Rgb8, Rgba8, Palette8, Grey16, Rgb8Interlaced };
+
+// The photo as a PNG of the kind, written by ImageMagick.
+std::string pngOf(PngKind kind, int w, int h)
+{
+    const std::vector<uint8_t> bgr = photoPixels(w, h);
+    Magick::Image image;
+    if (kind == Rgba8) {
+        std::vector<uint8_t> bgra(size_t(w) * h * 4);
+        for (size_t i = 0; i < size_t(w) * h; ++i) {
+            std::copy_n(&bgr[i * 3], 3, &bgra[i * 4]);
+            bgra[i * 4 + 3] = uint8_t((i % size_t(w)) * 255 / size_t(w));
+        }
+        image.read(size_t(w), size_t(h), "BGRA", MagickCore::CharPixel, bgra.data());
+    } else {
+        image.read(size_t(w), size_t(h), "BGR", MagickCore::CharPixel, bgr.data());
+    }
+    switch (kind) {
+    case Rgb8: image.magick("PNG24"); break;
+    case Rgba8: image.magick("PNG32"); break;
+    case Palette8:
+        image.quantizeColors(256);
+        image.quantize();
+        image.magick("PNG8");
+        break;
+    case Grey16:
+        image.type(MagickCore::GrayscaleType);
+        image.depth(16);
+        image.defineValue("png", "bit-depth", "16");
+        image.defineValue("png", "color-type", "0");
+        image.magick("PNG");
+        break;
+    case Rgb8Interlaced:
+        image.interlaceType(MagickCore::PNGInterlace);
+        image.magick("PNG24");
+        break;
+    }
+    Magick::Blob blob;
+    image.write(&blob);
+    return std::string(static_cast<const char*>(blob.data()), blob.length());
+}
+
+// Args: the kind, width, height, ImageMagick's threads.
+void BM_PngDecode(benchmark::State& state)
+{
+    const auto kind = PngKind(state.range(0));
+    const int w = int(state.range(1)), h = int(state.range(2));
+    Magick::ResourceLimits::thread(state.range(3) > 0 ? size_t(state.range(3)) : MagickDefaultThreads);
+    const std::string file = pngOf(kind, w, h);
+    const Magick::Blob blob(file.data(), file.size());
+    rtl::TMemoryStream stream(std::vector<uint8_t>(file.begin(), file.end()));
+    png::TPNGObject ours;
+    Magick::Image theirs;
+    state.counters["file_mb"] = double(file.size()) / 1e6;
+    compareWithMagick(
+        state, 2.0,
+        [&] {
+            stream.SetPosition(0);
+            theirs = Magick::Image();
+        },
+        [&] {
+            ours.LoadFromStream(stream);
+            if (ours.Width() != w)
+                state.SkipWithError("our decoding failed");
+        },
+        [&] {
+            theirs.read(blob);
+            if (theirs.columns() != size_t(w))
+                state.SkipWithError("ImageMagick's decoding failed");
+        });
+}
+
+void PngDecodeCases(benchmark::internal::Benchmark* b)
+{
+    for (int kind : {Rgb8, Rgba8, Palette8, Grey16, Rgb8Interlaced})
+        b->Args({kind, 3000, 2000, 1});
+    b->ArgNames({"kind", "w", "h", "magick_threads"});
+    b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
+}
+
 }  // namespace
 
 BENCHMARK(BM_Resample)->Apply(ResampleCases);
+BENCHMARK(BM_PngDecode)->Apply(PngDecodeCases);
 BENCHMARK(BM_ReduceColors)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 
 int main(int argc, char** argv)

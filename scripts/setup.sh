@@ -14,9 +14,9 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3
   libtag1-dev python3-mutagen python3-libdiscid imagemagick netpbm sox ffmpeg lame libcdio-utils poppler-utils
-  # icon fixtures and their reference extraction; ImageMagick's C++ library is the yardstick
-  # of the picture benchmark
-  icoutils libmagick++-6.q16-dev
+  # icon fixtures and their reference extraction (icoutils); TIFF files we write are read back by
+  # libtiff's tools; ImageMagick's C++ library is the yardstick of the picture benchmark
+  icoutils libtiff-tools libmagick++-6.q16-dev
   # the file-safety tests watch the order of fsync and rename through it
   strace
   # CI compiles the program with clang too, so the code stays portable

@@ -1,0 +1,15 @@
+#include "pictures/PictureFormats.h"
+
+#include "pictures/png/pngimage.h"
+#include "platform/gfx/Picture.h"
+
+void RegisterPictureFormats()
+{
+    UnregisterPictureFormats();
+    gfx::TPicture::RegisterFileFormat("png", "Portable Network Graphics", &png::TPNGObject::ClassInfo);
+}
+
+void UnregisterPictureFormats()
+{
+    gfx::TPicture::UnregisterGraphicClass(&png::TPNGObject::ClassInfo);
+}
