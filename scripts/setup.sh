@@ -11,9 +11,12 @@ packages=(
   zlib1g-dev libjpeg-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libasound2-dev libcdio-dev libcdio-paranoia-dev libmp3lame-dev
+  libcups2-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3
   libtag1-dev python3-mutagen python3-libdiscid imagemagick netpbm sox ffmpeg lame libcdio-utils poppler-utils
+  # the printing tests measure text in Nimbus Roman
+  fonts-urw-base35
   # the file-safety tests watch the order of fsync and rename through it
   strace
   # CI compiles the program with clang too, so the code stays portable
