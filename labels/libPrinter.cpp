@@ -7,6 +7,8 @@
 #include <QApplication>
 
 #include <array>
+#include <cmath>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,7 +28,7 @@ constexpr std::array<ShortPaperName, 11> kShortPaperNames = {{
 }};
 constexpr int kA4 = 9;
 
-// The line numbers the original unit reported its failed checks with; users quote them.
+// The places these checks have always been reported at: users and support notes quote them.
 constexpr int kOpenLine = 1362, kPropertiesLine = 1365;
 
 [[noreturn]] void assertionFailed(int line)

@@ -6,6 +6,7 @@
 #include <cups/cups.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -159,6 +160,23 @@ private:
     int count_;
 };
 
+bool sendDocument(const std::string& queue, int job, const std::string& pdfPath)
+{
+    std::ifstream in(pdfPath, std::ios::binary);
+    if (!in || cupsStartDocument(CUPS_HTTP_DEFAULT, queue.c_str(), job, "page.pdf", CUPS_FORMAT_PDF, 1) !=
+                   HTTP_STATUS_CONTINUE)
+        return false;
+    std::vector<char> chunk(64 * 1024);
+    bool sent = true;
+    while (sent && in) {
+        in.read(chunk.data(), std::streamsize(chunk.size()));
+        const size_t got = size_t(in.gcount());
+        sent = got == 0 || cupsWriteRequestData(CUPS_HTTP_DEFAULT, chunk.data(), got) == HTTP_STATUS_CONTINUE;
+    }
+    const bool finished = cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.c_str()) == IPP_STATUS_OK;
+    return sent && !in.bad() && finished;
+}
+
 class CupsPrintSystem : public PrintSystem {
 public:
     PrinterList Printers() override
@@ -219,11 +237,16 @@ public:
         if (!job.bin.empty())
             n = cupsAddOption("media-source", job.bin.c_str(), n, &options);
         n = cupsAddIntegerOption("copies", std::max(1, job.copies), n, &options);
-        const int id = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.c_str(), pdfPath.c_str(),
-                                      job.title.c_str(), n, options);
+        const int id = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.c_str(), job.title.c_str(), n, options);
         cupsFreeOptions(n, options);
         if (id == 0) {
             error = cupsLastErrorString();
+            return false;
+        }
+        if (!sendDocument(queue, id, pdfPath)) {
+            // A job the scheduler would not take is not left waiting in its queue.
+            error = cupsLastErrorString();
+            cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.c_str(), id, 0);
             return false;
         }
         return true;
