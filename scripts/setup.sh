@@ -11,12 +11,15 @@ packages=(
   zlib1g-dev libjpeg-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libasound2-dev libcdio-dev libcdio-paranoia-dev libmp3lame-dev
+  libcups2-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3
   libtag1-dev python3-mutagen python3-libdiscid imagemagick netpbm sox ffmpeg lame libcdio-utils poppler-utils
   # icon fixtures and their reference extraction (icoutils); TIFF files we write are read back by
   # libtiff's tools; ImageMagick's C++ library is the yardstick of the picture benchmark
   icoutils libtiff-tools libmagick++-6.q16-dev
+  # the printing tests measure text in Nimbus Roman
+  fonts-urw-base35
   # the file-safety tests watch the order of fsync and rename through it
   strace
   # CI compiles the program with clang too, so the code stays portable

@@ -1,0 +1,214 @@
+// The print layer: paper codes, the page resolution, the printer object's selection and
+// device mode over a memory print system, what its page canvas puts in the PDF, and (where
+// a CUPS scheduler runs) the CUPS printers against lpstat and lpoptions.
+#include "platform/print/CupsPrintSystem.h"
+#include "platform/print/MemoryPrintSystem.h"
+#include "platform/print/Printer.h"
+
+#include "platform/gfx/Bitmap.h"
+#include "platform/gfx/Canvas.h"
+#include "support/PdfPages.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+namespace {
+
+print::PrinterInfo printer(const std::string& name, int dpi)
+{
+    print::PrinterInfo p;
+    p.name = name;
+    p.dpi = dpi;
+    p.papers = {print::PaperForCode(11), print::PaperForCode(9)};
+    p.papers.push_back({print::kCustomPaperCode, "Disc tray", 120, 120});
+    p.bins = {{"main", "Main"}, {"disc", "Disc"}};
+    p.margins = {5, 5, 5, 5};
+    p.defaultPaper = 1;
+    p.defaultBin = 1;
+    p.defaultLandscape = true;
+    return p;
+}
+
+class PrinterObject : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        auto s = std::make_unique<print::MemoryPrintSystem>(jobs_.path());
+        s->AddPrinter(printer("First", 300));
+        s->AddPrinter(printer("Second", 0), true);
+        memory_ = s.get();
+        print::UsePrintSystem(std::move(s));
+    }
+    void TearDown() override
+    {
+        if (print::Printer().Printing())
+            print::Printer().Abort();
+        print::UsePrintSystem(std::make_unique<print::MemoryPrintSystem>(jobs_.path()));
+    }
+    testsupport::TempDir jobs_;
+    print::MemoryPrintSystem* memory_ = nullptr;
+};
+
+TEST(PaperCodes, SizesMapToThePlatformsCodesBothWays)
+{
+    EXPECT_EQ(print::PaperCodeForSize(210, 297), 9);
+    EXPECT_EQ(print::PaperCodeForSize(297, 210), 9) << "either orientation";
+    EXPECT_EQ(print::PaperCodeForSize(215.9, 279.4), 1);
+    EXPECT_EQ(print::PaperCodeForSize(120, 120), print::kCustomPaperCode);
+    EXPECT_EQ(print::PaperCodeForSize(0, 0), print::kCustomPaperCode);
+    const print::Paper b5 = print::PaperForCode(13);
+    EXPECT_NEAR(b5.widthMm, 182, 0.5);
+    EXPECT_NEAR(b5.lengthMm, 257, 0.5);
+    EXPECT_EQ(print::PaperForCode(print::kCustomPaperCode).widthMm, 0);
+    EXPECT_EQ(print::PaperForCode(9999).widthMm, 0);
+
+    EXPECT_EQ(print::PageResolution(0), 600);
+    EXPECT_EQ(print::PageResolution(360), 360);
+    EXPECT_EQ(print::PageResolution(1200), 1200);
+    EXPECT_EQ(print::PageResolution(2400), 1200);
+}
+
+TEST_F(PrinterObject, SelectingAPrinterLoadsItsDefaultsAndRefreshKeepsTheChoice)
+{
+    print::TPrinter& p = print::Printer();
+    EXPECT_EQ(p.Printers(), (std::vector<std::string>{"First", "Second"}));
+    EXPECT_EQ(p.PrinterIndex(), 1) << "the default printer";
+    EXPECT_EQ(p.Dpi(), 600) << "a printer that reports no resolution";
+    EXPECT_EQ(p.DeviceMode().paper.code, 9);
+    EXPECT_EQ(p.DeviceMode().bin, "disc");
+    EXPECT_EQ(p.Orientation(), print::poLandscape);
+
+    p.SetOrientation(print::poPortrait);
+    p.SetDeviceMode(*p.Selected(), {printer("x", 0).papers[2], "main"});
+    p.SetPrinterIndex(1);
+    EXPECT_EQ(p.DeviceMode().bin, "main") << "the same printer keeps its device mode";
+    p.Refresh();
+    EXPECT_EQ(p.PrinterIndex(), 1);
+    EXPECT_EQ(p.DeviceMode().paper.name, "Disc tray");
+    EXPECT_EQ(p.Orientation(), print::poPortrait);
+    // The 2834 whole dots of 120 mm at 600 dpi, less 5 mm (118.1 dots) each side.
+    EXPECT_EQ(p.PageWidth(), 2834 - 2 * 118);
+    EXPECT_EQ(p.PhysicalOffsetX(), 118);
+
+    p.SetPrinterIndex(0);
+    EXPECT_EQ(p.Dpi(), 300);
+    EXPECT_EQ(p.DeviceMode().bin, "disc");
+    EXPECT_THROW(p.SetPrinterIndex(2), print::EPrinter);
+    p.SetPrinterIndex(-1);
+    EXPECT_EQ(p.PrinterIndex(), 1);
+}
+
+TEST_F(PrinterObject, APrinterThatHasGoneRefusesThePage)
+{
+    print::TPrinter& p = print::Printer();
+    p.BeginDoc();
+    EXPECT_THROW(p.BeginDoc(), print::EPrinter);
+    memory_->RemovePrinter("Second");
+    EXPECT_THROW(p.EndDoc(), print::EPrinter);
+    EXPECT_FALSE(p.Printing());
+    EXPECT_TRUE(memory_->Jobs().empty());
+
+    print::UsePrintSystem(std::make_unique<print::MemoryPrintSystem>(jobs_.path()));
+    EXPECT_EQ(p.PrinterIndex(), -1);
+    EXPECT_EQ(p.PageWidth(), 0);
+    EXPECT_THROW(p.BeginDoc(), print::EPrinter);
+}
+
+TEST_F(PrinterObject, ThePageCanvasDrawsTextShapesAndPicturesInDeviceUnits)
+{
+    if (!testsupport::havePdfTools() || !testsupport::haveProgram("pdftotext"))
+        GTEST_SKIP() << "poppler-utils is not installed";
+    print::TPrinter& p = print::Printer();
+    p.SetPrinterIndex(0);  // 300 dpi, A4 landscape, 5 mm margins: origin at 59, 59 dots
+    p.SetDeviceMode(*p.Selected(), {print::PaperForCode(9), ""});
+    p.BeginDoc();
+    gfx::TCanvas& c = p.Canvas();
+    c.Brush().SetColor(0x0000FF);
+    c.Pen().SetStyle(gfx::psClear);
+    c.Rectangle(0, 0, 300, 150);  // one inch by half an inch
+    gfx::TBitmap pic(30, 30);
+    pic.Canvas().Brush().SetColor(gfx::clBlack);
+    pic.Canvas().FillRect({0, 0, 30, 30});
+    c.StretchDraw({600, 0, 900, 300}, pic);
+    c.Font().SetName("Arial");
+    c.Font().SetHeight(-60);
+    c.Font().SetColor(gfx::clBlack);
+    c.Brush().SetStyle(gfx::bsClear);
+    c.TextOut(0, 400, "Tambourelle");
+    EXPECT_EQ(c.Pixels(10, 10), -1) << "paper cannot be read back";
+    p.EndDoc();
+
+    ASSERT_EQ(memory_->Jobs().size(), 1u);
+    const std::string pdf = memory_->Jobs()[0].pdfPath;
+    const testsupport::PdfPageSize size = testsupport::pdfPageSize(pdf);
+    EXPECT_EQ(size.name, "A4");
+    EXPECT_GT(size.width, size.height);
+    const testsupport::CommandResult text = testsupport::runCommand("pdftotext", {pdf, "-"});
+    EXPECT_NE(text.out.find("Tambourelle"), std::string::npos) << "text stays text";
+
+    // Rendered at 300 dpi the dots are pixels again, 59 from the paper's corner.
+    const QImage page = testsupport::renderPdfPage(pdf, 300);
+    ASSERT_FALSE(page.isNull());
+    auto dark = [&](int x, int y) { return qGray(page.pixel(x, y)) < 128; };
+    EXPECT_FALSE(dark(58, 100));
+    EXPECT_TRUE(dark(61, 100)) << "red is darker than mid grey";
+    EXPECT_TRUE(dark(358, 100));
+    EXPECT_FALSE(dark(362, 100));
+    EXPECT_FALSE(dark(658, 100));
+    EXPECT_TRUE(dark(662, 100));
+    EXPECT_TRUE(dark(958, 358));
+    EXPECT_FALSE(dark(962, 362));
+}
+
+std::vector<std::string> words(const std::string& line)
+{
+    std::istringstream in(line);
+    std::vector<std::string> w;
+    for (std::string s; in >> s;)
+        w.push_back(s);
+    return w;
+}
+
+// Only where a scheduler answers: the queues CUPS lists are the printers, each with as many
+// papers and bins as its page sizes and input slots, at its default resolution.
+TEST(CupsPrintSystem, PrintersMatchTheSchedulersQueues)
+{
+    if (!testsupport::haveProgram("lpstat"))
+        GTEST_SKIP() << "no CUPS client tools";
+    const testsupport::CommandResult running = testsupport::runCommand("lpstat", {"-r"});
+    if (running.out.find("is running") == std::string::npos || running.out.find("not") != std::string::npos)
+        GTEST_SKIP() << "no CUPS scheduler runs here";
+    const print::PrinterList list = print::MakeCupsPrintSystem()->Printers();
+    std::vector<std::string> queues;
+    std::istringstream lines(testsupport::runCommand("lpstat", {"-p"}).out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("printer ", 0) == 0)
+            queues.push_back(words(line)[1]);
+    std::vector<std::string> names;
+    for (const print::PrinterInfo& p : list.printers)
+        if (p.name.find('/') == std::string::npos)
+            names.push_back(p.name);
+    EXPECT_EQ(names, queues);
+    // Each option line reads "Keyword/Text: choice *default choice ...".
+    for (const print::PrinterInfo& p : list.printers) {
+        std::istringstream options(testsupport::runCommand("lpoptions", {"-p", p.name, "-l"}).out);
+        for (std::string line; std::getline(options, line);) {
+            const std::vector<std::string> choices = words(line.substr(line.find(':') + 1));
+            if (line.rfind("InputSlot/", 0) == 0) {
+                EXPECT_EQ(p.bins.size(), choices.size()) << p.name;
+            } else if (line.rfind("PageSize/", 0) == 0) {
+                EXPECT_EQ(p.papers.size(), choices.size()) << p.name;
+            } else if (line.rfind("Resolution/", 0) == 0) {
+                const auto def = std::find_if(choices.begin(), choices.end(),
+                                              [](const std::string& c) { return c[0] == '*'; });
+                ASSERT_NE(def, choices.end()) << line;
+                EXPECT_EQ(std::to_string(p.dpi) + "dpi", def->substr(1)) << p.name;
+            }
+        }
+    }
+}
+
+}  // namespace
