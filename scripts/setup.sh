@@ -14,6 +14,8 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3
   libtag1-dev python3-mutagen python3-libdiscid imagemagick netpbm sox ffmpeg lame libcdio-utils poppler-utils
+  # the date tests build glibc's ja_JP locale (localedef) to check the Japanese eras against
+  locales
   # the file-safety tests watch the order of fsync and rename through it
   strace
   # CI compiles the program with clang too, so the code stays portable
