@@ -415,8 +415,8 @@ void TfrmMain::CreateMeterPanel()
     // The three dials are wider than the room beside the odometer column: their square
     // corners, which the round faces leave empty, overlap a little.
     mtrLeft = meter("mtrLeft", "LT", 0, 0, 70, 70, 150);
-    mtrRight = meter("mtrRight", "RT", 64, 0, 70, 70, 150);
-    mtrBalanse = meter("mtrBalanse", "BL", 128, 8, 52, 56, 100);
+    mtrRight = meter("mtrRight", "RT", 65, 0, 70, 70, 150);
+    mtrBalanse = meter("mtrBalanse", "BL", 130, 8, 52, 56, 100);
     mtrBalanse->SetValue(50);
     lcdMeter = make<controls::TLCD99>(pnlMeter, "lcdMeter");
     lcdMeter->SetBounds(178, 4, 66, 13);
