@@ -4,9 +4,14 @@
 
 #include "app/Globals.h"
 #include "app/MainForm.h"
+#include "support/WaitFor.h"
 #include "util/libIni.h"
 
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QMouseEvent>
 
 TEST(MainFormDashboard, HintClockAndMetersAsTheWindowSetsThem)
 {
@@ -48,4 +53,37 @@ TEST(MainFormDashboard, HintClockAndMetersAsTheWindowSetsThem)
     EXPECT_EQ(w.lcdMeter->Value(), "0");  // the layout's "88888" until the engine's reset
     w.MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
                     const std::string&) { return 7; };
+}
+
+// Over the position gauge the balloon comes with the first move that finds its hint, and
+// stays for 15 s; a picture of it is left for a person to look at.
+TEST(MainFormDashboard, GaugeHintComesAsABalloonAtOnce)
+{
+    SettingsFixture settings;
+    Mp3Path.clear();
+    MusicFolders.clear();
+    TfrmMain w;
+    w.MsgBoxEx = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
+                    const std::string&) { return 7; };
+    w.show();
+    ASSERT_TRUE(testsupport::waitFor([&] { return w.Loaded(); }));
+    auto move = [&](int x) {
+        const QPoint p(x, 5);
+        QMouseEvent e(QEvent::MouseMove, QPointF(p), QPointF(w.Gauge1->mapToGlobal(p)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w.Gauge1, &e);
+    };
+    move(60);  // the gauge writes its hint as the mouse moves over it
+    move(62);
+    forms::TApplicationHints& hints = forms::TApplicationHints::Instance();
+    auto* balloon = dynamic_cast<controls::THintEx*>(hints.HintWindow());
+    ASSERT_NE(balloon, nullptr);
+    ASSERT_TRUE(balloon->isVisible());
+    EXPECT_EQ(balloon->ShownStyle(), controls::hsFukidashi);
+    EXPECT_EQ(balloon->Caption(), std::to_string(60 * 100 / w.Gauge1->width()) + "%");
+    EXPECT_EQ(hints.HideTimerInterval(), 15000);
+    const QString shots = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
+    QDir().mkpath(shots);
+    EXPECT_TRUE(balloon->grab().toImage().scaled(balloon->size() * 3).save(shots + "gauge-hint.png"));
+    hints.CancelHint();
 }
