@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 #include "platform/forms/Application.h"
 
@@ -109,15 +110,21 @@ void THintWindow::paintEvent(QPaintEvent*)
 
 // ---- TApplicationHints
 
+namespace {
+QPointer<TApplicationHints> hintsInstance;
+// Runs first as the application object ends, while windows may still be deleted.
+void deleteHints() { delete hintsInstance.data(); }
+}  // namespace
+
 TApplicationHints& TApplicationHints::Instance()
 {
     // Owned by the application object, so that its timers end with the event loop.
-    static QPointer<TApplicationHints> instance;
-    if (!instance) {
-        instance = new TApplicationHints;
-        instance->setParent(qApp);
+    if (!hintsInstance) {
+        hintsInstance = new TApplicationHints;
+        hintsInstance->setParent(qApp);
+        qAddPostRoutine(deleteHints);
     }
-    return *instance;
+    return *hintsInstance;
 }
 
 TApplicationHints::TApplicationHints()
@@ -285,6 +292,11 @@ void TApplicationHints::showHint()
         x = std::max(area.left(), area.right() + 1 - w);
     if (y + h > area.bottom() + 1)
         y = std::max(area.top(), info.HintPos.y() - CursorHeightMargin - h);
+    // A tool-tip window is placed relative to the window it belongs to where the system
+    // places popups itself (Wayland).
+    window_->winId();
+    if (QWindow* own = window_->windowHandle())
+        own->setTransientParent(control_->window()->windowHandle());
     window_->ActivateHint({x, y, x + w, y + h}, text);
     if (info.HideTimeout > 0) {
         hideTimer_.setInterval(info.HideTimeout);
