@@ -13,8 +13,27 @@
 #include <QDir>
 #include <QMouseEvent>
 
+namespace {
+
+// The window's hint component changes the application's hints for good, as it does in the
+// program; the tests that follow get Qt's tool tips back.
+struct HintsBack {
+    ~HintsBack()
+    {
+        forms::TApplicationHints& h = forms::TApplicationHints::Instance();
+        h.SetHintWindowClass({});
+        h.SetHintPause(500);
+        h.SetHintHidePause(2500);
+        h.OnHint = nullptr;
+        h.OnShowHint = nullptr;
+    }
+};
+
+}  // namespace
+
 TEST(MainFormDashboard, HintClockAndMetersAsTheWindowSetsThem)
 {
+    HintsBack hintsBack;
     SettingsFixture settings;
     Mp3Path.clear();
     MusicFolders.clear();
@@ -59,6 +78,7 @@ TEST(MainFormDashboard, HintClockAndMetersAsTheWindowSetsThem)
 // stays for 15 s; a picture of it is left for a person to look at.
 TEST(MainFormDashboard, GaugeHintComesAsABalloonAtOnce)
 {
+    HintsBack hintsBack;
     SettingsFixture settings;
     Mp3Path.clear();
     MusicFolders.clear();
