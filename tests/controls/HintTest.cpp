@@ -56,11 +56,14 @@ int alpha(const QImage& img, int x, int y) { return qAlpha(img.pixel(x, y)); }
 struct Hovered : HintReset {
     QWidget host;
     QWidget* target = new QWidget(&host);
+    QWidget* other = new QWidget(&host);
     Hovered()
     {
         host.resize(200, 100);
         target->setGeometry(10, 10, 80, 30);
         target->setToolTip(QStringLiteral("ヒント"));
+        other->setGeometry(100, 10, 80, 30);
+        other->setToolTip(QStringLiteral("隣"));
         host.show();
         QApplication::processEvents();
     }
@@ -120,6 +123,14 @@ TEST(Hint, RoundRectAndOwnerDraw)
         EXPECT_EQ(pixel(img, W / 2, 0), PenColour);
         EXPECT_GE(colourBox(img, TextColour).left(), 9);
         controltest::saveShot(img, "HintRoundRect", 2);
+        // A hatched brush lays its lines over BGColor.
+        s.app.Brush().SetColor(gfx::clLime);
+        s.app.Brush().SetStyle(gfx::bsCross);
+        s.app.SetBGColor(gfx::clTeal);
+        const QImage hatched = s.show(w, "角丸", r);
+        const QRect inside(2, 2, W - 4, H - 4);
+        EXPECT_GT(controltest::countColour(hatched, gfx::clLime, 0, inside), 0);
+        EXPECT_GT(controltest::countColour(hatched, gfx::clTeal, 0, inside), 0);
     }
     Shaped s(hsOwnerDraw);
     std::string seen;
@@ -203,14 +214,18 @@ TEST(Hint, PausesAndHidingAsTheFilterRunsThem)
     hints().FireShowTimer();
     ASSERT_TRUE(h.hintShown());
     EXPECT_EQ(hints().HintWindow()->Caption(), "ヒント");
-    EXPECT_EQ(hinted, std::vector<std::string>{"ヒント"});
+    EXPECT_EQ(hinted, std::vector<std::string>{"ヒント"});  // the hint event
     ASSERT_TRUE(hints().HideTimerActive());
     EXPECT_EQ(hints().HideTimerInterval(), 2500);
     h.move(h.target, {7, 6});  // moving within the control keeps it
     EXPECT_TRUE(h.hintShown());
+    h.move(h.other, {5, 5});  // from one hint to the next: the short pause
+    EXPECT_EQ(hints().ShowTimerInterval(), 50);
+    hints().FireShowTimer();
+    EXPECT_EQ(hints().HintWindow()->Caption(), "隣");
     hints().FireHideTimer();
     EXPECT_FALSE(h.hintShown());
-    h.move(h.target, {8, 6});  // and it stays hidden until the mouse reaches another control
+    h.move(h.other, {8, 6});  // and it stays hidden until the mouse reaches another control
     EXPECT_FALSE(h.hintShown());
     EXPECT_FALSE(hints().ShowTimerActive());
 
@@ -246,6 +261,8 @@ TEST(Hint, StyleChangeShowsWithTheNextHintAndShowHintMayRefuse)
     shown = dynamic_cast<THintEx*>(hints().HintWindow());
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(shown->ShownStyle(), hsRoundRect);
+    app.Font().SetColor(gfx::clNavy);  // a new font makes a new window too
+    EXPECT_EQ(hints().HintWindow(), nullptr);
 
     app.OnShowHint = [](std::string& text, bool& canShow, forms::THintInfo& info) {
         canShow = info.HintStr != "内緒";
