@@ -174,7 +174,9 @@ bool TApplicationHints::eventFilter(QObject* watched, QEvent* event)
         return false;
     switch (event->type()) {
     case QEvent::ToolTip:
-        return true;  // ours, not Qt's
+        // A widget's own hint is ours; tips Qt finds elsewhere (a menu's actions, the items
+        // of a view) stay Qt's.
+        return hintControlOf(w) != nullptr;
     case QEvent::MouseMove: {
         auto* me = static_cast<QMouseEvent*>(event);
         if (me->buttons() == Qt::NoButton)

@@ -3,8 +3,9 @@
 // show-hint events, and a replaceable hint window class.
 //
 // A control's hint is its Qt tool tip (the controls set it from `Hint` while `ShowHint`).
-// While a hint window class is set, one application-wide event filter takes the tool tips
-// over: it watches every mouse move (the application's filters see them even for widgets
+// While a hint window class is set, one application-wide event filter takes the widgets'
+// tool tips over (the tips Qt shows for a menu's actions or a view's items stay Qt's): it
+// watches every mouse move (the application's filters see them even for widgets
 // that do not track the mouse), swallows Qt's own tool-tip events, and shows the hint
 // window after `HintPause` over a control with a hint - after `HintShortPause` when another
 // hint was showing - for `HintHidePause`. A press, a wheel turn or a key hides the hint until

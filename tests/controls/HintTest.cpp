@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QToolTip>
 
@@ -149,6 +150,7 @@ TEST(Hint, RoundRectAndOwnerDraw)
     EXPECT_EQ(QSize(seenW, seenH), w.size());
     EXPECT_EQ(w.size(), QSize(r.Right - r.Left, r.Bottom - r.Top));
     EXPECT_EQ(pixel(img, 0, 0), gfx::clLime);
+    controltest::saveShot(img, "HintOwnerDraw", 2);
 }
 
 TEST(Hint, LineStringHaloAndLeaderOverNothing)
@@ -288,6 +290,20 @@ TEST(Hint, WithoutAHintWindowClassQtShowsItsOwnToolTip)
         TAppHint app;
         askForTip();  // taken over: Qt's tip never shows
         EXPECT_FALSE(QToolTip::isVisible());
+        // A menu action's tip is no widget's hint: it stays Qt's.
+        QMenu menu;
+        menu.setToolTipsVisible(true);
+        QAction* a = menu.addAction(QStringLiteral("何がでるかお楽しみ"));
+        a->setToolTip(QStringLiteral("一曲ごとに効果が変化します"));
+        menu.popup(QPoint(300, 300));
+        QApplication::processEvents();
+        const QPoint at = menu.actionGeometry(a).center();
+        QHelpEvent e(QEvent::ToolTip, at, menu.mapToGlobal(at));
+        QApplication::sendEvent(&menu, &e);
+        EXPECT_TRUE(QToolTip::isVisible());
+        EXPECT_EQ(QToolTip::text(), a->toolTip());
+        QToolTip::hideText();
+        menu.close();
     }
     hints().SetHintWindowClass({});
     askForTip();
