@@ -39,6 +39,7 @@
 #include "visual/DXDraw.h"
 #include "visual/DistractBar.h"
 #include "controls/alpha/AlphaCtl.h"
+#include "controls/clock/ClockLbl.h"
 #include "controls/display/AnalogMeter.h"
 #include "controls/display/CoolGauge.h"
 #include "controls/display/LED.h"
@@ -47,6 +48,7 @@
 #include "controls/flat/TFlatCheckBoxUnit.h"
 #include "controls/gradient/RbButton.h"
 #include "controls/gradient/RbProgressBar.h"
+#include "controls/hint/NewHint.h"
 #include "controls/xi/XiButton.h"
 #include "controls/xi/XiTrackBar.h"
 #include "platform/forms/Application.h"
@@ -256,6 +258,7 @@ public:
     TSortListView* lstMP3;
     QFrame* pnlSplash;
     controls::TAlphaLabel* AlphaLabel2;
+    controls::TAppHint* AppHint1;  // the balloon hints of every window
     QFrame* pnlCnvMp3;
     QLabel* lblMP3;
     controls::TCoolGauge* GaugeMP3;
@@ -296,7 +299,7 @@ public:
     QLabel* lblRight;
     QLabel* lblMusic;
     QLabel* lblDuration;
-    QLabel* lblClock;
+    controls::TClockLabel* lblClock;  // drawn by the visualiser, never shown itself
     controls::TRbProgressBar* barLeft;
     controls::TRbProgressBar* barRight;
     controls::TRbProgressBar* Gauge1;

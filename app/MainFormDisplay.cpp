@@ -215,7 +215,9 @@ void TfrmMain::ReadOverlayLabels(TOverlayLabels& Labels) const
     read(Labels.Right, lblRight);
     read(Labels.Music, lblMusic);
     read(Labels.Duration, lblDuration);
-    read(Labels.Clock, lblClock);
+    Labels.Clock.Text = lblClock->Caption();
+    Labels.Clock.Left = lblClock->x();
+    Labels.Clock.Top = lblClock->y();
     Labels.DurationTag = int(lblDuration->property("Tag").toLongLong());
 }
 

@@ -134,6 +134,13 @@ QHeaderView::section { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:
 void TfrmMain::CreateControls()
 {
     setStyleSheet(QString::fromLatin1(WindowStyle));
+    // Balloon hints, black on the info colour with a silver shadow, at once and for 15 s.
+    AppHint1 = new controls::TAppHint(this);
+    AppHint1->setObjectName(QStringLiteral("AppHint1"));
+    AppHint1->Font().SetColor(gfx::clBlack);
+    AppHint1->SetShadowColor(gfx::clSilver);
+    AppHint1->SetHintPause(0);
+    AppHint1->SetHintHidePause(15000);
     QFont f(QString::fromStdString(gfx::MapFontName(gfx::DefaultFontName)));
     f.setPixelSize(12);
     setFont(f);
@@ -309,10 +316,17 @@ void TfrmMain::CreatePlayer()
     lblRight->move(6, 6);
     lblDuration = label(pnlOsillo2, "lblDuration", "");
     lblDuration->move(160, 62);
-    lblClock = label(pnlOsillo2, "lblClock", "");
-    lblClock->move(160, 62);
-    for (auto* l : {lblLeft, lblMusic, lblRight, lblDuration, lblClock})
+    for (auto* l : {lblLeft, lblMusic, lblRight, lblDuration})
         l->hide();
+    lblClock = make<controls::TClockLabel>(pnlOsillo2, "lblClock");
+    lblClock->move(160, 62);
+    lblClock->SetParentFont(false);
+    lblClock->Font().SetHeight(-12);
+    lblClock->Font().SetColor(gfx::clRed);
+    lblClock->SetTransparent(true);
+    lblClock->SetStyle(controls::ts12Hours);
+    lblClock->SetInterval(500);
+    lblClock->hide();
     CreateMeterPanel();
 
     barLeft = make<controls::TRbProgressBar>(pnlPlayer, "barLeft");
@@ -391,15 +405,18 @@ void TfrmMain::CreateMeterPanel()
 {
     pnlMeter = panel(pnlOsillo2, "pnlMeter");
     pnlMeter->setGeometry(0, 0, 252, 82);
-    auto meter = [this](const char* name, const char* caption, int left, int top, int size) {
+    auto meter = [this](const char* name, const char* caption, int left, int top, int w, int h, int max) {
         auto* m = make<controls::TAnalogMeter>(pnlMeter, name);
-        m->SetBounds(left, top, size, size);
+        m->SetBounds(left, top, w, h);
         m->SetCaption(caption);
+        m->SetMax(max);
         return m;
     };
-    mtrLeft = meter("mtrLeft", "L", 2, 2, 60);
-    mtrRight = meter("mtrRight", "R", 64, 2, 60);
-    mtrBalanse = meter("mtrBalanse", "BL", 126, 8, 48);
+    // The three dials are wider than the room beside the odometer column: their square
+    // corners, which the round faces leave empty, overlap a little.
+    mtrLeft = meter("mtrLeft", "LT", 0, 0, 70, 70, 150);
+    mtrRight = meter("mtrRight", "RT", 65, 0, 70, 70, 150);
+    mtrBalanse = meter("mtrBalanse", "BL", 130, 8, 52, 56, 100);
     mtrBalanse->SetValue(50);
     lcdMeter = make<controls::TLCD99>(pnlMeter, "lcdMeter");
     lcdMeter->SetBounds(178, 4, 66, 13);
@@ -410,6 +427,7 @@ void TfrmMain::CreateMeterPanel()
     lcdMeter->SetGapX(0);
     lcdMeter->SetGapY(0);
     lcdMeter->SetSegmentSize(1);
+    lcdMeter->SetValue("88888");
     lblMK0 = label(pnlMeter, "lblMK0", "●");
     lblMK0->setGeometry(245, 4, 7, 13);
     SetFontColor(lblMK0, 0x0000FFFF);

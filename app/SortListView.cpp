@@ -344,7 +344,10 @@ TCustomSortListView::TCustomSortListView(QWidget* parent) : QTreeWidget(parent)
     measureRows();
 }
 
-TCustomSortListView::~TCustomSortListView() = default;
+TCustomSortListView::~TCustomSortListView()
+{
+    forms::RunGuarded([this] { WriteSavedSettings(); });
+}
 
 // --- TSortListItem
 
@@ -769,11 +772,25 @@ int TCustomSortListView::SortedColumnWidth(int Index)
 
 void TCustomSortListView::Loaded()
 {
-    if (columnCount() > 0) {
+    shownBackground_ = backgroundImage_.Empty() ? QImage() : backgroundImage_.ToImage();
+    viewport()->update();
+    updateCount_ = 0;
+    if (SaveSettings.AutoSave) {
+        ReadSavedSettings();
+    } else if (columnCount() > 0) {
         lastColumn_ = 0;
         SortAgain();
     }
     updateHeaderDrawing();
+}
+
+void TCustomSortListView::paintEvent(QPaintEvent* e)
+{
+    if (!shownBackground_.isNull()) {
+        QPainter p(viewport());
+        p.drawImage(0, 0, shownBackground_);
+    }
+    QTreeWidget::paintEvent(e);
 }
 
 bool TCustomSortListView::SelectByPrefix(const std::string& Text, int ColumnIndex)

@@ -11,9 +11,13 @@
 // `TSortListView` is the class the windows use.
 //
 // The comparison's state (column, direction) is process-wide, as only one list sorts at a
-// time. Saving column widths and sort state to the registry (`SaveSettings.AutoSave`) and the
-// background picture are not built: the program never turns them on.
-// UI thread only.
+// time. With `SaveSettings.AutoSave` the column widths, the sort and the view style are
+// written into the settings file when the list is destroyed and read back by `Loaded`, in
+// sections under `SaveSettings.RegistryKey` ("<key>\Columns", "<key>\Sort",
+// "<key>\ViewStyle"). `BackgroundImage`, when it holds a picture, is drawn once at the top
+// left behind the rows (not tiled); owner-drawn rows paint over it. No window of the program
+// turns either on. The list always shows its rows as a report: `ViewStyle` is kept (and
+// saved) for the settings only. UI thread only.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -31,6 +35,7 @@
 class TSortHeader;
 
 enum TViewStyleExt { lvStandard, lvOwnerDrawFixed };
+enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
 enum TAutoColumnSort { acsNoSort, acsMarkOnly, acsSort, acsSortToggle };
 enum TAutoSortStyle { assSmart, assDefault };
 enum TSortAs { saNone, saString, saNumeric, saDateTime };
@@ -182,6 +187,13 @@ public:
     std::string Version() const { return "TxxListView v3.72"; }
 
     TSortListSaveSettings SaveSettings;
+    TViewStyle ViewStyle() const { return viewStyle_; }
+    void SetViewStyle(TViewStyle v) { viewStyle_ = v; }
+    // Drawn at the top left behind the rows once the list is loaded.
+    gfx::TBitmap& BackgroundImage() { return backgroundImage_; }
+    // The saved settings (AutoSave), written and read as destruction and Loaded do.
+    void WriteSavedSettings();
+    void ReadSavedSettings();
 
     // --- Events
     std::function<void(QObject* Sender, int SortColumn, bool Ascending)> OnSortBegin, OnSortFinished;
@@ -203,6 +215,7 @@ public:
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
+    void paintEvent(QPaintEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void changeEvent(QEvent* e) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
@@ -241,6 +254,9 @@ private:
     int updateCount_ = 0;
     int rowHeight_ = 0;
     std::unique_ptr<gfx::TBitmap> upArrow_, downArrow_;
+    TViewStyle viewStyle_ = vsReport;
+    gfx::TBitmap backgroundImage_;
+    QImage shownBackground_;  // the background as applied by Loaded
     gfx::TFont font_;
     std::string searchText_;
     double lastSearchKey_ = -1e18;

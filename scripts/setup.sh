@@ -20,6 +20,8 @@ packages=(
   icoutils libtiff-tools libmagick++-6.q16-dev
   # the printing tests measure text in Nimbus Roman
   fonts-urw-base35
+  # the date tests build glibc's ja_JP locale (localedef) to check the Japanese eras against
+  locales
   # the file-safety tests watch the order of fsync and rename through it
   strace
   # CI compiles the program with clang too, so the code stays portable

@@ -73,6 +73,11 @@ gfx::TPoint TAnalogMeter::outerPoint(double value) const
     return {cx_ + p.X, cy_ + p.Y};
 }
 
+int TAnalogMeter::percentOf(double bound) const
+{
+    return max_ == min_ ? 0 : int(std::lround((bound - min_) * 100 / (max_ - min_)));
+}
+
 void TAnalogMeter::computeBounds()
 {
     const double span = double(max_) - min_;

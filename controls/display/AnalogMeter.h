@@ -36,10 +36,12 @@ public:
     void SetAngularRange(int degrees);  // kept within 10..360
     int TickCount() const { return tickCount_; }
     void SetTickCount(int count);  // kept within 0..Max - Min
-    // Zone boundaries in percent of the range, 0..100, LowZone <= HighZone.
-    int LowZone() const { return lowZone_; }
+    // Zone boundaries in percent of the range, 0..100, LowZone <= HighZone. They read back
+    // from the boundaries as values, so an empty range (Max = Min) reads 0; the percents set
+    // are kept and place the boundaries again once the range opens.
+    int LowZone() const { return percentOf(lowBound_); }
     void SetLowZone(int percent);
-    int HighZone() const { return highZone_; }
+    int HighZone() const { return percentOf(highBound_); }
     void SetHighZone(int percent);
     bool ShowValue() const { return showValue_; }
     void SetShowValue(bool on);
@@ -92,6 +94,7 @@ private:
     gfx::TColor zoneColorOf(int value) const;
     gfx::TPoint outerPoint(double value) const;
     void fire(const forms::TNotifyEvent& e) { if (e) e(this); }
+    int percentOf(double bound) const;
     void lowZoneMoved(double oldBound);
     void highZoneMoved(double oldBound);
 

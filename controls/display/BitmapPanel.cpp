@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QResizeEvent>
+
 #include "controls/display/AnalogMeter.h"
 
 namespace controls {
@@ -42,6 +44,53 @@ void TBitmapPanel::bitmapChanged()
     Invalidate();
 }
 
+void TBitmapPanel::SetBorderStyle(TBorderStyle s)
+{
+    if (s == borderStyle_)
+        return;
+    borderStyle_ = s;
+    bitmapChanged();
+}
+
+bool TBitmapPanel::canResize(int& w, int& h)
+{
+    bool ok = true;
+    if (OnCanResize)
+        OnCanResize(this, w, h, ok);
+    return ok;
+}
+
+void TBitmapPanel::resizeTo(int w, int h)
+{
+    if (QSize(w, h) == size() || !canResize(w, h))
+        return;
+    resizing_ = true;
+    resize(std::max(0, w), std::max(0, h));
+    resizing_ = false;
+}
+
+void TBitmapPanel::SetBounds(int left, int top, int w, int h)
+{
+    move(left, top);
+    resizeTo(w, h);
+}
+
+// A resize from elsewhere is asked about after the fact and put back (or adjusted) at once.
+void TBitmapPanel::resizeEvent(QResizeEvent* e)
+{
+    if (!resizing_ && OnCanResize && e->oldSize().isValid()) {
+        int w = e->size().width(), h = e->size().height();
+        const QSize want = canResize(w, h) ? QSize(std::max(0, w), std::max(0, h)) : e->oldSize();
+        if (want != e->size()) {
+            resizing_ = true;
+            resize(want);
+            resizing_ = false;
+            return;
+        }
+    }
+    TCustomControl::resizeEvent(e);
+}
+
 // The layouts that size the panel do so when the picture or the layout changes.
 void TBitmapPanel::fitToBitmap()
 {
@@ -49,27 +98,30 @@ void TBitmapPanel::fitToBitmap()
         return;
     if (display_ == diAutosize && align_ != alNone)
         display_ = diCenter;  // an owner's layout sizes the panel from now on
+    const int b2 = 2 * BorderWidth(borderStyle_);
     if (display_ == diAutosize)
-        resize(bitmap_.Width(), bitmap_.Height());
+        resizeTo(bitmap_.Width() + b2, bitmap_.Height() + b2);
     else if (display_ == diSimple)
-        resize(std::max(width(), bitmap_.Width()), std::max(height(), bitmap_.Height()));
+        resizeTo(std::max(width(), bitmap_.Width() + b2), std::max(height(), bitmap_.Height() + b2));
 }
 
 void TBitmapPanel::drawBitmap(gfx::TCanvas& c)
 {
-    const int w = width(), h = height(), bw = bitmap_.Width(), bh = bitmap_.Height();
+    const int b = BorderWidth(borderStyle_);
+    const int w = width() - 2 * b, h = height() - 2 * b, bw = bitmap_.Width(), bh = bitmap_.Height();
+    c.SetClipRect(gfx::Rect(b, b, b + w, b + h));
     switch (display_) {
     case diSimple:
     case diAutosize:
-        c.Draw(0, 0, bitmap_);
+        c.Draw(b, b, bitmap_);
         break;
     case diTile:
         for (int y = 0; y < h; y += bh)
             for (int x = 0; x < w; x += bw)
-                c.Draw(x, y, bitmap_);
+                c.Draw(b + x, b + y, bitmap_);
         break;
     case diScretch:
-        c.StretchDraw(gfx::Rect(0, 0, w, h), bitmap_);
+        c.StretchDraw(gfx::Rect(b, b, b + w, b + h), bitmap_);
         break;
     case diKeepAscpect: {
         const double ratio = double(bh) / bw;
@@ -78,14 +130,15 @@ void TBitmapPanel::drawBitmap(gfx::TCanvas& c)
             dh = h;
             dw = int(h / ratio);
         }
-        const int left = (w - dw) / 2, top = (h - dh) / 2;
+        const int left = b + (w - dw) / 2, top = b + (h - dh) / 2;
         c.StretchDraw(gfx::Rect(left, top, left + dw, top + dh), bitmap_);
         break;
     }
     case diCenter:
-        c.Draw(bw < w ? (w - bw) / 2 : 0, bh < h ? (h - bh) / 2 : 0, bitmap_);
+        c.Draw(b + (bw < w ? (w - bw) / 2 : 0), b + (bh < h ? (h - bh) / 2 : 0), bitmap_);
         break;
     }
+    c.ClearClip();
 }
 
 void TBitmapPanel::Paint()
@@ -94,6 +147,10 @@ void TBitmapPanel::Paint()
     gfx::TCanvas& c = Canvas();
     if (!bitmap_.Empty())
         drawBitmap(c);
+    if (borderStyle_ == bsSingle) {
+        c.Brush().SetColor(gfx::clWindowFrame);
+        c.FrameRect(gfx::Rect(0, 0, width(), height()));
+    }
     if (selected_) {
         c.Pen().SetWidth(1);
         c.Pen().SetStyle(gfx::psDot);

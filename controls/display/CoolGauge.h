@@ -7,10 +7,12 @@
 //
 // It owns the ramp picture, built once per size and colour set; a paint copies the ramp's
 // filled part over the background, so a progress write only repaints when the bar's filled
-// width or its shown percentage changes. UI thread only.
+// width or its shown percentage changes (the percentage alone may change on a wide step of a
+// narrow bar, and a repaint only for a new width would leave the old number showing). UI thread only.
 #pragma once
 #include <string>
 
+#include "controls/display/PanelBorder.h"
 #include "platform/forms/Control.h"
 #include "platform/gfx/Bitmap.h"
 
@@ -18,11 +20,8 @@ namespace controls {
 
 enum tCoolGaugeStyle { sSolid, sDithered };
 
-class TCoolGauge : public forms::TCustomControl {
+class TCoolGauge : public forms::TCustomControl, public TPanelBorder {
 public:
-    // Scoped here: other control families have border styles of their own.
-    enum TBorderStyle { bsNone, bsSingle };
-
     explicit TCoolGauge(QWidget* parent = nullptr);
 
     int MinValue() const { return minValue_; }

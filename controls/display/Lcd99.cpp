@@ -273,9 +273,9 @@ void TLCD99::SetValue(const std::string& text)
 {
     if (text == value_)
         return;
+    // Another spelling of what is shown ("12a" after "12A") is a write like any other: it
+    // is stored and announced, and the cells are drawn again.
     std::string stored = NormaliseLcdText(text);
-    if (stored == value_)
-        return;  // another spelling of what is shown ("12a" for "12A")
     if (animating_)
         finishAnimation();
     std::string old = std::move(value_);

@@ -89,6 +89,8 @@ public:
     bool Preview() const { return preview_; }
     void SetPreview(bool on) { preview_ = on; }
     const std::string& Value() const { return value_; }
+    // Nothing happens for the text as last written; any other text, even one that normalises
+    // to the text shown, is stored and fires OnChange.
     void SetValue(const std::string& text);
 
     // True while a paint or an animated build-up runs.

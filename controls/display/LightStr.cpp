@@ -49,7 +49,7 @@ void TLightStr::SetShowFontH(int dots)
         return;
     fontH_ = dots;
     Font().SetHeight(dots);
-    resize(width(), 3 * dots);
+    resize(width(), 3 * dots + 2 * BorderWidth(borderStyle_));
     display_.SetSize(displayWidth(), 3 * dots);
     valid_ = false;
     Repaint();
@@ -87,10 +87,20 @@ void TLightStr::Start()
 
 void TLightStr::Stop()
 {
-    const bool was = active_;
     setActive(false);
-    if (was && OnShowActive)
+    if (OnShowActive)
         OnShowActive(this, false);
+}
+
+void TLightStr::SetBorderStyle(TBorderStyle s)
+{
+    if (s == borderStyle_)
+        return;
+    const int grow = 2 * (BorderWidth(s) - BorderWidth(borderStyle_));
+    borderStyle_ = s;
+    resize(width() + grow, height() + grow);
+    valid_ = false;
+    Invalidate();
 }
 
 void TLightStr::Step()
@@ -171,7 +181,8 @@ void TLightStr::blankLine()
 
 int TLightStr::displayWidth() const
 {
-    return std::max(3, width() - width() % 3);
+    const int inner = width() - 2 * BorderWidth(borderStyle_);
+    return std::max(3, inner - inner % 3);
 }
 
 void TLightStr::ensureDisplay()
@@ -230,11 +241,16 @@ void TLightStr::drawColumn(int x, int column)
 void TLightStr::Paint()
 {
     TCustomControl::Paint();
-    const int w = displayWidth(), h = 3 * fontH_;
+    const int b = BorderWidth(borderStyle_);
+    const int w = displayWidth() + 2 * b, h = 3 * fontH_ + 2 * b;
     if (w != width() || h != height())
         resize(w, h);
     ensureDisplay();
-    Canvas().Draw(0, 0, display_);
+    Canvas().Draw(b, b, display_);
+    if (b) {
+        Canvas().Brush().SetColor(gfx::clWindowFrame);
+        Canvas().FrameRect(gfx::Rect(0, 0, w, h));
+    }
 }
 
 }  // namespace controls

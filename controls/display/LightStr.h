@@ -9,12 +9,17 @@
 // line's picture and the step timer. A step moves the display picture 3 pixels left in place
 // and draws one new column of dots, then repaints; nothing is allocated per step.
 //
+// With `BorderStyle` bsSingle a one-pixel black frame surrounds the dots and the control is
+// two pixels wider and higher than its display. `Stop` always tells `OnShowActive`, even
+// when nothing was running.
+//
 // Without `ShowLoop`, the last line is followed by one screen width of blank columns, after
 // which the show stops by itself. UI thread only (a window timer).
 #pragma once
 #include <functional>
 #include <string>
 
+#include "controls/display/PanelBorder.h"
 #include "platform/forms/Control.h"
 #include "platform/forms/Timer.h"
 #include "platform/gfx/Bitmap.h"
@@ -26,7 +31,7 @@ using TLineNextEvent = std::function<void(QObject* sender, int index)>;
 using TLineEofEvent = std::function<void(QObject* sender)>;
 using TShowActiveEvent = std::function<void(QObject* sender, bool active)>;
 
-class TLightStr : public forms::TCustomControl {
+class TLightStr : public forms::TCustomControl, public TPanelBorder {
 public:
     explicit TLightStr(QWidget* parent = nullptr);
     ~TLightStr() override;
@@ -52,6 +57,9 @@ public:
     void SetShowFontH(int dots);  // below 1 is ignored
     bool ShowLoop() const { return loop_; }
     void SetShowLoop(bool on);
+
+    TBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(TBorderStyle s);
 
     void Start();
     void Stop();
@@ -90,6 +98,7 @@ private:
     unsigned interval_ = 100;
     int fontH_ = 11;
     bool loop_ = true;
+    TBorderStyle borderStyle_ = bsNone;
 
     gfx::TBitmap display_;
     gfx::TBitmap line_;

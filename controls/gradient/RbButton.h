@@ -2,7 +2,8 @@
 // "over" gradient fades in while the mouse is over it and a "clicked" gradient while it is
 // pressed. It answers Return when focused or Default and Escape when Cancel, sets its window's
 // modal result when clicked, and can act as a toggle within a group of buttons of the same
-// parent. UI thread only.
+// parent. The caption starts empty, not as the component's name: controls have no names at
+// run time here, and every window sets its captions itself. UI thread only.
 #pragma once
 #include <cstdint>
 

@@ -4,7 +4,8 @@
 // group box. The face is drawn once into a bitmap whenever a property, the colour or the
 // size changes; painting copies that bitmap and adds the caption. Children lie inside the
 // border (and below a group-box caption): the panel's content margins say where.
-// UI thread only.
+// The caption starts empty, not as the component's name: controls have no names at run time
+// here, and every window sets its captions itself. UI thread only.
 #pragma once
 #include "controls/gradient/RbDrawCore.h"
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <tuple>
 #include <vector>
 
 namespace rtl {
@@ -97,9 +98,71 @@ TDateTime Now()
            EncodeTime(local.tm_hour, local.tm_min, local.tm_sec, int(ms));
 }
 
+namespace {
+
+// The Japanese eras from their first day (Gregorian): a date belongs to the last era that
+// began on or before it. Dates before the first era have no era name and count the Western
+// year.
+struct Era {
+    int year, month, day;
+    const char* name;
+};
+constexpr Era kEras[] = {
+    {1868, 1, 25, "明治"}, {1912, 7, 30, "大正"}, {1926, 12, 25, "昭和"},
+    {1989, 1, 8, "平成"}, {2019, 5, 1, "令和"},
+};
+
+const Era* eraOf(const Parts& p)
+{
+    const Era* found = nullptr;
+    for (const Era& e : kEras)
+        if (std::make_tuple(p.year, p.month, p.day) >= std::make_tuple(e.year, e.month, e.day))
+            found = &e;
+    return found;
+}
+
+const char* const kShortDayNames[] = {"日", "月", "火", "水", "木", "金", "土"};
+
+bool startsWithNoCase(const std::string& f, size_t i, const char* word)
+{
+    for (size_t k = 0; word[k]; ++k)
+        if (i + k >= f.size() || (f[i + k] | 0x20) != word[k])
+            return false;
+    return true;
+}
+
+// Whether the pattern asks for a 12-hour clock: an "AM/PM" or "ampm" outside quotes anywhere
+// in it turns every hour of the pattern into 1..12.
+bool usesTwelveHours(const std::string& f)
+{
+    for (size_t i = 0; i < f.size(); ++i) {
+        if (f[i] == '\'' || f[i] == '"') {
+            const size_t end = f.find(f[i], i + 1);
+            if (end == std::string::npos)
+                return false;
+            i = end;
+        } else if (startsWithNoCase(f, i, "am/pm") || startsWithNoCase(f, i, "ampm")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Day of the week of a civil date, 0 = Sunday.
+int dayOfWeek(const Parts& p)
+{
+    const int64_t days = daysFromCivil(p.year, unsigned(p.month), unsigned(p.day));
+    return int(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
+}
+
+}  // namespace
+
 std::string FormatDateTime(const std::string& f, TDateTime dt)
 {
     const Parts p = split(dt);
+    const bool twelve = usesTwelveHours(f);
+    const int hour = twelve ? (p.hour % 12 == 0 ? 12 : p.hour % 12) : p.hour;
+    const bool pm = p.hour >= 12;
     std::string out;
     bool afterHour = false;
     for (size_t i = 0; i < f.size();) {
@@ -111,6 +174,36 @@ std::string FormatDateTime(const std::string& f, TDateTime dt)
             i = end == std::string::npos ? f.size() : end + 1;
             continue;
         }
+        if (lc == 'a') {
+            if (startsWithNoCase(f, i, "am/pm")) {
+                out += f.substr(pm ? i + 3 : i, 2);  // in the pattern's own case
+                i += 5;
+            } else if (startsWithNoCase(f, i, "ampm")) {
+                out += pm ? "午後" : "午前";
+                i += 4;
+            } else {
+                const int n = countRun(f, i, 'a');
+                if (n >= 3)
+                    out += std::string(kShortDayNames[dayOfWeek(p)]) + (n >= 4 ? "曜日" : "");
+                else
+                    out.append(f, i, size_t(n));
+                i += size_t(n);
+            }
+            continue;
+        }
+        if (lc == 'g' || lc == 'e') {
+            const int n = countRun(f, i, lc);
+            const Era* era = eraOf(p);
+            if (lc == 'g') {
+                // One letter: the era's first character; more: its whole name.
+                const std::string name = era ? era->name : "";
+                out += n == 1 ? name.substr(0, name.empty() ? 0 : 3) : name;
+            } else {
+                out += pad(era ? p.year - era->year + 1 : p.year, n >= 2 ? 2 : 1);
+            }
+            i += size_t(n);
+            continue;
+        }
         if (lc == 'y' || lc == 'm' || lc == 'd' || lc == 'h' || lc == 'n' || lc == 's' || lc == 'z') {
             const int n = countRun(f, i, lc);
             switch (lc) {
@@ -120,7 +213,7 @@ std::string FormatDateTime(const std::string& f, TDateTime dt)
                 else out += pad(p.month, n >= 2 ? 2 : 1);
                 break;
             case 'd': out += pad(p.day, n >= 2 ? 2 : 1); break;
-            case 'h': out += pad(p.hour, n >= 2 ? 2 : 1); break;
+            case 'h': out += pad(hour, n >= 2 ? 2 : 1); break;
             case 'n': out += pad(p.minute, n >= 2 ? 2 : 1); break;
             case 's': out += pad(p.second, n >= 2 ? 2 : 1); break;
             case 'z': out += n >= 3 ? pad(p.msec, 3) : std::to_string(p.msec); break;

@@ -19,8 +19,12 @@ TDateTime EncodeTime(int hour, int minute, int second, int msec);
 TDateTime Now();
 
 // Pattern letters: y yy yyyy, m mm (minutes right after h or hh), d dd, h hh, n nn, s ss,
-// z zzz; "/" and ":" stand for themselves; text in '...' or "..." is copied; anything else
-// is copied as it is.
+// z zzz; "AM/PM" (AM or PM in the pattern's own case) and "ampm" (午前 or 午後), either of
+// which anywhere in the pattern makes every hour 1..12; g (the Japanese era's first
+// character), gg or ggg (its name: 明治, 大正, 昭和, 平成, 令和) and e, ee (the year of the era,
+// the Western year before 明治); aaa (土) and aaaa (土曜日) for the weekday. "/" and ":" stand
+// for themselves; text in '...' or "..." is copied, an unclosed quote copying the rest of the
+// pattern; anything else is copied as it is.
 std::string FormatDateTime(const std::string& format, TDateTime dt);
 
 // Pattern: "0" a digit always shown, "#" a digit shown when significant, "." the decimal

@@ -99,13 +99,12 @@ TEST(Lcd99, ValueChangesFireOnceWithOldAndNewText)
     std::vector<std::pair<std::string, std::string>> seen;
     lcd.OnChange = [&](QObject*, const std::string& o, const std::string& n) { seen.emplace_back(o, n); };
     lcd.SetValue("12a");
-    lcd.SetValue("12A");
-    lcd.SetValue("12a");
+    lcd.SetValue("12A");  // the text shown: nothing happens
+    lcd.SetValue("12a");  // another spelling of it: stored and announced again
     lcd.SetValue("1#");
-    lcd.SetValue("1#");
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0], (std::pair<std::string, std::string>{"", "12A"}));
-    EXPECT_EQ(seen[1], (std::pair<std::string, std::string>{"12A", ""}));
+    lcd.SetValue("1#");   // not the text shown (that is empty): announced again
+    using Change = std::pair<std::string, std::string>;
+    EXPECT_EQ(seen, (std::vector<Change>{{"", "12A"}, {"12A", "12A"}, {"12A", ""}, {"", ""}}));
     EXPECT_EQ(lcd.Value(), "");
 }
 

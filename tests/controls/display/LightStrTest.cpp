@@ -40,8 +40,8 @@ TEST(LightStr, StartWithoutLinesStaysIdle)
     EXPECT_TRUE(m.sign.ShowActive());
     EXPECT_EQ(m.active, std::vector<bool>{true});
     m.sign.Stop();
-    m.sign.Stop();
-    EXPECT_EQ(m.active, (std::vector<bool>{true, false}));
+    m.sign.Stop();  // told again, though nothing runs
+    EXPECT_EQ(m.active, (std::vector<bool>{true, false, false}));
 }
 
 TEST(LightStr, WithoutLoopBothLinesThenOneBlankScreenThenStop)
