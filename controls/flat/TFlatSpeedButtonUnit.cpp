@@ -193,16 +193,16 @@ void TFlatSpeedButton::SetGlyph(const gfx::TBitmap& bitmap)
     Invalidate();
 }
 
-void TFlatSpeedButton::SetImageGlyph(const gfx::TBitmap& image)
+void TFlatSpeedButton::SetActionImage(const forms::TImageList& images, int index)
 {
-    if (!glyph_->Empty() || image.Empty())
+    if (!glyph_->Empty() || index < 0 || index >= images.Count())
         return;
-    gfx::TBitmap over(image.Width(), image.Height(), gfx::pf24bit);
+    gfx::TBitmap over(images.Width(), images.Height(), gfx::pf24bit);
     gfx::TCanvas& c = over.Canvas();
     c.Brush().SetStyle(gfx::bsSolid);
     c.Brush().SetColor(gfx::clFuchsia);
-    c.FillRect(gfx::Rect(0, 0, image.Width(), image.Height()));
-    c.Draw(0, 0, image);
+    c.FillRect(gfx::Rect(0, 0, images.Width(), images.Height()));
+    images.Draw(c, 0, 0, index);
     over.SetTransparentColor(gfx::clFuchsia);
     SetGlyph(over);
 }

@@ -13,6 +13,7 @@
 #include "controls/flat/FlatUtilitys.h"
 #include "controls/std/SpeedButton.h"
 #include "platform/forms/Control.h"
+#include "platform/forms/ImageList.h"
 #include "platform/gfx/Bitmap.h"
 
 namespace controls {
@@ -65,9 +66,10 @@ public:
     int ModalResult() const { return modalResult_; }
     void SetModalResult(int result) { modalResult_ = result; }
 
-    // An image of an image list as the glyph, while the button has no glyph of its own: the
-    // image is drawn over fuchsia, which then shows as transparent.
-    void SetImageGlyph(const gfx::TBitmap& image);
+    // The image an action links (image `index` of `images`) as the glyph, while the button
+    // has no glyph of its own: the image is drawn over fuchsia, which then shows as
+    // transparent. An index out of range links nothing.
+    void SetActionImage(const forms::TImageList& images, int index);
 
     TButtonState State() const { return state_; }
     bool IsMouseIn() const { return mouseIn_; }

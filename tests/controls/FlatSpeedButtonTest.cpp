@@ -322,3 +322,37 @@ TEST(FlatSpeedButton, SharedTimerAndALeaveThatOnlyATickSees)
     TFlatSpeedButton again;
     EXPECT_TRUE(TFlatSpeedButton::SharedTimerExists());
 }
+
+TEST(FlatSpeedButton, ActionImageOverFuchsia)
+{
+    // A 16 x 16 image: a green 4 x 4 square on a grey that the list treats as see-through.
+    forms::TImageList images(16, 16);
+    gfx::TBitmap picture(16, 16, gfx::pf24bit);
+    picture.Canvas().Brush().SetColor(gfx::clGray);
+    picture.Canvas().FillRect(gfx::Rect(0, 0, 16, 16));
+    picture.Canvas().Brush().SetColor(gfx::clLime);
+    picture.Canvas().FillRect(gfx::Rect(6, 6, 10, 10));
+    images.AddMasked(picture, gfx::clGray);
+
+    forms::TForm form;
+    auto* b = new TFlatSpeedButton(&form);
+    b->SetColor(gfx::clBtnFace);
+    b->SetActionImage(images, 1);  // no such image
+    EXPECT_TRUE(b->Glyph().Empty());
+    b->SetActionImage(images, 0);
+    ASSERT_EQ(b->Glyph().Width(), 16);
+    EXPECT_EQ(b->Glyph().PixelColor(0, 15), gfx::clFuchsia);
+    EXPECT_EQ(b->Glyph().PixelColor(7, 7), gfx::clLime);
+    activate(form);
+    // Drawn centred at (5, 5): the square shows, the fuchsia does not.
+    const QImage img = snapshot(*b);
+    EXPECT_EQ(pixel(img, 12, 12), gfx::clLime);
+    EXPECT_EQ(controltest::countColour(img, gfx::clFuchsia), 0);
+    EXPECT_EQ(pixel(img, 6, 6), gfx::ColorToRGB(gfx::clBtnFace));
+
+    // A glyph of its own is kept.
+    gfx::TBitmap own(8, 8, gfx::pf24bit);
+    b->SetGlyph(own);
+    b->SetActionImage(images, 0);
+    EXPECT_EQ(b->Glyph().Width(), 8);
+}
