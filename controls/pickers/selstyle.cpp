@@ -1,5 +1,8 @@
 #include "controls/pickers/selstyle.h"
 
+#include <algorithm>
+
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QKeyEvent>
 
@@ -101,68 +104,90 @@ void ResetColorPalette()
     palette() = Palette();
 }
 
-// ---- colour picker
+// ---- what both pickers share
 
-TPvlColorCombo::TPvlColorCombo(QWidget* parent) : TComboBox97(parent)
+TPvlSwatchCombo::TPvlSwatchCombo(QWidget* parent) : TComboBox97(parent)
 {
-    ResetColorPalette();
     SetStyle(csOwnerDrawFixed);
 }
 
-void TPvlColorCombo::fill()
-{
-    const QSignalBlocker block(this);
-    Items().Clear();
-    for (gfx::TColor c : ColorPalette())
-        Items().AddObject("", intptr_t(c));
-    SetDropDownCount(ColorPaletteDropDownCount());
-    SetItemIndex(-1);
-}
-
-void TPvlColorCombo::Loaded()
-{
-    loaded_ = true;
-    if (!allowWhite_ && colorValue_ == gfx::clWhite)
-        colorValue_ = gfx::clBlack;
-    fill();
-    for (int i = 0; i < Items().Count(); ++i)
-        if (gfx::TColor(Items().Objects(i)) == colorValue_) {
-            SetItemIndex(i);
-            break;
-        }
-}
-
-void TPvlColorCombo::showEvent(QShowEvent* e)
+void TPvlSwatchCombo::showEvent(QShowEvent* e)
 {
     TComboBox97::showEvent(e);
     if (!loaded_)
         Loaded();
 }
 
-void TPvlColorCombo::SetColorValue(gfx::TColor c)
+void TPvlSwatchCombo::keyPressEvent(QKeyEvent* e)
 {
-    if (!loaded_) {
-        colorValue_ = c;  // chosen when the list is filled
+    if (keyDropDown_ && e->key() == Qt::Key_Down && !DroppedDown()) {
+        showPopup();
+        e->accept();
         return;
     }
-    const int current = ItemIndex();
-    if (c == colorValue_ && current >= 0 && gfx::TColor(Items().Objects(current)) == c)
-        return;
-    for (int i = 0; i < Items().Count(); ++i)
-        if (gfx::TColor(Items().Objects(i)) == c) {
-            colorValue_ = c;
-            SetItemIndex(i);
-            changed();
-            return;
-        }
+    TComboBox97::keyPressEvent(e);
 }
 
-void TPvlColorCombo::changed()
+void TPvlSwatchCombo::fillWith(const std::vector<intptr_t>& values, intptr_t selected)
 {
-    if (!isActiveControl(this))
+    loaded_ = true;
+    {
+        const QSignalBlocker block(this);
+        Items().Clear();
+        for (intptr_t v : values)
+            Items().AddObject("", v);
+    }
+    const auto at = std::find(values.begin(), values.end(), selected);
+    SetItemIndex(at == values.end() ? -1 : int(at - values.begin()));
+}
+
+bool TPvlSwatchCombo::pick(intptr_t& field, intptr_t value)
+{
+    if (!loaded_) {
+        field = value;  // chosen when the list is filled
+        return false;
+    }
+    const int current = ItemIndex();
+    if (value == field && current >= 0 && Items().Objects(current) == value)
+        return false;
+    for (int i = 0; i < Items().Count(); ++i)
+        if (Items().Objects(i) == value) {
+            field = value;
+            SetItemIndex(i);
+            return true;
+        }
+    return false;
+}
+
+void TPvlSwatchCombo::repaintSwatches(bool evenWhenActive)
+{
+    if (evenWhenActive || !isActiveControl(this))
         update();
+    view()->viewport()->update();
+}
+
+// ---- colour picker
+
+TPvlColorCombo::TPvlColorCombo(QWidget* parent) : TPvlSwatchCombo(parent)
+{
+    ResetColorPalette();
+}
+
+void TPvlColorCombo::Loaded()
+{
+    if (!allowWhite_ && colorValue_ == gfx::clWhite)
+        colorValue_ = gfx::clBlack;
+    fillWith(std::vector<intptr_t>(ColorPalette().begin(), ColorPalette().end()), colorValue_);
+    SetDropDownCount(ColorPaletteDropDownCount());
+}
+
+void TPvlColorCombo::SetColorValue(gfx::TColor c)
+{
+    if (!pick(colorValue_, c))
+        return;
+    repaintSwatches(false);
     if (patternCombo_)
-        patternCombo_->SetColorValue(colorValue_);
+        patternCombo_->SetColorValue(ColorValue());
     if (OnChange)
         OnChange(this);
 }
@@ -170,15 +195,14 @@ void TPvlColorCombo::changed()
 void TPvlColorCombo::SetPattern(gfx::TBrushStyle p)
 {
     pattern_ = p;
-    update();
-    view()->viewport()->update();
+    repaintSwatches(true);
 }
 
 void TPvlColorCombo::SetPatternCombo(TPvlPatternCombo* combo)
 {
     patternCombo_ = combo;
     if (combo && loaded_)
-        combo->SetColorValue(colorValue_);
+        combo->SetColorValue(ColorValue());
 }
 
 void TPvlColorCombo::SetAllowWhite(bool on)
@@ -196,16 +220,6 @@ void TPvlColorCombo::Change()
         SetColorValue(gfx::TColor(Items().Objects(ItemIndex())));
 }
 
-void TPvlColorCombo::keyPressEvent(QKeyEvent* e)
-{
-    if (keyDropDown_ && e->key() == Qt::Key_Down && !DroppedDown()) {
-        showPopup();
-        e->accept();
-        return;
-    }
-    TComboBox97::keyPressEvent(e);
-}
-
 void TPvlColorCombo::DrawItem(int Index, const gfx::TRect& Rect, TOwnerDrawState)
 {
     if (Index >= 0 && Index < Items().Count())
@@ -214,65 +228,26 @@ void TPvlColorCombo::DrawItem(int Index, const gfx::TRect& Rect, TOwnerDrawState
 
 // ---- pattern picker
 
-TPvlPatternCombo::TPvlPatternCombo(QWidget* parent) : TComboBox97(parent)
-{
-    SetStyle(csOwnerDrawFixed);
-}
-
-void TPvlPatternCombo::fill()
-{
-    const QSignalBlocker block(this);
-    Items().Clear();
-    for (gfx::TBrushStyle s : Patterns)
-        if (s != gfx::bsClear || allowClear_)
-            Items().AddObject("", intptr_t(s));
-    SetItemIndex(-1);
-}
+TPvlPatternCombo::TPvlPatternCombo(QWidget* parent) : TPvlSwatchCombo(parent) {}
 
 void TPvlPatternCombo::Loaded()
 {
-    loaded_ = true;
     if (!allowClear_ && pattern_ == gfx::bsClear)
         pattern_ = gfx::bsSolid;
-    fill();
-    for (int i = 0; i < Items().Count(); ++i)
-        if (gfx::TBrushStyle(Items().Objects(i)) == pattern_) {
-            SetItemIndex(i);
-            break;
-        }
-}
-
-void TPvlPatternCombo::showEvent(QShowEvent* e)
-{
-    TComboBox97::showEvent(e);
-    if (!loaded_)
-        Loaded();
+    std::vector<intptr_t> listed;
+    for (gfx::TBrushStyle s : Patterns)
+        if (s != gfx::bsClear || allowClear_)
+            listed.push_back(s);
+    fillWith(listed, pattern_);
 }
 
 void TPvlPatternCombo::SetPattern(gfx::TBrushStyle p)
 {
-    if (!loaded_) {
-        pattern_ = p;
+    if (!pick(pattern_, p))
         return;
-    }
-    const int current = ItemIndex();
-    if (p == pattern_ && current >= 0 && gfx::TBrushStyle(Items().Objects(current)) == p)
-        return;
-    for (int i = 0; i < Items().Count(); ++i)
-        if (gfx::TBrushStyle(Items().Objects(i)) == p) {
-            pattern_ = p;
-            SetItemIndex(i);
-            changed();
-            return;
-        }
-}
-
-void TPvlPatternCombo::changed()
-{
-    if (!isActiveControl(this))
-        update();
+    repaintSwatches(false);
     if (colorCombo_)
-        colorCombo_->SetPattern(pattern_);
+        colorCombo_->SetPattern(Pattern());
     if (OnChange)
         OnChange(this);
 }
@@ -280,15 +255,14 @@ void TPvlPatternCombo::changed()
 void TPvlPatternCombo::SetColorValue(gfx::TColor c)
 {
     colorValue_ = c;
-    update();
-    view()->viewport()->update();
+    repaintSwatches(true);
 }
 
 void TPvlPatternCombo::SetColorCombo(TPvlColorCombo* combo)
 {
     colorCombo_ = combo;
     if (combo && loaded_)
-        combo->SetPattern(pattern_);
+        combo->SetPattern(Pattern());
 }
 
 void TPvlPatternCombo::SetAllowClear(bool on)
@@ -304,16 +278,6 @@ void TPvlPatternCombo::Change()
 {
     if (ItemIndex() >= 0)
         SetPattern(gfx::TBrushStyle(Items().Objects(ItemIndex())));
-}
-
-void TPvlPatternCombo::keyPressEvent(QKeyEvent* e)
-{
-    if (keyDropDown_ && e->key() == Qt::Key_Down && !DroppedDown()) {
-        showPopup();
-        e->accept();
-        return;
-    }
-    TComboBox97::keyPressEvent(e);
 }
 
 void TPvlPatternCombo::DrawItem(int Index, const gfx::TRect& Rect, TOwnerDrawState)

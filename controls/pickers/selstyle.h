@@ -26,11 +26,38 @@ void ResetColorPalette();
 
 class TPvlPatternCombo;
 
-class TPvlColorCombo : public TComboBox97 {
+// What both pickers share: items that carry their value as the object, filled at the first
+// show (or Loaded), Down opening the list with KeyDropDown, and the change step's repaint.
+class TPvlSwatchCombo : public TComboBox97 {
+public:
+    // On: Down on the closed picker opens the list instead of moving the choice.
+    bool KeyDropDown() const { return keyDropDown_; }
+    void SetKeyDropDown(bool on) { keyDropDown_ = on; }
+    // Fills the list and selects the value.
+    virtual void Loaded() = 0;
+
+protected:
+    explicit TPvlSwatchCombo(QWidget* parent);
+    void keyPressEvent(QKeyEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    // The list becomes `values`, the item of `selected` chosen.
+    void fillWith(const std::vector<intptr_t>& values, intptr_t selected);
+    // Stores `value` in `field` and chooses its item; false when that changes nothing or the
+    // list holds no such item. Before the list is filled the value is only stored.
+    bool pick(intptr_t& field, intptr_t value);
+    // The closed part, unless it has the keyboard, and the open list show the new swatches.
+    void repaintSwatches(bool evenWhenActive);
+    bool loaded_ = false;
+
+private:
+    bool keyDropDown_ = false;
+};
+
+class TPvlColorCombo : public TPvlSwatchCombo {
 public:
     explicit TPvlColorCombo(QWidget* parent = nullptr);
 
-    gfx::TColor ColorValue() const { return colorValue_; }
+    gfx::TColor ColorValue() const { return gfx::TColor(colorValue_); }
     // Selects the first item of that colour; a colour the list does not hold changes nothing.
     void SetColorValue(gfx::TColor c);
     gfx::TBrushStyle Pattern() const { return pattern_; }
@@ -40,34 +67,26 @@ public:
     bool AllowWhite() const { return allowWhite_; }
     // Off: a white value becomes black.
     void SetAllowWhite(bool on);
-    // On: Down on the closed picker opens the list instead of moving the choice.
-    bool KeyDropDown() const { return keyDropDown_; }
-    void SetKeyDropDown(bool on) { keyDropDown_ = on; }
     // Fills the list with the palette and selects the value (white as black unless allowed).
-    void Loaded();
+    void Loaded() override;
 
     void DrawItem(int Index, const gfx::TRect& Rect, TOwnerDrawState State) override;
 
 protected:
     void Change() override;
-    void keyPressEvent(QKeyEvent* e) override;
-    void showEvent(QShowEvent* e) override;
 
 private:
-    friend class TPvlPatternCombo;
-    void fill();
-    void changed();
-    gfx::TColor colorValue_ = gfx::clBlack;
+    intptr_t colorValue_ = gfx::clBlack;
     gfx::TBrushStyle pattern_ = gfx::bsSolid;
     TPvlPatternCombo* patternCombo_ = nullptr;
-    bool allowWhite_ = false, keyDropDown_ = false, loaded_ = false;
+    bool allowWhite_ = false;
 };
 
-class TPvlPatternCombo : public TComboBox97 {
+class TPvlPatternCombo : public TPvlSwatchCombo {
 public:
     explicit TPvlPatternCombo(QWidget* parent = nullptr);
 
-    gfx::TBrushStyle Pattern() const { return pattern_; }
+    gfx::TBrushStyle Pattern() const { return gfx::TBrushStyle(pattern_); }
     // Selects the item of that pattern; a pattern the list does not hold changes nothing.
     void SetPattern(gfx::TBrushStyle p);
     gfx::TColor ColorValue() const { return colorValue_; }
@@ -77,25 +96,18 @@ public:
     // On: bsClear is listed last; off: a bsClear pattern becomes bsSolid.
     bool AllowClear() const { return allowClear_; }
     void SetAllowClear(bool on);
-    bool KeyDropDown() const { return keyDropDown_; }
-    void SetKeyDropDown(bool on) { keyDropDown_ = on; }
-    void Loaded();
+    void Loaded() override;
 
     void DrawItem(int Index, const gfx::TRect& Rect, TOwnerDrawState State) override;
 
 protected:
     void Change() override;
-    void keyPressEvent(QKeyEvent* e) override;
-    void showEvent(QShowEvent* e) override;
 
 private:
-    friend class TPvlColorCombo;
-    void fill();
-    void changed();
-    gfx::TBrushStyle pattern_ = gfx::bsSolid;
+    intptr_t pattern_ = gfx::bsSolid;
     gfx::TColor colorValue_ = gfx::clBlack;
     TPvlColorCombo* colorCombo_ = nullptr;
-    bool allowClear_ = false, keyDropDown_ = false, loaded_ = false;
+    bool allowClear_ = false;
 };
 
 }  // namespace controls

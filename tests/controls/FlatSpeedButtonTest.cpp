@@ -14,16 +14,10 @@
 
 using namespace controls;
 using controltest::pixel;
+using controltest::activate;
 using controltest::snapshot;
 
 namespace {
-
-void activate(QWidget& w)
-{
-    w.show();
-    QApplication::setActiveWindow(&w);
-    (void)QTest::qWaitForWindowActive(&w, 1000);
-}
 
 gfx::TBitmap strip(int w, int h)
 {

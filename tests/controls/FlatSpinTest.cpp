@@ -12,18 +12,8 @@
 #include "platform/forms/Form.h"
 
 using namespace controls;
+using controltest::activate;
 using controltest::snapshot;
-
-namespace {
-
-void activate(QWidget& w)
-{
-    w.show();
-    QApplication::setActiveWindow(&w);
-    (void)QTest::qWaitForWindowActive(&w, 1000);
-}
-
-}  // namespace
 
 TEST(SpinButton, LayoutAndBuiltInArrows)
 {

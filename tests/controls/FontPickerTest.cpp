@@ -14,15 +14,9 @@
 #include "support/TestSupport.h"
 
 using namespace controls;
+using controltest::activate;
 
 namespace {
-
-void activate(QWidget& w)
-{
-    w.show();
-    QApplication::setActiveWindow(&w);
-    (void)QTest::qWaitForWindowActive(&w, 1000);
-}
 
 std::string kindAt(TscFontComboBox& c, int i)
 {
