@@ -209,6 +209,10 @@ TEST(FontPicker, PreviewKeepsOnTheScreen)
     ASSERT_TRUE(c->Preview()->isVisible());
     EXPECT_EQ(c->Preview()->geometry(), QRect(c->mapToGlobal(QPoint(c->width(), c->height())), QSize(240, 60)));
     EXPECT_FALSE(c->Preview()->PanelPreview->text().isEmpty());
+    EXPECT_EQ(QApplication::activeWindow(), &form);  // the preview never takes the activation
+    EXPECT_TRUE(c->Preview()->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(c->Preview()->PanelPreview->font().bold());
+    EXPECT_EQ(c->Preview()->PanelPreview->font().pixelSize(), 24);
     EXPECT_EQ(c->Preview()->PanelFontName->text().toStdString(), c->Items().Names(0));
     const QImage shot = c->Preview()->grab().toImage();
     controltest::saveShot(shot, "font_picker_preview", 2);
@@ -222,6 +226,17 @@ TEST(FontPicker, PreviewKeepsOnTheScreen)
     const QPoint origin = c->mapToGlobal(QPoint(0, 0));
     EXPECT_EQ(c->Preview()->geometry(), QRect(origin.x() - 240, origin.y() - 60, 240, 60));
     c->hidePopup();
+}
+
+TEST(FontPicker, Samples)
+{
+    TscFontComboBox c;
+    EXPECT_EQ(c.SampleText("JS"), "愛あいう012AaBb");
+    EXPECT_EQ(c.SampleText("TA"), "012AaBb@?");
+    c.SetPreviewText("  ");
+    EXPECT_EQ(c.SampleText("TS"), "012AaBb@?");
+    c.SetPreviewText("あ");
+    EXPECT_EQ(c.SampleText("JS"), "あ");
 }
 
 TEST(FontPicker, Screenshot)
@@ -240,7 +255,10 @@ TEST(FontPicker, Screenshot)
     c->SetItemIndex(1);
     c->showPopup();
     QApplication::processEvents();
-    controltest::saveShot(c->view()->grab().toImage(), "font_picker_list", 1);
+    const QImage list = c->view()->grab().toImage();
+    controltest::saveShot(list, "font_picker_list", 1);
+    // The used line wears ColorUsed while the list is open.
+    EXPECT_GT(controltest::countColour(list, c->ColorUsed(), 0, QRect(20, 0, 180, c->ItemHeight())), 0);
     c->hidePopup();
     controltest::saveShot(controltest::snapshot(*c), "font_picker_closed", 2);
 }

@@ -68,10 +68,17 @@ TEST(ColorPicker, PaletteFromText)
     EXPECT_EQ(std::count(p.begin(), p.end(), gfx::TColor(0x22)), 0);
     EXPECT_EQ(ColorPaletteDropDownCount(), 31);
 
-    // A picker made now lists the basic colours again.
+    // A picker drops down as many lines as the palette has.
     TPvlColorCombo c;
+    LoadColorPalette(text);
     c.Loaded();
-    EXPECT_EQ(c.Items().Count(), 16);
+    EXPECT_EQ(c.DropDownCount(), 31);
+    EXPECT_EQ(c.Items().Count(), 31);
+    // One made now lists the basic colours again.
+    TPvlColorCombo fresh;
+    fresh.Loaded();
+    EXPECT_EQ(fresh.Items().Count(), 16);
+    EXPECT_EQ(fresh.DropDownCount(), 16);
     EXPECT_EQ(ColorPalette().size(), 16u);
 }
 
