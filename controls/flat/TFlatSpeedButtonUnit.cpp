@@ -335,12 +335,15 @@ void TFlatSpeedButton::MouseUp(forms::TMouseButton b, forms::TShiftState s, int 
     }
 }
 
+// OnMouseEnter and OnMouseLeave follow the hover state, not the window system's crossings:
+// a leave that only the timer sees is reported too, and a held button's leave waits.
 void TFlatSpeedButton::mouseEntered()
 {
     if (!isEnabled() || mouseIn_)
         return;
     mouseIn_ = true;
     Invalidate();
+    forms::TCustomControl::MouseEnter();
 }
 
 void TFlatSpeedButton::mouseLeft()
@@ -351,11 +354,16 @@ void TFlatSpeedButton::mouseLeft()
     if (TrackedControl() == this)
         tracking().Stop();
     Invalidate();
+    forms::TCustomControl::MouseLeave();
+}
+
+void TFlatSpeedButton::MouseEnter()
+{
+    // The move that follows makes the button the tracked one (MouseMove).
 }
 
 void TFlatSpeedButton::MouseLeave()
 {
-    forms::TCustomControl::MouseLeave();
     mouseLeft();
 }
 

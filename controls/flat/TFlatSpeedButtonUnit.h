@@ -89,6 +89,7 @@ protected:
     void MouseDown(forms::TMouseButton b, forms::TShiftState s, int x, int y) override;
     void MouseMove(forms::TShiftState s, int x, int y) override;
     void MouseUp(forms::TMouseButton b, forms::TShiftState s, int x, int y) override;
+    void MouseEnter() override;
     void MouseLeave() override;
     void DblClick() override;
     void EnabledChanged() override;

@@ -281,6 +281,9 @@ TEST(FlatSpeedButton, SharedTimerAndALeaveThatOnlyATickSees)
     auto* a = new TFlatSpeedButton(&form);
     auto* b = new TFlatSpeedButton(&form);
     b->move(30, 0);
+    int enters = 0, leaves = 0;
+    b->OnMouseEnter = [&](QObject*) { ++enters; };
+    b->OnMouseLeave = [&](QObject*) { ++leaves; };
     activate(form);
     EXPECT_TRUE(TFlatSpeedButton::SharedTimerExists());
 
@@ -291,11 +294,16 @@ TEST(FlatSpeedButton, SharedTimerAndALeaveThatOnlyATickSees)
     EXPECT_FALSE(a->IsMouseIn());
     EXPECT_TRUE(b->IsMouseIn());
 
-    // The pointer goes without a leave event: the tick notices.
+    EXPECT_EQ(enters, 1);
+    // The pointer goes without a leave event: the tick notices, and reports the leave once.
     QCursor::setPos(form.mapToGlobal(QPoint(90, 35)));
     TFlatSpeedButton::TrackingTick();
     EXPECT_FALSE(b->IsMouseIn());
     EXPECT_EQ(TFlatSpeedButton::TrackedControl(), nullptr);
+    EXPECT_EQ(leaves, 1);
+    QEvent late(QEvent::Leave);
+    QApplication::sendEvent(b, &late);
+    EXPECT_EQ(leaves, 1);
 
     // Not while the button is held.
     hover(b, QPoint(5, 5));

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QPainter>
 #include <QScreen>
 #include <QTest>
 
@@ -225,6 +226,32 @@ TEST(FontPicker, PreviewKeepsOnTheScreen)
     c->showPopup();
     const QPoint origin = c->mapToGlobal(QPoint(0, 0));
     EXPECT_EQ(c->Preview()->geometry(), QRect(origin.x() - 240, origin.y() - 60, 240, 60));
+    c->hidePopup();
+}
+
+TEST(FontPicker, TraceWindowFollowsTheHighlightedLine)
+{
+    forms::TForm form;
+    form.resize(260, 60);
+    auto* c = new TscFontComboBox(&form);
+    c->SetFontTypes(ftTrueTypeAnsi | ffShiftJis);
+    c->LoadFonts(true);
+    ASSERT_GT(c->Items().Count(), 14);
+    c->SetTraceWindow(true);
+    c->SetItemIndex(0);
+    activate(form);
+    c->showPopup();
+    const int base = c->Preview()->y();
+    QImage scratch(200, 18, QImage::Format_RGB32);
+    QPainter p(&scratch);
+    auto highlight = [&](int i) { c->PaintOwnerDrawItem(p, QRect(0, 0, 200, 18), i, odSelected); };
+    highlight(3);
+    EXPECT_EQ(c->Preview()->y(), base + c->view()->visualRect(c->model()->index(3, 0)).top());
+    EXPECT_EQ(c->Preview()->PanelFontName->text().toStdString(), c->Items().Names(3));
+    // Never lower than the list's last visible line.
+    highlight(c->Items().Count() - 1);
+    EXPECT_LE(c->Preview()->y(), base + c->ItemHeight() * (c->DropDownCount() - 1));
+    p.end();
     c->hidePopup();
 }
 
