@@ -255,17 +255,6 @@ TEST(FontPicker, TraceWindowFollowsTheHighlightedLine)
     c->hidePopup();
 }
 
-TEST(FontPicker, Samples)
-{
-    TscFontComboBox c;
-    EXPECT_EQ(c.SampleText("JS"), "愛あいう012AaBb");
-    EXPECT_EQ(c.SampleText("TA"), "012AaBb@?");
-    c.SetPreviewText("  ");
-    EXPECT_EQ(c.SampleText("TS"), "012AaBb@?");
-    c.SetPreviewText("あ");
-    EXPECT_EQ(c.SampleText("JS"), "あ");
-}
-
 TEST(FontPicker, Screenshot)
 {
     forms::TForm form;
