@@ -5,6 +5,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCursor>
 #include <QTest>
 
 #include "ControlTestSupport.h"
@@ -199,6 +200,10 @@ TEST(ComboBox97, FlatFrameAndButtonFollowActivity)
     combo->SetItemIndex(0);
     combo->SetFlat(true);
     activate(form);
+    // Wherever an earlier test left the pointer, it is away from the combo now.
+    QCursor::setPos(form.mapToGlobal(QPoint(190, 75)));
+    QEvent away(QEvent::Leave);
+    QApplication::sendEvent(combo, &away);
     other->setFocus();
     EXPECT_EQ(combo->ButtonWidth(), combo->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
 
