@@ -146,50 +146,53 @@ void TCustomImageListBox::recreate()
     quiet_ = false;
 }
 
+namespace {
+
+// Stores a value that differs; true when it did.
+template <class T>
+bool changed(T& field, T value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+}  // namespace
+
 void TCustomImageListBox::SetItemHeight(int value)
 {
-    if (value == itemHeight_)
-        return;
-    itemHeight_ = value;
-    relayout();
+    if (changed(itemHeight_, value))
+        relayout();
 }
 
 void TCustomImageListBox::SetColumnWidth(int value)
 {
-    if (value == columnWidth_)
-        return;
-    columnWidth_ = value;
-    relayout();
+    if (changed(columnWidth_, value))
+        relayout();
 }
 
 void TCustomImageListBox::SetMultiColumn(bool value)
 {
-    if (value != multiColumn_) {
-        multiColumn_ = value;
+    if (changed(multiColumn_, value))
         recreate();
-    }
 }
 
 void TCustomImageListBox::SetMultiSelect(bool value)
 {
-    if (value != multiSelect_) {
-        multiSelect_ = value;
+    if (changed(multiSelect_, value))
         recreate();
-    }
 }
 
 void TCustomImageListBox::SetExtendedSelect(bool value)
 {
-    if (value != extendedSelect_) {
-        extendedSelect_ = value;
+    if (changed(extendedSelect_, value))
         recreate();
-    }
 }
 
 void TCustomImageListBox::SetIntegralHeight(bool value)
 {
-    if (value != integralHeight_) {
-        integralHeight_ = value;
+    if (changed(integralHeight_, value)) {
         recreate();
         fitIntegralHeight();
     }
@@ -197,10 +200,8 @@ void TCustomImageListBox::SetIntegralHeight(bool value)
 
 void TCustomImageListBox::SetBorderStyle(TBorderStyle value)
 {
-    if (value != borderStyle_) {
-        borderStyle_ = value;
+    if (changed(borderStyle_, value))
         recreate();
-    }
 }
 
 void TCustomImageListBox::SetColor(gfx::TColor value)
