@@ -134,13 +134,3 @@ TEST(ImageList, ReplaceDeleteClearAndResizeKeepIndicesHonest)
     list.Clear();  // nothing left to clear: no change
     EXPECT_EQ(told, 7);
 }
-
-TEST(ImageList, ItsOwnerFreesItAndWatchersHearOfIt)
-{
-    auto owner = std::make_unique<QObject>();
-    auto* list = new TImageList(16, 16, owner.get());
-    bool gone = false;
-    QObject::connect(list, &QObject::destroyed, [&] { gone = true; });
-    owner.reset();
-    EXPECT_TRUE(gone);
-}
