@@ -29,6 +29,7 @@
 
 #include <QTreeWidget>
 
+#include "controls/common/OwnerDraw.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
 
@@ -40,10 +41,10 @@ enum TAutoColumnSort { acsNoSort, acsMarkOnly, acsSort, acsSortToggle };
 enum TAutoSortStyle { assSmart, assDefault };
 enum TSortAs { saNone, saString, saNumeric, saDateTime };
 
-// Row states handed to the drawing events.
-using TOwnerDrawState = unsigned;
-constexpr TOwnerDrawState odSelected = 1, odGrayed = 2, odDisabled = 4, odChecked = 8,
-                          odFocused = 16;
+// Row states handed to the drawing events: those of every owner-drawn list.
+using controls::TOwnerDrawState;
+using controls::odSelected, controls::odGrayed, controls::odDisabled, controls::odChecked,
+    controls::odFocused;
 
 struct TSortListSaveSettings {
     bool AutoSave = false;

@@ -29,6 +29,8 @@ packages=(
   # running: Japanese fonts and Qt's own Japanese texts, a virtual display for machines
   # without one
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-translations-l10n xvfb xauth
+  # the font picker's tests check its Japanese families against fc-list
+  fontconfig
 )
 
 missing=()

@@ -1,5 +1,6 @@
 // Small types and helpers that several control families share: the glyph layout of buttons,
-// text alignment, the styles of combo boxes, and the "&x" accelerator test of captions.
+// text alignment, the styles of combo boxes and borders, and the "&x" accelerator test of
+// captions.
 // Plain values; UI thread callers.
 #pragma once
 #include <string>
@@ -21,6 +22,8 @@ enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 // The edit styles (csDropDown, csSimple) have an edit; the others are pick-only lists.
 enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
+// The frame of a list or grid: none, or a sunken edge.
+enum TBorderStyle { bsNone, bsSingle };
 
 // Whether `ch` (already upper-cased, as the form hands it over) is the accelerator of
 // `caption`: the character after a single "&" ("&&" is a literal ampersand).

@@ -4,22 +4,15 @@
 #include <QEvent>
 
 #include "controls/common/ControlTypes.h"
-#include "platform/forms/Timer.h"
+#include "controls/flat/FlatTracking.h"
 
 namespace controls {
 
 namespace {
 
-// The tracking shared by every check box.
-struct Tracking {
-    std::unique_ptr<forms::TTimer> timer;
-    int instances = 0;
-    TFlatCheckBox* tracked = nullptr;
-};
-
-Tracking& tracking()
+TFlatTracking& tracking()
 {
-    static Tracking t;
+    static TFlatTracking t([] { TFlatCheckBox::TrackingTick(); });
     return t;
 }
 
@@ -27,13 +20,7 @@ Tracking& tracking()
 
 TFlatCheckBox::TFlatCheckBox(QWidget* parent) : forms::TCustomControl(parent)
 {
-    Tracking& t = tracking();
-    if (t.instances++ == 0) {
-        t.timer = std::make_unique<forms::TTimer>();
-        t.timer->SetEnabled(false);
-        t.timer->SetInterval(100);
-        t.timer->SetOnTimer([] { TrackingTick(); });
-    }
+    tracking().Attach();
     SetColor(0xE1EAEB);
     SetParentColor(true);
     SetTabStop(true);
@@ -45,36 +32,24 @@ TFlatCheckBox::TFlatCheckBox(QWidget* parent) : forms::TCustomControl(parent)
 
 TFlatCheckBox::~TFlatCheckBox()
 {
-    Tracking& t = tracking();
-    if (t.tracked == this)
-        stopTracking();
-    if (--t.instances == 0)
-        t.timer.reset();
+    tracking().Detach(this);
 }
 
 bool TFlatCheckBox::SharedTimerExists()
 {
-    return tracking().timer != nullptr;
+    return tracking().TimerExists();
 }
 
 TFlatCheckBox* TFlatCheckBox::TrackedControl()
 {
-    return tracking().tracked;
+    return static_cast<TFlatCheckBox*>(tracking().Tracked());
 }
 
 void TFlatCheckBox::TrackingTick()
 {
-    TFlatCheckBox* box = tracking().tracked;
+    TFlatCheckBox* box = TrackedControl();
     if (box && !box->MouseInControl())
         box->mouseLeft();
-}
-
-void TFlatCheckBox::stopTracking()
-{
-    Tracking& t = tracking();
-    if (t.timer)
-        t.timer->SetEnabled(false);
-    t.tracked = nullptr;
 }
 
 void TFlatCheckBox::SetChecked(bool value)
@@ -223,15 +198,12 @@ void TFlatCheckBox::Paint()
 void TFlatCheckBox::MouseMove(forms::TShiftState s, int x, int y)
 {
     forms::TCustomControl::MouseMove(s, x, y);
-    Tracking& t = tracking();
-    if (!MouseInControl() || t.tracked == this)
+    if (!MouseInControl() || TrackedControl() == this)
         return;
-    if (t.tracked)
-        t.tracked->mouseLeft();
+    if (TFlatCheckBox* previous = TrackedControl())
+        previous->mouseLeft();
     if (QApplication::activeWindow()) {
-        t.timer->SetEnabled(false);
-        t.tracked = this;
-        t.timer->SetEnabled(true);
+        tracking().Track(this);
         if (isEnabled()) {
             mouseIn_ = true;
             Invalidate();
@@ -244,8 +216,8 @@ void TFlatCheckBox::mouseLeft()
     if (!isEnabled() || !mouseIn_ || pressed_)
         return;
     mouseIn_ = false;
-    if (tracking().tracked == this)
-        stopTracking();
+    if (TrackedControl() == this)
+        tracking().Stop();
     Invalidate();
 }
 
@@ -317,8 +289,8 @@ void TFlatCheckBox::EnabledChanged()
 {
     if (!isEnabled()) {
         mouseIn_ = pressed_ = false;
-        if (tracking().tracked == this)
-            stopTracking();
+        if (TrackedControl() == this)
+            tracking().Stop();
     }
     Invalidate();
 }

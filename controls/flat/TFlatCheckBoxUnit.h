@@ -68,7 +68,6 @@ protected:
 
 private:
     void mouseLeft();
-    void stopTracking();
     void updateAdvColors();
     void toggle() { SetChecked(!checked_); }
     bool checked_ = false, transparent_ = false, useAdvColors_ = false;

@@ -40,7 +40,7 @@ using TGridOptions = unsigned;
 enum TGridDrawStateBit : unsigned { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
 using TGridDrawState = unsigned;
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
-enum TGridBorderStyle { bsNone, bsSingle };
+using TGridBorderStyle = TBorderStyle;
 
 using TDrawCellEvent = std::function<void(QObject* sender, int col, int row,
                                           const gfx::TRect& rect, TGridDrawState state)>;

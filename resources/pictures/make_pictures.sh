@@ -1,5 +1,6 @@
 #!/bin/sh
-# Draws the built-in pictures of the visualiser and the splash window into this folder.
+# Draws the built-in pictures of the visualiser, the splash window and the controls into this
+# folder.
 #
 # pictures.py draws every picture; ImageMagick stores the small pixel-art figures as 24-bit BMP
 # and the moon, the penguins and the logo as GIF. The glowing sprites, the flare and the
@@ -21,6 +22,11 @@ fi
 python3 -B "$here/pictures.py" "$work"
 
 for name in B01 B02 B03 B04 B05; do
+    $im "$work/$name.ppm" -strip -type TrueColor "BMP3:$here/$name.bmp"
+done
+
+# The controls' glyphs, 24-bit BMP like the figures.
+for name in FlatUp FlatDown FONTTRUETYPEANSI FONTTRUETYPESYMBOL FONTRASTER; do
     $im "$work/$name.ppm" -strip -type TrueColor "BMP3:$here/$name.bmp"
 done
 

@@ -599,11 +599,65 @@ def make_g03_emblem(folder):
     save(c, folder, "G03-emblem")
 
 
+# Control glyphs (BMP), on black like the figures above: black is their transparent colour,
+# and the flat buttons emboss every pixel that is not black when they are disabled.
+
+def make_flat_arrows(folder):
+    # The spin buttons' arrows: a 7-pixel triangle in a 9 x 4 cell whose bottom-left corner
+    # stays black (the key).
+    ink = (48, 48, 48)
+    for name, rows in (("FlatUp", (0, 1, 2, 3)), ("FlatDown", (3, 2, 1, 0))):
+        px = Pixels(9, 4)
+        for y, half in enumerate(rows):
+            for x in range(4 - half, 5 + half):
+                px.set(x, y, ink)
+        px.save(folder, name)
+
+
+def badge(colour):
+    """A 16 x 14 rounded tile with a darker rim, the background of the font kind icons."""
+    px = Pixels(16, 14)
+    tile = {(x, y) for y in range(1, 13) for x in range(1, 15)} - {(1, 1), (14, 1), (1, 12), (14, 12)}
+    px.paint(tile, lambda x, y: [min(255, c + 40 - 6 * y) for c in colour])
+    px.paint(px.rim(tile), [c // 2 for c in colour])
+    return px
+
+
+def letter(px, cells, colour, dx, dy):
+    for x, y in cells:
+        px.set(x + dx, y + dy, colour)
+
+
+def make_font_icons(folder):
+    # Scalable fonts: two interlocking serif T's; symbol fonts: a four-pointed star; bitmap
+    # fonts: a letter A built of separate square dots on a cool grey tile.
+    tee = [(x, 0) for x in range(6)] + [(0, 1), (5, 1)] + [(2, y) for y in range(1, 7)] + \
+          [(3, y) for y in range(1, 7)] + [(1, 7), (2, 7), (3, 7), (4, 7)]
+    px = badge((40, 110, 170))
+    letter(px, tee, (200, 230, 255), 2, 2)
+    letter(px, tee, (255, 255, 255), 7, 4)
+    px.save(folder, "FONTTRUETYPEANSI")
+
+    px = badge((150, 60, 150))
+    star = px.mask(lambda x, y: abs(x - 8) ** 0.66 + abs(y - 7) ** 0.66 <= 3.1)
+    px.paint(star, (255, 230, 120))
+    px.set(8, 7, (255, 255, 255))
+    px.save(folder, "FONTTRUETYPESYMBOL")
+
+    px = badge((110, 120, 130))
+    a = ["..#..", ".#.#.", "#####", "#...#", "#...#"]
+    for row, line in enumerate(a):
+        for col, ch in enumerate(line):
+            if ch == "#":
+                px.set(3 + 2 * col, 3 + 2 * row, (250, 250, 210))
+    px.save(folder, "FONTRASTER")
+
+
 def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else "."
     for make in (make_b01, make_b02, make_b03, make_b04, make_b05, make_d01, make_d02, make_d03,
                  make_d04, make_d05, make_d06, make_j01, make_j02, make_g01, make_g02,
-                 make_g03_emblem):
+                 make_g03_emblem, make_flat_arrows, make_font_icons):
         make(folder)
 
 

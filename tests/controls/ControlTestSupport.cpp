@@ -1,6 +1,7 @@
 #include "ControlTestSupport.h"
 
 #include <QApplication>
+#include <QTest>
 #include <QCoreApplication>
 #include <QWheelEvent>
 #include <QDir>
@@ -167,6 +168,13 @@ void Backdrop::paintEvent(QPaintEvent*)
     paint_(img);
     QPainter p(this);
     p.drawImage(0, 0, img);
+}
+
+void activate(QWidget& window)
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    (void)QTest::qWaitForWindowActive(&window, 1000);
 }
 
 void turnWheel(QWidget& w, int delta)

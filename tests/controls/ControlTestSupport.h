@@ -53,6 +53,10 @@ int differingPixels(const QImage& a, const QImage& b);
 ::testing::AssertionResult inkInside(const QImage& img, gfx::TColor ink, int tolerance = 0,
                                      QRect area = {});
 
+// Shows the window and makes it the active one (the flat controls track the mouse only in an
+// active window).
+void activate(QWidget& window);
+
 // Turns the mouse wheel over the control by `delta` (120 a notch; negative toward the user).
 void turnWheel(QWidget& w, int delta);
 

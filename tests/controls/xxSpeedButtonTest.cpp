@@ -238,3 +238,42 @@ TEST(xxSpeedButton, Screenshot)
     EXPECT_EQ(controltest::pixel(img, 5, 5), gfx::clBlack);
     controltest::saveShot(img, "xxSpeedButton", 3);
 }
+
+TEST(xxSpeedButton, DefaultsAndTheOtherFlatStyles)
+{
+    Group g(1, 1, true);
+    TxxSpeedButton* b = g.buttons[0];
+    EXPECT_EQ(b->FlatStyle(), fsOffice97);
+    EXPECT_FALSE(b->OnAction());
+    EXPECT_EQ(b->OnFont().Color(), gfx::clHighlight);
+    EXPECT_EQ(b->OnUpColor(), gfx::clBtnFace);
+    EXPECT_EQ(b->OnDownColor(), gfx::clWindow);
+    EXPECT_EQ(b->BackColor(), gfx::clBtnFace);
+    EXPECT_EQ(b->FrameColor(), gfx::clBlack);
+    b->SetFlat(true);
+    b->SetOnUpColor(gfx::clRed);
+    b->SetFrameColor(gfx::clBlue);
+    QCursor::setPos(b->mapToGlobal(QPoint(5, 5)));
+    enter(*b);
+
+    // Office 97 adds nothing of its own over the flat hover edge.
+    const QImage office = controltest::snapshot(*b);
+    EXPECT_EQ(countColour(office, gfx::clRed), 0);
+    EXPECT_EQ(countColour(office, gfx::clBlue), 0);
+    // Netscape 4 without OnAction: a black frame round a raised edge.
+    b->SetFlatStyle(fsNetscape4);
+    const QImage netscape = controltest::snapshot(*b);
+    EXPECT_EQ(controltest::pixel(netscape, 0, 0), gfx::clBlack);
+    EXPECT_EQ(controltest::pixel(netscape, 1, 1), gfx::ColorToRGB(gfx::clBtnHighlight));
+    // The frame style frames in FrameColor while hovered with OnAction, and in the control's
+    // colour once the mouse is gone.
+    b->SetFlatStyle(fsFrame);
+    b->SetOnAction(true);
+    EXPECT_EQ(controltest::pixel(controltest::snapshot(*b), 0, 0), gfx::clBlue);
+    leave(*b);
+    EXPECT_EQ(controltest::pixel(controltest::snapshot(*b), 0, 0), gfx::ColorToRGB(b->Color()));
+    // Flat-all frames in OnUpColor like flat-up.
+    b->SetFlatStyle(fsFlatAll);
+    enter(*b);
+    EXPECT_EQ(controltest::pixel(controltest::snapshot(*b), 0, 0), gfx::clRed);
+}
