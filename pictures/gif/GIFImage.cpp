@@ -1121,6 +1121,7 @@ void TGIFImage::LoadFromStream(rtl::TStream& Stream)
     try {
         Clear();
         budget_ = {};
+        budget_.LoadedBytes = std::max<int64_t>(Stream.Remaining(), 1);
         header_.LoadFromStream(Stream);
         images_.LoadFromStream(Stream, this);
         TGIFTrailer trailer(this);

@@ -496,7 +496,8 @@ public:
     int Add(const gfx::TGraphic& Source);
     int Add(std::unique_ptr<TGIFSubImage> SubImage);
 
-    // Frame 0 drawn at the image size, cached.
+    // Frame 0 drawn at the image size, cached. A loaded image's logical screen is paid for by
+    // its data like its frames; a larger one raises instead of allocating.
     const gfx::TBitmap& Bitmap();
     TPalette Palette();
     void SetPalette(const TPalette& Palette);
@@ -536,6 +537,7 @@ public:
     struct LoadBudget {
         int64_t PixelBytes = 0;
         int Extensions = 0;
+        int64_t LoadedBytes = 0;  // the file's size, once loaded
     };
     LoadBudget& Budget() { return budget_; }
 

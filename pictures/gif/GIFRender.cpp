@@ -438,6 +438,11 @@ const gfx::TBitmap& TGIFImage::Bitmap()
 {
     if (bitmap_)
         return *bitmap_;
+    const int64_t pixels = int64_t(Width()) * Height();
+    const int64_t paid = std::max(budget_.PixelBytes, budget_.LoadedBytes * GIFLimits::PixelsPerDataByte);
+    if (Width() > gfx::TBitmap::MaxSide || Height() > gfx::TBitmap::MaxSide || pixels * 3 > gfx::TBitmap::MaxPixelBytes ||
+        (budget_.LoadedBytes > 0 && pixels > paid))
+        throw GIFException("Logical screen too large (" + std::to_string(Width()) + " x " + std::to_string(Height()) + ")");
     auto bitmap = std::make_unique<gfx::TBitmap>(Width(), Height(), gfx::pf24bit);
     if (!bitmap->Empty()) {
         gfx::TColor background = gfx::clWhite;
