@@ -14,6 +14,8 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3
   libtag1-dev python3-mutagen python3-libdiscid imagemagick netpbm sox ffmpeg lame libcdio-utils poppler-utils
+  # the GIF tests check our files and read theirs with it
+  gifsicle
   # the picture benchmarks measure against ImageMagick's library
   libmagick++-6.q16-dev
   # the file-safety tests watch the order of fsync and rename through it

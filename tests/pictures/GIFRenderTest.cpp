@@ -4,6 +4,7 @@
 // ImageMagick decodes them. A picture for a person to look at is written to
 // build/pictures-look/gif.png.
 #include "GIFTestSupport.h"
+#include "platform/gfx/Picture.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -329,4 +330,30 @@ TEST(GIFConvert, BuiltInPicturesDecodeAsImageMagickDoesAndALookSheet)
     const QString out = QCoreApplication::applicationDirPath() + "/../pictures-look";
     QDir().mkpath(out);
     EXPECT_TRUE(sheet.copy(0, 0, sheet.width(), y).save(out + "/gif.png"));
+}
+
+TEST(GIFConvert, RegisteredWithThePictureClass)
+{
+    testsupport::TempDir dir;
+    writeBytes(dir.file("anim.GIF"), optimisable());
+    gfx::TPicture picture;
+    EXPECT_THROW(picture.LoadFromFile(dir.file("anim.GIF")), gfx::EInvalidGraphic);
+    RegisterGIFFormat();
+    EXPECT_EQ(gfx::TPicture::FindGraphicClass(".gif"), &TGIFImage::ClassInfo);
+    picture.LoadFromFile(dir.file("anim.GIF"));
+    auto* gif = dynamic_cast<TGIFImage*>(picture.Graphic());
+    ASSERT_NE(gif, nullptr);
+    EXPECT_EQ(gif->Images().Count(), 8);
+    gfx::TPicture copy;
+    copy.Assign(picture);
+    EXPECT_EQ(saved(*dynamic_cast<TGIFImage*>(copy.Graphic())), saved(*gif));
+    // Saving a bitmap as GIF through the picture class.
+    gfx::TPicture photo;
+    photo.Bitmap().Assign(*colourful(20, 10));
+    TGIFImage asGif;
+    asGif.Assign(*photo.Graphic());
+    asGif.SaveToFile(dir.file("photo.gif"));
+    EXPECT_EQ(loadFile(dir.file("photo.gif")).image->Width(), 20);
+    UnregisterGIFFormat();
+    EXPECT_EQ(gfx::TPicture::FindGraphicClass("gif"), nullptr);
 }
