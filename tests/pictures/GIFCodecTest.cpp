@@ -161,6 +161,23 @@ TEST(GIFCodec, WhatTheEncoderWritesAndRefuses)
     TRLEEncoder().Compress(emptyTwo, 1, 0, 5, false, nullptr, 2);
     EXPECT_EQ(emptyTwo.Bytes(), (Bytes{2, 1, 5, 0}));
 
+    // An interlaced frame with its own map stays interlaced in its descriptor.
+    if (haveTools()) {
+        TGIFImage own;
+        auto f = std::make_unique<TGIFSubImage>(&own);
+        f->SetBoundsRect(gfx::Bounds(0, 0, 9, 20));
+        f->SetInterlaced(true);
+        for (int c = 0; c < 8; ++c)
+            f->ColorMap().Add(gfx::RGB(c * 30, 255 - c * 30, c * 7));
+        const Bytes rows = noise(9 * 20, 8, 3);
+        std::copy(rows.begin(), rows.end(), f->Data());
+        own.Add(std::move(f));
+        testsupport::TempDir dir;
+        writeBytes(dir.file("own.gif"), saved(own));
+        EXPECT_EQ(magickRGBA(dir.file("own.gif"), 0), frameRGBA(*own.Images()[0]));
+        EXPECT_TRUE(load(saved(own)).image->Images()[0]->Interlaced());
+    }
+
     // A pixel outside the colour map.
     TGIFImage image;
     image.GlobalColorMap().Add(gfx::clRed);

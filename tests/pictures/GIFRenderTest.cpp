@@ -60,6 +60,9 @@ Bytes optimisable()
     b.gce(3, 10, 14).frame(3, 3, 5, 5, noise(25, 6, 8), 4);
     Bytes last = noise(W * H, 16, 9);
     b.gce(1, 10, 15).frame(0, 0, W, H, last, 4, 0, 4);
+    // Clearing a rectangle that the next frame hides only in part still shows.
+    b.gce(2, 10).frame(0, 0, W, H, noise(W * H, 5, 10), 4);
+    b.gce(1, 10).frame(5, 5, 3, 3, Bytes(9, 2), 4);
     return b.trailer().bytes;
 }
 
@@ -219,7 +222,7 @@ TEST(GIFOptimize, EveryOptionKeepsTheCoalescedAnimation)
     const Bytes original = optimisable();
     writeBytes(dir.file("in.gif"), original);
     const std::vector<Bytes> before = magickCoalesced(dir.file("in.gif"), 16, 12);
-    ASSERT_EQ(before.size(), 8u);
+    ASSERT_EQ(before.size(), 10u);
     ASSERT_EQ(before[5], before[4]);  // the fully transparent frame shows nothing new
 
     for (unsigned options : {unsigned(optColorMaps), unsigned(optCleanup), unsigned(optMerge), unsigned(optCrop), optAll}) {
@@ -238,7 +241,7 @@ TEST(GIFOptimize, EveryOptionKeepsTheCoalescedAnimation)
     // Cropping: borders go, the transparent frame goes and its delay joins the frame before.
     Loaded crop = load(original);
     crop.image->Optimize(optCrop, rmNone, dmNearest, 8);
-    ASSERT_EQ(crop.image->Images().Count(), 7);
+    ASSERT_EQ(crop.image->Images().Count(), 9);
     EXPECT_EQ(crop.image->Images()[2]->BoundsRect(), gfx::Rect(5, 4, 8, 6));
     EXPECT_EQ(crop.image->Images()[4]->GraphicControlExtension()->Delay, 17);
     EXPECT_EQ(crop.image->Images()[3]->Width(), 4);  // clears its rectangle: kept whole
@@ -255,6 +258,7 @@ TEST(GIFOptimize, EveryOptionKeepsTheCoalescedAnimation)
     EXPECT_EQ(c.Images()[4]->Extensions().Count(), 1);
     EXPECT_FALSE(c.Images()[6]->Transparent());
     EXPECT_EQ(c.Images()[3]->GraphicControlExtension()->Disposal(), 0);
+    EXPECT_EQ(c.Images()[8]->GraphicControlExtension()->Disposal(), 2);
 
     // Merge: the repeated part of frame 1 becomes transparent.
     Loaded merge = load(original);
@@ -263,6 +267,17 @@ TEST(GIFOptimize, EveryOptionKeepsTheCoalescedAnimation)
     ASSERT_TRUE(second.Transparent());
     EXPECT_EQ(second.Pixels(0, 0), second.GraphicControlExtension()->TransparentIndex);
     EXPECT_EQ(second.Pixels(6, 4), 9);
+
+    // Stored as embedded data, optimised first when the setting asks for it.
+    Loaded stored = load(original);
+    rtl::TMemoryStream plainData, optimisedData;
+    stored.image->WriteData(plainData);
+    EXPECT_EQ(plainData.Bytes(), saved(*load(original).image));
+    GIFDefaults().OptimizeOnStream = true;
+    stored.image->WriteData(optimisedData);
+    GIFDefaults().OptimizeOnStream = false;
+    EXPECT_LT(optimisedData.Size(), plainData.Size());
+    EXPECT_EQ(load(optimisedData.Bytes()).image->Images().Count(), 9);
 
     // The colour-map reduction with the caller's palette needs the cleanup.
     EXPECT_THROW(merge.image->Optimize(optReduceColors, rmPalette, dmNearest, 8), GIFException);
@@ -343,7 +358,7 @@ TEST(GIFConvert, RegisteredWithThePictureClass)
     picture.LoadFromFile(dir.file("anim.GIF"));
     auto* gif = dynamic_cast<TGIFImage*>(picture.Graphic());
     ASSERT_NE(gif, nullptr);
-    EXPECT_EQ(gif->Images().Count(), 8);
+    EXPECT_EQ(gif->Images().Count(), 10);
     gfx::TPicture copy;
     copy.Assign(picture);
     EXPECT_EQ(saved(*dynamic_cast<TGIFImage*>(copy.Graphic())), saved(*gif));
