@@ -65,6 +65,29 @@ double meanSquaredError(const std::vector<uint8_t>& a, const std::vector<uint8_t
     return sum / double(a.size());
 }
 
+// Runs ours and theirs once a round, taking turns in which goes first; `prepare` runs before
+// each round, off the clock. The manual time of a round is ours.
+template <class Ours, class Theirs, class Prepare>
+void inTurns(benchmark::State& state, Ours ourRun, Theirs theirRun, Runs& ours, Runs& magick, Runs& ratio, Prepare prepare)
+{
+    int round = 0;
+    for (auto _ : state) {
+        prepare();
+        double o = 0, t = 0;
+        if (round++ % 2) {
+            o = secondsOf(ourRun);
+            t = secondsOf(theirRun);
+        } else {
+            t = secondsOf(theirRun);
+            o = secondsOf(ourRun);
+        }
+        state.SetIterationTime(o);
+        ours.add(o);
+        magick.add(t);
+        ratio.add(t / o);
+    }
+}
+
 void BM_ReduceColors(benchmark::State& state)
 {
     Magick::ResourceLimits::thread(1);
@@ -87,23 +110,10 @@ void BM_ReduceColors(benchmark::State& state)
         theirs.quantize();
     };
     Runs ours, magick, ratio;
-    int round = 0;
-    for (auto _ : state) {
+    inTurns(state, ourRun, theirRun, ours, magick, ratio, [&] {
         theirs = photo;
         theirs.modifyImage();  // its own pixels, copied before the clock starts
-        double o = 0, t = 0;
-        if (round++ % 2) {
-            o = secondsOf(ourRun);
-            t = secondsOf(theirRun);
-        } else {
-            t = secondsOf(theirRun);
-            o = secondsOf(ourRun);
-        }
-        state.SetIterationTime(o);
-        ours.add(o);
-        magick.add(t);
-        ratio.add(t / o);
-    }
+    });
     std::vector<uint8_t> ourPixels(pixels.size());
     for (int y = 0; y < PhotoHeight; ++y)
         for (int x = 0; x < PhotoWidth; ++x) {
@@ -177,21 +187,7 @@ void BM_GIFDecode(benchmark::State& state)
         theirFrames = frames.size();
     };
     Runs ours, magick, ratio;
-    int round = 0;
-    for (auto _ : state) {
-        double o = 0, t = 0;
-        if (round++ % 2) {
-            o = secondsOf(ourRun);
-            t = secondsOf(theirRun);
-        } else {
-            t = secondsOf(theirRun);
-            o = secondsOf(ourRun);
-        }
-        state.SetIterationTime(o);
-        ours.add(o);
-        magick.add(t);
-        ratio.add(t / o);
-    }
+    inTurns(state, ourRun, theirRun, ours, magick, ratio, [] {});
     report(state, "ours_s", ours);
     report(state, "magick_s", magick);
     report(state, "ratio", ratio);

@@ -460,7 +460,7 @@ void TGIFHeader::SaveToStream(rtl::TStream& Stream)
 
 // --- frames -------------------------------------------------------------------------------
 
-TGIFSubImage::TGIFSubImage(TGIFImage* Image) : TGIFItem(Image), colorMap_(this), extensions_(Image, this) {}
+TGIFSubImage::TGIFSubImage(TGIFImage* Image) : TGIFItem(Image), colorMap_(this), extensions_(Image) {}
 
 TGIFSubImage::~TGIFSubImage() { extensions_.Clear(); }
 
@@ -1160,25 +1160,20 @@ void TGIFImage::WriteData(rtl::TStream& Stream)
     SaveToStream(Stream);
 }
 
-void TGIFImage::SetWidth(int32_t Value)
-{
-    for (int i = 0; i < images_.Count(); ++i)
-        if (images_[i]->Left() + images_[i]->Width() > Value)
-            throw GIFException("Image width too small for contained frames");
-    if (Value != header_.Width) {
-        header_.Width = uint16_t(std::clamp(Value, 0, 0xFFFF));
-        FreeCaches();
-        Changed();
-    }
-}
+void TGIFImage::SetWidth(int32_t Value) { setScreenSide(true, Value); }
+void TGIFImage::SetHeight(int32_t Value) { setScreenSide(false, Value); }
 
-void TGIFImage::SetHeight(int32_t Value)
+void TGIFImage::setScreenSide(bool Width, int32_t Value)
 {
-    for (int i = 0; i < images_.Count(); ++i)
-        if (images_[i]->Top() + images_[i]->Height() > Value)
-            throw GIFException("Image height too small for contained frames");
-    if (Value != header_.Height) {
-        header_.Height = uint16_t(std::clamp(Value, 0, 0xFFFF));
+    for (int i = 0; i < images_.Count(); ++i) {
+        const TGIFSubImage& f = *images_[i];
+        if ((Width ? f.Left() + f.Width() : f.Top() + f.Height()) > Value)
+            throw GIFException(Width ? "Image width too small for contained frames"
+                                     : "Image height too small for contained frames");
+    }
+    uint16_t& side = Width ? header_.Width : header_.Height;
+    if (Value != side) {
+        side = uint16_t(std::clamp(Value, 0, 0xFFFF));
         FreeCaches();
         Changed();
     }

@@ -240,12 +240,9 @@ class TGIFGraphicControlExtension;
 
 class TGIFExtensionList : public TGIFList<TGIFExtension> {
 public:
-    TGIFExtensionList(TGIFImage* Image, TGIFSubImage* SubImage) : TGIFList(Image), subImage_(SubImage) {}
+    using TGIFList::TGIFList;
     // Reads extensions up to the next ',' or ';'.
     void LoadFromStream(rtl::TStream& Stream, TGIFSubImage* Parent);
-
-private:
-    TGIFSubImage* subImage_;
 };
 
 class TGIFSubImage : public TGIFItem {
@@ -543,6 +540,7 @@ public:
 
 private:
     void assignImage(const TGIFImage& Source);
+    void setScreenSide(bool Width, int32_t Value);
     void optimizeMerge();
     void optimizeCrop();
     void optimizeCleanupTransparency();
