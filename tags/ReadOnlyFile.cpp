@@ -12,7 +12,8 @@ namespace tags {
 
 namespace {
 
-constexpr std::size_t kBlockBytes = 16 * 1024;
+// Enough for the first frames' search behind an aligned start; more would only be copied.
+constexpr std::size_t kBlockBytes = 12 * 1024;
 constexpr std::int64_t kBlockAlign = 4096;
 
 // Block memory handed from one file to the next on the same thread.
