@@ -11,6 +11,8 @@ packages=(
   zlib1g-dev libjpeg-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libasound2-dev libcdio-dev libcdio-paranoia-dev libmp3lame-dev
+  # the order lists sort in (ICU's Japanese collation, read as sort keys)
+  libicu-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3
   libtag1-dev python3-mutagen python3-libdiscid imagemagick netpbm sox ffmpeg lame libcdio-utils poppler-utils

@@ -1,0 +1,84 @@
+#include "platform/collate/SortKeys.h"
+
+#include <QString>
+
+#include <unicode/ucol.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace collate {
+
+namespace {
+
+struct CloseCollator {
+    void operator()(UCollator* c) const { ucol_close(c); }
+};
+
+UCollator* collator()
+{
+    thread_local const std::unique_ptr<UCollator, CloseCollator> japanese = [] {
+        UErrorCode error = U_ZERO_ERROR;
+        std::unique_ptr<UCollator, CloseCollator> c(ucol_open("ja_JP", &error));
+        if (U_FAILURE(error) || !c)
+            throw std::runtime_error("the Japanese collation is not available");
+        return c;
+    }();
+    return japanese.get();
+}
+
+// Appends the key of `utf8` to `out`, without the terminating zero ICU writes: no key holds
+// a zero byte before its end, so the plain byte order of the keys stays the order of the texts.
+void appendKey(std::string_view utf8, std::string& out)
+{
+    const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    const auto* units = reinterpret_cast<const UChar*>(text.utf16());
+    const auto length = static_cast<int32_t>(text.size());
+    const std::size_t at = out.size();
+    // Most keys are a little longer than their text in UTF-16 units; a second call gets the rest.
+    std::size_t room = std::size_t(length) * 4 + 16;
+    for (;;) {
+        out.resize(at + room);
+        const int32_t need = ucol_getSortKey(collator(), units, length, reinterpret_cast<uint8_t*>(out.data() + at),
+                                             static_cast<int32_t>(room));
+        if (need > 0 && std::size_t(need) <= room) {
+            out.resize(at + std::size_t(need) - 1);
+            return;
+        }
+        if (need <= 0) {
+            out.resize(at);
+            return;
+        }
+        room = std::size_t(need);
+    }
+}
+
+}  // namespace
+
+std::string sortKey(std::string_view utf8)
+{
+    std::string key;
+    appendKey(utf8, key);
+    return key;
+}
+
+int compare(std::string_view utf8A, std::string_view utf8B)
+{
+    const int c = sortKey(utf8A).compare(sortKey(utf8B));
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+void SortKeys::reserve(std::size_t texts, std::size_t bytes)
+{
+    ends_.reserve(texts);
+    bytes_.reserve(bytes);
+}
+
+std::size_t SortKeys::add(std::string_view utf8)
+{
+    appendKey(utf8, bytes_);
+    ends_.push_back(bytes_.size());
+    return ends_.size() - 1;
+}
+
+}  // namespace collate
