@@ -272,6 +272,13 @@ void inMemoryOrder(RowsByAddress& rows)
     std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return std::less<>()(a.first, b.first); });
 }
 
+void prepareInMemoryOrder(RowsByAddress& rows, const std::function<void(QTreeWidgetItem*, int)>& prepare)
+{
+    inMemoryOrder(rows);
+    for (const auto& [item, row] : rows)
+        prepare(item, row);
+}
+
 }  // namespace
 
 int SortCompareTexts(const std::string& A, const std::string& B, TAutoSortStyle Style)
@@ -714,8 +721,10 @@ void TCustomSortListView::AddSortedItems(QList<QTreeWidgetItem*> Items, int Colu
             const int n = Count();
             {
                 const QSignalBlocker quiet(model());
+                RowsByAddress rows(static_cast<std::size_t>(n));
                 for (int i = 0; i < n; ++i)
-                    Prepare(topLevelItem(i), i);
+                    rows[std::size_t(i)] = {topLevelItem(i), i};
+                prepareInMemoryOrder(rows, Prepare);
             }
             if (n > 0)
                 emit model()->dataChanged(model()->index(0, 0), model()->index(n - 1, columnCount() - 1));
@@ -723,9 +732,12 @@ void TCustomSortListView::AddSortedItems(QList<QTreeWidgetItem*> Items, int Colu
         return;
     }
     sortWithEvents(Column, Ascending, [this, &Items] { sortItems(Items); });
-    if (Prepare)
+    if (Prepare) {
+        RowsByAddress rows(static_cast<std::size_t>(Items.size()));
         for (qsizetype i = 0; i < Items.size(); ++i)
-            Prepare(Items[i], int(i));
+            rows[std::size_t(i)] = {Items[i], int(i)};
+        prepareInMemoryOrder(rows, Prepare);
+    }
     addTopLevelItems(Items);
 }
 

@@ -1,9 +1,10 @@
 #include "platform/collate/SortKeys.h"
 
-#include <QString>
-
 #include <unicode/ucol.h>
+#include <unicode/ustring.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
 #include <stdexcept>
 
@@ -31,16 +32,24 @@ UCollator* collator()
 // a zero byte before its end, so the plain byte order of the keys stays the order of the texts.
 void appendKey(std::string_view utf8, std::string& out)
 {
-    const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-    const auto* units = reinterpret_cast<const UChar*>(text.utf16());
-    const auto length = static_cast<int32_t>(text.size());
+    // The UTF-16 text in a buffer the thread keeps: a list's sort reads thousands of texts.
+    thread_local std::vector<UChar> units;
+    if (utf8.size() > std::size_t(INT32_MAX / 2))
+        throw std::length_error("a text too long to sort");
+    units.resize(std::max<std::size_t>(units.size(), utf8.size() + 1));
+    int32_t length = 0;
+    UErrorCode error = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(units.data(), static_cast<int32_t>(units.size()), &length, utf8.data(),
+                         static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &error);
+    if (U_FAILURE(error))
+        length = 0;
     const std::size_t at = out.size();
     // Most keys are a little longer than their text in UTF-16 units; a second call gets the rest.
     std::size_t room = std::size_t(length) * 4 + 16;
     for (;;) {
         out.resize(at + room);
-        const int32_t need = ucol_getSortKey(collator(), units, length, reinterpret_cast<uint8_t*>(out.data() + at),
-                                             static_cast<int32_t>(room));
+        const int32_t need = ucol_getSortKey(collator(), units.data(), length,
+                                             reinterpret_cast<uint8_t*>(out.data() + at), static_cast<int32_t>(room));
         if (need > 0 && std::size_t(need) <= room) {
             out.resize(at + std::size_t(need) - 1);
             return;

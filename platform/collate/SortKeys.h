@@ -16,7 +16,7 @@
 
 namespace collate {
 
-// The sort key of a UTF-8 text (invalid sequences read as U+FFFD, as QString reads them).
+// The sort key of a UTF-8 text (each invalid sequence read as U+FFFD).
 std::string sortKey(std::string_view utf8);
 
 // -1, 0 or 1 as `a` sorts before, with or after `b`.
