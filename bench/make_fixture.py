@@ -70,13 +70,14 @@ def make_encodes(folder):
     return audio
 
 
-def make_covers(folder):
+def make_covers(folder, sides=COVER_SIDES, name="cover",
+                look=("-attenuate", "0.6", "+noise", "Gaussian", "-quality", "88")):
+    """JPEG covers of the given sides, made once: noisy plasma, which compresses as photos do."""
     covers = []
-    for side in COVER_SIDES:
-        jpg = os.path.join(folder, "cover%d.jpg" % side)
+    for side in sides:
+        jpg = os.path.join(folder, "%s%d.jpg" % (name, side))
         if not os.path.exists(jpg):
-            run(["convert", "-size", "%dx%d" % (side, side), "plasma:fractal", "-attenuate", "0.6",
-                 "+noise", "Gaussian", "-quality", "88", jpg + ".part.jpg"])
+            run(["convert", "-size", "%dx%d" % (side, side), "plasma:fractal"] + list(look) + [jpg + ".part.jpg"])
             os.rename(jpg + ".part.jpg", jpg)
         with open(jpg, "rb") as f:
             covers.append(f.read())
@@ -138,6 +139,16 @@ def tag_bytes(n, rng, covers):
     return out.getvalue(), v1
 
 
+def write_spread(fh, head, sound, length, tail=b""):
+    """head, then sound, a hole, sound again and tail, `length` bytes in all."""
+    fh.write(head)
+    fh.write(sound)
+    fh.truncate(length - len(sound) - len(tail))
+    fh.seek(0, 2)
+    fh.write(sound)
+    fh.write(tail)
+
+
 def make_pool(cache, count):
     pool = os.path.join(cache, "pool")
     os.makedirs(pool, exist_ok=True)
@@ -153,12 +164,7 @@ def make_pool(cache, count):
         length = rng.randint(3, 10) * 1000 * 1000 + rng.randrange(1000 * 1000)
         sound = audio[rng.randrange(len(audio))]
         with open(os.path.join(pool, "%05d.mp3" % n), "wb") as f:
-            f.write(tag)
-            f.write(sound)
-            f.truncate(length - len(sound) - len(v1))
-            f.seek(0, 2)
-            f.write(sound)
-            f.write(v1)
+            write_spread(f, tag, sound, length, v1)
     with open(done, "w") as f:
         f.write(str(count))
     return pool_names(pool, count)
@@ -229,19 +235,6 @@ def make_mix_sounds(folder):
     return sounds
 
 
-def make_mix_covers(folder):
-    covers = []
-    for side in MIX_COVER_SIDES:
-        jpg = os.path.join(folder, "mixcover%d.jpg" % side)
-        if not os.path.exists(jpg):
-            run(["convert", "-size", "%dx%d" % (side, side), "plasma:fractal", "+noise", "Gaussian",
-                 "-quality", "92", jpg + ".part.jpg"])
-            os.rename(jpg + ".part.jpg", jpg)
-        with open(jpg, "rb") as fh:
-            covers.append(fh.read())
-    return covers
-
-
 def size_kind(length):
     return "1-5 MB" if length < 5 * MB else "5-10 MB" if length < 10 * MB else "10-15 MB"
 
@@ -249,16 +242,6 @@ def size_kind(length):
 def riff_chunk(name, body):
     pad = b"\0" if len(body) % 2 else b""
     return name + len(body).to_bytes(4, "little") + body + pad
-
-
-def write_spread(fh, head, sound, length, tail=b""):
-    """head, then sound, a hole, sound again and tail, `length` bytes in all."""
-    fh.write(head)
-    fh.write(sound)
-    fh.truncate(length - len(sound) - len(tail))
-    fh.seek(0, 2)
-    fh.write(sound)
-    fh.write(tail)
 
 
 def mix_wav(path, rng, wav, length):
@@ -343,7 +326,8 @@ def make_mix(cache, seed, count):
             if os.path.exists(os.path.join(cache, old + ".complete")):
                 os.remove(os.path.join(cache, old + ".complete"))
     sounds = make_mix_sounds(os.path.join(cache, "encodes"))
-    covers = make_mix_covers(os.path.join(cache, "encodes"))
+    covers = make_covers(os.path.join(cache, "encodes"), MIX_COVER_SIDES, "mixcover",
+                         ("+noise", "Gaussian", "-quality", "92"))
     rng = random.Random(seed)
     kinds = [w + " " + k for w, k, _ in MIX_SOUNDS] + ["WAV"]
     weights = [rng.uniform(0.5, 1.5) for _ in kinds]
