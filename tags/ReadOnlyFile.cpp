@@ -73,8 +73,12 @@ bool ReadOnlyFile::readExact(std::int64_t offset, std::size_t count, std::uint8_
         }
     }
     // A new place: its block starts a little before it, so that reads just around it (the
-    // next frame header, the bytes before a tag) find it too.
-    const std::int64_t start = offset / kBlockAlign * kBlockAlign;
+    // next frame header, the bytes before a tag) find it too. Near the end of the file the
+    // block is the file's last: the tags there and the frames before them are looked at
+    // together.
+    std::int64_t start = offset / kBlockAlign * kBlockAlign;
+    if (size_ - start < std::int64_t(kBlockBytes))
+        start = std::max<std::int64_t>(0, (size_ - std::int64_t(kBlockBytes) + kBlockAlign - 1) / kBlockAlign * kBlockAlign);
     const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kBlockBytes, size_ - start));
     if (end > start + std::int64_t(length))
         return read(offset, count, out);  // larger than a block: straight from the file
