@@ -273,8 +273,9 @@ std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t o
     StatusText = "Loading tag";
     if (fileSize - offset < 10)
         return kNoTag;
-    // The header and, in the same read, what is likely the whole tag of a file without art.
-    constexpr std::size_t kFirstRead = 16 * 1024;
+    // The header and, in the same read, what is likely the whole tag of a file without art
+    // (the texts of most tags take a kilobyte or two).
+    constexpr std::size_t kFirstRead = 4 * 1024;
     const auto first = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize - offset, kFirstRead));
     if (!safefile::readInto(fd, offset, buffer_.room(first), first))
         return id3file::kReadFailed;
