@@ -73,6 +73,14 @@ std::string sortKey(std::string_view utf8)
 
 int compare(std::string_view utf8A, std::string_view utf8B)
 {
+    // Two texts compared once need no keys: the collator walks them only as far as they differ.
+    UErrorCode error = U_ZERO_ERROR;
+    if (utf8A.size() <= std::size_t(INT32_MAX) && utf8B.size() <= std::size_t(INT32_MAX)) {
+        const UCollationResult r = ucol_strcollUTF8(collator(), utf8A.data(), static_cast<int32_t>(utf8A.size()),
+                                                    utf8B.data(), static_cast<int32_t>(utf8B.size()), &error);
+        if (U_SUCCESS(error))
+            return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
+    }
     const int c = sortKey(utf8A).compare(sortKey(utf8B));
     return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
