@@ -9,6 +9,8 @@ packages=(
   cmake ninja-build ccache pkg-config g++
   qt6-base-dev libqt6printsupport6 libgl-dev
   zlib1g-dev libjpeg-dev
+  # the order lists sort in (ICU's Japanese collation, read as sort keys)
+  libicu-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libasound2-dev libcdio-dev libcdio-paranoia-dev libmp3lame-dev
   libcups2-dev
