@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <map>
+#include <vector>
 
 #include "controls/std/Label.h"
 #include "controls/std/SpeedButton.h"
@@ -61,6 +62,32 @@ protected:
     }
 };
 
+// The picture drawn stretched to w x h into a 24-bit bitmap, nearest pixel, as a stretched
+// image draws it. A 24-bit picture is sampled straight from its rows: a photo of twelve
+// million pixels then costs its few thousand shown pixels, not a conversion of the whole.
+void drawStretched(const gfx::TGraphic& Graphic, gfx::TBitmap& Out, int w, int h)
+{
+    Out.SetPixelFormat(gfx::pf24bit);
+    Out.SetSize(w, h);
+    const gfx::TBitmap* source = dynamic_cast<const gfx::TBitmap*>(&Graphic);
+    if (const auto* jpeg = dynamic_cast<const gfx::TJPEGImage*>(&Graphic))
+        source = &jpeg->Bitmap();
+    if (source == nullptr || source->PixelFormat() != gfx::pf24bit) {
+        Out.Canvas().StretchDraw(gfx::Rect(0, 0, w, h), Graphic);
+        return;
+    }
+    const int sw = source->Width(), sh = source->Height();
+    std::vector<int> column(static_cast<std::size_t>(w));
+    for (int x = 0; x < w; ++x)
+        column[std::size_t(x)] = 3 * int(int64_t(x) * sw / w);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* from = source->ScanLine(int(int64_t(y) * sh / h));
+        uint8_t* to = Out.ScanLine(y);
+        for (int x = 0; x < w; ++x, to += 3)
+            std::copy_n(from + column[std::size_t(x)], 3, to);
+    }
+}
+
 }  // namespace
 
 std::string GraphicFilter()
@@ -98,7 +125,8 @@ void TPreviewPanel::Paint()
 
 std::function<std::unique_ptr<midi::TMidiOutput>()> TCOPDCustomArea::MidiOutputFactory = &midi::CreateAlsaMidiOutput;
 
-TCOPDCustomArea::TCOPDCustomArea(QWidget* Parent) : forms::TCustomControl(Parent)
+TCOPDCustomArea::TCOPDCustomArea(QWidget* Parent)
+    : forms::TCustomControl(Parent), full_(std::make_unique<gfx::TPicture>())
 {
     setObjectName("COPDCustomArea");
     SetParentColor(false);
@@ -158,6 +186,7 @@ void TCOPDCustomArea::Resized()
 void TCOPDCustomArea::ClearPreview()
 {
     lblSize->SetCaption("");
+    full_->SetGraphic(nullptr);
     Image->Picture().SetGraphic(nullptr);
     Image->hide();
     // Left on, the button would open an empty picture.
@@ -176,31 +205,30 @@ void TCOPDCustomArea::UpdatePreview(const std::string& FileName)
         return;
     }
     CloseMidi();
-    bool icon = false;
     Image->hide();
-    if (!loadPicture(FileName, icon)) {
+    if (!loadPicture(FileName)) {
         ClearPreview();
         return;
     }
-    Image->SetTransparent(icon);
-    Image->Picture().Graphic()->SetTransparent(icon);
+    Image->SetTransparent(full_->Graphic()->Transparent());
     fitPicture();
     Image->show();
-    const gfx::TPicture& p = Image->Picture();
+    const gfx::TPicture& p = *full_;
     lblSize->SetCaption("( " + std::to_string(p.Width()) + " x " + std::to_string(p.Height()) + " )");
     lblSize->move(width() - 16 - lblSize->width(), lblSize->y());
     PreviewButton->SetEnabled(true);
 }
 
-// Icons try the 32-bit reader first and the general one after; everything else goes by the
-// registry. False, with the picture unspecified, when nothing could read the file.
-bool TCOPDCustomArea::loadPicture(const std::string& FileName, bool& Icon)
+// Icons try the 32-bit reader first and the general one after, and show see-through;
+// everything else goes by the registry. False, with the picture unspecified, when nothing
+// could read the file. The picture keeps its own class: the panel shows a fitted copy and the
+// full preview draws it, so nothing needs it converted to a bitmap of its full size.
+bool TCOPDCustomArea::loadPicture(const std::string& FileName)
 {
-    gfx::TPicture& picture = Image->Picture();
-    const std::string ext = rtl::LowerExtension(FileName);
+    gfx::TPicture& picture = *full_;
+    drawnAsItIs_ = rtl::HasExtension(FileName, ".gif");
     try {
-        if (ext == ".ico") {
-            Icon = true;
+        if (rtl::HasExtension(FileName, ".ico")) {
             TIcon32 icon32;
             if (icon32.LoadFromFile(FileName)) {
                 picture.Bitmap().Assign(icon32.Bitmap());
@@ -213,6 +241,7 @@ bool TCOPDCustomArea::loadPicture(const std::string& FileName, bool& Icon)
                     return false;
                 picture.Bitmap().Assign(*first);
             }
+            picture.Bitmap().SetTransparent(true);
             return !picture.Bitmap().Empty();
         }
         picture.LoadFromFile(FileName);
@@ -224,9 +253,7 @@ bool TCOPDCustomArea::loadPicture(const std::string& FileName, bool& Icon)
         }
         if (picture.Graphic() == nullptr || picture.Graphic()->Empty())
             return false;
-        // GIF keeps its own class (and its animation); other graphics become 24-bit bitmaps.
-        if (!dynamic_cast<gfx::TBitmap*>(picture.Graphic()) && ext != ".gif")
-            return ConvertImageTo24Bit(*Image) && !picture.Bitmap().Empty();
+        picture.Graphic()->SetTransparent(false);
         return true;
     } catch (const std::exception&) {
         return false;
@@ -235,11 +262,22 @@ bool TCOPDCustomArea::loadPicture(const std::string& FileName, bool& Icon)
 
 void TCOPDCustomArea::fitPicture()
 {
-    const gfx::TPicture& p = Image->Picture();
-    if (p.Graphic() == nullptr || p.Graphic()->Empty())
+    const gfx::TGraphic* g = full_->Graphic();
+    if (g == nullptr || g->Empty())
         return;
-    const TFitRect r = CalcFitRect(p.Width(), p.Height(), PicturePanel->width() - 4, PicturePanel->height() - 4);
+    const TFitRect r = CalcFitRect(g->Width(), g->Height(), PicturePanel->width() - 4, PicturePanel->height() - 4);
     Image->SetBounds(2 + r.Left, 2 + r.Top, r.Width, r.Height);
+    if (r.Width <= 0 || r.Height <= 0)
+        return;
+    // GIF pictures keep their own class (and their animation) and are drawn stretched.
+    if (drawnAsItIs_) {
+        Image->Picture().Assign(*full_);
+        return;
+    }
+    auto shown = std::make_unique<gfx::TBitmap>();
+    drawStretched(*g, *shown, r.Width, r.Height);
+    shown->SetTransparent(g->Transparent());
+    Image->Picture().TakeGraphic(std::move(shown));
 }
 
 void TCOPDCustomArea::playMidi(const std::string& FileName)
@@ -270,7 +308,7 @@ void TCOPDCustomArea::CloseMidi()
 
 void TCOPDCustomArea::PreviewButtonClick()
 {
-    const gfx::TPicture& p = Image->Picture();
+    const gfx::TPicture& p = *full_;
     if (p.Graphic() == nullptr || p.Graphic()->Empty() || p.Width() <= 0 || p.Height() <= 0)
         return;
     TPreviewForm form(window(), p);

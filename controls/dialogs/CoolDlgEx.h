@@ -68,6 +68,8 @@ public:
     void ClearPreview();
     // The preview button: the picture in the "PreviewForm", modal. Nothing for an empty picture.
     void PreviewButtonClick();
+    // The picture shown, at its own size (Image holds it fitted to the panel).
+    const gfx::TPicture& Picture() const { return *full_; }
     // The MIDI file that plays ("" when none).
     std::string PlayingMidi() const;
     // Ends any MIDI playback and closes the sound device.
@@ -80,9 +82,11 @@ protected:
     void Resized() override;
 
 private:
-    bool loadPicture(const std::string& FileName, bool& Icon);
+    bool loadPicture(const std::string& FileName);
     void fitPicture();
     void playMidi(const std::string& FileName);
+    std::unique_ptr<gfx::TPicture> full_;
+    bool drawnAsItIs_ = false;
     std::unique_ptr<midi::TMidiPlayer> midi_;
 };
 

@@ -141,7 +141,10 @@ TEST(CoolDlgEx, APhotoShowsFittedWithItsSizeAndOpensLargeInTheFullPreview)
         EXPECT_EQ(area->lblSize->Caption(), "( 4000 x 3000 )");
         EXPECT_TRUE(area->PreviewButton->Enabled());
         EXPECT_TRUE(area->Image->isVisible());
+        // The panel shows a copy of the image's own size; the picture itself stays whole.
         EXPECT_NE(dynamic_cast<gfx::TBitmap*>(area->Image->Picture().Graphic()), nullptr);
+        EXPECT_EQ(area->Image->Picture().Width(), area->Image->width());
+        EXPECT_EQ(area->Picture().Width(), 4000);
         // Fitted into the panel less 4, centred, 2 px in.
         const QRect panel = area->PicturePanel->rect().adjusted(2, 2, -2, -2);
         const QRect shown = area->Image->geometry();
