@@ -234,6 +234,14 @@ TEST(CoolDlgEx, IconsFallBackToTheGeneralReaderAndWhatCannotShowClears)
         gfx::TBitmap& bmp = area->Image->Picture().Bitmap();
         EXPECT_EQ(bmp.Canvas().Pixels(8, 8), gfx::TColor(0x00FF00));
 
+        // A selection loads at once and lets no other event run meanwhile (a second
+        // selection must not start amid the first).
+        bool ranMeanwhile = false;
+        QTimer::singleShot(0, [&] { ranMeanwhile = true; });
+        select(d, good);
+        EXPECT_EQ(area->lblSize->Caption(), "( 40 x 30 )");
+        EXPECT_FALSE(ranMeanwhile);
+
         for (const std::string& gone : {dir.file("folder.png"), dir.file("missing.jpg"), song, damaged}) {
             select(d, good);
             ASSERT_TRUE(area->PreviewButton->Enabled());
