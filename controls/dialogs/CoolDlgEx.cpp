@@ -123,7 +123,9 @@ void TPreviewPanel::Paint()
     c.DrawEdge(r, gfx::BDR_SUNKENOUTER | gfx::BDR_RAISEDINNER, gfx::BF_RECT);
 }
 
-std::function<std::unique_ptr<midi::TMidiOutput>()> TCOPDCustomArea::MidiOutputFactory = &midi::CreateAlsaMidiOutput;
+std::function<std::unique_ptr<midi::TMidiOutput>()> TCOPDCustomArea::MidiOutputFactory = [] {
+    return midi::CreateAlsaMidiOutput();
+};
 
 TCOPDCustomArea::TCOPDCustomArea(QWidget* Parent)
     : forms::TCustomControl(Parent), full_(std::make_unique<gfx::TPicture>())

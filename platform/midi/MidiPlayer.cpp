@@ -37,12 +37,13 @@ void quietFluidOnce()
 
 class AlsaMidiOutput : public TMidiOutput {
 public:
+    explicit AlsaMidiOutput(std::string Device) : device_(std::move(Device)) {}
     ~AlsaMidiOutput() override { Close(); }
 
     bool Open(std::string& Error) override
     {
         snd::silenceAlsaOnce();
-        if (int code = snd_pcm_open(&pcm_, "default", SND_PCM_STREAM_PLAYBACK, 0); code < 0) {
+        if (int code = snd_pcm_open(&pcm_, device_.c_str(), SND_PCM_STREAM_PLAYBACK, 0); code < 0) {
             pcm_ = nullptr;
             Error = std::string("no sound device: ") + snd_strerror(code);
             return false;
@@ -81,14 +82,15 @@ public:
     }
 
 private:
+    std::string device_;
     snd_pcm_t* pcm_ = nullptr;
 };
 
 }  // namespace
 
-std::unique_ptr<TMidiOutput> CreateAlsaMidiOutput()
+std::unique_ptr<TMidiOutput> CreateAlsaMidiOutput(const std::string& Device)
 {
-    return std::make_unique<AlsaMidiOutput>();
+    return std::make_unique<AlsaMidiOutput>(Device);
 }
 
 bool TMemoryMidiOutput::Open(std::string&)

@@ -39,8 +39,8 @@ public:
     virtual bool Write(const int16_t* Frames, int Count) = 0;
 };
 
-// The ALSA "default" playback device.
-std::unique_ptr<TMidiOutput> CreateAlsaMidiOutput();
+// An ALSA playback device: "default" (PipeWire or PulseAudio on a desktop) unless named.
+std::unique_ptr<TMidiOutput> CreateAlsaMidiOutput(const std::string& Device = "default");
 
 // Records the notes and keeps the first MaxFrames frames of the sound.
 class TMemoryMidiOutput : public TMidiOutput {

@@ -97,6 +97,28 @@ TEST(MidiPlayer, AnotherFileStopsTheFirstAndStopClosesTheDevice)
     EXPECT_EQ(rig.out->Notes().back().Key, 70);
 }
 
+TEST(MidiPlayer, PlaysThroughAnAlsaDeviceAndReleasesIt)
+{
+    // ALSA's "null" device takes the sound like a card, on any machine.
+    TempDir dir;
+    const std::string song = dir.file("short.mid");
+    writeMidiMelody(song, {60, 62}, 24);
+    midi::TMidiPlayer player(midi::CreateAlsaMidiOutput("null"), midi::FindSoundFont(""));
+    ASSERT_TRUE(player.Open(song)) << player.LastError();
+    ASSERT_TRUE(player.Play()) << player.LastError();
+    EXPECT_TRUE(playsToTheEnd(player));
+    player.Stop();
+    // Opened again after closing: the device was given back.
+    ASSERT_TRUE(player.Open(song));
+    EXPECT_TRUE(player.Play()) << player.LastError();
+    player.Stop();
+
+    midi::TMidiPlayer nowhere(midi::CreateAlsaMidiOutput("no-such-device"), midi::FindSoundFont(""));
+    ASSERT_TRUE(nowhere.Open(song));
+    EXPECT_FALSE(nowhere.Play());
+    EXPECT_NE(nowhere.LastError().find("no sound device"), std::string::npos) << nowhere.LastError();
+}
+
 TEST(MidiPlayer, RefusesWhatItCannotPlayWithoutRaising)
 {
     Rig rig;

@@ -288,5 +288,5 @@ TEST(CoolDlgEx, AMidiFilePlaysUntilAnotherSelectionAndTheDialogClosesTheDevice)
         EXPECT_TRUE(out.IsOpen());
     });
     EXPECT_FALSE(out.IsOpen());
-    TCOPDCustomArea::MidiOutputFactory = &midi::CreateAlsaMidiOutput;
+    TCOPDCustomArea::MidiOutputFactory = [] { return midi::CreateAlsaMidiOutput(); };
 }
