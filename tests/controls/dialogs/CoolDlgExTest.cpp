@@ -94,26 +94,32 @@ struct SharedOutput : midi::TMidiOutput {
 
 TEST(CoolDlgEx, FilterListsEveryRegisteredFormatAndFollowsNewOnes)
 {
-    Formats formats;
-    static const gfx::TGraphicClassInfo Fake{"TFakeGraphic", nullptr};
-    gfx::TPicture::RegisterFileFormat("xyz", "Fake pictures", &Fake);
-    gfx::TPicture::RegisterFileFormat("png", "Newer PNG reader", &Fake);
+    // The built-in formats and two registered here, one extension twice.
+    static const gfx::TGraphicClassInfo Fake{"TFakeGraphic", nullptr}, Newer{"TNewerGraphic", nullptr};
+    gfx::TPicture::RegisterFileFormat("png", "Portable Network Graphics", &Fake);
+    gfx::TPicture::RegisterFileFormat(".XYZ", "Fake pictures", &Fake);
+    gfx::TPicture::RegisterFileFormat("png", "Newer PNG reader", &Newer);
     const std::string filter = GraphicFilter();
     gfx::TPicture::UnregisterGraphicClass(&Fake);
-
+    gfx::TPicture::UnregisterGraphicClass(&Newer);
     EXPECT_EQ(filter, "All (*.bmp;*.jpg;*.jpeg;*.png;*.xyz)|*.bmp;*.jpg;*.jpeg;*.png;*.xyz"
                       "|Bitmaps (*.bmp)|*.bmp|JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg"
                       "|Newer PNG reader (*.png)|*.png|Fake pictures (*.xyz)|*.xyz");
+
+    // With the program's formats: every one of them, in the dialog too.
+    Formats formats;
     const std::string now = GraphicFilter();
     const std::string all = ";" + now.substr(5, now.find(')') - 5) + ";";
-    for (const gfx::TFileFormat& f : gfx::TPicture::FileFormats())
-        EXPECT_NE(all.find(";*." + f.extension + ";"), std::string::npos) << f.extension;
-
     TCoolOpenPictureDialog dialog(nullptr);
-    EXPECT_EQ(dialog.Filter, GraphicFilter());
+    EXPECT_EQ(dialog.Filter, now);
     runWith(dialog, [&](QFileDialog& d) {
         ASSERT_FALSE(d.nameFilters().isEmpty());
-        EXPECT_EQ(d.nameFilters().front(), "All (*.bmp;*.jpg;*.jpeg;*.png) (*.bmp *.jpg *.jpeg *.png)");
+        const QString first = d.nameFilters().front();
+        const QStringList patterns = first.mid(first.lastIndexOf('(') + 1).chopped(1).split(' ');
+        for (const gfx::TFileFormat& f : gfx::TPicture::FileFormats()) {
+            EXPECT_NE(all.find(";*." + f.extension + ";"), std::string::npos) << f.extension;
+            EXPECT_TRUE(patterns.contains(QString::fromStdString("*." + f.extension))) << f.extension;
+        }
     });
 }
 
@@ -210,6 +216,7 @@ TEST(CoolDlgEx, IconsFallBackToTheGeneralReaderAndWhatCannotShowClears)
     Formats formats;
     TempDir dir;
     const std::string good = magick(dir, "good.png", {"-size", "40x30", "xc:#ff0000"});
+    const std::string gif = magick(dir, "small.gif", {"-size", "30x20", "gradient:red-blue"});
     // A 32-bit icon whose directory claims 24 bits: the 32-bit reader refuses it.
     const std::string ico = magick(dir, "broken.ico", {"-size", "16x16", "xc:#00ff00"});
     {
@@ -233,6 +240,13 @@ TEST(CoolDlgEx, IconsFallBackToTheGeneralReaderAndWhatCannotShowClears)
         EXPECT_TRUE(area->Image->Transparent());
         gfx::TBitmap& bmp = area->Image->Picture().Bitmap();
         EXPECT_EQ(bmp.Canvas().Pixels(8, 8), gfx::TColor(0x00FF00));
+
+        // A GIF keeps its own class (and so its animation) in the panel.
+        select(d, gif);
+        EXPECT_EQ(area->lblSize->Caption(), "( 30 x 20 )");
+        EXPECT_EQ(area->Image->Picture().Graphic()->ClassType(), area->Picture().Graphic()->ClassType());
+        EXPECT_EQ(dynamic_cast<gfx::TBitmap*>(area->Image->Picture().Graphic()), nullptr);
+        EXPECT_TRUE(area->Image->isVisible());
 
         // A selection loads at once and lets no other event run meanwhile (a second
         // selection must not start amid the first).
