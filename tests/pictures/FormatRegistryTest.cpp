@@ -40,6 +40,12 @@ std::map<std::string, gfx::TGraphicClass> resolution()
     return r;
 }
 
+// The start-up registration for a test's scope, taken back however the test ends.
+struct Registered {
+    Registered() { RegisterPictureFormats(); }
+    ~Registered() { UnregisterPictureFormats(); }
+};
+
 std::string errorOf(const std::function<void()>& f)
 {
     try {
@@ -156,7 +162,7 @@ TEST(PictureFormats, LoadsTheFirstImageOfAnIcon)
                                      "BMP3:" + dir.file("red.bmp")}).exitCode, 0);
     ASSERT_EQ(runCommand("convert", {dir.file("red.bmp"), dir.file("red.ico")}).exitCode, 0);
     ASSERT_EQ(runCommand("convert", {"-size", "24x20", "xc:blue", "-alpha", "on", dir.file("blue.ico")}).exitCode, 0);
-    RegisterPictureFormats();
+    const Registered registered;
     gfx::TPicture picture;
     picture.LoadFromFile(dir.file("red.ico"));
     ASSERT_EQ(picture.Width(), 16);
@@ -167,7 +173,6 @@ TEST(PictureFormats, LoadsTheFirstImageOfAnIcon)
     writeFile(dir.file("bad.ico"), std::string("\0\0\1\0\1\0", 6) + std::string(16, '\0'));
     EXPECT_THROW(picture.LoadFromFile(dir.file("bad.ico")), gfx::EInvalidGraphic);
     EXPECT_EQ(picture.Width(), 24);
-    UnregisterPictureFormats();
 }
 
 namespace {
