@@ -7,6 +7,7 @@
 #include "pictures/formats/IconGraphic.h"
 #include "pictures/png/pngimage.h"
 #include "platform/gfx/Jpeg.h"
+#include "platform/gfx/Metafile.h"
 #include "platform/gfx/Picture.h"
 #include "support/TestSupport.h"
 
@@ -139,6 +140,9 @@ TEST(PictureFormats, StartUpShutDownAndStartUpAgain)
     EXPECT_EQ(descriptionOf("bmp"), "Windows bitmaps");
     EXPECT_EQ(descriptionOf("jpeg"), "JPEG images");
     EXPECT_EQ(descriptionOf("dib"), "Device independant Windows bitmaps");
+    EXPECT_EQ(gfx::TPicture::FindGraphicClass("emf"), &gfx::TMetafile::ClassInfo);
+    EXPECT_EQ(descriptionOf("wmf"), "Windows metafiles");
+    EXPECT_EQ(descriptionOf("emf"), "Windows enhanced meta files");
     ASSERT_NE(FileFormatList(), nullptr);
 
     UnregisterPictureFormats();
