@@ -1,15 +1,79 @@
 #include "pictures/PictureFormats.h"
 
+#include "pictures/formats/FileFormatList.h"
+#include "pictures/formats/IconGraphic.h"
 #include "pictures/png/pngimage.h"
+#include "platform/gfx/Jpeg.h"
 #include "platform/gfx/Picture.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct TFormatRow {
+    const char* extension;
+    gfx::TGraphicClass graphicClass;
+    const char* common;
+    const char* individual;
+    TFormatKinds kinds;
+};
+
+// In registration order; a reader's rows join in their place.
+const TFormatRow formatRows[] = {
+    {"bmp", &gfx::TBitmap::ClassInfo, "Windows bitmaps", "", fkRaster},
+    {"ico", &TIconGraphic::ClassInfo, "Windows icons", "", fkRaster},
+    {"jfif", &gfx::TJPEGImage::ClassInfo, "JPG images", "JFIF images", fkRaster},
+    {"jpg", &gfx::TJPEGImage::ClassInfo, "", "JPG images", fkRaster},
+    {"jpe", &gfx::TJPEGImage::ClassInfo, "", "JPE images", fkRaster},
+    {"jpeg", &gfx::TJPEGImage::ClassInfo, "", "JPEG images", fkRaster},
+    {"rle", &gfx::TBitmap::ClassInfo, "Windows bitmaps", "Run length encoded Windows bitmaps", fkRaster},
+    {"dib", &gfx::TBitmap::ClassInfo, "", "Device independant Windows bitmaps", fkRaster},
+};
+
+std::unique_ptr<TFileFormatList> formatList;
+// The class library's registrations of the classes the table takes over.
+std::vector<gfx::TFileFormat> layerFormats;
+
+bool inTable(gfx::TGraphicClass c)
+{
+    return std::any_of(std::begin(formatRows), std::end(formatRows),
+                       [c](const TFormatRow& row) { return row.graphicClass == c; });
+}
+
+}  // namespace
+
+TFileFormatList* FileFormatList()
+{
+    return formatList.get();
+}
 
 void RegisterPictureFormats()
 {
     UnregisterPictureFormats();
+    for (const gfx::TFileFormat& f : gfx::TPicture::FileFormats())
+        if (inTable(f.graphicClass))
+            layerFormats.push_back(f);
+    for (const gfx::TFileFormat& f : layerFormats)
+        gfx::TPicture::UnregisterGraphicClass(f.graphicClass);
+
+    formatList = std::make_unique<TFileFormatList>();
+    for (const TFormatRow& row : formatRows)
+        formatList->RegisterFileFormat(row.extension, row.common, row.individual, row.kinds, false, row.graphicClass);
     gfx::TPicture::RegisterFileFormat("png", "Portable Network Graphics", &png::TPNGObject::ClassInfo);
 }
 
 void UnregisterPictureFormats()
 {
     gfx::TPicture::UnregisterGraphicClass(&png::TPNGObject::ClassInfo);
+    if (!formatList)
+        return;
+    formatList->UnregisterFileFormat("rle", &gfx::TBitmap::ClassInfo);
+    formatList->UnregisterFileFormat("dib", &gfx::TBitmap::ClassInfo);
+    // Its Clear takes the remaining classes out of the picture class.
+    formatList.reset();
+    for (const gfx::TFileFormat& f : layerFormats)
+        gfx::TPicture::RegisterFileFormat(f.extension, f.description, f.graphicClass);
+    layerFormats.clear();
 }

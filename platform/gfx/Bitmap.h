@@ -29,7 +29,8 @@
 
 namespace gfx {
 
-enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit };
+// pfCustom answers for samples no bitmap format holds; a bitmap given it stores 32 bits.
+enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
 enum TTransparentMode { tmAuto, tmFixed };
 enum TBitmapHandleType { bmDIB, bmDDB };
 
