@@ -28,6 +28,7 @@
 namespace rtl {
 class TStream;
 }
+struct TImageProperties;
 
 namespace decoders {
 
@@ -193,6 +194,29 @@ private:
     bool autoReset_;
     bool initialised_ = false;
     int status_ = 0;
+};
+
+// JPEG-compressed TIFF strips and tiles through libjpeg, for the reader whose properties it is
+// given (read again at each strip: the current row moves). Unpacked size: whole scanlines of
+// the strip's bytes per scanline. libjpeg's warnings are collected and shown as one "Warning"
+// at DecodeEnd.
+class TTIFFJPEGDecoder : public TDecoder {
+public:
+    explicit TTIFFJPEGDecoder(const TImageProperties& Properties);
+    ~TTIFFJPEGDecoder() override;
+    void Decode(TSource& Source, TTarget& Dest, size_t PackedSize, size_t UnpackedSize) override;
+    void DecodeInit() override;
+    void DecodeEnd() override;
+    // Notes a warning for the box at the end of the load (each text once).
+    void Warn(const std::string& Text);
+
+    struct Context;
+
+private:
+    const TImageProperties& properties_;
+    std::unique_ptr<Context> context_;
+    int hSampling_ = 1, vSampling_ = 1;
+    std::vector<std::string> warnings_;
 };
 
 // Photo-CD detail: Huffman-coded deltas applied to the luma and chroma planes. The planes are
