@@ -288,6 +288,9 @@ TThunderDecoder::TThunderDecoder(size_t Width) : width_(Width) {}
 
 namespace {
 
+constexpr int twoBitDeltas[4] = {0, 1, 0, -1};
+constexpr int threeBitDeltas[8] = {0, 1, 2, 3, 0, -3, -2, -1};
+
 // A row of 4-bit pixels being built, high nibble first; every write stays inside the row.
 struct NibbleRow {
     uint8_t* op;
@@ -338,10 +341,19 @@ struct NibbleRow {
         }
         last &= 0x0F;
     }
-};
 
-constexpr int twoBitDeltas[4] = {0, 1, 0, -1};
-constexpr int threeBitDeltas[8] = {0, 1, 2, 3, 0, -3, -2, -1};
+    // Three 2-bit or two 3-bit deltas from the last pixel, the first in the highest bits; the
+    // middle code of each width sets no pixel.
+    void deltas(uint8_t b, int bits, const int* table, size_t pixels)
+    {
+        const int skip = 1 << (bits - 1);
+        for (int shift = 6 - bits; shift >= 0; shift -= bits) {
+            const int d = (b >> shift) & ((1 << bits) - 1);
+            if (d != skip && count < pixels)
+                setPixel(last + table[d]);
+        }
+    }
+};
 
 }  // namespace
 
@@ -361,18 +373,10 @@ void TThunderDecoder::Decode(TSource& Source, TTarget& Dest, size_t PackedSize, 
                 r.run(b, pixels - r.count);
                 break;
             case 1:
-                for (int shift = 4; shift >= 0; shift -= 2) {
-                    const int d = (b >> shift) & 3;
-                    if (d != 2 && r.count < pixels)
-                        r.setPixel(r.last + twoBitDeltas[d]);
-                }
+                r.deltas(b, 2, twoBitDeltas, pixels);
                 break;
             case 2:
-                for (int shift = 3; shift >= 0; shift -= 3) {
-                    const int d = (b >> shift) & 7;
-                    if (d != 4 && r.count < pixels)
-                        r.setPixel(r.last + threeBitDeltas[d]);
-                }
+                r.deltas(b, 3, threeBitDeltas, pixels);
                 break;
             default:
                 r.setPixel(b);

@@ -11,6 +11,8 @@
 
 #include <QImage>
 
+#include <sstream>
+
 using namespace decoders;
 using decoderfixtures::Bytes;
 using testsupport::TempDir;
@@ -166,13 +168,11 @@ TEST(FaxDecoders, ModifiedHuffmanStripsEqualTiff2rgbaPlainWordAlignedAndBitRever
         const auto r = testsupport::runCommand(testsupport::python3(), args);
         ASSERT_EQ(r.exitCode, 0) << r.err;
         // Rows of odd byte lengths are what word alignment pads.
-        bool odd = false;
-        for (size_t at = 0, next; at < r.err.size(); at = next + 1) {
-            next = r.err.find(' ', at);
-            next = next == std::string::npos ? r.err.size() : next;
-            odd = odd || std::stoi(r.err.substr(at, next - at)) % 2 == 1;
-        }
-        EXPECT_TRUE(odd);
+        std::istringstream lengths(r.err);
+        int odd = 0;
+        for (int n = 0; lengths >> n;)
+            odd += n % 2;
+        EXPECT_GT(odd, 0);
         const bool aligned = mode.size() && mode[0] == "aligned";
         const bool lsb = mode.size() && mode.back() == "lsb";
         decoderfixtures::writeTiff(dir.file("mh.tif"),
@@ -210,22 +210,6 @@ TEST(FaxDecoders, RowCornersZeroWhiteRunsOverlongRunsAndShortDestinations)
     // Word alignment counts from the strip's first byte: a 1-byte row is followed by a pad.
     TCCITTMHDecoder aligned(0, false, 8, true);
     EXPECT_EQ(decodeBits(aligned, "10011000" "11111111" "0111" "0010", 2), (Bytes{0x00, 0x3F}));
-}
-
-TEST(FaxDecoders, GarbageNeverWritesPastTheDestination)
-{
-    uint32_t seed = 99;
-    for (int round = 0; round < 200; ++round) {
-        std::string bits;
-        for (int i = 0; i < 400; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            bits += (seed >> 20) % 3 == 0 ? '1' : '0';  // many zeros: end-of-line and invalid codes
-        }
-        TCCITTFax3Decoder t4(0, round % 2 == 1, 13 + round % 50, false);
-        TCCITTMHDecoder mh(0, round % 2 == 0, 13 + round % 50, round % 3 == 0);
-        decodeBits(t4, bits, size_t(round % 7));
-        decodeBits(mh, bits, size_t(round % 7));
-    }
 }
 
 TEST(FaxDecoders, ImageMagicksFaxPageDecodesUnsheared)

@@ -231,40 +231,27 @@ TEST(TiffJpegDecoder, DamagedStripsRaiseOrWarnOncePerLoad)
         decodeAll(cut, p);
         EXPECT_TRUE(warnings.shown.empty());
     }
-    // Garbage in place of strips raises, every time, and the decoder stays usable.
-    uint32_t seed = 5;
-    for (int round = 0; round < 50; ++round) {
-        Bytes garbage = t.strips[size_t(round) % t.strips.size()];
-        for (int k = 0; k < 1 + round % 9; ++k) {
-            seed = seed * 1103515245u + 12345u;
-            garbage[(seed >> 8) % garbage.size()] = uint8_t(seed >> 24);
-        }
-        if (round % 5 == 0)
-            garbage.assign(garbage.size(), uint8_t(round));
-        TTIFFJPEGDecoder d(p);
+    // Damaged and foreign strips raise, the process lives, and the next strip decodes.
+    Bytes noJpeg(100, 0x42), flipped = t.strips[1];
+    for (size_t i = 0; i < flipped.size(); i += 7)
+        flipped[i] ^= 0xA5;
+    for (const Bytes* bad : {&noJpeg, &flipped}) {
         Warnings warnings;
+        TTIFFJPEGDecoder d(p);
         d.DecodeInit();
-        Bytes out(size_t(w) * 16 * 3);
-        TSource s(garbage);
-        TTarget dest(out);
         p.CurrentRow = 0;
-        try {
-            d.Decode(s, dest, s.size(), out.size());
-        } catch (const EGraphicCompression& e) {
-            EXPECT_NE(std::string(e.what()), "");
-        }
-        // The next strip decodes after a failed one.
-        TSource good(t.strips[0]);
-        TTarget again(out);
+        Bytes out(size_t(w) * 16 * 3);
+        TSource s(*bad), good(t.strips[0]);
+        TTarget dest(out), again(out);
+        if (bad == &noJpeg)
+            EXPECT_THROW(d.Decode(s, dest, s.size(), out.size()), EGraphicCompression);
+        else
+            try {
+                d.Decode(s, dest, s.size(), out.size());
+            } catch (const EGraphicCompression&) {
+            }
         EXPECT_NO_THROW(d.Decode(good, again, good.size(), out.size()));
         d.DecodeEnd();
         EXPECT_LE(warnings.shown.size(), 1u);
     }
-    // Garbage that is no JPEG at all raises.
-    TTIFFJPEGDecoder d(p);
-    d.DecodeInit();
-    Bytes junk(100, 0x42), out(size_t(w) * 16 * 3);
-    TSource s(junk);
-    TTarget dest(out);
-    EXPECT_THROW(d.Decode(s, dest, s.size(), out.size()), EGraphicCompression);
 }
