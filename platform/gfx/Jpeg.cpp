@@ -3,6 +3,7 @@
 // The routines between setjmp and the jump hold only plain locals, so the jump skips no
 // destructor. A truncated stream, which libjpeg only warns about, counts as an error too.
 #include "platform/gfx/Jpeg.h"
+#include "platform/gfx/JpegErrors.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -18,31 +19,11 @@ namespace {
 
 std::unique_ptr<TGraphic> createJpeg() { return std::make_unique<TJPEGImage>(); }
 
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-};
-
-extern "C" void jpegErrorExit(j_common_ptr cinfo)
-{
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    std::longjmp(err->jump, 1);
-}
-
-// A truncated stream is refused, so decoding stops at once instead of filling the rest of a
-// picture whose size a few bytes may claim large.
-extern "C" void jpegEmitMessage(j_common_ptr cinfo, int level)
-{
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    if (level < 0 && err->pub.msg_code == JWRN_JPEG_EOF)
-        std::longjmp(err->jump, 1);
-}
+using ErrorManager = TJpegErrorManager;
 
 void setupErrors(ErrorManager& err)
 {
-    jpeg_std_error(&err.pub);
-    err.pub.error_exit = jpegErrorExit;
-    err.pub.emit_message = jpegEmitMessage;
+    SetupJpegErrors(err);
 }
 
 [[noreturn]] void raise(int code)
