@@ -470,18 +470,13 @@ TSize walkEmf(const uint8_t* data, std::size_t size)
 
 void put16(std::vector<uint8_t>& o, uint32_t v)
 {
-    o.push_back(uint8_t(v));
-    o.push_back(uint8_t(v >> 8));
+    o.resize(o.size() + 2);
+    rtl::put_le16(o.data() + o.size() - 2, v);
 }
 void put32(std::vector<uint8_t>& o, uint32_t v)
 {
-    put16(o, v & 0xFFFF);
-    put16(o, v >> 16);
-}
-void set32(std::vector<uint8_t>& o, std::size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        o[at + i] = uint8_t(v >> (8 * i));
+    o.resize(o.size() + 4);
+    rtl::put_le32(o.data() + o.size() - 4, v);
 }
 
 // A 24-bit bottom-up DIB: the 40-byte header, then the rows.
@@ -562,8 +557,8 @@ std::vector<uint8_t> placeableWmf(const TBitmap& bitmap)
     o.insert(o.end(), dib.begin(), dib.end());
     o.resize(stretchAt + std::size_t(stretchWords) * 2, 0);
     record(0x0000, {});
-    set32(o, header + 6, uint32_t((o.size() - header) / 2));
-    set32(o, header + 12, stretchWords);
+    rtl::put_le32(o.data() + header + 6, uint32_t((o.size() - header) / 2));
+    rtl::put_le32(o.data() + header + 12, stretchWords);
     return o;
 }
 
@@ -617,7 +612,7 @@ std::vector<uint8_t> enhancedMetafile(const TBitmap& bitmap)
     put32(o, 0);
     put32(o, 16);
     put32(o, 20);
-    set32(o, 48, uint32_t(o.size()));
+    rtl::put_le32(o.data() + 48, uint32_t(o.size()));
     return o;
 }
 
