@@ -1,5 +1,6 @@
 #include "pictures/PictureFormats.h"
 
+#include "pictures/gif/GIFImage.h"
 #include "pictures/png/pngimage.h"
 #include "platform/gfx/Metafile.h"
 #include "platform/gfx/Picture.h"
@@ -7,6 +8,7 @@
 void RegisterPictureFormats()
 {
     UnregisterPictureFormats();
+    gfx::TPicture::RegisterFileFormat("gif", "GIF Image", &TGIFImage::ClassInfo);
     gfx::TPicture::RegisterFileFormat("png", "Portable Network Graphics", &png::TPNGObject::ClassInfo);
     gfx::TPicture::RegisterFileFormat("wmf", "Windows metafiles", &gfx::TMetafile::ClassInfo);
     gfx::TPicture::RegisterFileFormat("emf", "Windows enhanced meta files", &gfx::TMetafile::ClassInfo);
@@ -16,4 +18,5 @@ void UnregisterPictureFormats()
 {
     gfx::TPicture::UnregisterGraphicClass(&png::TPNGObject::ClassInfo);
     gfx::TPicture::UnregisterGraphicClass(&gfx::TMetafile::ClassInfo);
+    gfx::TPicture::UnregisterGraphicClass(&TGIFImage::ClassInfo);
 }

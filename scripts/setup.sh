@@ -22,6 +22,8 @@ packages=(
   fonts-urw-base35
   # the date tests build glibc's ja_JP locale (localedef) to check the Japanese eras against
   locales
+  # the GIF tests check our files and read theirs with it
+  gifsicle
   # the file-safety tests watch the order of fsync and rename through it
   strace
   # CI compiles the program with clang too, so the code stays portable
