@@ -2,6 +2,7 @@
 
 #include "pictures/Bmp2Tiff.h"
 #include "pictures/Resample.h"
+#include "pictures/gif/GIFImage.h"
 #include "pictures/icons/Icon32.h"
 #include "pictures/icons/IconComponent.h"
 #include "pictures/icons/icoread.h"
@@ -201,7 +202,9 @@ void ReduceBitmapColors(gfx::TBitmap& Bitmap)
     const std::unique_ptr<gfx::TBitmap> copy = CopyBitmap(Bitmap);
     const TPalette palette = CreateOptimalPalette(std::vector<const gfx::TBitmap*>{copy.get()}, 256, 8, false);
     const std::unique_ptr<gfx::TBitmap> reduced = ReduceColors(*copy, rmPalette, dmFloydSteinberg, 8, &palette);
-    Bitmap.Assign(*reduced);
+    TGIFImage gif;
+    gif.Assign(*reduced);
+    gif.AssignTo(Bitmap);
 }
 
 namespace {
@@ -374,6 +377,43 @@ bool SaveAsJpeg(const gfx::TBitmap& Bitmap, const std::string& FileName, int Qua
     return true;
 }
 
+namespace {
+
+// The GIF takes the bitmap, and its first frame marks the index of its bottom-left pixel
+// transparent.
+void AssignGifTransparent(TGIFImage& Gif, const gfx::TBitmap& Bitmap)
+{
+    Gif.Assign(Bitmap);
+    TGIFSubImage& frame = *Gif.Images()[0];
+    if (!frame.GraphicControlExtension())
+        frame.Extensions().Add(std::make_unique<TGIFGraphicControlExtension>(&frame));
+    TGIFGraphicControlExtension& gce = *frame.GraphicControlExtension();
+    gce.SetTransparent(true);
+    gce.SetTransparentColorIndex(frame.Pixels(0, frame.Height() - 1));
+    Gif.FreeCaches();
+}
+
+}  // namespace
+
+bool SaveAsGif(const gfx::TBitmap& Bitmap, const std::string& FileName, bool Transparent)
+{
+    if (!hasExt(FileName, {".gif"}))
+        return false;
+    refuseEmpty(Bitmap, "a GIF");
+    TGIFImage gif;
+    gif.ColorReduction = rmQuantizeWindows;
+    gif.DitherMode = dmNearest;
+    gif.Compression = gcLZW;
+    const std::unique_ptr<gfx::TBitmap> reduced = CopyBitmap(Bitmap);
+    ReduceBitmapColors(*reduced);
+    if (Transparent)
+        AssignGifTransparent(gif, *reduced);
+    else
+        gif.Assign(*reduced);
+    gif.SaveToFile(FileName);
+    return true;
+}
+
 bool SaveAsPng(const gfx::TBitmap& Bitmap, const std::string& FileName, bool Transparent)
 {
     if (!hasExt(FileName, {".png"}))
@@ -516,6 +556,6 @@ bool SavePictureByExt(const gfx::TBitmap& Bitmap, const std::string& FileName, b
     if (!IsImageFileExt(FileName))
         return false;
     return SaveAsWmf(Bitmap, FileName) || SaveAsEmf(Bitmap, FileName) || SaveAsJpeg(Bitmap, FileName) ||
-           SaveAsPng(Bitmap, FileName, Transparent) || SaveAsTiff(Bitmap, FileName) ||
+           SaveAsGif(Bitmap, FileName, Transparent) || SaveAsPng(Bitmap, FileName, Transparent) || SaveAsTiff(Bitmap, FileName) ||
            SaveAsTga(Bitmap, FileName) || SaveAsBmp(Bitmap, FileName) || SaveAsIcon(Bitmap, FileName);
 }

@@ -104,6 +104,9 @@ bool SaveAsWmf(const gfx::TBitmap& Bitmap, const std::string& FileName);   // ".
 bool SaveAsEmf(const gfx::TBitmap& Bitmap, const std::string& FileName);   // ".emf"
 // ".jpg", ".jpeg": 24-bit JPEG at Quality.
 bool SaveAsJpeg(const gfx::TBitmap& Bitmap, const std::string& FileName, int Quality = 90);
+// ".gif": reduced to 256 colours (an optimal palette, Floyd-Steinberg); with Transparent the
+// bottom-left pixel's index is the transparent one.
+bool SaveAsGif(const gfx::TBitmap& Bitmap, const std::string& FileName, bool Transparent);
 // ".png": the bitmap as it is; with Transparent reduced to 256 colours with its bottom-left
 // colour transparent.
 bool SaveAsPng(const gfx::TBitmap& Bitmap, const std::string& FileName, bool Transparent);

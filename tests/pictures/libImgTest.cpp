@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <cstdlib>
 #include <limits>
+#include <set>
 #include <sstream>
 
 using namespace testsupport;
@@ -353,7 +354,7 @@ TEST(libImg, SavePictureByExtWritesEveryFormatOnACopyThroughATemporaryFile)
     for (const Row& row : {Row{"o.bmp", "BMP3", 0}, Row{"o.dib", "BMP3", 0}, Row{"o.rle", "BMP3", 0},
                            Row{"o.jpg", "JPEG", 24}, Row{"o.jpeg", "JPEG", 24}, Row{"o.png", "PNG", 0},
                            Row{"o.tif", "TIFF", 0}, Row{"o.tiff", "TIFF", 0}, Row{"o.tga", "TGA", 8},
-                           Row{"o.wmf", "WMF", 40}}) {
+                           Row{"o.wmf", "WMF", 40}, Row{"o.gif", "GIF", 8}}) {
         const std::string path = dir.file(row.name);
         ASSERT_TRUE(SavePictureByExt(bitmap, path, false)) << row.name;
         // ImageMagick does not take a ".dib" or ".rle" name for a bitmap: read them as BMP.
@@ -382,6 +383,25 @@ TEST(libImg, SavePictureByExtWritesEveryFormatOnACopyThroughATemporaryFile)
     EXPECT_TRUE(near(magickPixel(dir.file("t.png"), 5, 5), gfx::clRed, 8));
     EXPECT_LE(std::stoi(runCommand("identify", {"-format", "%k", dir.file("t.png")}).out), 256);
 
+    // A transparent GIF: the transparent index is the bottom-left pixel's (blue).
+    ASSERT_TRUE(SavePictureByExt(bitmap, dir.file("t.gif"), true));
+    if (haveProgram("gifsicle")) {
+        auto info = runCommand("gifsicle", {"--info", "--color-info", dir.file("t.gif")});
+        const std::size_t at = info.out.find("transparent ");
+        ASSERT_NE(at, std::string::npos) << info.out;
+        const int index = std::stoi(info.out.substr(at + 12));
+        // The colour table's line of that index: "|    5: #0000FF" (the entry's colour).
+        std::ostringstream entry;
+        entry << index << ": #";
+        const std::size_t line = info.out.find(" " + entry.str());
+        ASSERT_NE(line, std::string::npos) << info.out;
+        EXPECT_EQ(info.out.substr(line + 1 + entry.str().size(), 6), "0000FF") << info.out;
+    }
+    EXPECT_TRUE(near(magickPixel(dir.file("t.gif"), 5, 5), gfx::clRed, 8));
+    auto gifAlpha = runCommand("convert", {dir.file("t.gif"), "-crop", "1x1+0+29", "-depth", "8", "rgba:-"}).out;
+    ASSERT_EQ(gifAlpha.size(), 4u);
+    EXPECT_EQ(uint8_t(gifAlpha[3]), 0);
+
     // The writers worked on copies.
     EXPECT_EQ(pixelsOf(bitmap), before);
     EXPECT_EQ(bitmap.Width(), 40);
@@ -391,6 +411,7 @@ TEST(libImg, SavePictureByExtWritesEveryFormatOnACopyThroughATemporaryFile)
     gfx::TBitmap empty;
     EXPECT_THROW(SavePictureByExt(empty, dir.file("old.ico"), false), gfx::EInvalidGraphicOperation);
     EXPECT_THROW(SavePictureByExt(empty, dir.file("old.png"), true), gfx::EInvalidGraphicOperation);
+    EXPECT_THROW(SavePictureByExt(empty, dir.file("old.gif"), false), gfx::EInvalidGraphicOperation);
     EXPECT_EQ(readFile(dir.file("old.ico")), "old icon");
     EXPECT_FALSE(std::filesystem::exists(dir.file("old.png")));
 }
@@ -512,6 +533,7 @@ TEST(libImg, EveryListedFormatLoadsIntoA24BitBitmap)
         {".jpg", {"convert", bmp, dir.file("f.jpg")}, 24},
         {".jpeg", {"convert", bmp, "jpg:" + dir.file("f.jpeg")}, 24},
         {".png", {"convert", bmp, dir.file("f.png")}, 0},
+        {".gif", {"convert", bmp, dir.file("f.gif")}, 0},
         {".ico", {"convert", bmp, dir.file("f.ico")}, 0},
         {".wmf", {python3(), shapes, dir.path()}, 0},
         {".emf", {python3(), shapes, dir.path()}, 0},
@@ -552,7 +574,7 @@ TEST(libImg, LeavesTheFittedPicturesForALook)
     ASSERT_EQ(runCommand(python3(), {sourceDir() + "/tests/platform/metafile_shapes.py", dir.path()}).exitCode, 0);
     writeFile(dir.file("damaged.jpg"), "not a jpeg");
     std::vector<std::string> files = {bmp, dir.file("shapes.wmf"), dir.file("shapes.emf"), dir.file("damaged.jpg")};
-    for (const char* ext : {".jpg", ".png", ".ico", ".tif", ".tga", ".wmf", ".emf"}) {
+    for (const char* ext : {".jpg", ".png", ".gif", ".ico", ".tif", ".tga", ".wmf", ".emf"}) {
         const std::string path = dir.file(std::string("saved") + ext);
         ASSERT_TRUE(SavePictureByExt(*bitmapOf(source), path, true));
         files.push_back(path);
@@ -570,4 +592,25 @@ TEST(libImg, LeavesTheFittedPicturesForALook)
         if (path.find("saved") != std::string::npos && path.find(".emf") == std::string::npos)
             runCommand("convert", {path + "[0]", (look + "/front-end-" + name + "-imagemagick.png").toStdString()});
     }
+}
+
+TEST(libImg, ReduceBitmapColorsKeepsThePictureInAtMost256Colours)
+{
+    // A gradient of far more than 256 colours.
+    gfx::TBitmap b(64, 64, gfx::pf24bit);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            b.Canvas().SetPixel(x, y, gfx::RGB(uint8_t(x * 4), uint8_t(y * 4), uint8_t(255 - x * 2)));
+    const std::vector<gfx::TColor> before = pixelsOf(b);
+    ReduceBitmapColors(b);
+    const std::vector<gfx::TColor> after = pixelsOf(b);
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_LE(std::set<gfx::TColor>(after.begin(), after.end()).size(), 256u);
+    double error = 0;
+    for (size_t i = 0; i < after.size(); ++i)
+        for (int shift = 0; shift < 24; shift += 8)
+            error += std::abs(int(after[i] >> shift & 0xFF) - int(before[i] >> shift & 0xFF));
+    EXPECT_LT(error / (after.size() * 3), 6.0);  // dithered, close on average
+    gfx::TBitmap empty;
+    EXPECT_THROW(ReduceBitmapColors(empty), gfx::EInvalidGraphicOperation);
 }
