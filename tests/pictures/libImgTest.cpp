@@ -614,3 +614,43 @@ TEST(libImg, ReduceBitmapColorsKeepsThePictureInAtMost256Colours)
     gfx::TBitmap empty;
     EXPECT_THROW(ReduceBitmapColors(empty), gfx::EInvalidGraphicOperation);
 }
+
+namespace {
+
+// A graphic that claims more pixels than any bitmap may hold, so turning it into one fails.
+class OversizedGraphic : public gfx::TGraphic {
+public:
+    static const gfx::TGraphicClassInfo Info;
+    gfx::TGraphicClass ClassType() const override { return &Info; }
+    bool Empty() const override { return false; }
+    int32_t Width() const override { return 40000; }
+    int32_t Height() const override { return 40000; }
+    void LoadFromStream(rtl::TStream&) override {}
+    void SaveToStream(rtl::TStream&) override {}
+    void Draw(gfx::TCanvas&, const gfx::TRect&) const override {}
+};
+const gfx::TGraphicClassInfo OversizedGraphic::Info{"OversizedGraphic", [] {
+    return std::unique_ptr<gfx::TGraphic>(std::make_unique<OversizedGraphic>());
+}};
+
+}  // namespace
+
+TEST(libImg, APictureThatCannotBecomeABitmapGivesTheBlackSquareOrTheCard)
+{
+    forms::TImage zoomed;
+    zoomed.Picture().TakeGraphic(std::make_unique<OversizedGraphic>());
+    LoadPictureZoomed(zoomed, false, "", 1.0);
+    gfx::TBitmap* b = bitmapOf(zoomed);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->Width(), 8);
+    EXPECT_EQ(b->Height(), 8);
+    EXPECT_EQ(b->PixelColor(7, 7), gfx::clBlack);
+
+    QWidget parent;
+    parent.resize(150, 100);
+    forms::TImage fitted(&parent);
+    fitted.Picture().TakeGraphic(std::make_unique<OversizedGraphic>());
+    LoadPictureFitParent(fitted, true, false, false, "");
+    EXPECT_EQ(fitted.geometry(), QRect(3, 3, 148, 98));
+    EXPECT_EQ(bitmapOf(fitted)->PixelColor(0, 0), gfx::TColor(0xE9C2E6));
+}
