@@ -590,7 +590,8 @@ TEST(libImg, LeavesTheFittedPicturesForALook)
         const QString name = QString::fromStdString(std::filesystem::path(path).filename().string()).replace('.', '-');
         EXPECT_TRUE(panel.grab().save(look + "/front-end-" + name + ".png")) << path;
         if (path.find("saved") != std::string::npos && path.find(".emf") == std::string::npos)
-            runCommand("convert", {path + "[0]", (look + "/front-end-" + name + "-imagemagick.png").toStdString()});
+            runCommand("convert", {path + "[0]", "-auto-orient",
+                                   (look + "/front-end-" + name + "-imagemagick.png").toStdString()});
     }
 }
 
