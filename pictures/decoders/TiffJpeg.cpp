@@ -235,7 +235,7 @@ void TTIFFJPEGDecoder::DecodeInit()
     c = Context{};
     c.owner = this;
     c.cinfo.err = gfx::SetupJpegErrors(c.err);
-    c.err.TruncationIsError = false;
+    c.err.DamageIsError = false;
     c.err.OnWarning = onWarning;
     c.err.WarningContext = this;
     c.source.init_source = initSource;

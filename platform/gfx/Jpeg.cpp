@@ -1,7 +1,8 @@
 // libjpeg reports fatal errors by calling error_exit, which by default ends the process; ours
 // jumps back (longjmp) to the routine that started the work, which cleans up and raises EJPEG.
 // The routines between setjmp and the jump hold only plain locals, so the jump skips no
-// destructor. A truncated stream, which libjpeg only warns about, counts as an error too.
+// destructor. Damaged data, which libjpeg only warns about, counts as an error too, and a
+// frame larger than its data could back is refused before its pixels exist.
 #include "platform/gfx/Jpeg.h"
 #include "platform/gfx/JpegErrors.h"
 
@@ -20,6 +21,16 @@ namespace {
 std::unique_ptr<TGraphic> createJpeg() { return std::make_unique<TJPEGImage>(); }
 
 using ErrorManager = TJpegErrorManager;
+
+// Every 8 x 8 block of every component takes at least one bit of entropy-coded data, so a
+// frame may claim at most eight blocks for each byte left after the headers.
+bool backedByData(const jpeg_decompress_struct& cinfo)
+{
+    int64_t blocks = 0;
+    for (int i = 0; i < cinfo.num_components; ++i)
+        blocks += int64_t(cinfo.comp_info[i].width_in_blocks) * cinfo.comp_info[i].height_in_blocks;
+    return blocks / 8 <= int64_t(cinfo.src->bytes_in_buffer);
+}
 
 void setupErrors(ErrorManager& err)
 {
@@ -56,6 +67,11 @@ bool decodeInto(DecodeJob& job)
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, const_cast<unsigned char*>(job.data), static_cast<unsigned long>(job.size));
     jpeg_read_header(&cinfo, TRUE);
+    if (!backedByData(cinfo)) {
+        job.errorCode = JERR_INPUT_EOF;
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
     const bool isCmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = isCmyk ? JCS_CMYK : job.grayscale ? JCS_GRAYSCALE : JCS_EXT_BGR;
     cinfo.scale_num = 1;
@@ -151,7 +167,7 @@ bool encodeFrom(EncodeJob& job)
 
 const TGraphicClassInfo TJPEGImage::ClassInfo{"TJPEGImage", createJpeg};
 
-TJPEGImage::TJPEGImage() = default;
+TJPEGImage::TJPEGImage() : bitmap_(std::make_unique<TBitmap>()) {}
 TJPEGImage::~TJPEGImage() = default;
 
 void TJPEGImage::SetCompressionQuality(int q)
@@ -192,12 +208,14 @@ void TJPEGImage::SetGrayscale(bool on)
 void TJPEGImage::decode()
 {
     static const int denoms[] = {1, 2, 4, 8};
-    TBitmap result;
+    // Straight into a fresh bitmap that replaces the old one only when complete: one copy of
+    // the pixels, and a failure keeps the picture as it was.
+    auto result = std::make_unique<TBitmap>();
     DecodeJob job{data_.data(), data_.size(), denoms[scale_], performance_ == jpBestSpeed,
-                  grayscale_, &result, 0};
+                  grayscale_, result.get(), 0};
     if (data_.empty() || !decodeInto(job))
         raise(data_.empty() ? JERR_INPUT_EMPTY : job.errorCode);
-    bitmap_.Assign(result);
+    bitmap_ = std::move(result);
     Changed();
 }
 
@@ -216,10 +234,10 @@ void TJPEGImage::LoadFromStream(rtl::TStream& stream)
 
 void TJPEGImage::Compress()
 {
-    if (bitmap_.Empty())
+    if (bitmap_->Empty())
         throw EInvalidGraphicOperation("Cannot compress an empty JPEG image");
     TBitmap rgb;
-    rgb.Assign(bitmap_);
+    rgb.Assign(*bitmap_);
     rgb.SetPixelFormat(pf24bit);
     EncodeJob job{&rgb, quality_, progressive_, grayscale_, nullptr, 0, 0};
     if (!encodeFrom(job))
@@ -241,7 +259,7 @@ void TJPEGImage::Assign(const TGraphic& source)
         return;
     if (const auto* j = dynamic_cast<const TJPEGImage*>(&source)) {
         data_ = j->data_;
-        bitmap_.Assign(j->bitmap_);
+        bitmap_->Assign(*j->bitmap_);
         quality_ = j->quality_;
         scale_ = j->scale_;
         performance_ = j->performance_;
@@ -249,9 +267,9 @@ void TJPEGImage::Assign(const TGraphic& source)
         grayscale_ = j->grayscale_;
         progressive_ = j->progressive_;
     } else if (const auto* b = dynamic_cast<const TBitmap*>(&source)) {
-        bitmap_.Assign(*b);
-        bitmap_.SetTransparent(false);
-        bitmap_.SetPixelFormat(pf24bit);
+        bitmap_->Assign(*b);
+        bitmap_->SetTransparent(false);
+        bitmap_->SetPixelFormat(pf24bit);
         data_.clear();
     } else {
         TBitmap copy;
@@ -264,13 +282,13 @@ void TJPEGImage::Assign(const TGraphic& source)
 
 void TJPEGImage::AssignTo(TBitmap& dest) const
 {
-    dest.Assign(bitmap_);
+    dest.Assign(*bitmap_);
     dest.SetPixelFormat(pf24bit);
 }
 
 void TJPEGImage::Draw(TCanvas& canvas, const TRect& r) const
 {
-    bitmap_.Draw(canvas, r);
+    bitmap_->Draw(canvas, r);
 }
 
 }  // namespace gfx

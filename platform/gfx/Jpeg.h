@@ -3,9 +3,10 @@
 // picture was not changed, else compresses the bitmap at `CompressionQuality` (1..100).
 // Damaged or truncated data raises EJPEG "JPEG error #n" (libjpeg's error code) instead of
 // ending the process, and the picture keeps its previous content. Pictures larger than the
-// bitmap size limit are refused. A JPEG object is used by one thread at a time.
+// bitmap size limit, or than their data could back, are refused before their pixels exist. A JPEG object is used by one thread at a time.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/gfx/Bitmap.h"
@@ -29,9 +30,9 @@ public:
     ~TJPEGImage() override;
 
     TGraphicClass ClassType() const override { return &ClassInfo; }
-    bool Empty() const override { return bitmap_.Empty(); }
-    int32_t Width() const override { return bitmap_.Width(); }
-    int32_t Height() const override { return bitmap_.Height(); }
+    bool Empty() const override { return bitmap_->Empty(); }
+    int32_t Width() const override { return bitmap_->Width(); }
+    int32_t Height() const override { return bitmap_->Height(); }
 
     int CompressionQuality() const { return quality_; }
     void SetCompressionQuality(int q);  // clamped to 1..100; takes effect on the next compression
@@ -49,7 +50,7 @@ public:
     // Compresses the bitmap now (done by SaveToStream when needed).
     void Compress();
     // The decoded picture.
-    const TBitmap& Bitmap() const { return bitmap_; }
+    const TBitmap& Bitmap() const { return *bitmap_; }
 
     void LoadFromStream(rtl::TStream& stream) override;
     void SaveToStream(rtl::TStream& stream) override;
@@ -60,7 +61,7 @@ public:
 private:
     void decode();
     std::vector<uint8_t> data_;  // compressed bytes matching bitmap_, or empty when changed
-    TBitmap bitmap_;
+    std::unique_ptr<TBitmap> bitmap_;  // never null
     int quality_ = 90;
     TJPEGScale scale_ = jsFullSize;
     TJPEGPerformance performance_ = jpBestQuality;

@@ -12,6 +12,20 @@ extern "C" void jpegErrorExit(j_common_ptr cinfo)
     std::longjmp(err->jump, 1);
 }
 
+bool isDamage(int code)
+{
+    switch (code) {
+    case JWRN_HIT_MARKER:  // premature end of a data segment
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_MUST_RESYNC:  // a marker where a restart marker belongs
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_JPEG_EOF:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Trace messages (level 0 and up) are dropped; warnings are counted, as libjpeg's own
 // routine does, and handed on.
 extern "C" void jpegEmitMessage(j_common_ptr cinfo, int level)
@@ -19,7 +33,7 @@ extern "C" void jpegEmitMessage(j_common_ptr cinfo, int level)
     auto* err = reinterpret_cast<TJpegErrorManager*>(cinfo->err);
     if (level >= 0)
         return;
-    if (err->TruncationIsError && err->pub.msg_code == JWRN_JPEG_EOF)
+    if (err->DamageIsError && isDamage(err->pub.msg_code))
         std::longjmp(err->jump, 1);
     err->pub.num_warnings++;
     if (err->OnWarning) {

@@ -156,7 +156,6 @@ void checkWmfRecord(uint16_t function, const WmfRecordCheck& r)
     case 0x06FF:  // region objects: not drawn through
     case 0x0922:  // blit and stretch blit with device-dependent bitmaps of the 16-bit era
     case 0x0B23:
-    case 0x0436:  // set DIB bits...
         refuse("unsupported record");
     default:
         break;
@@ -205,8 +204,8 @@ WmfLayout walkWmf(const uint8_t* data, std::size_t size)
     if (uint64_t(maxRecordWords) * 2 > size)
         refuse("largest record larger than the file");
     at += 18;
-    bool ended = false, windowExt = false;
-    double windowExt_[2] = {1, 1};
+    bool ended = false, windowExtSet = false;
+    double windowExtent[2] = {1, 1};
     while (!ended) {
         if (size - at < 6)
             refuse("records cut short");
@@ -221,10 +220,10 @@ WmfLayout walkWmf(const uint8_t* data, std::size_t size)
             ended = true;
         } else if (function == 0x020C) {  // window extent: y, then x
             r.need(4);
-            if (!windowExt) {
-                windowExt = true;
-                windowExt_[0] = s16(r.p + 2);
-                windowExt_[1] = s16(r.p);
+            if (!windowExtSet) {
+                windowExtSet = true;
+                windowExtent[0] = s16(r.p + 2);
+                windowExtent[1] = s16(r.p);
                 if (!placeable)
                     out.size = {std::abs(int32_t(s16(r.p + 2))), std::abs(int32_t(s16(r.p)))};
             }
@@ -248,21 +247,21 @@ WmfLayout walkWmf(const uint8_t* data, std::size_t size)
         }
         at += std::size_t(words) * 2;
     }
-    if (!placeable && !windowExt)
+    if (!placeable && !windowExtSet)
         refuse("no size: neither a placeable header nor a window extent");
     checkPictureSize(out.size.cx, out.size.cy, size);
     if (!placeable) {
         frame[0] = int32_t(windowOrg[0]);
         frame[1] = int32_t(windowOrg[1]);
-        frame[2] = int32_t(windowOrg[0] + windowExt_[0]);
-        frame[3] = int32_t(windowOrg[1] + windowExt_[1]);
+        frame[2] = int32_t(windowOrg[0] + windowExtent[0]);
+        frame[3] = int32_t(windowOrg[1] + windowExtent[1]);
     }
     auto map = [&](int axis, double v) -> double {
         if (mapMode == 7 || mapMode == 8)
-            return (v - windowOrg[axis]) * viewportExt[axis] / windowExt_[axis] + viewportOrg[axis];
+            return (v - windowOrg[axis]) * viewportExt[axis] / windowExtent[axis] + viewportOrg[axis];
         return placeable ? v * 72.0 / inch : v;
     };
-    if ((mapMode == 1 || ((mapMode == 7 || mapMode == 8) && windowExt && windowExt_[0] != 0 && windowExt_[1] != 0))) {
+    if ((mapMode == 1 || ((mapMode == 7 || mapMode == 8) && windowExtSet && windowExtent[0] != 0 && windowExtent[1] != 0))) {
         const double x0 = map(0, frame[0]), x1 = map(0, frame[2]), y0 = map(1, frame[1]), y1 = map(1, frame[3]);
         out.left = std::min(x0, x1);
         out.right = std::max(x0, x1);
@@ -330,7 +329,12 @@ std::size_t emfMinimumSize(uint32_t type)
     return type < 123 ? sizes[type] : 0;
 }
 
-void checkEmfRecord(uint32_t type, const EmfRecordCheck& r)
+// Text given as glyph indices: libemf2svg looks the glyphs up through fontconfig and then
+// finalizes fontconfig, which the rest of the process (Qt's fonts) is still using.
+constexpr uint32_t kGlyphIndex = 0x0010;
+
+// True for a record that is sound but must not reach libemf2svg (glyph-index text).
+bool checkEmfRecord(uint32_t type, const EmfRecordCheck& r)
 {
     const std::size_t minimum = emfMinimumSize(type);
     if (minimum == 0)
@@ -366,13 +370,13 @@ void checkEmfRecord(uint32_t type, const EmfRecordCheck& r)
         r.need(offString + chars * (type == 84 ? 2 : 1));
         if (offDx != 0)
             r.need(offDx + chars * ((options & 0x2000) ? 8 : 4));
-        break;
+        return (options & kGlyphIndex) != 0;
     }
     case 108: {  // small text out
         const uint64_t chars = r.u32(16);
         const uint32_t options = r.u32(20);
         r.need(36 + ((options & 0x100) ? 0 : 16) + chars * ((options & 0x200) ? 1 : 2));
-        break;
+        return (options & kGlyphIndex) != 0;
     }
     case 14:  // end of file, with its palette
         if (r.u32(8) != 0)
@@ -426,9 +430,11 @@ void checkEmfRecord(uint32_t type, const EmfRecordCheck& r)
     default:
         break;
     }
+    return false;
 }
 
-TSize walkEmf(const uint8_t* data, std::size_t size)
+// The records to keep from libemf2svg go to `hidden` (their offsets).
+TSize walkEmf(const uint8_t* data, std::size_t size, std::vector<std::size_t>& hidden)
 {
     if (size < 88 || le32(data) != 1)
         refuse("not an enhanced metafile");
@@ -455,7 +461,8 @@ TSize walkEmf(const uint8_t* data, std::size_t size)
             refuse("record size out of the file");
         if (type == 1)
             refuse("a second header");
-        checkEmfRecord(type, {data + at, bytes});
+        if (checkEmfRecord(type, {data + at, bytes}))
+            hidden.push_back(at);
         at += bytes;
         ++walked;
         if (type == 14)
@@ -470,18 +477,13 @@ TSize walkEmf(const uint8_t* data, std::size_t size)
 
 void put16(std::vector<uint8_t>& o, uint32_t v)
 {
-    o.push_back(uint8_t(v));
-    o.push_back(uint8_t(v >> 8));
+    o.resize(o.size() + 2);
+    rtl::put_le16(o.data() + o.size() - 2, v);
 }
 void put32(std::vector<uint8_t>& o, uint32_t v)
 {
-    put16(o, v & 0xFFFF);
-    put16(o, v >> 16);
-}
-void set32(std::vector<uint8_t>& o, std::size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        o[at + i] = uint8_t(v >> (8 * i));
+    o.resize(o.size() + 4);
+    rtl::put_le32(o.data() + o.size() - 4, v);
 }
 
 // A 24-bit bottom-up DIB: the 40-byte header, then the rows.
@@ -562,8 +564,8 @@ std::vector<uint8_t> placeableWmf(const TBitmap& bitmap)
     o.insert(o.end(), dib.begin(), dib.end());
     o.resize(stretchAt + std::size_t(stretchWords) * 2, 0);
     record(0x0000, {});
-    set32(o, header + 6, uint32_t((o.size() - header) / 2));
-    set32(o, header + 12, stretchWords);
+    rtl::put_le32(o.data() + header + 6, uint32_t((o.size() - header) / 2));
+    rtl::put_le32(o.data() + header + 12, stretchWords);
     return o;
 }
 
@@ -617,7 +619,7 @@ std::vector<uint8_t> enhancedMetafile(const TBitmap& bitmap)
     put32(o, 0);
     put32(o, 16);
     put32(o, 20);
-    set32(o, 48, uint32_t(o.size()));
+    rtl::put_le32(o.data() + 48, uint32_t(o.size()));
     return o;
 }
 
@@ -733,8 +735,15 @@ QByteArray wmfToSvg(std::vector<uint8_t> bytes, const WmfLayout& layout)
     return svg;
 }
 
-QByteArray emfToSvg(std::vector<uint8_t> bytes, TSize size)
+QByteArray emfToSvg(std::vector<uint8_t> bytes, TSize size, const std::vector<std::size_t>& hidden)
 {
+    // Hidden records become empty comments of the same size.
+    for (const std::size_t at : hidden) {
+        const uint32_t recordSize = le32(bytes.data() + at + 4);
+        rtl::put_le32(bytes.data() + at, 70);
+        rtl::put_le32(bytes.data() + at + 8, recordSize - 12);
+        std::fill(bytes.begin() + long(at + 12), bytes.begin() + long(at + recordSize), uint8_t(0));
+    }
     generatorOptions options{};
     options.nameSpace = const_cast<char*>("");
     options.svgDelimiter = true;
@@ -786,8 +795,6 @@ const TGraphicClassInfo TMetafile::ClassInfo = {"TMetafile", [] { return std::un
 TMetafile::TMetafile() = default;
 TMetafile::~TMetafile() = default;
 
-TSize TMetafile::CheckWmf(const uint8_t* data, std::size_t size) { return walkWmf(data, size).size; }
-TSize TMetafile::CheckEmf(const uint8_t* data, std::size_t size) { return walkEmf(data, size); }
 
 void TMetafile::clear()
 {
@@ -820,8 +827,9 @@ void TMetafile::LoadFromStream(rtl::TStream& stream)
     TSize size;
     QByteArray svg;
     if (enhanced) {
-        size = walkEmf(bytes.data(), bytes.size());
-        svg = emfToSvg(bytes, size);
+        std::vector<std::size_t> hidden;
+        size = walkEmf(bytes.data(), bytes.size(), hidden);
+        svg = emfToSvg(bytes, size, hidden);
     } else {
         const WmfLayout layout = walkWmf(bytes.data(), bytes.size());
         size = layout.size;

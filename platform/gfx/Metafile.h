@@ -55,11 +55,6 @@ public:
     void AssignTo(TBitmap& dest) const override;
     void Draw(TCanvas& canvas, const TRect& r) const override;
 
-    // The records' walk, exposed for the fuzz target and tests: the size in pixels of a WMF or
-    // EMF that may be handed to its library, or EInvalidGraphic naming what is wrong.
-    static TSize CheckWmf(const uint8_t* data, std::size_t size);
-    static TSize CheckEmf(const uint8_t* data, std::size_t size);
-
 private:
     void clear();
     std::vector<uint8_t> encode(bool enhanced) const;

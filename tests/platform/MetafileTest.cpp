@@ -133,6 +133,38 @@ TEST(Metafile, ShapesWrittenByAScriptDrawInPlace)
     }
 }
 
+TEST(Metafile, GlyphIndexTextIsKeptFromTheConverterAndTheRestDraws)
+{
+    // libemf2svg looks glyph indices up through fontconfig and then finalizes fontconfig under
+    // Qt's feet (the metafile fuzz target aborted in fontconfig's cache): such text records never
+    // reach it, and the rest of the picture still draws.
+    testsupport::TempDir dir;
+    ASSERT_EQ(runCommand(testsupport::python3(),
+                         {testsupport::sourceDir() + "/tests/platform/metafile_shapes.py", dir.path()})
+                  .exitCode, 0);
+    std::vector<uint8_t> emf = bytesOf(dir.file("shapes.emf"));
+    bool patched = false;
+    for (std::size_t at = 88; at + 8 <= emf.size();) {
+        const uint32_t type = emf[at] | emf[at + 1] << 8, size = emf[at + 4] | emf[at + 5] << 8;
+        if (type == 84) {
+            emf[at + 52] |= 0x10;  // the text's options: glyph indices
+            patched = true;
+        }
+        at += size;
+    }
+    ASSERT_TRUE(patched);
+    TMetafile m;
+    rtl::TMemoryStream s(emf);
+    m.LoadFromStream(s);
+    const imagetools::Pixels p = pixelsOf(m);
+    EXPECT_TRUE(isColor(p.at(40, 60), 0x0000FF));
+    EXPECT_TRUE(isColor(p.at(110, 50), 0x00FF00));
+    // Saved again, the file is the one read, glyph text and all.
+    rtl::TMemoryStream out;
+    m.SaveToStream(out);
+    EXPECT_EQ(out.Bytes(), emf);
+}
+
 TEST(Metafile, RecordWalkRefusesDamagedAndOversizedFiles)
 {
     testsupport::TempDir dir;

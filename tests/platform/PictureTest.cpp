@@ -9,6 +9,11 @@
 #include "platform/rtl/Numerics.h"
 #include "support/TestSupport.h"
 
+#include <cstdio>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
 using namespace gfx;
 
 namespace {
@@ -214,4 +219,85 @@ TEST(Picture, RandomlyDamagedJpegRaisesOrLoadsButNeverCrashes)
         }
     }
     EXPECT_GT(raised, 0);
+}
+
+TEST(Picture, JpegDataDamageRaisesAndFramesLargerThanTheirDataAreRefused)
+{
+    TBitmap src;
+    fillGradient(src, 64, 48);
+    TJPEGImage j;
+    j.Assign(src);
+    j.SetCompressionQuality(95);
+    rtl::TMemoryStream m;
+    j.SaveToStream(m);
+    const std::vector<uint8_t> bytes = m.Bytes();
+    ASSERT_EQ(bytes[bytes.size() - 2], 0xFF);
+    ASSERT_EQ(bytes[bytes.size() - 1], 0xD9);
+    auto raises = [](std::vector<uint8_t> data) {
+        TJPEGImage k;
+        rtl::TMemoryStream s(std::move(data));
+        try {
+            k.LoadFromStream(s);
+        } catch (const EJPEG&) {
+            return true;
+        }
+        return false;
+    };
+    // The scan cut off by the end marker: "premature end of data segment".
+    std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + long(bytes.size() * 2 / 3));
+    cut.insert(cut.end(), {0xFF, 0xD9});
+    EXPECT_TRUE(raises(cut));
+    // A restart marker where the data goes on, and bytes that are no Huffman code.
+    std::vector<uint8_t> marker = bytes;
+    const size_t scan = [&] {
+        for (size_t i = 0; i + 1 < marker.size(); ++i)
+            if (marker[i] == 0xFF && marker[i + 1] == 0xDA)
+                return i + 2 + (size_t(marker[i + 2]) << 8 | marker[i + 3]);
+        return size_t(0);
+    }();
+    ASSERT_GT(scan, 0u);
+    marker[scan + 40] = 0xFF;
+    marker[scan + 41] = 0xD3;
+    EXPECT_TRUE(raises(marker));
+    std::vector<uint8_t> noise = bytes;
+    for (size_t i = scan + 20; i < scan + 60; i += 2) {  // stuffed 0xFF bytes: all-ones codes
+        noise[i] = 0xFF;
+        noise[i + 1] = 0x00;
+    }
+    EXPECT_TRUE(raises(noise));
+    // What ordinary photos carry still loads: bytes after the scan before the end marker.
+    std::vector<uint8_t> extra = bytes;
+    extra.insert(extra.end() - 2, {0x12, 0x34, 0x56});
+    EXPECT_FALSE(raises(extra));
+
+    // A frame header that claims 32767 x 2730 for these few bytes: refused before the
+    // half-gigabyte bitmap exists.
+    std::vector<uint8_t> claim = bytes;
+    for (size_t i = 0; i + 8 < claim.size(); ++i)
+        if (claim[i] == 0xFF && claim[i + 1] == 0xC0) {  // start of frame: height, width at +5
+            claim[i + 5] = 2730 >> 8; claim[i + 6] = 2730 & 0xFF;
+            claim[i + 7] = 32767 >> 8; claim[i + 8] = 32767 & 0xFF;
+            break;
+        }
+    TJPEGImage k;
+    k.Assign(src);
+    rtl::TMemoryStream s(claim);
+    try {
+        k.LoadFromStream(s);
+        ADD_FAILURE() << "loaded " << k.Width() << " x " << k.Height();
+    } catch (const EJPEG& e) {
+        EXPECT_STREQ(e.what(), ("JPEG error #" + std::to_string(JERR_INPUT_EOF)).c_str());
+    }
+    EXPECT_EQ(k.Width(), 64);  // the picture before the failed load
+    // The same frame claim with its data there: a 4096 x 16 picture of noise loads.
+    TBitmap wide(4096, 16, pf24bit);
+    rtl::RandSeed = 5;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 4096; ++x)
+            wide.ScanLine(y)[3 * x] = uint8_t(rtl::Random(256));
+    TJPEGImage w;
+    w.Assign(wide);
+    rtl::TMemoryStream ws;
+    w.SaveToStream(ws);
+    EXPECT_FALSE(raises(ws.Bytes()));
 }
