@@ -90,6 +90,9 @@ void TTargaGraphic::LoadFromStream(rtl::TStream& Stream)
     Stream.ReadBuffer(d, 18);
     const gfx::TTgaHeader h = gfx::ReadTgaHeader(d, 18);
     ProgressStart(gesPreparing);
+    const uint64_t mapBytes = h.ColorMapType == 1 ? uint64_t(h.ColorMapLength) * h.ColorMapEntryBytes() : 0;
+    if (uint64_t(Stream.Size() - Stream.Position()) < h.IdLength + mapBytes)
+        FormatErrorFmt(gesStreamReadError, {targaWord});
     Stream.Seek(h.IdLength, rtl::soCurrent);
     std::vector<uint8_t> map;
     if (h.ColorMapType == 1) {
@@ -173,7 +176,23 @@ void TTargaGraphic::SaveToStream(rtl::TStream& Stream, bool Compressed)
     };
     size_t bytes = 4;
     switch (PixelFormat()) {
-    case gfx::pf1bit: case gfx::pf4bit: convert(gfx::pf8bit); bytes = 1; break;
+    case gfx::pf1bit:
+    case gfx::pf4bit: {
+        // Indices widened to bytes under the same palette (a format change would pick a new one).
+        const int bits = PixelFormat() == gfx::pf1bit ? 1 : 4;
+        converted.SetPixelFormat(gfx::pf8bit);
+        converted.SetSize(Width(), Height());
+        converted.SetPalette(Palette());
+        for (int32_t y = 0; y < Height(); ++y) {
+            const uint8_t* in = ScanLine(y);
+            uint8_t* out = converted.ScanLine(y);
+            for (int32_t x = 0; x < Width(); ++x)
+                out[x] = bits == 1 ? (in[x >> 3] >> (7 - (x & 7))) & 1 : (x & 1 ? in[x >> 1] & 0x0F : in[x >> 1] >> 4);
+        }
+        source = &converted;
+        bytes = 1;
+        break;
+    }
     case gfx::pf8bit: bytes = 1; break;
     case gfx::pf15bit: bytes = 2; break;
     case gfx::pf16bit: convert(gfx::pf15bit); bytes = 2; break;  // Targa words are 5-5-5

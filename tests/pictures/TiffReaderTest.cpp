@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 using namespace testsupport;
@@ -134,6 +135,35 @@ TEST_F(TiffFiles, CompressionsDepthsAndSchemesMatchLibtiff)
     }
 }
 
+// ImageMagick's CIE L*a*b* file: L* scaled to 0..255, a* and b* signed bytes, turned into
+// XYZ and on to linear RGB (no transfer curve, unlike libtiff's reading).
+TEST_F(TiffFiles, LabThroughTheXyzFormula)
+{
+    const std::string file = make("lab.tif", {"-colorspace", "Lab", "-compress", "none", "-define", "tiff:rows-per-strip=46"});
+    const std::string bytes = readFile(file);
+    TTIFFGraphic g;
+    ASSERT_EQ(loadError(g, bytes), "");
+    size_t at = 0;
+    ASSERT_TRUE(g.FindTag(273, at));
+    const uint32_t strip = g.Directory()[at].Offset;
+    int worst = 0;
+    for (int y = 0; y < 46; y += 3)
+        for (int x = 0; x < 70; x += 4) {
+            const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + strip + 3 * (y * 70 + x);
+            const double L = p[0] / 2.55, a = int8_t(p[1]), b = int8_t(p[2]);
+            const double fy = (L + 16) / 116;
+            const double X = L < 7.9996 ? L / 903.3 + a / 3893.5 : std::pow(fy + a / 500, 3);
+            const double Y = L < 7.9996 ? L / 903.3 : fy * fy * fy;
+            const double Z = L < 7.9996 ? L / 903.3 - b / 1557.4 : std::pow(fy - b / 200, 3);
+            auto level = [](double v) { return int(std::clamp(std::nearbyint(v * 255), 0.0, 255.0)); };
+            const gfx::TColor c = g.PixelColor(x, y);
+            worst = std::max({worst, std::abs(level(2.998 * X - 1.458 * Y - 0.541 * Z) - int(gfx::GetRValue(c))),
+                              std::abs(level(-0.952 * X + 1.893 * Y + 0.059 * Z) - int(gfx::GetGValue(c))),
+                              std::abs(level(0.099 * X - 0.198 * Y + 1.099 * Z) - int(gfx::GetBValue(c)))});
+        }
+    EXPECT_LE(worst, 1);
+}
+
 TEST_F(TiffFiles, TilesPlanesFillOrderAndCopiesByTiffcp)
 {
     const std::string rgb = make("rgb.tif", {"-resize", "150x100!", "-compress", "none"});
@@ -144,7 +174,8 @@ TEST_F(TiffFiles, TilesPlanesFillOrderAndCopiesByTiffcp)
         {tiffcp(rgb, "tiles-zip.tif", {"-t", "-w", "64", "-l", "64", "-c", "zip:2"}), 0},
         {tiffcp(rgb, "separate.tif", {"-p", "separate"}), 0},
         {tiffcp(rgb, "separate-packbits.tif", {"-p", "separate", "-c", "packbits", "-r", "7"}), 0},
-        {tiffcp(rgb, "jpeg-ycbcr.tif", {"-c", "jpeg:r:90", "-r", "16"}), 12},
+        {tiffcp(rgb, "jpeg-rgb.tif", {"-c", "jpeg:r:90", "-r", "16"}), 12},
+        {tiffcp(rgb, "jpeg-ycbcr.tif", {"-c", "jpeg:90", "-r", "16"}), 12},
         {tiffcp(grey, "fillorder.tif", {"-f", "lsb2msb", "-c", "zip"}), 0},
         {tiffcp(bw, "g3.tif", {"-c", "g3:1d", "-f", "lsb2msb"}), 0},
         {tiffcp(grey, "tiles-grey.tif", {"-t", "-w", "32", "-l", "16", "-c", "packbits"}), 0},
@@ -158,6 +189,45 @@ TEST_F(TiffFiles, TilesPlanesFillOrderAndCopiesByTiffcp)
             ADD_FAILURE() << e.what();
         }
     }
+}
+
+namespace {
+
+// A one-strip little-endian file of 1-bit pixels, 1 = black.
+std::string bilevelTiff(uint32_t w, uint32_t h, uint32_t compression, bool lsbFirst, const std::string& strip)
+{
+    auto le16 = [](uint32_t v) { return std::string{char(v), char(v >> 8)}; };
+    auto le32 = [&](uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); };
+    auto entry = [&](uint32_t tag, uint32_t type, uint32_t value) {
+        return le16(tag) + le16(type) + le32(1) + (type == 3 ? le16(value) + le16(0) : le32(value));
+    };
+    const uint32_t dirAt = uint32_t(8 + strip.size());
+    std::string f = "II" + le16(42) + le32(dirAt) + strip + le16(10);
+    f += entry(256, 4, w) + entry(257, 4, h) + entry(258, 3, 1) + entry(259, 3, compression) + entry(262, 3, 0) +
+         entry(266, 3, lsbFirst ? 2 : 1) + entry(273, 4, 8) + entry(277, 3, 1) + entry(278, 4, h) +
+         entry(279, 4, uint32_t(strip.size())) + le32(0);
+    return f;
+}
+
+}  // namespace
+
+TEST_F(TiffFiles, ModifiedHuffmanStripsInTiffFiles)
+{
+    const std::string pbm = make("bw.pbm", {"-resize", "300x200!", "-monochrome"});
+    for (bool aligned : {false, true})
+        for (bool lsb : {false, true}) {
+            SCOPED_TRACE(std::to_string(aligned) + std::to_string(lsb));
+            std::vector<std::string> args{sourceDir() + "/tests/pictures/fax_mh.py", pbm};
+            if (aligned)
+                args.push_back("aligned");
+            if (lsb)
+                args.push_back("lsb");
+            const auto strip = runCommand(python3(), args);
+            ASSERT_EQ(strip.exitCode, 0) << strip.err;
+            TTIFFGraphic g;
+            EXPECT_EQ(loadError(g, bilevelTiff(300, 200, aligned ? 32771 : 2, lsb, strip.out)), "");
+            EXPECT_EQ(largestDifference(pbm, g), 0);
+        }
 }
 
 TEST_F(TiffFiles, PatchedTagsOurWriterAndResolution)
