@@ -542,10 +542,15 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
         SetPalette(cm.BuildGrayPalette(P.Options & ioMinIsWhite).ToColors());
     }
 
-    std::vector<std::vector<uint8_t>> image(planes, std::vector<uint8_t>(size_t(planeLine * H)));
+    // Chunky strips convert straight from the strip; tiles and separate planes are put
+    // together first.
+    const bool direct = !tiled && !planar;
+    std::vector<std::vector<uint8_t>> image(direct ? 0 : planes, std::vector<uint8_t>(size_t(planeLine * H)));
     std::vector<uint8_t> packed(kind == ctNone ? 0 : size_t(largestPacked)), unpacked(static_cast<size_t>(largest));
     if (decoder)
         decoder->DecodeInit();
+    ProgressEnd();
+    ProgressStart(gesTransfering);
     P.StripCount = uint32_t(chunks.size());
     for (size_t s = 0; s < chunks.size(); ++s) {
         const TChunk& c = chunks[s];
@@ -586,17 +591,19 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
             }
             if (c.y + r >= H || c.x >= W)
                 continue;
+            if (direct) {
+                cm.ConvertRow(TRowSpan(row), std::span<uint8_t>(ScanLine(int32_t(c.y + r)), size_t(BytesPerLine())), W, 255);
+                ProgressRow(c.y + r);
+                continue;
+            }
             const size_t visible = size_t((pixelBits * std::min(c.width, W - c.x) + 7) / 8);
             std::memcpy(image[c.plane].data() + (c.y + r) * planeLine + size_t(pixelBits * c.x / 8), row.data(), visible);
         }
     }
     if (decoder)
         decoder->DecodeEnd();
-    ProgressEnd();
-
-    ProgressStart(gesTransfering);
     std::vector<TRowSpan> rows(planes);
-    for (uint32_t y = 0; y < H; ++y) {
+    for (uint32_t y = 0; y < H && !direct; ++y) {
         for (uint32_t p = 0; p < planes; ++p)
             rows[p] = TRowSpan(image[p].data() + y * planeLine, size_t(planeLine));
         cm.ConvertRow(TSourceRows(rows), std::span<uint8_t>(ScanLine(int32_t(y)), size_t(BytesPerLine())), W, 255);
