@@ -388,7 +388,7 @@ void TiffTgaDecodeCases(benchmark::internal::Benchmark* b)
         b->Args({kind, 3000, 2000, 1});
     b->ArgNames({"kind", "w", "h", "magick_threads"});
     b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
-
+}
 
 // The GIF files: one big picture, and an animation of a picture drifting across the screen.
 Magick::Blob gifOf(bool animation)
