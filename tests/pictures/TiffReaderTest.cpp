@@ -193,20 +193,25 @@ TEST_F(TiffFiles, TilesPlanesFillOrderAndCopiesByTiffcp)
 
 namespace {
 
-// A one-strip little-endian file of 1-bit pixels, 1 = black.
-std::string bilevelTiff(uint32_t w, uint32_t h, uint32_t compression, bool lsbFirst, const std::string& strip)
+// A one-strip little-endian WhiteIsZero file (1-bit pixels: 1 = black); the byte counts and
+// the predictor tag only when asked for.
+std::string bilevelTiff(uint32_t w, uint32_t h, uint32_t compression, bool lsbFirst, const std::string& strip,
+                        uint32_t bits = 1, bool byteCounts = true, uint32_t predictor = 0)
 {
     auto le16 = [](uint32_t v) { return std::string{char(v), char(v >> 8)}; };
     auto le32 = [&](uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); };
     auto entry = [&](uint32_t tag, uint32_t type, uint32_t value) {
         return le16(tag) + le16(type) + le32(1) + (type == 3 ? le16(value) + le16(0) : le32(value));
     };
+    std::string entries = entry(256, 4, w) + entry(257, 4, h) + entry(258, 3, bits) + entry(259, 3, compression) +
+                          entry(262, 3, 0) + entry(266, 3, lsbFirst ? 2 : 1) + entry(273, 4, 8) + entry(277, 3, 1) +
+                          entry(278, 4, h);
+    if (byteCounts)
+        entries += entry(279, 4, uint32_t(strip.size()));
+    if (predictor)
+        entries += entry(317, 3, predictor);
     const uint32_t dirAt = uint32_t(8 + strip.size());
-    std::string f = "II" + le16(42) + le32(dirAt) + strip + le16(10);
-    f += entry(256, 4, w) + entry(257, 4, h) + entry(258, 3, 1) + entry(259, 3, compression) + entry(262, 3, 0) +
-         entry(266, 3, lsbFirst ? 2 : 1) + entry(273, 4, 8) + entry(277, 3, 1) + entry(278, 4, h) +
-         entry(279, 4, uint32_t(strip.size())) + le32(0);
-    return f;
+    return "II" + le16(42) + le32(dirAt) + strip + le16(uint32_t(entries.size() / 12)) + entries + le32(0);
 }
 
 }  // namespace
@@ -294,9 +299,22 @@ TEST_F(TiffFiles, UnsupportedAndHostileFilesGiveTheirMessages)
     patchTag(huge, 278, 30000);
     patchTag(huge, 257, 30000);
     EXPECT_EQ(loadError(g, huge), "Cannot load image. Invalid or unexpected TIF/TIFF image format.");
-    std::string bits = good;
-    patchTag(bits, 258, 3);  // one value: the file's three are at an offset; make it one
-    EXPECT_NE(loadError(g, bits), "");
+    // Depths the colour manager cannot take, and the predictor below 8 bits.
+    const std::string colors = "Invalid color format in TIF/TIFF file.";
+    EXPECT_EQ(loadError(g, bilevelTiff(8, 2, 1, false, std::string(6, '\0'), 3)), colors);
+    EXPECT_EQ(loadError(g, bilevelTiff(8, 2, 1, false, std::string(64, '\0'), 32)), colors);
+    EXPECT_EQ(loadError(g, bilevelTiff(16, 2, 8, false, std::string(6, '\0'), 4, true, 2)), colors);
+    // Old writers leave the byte counts out of uncompressed files; a decoder needs them.
+    EXPECT_EQ(loadError(g, bilevelTiff(8, 2, 1, false, "\xF0\x0F", 1, false)), "");
+    EXPECT_EQ(g.PixelColor(0, 0), gfx::clBlack);
+    EXPECT_EQ(g.PixelColor(0, 1), gfx::clWhite);
+    EXPECT_EQ(loadError(g, bilevelTiff(8, 2, 32773, false, "\x01\xF0\x0F", 1, false)),
+              "Cannot load image. Invalid or unexpected TIF/TIFF image format.");
+    EXPECT_EQ(loadError(g, bilevelTiff(8, 2, 32773, false, "\x01\xF0\x0F", 1, true)), "");
+    EXPECT_EQ(g.PixelColor(7, 1), gfx::clBlack);
+    // Rows that are not in the file.
+    EXPECT_EQ(loadError(g, bilevelTiff(8, 1000, 1, false, "\xF0\x0F", 1, false)),
+              "Cannot load image. Invalid or unexpected TIF/TIFF image format.");
 
     // A palette whose ColorMap holds too many values.
     std::string pal = readFile(make("pal.tif", {"-type", "Palette", "-depth", "4", "-colors", "8", "-compress", "none"}));
