@@ -460,7 +460,12 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
         GetValueList(Stream, 347, P.JPEGTables);
         decoder = std::make_unique<decoders::TTIFFJPEGDecoder>(P);
         break;
-    case ctThunderscan: decoder = std::make_unique<decoders::TThunderDecoder>(W); break;
+    case ctThunderscan:
+        // The decoder counts its rows in bytes of 4-bit pixels.
+        if (bps != 4 || spp != 1)
+            invalidColors();
+        decoder = std::make_unique<decoders::TThunderDecoder>(((tiled ? P.TileWidth : W) * 4ull + 7) / 8);
+        break;
     default: FormatErrorFmt(gesUnsupportedFeature, {gesCompressionScheme, tiffWord});
     }
     if ((kind == ctFax3 || kind == ctFaxRLE || kind == ctFaxRLEW) && (bps != 1 || spp != 1))

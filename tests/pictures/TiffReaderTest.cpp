@@ -235,6 +235,23 @@ TEST_F(TiffFiles, ModifiedHuffmanStripsInTiffFiles)
         }
 }
 
+// ThunderScan rows are counted in bytes of two pixels each: a 6-pixel row ends after 3 bytes,
+// and a run that reaches past it is cut there.
+TEST_F(TiffFiles, ThunderScanStripInATiffFile)
+{
+    // Row 0: pixels 7, 9, then a run of 9s; row 1: pixel 2, then a run of 2s.
+    const std::string strip("\xC7\xC9\x3F\xC2\x3F", 5);
+    TTIFFGraphic g;
+    ASSERT_EQ(loadError(g, bilevelTiff(6, 2, 32809, false, strip, 4)), "");
+    auto level = [&](int x, int y) { return int(gfx::GetRValue(g.PixelColor(x, y))); };
+    // WhiteIsZero: level (15 - v) x 17.
+    EXPECT_EQ(level(0, 0), 8 * 17);
+    for (int x = 1; x < 6; ++x)
+        EXPECT_EQ(level(x, 0), 6 * 17) << x;
+    for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(level(x, 1), 13 * 17) << x;
+}
+
 TEST_F(TiffFiles, PatchedTagsOurWriterAndResolution)
 {
     // Deflate under its old number, one strip claimed as 4294967295 rows.
