@@ -254,38 +254,24 @@ TEST_F(TiffFiles, ThunderScanStripInATiffFile)
 
 TEST_F(TiffFiles, PatchedTagsOurWriterAndResolution)
 {
-    // Deflate under its old number, one strip claimed as 4294967295 rows.
+    // Deflate under its old number, one strip claimed as 4294967295 rows: libtiff reads both.
     std::string zip = readFile(make("old.tif", {"-compress", "Zip", "-define", "tiff:rows-per-strip=1000"}));
     patchTag(zip, 259, 32946);
     patchTag(zip, 278, 0xFFFFFFFF);
+    writeFile(dir.file("patched.tif"), zip);
     TTIFFGraphic g;
-    EXPECT_EQ(loadError(g, zip), "");
-    TTIFFGraphic reference;
-    compare(dir.file("old.tif"), reference);
-    ASSERT_EQ(g.Width(), reference.Width());
-    for (int y = 0; y < g.Height(); y += 7)
-        for (int x = 0; x < g.Width(); x += 5)
-            EXPECT_EQ(g.PixelColor(x, y), reference.PixelColor(x, y));
+    EXPECT_EQ(compare(dir.file("patched.tif"), g), 0);
 
+    // Our writer's files (it keeps 8-bit palette levels as the high byte of 16-bit ones).
     const auto b = pattern(gfx::pf24bit, 21, 13);
     for (gfx::TPixelFormat f : {gfx::pf1bit, gfx::pf4bit, gfx::pf8bit, gfx::pf24bit}) {
         SCOPED_TRACE(int(f));
         gfx::TBitmap src;
         src.Assign(*b);
         src.SetPixelFormat(f);
-        const std::string file = dir.file("ours.tif");
-        SaveBitmapAsTiffFile(file, src);
+        SaveBitmapAsTiffFile(dir.file("ours.tif"), src);
         TTIFFGraphic ours;
-        rtl::TFileStream s(file, rtl::fmOpenRead);
-        ours.LoadFromStream(s);
-        // The writer stores 8-bit palette levels as the high byte of 16-bit ones.
-        EXPECT_LE(largestDifference(file, ours), 1);
-        for (int y = 0; y < 13; ++y)
-            for (int x = 0; x < 21; ++x) {
-                const gfx::TColor a = ours.PixelColor(x, y), b2 = src.PixelColor(x, y);
-                ASSERT_LE(std::abs(int(gfx::GetGValue(a)) - int(gfx::GetGValue(b2))), 1) << x << "," << y;
-                ASSERT_LE(std::abs(int(gfx::GetRValue(a)) - int(gfx::GetRValue(b2))), 1) << x << "," << y;
-            }
+        EXPECT_LE(compare(dir.file("ours.tif"), ours), 1);
     }
 
     TTIFFGraphic cm;
