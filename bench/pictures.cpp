@@ -23,6 +23,11 @@
 // grey 16, interlaced RGB 8), written by ImageMagick before the clock starts and decoded from
 // memory by TPNGObject and by ImageMagick. Goal: ratio within 2.
 //
+// TIFF and Targa decoding (BM_TiffTgaDecode): the 3000 x 2000 photo as TIFF files (no
+// compression, PackBits, deflate, JPEG) and Targa files (24-bit raw and run-length), written by
+// ImageMagick before the clock starts and decoded from memory by TTIFFGraphic / TTargaGraphic
+// and by ImageMagick. Goal: ratio within 2.
+//
 // GIF decoding (BM_GIFDecode): reading a 2000 x 2000 picture of 256 colours and a 100-frame
 // 400 x 300 animation, both written by ImageMagick, from memory: TGIFImage::LoadFromStream
 // against Magick++ reading the same bytes (every frame, not coalesced). Goal: ratio within 2.
@@ -38,6 +43,8 @@
 #include "controls/std/Label.h"
 #include "pictures/gif/GIFImage.h"
 #include "pictures/Resample.h"
+#include "pictures/formats/TargaGraphic.h"
+#include "pictures/formats/TiffGraphic.h"
 #include "pictures/png/pngimage.h"
 #include "pictures/reduce/ColorReduction.h"
 
@@ -51,6 +58,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -325,6 +333,73 @@ void PngDecodeCases(benchmark::internal::Benchmark* b)
     b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 }
 
+enum TiffTgaKind { TiffNone, TiffPackBits, TiffDeflate, TiffJpeg, Tga24, Tga24Rle };
+
+// The photo in the kind's file format and compression, written by ImageMagick.
+std::string tiffTgaOf(TiffTgaKind kind, int w, int h)
+{
+    const std::vector<uint8_t> bgr = photoPixels(w, h);
+    Magick::Image image;
+    image.read(size_t(w), size_t(h), "BGR", MagickCore::CharPixel, bgr.data());
+    image.depth(8);
+    const bool tga = kind == Tga24 || kind == Tga24Rle;
+    image.magick(tga ? "TGA" : "TIFF");
+    switch (kind) {
+    case TiffNone: case Tga24: image.compressType(MagickCore::NoCompression); break;
+    case TiffPackBits: case Tga24Rle: image.compressType(MagickCore::RLECompression); break;
+    case TiffDeflate: image.compressType(MagickCore::ZipCompression); break;
+    case TiffJpeg:
+        image.compressType(MagickCore::JPEGCompression);
+        image.quality(90);
+        break;
+    }
+    Magick::Blob blob;
+    image.write(&blob);
+    return std::string(static_cast<const char*>(blob.data()), blob.length());
+}
+
+// Args: the kind, width, height, ImageMagick's threads.
+void BM_TiffTgaDecode(benchmark::State& state)
+{
+    const auto kind = TiffTgaKind(state.range(0));
+    const int w = int(state.range(1)), h = int(state.range(2));
+    Magick::ResourceLimits::thread(state.range(3) > 0 ? size_t(state.range(3)) : MagickDefaultThreads);
+    const std::string file = tiffTgaOf(kind, w, h);
+    const Magick::Blob blob(file.data(), file.size());
+    rtl::TMemoryStream stream(std::vector<uint8_t>(file.begin(), file.end()));
+    std::unique_ptr<TFormatGraphic> ours;
+    if (kind == Tga24 || kind == Tga24Rle)
+        ours = std::make_unique<TTargaGraphic>();
+    else
+        ours = std::make_unique<TTIFFGraphic>();
+    Magick::Image theirs;
+    state.counters["file_mb"] = double(file.size()) / 1e6;
+    compareWithMagick(
+        state, 2.0,
+        [&] {
+            stream.SetPosition(0);
+            theirs = Magick::Image();
+            theirs.magick(kind == Tga24 || kind == Tga24Rle ? "TGA" : "TIFF");  // Targa has no signature
+        },
+        [&] {
+            ours->LoadFromStream(stream);
+            if (ours->Width() != w)
+                state.SkipWithError("our decoding failed");
+        },
+        [&] {
+            theirs.read(blob);
+            if (theirs.columns() != size_t(w))
+                state.SkipWithError("ImageMagick's decoding failed");
+        });
+}
+
+void TiffTgaDecodeCases(benchmark::internal::Benchmark* b)
+{
+    for (int kind : {TiffNone, TiffPackBits, TiffDeflate, TiffJpeg, Tga24, Tga24Rle})
+        b->Args({kind, 3000, 2000, 1});
+    b->ArgNames({"kind", "w", "h", "magick_threads"});
+    b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
+}
 
 // The GIF files: one big picture, and an animation of a picture drifting across the screen.
 Magick::Blob gifOf(bool animation)
@@ -422,6 +497,7 @@ void BM_PicturePreview(benchmark::State& state)
 }  // namespace
 
 BENCHMARK(BM_Resample)->Apply(ResampleCases);
+BENCHMARK(BM_TiffTgaDecode)->Apply(TiffTgaDecodeCases);
 BENCHMARK(BM_PngDecode)->Apply(PngDecodeCases);
 BENCHMARK(BM_ReduceColors)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 BENCHMARK(BM_GIFDecode)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);

@@ -2,6 +2,8 @@
 
 #include "pictures/formats/FileFormatList.h"
 #include "pictures/formats/IconGraphic.h"
+#include "pictures/formats/TargaGraphic.h"
+#include "pictures/formats/TiffGraphic.h"
 #include "pictures/gif/GIFImage.h"
 #include "pictures/png/pngimage.h"
 #include "platform/gfx/Jpeg.h"
@@ -34,6 +36,15 @@ const TFormatRow formatRows[] = {
     {"jpeg", &gfx::TJPEGImage::ClassInfo, "", "JPEG images", fkRaster},
     {"rle", &gfx::TBitmap::ClassInfo, "Windows bitmaps", "Run length encoded Windows bitmaps", fkRaster},
     {"dib", &gfx::TBitmap::ClassInfo, "", "Device independant Windows bitmaps", fkRaster},
+    {"win", &TTargaGraphic::ClassInfo, "Truevision images", "", fkRaster},
+    {"vst", &TTargaGraphic::ClassInfo, "", "", fkRaster},
+    {"vda", &TTargaGraphic::ClassInfo, "", "", fkRaster},
+    {"tga", &TTargaGraphic::ClassInfo, "", "", fkRaster},
+    {"icb", &TTargaGraphic::ClassInfo, "", "", fkRaster},
+    {"tiff", &TTIFFGraphic::ClassInfo, "Tagged image file format images", "Macintosh TIFF images", fkRaster | fkMultiImage},
+    {"tif", &TTIFFGraphic::ClassInfo, "", "PC TIF images", fkRaster | fkMultiImage},
+    {"fax", &TTIFFGraphic::ClassInfo, "", "GFI fax images", fkRaster | fkMultiImage},
+    {"eps", &TEPSGraphic::ClassInfo, "Encapsulated Postscript images", "", fkRaster},
 };
 
 std::unique_ptr<TFileFormatList> formatList;
