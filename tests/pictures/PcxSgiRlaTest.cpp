@@ -396,7 +396,7 @@ TEST(ScriptedRead, DamagedAutodeskRlaAndDrHaloFiles)
     // Offsets and counts past the end.
     TRLAGraphic g;
     EXPECT_EQ(loadRla(patched(740, be32(0x7FFFFFF0)), g), "Stream read error in RLA file.");
-    EXPECT_EQ(loadRla(patched(740 + 4 * 7, be16(0xFFFF)), g), "Stream read error in RLA file.");
+    EXPECT_EQ(loadRla(patched(740 + 4 * 24, be16(0xFFFF)), g), "Stream read error in RLA file.");
     EXPECT_EQ(loadRla(patched(8, be16(0) + be16(3000) + be16(0) + be16(3000)), g), "Stream read error in RLA file.");
     // Gamma text in any locale's spelling: "2,2" is no number and gives 1.0.
     TRLAGraphic comma;

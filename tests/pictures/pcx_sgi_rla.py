@@ -18,11 +18,12 @@ def expect(path, w, h, pixels):
 
 
 def autodesk(out):
-    w, h = 7, 5
+    w, h = 32, 20
     pal = [((i * 5) % 64, (i * 3) % 64, 63 - i % 64) for i in range(256)]
     pal[5] = (63, 0, 32)
+    # A magenta box in the top left corner over bands: upright at a glance.
     head = struct.pack('<HHHHHBB', 0x9119, w, h, 3, 4, 8, 0) + bytes(20)
-    idx = [[(x * 7 + y * 3 + 5) % 256 for x in range(w)] for y in range(h)]
+    idx = [[5 if x < 10 and y < 6 else (x + y * 3 + 40) % 256 for x in range(w)] for y in range(h)]
     body = b''.join(bytes(row) for row in idx)
     (out / 'picture.pic').write_bytes(head + b''.join(bytes(e) for e in pal) + body)
     expect(out / 'picture.pic', w, h,
@@ -54,7 +55,10 @@ def rla(out, name, w, h, bits=8, matte=False, bottom_up=True, gamma=b'2.2', left
     top_value = (1 << bits) - 1
 
     def sample(x, y, c):
-        # Flat stretches for runs, steps for literals, every channel its own.
+        # Flat stretches for runs, steps for literals, every channel its own; a green box in
+        # the top left corner.
+        if x < w // 3 and y < h // 3 and c < 3:
+            return (30, 220, 40)[c]
         v = [(x // 3) * 40 + y * 9, 255 - (x * 13 + y * 5) % 256, (x * y * 7) % 256, (x * 30 + y * 11) % 256][c]
         return v % 256
 
@@ -131,8 +135,9 @@ def cut_rows(row):
 
 
 def halo(out, name, with_palette, palette_name=None):
-    w, h = 23, 9
-    idx = [[(x // 4 * 31 + y * 17) % 256 for x in range(w)] for y in range(h)]
+    # (A width of 40 would make ImageMagick take the file for a headerless bitmap.)
+    w, h = 46, 24
+    idx = [[250 if x < 12 and y < 8 else (x // 4 * 31 + y * 17) % 256 for x in range(w)] for y in range(h)]
     data = struct.pack('<HHH', w, h, 0) + b''.join(cut_rows(r) for r in idx)
     (out / name).write_bytes(data)
     pal = [((i * 7) % 256, (255 - i) % 256, (i * 3 + 40) % 256) for i in range(256)]
@@ -160,10 +165,10 @@ def main():
     out = Path(sys.argv[1])
     out.mkdir(parents=True, exist_ok=True)
     autodesk(out)
-    rla(out, 'bottomup.rla', 19, 7)
+    rla(out, 'bottomup.rla', 40, 24)
     rla(out, 'topdown.rla', 19, 7, bottom_up=False, gamma=b'1.0', left=-4, bottom=3)
-    rla(out, 'matte.rla', 11, 6, matte=True, gamma=b'0.4545')
-    rla(out, 'wide.rla', 9, 5, bits=16, gamma=b'abc')
+    rla(out, 'matte.rla', 30, 18, matte=True, gamma=b'0.4545')
+    rla(out, 'wide.rla', 30, 18, bits=16, gamma=b'abc')
     rla(out, 'tenbit.rla', 9, 4, bits=10, gamma=b'1')
     halo(out, 'palette.cut', True)
     halo(out, 'upper.cut', True, 'upper.PAL')
