@@ -305,6 +305,10 @@ void TCUTGraphic::LoadFromStream(rtl::TStream& Stream)
     // the data cannot pay for loads nothing.
     if (uint64_t(p.Width) * p.Height > uint64_t(left) * 127 || uint64_t(p.Height) * 2 > uint64_t(left))
         return;
+    // Nor does one no bitmap can hold.
+    if (p.Width > uint32_t(gfx::TBitmap::MaxSide) || p.Height > uint32_t(gfx::TBitmap::MaxSide) ||
+        int64_t((p.Width + 3) & ~3u) * p.Height > gfx::TBitmap::MaxPixelBytes)
+        return;
     ProgressStart(gesTransfering);
     SetPixelFormat(gfx::pf8bit);
     std::vector<gfx::TColor> palette;

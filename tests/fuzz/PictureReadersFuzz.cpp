@@ -1,7 +1,7 @@
 // Feeds arbitrary files to the PCX, Dr. Halo, SGI, Autodesk and RLA readers. The first byte
-// picks the reader, the rest is the file. A reader may refuse it with its message (or a
-// stream's read error); anything else escaping, and any read or write outside a buffer, is a
-// fault. Seeds: the fixtures of tests/pictures/pcx_sgi_rla.py, each with its selector byte.
+// picks the reader, the rest is the file. A reader may refuse it with its message, a stream's
+// read error or the bitmap's size limit; anything else escaping, and any read or write outside
+// a buffer, is a fault. Seeds: the fixtures of tests/pictures/pcx_sgi_rla.py, each with its selector byte.
 #include "pictures/formats/PCXGraphic.h"
 #include "pictures/formats/SGIGraphic.h"
 #include "platform/rtl/Streams.h"
@@ -38,6 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         reader->LoadFromStream(stream);
     } catch (const gfx::EInvalidGraphic&) {
+    } catch (const gfx::EInvalidGraphicOperation&) {
+        // "Bitmap too large": a size the data pays for but no bitmap holds.
     } catch (const rtl::EReadError&) {
     }
     return 0;

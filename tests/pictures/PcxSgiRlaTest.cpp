@@ -11,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <random>
 
 using namespace testsupport;
 using namespace pngtest;
@@ -210,6 +209,10 @@ TEST(PcxRead, WindowPalettesAndDepthsOfHandMadeFiles)
     rtl::TMemoryStream header(std::vector<uint8_t>(planes.begin(), planes.end()));
     EXPECT_TRUE(TPCXGraphic().CanLoad(header));
     EXPECT_EQ(header.Position(), 0);
+    // Screen captures (maker 205) are offered as the load takes them.
+    planes[0] = char(205);
+    rtl::TMemoryStream capture(std::vector<uint8_t>(planes.begin(), planes.end()));
+    EXPECT_TRUE(TPCXGraphic().CanLoad(capture));
 }
 
 TEST(PcxRead, DamagedFilesGiveTheReadersAnswers)
@@ -415,6 +418,8 @@ TEST(ScriptedRead, DamagedAutodeskRlaAndDrHaloFiles)
     // A huge Dr. Halo picture over a few bytes loads nothing; rows end when full.
     writeFile(dir.file("huge.cut"), le16(30000) + le16(30000) + le16(0) + "\x02\x00\xFF\x01");
     EXPECT_TRUE(load<TCUTGraphic>(dir.file("huge.cut"))->Empty());
+    writeFile(dir.file("wide.cut"), le16(65535) + le16(1) + le16(0) + std::string(1000, '\x01'));
+    EXPECT_TRUE(load<TCUTGraphic>(dir.file("wide.cut"))->Empty());
     writeFile(dir.file("full.cut"), le16(3) + le16(2) + le16(0) + le16(4) + "\x85\x09" + le16(3) + "\x01\x05\x00");
     const auto full = load<TCUTGraphic>(dir.file("full.cut"));
     EXPECT_EQ(full->ScanLine(0)[2], 9);
@@ -427,41 +432,4 @@ TEST(ScriptedRead, DamagedAutodeskRlaAndDrHaloFiles)
     const auto paletted = load<TCUTGraphic>(dir.file("full.cut"));
     EXPECT_EQ(paletted->Palette()[0], gfx::RGB(200, 100, 50));
     EXPECT_EQ(paletted->Palette()[5], gfx::clBlack);
-}
-
-TEST(ScriptedRead, RandomDamageNeverCrashes)
-{
-    TempDir dir;
-    sh(python3() + " " + script() + " " + dir.path());
-    const std::string ppm = drawPpm(dir, "p.ppm", 12);
-    sh("ppmtopcx " + ppm + " > " + dir.file("a.pcx") + " && pnmtosgi -rle " + ppm + " > " + dir.file("a.sgi"));
-    std::mt19937 random(61);
-    for (const char* name : {"a.pcx", "a.sgi", "picture.pic", "matte.rla", "palette.cut"}) {
-        const std::string original = readFile(dir.file(name));
-        for (int round = 0; round < 300; ++round) {
-            std::string bytes = original;
-            for (int k = 0; k < 1 + round % 6; ++k)
-                bytes[random() % bytes.size()] = char(random());
-            if (round % 5 == 0)
-                bytes.resize(random() % bytes.size());
-            rtl::TMemoryStream m(std::vector<uint8_t>(bytes.begin(), bytes.end()));
-            std::unique_ptr<TFormatGraphic> g;
-            const std::string n = name;
-            if (n == "a.pcx")
-                g = std::make_unique<TPCXGraphic>();
-            else if (n == "a.sgi")
-                g = std::make_unique<TSGIGraphic>();
-            else if (n == "picture.pic")
-                g = std::make_unique<TAutodeskGraphic>();
-            else if (n == "matte.rla")
-                g = std::make_unique<TRLAGraphic>();
-            else
-                g = std::make_unique<TCUTGraphic>();
-            try {
-                g->LoadFromStream(m);
-            } catch (const gfx::EInvalidGraphic&) {
-            } catch (const rtl::EReadError&) {
-            }
-        }
-    }
 }
