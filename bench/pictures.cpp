@@ -28,6 +28,12 @@
 // ImageMagick before the clock starts and decoded from memory by TTIFFGraphic / TTargaGraphic
 // and by ImageMagick. Goal: ratio within 2.
 //
+// Planar and run-length readers (BM_ReaderDecode): a 3000 x 2000 photo as PCX (8-bit
+// run-length with its palette block, 24-bit in three run-length planes) and run-length SGI,
+// all written by ImageMagick, and as RLA written here (ImageMagick writes no RLA and refuses
+// such files, so its anchor there is its reading of the same pixels as run-length SGI), read
+// from memory by our readers and by ImageMagick. Goal: ratio within 2.
+//
 // GIF decoding (BM_GIFDecode): reading a 2000 x 2000 picture of 256 colours and a 100-frame
 // 400 x 300 animation, both written by ImageMagick, from memory: TGIFImage::LoadFromStream
 // against Magick++ reading the same bytes (every frame, not coalesced). Goal: ratio within 2.
@@ -43,6 +49,8 @@
 #include "controls/std/Label.h"
 #include "pictures/gif/GIFImage.h"
 #include "pictures/Resample.h"
+#include "pictures/formats/PCXGraphic.h"
+#include "pictures/formats/SGIGraphic.h"
 #include "pictures/formats/TargaGraphic.h"
 #include "pictures/formats/TiffGraphic.h"
 #include "pictures/png/pngimage.h"
@@ -401,6 +409,102 @@ void TiffTgaDecodeCases(benchmark::internal::Benchmark* b)
     b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 }
 
+enum ReaderKind { Pcx8Rle, Pcx24Rle, SgiRle, Rla };
+
+std::string magickFile(ReaderKind kind, int w, int h)
+{
+    Magick::Image image = plasmaPhoto(w, h);
+    image.compressType(MagickCore::RLECompression);
+    if (kind == Pcx8Rle) {
+        image.quantizeColors(256);
+        image.quantize();
+        image.type(MagickCore::PaletteType);
+    }
+    image.magick(kind == Pcx8Rle || kind == Pcx24Rle ? "PCX" : "SGI");
+    Magick::Blob blob;
+    image.write(&blob);
+    return std::string(static_cast<const char*>(blob.data()), blob.length());
+}
+
+// The same photo as an RLA file: three 8-bit channels in literal packets of 128 bytes.
+std::string rlaFile(int w, int h)
+{
+    const std::vector<uint8_t> bgr = bgrOf(plasmaPhoto(w, h));
+    std::string header(740, '\0');
+    auto put16 = [&](size_t at, int v) { header[at] = char(v >> 8), header[at + 1] = char(v); };
+    for (size_t at : {size_t(0), size_t(8)}) {
+        put16(at + 2, w - 1);
+        put16(at + 6, h - 1);
+    }
+    put16(20, 3);
+    put16(26, 0xFFFE);
+    header.replace(28, 3, "1.0");
+    header.replace(580, 3, "rgb");
+    put16(658, 8);
+    std::string rows, offsets;
+    for (int row = 0; row < h; ++row) {
+        const uint32_t at = uint32_t(740 + 4 * h + rows.size());
+        offsets += std::string{char(at >> 24), char(at >> 16), char(at >> 8), char(at)};
+        const int y = h - 1 - row;
+        for (int c = 2; c >= 0; --c) {
+            std::string coded;
+            for (int x = 0; x < w; x += 128) {
+                const int n = std::min(128, w - x);
+                coded += char(-n);
+                for (int k = 0; k < n; ++k)
+                    coded += char(bgr[(size_t(y) * w + x + k) * 3 + c]);
+            }
+            rows += std::string{char(coded.size() >> 8), char(coded.size())} + coded;
+        }
+    }
+    return header + offsets + rows;
+}
+
+// Args: the kind, width, height.
+void BM_ReaderDecode(benchmark::State& state)
+{
+    const auto kind = ReaderKind(state.range(0));
+    const int w = int(state.range(1)), h = int(state.range(2));
+    Magick::ResourceLimits::thread(1);
+    const std::string file = kind == Rla ? rlaFile(w, h) : magickFile(kind, w, h);
+    const std::string anchor = kind == Rla ? magickFile(SgiRle, w, h) : file;
+    const Magick::Blob blob(anchor.data(), anchor.size());
+    rtl::TMemoryStream stream(std::vector<uint8_t>(file.begin(), file.end()));
+    std::unique_ptr<TFormatGraphic> ours;
+    if (kind == Pcx8Rle || kind == Pcx24Rle)
+        ours = std::make_unique<TPCXGraphic>();
+    else if (kind == SgiRle)
+        ours = std::make_unique<TSGIGraphic>();
+    else
+        ours = std::make_unique<TRLAGraphic>();
+    Magick::Image theirs;
+    state.counters["file_mb"] = double(file.size()) / 1e6;
+    compareWithMagick(
+        state, 2.0,
+        [&] {
+            stream.SetPosition(0);
+            theirs = Magick::Image();
+        },
+        [&] {
+            ours->LoadFromStream(stream);
+            if (ours->Width() != w)
+                state.SkipWithError("our decoding failed");
+        },
+        [&] {
+            theirs.read(blob);
+            if (theirs.columns() != size_t(w))
+                state.SkipWithError("ImageMagick's decoding failed");
+        });
+}
+
+void ReaderDecodeCases(benchmark::internal::Benchmark* b)
+{
+    for (int kind : {Pcx8Rle, Pcx24Rle, SgiRle, Rla})
+        b->Args({kind, 3000, 2000});
+    b->ArgNames({"kind", "w", "h"});
+    b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
+}
+
 // The GIF files: one big picture, and an animation of a picture drifting across the screen.
 Magick::Blob gifOf(bool animation)
 {
@@ -499,6 +603,7 @@ void BM_PicturePreview(benchmark::State& state)
 BENCHMARK(BM_Resample)->Apply(ResampleCases);
 BENCHMARK(BM_TiffTgaDecode)->Apply(TiffTgaDecodeCases);
 BENCHMARK(BM_PngDecode)->Apply(PngDecodeCases);
+BENCHMARK(BM_ReaderDecode)->Apply(ReaderDecodeCases);
 BENCHMARK(BM_ReduceColors)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 BENCHMARK(BM_GIFDecode)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 BENCHMARK(BM_PicturePreview)->Args({4000, 3000})->ArgNames({"w", "h"})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);

@@ -2,6 +2,8 @@
 
 #include "pictures/formats/FileFormatList.h"
 #include "pictures/formats/IconGraphic.h"
+#include "pictures/formats/PCXGraphic.h"
+#include "pictures/formats/SGIGraphic.h"
 #include "pictures/formats/TargaGraphic.h"
 #include "pictures/formats/TiffGraphic.h"
 #include "pictures/gif/GIFImage.h"
@@ -45,6 +47,18 @@ const TFormatRow formatRows[] = {
     {"tif", &TTIFFGraphic::ClassInfo, "", "PC TIF images", fkRaster | fkMultiImage},
     {"fax", &TTIFFGraphic::ClassInfo, "", "GFI fax images", fkRaster | fkMultiImage},
     {"eps", &TEPSGraphic::ClassInfo, "Encapsulated Postscript images", "", fkRaster},
+    {"pcx", &TPCXGraphic::ClassInfo, "ZSoft Paintbrush images", "", fkRaster},
+    {"pcc", &TPCXGraphic::ClassInfo, "", "", fkRaster},
+    {"scr", &TPCXGraphic::ClassInfo, "", "Word 5.x screen capture images", fkRaster},
+    {"rpf", &TRLAGraphic::ClassInfo, "Alias/Wavefront images", "", fkRaster},
+    {"rla", &TRLAGraphic::ClassInfo, "", "", fkRaster},
+    {"sgi", &TSGIGraphic::ClassInfo, "SGI images", "SGI true color images", fkRaster},
+    {"rgba", &TSGIGraphic::ClassInfo, "", "SGI true color images with alpha", fkRaster},
+    {"rgb", &TSGIGraphic::ClassInfo, "", "SGI true color images", fkRaster},
+    {"bw", &TSGIGraphic::ClassInfo, "", "SGI black/white images", fkRaster},
+    {"cel", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
+    {"pic", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
+    {"cut", &TCUTGraphic::ClassInfo, "Dr. Halo images", "", fkRaster},
 };
 
 std::unique_ptr<TFileFormatList> formatList;
