@@ -4,6 +4,7 @@
 #include "pictures/formats/IconGraphic.h"
 #include "pictures/png/pngimage.h"
 #include "platform/gfx/Jpeg.h"
+#include "platform/gfx/Metafile.h"
 #include "platform/gfx/Picture.h"
 
 #include <algorithm>
@@ -24,6 +25,8 @@ struct TFormatRow {
 const TFormatRow formatRows[] = {
     {"bmp", &gfx::TBitmap::ClassInfo, "Windows bitmaps", "", fkRaster},
     {"ico", &TIconGraphic::ClassInfo, "Windows icons", "", fkRaster},
+    {"wmf", &gfx::TMetafile::ClassInfo, "Windows metafiles", "", fkVector},
+    {"emf", &gfx::TMetafile::ClassInfo, "Windows metafiles", "Windows enhanced meta files", fkVector},
     {"jfif", &gfx::TJPEGImage::ClassInfo, "JPG images", "JFIF images", fkRaster},
     {"jpg", &gfx::TJPEGImage::ClassInfo, "", "JPG images", fkRaster},
     {"jpe", &gfx::TJPEGImage::ClassInfo, "", "JPE images", fkRaster},

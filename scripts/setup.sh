@@ -31,6 +31,9 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-translations-l10n xvfb xauth
   # the font picker's tests check its Japanese families against fc-list
   fontconfig
+  # metafiles: libwmf and libemf2svg read them into SVG for QtSvg; the tests check our EMF files
+  # with emf2svg-conv
+  libwmf-dev libemf2svg-dev qt6-svg-dev emf2svg
 )
 
 missing=()

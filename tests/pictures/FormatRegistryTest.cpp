@@ -7,6 +7,7 @@
 #include "pictures/formats/IconGraphic.h"
 #include "pictures/png/pngimage.h"
 #include "platform/gfx/Jpeg.h"
+#include "platform/gfx/Metafile.h"
 #include "platform/gfx/Picture.h"
 #include "support/TestSupport.h"
 
@@ -39,6 +40,12 @@ std::map<std::string, gfx::TGraphicClass> resolution()
         r[f.extension] = gfx::TPicture::FindGraphicClass(f.extension);
     return r;
 }
+
+// The start-up registration for a test's scope, taken back however the test ends.
+struct Registered {
+    Registered() { RegisterPictureFormats(); }
+    ~Registered() { UnregisterPictureFormats(); }
+};
 
 std::string errorOf(const std::function<void()>& f)
 {
@@ -133,6 +140,9 @@ TEST(PictureFormats, StartUpShutDownAndStartUpAgain)
     EXPECT_EQ(descriptionOf("bmp"), "Windows bitmaps");
     EXPECT_EQ(descriptionOf("jpeg"), "JPEG images");
     EXPECT_EQ(descriptionOf("dib"), "Device independant Windows bitmaps");
+    EXPECT_EQ(gfx::TPicture::FindGraphicClass("emf"), &gfx::TMetafile::ClassInfo);
+    EXPECT_EQ(descriptionOf("wmf"), "Windows metafiles");
+    EXPECT_EQ(descriptionOf("emf"), "Windows enhanced meta files");
     ASSERT_NE(FileFormatList(), nullptr);
 
     UnregisterPictureFormats();
@@ -156,7 +166,7 @@ TEST(PictureFormats, LoadsTheFirstImageOfAnIcon)
                                      "BMP3:" + dir.file("red.bmp")}).exitCode, 0);
     ASSERT_EQ(runCommand("convert", {dir.file("red.bmp"), dir.file("red.ico")}).exitCode, 0);
     ASSERT_EQ(runCommand("convert", {"-size", "24x20", "xc:blue", "-alpha", "on", dir.file("blue.ico")}).exitCode, 0);
-    RegisterPictureFormats();
+    const Registered registered;
     gfx::TPicture picture;
     picture.LoadFromFile(dir.file("red.ico"));
     ASSERT_EQ(picture.Width(), 16);
@@ -167,7 +177,6 @@ TEST(PictureFormats, LoadsTheFirstImageOfAnIcon)
     writeFile(dir.file("bad.ico"), std::string("\0\0\1\0\1\0", 6) + std::string(16, '\0'));
     EXPECT_THROW(picture.LoadFromFile(dir.file("bad.ico")), gfx::EInvalidGraphic);
     EXPECT_EQ(picture.Width(), 24);
-    UnregisterPictureFormats();
 }
 
 namespace {
