@@ -2,6 +2,9 @@
 
 #include "pictures/formats/FileFormatList.h"
 #include "pictures/formats/IconGraphic.h"
+#include "pictures/formats/PaintShopProGraphic.h"
+#include "pictures/formats/PhotoshopGraphic.h"
+#include "pictures/formats/PortableMapGraphic.h"
 #include "pictures/png/pngimage.h"
 #include "platform/gfx/Jpeg.h"
 #include "platform/gfx/Metafile.h"
@@ -33,6 +36,12 @@ const TFormatRow formatRows[] = {
     {"jpeg", &gfx::TJPEGImage::ClassInfo, "", "JPEG images", fkRaster},
     {"rle", &gfx::TBitmap::ClassInfo, "Windows bitmaps", "Run length encoded Windows bitmaps", fkRaster},
     {"dib", &gfx::TBitmap::ClassInfo, "", "Device independant Windows bitmaps", fkRaster},
+    {"psd", &TPSDGraphic::ClassInfo, "Photoshop images", "", fkRaster | fkLayered},
+    {"pdd", &TPSDGraphic::ClassInfo, "", "", fkRaster | fkLayered},
+    {"ppm", &TPPMGraphic::ClassInfo, "Portable map images", "Portable pixel map images", fkRaster},
+    {"pgm", &TPPMGraphic::ClassInfo, "", "Portable gray map images", fkRaster},
+    {"pbm", &TPPMGraphic::ClassInfo, "", "Portable bitmap images", fkRaster},
+    {"psp", &TPSPGraphic::ClassInfo, "Paintshop Pro images", "", fkRaster | fkVector},
 };
 
 std::unique_ptr<TFileFormatList> formatList;
