@@ -3,6 +3,7 @@
 #include "pictures/formats/FileFormatList.h"
 #include "pictures/formats/IconGraphic.h"
 #include "pictures/formats/PaintShopProGraphic.h"
+#include "pictures/formats/PhotoCdGraphic.h"
 #include "pictures/formats/PhotoshopGraphic.h"
 #include "pictures/formats/PortableMapGraphic.h"
 #include "pictures/png/pngimage.h"
@@ -41,6 +42,7 @@ const TFormatRow formatRows[] = {
     {"ppm", &TPPMGraphic::ClassInfo, "Portable map images", "Portable pixel map images", fkRaster},
     {"pgm", &TPPMGraphic::ClassInfo, "", "Portable gray map images", fkRaster},
     {"pbm", &TPPMGraphic::ClassInfo, "", "Portable bitmap images", fkRaster},
+    {"pcd", &TPCDGraphic::ClassInfo, "Kodak Photo-CD images", "", fkRaster},
     {"psp", &TPSPGraphic::ClassInfo, "Paintshop Pro images", "", fkRaster | fkVector},
 };
 
