@@ -5,6 +5,7 @@
 #include "pictures/formats/PaintShopProGraphic.h"
 #include "pictures/formats/PhotoCdGraphic.h"
 #include "pictures/formats/PhotoshopGraphic.h"
+#include "pictures/formats/PngGraphic.h"
 #include "pictures/formats/PortableMapGraphic.h"
 #include "pictures/png/pngimage.h"
 #include "platform/gfx/Jpeg.h"
@@ -44,6 +45,7 @@ const TFormatRow formatRows[] = {
     {"pbm", &TPPMGraphic::ClassInfo, "", "Portable bitmap images", fkRaster},
     {"pcd", &TPCDGraphic::ClassInfo, "Kodak Photo-CD images", "", fkRaster},
     {"psp", &TPSPGraphic::ClassInfo, "Paintshop Pro images", "", fkRaster | fkVector},
+    {"png", &TPNGGraphic::ClassInfo, "Portable network graphic images", "", fkRaster},
 };
 
 std::unique_ptr<TFileFormatList> formatList;
