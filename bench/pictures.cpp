@@ -22,7 +22,14 @@
 // PNG decoding (BM_PngDecode): 3000 x 2000 PNG files of five kinds (RGB 8, RGBA 8, palette 8,
 // grey 16, interlaced RGB 8), written by ImageMagick before the clock starts and decoded from
 // memory by TPNGObject and by ImageMagick. Goal: ratio within 2.
+//
+// Format family readers (BM_FormatReaders): a Photoshop file, a P6 map, a Photo-CD pack and the
+// family PNG reader on the PNG cases' files, beside ImageMagick. Goal: ratio within 2.
 #include "bench/BenchSupport.h"
+#include "pictures/formats/PhotoCdGraphic.h"
+#include "pictures/formats/PhotoshopGraphic.h"
+#include "pictures/formats/PngGraphic.h"
+#include "pictures/formats/PortableMapGraphic.h"
 #include "pictures/Resample.h"
 #include "pictures/png/pngimage.h"
 #include "pictures/reduce/ColorReduction.h"
@@ -36,6 +43,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -309,10 +317,78 @@ void PngDecodeCases(benchmark::internal::Benchmark* b)
     b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 }
 
+// The file of a format reader case, written by ImageMagick: 0 Photoshop (RLE), 1 P6 map,
+// 2 Photo-CD, 3 + a PNG kind.
+std::string formatFile(int file, int w, int h)
+{
+    if (file >= 3)
+        return pngOf(PngKind(file - 3), w, h);
+    const auto bgr = photoPixels(w, h);
+    Magick::Image image;
+    image.read(size_t(w), size_t(h), "BGR", MagickCore::CharPixel, bgr.data());
+    image.depth(8);
+    if (file == 0) {
+        image.compressType(MagickCore::RLECompression);
+        image.magick("PSD");
+    } else {
+        image.magick(file == 1 ? "PPM" : "PCD");
+    }
+    Magick::Blob blob;
+    image.write(&blob);
+    return std::string(static_cast<const char*>(blob.data()), blob.length());
+}
+
+// Args: the file, width, height, ImageMagick's threads.
+void BM_FormatReaders(benchmark::State& state)
+{
+    const int file = int(state.range(0)), w = int(state.range(1)), h = int(state.range(2));
+    Magick::ResourceLimits::thread(state.range(3) > 0 ? size_t(state.range(3)) : MagickDefaultThreads);
+    const std::string bytes = formatFile(file, w, h);
+    const Magick::Blob blob(bytes.data(), bytes.size());
+    rtl::TMemoryStream stream(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    std::unique_ptr<TFormatGraphic> ours;
+    switch (file) {
+    case 0: ours = std::make_unique<TPSDGraphic>(); break;
+    case 1: ours = std::make_unique<TPPMGraphic>(); break;
+    case 2: ours = std::make_unique<TPCDGraphic>(); break;
+    default: ours = std::make_unique<TPNGGraphic>(); break;
+    }
+    Magick::Image theirs;
+    state.counters["file_mb"] = double(bytes.size()) / 1e6;
+    compareWithMagick(
+        state, 2.0,
+        [&] {
+            stream.SetPosition(0);
+            theirs = Magick::Image();
+        },
+        [&] {
+            ours->LoadFromStream(stream);
+            if (ours->Width() != w)
+                state.SkipWithError("our decoding failed");
+        },
+        [&] {
+            theirs.read(blob);
+            if (theirs.columns() != size_t(w))
+                state.SkipWithError("ImageMagick's decoding failed");
+        });
+}
+
+void FormatReaderCases(benchmark::internal::Benchmark* b)
+{
+    b->Args({0, 3000, 2000, 1});
+    b->Args({1, 3000, 2000, 1});
+    b->Args({2, 768, 512, 1});
+    for (int kind : {Rgb8, Rgba8, Palette8, Grey16, Rgb8Interlaced})
+        b->Args({3 + kind, 3000, 2000, 1});
+    b->ArgNames({"file", "w", "h", "magick_threads"});
+    b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
+}
+
 }  // namespace
 
 BENCHMARK(BM_Resample)->Apply(ResampleCases);
 BENCHMARK(BM_PngDecode)->Apply(PngDecodeCases);
+BENCHMARK(BM_FormatReaders)->Apply(FormatReaderCases);
 BENCHMARK(BM_ReduceColors)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 
 int main(int argc, char** argv)
