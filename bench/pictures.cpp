@@ -279,16 +279,12 @@ std::string pngOf(PngKind kind, int w, int h)
     return std::string(static_cast<const char*>(blob.data()), blob.length());
 }
 
-// Args: the kind, width, height, ImageMagick's threads.
-void BM_PngDecode(benchmark::State& state)
+// Decodes `file` from memory with `ours` and with ImageMagick, alternating, for a picture w
+// pixels wide.
+void decodeBesideMagick(benchmark::State& state, const std::string& file, int w, gfx::TGraphic& ours)
 {
-    const auto kind = PngKind(state.range(0));
-    const int w = int(state.range(1)), h = int(state.range(2));
-    Magick::ResourceLimits::thread(state.range(3) > 0 ? size_t(state.range(3)) : MagickDefaultThreads);
-    const std::string file = pngOf(kind, w, h);
     const Magick::Blob blob(file.data(), file.size());
     rtl::TMemoryStream stream(std::vector<uint8_t>(file.begin(), file.end()));
-    png::TPNGObject ours;
     Magick::Image theirs;
     state.counters["file_mb"] = double(file.size()) / 1e6;
     compareWithMagick(
@@ -307,6 +303,16 @@ void BM_PngDecode(benchmark::State& state)
             if (theirs.columns() != size_t(w))
                 state.SkipWithError("ImageMagick's decoding failed");
         });
+}
+
+// Args: the kind, width, height, ImageMagick's threads.
+void BM_PngDecode(benchmark::State& state)
+{
+    const auto kind = PngKind(state.range(0));
+    const int w = int(state.range(1)), h = int(state.range(2));
+    Magick::ResourceLimits::thread(state.range(3) > 0 ? size_t(state.range(3)) : MagickDefaultThreads);
+    png::TPNGObject ours;
+    decodeBesideMagick(state, pngOf(kind, w, h), w, ours);
 }
 
 void PngDecodeCases(benchmark::internal::Benchmark* b)
@@ -343,9 +349,6 @@ void BM_FormatReaders(benchmark::State& state)
 {
     const int file = int(state.range(0)), w = int(state.range(1)), h = int(state.range(2));
     Magick::ResourceLimits::thread(state.range(3) > 0 ? size_t(state.range(3)) : MagickDefaultThreads);
-    const std::string bytes = formatFile(file, w, h);
-    const Magick::Blob blob(bytes.data(), bytes.size());
-    rtl::TMemoryStream stream(std::vector<uint8_t>(bytes.begin(), bytes.end()));
     std::unique_ptr<TFormatGraphic> ours;
     switch (file) {
     case 0: ours = std::make_unique<TPSDGraphic>(); break;
@@ -353,24 +356,7 @@ void BM_FormatReaders(benchmark::State& state)
     case 2: ours = std::make_unique<TPCDGraphic>(); break;
     default: ours = std::make_unique<TPNGGraphic>(); break;
     }
-    Magick::Image theirs;
-    state.counters["file_mb"] = double(bytes.size()) / 1e6;
-    compareWithMagick(
-        state, 2.0,
-        [&] {
-            stream.SetPosition(0);
-            theirs = Magick::Image();
-        },
-        [&] {
-            ours->LoadFromStream(stream);
-            if (ours->Width() != w)
-                state.SkipWithError("our decoding failed");
-        },
-        [&] {
-            theirs.read(blob);
-            if (theirs.columns() != size_t(w))
-                state.SkipWithError("ImageMagick's decoding failed");
-        });
+    decodeBesideMagick(state, formatFile(file, w, h), w, *ours);
 }
 
 void FormatReaderCases(benchmark::internal::Benchmark* b)

@@ -64,7 +64,7 @@ std::string TPPMGraphic::ReadLine()
     return line;
 }
 
-uint32_t TPPMGraphic::GetNumber()
+uint8_t TPPMGraphic::firstDigit()
 {
     uint8_t c = GetChar();
     while (!isDigit(c)) {
@@ -73,6 +73,12 @@ uint32_t TPPMGraphic::GetNumber()
                 c = GetChar();
         c = GetChar();
     }
+    return c;
+}
+
+uint32_t TPPMGraphic::GetNumber()
+{
+    uint8_t c = firstDigit();
     uint64_t value = 0;
     while (isDigit(c)) {
         value = value * 10 + (c - '0');
@@ -176,14 +182,7 @@ void TPPMGraphic::LoadFromStream(rtl::TStream& Stream)
             std::memset(line, 0, size_t(rowBytes));
             for (uint32_t x = 0; x < P.Width; ++x) {
                 // Single digits, with or without separators.
-                uint8_t c = GetChar();
-                while (!isDigit(c)) {
-                    if (c == '#')
-                        while (c != '\n' && c != '\r')
-                            c = GetChar();
-                    c = GetChar();
-                }
-                if (c != '0')
+                if (firstDigit() != '0')
                     line[x / 8] |= uint8_t(0x80 >> (x % 8));
             }
         } else if (plain) {

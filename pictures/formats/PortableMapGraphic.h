@@ -38,6 +38,8 @@ protected:
     uint32_t GetNumber();
 
 private:
+    // The next digit, after any other bytes and "#" comments.
+    uint8_t firstDigit();
     void readHeader(rtl::TStream& Stream);
     void readBytes(uint8_t* Data, size_t Count);
     uint64_t bytesLeft() const;
