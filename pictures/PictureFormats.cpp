@@ -7,6 +7,7 @@
 #include "pictures/formats/PhotoshopGraphic.h"
 #include "pictures/formats/PngGraphic.h"
 #include "pictures/formats/PortableMapGraphic.h"
+#include "pictures/gif/GIFImage.h"
 #include "pictures/png/pngimage.h"
 #include "platform/gfx/Jpeg.h"
 #include "platform/gfx/Metafile.h"
@@ -77,12 +78,14 @@ void RegisterPictureFormats()
     formatList = std::make_unique<TFileFormatList>();
     for (const TFormatRow& row : formatRows)
         formatList->RegisterFileFormat(row.extension, row.common, row.individual, row.kinds, false, row.graphicClass);
+    gfx::TPicture::RegisterFileFormat("gif", "GIF Image", &TGIFImage::ClassInfo);
     gfx::TPicture::RegisterFileFormat("png", "Portable Network Graphics", &png::TPNGObject::ClassInfo);
 }
 
 void UnregisterPictureFormats()
 {
     gfx::TPicture::UnregisterGraphicClass(&png::TPNGObject::ClassInfo);
+    gfx::TPicture::UnregisterGraphicClass(&TGIFImage::ClassInfo);
     if (!formatList)
         return;
     formatList->UnregisterFileFormat("rle", &gfx::TBitmap::ClassInfo);

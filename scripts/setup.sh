@@ -9,6 +9,8 @@ packages=(
   cmake ninja-build ccache pkg-config g++
   qt6-base-dev libqt6printsupport6 libgl-dev
   zlib1g-dev libjpeg-dev
+  # the order lists sort in (ICU's Japanese collation, read as sort keys)
+  libicu-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libasound2-dev libcdio-dev libcdio-paranoia-dev libmp3lame-dev
   libcups2-dev
@@ -22,6 +24,8 @@ packages=(
   fonts-urw-base35
   # the date tests build glibc's ja_JP locale (localedef) to check the Japanese eras against
   locales
+  # the GIF tests check our files and read theirs with it
+  gifsicle
   # the file-safety tests watch the order of fsync and rename through it
   strace
   # CI compiles the program with clang too, so the code stays portable

@@ -119,6 +119,12 @@ TEST(ColorManager, GammaAndPalettes)
     m.SetGamma(0.45455f, 2.2f);
     for (int i = 0; i < 256; ++i)
         EXPECT_LE(std::abs(m.GammaTable()[i] - i), 1) << i;
+    // Shallow depths still fill the whole table on the 0..255 scale the palettes look up.
+    TColorManager shallow;
+    setUp(shallow, psGray, psGray, 1, 1, 1, 1);
+    shallow.SetGamma(1.0f, 1.0f);
+    EXPECT_EQ(shallow.GammaTable()[128], 128);
+    EXPECT_EQ(shallow.GammaTable()[255], 255);
 
     // 16 colours of a 4-bit picture spread over an 8-bit target: entry 17v shows colour v.
     Bytes map;

@@ -5,6 +5,7 @@
 #include "pictures/formats/FileFormatList.h"
 #include "pictures/formats/FormatGraphic.h"
 #include "pictures/formats/IconGraphic.h"
+#include "pictures/gif/GIFImage.h"
 #include "pictures/png/pngimage.h"
 #include "platform/gfx/Jpeg.h"
 #include "platform/gfx/Metafile.h"
@@ -134,6 +135,7 @@ TEST(PictureFormats, StartUpShutDownAndStartUpAgain)
     const auto first = resolution();
     const size_t registrations = gfx::TPicture::FileFormats().size();
     EXPECT_EQ(gfx::TPicture::FindGraphicClass("png"), &png::TPNGObject::ClassInfo);
+    EXPECT_EQ(gfx::TPicture::FindGraphicClass("gif"), &TGIFImage::ClassInfo);
     EXPECT_EQ(gfx::TPicture::FindGraphicClass("ico"), &TIconGraphic::ClassInfo);
     EXPECT_EQ(gfx::TPicture::FindGraphicClass("JPE"), &gfx::TJPEGImage::ClassInfo);
     EXPECT_EQ(gfx::TPicture::FindGraphicClass("dib"), &gfx::TBitmap::ClassInfo);
