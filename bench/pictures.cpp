@@ -34,6 +34,9 @@
 // such files, so its anchor there is its reading of the same pixels as run-length SGI), read
 // from memory by our readers and by ImageMagick. Goal: ratio within 2.
 //
+// Format family readers (BM_FormatReaders): a Photoshop file, a P6 map, a Photo-CD pack and the
+// family PNG reader on the PNG cases' files, beside ImageMagick. Goal: ratio within 2.
+//
 // GIF decoding (BM_GIFDecode): reading a 2000 x 2000 picture of 256 colours and a 100-frame
 // 400 x 300 animation, both written by ImageMagick, from memory: TGIFImage::LoadFromStream
 // against Magick++ reading the same bytes (every frame, not coalesced). Goal: ratio within 2.
@@ -50,6 +53,10 @@
 #include "pictures/gif/GIFImage.h"
 #include "pictures/Resample.h"
 #include "pictures/formats/PCXGraphic.h"
+#include "pictures/formats/PhotoCdGraphic.h"
+#include "pictures/formats/PhotoshopGraphic.h"
+#include "pictures/formats/PngGraphic.h"
+#include "pictures/formats/PortableMapGraphic.h"
 #include "pictures/formats/SGIGraphic.h"
 #include "pictures/formats/TargaGraphic.h"
 #include "pictures/formats/TiffGraphic.h"
@@ -341,6 +348,79 @@ void PngDecodeCases(benchmark::internal::Benchmark* b)
     b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 }
 
+// Decodes `file` from memory with `ours` and with ImageMagick, alternating, for a picture w
+// pixels wide.
+void decodeBesideMagick(benchmark::State& state, const std::string& file, int w, gfx::TGraphic& ours)
+{
+    const Magick::Blob blob(file.data(), file.size());
+    rtl::TMemoryStream stream(std::vector<uint8_t>(file.begin(), file.end()));
+    Magick::Image theirs;
+    state.counters["file_mb"] = double(file.size()) / 1e6;
+    compareWithMagick(
+        state, 2.0,
+        [&] {
+            stream.SetPosition(0);
+            theirs = Magick::Image();
+        },
+        [&] {
+            ours.LoadFromStream(stream);
+            if (ours.Width() != w)
+                state.SkipWithError("our decoding failed");
+        },
+        [&] {
+            theirs.read(blob);
+            if (theirs.columns() != size_t(w))
+                state.SkipWithError("ImageMagick's decoding failed");
+        });
+}
+
+// The file of a format reader case, written by ImageMagick: 0 Photoshop (RLE), 1 P6 map,
+// 2 Photo-CD, 3 + a PNG kind.
+std::string formatFile(int file, int w, int h)
+{
+    if (file >= 3)
+        return pngOf(PngKind(file - 3), w, h);
+    const auto bgr = photoPixels(w, h);
+    Magick::Image image;
+    image.read(size_t(w), size_t(h), "BGR", MagickCore::CharPixel, bgr.data());
+    image.depth(8);
+    if (file == 0) {
+        image.compressType(MagickCore::RLECompression);
+        image.magick("PSD");
+    } else {
+        image.magick(file == 1 ? "PPM" : "PCD");
+    }
+    Magick::Blob blob;
+    image.write(&blob);
+    return std::string(static_cast<const char*>(blob.data()), blob.length());
+}
+
+// Args: the file, width, height, ImageMagick's threads.
+void BM_FormatReaders(benchmark::State& state)
+{
+    const int file = int(state.range(0)), w = int(state.range(1)), h = int(state.range(2));
+    Magick::ResourceLimits::thread(state.range(3) > 0 ? size_t(state.range(3)) : MagickDefaultThreads);
+    std::unique_ptr<TFormatGraphic> ours;
+    switch (file) {
+    case 0: ours = std::make_unique<TPSDGraphic>(); break;
+    case 1: ours = std::make_unique<TPPMGraphic>(); break;
+    case 2: ours = std::make_unique<TPCDGraphic>(); break;
+    default: ours = std::make_unique<TPNGGraphic>(); break;
+    }
+    decodeBesideMagick(state, formatFile(file, w, h), w, *ours);
+}
+
+void FormatReaderCases(benchmark::internal::Benchmark* b)
+{
+    b->Args({0, 3000, 2000, 1});
+    b->Args({1, 3000, 2000, 1});
+    b->Args({2, 768, 512, 1});
+    for (int kind : {Rgb8, Rgba8, Palette8, Grey16, Rgb8Interlaced})
+        b->Args({3 + kind, 3000, 2000, 1});
+    b->ArgNames({"file", "w", "h", "magick_threads"});
+    b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
+}
+
 enum TiffTgaKind { TiffNone, TiffPackBits, TiffDeflate, TiffJpeg, Tga24, Tga24Rle };
 
 // The photo in the kind's file format and compression, written by ImageMagick.
@@ -603,6 +683,7 @@ void BM_PicturePreview(benchmark::State& state)
 BENCHMARK(BM_Resample)->Apply(ResampleCases);
 BENCHMARK(BM_TiffTgaDecode)->Apply(TiffTgaDecodeCases);
 BENCHMARK(BM_PngDecode)->Apply(PngDecodeCases);
+BENCHMARK(BM_FormatReaders)->Apply(FormatReaderCases);
 BENCHMARK(BM_ReaderDecode)->Apply(ReaderDecodeCases);
 BENCHMARK(BM_ReduceColors)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 BENCHMARK(BM_GIFDecode)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);

@@ -3,6 +3,11 @@
 #include "pictures/formats/FileFormatList.h"
 #include "pictures/formats/IconGraphic.h"
 #include "pictures/formats/PCXGraphic.h"
+#include "pictures/formats/PaintShopProGraphic.h"
+#include "pictures/formats/PhotoCdGraphic.h"
+#include "pictures/formats/PhotoshopGraphic.h"
+#include "pictures/formats/PngGraphic.h"
+#include "pictures/formats/PortableMapGraphic.h"
 #include "pictures/formats/SGIGraphic.h"
 #include "pictures/formats/TargaGraphic.h"
 #include "pictures/formats/TiffGraphic.h"
@@ -59,6 +64,14 @@ const TFormatRow formatRows[] = {
     {"cel", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pic", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"cut", &TCUTGraphic::ClassInfo, "Dr. Halo images", "", fkRaster},
+    {"psd", &TPSDGraphic::ClassInfo, "Photoshop images", "", fkRaster | fkLayered},
+    {"pdd", &TPSDGraphic::ClassInfo, "", "", fkRaster | fkLayered},
+    {"ppm", &TPPMGraphic::ClassInfo, "Portable map images", "Portable pixel map images", fkRaster},
+    {"pgm", &TPPMGraphic::ClassInfo, "", "Portable gray map images", fkRaster},
+    {"pbm", &TPPMGraphic::ClassInfo, "", "Portable bitmap images", fkRaster},
+    {"pcd", &TPCDGraphic::ClassInfo, "Kodak Photo-CD images", "", fkRaster},
+    {"psp", &TPSPGraphic::ClassInfo, "Paintshop Pro images", "", fkRaster | fkVector},
+    {"png", &TPNGGraphic::ClassInfo, "Portable network graphic images", "", fkRaster},
 };
 
 std::unique_ptr<TFileFormatList> formatList;
