@@ -493,7 +493,9 @@ void TGIFImage::paint(gfx::TCanvas& Canvas, const gfx::TRect& Rect)
         bool& flag;
         ~Reset() { flag = false; }
     } reset{drawing_};
-    if (images_.Count() == 1 || !(DrawOptions & drawAnimate)) {
+    // A synchronous painter plays inside this call, which a paint event cannot wait in.
+    const bool stillOnly = !(DrawOptions & drawAsync) && forms::InPaintEvent();
+    if (images_.Count() == 1 || !(DrawOptions & drawAnimate) || stillOnly) {
         images_[0]->StretchDraw(Canvas, Rect, (DrawOptions & drawTransparent) != 0, (DrawOptions & drawTile) != 0);
         return;
     }
@@ -538,12 +540,11 @@ void TGIFImage::paint(gfx::TCanvas& Canvas, const gfx::TRect& Rect)
 
 void TGIFImage::painterEnded(TGIFPainter* Painter)
 {
-    {
-        std::lock_guard lk(paintLock_);
-        if (painter_ == Painter)
-            painter_ = nullptr;
-        std::erase_if(painters_, [Painter](const auto& p) { return p.get() == Painter; });
-    }
+    // Notified under the lock: once the list is empty the image may be destroyed at once.
+    std::lock_guard lk(paintLock_);
+    if (painter_ == Painter)
+        painter_ = nullptr;
+    std::erase_if(painters_, [Painter](const auto& p) { return p.get() == Painter; });
     paintersLeft_.notify_all();
 }
 

@@ -7,6 +7,7 @@
 #include "pictures/PictureFormats.h"
 #include "pictures/gif/GIFPainter.h"
 #include "platform/forms/Application.h"
+#include "platform/forms/Control.h"
 #include "platform/forms/Image.h"
 #include "support/TestSupport.h"
 
@@ -224,6 +225,21 @@ TEST_F(PainterTest, SynchronousPainterPlaysInsideDrawWithCappedDelays)
     EXPECT_EQ(image.PainterCount(), 0);
 }
 
+TEST_F(PainterTest, SynchronousPainterInAPaintEventShowsTheFirstFrameOnly)
+{
+    TGIFImage& image = animation({0, 0}, 0);
+    image.DrawOptions &= ~drawAsync;
+    record(image);
+    forms::TPaintBox box;
+    box.resize(8, 8);
+    box.OnPaint = [&](QObject*) { image.Draw(box.Canvas(), gfx::Rect(0, 0, 8, 8)); };
+    const QImage shown = box.grab().toImage();
+    EXPECT_TRUE(paints.empty());
+    EXPECT_EQ(image.PainterCount(), 0);
+    const gfx::TColor first = image.GlobalColorMap().Colors(0);
+    EXPECT_EQ(shown.pixel(3, 3) & 0xFFFFFF, qRgb(gfx::GetRValue(first), gfx::GetGValue(first), gfx::GetBValue(first)) & 0xFFFFFF);
+}
+
 TEST_F(PainterTest, OnePainterPerTargetAndNoneForOneFrame)
 {
     TGIFImage& direct = animation({0, 0}, 0);
@@ -348,7 +364,7 @@ TEST_F(PainterTest, DisposalMatchesImageMagick)
 TEST_F(PainterTest, AGoneTargetEndsThePainterQuietly)
 {
     TGIFImage& image = animation({0, 0}, 0);
-    image.DrawOptions |= drawDirect | drawValidateCanvas;
+    image.DrawOptions |= drawDirect;  // without drawValidateCanvas
     record(image);
     auto target = std::make_unique<gfx::TBitmap>(4, 4, gfx::pf24bit);
     image.Draw(target->Canvas(), gfx::Rect(0, 0, 4, 4));
