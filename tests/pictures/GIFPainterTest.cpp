@@ -462,15 +462,22 @@ TEST_F(PainterTest, ImageControlAnimates)
         GTEST_SKIP() << "needs gifsicle";
     testsupport::TempDir dir;
     const int w = 24, h = 16;
-    GifBuilder ground;
+    // Four colours a person tells apart: clear (for the dot's corners), two blues, red.
+    auto start = [](int width, int height) {
+        GifBuilder b;
+        b.raw({'G', 'I', 'F', '8', '9', 'a', uint8_t(width), 0, uint8_t(height), 0, 0x81, 0, 0,
+               255, 255, 255, 150, 180, 230, 60, 90, 170, 220, 30, 30});
+        return b;
+    };
+    GifBuilder ground = start(w, h);
     Bytes pattern(size_t(w * h));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             pattern[size_t(y * w + x)] = uint8_t(((x / 4 + y / 4) % 2) + 1);
-    ground.header(w, h, 2).frame(0, 0, w, h, pattern, 2).trailer();
+    ground.frame(0, 0, w, h, pattern, 2).trailer();
     writeBytes(dir.file("ground.gif"), ground.bytes);
-    GifBuilder dot;
-    dot.header(4, 4, 2).gce(0, 0, 0).frame(0, 0, 4, 4, {0, 3, 3, 0, 3, 3, 3, 3, 3, 3, 3, 3, 0, 3, 3, 0}, 2).trailer();
+    GifBuilder dot = start(4, 4);
+    dot.gce(0, 0, 0).frame(0, 0, 4, 4, {0, 3, 3, 0, 3, 3, 3, 3, 3, 3, 3, 3, 0, 3, 3, 0}, 2).trailer();
     writeBytes(dir.file("dot.gif"), dot.bytes);
     std::vector<std::string> args{dir.file("ground.gif"), "--disposal=previous", "--delay=10", "--loopcount=forever"};
     for (int i = 0; i < 5; ++i) {
