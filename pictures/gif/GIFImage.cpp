@@ -1080,6 +1080,7 @@ TGIFImage::TGIFImage() : header_(this), images_(this)
 
 TGIFImage::~TGIFImage()
 {
+    PaintStop();
     images_.Clear();
 }
 
@@ -1102,6 +1103,7 @@ void TGIFImage::FreeCaches()
 
 void TGIFImage::Clear()
 {
+    PaintStop();
     images_.Clear();
     header_.Clear();
     FreeCaches();

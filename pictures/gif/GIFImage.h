@@ -22,9 +22,11 @@
 #include "platform/rtl/Streams.h"
 
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +35,8 @@ class QMimeData;
 
 class TGIFImage;
 class TGIFSubImage;
+class TGIFPainter;
+using TGIFPainterEvent = std::function<void(TGIFPainter& Sender)>;
 
 namespace GIFLimits {
 // All frames of one image together, in pixel bytes: a fixed multiple of one bitmap's limit.
@@ -486,8 +490,16 @@ public:
 
     void Assign(const gfx::TGraphic& Source) override;
     void AssignTo(gfx::TBitmap& Dest) const override;
-    // Paints frame 0 (the animation painter is not part of this unit).
+    // Paints frame 0, or with drawAnimate and more than one frame starts a painter for this
+    // canvas and rectangle (GIFPainter.h), which shows its first frame before Draw returns.
+    // Without drawDirect the painter plays into an internal bitmap at the image size, which
+    // later Draws show, and each frame it paints is announced through OnChange. UI thread.
     void Draw(gfx::TCanvas& Canvas, const gfx::TRect& Rect) const override;
+    // Stops every painter and waits until the asynchronous ones have ended (UI thread).
+    void PaintStop();
+    // The painter started last, while it runs (UI thread).
+    TGIFPainter* Painter() const;
+    int PainterCount() const;
 
     // A frame as it is, or any other graphic converted into a new frame; its index.
     int Add(const gfx::TGraphic& Source);
@@ -529,6 +541,8 @@ public:
     int AnimationSpeed;
     gfx::TColor DrawBackgroundColor;
     TGIFWarning OnWarning;
+    // Handed to each painter when it is created.
+    TGIFPainterEvent OnStartPaint, OnPaint, OnAfterPaint, OnLoop, OnEndPaint;
 
     // Bookkeeping of one load: pixel bytes and extensions so far against the image's limits.
     struct LoadBudget {
@@ -539,6 +553,11 @@ public:
     LoadBudget& Budget() { return budget_; }
 
 private:
+    friend class TGIFPainter;
+    void paint(gfx::TCanvas& Canvas, const gfx::TRect& Rect);
+    void showInternal(gfx::TCanvas& Canvas, const gfx::TRect& Rect);
+    void painterEnded(TGIFPainter* Painter);
+    void frameShown() { Changed(); }
     void assignImage(const TGIFImage& Source);
     void setScreenSide(bool Width, int32_t Value);
     void optimizeMerge();
@@ -552,5 +571,13 @@ private:
     std::optional<TPalette> palette_;
     LoadBudget budget_;
     bool paletteRequest_ = false;
+
+    // The painters, shared with their threads, which leave the list when they end.
+    mutable std::mutex paintLock_;
+    std::condition_variable paintersLeft_;
+    std::vector<std::shared_ptr<TGIFPainter>> painters_;
+    TGIFPainter* painter_ = nullptr;
+    std::unique_ptr<gfx::TBitmap> drawBitmap_;  // the painters' target without drawDirect
+    bool drawing_ = false;
 };
 

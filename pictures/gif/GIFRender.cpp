@@ -462,13 +462,6 @@ const gfx::TBitmap& TGIFImage::Bitmap()
 
 void TGIFImage::AssignTo(gfx::TBitmap& Dest) const { Dest.Assign(const_cast<TGIFImage*>(this)->Bitmap()); }
 
-void TGIFImage::Draw(gfx::TCanvas& Canvas, const gfx::TRect& Rect) const
-{
-    if (Empty())
-        return;
-    images_[0]->StretchDraw(Canvas, Rect, (DrawOptions & drawTransparent) != 0, (DrawOptions & drawTile) != 0);
-}
-
 TPalette TGIFImage::Palette()
 {
     if (palette_)

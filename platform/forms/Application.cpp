@@ -55,4 +55,23 @@ void ProcessMessages()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+namespace {
+int paintDepth = 0;  // UI thread only
+}  // namespace
+
+bool InPaintEvent()
+{
+    return paintDepth > 0;
+}
+
+PaintEventScope::PaintEventScope()
+{
+    ++paintDepth;
+}
+
+PaintEventScope::~PaintEventScope()
+{
+    --paintDepth;
+}
+
 }  // namespace forms

@@ -30,4 +30,15 @@ void PostToUiThread(QObject* context, std::function<void()> fn);
 // Serves the events that are pending now, then returns.
 void ProcessMessages();
 
+// Whether a control's paint event is running: no nested event loop may run then.
+bool InPaintEvent();
+// Marks a paint event for its scope.
+class PaintEventScope {
+public:
+    PaintEventScope();
+    ~PaintEventScope();
+    PaintEventScope(const PaintEventScope&) = delete;
+    PaintEventScope& operator=(const PaintEventScope&) = delete;
+};
+
 }  // namespace forms

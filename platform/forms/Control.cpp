@@ -286,7 +286,10 @@ void TCustomControl::paintEvent(QPaintEvent*)
     gfx::TCanvas& c = Canvas();
     c.Font().Assign(font_);
     inPaint_ = true;
-    RunGuarded([this] { Paint(); });
+    {
+        PaintEventScope painting;
+        RunGuarded([this] { Paint(); });
+    }
     inPaint_ = false;
     QPainter p(this);
     p.drawImage(0, 0, backing_);

@@ -19,6 +19,7 @@
 // (`Changed`); the recording canvas logs the calls. UI thread only.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -140,6 +141,9 @@ public:
     // The image drawn on (none: nothing is drawn).
     virtual QImage* Surface() { return target_; }
     void SetSurface(QImage* target) { target_ = target; }
+    // Expires when the canvas is destroyed, so that a drawing kept for later (an animation
+    // painter's target) can tell that its canvas is gone. Checked on the UI thread.
+    std::weak_ptr<const void> Lifetime() const { return alive_; }
 
 protected:
     // Called after every drawing call that may have changed pixels.
@@ -155,6 +159,7 @@ private:
     QImage* target_ = nullptr;
     bool hasClip_ = false;
     QRegion clip_;
+    std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };
 
 }  // namespace gfx

@@ -1,10 +1,10 @@
-#include "platform/sound/Clock.h"
+#include "platform/rtl/Clock.h"
 
 #include <algorithm>
 #include <chrono>
 #include <limits>
 
-namespace snd {
+namespace rtl {
 
 namespace {
 
@@ -164,5 +164,5 @@ void ManualClock::removeListener(int id)
     std::erase_if(listeners_, [id](auto& l) { return l.first == id; });
 }
 
-}  // namespace snd
+}  // namespace rtl
 
