@@ -154,10 +154,8 @@ TTrackListResult LayTrackList(gfx::TCanvas& Canvas, bool Draw, int X, int Y,
                               const std::vector<std::string>& Titles, const TTrackListSpec& Spec,
                               double Scale)
 {
-    if (Draw) {
+    if (Draw)
         Canvas.Brush().SetStyle(gfx::bsClear);
-        Canvas.Font().SetColor(Spec.Font.Color());
-    }
     return Spec.Label ? layLabel(Canvas, Draw, X, Y, Titles, Spec, Scale)
                       : layJacket(Canvas, Draw, X, Y, Titles, Spec, Scale);
 }

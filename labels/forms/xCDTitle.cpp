@@ -723,8 +723,10 @@ void TfrmCD_Label::paintFrame(forms::TPaintBox* Box)
     gfx::TCanvas& c = Box->Canvas();
     c.Pen().SetStyle(gfx::psDot);
     c.Pen().SetColor(FrameColor);
-    c.Brush().SetStyle(gfx::bsClear);
-    c.Rectangle(0, 0, Box->width(), Box->height());
+    const int r = Box->width() - 1, b = Box->height() - 1;
+    c.MoveTo(0, 0);
+    for (QPoint p : {QPoint(r, 0), QPoint(r, b), QPoint(0, b), QPoint(0, 0)})
+        c.LineTo(p.x(), p.y());
 }
 
 // ---------------------------------------------------------------- mouse

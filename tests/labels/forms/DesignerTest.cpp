@@ -18,8 +18,13 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
 #include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -420,4 +425,45 @@ TEST_F(Designer, BothPagesLookRight)
     saveShot(*w, "designer-label");
     const QImage label = w->pnlCD_Print->grab().toImage();
     EXPECT_NE(QColor(label.pixel(300, 7)), QColor(Qt::white));   // the outer ring's top
+}
+
+TEST_F(Designer, ACloseAmidTheListBuildingWaitsAndASecondBuildIsRefused)
+{
+    song("a.mp3", "One", "Artist", "Album");
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        photo(name, 20, 20);
+    auto w = std::make_unique<TfrmCD_Label>();
+    w->show();
+    // Queued after the showing's build, so it runs while the folder is listed.
+    int buildsSeen = -1;
+    bool openAfterClose = false;
+    QTimer::singleShot(0, w.get(), [&] {
+        buildsSeen = w->BuildCount();
+        w->BuildLists();
+        w->close();
+        openAfterClose = w->isVisible();
+    });
+    EXPECT_TRUE(waitFor([&] { return !w->isVisible(); }, 10000));
+    EXPECT_EQ(buildsSeen, 0);
+    EXPECT_TRUE(openAfterClose);
+    EXPECT_EQ(w->BuildCount(), 1);
+    EXPECT_EQ(w->ImageList1->Count(), 3);
+}
+
+TEST_F(Designer, ADroppedFileIsTheShownPagesPhoto)
+{
+    TempDir elsewhere;
+    const std::string jacket = photo(elsewhere.file("dropped.jpg"), 40, 20, "navy");
+    auto w = open();
+    w->pgeCD->setCurrentIndex(1);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(jacket))});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.get(), &drop);
+    EXPECT_EQ(w->imgLabel_PIC->Tag, 1);
+    EXPECT_EQ(w->imgLabel_PIC->Picture().Width(), 40);
+    EXPECT_NE(w->imgTitle_PIC->Tag, 1);
 }
