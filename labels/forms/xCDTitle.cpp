@@ -32,6 +32,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 
 using namespace cdlabel;
 
@@ -419,11 +420,16 @@ void TfrmCD_Label::BuildLists()
 
 // ---------------------------------------------------------------- settings
 
+std::array<forms::TPaintBox*, 6> TfrmCD_Label::textBoxes() const
+{
+    return {pbxTitle1, pbxArtist1, pbxCD_Title, pbxTitle2, pbxArtist2, pbxCD_Print};
+}
+
 void TfrmCD_Label::loadFonts()
 {
     if (IniBase.empty())
         return;
-    forms::TPaintBox* boxes[6] = {pbxTitle1, pbxArtist1, pbxCD_Title, pbxTitle2, pbxArtist2, pbxCD_Print};
+    const std::array<forms::TPaintBox*, 6> boxes = textBoxes();
     for (int i = 0; i < 6; ++i) {
         const std::string key = FontKeys[i].name;
         gfx::TFont f;
@@ -440,7 +446,7 @@ void TfrmCD_Label::saveFonts()
 {
     if (IniBase.empty())
         return;
-    forms::TPaintBox* boxes[6] = {pbxTitle1, pbxArtist1, pbxCD_Title, pbxTitle2, pbxArtist2, pbxCD_Print};
+    const std::array<forms::TPaintBox*, 6> boxes = textBoxes();
     std::vector<std::pair<std::string, std::string>> values;
     for (int i = 0; i < 6; ++i) {
         const std::string key = FontKeys[i].name;

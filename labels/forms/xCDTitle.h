@@ -20,6 +20,7 @@
 #include "platform/forms/Form.h"
 #include "util/xMessageBox.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,8 @@ private:
     // Whether the key was the window's (arrows, Escape, the editors' and the list's keys).
     bool FormKeyDown(int Key);
 
+    // The text elements' boxes in the settings' order (TITLE1 .. TRACK2).
+    std::array<forms::TPaintBox*, 6> textBoxes() const;
     void loadFonts();
     void saveFonts();
     void applyGeometry();
