@@ -425,6 +425,12 @@ TEST_F(Designer, BothPagesLookRight)
     saveShot(*w, "designer-label");
     const QImage label = w->pnlCD_Print->grab().toImage();
     EXPECT_NE(QColor(label.pixel(300, 7)), QColor(Qt::white));   // the outer ring's top
+    // A selected element with its grip, and the photo list open.
+    QTest::mousePress(w->pbxCD_Print, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseRelease(w->pbxCD_Print, Qt::LeftButton, {}, QPoint(3, 3));
+    w->btnPic_LstClick();
+    QApplication::processEvents();
+    saveShot(*w, "designer-label-grip-photos");
 }
 
 TEST_F(Designer, ACloseAmidTheListBuildingWaitsAndASecondBuildIsRefused)
