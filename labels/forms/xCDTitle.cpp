@@ -24,6 +24,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QTabBar>
@@ -249,7 +250,7 @@ void TfrmCD_Label::createPages()
 
 void TfrmCD_Label::createEditors()
 {
-    auto editor = [this](QWidget* page, const char* name) {
+    auto editor = [](QWidget* page, const char* name) {
         auto* c = new controls::TFlatComboBox(page->parentWidget());
         c->setObjectName(QString::fromLatin1(name));
         c->SetStyle(controls::csDropDown);
@@ -293,7 +294,7 @@ void TfrmCD_Label::createMenus()
         QAction* a = m->addAction(QString::fromUtf8(caption));
         a->setObjectName(QString::fromLatin1(name));
         a->setCheckable(checkable);
-        Handlers.Connect(a, &QAction::triggered, this, [this, handler](bool checked) {
+        Handlers.Connect(a, &QAction::triggered, this, [handler](bool checked) {
             forms::RunGuarded([&] { handler(checked); });
         });
         return a;
