@@ -22,7 +22,12 @@
 // PNG decoding (BM_PngDecode): 3000 x 2000 PNG files of five kinds (RGB 8, RGBA 8, palette 8,
 // grey 16, interlaced RGB 8), written by ImageMagick before the clock starts and decoded from
 // memory by TPNGObject and by ImageMagick. Goal: ratio within 2.
+//
+// GIF decoding (BM_GIFDecode): reading a 2000 x 2000 picture of 256 colours and a 100-frame
+// 400 x 300 animation, both written by ImageMagick, from memory: TGIFImage::LoadFromStream
+// against Magick++ reading the same bytes (every frame, not coalesced). Goal: ratio within 2.
 #include "bench/BenchSupport.h"
+#include "pictures/gif/GIFImage.h"
 #include "pictures/Resample.h"
 #include "pictures/png/pngimage.h"
 #include "pictures/reduce/ColorReduction.h"
@@ -309,11 +314,66 @@ void PngDecodeCases(benchmark::internal::Benchmark* b)
     b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 }
 
+
+// The GIF files: one big picture, and an animation of a picture drifting across the screen.
+Magick::Blob gifOf(bool animation)
+{
+    Magick::SetRandomSeed(2027);
+    Magick::Image picture;
+    picture.size(animation ? Magick::Geometry(400, 300) : Magick::Geometry(2000, 2000));
+    picture.read("plasma:fractal");
+    picture.quantizeColors(256);
+    picture.quantizeDither(false);
+    picture.quantize();
+    picture.magick("GIF");
+    Magick::Blob blob;
+    if (!animation) {
+        picture.write(&blob);
+        return blob;
+    }
+    std::vector<Magick::Image> frames;
+    for (int i = 0; i < 100; ++i) {
+        Magick::Image frame = picture;
+        frame.roll(i * 4, i * 3);
+        frame.animationDelay(4);
+        frames.push_back(frame);
+    }
+    Magick::writeImages(frames.begin(), frames.end(), &blob, true);
+    return blob;
+}
+
+// Arg: 0 the big picture, 1 the animation.
+void BM_GIFDecode(benchmark::State& state)
+{
+    Magick::ResourceLimits::thread(1);
+    const bool animation = state.range(0) != 0;
+    const Magick::Blob blob = gifOf(animation);
+    const auto* bytes = static_cast<const uint8_t*>(blob.data());
+    const std::vector<uint8_t> file(bytes, bytes + blob.length());
+    size_t ourFrames = 0, theirFrames = 0;
+    compareWithMagick(
+        state, 2.0, [] {},
+        [&] {
+            rtl::TMemoryStream stream(file);
+            TGIFImage gif;
+            gif.LoadFromStream(stream);
+            ourFrames = size_t(gif.Images().Count());
+        },
+        [&] {
+            std::vector<Magick::Image> frames;
+            Magick::readImages(&frames, blob);
+            theirFrames = frames.size();
+        });
+    if (ourFrames != theirFrames)
+        state.SkipWithError("the frame counts differ");
+}
+
 }  // namespace
 
 BENCHMARK(BM_Resample)->Apply(ResampleCases);
 BENCHMARK(BM_PngDecode)->Apply(PngDecodeCases);
 BENCHMARK(BM_ReduceColors)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
+BENCHMARK(BM_GIFDecode)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 
 int main(int argc, char** argv)
 {

@@ -1,12 +1,20 @@
 #include "pictures/libImg.h"
 
+#include "pictures/Bmp2Tiff.h"
+#include "pictures/Resample.h"
+#include "pictures/icons/Icon32.h"
+#include "pictures/icons/IconComponent.h"
+#include "pictures/icons/icoread.h"
+#include "pictures/libTGA.h"
+#include "pictures/png/pngimage.h"
+#include "pictures/reduce/ColorReduction.h"
 #include "platform/forms/Application.h"
 #include "platform/gfx/Jpeg.h"
+#include "platform/gfx/Metafile.h"
 #include "platform/rtl/FileNames.h"
+#include "platform/rtl/LittleEndian.h"
 #include "platform/rtl/Numerics.h"
 #include "util/libWindows.h"
-
-#include <QImage>
 
 #include <algorithm>
 #include <exception>
@@ -109,7 +117,10 @@ bool LoadPictureFile(forms::TImage& Image, const std::string& FileName, bool To2
     const std::string ext = LowerFileExt(FileName);
     gfx::TPicture& picture = Image.Picture();
     try {
-        picture.LoadFromFile(FileName);
+        if (ext.find(".ico") != std::string::npos)
+            LoadIconPicture(Image, FileName);
+        else
+            picture.LoadFromFile(FileName);
     } catch (const std::exception&) {
         picture.SetGraphic(nullptr);  // the caller sees the failure as an empty picture
     }
@@ -120,6 +131,30 @@ bool LoadPictureFile(forms::TImage& Image, const std::string& FileName, bool To2
         Image.SetTransparent(true);
     forms::ProcessMessages();
     return true;
+}
+
+void LoadIconPicture(forms::TImage& Image, const std::string& FileName)
+{
+    gfx::TPicture& picture = Image.Picture();
+    {
+        TIcon32 icon32;
+        if (icon32.LoadFromFile(FileName)) {
+            auto bitmap = std::make_unique<gfx::TBitmap>(icon32.IconWidth(), icon32.IconHeight(), gfx::pf24bit);
+            gfx::TBitmap icon;
+            icon.Assign(icon32.Bitmap());
+            icon.SetTransparent(true);
+            bitmap->Canvas().Draw(0, 0, icon);
+            picture.TakeGraphic(std::move(bitmap));
+            return;
+        }
+    }
+    TInternalIcon icon;
+    icon.LoadFromFile(FileName);
+    int colors = 0;
+    const gfx::TBitmap* image = icon.GetImage(0, colors);
+    if (!image || image->Empty())
+        throw gfx::EInvalidGraphic("Cannot read the icon \"" + FileName + "\"");
+    picture.SetGraphic(image);
 }
 
 TFitRect CalcFitRect(int32_t PictureW, int32_t PictureH, int32_t MaxW, int32_t MaxH)
@@ -135,6 +170,9 @@ TFitRect CalcFitRect(int32_t PictureW, int32_t PictureH, int32_t MaxW, int32_t M
         r.Width = int32_t(rtl::Trunc(double(MaxH) / r.Height * r.Width));
         r.Height = MaxH;
     }
+    // A very long picture still keeps one row or column.
+    r.Width = std::max(r.Width, 1);
+    r.Height = std::max(r.Height, 1);
     r.Left = (MaxW - r.Width) / 2;
     r.Top = (MaxH - r.Height) / 2;
     return r;
@@ -144,26 +182,55 @@ void ResampleBitmap(gfx::TBitmap& Bitmap, int32_t NewWidth, int32_t NewHeight, i
 {
     NewWidth = std::max(NewWidth, 0);
     NewHeight = std::max(NewHeight, 0);
-    gfx::TBitmap result(NewWidth, NewHeight, gfx::pf24bit);
-    if (!result.Empty() && !Bitmap.Empty()) {
-        if (Mode == 0) {
-            result.Canvas().StretchDraw(gfx::Rect(0, 0, NewWidth, NewHeight), Bitmap);
-        } else {
-            result.FromImage(Bitmap.ToImage().scaled(NewWidth, NewHeight, Qt::IgnoreAspectRatio,
-                                                     Qt::SmoothTransformation));
-        }
+    if (Mode != 0 && !Bitmap.Empty()) {
+        Bitmap.SetPixelFormat(gfx::pf24bit);
+        if (ResampleBitmap24(Bitmap, NewWidth, NewHeight, Mode == 1 ? 4 : 1))
+            return;
     }
+    gfx::TBitmap result(NewWidth, NewHeight, gfx::pf24bit);
+    if (!result.Empty() && !Bitmap.Empty())
+        result.Canvas().StretchDraw(gfx::Rect(0, 0, NewWidth, NewHeight), Bitmap);
     Bitmap.Assign(result);
     Bitmap.SetPixelFormat(gfx::pf24bit);
 }
 
+void ReduceBitmapColors(gfx::TBitmap& Bitmap)
+{
+    if (Bitmap.Empty())
+        throw gfx::EInvalidGraphicOperation("Cannot reduce the colours of an empty bitmap");
+    const std::unique_ptr<gfx::TBitmap> copy = CopyBitmap(Bitmap);
+    const TPalette palette = CreateOptimalPalette(std::vector<const gfx::TBitmap*>{copy.get()}, 256, 8, false);
+    const std::unique_ptr<gfx::TBitmap> reduced = ReduceColors(*copy, rmPalette, dmFloydSteinberg, 8, &palette);
+    Bitmap.Assign(*reduced);
+}
+
+namespace {
+
+// The picture as a bitmap: a metafile or any other graphic is drawn at its own size first,
+// where the picture's own Bitmap() would replace it by an empty one.
+gfx::TBitmap& pictureBitmap(forms::TImage& Image)
+{
+    if (!dynamic_cast<gfx::TBitmap*>(Image.Picture().Graphic()))
+        ConvertImageTo24Bit(Image);
+    return Image.Picture().Bitmap();
+}
+
+// Step one of the zoomed and fitted loads: the file when it exists, else the picture already
+// there, as a 24-bit bitmap.
+void loadAs24Bit(forms::TImage& Image, const std::string& FileName)
+{
+    if (isFile(FileName))
+        LoadPictureFile(Image, FileName, true);
+    if (!ConvertImageTo24Bit(Image))
+        throw gfx::EInvalidGraphic("Cannot convert the picture");
+}
+
+}  // namespace
+
 void LoadPictureZoomed(forms::TImage& Image, bool Smooth, const std::string& FileName, double Zoom)
 {
     try {
-        if (isFile(FileName))
-            LoadPictureFile(Image, FileName, true);
-        else
-            ConvertImageTo24Bit(Image);
+        loadAs24Bit(Image, FileName);
     } catch (const std::exception&) {
         Image.resize(8, 8);
         ClearImage(Image, gfx::clBlack);
@@ -172,21 +239,34 @@ void LoadPictureZoomed(forms::TImage& Image, bool Smooth, const std::string& Fil
     const int32_t pw = picture.Width(), ph = picture.Height();
     if (pw <= 0 || ph <= 0)
         return;  // nothing to zoom: an empty picture stays empty
-    // A zoom that is not a number or far too large gives no picture or the largest bitmap,
+    // A zoom that is not a number or far too large gives the smallest or the largest bitmap,
     // never a conversion error.
     auto side = [Zoom](int32_t s) {
         const double z = s * Zoom;
-        return z >= 0 ? int32_t(rtl::Trunc(std::min<double>(z, gfx::TBitmap::MaxSide))) : 0;
+        return z >= 1 ? int32_t(rtl::Trunc(std::min<double>(z, gfx::TBitmap::MaxSide))) : 1;
     };
     const TFitRect fit = CalcFitRect(pw, ph, side(pw), side(ph));
-    ResampleBitmap(picture.Bitmap(), fit.Width, fit.Height, Smooth ? 1 : 0);
+    ResampleBitmap(pictureBitmap(Image), fit.Width, fit.Height, Smooth ? 1 : 0);
+}
+
+void FitImageCentered(forms::TImage& Image, int32_t Width, int32_t Height)
+{
+    if (Width < 1 || Height < 1)
+        return;
+    gfx::TBitmap& bitmap = pictureBitmap(Image);
+    const TFitRect fit = CalcFitRect(bitmap.Width(), bitmap.Height(), Width, Height);
+    Image.resize(fit.Width, fit.Height);
+    ResampleBitmap(bitmap, fit.Width, fit.Height, 0);
+    gfx::TBitmap framed(Width, Height, gfx::pf24bit);
+    framed.Canvas().Draw((Width - fit.Width) / 2, (Height - fit.Height) / 2, bitmap);
+    Image.Picture().Bitmap().Assign(framed);
 }
 
 void FitImageResample(forms::TImage& Image, int32_t Width, int32_t Height, bool Smooth)
 {
-    gfx::TPicture& picture = Image.Picture();
-    const TFitRect fit = CalcFitRect(picture.Width(), picture.Height(), Width, Height);
-    ResampleBitmap(picture.Bitmap(), fit.Width, fit.Height, Smooth ? 1 : 0);
+    gfx::TBitmap& bitmap = pictureBitmap(Image);
+    const TFitRect fit = CalcFitRect(bitmap.Width(), bitmap.Height(), Width, Height);
+    ResampleBitmap(bitmap, fit.Width, fit.Height, Smooth ? 1 : 0);
 }
 
 namespace {
@@ -217,10 +297,8 @@ void LoadPictureFitParent(forms::TImage& Image, bool Fit, bool Smooth, bool Hide
     const int32_t Ph = parent ? parent->height() : Image.Height();
     bool readable = true;
     try {
-        if (isFile(FileName))
-            readable = LoadPictureFile(Image, FileName, true) && !Image.Picture().Bitmap().Empty();
-        else
-            ConvertImageTo24Bit(Image);
+        loadAs24Bit(Image, FileName);
+        readable = !Image.Picture().Bitmap().Empty() || !isFile(FileName);
     } catch (const std::exception&) {
         readable = false;
     }
@@ -232,9 +310,9 @@ void LoadPictureFitParent(forms::TImage& Image, bool Fit, bool Smooth, bool Hide
     int32_t w = pw, h = ph;
     if (Fit && (pw > Pw || ph > Ph)) {
         w = Pw;
-        h = int32_t(rtl::Trunc(double(Pw) / pw * ph));
+        h = std::max(int32_t(rtl::Trunc(double(Pw) / pw * ph)), 1);
         if (h > Ph) {
-            w = int32_t(rtl::Trunc(double(Ph) / h * w));
+            w = std::max(int32_t(rtl::Trunc(double(Ph) / h * w)), 1);
             h = Ph;
         }
         ResampleBitmap(picture.Bitmap(), w, h, Smooth ? 1 : 0);
@@ -244,24 +322,200 @@ void LoadPictureFitParent(forms::TImage& Image, bool Fit, bool Smooth, bool Hide
         Image.show();
 }
 
-bool SavePictureByExt(const gfx::TBitmap& Bitmap, const std::string& FileName, bool /*Transparent*/)
+// ---- writers ----
+
+namespace {
+
+bool hasExt(const std::string& FileName, std::initializer_list<const char*> exts)
 {
+    const std::string ext = LowerFileExt(FileName);
+    for (const char* e : exts)
+        if (ext == e)
+            return true;
+    return false;
+}
+
+void refuseEmpty(const gfx::TBitmap& Bitmap, const char* what)
+{
+    if (Bitmap.Empty())
+        throw gfx::EInvalidGraphicOperation(std::string("Cannot save an empty bitmap as ") + what);
+}
+
+bool saveMetafile(const gfx::TBitmap& Bitmap, const std::string& FileName, bool enhanced)
+{
+    gfx::TMetafile metafile;
+    metafile.SetBitmap(Bitmap);
+    metafile.SetEnhanced(enhanced);
+    metafile.SaveToFile(FileName);
+    return true;
+}
+
+}  // namespace
+
+bool SaveAsWmf(const gfx::TBitmap& Bitmap, const std::string& FileName)
+{
+    return hasExt(FileName, {".wmf"}) && saveMetafile(Bitmap, FileName, false);
+}
+
+bool SaveAsEmf(const gfx::TBitmap& Bitmap, const std::string& FileName)
+{
+    return hasExt(FileName, {".emf"}) && saveMetafile(Bitmap, FileName, true);
+}
+
+bool SaveAsJpeg(const gfx::TBitmap& Bitmap, const std::string& FileName, int Quality)
+{
+    if (!hasExt(FileName, {".jpg", ".jpeg"}))
+        return false;
+    gfx::TJPEGImage jpeg;
+    jpeg.SetPixelFormat(gfx::jf24Bit);
+    jpeg.SetCompressionQuality(Quality);
+    jpeg.Assign(Bitmap);
+    jpeg.SaveToFile(FileName);
+    return true;
+}
+
+bool SaveAsPng(const gfx::TBitmap& Bitmap, const std::string& FileName, bool Transparent)
+{
+    if (!hasExt(FileName, {".png"}))
+        return false;
+    png::TPNGObject png;
+    if (!Transparent) {
+        png.Assign(Bitmap);
+    } else {
+        refuseEmpty(Bitmap, "a transparent PNG");
+        const std::unique_ptr<gfx::TBitmap> reduced = CopyBitmap(Bitmap);
+        ReduceBitmapColors(*reduced);
+        png.AssignHandle(*reduced, true, reduced->PixelColor(0, reduced->Height() - 1));
+    }
+    png.SaveToFile(FileName);
+    return true;
+}
+
+bool SaveAsTiff(const gfx::TBitmap& Bitmap, const std::string& FileName)
+{
+    if (!hasExt(FileName, {".tif", ".tiff"}))
+        return false;
+    SaveBitmapAsTiffFile(FileName, Bitmap);
+    return true;
+}
+
+bool SaveAsTga(const gfx::TBitmap& Bitmap, const std::string& FileName)
+{
+    if (!hasExt(FileName, {".tga"}))
+        return false;
+    SaveGraphicAsTga(Bitmap, FileName);
+    return true;
+}
+
+bool SaveAsBmp(const gfx::TBitmap& Bitmap, const std::string& FileName)
+{
+    if (!hasExt(FileName, {".bmp", ".dib", ".rle"}))
+        return false;
+    CopyBitmap(Bitmap)->SaveToFile(FileName);
+    return true;
+}
+
+bool SaveAsIcon(const gfx::TBitmap& Bitmap, const std::string& FileName)
+{
+    if (!hasExt(FileName, {".ico"}))
+        return false;
+    refuseEmpty(Bitmap, "an icon");
+    const int32_t w = Bitmap.Width(), h = Bitmap.Height();
+    std::unique_ptr<gfx::TBitmap> icon;
+    if (w == h && (w == 16 || w == 32 || w == 48 || w == 64)) {
+        icon = CopyBitmap(Bitmap);
+    } else {
+        const int32_t S = (w < 16 && h < 16) ? 16 : (w < 24 && h < 24) ? 24 : (w < 32 && h < 32) ? 32
+                        : (w < 48 && h < 48) ? 48 : 64;
+        icon = std::make_unique<gfx::TBitmap>(S, S, gfx::pf24bit);
+        gfx::TCanvas& canvas = icon->Canvas();
+        canvas.Brush().SetColor(Bitmap.PixelColor(0, h - 1));
+        canvas.FillRect(gfx::Rect(0, 0, S, S));
+        const std::unique_ptr<gfx::TBitmap> picture = CopyBitmap(Bitmap);
+        if (h >= w) {
+            const int32_t pw = std::max(int32_t(rtl::Round(double(S) / h * w)), 1);
+            ResampleBitmap(*picture, pw, S, 1);
+            canvas.Draw((S - pw) / 2, 0, *picture);
+        } else {
+            const int32_t ph = std::max(int32_t(rtl::Round(double(S) / w * h)), 1);
+            ResampleBitmap(*picture, S, ph, 1);
+            canvas.Draw(0, (S - ph) / 2, *picture);
+        }
+    }
+    icon->SetPixelFormat(gfx::pf24bit);
+    icon->SetTransparent(true);
+    icon->SetTransparentMode(gfx::tmAuto);
+    WriteIconFile(FileName, *icon);
+    return true;
+}
+
+void WriteIconStream(rtl::TStream& Stream, const gfx::TBitmap& Bitmap)
+{
+    refuseEmpty(Bitmap, "an icon");
+    const std::unique_ptr<gfx::TBitmap> colour = CopyBitmap(Bitmap);
+    colour->SetPixelFormat(gfx::pf24bit);
+    const int32_t w = colour->Width(), h = colour->Height();
+    const gfx::TColor key = gfx::ColorToRGB(Bitmap.TransparentColor());
+    const std::unique_ptr<gfx::TBitmap> mask = colour->CreateMask(key);
+    const uint32_t colourRow = uint32_t((int64_t(w) * 24 + 31) / 32 * 4);
+    const uint32_t maskRow = uint32_t((int64_t(w) + 31) / 32 * 4);
+    const uint32_t colourBytes = colourRow * uint32_t(h), maskBytes = maskRow * uint32_t(h);
+    constexpr uint32_t headerSize = 40;
+    std::vector<uint8_t> block(22 + headerSize + colourBytes + maskBytes, 0);
+    uint8_t* p = block.data();
+    rtl::put_le16(p + 2, 1);  // icon
+    rtl::put_le16(p + 4, 1);  // one image
+    p[6] = uint8_t(w >= 1 && w <= 255 ? w : 0);
+    p[7] = uint8_t(h >= 1 && h <= 255 ? h : 0);
+    p[8] = 0;  // 2^24 colours do not fit the byte
+    rtl::put_le16(p + 10, 1);
+    rtl::put_le16(p + 12, 24);
+    rtl::put_le32(p + 14, headerSize + colourBytes + maskBytes);
+    rtl::put_le32(p + 18, 22);
+    uint8_t* header = p + 22;
+    rtl::put_le32(header, headerSize);
+    rtl::put_le32(header + 4, uint32_t(w));
+    rtl::put_le32(header + 8, uint32_t(h) * 2);  // colour rows and mask rows
+    rtl::put_le16(header + 12, 1);
+    rtl::put_le16(header + 14, 24);
+    rtl::put_le32(header + 20, colourBytes);
+    uint8_t* colourRows = header + headerSize;
+    uint8_t* maskRows = colourRows + colourBytes;
+    for (int32_t y = 0; y < h; ++y) {
+        // Bottom-up rows; the transparent colour's pixels are black, so that the AND mask
+        // leaves the screen as it was there.
+        const uint8_t* src = colour->ScanLine(h - 1 - y);
+        uint8_t* dst = colourRows + size_t(y) * colourRow;
+        uint8_t* bits = maskRows + size_t(y) * maskRow;
+        for (int32_t x = 0; x < w; ++x) {
+            const bool transparent = mask->PixelColor(x, h - 1 - y) == gfx::clWhite;
+            if (transparent)
+                bits[x / 8] |= uint8_t(0x80 >> (x % 8));
+            else
+                std::copy(src + 3 * x, src + 3 * x + 3, dst + 3 * x);
+        }
+    }
+    Stream.WriteBuffer(block.data(), int64_t(block.size()));
+}
+
+void WriteIconFile(const std::string& FileName, const gfx::TBitmap& Bitmap)
+{
+    TIconComponent component;
+    rtl::TMemoryStream m;
+    WriteIconStream(m, Bitmap);
+    m.SaveToFile(FileName);
+}
+
+bool SavePictureByExt(const gfx::TBitmap& Bitmap, const std::string& FileName, bool Transparent)
+{
+    // The tag editor marks its photos read-only: an existing target gets its owner's write
+    // permission back, as clearing the read-only attribute did.
     std::error_code ec;
     if (std::filesystem::exists(FileName, ec))
         SetHiddenAttr(FileName, false);
     if (!IsImageFileExt(FileName))
         return false;
-    const std::string ext = LowerFileExt(FileName);
-    if (ext == ".jpg") {
-        gfx::TJPEGImage jpeg;
-        jpeg.SetPixelFormat(gfx::jf24Bit);
-        jpeg.SetCompressionQuality(90);
-        jpeg.Assign(Bitmap);
-        jpeg.SaveToFile(FileName);
-    } else if (ext == ".bmp") {
-        gfx::TBitmap copy;
-        copy.Assign(Bitmap);
-        copy.SaveToFile(FileName);
-    }
-    return true;
+    return SaveAsWmf(Bitmap, FileName) || SaveAsEmf(Bitmap, FileName) || SaveAsJpeg(Bitmap, FileName) ||
+           SaveAsPng(Bitmap, FileName, Transparent) || SaveAsTiff(Bitmap, FileName) ||
+           SaveAsTga(Bitmap, FileName) || SaveAsBmp(Bitmap, FileName) || SaveAsIcon(Bitmap, FileName);
 }

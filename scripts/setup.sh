@@ -22,6 +22,8 @@ packages=(
   fonts-urw-base35
   # the date tests build glibc's ja_JP locale (localedef) to check the Japanese eras against
   locales
+  # the GIF tests check our files and read theirs with it
+  gifsicle
   # the file-safety tests watch the order of fsync and rename through it
   strace
   # CI compiles the program with clang too, so the code stays portable
@@ -31,6 +33,9 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho qt6-translations-l10n xvfb xauth
   # the font picker's tests check its Japanese families against fc-list
   fontconfig
+  # metafiles: libwmf and libemf2svg read them into SVG for QtSvg; the tests check our EMF files
+  # with emf2svg-conv
+  libwmf-dev libemf2svg-dev qt6-svg-dev emf2svg
 )
 
 missing=()

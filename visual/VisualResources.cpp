@@ -3,8 +3,9 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QImage>
 
+#include "pictures/gif/GIFImage.h"
+#include "platform/gfx/Jpeg.h"
 #include "platform/rtl/Streams.h"
 #include "resources/BuiltinResources.h"
 #include "visual/FFTReal.h"
@@ -43,20 +44,24 @@ void LoadResImage(gfx::TBitmap& Target, const std::string& ResName, const std::s
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         throw EResNotFound("Resource " + ResName + " not found");
     const QByteArray bytes = file.readAll();
+    rtl::TMemoryStream stream(std::vector<uint8_t>(bytes.begin(), bytes.end()));
 
-    if (QString::fromStdString(ResType).compare(QStringLiteral("BMP"), Qt::CaseInsensitive) == 0) {
-        rtl::TMemoryStream stream;
-        (void)stream.Write(bytes.constData(), bytes.size());
-        stream.SetPosition(0);
+    // Decoded in memory by the picture classes, as every picture load goes through them; GIF
+    // and JPEG pictures become 24-bit bitmaps, as every picture is turned before drawing.
+    const QString type = QString::fromStdString(ResType);
+    if (type.compare(QStringLiteral("BMP"), Qt::CaseInsensitive) == 0) {
         Target.LoadFromStream(stream);
-        return;
-    }
-    const QImage image = QImage::fromData(bytes);
-    if (image.isNull())
+    } else if (type.compare(QStringLiteral("GIF"), Qt::CaseInsensitive) == 0) {
+        TGIFImage gif;
+        gif.LoadFromStream(stream);
+        gif.AssignTo(Target);
+    } else if (type.compare(QStringLiteral("JPG"), Qt::CaseInsensitive) == 0) {
+        gfx::TJPEGImage jpeg;
+        jpeg.LoadFromStream(stream);
+        jpeg.AssignTo(Target);
+    } else {
         throw std::runtime_error("Resource " + ResName + " cannot be decoded");
-    gfx::TBitmap converted;
-    converted.FromImage(image);  // 24 bits, as every picture is turned before drawing
-    Target.Assign(converted);
+    }
 }
 
 void TVisualResources::CreateVisualResources()

@@ -187,7 +187,7 @@ void TClockLabel::DrawSkin()
     forms::TForm* form = parentForm();
     if (!form)
         return;
-    if (skinnedForm_ != form) {
+    if (skinnedForm_ != static_cast<QWidget*>(form)) {
         if (skinnedForm_)
             skinnedForm_->removeEventFilter(this);
         skinnedForm_ = form;

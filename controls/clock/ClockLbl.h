@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <QPointer>
+#include <QWidget>
 
 #include "controls/std/Label.h"
 #include "platform/forms/Timer.h"
@@ -118,7 +119,9 @@ private:
     std::vector<std::string> skins_;
     int skinIndex_ = -1;
     gfx::TBitmap skin_;
-    QPointer<forms::TForm> skinnedForm_;
+    // A plain widget pointer: the form's paint events still reach the filter while the form is
+    // torn down past its own class, where a pointer to it would name an object no longer there.
+    QPointer<QWidget> skinnedForm_;
 };
 
 }  // namespace controls

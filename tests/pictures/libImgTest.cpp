@@ -1,5 +1,7 @@
-// The picture front end on BMP and JPEG files that ImageMagick writes, checked against
-// ImageMagick's own reading of the same files.
+// The picture front end on files that ImageMagick and a record-layout script write, checked
+// against ImageMagick's (and icotool's, emf2svg's) own reading of what we write.
+#include "pictures/PictureFormats.h"
+#include "pictures/Resample.h"
 #include "pictures/libImg.h"
 #include "platform/gfx/Jpeg.h"
 #include "support/TestSupport.h"
@@ -7,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QImage>
 #include <QWidget>
 
 #include <cmath>
@@ -184,6 +189,7 @@ TEST(libImg, FitRectKeepsTheAspectRatioAndEnlargesSmallPictures)
     EXPECT_EQ(fit(100, 200, 100, 100), "25,0 50x100");
     EXPECT_EQ(fit(0, 0, 50, 40), "0,0 50x40");  // a zero side counts as the box's
     EXPECT_EQ(fit(10, 10, 0, 40), "0,0 0x0");
+    EXPECT_EQ(fit(1000, 1, 100, 100), "0,49 100x1");  // never thinner than a pixel
 }
 
 TEST(libImg, LoadPictureZoomedScalesByTheZoomAndSurvivesDamage)
@@ -214,8 +220,14 @@ TEST(libImg, LoadPictureZoomedScalesByTheZoomAndSurvivesDamage)
     forms::TImage damaged;
     EXPECT_NO_THROW(LoadPictureZoomed(damaged, false, dir.file("bad.jpg"), 0.31111));
     EXPECT_EQ(damaged.Picture().Width(), 0);
+    // A zoom that leaves less than a pixel keeps one.
+    forms::TImage tiny;
+    LoadPictureFile(tiny, makeQuadrants(dir, "tiny.bmp", 3, 3), true);
+    LoadPictureZoomed(tiny, false, "", 0.31111);
+    EXPECT_EQ(tiny.Picture().Width(), 1);
+    EXPECT_EQ(tiny.Picture().Height(), 1);
     EXPECT_NO_THROW(LoadPictureZoomed(image, false, "", std::numeric_limits<double>::quiet_NaN()));
-    EXPECT_EQ(image.Picture().Width(), 0);
+    EXPECT_EQ(image.Picture().Width(), 1);
 }
 
 TEST(libImg, LoadPictureFitParentShrinksLargePicturesAndCentresTheControl)
@@ -284,10 +296,278 @@ TEST(libImg, SavePictureByExtWritesJpegAndBmpThatImageMagickReads)
     EXPECT_EQ(r.out, "BMP3 64x48") << r.err;  // a Windows 3 bitmap
     EXPECT_EQ(magickPixel(dir.file("out.BMP"), 40, 5), gfx::clLime);
 
-    // Picture extensions without a writer write nothing; other names are no pictures.
-    EXPECT_TRUE(SavePictureByExt(bitmap, dir.file("out.jpeg"), false));
-    EXPECT_TRUE(SavePictureByExt(bitmap, dir.file("out.tiff"), false));
+    // Picture extensions without a writer write nothing and say so; other names are no pictures.
+    EXPECT_FALSE(SavePictureByExt(bitmap, dir.file("out.psd"), false));
     EXPECT_FALSE(SavePictureByExt(bitmap, dir.file("out.txt"), false));
-    for (const char* name : {"out.jpeg", "out.tiff", "out.txt"})
+    for (const char* name : {"out.psd", "out.txt"})
         EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
+}
+
+namespace {
+
+std::vector<gfx::TColor> pixelsOf(const gfx::TBitmap& b)
+{
+    std::vector<gfx::TColor> out;
+    for (int y = 0; y < b.Height(); ++y)
+        for (int x = 0; x < b.Width(); ++x)
+            out.push_back(b.PixelColor(x, y));
+    return out;
+}
+
+// The quadrants' colours at their centres, as ImageMagick reads `path` (scaled to its size).
+void expectQuadrantsInFile(const std::string& file, int tolerance)
+{
+    // Through a PNG, so that a bottom-up Targa is cropped where its rows show.
+    const std::string path = file.substr(file.find(':') + 1) + "-read.png";
+    ASSERT_EQ(runCommand("convert", {file, "-auto-orient", path}).exitCode, 0) << file;
+    auto r = runCommand("identify", {"-format", "%w %h", path});
+    int w = 0, h = 0;
+    std::istringstream(r.out) >> w >> h;
+    ASSERT_GT(w, 0) << path << r.err;
+    EXPECT_TRUE(near(magickPixel(path, w / 4, h / 4), gfx::clRed, tolerance)) << path;
+    EXPECT_TRUE(near(magickPixel(path, 3 * w / 4, h / 4), gfx::clLime, tolerance)) << path;
+    EXPECT_TRUE(near(magickPixel(path, w / 4, 3 * h / 4), gfx::clBlue, tolerance)) << path;
+    EXPECT_TRUE(near(magickPixel(path, 3 * w / 4, 3 * h / 4), gfx::clWhite, tolerance)) << path;
+}
+
+// Registers the formats of pictures/ for one test.
+struct Formats {
+    Formats() { RegisterPictureFormats(); }
+    ~Formats() { UnregisterPictureFormats(); }
+};
+
+}  // namespace
+
+TEST(libImg, SavePictureByExtWritesEveryFormatOnACopyThroughATemporaryFile)
+{
+    TempDir dir;
+    forms::TImage image;
+    LoadPictureFile(image, makeQuadrants(dir, "q.bmp", 40, 30), true);
+    const gfx::TBitmap& bitmap = *bitmapOf(image);
+    const std::vector<gfx::TColor> before = pixelsOf(bitmap);
+    struct Row {
+        const char* name;
+        const char* format;  // as identify names it
+        int tolerance;
+    };
+    for (const Row& row : {Row{"o.bmp", "BMP3", 0}, Row{"o.dib", "BMP3", 0}, Row{"o.rle", "BMP3", 0},
+                           Row{"o.jpg", "JPEG", 24}, Row{"o.jpeg", "JPEG", 24}, Row{"o.png", "PNG", 0},
+                           Row{"o.tif", "TIFF", 0}, Row{"o.tiff", "TIFF", 0}, Row{"o.tga", "TGA", 8},
+                           Row{"o.wmf", "WMF", 40}}) {
+        const std::string path = dir.file(row.name);
+        ASSERT_TRUE(SavePictureByExt(bitmap, path, false)) << row.name;
+        // ImageMagick does not take a ".dib" or ".rle" name for a bitmap: read them as BMP.
+        const std::string read = std::string(row.name).find(".dib") != std::string::npos ||
+                                         std::string(row.name).find(".rle") != std::string::npos
+                                     ? "bmp:" + path
+                                     : path;
+        auto r = runCommand("identify", {"-format", "%m", read});
+        EXPECT_EQ(r.out, row.format) << row.name << r.err;
+        expectQuadrantsInFile(read, row.tolerance);
+    }
+    // Debian's emf2svg reads the EMF, and the SVG shows the bitmap.
+    ASSERT_TRUE(SavePictureByExt(bitmap, dir.file("o.emf"), false));
+    ASSERT_EQ(runCommand("emf2svg-conv", {"-i", dir.file("o.emf"), "-o", dir.file("emf.svg")}).exitCode, 0);
+    expectQuadrantsInFile(dir.file("emf.svg"), 40);
+
+    // A transparent PNG: 256 colours at most, the bottom-left colour see-through.
+    ASSERT_TRUE(SavePictureByExt(bitmap, dir.file("t.png"), true));
+    auto alpha = [&](int x, int y) {
+        auto r = runCommand("convert", {dir.file("t.png"), "-crop", "1x1+" + std::to_string(x) + "+" + std::to_string(y),
+                                        "-depth", "8", "rgba:-"});
+        return r.out.size() == 4 ? int(uint8_t(r.out[3])) : -1;
+    };
+    EXPECT_EQ(alpha(0, 29), 0);
+    EXPECT_EQ(alpha(0, 0), 255);
+    EXPECT_TRUE(near(magickPixel(dir.file("t.png"), 5, 5), gfx::clRed, 8));
+    EXPECT_LE(std::stoi(runCommand("identify", {"-format", "%k", dir.file("t.png")}).out), 256);
+
+    // The writers worked on copies.
+    EXPECT_EQ(pixelsOf(bitmap), before);
+    EXPECT_EQ(bitmap.Width(), 40);
+
+    // An empty bitmap has no bottom-left pixel: refused, and the old file stays.
+    writeFile(dir.file("old.ico"), "old icon");
+    gfx::TBitmap empty;
+    EXPECT_THROW(SavePictureByExt(empty, dir.file("old.ico"), false), gfx::EInvalidGraphicOperation);
+    EXPECT_THROW(SavePictureByExt(empty, dir.file("old.png"), true), gfx::EInvalidGraphicOperation);
+    EXPECT_EQ(readFile(dir.file("old.ico")), "old icon");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("old.png")));
+}
+
+TEST(libImg, SavesAnIconOfTheNextSideWithTheBottomLeftColourTransparent)
+{
+    if (!haveProgram("icotool"))
+        GTEST_SKIP() << "icoutils missing";
+    TempDir dir;
+    forms::TImage image;
+    LoadPictureFile(image, makeQuadrants(dir, "q.bmp", 40, 30), true);
+    const gfx::TBitmap& bitmap = *bitmapOf(image);
+    const std::vector<gfx::TColor> before = pixelsOf(bitmap);
+    ASSERT_TRUE(SavePictureByExt(bitmap, dir.file("q.ico"), false));
+    EXPECT_EQ(pixelsOf(bitmap), before);  // the caller's bitmap keeps its size
+
+    auto list = runCommand("icotool", {"-l", dir.file("q.ico")});
+    EXPECT_NE(list.out.find("--width=48 --height=48 --bit-depth=24"), std::string::npos) << list.out << list.err;
+    ASSERT_EQ(runCommand("icotool", {"-x", "-o", dir.file("x.png"), dir.file("q.ico")}).exitCode, 0);
+    const QImage x = QImage(QString::fromStdString(dir.file("x.png"))).convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(x.size(), QSize(48, 48));
+    // The picture is 48 x 36 at y 6 on the bottom-left colour (blue), which the mask leaves out.
+    for (int y : {0, 5, 42, 47})
+        EXPECT_EQ(qAlpha(x.pixel(24, y)), 0) << y;
+    EXPECT_EQ(qAlpha(x.pixel(5, 35)), 0);   // the blue quadrant itself
+    EXPECT_EQ(x.pixel(5, 10), qRgb(255, 0, 0));
+    EXPECT_EQ(x.pixel(40, 10), qRgb(0, 255, 0));
+    EXPECT_EQ(x.pixel(40, 35), qRgb(255, 255, 255));
+    EXPECT_EQ(qAlpha(x.pixel(24, 7)), 255);
+
+    // A square icon size is kept as it is.
+    forms::TImage square;
+    LoadPictureFile(square, makeQuadrants(dir, "s.bmp", 32, 32), true);
+    ASSERT_TRUE(SavePictureByExt(*bitmapOf(square), dir.file("s.ico"), false));
+    EXPECT_NE(runCommand("icotool", {"-l", dir.file("s.ico")}).out.find("--width=32 --height=32"), std::string::npos);
+}
+
+TEST(libImg, ResampleModesAreTheStretchTheBSplineAndBilinear)
+{
+    TempDir dir;
+    forms::TImage image;
+    LoadPictureFile(image, makeQuadrants(dir, "q.bmp", 40, 30), true);
+    for (int mode : {1, 2, 7}) {
+        auto ours = CopyBitmap(*bitmapOf(image));
+        auto resampler = CopyBitmap(*bitmapOf(image));
+        ResampleBitmap(*ours, 23, 17, mode);
+        ASSERT_TRUE(ResampleBitmap24(*resampler, 23, 17, mode == 1 ? 4 : 1));
+        EXPECT_EQ(pixelsOf(*ours), pixelsOf(*resampler)) << mode;
+    }
+    auto stretched = CopyBitmap(*bitmapOf(image));
+    stretched->SetPixelFormat(gfx::pf8bit);
+    ResampleBitmap(*stretched, 80, 60, 0);
+    EXPECT_EQ(stretched->PixelFormat(), gfx::pf24bit);
+    EXPECT_EQ(stretched->PixelColor(39, 29), gfx::clRed);  // nearest pixel: no blend at the edge
+    EXPECT_EQ(stretched->PixelColor(40, 29), gfx::clLime);
+}
+
+TEST(libImg, FitImageCenteredSizesTheControlAndCentresThePicture)
+{
+    TempDir dir;
+    forms::TImage image;
+    LoadPictureFile(image, makeQuadrants(dir, "w.bmp", 200, 100), true);
+    FitImageCentered(image, 100, 100);
+    EXPECT_EQ(image.width(), 100);
+    EXPECT_EQ(image.height(), 50);
+    gfx::TBitmap* b = bitmapOf(image);
+    ASSERT_EQ(b->Width(), 100);
+    ASSERT_EQ(b->Height(), 100);
+    EXPECT_EQ(b->PixelColor(10, 30), gfx::clRed);
+    EXPECT_EQ(b->PixelColor(10, 70), gfx::clBlue);
+    EXPECT_EQ(b->PixelColor(90, 70), gfx::clWhite);
+    FitImageCentered(image, 0, 100);  // nothing
+    EXPECT_EQ(b->Width(), 100);
+}
+
+TEST(libImg, MetafilesAndIconsShowThroughTheFittingRoutines)
+{
+    Formats formats;
+    TempDir dir;
+    forms::TImage source;
+    LoadPictureFile(source, makeQuadrants(dir, "q.bmp", 40, 30), true);
+    ASSERT_TRUE(SavePictureByExt(*bitmapOf(source), dir.file("q.wmf"), false));
+    ASSERT_TRUE(SavePictureByExt(*bitmapOf(source), dir.file("q.emf"), false));
+    ASSERT_EQ(runCommand("convert", {dir.file("q.bmp"), dir.file("q.ico")}).exitCode, 0);
+    for (const char* name : {"q.wmf", "q.emf", "q.ico"}) {
+        SCOPED_TRACE(name);
+        QWidget parent;
+        parent.resize(200, 200);
+        forms::TImage image(&parent);
+        LoadPictureFitParent(image, true, true, true, dir.file(name));
+        EXPECT_EQ(image.geometry(), QRect(82, 87, 40, 30));
+        gfx::TBitmap* b = bitmapOf(image);
+        ASSERT_NE(b, nullptr);
+        EXPECT_TRUE(near(b->PixelColor(5, 5), gfx::clRed, 8));
+        EXPECT_TRUE(near(b->PixelColor(35, 25), gfx::clWhite, 8));
+
+        forms::TImage zoomed;
+        LoadPictureZoomed(zoomed, false, dir.file(name), 2);
+        EXPECT_EQ(zoomed.Picture().Width(), 80);
+        EXPECT_TRUE(near(bitmapOf(zoomed)->PixelColor(70, 10), gfx::clLime, 8));
+    }
+}
+
+// Every extension that has a reader: a file that another program wrote loads through
+// LoadPictureFile into a 24-bit bitmap of its pixels.
+TEST(libImg, EveryListedFormatLoadsIntoA24BitBitmap)
+{
+    Formats formats;
+    TempDir dir;
+    const std::string bmp = makeQuadrants(dir, "q.bmp", 40, 30);
+    struct Row {
+        const char* ext;
+        std::vector<std::string> make;  // the command that writes f<ext> from q.bmp
+        int tolerance;
+    };
+    const std::string shapes = sourceDir() + "/tests/platform/metafile_shapes.py";
+    const Row rows[] = {
+        {".bmp", {"convert", bmp, "BMP3:" + dir.file("f.bmp")}, 0},
+        {".jpg", {"convert", bmp, dir.file("f.jpg")}, 24},
+        {".jpeg", {"convert", bmp, "jpg:" + dir.file("f.jpeg")}, 24},
+        {".png", {"convert", bmp, dir.file("f.png")}, 0},
+        {".ico", {"convert", bmp, dir.file("f.ico")}, 0},
+        {".wmf", {python3(), shapes, dir.path()}, 0},
+        {".emf", {python3(), shapes, dir.path()}, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.ext);
+        ASSERT_EQ(runCommand(row.make[0], std::vector<std::string>(row.make.begin() + 1, row.make.end())).exitCode, 0);
+        const bool metafile = std::string(row.ext) == ".wmf" || std::string(row.ext) == ".emf";
+        const std::string path = metafile ? dir.file(std::string("shapes") + row.ext) : dir.file(std::string("f") + row.ext);
+        forms::TImage image;
+        ASSERT_TRUE(LoadPictureFile(image, path, true));
+        ASSERT_TRUE(ConvertImageTo24Bit(image));  // metafiles stay metafiles until asked
+        gfx::TBitmap* b = bitmapOf(image);
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(b->PixelFormat(), gfx::pf24bit);
+        if (metafile) {
+            EXPECT_EQ(b->Width(), 200);
+            EXPECT_EQ(b->PixelColor(40, 60), gfx::clRed);
+            EXPECT_EQ(b->PixelColor(5, 5), gfx::clWhite);
+        } else {
+            EXPECT_EQ(b->Width(), 40);
+            EXPECT_TRUE(near(b->PixelColor(5, 5), gfx::clRed, row.tolerance));
+            // (an icon's bottom-left colour is its transparent one, shown white)
+            EXPECT_TRUE(near(b->PixelColor(35, 5), gfx::clLime, row.tolerance));
+        }
+    }
+}
+
+// Leaves what a person sees: a 300 x 300 panel after LoadPictureFitParent for each fixture,
+// and our saved files as ImageMagick reads them, in build/pictures-look/front-end-*.png.
+TEST(libImg, LeavesTheFittedPicturesForALook)
+{
+    Formats formats;
+    TempDir dir;
+    const std::string bmp = makeQuadrants(dir, "q.bmp", 400, 260);
+    forms::TImage source;
+    LoadPictureFile(source, bmp, true);
+    ASSERT_EQ(runCommand(python3(), {sourceDir() + "/tests/platform/metafile_shapes.py", dir.path()}).exitCode, 0);
+    writeFile(dir.file("damaged.jpg"), "not a jpeg");
+    std::vector<std::string> files = {bmp, dir.file("shapes.wmf"), dir.file("shapes.emf"), dir.file("damaged.jpg")};
+    for (const char* ext : {".jpg", ".png", ".ico", ".tif", ".tga", ".wmf", ".emf"}) {
+        const std::string path = dir.file(std::string("saved") + ext);
+        ASSERT_TRUE(SavePictureByExt(*bitmapOf(source), path, true));
+        files.push_back(path);
+    }
+    const QString look = QCoreApplication::applicationDirPath() + "/../pictures-look";
+    QDir().mkpath(look);
+    for (const std::string& path : files) {
+        QWidget panel;
+        panel.resize(300, 300);
+        panel.setStyleSheet("background: #808080");
+        forms::TImage image(&panel);
+        LoadPictureFitParent(image, true, true, false, path);
+        const QString name = QString::fromStdString(std::filesystem::path(path).filename().string()).replace('.', '-');
+        EXPECT_TRUE(panel.grab().save(look + "/front-end-" + name + ".png")) << path;
+        if (path.find("saved") != std::string::npos && path.find(".emf") == std::string::npos)
+            runCommand("convert", {path + "[0]", (look + "/front-end-" + name + "-imagemagick.png").toStdString()});
+    }
 }

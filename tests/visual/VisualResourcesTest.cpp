@@ -5,8 +5,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QImage>
 
 #include "platform/gfx/Bitmap.h"
+#include "resources/BuiltinResources.h"
 #include "visual/BitmapRoutines.h"
 #include "visual/FFTReal.h"
 #include "visual/FastBMP.h"
@@ -56,6 +59,34 @@ TEST(VisualResources, ResourceNamesMatchWithoutCaseAndAMissingOneRaises)
     EXPECT_EQ(b.Width(), 200);
     EXPECT_THROW(LoadResImage(b, "b09", "BMP"), EResNotFound);
     EXPECT_THROW(LoadResImage(b, "b01", "PNG"), EResNotFound);
+}
+
+TEST(VisualResources, GifAndJpegPicturesLookAsQtDecodesThem)
+{
+    // Qt's image plugins decoded these before the picture classes did; they are the peer, and
+    // every pixel comes out the same.
+    initBuiltinResources();
+    const QDir dir(":/pictures");
+    int checked = 0;
+    for (const QString& name : dir.entryList({"*.gif", "*.jpg"}, QDir::Files)) {
+        SCOPED_TRACE(name.toStdString());
+        gfx::TBitmap ours;
+        LoadResImage(ours, QFileInfo(name).baseName().toStdString(), QFileInfo(name).suffix().toStdString());
+        const QImage theirs = QImage(dir.filePath(name)).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(ours.Width(), theirs.width());
+        ASSERT_EQ(ours.Height(), theirs.height());
+        int worst = 0;
+        for (int y = 0; y < theirs.height(); ++y)
+            for (int x = 0; x < theirs.width(); ++x) {
+                const gfx::TColor c = ours.PixelColor(x, y);
+                const QRgb q = theirs.pixel(x, y);
+                worst = std::max({worst, std::abs(gfx::GetRValue(c) - qRed(q)), std::abs(gfx::GetGValue(c) - qGreen(q)),
+                                  std::abs(gfx::GetBValue(c) - qBlue(q))});
+            }
+        EXPECT_EQ(worst, 0);
+        ++checked;
+    }
+    EXPECT_EQ(checked, 11);
 }
 
 TEST(BitmapRoutines, RotatingAQuarterTurnSwapsTheSidesAndKeepsThePicture)

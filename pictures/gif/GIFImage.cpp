@@ -1,0 +1,1203 @@
+// The file model and its reader and writer. Blocks are read as the file lays them out:
+// header (signature, logical screen, global map), then frames, each the extensions in front of
+// it followed by its image descriptor, local map and LZW data, then the trailer.
+#include "pictures/gif/GIFImage.h"
+
+#include "pictures/gif/GIFCodec.h"
+#include "platform/gfx/Picture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <numeric>
+
+namespace {
+
+void readExact(rtl::TStream& Stream, void* Buffer, int64_t Count)
+{
+    if (Stream.Read(Buffer, Count) != Count)
+        throw GIFException("Premature end of data");
+}
+
+uint8_t readByte(rtl::TStream& Stream)
+{
+    uint8_t b = 0;
+    readExact(Stream, &b, 1);
+    return b;
+}
+
+// A byte, or none at the end of the stream.
+std::optional<uint8_t> tryByte(rtl::TStream& Stream)
+{
+    uint8_t b = 0;
+    if (Stream.Read(&b, 1) != 1)
+        return std::nullopt;
+    return b;
+}
+
+void writeByte(rtl::TStream& Stream, uint8_t Value) { Stream.WriteBuffer(&Value, 1); }
+void writeWord(rtl::TStream& Stream, uint16_t Value)
+{
+    const uint8_t b[2] = {uint8_t(Value), uint8_t(Value >> 8)};
+    Stream.WriteBuffer(b, 2);
+}
+uint16_t word(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+
+gfx::TColor colorOf(const TGIFColor& c) { return gfx::RGB(c.Red, c.Green, c.Blue); }
+TGIFColor gifColor(gfx::TColor c)
+{
+    return {uint8_t(gfx::GetRValue(c)), uint8_t(gfx::GetGValue(c)), uint8_t(gfx::GetBValue(c))};
+}
+
+// Whether a frame of Width x Height may have its pixels: it fits a bitmap, the image's total
+// and, when reading, what its LZW bytes can expand to.
+void checkFrameSize(int64_t Width, int64_t Height)
+{
+    if (Width > gfx::TBitmap::MaxSide || Height > gfx::TBitmap::MaxSide ||
+        Width * Height > gfx::TBitmap::MaxPixelBytes)
+        throw GIFException("Frame too large (" + std::to_string(Width) + " x " + std::to_string(Height) + ")");
+}
+
+}  // namespace
+
+TGIFDefaults& GIFDefaults()
+{
+    static TGIFDefaults defaults;
+    return defaults;
+}
+
+// --- items and lists ----------------------------------------------------------------------
+
+void TGIFItem::Warning(int Severity, const std::string& Message)
+{
+    if (image_)
+        image_->Warning(Severity, Message);
+}
+
+void TGIFItem::SaveToFile(const std::string& FileName)
+{
+    rtl::TMemoryStream stream;
+    SaveToStream(stream);
+    stream.SaveToFile(FileName);
+}
+
+void TGIFItem::LoadFromFile(const std::string& FileName)
+{
+    rtl::TMemoryStream stream;
+    stream.LoadFromFile(FileName);
+    LoadFromStream(stream);
+}
+
+template <class T>
+int TGIFList<T>::Add(std::unique_ptr<T> Item)
+{
+    items_.push_back(std::move(Item));
+    return Count() - 1;
+}
+
+template <class T>
+void TGIFList<T>::Delete(int Index)
+{
+    auto item = std::move(items_.at(size_t(Index)));
+    items_.erase(items_.begin() + Index);
+    item.reset();
+}
+
+template <class T>
+void TGIFList<T>::Clear()
+{
+    while (!items_.empty())
+        Delete(0);
+}
+
+template <class T>
+int TGIFList<T>::IndexOf(const T* Item) const
+{
+    for (int i = 0; i < Count(); ++i)
+        if (items_[size_t(i)].get() == Item)
+            return i;
+    return -1;
+}
+
+template <class T>
+int TGIFList<T>::Remove(T* Item)
+{
+    const int i = IndexOf(Item);
+    if (i >= 0)
+        Delete(i);
+    return i;
+}
+
+template <class T>
+void TGIFList<T>::Insert(int Index, std::unique_ptr<T> Item)
+{
+    items_.insert(items_.begin() + Index, std::move(Item));
+}
+
+template <class T>
+std::unique_ptr<T> TGIFList<T>::Extract(int Index)
+{
+    auto item = std::move(items_.at(size_t(Index)));
+    items_.erase(items_.begin() + Index);
+    return item;
+}
+
+template <class T>
+void TGIFList<T>::SaveToStream(rtl::TStream& Stream)
+{
+    for (auto& item : items_)
+        item->SaveToStream(Stream);
+}
+
+template <class T>
+void TGIFList<T>::Warning(int Severity, const std::string& Message)
+{
+    if (image_)
+        image_->Warning(Severity, Message);
+}
+
+template class TGIFList<TGIFSubImage>;
+template class TGIFList<TGIFExtension>;
+
+// --- colour maps --------------------------------------------------------------------------
+
+void TGIFColorMap::grow(int Needed)
+{
+    if (Needed <= Capacity())
+        return;
+    const int capacity = Capacity() == 0 ? std::max(16, Needed) : std::min(MaxColors, (Needed + 31) / 32 * 32);
+    data_.resize(size_t(std::min(MaxColors, std::max(capacity, Needed))));
+}
+
+void TGIFColorMap::Clear()
+{
+    data_.clear();
+    data_.shrink_to_fit();
+    count_ = 0;
+    optimized_ = false;
+    Changed();
+}
+
+void TGIFColorMap::Assign(const TGIFColorMap& Source)
+{
+    data_ = Source.data_;
+    count_ = Source.count_;
+    optimized_ = Source.optimized_;
+    Changed();
+}
+
+void TGIFColorMap::ImportPalette(const TPalette& Palette)
+{
+    const int n = std::min(Palette.Count(), MaxColors);
+    data_.clear();
+    count_ = 0;
+    grow(n);
+    for (int i = 0; i < n; ++i) {
+        const TPaletteEntry& e = Palette.Entries[size_t(i)];
+        data_[size_t(i)] = {e.peRed, e.peGreen, e.peBlue};
+    }
+    count_ = n;
+    optimized_ = false;
+    Changed();
+}
+
+void TGIFColorMap::ImportRGB(const std::vector<gfx::TColor>& Colors, int Count)
+{
+    const int n = std::clamp(Count, 0, std::min(MaxColors, int(Colors.size())));
+    data_.clear();
+    count_ = 0;
+    grow(n);
+    for (int i = 0; i < n; ++i)
+        data_[size_t(i)] = gifColor(Colors[size_t(i)]);
+    count_ = n;
+    optimized_ = false;
+    Changed();
+}
+
+void TGIFColorMap::ImportDIBColors(const gfx::TBitmap& Bitmap)
+{
+    ImportRGB(Bitmap.Palette(), int(Bitmap.Palette().size()));
+}
+
+TPalette TGIFColorMap::ExportPalette() const
+{
+    TPalette palette;
+    for (int i = 0; i < count_; ++i)
+        palette.Entries.push_back({data_[size_t(i)].Red, data_[size_t(i)].Green, data_[size_t(i)].Blue, PC_NOCOLLAPSE});
+    return palette;
+}
+
+int TGIFColorMap::Add(gfx::TColor Color)
+{
+    if (count_ >= MaxColors)
+        throw GIFException("Color table overflow");
+    grow(count_ + 1);
+    data_[size_t(count_)] = gifColor(Color);
+    optimized_ = false;
+    Changed();
+    return count_++;
+}
+
+int TGIFColorMap::AddUnique(gfx::TColor Color)
+{
+    const int i = IndexOf(Color);
+    return i >= 0 ? i : Add(Color);
+}
+
+int TGIFColorMap::IndexOf(gfx::TColor Color) const
+{
+    const TGIFColor c = gifColor(Color);
+    if (optimized_) {
+        for (int i = 0; i < count_; ++i)
+            if (data_[size_t(i)] == c)
+                return i;
+    } else {
+        for (int i = count_ - 1; i >= 0; --i)
+            if (data_[size_t(i)] == c)
+                return i;
+    }
+    return -1;
+}
+
+void TGIFColorMap::Delete(int Index)
+{
+    if (Index < 0 || Index >= count_)
+        throw GIFException("Invalid color index");
+    data_.erase(data_.begin() + Index);
+    data_.push_back({});
+    --count_;
+    optimized_ = false;
+    Changed();
+}
+
+gfx::TColor TGIFColorMap::Colors(int Index)
+{
+    if (count_ == 0)
+        throw GIFException("Color table is empty");
+    if (Index < 0 || Index >= count_) {
+        Warning("Invalid color index");
+        Index = 0;
+    }
+    return colorOf(data_[size_t(Index)]);
+}
+
+void TGIFColorMap::SetColors(int Index, gfx::TColor Color)
+{
+    if (Index < 0 || Index >= count_)
+        throw GIFException("Invalid color index");
+    data_[size_t(Index)] = gifColor(Color);
+    Changed();
+}
+
+int TGIFColorMap::BitsPerPixel() const { return BitsForColorCount(count_); }
+
+void TGIFColorMap::Warning(const std::string&) {}
+
+void TGIFColorMap::LoadFromStream(rtl::TStream& Stream, int Count)
+{
+    data_.clear();
+    count_ = 0;
+    grow(Count);
+    readExact(Stream, data_.data(), int64_t(Count) * 3);
+    count_ = Count;
+    Changed();
+}
+
+void TGIFColorMap::SaveToStream(rtl::TStream& Stream, int Bits) const
+{
+    Stream.WriteBuffer(data_.data(), int64_t(count_) * 3);
+    const int total = 1 << std::max(Bits, BitsPerPixel());
+    const std::vector<uint8_t> zeros(size_t(std::max(0, total - count_)) * 3, 0);
+    Stream.WriteBuffer(zeros.data(), int64_t(zeros.size()));
+}
+
+bool TGIFColorMap::optimizeFor(const std::vector<TGIFSubImage*>& Frames)
+{
+    if (count_ <= 1)
+        return false;
+    std::vector<int64_t> uses(MaxColors, 0);
+    for (TGIFSubImage* frame : Frames)
+        for (uint8_t p : frame->data_)
+            ++uses[p];
+    std::vector<int> order(static_cast<size_t>(count_));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return uses[size_t(a)] > uses[size_t(b)]; });
+    bool same = true;
+    for (int i = 0; i < count_; ++i)
+        same = same && order[size_t(i)] == i;
+    if (same)
+        return false;
+
+    std::array<uint8_t, 256> remap{};
+    std::iota(remap.begin(), remap.end(), 0);  // indices past the map keep their value
+    std::vector<TGIFColor> entries(data_.begin(), data_.begin() + count_);
+    int used = 0;
+    for (int i = 0; i < count_; ++i) {
+        remap[size_t(order[size_t(i)])] = uint8_t(i);
+        data_[size_t(i)] = entries[size_t(order[size_t(i)])];
+        if (uses[size_t(order[size_t(i)])] > 0)
+            used = i + 1;
+    }
+    for (TGIFSubImage* frame : Frames) {
+        for (uint8_t& p : frame->data_)
+            p = remap[p];
+        if (TGIFGraphicControlExtension* gce = frame->GraphicControlExtension())
+            gce->TransparentIndex = remap[gce->TransparentIndex];
+        frame->FreeCaches();
+    }
+    count_ = used;
+    optimized_ = true;
+    Changed();
+    return true;
+}
+
+bool TGIFGlobalColorMap::Optimize()
+{
+    std::vector<TGIFSubImage*> frames;
+    if (TGIFImage* image = header_->Image())
+        for (int i = 0; i < image->Images().Count(); ++i)
+            if (image->Images()[i]->ColorMap().Count() == 0)
+                frames.push_back(image->Images()[i]);
+    return optimizeFor(frames);
+}
+
+void TGIFGlobalColorMap::Changed()
+{
+    if (TGIFImage* image = header_->Image())
+        image->FreeCaches();
+}
+
+void TGIFGlobalColorMap::Warning(const std::string& Message) { header_->Warning(GIFSeverityWarning, Message); }
+
+bool TGIFLocalColorMap::Optimize() { return optimizeFor({subImage_}); }
+void TGIFLocalColorMap::Changed() { subImage_->FreeCaches(); }
+void TGIFLocalColorMap::Warning(const std::string& Message) { subImage_->Warning(GIFSeverityWarning, Message); }
+
+// --- header -------------------------------------------------------------------------------
+
+TGIFHeader::TGIFHeader(TGIFImage* Image) : TGIFItem(Image), colorMap_(this) {}
+
+TGIFVersion TGIFHeader::Version() const
+{
+    return colorMap_.Optimized() || AspectRatio != 0 ? gv89a : gv87a;
+}
+
+void TGIFHeader::Clear()
+{
+    Width = Height = 0;
+    Packed = BackgroundColorIndex = AspectRatio = 0;
+    colorMap_.Clear();
+}
+
+void TGIFHeader::Assign(const TGIFHeader& Source)
+{
+    Width = Source.Width;
+    Height = Source.Height;
+    Packed = Source.Packed;
+    BackgroundColorIndex = Source.BackgroundColorIndex;
+    AspectRatio = Source.AspectRatio;
+    colorMap_.Assign(Source.colorMap_);
+}
+
+void TGIFHeader::LoadFromStream(rtl::TStream& Stream)
+{
+    const int64_t start = Stream.Position();
+    char signature[6];
+    auto isGIF = [&] {
+        return std::toupper(uint8_t(signature[0])) == 'G' && std::toupper(uint8_t(signature[1])) == 'I' &&
+               std::toupper(uint8_t(signature[2])) == 'F';
+    };
+    readExact(Stream, signature, 6);
+    if (!isGIF()) {
+        // Some writers put a 4-byte length in front.
+        Stream.SetPosition(start + 4);
+        readExact(Stream, signature, 6);
+        if (!isGIF())
+            throw GIFException("Invalid GIF signature");
+    }
+    uint8_t screen[7];
+    readExact(Stream, screen, 7);
+    Width = word(screen);
+    Height = word(screen + 2);
+    Packed = screen[4];
+    BackgroundColorIndex = screen[5];
+    AspectRatio = screen[6];
+    if (Packed & 0x80) {
+        const int count = 2 << (Packed & 7);
+        if (count < 2 || count > 256)
+            throw GIFException("Invalid number of colors specified in Screen Descriptor");
+        colorMap_.LoadFromStream(Stream, count);
+        colorMap_.SetOptimized((Packed & 0x08) != 0);
+    } else {
+        colorMap_.Clear();
+    }
+}
+
+void TGIFHeader::SaveToStream(rtl::TStream& Stream)
+{
+    const TGIFVersion version = image_ ? image_->Version() : Version();
+    if (version != gv87a && version != gv89a)
+        throw GIFException("Unsupported GIF version");
+    Stream.WriteBuffer(version == gv87a ? "GIF87a" : "GIF89a", 6);
+    int bits = colorMap_.BitsPerPixel();
+    if (image_)
+        for (int i = 0; i < image_->Images().Count(); ++i)
+            bits = std::max(bits, image_->Images()[i]->ColorMap().BitsPerPixel());
+    Packed = 0;
+    if (colorMap_.Count() > 0)
+        Packed |= 0x80 | (colorMap_.Optimized() ? 0x08 : 0);
+    if (bits > 0)
+        Packed |= uint8_t((((bits - 1) & 7) << 4) | ((bits - 1) & 7));
+    writeWord(Stream, Width);
+    writeWord(Stream, Height);
+    writeByte(Stream, Packed);
+    writeByte(Stream, BackgroundColorIndex);
+    writeByte(Stream, AspectRatio);
+    // The table follows the size field, so that readers that trust the field find the frames.
+    if (colorMap_.Count() > 0)
+        colorMap_.SaveToStream(Stream, bits);
+}
+
+// --- frames -------------------------------------------------------------------------------
+
+TGIFSubImage::TGIFSubImage(TGIFImage* Image) : TGIFItem(Image), colorMap_(this), extensions_(Image) {}
+
+TGIFSubImage::~TGIFSubImage() { extensions_.Clear(); }
+
+TGIFVersion TGIFSubImage::Version() const
+{
+    if (colorMap_.Optimized())
+        return gv89a;
+    TGIFVersion v = gv87a;
+    for (int i = 0; i < extensions_.Count(); ++i)
+        v = std::max(v, extensions_[i]->Version());
+    return v;
+}
+
+void TGIFSubImage::Clear()
+{
+    extensions_.Clear();
+    colorMap_.Clear();
+    data_.clear();
+    left_ = top_ = width_ = height_ = 0;
+    Packed = 0;
+    transparent_ = false;
+    FreeCaches();
+}
+
+void TGIFSubImage::FreeCaches()
+{
+    bitmap_.reset();
+    mask_.reset();
+    palette_.reset();
+    if (image_)
+        image_->FreeCaches();
+}
+
+void TGIFSubImage::allocateData()
+{
+    if (width_ <= 0 || height_ <= 0) {
+        data_.clear();
+        return;
+    }
+    checkFrameSize(width_, height_);
+    data_.assign(size_t(width_) * size_t(height_), 0);
+}
+
+void TGIFSubImage::SetBoundsRect(const gfx::TRect& Bounds)
+{
+    const int w = std::max(0, Bounds.Width()), h = std::max(0, Bounds.Height());
+    if (w != width_ || h != height_) {
+        checkFrameSize(w, h);
+        FreeCaches();
+        data_.clear();
+        width_ = w;
+        height_ = h;
+        allocateData();
+    }
+    left_ = Bounds.Left;
+    top_ = Bounds.Top;
+    if (!image_)
+        return;
+    // The logical screen grows to hold the frame (as far as its 16-bit fields reach).
+    TGIFHeader& header = image_->Header();
+    bool grew = false;
+    if (int64_t(left_) + width_ > header.Width) {
+        if (header.Width > 0) {
+            Warning(GIFSeverityWarning, "Image width too small for contained frames");
+            grew = true;
+        }
+        header.Width = uint16_t(std::min<int64_t>(int64_t(left_) + width_, 0xFFFF));
+    }
+    if (int64_t(top_) + height_ > header.Height) {
+        if (header.Height > 0) {
+            Warning(GIFSeverityWarning, "Image height too small for contained frames");
+            grew = true;
+        }
+        header.Height = uint16_t(std::min<int64_t>(int64_t(top_) + height_, 0xFFFF));
+    }
+    if (grew)
+        Warning(GIFSeverityWarning, "Image exceeds Logical Screen size");
+}
+
+void TGIFSubImage::SetTransparentFlag(bool Value)
+{
+    if (transparent_ != Value) {
+        transparent_ = Value;
+        FreeCaches();
+    }
+}
+
+uint8_t* TGIFSubImage::Data()
+{
+    if (data_.empty())
+        allocateData();
+    if (data_.empty())
+        throw GIFException("Image is empty");
+    return data_.data();
+}
+
+uint8_t TGIFSubImage::Pixels(int X, int Y)
+{
+    if (X < 0 || X >= width_ || Y < 0 || Y >= height_)
+        throw GIFException("Invalid pixel coordinates");
+    return Data()[size_t(Y) * size_t(width_) + size_t(X)];
+}
+
+void TGIFSubImage::SetPixels(int X, int Y, uint8_t Value)
+{
+    if (X < 0 || X >= width_ || Y < 0 || Y >= height_)
+        throw GIFException("Invalid pixel coordinates");
+    Data()[size_t(Y) * size_t(width_) + size_t(X)] = Value;
+    FreeCaches();
+}
+
+uint8_t* TGIFSubImage::Scanline(int Y)
+{
+    if (Y < 0 || Y >= height_)
+        throw GIFException("Invalid pixel coordinates");
+    return Data() + size_t(Y) * size_t(width_);
+}
+
+TGIFColorMap& TGIFSubImage::ActiveColorMap()
+{
+    if (colorMap_.Count() > 0 || !image_ || image_->GlobalColorMap().Count() == 0)
+        return colorMap_;
+    return image_->GlobalColorMap();
+}
+
+void TGIFSubImage::LoadFromStream(rtl::TStream& Stream)
+{
+    Clear();
+    extensions_.LoadFromStream(Stream, this);
+    const std::optional<uint8_t> next = tryByte(Stream);
+    if (!next)
+        return;
+    Stream.Seek(-1, rtl::soCurrent);
+    if (*next == ';' || *next == 0)
+        return;  // extensions only
+
+    uint8_t descriptor[10];
+    readExact(Stream, descriptor, 10);
+    int width = word(descriptor + 5), height = word(descriptor + 7);
+    const int left = word(descriptor + 1), top = word(descriptor + 3);
+    if (width == 0 || height == 0) {
+        Warning(GIFSeverityWarning, "Image exceeds Logical Screen size");
+        if (image_) {
+            width = width == 0 ? image_->Width() : width;
+            height = height == 0 ? image_->Height() : height;
+        }
+    }
+    const uint8_t packed = descriptor[9];
+    if (packed & 0x80) {
+        const int count = 2 << (packed & 7);
+        if (count < 2 || count > 256)
+            throw GIFException("Invalid number of colors specified in Image Descriptor");
+        colorMap_.LoadFromStream(Stream, count);
+        colorMap_.SetOptimized((packed & 0x20) != 0);
+    }
+
+    // Memory is paid for by data: the frame, the image's frames together, and the LZW bytes
+    // that follow must all be able to hold this many pixels before they are allocated.
+    const int64_t pixels = int64_t(width) * height;
+    if (pixels > 0) {
+        checkFrameSize(width, height);
+        if (image_) {
+            TGIFImage::LoadBudget& budget = image_->Budget();
+            if (budget.PixelBytes + pixels > GIFLimits::MaxImagePixelBytes)
+                throw GIFException("Frames too large for one image");
+            budget.PixelBytes += pixels;
+        }
+        const int64_t needed = (pixels + GIFLimits::PixelsPerDataByte - 1) / GIFLimits::PixelsPerDataByte;
+        if (CountGIFDataBytes(Stream, needed) + 1 < needed)
+            throw GIFException("Frame data too short for its size (" + std::to_string(width) + " x " +
+                               std::to_string(height) + ")");
+    }
+    Packed = packed;
+    SetBoundsRect(gfx::Bounds(left, top, width, height));
+    if (transparent_ && gce_)
+        std::fill(data_.begin(), data_.end(), gce_->TransparentIndex);
+    DecodeGIFFrame(Stream, data_.data(), width_, height_, Interlaced(),
+                   [this](const std::string& m) { Warning(GIFSeverityWarning, m); });
+    if (GIFDefaults().RenderOnLoad && !Empty())
+        Bitmap();
+}
+
+void TGIFSubImage::SaveToStream(rtl::TStream& Stream)
+{
+    extensions_.SaveToStream(Stream);
+    if (Empty())
+        return;
+    const int localBits = colorMap_.BitsPerPixel();
+    if (colorMap_.Count() > 0)
+        Packed = uint8_t(0x80 | (colorMap_.Optimized() ? 0x20 : 0) | ((localBits - 1) & 7) | (Packed & 0x40));
+    else
+        Packed &= 0x40 | 0x10 | 0x08;
+    writeByte(Stream, ',');
+    writeWord(Stream, uint16_t(left_));
+    writeWord(Stream, uint16_t(top_));
+    writeWord(Stream, uint16_t(width_));
+    writeWord(Stream, uint16_t(height_));
+    writeByte(Stream, Packed);
+    if (colorMap_.Count() > 0)
+        colorMap_.SaveToStream(Stream, localBits);
+    TGIFColorMap& map = ActiveColorMap();
+    std::unique_ptr<TGIFEncoder> encoder;
+    if (image_ && image_->Compression == gcRLE)
+        encoder = std::make_unique<TRLEEncoder>();
+    else
+        encoder = std::make_unique<TLZWEncoder>();
+    encoder->Compress(Stream, map.BitsPerPixel(), width_, height_, Interlaced(), data_.data(), map.Count());
+}
+
+void TGIFImageList::LoadFromStream(rtl::TStream& Stream, TGIFImage* Parent)
+{
+    const int64_t size = std::max<int64_t>(Stream.Size(), 1);
+    for (;;) {
+        std::optional<uint8_t> b = tryByte(Stream);
+        while (b && *b == 0)
+            b = tryByte(Stream);
+        if (!b)
+            return;
+        Stream.Seek(-1, rtl::soCurrent);  // the trailer reader finds ';' or the stray byte
+        if (*b == ';')
+            return;
+        if (*b != '!' && *b != ',') {
+            Warning(GIFSeverityWarning, "Unknown GIF block type");
+            return;
+        }
+        if (Count() >= GIFLimits::MaxFrames)
+            throw GIFException("Too many frames");
+        auto frame = std::make_unique<TGIFSubImage>(Parent);
+        TGIFSubImage* f = frame.get();
+        Add(std::move(frame));
+        f->LoadFromStream(Stream);
+        if (Parent)
+            Parent->Progress(gfx::psRunning, int(Stream.Position() * 100 / size), "Loading...");
+    }
+}
+
+// --- extensions ---------------------------------------------------------------------------
+
+namespace {
+
+// The extension class for the block at the stream's position ('!' and the label), peeking.
+std::unique_ptr<TGIFExtension> createExtension(rtl::TStream& Stream, TGIFSubImage* Frame)
+{
+    const int64_t at = Stream.Position();
+    uint8_t head[2];
+    readExact(Stream, head, 2);
+    std::unique_ptr<TGIFExtension> ext;
+    switch (head[1]) {
+    case TGIFGraphicControlExtension::Label:
+        ext = std::make_unique<TGIFGraphicControlExtension>(Frame);
+        break;
+    case TGIFTextExtension::Label:
+        ext = std::make_unique<TGIFTextExtension>(Frame);
+        break;
+    case TGIFCommentExtension::Label:
+        ext = std::make_unique<TGIFCommentExtension>(Frame);
+        break;
+    case TGIFApplicationExtension::Label: {
+        const uint8_t blockSize = readByte(Stream);
+        if (blockSize == 11) {
+            TGIFIdentifierCode id{};
+            readExact(Stream, id.data(), 11);
+            ext = FindGIFAppExtension(id)(Frame);
+        } else if (blockSize == 10) {
+            ext = std::make_unique<TGIFUnknownAppExtension>(Frame);
+        } else {
+            ext = std::make_unique<TGIFApplicationExtension>(Frame);
+        }
+        break;
+    }
+    default:
+        throw GIFException("Unknown extension type");
+    }
+    Stream.SetPosition(at);
+    return ext;
+}
+
+}  // namespace
+
+void TGIFExtensionList::LoadFromStream(rtl::TStream& Stream, TGIFSubImage* Parent)
+{
+    std::optional<uint8_t> b = tryByte(Stream);
+    while (b && *b != ',' && *b != ';') {
+        if (*b != '!') {
+            Warning(GIFSeverityWarning, "Invalid extension introducer");
+            break;
+        }
+        Stream.Seek(-1, rtl::soCurrent);
+        if (image_ && ++image_->Budget().Extensions > GIFLimits::MaxExtensions)
+            throw GIFException("Too many extensions");
+        auto ext = createExtension(Stream, Parent);
+        TGIFExtension* e = ext.get();
+        Add(std::move(ext));
+        e->LoadFromStream(Stream);
+        b = tryByte(Stream);
+    }
+    if (b)
+        Stream.Seek(-1, rtl::soCurrent);
+}
+
+TGIFExtension::TGIFExtension(TGIFSubImage* SubImage)
+    : TGIFItem(SubImage ? SubImage->Image() : nullptr), subImage_(SubImage)
+{
+}
+
+void TGIFExtension::SaveToStream(rtl::TStream& Stream)
+{
+    writeByte(Stream, '!');
+    writeByte(Stream, ExtensionType());
+    SaveBody(Stream);
+}
+
+void TGIFExtension::LoadFromStream(rtl::TStream& Stream)
+{
+    uint8_t head[2];
+    readExact(Stream, head, 2);
+    if (head[0] != '!')
+        throw GIFException("Invalid extension introducer");
+    if (head[1] != ExtensionType())
+        throw GIFException("Internal error: Extension Instance does not match Extension Label");
+    LoadBody(Stream);
+}
+
+TGIFGraphicControlExtension::TGIFGraphicControlExtension(TGIFSubImage* SubImage) : TGIFExtension(SubImage)
+{
+    if (subImage_ && !subImage_->GraphicControlExtension())
+        subImage_->SetGraphicControlExtension(this);
+}
+
+TGIFGraphicControlExtension::~TGIFGraphicControlExtension()
+{
+    if (subImage_ && subImage_->GraphicControlExtension() == this) {
+        subImage_->SetGraphicControlExtension(nullptr);
+        if (Transparent())
+            subImage_->SetTransparentFlag(false);
+    }
+}
+
+void TGIFGraphicControlExtension::SetTransparent(bool Value)
+{
+    Packed = uint8_t(Value ? Packed | 1 : Packed & ~1);
+    if (subImage_)
+        subImage_->SetTransparentFlag(Value);
+}
+
+void TGIFGraphicControlExtension::SetTransparentColorIndex(int Value)
+{
+    if (subImage_) {
+        TGIFColorMap& map = subImage_->ActiveColorMap();
+        if (map.Count() > 0 && Value >= map.Count()) {
+            Warning(GIFSeverityWarning, "Invalid color index");
+            Value = 0;
+        }
+        subImage_->FreeCaches();
+    }
+    TransparentIndex = uint8_t(Value);
+}
+
+void TGIFGraphicControlExtension::Assign(const TGIFGraphicControlExtension& Source)
+{
+    BlockSize = Source.BlockSize;
+    Packed = Source.Packed;
+    Delay = Source.Delay;
+    TransparentIndex = Source.TransparentIndex;
+    Terminator = Source.Terminator;
+}
+
+void TGIFGraphicControlExtension::LoadBody(rtl::TStream& Stream)
+{
+    uint8_t body[6] = {};
+    const int64_t got = Stream.Read(body, 6);
+    BlockSize = body[0];
+    Packed = body[1];
+    Delay = word(body + 2);
+    TransparentIndex = body[4];
+    Terminator = body[5];
+    if (got < 6)
+        Warning(GIFSeverityWarning, "Premature end of data");
+    if (Transparent() && subImage_)
+        subImage_->SetTransparentFlag(true);
+}
+
+void TGIFGraphicControlExtension::SaveBody(rtl::TStream& Stream)
+{
+    writeByte(Stream, BlockSize);
+    writeByte(Stream, Packed);
+    writeWord(Stream, Delay);
+    writeByte(Stream, TransparentIndex);
+    writeByte(Stream, 0);
+}
+
+void TGIFTextExtension::LoadBody(rtl::TStream& Stream)
+{
+    uint8_t body[13];
+    readExact(Stream, body, 13);
+    BlockSize = body[0];
+    GridLeft = word(body + 1);
+    GridTop = word(body + 3);
+    GridWidth = word(body + 5);
+    GridHeight = word(body + 7);
+    CharWidth = body[9];
+    CharHeight = body[10];
+    ForegroundColorIndex = body[11];
+    BackgroundColorIndex = body[12];
+    Text.clear();
+    ReadStrings(Stream, Text);
+}
+
+void TGIFTextExtension::SaveBody(rtl::TStream& Stream)
+{
+    writeByte(Stream, BlockSize);
+    writeWord(Stream, GridLeft);
+    writeWord(Stream, GridTop);
+    writeWord(Stream, GridWidth);
+    writeWord(Stream, GridHeight);
+    writeByte(Stream, CharWidth);
+    writeByte(Stream, CharHeight);
+    writeByte(Stream, ForegroundColorIndex);
+    writeByte(Stream, BackgroundColorIndex);
+    WriteStrings(Stream, Text);
+}
+
+void TGIFCommentExtension::LoadBody(rtl::TStream& Stream)
+{
+    Text.clear();
+    ReadStrings(Stream, Text);
+}
+
+void TGIFCommentExtension::SaveBody(rtl::TStream& Stream) { WriteStrings(Stream, Text); }
+
+TGIFIdentifierCode GIFIdentifier(const char* Text)
+{
+    TGIFIdentifierCode id{};
+    for (size_t i = 0; i < id.size() && Text[i]; ++i)
+        id[i] = Text[i];
+    return id;
+}
+
+void TGIFApplicationExtension::LoadBody(rtl::TStream& Stream)
+{
+    const uint8_t size = readByte(Stream);
+    if (size == 10) {
+        // A 10-byte identifier block: the 11th byte read belongs to the data.
+        Identifier.fill(0);
+        readExact(Stream, Identifier.data(), 11);
+        Stream.Seek(-1, rtl::soCurrent);
+    } else if (size < 10) {
+        throw GIFException("Unsupported Application Extension block size");
+    } else {
+        readExact(Stream, Identifier.data(), 11);
+        if (size > 11) {
+            if (Stream.Remaining() < size - 11)
+                throw GIFException("Premature end of data");
+            Stream.Seek(size - 11, rtl::soCurrent);
+        }
+    }
+    LoadData(Stream);
+}
+
+void TGIFApplicationExtension::SaveBody(rtl::TStream& Stream)
+{
+    writeByte(Stream, 11);
+    Stream.WriteBuffer(Identifier.data(), 11);
+    SaveData(Stream);
+}
+
+void TGIFApplicationExtension::LoadData(rtl::TStream&)
+{
+    throw GIFException("Unsupported Application Extension block size");
+}
+
+void TGIFApplicationExtension::SaveData(rtl::TStream& Stream) { writeByte(Stream, 0); }
+
+TGIFAppExtNSLoop::TGIFAppExtNSLoop(TGIFSubImage* SubImage) : TGIFApplicationExtension(SubImage)
+{
+    Identifier = GIFIdentifier("NETSCAPE2.0");
+}
+
+void TGIFAppExtNSLoop::LoadData(rtl::TStream& Stream)
+{
+    for (;;) {
+        const uint8_t size = readByte(Stream);
+        if (size == 0)
+            return;
+        uint8_t block[255];
+        readExact(Stream, block, size);
+        switch (block[0] & 7) {
+        case 1:
+            if (size < 3)
+                throw GIFException("Invalid GIF data");
+            Loops = word(block + 1);
+            break;
+        case 2:
+            if (size < 5)
+                throw GIFException("Invalid GIF data");
+            BufferSize = uint32_t(block[1]) | uint32_t(block[2]) << 8 | uint32_t(block[3]) << 16 |
+                         uint32_t(block[4]) << 24;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void TGIFAppExtNSLoop::SaveData(rtl::TStream& Stream)
+{
+    writeByte(Stream, 3);
+    writeByte(Stream, 1);
+    writeWord(Stream, Loops);
+    if (BufferSize != 0) {
+        writeByte(Stream, 5);
+        writeByte(Stream, 2);
+        const uint8_t b[4] = {uint8_t(BufferSize), uint8_t(BufferSize >> 8), uint8_t(BufferSize >> 16),
+                              uint8_t(BufferSize >> 24)};
+        Stream.WriteBuffer(b, 4);
+    }
+    writeByte(Stream, 0);
+}
+
+void TGIFUnknownAppExtension::LoadData(rtl::TStream& Stream)
+{
+    Blocks.clear();
+    for (;;) {
+        const uint8_t size = readByte(Stream);
+        if (size == 0)
+            return;
+        if (int(Blocks.size()) >= GIFLimits::MaxDataBlocks)
+            throw GIFException("Too many application data blocks");
+        TGIFBlock block;
+        block.Data.resize(size);
+        readExact(Stream, block.Data.data(), size);
+        Blocks.push_back(std::move(block));
+    }
+}
+
+void TGIFUnknownAppExtension::SaveData(rtl::TStream& Stream)
+{
+    for (const TGIFBlock& block : Blocks) {
+        writeByte(Stream, block.Size());
+        Stream.WriteBuffer(block.Data.data(), block.Size());
+    }
+    writeByte(Stream, 0);
+}
+
+namespace {
+
+std::map<TGIFIdentifierCode, TGIFAppExtensionFactory>& appExtensions()
+{
+    static std::map<TGIFIdentifierCode, TGIFAppExtensionFactory> registry = [] {
+        std::map<TGIFIdentifierCode, TGIFAppExtensionFactory> r;
+        const TGIFAppExtensionFactory loop = [](TGIFSubImage* f) -> std::unique_ptr<TGIFApplicationExtension> {
+            return std::make_unique<TGIFAppExtNSLoop>(f);
+        };
+        r[GIFIdentifier("NETSCAPE2.0")] = loop;
+        r[GIFIdentifier("ANIMEXTS1.0")] = loop;
+        return r;
+    }();
+    return registry;
+}
+
+}  // namespace
+
+TGIFAppExtensionFactory FindGIFAppExtension(const TGIFIdentifierCode& Identifier)
+{
+    const auto& registry = appExtensions();
+    const auto it = registry.find(Identifier);
+    if (it != registry.end())
+        return it->second;
+    return [](TGIFSubImage* f) -> std::unique_ptr<TGIFApplicationExtension> {
+        return std::make_unique<TGIFUnknownAppExtension>(f);
+    };
+}
+
+void RegisterGIFAppExtension(const TGIFIdentifierCode& Identifier, TGIFAppExtensionFactory Factory)
+{
+    appExtensions()[Identifier] = Factory;
+}
+
+std::unique_ptr<TGIFExtension> CloneGIFExtension(TGIFExtension& Source, TGIFSubImage* Frame)
+{
+    rtl::TMemoryStream stream;
+    Source.SaveToStream(stream);
+    stream.SetPosition(0);
+    auto copy = createExtension(stream, Frame);
+    copy->LoadFromStream(stream);
+    return copy;
+}
+
+// --- trailer ------------------------------------------------------------------------------
+
+void TGIFTrailer::SaveToStream(rtl::TStream& Stream) { writeByte(Stream, ';'); }
+
+void TGIFTrailer::LoadFromStream(rtl::TStream& Stream)
+{
+    const std::optional<uint8_t> b = tryByte(Stream);
+    if (b && *b != ';')
+        Warning(GIFSeverityWarning, "Invalid Image trailer");
+}
+
+// --- the image ----------------------------------------------------------------------------
+
+const gfx::TGraphicClassInfo TGIFImage::ClassInfo = {
+    "TGIFImage", []() -> std::unique_ptr<gfx::TGraphic> { return std::make_unique<TGIFImage>(); }};
+
+TGIFImage::TGIFImage() : header_(this), images_(this)
+{
+    const TGIFDefaults& d = GIFDefaults();
+    DrawOptions = d.DrawOptions;
+    ColorReduction = d.ColorReduction;
+    ReductionBits = d.ReductionBits;
+    DitherMode = d.DitherMode;
+    Compression = d.Compression;
+    ThreadPriority = d.ThreadPriority;
+    AnimationSpeed = d.AnimationSpeed;
+    DrawBackgroundColor = d.DrawBackgroundColor;
+}
+
+TGIFImage::~TGIFImage()
+{
+    images_.Clear();
+}
+
+void TGIFImage::Warning(int Severity, const std::string& Message)
+{
+    if (OnWarning)
+        OnWarning(*this, Severity, Message);
+}
+
+void TGIFImage::Progress(gfx::TProgressStage Stage, int PercentDone, const std::string& Message)
+{
+    TGraphic::Progress(Stage, PercentDone, false, gfx::TRect{}, Message);
+}
+
+void TGIFImage::FreeCaches()
+{
+    bitmap_.reset();
+    palette_.reset();
+}
+
+void TGIFImage::Clear()
+{
+    images_.Clear();
+    header_.Clear();
+    FreeCaches();
+}
+
+TGIFVersion TGIFImage::Version() const
+{
+    TGIFVersion v = header_.Version();
+    for (int i = 0; i < images_.Count(); ++i)
+        v = std::max(v, images_[i]->Version());
+    return v;
+}
+
+void TGIFImage::LoadFromStream(rtl::TStream& Stream)
+{
+    Progress(gfx::psStarting, 0, "Loading...");
+    try {
+        Clear();
+        budget_ = {};
+        budget_.LoadedBytes = std::max<int64_t>(Stream.Remaining(), 1);
+        header_.LoadFromStream(Stream);
+        images_.LoadFromStream(Stream, this);
+        TGIFTrailer trailer(this);
+        trailer.LoadFromStream(Stream);
+    } catch (...) {
+        Progress(gfx::psEnding, 0, "Loading...");
+        Changed();
+        throw;
+    }
+    Progress(gfx::psEnding, 100, "Loading...");
+    Changed();
+}
+
+void TGIFImage::SaveToStream(rtl::TStream& Stream)
+{
+    Progress(gfx::psStarting, 0, "Saving...");
+    try {
+        header_.SaveToStream(Stream);
+        for (int i = 0; i < images_.Count(); ++i) {
+            images_[i]->SaveToStream(Stream);
+            Progress(gfx::psRunning, (i + 1) * 100 / images_.Count(), "Saving...");
+        }
+        TGIFTrailer trailer(this);
+        trailer.SaveToStream(Stream);
+    } catch (...) {
+        Progress(gfx::psEnding, 0, "Saving...");
+        throw;
+    }
+    Progress(gfx::psEnding, 100, "Saving...");
+}
+
+void TGIFImage::WriteData(rtl::TStream& Stream)
+{
+    if (GIFDefaults().OptimizeOnStream)
+        Optimize(optAll, rmNone, dmNearest, 8);
+    SaveToStream(Stream);
+}
+
+void TGIFImage::SetWidth(int32_t Value) { setScreenSide(true, Value); }
+void TGIFImage::SetHeight(int32_t Value) { setScreenSide(false, Value); }
+
+void TGIFImage::setScreenSide(bool Width, int32_t Value)
+{
+    for (int i = 0; i < images_.Count(); ++i) {
+        const TGIFSubImage& f = *images_[i];
+        if ((Width ? f.Left() + f.Width() : f.Top() + f.Height()) > Value)
+            throw GIFException(Width ? "Image width too small for contained frames"
+                                     : "Image height too small for contained frames");
+    }
+    uint16_t& side = Width ? header_.Width : header_.Height;
+    if (Value != side) {
+        side = uint16_t(std::clamp(Value, 0, 0xFFFF));
+        FreeCaches();
+        Changed();
+    }
+}
+
+int TGIFImage::Add(std::unique_ptr<TGIFSubImage> SubImage)
+{
+    FreeCaches();
+    return images_.Add(std::move(SubImage));
+}
+
+int TGIFImage::Add(const gfx::TGraphic& Source)
+{
+    auto frame = std::make_unique<TGIFSubImage>(this);
+    TGIFSubImage* f = frame.get();
+    const int index = images_.Add(std::move(frame));
+    try {
+        f->Assign(Source);
+    } catch (...) {
+        images_.Delete(index);
+        throw;
+    }
+    FreeCaches();
+    Changed();
+    return index;
+}
+
