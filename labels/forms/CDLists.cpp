@@ -19,14 +19,8 @@ bool makeThumbnail(const std::string& File, forms::TImageList& Thumbs)
     forms::TImage image;
     if (!LoadPictureFile(image, File, true) || image.Picture().Width() <= 0 || image.Picture().Height() <= 0)
         return false;
-    // TEMPORARY until the picture front end's FitImageCentered lands.
-    FitImageResample(image, ThumbSide, ThumbSide, false);
-    gfx::TBitmap thumb;
-    thumb.SetPixelFormat(gfx::pf24bit);
-    thumb.SetSize(ThumbSide, ThumbSide);
-    const gfx::TBitmap& fitted = image.Picture().Bitmap();
-    thumb.Canvas().Draw((ThumbSide - fitted.Width()) / 2, (ThumbSide - fitted.Height()) / 2, fitted);
-    Thumbs.Add(thumb);
+    FitImageCentered(image, ThumbSide, ThumbSide);
+    Thumbs.Add(image.Picture().Bitmap());
     return true;
 }
 
