@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include <QApplication>
-#include <QCollator>
 #include <QDate>
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -18,6 +18,7 @@
 #include <QStyledItemDelegate>
 
 #include "controls/common/ControlTypes.h"
+#include "platform/collate/SortKeys.h"
 #include "platform/forms/Application.h"
 #include "platform/rtl/Formatting.h"
 #include "util/Cp932.h"
@@ -137,19 +138,9 @@ int sign(double d)
 
 // The user's locale of the program is Japanese whatever the system's is, so texts collate
 // the same way on every machine (ICU's Japanese order, letter case deciding only ties).
-const QCollator& collator()
-{
-    static const QCollator c = [] {
-        QCollator japanese{QLocale(QLocale::Japanese, QLocale::Japan)};
-        japanese.setCaseSensitivity(Qt::CaseSensitive);
-        return japanese;
-    }();
-    return c;
-}
-
 int compareStrings(const std::string& a, const std::string& b)
 {
-    return sign(collator().compare(QString::fromStdString(a), QString::fromStdString(b)));
+    return collate::compare(a, b);
 }
 
 double nowMs()
@@ -226,10 +217,11 @@ std::optional<double> SortTextAsNumber(const std::string& Text)
 namespace {
 
 
-// A text as the smart comparison sees it.
+// A text as the smart comparison sees it: its date or number, when it reads as one, and its
+// collation key (kept in a SortKeys arena, by number).
 struct TSortReading {
     std::optional<double> date, number;
-    QCollatorSortKey key;
+    std::size_t key = 0;
 };
 
 // Whether SortTextAsDateTime can read Text: it reads only texts with a date or time separator.
@@ -249,29 +241,51 @@ bool mayBeNumber(std::string_view text)
            token.find_first_not_of(numberChars) == std::string_view::npos;
 }
 
-TSortReading readForSort(std::string_view text, TAutoSortStyle style)
+TSortReading readForSort(std::string_view text, TAutoSortStyle style, collate::SortKeys& keys)
 {
     const bool smart = style == assSmart;
     return {smart && mayBeDateTime(text) ? SortTextAsDateTime(std::string(text)) : std::nullopt,
-            smart && mayBeNumber(text) ? SortTextAsNumber(std::string(text)) : std::nullopt,
-            collator().sortKey(QString::fromUtf8(text.data(), qsizetype(text.size())))};
+            smart && mayBeNumber(text) ? SortTextAsNumber(std::string(text)) : std::nullopt, keys.add(text)};
 }
 
 // Dates when both are dates, else numbers when both are numbers, else text.
-int compareReadings(const TSortReading& a, const TSortReading& b)
+int compareReadings(const TSortReading& a, const TSortReading& b, const collate::SortKeys& keys)
 {
     if (a.date && b.date)
         return sign(*a.date - *b.date);
     if (a.number && b.number)
         return sign(*a.number - *b.number);
-    return sign(a.key.compare(b.key));
+    return sign(keys.key(a.key).compare(keys.key(b.key)));
+}
+
+}  // namespace
+
+namespace {
+
+// Rows with their places in the list.
+using RowsByAddress = std::vector<std::pair<QTreeWidgetItem*, int>>;
+
+// Puts the rows in the order they lie in memory: a pass over a long list in its own order,
+// which after a sort is as good as random, finds each row outside the caches.
+void inMemoryOrder(RowsByAddress& rows)
+{
+    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return std::less<>()(a.first, b.first); });
+}
+
+void prepareInMemoryOrder(RowsByAddress& rows, const std::function<void(QTreeWidgetItem*, int)>& prepare)
+{
+    inMemoryOrder(rows);
+    for (const auto& [item, row] : rows)
+        prepare(item, row);
 }
 
 }  // namespace
 
 int SortCompareTexts(const std::string& A, const std::string& B, TAutoSortStyle Style)
 {
-    return compareReadings(readForSort(A, Style), readForSort(B, Style));
+    collate::SortKeys keys;
+    const TSortReading a = readForSort(A, Style, keys);
+    return compareReadings(a, readForSort(B, Style, keys), keys);
 }
 
 // The header: owner-drawn items when arrows are shown or the list draws them itself, a
@@ -517,10 +531,13 @@ void TCustomSortListView::SetColumnTexts(int Column, const std::function<QString
     const int n = Count();
     if (n == 0 || Column < 0 || Column >= columnCount())
         return;
+    RowsByAddress rows(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        rows[std::size_t(i)] = {topLevelItem(i), i};
+    inMemoryOrder(rows);
     {
         const QSignalBlocker quiet(model());
-        for (int i = 0; i < n; ++i) {
-            QTreeWidgetItem* item = topLevelItem(i);
+        for (const auto& [item, i] : rows) {
             if (item->type() == TSortListItem::Type) {
                 const QByteArray text = Text(i).toUtf8();
                 static_cast<TSortListItem*>(item)->SetTextQuietly(
@@ -607,24 +624,48 @@ void TCustomSortListView::sortItems(QList<QTreeWidgetItem*>& items) const
         return;
     }
     // Each text is read once, not at every comparison: music lists run to thousands of rows.
+    // The rows are read in the order they lie in memory; the keys go one after another into
+    // one arena, and the sort moves small entries that start with the first bytes of their
+    // key, so that most comparisons look at nothing else.
+    const auto n = std::size_t(items.size());
+    RowsByAddress byAddress(n);
+    for (std::size_t i = 0; i < n; ++i)
+        byAddress[i] = {items[qsizetype(i)], int(i)};
+    inMemoryOrder(byAddress);
     struct Entry {
-        QTreeWidgetItem* item;
+        std::uint64_t head;  // the key's first 8 bytes, big-endian, zero-padded
+        std::uint32_t row;
         TSortReading reading;
     };
-    std::vector<Entry> entries;
-    entries.reserve(std::size_t(items.size()));
-    for (QTreeWidgetItem* item : items) {
-        if (item->type() == TSortListItem::Type)
-            entries.push_back({item, readForSort(static_cast<const TSortListItem*>(item)->Text(SortColumnIndex + 1),
-                                                 autoSortStyle_)});
-        else
-            entries.push_back({item, readForSort(ColumnText(item, SortColumnIndex), autoSortStyle_)});
+    collate::SortKeys keys;
+    keys.reserve(n, n * 48);
+    std::vector<Entry> entries(n);
+    for (const auto& [item, row] : byAddress) {
+        const TSortReading reading =
+            item->type() == TSortListItem::Type
+                ? readForSort(static_cast<const TSortListItem*>(item)->Text(SortColumnIndex + 1), autoSortStyle_, keys)
+                : readForSort(ColumnText(item, SortColumnIndex), autoSortStyle_, keys);
+        entries[std::size_t(row)] = {0, std::uint32_t(row), reading};
     }
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return compareReadings(a.reading, b.reading) * DirectionFactor < 0;
+    for (Entry& e : entries) {
+        const std::string_view key = keys.key(e.reading.key);
+        for (std::size_t b = 0; b < 8; ++b)
+            e.head = (e.head << 8) | (b < key.size() ? std::uint8_t(key[b]) : 0);
+    }
+    const int direction = DirectionFactor;
+    std::stable_sort(entries.begin(), entries.end(), [&keys, direction](const Entry& a, const Entry& b) {
+        int c;
+        if ((a.reading.date && b.reading.date) || (a.reading.number && b.reading.number) || a.head == b.head)
+            c = compareReadings(a.reading, b.reading, keys);
+        else
+            c = a.head < b.head ? -1 : 1;
+        return c * direction < 0;
     });
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        items[qsizetype(i)] = entries[i].item;
+    QList<QTreeWidgetItem*> sorted;
+    sorted.reserve(qsizetype(n));
+    for (const Entry& e : entries)
+        sorted.append(items[qsizetype(e.row)]);
+    items.swap(sorted);
 }
 
 void TCustomSortListView::sortAll()
@@ -633,8 +674,15 @@ void TCustomSortListView::sortAll()
     std::vector<QTreeWidgetItem*> selected;
     for (QTreeWidgetItem* i : selectedItems())
         selected.push_back(i);
-    QList<QTreeWidgetItem*> items = invisibleRootItem()->takeChildren();
+    // Sorted before they are taken out: reading the rows for the sort brings them into the
+    // caches, where taking them out and putting them back in their new order finds them.
+    QTreeWidgetItem* root = invisibleRootItem();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(root->childCount());
+    for (int i = 0; i < root->childCount(); ++i)
+        items.append(root->child(i));
     sortItems(items);
+    (void)root->takeChildren();
     // The rows are reordered under a list that stays where it was scrolled; Qt would
     // otherwise scroll to wherever the focused row landed.
     const int scrolled = verticalScrollBar()->value();
@@ -676,8 +724,10 @@ void TCustomSortListView::AddSortedItems(QList<QTreeWidgetItem*> Items, int Colu
             const int n = Count();
             {
                 const QSignalBlocker quiet(model());
+                RowsByAddress rows(static_cast<std::size_t>(n));
                 for (int i = 0; i < n; ++i)
-                    Prepare(topLevelItem(i), i);
+                    rows[std::size_t(i)] = {topLevelItem(i), i};
+                prepareInMemoryOrder(rows, Prepare);
             }
             if (n > 0)
                 emit model()->dataChanged(model()->index(0, 0), model()->index(n - 1, columnCount() - 1));
@@ -685,9 +735,12 @@ void TCustomSortListView::AddSortedItems(QList<QTreeWidgetItem*> Items, int Colu
         return;
     }
     sortWithEvents(Column, Ascending, [this, &Items] { sortItems(Items); });
-    if (Prepare)
+    if (Prepare) {
+        RowsByAddress rows(static_cast<std::size_t>(Items.size()));
         for (qsizetype i = 0; i < Items.size(); ++i)
-            Prepare(Items[i], int(i));
+            rows[std::size_t(i)] = {Items[i], int(i)};
+        prepareInMemoryOrder(rows, Prepare);
+    }
     addTopLevelItems(Items);
 }
 
@@ -797,7 +850,7 @@ bool TCustomSortListView::SelectByPrefix(const std::string& Text, int ColumnInde
 {
     const QString prefix = QString::fromStdString(Text).toLower();
     return selectFirstFrom([&](const QString& text) {
-        return collator().compare(text.left(prefix.size()).toLower(), prefix) == 0;
+        return collate::compare(text.left(prefix.size()).toLower().toStdString(), prefix.toStdString()) == 0;
     }, ColumnIndex);
 }
 

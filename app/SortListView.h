@@ -141,9 +141,10 @@ public:
     // Adds Items (the list owns them from then on) in the order that adding them and then
     // SortOnColumn(Column, Ascending) gives, the sort events included. Into an empty list
     // (and without OnSortItems) the new rows are sorted before they enter the view, so
-    // that they enter it once, after the sort events. Prepare(item, row) is called for every
-    // row of the list in its final order, with one change notice for them all (into an empty
-    // list: before the rows enter the view).
+    // that they enter it once, after the sort events. Prepare(item, row) is called once for
+    // every row of the list with its place in the final order (the rows taken in no
+    // particular order), with one change notice for them all (into an empty list: before the
+    // rows enter the view).
     void AddSortedItems(QList<QTreeWidgetItem*> Items, int Column, bool Ascending,
                         const std::function<void(QTreeWidgetItem*, int)>& Prepare = {});
     void SortAgain();

@@ -36,10 +36,14 @@ enum TJobKind : int { jobLoad, jobCategory, jobFill, jobRefresh };
 // Hands pending events to the loop between the steps of a long loop: at the first step, then
 // whenever PumpInterval has passed since the last time. Asking the loop after every file
 // would cost more than reading the file's tag; 10 ms keeps every timer and input flowing.
+// The clock itself is read every few steps only: a step is a few microseconds, and reading
+// the clock (a system call on some machines) costs a good part of one.
 class TEventPump {
 public:
     void Step()
     {
+        if (started_ && ++steps_ % ClockEvery != 0)
+            return;
         const auto now = std::chrono::steady_clock::now();
         if (started_ && now - last_ < PumpInterval)
             return;
@@ -50,7 +54,9 @@ public:
 
 private:
     static constexpr std::chrono::milliseconds PumpInterval{10};
+    static constexpr unsigned ClockEvery = 16;
     bool started_ = false;
+    unsigned steps_ = 0;
     std::chrono::steady_clock::time_point last_;
 };
 

@@ -1,7 +1,6 @@
-// TEMPORARY STAND-IN for the program's own picture-open dialog with its preview: a plain,
-// non-native Qt file dialog titled "画像を開く" that lists the picture extensions. Replaced,
-// with this one function, when that dialog lands.
-// UI thread only.
+// The windows' one call for picking a picture file: the picture open dialog with its preview
+// (`TCoolOpenPictureDialog`), titled "画像を開く", opening in InitialDir (or its nearest existing
+// parent). UI thread only.
 #pragma once
 
 #include <string>

@@ -2,7 +2,8 @@
 // window's logo, the controls' glyphs), stored in this static library as Qt resources under
 // ":/pictures/", named as stored: B01.bmp .. B05.bmp, G01.gif .. G03.gif, J01.jpg, J02.jpg,
 // D01.jpg .. D06.jpg; the spin buttons' arrows FlatUp.bmp and FlatDown.bmp and the font
-// picker's kind icons FONTTRUETYPEANSI.bmp, FONTTRUETYPESYMBOL.bmp and FONTRASTER.bmp.
+// picker's kind icons FONTTRUETYPEANSI.bmp, FONTTRUETYPESYMBOL.bmp and FONTRASTER.bmp; the picture
+// dialog's full-preview button PREVIEWGLYPH.bmp.
 //
 // A static library's resources reach the resource system only once they are registered, so
 // whoever loads a built-in picture calls initBuiltinResources() first. Any thread; repeated

@@ -9,9 +9,13 @@ packages=(
   cmake ninja-build ccache pkg-config g++
   qt6-base-dev libqt6printsupport6 libgl-dev
   zlib1g-dev libjpeg-dev
+  # the order lists sort in (ICU's Japanese collation, read as sort keys)
+  libicu-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libasound2-dev libcdio-dev libcdio-paranoia-dev libmp3lame-dev
   libcups2-dev
+  # MIDI previews of the picture open dialog: a synthesizer and a small General MIDI sound font
+  libfluidsynth-dev timgm6mb-soundfont
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3
   libtag1-dev python3-mutagen python3-libdiscid imagemagick netpbm sox ffmpeg lame libcdio-utils poppler-utils

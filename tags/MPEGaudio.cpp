@@ -155,7 +155,8 @@ bool TMPEGaudio::ReadFromFile(const std::string& FileName)
 bool TMPEGaudio::ReadFromFile(tags::ReadOnlyFile& file)
 {
     ResetData();
-    if (!ID3v1.ReadFromFile(file) || !ID3v2.ReadFromFile(file))
+    // Only where the tags stand matters here; their texts are the tag readers' business.
+    if (!ID3v1.Locate(file) || !ID3v2.Locate(file))
         return false;
     FileLength = file.size();
     const std::int64_t audioStart = ID3v2.Size;

@@ -1,7 +1,8 @@
 // Analysis of an MPEG audio file (MPEG 1, 2 or 2.5; Layer I, II or III) for the audio-file
 // information: the first frame's header, a Xing or VBRI VBR header, frame count, bit rate,
 // duration and a guess at the encoder. The ID3v1 and ID3v2 tags around the audio are found
-// first (through the two small readers this object owns) so that they are not taken for audio.
+// first (through the two small readers this object owns, which locate them without reading
+// their texts) so that they are not taken for audio.
 // Reads only; user-interface thread, like the rest of the tag layer.
 #pragma once
 
@@ -63,8 +64,8 @@ public:
     // no audio and its header may name any bit rate that fits it: the header fields are then
     // those of the frame behind it, which describe the stream.
     FrameData Frame;
-    TxID3v1 ID3v1;
-    TxID3v2 ID3v2;
+    TxID3v1 ID3v1;  // located only: Exists and VersionID
+    TxID3v2 ID3v2;  // located only: Exists, VersionID and Size
 
 private:
     std::int64_t audioBytes() const;  // from the first frame to the tags at the end or the end

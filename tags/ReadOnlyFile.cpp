@@ -12,8 +12,11 @@ namespace tags {
 
 namespace {
 
-constexpr std::size_t kBlockBytes = 16 * 1024;
+// Enough for the first frames' search behind an aligned start; more would only be copied.
+constexpr std::size_t kBlockBytes = 12 * 1024;
 constexpr std::int64_t kBlockAlign = 4096;
+// The last block: the ID3v1 and APE tags and the last frames' encoder mark before them.
+constexpr std::int64_t kEndBytes = 8 * 1024;
 
 // Block memory handed from one file to the next on the same thread.
 thread_local std::vector<std::vector<std::uint8_t>> spareBlocks;
@@ -72,8 +75,12 @@ bool ReadOnlyFile::readExact(std::int64_t offset, std::size_t count, std::uint8_
         }
     }
     // A new place: its block starts a little before it, so that reads just around it (the
-    // next frame header, the bytes before a tag) find it too.
-    const std::int64_t start = offset / kBlockAlign * kBlockAlign;
+    // next frame header, the bytes before a tag) find it too. Near the end of the file the
+    // block is the file's last: the tags there and the frames before them are looked at
+    // together.
+    std::int64_t start = offset / kBlockAlign * kBlockAlign;
+    if (size_ - start < kEndBytes)
+        start = std::max<std::int64_t>(0, (size_ - kEndBytes + kBlockAlign - 1) / kBlockAlign * kBlockAlign);
     const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kBlockBytes, size_ - start));
     if (end > start + std::int64_t(length))
         return read(offset, count, out);  // larger than a block: straight from the file

@@ -3,7 +3,7 @@
 // a reader cannot run past the end of a short or truncated file. Not shared between threads.
 //
 // The readers look at the same few places again and again (the ID3v2 header, the first frames,
-// the ID3v1 tag, the last blocks): reads are served from a few cached blocks of 16 KiB, each
+// the ID3v1 tag, the last blocks): reads are served from a few cached blocks of 12 KiB, each
 // read from the file once, on first use, at the place asked for. The blocks' memory is kept by
 // the thread for the next file, so that reading many files does not allocate for each.
 #pragma once

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -242,7 +243,23 @@ private:
     bool framesChain(Body& body, std::size_t pos, bool plain) const;
     // Reads back the data a load skipping pictures left in the file; false when it cannot.
     bool loadSkippedData();
-    std::vector<char> buffer_;  // the tag as read, kept from load to load
+    // The tag as read, kept from load to load. It grows without being cleared: a load reads
+    // every byte it looks at first, and a load that skips cover art never touches the pages
+    // the art would fill. Copies of the tag neither share nor copy it.
+    class Scratch {
+    public:
+        Scratch() = default;
+        Scratch(const Scratch&) {}
+        Scratch& operator=(const Scratch&) { return *this; }
+        char* room(std::size_t size);  // at least `size` bytes; what they held is lost
+        std::size_t size() const { return size_; }
+        void release() { data_.reset(), size_ = 0; }
+
+    private:
+        std::unique_ptr<char[]> data_;
+        std::size_t size_ = 0;
+    };
+    Scratch buffer_;
     bool loadAllowsSave() const;
     std::uint16_t frameBlock(int version, bool unsyncAll, std::string& frames, std::uint16_t& status) const;
     std::uint64_t paddingFor(std::uint64_t newSize, std::uint64_t room, std::uint64_t rest) const;

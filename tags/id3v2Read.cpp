@@ -15,6 +15,7 @@
 #include "util/SafeFile.h"
 
 #include <algorithm>
+#include <cstring>
 
 using namespace id3v2;
 
@@ -144,6 +145,12 @@ std::uint16_t reachesId3v1Tag(int fd, std::uint64_t fileSize, std::uint64_t tagE
     return !v1 ? id3file::kReadFailed : *v1 ? kTagPastEnd : 0;
 }
 
+// Padding runs to 64 KB and more: compared at memcmp's pace, not a byte at a time.
+bool allZero(std::string_view bytes)
+{
+    return bytes.empty() || (bytes[0] == '\0' && std::memcmp(bytes.data(), bytes.data() + 1, bytes.size() - 1) == 0);
+}
+
 // ...nor into the audio: what counts as padding after the frames holds no MPEG frame that is
 // followed by another of the same stream. Only padding that is not all zeros is searched, in
 // its bytes as stored (an unsynchronised tag's padding may be longer on disk, never shorter).
@@ -168,6 +175,15 @@ bool audioInPadding(int fd, std::uint64_t fileSize, std::uint64_t bodyEnd, std::
 }
 
 }  // namespace
+
+char* Tid3v2tag::Scratch::room(std::size_t size)
+{
+    if (size > size_) {
+        data_ = std::make_unique_for_overwrite<char[]>(size);
+        size_ = size;
+    }
+    return data_.get();
+}
 
 void Tid3v2tag::resetForLoad()
 {
@@ -242,7 +258,7 @@ std::uint16_t Tid3v2tag::LoadFromFile(const std::string& fileName, std::int64_t 
     // One tag's room is kept for the next load; a huge one is given back.
     constexpr std::size_t kKeptBuffer = 4 << 20;
     if (buffer_.size() > kKeptBuffer)
-        std::vector<char>().swap(buffer_);
+        buffer_.release();
     LoadStatus = status;
     // Half a tag is never handed on, except the frames before a damaged identifier: they are
     // shown, and the status refuses every save of the tag.
@@ -257,14 +273,13 @@ std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t o
     StatusText = "Loading tag";
     if (fileSize - offset < 10)
         return kNoTag;
-    // The header and, in the same read, what is likely the whole tag of a file without art.
-    constexpr std::size_t kFirstRead = 16 * 1024;
+    // The header and, in the same read, what is likely the whole tag of a file without art
+    // (the texts of most tags take a kilobyte or two).
+    constexpr std::size_t kFirstRead = 4 * 1024;
     const auto first = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize - offset, kFirstRead));
-    if (buffer_.size() < first)
-        buffer_.resize(first);
-    if (!safefile::readInto(fd, offset, buffer_.data(), first))
+    if (!safefile::readInto(fd, offset, buffer_.room(first), first))
         return id3file::kReadFailed;
-    const std::string_view header(buffer_.data(), 10);
+    const std::string_view header(buffer_.room(first), 10);
     if (!validHeader(header))
         return kNoTag;
     MajorVersion = static_cast<std::uint8_t>(header[3]);
@@ -290,10 +305,13 @@ std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t o
         return failure;
     // The size is checked against the file above, so a hostile header cannot make us
     // allocate more than the file holds.
-    if (buffer_.size() < std::size_t(TagSize) + 10)
-        buffer_.resize(std::size_t(TagSize) + 10);
+    // The first read stays where it is when the room grows.
+    if (buffer_.size() < std::size_t(TagSize) + 10) {
+        const std::string kept(buffer_.room(first), first);
+        std::memcpy(buffer_.room(std::size_t(TagSize) + 10), kept.data(), first);
+    }
     Body body;
-    body.data = buffer_.data() + 10;
+    body.data = buffer_.room(std::size_t(TagSize) + 10) + 10;
     body.size = TagSize;
     const std::size_t inFirst = std::min<std::size_t>(first - 10, TagSize);
     const bool unsyncAll = MajorVersion == 3 && (HeaderFlags & kHeaderUnsync);
@@ -310,7 +328,7 @@ std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t o
         return status;
     if (!body.ensure(framesEnd, body.size - framesEnd))
         return id3file::kReadFailed;
-    if (body.view().find_first_not_of('\0', framesEnd) != std::string_view::npos &&
+    if (!allZero(body.view().substr(framesEnd)) &&
         audioInPadding(fd, fileSize, offset + 10 + TagSize, body.size - framesEnd))
         return kMalformed;
     Loaded = true;

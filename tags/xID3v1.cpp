@@ -101,22 +101,40 @@ bool TxID3v1::ReadFromFile(const std::string& FileName)
     return ReadFromFile(file);
 }
 
-bool TxID3v1::ReadFromFile(tags::ReadOnlyFile& file)
+namespace {
+
+// The tag at the end of `file` into `tag`, or false when there is none.
+bool readTag(tags::ReadOnlyFile& file, std::uint8_t (&tag)[tags::kID3v1TagSize])
+{
+    return file.readExact(file.size() - tags::kID3v1TagSize, sizeof tag, tag) && std::memcmp(tag, "TAG", 3) == 0;
+}
+
+// ID3v1.1 keeps the track in the last byte of the comment, behind a 0 (or, as some taggers
+// write it, a blank).
+bool isV11(const std::uint8_t (&tag)[tags::kID3v1TagSize])
+{
+    return (tag[125] == 0 && tag[126] != 0) || (tag[125] == ' ' && tag[126] != ' ' && tag[126] != 0);
+}
+
+}  // namespace
+
+bool TxID3v1::Locate(tags::ReadOnlyFile& file)
 {
     ResetData();
     if (!file.isOpen())
         return false;
     std::uint8_t tag[tags::kID3v1TagSize];
-    if (!file.readExact(file.size() - tags::kID3v1TagSize, sizeof tag, tag))
-        return true;  // shorter than a tag: no tag
-    if (std::memcmp(tag, "TAG", 3) != 0)
-        return true;
-    Exists = true;
-    // ID3v1.1 keeps the track in the last byte of the comment, behind a 0 (or, as some
-    // taggers write it, a blank).
-    const bool v11 = (tag[125] == 0 && tag[126] != 0) ||
-                     (tag[125] == ' ' && tag[126] != ' ' && tag[126] != 0);
-    VersionID = v11 ? 2 : 1;
+    Exists = readTag(file, tag);
+    VersionID = !Exists ? 0 : isV11(tag) ? 2 : 1;
+    return true;
+}
+
+bool TxID3v1::ReadFromFile(tags::ReadOnlyFile& file)
+{
+    std::uint8_t tag[tags::kID3v1TagSize];
+    if (!Locate(file) || !Exists || !readTag(file, tag))
+        return file.isOpen();
+    const bool v11 = VersionID == 2;
     Title = field(tag + 3, 30);
     Artist = field(tag + 33, 30);
     Album = field(tag + 63, 30);

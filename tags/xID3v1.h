@@ -36,6 +36,8 @@ public:
     bool ReadFromFile(const std::string& FileName);
     // The same on a file already open.
     bool ReadFromFile(tags::ReadOnlyFile& file);
+    // Exists and VersionID alone: whether the tag is there, its texts unread.
+    bool Locate(tags::ReadOnlyFile& file);
     void ResetData();
 
     // The genre name, empty for codes outside the table (255 = none).

@@ -249,7 +249,7 @@ bool TxID3v2::ReadFromFile(const std::string& FileName)
     return ReadFromFile(file);
 }
 
-bool TxID3v2::ReadFromFile(tags::ReadOnlyFile& file)
+bool TxID3v2::Locate(tags::ReadOnlyFile& file)
 {
     ResetData();
     if (!file.isOpen())
@@ -260,8 +260,15 @@ bool TxID3v2::ReadFromFile(tags::ReadOnlyFile& file)
     Exists = true;
     VersionID = header[3];
     Size = tags::id3v2TagSize(file);
-    if (VersionID != 3 && VersionID != 4)
-        return true;
+    return true;
+}
+
+bool TxID3v2::ReadFromFile(tags::ReadOnlyFile& file)
+{
+    std::uint8_t header[kHeaderSize];
+    if (!Locate(file) || !Exists || (VersionID != 3 && VersionID != 4) ||
+        !file.readExact(0, sizeof header, header))
+        return file.isOpen();
     const std::uint8_t flags = header[5];
     const TagBody body(file, kHeaderSize, syncSafe(header + 6, 4), VersionID == 3 && (flags & 0x80));
     std::int64_t at = firstFrame(body, VersionID, flags & 0x40);

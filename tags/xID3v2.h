@@ -26,6 +26,9 @@ public:
     bool ReadFromFile(const std::string& FileName);
     // The same on a file already open.
     bool ReadFromFile(tags::ReadOnlyFile& file);
+    // Exists, VersionID and Size alone: where the tag stands, its frames unread (the texts
+    // stay empty).
+    bool Locate(tags::ReadOnlyFile& file);
     void ResetData();
 
     bool Exists = false;

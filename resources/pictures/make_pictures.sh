@@ -26,7 +26,7 @@ for name in B01 B02 B03 B04 B05; do
 done
 
 # The controls' glyphs, 24-bit BMP like the figures.
-for name in FlatUp FlatDown FONTTRUETYPEANSI FONTTRUETYPESYMBOL FONTRASTER; do
+for name in FlatUp FlatDown FONTTRUETYPEANSI FONTTRUETYPESYMBOL FONTRASTER PREVIEWGLYPH; do
     $im "$work/$name.ppm" -strip -type TrueColor "BMP3:$here/$name.bmp"
 done
 

@@ -653,11 +653,30 @@ def make_font_icons(folder):
     px.save(folder, "FONTRASTER")
 
 
+def make_preview_glyph(folder):
+    # The picture dialog's full-preview button: a magnifying glass over a little landscape
+    # frame, 16 x 16; the black bottom-left corner is the key.
+    px = Pixels(16, 16)
+    frame = {(x, y) for y in range(1, 11) for x in range(1, 11)}
+    px.paint(frame, (250, 250, 250))
+    px.paint({(x, y) for y in range(2, 7) for x in range(2, 10)}, (150, 200, 240))
+    px.paint({(x, y) for y in range(7, 10) for x in range(2, 10)}, (90, 160, 80))
+    px.paint(px.rim(frame), (90, 90, 100))
+    lens = px.mask(lambda x, y: (x - 9.5) ** 2 + (y - 8.5) ** 2 <= 16)
+    px.paint(lens, lambda x, y: (215, 235, 255) if (x + y) % 5 else (255, 255, 255))
+    px.paint(px.rim(lens), (40, 60, 110))
+    for i in range(4):
+        px.set(12 + i, 11 + i, (130, 80, 30))
+        px.set(12 + i, 12 + i, (90, 50, 20))
+    px.save(folder, "PREVIEWGLYPH")
+
+
 def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else "."
     for make in (make_b01, make_b02, make_b03, make_b04, make_b05, make_d01, make_d02, make_d03,
                  make_d04, make_d05, make_d06, make_j01, make_j02, make_g01, make_g02,
-                 make_g03_emblem, make_flat_arrows, make_font_icons):
+                 make_g03_emblem, make_flat_arrows, make_font_icons,
+                 make_preview_glyph):
         make(folder)
 
 

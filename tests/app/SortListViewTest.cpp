@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCollator>
 #include <QCoreApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+
+#include <random>
 
 namespace {
 
@@ -305,6 +308,43 @@ TEST(SortListView, SortedRowsOfTextItemsMatchPlainRowsSortedAfterwards)
     plain.list.SortOnColumn(2, true);
     text.list.AddSortedItems({new TSortListItem({"", "", "c", "m"})}, 2, true);
     EXPECT_EQ(text.column(2), plain.column(2));
+}
+
+TEST(SortListView, LongListsSortInTheJapaneseCollationOrderBothWays)
+{
+    // Many titles share their first bytes (and so the first bytes of their keys), or differ in
+    // letter case, kana or width alone. (No numbers or dates: mixed with texts, their order
+    // depends on the sort's merging, not on the comparison alone.)
+    const char* starts[] = {"Summer Night ", "summer night ", "夏の夜 ", "ナツノヨル ", "Ｓｕｍｍｅｒ ", ""};
+    const char* ends[] = {"a", "A", "b", "ß", "ss", "あ", "ア", "ｱ", "Ä", "é", ""};
+    MusicList list;
+    list.list.clear();
+    std::vector<QString> titles;
+    QList<QTreeWidgetItem*> items;
+    std::mt19937 rng(3);
+    for (int i = 0; i < 3000; ++i) {
+        const std::string t = std::string(starts[rng() % std::size(starts)]) + ends[rng() % std::size(ends)] +
+                              ends[rng() % std::size(ends)];
+        titles.push_back(QString::fromStdString(t));
+        items.append(new TSortListItem({"", "", t, ""}));
+    }
+    // The order the list has always had: QCollator's, Japanese, case sensitive.
+    QCollator japanese{QLocale(QLocale::Japanese, QLocale::Japan)};
+    japanese.setCaseSensitivity(Qt::CaseSensitive);
+    const auto expected = [&](bool ascending) {
+        std::vector<QString> sorted = titles;
+        std::stable_sort(sorted.begin(), sorted.end(), [&](const QString& a, const QString& b) {
+            return (ascending ? japanese.compare(a, b) : japanese.compare(b, a)) < 0;
+        });
+        Texts out;
+        for (const QString& q : sorted)
+            out.push_back(q.toStdString());
+        return out;
+    };
+    list.list.AddSortedItems(items, 2, true);
+    EXPECT_EQ(list.column(1), expected(true));
+    list.list.SortOnColumn(2, false);
+    EXPECT_EQ(list.column(1), expected(false));
 }
 
 TEST(SortListView, TextItemsReadAndChangeAsPlainItems)

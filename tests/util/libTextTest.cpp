@@ -209,4 +209,9 @@ TEST(libText, GroupedNumbersUseTheJapaneseSeparatorAndRightAlign)
     EXPECT_EQ(FormatFloatGrouped(-1234.5L, 0), "-1,234.5");
     EXPECT_EQ(FormatFloatGrouped(0.1L, 0), "0.1");
     EXPECT_EQ(FormatFloatGrouped(1e20L, 0), "100,000,000,000,000,000,000");
+    // Whole numbers take a short way; it must give what the long way gives.
+    for (const long double v : {0.0L, 7.0L, 999.0L, 1000.0L, -1000.0L, 123456789012.0L, 8999999999999999.0L,
+                                9000000000000001.0L})
+        EXPECT_EQ(FormatFloatGrouped(v, 12), FormatGrouped(std::to_string(static_cast<long long>(v)), 12)) << double(v);
+    EXPECT_EQ(FormatFloatGrouped(-0.0L, 0), "-0");
 }

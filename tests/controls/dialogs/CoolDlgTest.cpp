@@ -1,5 +1,4 @@
-// The open and save dialogs run for real, off screen; a zero-time timer acts as the user
-// while each one is shown.
+// The open and save dialogs run for real, off screen (see DialogRunner.h).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -15,31 +14,13 @@
 #include <QTimer>
 
 #include "controls/ControlTestSupport.h"
+#include "controls/dialogs/DialogRunner.h"
 #include "controls/dialogs/CoolDlg.h"
 
 using namespace controls;
+using controltest::runWith;
 
 namespace {
-
-// Runs Dialog; while it is shown, User gets it and then it is closed (rejected unless User
-// accepted it). Answers Execute's result.
-template <class D>
-bool runWith(D& Dialog, const std::function<void(QFileDialog&)>& User)
-{
-    bool reached = false;
-    QTimer::singleShot(0, [&] {
-        auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (shown == nullptr)
-            return;
-        reached = true;
-        User(*shown);
-        if (shown->isVisible())
-            shown->reject();
-    });
-    const bool accepted = Dialog.Execute();
-    EXPECT_TRUE(reached);
-    return accepted;
-}
 
 QPoint placeIn(const QWidget& W, const QWidget& Dialog)
 {

@@ -9,7 +9,9 @@
 #include "support/TestSupport.h"
 #include "support/WaitFor.h"
 
+#include "controls/dialogs/CoolDlgEx.h"
 #include "controls/gradient/RbButton.h"
+#include "controls/std/Label.h"
 #include "controls/std/ComboBox.h"
 #include "platform/forms/Control.h"
 #include "platform/forms/Image.h"
@@ -23,12 +25,17 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QTimer>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 #include <algorithm>
 #include <deque>
@@ -267,6 +274,49 @@ TEST(TagEditor, PhotoFailuresChangeNothing)
     EXPECT_EQ(f->Tag, 0);
     ASSERT_EQ(rig.host.messages.size(), 1u);
     EXPECT_EQ(rig.host.messages[0], "ＴＡＧ編集|タグを保存できませんでした！！|y");
+}
+
+TEST(TagEditor, ThePhotoButtonOpensThePictureDialogWithItsPreview)
+{
+    EditorRig rig;
+    const std::string jpg = rig.picture("cover.jpg", 320, 240);
+    IniWriteString(IniBase, "SETTING", "PHOTO_TAG_PATH", rig.dir.path());
+    auto f = rig.open(rig.mp3);
+    bool reached = false;
+    QTimer user;
+    user.setInterval(10);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (d == nullptr || reached)
+            return;
+        reached = true;
+        user.stop();
+        EXPECT_EQ(d->windowTitle().toStdString(), "画像を開く");
+        EXPECT_EQ(d->directory().absolutePath().toStdString(), rig.dir.path());
+        auto* area = dynamic_cast<controls::TCOPDCustomArea*>(d->findChild<QWidget*>("COPDCustomArea"));
+        ASSERT_NE(area, nullptr);
+        emit d->currentChanged(QString::fromStdString(jpg));
+        EXPECT_EQ(area->lblSize->Caption(), "( 320 x 240 )");
+        // Chosen once the dialog lists it (its model reads the folder in the background).
+        auto* files = d->findChild<QListView*>("listView");
+        EXPECT_TRUE(waitFor([&] {
+            for (int row = 0; row < files->model()->rowCount(files->rootIndex()); ++row)
+                if (files->model()->index(row, 0, files->rootIndex()).data().toString() == "cover.jpg")
+                    return true;
+            return false;
+        }, 5000));
+        d->findChild<QLineEdit*>("fileNameEdit")->setText("cover.jpg");
+        QPushButton* open = d->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open);
+        EXPECT_TRUE(waitFor([&] { return open->isEnabled(); }, 3000));
+        open->click();
+        if (d->isVisible())
+            d->reject();
+    });
+    user.start();
+    f->btnPhotoClick(f->btnPhoto);
+    ASSERT_TRUE(reached);
+    EXPECT_TRUE(TfrmTAG::IsPhotoFileName(f->PhotoName())) << f->PhotoName();
+    EXPECT_TRUE(f->IsTagModified());
 }
 
 TEST(TagEditor, TheEngineGetsItsFileAndStateBack)
