@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -474,4 +475,37 @@ TEST_F(Designer, ADroppedFileIsTheShownPagesPhoto)
     EXPECT_EQ(w->imgLabel_PIC->Tag, 1);
     EXPECT_EQ(w->imgLabel_PIC->Picture().Width(), 40);
     EXPECT_NE(w->imgTitle_PIC->Tag, 1);
+}
+
+TEST_F(Designer, ThePhotoFileDialogOpensWhereItLastChoseAndLoadsTheShownPagesPhoto)
+{
+    TempDir pictures;
+    const std::string chosen = photo(pictures.file("chosen.jpg"), 30, 60, "purple");
+    auto w = open();
+    w->pgeCD->setCurrentIndex(1);
+    // Acts as the user in the dialog: notes where it opened and chooses File.
+    auto choose = [](std::string& OpenedAt, const std::string& File) {
+        QTimer::singleShot(0, [&OpenedAt, File] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            OpenedAt = d->directory().absolutePath().toStdString();
+            d->selectFile(QString::fromStdString(File));
+            static_cast<QDialog*>(d)->accept();
+        });
+    };
+    std::string openedAt;
+    choose(openedAt, chosen);
+    QTest::mouseClick(w->btnPic_Dir, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(openedAt.empty());
+    EXPECT_EQ(w->imgLabel_PIC->Picture().Width(), 30);
+    EXPECT_NE(w->imgTitle_PIC->Tag, 1);
+    EXPECT_EQ(IniReadString(IniBase, "CD_LABEL", "PHOTO_CD_PATH", ""), pictures.path());
+
+    // The next time it opens in that folder; the jacket page takes this one.
+    w->pgeCD->setCurrentIndex(0);
+    choose(openedAt, chosen);
+    QTest::mouseClick(w->btnPic_Dir, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(openedAt, pictures.path());
+    EXPECT_EQ(w->imgTitle_PIC->Tag, 1);
 }
