@@ -430,6 +430,7 @@ public:
     // Stages the playlist's files in the program's CD folder (after asking for a drive with
     // a disc) and starts the desktop's burner with them; pnlBurnCD shows while it runs.
     void do_BurnCD1Click();
+    void do_PrintClick();
     void timCD1Timer();   // hides pnlBurnCD once the burner has ended
     bool StageFilesForCd(bool& Cancelled);
     // 1 ready; else the answer to the question asked (6 retry, 2 cancel).

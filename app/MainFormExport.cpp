@@ -6,6 +6,7 @@
 
 #include "app/Globals.h"
 #include "app/MainFormSupport.h"
+#include "labels/forms/xCDTitle.h"
 #include "platform/shell/CdDrives.h"
 #include "tags/libMP3Header.h"
 #include "platform/forms/Application.h"
@@ -51,6 +52,7 @@ void TfrmMain::ConnectExportCommands()
     for (QAction* a : {do_CopyList1, do_CopyList2})
         Handlers.Connect(a, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_CopyList1Click(); }); });
     Handlers.Connect(do_BurnCD1, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_BurnCD1Click(); }); });
+    Handlers.Connect(do_Print, &QAction::triggered, this, [this] { forms::RunGuarded([this] { do_PrintClick(); }); });
     CdDrive = [] { return FindCdDrive(); };
     timCD1.SetOnTimer([this] { forms::RunGuarded([this] { timCD1Timer(); }); });
 }
@@ -119,6 +121,16 @@ void TfrmMain::do_CopyList1Click()
         MsgBoxEx(this, "エクスポート", "次のファイルをエクスポートできませんでした！！" + CR + list, 1, "Y", "x");
     }
     FinishBusyStep();
+}
+
+// ---------------------------------------------------------------- jacket and label
+
+void TfrmMain::do_PrintClick()
+{
+    if (lstFile->topLevelItemCount() == 0)
+        return;
+    TfrmCD_Label designer(this);
+    designer.ShowModal();
 }
 
 // ---------------------------------------------------------------- making a CD

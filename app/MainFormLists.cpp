@@ -631,9 +631,8 @@ void TfrmMain::PopupMenu3Popup()
     do_DelList->setEnabled(selected >= 1);
     for (QAction* a : {do_Shuffle, do_AllList, do_DelListAll, do_NewPlayList, do_UpdateTag2})
         a->setEnabled(rows);
-    for (QAction* a : {do_BurnCD1, do_ListPlay, do_CopyList1})
+    for (QAction* a : {do_Print, do_BurnCD1, do_ListPlay, do_CopyList1})
         a->setEnabled(spdPlayList->isEnabled());
-    do_Print->setEnabled(false);   // until the jacket and label designer is part of the program
     // One burn at a time: a second would empty the folder the first one reads.
     do_BurnCD1->setEnabled(do_BurnCD1->isEnabled() && !CdBurnerRuns(cdBurner_));
     do_FavUpdate->setEnabled(spdFvUpdate->isEnabled());

@@ -12,6 +12,7 @@
 #include "app/libFavorite.h"
 #include "app/libMusic.h"
 #include "app/xInput.h"
+#include "labels/forms/xCDTitle.h"
 #include "tags/libID3Tag.h"
 #include "controls/std/Label.h"
 #include "util/libIme.h"
@@ -897,4 +898,39 @@ TEST(MainFormCommands, BurningStagesThePlaylistForTheDesktopsBurner)
     EXPECT_FALSE(w.do_BurnCD1->isEnabled()) << "one burn at a time";
     ASSERT_TRUE(waitFor([&] { return !w.pnlBurnCD->isVisible(); }));
     EXPECT_TRUE(w.isVisible()) << "the window stays";
+}
+
+TEST(MainFormCommands, ThePrintItemOpensTheDesignerOverThePlaylist)
+{
+    CommandsRig rig;
+    rig.showAndLoad();
+    TfrmMain& w = *rig.w;
+    // The designer as the print item shows it: its caption and the playlist's rows; closed.
+    auto look = [](std::string& Caption, int& Rows) {
+        QTimer::singleShot(0, [&] {
+            auto* d = dynamic_cast<TfrmCD_Label*>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            Caption = d->Caption();
+            waitFor([&] { return d->BuildCount() > 0; });
+            Rows = d->JacketTracks().Rows;
+            d->close();
+        });
+    };
+    std::string caption;
+    int rows = -1;
+    w.PopupMenu3Popup();
+    EXPECT_FALSE(w.do_Print->isEnabled());
+    look(caption, rows);
+    w.do_PrintClick();   // without rows nothing opens
+    QCoreApplication::processEvents();
+    EXPECT_EQ(caption, "");
+
+    w.do_CopyAllClick();
+    w.PopupMenu3Popup();
+    EXPECT_TRUE(w.do_Print->isEnabled());
+    look(caption, rows);
+    w.do_Print->trigger();
+    EXPECT_EQ(caption, "ＣＤジャケットとラベルの印刷");
+    EXPECT_EQ(rows, 3);
 }
