@@ -17,14 +17,16 @@ std::string normalise(std::string ext)
     return rtl::LowerAscii(ext);
 }
 
+// Never destroyed: format lists held by other files unregister their classes when they are
+// destroyed at exit, in an order between files that nothing fixes.
 std::vector<TFileFormat>& registry()
 {
-    static std::vector<TFileFormat> formats = {
+    static auto* formats = new std::vector<TFileFormat>{
         {"bmp", "Bitmaps", &TBitmap::ClassInfo},
         {"jpg", "JPEG Image File", &TJPEGImage::ClassInfo},
         {"jpeg", "JPEG Image File", &TJPEGImage::ClassInfo},
     };
-    return formats;
+    return *formats;
 }
 
 std::string extensionOf(const std::string& path)
