@@ -310,16 +310,15 @@ std::string pngOf(PngKind kind, int w, int h)
     return std::string(static_cast<const char*>(blob.data()), blob.length());
 }
 
-// Args: the kind, width, height, ImageMagick's threads.
-void BM_PngDecode(benchmark::State& state)
+// Decodes `file` from memory with `ours` and with ImageMagick, alternating, for a picture w
+// pixels wide. `magick` names the format for ImageMagick where the file has no signature;
+// `theirFile`, when given, is what ImageMagick reads instead (a format it cannot read).
+void decodeBesideMagick(benchmark::State& state, const std::string& file, int w, gfx::TGraphic& ours,
+                        const char* magick = nullptr, const std::string* theirFile = nullptr)
 {
-    const auto kind = PngKind(state.range(0));
-    const int w = int(state.range(1)), h = int(state.range(2));
-    Magick::ResourceLimits::thread(state.range(3) > 0 ? size_t(state.range(3)) : MagickDefaultThreads);
-    const std::string file = pngOf(kind, w, h);
-    const Magick::Blob blob(file.data(), file.size());
+    const std::string& anchor = theirFile ? *theirFile : file;
+    const Magick::Blob blob(anchor.data(), anchor.size());
     rtl::TMemoryStream stream(std::vector<uint8_t>(file.begin(), file.end()));
-    png::TPNGObject ours;
     Magick::Image theirs;
     state.counters["file_mb"] = double(file.size()) / 1e6;
     compareWithMagick(
@@ -327,6 +326,8 @@ void BM_PngDecode(benchmark::State& state)
         [&] {
             stream.SetPosition(0);
             theirs = Magick::Image();
+            if (magick)
+                theirs.magick(magick);
         },
         [&] {
             ours.LoadFromStream(stream);
@@ -338,6 +339,16 @@ void BM_PngDecode(benchmark::State& state)
             if (theirs.columns() != size_t(w))
                 state.SkipWithError("ImageMagick's decoding failed");
         });
+}
+
+// Args: the kind, width, height, ImageMagick's threads.
+void BM_PngDecode(benchmark::State& state)
+{
+    const auto kind = PngKind(state.range(0));
+    const int w = int(state.range(1)), h = int(state.range(2));
+    Magick::ResourceLimits::thread(state.range(3) > 0 ? size_t(state.range(3)) : MagickDefaultThreads);
+    png::TPNGObject ours;
+    decodeBesideMagick(state, pngOf(kind, w, h), w, ours);
 }
 
 void PngDecodeCases(benchmark::internal::Benchmark* b)
@@ -346,32 +357,6 @@ void PngDecodeCases(benchmark::internal::Benchmark* b)
         b->Args({kind, 3000, 2000, 1});
     b->ArgNames({"kind", "w", "h", "magick_threads"});
     b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
-}
-
-// Decodes `file` from memory with `ours` and with ImageMagick, alternating, for a picture w
-// pixels wide.
-void decodeBesideMagick(benchmark::State& state, const std::string& file, int w, gfx::TGraphic& ours)
-{
-    const Magick::Blob blob(file.data(), file.size());
-    rtl::TMemoryStream stream(std::vector<uint8_t>(file.begin(), file.end()));
-    Magick::Image theirs;
-    state.counters["file_mb"] = double(file.size()) / 1e6;
-    compareWithMagick(
-        state, 2.0,
-        [&] {
-            stream.SetPosition(0);
-            theirs = Magick::Image();
-        },
-        [&] {
-            ours.LoadFromStream(stream);
-            if (ours.Width() != w)
-                state.SkipWithError("our decoding failed");
-        },
-        [&] {
-            theirs.read(blob);
-            if (theirs.columns() != size_t(w))
-                state.SkipWithError("ImageMagick's decoding failed");
-        });
 }
 
 // The file of a format reader case, written by ImageMagick: 0 Photoshop (RLE), 1 P6 map,
@@ -452,33 +437,13 @@ void BM_TiffTgaDecode(benchmark::State& state)
     const auto kind = TiffTgaKind(state.range(0));
     const int w = int(state.range(1)), h = int(state.range(2));
     Magick::ResourceLimits::thread(state.range(3) > 0 ? size_t(state.range(3)) : MagickDefaultThreads);
-    const std::string file = tiffTgaOf(kind, w, h);
-    const Magick::Blob blob(file.data(), file.size());
-    rtl::TMemoryStream stream(std::vector<uint8_t>(file.begin(), file.end()));
+    const bool targa = kind == Tga24 || kind == Tga24Rle;
     std::unique_ptr<TFormatGraphic> ours;
-    if (kind == Tga24 || kind == Tga24Rle)
+    if (targa)
         ours = std::make_unique<TTargaGraphic>();
     else
         ours = std::make_unique<TTIFFGraphic>();
-    Magick::Image theirs;
-    state.counters["file_mb"] = double(file.size()) / 1e6;
-    compareWithMagick(
-        state, 2.0,
-        [&] {
-            stream.SetPosition(0);
-            theirs = Magick::Image();
-            theirs.magick(kind == Tga24 || kind == Tga24Rle ? "TGA" : "TIFF");  // Targa has no signature
-        },
-        [&] {
-            ours->LoadFromStream(stream);
-            if (ours->Width() != w)
-                state.SkipWithError("our decoding failed");
-        },
-        [&] {
-            theirs.read(blob);
-            if (theirs.columns() != size_t(w))
-                state.SkipWithError("ImageMagick's decoding failed");
-        });
+    decodeBesideMagick(state, tiffTgaOf(kind, w, h), w, *ours, targa ? "TGA" : "TIFF");  // Targa has no signature
 }
 
 void TiffTgaDecodeCases(benchmark::internal::Benchmark* b)
@@ -548,8 +513,6 @@ void BM_ReaderDecode(benchmark::State& state)
     Magick::ResourceLimits::thread(1);
     const std::string file = kind == Rla ? rlaFile(w, h) : magickFile(kind, w, h);
     const std::string anchor = kind == Rla ? magickFile(SgiRle, w, h) : file;
-    const Magick::Blob blob(anchor.data(), anchor.size());
-    rtl::TMemoryStream stream(std::vector<uint8_t>(file.begin(), file.end()));
     std::unique_ptr<TFormatGraphic> ours;
     if (kind == Pcx8Rle || kind == Pcx24Rle)
         ours = std::make_unique<TPCXGraphic>();
@@ -557,24 +520,7 @@ void BM_ReaderDecode(benchmark::State& state)
         ours = std::make_unique<TSGIGraphic>();
     else
         ours = std::make_unique<TRLAGraphic>();
-    Magick::Image theirs;
-    state.counters["file_mb"] = double(file.size()) / 1e6;
-    compareWithMagick(
-        state, 2.0,
-        [&] {
-            stream.SetPosition(0);
-            theirs = Magick::Image();
-        },
-        [&] {
-            ours->LoadFromStream(stream);
-            if (ours->Width() != w)
-                state.SkipWithError("our decoding failed");
-        },
-        [&] {
-            theirs.read(blob);
-            if (theirs.columns() != size_t(w))
-                state.SkipWithError("ImageMagick's decoding failed");
-        });
+    decodeBesideMagick(state, file, w, *ours, nullptr, &anchor);
 }
 
 void ReaderDecodeCases(benchmark::internal::Benchmark* b)
