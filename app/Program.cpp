@@ -16,6 +16,7 @@
 #include "cd/forms/xCD.h"
 #include "cd/forms/xVolume.h"
 #include "pictures/PictureFormats.h"
+#include "pictures/decoders/GraphicCompression.h"
 #include "platform/gfx/DrawTools.h"
 #include "resources/BuiltinResources.h"
 #include "util/libWindows.h"
@@ -75,6 +76,9 @@ int RunProgram(int argc, char** argv)
     InstallToolkitTranslations();
     visual::RegisterDIBFormat();
     RegisterPictureFormats();
+    decoders::SetDecoderWarningSink([](const std::string& Caption, const std::string& Text) {
+        MsgBoxEx(nullptr, Caption, Text, 1, "Y", "!");
+    });
     IniBase = GetAppDir() + "/Tambourelle";
     // The program's "HAND" and "DRAG" cursors are registered as screen cursors 1 and 2 once
     // the cursor table is part of the program.

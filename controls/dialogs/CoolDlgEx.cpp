@@ -15,6 +15,7 @@
 
 #include "controls/std/Label.h"
 #include "controls/std/SpeedButton.h"
+#include "pictures/decoders/GraphicCompression.h"
 #include "pictures/icons/Icon32.h"
 #include "pictures/icons/icoread.h"
 #include "pictures/libImg.h"
@@ -229,6 +230,8 @@ bool TCOPDCustomArea::loadPicture(const std::string& FileName)
 {
     gfx::TPicture& picture = *full_;
     drawnAsItIs_ = rtl::HasExtension(FileName, ".gif");
+    // A damaged picture clears the preview; a warning box on every click would be in the way.
+    const decoders::TSilentDecoderWarnings silent;
     try {
         if (rtl::HasExtension(FileName, ".ico")) {
             TIcon32 icon32;
