@@ -186,13 +186,10 @@ private:
     QPoint dragFrom_;
     bool dragging_ = false;
     bool labelTracksFirst_ = true;   // the label's track list is laid out anew
-    bool labelTextsFirst_ = true;    // the label's title and artist are centred
     bool labelPhotoFirst_ = true;    // the next label photo sets the default size
     int labelCut_ = 0;               // rows of the label's first column (0: they flow)
     QSize labelPhotoDefault_{120, 120};
     bool building_ = false;
     int buildCount_ = 0;
     bool closePending_ = false;
-    bool shownOnce_ = false;
-    bool wideAtCreation_ = false;
 };
