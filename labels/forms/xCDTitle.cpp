@@ -6,6 +6,7 @@
 #include "controls/grip/xxGrip.h"
 #include "controls/imagelist/ImageListBox.h"
 #include "controls/xi/XiButton.h"
+#include "labels/forms/xCDFont.h"
 #include "labels/libText.h"
 #include "pictures/libImg.h"
 #include "platform/forms/Application.h"
@@ -71,6 +72,7 @@ TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
     setAcceptDrops(true);
     MsgBox = [](QWidget* o, const std::string& c, const std::string& t, int d, const std::string& b,
                 const std::string& i) { return MsgBoxEx(o, c, t, d, b, i); };
+    RunFontDialog = [](TfrmCD_Font& Dialog) { return Dialog.ShowModal(); };
 
     createPages();
     createEditors();
@@ -305,7 +307,7 @@ void TfrmCD_Label::createMenus()
     do_IniSize = item(PopupMenu0, "do_IniSize", "規定表示に戻す", false, [this](bool) { do_IniSizeClick(); });
     do_Kill1 = item(PopupMenu0, "do_Kill1", "表示しない", true, [this](bool) { do_HideClick(); });
     PopupMenu0->addSeparator();
-    do_Color1 = item(PopupMenu0, "do_Color1", "カラーの設定", false, [](bool) {});
+    do_Color1 = item(PopupMenu0, "do_Color1", "カラーの設定", false, [this](bool) { OpenFontDialog(pbxLine); });
     do_Kill0 = item(PopupMenu0, "do_Kill0", "ラインを表示しない", true, [this](bool) { do_HideClick(); });
     PopupMenu0->addSeparator();
     do_IniPos11 = item(PopupMenu0, "do_IniPos11", "推奨の位置に設定", false, [this](bool) { do_IniPos11Click(); });
@@ -313,7 +315,7 @@ void TfrmCD_Label::createMenus()
     PopupMenu1 = menu("PopupMenu1");
     do_Title1 = item(PopupMenu1, "do_Title1", "タイトルの変更", false, [this](bool) { StartEdit(cmbTitle1); });
     do_Artist1 = item(PopupMenu1, "do_Artist1", "アーティストの変更", false, [this](bool) { StartEdit(cmbArtist1); });
-    do_Font1 = item(PopupMenu1, "do_Font1", "フォントの設定", false, [](bool) {});
+    do_Font1 = item(PopupMenu1, "do_Font1", "フォントの設定", false, [this](bool) { fontItemClick(); });
     do_RowSize1 = item(PopupMenu1, "do_RowSize1", "行間をつめる", true, [this](bool c) { do_RowSizeClick(1, c); });
     do_Erase1 = item(PopupMenu1, "do_Erase1", "表示しない", true, [this](bool) { do_HideClick(); });
     PopupMenu1->addSeparator();
@@ -331,7 +333,7 @@ void TfrmCD_Label::createMenus()
     PopupMenu3 = menu("PopupMenu3");
     do_Title2 = item(PopupMenu3, "do_Title2", "タイトルの変更", false, [this](bool) { StartEdit(cmbTitle2); });
     do_Artist2 = item(PopupMenu3, "do_Artist2", "アーティストの変更", false, [this](bool) { StartEdit(cmbArtist2); });
-    do_Font2 = item(PopupMenu3, "do_Font2", "フォントの設定", false, [](bool) {});
+    do_Font2 = item(PopupMenu3, "do_Font2", "フォントの設定", false, [this](bool) { fontItemClick(); });
     do_Propriety = item(PopupMenu3, "do_Propriety", "適正に配置", false, [this](bool) { do_ProprietyClick(); });
     do_Center = item(PopupMenu3, "do_Center", "中央に配置", false, [this](bool) { do_CenterClick(); });
     do_RowSize2 = item(PopupMenu3, "do_RowSize2", "行間をつめる", true, [this](bool c) { do_RowSizeClick(2, c); });
@@ -339,10 +341,6 @@ void TfrmCD_Label::createMenus()
     PopupMenu3->addSeparator();
     do_IniPos22 = item(PopupMenu3, "do_IniPos22", "最初の状態に戻す", false, [this](bool) { do_IniPos21Click(); });
     do_WideArea2 = item(PopupMenu3, "do_WideArea2", "ワイドエリアラベル印刷", true, [this](bool c) { do_WideArea1Click(c); });
-
-    // The font and colour dialogs are not part of the program yet.
-    for (QAction* a : {do_Font1, do_Font2, do_Color1})
-        a->setEnabled(false);
 }
 
 // ---------------------------------------------------------------- life cycle
@@ -780,9 +778,49 @@ void TfrmCD_Label::elementMouseMove(forms::TPaintBox* Box, forms::TShiftState Sh
 
 void TfrmCD_Label::elementDblClick(forms::TPaintBox* Box)
 {
-    // A text's font dialog is not part of the program yet.
-    if (kind(Box) == ekPhoto && !editing_)
+    if (editing_)
+        return;
+    const int k = kind(Box);
+    if (k == ekPhoto)
         btnPic_DirClick();
+    else if (k == ekTitle || k == ekArtist || k == ekTracks)
+        OpenFontDialog(Box);
+}
+
+void TfrmCD_Label::fontItemClick()
+{
+    const int k = kind(selected_);
+    if (k == ekTitle || k == ekArtist || k == ekTracks)
+        OpenFontDialog(static_cast<forms::TPaintBox*>(selected_));
+}
+
+void TfrmCD_Label::OpenFontDialog(forms::TPaintBox* Box)
+{
+    const int k = kind(Box);
+    const int page = pageOf(Box);
+    std::string sample;
+    if (k == ekTitle)
+        sample = page == 1 ? JacketTitle : LabelTitle;
+    else if (k == ekArtist)
+        sample = page == 1 ? JacketArtist : LabelArtist;
+    else if (k == ekTracks) {
+        const std::vector<std::string> titles = trackTitles();
+        if (!titles.empty())
+            sample = titles.front();
+    }
+    TfrmCD_Font dialog(this);
+    dialog.Font().Assign(Box->Font());
+    dialog.lblSample->setText(QString::fromStdString(sample));
+    dialog.Tag = k == ekRule ? 1 : 0;
+    RunFontDialog(dialog);
+    Box->Font().Assign(dialog.Font());
+    if (k == ekTitle || k == ekArtist)
+        layoutTexts();
+    else if (Box == pbxCD_Title)
+        layoutJacketTracks();
+    else if (Box == pbxCD_Print)
+        relayLabelTracks();
+    redraw();
 }
 
 void TfrmCD_Label::pageMouseDown(forms::TCustomControl* Page, forms::TMouseButton Button)
@@ -804,8 +842,7 @@ void TfrmCD_Label::gripReleased()
         box->resize(box->width(), RuleHeight);
     if (box == pbxCD_Print) {  // the user's size: the columns flow in it
         labelCut_ = 0;
-        gfx::TCanvas c;
-        labelTracks_ = LayTrackList(c, false, 0, 0, trackTitles(), TrackListSpec(2), 1.0);
+        relayLabelTracks();
     }
     xxGrip1->SetGripDraw(true);
     redraw();
@@ -933,9 +970,15 @@ void TfrmCD_Label::do_RowSizeClick(int Page, bool Checked)
         layoutJacketTracks();
         return;
     }
+    relayLabelTracks();
+    redraw();
+}
+
+// The label's track list in its present box, the columns flowing.
+void TfrmCD_Label::relayLabelTracks()
+{
     gfx::TCanvas c;
     labelTracks_ = LayTrackList(c, false, 0, 0, trackTitles(), TrackListSpec(2), 1.0);
-    redraw();
 }
 
 // Hidden elements keep their boxes, so that the same item shows them again.

@@ -10,8 +10,8 @@
 //
 // Created on demand, shown modally and freed by its caller. Showing builds the album, artist
 // and photo lists (which lets events run: a second build is refused and a close waits for
-// it). Settings live under [CD_LABEL]. The print, print-position and font dialogs are not part
-// of the program yet: their buttons and menu items stay disabled.
+// it). Settings live under [CD_LABEL]. The print and print-position dialogs are not part of
+// the program yet: their buttons stay disabled.
 // UI thread only.
 #pragma once
 
@@ -21,6 +21,7 @@
 #include "util/xMessageBox.h"
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ class QLabel;
 class QMenu;
 class QTabWidget;
 class QWidget;
+class TfrmCD_Font;
 
 namespace forms {
 class TImage;
@@ -124,7 +126,13 @@ public:
     void TakeListPhoto();
     void pgeCDChange();
 
+    // The font dialog for a text element, or in colour mode for the rule: opened with the
+    // element's font, which takes the dialog's font when it closes.
+    void OpenFontDialog(forms::TPaintBox* Box);
+
     TMsgBoxFn MsgBox;  // how the window asks (tests put their answers in)
+    // How the font dialog is run (tests answer it instead of a user).
+    std::function<int(TfrmCD_Font&)> RunFontDialog;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -150,6 +158,7 @@ private:
     void layoutText(forms::TPaintBox* Box, const std::string& Text, bool KeepRight);
     void layoutTexts();
     void layoutJacketTracks();
+    void relayLabelTracks();
     // The label's first layout: columns counted, the first cut, the box sized and centred.
     void layoutLabelTracksFirst();
     void recommendedJacketLayout();
@@ -165,6 +174,7 @@ private:
     void elementMouseDown(forms::TPaintBox* Box, forms::TMouseButton Button, int X, int Y);
     void elementMouseMove(forms::TPaintBox* Box, forms::TShiftState Shift, int X, int Y);
     void elementDblClick(forms::TPaintBox* Box);
+    void fontItemClick();
     void pageMouseDown(forms::TCustomControl* Page, forms::TMouseButton Button);
     void select(QWidget* Box);
     void gripReleased();

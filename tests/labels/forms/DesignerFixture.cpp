@@ -5,6 +5,8 @@
 #include "util/libIni.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
 
@@ -73,4 +75,11 @@ void drag(QWidget* W, QPoint From, QPoint By)
     mouse(W, QEvent::MouseButtonPress, From, Qt::LeftButton, Qt::LeftButton);
     mouse(W, QEvent::MouseMove, From + By, Qt::NoButton, Qt::LeftButton);
     mouse(W, QEvent::MouseButtonRelease, From + By, Qt::LeftButton, Qt::NoButton);
+}
+
+void saveShot(QWidget& W, const std::string& Name)
+{
+    const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/labels";
+    QDir().mkpath(dir);
+    EXPECT_TRUE(W.grab().save(dir + "/" + QString::fromStdString(Name) + ".png"));
 }

@@ -47,5 +47,7 @@ public:
 
 // Mouse events as the window gets them, at a point of the widget.
 void mouse(QWidget* W, int Type, QPoint At, int Button, int Buttons);
+// Saves the widget's grab() as build/screenshots/labels/<Name>.png.
+void saveShot(QWidget& W, const std::string& Name);
 // Presses the widget at From, drags by By with the left button and releases.
 void drag(QWidget* W, QPoint From, QPoint By);
