@@ -1,6 +1,7 @@
 #include "pictures/formats/PaintShopProGraphic.h"
 
 #include "pictures/decoders/GraphicCompression.h"
+#include "platform/rtl/LittleEndian.h"
 
 #include <zlib.h>
 
@@ -21,8 +22,8 @@ constexpr uint64_t rleRatio = 64, deflateRatio = 1032;
 
 std::unique_ptr<gfx::TGraphic> createPaintShopPro() { return std::make_unique<TPSPGraphic>(); }
 
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+using rtl::le16;
+using rtl::le32;
 
 [[noreturn]] void streamError() { FormatErrorFmt(gesStreamReadError, {pspWord}); }
 

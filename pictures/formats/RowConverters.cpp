@@ -7,6 +7,8 @@
 // nothing is formed past the end of a row either.
 #include "pictures/formats/PictureColors.h"
 
+#include "platform/rtl/LittleEndian.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -14,13 +16,8 @@
 
 namespace {
 
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+using rtl::le16;
 uint16_t be16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
-void store16(uint8_t* p, uint16_t v)
-{
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
 uint16_t widen(uint8_t v) { return MulDiv16(v, 65535, 255); }
 
 // Per-sample functions: a sample at p to its target value (8 or 16 bits).
@@ -115,7 +112,7 @@ struct Writer {
         if (!sixteen)
             t[index] = uint8_t(v);
         else
-            store16(t + 2 * index, widenValues ? widen(uint8_t(v)) : v);
+            rtl::put_le16(t + 2 * index, widenValues ? widen(uint8_t(v)) : v);
     }
     void rgb(uint8_t* t, uint16_t r, uint16_t g, uint16_t b) const
     {
@@ -361,7 +358,7 @@ void TColorManager::RowIndexed16To16(TSourceRows Source, std::span<uint8_t> Targ
     }
     walk(n, Mask, Target.data(), 2, [&](size_t k, uint8_t* t) {
         const uint8_t* p = row.data() + 2 * k;
-        store16(t, swap ? be16(p) : le16(p));
+        rtl::put_le16(t, swap ? be16(p) : le16(p));
     });
 }
 
@@ -398,6 +395,6 @@ void TColorManager::RowIndexedPackedTo16(TSourceRows Source, std::span<uint8_t> 
     const uint16_t sourceMax = uint16_t((1u << S) - 1);
     walk(n, Mask, Target.data(), 2, [&](size_t k, uint8_t* t) {
         const uint16_t v = MulDiv16(uint16_t(readPacked(row.data(), k, S)), 65535, sourceMax);
-        store16(t, swap ? uint16_t(v >> 8 | v << 8) : v);
+        rtl::put_le16(t, swap ? uint16_t(v >> 8 | v << 8) : v);
     });
 }

@@ -2,6 +2,7 @@
 
 #include "pictures/decoders/GraphicCompression.h"
 #include "platform/gfx/Tga.h"
+#include "platform/rtl/LittleEndian.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,12 +27,6 @@ bool describesImage(const gfx::TTgaHeader& h)
     case 3: case 11: return h.PixelSize == 8 || h.PixelSize == 16;
     default: return false;
     }
-}
-
-void writeLe16(uint8_t* p, uint32_t v)
-{
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
 }
 
 }  // namespace
@@ -203,10 +198,10 @@ void TTargaGraphic::SaveToStream(rtl::TStream& Stream, bool Compressed)
     uint8_t header[18] = {};
     header[1] = bytes == 1 ? 1 : 0;
     header[2] = uint8_t((bytes == 1 ? 1 : 2) + (Compressed ? 8 : 0));
-    writeLe16(header + 5, 256);
+    rtl::put_le16(header + 5, 256);
     header[7] = 24;
-    writeLe16(header + 12, w);
-    writeLe16(header + 14, hgt);
+    rtl::put_le16(header + 12, w);
+    rtl::put_le16(header + 14, hgt);
     header[16] = uint8_t(8 * bytes);
     header[17] = 0x20;  // row 0 of our bitmaps is the top one
     Stream.WriteBuffer(header, 18);

@@ -5,6 +5,7 @@
 
 #include "pictures/gif/GIFCodec.h"
 #include "platform/gfx/Picture.h"
+#include "platform/rtl/LittleEndian.h"
 
 #include <algorithm>
 #include <cstring>
@@ -41,7 +42,6 @@ void writeWord(rtl::TStream& Stream, uint16_t Value)
     const uint8_t b[2] = {uint8_t(Value), uint8_t(Value >> 8)};
     Stream.WriteBuffer(b, 2);
 }
-uint16_t word(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 gfx::TColor colorOf(const TGIFColor& c) { return gfx::RGB(c.Red, c.Green, c.Blue); }
 TGIFColor gifColor(gfx::TColor c)
@@ -417,8 +417,8 @@ void TGIFHeader::LoadFromStream(rtl::TStream& Stream)
     }
     uint8_t screen[7];
     readExact(Stream, screen, 7);
-    Width = word(screen);
-    Height = word(screen + 2);
+    Width = rtl::le16(screen);
+    Height = rtl::le16(screen + 2);
     Packed = screen[4];
     BackgroundColorIndex = screen[5];
     AspectRatio = screen[6];
@@ -599,8 +599,8 @@ void TGIFSubImage::LoadFromStream(rtl::TStream& Stream)
 
     uint8_t descriptor[10];
     readExact(Stream, descriptor, 10);
-    int width = word(descriptor + 5), height = word(descriptor + 7);
-    const int left = word(descriptor + 1), top = word(descriptor + 3);
+    int width = rtl::le16(descriptor + 5), height = rtl::le16(descriptor + 7);
+    const int left = rtl::le16(descriptor + 1), top = rtl::le16(descriptor + 3);
     if (width == 0 || height == 0) {
         Warning(GIFSeverityWarning, "Image exceeds Logical Screen size");
         if (image_) {
@@ -834,7 +834,7 @@ void TGIFGraphicControlExtension::LoadBody(rtl::TStream& Stream)
     const int64_t got = Stream.Read(body, 6);
     BlockSize = body[0];
     Packed = body[1];
-    Delay = word(body + 2);
+    Delay = rtl::le16(body + 2);
     TransparentIndex = body[4];
     Terminator = body[5];
     if (got < 6)
@@ -857,10 +857,10 @@ void TGIFTextExtension::LoadBody(rtl::TStream& Stream)
     uint8_t body[13];
     readExact(Stream, body, 13);
     BlockSize = body[0];
-    GridLeft = word(body + 1);
-    GridTop = word(body + 3);
-    GridWidth = word(body + 5);
-    GridHeight = word(body + 7);
+    GridLeft = rtl::le16(body + 1);
+    GridTop = rtl::le16(body + 3);
+    GridWidth = rtl::le16(body + 5);
+    GridHeight = rtl::le16(body + 7);
     CharWidth = body[9];
     CharHeight = body[10];
     ForegroundColorIndex = body[11];
@@ -951,7 +951,7 @@ void TGIFAppExtNSLoop::LoadData(rtl::TStream& Stream)
         case 1:
             if (size < 3)
                 throw GIFException("Invalid GIF data");
-            Loops = word(block + 1);
+            Loops = rtl::le16(block + 1);
             break;
         case 2:
             if (size < 5)
