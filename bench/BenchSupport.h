@@ -116,6 +116,42 @@ inline void compareFileRates(benchmark::State& state, double files, const std::s
     report(state, "ratio", ratio);
 }
 
+// Times of ours and theirs taken in turns, the first of the pair swapping every round.
+struct TurnFigures {
+    Runs oursMs, theirMs, ratio;  // ratio = our time / theirs
+};
+
+// Runs `ours` and `theirs` once each iteration, in turns, `prepare` untimed before each run
+// (so each starts from the same input); the iteration's manual time is ours. Reports
+// `ours_ms`, `<theirName>_ms` and `ratio`, and returns them for the caller's goal.
+inline TurnFigures compareInTurns(benchmark::State& state, const std::function<void()>& prepare,
+                                  const std::function<void()>& ours, const std::function<void()>& theirs,
+                                  const std::string& theirName)
+{
+    TurnFigures f;
+    bool oursFirst = true;
+    for (auto _ : state) {
+        double o = 0, t = 0;
+        for (int turn = 0; turn < 2; ++turn) {
+            if (prepare)
+                prepare();
+            if ((turn == 0) == oursFirst)
+                o = secondsOf(ours);
+            else
+                t = secondsOf(theirs);
+        }
+        oursFirst = !oursFirst;
+        state.SetIterationTime(o);
+        f.oursMs.add(o * 1000);
+        f.theirMs.add(t * 1000);
+        f.ratio.add(o / t);
+    }
+    report(state, "ours_ms", f.oursMs);
+    report(state, theirName + "_ms", f.theirMs);
+    report(state, "ratio", f.ratio);
+    return f;
+}
+
 // Statistics for ComputeStatistics beside the mean and median: the worst and best repetition.
 inline double largest(const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); }
 inline double smallest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }

@@ -87,35 +87,14 @@ constexpr int Rounds = 5;
 // ImageMagick's own thread count, taken before any case changes it.
 size_t MagickDefaultThreads = 1;
 
-// Runs `prepare` untimed before each timed run of `ours` or `theirs` (so each starts from the
-// same input), alternating the two over the benchmark's iterations; reports the times in
-// milliseconds and the ratio ours / theirs, and labels the row with the goal's outcome.
+// compareInTurns with ImageMagick (or `theirName`), the row labelled with the goal's outcome.
 void compareWithMagick(benchmark::State& state, double goalRatio, const std::function<void()>& prepare,
                        const std::function<void()>& ours, const std::function<void()>& theirs,
                        const std::string& theirName = "magick")
 {
-    Runs oursMs, theirMs, ratio;
-    bool oursFirst = true;
-    for (auto _ : state) {
-        double o = 0, t = 0;
-        for (int turn = 0; turn < 2; ++turn) {
-            prepare();
-            if ((turn == 0) == oursFirst)
-                o = secondsOf(ours);
-            else
-                t = secondsOf(theirs);
-        }
-        oursFirst = !oursFirst;
-        state.SetIterationTime(o);
-        oursMs.add(o * 1000);
-        theirMs.add(t * 1000);
-        ratio.add(o / t);
-    }
-    report(state, "ours_ms", oursMs);
-    report(state, theirName + "_ms", theirMs);
-    report(state, "ratio", ratio);
+    const TurnFigures f = compareInTurns(state, prepare, ours, theirs, theirName);
     char label[64];
-    std::snprintf(label, sizeof label, "goal ratio <= %g: %s", goalRatio, ratio.median() <= goalRatio ? "PASS" : "MISS");
+    std::snprintf(label, sizeof label, "goal ratio <= %g: %s", goalRatio, f.ratio.median() <= goalRatio ? "PASS" : "MISS");
     state.SetLabel(label);
 }
 
