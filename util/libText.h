@@ -17,11 +17,10 @@
 #include <string>
 #include <string_view>
 
-// Raised for text that is not a number.
-class EConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+#include "platform/rtl/FloatFormat.h"
+
+// Raised for text that is not a number: the run-time library's one conversion error.
+using EConvertError = rtl::EConvertError;
 
 bool IsLeadByte(unsigned char C);
 bool IsTrailByte(unsigned char C);

@@ -23,7 +23,7 @@ inline constexpr const char* CurrencyString = "\xC2\xA5";  // U+00A5 YEN SIGN
 inline constexpr int CurrencyFormat = 0;
 inline constexpr int NegCurrFormat = 1;
 
-// Raised by StrToFloat for text that is not a number.
+// Raised for text that is not a number (StrToFloat here; the text routines of util too).
 class EConvertError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
