@@ -120,3 +120,32 @@ TEST(CDLayout, LabelColumnsFlowAndStopAtTheBoxWidth)
     const TTrackListResult close = LayTrackList(c, false, 0, 0, rows(200), spec, 1.0);
     EXPECT_GT(close.ColumnRows[0], r.ColumnRows[0]);
 }
+
+TEST(CDLayout, APrintTakesTheScreensColumnsWhateverItsScale)
+{
+    TTrackListSpec spec;
+    spec.Label = true;
+    spec.Font.SetSize(8);
+    spec.Width = 351;
+    spec.Height = 136;
+    spec.FirstColumnRows = 7;
+    gfx::TCanvas c;
+    const TTrackListResult screen = LayTrackList(c, false, 0, 0, rows(30), spec, 1.0);
+    ASSERT_GE(screen.ColumnRows.size(), 2u);
+    spec.Columns = screen.ColumnRows;
+    for (double scale : {2835 / 600.0, 5670 / 600.0}) {
+        const TTrackListResult paper = LayTrackList(c, false, 0, 0, rows(30), spec, scale);
+        EXPECT_EQ(paper.ColumnRows, screen.ColumnRows) << scale;
+        EXPECT_EQ(paper.Rows, screen.Rows);
+    }
+    // Rows past the given columns are left out, however much room the box has.
+    spec.Columns = {3, 2};
+    spec.Height = 600;
+    spec.Width = 600;
+    EXPECT_EQ(LayTrackList(c, false, 0, 0, rows(30), spec, 1.0).ColumnRows, (std::vector<int>{3, 2}));
+    TTrackListSpec jacket = jacketSpec(11, 100);
+    jacket.Columns = {4};
+    EXPECT_EQ(LayTrackList(c, false, 0, 0, rows(30), jacket, 1.0).Rows, 4);
+    jacket.Columns = {0};
+    EXPECT_EQ(LayTrackList(c, false, 0, 0, rows(30), jacket, 1.0).Rows, 0);
+}
