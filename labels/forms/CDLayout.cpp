@@ -2,6 +2,7 @@
 
 #include "labels/libText.h"
 #include "platform/gfx/Canvas.h"
+#include "platform/gfx/Regions.h"
 #include "util/libText.h"
 
 #include <algorithm>
@@ -180,6 +181,18 @@ TTrackListResult LayTrackList(gfx::TCanvas& Canvas, bool Draw, int X, int Y,
         Canvas.Brush().SetStyle(gfx::bsClear);
     return Spec.Label ? layLabel(Canvas, Draw, X, Y, Titles, Spec, Scale)
                       : layJacket(Canvas, Draw, X, Y, Titles, Spec, Scale);
+}
+
+void WhitenOutsideDisc(gfx::TCanvas& Canvas, const gfx::TRect& Outer, int Side)
+{
+    const QRegion circle = gfx::CreateEllipticRgn(Outer.Left, Outer.Top, Outer.Right, Outer.Bottom);
+    // The outline is the circle's pixels with a neighbour outside it; the rest is the inside.
+    const QRegion inside = circle & circle.translated(1, 0) & circle.translated(-1, 0) &
+                           circle.translated(0, 1) & circle.translated(0, -1);
+    Canvas.Brush().SetStyle(gfx::bsSolid);
+    Canvas.Brush().SetColor(gfx::clWhite);
+    for (const QRect& r : gfx::CreateRectRgn(0, 0, Side, Side).subtracted(inside))
+        Canvas.FillRect({r.left(), r.top(), r.right() + 1, r.bottom() + 1});
 }
 
 int FirstColumnCut(const std::vector<int>& ColumnRows)

@@ -89,6 +89,12 @@ int ScaleLength(double V, double Scale);
 // Font with its height at Scale target units per preview pixel.
 gfx::TFont ScaleFont(const gfx::TFont& Font, double Scale);
 
+// The label square (Side x Side) outside the disc's outer circle (its box Outer) made white,
+// the circle's outline with it: what drawing the outline grey, filling white from the
+// corners up to that grey and drawing the outline white again leaves, but by region, so that
+// a picture holding that very grey cannot stop the whitening and keep ink on the tray.
+void WhitenOutsideDisc(gfx::TCanvas& Canvas, const gfx::TRect& Outer, int Side);
+
 // Rows of the label's first column after the first layout's cut: when there is more than one
 // column and the first holds more rows than the second, round((first + second) / 2) (halves
 // to even); otherwise 0 (no cut).

@@ -15,7 +15,6 @@
 #include "platform/forms/Image.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Metafile.h"
-#include "platform/gfx/Regions.h"
 #include "platform/print/Printer.h"
 #include "platform/rtl/StringList.h"
 #include "util/libText.h"
@@ -28,7 +27,6 @@ using namespace cdlabel;
 namespace {
 
 constexpr gfx::TColor FrameColor = 0x808080;
-constexpr gfx::TColor RingColor = 0xC8C8C8;  // (200, 200, 200)
 
 // While a page is made: the hourglass, and a job left open by a failure is dropped.
 struct PrintingGuard {
@@ -201,7 +199,8 @@ void TfrmCD_Label::PrintJacket()
 
 void TfrmCD_Label::drawLabel(gfx::TBitmap& Bitmap, int Side)
 {
-    Bitmap.SetPixelFormat(gfx::pf24bit);
+    // 32 bits a pixel: the photo is stretched onto it row by row, where 24 would go pixel by pixel.
+    Bitmap.SetPixelFormat(gfx::pf32bit);
     Bitmap.SetSize(Side, Side);  // white
     const double scale = double(Side) / PageSize;
     auto at = [scale](int v) { return ScaleLength(v, scale); };
@@ -235,19 +234,7 @@ void TfrmCD_Label::drawLabel(gfx::TBitmap& Bitmap, int Side)
     c.Brush().SetStyle(gfx::bsSolid);
     c.Brush().SetColor(gfx::clWhite);
     c.Ellipse(hub);
-    c.Pen().SetStyle(gfx::psSolid);
-    c.Pen().SetColor(RingColor);
-    c.Brush().SetStyle(gfx::bsClear);
-    c.Ellipse(outer);
-    // Everything outside the disc white: the square less the outer circle.
-    const QRegion outside = gfx::CreateRectRgn(0, 0, Side, Side)
-                                .subtracted(gfx::CreateEllipticRgn(outer.Left, outer.Top, outer.Right, outer.Bottom));
-    c.Brush().SetStyle(gfx::bsSolid);
-    for (const QRect& r : outside)
-        c.FillRect({r.left(), r.top(), r.right() + 1, r.bottom() + 1});
-    c.Pen().SetColor(gfx::clWhite);
-    c.Brush().SetStyle(gfx::bsClear);
-    c.Ellipse(outer);
+    WhitenOutsideDisc(c, outer, Side);
 }
 
 void TfrmCD_Label::PrintLabel()

@@ -160,7 +160,9 @@ void TPainterCanvas::DrawImage(const QImage& src, const TRect& srcRect, const TR
 {
     if (!painter_ || src.isNull() || dest.IsEmpty() || srcRect.IsEmpty())
         return;
-    QImage image = src.copy(srcRect.Left, srcRect.Top, srcRect.Width(), srcRect.Height());
+    const bool whole = srcRect.Left == 0 && srcRect.Top == 0 && srcRect.Width() == src.width() &&
+                       srcRect.Height() == src.height();
+    QImage image = whole ? src : src.copy(srcRect.Left, srcRect.Top, srcRect.Width(), srcRect.Height());
     if (transparentKey != clNone) {
         image = image.convertToFormat(QImage::Format_ARGB32);
         const QRgb key = color(transparentKey).rgb() & RGB_MASK;
