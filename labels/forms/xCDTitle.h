@@ -42,6 +42,7 @@ class TfrmCD_Font;
 namespace gfx {
 class TBitmap;
 class TCanvas;
+class TGraphic;
 }  // namespace gfx
 
 namespace forms {
@@ -214,6 +215,10 @@ private:
     forms::TPaintBox* photoBox(int Page) const;
     forms::TImage* photoImage(int Page) const;
     std::vector<std::string> trackTitles() const;
+    // The printer check and the question for page 1 or 2; true to print.
+    bool askToPrint(int Page);
+    // One page of the printer with Square at the page's origin, unscaled.
+    void printAtOrigin(int Page, const gfx::TGraphic& Square);
     // The label as printed: a Side x Side bitmap, whitened outside the disc.
     void drawLabel(gfx::TBitmap& Bitmap, int Side);
     // The jacket as printed, on a canvas Side device units wide.

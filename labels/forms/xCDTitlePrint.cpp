@@ -51,6 +51,16 @@ gfx::TRect rectOf(const QRect& r, const std::function<int(int)>& at)
     return {at(r.x()), at(r.y()), at(r.x() + r.width()), at(r.y() + r.height())};
 }
 
+// A title or artist at its box's place on the page, its font's height converted.
+void textAt(gfx::TCanvas& c, const forms::TPaintBox* box, const std::string& s, const std::function<int(int)>& at,
+            double scale)
+{
+    if (s.empty())
+        return;
+    c.Font().Assign(ScaleFont(box->Font(), scale));
+    TextOutRotated(c, 0, at(box->x()), at(box->y()), s, gfx::clWhite);
+}
+
 }  // namespace
 
 void TfrmCD_Label::spdOKClick()
@@ -132,6 +142,27 @@ int TfrmCD_Label::ConfirmPrint(const std::string& Caption, const std::string& Te
     return 6;
 }
 
+bool TfrmCD_Label::askToPrint(int Page)
+{
+    const std::string caption = Page == 2 ? "ＣＤラベル印刷" : "ＣＤジャケット印刷";
+    return CheckPrinterInstalled(caption) && ConfirmPrint(caption, PrintQuestion(Page), Page == 2) == 6;
+}
+
+void TfrmCD_Label::printAtOrigin(int Page, const gfx::TGraphic& Square)
+{
+    const bool label = Page == 2;
+    print::TPrinter& printer = print::Printer();
+    printer.SetTitle(label ? "ＣＤラベル印刷" : "ＣＤジャケット印刷");
+    printer.BeginDoc();
+    // The origin is measured from the paper's corner, the page's from the printable corner.
+    const TPrintOrigin origin = ReadPrintOrigin(label);
+    int ox = 0, oy = 0;
+    GetPrinterOffsetTenthMm(ox, oy);
+    printer.Canvas().Draw(MmToDeviceX(OriginMm(origin.X, label ? 5.5 : 10) - ox / 10.0),
+                          MmToDeviceY(OriginMm(origin.Y, label ? 91 : 10) - oy / 10.0), Square);
+    printer.EndDoc();
+}
+
 void TfrmCD_Label::drawJacket(gfx::TCanvas& c, int Side)
 {
     int dpi = 0, dpiY = 0;
@@ -147,13 +178,7 @@ void TfrmCD_Label::drawJacket(gfx::TCanvas& c, int Side)
     if (imgTitle_PIC->Tag == 1 && !do_Kill1->isChecked() && imgTitle_PIC->Picture().Graphic())
         c.StretchDraw(rectOf(pbxTitle_DSP->geometry(), at), *imgTitle_PIC->Picture().Graphic());
     c.Brush().SetColor(gfx::clWhite);
-    auto text = [&](forms::TPaintBox* box, const std::string& s) {
-        if (s.empty())
-            return;
-        c.Font().Assign(ScaleFont(box->Font(), scale));
-        TextOutRotated(c, 0, at(box->x()), at(box->y()), s, gfx::clWhite);
-    };
-    text(pbxTitle1, JacketTitle);
+    textAt(c, pbxTitle1, JacketTitle, at, scale);
     if (!do_Kill0->isChecked()) {
         c.Pen().SetStyle(gfx::psSolid);
         c.Pen().SetColor(pbxLine->Font().Color());
@@ -161,7 +186,7 @@ void TfrmCD_Label::drawJacket(gfx::TCanvas& c, int Side)
         c.MoveTo(x, y + 5);
         c.LineTo(x + at(pbxLine->width()), y + 5);
     }
-    text(pbxArtist1, JacketArtist);
+    textAt(c, pbxArtist1, JacketArtist, at, scale);
     if (!do_Erase1->isChecked()) {
         layoutJacketTracks();
         TTrackListSpec spec = TrackListSpec(1);
@@ -172,29 +197,17 @@ void TfrmCD_Label::drawJacket(gfx::TCanvas& c, int Side)
 
 void TfrmCD_Label::PrintJacket()
 {
-    const std::string caption = "ＣＤジャケット印刷";
-    if (!CheckPrinterInstalled(caption) || ConfirmPrint(caption, PrintQuestion(1), false) != 6)
+    if (!askToPrint(1))
         return;
     PrintingGuard guard(printing_);
     forms::ProcessMessages();
-
     const int side = MmToDeviceX(PageMm);
     gfx::TMetafile jacket;
     {
         gfx::TMetafileCanvas canvas(jacket, side, side);
         drawJacket(canvas, side);
     }
-
-    print::TPrinter& printer = print::Printer();
-    printer.SetTitle(caption);
-    printer.BeginDoc();
-    const TPrintOrigin origin = ReadPrintOrigin(false);
-    int ox = 0, oy = 0;
-    GetPrinterOffsetTenthMm(ox, oy);
-    const int x = MmToDeviceX(OriginMm(origin.X, 10) - ox / 10.0);
-    const int y = MmToDeviceY(OriginMm(origin.Y, 10) - oy / 10.0);
-    printer.Canvas().StretchDraw({x, y, x + side, y + side}, jacket);
-    printer.EndDoc();
+    printAtOrigin(1, jacket);
 }
 
 void TfrmCD_Label::drawLabel(gfx::TBitmap& Bitmap, int Side)
@@ -210,14 +223,8 @@ void TfrmCD_Label::drawLabel(gfx::TBitmap& Bitmap, int Side)
 
     if (imgLabel_PIC->Tag == 1 && !do_KIll2->isChecked() && imgLabel_PIC->Picture().Graphic())
         c.StretchDraw(rectOf(pbxLabel_DSP->geometry(), at), *imgLabel_PIC->Picture().Graphic());
-    auto text = [&](forms::TPaintBox* box, const std::string& s) {
-        if (s.empty())
-            return;
-        c.Font().Assign(ScaleFont(box->Font(), scale));
-        TextOutRotated(c, 0, at(box->x()), at(box->y()), s, gfx::clWhite);
-    };
-    text(pbxTitle2, LabelTitle);
-    text(pbxArtist2, LabelArtist);
+    textAt(c, pbxTitle2, LabelTitle, at, scale);
+    textAt(c, pbxArtist2, LabelArtist, at, scale);
     if (!do_Erase2->isChecked()) {
         relayLabelTracks();
         TTrackListSpec spec = TrackListSpec(2);
@@ -239,22 +246,11 @@ void TfrmCD_Label::drawLabel(gfx::TBitmap& Bitmap, int Side)
 
 void TfrmCD_Label::PrintLabel()
 {
-    const std::string caption = "ＣＤラベル印刷";
-    if (!CheckPrinterInstalled(caption) || ConfirmPrint(caption, PrintQuestion(2), true) != 6)
+    if (!askToPrint(2))
         return;
     PrintingGuard guard(printing_);
     forms::ProcessMessages();
-
     gfx::TBitmap label;
     drawLabel(label, MmToDeviceX(PageMm));
-
-    print::TPrinter& printer = print::Printer();
-    printer.SetTitle(caption);
-    printer.BeginDoc();
-    const TPrintOrigin origin = ReadPrintOrigin(true);
-    int ox = 0, oy = 0;
-    GetPrinterOffsetTenthMm(ox, oy);
-    printer.Canvas().Draw(MmToDeviceX(OriginMm(origin.X, 5.5) - ox / 10.0),
-                          MmToDeviceY(OriginMm(origin.Y, 91) - oy / 10.0), label);
-    printer.EndDoc();
+    printAtOrigin(2, label);
 }
