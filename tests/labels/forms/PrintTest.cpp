@@ -403,6 +403,11 @@ TEST_F(Printing, BothPagesAreKeptToLookAt)
     song("c.mp3", "Evening Bells", "Quartet", "Harbour Lights");
     song("d.mp3", "夜の港", "Quartet", "Harbour Lights");
     auto w = designer();
+    // The label's photo over the whole disc, so that the disc's shape shows.
+    const std::string disc = music.file("disc.jpg");
+    ASSERT_EQ(runCommand("convert", {"-size", "600x600", "gradient:skyblue-navy", disc}).exitCode, 0);
+    ASSERT_TRUE(w->LoadPhoto(2, disc));
+    w->do_CDSizeFitClick();
     const std::string dir = lookFolder();
     for (int page : {1, 2}) {
         const QImage printed = rendered(print(*w, page));
