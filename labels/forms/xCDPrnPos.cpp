@@ -293,51 +293,37 @@ bool TfrmCD_Pos::label() const { return chkLabel->Checked(); }
 
 // ---------------------------------------------------------------- the printer's lists
 
+// A list of the printer's, with its current entry chosen (-1: none); not the user's change.
+void TfrmCD_Pos::fillList(controls::TFlatComboBox* Combo, void (*Names)(rtl::TStringList&), int (*Index)())
+{
+    const bool was = filling_;
+    filling_ = true;
+    rtl::TStringList names;
+    Names(names);
+    std::vector<std::string> items;
+    for (int i = 0; i < names.Count(); ++i)
+        items.push_back(names[i]);
+    Combo->SetItems(items);
+    const int index = Index();
+    Combo->SetItemIndex(items.empty() ? -1 : index);
+    filling_ = was;
+}
+
 void TfrmCD_Pos::fillPrinters()
 {
-    const bool was = filling_;
-    filling_ = true;
-    rtl::TStringList names;
-    GetPrinterNames(names);
-    std::vector<std::string> items;
-    for (int i = 0; i < names.Count(); ++i)
-        items.push_back(names[i]);
-    cmbPrinter->SetItems(items);
-    cmbPrinter->SetItemIndex(items.empty() ? -1 : GetPrinterIndex());
-    filling_ = was;
+    fillList(cmbPrinter, [](rtl::TStringList& l) { GetPrinterNames(l); }, GetPrinterIndex);
 }
 
-void TfrmCD_Pos::fillBins()
-{
-    const bool was = filling_;
-    filling_ = true;
-    rtl::TStringList names;
-    GetBinNames(names);
-    std::vector<std::string> items;
-    for (int i = 0; i < names.Count(); ++i)
-        items.push_back(names[i]);
-    cmbBins->SetItems(items);
-    cmbBins->SetItemIndex(GetBinIndex());
-    filling_ = was;
-}
+void TfrmCD_Pos::fillBins() { fillList(cmbBins, GetBinNames, GetBinIndex); }
 
+// A paper the printer does not list is made A4.
 void TfrmCD_Pos::fillPapers()
 {
-    const bool was = filling_;
-    filling_ = true;
-    rtl::TStringList names;
-    GetPaperNames(names);
-    std::vector<std::string> items;
-    for (int i = 0; i < names.Count(); ++i)
-        items.push_back(names[i]);
-    cmbPaper->SetItems(items);
-    int index = GetPaperIndex();
-    if (index < 0) {
-        SetPaperByName("A4");
-        index = GetPaperIndex();
-    }
-    cmbPaper->SetItemIndex(index);
-    filling_ = was;
+    fillList(cmbPaper, GetPaperNames, [] {
+        if (GetPaperIndex() < 0)
+            SetPaperByName("A4");
+        return GetPaperIndex();
+    });
 }
 
 void TfrmCD_Pos::fillWay()

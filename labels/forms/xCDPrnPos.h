@@ -18,6 +18,10 @@
 #include <vector>
 
 class QLabel;
+
+namespace rtl {
+class TStringList;
+}
 class QListWidget;
 
 namespace forms {
@@ -106,6 +110,7 @@ private:
     void FormCreate();
     void FormShow();
     bool label() const;
+    void fillList(controls::TFlatComboBox* Combo, void (*Names)(rtl::TStringList&), int (*Index)());
     void fillPrinters();
     void fillBins();
     void fillPapers();

@@ -12,6 +12,8 @@
 #include "controls/gradient/RbButton.h"
 #include "labels/forms/xCDPrnPos.h"
 #include "labels/libPrinter.h"
+#include "platform/print/PageSetup.h"
+#include "platform/forms/Application.h"
 #include "platform/forms/Control.h"
 #include "util/libIni.h"
 
@@ -22,6 +24,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QPageSetupDialog>
+#include <QPrinter>
 #include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -161,6 +165,26 @@ TEST_F(PosDialog, APresetForAMissingPrinterAsksAndNoKeepsThePosition)
     EXPECT_EQ(GetPrinterName(), "Beta");
 }
 
+TEST_F(PosDialog, APresetIsBoundedByItsOwnPrintersPaperNotTheOneShownBefore)
+{
+    print::PrinterInfo big = discPrinter("Big", 600);
+    big.papers.push_back(print::PaperForCode(8));  // A3, its default
+    big.defaultPaper = 3;
+    system().AddPrinter(discPrinter("Alpha", 600), true);
+    system().AddPrinter(big);
+    use();
+    IniWriteSectionList(IniBase, "CD_LABEL_POS", {"140 x 200,Big"});
+    auto d = open(1);
+    EXPECT_DOUBLE_EQ(d->RangeX().Max, 87);  // A4 on Alpha
+    d->cmbPos->SetItemIndex(0);
+    d->cmbPosChange();
+    EXPECT_EQ(d->cmbPaper->Text(), GetPaperDisplayName());
+    EXPECT_EQ(d->spnX->Text(), "140");
+    EXPECT_EQ(d->spnY->Text(), "200");
+    EXPECT_EQ(d->cmbPos->ItemIndex(), 0);
+    EXPECT_TRUE(asked.empty());
+}
+
 TEST_F(PosDialog, ArrowKeysSnapToTheWholeMillimetreThenStepHalfOneWithinTheRange)
 {
     printers();
@@ -217,6 +241,24 @@ TEST_F(PosDialog, TheWayTurnsThePrinterAtOnceAndTheMaximaNeverPassTheirCaps)
     EXPECT_DOUBLE_EQ(d->RangeY().Max, 87);
     EXPECT_EQ(d->spnY->Text(), "87");  // 91 no longer fits
     EXPECT_EQ(d->pbxArea->size(), QSize(433, 306));
+}
+
+TEST_F(PosDialog, ThePrintersPropertiesWhenConfirmedRefillTheListsAndTheArea)
+{
+    printers();
+    auto d = open(1);
+    print::SetPageSetupRunner([](QPageSetupDialog& p) {
+        p.printer()->setPageSize(QPageSize(QPageSize::JisB5));
+        p.printer()->setPageOrientation(QPageLayout::Landscape);
+        return int(QDialog::Accepted);
+    });
+    d->btnPrinterClick();
+    print::SetPageSetupRunner(nullptr);
+    EXPECT_EQ(d->cmbPaper->ItemIndex(), 1);
+    EXPECT_EQ(d->cmbWay->Text(), "横");
+    EXPECT_EQ(d->lblPaper->text().toStdString(), "[ " + GetPaperDisplayName() + " ]");
+    // B5 across: 257 x 182 mm less the margins.
+    EXPECT_DOUBLE_EQ(d->RangeY().Max, 59);
 }
 
 TEST_F(PosDialog, APaperBelowTheSquareIsReportedAndItsRangesCollapseOntoTheirStart)
@@ -300,8 +342,13 @@ TEST_F(PosDialog, ConfirmedSettingsReadBackAndTheNextShowingFindsThePrinterByNam
     d->cmbWay->SetItemIndex(1);
     d->spnX->SetValue(12.5);
     d->spnY->SetValue(40);
-    // Delete with nothing chosen leaves the list; with a preset chosen removes it.
+    // Delete with nothing chosen leaves the list (and raises nothing); with a preset chosen
+    // removes it.
+    std::vector<std::string> reports;
+    forms::SetExceptionReporter([&](const std::string& m) { reports.push_back(m); });
     key(d->cmbPos, Qt::Key_Delete);
+    forms::SetExceptionReporter(nullptr);
+    EXPECT_TRUE(reports.empty()) << reports.front();
     EXPECT_EQ(d->Presets().size(), 4u);
     d->cmbPos->SetItemIndex(1);
     key(d->cmbPos, Qt::Key_Delete);
