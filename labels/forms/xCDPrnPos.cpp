@@ -611,9 +611,8 @@ void TfrmCD_Pos::paintArea()
     const int w = pbxArea->width(), h = pbxArea->height();
     c.Brush().SetStyle(gfx::bsSolid);
     c.Brush().SetColor(gfx::clWhite);
-    c.Pen().SetColor(gfx::clRed);
-    c.Pen().SetStyle(gfx::psDot);
-    c.Rectangle(0, 0, w, h);
+    c.FillRect(gfx::TRect{0, 0, w, h});
+    DrawDottedFrame(c, w, h, gfx::clRed);
     c.Brush().SetStyle(gfx::bsClear);
     c.Font().SetName(PreviewFont);
     c.Font().SetSize(8);
@@ -654,9 +653,7 @@ void TfrmCD_Pos::paintSquare()
         circle(int(std::trunc(1.5 * k.Hole)), gfx::clWhite);
     }
     c.Brush().SetStyle(gfx::bsClear);
-    c.Pen().SetColor(gfx::clBlue);
-    c.Pen().SetStyle(gfx::psDot);
-    c.Rectangle(0, 0, side, side);
+    DrawDottedFrame(c, side, side, gfx::clBlue);
 
     c.Font().SetName(PreviewFont);
     c.Font().SetSize(8);

@@ -727,13 +727,7 @@ void TfrmCD_Label::paintPage(int Page)
 
 void TfrmCD_Label::paintFrame(forms::TPaintBox* Box)
 {
-    gfx::TCanvas& c = Box->Canvas();
-    c.Pen().SetStyle(gfx::psDot);
-    c.Pen().SetColor(FrameColor);
-    const int r = Box->width() - 1, b = Box->height() - 1;
-    c.MoveTo(0, 0);
-    for (QPoint p : {QPoint(r, 0), QPoint(r, b), QPoint(0, b), QPoint(0, 0)})
-        c.LineTo(p.x(), p.y());
+    DrawDottedFrame(Box->Canvas(), Box->width(), Box->height(), FrameColor);
 }
 
 // ---------------------------------------------------------------- mouse
