@@ -10,8 +10,8 @@
 //
 // Created on demand, shown modally and freed by its caller. Showing builds the album, artist
 // and photo lists (which lets events run: a second build is refused and a close waits for
-// it). Settings live under [CD_LABEL]. The print and print-position dialogs are not part of
-// the program yet: their buttons stay disabled.
+// it). Settings live under [CD_LABEL]. The printing dialog is not part of the program yet:
+// its button stays disabled.
 // UI thread only.
 #pragma once
 
@@ -31,6 +31,7 @@ class QMenu;
 class QTabWidget;
 class QWidget;
 class TfrmCD_Font;
+class TfrmCD_Pos;
 
 namespace forms {
 class TImage;
@@ -133,6 +134,9 @@ public:
     TMsgBoxFn MsgBox;  // how the window asks (tests put their answers in)
     // How the font dialog is run (tests answer it instead of a user).
     std::function<int(TfrmCD_Font&)> RunFontDialog;
+    // The print position dialog for the page shown ("設定"), and how it is run.
+    void spdPosClick();
+    std::function<int(TfrmCD_Pos&)> RunPosDialog;
 
 protected:
     void showEvent(QShowEvent* e) override;
