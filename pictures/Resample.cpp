@@ -1,5 +1,6 @@
 #include "pictures/Resample.h"
 
+#include <cfloat>
 #include <cmath>
 #include <limits>
 
@@ -148,40 +149,133 @@ void Bilinear(const TBmpData24& src, const TBmpData24& dst, Real rx, Real ry)
     }
 }
 
-// Filters 2, 3 and 5 weight a sample by its column weight, then by its row weight; the
-// B-spline (filter 4) by the product of the two, which is worked out once per tap.
+// One destination pixel of filters 2 to 5 summed in long double: rows outer, columns inner;
+// filters 2, 3 and 5 weight a sample by its column weight, then by its row weight, the
+// B-spline (filter 4) by the product of the two.
+template <bool WeightProduct>
+void ExactPixel(const TBmpData24& src, const Taps& c, const Taps& r, uint8_t* d)
+{
+    Real blue = 0, green = 0, red = 0;
+    for (int j = 0; j < 4; ++j) {
+        const Real wy = r.Weight[j];
+        const uint8_t* row = src.Rows[size_t(r.Index[j])];
+        for (int i = 0; i < 4; ++i) {
+            const Real wx = c.Weight[i];
+            const uint8_t* s = row + 3 * size_t(c.Index[i]);
+            if constexpr (WeightProduct) {
+                const Real w = wx * wy;
+                blue += s[0] * w;
+                green += s[1] * w;
+                red += s[2] * w;
+            } else {
+                blue += s[0] * wx * wy;
+                green += s[1] * wx * wy;
+                red += s[2] * wx * wy;
+            }
+        }
+    }
+    d[0] = Clamp(blue);
+    d[1] = Clamp(green);
+    d[2] = Clamp(red);
+}
+
+// The largest sum of the weights' magnitudes over the windows of one axis.
+Real LargestWeightSum(const std::vector<Taps>& taps)
+{
+    Real largest = 0;
+    for (const Taps& t : taps)
+        largest = std::max(largest, std::fabs(t.Weight[0]) + std::fabs(t.Weight[1]) + std::fabs(t.Weight[2]) +
+                                        std::fabs(t.Weight[3]));
+    return largest;
+}
+
+// Added to and taken from a double of magnitude below 2^51, rounds it to an integer (nearest,
+// halves to even) in the default rounding mode.
+const double DoubleRoundingShift = std::ldexp(1.5, std::numeric_limits<double>::digits - 1);
+static_assert(FLT_EVAL_METHOD == 0, "the double sums must be rounded to double at every step");
+
+// Filters 2 to 5. Long double arithmetic per tap is slow, so every channel is first summed in
+// double, separably: each source row's four column taps, then the window's four rows. That sum
+// D differs from the long double sum L in the last bits only, and only a value whose D lies
+// close to a rounding boundary (a half; 0 and 255 are no boundaries, since clamping and rounding
+// agree there) is summed again in long double, tap by tap as the filter defines it. So the bytes
+// are exactly the long double ones.
+//
+// How close: with the weights w as long double numbers and T the exact sum of s x wx x wy
+// over the 16 taps, every term of D carries at most 10 double roundings (two weights made
+// double, the column product, three column additions, the row product, three row additions)
+// and every term of L at most 17 long double ones (two products, fifteen additions). By the
+// usual bound for sums of products, |D - T| <= 10 ud S and |L - T| <= 17 uL S, ignoring second
+// order terms, with ud and uL the unit roundoffs and S the sum of |s wx wy|, which is at most
+// 255 x (largest sum of |wx|) x (largest sum of |wy|). Twice that covers the second order terms
+// and the rounding of the bound itself. When D is farther than the bound from every half, L
+// is on the same side of the same half and rounds to the same byte.
 template <bool WeightProduct>
 void Window4(const TBmpData24& src, const TBmpData24& dst, Real rx, Real ry, int filter)
 {
     const std::vector<Taps> columns = WindowTaps(dst.Width, rx, src.Width, filter);
     const std::vector<Taps> rows = WindowTaps(dst.Height, ry, src.Height, filter);
+    const Real ud = std::numeric_limits<double>::epsilon() / 2, uL = std::numeric_limits<Real>::epsilon() / 2;
+    const double errorBound = double(2 * (10 * ud + 17 * uL) * 255 * LargestWeightSum(columns) * LargestWeightSum(rows));
+    // A double sum nearer than this to its nearest integer rounds as the long double sum does.
+    const double safeDistance = 0.5 - errorBound;
+
+    struct DoubleTaps {
+        size_t Offset[4];  // of the tap's pixel in its row
+        double Weight[4];
+    };
+    std::vector<DoubleTaps> columnTaps(columns.size());
+    for (size_t x = 0; x < columns.size(); ++x)
+        for (int i = 0; i < 4; ++i) {
+            columnTaps[x].Offset[i] = 3 * size_t(columns[x].Index[i]);
+            columnTaps[x].Weight[i] = double(columns[x].Weight[i]);
+        }
+
+    // The column sums of the source rows the current windows read, each row kept in slot
+    // (row mod 4): a window's rows lie within four consecutive ones, so they never share a slot.
+    const size_t n = 3 * size_t(dst.Width);
+    std::vector<double> rowSums(4 * n), sums(n);
+    int32_t rowInSlot[4] = {-1, -1, -1, -1};
+    auto columnSums = [&](int32_t row) -> const double* {
+        double* h = &rowSums[size_t(row & 3) * n];
+        if (rowInSlot[row & 3] != row) {
+            rowInSlot[row & 3] = row;
+            const uint8_t* line = src.Rows[size_t(row)];
+            for (size_t x = 0; x < columnTaps.size(); ++x) {
+                const DoubleTaps& t = columnTaps[x];
+                const uint8_t *p0 = line + t.Offset[0], *p1 = line + t.Offset[1], *p2 = line + t.Offset[2],
+                              *p3 = line + t.Offset[3];
+                for (int ch = 0; ch < 3; ++ch)
+                    h[3 * x + ch] = p0[ch] * t.Weight[0] + p1[ch] * t.Weight[1] + p2[ch] * t.Weight[2] +
+                                    p3[ch] * t.Weight[3];
+            }
+        }
+        return h;
+    };
+
     for (int32_t y = 0; y < dst.Height; ++y) {
         const Taps& r = rows[size_t(y)];
+        const double* h0 = columnSums(r.Index[0]);
+        const double* h1 = columnSums(r.Index[1]);
+        const double* h2 = columnSums(r.Index[2]);
+        const double* h3 = columnSums(r.Index[3]);
+        const double w0 = double(r.Weight[0]), w1 = double(r.Weight[1]), w2 = double(r.Weight[2]),
+                     w3 = double(r.Weight[3]);
+        double* sum = sums.data();
+        for (size_t k = 0; k < n; ++k)
+            sum[k] = h0[k] * w0 + h1[k] * w1 + h2[k] * w2 + h3[k] * w3;
+
+        uint8_t* d = dst.Rows[size_t(y)];
         for (int32_t x = 0; x < dst.Width; ++x) {
-            const Taps& c = columns[size_t(x)];
-            Real blue = 0, green = 0, red = 0;
-            for (int j = 0; j < 4; ++j) {
-                const Real wy = r.Weight[j];
-                const uint8_t* row = src.Rows[size_t(r.Index[j])];
-                for (int i = 0; i < 4; ++i) {
-                    const Real wx = c.Weight[i];
-                    const uint8_t* s = row + 3 * size_t(c.Index[i]);
-                    if constexpr (WeightProduct) {
-                        const Real w = wx * wy;
-                        blue += s[0] * w;
-                        green += s[1] * w;
-                        red += s[2] * w;
-                    } else {
-                        blue += s[0] * wx * wy;
-                        green += s[1] * wx * wy;
-                        red += s[2] * wx * wy;
-                    }
-                }
+            bool decided = true;
+            for (int ch = 0; ch < 3; ++ch) {
+                const double v = sum[3 * x + ch];
+                const double nearest = (v + DoubleRoundingShift) - DoubleRoundingShift;
+                decided = decided && std::fabs(v - nearest) < safeDistance;
+                d[3 * x + ch] = nearest < 0 ? 0 : nearest > 255 ? 255 : uint8_t(nearest);
             }
-            uint8_t* d = dst.Pixel(x, y);
-            d[0] = Clamp(blue);
-            d[1] = Clamp(green);
-            d[2] = Clamp(red);
+            if (!decided)
+                ExactPixel<WeightProduct>(src, columns[size_t(x)], r, d + 3 * size_t(x));
         }
     }
 }

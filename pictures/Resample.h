@@ -9,10 +9,11 @@
 // edge reads the window's own centre column or row instead.
 //
 // Each filter's weights depend only on the column or only on the row, so they are worked out
-// once per column and per row; the sums are formed in the same order and precision as they
-// would be per pixel (rows outer, columns inner; a sample times its column weight times its
-// row weight, for the B-spline times the product of the two), so the results are the same
-// bytes. Works on the bitmap it is given; any thread, one bitmap at a time.
+// once per column and per row. The bytes are those of the per-pixel sums in long double (rows
+// outer, columns inner; a sample times its column weight times its row weight, for the
+// B-spline times the product of the two): the 4 x 4 filters sum in double first and redo in
+// long double only the pixels whose double sums lie too near a rounding boundary to decide.
+// Works on the bitmap it is given; any thread, one bitmap at a time.
 #pragma once
 
 #include "platform/gfx/Bitmap.h"

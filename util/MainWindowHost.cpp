@@ -12,9 +12,13 @@ void RegisterMainWindowHost(TMainWindowHost* Host) { registered = Host; }
 
 void CentreOverMainWindow(QWidget* Window)
 {
-    const QWidget* main = registered ? registered->MainWindow() : nullptr;
-    if (!main)
+    CentreOver(Window, registered ? registered->MainWindow() : nullptr);
+}
+
+void CentreOver(QWidget* Window, const QWidget* Owner)
+{
+    if (!Owner)
         return;
-    const QRect over = main->frameGeometry(), own = Window->frameGeometry();
+    const QRect over = Owner->frameGeometry(), own = Window->frameGeometry();
     Window->move(over.left() + (over.width() - own.width()) / 2, over.top() + (over.height() - own.height()) / 2);
 }

@@ -48,3 +48,5 @@ TMainWindowHost* MainWindowHost();
 void RegisterMainWindowHost(TMainWindowHost* Host);
 // Centres Window over the registered host's main window (nothing without one).
 void CentreOverMainWindow(QWidget* Window);
+// Centres Window over Owner, frames included (nothing without an owner).
+void CentreOver(QWidget* Window, const QWidget* Owner);

@@ -167,6 +167,16 @@ gfx::TFontStyles FontStyleFromText(const std::string& Text)
     return style;
 }
 
+void DrawDottedFrame(gfx::TCanvas& C, int Width, int Height, gfx::TColor Color)
+{
+    C.Pen().SetStyle(gfx::psDot);
+    C.Pen().SetColor(Color);
+    const int r = Width - 1, b = Height - 1;
+    C.MoveTo(0, 0);
+    for (const gfx::TPoint p : {gfx::TPoint{r, 0}, gfx::TPoint{r, b}, gfx::TPoint{0, b}, gfx::TPoint{0, 0}})
+        C.LineTo(p.X, p.Y);
+}
+
 std::string TrackNumberText(int N)
 {
     const std::string n = std::to_string(N);

@@ -45,6 +45,9 @@ gfx::TRect CoverPage(int PictureW, int PictureH, int Page);
 std::string FontStyleText(gfx::TFontStyles Style);
 gfx::TFontStyles FontStyleFromText(const std::string& Text);
 
+// A dotted frame just inside a box of Width x Height (the pen's style and colour are left so).
+void DrawDottedFrame(gfx::TCanvas& C, int Width, int Height, gfx::TColor Color);
+
 // The number before a track title: right-aligned in two characters ("  " + n cut to its last
 // two), a wider number whole rather than cut.
 std::string TrackNumberText(int N);

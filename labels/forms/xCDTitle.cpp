@@ -7,6 +7,7 @@
 #include "controls/imagelist/ImageListBox.h"
 #include "controls/xi/XiButton.h"
 #include "labels/forms/xCDFont.h"
+#include "labels/forms/xCDPrnPos.h"
 #include "labels/libText.h"
 #include "pictures/libImg.h"
 #include "platform/forms/Application.h"
@@ -73,6 +74,7 @@ TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
     MsgBox = [](QWidget* o, const std::string& c, const std::string& t, int d, const std::string& b,
                 const std::string& i) { return MsgBoxEx(o, c, t, d, b, i); };
     RunFontDialog = [](TfrmCD_Font& Dialog) { return Dialog.ShowModal(); };
+    RunPosDialog = [](TfrmCD_Pos& Dialog) { return Dialog.ShowModal(); };
 
     createPages();
     createEditors();
@@ -89,10 +91,9 @@ TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
     spdPos = button("spdPos", "設定", 32);
     spdOK = button("spdOK", "印　刷", 70);
     spdCan = button("spdCan", "閉じる", 108);
-    // The print-position dialog is not part of the program yet.
-    spdPos->SetEnabled(false);
     RunPrintDialog = [this](print::PrintDialogChoice& Choice) { return print::ShowPrintDialog(this, Choice); };
     Handlers.Set(spdOK->OnClick, [this](QObject*) { forms::RunGuarded([this] { spdOKClick(); }); });
+    Handlers.Set(spdPos->OnClick, [this](QObject*) { spdPosClick(); });
     Handlers.Set(spdCan->OnClick, [this](QObject*) { close(); });
 
     auto xiButton = [this](const char* name, const char* caption, const char* hint, int y) {
@@ -726,13 +727,7 @@ void TfrmCD_Label::paintPage(int Page)
 
 void TfrmCD_Label::paintFrame(forms::TPaintBox* Box)
 {
-    gfx::TCanvas& c = Box->Canvas();
-    c.Pen().SetStyle(gfx::psDot);
-    c.Pen().SetColor(FrameColor);
-    const int r = Box->width() - 1, b = Box->height() - 1;
-    c.MoveTo(0, 0);
-    for (QPoint p : {QPoint(r, 0), QPoint(r, b), QPoint(0, b), QPoint(0, 0)})
-        c.LineTo(p.x(), p.y());
+    DrawDottedFrame(Box->Canvas(), Box->width(), Box->height(), FrameColor);
 }
 
 // ---------------------------------------------------------------- mouse
@@ -822,6 +817,14 @@ void TfrmCD_Label::OpenFontDialog(forms::TPaintBox* Box)
     else if (Box == pbxCD_Print)
         relayLabelTracks();
     redraw();
+}
+
+void TfrmCD_Label::spdPosClick()
+{
+    TfrmCD_Pos dialog(this);
+    dialog.Tag = spdPos->Tag;
+    dialog.WideArea = WideArea();
+    RunPosDialog(dialog);
 }
 
 void TfrmCD_Label::pageMouseDown(forms::TCustomControl* Page, forms::TMouseButton Button)

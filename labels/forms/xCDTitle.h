@@ -16,8 +16,7 @@
 // question that shows the printer's settings and the print dialog: the jacket as vector
 // commands (a metafile; its text stays text), the label as one bitmap at the printer's
 // resolution, whitened outside the disc. Each lands as a 120 mm square at its origin in
-// millimetres ([CD_JACKET], [CD_LABEL]). The print-position dialog is not part of the program
-// yet: its button stays disabled.
+// millimetres ([CD_JACKET], [CD_LABEL]), set in the print-position dialog.
 // UI thread only.
 #pragma once
 
@@ -38,6 +37,7 @@ class QMenu;
 class QTabWidget;
 class QWidget;
 class TfrmCD_Font;
+class TfrmCD_Pos;
 
 namespace gfx {
 class TBitmap;
@@ -160,6 +160,9 @@ public:
     std::function<bool(print::PrintDialogChoice&)> RunPrintDialog;
     // How the font dialog is run (tests answer it instead of a user).
     std::function<int(TfrmCD_Font&)> RunFontDialog;
+    // The print position dialog for the page shown ("設定"), and how it is run.
+    void spdPosClick();
+    std::function<int(TfrmCD_Pos&)> RunPosDialog;
 
 protected:
     void showEvent(QShowEvent* e) override;

@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include <cmath>
+#include <random>
 
 using namespace testsupport;
 using gfx::TBitmap;
@@ -69,7 +70,145 @@ double meanDifference(const TBitmap& a, const TBitmap& b, int channel)
     return sum / (double(a.Width()) * a.Height());
 }
 
+// The resampler written the plain way, as a yardstick: every pixel works out its own
+// weights and sums in long double, rows outer, columns inner, the B-spline weighting a sample
+// by the product of its two weights, the other cubics by one weight and then the other.
+struct Reference {
+    std::vector<uint8_t> bytes;  // rows of blue, green, red, no padding
+    int nearHalves = 0;          // channel sums within 1e-9 of a rounding boundary
+};
+
+long double kernel(int filter, long double d)
+{
+    switch (filter) {
+    case 2: return d < 1 ? (d - 1) * (d * d - d - 1) : -(d - 1) * (d - 2) * (d - 2);
+    case 3: return d < 1 ? (d - 2) * (d + 1) * (d - 1) / 2 : -(d - 3) * (d - 2) * (d - 1) / 6;
+    default:
+        const long double d2 = d * d, d3 = d * d * d;
+        return d < 1 ? 7 * d3 / 6 - 2 * d2 + 8.0L / 9 : -7 * d3 / 18 + 2 * d2 - 10 * d / 3 + 16.0L / 9;
+    }
+}
+
+void bsplineWeights(long double u, long double* w)
+{
+    auto cube = [](long double v) { return v * v * v; };
+    w[0] = cube(1 - u) / 6;
+    w[1] = (cube(2 - u) - 4 * cube(1 - u)) / 6;
+    w[2] = (cube(3 - u) - 4 * cube(2 - u) + 6 * cube(1 - u)) / 6;
+    w[3] = (cube(4 - u) - 4 * cube(3 - u) + 6 * cube(2 - u) - 4 * cube(1 - u)) / 6;
+}
+
+Reference referenceResample(const TBitmap& source, int nw, int nh, int filter)
+{
+    const int sw = source.Width(), sh = source.Height();
+    const long double rx = (long double)sw / nw, ry = (long double)sh / nh;
+    Reference out;
+    out.bytes.resize(size_t(nw) * nh * 3);
+    auto at = [&](int x, int y, int ch) { return source.ScanLine(y)[3 * x + ch]; };
+    auto store = [&](int x, int y, int ch, long double v) {
+        if (std::fabs(v - std::floor(v) - 0.5L) < 1e-9L)
+            ++out.nearHalves;
+        out.bytes[(size_t(y) * nw + x) * 3 + ch] = v < 0 ? 0 : v > 255 ? 255 : uint8_t(std::llrintl(v));
+    };
+    for (int y = 0; y < nh; ++y)
+        for (int x = 0; x < nw; ++x) {
+            const long double fx = x * rx, fy = y * ry;
+            if (filter == 0) {
+                const int sx = int(std::min<long long>(std::llrintl(fx), sw - 1));
+                const int sy = int(std::min<long long>(std::llrintl(fy), sh - 1));
+                for (int ch = 0; ch < 3; ++ch)
+                    out.bytes[(size_t(y) * nw + x) * 3 + ch] = at(sx, sy, ch);
+            } else if (filter == 1) {
+                const int x0 = std::max(0, int(fx)), x1 = x0 + 1 > sw - 1 ? x0 : x0 + 1;
+                const int y0 = std::max(0, int(fy)), y1 = y0 + 1 > sh - 1 ? y0 : y0 + 1;
+                const long double dx = fx - x0, dy = fy - y0;
+                for (int ch = 0; ch < 3; ++ch) {
+                    const long double top = at(x0, y0, ch) * (1 - dx) + at(x1, y0, ch) * dx;
+                    const long double bottom = at(x0, y1, ch) * (1 - dx) + at(x1, y1, ch) * dx;
+                    store(x, y, ch, top * (1 - dy) + bottom * dy);
+                }
+            } else {
+                const int ix = int(fx), iy = int(fy);
+                long double bx[4], by[4];
+                bsplineWeights(fx - ix, bx);
+                bsplineWeights(fy - iy, by);
+                long double sum[3] = {0, 0, 0};
+                for (int j = 0; j < 4; ++j) {
+                    const int row = iy + j - 1;
+                    const int sy = row < 0 || row > sh - 1 ? iy : row;
+                    for (int i = 0; i < 4; ++i) {
+                        const int column = ix + i - 1;
+                        const int sx = column < 0 || column > sw - 1 ? ix : column;
+                        for (int ch = 0; ch < 3; ++ch) {
+                            if (filter == 4) {
+                                const long double w = bx[i] * by[j];
+                                sum[ch] += at(sx, sy, ch) * w;
+                            } else {
+                                const long double wx = kernel(filter, std::fabs(fx - column));
+                                const long double wy = kernel(filter, std::fabs(fy - row));
+                                sum[ch] += at(sx, sy, ch) * wx * wy;
+                            }
+                        }
+                    }
+                }
+                for (int ch = 0; ch < 3; ++ch)
+                    store(x, y, ch, sum[ch]);
+            }
+        }
+    return out;
+}
+
+// Pictures that make the sums hard: noise over the whole range (overshoots under the sharp
+// cubics), black and white only (many sums land on or next to a half), and a few dark levels.
+void fillRandomly(TBitmap& b, int kind, std::mt19937& random)
+{
+    const int w = b.Width(), h = b.Height();
+    std::uniform_int_distribution<int> byte(0, 255), bit(0, 1), level(0, 3);
+    for (int y = 0; y < h; ++y)
+        for (int i = 0; i < 3 * w; ++i)
+            b.ScanLine(y)[i] = uint8_t(kind == 0 ? byte(random) : kind == 1 ? 255 * bit(random) : level(random));
+}
+
 }  // namespace
+
+TEST(Resample, EveryFilterGivesTheBytesOfThePlainPerPixelSums)
+{
+    // Whole-number zooms put the sampling positions on quarters and halves, where sums fall on
+    // or within rounding noise of a half; the rest are uneven ratios, shrinking and thin sources.
+    const int sizes[][4] = {{37, 23, 74, 46},  {37, 23, 148, 92}, {60, 40, 240, 160}, {37, 23, 111, 69},
+                            {37, 23, 50, 31},  {37, 23, 20, 11},  {37, 23, 37, 23},   {1, 1, 4, 4},
+                            {2, 2, 4, 4},      {1, 7, 5, 14},     {9, 1, 36, 3},      {3, 2, 2, 3}};
+    std::mt19937 random(53);
+    for (int kind = 0; kind < 3; ++kind)
+        for (const auto& s : sizes) {
+            TBitmap source(s[0], s[1], gfx::pf24bit);
+            fillRandomly(source, kind, random);
+            for (int filter = 0; filter <= 5; ++filter) {
+                const Reference expected = referenceResample(source, s[2], s[3], filter);
+                const bool evenZoom = s[2] % (2 * s[0]) == 0 && s[3] % (2 * s[1]) == 0;
+                if (evenZoom && s[0] > 2 && (filter == 1 || filter == 4)) {
+                    EXPECT_GT(expected.nearHalves, 0) << "the case should test rounding at halves: filter " << filter
+                                                      << " kind " << kind << " " << s[0] << "x" << s[1] << " -> "
+                                                      << s[2] << "x" << s[3];
+                }
+                TBitmap b;
+                b.Assign(source);
+                ASSERT_TRUE(ResampleBitmap24(b, s[2], s[3], filter));
+                ASSERT_EQ(b.Width(), s[2]);
+                ASSERT_EQ(b.Height(), s[3]);
+                int wrong = 0;
+                for (int y = 0; y < s[3]; ++y)
+                    for (int i = 0; i < 3 * s[2]; ++i) {
+                        const int want = expected.bytes[size_t(y) * s[2] * 3 + i], got = b.ScanLine(y)[i];
+                        if (got != want && ++wrong <= 3)
+                            ADD_FAILURE() << "filter " << filter << " kind " << kind << " " << s[0] << "x" << s[1]
+                                          << " -> " << s[2] << "x" << s[3] << " at " << i / 3 << "," << y
+                                          << " channel " << i % 3 << ": " << got << " instead of " << want;
+                    }
+                EXPECT_EQ(wrong, 0);
+            }
+        }
+}
 
 TEST(Resample, AFlatColourStaysFlatUnderEveryFilterAndSize)
 {
