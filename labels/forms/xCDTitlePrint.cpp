@@ -28,7 +28,7 @@ namespace {
 
 constexpr gfx::TColor FrameColor = 0x808080;
 
-// While a page is made: the hourglass, and a job left open by a failure is dropped.
+// While a page is made: the hourglass; afterwards a job left open by a failure is dropped.
 struct PrintingGuard {
     bool& busy;
     explicit PrintingGuard(bool& flag) : busy(flag)
@@ -40,7 +40,9 @@ struct PrintingGuard {
     {
         if (print::Printer().Printing())
             print::Printer().Abort();
+        // The dialog's file and copies were this page's only.
         print::Printer().SetOutputFile({});
+        print::Printer().SetCopies(1);
         QApplication::restoreOverrideCursor();
         busy = false;
     }

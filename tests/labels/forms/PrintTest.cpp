@@ -368,6 +368,7 @@ TEST_F(Printing, TheDialogsPrinterAndCopiesAreTakenOverAndAFileChosenThereIsWrit
     ASSERT_NE(print(*w, 2), "");
     EXPECT_EQ(current().Jobs().back().options.printer, "Office");
     EXPECT_EQ(current().Jobs().back().options.copies, 3);
+    EXPECT_EQ(print::Printer().Copies(), 1) << "the copies were that page's";
 
     const std::string file = music.file("label.pdf");
     choose = [&](print::PrintDialogChoice& c) { c.pdfFile = file; };
