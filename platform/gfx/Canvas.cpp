@@ -1203,10 +1203,8 @@ void TCanvas::DrawPicture(const QPicture& picture, const TRect& frame, const TRe
     if (!s || s->isNull() || frame.IsEmpty() || dest.IsEmpty())
         return;
     QPainter painter(s);
-    QRegion clip(dest.Left, dest.Top, dest.Width(), dest.Height());
     if (hasClip_)
-        clip &= clip_;
-    painter.setClipRegion(clip);
+        painter.setClipRegion(clip_);
     PlayPicture(painter, picture, frame, dest);
     painter.end();
     Changed();

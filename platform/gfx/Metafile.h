@@ -18,8 +18,8 @@
 // WMF, or as an EMF when `Enhanced`, holding one DIB stretch record; `SaveToFile` picks the
 // kind by the file's extension (".emf" enhanced, ".wmf" not). A metafile drawn by the
 // program on a `TMetafileCanvas` holds its drawing as vector commands (a QPicture): played on
-// a printer's canvas, lines stay lines and text stays text; it is drawn clipped to its frame,
-// and saved as the bitmap of that drawing. UI thread.
+// a printer's canvas, lines stay lines and text stays text; what was drawn past its frame is
+// drawn there too (the frame places and scales, it does not cut), and saved as the bitmap of that drawing. UI thread.
 #pragma once
 #include <cstdint>
 #include <memory>

@@ -180,10 +180,9 @@ void TPainterCanvas::DrawPicture(const QPicture& picture, const TRect& frame, co
 {
     if (!painter_ || frame.IsEmpty() || dest.IsEmpty())
         return;
-    painter_->save();
-    painter_->setClipRect(QRect(dest.Left, dest.Top, dest.Width(), dest.Height()), Qt::IntersectClip);
+    // Like a played metafile, the drawing is not cut at its frame: a jacket photo made larger
+    // than the square prints past the cutting line, as the user laid it out.
     PlayPicture(*painter_, picture, frame, dest);
-    painter_->restore();
 }
 
 }  // namespace gfx

@@ -203,7 +203,7 @@ TEST(Metafile, RecordWalkRefusesDamagedAndOversizedFiles)
     expectQuarters(pixelsOf(m), "kept");
 }
 
-TEST(Metafile, ADrawingRecordedOnItsCanvasPlaysStretchedAndClippedToItsFrame)
+TEST(Metafile, ADrawingRecordedOnItsCanvasPlaysStretchedWithWhatPassesItsFrame)
 {
     TMetafile m;
     {
@@ -233,6 +233,7 @@ TEST(Metafile, ADrawingRecordedOnItsCanvasPlaysStretchedAndClippedToItsFrame)
     EXPECT_EQ(c.Pixels(9, 9), clWhite);
     EXPECT_EQ(c.Pixels(71, 51), TColor(0xFF0000));
     EXPECT_EQ(c.Pixels(89, 69), TColor(0xFF0000));
-    EXPECT_EQ(c.Pixels(91, 60), clWhite) << "clipped to the frame";
-    EXPECT_EQ(c.Pixels(80, 71), clWhite) << "clipped to the frame";
+    EXPECT_EQ(c.Pixels(91, 60), TColor(0xFF0000)) << "past the frame, at the same scale";
+    EXPECT_EQ(c.Pixels(80, 71), TColor(0xFF0000)) << "past the frame, at the same scale";
+    EXPECT_EQ(c.Pixels(119, 99), TColor(0xFF0000));
 }
