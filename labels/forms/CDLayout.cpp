@@ -2,6 +2,7 @@
 
 #include "labels/libText.h"
 #include "platform/gfx/Canvas.h"
+#include "platform/gfx/Regions.h"
 #include "util/libText.h"
 
 #include <algorithm>
@@ -15,14 +16,22 @@ constexpr TDiscKind Normal{117, 41, 15, "[ ノーマルラベル ]"};
 constexpr TDiscKind WideArea{117, 24, 15, "[ ワイドエリアラベル ]"};
 constexpr const char* NumberFontName = "ＭＳ ゴシック";
 
-// Preview pixels to target units, halves to even as the printer conversion rounds.
-int scaled(double v, double scale) { return int(std::nearbyint(v * scale)); }
+int scaled(double v, double scale) { return ScaleLength(v, scale); }
 
 void setScaledFont(gfx::TFont& target, const gfx::TFont& font, double scale)
 {
     target.Assign(font);
     if (scale != 1.0)
         target.SetHeight(scaled(font.Height(), scale));
+}
+
+// Whether row i (0-based) is past the rows of fixed columns.
+bool pastColumns(const std::vector<int>& columns, size_t i)
+{
+    size_t rows = 0;
+    for (int n : columns)
+        rows += size_t(std::max(0, n));
+    return i >= rows;
 }
 
 TTrackListResult layJacket(gfx::TCanvas& c, bool draw, int x, int y, const std::vector<std::string>& titles,
@@ -41,7 +50,7 @@ TTrackListResult layJacket(gfx::TCanvas& c, bool draw, int x, int y, const std::
     const int lineProbe = c.TextHeight("あ");
     int top = 0, widest = 0;
     for (size_t i = 0; i < titles.size(); ++i) {
-        if (top + lineProbe + gap > limit)
+        if (spec.Columns.empty() ? top + lineProbe + gap > limit : pastColumns(spec.Columns, i))
             break;
         const std::string number = TrackNumberText(int(i) + 1) + ".";
         c.Font().Assign(numberFont);
@@ -75,12 +84,17 @@ TTrackListResult layLabel(gfx::TCanvas& c, bool draw, int x, int y, const std::v
     for (size_t i = 0; i < titles.size(); ++i) {
         const std::string line = TrackNumberText(int(i) + 1) + ". " + titles[i];
         const int lineHeight = c.TextHeight(line);
-        const bool cut = spec.FirstColumnRows > 0 && r.ColumnRows.size() == 1 && inColumn == spec.FirstColumnRows;
+        const bool fixed = !spec.Columns.empty();
+        if (fixed && pastColumns(spec.Columns, i))
+            break;
+        const bool cut = inColumn > 0 && (fixed ? inColumn >= spec.Columns[r.ColumnRows.size() - 1]
+                                                : spec.FirstColumnRows > 0 && r.ColumnRows.size() == 1 &&
+                                                      inColumn == spec.FirstColumnRows);
         // A row that does not fit even at a column's top stays where it is: a new column
         // would not help it.
-        if (inColumn > 0 && (cut || top + lineHeight > height)) {
+        if (inColumn > 0 && (cut || (!fixed && top + lineHeight > height))) {
             left = widestEnd + columnGap;
-            if (left > width)
+            if (left > width && !fixed)
                 break;
             top = margin;
             inColumn = 0;
@@ -102,6 +116,15 @@ TTrackListResult layLabel(gfx::TCanvas& c, bool draw, int x, int y, const std::v
 }
 
 }  // namespace
+
+int ScaleLength(double V, double Scale) { return int(std::nearbyint(V * Scale)); }
+
+gfx::TFont ScaleFont(const gfx::TFont& Font, double Scale)
+{
+    gfx::TFont f;
+    setScaledFont(f, Font, Scale);
+    return f;
+}
 
 const TDiscKind& DiscKind(bool Wide) { return Wide ? WideArea : Normal; }
 
@@ -168,6 +191,18 @@ TTrackListResult LayTrackList(gfx::TCanvas& Canvas, bool Draw, int X, int Y,
         Canvas.Brush().SetStyle(gfx::bsClear);
     return Spec.Label ? layLabel(Canvas, Draw, X, Y, Titles, Spec, Scale)
                       : layJacket(Canvas, Draw, X, Y, Titles, Spec, Scale);
+}
+
+void WhitenOutsideDisc(gfx::TCanvas& Canvas, const gfx::TRect& Outer, int Side)
+{
+    const QRegion circle = gfx::CreateEllipticRgn(Outer.Left, Outer.Top, Outer.Right, Outer.Bottom);
+    // The outline is the circle's pixels with a neighbour outside it; the rest is the inside.
+    const QRegion inside = circle & circle.translated(1, 0) & circle.translated(-1, 0) &
+                           circle.translated(0, 1) & circle.translated(0, -1);
+    Canvas.Brush().SetStyle(gfx::bsSolid);
+    Canvas.Brush().SetColor(gfx::clWhite);
+    for (const QRect& r : gfx::CreateRectRgn(0, 0, Side, Side).subtracted(inside))
+        Canvas.FillRect({r.left(), r.top(), r.right() + 1, r.bottom() + 1});
 }
 
 int FirstColumnCut(const std::vector<int>& ColumnRows)

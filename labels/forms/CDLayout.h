@@ -61,6 +61,10 @@ struct TTrackListSpec {
     int PageHeight = PageSize;  // jacket: the list stops 10 pixels above the page's bottom
     int Width = 0, Height = 0;  // label: the box the columns flow in
     int FirstColumnRows = 0;    // label: the first column ends after these rows (0: it flows)
+    // Rows per column as the screen laid them out, taken as they are instead of fitting the
+    // rows anew (empty: they fit): a print at another scale measures its text a little
+    // differently and would otherwise break its rows elsewhere than the screen shows.
+    std::vector<int> Columns;
 };
 
 struct TTrackListResult {
@@ -82,6 +86,17 @@ struct TTrackListResult {
 TTrackListResult LayTrackList(gfx::TCanvas& Canvas, bool Draw, int X, int Y,
                               const std::vector<std::string>& Titles, const TTrackListSpec& Spec,
                               double Scale);
+
+// A preview length at Scale target units per preview pixel, rounded (halves to even).
+int ScaleLength(double V, double Scale);
+// Font with its height at Scale target units per preview pixel.
+gfx::TFont ScaleFont(const gfx::TFont& Font, double Scale);
+
+// The label square (Side x Side) outside the disc's outer circle (its box Outer) made white,
+// the circle's outline with it: what drawing the outline grey, filling white from the
+// corners up to that grey and drawing the outline white again leaves, but by region, so that
+// a picture holding that very grey cannot stop the whitening and keep ink on the tray.
+void WhitenOutsideDisc(gfx::TCanvas& Canvas, const gfx::TRect& Outer, int Side);
 
 // Rows of the label's first column after the first layout's cut: when there is more than one
 // column and the first holds more rows than the second, round((first + second) / 2) (halves

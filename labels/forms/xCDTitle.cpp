@@ -91,8 +91,8 @@ TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
     spdPos = button("spdPos", "設定", 32);
     spdOK = button("spdOK", "印　刷", 70);
     spdCan = button("spdCan", "閉じる", 108);
-    // The printing dialog is not part of the program yet.
-    spdOK->SetEnabled(false);
+    RunPrintDialog = [this](print::PrintDialogChoice& Choice) { return print::ShowPrintDialog(this, Choice); };
+    Handlers.Set(spdOK->OnClick, [this](QObject*) { forms::RunGuarded([this] { spdOKClick(); }); });
     Handlers.Set(spdPos->OnClick, [this](QObject*) { spdPosClick(); });
     Handlers.Set(spdCan->OnClick, [this](QObject*) { close(); });
 
@@ -135,7 +135,7 @@ TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
 
     Handlers.Connect(pgeCD, &QTabWidget::currentChanged, this, [this] { forms::RunGuarded([this] { pgeCDChange(); }); });
     OnCloseQuery = [this](QObject*, bool& canClose) {
-        if (building_) {  // the lists are being built: the close follows when they are done
+        if (building_ || printing_) {  // the close follows when the lists or the page are done
             closePending_ = true;
             canClose = false;
             return;

@@ -10,14 +10,20 @@
 //
 // Created on demand, shown modally and freed by its caller. Showing builds the album, artist
 // and photo lists (which lets events run: a second build is refused and a close waits for
-// it). Settings live under [CD_LABEL]. The printing dialog is not part of the program yet:
-// its button stays disabled.
+// it). Settings live under [CD_LABEL].
+//
+// The print button prints the page shown, on the printer chosen for the designs, after a
+// question that shows the printer's settings and the print dialog: the jacket as vector
+// commands (a metafile; its text stays text), the label as one bitmap at the printer's
+// resolution, whitened outside the disc. Each lands as a 120 mm square at its origin in
+// millimetres ([CD_JACKET], [CD_LABEL]), set in the print-position dialog.
 // UI thread only.
 #pragma once
 
 #include "labels/forms/CDLayout.h"
 #include "labels/forms/CDLists.h"
 #include "platform/forms/Form.h"
+#include "platform/print/PrintDialog.h"
 #include "util/xMessageBox.h"
 
 #include <array>
@@ -32,6 +38,12 @@ class QTabWidget;
 class QWidget;
 class TfrmCD_Font;
 class TfrmCD_Pos;
+
+namespace gfx {
+class TBitmap;
+class TCanvas;
+class TGraphic;
+}  // namespace gfx
 
 namespace forms {
 class TImage;
@@ -131,7 +143,21 @@ public:
     // element's font, which takes the dialog's font when it closes.
     void OpenFontDialog(forms::TPaintBox* Box);
 
+    // Printing. The print button applies the stored printer choice and prints the page shown.
+    void spdOKClick();
+    void PrintJacket();
+    void PrintLabel();
+    // True when a printer is installed; otherwise says so under Caption and gives false.
+    bool CheckPrinterInstalled(const std::string& Caption);
+    // Asks Text with the printer's settings, then the print dialog (one copy); 6 to print
+    // (its printer and copies taken over), 7 not to.
+    int ConfirmPrint(const std::string& Caption, const std::string& Text, bool IsLabel);
+    // The question's text for page 1 (jacket) or 2 (label).
+    std::string PrintQuestion(int Page) const;
+
     TMsgBoxFn MsgBox;  // how the window asks (tests put their answers in)
+    // How the print dialog is run (tests answer it instead of a user): true when confirmed.
+    std::function<bool(print::PrintDialogChoice&)> RunPrintDialog;
     // How the font dialog is run (tests answer it instead of a user).
     std::function<int(TfrmCD_Font&)> RunFontDialog;
     // The print position dialog for the page shown ("設定"), and how it is run.
@@ -192,6 +218,14 @@ private:
     forms::TPaintBox* photoBox(int Page) const;
     forms::TImage* photoImage(int Page) const;
     std::vector<std::string> trackTitles() const;
+    // The printer check and the question for page 1 or 2; true to print.
+    bool askToPrint(int Page);
+    // One page of the printer with Square at the page's origin, unscaled.
+    void printAtOrigin(int Page, const gfx::TGraphic& Square);
+    // The label as printed: a Side x Side bitmap, whitened outside the disc.
+    void drawLabel(gfx::TBitmap& Bitmap, int Side);
+    // The jacket as printed, on a canvas Side device units wide.
+    void drawJacket(gfx::TCanvas& Canvas, int Side);
 
     cdlabel::TDesignLists lists_;
     cdlabel::TTrackListResult jacketTracks_, labelTracks_;
@@ -204,6 +238,7 @@ private:
     int labelCut_ = 0;               // rows of the label's first column (0: they flow)
     QSize labelPhotoDefault_{120, 120};
     bool building_ = false;
+    bool printing_ = false;  // a page is being made (events run meanwhile)
     int buildCount_ = 0;
     bool closePending_ = false;
 };

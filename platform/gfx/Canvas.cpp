@@ -16,6 +16,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPicture>
 
 #include "platform/gfx/Graphic.h"
 #include "platform/gfx/Raster.h"
@@ -1194,6 +1195,33 @@ void TCanvas::DrawImage(const QImage& src, const TRect& srcRect, const TRect& de
         }
     }
     Changed();
+}
+
+void TCanvas::DrawPicture(const QPicture& picture, const TRect& frame, const TRect& dest)
+{
+    QImage* s = Surface();
+    if (!s || s->isNull() || frame.IsEmpty() || dest.IsEmpty())
+        return;
+    QPainter painter(s);
+    if (hasClip_)
+        painter.setClipRegion(clip_);
+    PlayPicture(painter, picture, frame, dest);
+    painter.end();
+    Changed();
+}
+
+void PlayPicture(QPainter& painter, const QPicture& picture, const TRect& frame, const TRect& dest)
+{
+    painter.save();
+    painter.translate(dest.Left, dest.Top);
+    // Qt plays a picture scaled from its resolution to the device's; its units are ours.
+    const QPaintDevice* device = painter.device();
+    const double fx = device && device->logicalDpiX() > 0 ? double(picture.logicalDpiX()) / device->logicalDpiX() : 1;
+    const double fy = device && device->logicalDpiY() > 0 ? double(picture.logicalDpiY()) / device->logicalDpiY() : 1;
+    painter.scale(fx * dest.Width() / frame.Width(), fy * dest.Height() / frame.Height());
+    painter.translate(-frame.Left, -frame.Top);
+    painter.drawPicture(0, 0, picture);
+    painter.restore();
 }
 
 // ---- clipping ----

@@ -26,6 +26,9 @@
 #include <QImage>
 #include <QRegion>
 
+class QPainter;
+class QPicture;
+
 #include "platform/gfx/DrawTools.h"
 #include "platform/gfx/Geometry.h"
 
@@ -129,6 +132,9 @@ public:
     // source pixels equal to `transparentKey` (unless clNone) are skipped.
     virtual void DrawImage(const QImage& src, const TRect& srcRect, const TRect& dest,
                            TColor transparentKey = clNone);
+    // Plays recorded vector commands (a metafile's), their frame stretched onto dest and
+    // clipped to it.
+    virtual void DrawPicture(const QPicture& picture, const TRect& frame, const TRect& dest);
 
     // Clipping: a rectangle or region in surface coordinates; ClipRect is the bounding box of
     // what may be drawn.
@@ -161,5 +167,8 @@ private:
     QRegion clip_;
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };
+
+// Plays picture on painter with its frame stretched onto dest (no clip of its own).
+void PlayPicture(QPainter& painter, const QPicture& picture, const TRect& frame, const TRect& dest);
 
 }  // namespace gfx

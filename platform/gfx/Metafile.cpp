@@ -802,6 +802,7 @@ void TMetafile::clear()
     data_.clear();
     svg_.clear();
     bitmap_.reset();
+    picture_ = QPicture();
 }
 
 void TMetafile::SetBitmap(const TBitmap& bitmap)
@@ -813,6 +814,17 @@ void TMetafile::SetBitmap(const TBitmap& bitmap)
     width_ = copy->Width();
     height_ = copy->Height();
     bitmap_ = std::move(copy);
+    Changed();
+}
+
+void TMetafile::SetPicture(const QPicture& picture, int32_t width, int32_t height)
+{
+    clear();
+    if (width > 0 && height > 0) {
+        picture_ = picture;
+        width_ = width;
+        height_ = height;
+    }
     Changed();
 }
 
@@ -891,6 +903,7 @@ void TMetafile::Assign(const TGraphic& source)
         data_ = m->data_;
         dataEnhanced_ = m->dataEnhanced_;
         svg_ = m->svg_;
+        picture_ = m->picture_;
         if (m->bitmap_) {
             bitmap_ = std::make_unique<TBitmap>();
             bitmap_->Assign(*m->bitmap_);
@@ -922,11 +935,37 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& r) const
         canvas.StretchDraw(r, *bitmap_);
         return;
     }
+    if (!picture_.isNull()) {
+        canvas.DrawPicture(picture_, Rect(0, 0, width_, height_), r);
+        return;
+    }
     QImage* surface = canvas.Surface();
     if (!surface)
         return;
     QPainter painter(surface);
     renderSvg(svg_, painter, QRectF(r.Left, r.Top, r.Width(), r.Height()));
+}
+
+}  // namespace gfx
+
+namespace gfx {
+
+TMetafileCanvas::TMetafileCanvas(TMetafile& target, int32_t width, int32_t height)
+    : target_(target), width_(width), height_(height), painter_(std::make_unique<QPainter>())
+{
+    if (painter_->begin(&picture_))
+        Attach(painter_.get());
+}
+
+TMetafileCanvas::~TMetafileCanvas() { Close(); }
+
+void TMetafileCanvas::Close()
+{
+    if (!Painter())
+        return;
+    Attach(nullptr);
+    painter_->end();
+    target_.SetPicture(picture_, width_, height_);
 }
 
 }  // namespace gfx

@@ -16,7 +16,10 @@
 // A metafile made by the program holds one bitmap drawn at (0, 0) (`SetBitmap`, what the class
 // library's metafile canvas recorded for the picture writers). Saving writes it as a placeable
 // WMF, or as an EMF when `Enhanced`, holding one DIB stretch record; `SaveToFile` picks the
-// kind by the file's extension (".emf" enhanced, ".wmf" not). UI thread.
+// kind by the file's extension (".emf" enhanced, ".wmf" not). A metafile drawn by the
+// program on a `TMetafileCanvas` holds its drawing as vector commands (a QPicture): played on
+// a printer's canvas, lines stay lines and text stays text; what was drawn past its frame is
+// drawn there too (the frame places and scales, it does not cut), and saved as the bitmap of that drawing. UI thread.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -24,9 +27,11 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QPicture>
 
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Graphic.h"
+#include "platform/gfx/PainterCanvas.h"
 
 namespace gfx {
 
@@ -37,7 +42,7 @@ public:
     ~TMetafile() override;
 
     TGraphicClass ClassType() const override { return &ClassInfo; }
-    bool Empty() const override { return svg_.isEmpty() && !bitmap_; }
+    bool Empty() const override { return svg_.isEmpty() && !bitmap_ && picture_.isNull(); }
     int32_t Width() const override { return width_; }
     int32_t Height() const override { return height_; }
     bool Enhanced() const { return enhanced_; }
@@ -45,6 +50,8 @@ public:
 
     // The metafile becomes the bitmap drawn at (0, 0), sized as the bitmap.
     void SetBitmap(const TBitmap& bitmap);
+    // The metafile becomes the recorded drawing, its frame (0, 0, width, height).
+    void SetPicture(const QPicture& picture, int32_t width, int32_t height);
 
     // Either kind, told apart by its first bytes.
     void LoadFromStream(rtl::TStream& stream) override;
@@ -66,6 +73,25 @@ private:
     bool dataEnhanced_ = false;      // which kind data_ is
     QByteArray svg_;                 // the loaded records as SVG
     std::unique_ptr<TBitmap> bitmap_;  // the bitmap a program-made metafile draws
+    QPicture picture_;                 // or the drawing it recorded
+};
+
+// Records what is drawn on it, in the metafile's units from (0, 0), as vector commands; the
+// metafile takes the drawing, sized width x height, when the canvas closes (Close or its
+// destruction). Until then the metafile keeps what it held.
+class TMetafileCanvas : public TPainterCanvas {
+public:
+    TMetafileCanvas(TMetafile& target, int32_t width, int32_t height);
+    ~TMetafileCanvas() override;
+    TMetafileCanvas(const TMetafileCanvas&) = delete;
+    TMetafileCanvas& operator=(const TMetafileCanvas&) = delete;
+    void Close();
+
+private:
+    TMetafile& target_;
+    int32_t width_, height_;
+    QPicture picture_;
+    std::unique_ptr<QPainter> painter_;
 };
 
 }  // namespace gfx

@@ -1,15 +1,17 @@
 #include "platform/print/Printer.h"
 
-#include "platform/print/PageCanvas.h"
+#include "platform/gfx/PainterCanvas.h"
 
 #include <QDir>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include <cmath>
+#include <utility>
 
 namespace print {
 
@@ -58,7 +60,7 @@ Paper PaperOf(const TDeviceMode& mode)
     return PaperForCode(9);
 }
 
-TPrinter::TPrinter() : canvas_(std::make_unique<TPageCanvas>()) {}
+TPrinter::TPrinter() : canvas_(std::make_unique<gfx::TPainterCanvas>()) {}
 
 TPrinter::~TPrinter() = default;
 
@@ -238,16 +240,24 @@ void TPrinter::BeginDoc()
     job->painter.setClipRect(QRect(0, 0, g.width, g.height));
     job_ = std::move(job);
     aborted_ = false;
-    static_cast<TPageCanvas&>(*canvas_).Attach(&job_->painter);
+    static_cast<gfx::TPainterCanvas&>(*canvas_).Attach(&job_->painter);
 }
 
 void TPrinter::EndDoc()
 {
     if (!job_)
         return;
-    static_cast<TPageCanvas&>(*canvas_).Attach(nullptr);
+    static_cast<gfx::TPainterCanvas&>(*canvas_).Attach(nullptr);
     std::unique_ptr<Job> job = std::move(job_);
     job->painter.end();
+    if (const std::string out = std::exchange(outputFile_, std::string()); !out.empty()) {
+        QFile page(job->file.fileName());
+        QSaveFile file(QString::fromStdString(out));
+        if (!page.open(QIODevice::ReadOnly) || !file.open(QIODevice::WriteOnly) ||
+            file.write(page.readAll()) != page.size() || !file.commit())
+            throw EPrinter("Cannot write " + out + ": " + file.errorString().toStdString());
+        return;
+    }
     PrintJob options;
     options.printer = names_[index_];
     options.title = title_;
@@ -264,9 +274,10 @@ void TPrinter::Abort()
 {
     if (!job_)
         return;
-    static_cast<TPageCanvas&>(*canvas_).Attach(nullptr);
+    static_cast<gfx::TPainterCanvas&>(*canvas_).Attach(nullptr);
     job_->painter.end();
     job_.reset();
+    outputFile_.clear();
     aborted_ = true;
 }
 

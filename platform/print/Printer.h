@@ -73,6 +73,9 @@ public:
     void SetTitle(const std::string& t) { title_ = t; }
     int Copies() const { return copies_; }
     void SetCopies(int n) { copies_ = n < 1 ? 1 : n; }
+    // The next document goes into this PDF file (replaced whole, through a temporary file)
+    // instead of to the printer; EndDoc and Abort clear it. Empty: the printer.
+    void SetOutputFile(const std::string& path) { outputFile_ = path; }
 
     // The device's figures: all 0 when no printer is installed.
     int Dpi();
@@ -83,7 +86,8 @@ public:
 
     // EPrinter when no printer is installed, a job is already open or the page cannot be made.
     void BeginDoc();
-    // Hands the page to the printer; EPrinter with the spooler's reason when it refuses.
+    // Hands the page to the printer (or the output file); EPrinter with the spooler's reason
+    // when it refuses, or when the file cannot be written.
     void EndDoc();
     void Abort();
     bool Printing() const;
@@ -109,6 +113,7 @@ private:
     TPrinterOrientation orientation_ = poPortrait;
     std::string title_;
     int copies_ = 1;
+    std::string outputFile_;
     bool aborted_ = false;
     std::unique_ptr<gfx::TCanvas> canvas_;
     std::unique_ptr<Job> job_;

@@ -202,3 +202,38 @@ TEST(Metafile, RecordWalkRefusesDamagedAndOversizedFiles)
     EXPECT_EQ(m.Width(), 40);
     expectQuarters(pixelsOf(m), "kept");
 }
+
+TEST(Metafile, ADrawingRecordedOnItsCanvasPlaysStretchedWithWhatPassesItsFrame)
+{
+    TMetafile m;
+    {
+        TMetafileCanvas c(m, 40, 30);
+        EXPECT_TRUE(m.Empty()) << "the metafile takes the drawing when the canvas closes";
+        c.Brush().SetColor(0x0000FF);
+        c.Pen().SetStyle(psClear);
+        c.Rectangle(0, 0, 20, 15);
+        c.Brush().SetColor(0xFF0000);
+        c.Rectangle(30, 20, 90, 90);  // passes the frame's right and bottom edges
+    }
+    ASSERT_FALSE(m.Empty());
+    EXPECT_EQ(m.Width(), 40);
+    EXPECT_EQ(m.Height(), 30);
+
+    // Drawn twice its size at (10, 10) of a white bitmap.
+    TBitmap b(120, 100, pf24bit);
+    b.Canvas().Brush().SetColor(clWhite);
+    b.Canvas().FillRect(Rect(0, 0, 120, 100));
+    TMetafile copy;
+    copy.Assign(m);
+    b.Canvas().StretchDraw(Rect(10, 10, 90, 70), copy);
+    TCanvas& c = b.Canvas();
+    EXPECT_EQ(c.Pixels(10, 10), TColor(0x0000FF));
+    EXPECT_EQ(c.Pixels(49, 39), TColor(0x0000FF));
+    EXPECT_EQ(c.Pixels(51, 41), clWhite);
+    EXPECT_EQ(c.Pixels(9, 9), clWhite);
+    EXPECT_EQ(c.Pixels(71, 51), TColor(0xFF0000));
+    EXPECT_EQ(c.Pixels(89, 69), TColor(0xFF0000));
+    EXPECT_EQ(c.Pixels(91, 60), TColor(0xFF0000)) << "past the frame, at the same scale";
+    EXPECT_EQ(c.Pixels(80, 71), TColor(0xFF0000)) << "past the frame, at the same scale";
+    EXPECT_EQ(c.Pixels(119, 99), TColor(0xFF0000));
+}

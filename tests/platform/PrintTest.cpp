@@ -3,6 +3,7 @@
 // a CUPS scheduler runs) the CUPS printers against lpstat and lpoptions.
 #include "platform/print/CupsPrintSystem.h"
 #include "platform/print/MemoryPrintSystem.h"
+#include "platform/print/PrintDialog.h"
 #include "platform/print/Printer.h"
 
 #include "platform/gfx/Bitmap.h"
@@ -10,6 +11,9 @@
 #include "support/PdfPages.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -161,6 +165,50 @@ TEST_F(PrinterObject, ThePageCanvasDrawsTextShapesAndPicturesInDeviceUnits)
     EXPECT_TRUE(dark(662, 100));
     EXPECT_TRUE(dark(958, 358));
     EXPECT_FALSE(dark(962, 362));
+}
+
+TEST_F(PrinterObject, APageForAFileIsWrittenThereInsteadOfSentAndOnlyOnce)
+{
+    print::TPrinter& p = print::Printer();
+    const std::string file = jobs_.file("chosen.pdf");
+    testsupport::writeFile(file, "the user's old file");
+    p.SetOutputFile(file);
+    p.BeginDoc();
+    p.Abort();  // an aborted page leaves the file as it was and forgets it
+    EXPECT_EQ(testsupport::readFile(file), "the user's old file");
+    p.BeginDoc();
+    p.EndDoc();
+    EXPECT_EQ(memory_->Jobs().size(), 1u) << "after an abort the page goes to the printer";
+
+    p.SetOutputFile(file);
+    p.BeginDoc();
+    p.Canvas().TextOut(100, 100, "Tambourelle");
+    p.EndDoc();
+    EXPECT_EQ(memory_->Jobs().size(), 1u);
+    EXPECT_EQ(testsupport::pdfPageSize(file).name, "A4");
+    p.BeginDoc();
+    p.EndDoc();
+    EXPECT_EQ(memory_->Jobs().size(), 2u) << "the next page goes to the printer again";
+
+    p.SetOutputFile(jobs_.file("no/such/folder/page.pdf"));
+    p.BeginDoc();
+    EXPECT_THROW(p.EndDoc(), print::EPrinter);
+    EXPECT_EQ(memory_->Jobs().size(), 2u);
+}
+
+TEST(PrintDialog, AConfirmedDialogGivesOneCopyAndACancelledOneNothing)
+{
+    for (bool accept : {true, false}) {
+        QTimer::singleShot(0, [accept] {
+            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                accept ? d->accept() : d->reject();
+        });
+        print::PrintDialogChoice choice;
+        choice.printer = "not a queue";
+        choice.copies = 1;
+        EXPECT_EQ(print::ShowPrintDialog(nullptr, choice), accept);
+        EXPECT_EQ(choice.copies, 1);
+    }
 }
 
 std::vector<std::string> words(const std::string& line)

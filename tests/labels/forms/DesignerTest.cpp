@@ -336,8 +336,6 @@ TEST_F(Designer, MenusShowWhatActsOnTheSelection)
     press(w->pbxArtist2);
     EXPECT_EQ(shown(w->PopupMenu3), (std::vector<std::string>{"do_Artist2", "do_Font2", "do_Center", "do_IniPos22", "do_WideArea2"}));
     EXPECT_TRUE(w->do_Font2->isEnabled());
-    // The printing dialog is not there yet.
-    EXPECT_FALSE(w->spdOK->isEnabled());
     // With the photo list open nothing shows.
     w->btnPic_LstClick();
     EXPECT_TRUE(shown(w->PopupMenu3).empty());

@@ -2,6 +2,7 @@
 // numbers, the label's first-column cut and the one track list routine on screen and paper.
 
 #include "labels/forms/CDLayout.h"
+#include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
 
 #include <QImage>
@@ -119,4 +120,93 @@ TEST(CDLayout, LabelColumnsFlowAndStopAtTheBoxWidth)
     spec.CloseSpacing = true;
     const TTrackListResult close = LayTrackList(c, false, 0, 0, rows(200), spec, 1.0);
     EXPECT_GT(close.ColumnRows[0], r.ColumnRows[0]);
+}
+
+TEST(CDLayout, APrintTakesTheScreensColumnsWhateverItsScale)
+{
+    TTrackListSpec spec;
+    spec.Label = true;
+    spec.Font.SetSize(8);
+    spec.Width = 351;
+    spec.Height = 136;
+    spec.FirstColumnRows = 7;
+    gfx::TCanvas c;
+    const TTrackListResult screen = LayTrackList(c, false, 0, 0, rows(30), spec, 1.0);
+    ASSERT_GE(screen.ColumnRows.size(), 2u);
+    spec.Columns = screen.ColumnRows;
+    for (double scale : {2835 / 600.0, 5670 / 600.0}) {
+        const TTrackListResult paper = LayTrackList(c, false, 0, 0, rows(30), spec, scale);
+        EXPECT_EQ(paper.ColumnRows, screen.ColumnRows) << scale;
+        EXPECT_EQ(paper.Rows, screen.Rows);
+    }
+    // Rows past the given columns are left out, however much room the box has.
+    spec.Columns = {3, 2};
+    spec.Height = 600;
+    spec.Width = 600;
+    EXPECT_EQ(LayTrackList(c, false, 0, 0, rows(30), spec, 1.0).ColumnRows, (std::vector<int>{3, 2}));
+    TTrackListSpec jacket = jacketSpec(11, 100);
+    jacket.Columns = {4};
+    EXPECT_EQ(LayTrackList(c, false, 0, 0, rows(30), jacket, 1.0).Rows, 4);
+    jacket.Columns = {0};
+    EXPECT_EQ(LayTrackList(c, false, 0, 0, rows(30), jacket, 1.0).Rows, 0);
+}
+
+// The whitening outside the disc against the drawing it stands for: the outline in grey
+// (200, 200, 200), a white flood fill from the four corners bounded by that grey, the outline
+// again in white.
+TEST(CDLayout, OutsideTheDiscTurnsWhiteAsTheOutlineAndCornerFillsWouldLeaveIt)
+{
+    const int side = 300;
+    const gfx::TRect outer{4, 4, 296, 296};
+    auto picture = [&](gfx::TColor middle) {
+        auto b = std::make_unique<gfx::TBitmap>(side, side, gfx::pf32bit);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                b->Canvas().SetPixel(x, y, gfx::TColor((x * 7 + y * 13) % 180) * 0x010101 + 0x000040);
+        b->Canvas().Brush().SetColor(middle);
+        b->Canvas().FillRect({0, 140, side, 160});  // a band across the disc and the corners' sides
+        return b;
+    };
+    auto byFlood = [&](gfx::TBitmap& b) {
+        gfx::TCanvas& c = b.Canvas();
+        c.Pen().SetColor(0xC8C8C8);
+        c.Brush().SetStyle(gfx::bsClear);
+        c.Ellipse(outer);
+        c.Brush().SetStyle(gfx::bsSolid);
+        c.Brush().SetColor(gfx::clWhite);
+        for (QPoint p : {QPoint(0, 0), QPoint(side - 1, 0), QPoint(0, side - 1), QPoint(side - 1, side - 1)})
+            c.FloodFill(p.x(), p.y(), 0xC8C8C8, gfx::fsBorder);
+        c.Pen().SetColor(gfx::clWhite);
+        c.Brush().SetStyle(gfx::bsClear);
+        c.Ellipse(outer);
+    };
+    auto whiteOutside = [&](gfx::TBitmap& b) {
+        int ink = 0;
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const double dx = x + 0.5 - 150, dy = y + 0.5 - 150;
+                if (dx * dx + dy * dy > 148.0 * 148.0 && b.Canvas().Pixels(x, y) != gfx::clWhite)
+                    ++ink;
+            }
+        return ink;
+    };
+
+    // An ordinary picture: the same pixels either way.
+    auto flood = picture(0x3060A0), region = picture(0x3060A0);
+    byFlood(*flood);
+    WhitenOutsideDisc(region->Canvas(), outer, side);
+    int differ = 0;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            differ += flood->Canvas().Pixels(x, y) != region->Canvas().Pixels(x, y);
+    EXPECT_EQ(differ, 0);
+    EXPECT_EQ(whiteOutside(*region), 0);
+    EXPECT_NE(region->Canvas().Pixels(150, 150), gfx::clWhite) << "the disc keeps its picture";
+
+    // A band of the outline's own grey stops the fill; the region does not stop.
+    auto greyFlood = picture(0xC8C8C8), greyRegion = picture(0xC8C8C8);
+    byFlood(*greyFlood);
+    WhitenOutsideDisc(greyRegion->Canvas(), outer, side);
+    EXPECT_GT(whiteOutside(*greyFlood), 0);
+    EXPECT_EQ(whiteOutside(*greyRegion), 0);
 }

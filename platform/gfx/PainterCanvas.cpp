@@ -1,21 +1,21 @@
 // A 1-unit pen's figure runs through the centres of the device pixels its outline covers
 // (x + 0.5), so a Rectangle(l, t, r, b) covers l..r-1 as on the screen canvas; wider pens are
 // centred on the same line.
-#include "platform/print/PageCanvas.h"
+#include "platform/gfx/PainterCanvas.h"
 
 #include <QPainter>
 #include <QPainterPath>
 
 #include <array>
 
-namespace print {
+namespace gfx {
 
 namespace {
 
-QColor color(gfx::TColor c)
+QColor color(TColor c)
 {
-    c = gfx::ColorToRGB(c);
-    return QColor(gfx::GetRValue(c), gfx::GetGValue(c), gfx::GetBValue(c));
+    c = ColorToRGB(c);
+    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
 }
 
 constexpr std::array<Qt::PenStyle, 7> kPenStyles = {
@@ -32,22 +32,22 @@ QRectF outlineBox(int32_t l, int32_t t, int32_t r, int32_t b, int w)
     return QRectF(QPointF(l + h, t + h), QPointF(r - h, b - h));
 }
 
-QPolygonF centred(std::span<const gfx::TPoint> points)
+QPolygonF centred(std::span<const TPoint> points)
 {
     QPolygonF poly;
-    for (const gfx::TPoint& p : points)
+    for (const TPoint& p : points)
         poly << QPointF(p.X + 0.5, p.Y + 0.5);
     return poly;
 }
 
 }  // namespace
 
-bool TPageCanvas::prepare(int paint)
+bool TPainterCanvas::prepare(int paint)
 {
     if (!painter_)
         return false;
-    const bool outline = (paint & Outline) && Pen().Style() != gfx::psClear && Pen().Mode() != gfx::pmNop;
-    const bool fill = (paint & Fill) && Brush().Style() != gfx::bsClear;
+    const bool outline = (paint & Outline) && Pen().Style() != psClear && Pen().Mode() != pmNop;
+    const bool fill = (paint & Fill) && Brush().Style() != bsClear;
     if (outline) {
         QPen pen(color(Pen().Color()), Pen().Width(), kPenStyles[Pen().Style()], Qt::FlatCap, Qt::MiterJoin);
         painter_->setPen(pen);
@@ -58,26 +58,26 @@ bool TPageCanvas::prepare(int paint)
     return outline || fill;
 }
 
-void TPageCanvas::LineTo(int32_t x, int32_t y)
+void TPainterCanvas::LineTo(int32_t x, int32_t y)
 {
     if (prepare(Outline))
         painter_->drawLine(QPointF(PenPos().X + 0.5, PenPos().Y + 0.5), QPointF(x + 0.5, y + 0.5));
     SetPenPos({x, y});
 }
 
-void TPageCanvas::Polyline(std::span<const gfx::TPoint> points)
+void TPainterCanvas::Polyline(std::span<const TPoint> points)
 {
     if (points.size() > 1 && prepare(Outline))
         painter_->drawPolyline(centred(points));
 }
 
-void TPageCanvas::Polygon(std::span<const gfx::TPoint> points, bool winding)
+void TPainterCanvas::Polygon(std::span<const TPoint> points, bool winding)
 {
     if (points.size() > 1 && prepare(Outline | Fill))
         painter_->drawPolygon(centred(points), winding ? Qt::WindingFill : Qt::OddEvenFill);
 }
 
-void TPageCanvas::Rectangle(int32_t l, int32_t t, int32_t r, int32_t b)
+void TPainterCanvas::Rectangle(int32_t l, int32_t t, int32_t r, int32_t b)
 {
     if (r <= l || b <= t)
         return;
@@ -89,26 +89,26 @@ void TPageCanvas::Rectangle(int32_t l, int32_t t, int32_t r, int32_t b)
     }
 }
 
-void TPageCanvas::RoundRect(int32_t l, int32_t t, int32_t r, int32_t b, int32_t w, int32_t h)
+void TPainterCanvas::RoundRect(int32_t l, int32_t t, int32_t r, int32_t b, int32_t w, int32_t h)
 {
     if (r > l && b > t && prepare(Outline | Fill))
         painter_->drawRoundedRect(outlineBox(l, t, r, b, painter_->pen().style() == Qt::NoPen ? 0 : Pen().Width()),
                                   w / 2.0, h / 2.0);
 }
 
-void TPageCanvas::Ellipse(int32_t l, int32_t t, int32_t r, int32_t b)
+void TPainterCanvas::Ellipse(int32_t l, int32_t t, int32_t r, int32_t b)
 {
     if (r > l && b > t && prepare(Outline | Fill))
         painter_->drawEllipse(outlineBox(l, t, r, b, painter_->pen().style() == Qt::NoPen ? 0 : Pen().Width()));
 }
 
-void TPageCanvas::FillRect(const gfx::TRect& r)
+void TPainterCanvas::FillRect(const TRect& r)
 {
     if (!r.IsEmpty() && prepare(Fill))
         painter_->fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), painter_->brush());
 }
 
-void TPageCanvas::FrameRect(const gfx::TRect& r)
+void TPainterCanvas::FrameRect(const TRect& r)
 {
     if (r.IsEmpty() || !prepare(Fill))
         return;
@@ -117,7 +117,7 @@ void TPageCanvas::FrameRect(const gfx::TRect& r)
     painter_->drawRect(outlineBox(r.Left, r.Top, r.Right, r.Bottom, 1));
 }
 
-void TPageCanvas::text(int32_t x, int32_t y, const std::string& s, const gfx::TRect* clip)
+void TPainterCanvas::text(int32_t x, int32_t y, const std::string& s, const TRect* clip)
 {
     if (!painter_)
         return;
@@ -130,7 +130,7 @@ void TPageCanvas::text(int32_t x, int32_t y, const std::string& s, const gfx::TR
     painter_->translate(x, y);
     if (Font().Orientation() != 0)
         painter_->rotate(-Font().Orientation() / 10.0);
-    if (Brush().Style() != gfx::bsClear)
+    if (Brush().Style() != bsClear)
         painter_->fillRect(QRect(0, 0, fm.horizontalAdvance(qs), fm.height()), color(Brush().Color()));
     painter_->setFont(font);
     painter_->setPen(color(Font().Color()));
@@ -138,30 +138,32 @@ void TPageCanvas::text(int32_t x, int32_t y, const std::string& s, const gfx::TR
     painter_->restore();
 }
 
-void TPageCanvas::TextOut(int32_t x, int32_t y, const std::string& s)
+void TPainterCanvas::TextOut(int32_t x, int32_t y, const std::string& s)
 {
     text(x, y, s, nullptr);
     SetPenPos({x + TextWidth(s), y});
 }
 
-void TPageCanvas::TextRect(const gfx::TRect& r, int32_t x, int32_t y, const std::string& s)
+void TPainterCanvas::TextRect(const TRect& r, int32_t x, int32_t y, const std::string& s)
 {
     if (r.IsEmpty())
         return;
     FillRect(r);
-    const gfx::TBrushStyle saved = Brush().Style();
-    Brush().SetStyle(gfx::bsClear);
+    const TBrushStyle saved = Brush().Style();
+    Brush().SetStyle(bsClear);
     text(x, y, s, &r);
     Brush().SetStyle(saved);
 }
 
-void TPageCanvas::DrawImage(const QImage& src, const gfx::TRect& srcRect, const gfx::TRect& dest,
-                            gfx::TColor transparentKey)
+void TPainterCanvas::DrawImage(const QImage& src, const TRect& srcRect, const TRect& dest,
+                            TColor transparentKey)
 {
     if (!painter_ || src.isNull() || dest.IsEmpty() || srcRect.IsEmpty())
         return;
-    QImage image = src.copy(srcRect.Left, srcRect.Top, srcRect.Width(), srcRect.Height());
-    if (transparentKey != gfx::clNone) {
+    const bool whole = srcRect.Left == 0 && srcRect.Top == 0 && srcRect.Width() == src.width() &&
+                       srcRect.Height() == src.height();
+    QImage image = whole ? src : src.copy(srcRect.Left, srcRect.Top, srcRect.Width(), srcRect.Height());
+    if (transparentKey != clNone) {
         image = image.convertToFormat(QImage::Format_ARGB32);
         const QRgb key = color(transparentKey).rgb() & RGB_MASK;
         for (int y = 0; y < image.height(); ++y) {
@@ -174,4 +176,13 @@ void TPageCanvas::DrawImage(const QImage& src, const gfx::TRect& srcRect, const 
     painter_->drawImage(QRect(dest.Left, dest.Top, dest.Width(), dest.Height()), image);
 }
 
-}  // namespace print
+void TPainterCanvas::DrawPicture(const QPicture& picture, const TRect& frame, const TRect& dest)
+{
+    if (!painter_ || frame.IsEmpty() || dest.IsEmpty())
+        return;
+    // Like a played metafile, the drawing is not cut at its frame: a jacket photo made larger
+    // than the square prints past the cutting line, as the user laid it out.
+    PlayPicture(*painter_, picture, frame, dest);
+}
+
+}  // namespace gfx
