@@ -243,10 +243,10 @@ std::uint16_t Tid3v2tag::LoadFromFile(const std::string& fileName, std::int64_t 
     resetForLoad();
     Loaded = false;
     std::uint16_t status = [&]() -> std::uint16_t {
-        struct stat st {};
-        id3file::Fd fd = id3file::openRegularForReading(fileName, st);
+        tags::RecentFd fd(fileName);
         if (!fd.valid())
             return id3file::kOpenFailed;
+        const struct stat& st = fd.status();
         ReadOnly = id3file::isReadOnly(st);
         const auto size = static_cast<std::uint64_t>(st.st_size);
         auto offset = static_cast<std::uint64_t>(static_cast<std::uint32_t>(startOffset));

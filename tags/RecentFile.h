@@ -1,0 +1,44 @@
+// Read-only opens for the header and tag readers that remember the last file: the details of a
+// file read its tag and then its audio information, two readers of the same file in a row. The
+// descriptor of the file a reader has finished with stays open, one per thread, and the next
+// reader of the same path takes it instead of opening the file again, once a stat of the path
+// shows the same file, unchanged (device, inode, size, owner, mode, change and modification
+// times).
+//
+// Only a file whose last change lies a while back is kept: a change made after we looked at it
+// then gets a later change time, so a file written while (or after) it was read is always opened
+// afresh. On the thread of the application object the kept descriptor is closed as soon as the
+// event loop runs again, so no file stays open while the program waits for the user (a stick
+// could not be unmounted); without an application object (tools, tests, benchmarks) it is closed
+// by the next open or when the thread ends. Other threads keep nothing.
+#pragma once
+
+#include <string>
+
+#include <sys/stat.h>
+
+namespace tags {
+
+class RecentFd {
+public:
+    // Opens `path` for reading (without blocking on a FIFO), or takes back the kept
+    // descriptor; not valid when it cannot be opened or is no regular file.
+    explicit RecentFd(const std::string& path);
+    // Hands the descriptor back to be kept for the next reader, or closes it.
+    ~RecentFd();
+    RecentFd(const RecentFd&) = delete;
+    RecentFd& operator=(const RecentFd&) = delete;
+
+    bool valid() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+    // The status the descriptor was opened with.
+    const struct stat& status() const { return status_; }
+
+private:
+    int fd_ = -1;
+    unsigned turn_ = 0;  // which open of this thread this one is
+    struct stat status_ {};
+    bool keepable_ = false;
+};
+
+}  // namespace tags
