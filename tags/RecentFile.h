@@ -2,15 +2,14 @@
 // file read its tag and then its audio information, two readers of the same file in a row. The
 // descriptor of the file a reader has finished with stays open, one per thread, and the next
 // reader of the same path takes it instead of opening the file again, once a stat of the path
-// shows the same file, unchanged (device, inode, size, owner, mode, change and modification
-// times).
+// finds the same file there (device and inode). Nothing of the file's contents is kept: what is
+// read through the descriptor, and the status of that stat, are the file as it is now, however
+// it was rewritten in place since; a file replaced under its name is opened afresh.
 //
-// Only a file whose last change lies a while back is kept: a change made after we looked at it
-// then gets a later change time, so a file written while (or after) it was read is always opened
-// afresh. On the thread of the application object the kept descriptor is closed as soon as the
-// event loop runs again, so no file stays open while the program waits for the user (a stick
-// could not be unmounted); without an application object (tools, tests, benchmarks) it is closed
-// by the next open or when the thread ends. Other threads keep nothing.
+// On the thread of the application object the kept descriptor is closed as soon as the event
+// loop runs again, so no file stays open while the program waits for the user (a stick could
+// not be unmounted); without an application object (tools, tests, benchmarks) it is closed by
+// the next open or when the thread ends. Other threads keep nothing.
 #pragma once
 
 #include <string>
@@ -31,7 +30,7 @@ public:
 
     bool valid() const { return fd_ >= 0; }
     int get() const { return fd_; }
-    // The status the descriptor was opened with.
+    // The file's status when it was opened or taken back.
     const struct stat& status() const { return status_; }
 
 private:
