@@ -578,8 +578,7 @@ bool Tid3v2tag::loadSkippedData()
         any = Frames[i].SkippedSize != 0;
     if (!any)
         return true;
-    struct stat st {};
-    id3file::Fd fd = id3file::openRegularForReading(FileName, st);
+    tags::RecentFd fd(FileName);
     if (!fd.valid())
         return false;
     for (int i = 1; i <= Frames.Count(); ++i) {
