@@ -3,10 +3,11 @@
 // a reader cannot run past the end of a short or truncated file. Not shared between threads.
 //
 // The readers look at the same few places again and again (the ID3v2 header, the first frames,
-// the ID3v1 tag, the last blocks): reads are served from a few cached blocks of 12 KiB, each
-// read from the file once, on first use, at the place asked for. The blocks' memory is kept by
-// the thread for the next file, so that reading many files does not allocate for each, and the
-// file is opened through RecentFd, so that the next reader of the same file need not open it.
+// the ID3v1 tag, the last blocks): reads are served from a few cached blocks (12 KiB, less for
+// a reader of headers), each read from the file once, on first use, at the place asked for. The
+// blocks' memory is kept by the thread for the next file, so that reading many files does not
+// allocate for each, and the file is opened through RecentFd, so that the next reader of the
+// same file need not open it again.
 #pragma once
 
 #include <cstdint>
@@ -35,8 +36,6 @@ public:
 
     bool isOpen() const { return fd_.valid(); }
     std::int64_t size() const { return size_; }
-    // The status the file was opened with.
-    const struct stat& status() const { return fd_.status(); }
 
     // Up to `count` bytes from `offset`; fewer (or none) at the end of the file or on failure.
     std::vector<std::uint8_t> readAt(std::int64_t offset, std::size_t count);

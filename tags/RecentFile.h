@@ -35,9 +35,7 @@ public:
 
 private:
     int fd_ = -1;
-    unsigned turn_ = 0;  // which open of this thread this one is
     struct stat status_ {};
-    bool keepable_ = false;
 };
 
 }  // namespace tags
