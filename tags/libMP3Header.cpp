@@ -231,7 +231,7 @@ bool IsWavFile(const std::string& FileName) { return rtl::HasExtension(FileName,
 void GetAudioFileInfo(const std::string& FileName, bool CountFrames)
 {
     TAudioFileInfo& info = AudioFileInfo;
-    info = TAudioFileInfo{};
+    info.Clear();
     info.Text[aiFileName] = FileName;
     const bool wav = IsWavFile(FileName);
     // One open file for all the readers: they share its first and last blocks. A WAV file's
