@@ -12,8 +12,7 @@ namespace tags {
 
 namespace {
 
-// Enough for the first frames' search behind an aligned start; more would only be copied.
-constexpr std::size_t kBlockBytes = 12 * 1024;
+constexpr std::size_t kSmallestBlock = 256;
 constexpr std::int64_t kBlockAlign = 4096;
 // The last block: the ID3v1 and APE tags and the last frames' encoder mark before them.
 constexpr std::int64_t kEndBytes = 8 * 1024;
@@ -23,25 +22,22 @@ thread_local std::vector<std::vector<std::uint8_t>> spareBlocks;
 
 }  // namespace
 
-ReadOnlyFile::ReadOnlyFile(const std::string& path)
+ReadOnlyFile::ReadOnlyFile(const std::string& path, std::size_t blockBytes)
+    : fd_(path), blockBytes_(std::clamp<std::size_t>(blockBytes, kSmallestBlock, kBlockBytes))
 {
-    // Non-blocking, so that a FIFO given as a music file cannot hang the open.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0)
-        return;
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
-        return;
-    }
-    size_ = static_cast<std::int64_t>(st.st_size);
+    if (fd_.valid())
+        size_ = static_cast<std::int64_t>(fd_.status().st_size);
+}
+
+void ReadOnlyFile::setBlockBytes(std::size_t blockBytes)
+{
+    blockBytes_ = std::clamp<std::size_t>(blockBytes, kSmallestBlock, kBlockBytes);
+    for (Block& block : blocks_)
+        block.length = 0;
 }
 
 ReadOnlyFile::~ReadOnlyFile()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
     for (Block& block : blocks_)
         if (block.bytes.capacity() != 0 && spareBlocks.size() < 4 * kBlocks)
             spareBlocks.push_back(std::move(block.bytes));
@@ -51,7 +47,7 @@ bool ReadOnlyFile::read(std::int64_t offset, std::size_t count, std::uint8_t* ou
 {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(fd_, out + done, count - done, static_cast<off_t>(offset) + off_t(done));
+        const ssize_t n = ::pread(fd_.get(), out + done, count - done, static_cast<off_t>(offset) + off_t(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -63,7 +59,7 @@ bool ReadOnlyFile::read(std::int64_t offset, std::size_t count, std::uint8_t* ou
 
 bool ReadOnlyFile::readExact(std::int64_t offset, std::size_t count, std::uint8_t* out)
 {
-    if (fd_ < 0 || offset < 0 || offset > size_ || static_cast<std::uint64_t>(size_ - offset) < count)
+    if (!fd_.valid() || offset < 0 || offset > size_ || static_cast<std::uint64_t>(size_ - offset) < count)
         return false;
     if (count == 0)
         return true;
@@ -78,10 +74,12 @@ bool ReadOnlyFile::readExact(std::int64_t offset, std::size_t count, std::uint8_
     // next frame header, the bytes before a tag) find it too. Near the end of the file the
     // block is the file's last: the tags there and the frames before them are looked at
     // together.
-    std::int64_t start = offset / kBlockAlign * kBlockAlign;
-    if (size_ - start < kEndBytes)
-        start = std::max<std::int64_t>(0, (size_ - kEndBytes + kBlockAlign - 1) / kBlockAlign * kBlockAlign);
-    const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kBlockBytes, size_ - start));
+    const std::int64_t align = std::min<std::int64_t>(kBlockAlign, std::int64_t(blockBytes_) / 2);
+    const std::int64_t endBytes = std::min<std::int64_t>(kEndBytes, std::int64_t(blockBytes_) - align);
+    std::int64_t start = offset / align * align;
+    if (size_ - start < endBytes)
+        start = std::max<std::int64_t>(0, (size_ - endBytes + align - 1) / align * align);
+    const auto length = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t(blockBytes_), size_ - start));
     if (end > start + std::int64_t(length))
         return read(offset, count, out);  // larger than a block: straight from the file
     Block& block = blocks_[nextBlock_];
@@ -103,7 +101,7 @@ bool ReadOnlyFile::readExact(std::int64_t offset, std::size_t count, std::uint8_
 std::vector<std::uint8_t> ReadOnlyFile::readAt(std::int64_t offset, std::size_t count)
 {
     std::vector<std::uint8_t> bytes;
-    if (fd_ < 0 || offset < 0 || offset >= size_)
+    if (!fd_.valid() || offset < 0 || offset >= size_)
         return bytes;
     const auto available = static_cast<std::uint64_t>(size_ - offset);
     bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(count, available)));

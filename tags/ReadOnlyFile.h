@@ -3,25 +3,38 @@
 // a reader cannot run past the end of a short or truncated file. Not shared between threads.
 //
 // The readers look at the same few places again and again (the ID3v2 header, the first frames,
-// the ID3v1 tag, the last blocks): reads are served from a few cached blocks of 12 KiB, each
-// read from the file once, on first use, at the place asked for. The blocks' memory is kept by
-// the thread for the next file, so that reading many files does not allocate for each.
+// the ID3v1 tag, the last blocks): reads are served from a few cached blocks (12 KiB, less for
+// a reader of headers), each read from the file once, on first use, at the place asked for. The
+// blocks' memory is kept by the thread for the next file, so that reading many files does not
+// allocate for each, and the file is opened through RecentFd, so that the next reader of the
+// same file need not open it again.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "tags/RecentFile.h"
+
 namespace tags {
 
 class ReadOnlyFile {
 public:
-    explicit ReadOnlyFile(const std::string& path);
+    // Enough for the first frames' search behind an aligned start; more would only be copied.
+    static constexpr std::size_t kBlockBytes = 12 * 1024;
+    // Enough for the chunks of a RIFF header in front of its sound.
+    static constexpr std::size_t kHeaderBlockBytes = 2 * 1024;
+
+    // `blockBytes` sizes the cached blocks (at most kBlockBytes): smaller for a reader that
+    // looks only at a header, where copying more would be wasted.
+    explicit ReadOnlyFile(const std::string& path, std::size_t blockBytes = kBlockBytes);
+    // Blocks of another size from here on; the cached ones are forgotten.
+    void setBlockBytes(std::size_t blockBytes);
     ~ReadOnlyFile();
     ReadOnlyFile(const ReadOnlyFile&) = delete;
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_.valid(); }
     std::int64_t size() const { return size_; }
 
     // Up to `count` bytes from `offset`; fewer (or none) at the end of the file or on failure.
@@ -38,7 +51,8 @@ private:
     };
     bool read(std::int64_t offset, std::size_t count, std::uint8_t* out);
 
-    int fd_ = -1;
+    RecentFd fd_;
+    std::size_t blockBytes_;
     std::int64_t size_ = 0;
     static constexpr int kBlocks = 4;
     Block blocks_[kBlocks];

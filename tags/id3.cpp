@@ -1,5 +1,6 @@
 #include "tags/id3.h"
 
+#include "tags/RecentFile.h"
 #include "tags/id3File.h"
 #include "util/Cp932.h"
 #include "util/SafeFile.h"
@@ -248,10 +249,11 @@ std::uint16_t Tid3tag::LoadFromFile(const std::string& fileName)
 
 std::uint16_t Tid3tag::load(const std::string& fileName)
 {
-    struct stat st {};
-    id3file::Fd fd = id3file::openRegularForReading(fileName, st);
+    // The audio information of the same file is usually read next: it takes this open over.
+    tags::RecentFd fd(fileName);
     if (!fd.valid())
         return id3file::kOpenFailed;
+    const struct stat& st = fd.status();
     ReadOnly = id3file::isReadOnly(st);
     FileName = fileName;
     const auto size = static_cast<std::uint64_t>(st.st_size);

@@ -44,16 +44,6 @@ bool isReadOnly(const struct stat& status)
     return (status.st_mode & (member ? S_IWGRP : S_IWOTH)) == 0;
 }
 
-Fd openRegularForReading(const std::string& path, struct stat& status)
-{
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd >= 0 && (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
-        ::close(fd);
-        fd = -1;
-    }
-    return Fd(fd);
-}
-
 Fd::~Fd()
 {
     if (fd_ >= 0)

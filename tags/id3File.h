@@ -41,10 +41,6 @@ private:
     int fd_;
 };
 
-// Opens an existing regular file for reading with one open and one fstat, which fills
-// `status`; an invalid Fd when it is no regular file or cannot be opened. A FIFO named like a
-// music file does not block the open.
-Fd openRegularForReading(const std::string& path, struct stat& status);
 // isReadOnly judged from a status at hand: no write bit at all, or none for our user and
 // groups (access lists and read-only mounts are not looked at).
 bool isReadOnly(const struct stat& status);

@@ -216,6 +216,7 @@ struct Tid3v2tag::Body {
     int fd = -1;                 // -1: all of `data` is there
     std::uint64_t fileOffset = 0;  // of body byte 0
     std::size_t readFrom = 0, readTo = 0;  // the bytes read since the last jump
+    std::size_t step = 16 * 1024;          // of the next read ahead
     std::string whole;           // the body after undoing a 2.3 tag's unsynchronisation
 
     std::string_view view() const { return {data, size}; }
@@ -225,14 +226,46 @@ struct Tid3v2tag::Body {
     {
         if (fd < 0 || (pos >= readFrom && pos + count <= readTo))
             return true;
-        if (pos < readFrom || pos > readTo)
-            readFrom = readTo = pos;
         // Small steps: the frames that hold texts are small, and a picture's data is skipped.
-        constexpr std::size_t kStep = 16 * 1024;
-        const std::size_t to = std::min(size, std::max(pos + count, readTo + kStep));
+        // Behind a jump over a picture the frames left are few (often none before the padding):
+        // the steps start small there and grow while frames follow.
+        constexpr std::size_t kFirstStep = 4 * 1024, kLargestStep = 16 * 1024;
+        if (pos < readFrom || pos > readTo) {
+            readFrom = readTo = pos;
+            step = kFirstStep;
+        }
+        const std::size_t to = std::min(size, std::max(pos + count, readTo + step));
         if (!safefile::readInto(fd, fileOffset + readTo, data + readTo, to - readTo))
             return false;
         readTo = to;
+        step = std::min(step * 2, kLargestStep);
+        return true;
+    }
+
+    // Whether [pos, size) holds only zeros; `failed` on a read error. What is not read yet is
+    // looked at through a small buffer instead of the body's own: the padding is only looked
+    // at, and the far end of a large body's buffer would be cold memory.
+    bool zeroFrom(std::size_t pos, bool& failed)
+    {
+        failed = false;
+        if (fd < 0 || pos < readFrom) {
+            failed = !ensure(pos, size - pos);
+            return !failed && allZero(view().substr(pos));
+        }
+        const std::size_t inBody = std::min(size, std::max(pos, readTo));
+        if (!allZero(std::string_view(data + pos, inBody - pos)))
+            return false;
+        char piece[32 * 1024];
+        for (std::size_t at = inBody; at < size;) {
+            const std::size_t n = std::min(sizeof piece, size - at);
+            if (!safefile::readInto(fd, fileOffset + at, piece, n)) {
+                failed = true;
+                return false;
+            }
+            if (!allZero(std::string_view(piece, n)))
+                return false;
+            at += n;
+        }
         return true;
     }
 };
@@ -243,10 +276,10 @@ std::uint16_t Tid3v2tag::LoadFromFile(const std::string& fileName, std::int64_t 
     resetForLoad();
     Loaded = false;
     std::uint16_t status = [&]() -> std::uint16_t {
-        struct stat st {};
-        id3file::Fd fd = id3file::openRegularForReading(fileName, st);
+        tags::RecentFd fd(fileName);
         if (!fd.valid())
             return id3file::kOpenFailed;
+        const struct stat& st = fd.status();
         ReadOnly = id3file::isReadOnly(st);
         const auto size = static_cast<std::uint64_t>(st.st_size);
         auto offset = static_cast<std::uint64_t>(static_cast<std::uint32_t>(startOffset));
@@ -326,10 +359,11 @@ std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t o
     status = parseBody(body, status, framesEnd);
     if (status > 0xFF)
         return status;
-    if (!body.ensure(framesEnd, body.size - framesEnd))
+    bool failed = false;
+    const bool zeroPadding = body.zeroFrom(framesEnd, failed);
+    if (failed)
         return id3file::kReadFailed;
-    if (!allZero(body.view().substr(framesEnd)) &&
-        audioInPadding(fd, fileSize, offset + 10 + TagSize, body.size - framesEnd))
+    if (!zeroPadding && audioInPadding(fd, fileSize, offset + 10 + TagSize, body.size - framesEnd))
         return kMalformed;
     Loaded = true;
     Progress = 100;
@@ -544,8 +578,7 @@ bool Tid3v2tag::loadSkippedData()
         any = Frames[i].SkippedSize != 0;
     if (!any)
         return true;
-    struct stat st {};
-    id3file::Fd fd = id3file::openRegularForReading(FileName, st);
+    tags::RecentFd fd(FileName);
     if (!fd.valid())
         return false;
     for (int i = 1; i <= Frames.Count(); ++i) {

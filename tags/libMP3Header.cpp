@@ -231,14 +231,17 @@ bool IsWavFile(const std::string& FileName) { return rtl::HasExtension(FileName,
 void GetAudioFileInfo(const std::string& FileName, bool CountFrames)
 {
     TAudioFileInfo& info = AudioFileInfo;
-    info = TAudioFileInfo{};
+    info.Clear();
     info.Text[aiFileName] = FileName;
     const bool wav = IsWavFile(FileName);
-    // One open file for all the readers: they share its first and last blocks.
-    tags::ReadOnlyFile file(FileName);
+    // One open file for all the readers: they share its first and last blocks. A WAV file's
+    // header is all that is read of it, unless it may hold MPEG audio.
+    tags::ReadOnlyFile file(FileName, wav ? tags::ReadOnlyFile::kHeaderBlockBytes : tags::ReadOnlyFile::kBlockBytes);
     TWAVfile wave;
     if (wav)
         wave.ReadFromFile(file);
+    if (wav && mayHoldMpeg(wave))
+        file.setBlockBytes(tags::ReadOnlyFile::kBlockBytes);
     if (!wav || mayHoldMpeg(wave)) {
         fromScanner(file, info);
         fromFrameReader(file, info, !wav);

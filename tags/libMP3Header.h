@@ -50,6 +50,16 @@ struct TAudioFileInfo {
     std::array<std::string, aiTextSlots> Text;     // slots 1..22; Text[0] is unused
     std::int64_t FrameCount = 0;                   // slot 23
     std::int32_t SampleRate = 0;                   // slot 24, Hz
+
+    // Everything back to its start value; the texts keep their memory for the next file.
+    void Clear()
+    {
+        Valid = false;
+        for (std::string& text : Text)
+            text.clear();
+        FrameCount = 0;
+        SampleRate = 0;
+    }
 };
 
 extern TAudioFileInfo AudioFileInfo;

@@ -369,6 +369,50 @@ TEST_F(AudioInfo, WavDurationFromDataSizeAndByteRate)
     EXPECT_EQ(AudioFileInfo.SampleRate, 16000);
 }
 
+// The information reads a WAV file's header in small blocks: chunks that lie beyond the first
+// one (a long odd-sized LIST, an "id3 " chunk in front of "fmt ", "fmt " behind the sound) are
+// found as ffprobe finds them, with 8-, 16- and 24-bit (extensible) samples.
+TEST_F(AudioInfo, WavLayoutsAgainstFfprobe)
+{
+    const std::string tone = fixtures::makeTone(dir.path(), "tone.wav", 32000, 2, 3.0);
+    const std::string bytes8 = dir.file("eight.wav"), bytes24 = dir.file("extensible.wav");
+    ASSERT_EQ(testsupport::runCommand("sox", {tone, "-b", "8", bytes8}).exitCode, 0);
+    ASSERT_EQ(testsupport::runCommand("sox", {tone, "-b", "24", "-r", "48000", bytes24}).exitCode, 0);
+    fixtures::python(R"(
+import struct, sys
+src = open(sys.argv[1], 'rb').read()
+fmt = src[12:12 + 8 + 16]
+sound = src[src.index(b'data') + 8:]
+def chunk(cid, data):
+    return cid + struct.pack('<I', len(data)) + data + b'\0' * (len(data) % 2)
+def riff(body):
+    return b'RIFF' + struct.pack('<I', len(body) + 4) + b'WAVE' + body
+layouts = {
+    'longlist.wav': fmt + chunk(b'LIST', b'INFOICMT' + struct.pack('<I', 4989) + b'c' * 4989) + chunk(b'data', sound),
+    'id3first.wav': chunk(b'id3 ', b'ID3\3\0\0\0\0\x17\x30' + b'\0' * 2992) + fmt + chunk(b'data', sound),
+    'fmtlast.wav': chunk(b'data', sound) + fmt,
+}
+for name, body in layouts.items():
+    open(sys.argv[2] + '/' + name, 'wb').write(riff(body))
+)",
+                     {tone, dir.path()});
+    for (const char* name : {"eight.wav", "extensible.wav", "longlist.wav", "id3first.wav", "fmtlast.wav"}) {
+        SCOPED_TRACE(name);
+        const std::string file = dir.file(name);
+        const std::string bytes = readFile(file);
+        auto probe = fixtures::ffprobe(file);
+        ReadTag(file);
+        GetAudioFileInfo(file);
+        EXPECT_TRUE(AudioFileInfo.Valid);
+        EXPECT_EQ(text(aiSampleRate), probe["sample_rate"] + " Hz");
+        EXPECT_EQ(text(aiChannelMode), probe["channels"] == "2" ? "Stereo" : "Mono");
+        EXPECT_EQ(text(aiStartByte), FormatFloatGrouped(static_cast<long double>(bytes.find("data") + 8), 0) + " Byte");
+        EXPECT_EQ(text(aiFormat), std::string("WavFormat     : ") + (std::string(name) == "extensible.wav" ? "" : "Windows PCM"));
+        expectDurationNear(file);
+        EXPECT_EQ(text(aiSeconds), "3");
+    }
+}
+
 TEST_F(AudioInfo, HostileAndTinyFilesAreInvalid)
 {
     const std::string mp3 = tagtest::mp3Audio();

@@ -229,3 +229,38 @@ TEST_F(Id3v2Read, ALoadForgetsThePreviousFile)
     ASSERT_EQ(back.Frames.Count(), 1);
     EXPECT_EQ(back.Frames[1].FrameID, "TALB");
 }
+
+// Padding is looked at in pieces behind the frames, also when the frames before it hold a
+// picture that a quick load steps over: MPEG frames anywhere in it (far behind the first
+// piece, or in its last bytes) make the tag one that runs into the audio, whichever way it is
+// loaded; zeros and stray bytes do not.
+TEST_F(Id3v2Read, AudioFarInsideLongPaddingIsFound)
+{
+    const std::string picture = frame(3, "APIC", std::string("\0image/jpeg\0\3\0", 14) + std::string(100000, 'p'));
+    const std::string audio = mp3Audio().substr(0, 3000);
+    const std::size_t padding = 50000;
+    struct Case {
+        const char* name;
+        std::size_t at;  // of the bytes in the padding
+        std::string bytes;
+        std::uint16_t status;
+    };
+    for (const Case& c : {Case{"zeros", 0, "", 0}, Case{"stray bytes", 45000, "\xFF\xFB junk", 0},
+                          Case{"audio far in", 40000, audio, kMalformed},
+                          Case{"audio at the end", padding - 1000, audio.substr(0, 1000), kMalformed}}) {
+        for (const bool quick : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (quick ? " quick" : " whole"));
+            std::string pad(padding, '\0');
+            pad.replace(c.at, c.bytes.size(), c.bytes);
+            const std::string body = title(3, "abc") + picture + pad;
+            Tid3v2tag tag;
+            EXPECT_EQ(tag.LoadFromFile(write(id3Header(3, 0, 0, static_cast<unsigned>(body.size())) + body + kAudio), 0,
+                                       quick),
+                      c.status);
+            if (c.status == 0) {
+                EXPECT_EQ(titleOf(tag), "abc");
+                EXPECT_EQ(tag.PaddingSize, padding);
+            }
+        }
+    }
+}

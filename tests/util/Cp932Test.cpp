@@ -111,3 +111,20 @@ TEST(Utf16, ByteOrderMarksSurrogatesAndDamage)
     // A lone high surrogate and an odd trailing byte.
     EXPECT_EQ(utf16::toUtf8(std::string("\x3C\xD8" "b\x00" "c", 5), false), "\xEF\xBF\xBD" "b");
 }
+
+// ASCII takes a short way through the decoder: every byte of it, alone and beside a
+// double-byte character, must decode as python's cp932 codec decodes it.
+TEST(Cp932, AsciiDecodesAsThePythonCodecDoes)
+{
+    std::string ascii;
+    for (int b = 1; b < 0x80; ++b)
+        ascii += static_cast<char>(b);
+    const std::string sjisKanji = "\x93\xfa";  // 日
+    for (const std::string& bytes : {ascii, ascii + sjisKanji, sjisKanji + ascii}) {
+        auto r = runCommand(python3(), {"-c",
+            "import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().decode('cp932').encode('utf-8'))"},
+            bytes);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(cp932::toUtf8(bytes), r.out);
+    }
+}
