@@ -88,6 +88,7 @@ public:
     QVariant data(int column, int role) const override;
     void setData(int column, int role, const QVariant& value) override;
     QTreeWidgetItem* clone() const override { return new TSortListItem(*this); }
+    bool operator<(const QTreeWidgetItem& other) const override;
 
 private:
     static constexpr std::size_t EndSize = sizeof(std::uint32_t);
@@ -98,6 +99,9 @@ private:
     // block for the row.
     std::string texts_;
     int count_ = 0;
+    std::uint32_t rank_ = 0;
+    static bool ranked_;
+    friend class TCustomSortListView;
 };
 
 class TCustomSortListView : public QTreeWidget {
@@ -232,6 +236,9 @@ private:
     void sortWithEvents(int Column, bool Ascending, const std::function<void()>& Sort);
     void sortAll();
     void sortItems(QList<QTreeWidgetItem*>& items) const;
+    // The list places of Rows (in memory order, with their places) in their sorted order.
+    std::vector<std::uint32_t> sortOrder(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows) const;
+    static bool rankRows(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows, const std::vector<std::uint32_t>& Order);
     void buildArrows();
     // Makes Column the one with the arrow.
     void markArrowColumn(int Column);
