@@ -394,6 +394,15 @@ RowsByAddress rowsInMemoryOrder(const QList<QTreeWidgetItem*>& items)
     return rows;
 }
 
+// The inverse of Order: where each row goes.
+std::vector<std::uint32_t> placesOf(const std::vector<std::uint32_t>& order)
+{
+    std::vector<std::uint32_t> place(order.size());
+    for (std::size_t at = 0; at < order.size(); ++at)
+        place[order[at]] = std::uint32_t(at);
+    return place;
+}
+
 void prepareInMemoryOrder(RowsByAddress& rows, const std::function<void(QTreeWidgetItem*, int)>& prepare)
 {
     inMemoryOrder(rows);
@@ -487,7 +496,7 @@ TCustomSortListView::~TCustomSortListView()
 
 // --- TSortListItem
 
-TSortListItem::TSortListItem(const std::vector<std::string_view>& Texts) : QTreeWidgetItem(Type)
+TSortListItem::TSortListItem(std::initializer_list<std::string_view> Texts) : QTreeWidgetItem(Type)
 {
     std::size_t size = 0;
     for (std::string_view text : Texts)
@@ -496,9 +505,10 @@ TSortListItem::TSortListItem(const std::vector<std::string_view>& Texts) : QTree
     // Room for the row's number, which is written in later.
     texts_.reserve(EndSize * Texts.size() + size + 7);
     texts_.resize(EndSize * Texts.size());
-    for (std::size_t c = 0; c < Texts.size(); ++c) {
-        texts_ += Texts[c];
-        setEnd(int(c), texts_.size() - EndSize * Texts.size());
+    int c = 0;
+    for (std::string_view text : Texts) {
+        texts_ += text;
+        setEnd(c++, texts_.size() - EndSize * Texts.size());
     }
 }
 
@@ -747,19 +757,26 @@ int TCustomSortListView::compareByEvent(QTreeWidgetItem* a, QTreeWidgetItem* b) 
     return result * DirectionFactor;
 }
 
-void TCustomSortListView::sortItems(QList<QTreeWidgetItem*>& items) const
+void TCustomSortListView::sortItems(QList<QTreeWidgetItem*>& items, RowsByAddress* placed) const
 {
     if (OnSortItems) {
         std::stable_sort(items.begin(), items.end(),
                          [this](QTreeWidgetItem* a, QTreeWidgetItem* b) { return compareByEvent(a, b) < 0; });
         return;
     }
-    const std::vector<std::uint32_t> order = sortOrder(rowsInMemoryOrder(items));
+    RowsByAddress rows = rowsInMemoryOrder(items);
+    const std::vector<std::uint32_t> order = sortOrder(rows);
     QList<QTreeWidgetItem*> sorted;
     sorted.reserve(items.size());
     for (std::uint32_t row : order)
         sorted.append(items[qsizetype(row)]);
     items.swap(sorted);
+    if (placed) {
+        const std::vector<std::uint32_t> place = placesOf(order);
+        for (auto& row : rows)
+            row.second = int(place[std::size_t(row.second)]);
+        placed->swap(rows);
+    }
 }
 
 std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& rows) const
@@ -809,9 +826,7 @@ bool TCustomSortListView::rankRows(const RowsByAddress& rows, const std::vector<
     for (const auto& row : rows)
         if (row.first->type() != TSortListItem::Type)
             return false;
-    std::vector<std::uint32_t> place(order.size());
-    for (std::size_t at = 0; at < order.size(); ++at)
-        place[order[at]] = std::uint32_t(at);
+    const std::vector<std::uint32_t> place = placesOf(order);
     for (const auto& [item, row] : rows)
         static_cast<TSortListItem*>(item)->rank_ = place[std::size_t(row)];
     return true;
@@ -901,12 +916,14 @@ void TCustomSortListView::AddSortedItems(QList<QTreeWidgetItem*> Items, int Colu
         }
         return;
     }
-    sortWithEvents(Column, Ascending, [this, &Items] { sortItems(Items); });
+    // The sort leaves the rows in memory order with their new places, ready for Prepare.
+    RowsByAddress placed;
+    sortWithEvents(Column, Ascending, [this, &Items, &placed] { sortItems(Items, &placed); });
     if (Prepare) {
-        RowsByAddress rows(static_cast<std::size_t>(Items.size()));
-        for (qsizetype i = 0; i < Items.size(); ++i)
-            rows[std::size_t(i)] = {Items[i], int(i)};
-        prepareInMemoryOrder(rows, Prepare);
+        if (placed.size() != std::size_t(Items.size()))  // not sorted after all
+            placed = rowsInMemoryOrder(Items);
+        for (const auto& [item, row] : placed)
+            Prepare(item, row);
     }
     addTopLevelItems(Items);
 }

@@ -21,6 +21,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -72,7 +73,7 @@ int SortCompareTexts(const std::string& A, const std::string& B, TAutoSortStyle 
 class TSortListItem : public QTreeWidgetItem {
 public:
     static constexpr int Type = QTreeWidgetItem::UserType + 1;
-    explicit TSortListItem(const std::vector<std::string_view>& Texts);
+    explicit TSortListItem(std::initializer_list<std::string_view> Texts);
     // A plain item's copy does not keep its type, and every reader of the texts goes by the
     // type: the copy is made as a row of this kind and takes the rest as a plain copy would.
     TSortListItem(const TSortListItem& Other);
@@ -235,7 +236,9 @@ private:
     // SortOnColumn's state and events around Sort.
     void sortWithEvents(int Column, bool Ascending, const std::function<void()>& Sort);
     void sortAll();
-    void sortItems(QList<QTreeWidgetItem*>& items) const;
+    // Sorts Items; Placed, when given, receives the rows in memory order with their new places.
+    void sortItems(QList<QTreeWidgetItem*>& items,
+                   std::vector<std::pair<QTreeWidgetItem*, int>>* placed = nullptr) const;
     // The list places of Rows (in memory order, with their places) in their sorted order.
     std::vector<std::uint32_t> sortOrder(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows) const;
     static bool rankRows(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows, const std::vector<std::uint32_t>& Order);
