@@ -779,7 +779,7 @@ void TCustomSortListView::sortItems(QList<QTreeWidgetItem*>& items, RowsByAddres
     }
 }
 
-std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& rows) const
+std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& rows, bool* textRows) const
 {
     // Each text is read once, not at every comparison: music lists run to tens of thousands
     // of rows. The rows are read in the order they lie in memory; the keys go one after
@@ -794,7 +794,9 @@ std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& r
     readings.reserve(n);
     std::vector<SortEntry> entries(n);
     bool valued = false;  // some text reads as a date or a number
+    bool texts = true;    // every row is a TSortListItem
     for (const auto& [item, row] : rows) {
+        texts = texts && item->type() == TSortListItem::Type;
         readings.push_back(item->type() == TSortListItem::Type
                                ? readForSort(static_cast<const TSortListItem*>(item)->Text(SortColumnIndex + 1),
                                              autoSortStyle_, keys)
@@ -808,6 +810,8 @@ std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& r
         e.number = r.number.has_value();
         valued = valued || e.date || e.number;
     }
+    if (textRows)
+        *textRows = texts;
     if (valued)
         sortByReadings(entries, readings, keys, DirectionFactor);
     else
@@ -818,18 +822,14 @@ std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& r
     return order;
 }
 
-// Gives every row its place in Order (the rows' list places, sorted) as its rank, if all are
-// text rows. The rows are visited in memory order, which also brings them into the caches
-// for Qt's sort by these ranks.
-bool TCustomSortListView::rankRows(const RowsByAddress& rows, const std::vector<std::uint32_t>& order)
+// Gives every row (all of them TSortListItem) its place in Order (the rows' list places,
+// sorted) as its rank. The rows are visited in memory order, which also brings them into the
+// caches for Qt's sort by these ranks.
+void TCustomSortListView::rankRows(const RowsByAddress& rows, const std::vector<std::uint32_t>& order)
 {
-    for (const auto& row : rows)
-        if (row.first->type() != TSortListItem::Type)
-            return false;
     const std::vector<std::uint32_t> place = placesOf(order);
     for (const auto& [item, row] : rows)
         static_cast<TSortListItem*>(item)->rank_ = place[std::size_t(row)];
-    return true;
 }
 
 void TCustomSortListView::sortAll()
@@ -844,8 +844,10 @@ void TCustomSortListView::sortAll()
     const int scrolled = verticalScrollBar()->value();
     if (!OnSortItems) {
         const RowsByAddress rows = rowsInMemoryOrder(items);
-        const std::vector<std::uint32_t> order = sortOrder(rows);
-        if (rankRows(rows, order)) {
+        bool textRows = false;
+        const std::vector<std::uint32_t> order = sortOrder(rows, &textRows);
+        if (textRows) {
+            rankRows(rows, order);
             // Qt moves the rows within the list by their ranks, in one change of its layout
             // that keeps the selection and the focus with their rows.
             TSortListItem::ranked_ = true;

@@ -239,9 +239,11 @@ private:
     // Sorts Items; Placed, when given, receives the rows in memory order with their new places.
     void sortItems(QList<QTreeWidgetItem*>& items,
                    std::vector<std::pair<QTreeWidgetItem*, int>>* placed = nullptr) const;
-    // The list places of Rows (in memory order, with their places) in their sorted order.
-    std::vector<std::uint32_t> sortOrder(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows) const;
-    static bool rankRows(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows, const std::vector<std::uint32_t>& Order);
+    // The list places of Rows (in memory order, with their places) in their sorted order;
+    // TextRows, when given, tells whether every row is a TSortListItem.
+    std::vector<std::uint32_t> sortOrder(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows,
+                                         bool* TextRows = nullptr) const;
+    static void rankRows(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows, const std::vector<std::uint32_t>& Order);
     void buildArrows();
     // Makes Column the one with the arrow.
     void markArrowColumn(int Column);
