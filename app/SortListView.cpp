@@ -1,10 +1,12 @@
 #include "app/SortListView.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 
 #include <QApplication>
 #include <QDate>
@@ -262,6 +264,117 @@ int compareReadings(const TSortReading& a, const TSortReading& b, const collate:
 
 namespace {
 
+// A row as the list's sort moves it: the first bytes of its key, its place in the list and
+// the number of its key and reading.
+struct SortEntry {
+    static constexpr std::size_t MaxRows = std::size_t(1) << 30;
+    std::uint64_t head;  // the key's first 8 bytes, big-endian, zero-padded
+    std::uint32_t row;
+    std::uint32_t key : 30;
+    std::uint32_t date : 1;    // the text reads as a date or time
+    std::uint32_t number : 1;  // the text reads as a number
+};
+
+// Keys hold no zero byte, so a key shorter than 8 bytes padded with zeros still sorts before
+// every longer key it begins.
+std::uint64_t keyHead(std::string_view key)
+{
+    std::uint64_t head = 0;
+    for (std::size_t b = 0; b < 8; ++b)
+        head = (head << 8) | (b < key.size() ? std::uint8_t(key[b]) : 0);
+    return head;
+}
+
+// The 8 bytes of a key from Offset on, as keyHead reads the first.
+std::uint64_t keyHeadAt(std::string_view key, std::size_t offset)
+{
+    return keyHead(offset < key.size() ? key.substr(offset) : std::string_view{});
+}
+
+// Sorts entries by their heads (largest first when Descending), keeping the order of equal
+// heads: a radix sort, byte by byte from the last, over Buffer (as long as the entries); the
+// bytes that all heads share are skipped. Short runs go to a merge sort instead.
+void sortByHeads(SortEntry* first, SortEntry* last, SortEntry* buffer, bool descending)
+{
+    const auto n = std::size_t(last - first);
+    const auto headOf = [descending](const SortEntry& e) { return descending ? ~e.head : e.head; };
+    if (n < 256) {
+        std::stable_sort(first, last, [&](const SortEntry& a, const SortEntry& b) { return headOf(a) < headOf(b); });
+        return;
+    }
+    std::vector<std::array<std::size_t, 256>> counts(8, std::array<std::size_t, 256>{});
+    for (const SortEntry* e = first; e != last; ++e) {
+        const std::uint64_t h = headOf(*e);
+        for (int b = 0; b < 8; ++b)
+            ++counts[std::size_t(b)][(h >> (8 * b)) & 0xFF];
+    }
+    SortEntry* from = first;
+    SortEntry* to = buffer;
+    for (int b = 0; b < 8; ++b) {
+        std::array<std::size_t, 256>& count = counts[std::size_t(b)];
+        if (count[(headOf(*first) >> (8 * b)) & 0xFF] == n)
+            continue;  // every head has this byte
+        std::size_t at = 0;
+        for (std::size_t& c : count) {
+            const std::size_t k = c;
+            c = at;
+            at += k;
+        }
+        for (const SortEntry* e = from; e != from + n; ++e)
+            to[count[(headOf(*e) >> (8 * b)) & 0xFF]++] = *e;
+        std::swap(from, to);
+    }
+    if (from != first)
+        std::copy(from, from + n, first);
+}
+
+// Texts alone sort by their keys, equal keys keeping the rows' order. The entries (in the
+// rows' order) are sorted by their heads; each run of equal heads is then sorted again by the
+// next 8 bytes of its keys, and so on: every key is read once for every 8 bytes it shares
+// with another, never at a comparison.
+void sortByKeys(std::vector<SortEntry>& entries, const collate::SortKeys& keys, int direction)
+{
+    std::vector<SortEntry> buffer(entries.size());
+    struct Run {
+        std::size_t begin, end;
+        std::size_t offset;  // where in the keys the entries' heads were read
+    };
+    std::vector<Run> runs{{0, entries.size(), 0}};
+    while (!runs.empty()) {
+        const Run run = runs.back();
+        runs.pop_back();
+        if (run.offset > 0)
+            for (std::size_t i = run.begin; i < run.end; ++i)
+                entries[i].head = keyHeadAt(keys.key(entries[i].key), run.offset);
+        sortByHeads(entries.data() + run.begin, entries.data() + run.end, buffer.data(), direction < 0);
+        for (std::size_t from = run.begin; from < run.end;) {
+            std::size_t to = from + 1;
+            while (to < run.end && entries[to].head == entries[from].head)
+                ++to;
+            // A head that ends in a zero byte ends its keys: the run's keys are equal.
+            if (to - from > 1 && (entries[from].head & 0xFF) != 0)
+                runs.push_back({from, to, run.offset + 8});
+            from = to;
+        }
+    }
+}
+
+// Dates beside dates and numbers beside numbers go by their values, all else by its key: an
+// order that need not be transitive, and so one that only the same merging of the same rows
+// gives again.
+void sortByReadings(std::vector<SortEntry>& entries, const std::vector<TSortReading>& readings,
+                    const collate::SortKeys& keys, int direction)
+{
+    std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
+        int c;
+        if ((a.date && b.date) || (a.number && b.number) || a.head == b.head)
+            c = compareReadings(readings[a.key], readings[b.key], keys);
+        else
+            c = a.head < b.head ? -1 : 1;
+        return c * direction < 0;
+    });
+}
+
 // Rows with their places in the list.
 using RowsByAddress = std::vector<std::pair<QTreeWidgetItem*, int>>;
 
@@ -270,6 +383,24 @@ using RowsByAddress = std::vector<std::pair<QTreeWidgetItem*, int>>;
 void inMemoryOrder(RowsByAddress& rows)
 {
     std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return std::less<>()(a.first, b.first); });
+}
+
+RowsByAddress rowsInMemoryOrder(const QList<QTreeWidgetItem*>& items)
+{
+    RowsByAddress rows(std::size_t(items.size()));
+    for (qsizetype i = 0; i < items.size(); ++i)
+        rows[std::size_t(i)] = {items[i], int(i)};
+    inMemoryOrder(rows);
+    return rows;
+}
+
+// The inverse of Order: where each row goes.
+std::vector<std::uint32_t> placesOf(const std::vector<std::uint32_t>& order)
+{
+    std::vector<std::uint32_t> place(order.size());
+    for (std::size_t at = 0; at < order.size(); ++at)
+        place[order[at]] = std::uint32_t(at);
+    return place;
 }
 
 void prepareInMemoryOrder(RowsByAddress& rows, const std::function<void(QTreeWidgetItem*, int)>& prepare)
@@ -365,7 +496,7 @@ TCustomSortListView::~TCustomSortListView()
 
 // --- TSortListItem
 
-TSortListItem::TSortListItem(const std::vector<std::string_view>& Texts) : QTreeWidgetItem(Type)
+TSortListItem::TSortListItem(std::initializer_list<std::string_view> Texts) : QTreeWidgetItem(Type)
 {
     std::size_t size = 0;
     for (std::string_view text : Texts)
@@ -374,9 +505,10 @@ TSortListItem::TSortListItem(const std::vector<std::string_view>& Texts) : QTree
     // Room for the row's number, which is written in later.
     texts_.reserve(EndSize * Texts.size() + size + 7);
     texts_.resize(EndSize * Texts.size());
-    for (std::size_t c = 0; c < Texts.size(); ++c) {
-        texts_ += Texts[c];
-        setEnd(int(c), texts_.size() - EndSize * Texts.size());
+    int c = 0;
+    for (std::string_view text : Texts) {
+        texts_ += text;
+        setEnd(c++, texts_.size() - EndSize * Texts.size());
     }
 }
 
@@ -424,6 +556,15 @@ void TSortListItem::SetTextQuietly(int Column, std::string_view Text)
     texts_.replace(EndSize * std::size_t(count_) + begin, oldSize, Text);
     for (int c = Column; c < count_; ++c)
         setEnd(c, end(c) + Text.size() - oldSize);
+}
+
+bool TSortListItem::ranked_ = false;
+
+bool TSortListItem::operator<(const QTreeWidgetItem& other) const
+{
+    if (ranked_)
+        return rank_ < static_cast<const TSortListItem&>(other).rank_;
+    return QTreeWidgetItem::operator<(other);
 }
 
 QVariant TSortListItem::data(int column, int role) const
@@ -616,76 +757,130 @@ int TCustomSortListView::compareByEvent(QTreeWidgetItem* a, QTreeWidgetItem* b) 
     return result * DirectionFactor;
 }
 
-void TCustomSortListView::sortItems(QList<QTreeWidgetItem*>& items) const
+void TCustomSortListView::sortItems(QList<QTreeWidgetItem*>& items, RowsByAddress* placed) const
 {
     if (OnSortItems) {
         std::stable_sort(items.begin(), items.end(),
                          [this](QTreeWidgetItem* a, QTreeWidgetItem* b) { return compareByEvent(a, b) < 0; });
         return;
     }
-    // Each text is read once, not at every comparison: music lists run to thousands of rows.
-    // The rows are read in the order they lie in memory; the keys go one after another into
-    // one arena, and the sort moves small entries that start with the first bytes of their
-    // key, so that most comparisons look at nothing else.
-    const auto n = std::size_t(items.size());
-    RowsByAddress byAddress(n);
-    for (std::size_t i = 0; i < n; ++i)
-        byAddress[i] = {items[qsizetype(i)], int(i)};
-    inMemoryOrder(byAddress);
-    struct Entry {
-        std::uint64_t head;  // the key's first 8 bytes, big-endian, zero-padded
-        std::uint32_t row;
-        TSortReading reading;
-    };
+    RowsByAddress rows = rowsInMemoryOrder(items);
+    const std::vector<std::uint32_t> order = sortOrder(rows);
+    QList<QTreeWidgetItem*> sorted;
+    sorted.reserve(items.size());
+    for (std::uint32_t row : order)
+        sorted.append(items[qsizetype(row)]);
+    items.swap(sorted);
+    if (placed) {
+        const std::vector<std::uint32_t> place = placesOf(order);
+        for (auto& row : rows)
+            row.second = int(place[std::size_t(row.second)]);
+        placed->swap(rows);
+    }
+}
+
+std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& rows, bool* textRows) const
+{
+    // Each text is read once, not at every comparison: music lists run to tens of thousands
+    // of rows. The rows are read in the order they lie in memory; the keys go one after
+    // another into one arena, and the sort moves 16-byte entries that start with the first
+    // bytes of their key, so that most comparisons look at nothing else.
+    const std::size_t n = rows.size();
+    if (n >= SortEntry::MaxRows)
+        throw std::length_error("too many rows to sort");
     collate::SortKeys keys;
     keys.reserve(n, n * 48);
-    std::vector<Entry> entries(n);
-    for (const auto& [item, row] : byAddress) {
-        const TSortReading reading =
-            item->type() == TSortListItem::Type
-                ? readForSort(static_cast<const TSortListItem*>(item)->Text(SortColumnIndex + 1), autoSortStyle_, keys)
-                : readForSort(ColumnText(item, SortColumnIndex), autoSortStyle_, keys);
-        entries[std::size_t(row)] = {0, std::uint32_t(row), reading};
+    std::vector<TSortReading> readings;
+    readings.reserve(n);
+    std::vector<SortEntry> entries(n);
+    bool valued = false;  // some text reads as a date or a number
+    bool texts = true;    // every row is a TSortListItem
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto& [item, row] = rows[i];
+        // The rows lie apart among other blocks, too far for the processor to see where the
+        // next one is: each is fetched while the collator works on the rows before it, and
+        // its texts once the row itself has come.
+        if (i + 8 < n) {
+            const char* ahead = reinterpret_cast<const char*>(rows[i + 8].first);
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(ahead + sizeof(TSortListItem) - 1);
+        }
+        if (i + 4 < n && rows[i + 4].first->type() == TSortListItem::Type)
+            __builtin_prefetch(static_cast<const TSortListItem*>(rows[i + 4].first)->texts_.data());
+        texts = texts && item->type() == TSortListItem::Type;
+        readings.push_back(item->type() == TSortListItem::Type
+                               ? readForSort(static_cast<const TSortListItem*>(item)->Text(SortColumnIndex + 1),
+                                             autoSortStyle_, keys)
+                               : readForSort(ColumnText(item, SortColumnIndex), autoSortStyle_, keys));
+        const TSortReading& r = readings.back();
+        SortEntry& e = entries[std::size_t(row)];
+        e.head = keyHead(keys.key(r.key));
+        e.row = std::uint32_t(row);
+        e.key = std::uint32_t(r.key) & (SortEntry::MaxRows - 1);
+        e.date = r.date.has_value();
+        e.number = r.number.has_value();
+        valued = valued || e.date || e.number;
     }
-    for (Entry& e : entries) {
-        const std::string_view key = keys.key(e.reading.key);
-        for (std::size_t b = 0; b < 8; ++b)
-            e.head = (e.head << 8) | (b < key.size() ? std::uint8_t(key[b]) : 0);
-    }
-    const int direction = DirectionFactor;
-    std::stable_sort(entries.begin(), entries.end(), [&keys, direction](const Entry& a, const Entry& b) {
-        int c;
-        if ((a.reading.date && b.reading.date) || (a.reading.number && b.reading.number) || a.head == b.head)
-            c = compareReadings(a.reading, b.reading, keys);
-        else
-            c = a.head < b.head ? -1 : 1;
-        return c * direction < 0;
-    });
-    QList<QTreeWidgetItem*> sorted;
-    sorted.reserve(qsizetype(n));
-    for (const Entry& e : entries)
-        sorted.append(items[qsizetype(e.row)]);
-    items.swap(sorted);
+    if (textRows)
+        *textRows = texts;
+    if (valued)
+        sortByReadings(entries, readings, keys, DirectionFactor);
+    else
+        sortByKeys(entries, keys, DirectionFactor);
+    std::vector<std::uint32_t> order(n);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = entries[i].row;
+    return order;
+}
+
+// Gives every row (all of them TSortListItem) its place in Order (the rows' list places,
+// sorted) as its rank. The rows are visited in memory order, which also brings them into the
+// caches for Qt's sort by these ranks.
+void TCustomSortListView::rankRows(const RowsByAddress& rows, const std::vector<std::uint32_t>& order)
+{
+    const std::vector<std::uint32_t> place = placesOf(order);
+    for (const auto& [item, row] : rows)
+        static_cast<TSortListItem*>(item)->rank_ = place[std::size_t(row)];
 }
 
 void TCustomSortListView::sortAll()
 {
-    QTreeWidgetItem* current = currentItem();
-    std::vector<QTreeWidgetItem*> selected;
-    for (QTreeWidgetItem* i : selectedItems())
-        selected.push_back(i);
-    // Sorted before they are taken out: reading the rows for the sort brings them into the
-    // caches, where taking them out and putting them back in their new order finds them.
     QTreeWidgetItem* root = invisibleRootItem();
     QList<QTreeWidgetItem*> items;
     items.reserve(root->childCount());
     for (int i = 0; i < root->childCount(); ++i)
         items.append(root->child(i));
-    sortItems(items);
-    (void)root->takeChildren();
     // The rows are reordered under a list that stays where it was scrolled; Qt would
     // otherwise scroll to wherever the focused row landed.
     const int scrolled = verticalScrollBar()->value();
+    if (!OnSortItems) {
+        const RowsByAddress rows = rowsInMemoryOrder(items);
+        bool textRows = false;
+        const std::vector<std::uint32_t> order = sortOrder(rows, &textRows);
+        if (textRows) {
+            rankRows(rows, order);
+            // Qt moves the rows within the list by their ranks, in one change of its layout
+            // that keeps the selection and the focus with their rows.
+            TSortListItem::ranked_ = true;
+            root->sortChildren(0, Qt::AscendingOrder);
+            TSortListItem::ranked_ = false;
+            verticalScrollBar()->setValue(scrolled);
+            return;
+        }
+        QList<QTreeWidgetItem*> sorted;
+        sorted.reserve(items.size());
+        for (std::uint32_t row : order)
+            sorted.append(items[qsizetype(row)]);
+        items.swap(sorted);
+    } else {
+        sortItems(items);
+    }
+    // Rows of other kinds are taken out and put back in their new order.
+    QTreeWidgetItem* current = currentItem();
+    std::vector<QTreeWidgetItem*> selected;
+    for (QTreeWidgetItem* i : selectedItems())
+        selected.push_back(i);
+    (void)root->takeChildren();
     addTopLevelItems(items);
     for (QTreeWidgetItem* i : selected)
         i->setSelected(true);
@@ -734,12 +929,14 @@ void TCustomSortListView::AddSortedItems(QList<QTreeWidgetItem*> Items, int Colu
         }
         return;
     }
-    sortWithEvents(Column, Ascending, [this, &Items] { sortItems(Items); });
+    // The sort leaves the rows in memory order with their new places, ready for Prepare.
+    RowsByAddress placed;
+    sortWithEvents(Column, Ascending, [this, &Items, &placed] { sortItems(Items, &placed); });
     if (Prepare) {
-        RowsByAddress rows(static_cast<std::size_t>(Items.size()));
-        for (qsizetype i = 0; i < Items.size(); ++i)
-            rows[std::size_t(i)] = {Items[i], int(i)};
-        prepareInMemoryOrder(rows, Prepare);
+        if (placed.size() != std::size_t(Items.size()))  // not sorted after all
+            placed = rowsInMemoryOrder(Items);
+        for (const auto& [item, row] : placed)
+            Prepare(item, row);
     }
     addTopLevelItems(Items);
 }

@@ -21,6 +21,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -72,7 +73,7 @@ int SortCompareTexts(const std::string& A, const std::string& B, TAutoSortStyle 
 class TSortListItem : public QTreeWidgetItem {
 public:
     static constexpr int Type = QTreeWidgetItem::UserType + 1;
-    explicit TSortListItem(const std::vector<std::string_view>& Texts);
+    explicit TSortListItem(std::initializer_list<std::string_view> Texts);
     // A plain item's copy does not keep its type, and every reader of the texts goes by the
     // type: the copy is made as a row of this kind and takes the rest as a plain copy would.
     TSortListItem(const TSortListItem& Other);
@@ -88,6 +89,7 @@ public:
     QVariant data(int column, int role) const override;
     void setData(int column, int role, const QVariant& value) override;
     QTreeWidgetItem* clone() const override { return new TSortListItem(*this); }
+    bool operator<(const QTreeWidgetItem& other) const override;
 
 private:
     static constexpr std::size_t EndSize = sizeof(std::uint32_t);
@@ -98,6 +100,9 @@ private:
     // block for the row.
     std::string texts_;
     int count_ = 0;
+    std::uint32_t rank_ = 0;
+    static bool ranked_;
+    friend class TCustomSortListView;
 };
 
 class TCustomSortListView : public QTreeWidget {
@@ -231,7 +236,14 @@ private:
     // SortOnColumn's state and events around Sort.
     void sortWithEvents(int Column, bool Ascending, const std::function<void()>& Sort);
     void sortAll();
-    void sortItems(QList<QTreeWidgetItem*>& items) const;
+    // Sorts Items; Placed, when given, receives the rows in memory order with their new places.
+    void sortItems(QList<QTreeWidgetItem*>& items,
+                   std::vector<std::pair<QTreeWidgetItem*, int>>* placed = nullptr) const;
+    // The list places of Rows (in memory order, with their places) in their sorted order;
+    // TextRows, when given, tells whether every row is a TSortListItem.
+    std::vector<std::uint32_t> sortOrder(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows,
+                                         bool* TextRows = nullptr) const;
+    static void rankRows(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows, const std::vector<std::uint32_t>& Order);
     void buildArrows();
     // Makes Column the one with the arrow.
     void markArrowColumn(int Column);

@@ -347,6 +347,82 @@ TEST(SortListView, LongListsSortInTheJapaneseCollationOrderBothWays)
     EXPECT_EQ(list.column(1), expected(false));
 }
 
+// Rows of TSortListItem, clicked column after column in both directions, come in the order
+// that a plain stable sort by SortCompareTexts gives the rows in their order before each
+// click: ties keep their places, keys that share their first 8 or 16 bytes (or end there)
+// part where they differ, kana, kanji, case and empty titles collate as they always have. A
+// second list whose titles include numbers sorts as that merging of the same rows does.
+TEST(SortListView, LongListsSortAsAStableSortByTheComparison)
+{
+    const char* starts[] = {"", "Summer Night", "summer night", "SUMMER NIGHTS", "夏の夜", "ナツノヨル", "なつのよる",
+                            "夏の夜の夢", "Ｓｕｍｍｅｒ", "abcdefgh", "abcdefghabcdefgh"};
+    const char* ends[] = {"", " a", "A", "b", "ß", "ss", "あ", "ア", "ｱ", "Ä", "é", "桜", "櫻", "abcdefgh"};
+    const char* numbers[] = {"10 Songs", "9 Lives", "10cc", "1,000", "2 Become 1", "-5", ".5"};
+    for (const bool withNumbers : {false, true}) {
+        SCOPED_TRACE(withNumbers ? "with numbers" : "texts alone");
+        MusicList m;
+        m.list.clear();
+        std::mt19937 rng(withNumbers ? 11 : 7);
+        std::vector<std::pair<std::string, std::string>> rows;  // title, row id
+        QList<QTreeWidgetItem*> items;
+        for (int i = 0; i < 1500; ++i) {
+            std::string t = std::string(starts[rng() % std::size(starts)]) + ends[rng() % std::size(ends)];
+            if (withNumbers && rng() % 4 == 0)
+                t = numbers[rng() % std::size(numbers)];
+            rows.emplace_back(t, std::to_string(i));
+            items.append(new TSortListItem({"", "", t, rows.back().second}));
+        }
+        m.list.addTopLevelItems(items);
+        const auto expectOrder = [&](int column, bool ascending) {
+            std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
+                const int c = column == 2 ? SortCompareTexts(a.first, b.first, assSmart)
+                                          : SortCompareTexts(a.second, b.second, assSmart);
+                return (ascending ? c : -c) < 0;
+            });
+            Texts ids;
+            for (const auto& r : rows)
+                ids.push_back(r.second);
+            EXPECT_EQ(m.column(2), ids) << "column " << column << (ascending ? " up" : " down");
+        };
+        for (const int column : {2, 2, 3, 2, 2}) {
+            m.list.ColumnClick(column);
+            expectOrder(column, m.list.CurrentSortAscending());
+        }
+    }
+}
+
+// Text rows are reordered in place: the same rows, still selected and focused, under a list
+// that stays where it was scrolled.
+TEST(SortListView, SortingTextRowsKeepsTheRowsSelectionFocusAndScroll)
+{
+    MusicList m;
+    m.list.clear();
+    m.list.SetStyle(lvStandard);
+    m.list.show();
+    QList<QTreeWidgetItem*> items;
+    for (int i = 0; i < 300; ++i)
+        items.append(new TSortListItem({"", "", "Title " + std::to_string((i * 7919) % 300), ""}));
+    m.list.addTopLevelItems(items);
+    QTreeWidgetItem* picked = items[17];
+    items[42]->setSelected(true);
+    m.list.setCurrentItem(picked, 0, QItemSelectionModel::Select);
+    QCoreApplication::processEvents();
+    m.list.verticalScrollBar()->setValue(40);
+    m.list.ColumnClick(2);
+    EXPECT_EQ(m.list.Count(), 300);
+    EXPECT_EQ(m.list.verticalScrollBar()->value(), 40);
+    EXPECT_EQ(m.list.currentItem(), picked);
+    EXPECT_EQ(m.list.selectedItems().size(), 2);
+    EXPECT_TRUE(picked->isSelected());
+    EXPECT_TRUE(items[42]->isSelected());
+    EXPECT_EQ(m.list.Item(0), items[0]);  // "Title 0"
+    EXPECT_EQ(m.list.indexOfTopLevelItem(picked),
+              int(std::count_if(items.begin(), items.end(), [&](QTreeWidgetItem* i) {
+                  return SortCompareTexts(TCustomSortListView::ColumnText(i, 1),
+                                          TCustomSortListView::ColumnText(picked, 1), assSmart) < 0;
+              })));
+}
+
 TEST(SortListView, TextItemsReadAndChangeAsPlainItems)
 {
     TSortListItem item({"caption", "", "タイトル"});
