@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <unordered_map>
 #include <vector>
@@ -1153,7 +1154,21 @@ void TCanvas::DrawImage(const QImage& src, const TRect& srcRect, const TRect& de
     const uint32_t pat = uint32_t(ColorToRGB(brush_.Color()));
     const bool plain32 = r.img->format() == QImage::Format_RGB32 || r.img->format() == QImage::Format_ARGB32;
     if (copyMode_ == cmSrcCopy && !keyed && !r.complex && plain32) {
-        // Straight copies (most picture draws), row by row.
+        // Straight copies (most picture draws), row by row. A scaled row takes its source
+        // columns from a table made once, and a row that repeats the one above (an
+        // enlargement) is copied from it whole.
+        std::vector<int32_t> cols;
+        bool allCols = true;
+        if (sw != dw) {
+            cols.resize(size_t(box.width()));
+            for (int x = box.left(); x <= box.right(); ++x) {
+                const int64_t sx = srcRect.Left + ((2 * (x - dest.Left) + 1) * sw) / (2 * dw);
+                const bool inside = sx >= 0 && sx < rgb.width();
+                cols[size_t(x - box.left())] = inside ? int32_t(sx) : -1;
+                allCols = allCols && inside;
+            }
+        }
+        int64_t lastSy = -1;
         for (int y = box.top(); y <= box.bottom(); ++y) {
             const int64_t sy = srcRect.Top + ((2 * (y - dest.Top) + 1) * sh) / (2 * dh);
             if (sy < 0 || sy >= rgb.height())
@@ -1169,11 +1184,16 @@ void TCanvas::DrawImage(const QImage& src, const TRect& srcRect, const TRect& de
                     out[x] = line[x + shift] | 0xFF000000u;
                 continue;
             }
-            for (int x = box.left(); x <= box.right(); ++x) {
-                const int64_t sx = srcRect.Left + ((2 * (x - dest.Left) + 1) * sw) / (2 * dw);
-                if (sx >= 0 && sx < rgb.width())
-                    out[x] = line[sx] | 0xFF000000u;
+            if (allCols && sy == lastSy && y > box.top()) {
+                const QRgb* above = reinterpret_cast<const QRgb*>(r.img->constScanLine(y - 1));
+                std::memcpy(out + box.left(), above + box.left(), size_t(box.width()) * sizeof(QRgb));
+                continue;
             }
+            lastSy = sy;
+            const int32_t* col = cols.data() - box.left();
+            for (int x = box.left(); x <= box.right(); ++x)
+                if (col[x] >= 0)
+                    out[x] = line[col[x]] | 0xFF000000u;
         }
         Changed();
         return;

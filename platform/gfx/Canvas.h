@@ -132,8 +132,8 @@ public:
     // source pixels equal to `transparentKey` (unless clNone) are skipped.
     virtual void DrawImage(const QImage& src, const TRect& srcRect, const TRect& dest,
                            TColor transparentKey = clNone);
-    // Plays recorded vector commands (a metafile's), their frame stretched onto dest and
-    // clipped to it.
+    // Plays recorded vector commands (a metafile's), their frame stretched onto dest; what
+    // lies past the frame is drawn at the same scale (the canvas's own clip still holds).
     virtual void DrawPicture(const QPicture& picture, const TRect& frame, const TRect& dest);
 
     // Clipping: a rectangle or region in surface coordinates; ClipRect is the bounding box of

@@ -523,6 +523,38 @@ TEST(Canvas, OneToOneCopiesMatchTheScaledRule)
     EXPECT_EQ(big.at(6, 4), one.at(3, 2));
 }
 
+TEST(Canvas, ScaledCopiesTakeEachPixelFromTheNearestSourcePixel)
+{
+    // Enlargements repeat whole rows, so rows may be copied from the one above; a source
+    // rectangle reaching past the picture leaves those columns as they were, on every row.
+    QImage src(7, 5, QImage::Format_RGB32);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x)
+            src.setPixel(x, y, qRgb(30 * x + 3, 40 * y + 5, 9));
+    struct Case { TRect from, to; };
+    for (const Case& c : {Case{Rect(0, 0, 7, 5), Rect(-4, -3, 17, 14)},    // x3, off the top left
+                          Case{Rect(4, 1, 10, 5), Rect(1, 2, 19, 14)},     // past the right edge
+                          Case{Rect(0, 0, 7, 5), Rect(2, 1, 6, 4)}}) {     // reduced
+        Surface s(16, 12);
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x)
+                s.image.setPixel(x, y, qRgb(x, y, 200));
+        s.canvas.DrawImage(src, c.from, c.to);
+        const int64_t sw = c.from.Width(), sh = c.from.Height(), dw = c.to.Width(), dh = c.to.Height();
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x) {
+                TColor want = RGB(x, y, 200);
+                if (x >= c.to.Left && x < c.to.Right && y >= c.to.Top && y < c.to.Bottom) {
+                    const int64_t sx = c.from.Left + (2 * (x - c.to.Left) + 1) * sw / (2 * dw);
+                    const int64_t sy = c.from.Top + (2 * (y - c.to.Top) + 1) * sh / (2 * dh);
+                    if (sx < 7 && sy < 5)
+                        want = RGB(30 * sx + 3, 40 * sy + 5, 9);
+                }
+                ASSERT_EQ(s.at(x, y), want) << c.to.Left << ": " << x << "," << y;
+            }
+    }
+}
+
 TEST(Canvas, RecordingCanvasLogsCallsWithTheirState)
 {
     TRecordingCanvas c(10, 10);
