@@ -539,8 +539,9 @@ struct CanvasRaster {
         const auto& pattern = dashPattern(c.pen_.Style());
         const TColor color = penColor();
         const TPenMode mode = c.pen_.Mode();
+        const bool solid = pattern.size() == 1;
         walkClipped(x0, y0, x1, y1, includeEnd, visible, [&](int64_t x, int64_t y, int64_t step) {
-            if (patternOn(pattern, firstStep + step))
+            if (solid || patternOn(pattern, firstStep + step))
                 plot(x, y, color, mode);
         });
     }
@@ -764,12 +765,13 @@ void TCanvas::Polygon(std::span<const TPoint> pts, bool winding)
         } else {
             // The pattern runs on around the polygon; its gaps leave the fill (or nothing).
             const auto& pattern = dashPattern(pen_.Style());
+            const bool solid = pattern.size() == 1;
             int64_t step = 0;
             for (size_t i = 0; i < n; ++i) {
                 const TPoint& p0 = pts[i];
                 const TPoint& p1 = pts[(i + 1) % n];
                 walkClipped(p0.X, p0.Y, p1.X, p1.Y, false, m.box, [&](int64_t x, int64_t y, int64_t k) {
-                    if (patternOn(pattern, step + k))
+                    if (solid || patternOn(pattern, step + k))
                         m.mark(x, y, 2);
                 });
                 step += lineSteps(p0.X, p0.Y, p1.X, p1.Y, false);
