@@ -351,4 +351,14 @@ TEST(CanvasPenStyle, ClippingKeepsEachDotInItsPlace)
             EXPECT_GT(inked, 10) << style << " figure " << i;
         }
     }
+    // Figures far larger than the surface still draw their visible part, dotted.
+    const Picture huge = drawn([](TCanvas& c) {
+        c.Ellipse(-2000000000, 10, 2000000000, 2000000000);
+        c.Rectangle(-7, -2000000000, 40, 2000000000);
+        c.Arc(-2000000000, -2000000000, 2000000000, 30, -2000000000, 0, 2000000000, 0);
+    }, psDot);
+    const auto ink = huge.where(kPen);
+    for (const int y : {10, 29})
+        EXPECT_TRUE(ink.count({20, y}) + ink.count({23, y}) == 1) << y;
+    EXPECT_TRUE(ink.count({39, 20}) + ink.count({39, 23}) == 1);
 }
