@@ -171,10 +171,10 @@ void DrawDottedFrame(gfx::TCanvas& C, int Width, int Height, gfx::TColor Color)
 {
     C.Pen().SetStyle(gfx::psDot);
     C.Pen().SetColor(Color);
-    const int r = Width - 1, b = Height - 1;
-    C.MoveTo(0, 0);
-    for (const gfx::TPoint p : {gfx::TPoint{r, 0}, gfx::TPoint{r, b}, gfx::TPoint{0, b}, gfx::TPoint{0, 0}})
-        C.LineTo(p.X, p.Y);
+    const gfx::TBrushStyle brush = C.Brush().Style();
+    C.Brush().SetStyle(gfx::bsClear);
+    C.Rectangle(0, 0, Width, Height);
+    C.Brush().SetStyle(brush);
 }
 
 std::string TrackNumberText(int N)

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -93,23 +94,35 @@ uint32_t rop3(uint32_t rop, uint32_t p, uint32_t s, uint32_t d)
     return r & 0xFFFFFF;
 }
 
-// Walks the pixels of a line from (x0, y0) to (x1, y1), end point included or not.
+// Walks the pixels of the line from (x0, y0) to (x1, y1) that lie `kFrom` to `kTo` steps along
+// its major axis, giving each its step. The walk's state at `kFrom` is worked out rather than
+// stepped to (after k steps the minor axis has moved round(k * minor / major), halves
+// rounding up), so a part of a line covers exactly the pixels the whole line covers there.
 template <class Put>
-void bresenham(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeEnd, Put put)
+void bresenham(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t kFrom, int64_t kTo, Put put)
 {
-    const int64_t dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+    const int64_t dx = std::llabs(x1 - x0), dy = -std::llabs(y1 - y0);
     const int64_t sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    int64_t err = dx + dy;
-    while (true) {
-        if (x0 == x1 && y0 == y1) {
-            if (includeEnd)
-                put(x0, y0);
+    const int64_t major = std::max(dx, -dy), minor = std::min(dx, -dy);
+    kFrom = std::max<int64_t>(kFrom, 0);
+    kTo = std::min(kTo, major);
+    if (kFrom > kTo)
+        return;
+    const auto minorAt = [&](int64_t k) {
+        return major == 0 ? 0 : int64_t((__int128(2) * minor * k + major) / (__int128(2) * major));
+    };
+    const bool xMajor = dx >= -dy;
+    const int64_t i = xMajor ? kFrom : minorAt(kFrom);  // steps taken in x
+    const int64_t j = xMajor ? minorAt(kFrom) : kFrom;  // ... and in y
+    int64_t x = x0 + sx * i, y = y0 + sy * j;
+    int64_t err = int64_t(__int128(dx) * (1 + j) + __int128(dy) * (1 + i));
+    for (int64_t k = kFrom;; ++k) {
+        put(x, y, k);
+        if (k == kTo)
             return;
-        }
-        put(x0, y0);
         const int64_t e2 = 2 * err;
-        if (e2 >= dy) { err += dy; x0 += sx; }
-        if (e2 <= dx) { err += dx; y0 += sy; }
+        if (e2 >= dy) { err += dy; x += sx; }
+        if (e2 <= dx) { err += dx; y += sy; }
     }
 }
 
@@ -138,7 +151,9 @@ bool clipSegment(double x0, double y0, double x1, double y1, double xmin, double
 }
 
 // Walks a line clipped (in doubles, so any 32-bit coordinates work) to `box` grown by one
-// pixel; when the far end is clipped away the walk includes the last visible pixel.
+// pixel. The pixels walked and their steps from (x0, y0) along the major axis are those of the
+// whole line, whatever the clip cut off, so neither a line nor its dash pattern shifts where
+// it leaves the visible area.
 template <class Put>
 void walkClipped(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeEnd, const QRect& box,
                  Put put)
@@ -147,14 +162,160 @@ void walkClipped(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeEnd
     if (!clipSegment(double(x0), double(y0), double(x1), double(y1), box.left() - 1.0,
                      box.top() - 1.0, box.right() + 1.0, box.bottom() + 1.0, t0, t1))
         return;
-    const double dx = double(x1 - x0), dy = double(y1 - y0);
-    const int64_t sx = t0 > 0 ? std::llround(double(x0) + t0 * dx) : x0;
-    const int64_t sy = t0 > 0 ? std::llround(double(y0) + t0 * dy) : y0;
-    const bool endClipped = t1 < 1;
-    const int64_t ex = endClipped ? std::llround(double(x0) + t1 * dx) : x1;
-    const int64_t ey = endClipped ? std::llround(double(y0) + t1 * dy) : y1;
-    bresenham(sx, sy, ex, ey, includeEnd || endClipped, put);
+    // Steps [from, to] along the major axis cover the kept part, with a step to spare each side.
+    const int64_t major = std::max(std::llabs(x1 - x0), std::llabs(y1 - y0));
+    const int64_t from = t0 > 0 ? int64_t(std::floor(t0 * double(major))) - 1 : 0;
+    int64_t to = includeEnd ? major : major - 1;
+    if (t1 < 1)
+        to = std::min(to, int64_t(std::ceil(t1 * double(major))) + 1);
+    bresenham(x0, y0, x1, y1, from, to, put);
 }
+
+// Pixels along a line, its end point included or not.
+int64_t lineSteps(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeEnd)
+{
+    return std::max(std::llabs(x1 - x0), std::llabs(y1 - y0)) + (includeEnd ? 1 : 0);
+}
+
+bool patternOn(const std::vector<bool>& pattern, int64_t step)
+{
+    const int64_t n = int64_t(pattern.size());
+    return pattern[size_t(((step % n) + n) % n)];
+}
+
+// Where each pixel of a figure's 1-px outline lies along the outline, so that a styled pen's
+// pattern runs on around the whole figure, whatever part of it is visible. The figure is given
+// by its row spans; a pixel is on the outline when it ends its row's span or its neighbour
+// above or below is outside the figure, so each row's outline is the span's ends widened to
+// `leftEnd` and from `rightStart`. The outline starts at the left end of the top row and runs
+// clockwise on the screen: right along the top, down the right-hand half of every row
+// (rightwards in the upper half, leftwards in the lower), then up the left-hand half.
+// Positions are counted row by row, so a figure taller than `kMaxRows` counts from its first
+// visible row instead, to keep the work bounded.
+class OutlineOrder {
+public:
+    struct Row {
+        Span s;
+        int64_t leftEnd = 0, rightStart = 0;
+        // Outline pixels of the row within [lo, hi].
+        int64_t count(int64_t lo, int64_t hi) const
+        {
+            lo = std::max(lo, s.a);
+            hi = std::min(hi, s.b);
+            if (lo > hi)
+                return 0;
+            const int64_t a = std::min(leftEnd, hi), b = std::max(rightStart, lo);
+            if (a >= lo && b <= hi && b <= a + 1)
+                return hi - lo + 1;
+            return std::max<int64_t>(0, a - lo + 1) + std::max<int64_t>(0, hi - b + 1);
+        }
+        bool edge(int64_t x) const { return s.contains(x) && (x <= leftEnd || x >= rightStart); }
+    };
+    static constexpr int64_t kMaxRows = 1 << 16;
+
+    // Rows [t, b) of the figure in the box [l, r) x [t, b); `shown` the rows that will be
+    // asked about.
+    template <class SpanFn>
+    OutlineOrder(int64_t l, int64_t t, int64_t r, int64_t b, SpanFn span, int64_t shownTop,
+                 int64_t shownBottom)
+        : t_(t), b_(b), mid_((l + r) >> 1)
+    {
+        y0_ = t; y1_ = b;
+        if (b - t > kMaxRows) {
+            y0_ = std::clamp(shownTop, t, b);
+            y1_ = std::clamp(shownBottom + 1, y0_, b);
+        }
+        std::vector<Span> spans;
+        spans.reserve(size_t(y1_ - y0_ + 2));
+        for (int64_t y = y0_ - 1; y <= y1_; ++y)
+            spans.push_back(y >= t && y < b ? span(l, t, r, b, y) : Span{});
+        rows_.resize(size_t(y1_ - y0_));
+        rightBefore_.assign(rows_.size() + 1, 0);
+        leftAfter_.assign(rows_.size() + 1, 0);
+        for (size_t i = 0; i < rows_.size(); ++i) {
+            const Span& up = spans[i];
+            const Span& s = spans[i + 1];
+            const Span& dn = spans[i + 2];
+            Row& row = rows_[i];
+            row.s = s;
+            if (up.empty() || dn.empty()) {
+                row.leftEnd = s.b;
+                row.rightStart = s.a;
+            } else {
+                row.leftEnd = std::clamp(std::max(up.a, dn.a) - 1, s.a, s.b);
+                row.rightStart = std::clamp(std::min(up.b, dn.b) + 1, s.a, s.b);
+            }
+            rightBefore_[i + 1] = rightBefore_[i] + row.count(mid_, s.b);
+        }
+        for (size_t i = rows_.size(); i-- > 0;)
+            leftAfter_[i] = leftAfter_[i + 1] + rows_[i].count(rows_[i].s.a, mid_ - 1);
+        length_ = rightBefore_.back() + leftAfter_.front();
+        if (!rows_.empty())
+            start_ = rows_.front().count(rows_.front().s.a, mid_ - 1);
+    }
+
+    bool has(int64_t y) const { return y >= y0_ && y < y1_; }
+    const Row& row(int64_t y) const { return rows_[size_t(y - y0_)]; }
+    int64_t length() const { return length_; }
+
+    // The position of outline pixel (x, y), 0 at the start.
+    int64_t position(int64_t x, int64_t y) const
+    {
+        const size_t i = size_t(y - y0_);
+        const Row& row = rows_[i];
+        const bool upper = 2 * y + 1 < t_ + b_;
+        int64_t p;
+        if (x >= mid_) {
+            p = rightBefore_[i] + (upper ? row.count(mid_, x - 1) : row.count(x + 1, row.s.b));
+        } else {
+            p = rightBefore_.back() + leftAfter_[i + 1] +
+                (upper ? row.count(row.s.a, x - 1) : row.count(x + 1, mid_ - 1));
+        }
+        return (p + start_) % length_;
+    }
+
+    // The position of the outline pixel nearest to the point (px, py) among those `accept`
+    // takes, or else among all; 0 when no row near it is counted.
+    template <class Accept>
+    int64_t nearest(double px, double py, Accept accept) const
+    {
+        const int64_t cy = int64_t(std::floor(py));
+        double best = -1;
+        int64_t found = 0;
+        bool accepted = false;
+        for (int64_t y = cy - 1; y <= cy + 1; ++y) {
+            if (!has(y))
+                continue;
+            const Row& row = rows_[size_t(y - y0_)];
+            const int64_t x0 = int64_t(std::floor(px));
+            for (const int64_t x : {std::clamp(x0, row.s.a, row.leftEnd), std::clamp(x0, row.rightStart, row.s.b)}) {
+                const bool ok = accept(x, y);
+                if (accepted && !ok)
+                    continue;
+                if (ok && !accepted) {
+                    accepted = true;
+                    best = -1;
+                }
+                const double dx = x + 0.5 - px, dy = y + 0.5 - py;
+                const double d = dx * dx + dy * dy;
+                // Near ties go to the first found, so a figure moved by whole pixels starts
+                // its pattern on the same pixel despite rounding.
+                if (best < 0 || d < best - 1e-9) {
+                    best = d;
+                    found = position(x, y);
+                }
+            }
+        }
+        return found;
+    }
+
+private:
+    int64_t t_, b_, mid_, y0_ = 0, y1_ = 0;
+    std::vector<Row> rows_;
+    std::vector<int64_t> rightBefore_;  // outline pixels in the right-hand halves of the rows above
+    std::vector<int64_t> leftAfter_;    // ... in the left-hand halves of this row and those below
+    int64_t length_ = 0, start_ = 0;
+};
 
 // Which pixels of a box belong to the pen (2) and which to the brush (1).
 struct Mask {
@@ -373,18 +534,20 @@ struct CanvasRaster {
         }
     }
 
-    // A 1-px line, clipped in 64 bits first.
-    void line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeEnd)
+    // A 1-px line, clipped in 64 bits first; its pattern starts `firstStep` steps in.
+    void line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeEnd, int64_t firstStep = 0)
     {
         const auto& pattern = dashPattern(c.pen_.Style());
         const TColor color = penColor();
         const TPenMode mode = c.pen_.Mode();
-        size_t step = 0;
-        walkClipped(x0, y0, x1, y1, includeEnd, visible, [&](int64_t x, int64_t y) {
-            if (pattern[step++ % pattern.size()])
+        const bool solid = pattern.size() == 1;
+        walkClipped(x0, y0, x1, y1, includeEnd, visible, [&](int64_t x, int64_t y, int64_t step) {
+            if (solid || patternOn(pattern, firstStep + step))
                 plot(x, y, color, mode);
         });
     }
+    // A 1-px pen with a pattern of gaps.
+    bool styledPen() const { return hasPen() && !widePen() && dashPattern(c.pen_.Style()).size() > 1; }
 
     // A line with a wide pen and round caps.
     void wideLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
@@ -463,6 +626,22 @@ struct CanvasRaster {
         }
         const int grow = widePen() ? c.pen_.Width() : 0;
         Mask m(visiblePart(visible, l, t, r, b, grow));
+        if (styledPen()) {
+            // The pen's gaps show the brush: they are inside the figure.
+            if (m.empty())
+                return;
+            const auto& pattern = dashPattern(c.pen_.Style());
+            const OutlineOrder order(l, t, r, b, span, m.box.top(), m.box.bottom());
+            for (int y = m.box.top(); y <= m.box.bottom(); ++y) {
+                if (!order.has(y))
+                    continue;
+                const OutlineOrder::Row& row = order.row(y);
+                for (int64_t x = std::max<int64_t>(row.s.a, m.box.left()); x <= std::min<int64_t>(row.s.b, m.box.right()); ++x)
+                    m.at(x, y) = row.edge(x) && patternOn(pattern, order.position(x, y)) ? 2 : 1;
+            }
+            apply(m);
+            return;
+        }
         for (int y = m.box.top(); y <= m.box.bottom(); ++y) {
             if (y < t || y >= b)
                 continue;
@@ -524,8 +703,12 @@ void TCanvas::Polyline(std::span<const TPoint> pts)
         strokeIntoMask(m, path, pen_.Width(), Qt::RoundCap, Qt::RoundJoin);
         r.apply(m);
     } else {
-        for (size_t i = 1; i < pts.size(); ++i)
-            r.line(pts[i - 1].X, pts[i - 1].Y, pts[i].X, pts[i].Y, false);
+        // The pattern runs on from one segment to the next.
+        int64_t step = 0;
+        for (size_t i = 1; i < pts.size(); ++i) {
+            r.line(pts[i - 1].X, pts[i - 1].Y, pts[i].X, pts[i].Y, false, step);
+            step += lineSteps(pts[i - 1].X, pts[i - 1].Y, pts[i].X, pts[i].Y, false);
+        }
     }
     Changed();
 }
@@ -581,11 +764,18 @@ void TCanvas::Polygon(std::span<const TPoint> pts, bool winding)
             path.closeSubpath();
             strokeIntoMask(m, path, pen_.Width(), Qt::RoundCap, Qt::RoundJoin);
         } else {
+            // The pattern runs on around the polygon; its gaps leave the fill (or nothing).
+            const auto& pattern = dashPattern(pen_.Style());
+            const bool solid = pattern.size() == 1;
+            int64_t step = 0;
             for (size_t i = 0; i < n; ++i) {
                 const TPoint& p0 = pts[i];
                 const TPoint& p1 = pts[(i + 1) % n];
-                walkClipped(p0.X, p0.Y, p1.X, p1.Y, false, m.box,
-                            [&](int64_t x, int64_t y) { m.mark(x, y, 2); });
+                walkClipped(p0.X, p0.Y, p1.X, p1.Y, false, m.box, [&](int64_t x, int64_t y, int64_t k) {
+                    if (solid || patternOn(pattern, step + k))
+                        m.mark(x, y, 2);
+                });
+                step += lineSteps(p0.X, p0.Y, p1.X, p1.Y, false);
             }
         }
     }
@@ -603,6 +793,8 @@ void TCanvas::Rectangle(int32_t l, int32_t t, int32_t rr, int32_t b)
         QPainterPath path;
         path.addRect(QRectF(l + 0.5, t + 0.5, double(rr) - l - 1, double(b) - t - 1));
         r.spanFigure(l, t, rr, b, rectSpan, &path);
+    } else if (r.styledPen()) {
+        r.spanFigure(l, t, rr, b, rectSpan, nullptr);
     } else {
         r.rect(l, t, rr, b);
     }
@@ -702,6 +894,28 @@ static void arcFigure(TCanvas& canvas, CanvasRaster& r, ArcKind kind, int32_t l,
             return fullChord || side(x, y) * midSide >= 0;
         return g.inSector(x, y);
     };
+    // A styled pen's pattern runs from the start of the arc counter-clockwise to its end, then
+    // (pie) to the centre and back out to the start, or (chord) straight back to the start.
+    const bool styled = r.styledPen();
+    const auto& pattern = dashPattern(canvas.Pen().Style());
+    std::optional<OutlineOrder> order;
+    int64_t arcStart = 0, arcLength = 0;
+    if (styled) {
+        order.emplace(l, t, rr, b, raster::ellipseSpan, m.box.top(), m.box.bottom());
+        const int64_t n = order->length();
+        // The arc's ends are its first and last pixels in the sector.
+        auto inSector = [&g](int64_t x, int64_t y) { return g.inSector(x + 0.5, y + 0.5); };
+        arcStart = order->nearest(sx, sy, inSector);
+        arcLength = g.sweep >= 2 * kPi - 1e-9 ? n : (arcStart - order->nearest(ex, ey, inSector) + n) % n;
+    }
+    // Steps along the arc, counted against the outline's clockwise order; a pixel the sector
+    // takes in just before the start counts back from it.
+    auto arcStep = [&](int64_t x, int64_t y) {
+        const int64_t n = order->length();
+        const int64_t d = (arcStart - order->position(x, y) + n) % n;
+        return d > arcLength && n - d < d - arcLength ? d - n : d;
+    };
+    const uint8_t gap = kind == ArcKind::Arc ? 0 : 1;
     for (int y = m.box.top(); y <= m.box.bottom(); ++y) {
         if (y < t || y >= b)
             continue;
@@ -712,21 +926,30 @@ static void arcFigure(TCanvas& canvas, CanvasRaster& r, ArcKind kind, int32_t l,
             if (!keep(x + 0.5, y + 0.5))
                 continue;
             const bool edge = x == s.a || x == s.b || !up.contains(x) || !dn.contains(x);
-            if (kind == ArcKind::Arc) {
-                if (edge && pen && !wide) m.at(x, y) = 2;
-            } else {
-                m.at(x, y) = (edge && pen && !wide) ? 2 : 1;
-            }
+            if (edge && pen && !wide)
+                m.at(x, y) = !styled || patternOn(pattern, arcStep(x, y)) ? 2 : gap;
+            else if (kind != ArcKind::Arc)
+                m.at(x, y) = 1;
         }
     }
     if (pen && !wide && kind != ArcKind::Arc) {
-        auto mark = [&](int64_t x, int64_t y) { m.mark(x, y, 2); };
+        // Each line is walked from its first point as before; `back` counts its steps from the
+        // far end, for the lines the outline runs along towards their first point.
+        auto markFrom = [&](int64_t first, int64_t length, bool back) {
+            return [&m, &pattern, styled, first, length, back](int64_t x, int64_t y, int64_t k) {
+                if (!styled || patternOn(pattern, first + (back ? length - 1 - k : k)))
+                    m.mark(x, y, 2);
+            };
+        };
         const int64_t cxp = ArcGeometry::pixel(g.cx, l, rr), cyp = ArcGeometry::pixel(g.cy, t, b);
+        const int64_t spx = g.px(g.start), spy = g.py(g.start), epx = g.px(endAngle), epy = g.py(endAngle);
         if (kind == ArcKind::Pie) {
-            walkClipped(cxp, cyp, g.px(g.start), g.py(g.start), true, m.box, mark);
-            walkClipped(cxp, cyp, g.px(endAngle), g.py(endAngle), true, m.box, mark);
+            const int64_t toEnd = lineSteps(cxp, cyp, epx, epy, true);
+            walkClipped(cxp, cyp, epx, epy, true, m.box, markFrom(arcLength, toEnd, true));
+            walkClipped(cxp, cyp, spx, spy, true, m.box, markFrom(arcLength + toEnd - 1, 0, false));
         } else if (!fullChord) {
-            walkClipped(g.px(g.start), g.py(g.start), g.px(endAngle), g.py(endAngle), true, m.box, mark);
+            walkClipped(spx, spy, epx, epy, true, m.box,
+                        markFrom(arcLength, lineSteps(spx, spy, epx, epy, true), true));
         }
     }
     if (wide) {

@@ -5,6 +5,9 @@
 //    inside that box and the brush fills the rest (without a pen the filled box shrinks by
 //    one pixel on the right and bottom);
 //  - MoveTo/LineTo keep a pen position, and a line does not paint its end point;
+//  - a 1-px pen's style (dash, dot, dash-dot, dash-dot-dot) patterns every line and outline,
+//    running on along a polyline and around a figure; its gaps show the figure's brush inside
+//    the figure and leave the rest untouched; wider pens draw solid;
 //  - the pen mode (copy, XOR, NOT, merge, ...) applies to outlines and shape fills, each pixel
 //    of a primitive touched once, so an XOR figure drawn twice vanishes;
 //  - coordinates are 32-bit; lines and shapes towards far-away points are clipped in 64-bit
