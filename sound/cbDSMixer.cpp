@@ -468,9 +468,9 @@ void TcbDSMixerChannel::FillFromReader(uint32_t Offset, uint32_t Count)
     uint32_t n1 = 0, n2 = 0;
     if (!LockBuffer(Offset, Count, p1, n1, p2, n2))
         return;
-    std::memcpy(p1, copy_.data() + Offset, n1);
+    snd::copyToBuffer(p1, copy_.data() + Offset, n1);
     if (n2 > 0)
-        std::memcpy(p2, copy_.data(), n2);
+        snd::copyToBuffer(p2, copy_.data(), n2);
     DXCheck(buffer_->Unlock(p1, n1, p2, n2));
 }
 
