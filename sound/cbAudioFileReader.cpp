@@ -58,6 +58,7 @@ uint32_t TcbAudioFileReader::Read(uint8_t* Buffer, uint32_t Size)
         Check(kInvalidBufferSize);
     if (length_ != 0 && startTime_ + length_ <= currentTime_)
         return 0;
+    std::lock_guard lk(streamLock_);
     uint32_t actual = 0;
     int32_t r = stream_.read(Buffer, Size, actual);
     if (r == MediaStream::kEndOfStream || r == MediaStream::kNoStream)
@@ -77,6 +78,12 @@ uint32_t TcbAudioFileReader::Read(uint8_t* Buffer, uint32_t Size)
     return actual;
 }
 
+bool TcbAudioFileReader::Prefetch(uint32_t Ms)
+{
+    std::unique_lock lk(streamLock_, std::try_to_lock);
+    return lk && stream_.prefetch(uint32_t(uint64_t(Format().avgBytesPerSec) * Ms / 1000));
+}
+
 void TcbAudioFileReader::Seek(int64_t Time)
 {
     if (Time == currentTime_)
@@ -87,6 +94,7 @@ void TcbAudioFileReader::Seek(int64_t Time)
         Time = duration_;
     else if (length_ != 0 && Time > startTime_ + length_)
         Time = startTime_ + length_;
+    std::lock_guard lk(streamLock_);
     Check(stream_.seek(Time));
     currentTime_ = Time;
 }

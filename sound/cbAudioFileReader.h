@@ -2,13 +2,16 @@
 // one MediaStream (FFmpeg) and adds the playback window (start time and length limit) and the
 // stream times of the data last read. Times are in 100-ns units throughout.
 //
-// Threads: none of its own; used only under its channel's mutex, from the user-interface
-// thread or the channel's refill thread, and decodes on the calling thread.
+// Threads: none of its own; used under its channel's mutex, from the user-interface thread or
+// the channel's refill thread, and decodes on the calling thread. Prefetch may also run
+// without the channel's mutex, on the refill thread: a lock of the reader's own keeps the
+// stream whole between it and Read or Seek.
 #pragma once
 
 #include "platform/media/MediaStream.h"
 
 #include <cstdint>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -34,6 +37,10 @@ public:
 
     // Bytes written to Buffer; 0 at the end of the stream or of the length limit.
     uint32_t Read(uint8_t* Buffer, uint32_t Size);
+    // Decodes a little of what the next reads will take, while less than Ms milliseconds are
+    // decoded ahead; nothing else the reader reports changes. False when there is nothing more
+    // to do now, or Read or Seek holds the stream.
+    bool Prefetch(uint32_t Ms);
     void Seek(int64_t Time);
     void SetStartTime(int64_t Time);
     void SetLength(int64_t Length);
@@ -51,6 +58,7 @@ private:
     static void Check(int32_t result);
 
     media::MediaStream stream_;
+    std::mutex streamLock_;
     std::string fileName_;
     int64_t currentTime_ = 0;
     int64_t duration_ = 0;

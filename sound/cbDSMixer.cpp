@@ -220,7 +220,9 @@ void TcbUpdateChannelThread::Execute()
             event_->wait(-1);
             continue;
         }
-        if (event_->wait(int(Interval)))
+        // Between ticks the thread decodes what the next ones will take, so that a tick mostly
+        // copies, and decoding goes on while whoever drives the clock is slow to come back.
+        if (event_->wait(int(Interval), [this] { return active_ && channel_->Prefetch(); }))
             continue;  // woken: activation or termination, not a tick
         auto& m = channel_->mutex_;
         if (!m.try_lock_for(std::chrono::milliseconds(TcbDSMixerChannel::MutexWaitMs)))
@@ -333,7 +335,10 @@ void TcbDSMixerChannel::CloseBuffer()
 void TcbDSMixerChannel::CloseFile()
 {
     CloseBuffer();
-    reader_.reset();
+    {
+        std::lock_guard lk(readerLife_);
+        reader_.reset();
+    }
     volume_ = 0;
     frequency_ = 44100;
     pan_ = 0;
@@ -352,7 +357,11 @@ void TcbDSMixerChannel::Open(const std::string& FileName)
     CloseFile();
     if (FileName.empty())
         return;
-    reader_ = std::make_unique<TcbAudioFileReader>(FileName);
+    auto reader = std::make_unique<TcbAudioFileReader>(FileName);
+    {
+        std::lock_guard lk(readerLife_);
+        reader_ = std::move(reader);
+    }
     lengthMs_ = uint32_t(reader_->Duration() / 10000);
     const snd::WaveFormat& f = reader_->Format();
     if (lengthMs_ == 0)
@@ -459,9 +468,9 @@ void TcbDSMixerChannel::FillFromReader(uint32_t Offset, uint32_t Count)
     uint32_t n1 = 0, n2 = 0;
     if (!LockBuffer(Offset, Count, p1, n1, p2, n2))
         return;
-    std::memcpy(p1, copy_.data() + Offset, n1);
+    snd::copyToBuffer(p1, copy_.data() + Offset, n1);
     if (n2 > 0)
-        std::memcpy(p2, copy_.data(), n2);
+        snd::copyToBuffer(p2, copy_.data(), n2);
     DXCheck(buffer_->Unlock(p1, n1, p2, n2));
 }
 
@@ -554,6 +563,16 @@ void TcbDSMixerChannel::Refill()
             SetVolume(int32_t(fadeStartVolume_ + (int64_t(fadeEndVolume_) - fadeStartVolume_) * done / span));
         }
     }
+}
+
+// One piece of the refill thread's work between ticks: decoding ahead what the next ticks will
+// read. It holds only the reader, never the channel's mutex, so the public operations (the
+// display's position and level reads above all) never wait for a decode; it gives way to a
+// reader being replaced or sought.
+bool TcbDSMixerChannel::Prefetch()
+{
+    std::unique_lock lk(readerLife_, std::try_to_lock);
+    return lk && reader_ && reader_->Prefetch(DecodeAheadMs);
 }
 
 // The refill tick failed (the file became unreadable, the device refused): stop and say

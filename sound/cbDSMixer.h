@@ -13,7 +13,9 @@
 // Threads: the user-interface thread calls every public operation; the refill thread wakes
 // every 400 ms (on the channel's TickSource) and tops the buffer up. Both hold the channel's
 // mutex, taken with 250 ms waits; a public operation that cannot get it in time does
-// nothing and returns 0. End of data, end of a fade and a lost buffer are posted to a QObject
+// nothing and returns 0. Between ticks the refill thread decodes up to DecodeAheadMs of the
+// file ahead, holding only the reader (which has a lock of its own), so a tick mostly copies
+// and no public operation waits behind a decode. What is played never depends on it. End of data, end of a fade and a lost buffer are posted to a QObject
 // that lives on the thread that created the channel (the user-interface thread), so the
 // events OnPlayEnd, OnFadeEnd and OnBufferLost always run there, outside the mutex. An event
 // still queued when the channel opens another file (or none) is dropped.
@@ -171,6 +173,9 @@ public:
     enum : uint8_t { csStopped = 0, csPlaying = 1, csPaused = 2 };
     static constexpr uint32_t BufferLengthMs = 4000;
     static constexpr int MutexWaitMs = 250;
+    // Three ticks of sound: enough that the decoding goes on while a busy machine keeps the
+    // thread that drives the clock away for a while.
+    static constexpr uint32_t DecodeAheadMs = 3 * (BufferLengthMs / 10);
 
     ~TcbDSMixerChannel();
     TcbDSMixerChannel(const TcbDSMixerChannel&) = delete;
@@ -232,6 +237,7 @@ private:
     bool LockBuffer(uint32_t Offset, uint32_t Count, uint8_t*& P1, uint32_t& N1, uint8_t*& P2, uint32_t& N2);
     void UpdateBuffer();
     void Refill();
+    bool Prefetch();
     void RefillFailed();
     void StopPlayback();
     void BufferLost();
@@ -260,6 +266,9 @@ private:
     int32_t fadeStartVolume_ = 0, fadeEndVolume_ = 0;
     int64_t endOfDataPos_ = -1;
     std::unique_ptr<TcbAudioFileReader> reader_;
+    // Held while the reader is made or freed, and by the refill thread's decoding ahead, which
+    // runs without the channel's mutex.
+    std::mutex readerLife_;
     uint8_t state_ = csStopped;
     TPositionTimes positions_;
     snd::TickSource& ticks_;

@@ -9,7 +9,9 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace media {
@@ -87,6 +89,13 @@ struct MediaStream::Impl {
     bool flushing = false;         // the demuxer is exhausted, the decoder is being drained
     bool ended = false;
     bool syncToTimestamp = false;  // after a direct seek the next frame's pts gives `position`
+
+    // Frames decoded ahead of the reads, still in the decoder's own format: the reads convert
+    // them straight into their destination, so decoding ahead costs no copy of the PCM.
+    std::deque<AVFrame*> ahead;
+    std::vector<AVFrame*> spareFrames;
+    int64_t aheadFrames = 0;       // sample frames in `ahead`
+    int32_t aheadEnd = kOk;        // how decoding ahead stopped: the end, or a failure to report
     int64_t sampleStart = 0;
     int64_t sampleEnd = 0;
 
@@ -94,6 +103,10 @@ struct MediaStream::Impl {
 
     void release()
     {
+        dropAhead();
+        for (AVFrame*& f : spareFrames)
+            av_frame_free(&f);
+        spareFrames.clear();
         swr_free(&swr);
         avcodec_free_context(&codec);
         avformat_close_input(&fmt);
@@ -106,8 +119,20 @@ struct MediaStream::Impl {
         position = 0;
     }
 
+    void dropAhead()
+    {
+        for (AVFrame* f : ahead) {
+            av_frame_unref(f);
+            spareFrames.push_back(f);
+        }
+        ahead.clear();
+        aheadFrames = 0;
+        aheadEnd = kOk;
+    }
+
     void resetDecodeState()
     {
+        dropAhead();
         pending.clear();
         pendingOffset = 0;
         flushing = false;
@@ -162,8 +187,49 @@ struct MediaStream::Impl {
         return 0;
     }
 
-    // Decodes the next frame into `frame`. Returns kOk, kEndOfStream or a failure.
+    // The next frame into `frame`: the oldest decoded ahead, else a new one. Returns kOk,
+    // kEndOfStream or a failure.
     int32_t nextFrame()
+    {
+        if (ahead.empty())
+            return aheadEnd != kOk ? std::exchange(aheadEnd, kOk) : decodeFrame();
+        AVFrame* f = ahead.front();
+        ahead.pop_front();
+        aheadFrames -= f->nb_samples;
+        av_frame_unref(frame);
+        av_frame_move_ref(frame, f);
+        spareFrames.push_back(f);
+        return kOk;
+    }
+
+    // Decodes one frame ahead of the reads; false when it stopped (at the end or a failure,
+    // which the read that reaches it returns).
+    bool decodeAhead()
+    {
+        if (aheadEnd != kOk)
+            return false;
+        AVFrame* f = nullptr;
+        if (spareFrames.empty()) {
+            if (!(f = av_frame_alloc()))
+                return false;
+        } else {
+            f = spareFrames.back();
+            spareFrames.pop_back();
+        }
+        const int32_t r = decodeFrame();
+        if (r != kOk) {
+            spareFrames.push_back(f);
+            aheadEnd = r;
+            return false;
+        }
+        av_frame_move_ref(f, frame);
+        ahead.push_back(f);
+        aheadFrames += f->nb_samples;
+        return true;
+    }
+
+    // Decodes the next frame of the file into `frame`. Returns kOk, kEndOfStream or a failure.
+    int32_t decodeFrame()
     {
         int bad = 0;
         for (;;) {
@@ -445,6 +511,13 @@ int32_t MediaStream::read(uint8_t* dst, uint32_t size, uint32_t& actual)
     d->position += actual / d->wave.blockAlign;
     d->sampleEnd = framesToTime(d->position);
     return kOk;
+}
+
+bool MediaStream::prefetch(uint32_t maxBytes)
+{
+    if (!isOpen() || d->ended || d->aheadFrames * d->wave.blockAlign >= maxBytes)
+        return false;
+    return d->decodeAhead();
 }
 
 int32_t MediaStream::seek(int64_t time)

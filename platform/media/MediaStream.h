@@ -53,6 +53,12 @@ public:
     // request is filled except at the end of the data, which gives a short tail and then
     // kEndOfStream with actual 0.
     [[nodiscard]] int32_t read(uint8_t* dst, uint32_t size, uint32_t& actual);
+    // Decodes one more piece of the stream ahead of read(), while less than `maxBytes` of PCM
+    // waits decoded; the reads that follow take it first. Nothing that read() and the
+    // positions report changes: a failure met here is returned by the read() that reaches it.
+    // False when there is nothing more to do: enough is waiting, the end is reached, or a
+    // failure.
+    bool prefetch(uint32_t maxBytes);
     // Moves to the frame at `time` (100-ns units); beyond the end is allowed and reads nothing.
     [[nodiscard]] int32_t seek(int64_t time);
 

@@ -10,12 +10,21 @@ namespace {
 
 class SystemWaiter : public Waiter {
 public:
-    bool wait(int timeoutMs) override
+    bool wait(int timeoutMs, const std::function<bool()>& idle) override
     {
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
         std::unique_lock lk(m_);
+        if (idle)
+            while (!woken_ && (timeoutMs < 0 || Clock::now() < deadline)) {
+                lk.unlock();
+                const bool more = idle();
+                lk.lock();
+                if (!more)
+                    break;
+            }
         auto woken = [this] { return woken_; };
-        bool got = timeoutMs < 0 ? (cv_.wait(lk, woken), true)
-                                 : cv_.wait_for(lk, std::chrono::milliseconds(timeoutMs), woken);
+        bool got = timeoutMs < 0 ? (cv_.wait(lk, woken), true) : cv_.wait_until(lk, deadline, woken);
         woken_ = false;
         return got;
     }
@@ -68,7 +77,7 @@ public:
         std::erase(clock_.waiters_, this);
         clock_.cv_.notify_all();
     }
-    bool wait(int timeoutMs) override
+    bool wait(int timeoutMs, const std::function<bool()>& idle) override
     {
         std::unique_lock lk(clock_.m_);
         if (!woken_) {
@@ -76,6 +85,14 @@ public:
             waiting_ = true;
             timedOut_ = false;
             clock_.cv_.notify_all();
+            if (idle)
+                while (!woken_ && !timedOut_) {
+                    lk.unlock();
+                    const bool more = idle();
+                    lk.lock();
+                    if (!more)
+                        break;
+                }
             clock_.cv_.wait(lk, [this] { return woken_ || timedOut_; });
             waiting_ = false;
         }

@@ -6,6 +6,12 @@
 //
 // Threads: tickCount() and wake() from any thread; a Waiter's wait() only from the thread
 // that owns it; ManualClock::advance() from one controlling (test) thread.
+//
+// A waiter may use the time it waits: wait() with an idle step runs that step again and
+// again until the wake-up or the time comes, or the step has nothing more to do. Each step
+// must be short, since the wake-up is noticed only between steps. A manual clock counts the
+// waiter as waiting during its steps, so advance() neither waits for them nor for the work
+// they leave undone; they must not change what the waiter's thread is observed to do.
 #pragma once
 
 #include <condition_variable>
@@ -23,7 +29,9 @@ public:
     virtual ~Waiter() = default;
     // Sleeps up to timeoutMs (-1: until woken). True when woken, false when the time passed.
     // A wake() that came before the wait ends it at once.
-    virtual bool wait(int timeoutMs) = 0;
+    bool wait(int timeoutMs) { return wait(timeoutMs, {}); }
+    // The same, running `idle` meanwhile while it returns true (see above).
+    virtual bool wait(int timeoutMs, const std::function<bool()>& idle) = 0;
     virtual void wake() = 0;
 };
 

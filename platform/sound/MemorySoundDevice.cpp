@@ -22,10 +22,11 @@ void MemorySoundDevice::playUntil(int64_t nowMs)
     if (due <= framesPlayed_ || isLost())
         return;
     size_t frames = size_t(due - framesPlayed_);
-    scratch_.resize(frames * f.blockAlign);
-    render(scratch_.data(), frames);
+    // Rendered straight onto the end of the recording: one pass over the sound, not two.
     std::lock_guard lk(lock_);
-    recorded_.insert(recorded_.end(), scratch_.begin(), scratch_.end());
+    const size_t old = recorded_.size();
+    recorded_.resize(old + frames * f.blockAlign);
+    render(recorded_.data() + old, frames);
     framesPlayed_ = due;
 }
 

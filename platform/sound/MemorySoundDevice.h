@@ -35,7 +35,6 @@ private:
     int64_t startMs_ = 0;
     int64_t framesPlayed_ = 0;  // since startMs_, at the current format's rate
     std::vector<uint8_t> recorded_;
-    std::vector<uint8_t> scratch_;
 };
 
 }  // namespace snd

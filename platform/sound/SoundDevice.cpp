@@ -44,6 +44,25 @@ float attenuation(int32_t hundredthsDb)
 
 }  // namespace
 
+void copyToBuffer(void* dst, const void* src, size_t bytes)
+{
+    auto* d = static_cast<uint8_t*>(dst);
+    auto* s = static_cast<const uint8_t*>(src);
+#if defined(__SSE2__)
+    const size_t head = std::min(bytes, size_t(-reinterpret_cast<uintptr_t>(d) & 15));
+    std::memcpy(d, s, head);
+    d += head;
+    s += head;
+    bytes -= head;
+    for (; bytes >= 64; bytes -= 64, d += 64, s += 64)
+        for (int i = 0; i < 64; i += 16)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(d + i),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
+    _mm_sfence();  // the stores are seen before the buffer is unlocked
+#endif
+    std::memcpy(d, s, bytes);
+}
+
 // ---- SoundBuffer -----------------------------------------------------------------------
 
 SoundBuffer::SoundBuffer(std::shared_ptr<SoundDevice> device, const BufferDesc& desc)

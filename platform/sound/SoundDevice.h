@@ -28,6 +28,12 @@ namespace snd {
 
 class SoundDevice;
 
+// Copies `bytes` into a buffer's memory (the pointers Lock gave) with streaming stores. The
+// device reads those bytes on its own thread, mostly on another core, where the lines still
+// sit from the last time round the ring: a plain copy would first fetch each of them back
+// from there. Same bytes as memcpy, any alignment.
+void copyToBuffer(void* dst, const void* src, size_t bytes);
+
 // Capability flags of a secondary buffer, and the status and play flags.
 namespace caps {
 constexpr uint32_t kCtrlFrequency = 0x20;

@@ -5,18 +5,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <functional>
 
 using media::MediaStream;
 using namespace testsupport;
 
 namespace {
 
-std::string readAll(MediaStream& s, uint32_t chunk = 10000)
+// Every read of `chunk` bytes to the end, with what it reported: bytes and stream times.
+struct Reads {
+    std::string pcm;
+    std::vector<std::pair<int64_t, int64_t>> times;
+};
+
+// Reads `s` to the end in chunks; before each read, `ahead` (when given) decodes ahead as it
+// likes.
+Reads readReporting(MediaStream& s, uint32_t chunk, const std::function<void(int)>& ahead = {})
 {
-    std::string out;
+    Reads out;
     std::vector<uint8_t> buf(chunk);
-    for (;;) {
+    for (int i = 0;; ++i) {
+        if (ahead)
+            ahead(i);
         uint32_t got = 0;
         int32_t r = s.read(buf.data(), chunk, got);
         if (r == MediaStream::kEndOfStream)
@@ -24,10 +36,13 @@ std::string readAll(MediaStream& s, uint32_t chunk = 10000)
         EXPECT_EQ(r, MediaStream::kOk);
         if (r != MediaStream::kOk)
             break;
-        out.append(reinterpret_cast<char*>(buf.data()), got);
+        out.pcm.append(reinterpret_cast<char*>(buf.data()), got);
+        out.times.emplace_back(s.sampleStart(), s.sampleEnd());
     }
     return out;
 }
+
+std::string readAll(MediaStream& s, uint32_t chunk = 10000) { return readReporting(s, chunk).pcm; }
 
 int maxDifference16(const std::string& a, const std::string& b)
 {
@@ -186,5 +201,77 @@ TEST(MediaStream, TruncatedAndLyingFilesGiveWhatTheyHoldThenEnd)
         EXPECT_LT(pcm.size(), name[0] == 'c' ? 2u * 44100 * 4 : 16000u);
         ASSERT_EQ(s.seek(0), MediaStream::kOk);
         EXPECT_TRUE(readAll(s) == pcm);  // the same again after a rewind
+    }
+}
+
+// Decoding ahead (as the channel's refill thread does between its ticks) must change nothing a
+// reader sees: the same bytes, cut the same way, with the same times, whether it decodes a
+// little, up to its limit, or on to the end of the file.
+TEST(MediaStream, DecodingAheadChangesNeitherTheSoundNorItsTimes)
+{
+    TempDir dir;
+    std::vector<std::string> files{
+        makeMp3(dir, "a.mp3", 44100, 2, 2.5, {"-b", "128"}),
+        makeWithFfmpeg(dir, "a.wma", 44100, 2, 2.5, "wmav2"),
+        makePcm(dir, "a.wav", 22050, 1, 8, 2.5),
+    };
+    for (const std::string& path : files) {
+        SCOPED_TRACE(path);
+        MediaStream plain;
+        ASSERT_EQ(plain.open(path), MediaStream::kOk);
+        const Reads want = readReporting(plain, 7000);
+        ASSERT_FALSE(want.pcm.empty());
+        const std::vector<std::function<void(MediaStream&, int)>> ways{
+            [](MediaStream& s, int i) { s.prefetch(uint32_t(i % 5) * 3000); },           // a little, now and then
+            [](MediaStream& s, int) { while (s.prefetch(20000)) {} },                      // up to the limit
+            [](MediaStream& s, int i) { if (i == 0) while (s.prefetch(UINT32_MAX)) {} },  // all of it at once
+        };
+        for (size_t w = 0; w < ways.size(); ++w) {
+            SCOPED_TRACE(w);
+            MediaStream s;
+            ASSERT_EQ(s.open(path), MediaStream::kOk);
+            const Reads got = readReporting(s, 7000, [&](int i) { ways[w](s, i); });
+            EXPECT_TRUE(got.pcm == want.pcm);
+            EXPECT_EQ(got.times, want.times);
+            uint32_t n = 0;
+            std::vector<uint8_t> buf(100);
+            EXPECT_FALSE(s.prefetch(UINT32_MAX));  // nothing left to decode
+            EXPECT_EQ(s.read(buf.data(), 100, n), MediaStream::kEndOfStream);
+        }
+    }
+}
+
+TEST(MediaStream, DecodingAheadStopsAtItsLimitAndASeekDropsWhatItDecoded)
+{
+    TempDir dir;
+    std::vector<std::pair<std::string, bool>> files{
+        {makeMp3(dir, "a.mp3", 44100, 2, 3.0, {"-b", "160"}), true},
+        {makePcm(dir, "a.wav", 44100, 2, 16, 2.0), false},
+    };
+    for (auto& [path, compressed] : files) {
+        SCOPED_TRACE(path);
+        const std::string ref = referencePcm(path, 16, compressed);
+        MediaStream s;
+        ASSERT_EQ(s.open(path), MediaStream::kOk);
+        int pieces = 0;
+        while (s.prefetch(16000))
+            ++pieces;
+        EXPECT_GT(pieces, 0);
+        EXPECT_LT(pieces, 10);  // a few codec frames, not the file
+        std::vector<uint8_t> buf(4000);
+        // Forward within what was decoded ahead, beyond it, and back to before it.
+        for (int64_t frame : {1000, 30000, 500, 44100 + 7}) {
+            while (s.prefetch(40000)) {
+            }
+            ASSERT_EQ(s.seek(s.framesToTime(frame)), MediaStream::kOk);
+            EXPECT_EQ(s.position(), frame);
+            uint32_t got = 0;
+            ASSERT_EQ(s.read(buf.data(), 4000, got), MediaStream::kOk);
+            ASSERT_EQ(got, 4000u);
+            EXPECT_LE(maxDifference16(std::string(reinterpret_cast<char*>(buf.data()), 4000),
+                                      ref.substr(size_t(frame) * 4, 4000)), 1)
+                << "at frame " << frame;
+            EXPECT_EQ(s.sampleStart(), s.framesToTime(frame));
+        }
     }
 }

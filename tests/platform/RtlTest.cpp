@@ -1,9 +1,13 @@
-// Run-time library numerics, formatting, string lists and streams.
+// Run-time library numerics, formatting, string lists, streams and the clocks' waits.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <thread>
 
+#include "platform/rtl/Clock.h"
 #include "platform/rtl/Formatting.h"
 #include "platform/rtl/Numerics.h"
 #include "platform/rtl/Streams.h"
@@ -170,4 +174,94 @@ TEST(Rtl, StreamsReadWriteSeekAndFailClearly)
     TStringList r;
     r.LoadFromFile(dir.file("l.txt"));
     EXPECT_EQ(r.Text(), l.Text());
+}
+
+namespace {
+
+// Spins (briefly sleeping) until `done` holds; the waits below are between threads.
+template <class F>
+void waitUntil(F done)
+{
+    while (!done())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+}  // namespace
+
+// A waiter running idle steps is waiting as far as the manual clock is concerned: advance()
+// neither waits for the steps to end nor lets them hold up the time-out, which ends them. A
+// step that says there is nothing more to do is not called again, and the wait goes on.
+TEST(Rtl, ManualClockMovesOnWhileAWaiterWorksAndItsTimeOutEndsTheWork)
+{
+    ManualClock clock;
+    auto waiter = clock.createWaiter();
+    std::atomic<int> steps{0}, finiteSteps{0}, phase{0};
+    std::atomic<bool> firstResult{true}, secondResult{true};
+    std::thread t([&] {
+        firstResult = waiter->wait(400, [&] {  // never finishes on its own
+            ++steps;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            return true;
+        });
+        phase = 1;
+        secondResult = waiter->wait(400, [&] { return ++finiteSteps < 3; });
+        phase = 2;
+        waiter->wait(-1);
+    });
+    waitUntil([&] { return steps > 0; });
+    clock.advance(399);
+    EXPECT_EQ(phase, 0);  // still working, still waiting
+    clock.advance(1);     // returns: the time-out ended the work
+    EXPECT_EQ(phase, 1);
+    EXPECT_FALSE(firstResult);
+    waitUntil([&] { return finiteSteps == 3; });
+    clock.advance(399);
+    EXPECT_EQ(phase, 1);
+    EXPECT_EQ(finiteSteps, 3);
+    clock.advance(1);
+    EXPECT_EQ(phase, 2);
+    EXPECT_FALSE(secondResult);
+    waiter->wake();
+    t.join();
+}
+
+TEST(Rtl, WakingAWaiterEndsItsIdleWorkOnBothClocks)
+{
+    ManualClock manual;
+    for (TickSource* ticks : {static_cast<TickSource*>(&manual), &systemTicks()}) {
+        auto waiter = ticks->createWaiter();
+        std::atomic<int> steps{0};
+        std::atomic<bool> woken{false};
+        std::thread t([&] {
+            woken = waiter->wait(-1, [&] {
+                ++steps;
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                return true;
+            });
+        });
+        waitUntil([&] { return steps > 0; });
+        waiter->wake();
+        t.join();
+        EXPECT_TRUE(woken);
+    }
+}
+
+TEST(Rtl, SystemWaiterWorksUntilItsTimeThenTimesOut)
+{
+    auto waiter = systemTicks().createWaiter();
+    int steps = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(waiter->wait(30, [&] {
+        ++steps;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        return true;
+    }));
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(30));
+    EXPECT_GT(steps, 1);
+    // Nothing more to do: the wait still lasts its time, without calling the step again.
+    steps = 0;
+    const auto t1 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(waiter->wait(30, [&] { return ++steps < 2; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - t1, std::chrono::milliseconds(30));
+    EXPECT_EQ(steps, 2);
 }

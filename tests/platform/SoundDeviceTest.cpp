@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 using namespace snd;
 
@@ -318,4 +319,23 @@ TEST(SoundDevice, AlsaBackendPlaysThroughAlsasNullPcm)
     EXPECT_EQ(device->primaryFormat(), WaveFormat::pcm(22050, 1, 8));
     playToneUntilTheCursorMoves(device);
     EXPECT_FALSE(device->isLost());
+}
+
+// The streaming copy into a buffer handles its own head and tail around the aligned middle:
+// every alignment of either side and lengths around the block sizes give memcpy's bytes, and
+// nothing beyond the range is touched.
+TEST(SoundDevice, CopyToBufferGivesTheSameBytesAtAnyAlignment)
+{
+    std::vector<uint8_t> src(5000);
+    for (size_t i = 0; i < src.size(); ++i)
+        src[i] = uint8_t(i * 131 + 7);
+    for (size_t to = 0; to < 17; ++to)
+        for (size_t from : {0, 1, 9, 16})
+            for (size_t n : {0, 1, 15, 16, 17, 63, 64, 65, 127, 1000, 4099}) {
+                std::vector<uint8_t> dst(4200, 0xEE);
+                snd::copyToBuffer(dst.data() + to, src.data() + from, n);
+                std::vector<uint8_t> want(4200, 0xEE);
+                std::memcpy(want.data() + to, src.data() + from, n);
+                ASSERT_TRUE(dst == want) << "to +" << to << ", from +" << from << ", " << n << " bytes";
+            }
 }

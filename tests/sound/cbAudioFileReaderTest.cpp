@@ -1,8 +1,11 @@
-// The reader's window and error texts over a real decode.
+// The reader's window, error texts and decoding ahead over a real decode.
 #include "sound/cbAudioFileReader.h"
 #include "support/AudioFixtures.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace sound;
 using namespace testsupport;
@@ -63,4 +66,41 @@ TEST(cbAudioFileReader, ErrorTextsComeFromTheTableThenThePlatform)
     TempDir dir;
     writeFile(dir.file("junk.wma"), std::string(5000, '\x11'));
     EXPECT_THROW(TcbAudioFileReader(dir.file("junk.wma")), EAudioReadError);
+}
+
+// The channel's refill thread decodes ahead while the user-interface thread may seek: with a
+// thread decoding ahead without pause, reads and seeks still give the file's own sound, and
+// the reader's times are those of what was read.
+TEST(cbAudioFileReader, DecodingAheadOnAnotherThreadLeavesReadsAndSeeksExact)
+{
+    TempDir dir;
+    std::string path = makeMp3(dir, "a.mp3", 44100, 2, 4.0, {"-b", "128"});
+    const std::string ref = referencePcm(path, 16, true);
+    TcbAudioFileReader r(path);
+    std::atomic<bool> stop{false};
+    std::atomic<int> pieces{0};
+    std::thread ahead([&] {
+        while (!stop)
+            if (r.Prefetch(400))
+                ++pieces;
+            else
+                std::this_thread::yield();
+    });
+    while (pieces == 0)  // it has begun
+        std::this_thread::yield();
+    std::vector<uint8_t> buf(17640);
+    for (int64_t ms : {0, 1500, 700, 3000, 100, 2200}) {
+        r.Seek(ms * 10000);
+        for (int block = 0; block < 3; ++block) {
+            const int64_t start = r.CurrentTime();
+            uint32_t n = r.Read(buf.data(), uint32_t(buf.size()));
+            ASSERT_EQ(n, buf.size()) << ms;
+            EXPECT_EQ(r.SampleStartTime(), start);
+            const size_t at = size_t(start * 44100 / 10'000'000) * 4;
+            EXPECT_TRUE(std::string(reinterpret_cast<char*>(buf.data()), n) == ref.substr(at, n))
+                << "after a seek to " << ms << " ms, block " << block;
+        }
+    }
+    stop = true;
+    ahead.join();
 }
