@@ -16,7 +16,6 @@
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Metafile.h"
 #include "platform/print/Printer.h"
-#include "platform/rtl/StringList.h"
 #include "util/libText.h"
 
 #include <QApplication>
@@ -132,13 +131,7 @@ int TfrmCD_Label::ConfirmPrint(const std::string& Caption, const std::string& Te
     if (!choice.pdfFile.empty()) {
         print::Printer().SetOutputFile(choice.pdfFile);
     } else if (choice.printer != GetPrinterName()) {
-        rtl::TStringList names;
-        GetPrinterNames(names);
-        for (int i = 0; i < names.Count(); ++i)
-            if (names[i] == choice.printer) {
-                SetPrinterIndex(i);
-                break;
-            }
+        SetPrinterIndex(FindPrinterIndex(choice.printer));  // -1, a printer gone since: no change
     }
     print::Printer().SetCopies(choice.copies);
     return 6;
