@@ -43,6 +43,13 @@ double OriginMm(const std::string& Text, double Default)
     return rtl::TryStrToFloat(Text, v) ? v : Default;
 }
 
+TOriginMm ReadPrintOriginMm(bool Label)
+{
+    const TPrintOrigin o = ReadPrintOrigin(Label);
+    const TOriginMm fallback = Label ? TOriginMm{5.5, 91} : TOriginMm{10, 10};
+    return {OriginMm(o.X, fallback.X), OriginMm(o.Y, fallback.Y)};
+}
+
 TPrinterChoice ReadPrinterChoice()
 {
     TPrinterChoice c;

@@ -150,11 +150,10 @@ void TfrmCD_Label::printAtOrigin(int Page, const gfx::TGraphic& Square)
     printer.SetTitle(label ? "ＣＤラベル印刷" : "ＣＤジャケット印刷");
     printer.BeginDoc();
     // The origin is measured from the paper's corner, the page's from the printable corner.
-    const TPrintOrigin origin = ReadPrintOrigin(label);
+    const TOriginMm origin = ReadPrintOriginMm(label);
     int ox = 0, oy = 0;
     GetPrinterOffsetTenthMm(ox, oy);
-    printer.Canvas().Draw(MmToDeviceX(OriginMm(origin.X, label ? 5.5 : 10) - ox / 10.0),
-                          MmToDeviceY(OriginMm(origin.Y, label ? 91 : 10) - oy / 10.0), Square);
+    printer.Canvas().Draw(MmToDeviceX(origin.X - ox / 10.0), MmToDeviceY(origin.Y - oy / 10.0), Square);
     printer.EndDoc();
 }
 
