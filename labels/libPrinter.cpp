@@ -6,6 +6,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -248,6 +249,13 @@ std::string GetPrinterName()
 {
     const int index = print::Printer().PrinterIndex();
     return index >= 0 ? print::Printer().Printers()[index] : "X";
+}
+
+int FindPrinterIndex(const std::string& Name)
+{
+    const std::vector<std::string>& names = print::Printer().Printers();
+    const auto found = std::find(names.begin(), names.end(), Name);
+    return found == names.end() ? -1 : int(found - names.begin());
 }
 
 void SetPrinterIndex(int Index)

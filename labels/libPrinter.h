@@ -64,6 +64,9 @@ int GetPrinterCount();
 int GetPrinterNames(rtl::TStringList& List);
 // "X" when no printer is installed.
 std::string GetPrinterName();
+// The index of the installed printer named exactly Name (a look-alike queue is another
+// printer); -1 when none is.
+int FindPrinterIndex(const std::string& Name);
 // An index outside the list changes nothing.
 void SetPrinterIndex(int Index);
 // 0 when none is selected.

@@ -2,7 +2,6 @@
 
 #include "labels/libPrinter.h"
 #include "platform/rtl/FloatFormat.h"
-#include "platform/rtl/StringList.h"
 #include "util/libIni.h"
 
 namespace cdlabel {
@@ -44,6 +43,13 @@ double OriginMm(const std::string& Text, double Default)
     return rtl::TryStrToFloat(Text, v) ? v : Default;
 }
 
+TOriginMm ReadPrintOriginMm(bool Label)
+{
+    const TPrintOrigin o = ReadPrintOrigin(Label);
+    const TOriginMm fallback = Label ? TOriginMm{5.5, 91} : TOriginMm{10, 10};
+    return {OriginMm(o.X, fallback.X), OriginMm(o.Y, fallback.Y)};
+}
+
 TPrinterChoice ReadPrinterChoice()
 {
     TPrinterChoice c;
@@ -74,14 +80,7 @@ void ApplyPrinterChoice(bool WithOrientation)
     const TPrinterChoice c = ReadPrinterChoice();
     if (GetPrinterCount() <= 0)
         return;
-    int printer = -1;
-    if (!c.PrinterName.empty()) {
-        rtl::TStringList names;
-        GetPrinterNames(names);
-        for (int i = 0; i < names.Count() && printer < 0; ++i)
-            if (names[i] == c.PrinterName)  // exact: a look-alike queue is another printer
-                printer = i;
-    }
+    int printer = c.PrinterName.empty() ? -1 : FindPrinterIndex(c.PrinterName);
     if (printer < 0)
         printer = c.PrinterIndex;
     if (printer >= 0)

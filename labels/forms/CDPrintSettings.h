@@ -25,6 +25,12 @@ void WritePrintOrigin(bool Label, const TPrintOrigin& Origin);
 // text is not a number.
 double OriginMm(const std::string& Text, double Default);
 
+struct TOriginMm {
+    double X, Y;
+};
+// The stored origin in millimetres; a text that is not a number reads as the default.
+TOriginMm ReadPrintOriginMm(bool Label);
+
 // The stored choice, -1 where nothing is stored.
 struct TPrinterChoice {
     std::string PrinterName;

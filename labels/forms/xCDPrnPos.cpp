@@ -407,9 +407,9 @@ void TfrmCD_Pos::loadDesign()
     cmbPos->SetItemIndex(-1);
     lastPreset_ = -1;
 
-    const TPrintOrigin origin = ReadPrintOrigin(lbl);
+    const TOriginMm origin = ReadPrintOriginMm(lbl);
     updateArea();
-    setOrigin(OriginMm(origin.X, lbl ? 5.5 : 10), OriginMm(origin.Y, lbl ? 91 : 10));
+    setOrigin(origin.X, origin.Y);
     afterArea();
 }
 

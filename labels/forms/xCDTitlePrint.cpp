@@ -16,7 +16,6 @@
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Metafile.h"
 #include "platform/print/Printer.h"
-#include "platform/rtl/StringList.h"
 #include "util/libText.h"
 
 #include <QApplication>
@@ -132,13 +131,7 @@ int TfrmCD_Label::ConfirmPrint(const std::string& Caption, const std::string& Te
     if (!choice.pdfFile.empty()) {
         print::Printer().SetOutputFile(choice.pdfFile);
     } else if (choice.printer != GetPrinterName()) {
-        rtl::TStringList names;
-        GetPrinterNames(names);
-        for (int i = 0; i < names.Count(); ++i)
-            if (names[i] == choice.printer) {
-                SetPrinterIndex(i);
-                break;
-            }
+        SetPrinterIndex(FindPrinterIndex(choice.printer));  // -1, a printer gone since: no change
     }
     print::Printer().SetCopies(choice.copies);
     return 6;
@@ -157,11 +150,10 @@ void TfrmCD_Label::printAtOrigin(int Page, const gfx::TGraphic& Square)
     printer.SetTitle(label ? "ＣＤラベル印刷" : "ＣＤジャケット印刷");
     printer.BeginDoc();
     // The origin is measured from the paper's corner, the page's from the printable corner.
-    const TPrintOrigin origin = ReadPrintOrigin(label);
+    const TOriginMm origin = ReadPrintOriginMm(label);
     int ox = 0, oy = 0;
     GetPrinterOffsetTenthMm(ox, oy);
-    printer.Canvas().Draw(MmToDeviceX(OriginMm(origin.X, label ? 5.5 : 10) - ox / 10.0),
-                          MmToDeviceY(OriginMm(origin.Y, label ? 91 : 10) - oy / 10.0), Square);
+    printer.Canvas().Draw(MmToDeviceX(origin.X - ox / 10.0), MmToDeviceY(origin.Y - oy / 10.0), Square);
     printer.EndDoc();
 }
 
