@@ -13,6 +13,9 @@ constexpr const char* JacketSection = "CD_JACKET";
 
 const char* sectionOf(bool Label) { return Label ? LabelSection : JacketSection; }
 
+// The designs' default origins, millimetres.
+TOriginMm defaultOrigin(bool Label) { return Label ? TOriginMm{5.5, 91} : TOriginMm{10, 10}; }
+
 int readIndex(const char* Key)
 {
     return IniReadInteger(IniBase, LabelSection, Key, -1);
@@ -22,7 +25,8 @@ int readIndex(const char* Key)
 
 TPrintOrigin ReadPrintOrigin(bool Label)
 {
-    TPrintOrigin o{Label ? "5.5" : "10", Label ? "91" : "10"};
+    const TOriginMm d = defaultOrigin(Label);
+    TPrintOrigin o{rtl::FloatToStr(d.X), rtl::FloatToStr(d.Y)};
     if (IniBase.empty())
         return o;
     o.X = IniReadString(IniBase, sectionOf(Label), "CD_POS_X", o.X);
@@ -46,8 +50,8 @@ double OriginMm(const std::string& Text, double Default)
 TOriginMm ReadPrintOriginMm(bool Label)
 {
     const TPrintOrigin o = ReadPrintOrigin(Label);
-    const TOriginMm fallback = Label ? TOriginMm{5.5, 91} : TOriginMm{10, 10};
-    return {OriginMm(o.X, fallback.X), OriginMm(o.Y, fallback.Y)};
+    const TOriginMm d = defaultOrigin(Label);
+    return {OriginMm(o.X, d.X), OriginMm(o.Y, d.Y)};
 }
 
 TPrinterChoice ReadPrinterChoice()
