@@ -26,6 +26,8 @@ namespace {
 
 using rtl::le16;
 using rtl::le32;
+constexpr auto put16 = rtl::append_le16;
+constexpr auto put32 = rtl::append_le32;
 
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr uint32_t kEmfSignature = 0x464D4520;  // " EMF"
@@ -474,17 +476,6 @@ TSize walkEmf(const uint8_t* data, std::size_t size, std::vector<std::size_t>& h
 }
 
 // ---- writing ----
-
-void put16(std::vector<uint8_t>& o, uint32_t v)
-{
-    o.resize(o.size() + 2);
-    rtl::put_le16(o.data() + o.size() - 2, v);
-}
-void put32(std::vector<uint8_t>& o, uint32_t v)
-{
-    o.resize(o.size() + 4);
-    rtl::put_le32(o.data() + o.size() - 4, v);
-}
 
 // A 24-bit bottom-up DIB: the 40-byte header, then the rows.
 std::vector<uint8_t> dib24(const TBitmap& source)
