@@ -1048,8 +1048,9 @@ void TCustomSortListView::paintEvent(QPaintEvent* e)
 bool TCustomSortListView::SelectByPrefix(const std::string& Text, int ColumnIndex)
 {
     const QString prefix = QString::fromStdString(Text).toLower();
+    const std::string prefixUtf8 = prefix.toStdString();
     return selectFirstFrom([&](const QString& text) {
-        return collate::compare(text.left(prefix.size()).toLower().toStdString(), prefix.toStdString()) == 0;
+        return collate::compare(text.left(prefix.size()).toLower().toStdString(), prefixUtf8) == 0;
     }, ColumnIndex);
 }
 
