@@ -394,6 +394,16 @@ RowsByAddress rowsInMemoryOrder(const QList<QTreeWidgetItem*>& items)
     return rows;
 }
 
+// Items rearranged into Order (their places, sorted).
+void putInOrder(QList<QTreeWidgetItem*>& items, const std::vector<std::uint32_t>& order)
+{
+    QList<QTreeWidgetItem*> sorted;
+    sorted.reserve(items.size());
+    for (std::uint32_t row : order)
+        sorted.append(items[qsizetype(row)]);
+    items.swap(sorted);
+}
+
 // The inverse of Order: where each row goes.
 std::vector<std::uint32_t> placesOf(const std::vector<std::uint32_t>& order)
 {
@@ -766,11 +776,7 @@ void TCustomSortListView::sortItems(QList<QTreeWidgetItem*>& items, RowsByAddres
     }
     RowsByAddress rows = rowsInMemoryOrder(items);
     const std::vector<std::uint32_t> order = sortOrder(rows);
-    QList<QTreeWidgetItem*> sorted;
-    sorted.reserve(items.size());
-    for (std::uint32_t row : order)
-        sorted.append(items[qsizetype(row)]);
-    items.swap(sorted);
+    putInOrder(items, order);
     if (placed) {
         const std::vector<std::uint32_t> place = placesOf(order);
         for (auto& row : rows)
@@ -867,11 +873,7 @@ void TCustomSortListView::sortAll()
             verticalScrollBar()->setValue(scrolled);
             return;
         }
-        QList<QTreeWidgetItem*> sorted;
-        sorted.reserve(items.size());
-        for (std::uint32_t row : order)
-            sorted.append(items[qsizetype(row)]);
-        items.swap(sorted);
+        putInOrder(items, order);
     } else {
         sortItems(items);
     }
@@ -1046,8 +1048,9 @@ void TCustomSortListView::paintEvent(QPaintEvent* e)
 bool TCustomSortListView::SelectByPrefix(const std::string& Text, int ColumnIndex)
 {
     const QString prefix = QString::fromStdString(Text).toLower();
+    const std::string prefixUtf8 = prefix.toStdString();
     return selectFirstFrom([&](const QString& text) {
-        return collate::compare(text.left(prefix.size()).toLower().toStdString(), prefix.toStdString()) == 0;
+        return collate::compare(text.left(prefix.size()).toLower().toStdString(), prefixUtf8) == 0;
     }, ColumnIndex);
 }
 

@@ -74,8 +74,8 @@ int expand6(int v) { return (v << 2) | (v >> 4); }
 
 using rtl::le16;
 using rtl::le32;
-void put16(std::vector<uint8_t>& v, uint32_t x) { v.push_back(uint8_t(x)); v.push_back(uint8_t(x >> 8)); }
-void put32(std::vector<uint8_t>& v, uint32_t x) { put16(v, x & 0xFFFF); put16(v, x >> 16); }
+constexpr auto put16 = rtl::append_le16;
+constexpr auto put32 = rtl::append_le32;
 
 // Raw pixel value (index or packed colour) of the storage of one row.
 uint32_t rawGet(const uint8_t* row, int32_t x, int bpp)

@@ -20,8 +20,6 @@ namespace {
 
 std::unique_ptr<TGraphic> createJpeg() { return std::make_unique<TJPEGImage>(); }
 
-using ErrorManager = TJpegErrorManager;
-
 // Every 8 x 8 block of every component takes at least one bit of entropy-coded data, so a
 // frame may claim at most eight blocks for each byte left after the headers.
 bool backedByData(const jpeg_decompress_struct& cinfo)
@@ -30,11 +28,6 @@ bool backedByData(const jpeg_decompress_struct& cinfo)
     for (int i = 0; i < cinfo.num_components; ++i)
         blocks += int64_t(cinfo.comp_info[i].width_in_blocks) * cinfo.comp_info[i].height_in_blocks;
     return blocks / 8 <= int64_t(cinfo.src->bytes_in_buffer);
-}
-
-void setupErrors(ErrorManager& err)
-{
-    SetupJpegErrors(err);
 }
 
 [[noreturn]] void raise(int code)
@@ -56,9 +49,8 @@ struct DecodeJob {
 bool decodeInto(DecodeJob& job)
 {
     jpeg_decompress_struct cinfo;
-    ErrorManager err;
-    setupErrors(err);
-    cinfo.err = &err.pub;
+    TJpegErrorManager err;
+    cinfo.err = SetupJpegErrors(err);
     if (setjmp(err.jump)) {
         job.errorCode = err.pub.msg_code;
         jpeg_destroy_decompress(&cinfo);
@@ -129,9 +121,8 @@ struct EncodeJob {
 bool encodeFrom(EncodeJob& job)
 {
     jpeg_compress_struct cinfo;
-    ErrorManager err;
-    setupErrors(err);
-    cinfo.err = &err.pub;
+    TJpegErrorManager err;
+    cinfo.err = SetupJpegErrors(err);
     job.buffer = nullptr;
     job.size = 0;
     if (setjmp(err.jump)) {

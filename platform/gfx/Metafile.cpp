@@ -26,6 +26,8 @@ namespace {
 
 using rtl::le16;
 using rtl::le32;
+constexpr auto put16 = rtl::append_le16;
+constexpr auto put32 = rtl::append_le32;
 
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr uint32_t kEmfSignature = 0x464D4520;  // " EMF"
@@ -475,43 +477,17 @@ TSize walkEmf(const uint8_t* data, std::size_t size, std::vector<std::size_t>& h
 
 // ---- writing ----
 
-void put16(std::vector<uint8_t>& o, uint32_t v)
-{
-    o.resize(o.size() + 2);
-    rtl::put_le16(o.data() + o.size() - 2, v);
-}
-void put32(std::vector<uint8_t>& o, uint32_t v)
-{
-    o.resize(o.size() + 4);
-    rtl::put_le32(o.data() + o.size() - 4, v);
-}
-
-// A 24-bit bottom-up DIB: the 40-byte header, then the rows.
+// A 24-bit bottom-up DIB (the 40-byte header, then the rows): the bitmap's BMP file without
+// its 14-byte file header.
 std::vector<uint8_t> dib24(const TBitmap& source)
 {
     TBitmap b;
     b.Assign(source);
     b.SetPixelFormat(pf24bit);
-    const int32_t w = b.Width(), h = b.Height();
-    const uint32_t row = uint32_t((int64_t(w) * 24 + 31) / 32 * 4);
-    std::vector<uint8_t> o;
-    o.reserve(40 + std::size_t(row) * h);
-    put32(o, 40);
-    put32(o, uint32_t(w));
-    put32(o, uint32_t(h));
-    put16(o, 1);
-    put16(o, 24);
-    put32(o, 0);
-    put32(o, row * uint32_t(h));
-    put32(o, 3780);  // 96 dpi in pixels a metre
-    put32(o, 3780);
-    put32(o, 0);
-    put32(o, 0);
-    for (int32_t y = h - 1; y >= 0; --y) {
-        const uint8_t* line = b.ScanLine(y);
-        o.insert(o.end(), line, line + row);
-    }
-    return o;
+    rtl::TMemoryStream bmp;
+    b.SaveToStream(bmp);
+    constexpr std::size_t kFileHeaderBytes = 14;
+    return std::vector<uint8_t>(bmp.Bytes().begin() + kFileHeaderBytes, bmp.Bytes().end());
 }
 
 constexpr uint32_t kSrcCopy = 0x00CC0020;

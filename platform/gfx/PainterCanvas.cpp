@@ -2,6 +2,7 @@
 // (x + 0.5), so a Rectangle(l, t, r, b) covers l..r-1 as on the screen canvas; wider pens are
 // centred on the same line.
 #include "platform/gfx/PainterCanvas.h"
+#include "platform/gfx/Raster.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -14,8 +15,7 @@ namespace {
 
 QColor color(TColor c)
 {
-    c = ColorToRGB(c);
-    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+    return QColor(raster::toQRgb(c));
 }
 
 constexpr std::array<Qt::PenStyle, 7> kPenStyles = {
@@ -165,7 +165,7 @@ void TPainterCanvas::DrawImage(const QImage& src, const TRect& srcRect, const TR
     QImage image = whole ? src : src.copy(srcRect.Left, srcRect.Top, srcRect.Width(), srcRect.Height());
     if (transparentKey != clNone) {
         image = image.convertToFormat(QImage::Format_ARGB32);
-        const QRgb key = color(transparentKey).rgb() & RGB_MASK;
+        const QRgb key = raster::toQRgb(transparentKey) & RGB_MASK;
         for (int y = 0; y < image.height(); ++y) {
             QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
             for (int x = 0; x < image.width(); ++x)

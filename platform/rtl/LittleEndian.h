@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace rtl {
 
@@ -23,6 +24,19 @@ inline void put_le32(std::uint8_t* p, std::uint32_t v)
 {
     put_le16(p, v & 0xFFFF);
     put_le16(p + 2, v >> 16);
+}
+
+// The same, appended to bytes being written out.
+inline void append_le16(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    out.resize(out.size() + 2);
+    put_le16(out.data() + out.size() - 2, v);
+}
+
+inline void append_le32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    out.resize(out.size() + 4);
+    put_le32(out.data() + out.size() - 4, v);
 }
 
 }  // namespace rtl
