@@ -1,6 +1,7 @@
 #include "pictures/formats/PhotoshopGraphic.h"
 
 #include "pictures/decoders/GraphicCompression.h"
+#include "platform/rtl/BigEndian.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,8 +20,8 @@ enum TPsdMode : uint16_t { pmBitmap = 0, pmGray = 1, pmIndexed = 2, pmRGB = 3, p
 
 std::unique_ptr<gfx::TGraphic> createPhotoshop() { return std::make_unique<TPSDGraphic>(); }
 
-uint16_t be16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
-uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+using rtl::be16;
+using rtl::be32;
 
 struct THeader {
     uint16_t version = 0, channels = 0, depth = 0, mode = 0;

@@ -1,6 +1,7 @@
 #include "pictures/formats/PngGraphic.h"
 
 #include "pictures/decoders/GraphicCompression.h"
+#include "platform/rtl/BigEndian.h"
 
 #include <zlib.h>
 
@@ -17,7 +18,7 @@ constexpr uint64_t deflateRatio = 1032;
 
 std::unique_ptr<gfx::TGraphic> createPng() { return std::make_unique<TPNGGraphic>(); }
 
-uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+using rtl::be32;
 
 uint64_t left(rtl::TStream& Stream) { return uint64_t(std::max<int64_t>(0, Stream.Size() - Stream.Position())); }
 

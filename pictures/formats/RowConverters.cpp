@@ -7,6 +7,7 @@
 // nothing is formed past the end of a row either.
 #include "pictures/formats/PictureColors.h"
 
+#include "platform/rtl/BigEndian.h"
 #include "platform/rtl/LittleEndian.h"
 
 #include <algorithm>
@@ -16,8 +17,8 @@
 
 namespace {
 
+using rtl::be16;
 using rtl::le16;
-uint16_t be16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
 uint16_t widen(uint8_t v) { return MulDiv16(v, 65535, 255); }
 
 // Per-sample functions: a sample at p to its target value (8 or 16 bits).

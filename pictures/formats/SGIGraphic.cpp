@@ -2,6 +2,7 @@
 
 #include "pictures/decoders/GraphicCompression.h"
 #include "platform/rtl/AsciiCase.h"
+#include "platform/rtl/BigEndian.h"
 #include "platform/rtl/FloatFormat.h"
 #include "platform/rtl/LittleEndian.h"
 
@@ -19,8 +20,8 @@ constexpr const char* sgiWord = "sgi, bw or rgb(a)";
 constexpr const char* autodeskWord = "Autodesk";
 constexpr const char* rlaWord = "RLA";
 
-uint16_t be16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
-uint32_t be32(const uint8_t* p) { return uint32_t(be16(p)) << 16 | be16(p + 2); }
+using rtl::be16;
+using rtl::be32;
 
 // Count bytes from the stream's position, or fewer when it ends first; the position is kept.
 std::vector<uint8_t> peek(rtl::TStream& Stream, size_t Count)

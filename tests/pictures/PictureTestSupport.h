@@ -1,7 +1,7 @@
 // Shared by the picture writers' and the PNG tests: ImageMagick's reading of a picture as
 // 8-bit RGBA (the high byte of its 16-bit reading, turned upright), a test pattern in any
-// bitmap format, PNG files put together chunk by chunk with zlib's own CRC and deflate, and
-// loading through TPNGObject.
+// bitmap format, PNG files put together chunk by chunk with zlib's own CRC and deflate,
+// loading through TPNGObject, and the message a format reader raises on a file.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -10,6 +10,7 @@
 
 #include <zlib.h>
 
+#include "pictures/formats/FormatGraphic.h"
 #include "pictures/png/pngimage.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/rtl/Streams.h"
@@ -147,6 +148,21 @@ inline Rgba ourPixel(const png::TPNGObject& p, int32_t x, int32_t y)
         o.a = gfx::ColorToRGB(c) == gfx::ColorToRGB(p.TransparentColor()) ? 0 : 255;
     }
     return o;
+}
+
+// What loading `bytes` through a reader raises: its format message, "other: " and the text of
+// any other exception, or "" when the load succeeds.
+inline std::string loadError(TFormatGraphic& g, const std::string& bytes)
+{
+    rtl::TMemoryStream m(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    try {
+        g.LoadFromStream(m);
+    } catch (const gfx::EInvalidGraphic& e) {
+        return e.what();
+    } catch (const std::exception& e) {
+        return std::string("other: ") + e.what();
+    }
+    return std::string();
 }
 
 }  // namespace pngtest

@@ -13,19 +13,6 @@ using namespace pngtest;
 
 namespace {
 
-std::string loadError(TTargaGraphic& g, const std::string& bytes)
-{
-    rtl::TMemoryStream m(std::vector<uint8_t>(bytes.begin(), bytes.end()));
-    try {
-        g.LoadFromStream(m);
-    } catch (const gfx::EInvalidGraphic& e) {
-        return e.what();
-    } catch (const std::exception& e) {
-        return std::string("other: ") + e.what();
-    }
-    return std::string();
-}
-
 TTargaGraphic* loadFile(TTargaGraphic& g, const std::string& file)
 {
     rtl::TFileStream s(file, rtl::fmOpenRead);

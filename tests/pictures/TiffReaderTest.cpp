@@ -15,19 +15,6 @@ using namespace pngtest;
 
 namespace {
 
-std::string loadError(TFormatGraphic& g, const std::string& bytes)
-{
-    rtl::TMemoryStream m(std::vector<uint8_t>(bytes.begin(), bytes.end()));
-    try {
-        g.LoadFromStream(m);
-    } catch (const gfx::EInvalidGraphic& e) {
-        return e.what();
-    } catch (const std::exception& e) {
-        return std::string("other: ") + e.what();
-    }
-    return std::string();
-}
-
 // The largest channel difference between our reading and ImageMagick's reading of `reference`
 // (-1 when the sizes differ).
 int largestDifference(const std::string& reference, const gfx::TBitmap& b)
