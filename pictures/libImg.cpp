@@ -200,9 +200,8 @@ void ReduceBitmapColors(gfx::TBitmap& Bitmap)
 {
     if (Bitmap.Empty())
         throw gfx::EInvalidGraphicOperation("Cannot reduce the colours of an empty bitmap");
-    const std::unique_ptr<gfx::TBitmap> copy = CopyBitmap(Bitmap);
-    const TPalette palette = CreateOptimalPalette(std::vector<const gfx::TBitmap*>{copy.get()}, 256, 8, false);
-    const std::unique_ptr<gfx::TBitmap> reduced = ReduceColors(*copy, rmPalette, dmFloydSteinberg, 8, &palette);
+    const TPalette palette = CreateOptimalPalette(Bitmap, 256, 8, false);
+    const std::unique_ptr<gfx::TBitmap> reduced = ReduceColors(Bitmap, rmPalette, dmFloydSteinberg, 8, &palette);
     TGIFImage gif;
     gif.Assign(*reduced);
     gif.AssignTo(Bitmap);
