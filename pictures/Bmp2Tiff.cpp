@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/rtl/LittleEndian.h"
+
 namespace {
 
 enum : uint16_t { SHORT = 3, LONG = 4, RATIONAL = 5, ASCII = 2 };
@@ -26,12 +28,14 @@ public:
     void Bytes(const void* p, size_t n) { s_.WriteBuffer(p, int64_t(n)); }
     void U16(uint16_t v)
     {
-        const uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
+        uint8_t b[2];
+        rtl::put_le16(b, v);
         Bytes(b, 2);
     }
     void U32(uint32_t v)
     {
-        const uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+        uint8_t b[4];
+        rtl::put_le32(b, v);
         Bytes(b, 4);
     }
     uint32_t Resolution()

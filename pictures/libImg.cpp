@@ -6,6 +6,7 @@
 #include "pictures/icons/Icon32.h"
 #include "pictures/icons/IconComponent.h"
 #include "pictures/icons/icoread.h"
+#include "pictures/icons/icoutil.h"
 #include "pictures/libTGA.h"
 #include "pictures/png/pngimage.h"
 #include "pictures/reduce/ColorReduction.h"
@@ -199,9 +200,8 @@ void ReduceBitmapColors(gfx::TBitmap& Bitmap)
 {
     if (Bitmap.Empty())
         throw gfx::EInvalidGraphicOperation("Cannot reduce the colours of an empty bitmap");
-    const std::unique_ptr<gfx::TBitmap> copy = CopyBitmap(Bitmap);
-    const TPalette palette = CreateOptimalPalette(std::vector<const gfx::TBitmap*>{copy.get()}, 256, 8, false);
-    const std::unique_ptr<gfx::TBitmap> reduced = ReduceColors(*copy, rmPalette, dmFloydSteinberg, 8, &palette);
+    const TPalette palette = CreateOptimalPalette(Bitmap, 256, 8, false);
+    const std::unique_ptr<gfx::TBitmap> reduced = ReduceColors(Bitmap, rmPalette, dmFloydSteinberg, 8, &palette);
     TGIFImage gif;
     gif.Assign(*reduced);
     gif.AssignTo(Bitmap);
@@ -497,8 +497,8 @@ void WriteIconStream(rtl::TStream& Stream, const gfx::TBitmap& Bitmap)
     const int32_t w = colour->Width(), h = colour->Height();
     const gfx::TColor key = gfx::ColorToRGB(Bitmap.TransparentColor());
     const std::unique_ptr<gfx::TBitmap> mask = colour->CreateMask(key);
-    const uint32_t colourRow = uint32_t((int64_t(w) * 24 + 31) / 32 * 4);
-    const uint32_t maskRow = uint32_t((int64_t(w) + 31) / 32 * 4);
+    const uint32_t colourRow = uint32_t(BytesPerScanline(w, 24, 32));
+    const uint32_t maskRow = uint32_t(BytesPerScanline(w, 1, 32));
     const uint32_t colourBytes = colourRow * uint32_t(h), maskBytes = maskRow * uint32_t(h);
     constexpr uint32_t headerSize = 40;
     std::vector<uint8_t> block(22 + headerSize + colourBytes + maskBytes, 0);

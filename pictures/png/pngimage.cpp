@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 #include <QImage>
 
+#include <zlib.h>
+
 #include "pictures/png/pngrows.h"
 
 namespace png {
@@ -72,20 +74,9 @@ const char* const EPNGCannotChangeSizeText =
 
 uint32_t UpdateCrc(uint32_t crc, const uint8_t* data, size_t size)
 {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    uint32_t c = crc ^ 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i)
-        c = table[(c ^ data[i]) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+    // The PNG CRC is zlib's, continued the same way; zlib answers a null buffer (an empty
+    // chunk's data) with its initial value instead of leaving the CRC as it is.
+    return size == 0 ? crc : uint32_t(crc32_z(crc, data, size));
 }
 
 uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }

@@ -215,13 +215,6 @@ void ReadStrings(rtl::TStream& Stream, std::vector<std::string>& Lines)
     }
 }
 
-int BytesPerScanline(int PixelsPerScanline, int BitsPerPixel, int Alignment)
-{
-    const int64_t bits = int64_t(PixelsPerScanline) * BitsPerPixel;
-    const int64_t align = std::max(1, Alignment);
-    return int((bits + align - 1) / align * align / 8);
-}
-
 int BitsForColorCount(int Colors)
 {
     if (Colors <= 0)

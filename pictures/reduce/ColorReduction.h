@@ -84,8 +84,6 @@ void WriteStrings(rtl::TStream& Stream, const std::vector<std::string>& Lines);
 // read until then stay in Lines.
 void ReadStrings(rtl::TStream& Stream, std::vector<std::string>& Lines);
 
-// Pixels x bits rounded up to Alignment bits, in bytes.
-int BytesPerScanline(int PixelsPerScanline, int BitsPerPixel, int Alignment);
 // Bits an index needs for Colors colours: 0 for none, 1 for up to 2, else the least n with
 // 2^n >= Colors.
 int BitsForColorCount(int Colors);
