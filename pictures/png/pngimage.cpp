@@ -13,6 +13,7 @@
 #include <zlib.h>
 
 #include "pictures/png/pngrows.h"
+#include "platform/rtl/BigEndian.h"
 
 namespace png {
 
@@ -78,8 +79,6 @@ uint32_t UpdateCrc(uint32_t crc, const uint8_t* data, size_t size)
     // chunk's data) with its initial value instead of leaving the CRC as it is.
     return size == 0 ? crc : uint32_t(crc32_z(crc, data, size));
 }
-
-uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
 void putBe32(uint8_t* p, uint32_t v)
 {
@@ -177,7 +176,7 @@ bool TChunk::LoadFromStream(rtl::TStream& stream, const std::string& chunkName, 
     stream.ReadBuffer(crc, 4);
     const uint32_t mine = UpdateCrc(UpdateCrc(0, reinterpret_cast<const uint8_t*>(chunkName.data()), 4),
                                     data_.data(), data_.size());
-    if (mine != be32(crc))
+    if (mine != rtl::be32(crc))
         throw EPngInvalidCRC();
     return true;
 }
@@ -227,8 +226,8 @@ bool TChunkIHDR::LoadFromStream(rtl::TStream& stream, const std::string& chunkNa
         return false;
     if (data_.size() < 13)
         throw EPngInvalidIHDR();
-    Width = be32(data_.data());
-    Height = be32(data_.data() + 4);
+    Width = rtl::be32(data_.data());
+    Height = rtl::be32(data_.data() + 4);
     BitDepth = data_[8], ColorType = data_[9], CompressionMethod = data_[10];
     FilterMethod = data_[11], InterlaceMethod = data_[12];
     if (Width == 0 || Height == 0 || Width > 0xFFFF || Height > 0xFFFF)
@@ -365,7 +364,7 @@ bool TChunkgAMA::LoadFromStream(rtl::TStream& stream, const std::string& chunkNa
     // (reading it as 1 would darken the whole picture to near black).
     if (data_.size() != 4)
         return true;
-    Gamma = be32(data_.data());
+    Gamma = rtl::be32(data_.data());
     if (Gamma == 0)
         return true;
     auto& table = Owner().GammaTable;
@@ -665,7 +664,7 @@ void TPNGObject::readChunks(rtl::TStream& stream)
         uint8_t head[8];
         if (stream.Read(head, 8) != 8)
             throw EPngUnexpectedEnd();
-        const uint32_t length = be32(head);
+        const uint32_t length = rtl::be32(head);
         const std::string name(reinterpret_cast<const char*>(head + 4), 4);
         CheckChunkLength(stream, length);
         if (chunks_.Count() == 0 && name != "IHDR")

@@ -9,6 +9,7 @@
 
 #include "pictures/png/pngimage.h"
 #include "pictures/png/pngrows.h"
+#include "platform/rtl/BigEndian.h"
 
 namespace png {
 
@@ -66,7 +67,7 @@ private:
                 throw EPngUnexpectedEnd();
             if (std::memcmp(head + 4, IdatName, 4) != 0)
                 throw EPNGMissingMultipleIDAT();
-            left_ = be32(head);
+            left_ = rtl::be32(head);
             CheckChunkLength(s_, left_);
             crc_ = UpdateCrc(0, IdatName, 4);
         }
@@ -83,7 +84,7 @@ private:
         uint8_t crc[4];
         if (s_.Read(crc, 4) != 4)
             throw EPngUnexpectedEnd();
-        if (be32(crc) != crc_)
+        if (rtl::be32(crc) != crc_)
             throw EPngInvalidCRC();
     }
 

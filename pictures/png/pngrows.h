@@ -11,7 +11,6 @@
 
 namespace png {
 
-uint32_t be32(const uint8_t* p);
 void putBe32(uint8_t* p, uint32_t v);
 // Length, name, data and the CRC of name and data.
 void WriteChunk(rtl::TStream& stream, const std::string& name, const uint8_t* data, size_t size);
