@@ -42,9 +42,9 @@ void CheckSize(int64_t w, int64_t h, int64_t bytesPerPixel)
 std::vector<uint8_t> ReadAll(rtl::TStream& s)
 {
     int64_t n = s.Remaining();
-    if (n < 0 || n > gfx::TBitmap::MaxPixelBytes + (int64_t(1) << 20))
+    if (n > gfx::TBitmap::MaxPixelBytes + (int64_t(1) << 20))
         throw EInOutError("File too large");
-    std::vector<uint8_t> d(size_t(std::max<int64_t>(n, 0)));
+    std::vector<uint8_t> d(static_cast<size_t>(n));
     if (!d.empty() && s.Read(d.data(), n) != n)
         throw EInOutError("Read error");
     return d;

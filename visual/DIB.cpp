@@ -525,7 +525,7 @@ void TDIB::ReadDIB(rtl::TStream& stream, int64_t fileStart, uint32_t offBits)
         auto image = std::make_shared<TDIBSharedImage>();
         image->Build(h.Width, h.Height, h.BitCount, format, table);
         if (rle) {
-            const int64_t remaining = std::max<int64_t>(stream.Size() - stream.Position(), 0);
+            const int64_t remaining = stream.Remaining();
             const int64_t want = h.SizeImage ? std::min<int64_t>(h.SizeImage, remaining) : remaining;
             std::vector<uint8_t> data(static_cast<size_t>(want));
             stream.ReadBuffer(data.data(), want);

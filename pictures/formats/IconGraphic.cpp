@@ -13,7 +13,7 @@ const gfx::TGraphicClassInfo TIconGraphic::ClassInfo{"TIconGraphic", createIconG
 void TIconGraphic::LoadFromStream(rtl::TStream& Stream)
 {
     // The rest of the stream is the icon: what it costs is what the file holds.
-    std::vector<uint8_t> data(size_t(std::max<int64_t>(0, Stream.Remaining())));
+    std::vector<uint8_t> data(size_t(Stream.Remaining()));
     Stream.ReadBuffer(data.data(), int64_t(data.size()));
 
     gfx::TBitmap first;

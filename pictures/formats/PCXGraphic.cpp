@@ -300,7 +300,7 @@ void TCUTGraphic::LoadFromStream(rtl::TStream& Stream)
         return;
     const TImageProperties& p = ImageProperties;
     Stream.SetPosition(int64_t(BasePosition) + 6);
-    const int64_t left = std::max<int64_t>(0, Stream.Remaining());
+    const int64_t left = Stream.Remaining();
     // Every row costs its 2-byte length and a run pair gives at most 127 pixels: a picture
     // the data cannot pay for loads nothing.
     if (uint64_t(p.Width) * p.Height > uint64_t(left) * 127 || uint64_t(p.Height) * 2 > uint64_t(left))

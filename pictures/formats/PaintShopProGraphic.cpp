@@ -32,7 +32,7 @@ class TReader {
 public:
     explicit TReader(rtl::TStream& Stream) : stream_(Stream) {}
     int64_t position() { return stream_.Position(); }
-    uint64_t left() { return uint64_t(std::max<int64_t>(0, stream_.Size() - stream_.Position())); }
+    uint64_t left() { return uint64_t(stream_.Remaining()); }
     void read(void* Data, uint64_t Count)
     {
         if (Count > left())

@@ -54,7 +54,7 @@ uint32_t readLength(rtl::TStream& Stream)
     return be32(d);
 }
 
-uint64_t left(rtl::TStream& Stream) { return uint64_t(std::max<int64_t>(0, Stream.Size() - Stream.Position())); }
+uint64_t left(rtl::TStream& Stream) { return uint64_t(Stream.Remaining()); }
 
 void skipSection(rtl::TStream& Stream)
 {

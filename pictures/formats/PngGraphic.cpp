@@ -20,7 +20,7 @@ std::unique_ptr<gfx::TGraphic> createPng() { return std::make_unique<TPNGGraphic
 
 using rtl::be32;
 
-uint64_t left(rtl::TStream& Stream) { return uint64_t(std::max<int64_t>(0, Stream.Size() - Stream.Position())); }
+uint64_t left(rtl::TStream& Stream) { return uint64_t(Stream.Remaining()); }
 
 [[noreturn]] void compressionError() { FormatErrorFmt(gesCompression, {pngWord}); }
 

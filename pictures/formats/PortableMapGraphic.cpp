@@ -102,8 +102,7 @@ void TPPMGraphic::readBytes(uint8_t* Data, size_t Count)
 
 uint64_t TPPMGraphic::bytesLeft() const
 {
-    const int64_t stream = source_->Size() - source_->Position();
-    return uint64_t(std::max<int64_t>(0, stream)) + (bufferEnd_ - std::min(bufferIndex_, bufferEnd_));
+    return uint64_t(source_->Remaining()) + (bufferEnd_ - std::min(bufferIndex_, bufferEnd_));
 }
 
 void TPPMGraphic::readHeader(rtl::TStream& Stream)

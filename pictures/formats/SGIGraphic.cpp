@@ -36,7 +36,7 @@ std::vector<uint8_t> peek(rtl::TStream& Stream, size_t Count)
 // The stream from its position to the end: the readers index the file's offsets into it.
 std::vector<uint8_t> readToEnd(rtl::TStream& Stream)
 {
-    std::vector<uint8_t> data(size_t(std::max<int64_t>(0, Stream.Remaining())));
+    std::vector<uint8_t> data(size_t(Stream.Remaining()));
     Stream.ReadBuffer(data.data(), int64_t(data.size()));
     return data;
 }

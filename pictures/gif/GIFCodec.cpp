@@ -191,7 +191,7 @@ private:
                 const int64_t remaining = stream_.Remaining();
                 if (remaining < size) {
                     warn_("Premature end of data");
-                    got = int(std::max<int64_t>(remaining, 0));
+                    got = int(remaining);
                     // Nothing follows: the bits read are the last.
                     endOfData_ = true;
                 }
@@ -254,7 +254,7 @@ int64_t CountGIFDataBytes(rtl::TStream& Stream, int64_t Enough)
         uint8_t size = 0;
         if (Stream.Read(&size, 1) != 1 || size == 0)
             break;
-        const int64_t have = std::min<int64_t>(size, std::max<int64_t>(Stream.Remaining(), 0));
+        const int64_t have = std::min<int64_t>(size, Stream.Remaining());
         total += have;
         Stream.Seek(have, rtl::soCurrent);
     }

@@ -242,7 +242,7 @@ bool TChunkIHDR::LoadFromStream(rtl::TStream& stream, const std::string& chunkNa
     CheckImageSize();
     // Nothing is allocated that the rest of the stream could not inflate to.
     const rows::Layout l(*this);
-    if (l.InflatedBytes(InterlaceMethod) > 1032 * uint64_t(std::max<int64_t>(stream.Remaining(), 0)) + 1032)
+    if (l.InflatedBytes(InterlaceMethod) > 1032 * uint64_t(stream.Remaining()) + 1032)
         throw EPngUnexpectedEnd();
     PrepareImageData();
     return true;

@@ -567,7 +567,7 @@ void TBitmap::readBmp(rtl::TStream& stream)
         std::copy(palette.begin(), palette.end(), tmp.palette_.begin());
     }
     if (rle) {
-        std::vector<uint8_t> data(size_t(std::max<int64_t>(0, stream.Size() - stream.Position())));
+        std::vector<uint8_t> data(size_t(stream.Remaining()));
         data.resize(size_t(stream.Read(data.data(), int64_t(data.size()))));
         DecodeBmpRle(data, compression == BI_RLE4, int32_t(width), int32_t(height),
                      [&tmp](int32_t y) { return tmp.ScanLine(y); });

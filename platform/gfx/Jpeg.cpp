@@ -212,7 +212,7 @@ void TJPEGImage::decode()
 
 void TJPEGImage::LoadFromStream(rtl::TStream& stream)
 {
-    std::vector<uint8_t> bytes(size_t(std::max<int64_t>(0, stream.Size() - stream.Position())));
+    std::vector<uint8_t> bytes(size_t(stream.Remaining()));
     bytes.resize(size_t(stream.Read(bytes.data(), int64_t(bytes.size()))));
     std::swap(bytes, data_);
     try {

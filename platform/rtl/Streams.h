@@ -3,6 +3,8 @@
 // writes. `TMemoryStream` holds its bytes in memory; `TFileStream` reads or writes a file.
 // A stream belongs to its creator and is used from one thread at a time.
 #pragma once
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <stdexcept>
@@ -43,8 +45,9 @@ public:
 
     int64_t Position() { return Seek(0, soCurrent); }
     void SetPosition(int64_t p) { Seek(p, soBeginning); }
-    // Bytes left from the position to the end.
-    int64_t Remaining() { return Size() - Position(); }
+    // Bytes left from the position to the end; 0 when the position lies past the end (a seek
+    // may put it there), so a reader never takes a negative count for a size.
+    int64_t Remaining() { return std::max<int64_t>(0, Size() - Position()); }
     // All count bytes or EReadError "Stream read error".
     void ReadBuffer(void* buffer, int64_t count);
     // All count bytes or EWriteError "Stream write error".

@@ -166,8 +166,14 @@ TEST(Rtl, StreamsReadWriteSeekAndFailClearly)
     TFileStream f(dir.file("m.bin"), fmOpenRead);
     EXPECT_EQ(f.Size(), 6);
     f.Seek(1, soBeginning);
+    EXPECT_EQ(f.Remaining(), 5);
     EXPECT_EQ(f.Read(buf, 2), 2);
     EXPECT_EQ(std::string(buf, 2), "bc");
+    // A seek may pass the end; what is left to read is then nothing, never a negative size.
+    m.SetPosition(10);
+    f.SetPosition(10);
+    EXPECT_EQ(m.Remaining(), 0);
+    EXPECT_EQ(f.Remaining(), 0);
     EXPECT_THROW(TFileStream(dir.file("missing"), fmOpenRead), EFOpenError);
     TStringList l{"一行目", "second"};
     l.SaveToFile(dir.file("l.txt"));
