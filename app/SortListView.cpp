@@ -710,10 +710,12 @@ void TCustomSortListView::SetColumnTexts(int Column, const std::function<QString
     RowsByAddress rows(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
         rows[std::size_t(i)] = {topLevelItem(i), i};
+    // Rewriting a text may move it: the rows are visited in the order they lie in memory,
+    // which beats fetching them ahead in the list's order.
+    inMemoryOrder(rows);
     {
         const QSignalBlocker quiet(model());
         for (const auto& [item, i] : rows) {
-            fetchAhead(rows, std::size_t(i));
             if (item->type() == TSortListItem::Type) {
                 const QByteArray text = Text(i).toUtf8();
                 static_cast<TSortListItem*>(item)->SetTextQuietly(
