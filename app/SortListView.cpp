@@ -831,7 +831,16 @@ std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& r
     bool texts = true;    // every row is a TSortListItem
     for (std::size_t i = 0; i < n; ++i) {
         const auto& [item, row] = rows[i];
-        fetchAhead(rows, i);
+        // Rows in the list's order lie anywhere in memory, too far apart for the processor to
+        // see where the next one is: each is fetched while the collator works on the rows
+        // before it, and its texts once the row itself has come.
+        if (i + 8 < n) {
+            const char* ahead = reinterpret_cast<const char*>(rows[i + 8].first);
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(ahead + sizeof(TSortListItem) - 1);
+        }
+        if (i + 4 < n && rows[i + 4].first->type() == TSortListItem::Type)
+            __builtin_prefetch(static_cast<const TSortListItem*>(rows[i + 4].first)->texts_.data());
         texts = texts && item->type() == TSortListItem::Type;
         readings.push_back(item->type() == TSortListItem::Type
                                ? readForSort(static_cast<const TSortListItem*>(item)->Text(SortColumnIndex + 1),
@@ -856,20 +865,6 @@ std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& r
     for (std::size_t i = 0; i < n; ++i)
         order[i] = entries[i].row;
     return order;
-}
-
-void TCustomSortListView::fetchAhead(const RowsByAddress& rows, std::size_t at)
-{
-    // Rows in the list's order lie anywhere in memory, too far apart for the processor to see
-    // where the next one is: each is fetched while the rows before it are worked on, and its
-    // texts once the row itself has come.
-    if (at + 8 < rows.size()) {
-        const char* ahead = reinterpret_cast<const char*>(rows[at + 8].first);
-        __builtin_prefetch(ahead);
-        __builtin_prefetch(ahead + sizeof(TSortListItem) - 1);
-    }
-    if (at + 4 < rows.size() && rows[at + 4].first->type() == TSortListItem::Type)
-        __builtin_prefetch(static_cast<const TSortListItem*>(rows[at + 4].first)->texts_.data());
 }
 
 // Gives every row (all of them TSortListItem) its place in Order (the rows' list places,

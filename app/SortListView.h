@@ -251,8 +251,6 @@ private:
     // TextRows, when given, tells whether every row is a TSortListItem.
     std::vector<std::uint32_t> sortOrder(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows,
                                          bool* TextRows = nullptr) const;
-    // Brings row At + 8 of Rows and the texts of row At + 4 towards the caches.
-    static void fetchAhead(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows, std::size_t At);
     static void rankRows(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows, const std::vector<std::uint32_t>& Order);
     void buildArrows();
     // Makes Column the one with the arrow.
