@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
-#include <set>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -36,33 +35,11 @@ bool carries(const void* block, std::size_t size, std::uint32_t n)
 
 }  // namespace
 
-TEST(BlockPool, BlocksAreAlignedApartAndKeepTheirContentsAcrossChunks)
+TEST(BlockPool, FreedBlocksAreReusedAndEmptyChunksGoBack)
 {
     // 40-byte blocks of 8-byte alignment, from 4 KiB chunks doubling up to 16 KiB.
     BlockPool pool(36, 8, 4096, 16384);
     EXPECT_EQ(pool.blockSize(), 40u);
-    std::vector<void*> blocks;
-    for (std::uint32_t n = 0; n < 2000; ++n) {
-        blocks.push_back(pool.allocate());
-        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(blocks.back()) % 8, 0u);
-        stamp(blocks.back(), pool.blockSize(), n);
-    }
-    EXPECT_EQ(pool.blocksInUse(), 2000u);
-    // 4 + 8 + 16 KiB, then 16 KiB chunks: 2,000 blocks of 40 bytes need 80,000 bytes.
-    EXPECT_GE(pool.chunkCount(), 6u);
-    EXPECT_LE(pool.bytesHeld(), 4096u + 8192 + 16384 * 5);
-    std::vector<void*> sorted = blocks;
-    std::sort(sorted.begin(), sorted.end(), std::less<>());
-    for (std::size_t i = 1; i < sorted.size(); ++i)
-        ASSERT_GE(static_cast<char*>(sorted[i]) - static_cast<char*>(sorted[i - 1]), 40);
-    for (std::uint32_t n = 0; n < 2000; ++n)
-        ASSERT_TRUE(carries(blocks[n], pool.blockSize(), n)) << n;
-}
-
-TEST(BlockPool, FreedBlocksAreReusedAndEmptyChunksGoBack)
-{
-    BlockPool pool(24, 8, 4096, 4096);
-    const std::size_t perChunk = 4096 / pool.blockSize();
     // A freed block is the next one handed out.
     void* a = pool.allocate();
     void* b = pool.allocate();
@@ -76,12 +53,15 @@ TEST(BlockPool, FreedBlocksAreReusedAndEmptyChunksGoBack)
     // Many blocks freed in another order than made: every chunk goes back once its last
     // block does, and the blocks still in use keep their contents meanwhile.
     std::vector<void*> blocks;
-    for (std::uint32_t n = 0; n < 5000; ++n) {
+    for (std::uint32_t n = 0; n < 2000; ++n) {
         blocks.push_back(pool.allocate());
+        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(blocks.back()) % 8, 0u);
         stamp(blocks.back(), pool.blockSize(), n);
     }
+    // 4 + 8 + 16 KiB, then 16 KiB chunks: 2,000 blocks of 40 bytes need 80,000 bytes.
     const std::size_t chunks = pool.chunkCount();
-    EXPECT_GE(chunks, 5000 / perChunk);
+    EXPECT_GE(chunks, 6u);
+    EXPECT_LE(pool.bytesHeld(), 4096u + 8192 + 16384 * 5);
     std::vector<std::uint32_t> order(blocks.size());
     for (std::uint32_t n = 0; n < order.size(); ++n)
         order[n] = n;
