@@ -22,6 +22,7 @@
 #include "controls/common/ControlTypes.h"
 #include "platform/collate/SortKeys.h"
 #include "platform/forms/Application.h"
+#include "platform/rtl/BlockPool.h"
 #include "platform/rtl/Formatting.h"
 #include "util/Cp932.h"
 
@@ -568,6 +569,30 @@ void TSortListItem::SetTextQuietly(int Column, std::string_view Text)
         setEnd(c, end(c) + Text.size() - oldSize);
 }
 
+namespace {
+
+rtl::BlockPool& rowPool()
+{
+    // Never destroyed: the rows of a list that outlives static destruction are freed into it.
+    static rtl::BlockPool* const pool = new rtl::BlockPool(sizeof(TSortListItem), alignof(TSortListItem));
+    return *pool;
+}
+
+}  // namespace
+
+void* TSortListItem::operator new(std::size_t Size)
+{
+    return Size == sizeof(TSortListItem) ? rowPool().allocate() : ::operator new(Size);
+}
+
+void TSortListItem::operator delete(void* Row, std::size_t Size) noexcept
+{
+    if (Size == sizeof(TSortListItem))
+        rowPool().deallocate(Row);
+    else
+        ::operator delete(Row, Size);
+}
+
 bool TSortListItem::ranked_ = false;
 
 bool TSortListItem::operator<(const QTreeWidgetItem& other) const
@@ -685,6 +710,8 @@ void TCustomSortListView::SetColumnTexts(int Column, const std::function<QString
     RowsByAddress rows(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
         rows[std::size_t(i)] = {topLevelItem(i), i};
+    // Rewriting a text may move it: the rows are visited in the order they lie in memory,
+    // which beats fetching them ahead in the list's order.
     inMemoryOrder(rows);
     {
         const QSignalBlocker quiet(model());
@@ -788,9 +815,10 @@ void TCustomSortListView::sortItems(QList<QTreeWidgetItem*>& items, RowsByAddres
 std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& rows, bool* textRows) const
 {
     // Each text is read once, not at every comparison: music lists run to tens of thousands
-    // of rows. The rows are read in the order they lie in memory; the keys go one after
-    // another into one arena, and the sort moves 16-byte entries that start with the first
-    // bytes of their key, so that most comparisons look at nothing else.
+    // of rows. The keys go one after another into one arena, and the sort moves 16-byte
+    // entries that start with the first bytes of their key, so that most comparisons look at
+    // nothing else. Rows read in the list's order fill the entries and the arena from front
+    // to back, and runs of equal heads then read their keys in that order too.
     const std::size_t n = rows.size();
     if (n >= SortEntry::MaxRows)
         throw std::length_error("too many rows to sort");
@@ -803,9 +831,9 @@ std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& r
     bool texts = true;    // every row is a TSortListItem
     for (std::size_t i = 0; i < n; ++i) {
         const auto& [item, row] = rows[i];
-        // The rows lie apart among other blocks, too far for the processor to see where the
-        // next one is: each is fetched while the collator works on the rows before it, and
-        // its texts once the row itself has come.
+        // Rows in the list's order lie anywhere in memory, too far apart for the processor to
+        // see where the next one is: each is fetched while the collator works on the rows
+        // before it, and its texts once the row itself has come.
         if (i + 8 < n) {
             const char* ahead = reinterpret_cast<const char*>(rows[i + 8].first);
             __builtin_prefetch(ahead);
@@ -840,8 +868,7 @@ std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& r
 }
 
 // Gives every row (all of them TSortListItem) its place in Order (the rows' list places,
-// sorted) as its rank. The rows are visited in memory order, which also brings them into the
-// caches for Qt's sort by these ranks.
+// sorted) as its rank, which also brings the rows into the caches for Qt's sort by these ranks.
 void TCustomSortListView::rankRows(const RowsByAddress& rows, const std::vector<std::uint32_t>& order)
 {
     const std::vector<std::uint32_t> place = placesOf(order);
@@ -860,7 +887,9 @@ void TCustomSortListView::sortAll()
     // otherwise scroll to wherever the focused row landed.
     const int scrolled = verticalScrollBar()->value();
     if (!OnSortItems) {
-        const RowsByAddress rows = rowsInMemoryOrder(items);
+        RowsByAddress rows(std::size_t(items.size()));
+        for (qsizetype i = 0; i < items.size(); ++i)
+            rows[std::size_t(i)] = {items[i], int(i)};
         bool textRows = false;
         const std::vector<std::uint32_t> order = sortOrder(rows, &textRows);
         if (textRows) {

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include <array>
 #include <random>
 
 namespace {
@@ -462,6 +463,45 @@ TEST(SortListView, TextItemsReadAndChangeAsPlainItems)
     list.Item(1)->setText(2, "e");  // no change, no notice
     EXPECT_EQ(changed, (std::vector<std::pair<int, int>>{{1, 2}}));
     EXPECT_EQ(list.model()->index(1, 2).data().toString(), QString("e"));
+}
+
+// Rows made one after another lie one after another in memory (the sort visits them in a
+// random order); a row class of another size is made and freed whole as any object is.
+TEST(SortListView, RowsLieTogetherAndLargerRowsKeepTheirOwnRoom)
+{
+    std::vector<std::unique_ptr<QTreeWidgetItem>> rows;
+    for (int i = 0; i < 400; ++i)
+        rows.emplace_back(new TSortListItem({"", "", "t"}));
+    int next = 0;
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        next += reinterpret_cast<char*>(rows[i].get()) - reinterpret_cast<char*>(rows[i - 1].get()) ==
+                std::ptrdiff_t(sizeof(TSortListItem));
+    EXPECT_GE(next, 390);
+
+    struct TaggedRow : TSortListItem {
+        using TSortListItem::TSortListItem;
+        std::array<unsigned char, 48> tag{};
+    };
+    MusicList m;
+    m.list.clear();
+    std::vector<TaggedRow*> tagged;
+    QList<QTreeWidgetItem*> items;
+    for (int i = 0; i < 200; ++i) {
+        tagged.push_back(new TaggedRow({"", "", "Tagged " + std::to_string(i % 37), ""}));
+        tagged.back()->tag.fill(0xA5);
+        items.append(tagged.back());
+        items.append(new TSortListItem({"", "", "Plain " + std::to_string(i % 41), ""}));
+    }
+    m.list.addTopLevelItems(items);
+    m.list.ColumnClick(2);
+    for (const TaggedRow* t : tagged)
+        ASSERT_TRUE(std::all_of(t->tag.begin(), t->tag.end(), [](unsigned char c) { return c == 0xA5; }));
+    for (int i = 1; i < m.list.Count(); ++i)
+        ASSERT_LE(SortCompareTexts(TCustomSortListView::ColumnText(m.list.Item(i - 1), 1),
+                                   TCustomSortListView::ColumnText(m.list.Item(i), 1), assSmart),
+                  0);
+    m.list.clear();  // every row freed through its virtual destructor
+    EXPECT_EQ(m.list.Count(), 0);
 }
 
 TEST(SortListView, MoveRowCarriesTheSelection)
