@@ -54,7 +54,7 @@ inline constexpr const char* MusicFileExtensions = ".au;.aif;.wav;.mp1;.mp2;.mp3
 // refused however it is named; a name that does not exist is judged by its extension alone.
 bool IsMusicFile(const std::string& Name);
 // The name part of IsMusicFile: whether Name ends in a listed extension.
-bool HasMusicExtension(const std::string& Name);
+bool HasMusicExtension(std::string_view Name);
 
 // --- Categories
 
