@@ -649,8 +649,15 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
         std::string path = joinPath(Folder, names[i]);
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
-        sgdMusic.SetRowCells(static_cast<int>(i), {t.Title, t.Year, t.Genre, t.Artist, t.Album,
-                                                   t.Track, std::move(path), "0"});
+        TMusicDatabase::TRow& row = *sgdMusic.RowToWrite(static_cast<int>(i));
+        row[mcTitle] = t.Title;
+        row[mcYear] = t.Year;
+        row[mcGenre] = t.Genre;
+        row[mcArtist] = t.Artist;
+        row[mcAlbum] = t.Album;
+        row[mcTrack] = t.Track;
+        row[mcPath] = std::move(path);
+        row[mcShown].assign(1, '0');
     }
     // The values are gathered after the files: reading a file pushes the lists out of the
     // processor's caches, and they are looked up four times a file.
