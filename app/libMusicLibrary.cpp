@@ -650,12 +650,15 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
         TMusicDatabase::TRow& row = *sgdMusic.RowToWrite(static_cast<int>(i));
-        row[mcTitle] = t.Title;
-        row[mcYear] = t.Year;
-        row[mcGenre] = t.Genre;
-        row[mcArtist] = t.Artist;
-        row[mcAlbum] = t.Album;
-        row[mcTrack] = t.Track;
+        // Copies just as long as their texts: a string assigned into an empty one would take
+        // twice the room of the empty one's.
+        const auto copy = [](const std::string& text) { return std::string(text); };
+        row[mcTitle] = copy(t.Title);
+        row[mcYear] = copy(t.Year);
+        row[mcGenre] = copy(t.Genre);
+        row[mcArtist] = copy(t.Artist);
+        row[mcAlbum] = copy(t.Album);
+        row[mcTrack] = copy(t.Track);
         row[mcPath] = std::move(path);
         row[mcShown].assign(1, '0');
     }
