@@ -22,14 +22,13 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <string_view>
-#include <unordered_map>
-#include <vector>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -73,8 +72,8 @@ constexpr int TitleColumn = 2;
 // Sub-item of the full path in a list row.
 constexpr int PathSubItem = 7;
 
-// Calls visit(name, its length, is a folder) for each entry of the folder but "." and "..",
-// handing events to the loop meanwhile. The entries are read straight from the kernel in
+// Calls visit(name, is a folder) for each entry of the folder but "." and "..", handing
+// events to the loop meanwhile. The entries are read straight from the kernel in
 // large batches into a buffer the thread keeps; the type comes with each entry, and only
 // links (and file systems that do not tell) are looked up further.
 template <class Visit>

@@ -34,7 +34,8 @@ concept TStringGridLike = requires(G g, int i, const std::string& s) {
 template <TStringGridLike G>
 void ClearGridRows(G& Grid, bool Shrink)
 {
-    // The rows that Shrink drops go without being emptied first.
+    // The rows that Shrink drops go without being emptied first: a grid's SetRowCount drops
+    // the texts of the rows it drops.
     const int rows = Shrink ? std::min(Grid.RowCount(), Grid.FixedRows() + 1) : Grid.RowCount();
     for (int row = Grid.FixedRows(); row < rows; ++row)
         for (int col = 0; col < Grid.ColCount(); ++col)
