@@ -42,8 +42,7 @@ const TMusicDatabase::TRow& TMusicDatabase::Rows(int Row) const
     return Row >= 0 && Row < RowCount() ? rows_[static_cast<std::size_t>(Row)] : empty;
 }
 
-void TMusicDatabase::SetRowCells(int Row, TRow Cells)
+TMusicDatabase::TRow* TMusicDatabase::RowToWrite(int Row)
 {
-    if (Row >= 0 && Row < RowCount())
-        rows_[static_cast<std::size_t>(Row)] = std::move(Cells);
+    return Row >= 0 && Row < RowCount() ? &rows_[static_cast<std::size_t>(Row)] : nullptr;
 }

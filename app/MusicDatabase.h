@@ -46,7 +46,9 @@ public:
     const std::string& Cells(int Col, int Row) const;
     void SetCell(int Col, int Row, const std::string& Text);
     const TRow& Rows(int Row) const;
-    void SetRowCells(int Row, TRow Cells);
+    // The cells of Row to write in place (a whole row's texts copied straight in, with no row
+    // built aside first); null outside the grid.
+    TRow* RowToWrite(int Row);
 
     bool Shown(int Row) const { return Cells(mcShown, Row) == "1"; }
 

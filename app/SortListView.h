@@ -160,6 +160,17 @@ public:
     // rows enter the view).
     void AddSortedItems(QList<QTreeWidgetItem*> Items, int Column, bool Ascending,
                         const std::function<void(QTreeWidgetItem*, int)>& Prepare = {});
+    // AddSortedItems for Rows rows, i counting them in the caller's order, Text(i) being the
+    // text row i shows in Column. Make(Order, place) makes row Order[place]; Order is given
+    // whole, so that Make can fetch the data of the rows to come. Into an empty list the
+    // texts are sorted before any row is made, and the rows are made in their final order:
+    // so they lie in memory in the list's order, which every later pass over the list reads
+    // faster. Prepare(item, place) is called for each row in its place order, before the
+    // rows enter the view.
+    void AddSortedRows(std::size_t Rows, const std::function<std::string_view(std::size_t)>& Text,
+                       const std::function<QTreeWidgetItem*(const std::vector<std::uint32_t>&, std::size_t)>& Make,
+                       int Column, bool Ascending,
+                       const std::function<void(QTreeWidgetItem*, int)>& Prepare = {});
     void SortAgain();
     void BeginItemUpdate();
     void EndItemUpdate();
@@ -251,6 +262,10 @@ private:
     // TextRows, when given, tells whether every row is a TSortListItem.
     std::vector<std::uint32_t> sortOrder(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows,
                                          bool* TextRows = nullptr) const;
+    // The places 0 .. N - 1 in their sorted order, TextAt(i) giving the place and the text of
+    // the i-th text read (each place once; its text need live only until the next call).
+    std::vector<std::uint32_t> textOrder(std::size_t N,
+                                         const std::function<std::pair<std::size_t, std::string_view>(std::size_t)>& TextAt) const;
     static void rankRows(const std::vector<std::pair<QTreeWidgetItem*, int>>& Rows, const std::vector<std::uint32_t>& Order);
     void buildArrows();
     // Makes Column the one with the arrow.

@@ -33,7 +33,6 @@
 #include <map>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -54,7 +53,7 @@ inline constexpr const char* MusicFileExtensions = ".au;.aif;.wav;.mp1;.mp2;.mp3
 // refused however it is named; a name that does not exist is judged by its extension alone.
 bool IsMusicFile(const std::string& Name);
 // The name part of IsMusicFile: whether Name ends in a listed extension.
-bool HasMusicExtension(const std::string& Name);
+bool HasMusicExtension(std::string_view Name);
 
 // --- Categories
 
@@ -70,6 +69,7 @@ public:
     {
         byKey_.clear();
         met_.clear();
+        metCount_ = 0;
     }
     // False (and nothing changes) when a value of the same category is in the list.
     bool Add(const std::string& Text);
@@ -77,14 +77,20 @@ public:
     std::vector<std::string> Items() const;
 
 private:
-    // The standard hash of strings counts as slow, which makes small sets compare the value
-    // with every member instead of hashing it; a category has a few dozen values at most.
-    struct Hash {
-        std::size_t operator()(const std::string& s) const { return std::hash<std::string_view>{}(s); }
-    };
+    // True when Text is met for the first time.
+    bool meet(const std::string& Text);
+
     std::map<std::string, std::string> byKey_;  // CategoryKey -> first spelling
-    // Every spelling met: most values come again and again, and need no folding then.
-    std::unordered_set<std::string, Hash> met_;
+    // Every spelling met: most values come again and again, and need no folding then. A
+    // table of slots looked up by the text's hash, and past a taken slot in the next ones: a
+    // value met again costs one slot read and one comparison. A slot's hash is never 0,
+    // which marks a free slot; at most half the slots are taken.
+    struct MetSlot {
+        std::size_t hash = 0;
+        std::string text;
+    };
+    std::vector<MetSlot> met_;
+    std::size_t metCount_ = 0;
 };
 
 // Category codes of FilterMusicGrid, and the roots of the category tree in order.

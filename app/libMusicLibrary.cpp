@@ -22,11 +22,18 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -65,28 +72,45 @@ constexpr int TitleColumn = 2;
 // Sub-item of the full path in a list row.
 constexpr int PathSubItem = 7;
 
-// Calls visit(name, is a folder) for each entry of the folder but "." and "..", handing events
-// to the loop meanwhile. The type comes with the listing; only links (and file systems that
-// do not tell) are looked up further.
+// Calls visit(name, is a folder) for each entry of the folder but "." and "..", handing
+// events to the loop meanwhile. The entries are read straight from the kernel in
+// large batches into a buffer the thread keeps; the type comes with each entry, and only
+// links (and file systems that do not tell) are looked up further.
 template <class Visit>
 void forEachEntry(const std::string& folder, Visit visit)
 {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
         return;
-    const auto close = qScopeGuard([dir] { closedir(dir); });
+    const auto close = qScopeGuard([dir] { ::close(dir); });
+    thread_local std::vector<char> buffer(std::size_t(256) * 1024);
     TEventPump pump;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        bool isFolder = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            isFolder = fstatat(dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    for (;;) {
+        const ssize_t got = ::getdents64(dir, buffer.data(), buffer.size());
+        if (got <= 0)
+            return;
+        for (ssize_t at = 0; at < got;) {
+            const char* record = buffer.data() + at;
+            unsigned short length = 0;
+            unsigned char type = DT_UNKNOWN;
+            std::memcpy(&length, record + offsetof(dirent64, d_reclen), sizeof length);
+            std::memcpy(&type, record + offsetof(dirent64, d_type), sizeof type);
+            if (length == 0)
+                return;
+            at += length;
+            const char* name = record + offsetof(dirent64, d_name);
+            const std::size_t size = ::strnlen(name, length - offsetof(dirent64, d_name));
+            const std::string_view view(name, size);
+            if (view == "." || view == "..")
+                continue;
+            bool isFolder = type == DT_DIR;
+            if (type == DT_LNK || type == DT_UNKNOWN) {
+                struct stat st {};
+                isFolder = fstatat(dir, std::string(view).c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+            }
+            visit(view, isFolder);
+            pump.Step();
         }
-        visit(entry->d_name, isFolder);
-        pump.Step();
     }
 }
 
@@ -132,16 +156,16 @@ void setSubItem(QTreeWidgetItem* item, int subItem, const std::string& text)
 }
 
 // A list row as TSortListView::AddItem lays it out: the caption in column 0, sub-item n in
-// column n + 1, "No." still empty. Rows are made first and added at once: adding rows one
-// by one costs the view far more than making them.
-QTreeWidgetItem* makeRow(const std::string& title, const std::string& path, const std::string& artist,
-                         const std::string& album, const std::string& year, const std::string& genre,
-                         const std::string& track)
+// column n + 1, "No." still empty; Shown is the title the row shows (RowTitle). Rows are made
+// first and added at once: adding rows one by one costs the view far more than making them.
+QTreeWidgetItem* makeRow(std::string_view shown, std::string_view path, std::string_view artist,
+                         std::string_view album, std::string_view year, std::string_view genre,
+                         std::string_view track)
 {
-    // Most rows have a title of their own, which is not copied.
-    const std::string name = title.empty() ? RowTitle(title, path) : std::string();
-    return new TSortListItem(
-        {{}, {}, title.empty() ? name : title, artist, album, year, genre, track, path});
+    auto* row = new TSortListItem({{}, {}, shown, artist, album, year, genre, track, path});
+    // A flat list's rows: the view need not ask each row for children as it lays them out.
+    row->setFlags(row->flags() | Qt::ItemNeverHasChildren);
+    return row;
 }
 
 void addRows(TSortListView* list, QList<QTreeWidgetItem*>& rows)
@@ -179,38 +203,97 @@ std::string categoryValueOf(const QTreeWidgetItem* node)
 
 // Scanned: the database rows come from the scan just made, which found their files, so
 // they are not looked up again.
+// The music list filled with the shown rows of the database, sorted by title. Scanned: the
+// database rows come from the scan just made, which found their files, so they are not
+// looked up again.
+void fillMusicList(TMusicLibrary& form, TSortListView* list, bool scanned)
+{
+    std::vector<int> shown;
+    // The titles of rows without one, by their number among the shown rows.
+    std::unordered_map<std::size_t, std::string> untitled;
+    TEventPump pump;
+    // Rows are looked up afresh after each pause for events: the database may have been
+    // written meanwhile (never resized: that is library work, which waits). The rows are
+    // then sorted and made without a pause.
+    for (int row = 0; row < form.sgdMusic.RowCount(); ++row) {
+        const TMusicDatabase::TRow& r = form.sgdMusic.Rows(row);
+        if (r[mcShown] == "1" && (scanned ? !r[mcPath].empty() : fileExists(r[mcPath]))) {
+            if (r[mcTitle].empty())
+                untitled.emplace(shown.size(), RowTitle(r[mcTitle], r[mcPath]));
+            shown.push_back(row);
+        }
+        pump.Step();
+    }
+    if (shown.empty())
+        return;
+    const auto title = [&](std::size_t i) -> std::string_view {
+        const std::string& own = form.sgdMusic.Rows(shown[i])[mcTitle];
+        return own.empty() ? std::string_view(untitled.at(i)) : std::string_view(own);
+    };
+    list->MarkSortColumn(TitleColumn);
+    // The titles are sorted before the rows are made, so that the rows lie in memory in the
+    // list's order.
+    list->AddSortedRows(
+        shown.size(),
+        [&](std::size_t i) {
+            // The titles are read in the rows' order; those that lie apart on the heap are
+            // fetched a few rows ahead.
+            if (i + 8 < shown.size())
+                __builtin_prefetch(form.sgdMusic.Rows(shown[i + 8])[mcTitle].data());
+            return title(i);
+        },
+        [&](const std::vector<std::uint32_t>& order, std::size_t place) {
+            // The database rows are taken in the titles' order, which is as good as random:
+            // each is fetched a while before it is needed, and its texts that lie apart on
+            // the heap once the row itself has come.
+            if (place + 16 < order.size()) {
+                const char* row = reinterpret_cast<const char*>(&form.sgdMusic.Rows(shown[order[place + 16]]));
+                for (std::size_t line = 0; line < sizeof(TMusicDatabase::TRow); line += 64)
+                    __builtin_prefetch(row + line);
+            }
+            if (place + 8 < order.size())
+                for (const std::string& text : form.sgdMusic.Rows(shown[order[place + 8]]))
+                    __builtin_prefetch(text.data());
+            const std::size_t i = order[place];
+            const TMusicDatabase::TRow& r = form.sgdMusic.Rows(shown[i]);
+            return makeRow(title(i), r[mcPath], r[mcArtist], r[mcAlbum], r[mcYear], r[mcGenre], r[mcTrack]);
+        },
+        TitleColumn, true, numberRow);
+}
+
+// Scanned: as for fillMusicList.
 void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::string>& paths,
               bool initial, bool scanned = false)
 {
     TListUpdate update(list);
     list->clear();
+    if (list == form.lstMP3) {
+        fillMusicList(form, list, scanned);
+        if (list->Count() > 0) {
+            QTreeWidgetItem* first = list->Item(0);
+            list->setCurrentItem(first);
+            first->setSelected(true);
+            list->scrollToItem(first);
+        }
+        if (form.FitListColumns)
+            form.FitListColumns(list);
+        return;
+    }
     QList<QTreeWidgetItem*> rows;
     // Rows that have not entered the list yet are freed with it on an exception.
     const auto freeRows = qScopeGuard([&rows] { qDeleteAll(rows); });
     TEventPump pump;
-    if (list == form.lstMP3) {
-        // Rows are looked up afresh after each pause for events: the database may have
-        // been written meanwhile (never resized: that is library work, which waits).
-        for (int row = 0; row < form.sgdMusic.RowCount(); ++row) {
-            const TMusicDatabase::TRow& r = form.sgdMusic.Rows(row);
-            if (r[mcShown] == "1" && (scanned ? !r[mcPath].empty() : fileExists(r[mcPath])))
-                rows.push_back(makeRow(r[mcTitle], r[mcPath], r[mcArtist], r[mcAlbum], r[mcYear],
-                                       r[mcGenre], r[mcTrack]));
-            pump.Step();
+    for (const std::string& path : paths) {
+        if (fileExists(path)) {
+            ReadTag(path);
+            const TCurrentTag& t = CurrentTag;
+            rows.push_back(makeRow(RowTitle(t.Title, path), path, t.Artist, t.Album, t.Year, t.Genre, t.Track));
         }
-    } else {
-        for (const std::string& path : paths) {
-            if (fileExists(path)) {
-                ReadTag(path);
-                const TCurrentTag& t = CurrentTag;
-                rows.push_back(makeRow(t.Title, path, t.Artist, t.Album, t.Year, t.Genre, t.Track));
-            }
-            pump.Step();
-        }
+        pump.Step();
     }
     const auto count = rows.size();
     const bool shuffle = list == form.lstFile && form.ShuffleChecked && form.ShuffleChecked();
-    const bool sorted = count > 0 && (list == form.lstMP3 || (initial && !shuffle));
+    const bool sorted = count > 0 && initial && !shuffle;
     // The rows are numbered before they enter the view, unless a shuffle reorders them.
     const bool renumber = initial && count > 0 && shuffle && form.ShufflePlaylist;
     QList<QTreeWidgetItem*> adding;  // the list's from here on
@@ -222,12 +305,6 @@ void fillList(TMusicLibrary& form, TSortListView* list, const std::vector<std::s
         for (qsizetype i = 0; i < adding.size() && !renumber; ++i)
             numberRow(adding[i], int(i));
         addRows(list, adding);
-    }
-    if (count > 0 && list == form.lstMP3) {
-        QTreeWidgetItem* first = list->Item(0);
-        list->setCurrentItem(first);
-        first->setSelected(true);
-        list->scrollToItem(first);
     }
     if (form.FitListColumns)
         form.FitListColumns(list);
@@ -397,7 +474,34 @@ bool SameCategory(const std::string& A, const std::string& B)
 
 bool TCategoryList::Add(const std::string& Text)
 {
-    return met_.insert(Text).second && byKey_.try_emplace(CategoryKey(Text), Text).second;
+    return meet(Text) && byKey_.try_emplace(CategoryKey(Text), Text).second;
+}
+
+bool TCategoryList::meet(const std::string& Text)
+{
+    if (2 * (metCount_ + 1) > met_.size()) {
+        std::vector<MetSlot> old(std::max<std::size_t>(64, 2 * met_.size()));
+        old.swap(met_);
+        for (MetSlot& slot : old)
+            if (slot.hash != 0)
+                for (std::size_t i = slot.hash & (met_.size() - 1);; i = (i + 1) & (met_.size() - 1))
+                    if (met_[i].hash == 0) {
+                        met_[i] = std::move(slot);
+                        break;
+                    }
+    }
+    const std::size_t hash = std::hash<std::string_view>{}(Text) | 1;
+    for (std::size_t i = hash & (met_.size() - 1);; i = (i + 1) & (met_.size() - 1)) {
+        MetSlot& slot = met_[i];
+        if (slot.hash == 0) {
+            slot.hash = hash;
+            slot.text = Text;
+            ++metCount_;
+            return true;
+        }
+        if (slot.hash == hash && slot.text == Text)
+            return false;
+    }
 }
 
 std::vector<std::string> TCategoryList::Items() const
@@ -490,25 +594,43 @@ bool TSerialJobs::Run(int Key, std::function<void()> Job)
 
 void ListMusicFiles(std::vector<std::string>& List, const std::string& Folder)
 {
-    std::vector<std::string> names, folded;
-    forEachEntry(Folder, [&](const char* name, bool folder) {
-        if (!folder && HasMusicExtension(name)) {
-            names.emplace_back(name);
-            folded.push_back(CaseFolded(names.back()));
-        }
+    // The names and their case-folded forms go one after another into two buffers; each is
+    // sorted by a key prepared once, its first 8 folded bytes as a number, which settles
+    // nearly every comparison. The whole folded names and then the names themselves (so that
+    // names that differ only in case keep one order on every system) settle the rest.
+    struct Entry {
+        std::uint64_t head;
+        std::uint32_t name, nameEnd, folded, foldedEnd;  // where in the buffers
+    };
+    std::string names, folded;
+    std::vector<Entry> entries;
+    forEachEntry(Folder, [&](std::string_view name, bool folder) {
+        if (folder || !HasMusicExtension(name))
+            return;
+        Entry e{0, std::uint32_t(names.size()), 0, std::uint32_t(folded.size()), 0};
+        names.append(name);
+        AppendCaseFolded(name, folded);
+        if (names.size() > UINT32_MAX || folded.size() > UINT32_MAX)
+            throw std::length_error("too many names in the folder");
+        e.nameEnd = std::uint32_t(names.size());
+        e.foldedEnd = std::uint32_t(folded.size());
+        for (std::uint32_t b = 0; b < 8; ++b)
+            e.head = (e.head << 8) | (e.folded + b < e.foldedEnd ? std::uint8_t(folded[e.folded + b]) : 0);
+        entries.push_back(e);
     });
-    // Names that differ only in case keep one order on every system. The names stay put
-    // and their places are sorted: moving strings costs more than comparing them.
-    std::vector<std::uint32_t> order(names.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = static_cast<std::uint32_t>(i);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const int byFolded = folded[a].compare(folded[b]);
-        return byFolded != 0 ? byFolded < 0 : names[a] < names[b];
+    const auto nameOf = [&](const Entry& e) { return std::string_view(names).substr(e.name, e.nameEnd - e.name); };
+    const auto foldedOf = [&](const Entry& e) {
+        return std::string_view(folded).substr(e.folded, e.foldedEnd - e.folded);
+    };
+    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+        if (a.head != b.head)
+            return a.head < b.head;
+        const int byFolded = foldedOf(a).compare(foldedOf(b));
+        return byFolded != 0 ? byFolded < 0 : nameOf(a) < nameOf(b);
     });
-    List.reserve(List.size() + order.size());
-    for (std::uint32_t i : order)
-        List.push_back(std::move(names[i]));
+    List.reserve(List.size() + entries.size());
+    for (const Entry& e : entries)
+        List.emplace_back(nameOf(e));
 }
 
 void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCategoryList& YearList,
@@ -526,12 +648,30 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
         std::string path = joinPath(Folder, names[i]);
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
-        sgdMusic.SetRowCells(static_cast<int>(i), {t.Title, t.Year, t.Genre, t.Artist, t.Album,
-                                                   t.Track, std::move(path), "0"});
+        TMusicDatabase::TRow& row = *sgdMusic.RowToWrite(static_cast<int>(i));
+        // Copies just as long as their texts: a string assigned into an empty one would take
+        // twice the room of the empty one's.
+        const auto copy = [](const std::string& text) { return std::string(text); };
+        row[mcTitle] = copy(t.Title);
+        row[mcYear] = copy(t.Year);
+        row[mcGenre] = copy(t.Genre);
+        row[mcArtist] = copy(t.Artist);
+        row[mcAlbum] = copy(t.Album);
+        row[mcTrack] = copy(t.Track);
+        row[mcPath] = std::move(path);
+        row[mcShown].assign(1, '0');
     }
     // The values are gathered after the files: reading a file pushes the lists out of the
     // processor's caches, and they are looked up four times a file.
+    // The texts longer than a string keeps in itself lie apart on the heap: those of a row a
+    // few ahead are fetched while the lists look up this one's.
+    constexpr std::size_t Ahead = 4;
     for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i + Ahead < names.size()) {
+            const TMusicDatabase::TRow& ahead = sgdMusic.Rows(static_cast<int>(i + Ahead));
+            for (int column : {mcYear, mcGenre, mcArtist, mcAlbum})
+                __builtin_prefetch(ahead[std::size_t(column)].data());
+        }
         const TMusicDatabase::TRow& row = sgdMusic.Rows(static_cast<int>(i));
         YearList.Add(row[mcYear]);
         GenreList.Add(row[mcGenre]);

@@ -9,12 +9,24 @@
 
 std::string CaseFolded(const std::string& Text)
 {
+    std::string folded;
+    AppendCaseFolded(Text, folded);
+    return folded;
+}
+
+void AppendCaseFolded(std::string_view Text, std::string& Out)
+{
     // Plain ASCII folds to its lower case; that is most names, and needs no conversion.
     const bool ascii = std::all_of(Text.begin(), Text.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     // Bytes that are not UTF-8 (file names from old archives) would all read as one
     // replacement character: such a text keeps them, so that it stays apart from others.
-    if (ascii || !cp932::isValidUtf8(Text))
-        return rtl::LowerAscii(Text);
-    return QString::fromStdString(Text).toCaseFolded().toStdString();
+    if (ascii || !cp932::isValidUtf8(Text)) {
+        const std::size_t at = Out.size();
+        Out.append(Text);
+        for (std::size_t i = at; i < Out.size(); ++i)
+            Out[i] = rtl::LowerAscii(Out[i]);
+        return;
+    }
+    Out.append(QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size())).toCaseFolded().toStdString());
 }

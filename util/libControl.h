@@ -8,6 +8,7 @@
 // RowCount, Row, Cells), so it serves the program's own grid and test stand-ins alike.
 // UI thread only.
 #pragma once
+#include <algorithm>
 #include <concepts>
 #include <cstdint>
 #include <string>
@@ -33,7 +34,10 @@ concept TStringGridLike = requires(G g, int i, const std::string& s) {
 template <TStringGridLike G>
 void ClearGridRows(G& Grid, bool Shrink)
 {
-    for (int row = Grid.FixedRows(); row < Grid.RowCount(); ++row)
+    // The rows that Shrink drops go without being emptied first: a grid's SetRowCount drops
+    // the texts of the rows it drops.
+    const int rows = Shrink ? std::min(Grid.RowCount(), Grid.FixedRows() + 1) : Grid.RowCount();
+    for (int row = Grid.FixedRows(); row < rows; ++row)
         for (int col = 0; col < Grid.ColCount(); ++col)
             Grid.SetCell(col, row, std::string());
     if (Shrink) {

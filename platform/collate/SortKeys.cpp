@@ -38,11 +38,17 @@ void appendKey(std::string_view utf8, std::string& out)
         throw std::length_error("a text too long to sort");
     units.resize(std::max<std::size_t>(units.size(), utf8.size() + 1));
     int32_t length = 0;
-    UErrorCode error = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(units.data(), static_cast<int32_t>(units.size()), &length, utf8.data(),
-                         static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &error);
-    if (U_FAILURE(error))
-        length = 0;
+    // ASCII (most titles in Latin letters) is its own UTF-16, unit for byte.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        std::copy(utf8.begin(), utf8.end(), units.begin());
+        length = static_cast<int32_t>(utf8.size());
+    } else {
+        UErrorCode error = U_ZERO_ERROR;
+        u_strFromUTF8WithSub(units.data(), static_cast<int32_t>(units.size()), &length, utf8.data(),
+                             static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &error);
+        if (U_FAILURE(error))
+            length = 0;
+    }
     const std::size_t at = out.size();
     // Most keys are a little longer than their text in UTF-16 units; a second call gets the rest.
     std::size_t room = std::size_t(length) * 4 + 16;

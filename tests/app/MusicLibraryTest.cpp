@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <set>
 
@@ -292,6 +293,51 @@ TEST_F(MusicLibraryTest, ListMusicFilesTakesWholeExtensionsOfFilesOnly)
     expected.insert(expected.begin() + 5, "dangling.wav");
     expected.push_back("to file.wav");
     EXPECT_EQ(names, expected);
+}
+
+// Names sort without regard to case (Unicode's folding, full-width letters included), names
+// that fold alike by their bytes, so that they keep one order on every system; names that
+// share more than their first 8 bytes part where they differ.
+TEST(ListMusicFiles, NamesSortByTheirFoldedFormsThenByTheirBytes)
+{
+    TempDir dir;
+    const std::vector<std::string> expected = {
+        "_x.mp3", "ALPHA.mp3", "Alpha.mp3", "alpha.mp3", "alphabet soup 1.mp3", "alphabet soup 10.mp3",
+        "Alphabet soup 2.mp3", "eve.WAV", "Zeta.mp3", "Émile.mp3", "émile.mp3", "ＦＵＬＬ.mp3", "ｆｕｌｌ.mp3"};
+    // Made in another order than the expected one; a name that is not music is left out.
+    for (auto name = expected.rbegin(); name != expected.rend(); ++name)
+        std::ofstream(dir.file(*name)).put('x');
+    std::ofstream(dir.file("alpha.txt")).put('x');
+    std::vector<std::string> names;
+    ListMusicFiles(names, dir.path());
+    EXPECT_EQ(names, expected);
+}
+
+// The first spelling of each category value is kept, however many values there are; a
+// value met again, in any letter case, changes nothing; a cleared list starts afresh.
+TEST(CategoryList, KeepsTheFirstSpellingOfEveryValueAmongMany)
+{
+    TCategoryList list;
+    std::set<std::string> firsts;
+    for (int round = 0; round < 3; ++round)
+        for (int v = 0; v < 500; ++v) {
+            const std::string value = (v % 2 ? "Artist " : "アーティスト ") + std::to_string(v);
+            const std::string spelled = round == 1 ? QString::fromStdString(value).toUpper().toStdString() : value;
+            EXPECT_EQ(list.Add(spelled), round == 0) << spelled;
+            if (round == 0)
+                firsts.insert(value);
+        }
+    EXPECT_TRUE(list.Add(""));  // an empty value counts as a value
+    EXPECT_FALSE(list.Add(""));
+    firsts.insert("");
+    EXPECT_EQ(list.Count(), 501);
+    const std::vector<std::string> items = list.Items();
+    EXPECT_EQ(std::set<std::string>(items.begin(), items.end()), firsts);
+    list.Clear();
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_TRUE(list.Add("ARTIST 1"));
+    EXPECT_FALSE(list.Add("artist 1"));
+    EXPECT_EQ(list.Items(), std::vector<std::string>{"ARTIST 1"});
 }
 
 TEST_F(MusicLibraryTest, FillListFillsThePlaylistFromPaths)

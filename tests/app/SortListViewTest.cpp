@@ -311,6 +311,68 @@ TEST(SortListView, SortedRowsOfTextItemsMatchPlainRowsSortedAfterwards)
     EXPECT_EQ(text.column(2), plain.column(2));
 }
 
+// Rows made from their texts after the texts were sorted stand as the same rows made first
+// and sorted after: numbers and dates by value beside texts, ties in the caller's order, in
+// both directions, numbered through Prepare in their places, one pair of sort events; into a
+// list with rows, they are sorted in with those.
+TEST(SortListView, RowsMadeAfterTheirTextsAreSortedStandAsRowsSortedAfterwards)
+{
+    const char* titles[] = {"b", "B", "10", "9", "1,000", "b", "さくら", "サクラ", "桜", "", "Éclair",
+                            "eclair", "2001/04/01", "1999/12/31", "12:30", "Summer Night a", "Summer Night A",
+                            "summer night a", "夏の夜", "b"};
+    const std::size_t n = std::size(titles);
+    for (const bool ascending : {true, false}) {
+        SCOPED_TRACE(ascending ? "ascending" : "descending");
+        MusicList made, sorted;
+        int begun = 0, finished = 0;
+        for (MusicList* m : {&made, &sorted}) {
+            m->list.clear();
+            m->list.OnSortBegin = [&](QObject*, int, bool) { ++begun; };
+            m->list.OnSortFinished = [&](QObject*, int, bool) { ++finished; };
+        }
+        const auto number = [](QTreeWidgetItem* row, int place) {
+            static_cast<TSortListItem*>(row)->SetTextQuietly(1, std::to_string(place + 1));
+        };
+        QList<QTreeWidgetItem*> items;
+        for (std::size_t i = 0; i < n; ++i)
+            items.append(new TSortListItem({"", "", titles[i], std::to_string(i)}));
+        sorted.list.AddSortedItems(items, 2, ascending, number);
+        std::vector<std::size_t> madeOnes;
+        made.list.AddSortedRows(
+            n, [&](std::size_t i) { return std::string_view(titles[i]); },
+            [&](const std::vector<std::uint32_t>& order, std::size_t place) -> QTreeWidgetItem* {
+                madeOnes.push_back(order[place]);
+                return new TSortListItem({"", "", titles[order[place]], std::to_string(order[place])});
+            },
+            2, ascending, number);
+        EXPECT_EQ(begun, 2);
+        EXPECT_EQ(finished, 2);
+        EXPECT_EQ(made.column(2), sorted.column(2));  // the rows' ids: ties in the same order
+        EXPECT_EQ(made.column(0), sorted.column(0));  // numbered 1 .. n
+        EXPECT_EQ(made.column(0).back(), std::to_string(n));
+        // Each row was made once, in the list's order.
+        Texts madeIds;
+        for (std::size_t i : madeOnes)
+            madeIds.push_back(std::to_string(i));
+        EXPECT_EQ(madeIds, made.column(2));
+
+        // Into a list with rows the new ones are sorted in with them.
+        const char* more[] = {"c", "5", "さくら"};
+        QList<QTreeWidgetItem*> moreItems;
+        for (std::size_t i = 0; i < std::size(more); ++i)
+            moreItems.append(new TSortListItem({"", "", more[i], "more " + std::to_string(i)}));
+        sorted.list.AddSortedItems(moreItems, 2, ascending);
+        made.list.AddSortedRows(
+            std::size(more), [&](std::size_t i) { return std::string_view(more[i]); },
+            [&](const std::vector<std::uint32_t>& order, std::size_t place) -> QTreeWidgetItem* {
+                return new TSortListItem({"", "", more[order[place]], "more " + std::to_string(order[place])});
+            },
+            2, ascending);
+        EXPECT_EQ(made.column(2), sorted.column(2));
+        EXPECT_EQ(made.list.Count(), int(n + std::size(more)));
+    }
+}
+
 TEST(SortListView, LongListsSortInTheJapaneseCollationOrderBothWays)
 {
     // Many titles share their first bytes (and so the first bytes of their keys), or differ in
