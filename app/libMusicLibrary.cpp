@@ -90,13 +90,15 @@ void forEachEntry(const std::string& folder, Visit visit)
         if (got <= 0)
             return;
         for (ssize_t at = 0; at < got;) {
+            if (got - at <= ssize_t(offsetof(dirent64, d_name)))
+                return;
             const char* record = buffer.data() + at;
             unsigned short length = 0;
             unsigned char type = DT_UNKNOWN;
             std::memcpy(&length, record + offsetof(dirent64, d_reclen), sizeof length);
             std::memcpy(&type, record + offsetof(dirent64, d_type), sizeof type);
-            if (length == 0)
-                return;
+            if (length <= offsetof(dirent64, d_name) || length > got - at)
+                return;  // not a record the kernel writes: nothing after it can be trusted
             at += length;
             const char* name = record + offsetof(dirent64, d_name);
             const std::size_t size = ::strnlen(name, length - offsetof(dirent64, d_name));
@@ -201,8 +203,6 @@ std::string categoryValueOf(const QTreeWidgetItem* node)
     return value.isValid() ? value.toByteArray().toStdString() : node->text(0).toStdString();
 }
 
-// Scanned: the database rows come from the scan just made, which found their files, so
-// they are not looked up again.
 // The music list filled with the shown rows of the database, sorted by title. Scanned: the
 // database rows come from the scan just made, which found their files, so they are not
 // looked up again.
