@@ -597,7 +597,7 @@ void TSortListItem::operator delete(void* Row, std::size_t Size) noexcept
     if (Size == sizeof(TSortListItem))
         rowPool().deallocate(Row);
     else
-        ::operator delete(Row, Size);
+        ::operator delete(Row);  // sized global delete is not in every compiler's default mode
 }
 
 bool TSortListItem::ranked_ = false;
