@@ -216,8 +216,8 @@ void fillMusicList(TMusicLibrary& form, TSortListView* list, bool scanned)
     // written meanwhile (never resized: that is library work, which waits). The rows are
     // then sorted and made without a pause.
     for (int row = 0; row < form.sgdMusic.RowCount(); ++row) {
-        const TMusicDatabase::TRow& r = form.sgdMusic.Rows(row);
-        if (r[mcShown] == "1" && (scanned ? !r[mcPath].empty() : fileExists(r[mcPath]))) {
+        const TMusicDatabase::TRow r = form.sgdMusic.Rows(row);
+        if (r[mcShown] == "1" && (scanned ? !r[mcPath].empty() : fileExists(std::string(r[mcPath])))) {
             if (r[mcTitle].empty())
                 untitled.emplace(shown.size(), RowTitle(r[mcTitle], r[mcPath]));
             shown.push_back(row);
@@ -227,35 +227,25 @@ void fillMusicList(TMusicLibrary& form, TSortListView* list, bool scanned)
     if (shown.empty())
         return;
     const auto title = [&](std::size_t i) -> std::string_view {
-        const std::string& own = form.sgdMusic.Rows(shown[i])[mcTitle];
-        return own.empty() ? std::string_view(untitled.at(i)) : std::string_view(own);
+        const std::string_view own = form.sgdMusic.Rows(shown[i])[mcTitle];
+        return own.empty() ? std::string_view(untitled.at(i)) : own;
     };
     list->MarkSortColumn(TitleColumn);
     // The titles are sorted before the rows are made, so that the rows lie in memory in the
     // list's order.
     list->AddSortedRows(
         shown.size(),
-        [&](std::size_t i) {
-            // The titles are read in the rows' order; those that lie apart on the heap are
-            // fetched a few rows ahead.
-            if (i + 8 < shown.size())
-                __builtin_prefetch(form.sgdMusic.Rows(shown[i + 8])[mcTitle].data());
-            return title(i);
-        },
+        [&](std::size_t i) { return title(i); },
         [&](const std::vector<std::uint32_t>& order, std::size_t place) {
             // The database rows are taken in the titles' order, which is as good as random:
-            // each is fetched a while before it is needed, and its texts that lie apart on
-            // the heap once the row itself has come.
-            if (place + 16 < order.size()) {
-                const char* row = reinterpret_cast<const char*>(&form.sgdMusic.Rows(shown[order[place + 16]]));
-                for (std::size_t line = 0; line < sizeof(TMusicDatabase::TRow); line += 64)
-                    __builtin_prefetch(row + line);
-            }
+            // each is fetched a while before it is needed, and its texts once the row itself
+            // has come.
+            if (place + 16 < order.size())
+                form.sgdMusic.Prefetch(shown[order[place + 16]], false);
             if (place + 8 < order.size())
-                for (const std::string& text : form.sgdMusic.Rows(shown[order[place + 8]]))
-                    __builtin_prefetch(text.data());
+                form.sgdMusic.Prefetch(shown[order[place + 8]], true);
             const std::size_t i = order[place];
-            const TMusicDatabase::TRow& r = form.sgdMusic.Rows(shown[i]);
+            const TMusicDatabase::TRow r = form.sgdMusic.Rows(shown[i]);
             return makeRow(title(i), r[mcPath], r[mcArtist], r[mcAlbum], r[mcYear], r[mcGenre], r[mcTrack]);
         },
         TitleColumn, true, numberRow);
@@ -462,9 +452,11 @@ private:
 
 // --- Categories
 
-std::string CategoryKey(const std::string& Text)
+std::string CategoryKey(std::string_view Text)
 {
-    return CaseFolded(Text);
+    std::string key;
+    AppendCaseFolded(Text, key);
+    return key;
 }
 
 bool SameCategory(const std::string& A, const std::string& B)
@@ -472,12 +464,12 @@ bool SameCategory(const std::string& A, const std::string& B)
     return A == B || CategoryKey(A) == CategoryKey(B);
 }
 
-bool TCategoryList::Add(const std::string& Text)
+bool TCategoryList::Add(std::string_view Text)
 {
     return meet(Text) && byKey_.try_emplace(CategoryKey(Text), Text).second;
 }
 
-bool TCategoryList::meet(const std::string& Text)
+bool TCategoryList::meet(std::string_view Text)
 {
     if (2 * (metCount_ + 1) > met_.size()) {
         std::vector<MetSlot> old(std::max<std::size_t>(64, 2 * met_.size()));
@@ -551,9 +543,9 @@ void SetupTreeDrawing(QTreeWidget* Tree, const std::vector<QIcon>& Images)
     Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
-std::string RowTitle(const std::string& Title, const std::string& Path)
+std::string RowTitle(std::string_view Title, std::string_view Path)
 {
-    return Title.empty() ? cp932::nameForDisplay(std::string_view(Path).substr(Path.rfind('/') + 1)) : Title;
+    return Title.empty() ? cp932::nameForDisplay(Path.substr(Path.rfind('/') + 1)) : std::string(Title);
 }
 
 std::string GetRootNodeText(const QTreeWidgetItem* Node)
@@ -645,21 +637,10 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
     TEventPump pump;
     for (std::size_t i = 0; i < names.size(); ++i) {
         pump.Step();
-        std::string path = joinPath(Folder, names[i]);
+        const std::string path = joinPath(Folder, names[i]);
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
-        TMusicDatabase::TRow& row = *sgdMusic.RowToWrite(static_cast<int>(i));
-        // Copies just as long as their texts: a string assigned into an empty one would take
-        // twice the room of the empty one's.
-        const auto copy = [](const std::string& text) { return std::string(text); };
-        row[mcTitle] = copy(t.Title);
-        row[mcYear] = copy(t.Year);
-        row[mcGenre] = copy(t.Genre);
-        row[mcArtist] = copy(t.Artist);
-        row[mcAlbum] = copy(t.Album);
-        row[mcTrack] = copy(t.Track);
-        row[mcPath] = std::move(path);
-        row[mcShown].assign(1, '0');
+        sgdMusic.SetRowTexts(static_cast<int>(i), {t.Title, t.Year, t.Genre, t.Artist, t.Album, t.Track, path, "0"});
     }
     // The values are gathered after the files: reading a file pushes the lists out of the
     // processor's caches, and they are looked up four times a file.
