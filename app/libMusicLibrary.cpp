@@ -330,25 +330,72 @@ void categoryChange(TMusicLibrary& form, bool scanned = false)
         form.UpdateLyricsAndMeter();
 }
 
-QTreeWidgetItem* addNode(QTreeWidgetItem* item, const std::string& text, int image, int selected)
-{
-    item->setText(0, QString::fromStdString(text));
-    item->setData(0, ImageIndexRole, image);
-    item->setData(0, SelectedIndexRole, selected);
-    return item;
-}
+// A node of the category tree: its images and its category value are kept as its own and
+// data() answers for them. A plain item keeps a list of values per column that each role set
+// adds to, allocation after allocation, and a folder's tree of thousands of nodes is made
+// anew at every scan.
+class TCategoryNode : public QTreeWidgetItem {
+public:
+    TCategoryNode(const std::string& text, int image, int selected, QVariant value = {})
+        : image_(image), selected_(selected), value_(std::move(value))
+    {
+        setText(0, QString::fromStdString(text));
+    }
+
+    QVariant data(int column, int role) const override
+    {
+        const QVariant* own = column == 0 ? slot(role) : nullptr;
+        return own ? *own : QTreeWidgetItem::data(column, role);
+    }
+
+    void setData(int column, int role, const QVariant& value) override
+    {
+        QVariant* own = column == 0 ? const_cast<QVariant*>(slot(role)) : nullptr;
+        if (!own) {
+            QTreeWidgetItem::setData(column, role, value);
+            return;
+        }
+        if (*own == value)
+            return;
+        *own = value;
+        emitDataChanged();
+    }
+
+    // A plain item's copy would lose the images: the copy and its children are nodes too.
+    QTreeWidgetItem* clone() const override
+    {
+        auto* copy = new TCategoryNode(*this);
+        for (int i = 0; i < childCount(); ++i)
+            copy->addChild(child(i)->clone());
+        return copy;
+    }
+
+private:
+    TCategoryNode(const TCategoryNode& other) = default;
+
+    const QVariant* slot(int role) const
+    {
+        return role == ImageIndexRole      ? &image_
+               : role == SelectedIndexRole ? &selected_
+               : role == CategoryValueRole ? &value_
+                                           : nullptr;
+    }
+
+    QVariant image_, selected_, value_;
+};
 
 void buildCategoryTree(QTreeWidget* tree, const TCategoryList* lists[4])
 {
     static const char* const roots[] = {"Title", "Year", "Genre", "Artist", "Album"};
     for (int i = 0; i < 5; ++i) {
-        auto* root = addNode(new QTreeWidgetItem, roots[i], 2 * i, 2 * i);
+        auto* root = new TCategoryNode(roots[i], 2 * i, 2 * i);
         // The children are made before the root enters the tree, which is then told once.
-        if (i > 0)
-            for (const std::string& value : lists[i - 1]->Items()) {
-                auto* child = addNode(new QTreeWidgetItem(root), value, 2 * i, 2 * i + 1);
-                child->setData(0, CategoryValueRole, QByteArray::fromStdString(value));
-            }
+        if (i > 0) {
+            QList<QTreeWidgetItem*> children;
+            for (const std::string& value : lists[i - 1]->Items())
+                children.append(new TCategoryNode(value, 2 * i, 2 * i + 1, QByteArray::fromStdString(value)));
+            root->addChildren(children);
+        }
         tree->addTopLevelItem(root);
     }
 }

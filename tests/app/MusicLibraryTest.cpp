@@ -264,6 +264,36 @@ TEST_F(MusicLibraryTest, FilterCodesAndTheFlagColumn)
     EXPECT_FALSE(SameCategory("Rock", "Rock "));
 }
 
+// The tree's nodes keep their images and value through a change of one of them, which the
+// view is told of, and through a copy of a root with its children.
+TEST_F(MusicLibraryTest, CategoryNodesKeepTheirImagesAndValueWhenChangedOrCopied)
+{
+    ASSERT_TRUE(LoadMusicFolder(lib, dir.path()));
+    QTreeWidgetItem* genres = trrGenre.topLevelItem(2);
+    QTreeWidgetItem* rock = genres->child(2);
+    ASSERT_EQ(rock->text(0).toStdString(), "rock");
+    int changes = 0;
+    QObject::connect(trrGenre.model(), &QAbstractItemModel::dataChanged, [&] { ++changes; });
+    rock->setData(0, SelectedIndexRole, 9);
+    rock->setData(0, SelectedIndexRole, 9);  // no change
+    rock->setData(0, Qt::ToolTipRole, "tip");
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(rock->data(0, SelectedIndexRole).toInt(), 9);
+    EXPECT_EQ(rock->data(0, ImageIndexRole).toInt(), 4);
+    EXPECT_EQ(rock->data(0, Qt::ToolTipRole).toString(), "tip");
+
+    const std::unique_ptr<QTreeWidgetItem> copy(genres->clone());
+    ASSERT_EQ(copy->childCount(), genres->childCount());
+    EXPECT_EQ(copy->text(0), "Genre");
+    EXPECT_EQ(copy->data(0, ImageIndexRole).toInt(), 4);
+    EXPECT_FALSE(copy->data(0, CategoryValueRole).isValid());
+    const QTreeWidgetItem* copied = copy->child(2);
+    EXPECT_EQ(copied->text(0), "rock");
+    EXPECT_EQ(copied->data(0, SelectedIndexRole).toInt(), 9);
+    EXPECT_EQ(copied->data(0, CategoryValueRole).toByteArray(), "rock");
+    EXPECT_EQ(copied->data(0, Qt::ToolTipRole).toString(), "tip");
+}
+
 TEST_F(MusicLibraryTest, MissingOrEmptyFolderGivesBareRootsAndOneEmptyRow)
 {
     TempDir empty;
