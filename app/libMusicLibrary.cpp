@@ -128,18 +128,15 @@ private:
     TSortListView* list_;
 };
 
-std::string joinPath(const std::string& folder, const std::string& name)
+// Writes folder/name into path, whose room serves every file of a scan.
+void joinPath(const std::string& folder, const std::string& name, std::string& path)
 {
     const bool slash = !folder.empty() && folder.back() == '/';
-    std::string path;
-    path.reserve(folder.size() + 1 + name.size());
-    path.append(folder);
+    path.assign(folder);
     if (!slash)
         path += '/';
     path.append(name);
-    return path;
 }
-
 
 bool fileExists(const std::string& path)
 {
@@ -682,9 +679,10 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
     ListMusicFiles(names, Folder);
     sgdMusic.SetRowCount(static_cast<int>(names.size()));
     TEventPump pump;
+    std::string path;
     for (std::size_t i = 0; i < names.size(); ++i) {
         pump.Step();
-        const std::string path = joinPath(Folder, names[i]);
+        joinPath(Folder, names[i], path);
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
         sgdMusic.SetRowTexts(static_cast<int>(i), {t.Title, t.Year, t.Genre, t.Artist, t.Album, t.Track, path, "0"});
