@@ -140,6 +140,19 @@ void TMusicDatabase::SetRowTexts(int Row, const std::array<std::string_view, Mus
     collect();
 }
 
+void TMusicDatabase::AppendRow(const std::array<std::string_view, MusicColumnCount>& Texts)
+{
+    TCells row;
+    for (std::size_t c = 0; c < Texts.size(); ++c)
+        put(row.cells[c], Texts[c]);
+    rows_.push_back(row);
+}
+
+void TMusicDatabase::Reserve(int Rows)
+{
+    rows_.reserve(static_cast<std::size_t>(std::max(Rows, 1)));
+}
+
 void TMusicDatabase::Prefetch(int Row, bool Texts) const
 {
     if (Row < 0 || Row >= RowCount())

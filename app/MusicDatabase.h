@@ -70,6 +70,12 @@ public:
     TRow Rows(int Row) const;
     // Writes every cell of Row at once, in column order; nothing outside the grid.
     void SetRowTexts(int Row, const std::array<std::string_view, MusicColumnCount>& Texts);
+    // Adds a row of these texts after the last one. The row is made aside and written whole:
+    // a scan's rows are written between reads of files that push the last ones written out of
+    // the processor's caches, and a row read back first would wait for memory each time.
+    void AppendRow(const std::array<std::string_view, MusicColumnCount>& Texts);
+    // Room for Rows rows in all, kept while rows are dropped and added.
+    void Reserve(int Rows);
     // Asks the processor to fetch Row's record, or (Texts) its texts, ahead of a read: rows
     // read in another order than they were written lie apart.
     void Prefetch(int Row, bool Texts) const;

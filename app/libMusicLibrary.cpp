@@ -20,7 +20,9 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <climits>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -677,7 +679,9 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
     ClearGridRows(sgdMusic, true);
     std::vector<std::string> names;
     ListMusicFiles(names, Folder);
-    sgdMusic.SetRowCount(static_cast<int>(names.size()));
+    if (names.size() > std::size_t(INT_MAX))
+        throw std::length_error("too many files in the folder");
+    sgdMusic.Reserve(static_cast<int>(names.size()));
     TEventPump pump;
     std::string path;
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -685,7 +689,13 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
         joinPath(Folder, names[i], path);
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
-        sgdMusic.SetRowTexts(static_cast<int>(i), {t.Title, t.Year, t.Genre, t.Artist, t.Album, t.Track, path, "0"});
+        // The first file's row is the one the emptied database keeps.
+        const std::array<std::string_view, MusicColumnCount> texts = {t.Title, t.Year, t.Genre, t.Artist,
+                                                                      t.Album, t.Track, path, "0"};
+        if (i == 0)
+            sgdMusic.SetRowTexts(0, texts);
+        else
+            sgdMusic.AppendRow(texts);
     }
     // The values are gathered after the files: reading a file pushes the lists out of the
     // processor's caches, and they are looked up four times a file.

@@ -581,6 +581,11 @@ TEST(MusicDatabase, CellsReadBackTheirLastTextsThroughRewritesAndDroppedRows)
     EXPECT_EQ(db.Cells(mcPath, 1), "/music/1.mp3");
     for (int c = 0; c < MusicColumnCount; ++c)
         EXPECT_EQ(db.Cells(c, 3), "");
+    db.AppendRow({longText(4, 0), "", "", "", "", "", "/music/4.mp3", "1"});
+    ASSERT_EQ(db.RowCount(), 5);
+    EXPECT_EQ(db.Cells(mcTitle, 4), longText(4, 0));
+    EXPECT_EQ(db.Cells(mcPath, 4), "/music/4.mp3");
+    EXPECT_TRUE(db.Shown(4));
     // Written over long after.
     for (int round = 0; round < 2000; ++round)
         db.SetCell(mcTitle, 0, longText(0, round));
