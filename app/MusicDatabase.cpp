@@ -31,7 +31,7 @@ std::string_view TMusicDatabase::text(const TCell& Cell) const
         return std::string_view(Cell.data, Cell.size);
     std::uint32_t at;
     std::memcpy(&at, Cell.data, sizeof at);
-    return std::string_view(texts_).substr(at, Cell.size);
+    return std::string_view(texts_.data() + at, Cell.size);  // put keeps every text inside
 }
 
 void TMusicDatabase::put(TCell& Cell, std::string_view Text)

@@ -515,6 +515,31 @@ bool TCategoryList::Add(std::string_view Text)
     return meet(Text) && byKey_.try_emplace(CategoryKey(Text), Text).second;
 }
 
+namespace {
+
+// The hash of a category value for the table of values met: eight bytes at a time, each
+// mixed in by a multiplication, the high bits folded into the low ones that pick the slot. A
+// scan looks up four values a file, short texts that a general-purpose hash takes far
+// longer over.
+std::size_t metHash(std::string_view text)
+{
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ text.size();
+    std::size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + at, 8);
+        h = (h ^ word) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    std::uint64_t rest = 0;
+    for (; at < text.size(); ++at)
+        rest = rest << 8 | std::uint8_t(text[at]);
+    h = (h ^ rest) * 0xC4CEB9FE1A85EC53ull;
+    return std::size_t(h ^ (h >> 29));
+}
+
+}  // namespace
+
 bool TCategoryList::meet(std::string_view Text)
 {
     if (2 * (metCount_ + 1) > met_.size()) {
@@ -528,7 +553,7 @@ bool TCategoryList::meet(std::string_view Text)
                         break;
                     }
     }
-    const std::size_t hash = std::hash<std::string_view>{}(Text) | 1;
+    const std::size_t hash = metHash(Text) | 1;
     for (std::size_t i = hash & (met_.size() - 1);; i = (i + 1) & (met_.size() - 1)) {
         MetSlot& slot = met_[i];
         if (slot.hash == 0) {
