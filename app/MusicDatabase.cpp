@@ -39,7 +39,9 @@ void TMusicDatabase::put(TCell& Cell, std::string_view Text)
     if (Cell.size > InlineSize)
         unused_ += Cell.size;
     if (Text.size() <= InlineSize) {
-        std::memcpy(Cell.data, Text.data(), Text.size());
+        // The text may be this very cell's.
+        if (!Text.empty())
+            std::memmove(Cell.data, Text.data(), Text.size());
         Cell.size = static_cast<std::uint32_t>(Text.size());
         return;
     }
