@@ -8,11 +8,19 @@
 // column as the window's hidden grid was addressed. With no files it holds one empty row,
 // which no list shows because its path names no file.
 //
+// A folder runs to tens of thousands of rows, each written once by the scan and read by
+// every list filling: the texts lie one after another in one buffer in the order they were
+// written, and a row is one small record of where its texts are. Texts read from the
+// database are views into it, valid until the database is next written.
+//
 // UI thread only.
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Columns of a row.
@@ -29,10 +37,23 @@ enum TMusicColumn : int {
 };
 
 class TMusicDatabase {
-public:
-    using TRow = std::array<std::string, MusicColumnCount>;
+    struct TCell;
+    struct TCells;
 
-    TMusicDatabase() : rows_(1) {}
+public:
+    // A row's texts by column (empty outside the columns).
+    class TRow {
+    public:
+        std::string_view operator[](int Col) const;
+
+    private:
+        friend class TMusicDatabase;
+        TRow(const TMusicDatabase& Db, const TCells& Cells) : db_(&Db), cells_(&Cells) {}
+        const TMusicDatabase* db_;
+        const TCells* cells_;
+    };
+
+    TMusicDatabase();
 
     int FixedRows() const { return 0; }
     int ColCount() const { return MusicColumnCount; }
@@ -43,16 +64,45 @@ public:
     void SetRow(int Row);
 
     // Empty text for a cell outside the grid; writes outside it are dropped.
-    const std::string& Cells(int Col, int Row) const;
-    void SetCell(int Col, int Row, const std::string& Text);
-    const TRow& Rows(int Row) const;
-    // The cells of Row to write in place (a whole row's texts copied straight in, with no row
-    // built aside first); null outside the grid.
-    TRow* RowToWrite(int Row);
+    std::string_view Cells(int Col, int Row) const;
+    void SetCell(int Col, int Row, std::string_view Text);
+    // An empty row outside the grid.
+    TRow Rows(int Row) const;
+    // Writes every cell of Row at once, in column order; nothing outside the grid.
+    void SetRowTexts(int Row, const std::array<std::string_view, MusicColumnCount>& Texts);
+    // Adds a row of these texts after the last one. The row is made aside and written whole:
+    // a scan's rows are written between reads of files that push the last ones written out of
+    // the processor's caches, and a row read back first would wait for memory each time.
+    void AppendRow(const std::array<std::string_view, MusicColumnCount>& Texts);
+    // Room for Rows rows in all, kept while rows are dropped and added.
+    void Reserve(int Rows);
+    // Asks the processor to fetch Row's record, or (Texts) its texts, ahead of a read: rows
+    // read in another order than they were written lie apart.
+    void Prefetch(int Row, bool Texts) const;
 
     bool Shown(int Row) const { return Cells(mcShown, Row) == "1"; }
 
 private:
-    std::vector<TRow> rows_;
+    // A text of up to InlineSize bytes (a year, a track, the shown flag) is kept in the cell
+    // itself; a longer one in the buffer, where the cell holds its offset.
+    static constexpr std::uint32_t InlineSize = 4;
+    struct TCell {
+        std::uint32_t size = 0;
+        char data[InlineSize] = {};
+    };
+    // A row's record takes one cache line.
+    struct alignas(64) TCells {
+        std::array<TCell, MusicColumnCount> cells;
+    };
+
+    std::string_view text(const TCell& Cell) const;
+    void put(TCell& Cell, std::string_view Text);
+    // Drops the texts of cells written over or dropped with their rows once they are most of
+    // the buffer.
+    void collect();
+
+    std::vector<TCells> rows_;
+    std::string texts_;
+    std::size_t unused_ = 0;  // bytes of texts_ that no cell refers to
     int row_ = 0;
 };

@@ -58,7 +58,7 @@ bool HasMusicExtension(std::string_view Name);
 // --- Categories
 
 // The text by which two category values count as the same: the value case-folded.
-std::string CategoryKey(const std::string& Text);
+std::string CategoryKey(std::string_view Text);
 bool SameCategory(const std::string& A, const std::string& B);
 
 // The distinct values of one category column, the first spelling met of each, in sorted
@@ -72,13 +72,13 @@ public:
         metCount_ = 0;
     }
     // False (and nothing changes) when a value of the same category is in the list.
-    bool Add(const std::string& Text);
+    bool Add(std::string_view Text);
     int Count() const { return static_cast<int>(byKey_.size()); }
     std::vector<std::string> Items() const;
 
 private:
     // True when Text is met for the first time.
-    bool meet(const std::string& Text);
+    bool meet(std::string_view Text);
 
     std::map<std::string, std::string> byKey_;  // CategoryKey -> first spelling
     // Every spelling met: most values come again and again, and need no folding then. A
@@ -118,7 +118,7 @@ void DrawNodeFocusMark(QPainter* Painter, const QStyleOptionViewItem& Option);
 
 // The title column of a list row: the tag's title, or for a file whose tag has none its
 // name as the user reads it (a name that is not UTF-8 decoded for display).
-std::string RowTitle(const std::string& Title, const std::string& Path);
+std::string RowTitle(std::string_view Title, std::string_view Path);
 
 // The text of the node's top-level ancestor (the node itself when it is a root); empty for
 // no node.

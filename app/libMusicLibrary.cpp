@@ -20,7 +20,9 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <climits>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -128,18 +130,15 @@ private:
     TSortListView* list_;
 };
 
-std::string joinPath(const std::string& folder, const std::string& name)
+// Writes folder/name into path, whose room serves every file of a scan.
+void joinPath(const std::string& folder, const std::string& name, std::string& path)
 {
     const bool slash = !folder.empty() && folder.back() == '/';
-    std::string path;
-    path.reserve(folder.size() + 1 + name.size());
-    path.append(folder);
+    path.assign(folder);
     if (!slash)
         path += '/';
     path.append(name);
-    return path;
 }
-
 
 bool fileExists(const std::string& path)
 {
@@ -216,8 +215,8 @@ void fillMusicList(TMusicLibrary& form, TSortListView* list, bool scanned)
     // written meanwhile (never resized: that is library work, which waits). The rows are
     // then sorted and made without a pause.
     for (int row = 0; row < form.sgdMusic.RowCount(); ++row) {
-        const TMusicDatabase::TRow& r = form.sgdMusic.Rows(row);
-        if (r[mcShown] == "1" && (scanned ? !r[mcPath].empty() : fileExists(r[mcPath]))) {
+        const TMusicDatabase::TRow r = form.sgdMusic.Rows(row);
+        if (r[mcShown] == "1" && (scanned ? !r[mcPath].empty() : fileExists(std::string(r[mcPath])))) {
             if (r[mcTitle].empty())
                 untitled.emplace(shown.size(), RowTitle(r[mcTitle], r[mcPath]));
             shown.push_back(row);
@@ -227,35 +226,25 @@ void fillMusicList(TMusicLibrary& form, TSortListView* list, bool scanned)
     if (shown.empty())
         return;
     const auto title = [&](std::size_t i) -> std::string_view {
-        const std::string& own = form.sgdMusic.Rows(shown[i])[mcTitle];
-        return own.empty() ? std::string_view(untitled.at(i)) : std::string_view(own);
+        const std::string_view own = form.sgdMusic.Rows(shown[i])[mcTitle];
+        return own.empty() ? std::string_view(untitled.at(i)) : own;
     };
     list->MarkSortColumn(TitleColumn);
     // The titles are sorted before the rows are made, so that the rows lie in memory in the
     // list's order.
     list->AddSortedRows(
         shown.size(),
-        [&](std::size_t i) {
-            // The titles are read in the rows' order; those that lie apart on the heap are
-            // fetched a few rows ahead.
-            if (i + 8 < shown.size())
-                __builtin_prefetch(form.sgdMusic.Rows(shown[i + 8])[mcTitle].data());
-            return title(i);
-        },
+        [&](std::size_t i) { return title(i); },
         [&](const std::vector<std::uint32_t>& order, std::size_t place) {
             // The database rows are taken in the titles' order, which is as good as random:
-            // each is fetched a while before it is needed, and its texts that lie apart on
-            // the heap once the row itself has come.
-            if (place + 16 < order.size()) {
-                const char* row = reinterpret_cast<const char*>(&form.sgdMusic.Rows(shown[order[place + 16]]));
-                for (std::size_t line = 0; line < sizeof(TMusicDatabase::TRow); line += 64)
-                    __builtin_prefetch(row + line);
-            }
+            // each is fetched a while before it is needed, and its texts once the row itself
+            // has come.
+            if (place + 16 < order.size())
+                form.sgdMusic.Prefetch(shown[order[place + 16]], false);
             if (place + 8 < order.size())
-                for (const std::string& text : form.sgdMusic.Rows(shown[order[place + 8]]))
-                    __builtin_prefetch(text.data());
+                form.sgdMusic.Prefetch(shown[order[place + 8]], true);
             const std::size_t i = order[place];
-            const TMusicDatabase::TRow& r = form.sgdMusic.Rows(shown[i]);
+            const TMusicDatabase::TRow r = form.sgdMusic.Rows(shown[i]);
             return makeRow(title(i), r[mcPath], r[mcArtist], r[mcAlbum], r[mcYear], r[mcGenre], r[mcTrack]);
         },
         TitleColumn, true, numberRow);
@@ -340,25 +329,72 @@ void categoryChange(TMusicLibrary& form, bool scanned = false)
         form.UpdateLyricsAndMeter();
 }
 
-QTreeWidgetItem* addNode(QTreeWidgetItem* item, const std::string& text, int image, int selected)
-{
-    item->setText(0, QString::fromStdString(text));
-    item->setData(0, ImageIndexRole, image);
-    item->setData(0, SelectedIndexRole, selected);
-    return item;
-}
+// A node of the category tree: its images and its category value are kept as its own and
+// data() answers for them. A plain item keeps a list of values per column that each role set
+// adds to, allocation after allocation, and a folder's tree of thousands of nodes is made
+// anew at every scan.
+class TCategoryNode : public QTreeWidgetItem {
+public:
+    TCategoryNode(const std::string& text, int image, int selected, QVariant value = {})
+        : image_(image), selected_(selected), value_(std::move(value))
+    {
+        setText(0, QString::fromStdString(text));
+    }
+
+    QVariant data(int column, int role) const override
+    {
+        const QVariant* own = column == 0 ? slot(role) : nullptr;
+        return own ? *own : QTreeWidgetItem::data(column, role);
+    }
+
+    void setData(int column, int role, const QVariant& value) override
+    {
+        QVariant* own = column == 0 ? const_cast<QVariant*>(slot(role)) : nullptr;
+        if (!own) {
+            QTreeWidgetItem::setData(column, role, value);
+            return;
+        }
+        if (*own == value)
+            return;
+        *own = value;
+        emitDataChanged();
+    }
+
+    // A plain item's copy would lose the images: the copy and its children are nodes too.
+    QTreeWidgetItem* clone() const override
+    {
+        auto* copy = new TCategoryNode(*this);
+        for (int i = 0; i < childCount(); ++i)
+            copy->addChild(child(i)->clone());
+        return copy;
+    }
+
+private:
+    TCategoryNode(const TCategoryNode& other) = default;
+
+    const QVariant* slot(int role) const
+    {
+        return role == ImageIndexRole      ? &image_
+               : role == SelectedIndexRole ? &selected_
+               : role == CategoryValueRole ? &value_
+                                           : nullptr;
+    }
+
+    QVariant image_, selected_, value_;
+};
 
 void buildCategoryTree(QTreeWidget* tree, const TCategoryList* lists[4])
 {
     static const char* const roots[] = {"Title", "Year", "Genre", "Artist", "Album"};
     for (int i = 0; i < 5; ++i) {
-        auto* root = addNode(new QTreeWidgetItem, roots[i], 2 * i, 2 * i);
+        auto* root = new TCategoryNode(roots[i], 2 * i, 2 * i);
         // The children are made before the root enters the tree, which is then told once.
-        if (i > 0)
-            for (const std::string& value : lists[i - 1]->Items()) {
-                auto* child = addNode(new QTreeWidgetItem(root), value, 2 * i, 2 * i + 1);
-                child->setData(0, CategoryValueRole, QByteArray::fromStdString(value));
-            }
+        if (i > 0) {
+            QList<QTreeWidgetItem*> children;
+            for (const std::string& value : lists[i - 1]->Items())
+                children.append(new TCategoryNode(value, 2 * i, 2 * i + 1, QByteArray::fromStdString(value)));
+            root->addChildren(children);
+        }
         tree->addTopLevelItem(root);
     }
 }
@@ -462,9 +498,11 @@ private:
 
 // --- Categories
 
-std::string CategoryKey(const std::string& Text)
+std::string CategoryKey(std::string_view Text)
 {
-    return CaseFolded(Text);
+    std::string key;
+    AppendCaseFolded(Text, key);
+    return key;
 }
 
 bool SameCategory(const std::string& A, const std::string& B)
@@ -472,12 +510,37 @@ bool SameCategory(const std::string& A, const std::string& B)
     return A == B || CategoryKey(A) == CategoryKey(B);
 }
 
-bool TCategoryList::Add(const std::string& Text)
+bool TCategoryList::Add(std::string_view Text)
 {
     return meet(Text) && byKey_.try_emplace(CategoryKey(Text), Text).second;
 }
 
-bool TCategoryList::meet(const std::string& Text)
+namespace {
+
+// The hash of a category value for the table of values met: eight bytes at a time, each
+// mixed in by a multiplication, the high bits folded into the low ones that pick the slot. A
+// scan looks up four values a file, short texts that a general-purpose hash takes far
+// longer over.
+std::size_t metHash(std::string_view text)
+{
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ text.size();
+    std::size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + at, 8);
+        h = (h ^ word) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    std::uint64_t rest = 0;
+    for (; at < text.size(); ++at)
+        rest = rest << 8 | std::uint8_t(text[at]);
+    h = (h ^ rest) * 0xC4CEB9FE1A85EC53ull;
+    return std::size_t(h ^ (h >> 29));
+}
+
+}  // namespace
+
+bool TCategoryList::meet(std::string_view Text)
 {
     if (2 * (metCount_ + 1) > met_.size()) {
         std::vector<MetSlot> old(std::max<std::size_t>(64, 2 * met_.size()));
@@ -490,7 +553,7 @@ bool TCategoryList::meet(const std::string& Text)
                         break;
                     }
     }
-    const std::size_t hash = std::hash<std::string_view>{}(Text) | 1;
+    const std::size_t hash = metHash(Text) | 1;
     for (std::size_t i = hash & (met_.size() - 1);; i = (i + 1) & (met_.size() - 1)) {
         MetSlot& slot = met_[i];
         if (slot.hash == 0) {
@@ -551,9 +614,9 @@ void SetupTreeDrawing(QTreeWidget* Tree, const std::vector<QIcon>& Images)
     Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
-std::string RowTitle(const std::string& Title, const std::string& Path)
+std::string RowTitle(std::string_view Title, std::string_view Path)
 {
-    return Title.empty() ? cp932::nameForDisplay(std::string_view(Path).substr(Path.rfind('/') + 1)) : Title;
+    return Title.empty() ? cp932::nameForDisplay(Path.substr(Path.rfind('/') + 1)) : std::string(Title);
 }
 
 std::string GetRootNodeText(const QTreeWidgetItem* Node)
@@ -641,25 +704,23 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
     ClearGridRows(sgdMusic, true);
     std::vector<std::string> names;
     ListMusicFiles(names, Folder);
-    sgdMusic.SetRowCount(static_cast<int>(names.size()));
+    if (names.size() > std::size_t(INT_MAX))
+        throw std::length_error("too many files in the folder");
+    sgdMusic.Reserve(static_cast<int>(names.size()));
     TEventPump pump;
+    std::string path;
     for (std::size_t i = 0; i < names.size(); ++i) {
         pump.Step();
-        std::string path = joinPath(Folder, names[i]);
+        joinPath(Folder, names[i], path);
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
-        TMusicDatabase::TRow& row = *sgdMusic.RowToWrite(static_cast<int>(i));
-        // Copies just as long as their texts: a string assigned into an empty one would take
-        // twice the room of the empty one's.
-        const auto copy = [](const std::string& text) { return std::string(text); };
-        row[mcTitle] = copy(t.Title);
-        row[mcYear] = copy(t.Year);
-        row[mcGenre] = copy(t.Genre);
-        row[mcArtist] = copy(t.Artist);
-        row[mcAlbum] = copy(t.Album);
-        row[mcTrack] = copy(t.Track);
-        row[mcPath] = std::move(path);
-        row[mcShown].assign(1, '0');
+        // The first file's row is the one the emptied database keeps.
+        const std::array<std::string_view, MusicColumnCount> texts = {t.Title, t.Year, t.Genre, t.Artist,
+                                                                      t.Album, t.Track, path, "0"};
+        if (i == 0)
+            sgdMusic.SetRowTexts(0, texts);
+        else
+            sgdMusic.AppendRow(texts);
     }
     // The values are gathered after the files: reading a file pushes the lists out of the
     // processor's caches, and they are looked up four times a file.

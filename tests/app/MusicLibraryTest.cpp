@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -149,10 +151,10 @@ TEST_F(MusicLibraryTest, ScanFillsTheDatabaseTreeAndMusicList)
     ASSERT_EQ(lib.sgdMusic.RowCount(), static_cast<int>(kSongs.size()));
     for (int i = 0; i < lib.sgdMusic.RowCount(); ++i) {
         const Song& s = kSongs[static_cast<std::size_t>(i)];
-        EXPECT_EQ(lib.sgdMusic.Rows(i),
-                  (TMusicDatabase::TRow{s.title, s.year, s.genre, s.artist, s.album, s.track,
-                                        dir.file(s.file), "1"}))
-            << s.file;
+        const std::vector<std::string> expected = {s.title, s.year, s.genre, s.artist, s.album, s.track,
+                                                   dir.file(s.file), "1"};
+        for (int c = 0; c < MusicColumnCount; ++c)
+            EXPECT_EQ(lib.sgdMusic.Rows(i)[c], expected[std::size_t(c)]) << s.file << " column " << c;
     }
 
     // Five roots with their images; children sorted, one per value without regard to case
@@ -208,7 +210,7 @@ TEST_F(MusicLibraryTest, EveryCategoryShownListsItsRowsWhateverTheirLetterCase)
             const std::string value = root->child(c)->text(0).toStdString();
             std::multiset<std::string> expected;
             for (const Song& s : kSongs) {
-                const std::string cell = lib.sgdMusic.Cells(columns[r - 1], static_cast<int>(&s - &kSongs[0]));
+                const std::string cell(lib.sgdMusic.Cells(columns[r - 1], static_cast<int>(&s - &kSongs[0])));
                 if (QString::fromStdString(cell).compare(QString::fromStdString(value),
                                                          Qt::CaseInsensitive) == 0)
                     expected.insert(shownTitle(s));
@@ -260,6 +262,36 @@ TEST_F(MusicLibraryTest, FilterCodesAndTheFlagColumn)
     EXPECT_EQ(g.Items(), (std::vector<std::string>{"", "Jazz", "rock", "Vocal"}));
     EXPECT_TRUE(SameCategory("Ｒｏｃｋ", "ｒｏｃｋ"));  // full-width letters have case too
     EXPECT_FALSE(SameCategory("Rock", "Rock "));
+}
+
+// The tree's nodes keep their images and value through a change of one of them, which the
+// view is told of, and through a copy of a root with its children.
+TEST_F(MusicLibraryTest, CategoryNodesKeepTheirImagesAndValueWhenChangedOrCopied)
+{
+    ASSERT_TRUE(LoadMusicFolder(lib, dir.path()));
+    QTreeWidgetItem* genres = trrGenre.topLevelItem(2);
+    QTreeWidgetItem* rock = genres->child(2);
+    ASSERT_EQ(rock->text(0).toStdString(), "rock");
+    int changes = 0;
+    QObject::connect(trrGenre.model(), &QAbstractItemModel::dataChanged, [&] { ++changes; });
+    rock->setData(0, SelectedIndexRole, 9);
+    rock->setData(0, SelectedIndexRole, 9);  // no change
+    rock->setData(0, Qt::ToolTipRole, "tip");
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(rock->data(0, SelectedIndexRole).toInt(), 9);
+    EXPECT_EQ(rock->data(0, ImageIndexRole).toInt(), 4);
+    EXPECT_EQ(rock->data(0, Qt::ToolTipRole).toString(), "tip");
+
+    const std::unique_ptr<QTreeWidgetItem> copy(genres->clone());
+    ASSERT_EQ(copy->childCount(), genres->childCount());
+    EXPECT_EQ(copy->text(0), "Genre");
+    EXPECT_EQ(copy->data(0, ImageIndexRole).toInt(), 4);
+    EXPECT_FALSE(copy->data(0, CategoryValueRole).isValid());
+    const QTreeWidgetItem* copied = copy->child(2);
+    EXPECT_EQ(copied->text(0), "rock");
+    EXPECT_EQ(copied->data(0, SelectedIndexRole).toInt(), 9);
+    EXPECT_EQ(copied->data(0, CategoryValueRole).toByteArray(), "rock");
+    EXPECT_EQ(copied->data(0, Qt::ToolTipRole).toString(), "tip");
 }
 
 TEST_F(MusicLibraryTest, MissingOrEmptyFolderGivesBareRootsAndOneEmptyRow)
@@ -500,4 +532,65 @@ TEST(MusicDatabase, KeepsTheGridShapeAndItsBounds)
     db.SetRowCount(0);
     EXPECT_EQ(db.RowCount(), 1);
     EXPECT_EQ(db.Cells(mcArtist, 0), "");
+}
+
+// Texts short enough to stay in their cells and long ones in the shared buffer, written over
+// again and again, copied from cell to cell of the same database and dropped with their rows:
+// every cell reads back what was last written into it, and the buffer does not keep the
+// texts written over (3 MB in all).
+TEST(MusicDatabase, CellsReadBackTheirLastTextsThroughRewritesAndDroppedRows)
+{
+    const auto heapInUse = [] { return mallinfo2().uordblks + mallinfo2().hblkhd; };
+    const std::size_t heapBefore = heapInUse();
+    TMusicDatabase db;
+    const int rows = 300;
+    db.SetRowCount(rows);
+    const auto longText = [](int row, int round) {
+        return "row " + std::to_string(row) + " round " + std::to_string(round) + std::string(200, 'x');
+    };
+    for (int row = 0; row < rows; ++row)
+        db.SetRowTexts(row, {"", "1999", "Rock", "アーティスト", "ab", "12345", "/music/" + std::to_string(row) + ".mp3", "0"});
+    for (int round = 0; round < 40; ++round)
+        for (int row = 0; row < rows; ++row) {
+            db.SetCell(mcTitle, row, longText(row, round));
+            db.SetCell(mcShown, row, round % 2 ? "1" : "0");
+        }
+    // A text of the database written into another cell, and into its own.
+    db.SetCell(mcAlbum, 7, db.Cells(mcTitle, 7));
+    db.SetCell(mcTitle, 8, db.Cells(mcTitle, 8));
+    db.SetCell(mcGenre, 9, db.Cells(mcYear, 9));
+    for (int row = 0; row < rows; ++row) {
+        const TMusicDatabase::TRow r = db.Rows(row);
+        ASSERT_EQ(r[mcTitle], longText(row, 39)) << row;
+        EXPECT_EQ(r[mcYear], "1999");
+        EXPECT_EQ(r[mcGenre], row == 9 ? "1999" : "Rock");
+        EXPECT_EQ(r[mcArtist], "アーティスト");
+        EXPECT_EQ(r[mcAlbum], row == 7 ? longText(7, 39) : "ab");
+        EXPECT_EQ(r[mcTrack], "12345");
+        EXPECT_EQ(r[mcPath], "/music/" + std::to_string(row) + ".mp3");
+        EXPECT_TRUE(db.Shown(row));
+        EXPECT_EQ(r[-1], "");
+        EXPECT_EQ(r[MusicColumnCount], "");
+    }
+    EXPECT_EQ(db.Rows(rows)[mcPath], "");
+
+    // Rows dropped and added again: the kept rows keep their texts, the added ones are empty.
+    db.SetRowCount(2);
+    db.SetRowCount(4);
+    EXPECT_EQ(db.Cells(mcTitle, 1), longText(1, 39));
+    EXPECT_EQ(db.Cells(mcPath, 1), "/music/1.mp3");
+    for (int c = 0; c < MusicColumnCount; ++c)
+        EXPECT_EQ(db.Cells(c, 3), "");
+    db.AppendRow({longText(4, 0), "", "", "", "", "", "/music/4.mp3", "1"});
+    ASSERT_EQ(db.RowCount(), 5);
+    EXPECT_EQ(db.Cells(mcTitle, 4), longText(4, 0));
+    EXPECT_EQ(db.Cells(mcPath, 4), "/music/4.mp3");
+    EXPECT_TRUE(db.Shown(4));
+    // Written over long after.
+    for (int round = 0; round < 2000; ++round)
+        db.SetCell(mcTitle, 0, longText(0, round));
+    EXPECT_EQ(db.Cells(mcTitle, 0), longText(0, 1999));
+    EXPECT_EQ(db.Cells(mcTitle, 1), longText(1, 39));
+    EXPECT_EQ(db.Cells(mcArtist, 1), "アーティスト");
+    EXPECT_LT(heapInUse(), heapBefore + 1024 * 1024);
 }

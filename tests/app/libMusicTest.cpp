@@ -16,7 +16,7 @@ TEST(libMusic, IsMusicFileComparesWholeExtensionsWithoutCase)
         EXPECT_TRUE(IsMusicFile(name)) << name;
     // Pieces of an extension, extensions behind another one, and names without one.
     for (const char* name : {"x.mp3.txt", "x.mp", "x.w", "x.a", "x.au;", "x.wav.", "x.", "x", "",
-                             ".", "..", "dir.mp3/readme", "x.mp3 ", "x.ｍｐ３"})
+                             ".", "..", "dir.mp3/readme", "x.mp3 ", "x.ｍｐ３", "x.wave", "x.mp3mp3mp3", "x.\xae" "au"})
         EXPECT_FALSE(IsMusicFile(name)) << name;
 }
 
