@@ -724,8 +724,7 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
     }
     // The values are gathered after the files: reading a file pushes the lists out of the
     // processor's caches, and they are looked up four times a file.
-    // The texts longer than a string keeps in itself lie apart on the heap: those of a row a
-    // few ahead are fetched while the lists look up this one's.
+    // The texts of a row a few ahead are fetched while the lists look up this one's.
     constexpr std::size_t Ahead = 4;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (i + Ahead < names.size()) {
