@@ -12,6 +12,12 @@ bool inside(int col, int row, int rows)
     return col >= 0 && col < MusicColumnCount && row >= 0 && row < rows;
 }
 
+bool within(const char* at, const char* from, const char* to)
+{
+    const std::less<const char*> before;
+    return !before(at, from) && before(at, to);
+}
+
 // Written over and dropped texts are dropped from the buffer once they take more than half
 // of it, and are at least this many bytes: a filter's flags never come near it.
 constexpr std::size_t CollectFrom = 64 * 1024;
@@ -50,13 +56,37 @@ void TMusicDatabase::put(TCell& Cell, std::string_view Text)
     const auto at = static_cast<std::uint32_t>(texts_.size());
     // A text read from this database is appended as a part of the buffer itself, which stays
     // valid while the buffer grows.
-    const std::less<const char*> before;
-    if (!before(Text.data(), texts_.data()) && before(Text.data(), texts_.data() + texts_.size()))
+    if (within(Text.data(), texts_.data(), texts_.data() + texts_.size()))
         texts_.append(texts_, std::size_t(Text.data() - texts_.data()), Text.size());
     else
         texts_.append(Text);
     std::memcpy(Cell.data, &at, sizeof at);
     Cell.size = static_cast<std::uint32_t>(Text.size());
+}
+
+bool TMusicDatabase::holds(std::string_view Text) const
+{
+    const auto* rows = reinterpret_cast<const char*>(rows_.data());
+    return within(Text.data(), texts_.data(), texts_.data() + texts_.size()) ||
+           within(Text.data(), rows, rows + rows_.size() * sizeof(TCells));
+}
+
+void TMusicDatabase::putRow(TCells& Row, const std::array<std::string_view, MusicColumnCount>& Texts)
+{
+    // Texts of the database are copied aside first: writing the first cells may move the
+    // buffer, or write over a cell, that a later text is a view of.
+    if (std::any_of(Texts.begin(), Texts.end(), [this](std::string_view t) { return holds(t); })) {
+        std::array<std::string, MusicColumnCount> own;
+        std::array<std::string_view, MusicColumnCount> views;
+        for (std::size_t c = 0; c < Texts.size(); ++c) {
+            own[c] = Texts[c];
+            views[c] = own[c];
+        }
+        putRow(Row, views);
+        return;
+    }
+    for (std::size_t c = 0; c < Texts.size(); ++c)
+        put(Row.cells[c], Texts[c]);
 }
 
 void TMusicDatabase::collect()
@@ -136,17 +166,14 @@ void TMusicDatabase::SetRowTexts(int Row, const std::array<std::string_view, Mus
 {
     if (Row < 0 || Row >= RowCount())
         return;
-    TCells& row = rows_[std::size_t(Row)];
-    for (std::size_t c = 0; c < Texts.size(); ++c)
-        put(row.cells[c], Texts[c]);
+    putRow(rows_[std::size_t(Row)], Texts);
     collect();
 }
 
 void TMusicDatabase::AppendRow(const std::array<std::string_view, MusicColumnCount>& Texts)
 {
     TCells row;
-    for (std::size_t c = 0; c < Texts.size(); ++c)
-        put(row.cells[c], Texts[c]);
+    putRow(row, Texts);
     rows_.push_back(row);
 }
 

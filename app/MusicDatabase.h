@@ -68,7 +68,8 @@ public:
     void SetCell(int Col, int Row, std::string_view Text);
     // An empty row outside the grid.
     TRow Rows(int Row) const;
-    // Writes every cell of Row at once, in column order; nothing outside the grid.
+    // Writes every cell of Row at once, in column order; nothing outside the grid. Texts may be
+    // texts of the database, the row's own among them.
     void SetRowTexts(int Row, const std::array<std::string_view, MusicColumnCount>& Texts);
     // Adds a row of these texts after the last one. The row is made aside and written whole:
     // a scan's rows are written between reads of files that push the last ones written out of
@@ -97,6 +98,10 @@ private:
 
     std::string_view text(const TCell& Cell) const;
     void put(TCell& Cell, std::string_view Text);
+    // Whether Text is a view into this database, its buffer or its rows.
+    bool holds(std::string_view Text) const;
+    // Writes every cell of Row from Texts, in column order.
+    void putRow(TCells& Row, const std::array<std::string_view, MusicColumnCount>& Texts);
     // Drops the texts of cells written over or dropped with their rows once they are most of
     // the buffer.
     void collect();

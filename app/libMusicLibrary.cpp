@@ -500,9 +500,7 @@ private:
 
 std::string CategoryKey(std::string_view Text)
 {
-    std::string key;
-    AppendCaseFolded(Text, key);
-    return key;
+    return CaseFolded(Text);
 }
 
 bool SameCategory(const std::string& A, const std::string& B)

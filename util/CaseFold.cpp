@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-std::string CaseFolded(const std::string& Text)
+std::string CaseFolded(std::string_view Text)
 {
     std::string folded;
     AppendCaseFolded(Text, folded);

@@ -8,6 +8,6 @@
 #include <string_view>
 
 // The UTF-8 text case-folded; texts that fold alike are the same without regard to case.
-std::string CaseFolded(const std::string& Text);
+std::string CaseFolded(std::string_view Text);
 // Appends the case-folded Text to Out: for many texts folded into one buffer.
 void AppendCaseFolded(std::string_view Text, std::string& Out);

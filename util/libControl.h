@@ -8,7 +8,6 @@
 // RowCount, Row, Cells), so it serves the program's own grid and test stand-ins alike.
 // UI thread only.
 #pragma once
-#include <algorithm>
 #include <concepts>
 #include <cstdint>
 #include <string>
@@ -34,10 +33,9 @@ concept TStringGridLike = requires(G g, int i, const std::string& s) {
 template <TStringGridLike G>
 void ClearGridRows(G& Grid, bool Shrink)
 {
-    // The rows that Shrink drops go without being emptied first: a grid's SetRowCount drops
-    // the texts of the rows it drops.
-    const int rows = Shrink ? std::min(Grid.RowCount(), Grid.FixedRows() + 1) : Grid.RowCount();
-    for (int row = Grid.FixedRows(); row < rows; ++row)
+    // The rows that Shrink drops are emptied too: a grid may keep the texts of rows it drops
+    // (the window's string grid does) and show them again when it grows.
+    for (int row = Grid.FixedRows(); row < Grid.RowCount(); ++row)
         for (int col = 0; col < Grid.ColCount(); ++col)
             Grid.SetCell(col, row, std::string());
     if (Shrink) {

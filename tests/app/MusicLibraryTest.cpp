@@ -594,3 +594,34 @@ TEST(MusicDatabase, CellsReadBackTheirLastTextsThroughRewritesAndDroppedRows)
     EXPECT_EQ(db.Cells(mcArtist, 1), "アーティスト");
     EXPECT_LT(heapInUse(), heapBefore + 1024 * 1024);
 }
+
+// A row written whole from texts of the database itself, its own among them: each cell gets
+// the text it was given, though writing the first cells grows the buffer or overwrites a cell
+// that a later text was read from.
+TEST(MusicDatabase, RowsWrittenFromTheirOwnTextsKeepThem)
+{
+    TMusicDatabase db;
+    db.SetRowCount(2);
+    const std::string longTitle = "a title long enough to lie in the buffer";
+    db.SetRowTexts(0, {longTitle, "1999", "abc", "", "", "", "/music/a.mp3", "1"});
+    const std::string grows(4096, 'g');  // more than the buffer has room for
+    db.SetRowTexts(1, {grows, db.Cells(mcTitle, 0), db.Cells(mcPath, 0), "", "", "", "", "0"});
+    EXPECT_EQ(db.Cells(mcTitle, 1), grows);
+    EXPECT_EQ(db.Cells(mcYear, 1), longTitle);
+    EXPECT_EQ(db.Cells(mcGenre, 1), "/music/a.mp3");
+    // Two cells of a row trading texts, short and long ones.
+    db.SetRowTexts(0, {db.Cells(mcYear, 0), db.Cells(mcTitle, 0), db.Cells(mcPath, 0), db.Cells(mcGenre, 0), "", "",
+                       db.Cells(mcArtist, 0), "1"});
+    EXPECT_EQ(db.Cells(mcTitle, 0), "1999");
+    EXPECT_EQ(db.Cells(mcYear, 0), longTitle);
+    EXPECT_EQ(db.Cells(mcGenre, 0), "/music/a.mp3");
+    EXPECT_EQ(db.Cells(mcArtist, 0), "abc");
+    EXPECT_EQ(db.Cells(mcPath, 0), "");
+    const std::string more(8192, 'm');
+    db.AppendRow({more, db.Cells(mcYear, 0), db.Cells(mcTitle, 0), db.Cells(mcTitle, 1), "", "", "", "1"});
+    ASSERT_EQ(db.RowCount(), 3);
+    EXPECT_EQ(db.Cells(mcTitle, 2), more);
+    EXPECT_EQ(db.Cells(mcYear, 2), longTitle);
+    EXPECT_EQ(db.Cells(mcGenre, 2), "1999");
+    EXPECT_EQ(db.Cells(mcArtist, 2), grows);
+}

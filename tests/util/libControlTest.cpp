@@ -14,7 +14,8 @@
 
 namespace {
 
-// The smallest string grid the routine needs.
+// The smallest string grid the routine needs; like the window's string grid it keeps the
+// texts of rows it drops.
 struct Grid {
     int fixed = 1, rows = 1, cols = 3, row = 0;
     std::map<std::pair<int, int>, std::string> cells;
@@ -48,9 +49,17 @@ TEST(ClearGridRows, EmptiesDataRowsAndKeepsFixedOnes)
             EXPECT_EQ(g.cell(c, r), "") << r << "," << c;
 
     g.row = 3;
+    for (int r = 1; r < 4; ++r)
+        for (int c = 0; c < 3; ++c)
+            g.SetCell(c, r, std::to_string(r) + std::to_string(c));
     ClearGridRows(g, true);
     EXPECT_EQ(g.rows, 2);
     EXPECT_EQ(g.row, 1);
+    // The rows dropped come back empty when the grid grows again.
+    g.SetRowCount(4);
+    for (int r = 1; r < 4; ++r)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(g.cell(c, r), "") << r << "," << c;
 
     // Only the fixed row: nothing to clear; shrinking still leaves one data row current.
     Grid only;
