@@ -393,11 +393,18 @@ void inMemoryOrder(RowsByAddress& rows)
     std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return std::less<>()(a.first, b.first); });
 }
 
-RowsByAddress rowsInMemoryOrder(const QList<QTreeWidgetItem*>& items)
+// Items with their places, in the list's order.
+RowsByAddress rowsOf(const QList<QTreeWidgetItem*>& items)
 {
     RowsByAddress rows(std::size_t(items.size()));
     for (qsizetype i = 0; i < items.size(); ++i)
         rows[std::size_t(i)] = {items[i], int(i)};
+    return rows;
+}
+
+RowsByAddress rowsInMemoryOrder(const QList<QTreeWidgetItem*>& items)
+{
+    RowsByAddress rows = rowsOf(items);
     inMemoryOrder(rows);
     return rows;
 }
@@ -909,9 +916,7 @@ void TCustomSortListView::sortAll()
     // otherwise scroll to wherever the focused row landed.
     const int scrolled = verticalScrollBar()->value();
     if (!OnSortItems) {
-        RowsByAddress rows(std::size_t(items.size()));
-        for (qsizetype i = 0; i < items.size(); ++i)
-            rows[std::size_t(i)] = {items[i], int(i)};
+        const RowsByAddress rows = rowsOf(items);
         bool textRows = false;
         const std::vector<std::uint32_t> order = sortOrder(rows, &textRows);
         if (textRows) {
