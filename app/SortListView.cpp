@@ -832,6 +832,7 @@ std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& r
     // and runs of equal heads then read their keys in that order too.
     const std::size_t n = rows.size();
     bool texts = true;  // every row is a TSortListItem
+    std::string plain;  // a plain item's text is a copy, which must outlive its reading
     std::vector<std::uint32_t> order = textOrder(n, [&](std::size_t i) {
         const auto& [item, row] = rows[i];
         // Rows in the list's order lie anywhere in memory, too far apart for the processor to
@@ -846,8 +847,6 @@ std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& r
             __builtin_prefetch(static_cast<const TSortListItem*>(rows[i + 4].first)->texts_.data());
         const bool text = item->type() == TSortListItem::Type;
         texts = texts && text;
-        // A plain item's text is a copy, which must outlive its reading.
-        thread_local std::string plain;
         if (!text)
             plain = ColumnText(item, SortColumnIndex);
         return std::pair<std::size_t, std::string_view>(
