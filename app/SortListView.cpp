@@ -1030,9 +1030,8 @@ void TCustomSortListView::AddSortedRows(std::size_t Rows, const std::function<st
         if (Prepare)
             Prepare(items.back(), int(place));
     }
-    const QList<QTreeWidgetItem*> adding = items;
     freeRows.dismiss();
-    addTopLevelItems(adding);
+    addTopLevelItems(items);
 }
 
 void TCustomSortListView::SortAgain()
