@@ -393,11 +393,18 @@ void inMemoryOrder(RowsByAddress& rows)
     std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return std::less<>()(a.first, b.first); });
 }
 
-RowsByAddress rowsInMemoryOrder(const QList<QTreeWidgetItem*>& items)
+// Items with their places, in the list's order.
+RowsByAddress rowsOf(const QList<QTreeWidgetItem*>& items)
 {
     RowsByAddress rows(std::size_t(items.size()));
     for (qsizetype i = 0; i < items.size(); ++i)
         rows[std::size_t(i)] = {items[i], int(i)};
+    return rows;
+}
+
+RowsByAddress rowsInMemoryOrder(const QList<QTreeWidgetItem*>& items)
+{
+    RowsByAddress rows = rowsOf(items);
     inMemoryOrder(rows);
     return rows;
 }
@@ -825,6 +832,7 @@ std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& r
     // and runs of equal heads then read their keys in that order too.
     const std::size_t n = rows.size();
     bool texts = true;  // every row is a TSortListItem
+    std::string plain;  // a plain item's text is a copy, which must outlive its reading
     std::vector<std::uint32_t> order = textOrder(n, [&](std::size_t i) {
         const auto& [item, row] = rows[i];
         // Rows in the list's order lie anywhere in memory, too far apart for the processor to
@@ -839,8 +847,6 @@ std::vector<std::uint32_t> TCustomSortListView::sortOrder(const RowsByAddress& r
             __builtin_prefetch(static_cast<const TSortListItem*>(rows[i + 4].first)->texts_.data());
         const bool text = item->type() == TSortListItem::Type;
         texts = texts && text;
-        // A plain item's text is a copy, which must outlive its reading.
-        thread_local std::string plain;
         if (!text)
             plain = ColumnText(item, SortColumnIndex);
         return std::pair<std::size_t, std::string_view>(
@@ -909,9 +915,7 @@ void TCustomSortListView::sortAll()
     // otherwise scroll to wherever the focused row landed.
     const int scrolled = verticalScrollBar()->value();
     if (!OnSortItems) {
-        RowsByAddress rows(std::size_t(items.size()));
-        for (qsizetype i = 0; i < items.size(); ++i)
-            rows[std::size_t(i)] = {items[i], int(i)};
+        const RowsByAddress rows = rowsOf(items);
         bool textRows = false;
         const std::vector<std::uint32_t> order = sortOrder(rows, &textRows);
         if (textRows) {
@@ -1026,9 +1030,8 @@ void TCustomSortListView::AddSortedRows(std::size_t Rows, const std::function<st
         if (Prepare)
             Prepare(items.back(), int(place));
     }
-    const QList<QTreeWidgetItem*> adding = items;
     freeRows.dismiss();
-    addTopLevelItems(adding);
+    addTopLevelItems(items);
 }
 
 void TCustomSortListView::SortAgain()

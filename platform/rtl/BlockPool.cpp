@@ -123,7 +123,6 @@ void* BlockPool::allocate()
         POOL_UNPOISON(block, blockSize_);
     }
     ++c->used;
-    ++inUse_;
     return block;
 }
 
@@ -153,7 +152,6 @@ void BlockPool::deallocate(void* Block) noexcept
     std::memcpy(Block, &c->freeList, sizeof(void*));
     POOL_POISON(Block, blockSize_);
     c->freeList = Block;
-    --inUse_;
     if (--c->used == 0)
         release(c);
 }
@@ -170,7 +168,10 @@ void BlockPool::release(Chunk* C)
 std::size_t BlockPool::blocksInUse() const
 {
     const std::lock_guard lock(mutex_);
-    return inUse_;
+    std::size_t blocks = 0;
+    for (const Chunk* c : chunks_)
+        blocks += c->used;
+    return blocks;
 }
 
 std::size_t BlockPool::chunkCount() const

@@ -53,7 +53,6 @@ private:
     mutable std::mutex mutex_;
     std::vector<Chunk*> chunks_;  // by address
     Chunk* current_ = nullptr;    // where blocks are taken from until it is full
-    std::size_t inUse_ = 0;
 };
 
 }  // namespace rtl
