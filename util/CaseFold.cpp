@@ -5,7 +5,6 @@
 
 #include <QString>
 
-#include <algorithm>
 
 std::string CaseFolded(std::string_view Text)
 {
@@ -17,8 +16,7 @@ std::string CaseFolded(std::string_view Text)
 void AppendCaseFolded(std::string_view Text, std::string& Out)
 {
     // Plain ASCII folds to its lower case; that is most names, and needs no conversion.
-    const bool ascii = std::all_of(Text.begin(), Text.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool ascii = rtl::IsAscii(Text);
     // Bytes that are not UTF-8 (file names from old archives) would all read as one
     // replacement character: such a text keeps them, so that it stays apart from others.
     if (ascii || !cp932::isValidUtf8(Text)) {

@@ -1,5 +1,7 @@
 #include "util/Cp932.h"
 
+#include "platform/rtl/AsciiCase.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <iconv.h>
@@ -100,7 +102,7 @@ size_t utf8SequenceLength(std::string_view s)
 std::string toUtf8(std::string_view sjis)
 {
     // Most tag texts are plain ASCII, which CP932 keeps as it is (0x5C and 0x7E included).
-    if (std::all_of(sjis.begin(), sjis.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    if (rtl::IsAscii(sjis))
         return std::string(sjis);
     std::string out;
     out.reserve(sjis.size() * 3 / 2);

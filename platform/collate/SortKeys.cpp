@@ -1,5 +1,7 @@
 #include "platform/collate/SortKeys.h"
 
+#include "platform/rtl/AsciiCase.h"
+
 #include <unicode/ucol.h>
 #include <unicode/ustring.h>
 
@@ -39,7 +41,7 @@ void appendKey(std::string_view utf8, std::string& out)
     units.resize(std::max<std::size_t>(units.size(), utf8.size() + 1));
     int32_t length = 0;
     // ASCII (most titles in Latin letters) is its own UTF-16, unit for byte.
-    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (rtl::IsAscii(utf8)) {
         std::copy(utf8.begin(), utf8.end(), units.begin());
         length = static_cast<int32_t>(utf8.size());
     } else {

@@ -34,6 +34,13 @@ inline std::string UpperAscii(std::string s)
     return s;
 }
 
+// Whether every byte is ASCII (below 0x80): such a text reads the same in UTF-8, CP932 and
+// UTF-16 (unit for byte), and its case folds by the routines above.
+inline bool IsAscii(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 // Equal but for the case of ASCII letters.
 inline bool SameAsciiText(std::string_view a, std::string_view b)
 {
