@@ -299,41 +299,49 @@ std::uint64_t keyHeadAt(std::string_view key, std::size_t offset)
     return keyHead(offset < key.size() ? key.substr(offset) : std::string_view{});
 }
 
-// Sorts entries by their heads (largest first when Descending), keeping the order of equal
-// heads: a radix sort, byte by byte from the last, over Buffer (as long as the entries); the
-// bytes that all heads share are skipped. Short runs go to a merge sort instead.
-void sortByHeads(SortEntry* first, SortEntry* last, SortEntry* buffer, bool descending)
+// Sorts [First, Last) by the 64-bit Key of each element, keeping the order of equal keys: a
+// radix sort, byte by byte from the last, over Buffer (as long as the range), which skips the
+// bytes that all keys share. Short ranges go to a merge sort instead. Linear in the elements,
+// where a comparison sort of a long list costs a factor of its logarithm more.
+template <typename T, typename KeyOf>
+void radixSort(T* first, T* last, T* buffer, KeyOf key)
 {
     const auto n = std::size_t(last - first);
-    const auto headOf = [descending](const SortEntry& e) { return descending ? ~e.head : e.head; };
     if (n < 256) {
-        std::stable_sort(first, last, [&](const SortEntry& a, const SortEntry& b) { return headOf(a) < headOf(b); });
+        std::stable_sort(first, last, [&](const T& a, const T& b) { return key(a) < key(b); });
         return;
     }
     std::vector<std::array<std::size_t, 256>> counts(8, std::array<std::size_t, 256>{});
-    for (const SortEntry* e = first; e != last; ++e) {
-        const std::uint64_t h = headOf(*e);
+    for (const T* e = first; e != last; ++e) {
+        const std::uint64_t k = key(*e);
         for (int b = 0; b < 8; ++b)
-            ++counts[std::size_t(b)][(h >> (8 * b)) & 0xFF];
+            ++counts[std::size_t(b)][(k >> (8 * b)) & 0xFF];
     }
-    SortEntry* from = first;
-    SortEntry* to = buffer;
+    T* from = first;
+    T* to = buffer;
     for (int b = 0; b < 8; ++b) {
         std::array<std::size_t, 256>& count = counts[std::size_t(b)];
-        if (count[(headOf(*first) >> (8 * b)) & 0xFF] == n)
-            continue;  // every head has this byte
+        if (count[(key(*first) >> (8 * b)) & 0xFF] == n)
+            continue;  // every key has this byte
         std::size_t at = 0;
         for (std::size_t& c : count) {
             const std::size_t k = c;
             c = at;
             at += k;
         }
-        for (const SortEntry* e = from; e != from + n; ++e)
-            to[count[(headOf(*e) >> (8 * b)) & 0xFF]++] = *e;
+        for (const T* e = from; e != from + n; ++e)
+            to[count[(key(*e) >> (8 * b)) & 0xFF]++] = *e;
         std::swap(from, to);
     }
     if (from != first)
         std::copy(from, from + n, first);
+}
+
+// Sorts entries by their heads (largest first when Descending), keeping the order of equal
+// heads.
+void sortByHeads(SortEntry* first, SortEntry* last, SortEntry* buffer, bool descending)
+{
+    radixSort(first, last, buffer, [descending](const SortEntry& e) { return descending ? ~e.head : e.head; });
 }
 
 // Texts alone sort by their keys, equal keys keeping the rows' order. The entries (in the
@@ -390,7 +398,9 @@ using RowsByAddress = std::vector<std::pair<QTreeWidgetItem*, int>>;
 // which after a sort is as good as random, finds each row outside the caches.
 void inMemoryOrder(RowsByAddress& rows)
 {
-    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return std::less<>()(a.first, b.first); });
+    RowsByAddress buffer(rows.size());
+    radixSort(rows.data(), rows.data() + rows.size(), buffer.data(),
+              [](const RowsByAddress::value_type& row) { return std::uint64_t(reinterpret_cast<std::uintptr_t>(row.first)); });
 }
 
 // Items with their places, in the list's order.
@@ -716,7 +726,7 @@ std::string TCustomSortListView::ColumnText(const QTreeWidgetItem* Item, int Ind
     return Item->text(Index + 1).toStdString();
 }
 
-void TCustomSortListView::SetColumnTexts(int Column, const std::function<QString(int)>& Text)
+void TCustomSortListView::SetColumnTexts(int Column, const std::function<std::string(int)>& Text)
 {
     const int n = Count();
     if (n == 0 || Column < 0 || Column >= columnCount())
@@ -730,13 +740,13 @@ void TCustomSortListView::SetColumnTexts(int Column, const std::function<QString
     {
         const QSignalBlocker quiet(model());
         for (const auto& [item, i] : rows) {
-            if (item->type() == TSortListItem::Type) {
-                const QByteArray text = Text(i).toUtf8();
-                static_cast<TSortListItem*>(item)->SetTextQuietly(
-                    Column, std::string_view(text.constData(), std::size_t(text.size())));
-            } else {
-                item->setText(Column, Text(i));
-            }
+            // Short texts (the numbers of a renumbering) stay in the string itself: no
+            // allocation per row.
+            const std::string text = Text(i);
+            if (item->type() == TSortListItem::Type)
+                static_cast<TSortListItem*>(item)->SetTextQuietly(Column, text);
+            else
+                item->setText(Column, QString::fromStdString(text));
         }
     }
     emit model()->dataChanged(model()->index(0, Column), model()->index(n - 1, Column), {Qt::DisplayRole});

@@ -130,10 +130,10 @@ public:
     static std::string ColumnText(const QTreeWidgetItem* Item, int Index);
     // Call after a caption or sub-item of an item changed.
     void ItemChanged();
-    // Sets column Column (0: the caption) of every row to Text(row index), with one change
-    // notice for the whole column: a notice per cell looks its row up, which costs a search
-    // through the rows after they were added or sorted.
-    void SetColumnTexts(int Column, const std::function<QString(int)>& Text);
+    // Sets column Column (0: the caption) of every row to Text(row index), UTF-8, with one
+    // change notice for the whole column: a notice per cell looks its row up, which costs a
+    // search through the rows after they were added or sorted.
+    void SetColumnTexts(int Column, const std::function<std::string(int)>& Text);
     // Moves a row, carrying over its selected and focused states.
     void MoveRow(int OldIndex, int NewIndex);
 

@@ -782,5 +782,5 @@ bool RefreshListTags(TMusicLibrary& Form, TSortListView* ListView)
 
 void RenumberList(TSortListView* ListView)
 {
-    ListView->SetColumnTexts(1, [](int row) { return QString::number(row + 1); });
+    ListView->SetColumnTexts(1, [](int row) { return std::to_string(row + 1); });
 }

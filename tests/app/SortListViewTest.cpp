@@ -454,6 +454,45 @@ TEST(SortListView, LongListsSortAsAStableSortByTheComparison)
     }
 }
 
+// A whole column is rewritten row by row in the order the rows lie in memory, not the
+// list's: every row of a long sorted list, text rows and plain ones mixed (they lie apart),
+// gets the text of its own place, and the view hears of the column once.
+TEST(SortListView, ColumnTextsReachEveryRowOfALongSortedList)
+{
+    MusicList m;
+    m.list.clear();
+    QList<QTreeWidgetItem*> items;
+    for (int i = 0; i < 2000; ++i) {
+        const std::string title = "Title " + std::to_string((i * 7919) % 2000);
+        if (i % 5 == 0) {
+            auto* plain = new QTreeWidgetItem;
+            plain->setText(2, QString::fromStdString(title));
+            items.append(plain);
+        } else {
+            items.append(new TSortListItem({"", "old", title, "artist"}));
+        }
+    }
+    m.list.addTopLevelItems(items);
+    m.list.ColumnClick(2);
+    int notices = 0;
+    QObject::connect(m.list.model(), &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& from, const QModelIndex& to) {
+                         ++notices;
+                         EXPECT_EQ(from.row(), 0);
+                         EXPECT_EQ(to.row(), 1999);
+                         EXPECT_EQ(from.column(), 1);
+                     });
+    m.list.SetColumnTexts(1, [](int row) { return "第" + std::to_string(row + 1); });
+    EXPECT_EQ(notices, 1);
+    for (int i = 0; i < m.list.Count(); ++i) {
+        ASSERT_EQ(TCustomSortListView::ColumnText(m.list.Item(i), 0), "第" + std::to_string(i + 1)) << "row " << i;
+        if (m.list.Item(i)->type() == TSortListItem::Type) {
+            EXPECT_EQ(TCustomSortListView::ColumnText(m.list.Item(i), 2), "artist") << "row " << i;
+        }
+    }
+    EXPECT_EQ(m.list.model()->index(1234, 1).data().toString(), QString("第1235"));
+}
+
 // Text rows are reordered in place: the same rows, still selected and focused, under a list
 // that stays where it was scrolled.
 TEST(SortListView, SortingTextRowsKeepsTheRowsSelectionFocusAndScroll)
