@@ -529,6 +529,8 @@ TEST(MusicDatabase, KeepsTheGridShapeAndItsBounds)
     ClearGridRows(db, true);  // the grid routine of the window's own grids
     EXPECT_EQ(db.RowCount(), 1);
     EXPECT_EQ(db.Row(), 0);
+    db.SetRowCount(3);
+    EXPECT_EQ(db.Cells(mcArtist, 2), "") << "a row dropped comes back empty";
     db.SetRowCount(0);
     EXPECT_EQ(db.RowCount(), 1);
     EXPECT_EQ(db.Cells(mcArtist, 0), "");
