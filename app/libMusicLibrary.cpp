@@ -7,6 +7,7 @@
 #include "controls/common/ControlTypes.h"
 #include "platform/forms/Application.h"
 #include "platform/rtl/AsciiCase.h"
+#include "platform/rtl/RadixSort.h"
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
 
@@ -118,6 +119,67 @@ void forEachEntry(const std::string& folder, Visit visit)
     }
 }
 
+// The music files of a folder (no folders) in the order the library lists them: by their
+// case-folded names, names that differ only in case by their bytes, so that they keep one
+// order on every system. The names lie one after another in one buffer, and so do their
+// folded forms; each name is sorted by a key prepared once, its first 8 folded bytes as a
+// number, which sets apart nearly all of them in a radix sort. Names with the same key are
+// then put in order by the rest.
+class TMusicNames {
+public:
+    explicit TMusicNames(const std::string& folder)
+    {
+        forEachEntry(folder, [this](std::string_view name, bool isFolder) {
+            if (!isFolder && HasMusicExtension(name))
+                add(name);
+        });
+        std::vector<Entry> buffer(entries_.size());
+        rtl::RadixSort(entries_.data(), entries_.data() + entries_.size(), buffer.data(),
+                       [](const Entry& e) { return e.head; });
+        const auto folded = [this](const Entry& e) {
+            return std::string_view(folded_).substr(e.folded, e.foldedEnd - e.folded);
+        };
+        const auto byFoldedThenName = [&](const Entry& a, const Entry& b) {
+            const int byFolded = folded(a).compare(folded(b));
+            return byFolded != 0 ? byFolded < 0 : name(a) < name(b);
+        };
+        for (auto from = entries_.begin(); from != entries_.end();) {
+            const auto to = std::find_if(from, entries_.end(), [&](const Entry& e) { return e.head != from->head; });
+            if (to - from > 1)
+                std::sort(from, to, byFoldedThenName);
+            from = to;
+        }
+    }
+
+    std::size_t size() const { return entries_.size(); }
+    std::string_view operator[](std::size_t i) const { return name(entries_[i]); }
+
+private:
+    struct Entry {
+        std::uint64_t head;
+        std::uint32_t name, nameEnd, folded, foldedEnd;  // where in the buffers
+    };
+
+    void add(std::string_view name)
+    {
+        Entry e{0, std::uint32_t(names_.size()), 0, std::uint32_t(folded_.size()), 0};
+        names_.append(name);
+        AppendCaseFolded(name, folded_);
+        if (names_.size() > UINT32_MAX || folded_.size() > UINT32_MAX)
+            throw std::length_error("too many names in the folder");
+        e.nameEnd = std::uint32_t(names_.size());
+        e.foldedEnd = std::uint32_t(folded_.size());
+        for (std::uint32_t b = 0; b < 8; ++b)
+            e.head = (e.head << 8) | (e.folded + b < e.foldedEnd ? std::uint8_t(folded_[e.folded + b]) : 0);
+        entries_.push_back(e);
+    }
+
+    std::string_view name(const Entry& e) const { return std::string_view(names_).substr(e.name, e.nameEnd - e.name); }
+
+    std::string names_, folded_;
+    std::vector<Entry> entries_;
+};
+
 // Suspends a list's painting and resorting while it is refilled.
 class TListUpdate {
 public:
@@ -131,7 +193,7 @@ private:
 };
 
 // Writes folder/name into path, whose room serves every file of a scan.
-void joinPath(const std::string& folder, const std::string& name, std::string& path)
+void joinPath(const std::string& folder, std::string_view name, std::string& path)
 {
     const bool slash = !folder.empty() && folder.back() == '/';
     path.assign(folder);
@@ -655,43 +717,10 @@ bool TSerialJobs::Run(int Key, std::function<void()> Job)
 
 void ListMusicFiles(std::vector<std::string>& List, const std::string& Folder)
 {
-    // The names and their case-folded forms go one after another into two buffers; each is
-    // sorted by a key prepared once, its first 8 folded bytes as a number, which settles
-    // nearly every comparison. The whole folded names and then the names themselves (so that
-    // names that differ only in case keep one order on every system) settle the rest.
-    struct Entry {
-        std::uint64_t head;
-        std::uint32_t name, nameEnd, folded, foldedEnd;  // where in the buffers
-    };
-    std::string names, folded;
-    std::vector<Entry> entries;
-    forEachEntry(Folder, [&](std::string_view name, bool folder) {
-        if (folder || !HasMusicExtension(name))
-            return;
-        Entry e{0, std::uint32_t(names.size()), 0, std::uint32_t(folded.size()), 0};
-        names.append(name);
-        AppendCaseFolded(name, folded);
-        if (names.size() > UINT32_MAX || folded.size() > UINT32_MAX)
-            throw std::length_error("too many names in the folder");
-        e.nameEnd = std::uint32_t(names.size());
-        e.foldedEnd = std::uint32_t(folded.size());
-        for (std::uint32_t b = 0; b < 8; ++b)
-            e.head = (e.head << 8) | (e.folded + b < e.foldedEnd ? std::uint8_t(folded[e.folded + b]) : 0);
-        entries.push_back(e);
-    });
-    const auto nameOf = [&](const Entry& e) { return std::string_view(names).substr(e.name, e.nameEnd - e.name); };
-    const auto foldedOf = [&](const Entry& e) {
-        return std::string_view(folded).substr(e.folded, e.foldedEnd - e.folded);
-    };
-    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-        if (a.head != b.head)
-            return a.head < b.head;
-        const int byFolded = foldedOf(a).compare(foldedOf(b));
-        return byFolded != 0 ? byFolded < 0 : nameOf(a) < nameOf(b);
-    });
-    List.reserve(List.size() + entries.size());
-    for (const Entry& e : entries)
-        List.emplace_back(nameOf(e));
+    const TMusicNames names(Folder);
+    List.reserve(List.size() + names.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        List.emplace_back(names[i]);
 }
 
 void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCategoryList& YearList,
@@ -700,8 +729,7 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
     for (TCategoryList* list : {&YearList, &GenreList, &ArtistList, &AlbumList})
         list->Clear();
     ClearGridRows(sgdMusic, true);
-    std::vector<std::string> names;
-    ListMusicFiles(names, Folder);
+    const TMusicNames names(Folder);
     if (names.size() > std::size_t(INT_MAX))
         throw std::length_error("too many files in the folder");
     sgdMusic.Reserve(static_cast<int>(names.size()));

@@ -343,6 +343,30 @@ TEST(ListMusicFiles, NamesSortByTheirFoldedFormsThenByTheirBytes)
     std::vector<std::string> names;
     ListMusicFiles(names, dir.path());
     EXPECT_EQ(names, expected);
+
+    // A folder of hundreds: names that share their first 8 folded bytes, in runs of all
+    // lengths, and names that differ only in case.
+    TempDir many;
+    std::vector<std::string> made;
+    for (int n = 0; n < 700; ++n) {
+        const std::string number = std::to_string(n * 7919 % 1000);
+        made.push_back((n % 3 == 0 ? "Track " : n % 3 == 1 ? "track " : "TRACK-") + number + ".mp3");
+        made.push_back("t" + number + ".mp3");
+    }
+    std::sort(made.begin(), made.end());
+    made.erase(std::unique(made.begin(), made.end()), made.end());
+    for (const std::string& name : made)
+        std::ofstream(many.file(name)).put('x');
+    const auto lower = [](std::string s) {
+        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        return s;
+    };
+    std::sort(made.begin(), made.end(), [&](const std::string& a, const std::string& b) {
+        return std::pair(lower(a), a) < std::pair(lower(b), b);
+    });
+    names.clear();
+    ListMusicFiles(names, many.path());
+    EXPECT_EQ(names, made);
 }
 
 // The first spelling of each category value is kept, however many values there are; a

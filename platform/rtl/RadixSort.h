@@ -1,0 +1,50 @@
+// A stable sort of elements by a 64-bit key of each, for the program's long lists (a folder's
+// names, a list's rows): byte by byte from the key's last, linear in the elements, where a
+// comparison sort costs a factor of their logarithm more. Pure function, any thread.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace rtl {
+
+// Sorts [First, Last) by Key(element), keeping the order of equal keys, over Buffer (as long
+// as the range). The bytes that all keys share are skipped; short ranges go to a merge sort.
+template <typename T, typename KeyOf>
+void RadixSort(T* First, T* Last, T* Buffer, KeyOf Key)
+{
+    const auto n = std::size_t(Last - First);
+    if (n < 256) {
+        std::stable_sort(First, Last, [&](const T& a, const T& b) { return Key(a) < Key(b); });
+        return;
+    }
+    std::vector<std::array<std::size_t, 256>> counts(8, std::array<std::size_t, 256>{});
+    for (const T* e = First; e != Last; ++e) {
+        const std::uint64_t k = Key(*e);
+        for (int b = 0; b < 8; ++b)
+            ++counts[std::size_t(b)][(k >> (8 * b)) & 0xFF];
+    }
+    T* from = First;
+    T* to = Buffer;
+    for (int b = 0; b < 8; ++b) {
+        std::array<std::size_t, 256>& count = counts[std::size_t(b)];
+        if (count[(Key(*First) >> (8 * b)) & 0xFF] == n)
+            continue;  // every key has this byte
+        std::size_t at = 0;
+        for (std::size_t& c : count) {
+            const std::size_t k = c;
+            c = at;
+            at += k;
+        }
+        for (const T* e = from; e != from + n; ++e)
+            to[count[(Key(*e) >> (8 * b)) & 0xFF]++] = *e;
+        std::swap(from, to);
+    }
+    if (from != First)
+        std::copy(from, from + n, First);
+}
+
+}  // namespace rtl
