@@ -28,6 +28,7 @@
 #include "util/libIni.h"        // WriteListSection
 #include "util/xMessageBox.h"  // MsgBoxEx
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -69,6 +70,7 @@ public:
     {
         byKey_.clear();
         met_.clear();
+        metTexts_.clear();
         metCount_ = 0;
     }
     // False (and nothing changes) when a value of the same category is in the list.
@@ -84,12 +86,15 @@ private:
     // Every spelling met: most values come again and again, and need no folding then. A
     // table of slots looked up by the text's hash, and past a taken slot in the next ones: a
     // value met again costs one slot read and one comparison. A slot's hash is never 0,
-    // which marks a free slot; at most half the slots are taken.
+    // which marks a free slot; at most half the slots are taken. The texts lie one after
+    // another in one buffer, where a slot finds its own: a few small blocks for a folder's
+    // thousands of values rather than one each, among the rest of the heap.
     struct MetSlot {
         std::size_t hash = 0;
-        std::string text;
+        std::uint32_t at = 0, size = 0;  // the text in metTexts_
     };
     std::vector<MetSlot> met_;
+    std::string metTexts_;
     std::size_t metCount_ = 0;
 };
 

@@ -218,14 +218,22 @@ void setSubItem(QTreeWidgetItem* item, int subItem, const std::string& text)
     item->setText(subItem + 1, QString::fromStdString(text));
 }
 
+// The text of row number Index + 1, in Room.
+std::string_view rowNumber(int index, std::array<char, 16>& room)
+{
+    const auto end = std::to_chars(room.data(), room.data() + room.size(), index + 1).ptr;
+    return std::string_view(room.data(), std::size_t(end - room.data()));
+}
+
 // A list row as TSortListView::AddItem lays it out: the caption in column 0, sub-item n in
-// column n + 1, "No." still empty; Shown is the title the row shows (RowTitle). Rows are made
-// first and added at once: adding rows one by one costs the view far more than making them.
+// column n + 1, "No." (Number) first; Shown is the title the row shows (RowTitle). Rows are
+// made first and added at once: adding rows one by one costs the view far more than making
+// them.
 QTreeWidgetItem* makeRow(std::string_view shown, std::string_view path, std::string_view artist,
                          std::string_view album, std::string_view year, std::string_view genre,
-                         std::string_view track)
+                         std::string_view track, std::string_view number = {})
 {
-    auto* row = new TSortListItem({{}, {}, shown, artist, album, year, genre, track, path});
+    auto* row = new TSortListItem({{}, number, shown, artist, album, year, genre, track, path});
     // A flat list's rows: the view need not ask each row for children as it lays them out.
     row->setFlags(row->flags() | Qt::ItemNeverHasChildren);
     return row;
@@ -240,11 +248,13 @@ void addRows(TSortListView* list, QList<QTreeWidgetItem*>& rows)
 // Writes the row's number into the "No." sub-item of a row that is not in a view yet.
 void numberRow(QTreeWidgetItem* row, int index)
 {
-    char number[16];
-    const auto end = std::to_chars(number, number + sizeof number, index + 1).ptr;
-    if (row->type() == TSortListItem::Type)
-        static_cast<TSortListItem*>(row)->SetTextQuietly(1, std::string_view(number, std::size_t(end - number)));
-    else
+    std::array<char, 16> room;
+    if (row->type() == TSortListItem::Type) {
+        auto* item = static_cast<TSortListItem*>(row);
+        const std::string_view number = rowNumber(index, room);
+        if (item->Text(1) != number)
+            item->SetTextQuietly(1, number);
+    } else
         row->setText(1, QString::number(index + 1));
 }
 
@@ -307,7 +317,11 @@ void fillMusicList(TMusicLibrary& form, TSortListView* list, bool scanned)
                 form.sgdMusic.Prefetch(shown[order[place + 8]], true);
             const std::size_t i = order[place];
             const TMusicDatabase::TRow r = form.sgdMusic.Rows(shown[i]);
-            return makeRow(title(i), r[mcPath], r[mcArtist], r[mcAlbum], r[mcYear], r[mcGenre], r[mcTrack]);
+            // A row made at its place in the list is numbered as it is made: numberRow then
+            // finds its number written.
+            std::array<char, 16> room;
+            return makeRow(title(i), r[mcPath], r[mcArtist], r[mcAlbum], r[mcYear], r[mcGenre], r[mcTrack],
+                           rowNumber(int(place), room));
         },
         TitleColumn, true, numberRow);
 }
@@ -605,11 +619,11 @@ bool TCategoryList::meet(std::string_view Text)
     if (2 * (metCount_ + 1) > met_.size()) {
         std::vector<MetSlot> old(std::max<std::size_t>(64, 2 * met_.size()));
         old.swap(met_);
-        for (MetSlot& slot : old)
+        for (const MetSlot& slot : old)
             if (slot.hash != 0)
                 for (std::size_t i = slot.hash & (met_.size() - 1);; i = (i + 1) & (met_.size() - 1))
                     if (met_[i].hash == 0) {
-                        met_[i] = std::move(slot);
+                        met_[i] = slot;
                         break;
                     }
     }
@@ -617,12 +631,14 @@ bool TCategoryList::meet(std::string_view Text)
     for (std::size_t i = hash & (met_.size() - 1);; i = (i + 1) & (met_.size() - 1)) {
         MetSlot& slot = met_[i];
         if (slot.hash == 0) {
-            slot.hash = hash;
-            slot.text = Text;
+            if (metTexts_.size() + Text.size() > UINT32_MAX)
+                throw std::length_error("too many category values");
+            slot = {hash, std::uint32_t(metTexts_.size()), std::uint32_t(Text.size())};
+            metTexts_.append(Text);
             ++metCount_;
             return true;
         }
-        if (slot.hash == hash && slot.text == Text)
+        if (slot.hash == hash && std::string_view(metTexts_).substr(slot.at, slot.size) == Text)
             return false;
     }
 }
