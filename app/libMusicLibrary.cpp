@@ -133,22 +133,15 @@ public:
             if (!isFolder && HasMusicExtension(name))
                 add(name);
         });
-        std::vector<Entry> buffer(entries_.size());
-        rtl::RadixSort(entries_.data(), entries_.data() + entries_.size(), buffer.data(),
-                       [](const Entry& e) { return e.head; });
         const auto folded = [this](const Entry& e) {
             return std::string_view(folded_).substr(e.folded, e.foldedEnd - e.folded);
         };
-        const auto byFoldedThenName = [&](const Entry& a, const Entry& b) {
-            const int byFolded = folded(a).compare(folded(b));
-            return byFolded != 0 ? byFolded < 0 : name(a) < name(b);
-        };
-        for (auto from = entries_.begin(); from != entries_.end();) {
-            const auto to = std::find_if(from, entries_.end(), [&](const Entry& e) { return e.head != from->head; });
-            if (to - from > 1)
-                std::sort(from, to, byFoldedThenName);
-            from = to;
-        }
+        std::vector<Entry> buffer(entries_.size());
+        rtl::SortByHeads(entries_.data(), entries_.data() + entries_.size(), buffer.data(),
+                         [](const Entry& e) { return e.head; }, [&](const Entry& a, const Entry& b) {
+                             const int byFolded = folded(a).compare(folded(b));
+                             return byFolded != 0 ? byFolded < 0 : name(a) < name(b);
+                         });
     }
 
     std::size_t size() const { return entries_.size(); }
@@ -169,8 +162,7 @@ private:
             throw std::length_error("too many names in the folder");
         e.nameEnd = std::uint32_t(names_.size());
         e.foldedEnd = std::uint32_t(folded_.size());
-        for (std::uint32_t b = 0; b < 8; ++b)
-            e.head = (e.head << 8) | (e.folded + b < e.foldedEnd ? std::uint8_t(folded_[e.folded + b]) : 0);
+        e.head = rtl::TextHead(folded_.data() + e.folded, e.foldedEnd - e.folded);
         entries_.push_back(e);
     }
 
@@ -586,16 +578,25 @@ bool SameCategory(const std::string& A, const std::string& B)
 
 bool TCategoryList::Add(std::string_view Text)
 {
-    return meet(Text) && byKey_.try_emplace(CategoryKey(Text), Text).second;
+    if (!met_.insert(Text))
+        return false;
+    // CategoryKey without a string of its own.
+    folding_.clear();
+    AppendCaseFolded(Text, folding_);
+    if (!keys_.insert(folding_))
+        return false;
+    values_.push_back({std::uint32_t(keys_.texts.size() - folding_.size()), std::uint32_t(folding_.size()),
+                       std::uint32_t(met_.texts.size() - Text.size()), std::uint32_t(Text.size())});
+    return true;
 }
 
 namespace {
 
-// The hash of a category value for the table of values met: eight bytes at a time, each
+// The hash of a category value or key for the lists' tables: eight bytes at a time, each
 // mixed in by a multiplication, the high bits folded into the low ones that pick the slot. A
 // scan looks up four values a file, short texts that a general-purpose hash takes far
 // longer over.
-std::size_t metHash(std::string_view text)
+std::size_t textHash(std::string_view text)
 {
     std::uint64_t h = 0x9E3779B97F4A7C15ull ^ text.size();
     std::size_t at = 0;
@@ -614,49 +615,57 @@ std::size_t metHash(std::string_view text)
 
 }  // namespace
 
-bool TCategoryList::meet(std::string_view Text)
+bool TCategoryList::TTextSet::insert(std::string_view Text)
 {
-    if (2 * (metCount_ + 1) > met_.size()) {
-        std::vector<MetSlot> old(std::max<std::size_t>(64, 2 * met_.size()));
-        old.swap(met_);
-        for (const MetSlot& slot : old)
+    if (2 * (count + 1) > table.size()) {
+        std::vector<Slot> old(std::max<std::size_t>(64, 2 * table.size()));
+        old.swap(table);
+        for (const Slot& slot : old)
             if (slot.hash != 0)
-                for (std::size_t i = slot.hash & (met_.size() - 1);; i = (i + 1) & (met_.size() - 1))
-                    if (met_[i].hash == 0) {
-                        met_[i] = slot;
+                for (std::size_t i = slot.hash & (table.size() - 1);; i = (i + 1) & (table.size() - 1))
+                    if (table[i].hash == 0) {
+                        table[i] = slot;
                         break;
                     }
     }
-    const std::size_t hash = metHash(Text) | 1;
-    for (std::size_t i = hash & (met_.size() - 1);; i = (i + 1) & (met_.size() - 1)) {
-        MetSlot& slot = met_[i];
+    const std::size_t hash = textHash(Text) | 1;
+    for (std::size_t i = hash & (table.size() - 1);; i = (i + 1) & (table.size() - 1)) {
+        Slot& slot = table[i];
         if (slot.hash == 0) {
-            if (metTexts_.size() + Text.size() > UINT32_MAX)
+            if (texts.size() + Text.size() > UINT32_MAX)
                 throw std::length_error("too many category values");
-            slot = {hash, std::uint32_t(metTexts_.size()), std::uint32_t(Text.size())};
-            metTexts_.append(Text);
-            ++metCount_;
+            slot = {hash, std::uint32_t(texts.size()), std::uint32_t(Text.size())};
+            texts.append(Text);
+            ++count;
             return true;
         }
-        if (slot.hash == hash && std::string_view(metTexts_).substr(slot.at, slot.size) == Text)
+        if (slot.hash == hash && std::string_view(texts).substr(slot.at, slot.size) == Text)
             return false;
     }
 }
 
 std::vector<std::string> TCategoryList::Items() const
 {
-    std::vector<std::pair<QString, const std::string*>> sorted;
-    sorted.reserve(byKey_.size());
-    for (const auto& [key, text] : byKey_)
-        sorted.emplace_back(QString::fromStdString(key), &text);
-    // The map is in byte order already, which breaks the locale's ties the same way each time.
+    const auto key = [this](const TValue* v) { return std::string_view(keys_.texts).substr(v->key, v->keySize); };
+    // In the keys' byte order first, which breaks the locale's ties the same way each time,
+    // and which the locale's order mostly keeps.
+    std::vector<std::pair<std::uint64_t, const TValue*>> byKey, buffer(values_.size());
+    byKey.reserve(values_.size());
+    for (const TValue& v : values_)
+        byKey.emplace_back(rtl::TextHead(keys_.texts.data() + v.key, v.keySize), &v);
+    rtl::SortByHeads(byKey.data(), byKey.data() + byKey.size(), buffer.data(), [](const auto& e) { return e.first; },
+                     [&](const auto& a, const auto& b) { return key(a.second) < key(b.second); });
+    std::vector<std::pair<QString, const TValue*>> sorted;
+    sorted.reserve(values_.size());
+    for (const auto& [head, v] : byKey)
+        sorted.emplace_back(QString::fromUtf8(key(v).data(), qsizetype(v->keySize)), v);
     std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
         return QString::localeAwareCompare(a.first, b.first) < 0;
     });
     std::vector<std::string> items;
     items.reserve(sorted.size());
     for (const auto& entry : sorted)
-        items.push_back(*entry.second);
+        items.emplace_back(std::string_view(met_.texts).substr(entry.second->text, entry.second->textSize));
     return items;
 }
 

@@ -389,6 +389,9 @@ TEST(CategoryList, KeepsTheFirstSpellingOfEveryValueAmongMany)
     EXPECT_EQ(list.Count(), 501);
     const std::vector<std::string> items = list.Items();
     EXPECT_EQ(std::set<std::string>(items.begin(), items.end()), firsts);
+    EXPECT_TRUE(std::is_sorted(items.begin(), items.end(), [](const std::string& a, const std::string& b) {
+        return QString::localeAwareCompare(QString::fromStdString(CategoryKey(a)), QString::fromStdString(CategoryKey(b))) < 0;
+    }));
     list.Clear();
     EXPECT_EQ(list.Count(), 0);
     EXPECT_TRUE(list.Add("ARTIST 1"));
