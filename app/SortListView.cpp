@@ -283,20 +283,11 @@ struct SortEntry {
     std::uint32_t number : 1;  // the text reads as a number
 };
 
-// Keys hold no zero byte, so a key shorter than 8 bytes padded with zeros still sorts before
-// every longer key it begins.
-std::uint64_t keyHead(std::string_view key)
-{
-    std::uint64_t head = 0;
-    for (std::size_t b = 0; b < 8; ++b)
-        head = (head << 8) | (b < key.size() ? std::uint8_t(key[b]) : 0);
-    return head;
-}
-
-// The 8 bytes of a key from Offset on, as keyHead reads the first.
+// The 8 bytes of a key from Offset on, as its head. Keys hold no zero byte, so a key shorter
+// than 8 bytes padded with zeros still sorts before every longer key it begins.
 std::uint64_t keyHeadAt(std::string_view key, std::size_t offset)
 {
-    return keyHead(offset < key.size() ? key.substr(offset) : std::string_view{});
+    return rtl::TextHead(offset < key.size() ? key.substr(offset) : std::string_view{});
 }
 
 // Sorts entries by their heads (largest first when Descending), keeping the order of equal
@@ -850,7 +841,7 @@ std::vector<std::uint32_t> TCustomSortListView::textOrder(
         readings.push_back(readForSort(text, autoSortStyle_, keys));
         const TSortReading& r = readings.back();
         SortEntry& e = entries[row];
-        e.head = keyHead(keys.key(r.key));
+        e.head = rtl::TextHead(keys.key(r.key));
         e.row = std::uint32_t(row);
         e.key = std::uint32_t(r.key) & (SortEntry::MaxRows - 1);
         e.date = r.date.has_value();

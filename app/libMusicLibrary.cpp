@@ -120,8 +120,8 @@ void forEachEntry(const std::string& folder, Visit visit)
 }
 
 // The music files of a folder (no folders) in the order the library lists them: by their
-// case-folded names, names that differ only in case by their bytes, so that they keep one
-// order on every system. The names lie one after another in one buffer, and so do their
+// case-folded names, names that fold alike by their bytes, so that they keep one order on
+// every system. The names lie one after another in one buffer, and so do their
 // folded forms; each name is sorted by a key prepared once, its first 8 folded bytes as a
 // number, which sets apart nearly all of them in a radix sort. Names with the same key are
 // then put in order by the rest.
@@ -162,7 +162,7 @@ private:
             throw std::length_error("too many names in the folder");
         e.nameEnd = std::uint32_t(names_.size());
         e.foldedEnd = std::uint32_t(folded_.size());
-        e.head = rtl::TextHead(folded_.data() + e.folded, e.foldedEnd - e.folded);
+        e.head = rtl::TextHead(std::string_view(folded_).substr(e.folded, e.foldedEnd - e.folded));
         entries_.push_back(e);
     }
 
@@ -210,7 +210,7 @@ void setSubItem(QTreeWidgetItem* item, int subItem, const std::string& text)
     item->setText(subItem + 1, QString::fromStdString(text));
 }
 
-// The text of row number Index + 1, in Room.
+// The "No." text of the row at Index (counted from 0), written into Room.
 std::string_view rowNumber(int index, std::array<char, 16>& room)
 {
     const auto end = std::to_chars(room.data(), room.data() + room.size(), index + 1).ptr;
@@ -218,9 +218,9 @@ std::string_view rowNumber(int index, std::array<char, 16>& room)
 }
 
 // A list row as TSortListView::AddItem lays it out: the caption in column 0, sub-item n in
-// column n + 1, "No." (Number) first; Shown is the title the row shows (RowTitle). Rows are
-// made first and added at once: adding rows one by one costs the view far more than making
-// them.
+// column n + 1, "No." holding Number (empty for a row numbered later); Shown is the title the
+// row shows (RowTitle). Rows are made first and added at once: adding rows one by one costs
+// the view far more than making them.
 QTreeWidgetItem* makeRow(std::string_view shown, std::string_view path, std::string_view artist,
                          std::string_view album, std::string_view year, std::string_view genre,
                          std::string_view track, std::string_view number = {})
@@ -652,7 +652,7 @@ std::vector<std::string> TCategoryList::Items() const
     std::vector<std::pair<std::uint64_t, const TValue*>> byKey, buffer(values_.size());
     byKey.reserve(values_.size());
     for (const TValue& v : values_)
-        byKey.emplace_back(rtl::TextHead(keys_.texts.data() + v.key, v.keySize), &v);
+        byKey.emplace_back(rtl::TextHead(key(&v)), &v);
     rtl::SortByHeads(byKey.data(), byKey.data() + byKey.size(), buffer.data(), [](const auto& e) { return e.first; },
                      [&](const auto& a, const auto& b) { return key(a.second) < key(b.second); });
     std::vector<std::pair<QString, const TValue*>> sorted;

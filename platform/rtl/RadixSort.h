@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace rtl {
@@ -48,28 +49,28 @@ void RadixSort(T* First, T* Last, T* Buffer, KeyOf Key)
 }
 
 // Sorts [First, Last) by Head(element), a number that orders elements as their first bytes
-// do, and elements with the same head by Less: the radix sort sets nearly all of them apart,
+// do, and elements with the same head by ByRest: the radix sort sets nearly all of them apart,
 // and a comparison sort puts each run of equal heads in order. Buffer as for RadixSort.
 template <typename T, typename HeadOf, typename Less>
-void SortByHeads(T* First, T* Last, T* Buffer, HeadOf Head, Less Less_)
+void SortByHeads(T* First, T* Last, T* Buffer, HeadOf Head, Less ByRest)
 {
     RadixSort(First, Last, Buffer, Head);
     for (T* from = First; from != Last;) {
         const std::uint64_t head = Head(*from);
         T* to = std::find_if(from + 1, Last, [&](const T& e) { return Head(e) != head; });
         if (to - from > 1)
-            std::sort(from, to, Less_);
+            std::sort(from, to, ByRest);
         from = to;
     }
 }
 
 // The first 8 bytes of Text as a number that orders texts as their bytes do (zero-padded,
 // so a text orders before any longer one it begins, when no text holds a zero byte).
-inline std::uint64_t TextHead(const char* Text, std::size_t Size)
+inline std::uint64_t TextHead(std::string_view Text)
 {
     std::uint64_t head = 0;
     for (std::size_t b = 0; b < 8; ++b)
-        head = (head << 8) | (b < Size ? std::uint8_t(Text[b]) : 0);
+        head = (head << 8) | (b < Text.size() ? std::uint8_t(Text[b]) : 0);
     return head;
 }
 
