@@ -221,3 +221,14 @@ void TMusicDatabase::Prefetch(int Row, bool Texts) const
         if (cell.size > InlineSize)
             __builtin_prefetch(text(cell).data());
 }
+
+void TMusicDatabase::PrefetchEnd() const
+{
+    if (rows_.size() < rows_.capacity())
+        __builtin_prefetch(rows_.data() + rows_.size(), 1);
+    // A row's texts take a few lines of the buffer; fetched only where the buffer has room.
+    const char* end = texts_.data() + texts_.size();
+    const std::size_t room = texts_.capacity() - texts_.size();
+    for (std::size_t at = 0; at < 256 && at < room; at += 64)
+        __builtin_prefetch(end + at, 1);
+}
