@@ -184,15 +184,27 @@ private:
     TSortListView* list_;
 };
 
-// Writes folder/name into path, whose room serves every file of a scan.
-void joinPath(const std::string& folder, std::string_view name, std::string& path)
-{
-    const bool slash = !folder.empty() && folder.back() == '/';
-    path.assign(folder);
-    if (!slash)
-        path += '/';
-    path.append(name);
-}
+// The paths of a folder's files, one at a time in one string that serves them all: the
+// folder and its slash are written once, and each name after them.
+class TFolderPath {
+public:
+    explicit TFolderPath(const std::string& folder) : path_(folder)
+    {
+        if (path_.empty() || path_.back() != '/')
+            path_ += '/';
+        folderSize_ = path_.size();
+    }
+    const std::string& Of(std::string_view name)
+    {
+        path_.resize(folderSize_);
+        path_.append(name);
+        return path_;
+    }
+
+private:
+    std::string path_;
+    std::size_t folderSize_;
+};
 
 bool fileExists(const std::string& path)
 {
@@ -759,10 +771,10 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
         throw std::length_error("too many files in the folder");
     sgdMusic.Reserve(static_cast<int>(names.size()));
     TEventPump pump;
-    std::string path;
+    TFolderPath paths(Folder);
     for (std::size_t i = 0; i < names.size(); ++i) {
         pump.Step();
-        joinPath(Folder, names[i], path);
+        const std::string& path = paths.Of(names[i]);
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
         // The first file's row is the one the emptied database keeps.

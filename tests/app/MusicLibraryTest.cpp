@@ -262,6 +262,11 @@ TEST_F(MusicLibraryTest, FilterCodesAndTheFlagColumn)
     EXPECT_EQ(g.Items(), (std::vector<std::string>{"", "Jazz", "rock", "Vocal"}));
     EXPECT_TRUE(SameCategory("Ｒｏｃｋ", "ｒｏｃｋ"));  // full-width letters have case too
     EXPECT_FALSE(SameCategory("Rock", "Rock "));
+    // The folder named with its closing slash gives the same paths.
+    const std::string path = std::string(lib.sgdMusic.Cells(mcPath, 0));
+    EXPECT_EQ(path.find("//"), std::string::npos);
+    ScanMusicFolder(lib.sgdMusic, dir.path() + "/", y, g, ar, al);
+    EXPECT_EQ(lib.sgdMusic.Cells(mcPath, 0), path);
 }
 
 // The tree's nodes keep their images and value through a change of one of them, which the
