@@ -173,7 +173,33 @@ void TMusicDatabase::SetRowTexts(int Row, const std::array<std::string_view, Mus
 void TMusicDatabase::AppendRow(const std::array<std::string_view, MusicColumnCount>& Texts)
 {
     TCells row;
-    putRow(row, Texts);
+    if (std::any_of(Texts.begin(), Texts.end(), [this](std::string_view t) { return holds(t); })) {
+        putRow(row, Texts);
+        rows_.push_back(row);
+        return;
+    }
+    // A new row writes over no text: its long texts go to the buffer's end in one piece.
+    std::size_t bytes = 0;
+    for (std::string_view text : Texts)
+        bytes += text.size() > InlineSize ? text.size() : 0;
+    if (texts_.size() + bytes > UINT32_MAX)
+        throw std::length_error("the music database's texts do not fit");
+    std::size_t at = texts_.size();
+    texts_.resize(at + bytes);
+    for (std::size_t c = 0; c < Texts.size(); ++c) {
+        const std::string_view text = Texts[c];
+        TCell& cell = row.cells[c];
+        cell.size = static_cast<std::uint32_t>(text.size());
+        if (text.size() <= InlineSize) {
+            if (!text.empty())
+                std::memcpy(cell.data, text.data(), text.size());
+            continue;
+        }
+        std::memcpy(texts_.data() + at, text.data(), text.size());
+        const auto offset = static_cast<std::uint32_t>(at);
+        std::memcpy(cell.data, &offset, sizeof offset);
+        at += text.size();
+    }
     rows_.push_back(row);
 }
 
@@ -194,4 +220,15 @@ void TMusicDatabase::Prefetch(int Row, bool Texts) const
     for (const TCell& cell : row.cells)
         if (cell.size > InlineSize)
             __builtin_prefetch(text(cell).data());
+}
+
+void TMusicDatabase::PrefetchEnd() const
+{
+    if (rows_.size() < rows_.capacity())
+        __builtin_prefetch(rows_.data() + rows_.size(), 1);
+    // A row's texts take a few lines of the buffer; fetched only where the buffer has room.
+    const char* end = texts_.data() + texts_.size();
+    const std::size_t room = texts_.capacity() - texts_.size();
+    for (std::size_t at = 0; at < 256 && at < room; at += 64)
+        __builtin_prefetch(end + at, 1);
 }

@@ -80,6 +80,10 @@ public:
     // Asks the processor to fetch Row's record, or (Texts) its texts, ahead of a read: rows
     // read in another order than they were written lie apart.
     void Prefetch(int Row, bool Texts) const;
+    // Asks the processor to fetch the room that the next row appended will be written to:
+    // a scan appends a row after each file it reads, and the reading pushes that room out of
+    // the nearer caches.
+    void PrefetchEnd() const;
 
     bool Shown(int Row) const { return Cells(mcShown, Row) == "1"; }
 

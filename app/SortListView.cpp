@@ -1,7 +1,6 @@
 #include "app/SortListView.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +24,7 @@
 #include "platform/forms/Application.h"
 #include "platform/rtl/BlockPool.h"
 #include "platform/rtl/Formatting.h"
+#include "platform/rtl/RadixSort.h"
 #include "util/Cp932.h"
 
 using gfx::TCanvas;
@@ -283,65 +283,18 @@ struct SortEntry {
     std::uint32_t number : 1;  // the text reads as a number
 };
 
-// Keys hold no zero byte, so a key shorter than 8 bytes padded with zeros still sorts before
-// every longer key it begins.
-std::uint64_t keyHead(std::string_view key)
-{
-    std::uint64_t head = 0;
-    for (std::size_t b = 0; b < 8; ++b)
-        head = (head << 8) | (b < key.size() ? std::uint8_t(key[b]) : 0);
-    return head;
-}
-
-// The 8 bytes of a key from Offset on, as keyHead reads the first.
+// The 8 bytes of a key from Offset on, as its head. Keys hold no zero byte, so a key shorter
+// than 8 bytes padded with zeros still sorts before every longer key it begins.
 std::uint64_t keyHeadAt(std::string_view key, std::size_t offset)
 {
-    return keyHead(offset < key.size() ? key.substr(offset) : std::string_view{});
-}
-
-// Sorts [First, Last) by the 64-bit Key of each element, keeping the order of equal keys: a
-// radix sort, byte by byte from the last, over Buffer (as long as the range), which skips the
-// bytes that all keys share. Short ranges go to a merge sort instead. Linear in the elements,
-// where a comparison sort of a long list costs a factor of its logarithm more.
-template <typename T, typename KeyOf>
-void radixSort(T* first, T* last, T* buffer, KeyOf key)
-{
-    const auto n = std::size_t(last - first);
-    if (n < 256) {
-        std::stable_sort(first, last, [&](const T& a, const T& b) { return key(a) < key(b); });
-        return;
-    }
-    std::vector<std::array<std::size_t, 256>> counts(8, std::array<std::size_t, 256>{});
-    for (const T* e = first; e != last; ++e) {
-        const std::uint64_t k = key(*e);
-        for (int b = 0; b < 8; ++b)
-            ++counts[std::size_t(b)][(k >> (8 * b)) & 0xFF];
-    }
-    T* from = first;
-    T* to = buffer;
-    for (int b = 0; b < 8; ++b) {
-        std::array<std::size_t, 256>& count = counts[std::size_t(b)];
-        if (count[(key(*first) >> (8 * b)) & 0xFF] == n)
-            continue;  // every key has this byte
-        std::size_t at = 0;
-        for (std::size_t& c : count) {
-            const std::size_t k = c;
-            c = at;
-            at += k;
-        }
-        for (const T* e = from; e != from + n; ++e)
-            to[count[(key(*e) >> (8 * b)) & 0xFF]++] = *e;
-        std::swap(from, to);
-    }
-    if (from != first)
-        std::copy(from, from + n, first);
+    return rtl::TextHead(offset < key.size() ? key.substr(offset) : std::string_view{});
 }
 
 // Sorts entries by their heads (largest first when Descending), keeping the order of equal
 // heads.
 void sortByHeads(SortEntry* first, SortEntry* last, SortEntry* buffer, bool descending)
 {
-    radixSort(first, last, buffer, [descending](const SortEntry& e) { return descending ? ~e.head : e.head; });
+    rtl::RadixSort(first, last, buffer, [descending](const SortEntry& e) { return descending ? ~e.head : e.head; });
 }
 
 // Texts alone sort by their keys, equal keys keeping the rows' order. The entries (in the
@@ -399,7 +352,7 @@ using RowsByAddress = std::vector<std::pair<QTreeWidgetItem*, int>>;
 void inMemoryOrder(RowsByAddress& rows)
 {
     RowsByAddress buffer(rows.size());
-    radixSort(rows.data(), rows.data() + rows.size(), buffer.data(),
+    rtl::RadixSort(rows.data(), rows.data() + rows.size(), buffer.data(),
               [](const RowsByAddress::value_type& row) { return std::uint64_t(reinterpret_cast<std::uintptr_t>(row.first)); });
 }
 
@@ -888,7 +841,7 @@ std::vector<std::uint32_t> TCustomSortListView::textOrder(
         readings.push_back(readForSort(text, autoSortStyle_, keys));
         const TSortReading& r = readings.back();
         SortEntry& e = entries[row];
-        e.head = keyHead(keys.key(r.key));
+        e.head = rtl::TextHead(keys.key(r.key));
         e.row = std::uint32_t(row);
         e.key = std::uint32_t(r.key) & (SortEntry::MaxRows - 1);
         e.date = r.date.has_value();

@@ -28,9 +28,9 @@
 #include "util/libIni.h"        // WriteListSection
 #include "util/xMessageBox.h"  // MsgBoxEx
 
+#include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -67,30 +67,49 @@ class TCategoryList {
 public:
     void Clear()
     {
-        byKey_.clear();
         met_.clear();
-        metCount_ = 0;
+        keys_.clear();
+        values_.clear();
     }
     // False (and nothing changes) when a value of the same category is in the list.
     bool Add(std::string_view Text);
-    int Count() const { return static_cast<int>(byKey_.size()); }
+    int Count() const { return static_cast<int>(values_.size()); }
     std::vector<std::string> Items() const;
 
 private:
-    // True when Text is met for the first time.
-    bool meet(std::string_view Text);
-
-    std::map<std::string, std::string> byKey_;  // CategoryKey -> first spelling
-    // Every spelling met: most values come again and again, and need no folding then. A
-    // table of slots looked up by the text's hash, and past a taken slot in the next ones: a
-    // value met again costs one slot read and one comparison. A slot's hash is never 0,
-    // which marks a free slot; at most half the slots are taken.
-    struct MetSlot {
-        std::size_t hash = 0;
-        std::string text;
+    // A set of texts: a table of slots looked up by the text's hash, and past a taken slot
+    // in the next ones, so that a text met again costs one slot read and one comparison. A
+    // slot's hash is never 0, which marks a free slot; at most half the slots are taken.
+    // The texts lie one after another in one buffer, where a slot finds its own: a few small
+    // blocks for a folder's thousands of values rather than one each, among the rest of the
+    // heap.
+    struct TTextSet {
+        struct Slot {
+            std::size_t hash = 0;
+            std::uint32_t at = 0, size = 0;  // the text in texts
+        };
+        std::vector<Slot> table;
+        std::string texts;
+        std::size_t count = 0;
+        // Adds Text at the end of texts, unless it is in the set already (false).
+        bool insert(std::string_view Text);
+        void clear()
+        {
+            table.clear();
+            texts.clear();
+            count = 0;
+        }
     };
-    std::vector<MetSlot> met_;
-    std::size_t metCount_ = 0;
+    // A value: its key (CategoryKey) in keys_, its first spelling in met_.
+    struct TValue {
+        std::uint32_t key, keySize, text, textSize;
+    };
+
+    // Every spelling met: most values come again and again, and need no folding then.
+    TTextSet met_;
+    TTextSet keys_;  // the keys of the values, in the order met
+    std::vector<TValue> values_;  // in the order met
+    std::string folding_;         // room for the key of a spelling met first
 };
 
 // Category codes of FilterMusicGrid, and the roots of the category tree in order.

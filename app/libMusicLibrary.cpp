@@ -7,6 +7,7 @@
 #include "controls/common/ControlTypes.h"
 #include "platform/forms/Application.h"
 #include "platform/rtl/AsciiCase.h"
+#include "platform/rtl/RadixSort.h"
 #include "tags/libID3Tag.h"
 #include "util/libControl.h"
 
@@ -118,6 +119,59 @@ void forEachEntry(const std::string& folder, Visit visit)
     }
 }
 
+// The music files of a folder (no folders) in the order the library lists them: by their
+// case-folded names, names that fold alike by their bytes, so that they keep one order on
+// every system. The names lie one after another in one buffer, and so do their
+// folded forms; each name is sorted by a key prepared once, its first 8 folded bytes as a
+// number, which sets apart nearly all of them in a radix sort. Names with the same key are
+// then put in order by the rest.
+class TMusicNames {
+public:
+    explicit TMusicNames(const std::string& folder)
+    {
+        forEachEntry(folder, [this](std::string_view name, bool isFolder) {
+            if (!isFolder && HasMusicExtension(name))
+                add(name);
+        });
+        const auto folded = [this](const Entry& e) {
+            return std::string_view(folded_).substr(e.folded, e.foldedEnd - e.folded);
+        };
+        std::vector<Entry> buffer(entries_.size());
+        rtl::SortByHeads(entries_.data(), entries_.data() + entries_.size(), buffer.data(),
+                         [](const Entry& e) { return e.head; }, [&](const Entry& a, const Entry& b) {
+                             const int byFolded = folded(a).compare(folded(b));
+                             return byFolded != 0 ? byFolded < 0 : name(a) < name(b);
+                         });
+    }
+
+    std::size_t size() const { return entries_.size(); }
+    std::string_view operator[](std::size_t i) const { return name(entries_[i]); }
+
+private:
+    struct Entry {
+        std::uint64_t head;
+        std::uint32_t name, nameEnd, folded, foldedEnd;  // where in the buffers
+    };
+
+    void add(std::string_view name)
+    {
+        Entry e{0, std::uint32_t(names_.size()), 0, std::uint32_t(folded_.size()), 0};
+        names_.append(name);
+        AppendCaseFolded(name, folded_);
+        if (names_.size() > UINT32_MAX || folded_.size() > UINT32_MAX)
+            throw std::length_error("too many names in the folder");
+        e.nameEnd = std::uint32_t(names_.size());
+        e.foldedEnd = std::uint32_t(folded_.size());
+        e.head = rtl::TextHead(std::string_view(folded_).substr(e.folded, e.foldedEnd - e.folded));
+        entries_.push_back(e);
+    }
+
+    std::string_view name(const Entry& e) const { return std::string_view(names_).substr(e.name, e.nameEnd - e.name); }
+
+    std::string names_, folded_;
+    std::vector<Entry> entries_;
+};
+
 // Suspends a list's painting and resorting while it is refilled.
 class TListUpdate {
 public:
@@ -130,15 +184,27 @@ private:
     TSortListView* list_;
 };
 
-// Writes folder/name into path, whose room serves every file of a scan.
-void joinPath(const std::string& folder, const std::string& name, std::string& path)
-{
-    const bool slash = !folder.empty() && folder.back() == '/';
-    path.assign(folder);
-    if (!slash)
-        path += '/';
-    path.append(name);
-}
+// The paths of a folder's files, one at a time in one string that serves them all: the
+// folder and its slash are written once, and each name after them.
+class TFolderPath {
+public:
+    explicit TFolderPath(const std::string& folder) : path_(folder)
+    {
+        if (path_.empty() || path_.back() != '/')
+            path_ += '/';
+        folderSize_ = path_.size();
+    }
+    const std::string& Of(std::string_view name)
+    {
+        path_.resize(folderSize_);
+        path_.append(name);
+        return path_;
+    }
+
+private:
+    std::string path_;
+    std::size_t folderSize_;
+};
 
 bool fileExists(const std::string& path)
 {
@@ -156,14 +222,22 @@ void setSubItem(QTreeWidgetItem* item, int subItem, const std::string& text)
     item->setText(subItem + 1, QString::fromStdString(text));
 }
 
+// The "No." text of the row at Index (counted from 0), written into Room.
+std::string_view rowNumber(int index, std::array<char, 16>& room)
+{
+    const auto end = std::to_chars(room.data(), room.data() + room.size(), index + 1).ptr;
+    return std::string_view(room.data(), std::size_t(end - room.data()));
+}
+
 // A list row as TSortListView::AddItem lays it out: the caption in column 0, sub-item n in
-// column n + 1, "No." still empty; Shown is the title the row shows (RowTitle). Rows are made
-// first and added at once: adding rows one by one costs the view far more than making them.
+// column n + 1, "No." holding Number (empty for a row numbered later); Shown is the title the
+// row shows (RowTitle). Rows are made first and added at once: adding rows one by one costs
+// the view far more than making them.
 QTreeWidgetItem* makeRow(std::string_view shown, std::string_view path, std::string_view artist,
                          std::string_view album, std::string_view year, std::string_view genre,
-                         std::string_view track)
+                         std::string_view track, std::string_view number = {})
 {
-    auto* row = new TSortListItem({{}, {}, shown, artist, album, year, genre, track, path});
+    auto* row = new TSortListItem({{}, number, shown, artist, album, year, genre, track, path});
     // A flat list's rows: the view need not ask each row for children as it lays them out.
     row->setFlags(row->flags() | Qt::ItemNeverHasChildren);
     return row;
@@ -178,11 +252,13 @@ void addRows(TSortListView* list, QList<QTreeWidgetItem*>& rows)
 // Writes the row's number into the "No." sub-item of a row that is not in a view yet.
 void numberRow(QTreeWidgetItem* row, int index)
 {
-    char number[16];
-    const auto end = std::to_chars(number, number + sizeof number, index + 1).ptr;
-    if (row->type() == TSortListItem::Type)
-        static_cast<TSortListItem*>(row)->SetTextQuietly(1, std::string_view(number, std::size_t(end - number)));
-    else
+    std::array<char, 16> room;
+    if (row->type() == TSortListItem::Type) {
+        auto* item = static_cast<TSortListItem*>(row);
+        const std::string_view number = rowNumber(index, room);
+        if (item->Text(1) != number)
+            item->SetTextQuietly(1, number);
+    } else
         row->setText(1, QString::number(index + 1));
 }
 
@@ -245,7 +321,11 @@ void fillMusicList(TMusicLibrary& form, TSortListView* list, bool scanned)
                 form.sgdMusic.Prefetch(shown[order[place + 8]], true);
             const std::size_t i = order[place];
             const TMusicDatabase::TRow r = form.sgdMusic.Rows(shown[i]);
-            return makeRow(title(i), r[mcPath], r[mcArtist], r[mcAlbum], r[mcYear], r[mcGenre], r[mcTrack]);
+            // A row made at its place in the list is numbered as it is made: numberRow then
+            // finds its number written.
+            std::array<char, 16> room;
+            return makeRow(title(i), r[mcPath], r[mcArtist], r[mcAlbum], r[mcYear], r[mcGenre], r[mcTrack],
+                           rowNumber(int(place), room));
         },
         TitleColumn, true, numberRow);
 }
@@ -510,16 +590,25 @@ bool SameCategory(const std::string& A, const std::string& B)
 
 bool TCategoryList::Add(std::string_view Text)
 {
-    return meet(Text) && byKey_.try_emplace(CategoryKey(Text), Text).second;
+    if (!met_.insert(Text))
+        return false;
+    // CategoryKey without a string of its own.
+    folding_.clear();
+    AppendCaseFolded(Text, folding_);
+    if (!keys_.insert(folding_))
+        return false;
+    values_.push_back({std::uint32_t(keys_.texts.size() - folding_.size()), std::uint32_t(folding_.size()),
+                       std::uint32_t(met_.texts.size() - Text.size()), std::uint32_t(Text.size())});
+    return true;
 }
 
 namespace {
 
-// The hash of a category value for the table of values met: eight bytes at a time, each
+// The hash of a category value or key for the lists' tables: eight bytes at a time, each
 // mixed in by a multiplication, the high bits folded into the low ones that pick the slot. A
 // scan looks up four values a file, short texts that a general-purpose hash takes far
 // longer over.
-std::size_t metHash(std::string_view text)
+std::size_t textHash(std::string_view text)
 {
     std::uint64_t h = 0x9E3779B97F4A7C15ull ^ text.size();
     std::size_t at = 0;
@@ -538,47 +627,57 @@ std::size_t metHash(std::string_view text)
 
 }  // namespace
 
-bool TCategoryList::meet(std::string_view Text)
+bool TCategoryList::TTextSet::insert(std::string_view Text)
 {
-    if (2 * (metCount_ + 1) > met_.size()) {
-        std::vector<MetSlot> old(std::max<std::size_t>(64, 2 * met_.size()));
-        old.swap(met_);
-        for (MetSlot& slot : old)
+    if (2 * (count + 1) > table.size()) {
+        std::vector<Slot> old(std::max<std::size_t>(64, 2 * table.size()));
+        old.swap(table);
+        for (const Slot& slot : old)
             if (slot.hash != 0)
-                for (std::size_t i = slot.hash & (met_.size() - 1);; i = (i + 1) & (met_.size() - 1))
-                    if (met_[i].hash == 0) {
-                        met_[i] = std::move(slot);
+                for (std::size_t i = slot.hash & (table.size() - 1);; i = (i + 1) & (table.size() - 1))
+                    if (table[i].hash == 0) {
+                        table[i] = slot;
                         break;
                     }
     }
-    const std::size_t hash = metHash(Text) | 1;
-    for (std::size_t i = hash & (met_.size() - 1);; i = (i + 1) & (met_.size() - 1)) {
-        MetSlot& slot = met_[i];
+    const std::size_t hash = textHash(Text) | 1;
+    for (std::size_t i = hash & (table.size() - 1);; i = (i + 1) & (table.size() - 1)) {
+        Slot& slot = table[i];
         if (slot.hash == 0) {
-            slot.hash = hash;
-            slot.text = Text;
-            ++metCount_;
+            if (texts.size() + Text.size() > UINT32_MAX)
+                throw std::length_error("too many category values");
+            slot = {hash, std::uint32_t(texts.size()), std::uint32_t(Text.size())};
+            texts.append(Text);
+            ++count;
             return true;
         }
-        if (slot.hash == hash && slot.text == Text)
+        if (slot.hash == hash && std::string_view(texts).substr(slot.at, slot.size) == Text)
             return false;
     }
 }
 
 std::vector<std::string> TCategoryList::Items() const
 {
-    std::vector<std::pair<QString, const std::string*>> sorted;
-    sorted.reserve(byKey_.size());
-    for (const auto& [key, text] : byKey_)
-        sorted.emplace_back(QString::fromStdString(key), &text);
-    // The map is in byte order already, which breaks the locale's ties the same way each time.
+    const auto key = [this](const TValue* v) { return std::string_view(keys_.texts).substr(v->key, v->keySize); };
+    // In the keys' byte order first, which breaks the locale's ties the same way each time,
+    // and which the locale's order mostly keeps.
+    std::vector<std::pair<std::uint64_t, const TValue*>> byKey, buffer(values_.size());
+    byKey.reserve(values_.size());
+    for (const TValue& v : values_)
+        byKey.emplace_back(rtl::TextHead(key(&v)), &v);
+    rtl::SortByHeads(byKey.data(), byKey.data() + byKey.size(), buffer.data(), [](const auto& e) { return e.first; },
+                     [&](const auto& a, const auto& b) { return key(a.second) < key(b.second); });
+    std::vector<std::pair<QString, const TValue*>> sorted;
+    sorted.reserve(values_.size());
+    for (const auto& [head, v] : byKey)
+        sorted.emplace_back(QString::fromUtf8(key(v).data(), qsizetype(v->keySize)), v);
     std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
         return QString::localeAwareCompare(a.first, b.first) < 0;
     });
     std::vector<std::string> items;
     items.reserve(sorted.size());
     for (const auto& entry : sorted)
-        items.push_back(*entry.second);
+        items.emplace_back(std::string_view(met_.texts).substr(entry.second->text, entry.second->textSize));
     return items;
 }
 
@@ -655,43 +754,10 @@ bool TSerialJobs::Run(int Key, std::function<void()> Job)
 
 void ListMusicFiles(std::vector<std::string>& List, const std::string& Folder)
 {
-    // The names and their case-folded forms go one after another into two buffers; each is
-    // sorted by a key prepared once, its first 8 folded bytes as a number, which settles
-    // nearly every comparison. The whole folded names and then the names themselves (so that
-    // names that differ only in case keep one order on every system) settle the rest.
-    struct Entry {
-        std::uint64_t head;
-        std::uint32_t name, nameEnd, folded, foldedEnd;  // where in the buffers
-    };
-    std::string names, folded;
-    std::vector<Entry> entries;
-    forEachEntry(Folder, [&](std::string_view name, bool folder) {
-        if (folder || !HasMusicExtension(name))
-            return;
-        Entry e{0, std::uint32_t(names.size()), 0, std::uint32_t(folded.size()), 0};
-        names.append(name);
-        AppendCaseFolded(name, folded);
-        if (names.size() > UINT32_MAX || folded.size() > UINT32_MAX)
-            throw std::length_error("too many names in the folder");
-        e.nameEnd = std::uint32_t(names.size());
-        e.foldedEnd = std::uint32_t(folded.size());
-        for (std::uint32_t b = 0; b < 8; ++b)
-            e.head = (e.head << 8) | (e.folded + b < e.foldedEnd ? std::uint8_t(folded[e.folded + b]) : 0);
-        entries.push_back(e);
-    });
-    const auto nameOf = [&](const Entry& e) { return std::string_view(names).substr(e.name, e.nameEnd - e.name); };
-    const auto foldedOf = [&](const Entry& e) {
-        return std::string_view(folded).substr(e.folded, e.foldedEnd - e.folded);
-    };
-    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-        if (a.head != b.head)
-            return a.head < b.head;
-        const int byFolded = foldedOf(a).compare(foldedOf(b));
-        return byFolded != 0 ? byFolded < 0 : nameOf(a) < nameOf(b);
-    });
-    List.reserve(List.size() + entries.size());
-    for (const Entry& e : entries)
-        List.emplace_back(nameOf(e));
+    const TMusicNames names(Folder);
+    List.reserve(List.size() + names.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        List.emplace_back(names[i]);
 }
 
 void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCategoryList& YearList,
@@ -700,16 +766,15 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
     for (TCategoryList* list : {&YearList, &GenreList, &ArtistList, &AlbumList})
         list->Clear();
     ClearGridRows(sgdMusic, true);
-    std::vector<std::string> names;
-    ListMusicFiles(names, Folder);
+    const TMusicNames names(Folder);
     if (names.size() > std::size_t(INT_MAX))
         throw std::length_error("too many files in the folder");
     sgdMusic.Reserve(static_cast<int>(names.size()));
     TEventPump pump;
-    std::string path;
+    TFolderPath paths(Folder);
     for (std::size_t i = 0; i < names.size(); ++i) {
         pump.Step();
-        joinPath(Folder, names[i], path);
+        const std::string& path = paths.Of(names[i]);
         ReadTag(path);
         const TCurrentTag& t = CurrentTag;
         // The first file's row is the one the emptied database keeps.
@@ -719,6 +784,11 @@ void ScanMusicFolder(TMusicDatabase& sgdMusic, const std::string& Folder, TCateg
             sgdMusic.SetRowTexts(0, texts);
         else
             sgdMusic.AppendRow(texts);
+        // Where the next row goes and the next name are fetched before the next file is
+        // read, so that they are near when they are wanted after it.
+        sgdMusic.PrefetchEnd();
+        if (i + 1 < names.size())
+            __builtin_prefetch(names[i + 1].data());
     }
     // The values are gathered after the files: reading a file pushes the lists out of the
     // processor's caches, and they are looked up four times a file.

@@ -8,6 +8,7 @@
 // RowCount, Row, Cells), so it serves the program's own grid and test stand-ins alike.
 // UI thread only.
 #pragma once
+#include <algorithm>
 #include <concepts>
 #include <cstdint>
 #include <string>
@@ -17,7 +18,8 @@ class QObject;
 class QTextEdit;
 class QWidget;
 
-// A string grid as ClearGridRows sees it.
+// A string grid as ClearGridRows sees it. A smaller RowCount drops the texts of the rows it
+// takes away, as the program's own grids do.
 template <class G>
 concept TStringGridLike = requires(G g, int i, const std::string& s) {
     { g.FixedRows() } -> std::convertible_to<int>;
@@ -33,9 +35,9 @@ concept TStringGridLike = requires(G g, int i, const std::string& s) {
 template <TStringGridLike G>
 void ClearGridRows(G& Grid, bool Shrink)
 {
-    // The rows that Shrink drops are emptied too: a grid may keep the texts of rows it drops
-    // (the window's string grid does) and show them again when it grows.
-    for (int row = Grid.FixedRows(); row < Grid.RowCount(); ++row)
+    // The rows that Shrink drops take their texts with them: only the row it keeps is emptied.
+    const int end = Shrink ? std::min(Grid.RowCount(), Grid.FixedRows() + 1) : Grid.RowCount();
+    for (int row = Grid.FixedRows(); row < end; ++row)
         for (int col = 0; col < Grid.ColCount(); ++col)
             Grid.SetCell(col, row, std::string());
     if (Shrink) {

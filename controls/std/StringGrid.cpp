@@ -108,6 +108,8 @@ void TStringGrid::SetRowCount(int n)
     n = std::max(n, 1);
     if (n == rowCount_)
         return;
+    if (n < rowCount_)
+        cells_.erase(cells_.lower_bound(n), cells_.lower_bound(rowCount_));
     rowCount_ = n;
     rowHeights_.resize(n, defaultRowHeight_);
     fixedRows_ = std::min(fixedRows_, n);

@@ -5,10 +5,11 @@
 // to `OnSelectCell`.
 //
 // The cells live in a sparse store of their own, independent of painting, so a hidden grid
-// serves as a table in memory. As in the class library, cells outside the current
-// RowCount x ColCount are kept: shrinking the grid hides rows and columns without erasing
-// them, growing it again shows them, and cells may be written beyond the current size
-// before the size is set. A grid keeps at least one row and one column.
+// serves as a table in memory. Cells may be written beyond the current RowCount x ColCount
+// before the size is set; they show once the grid grows over them. A smaller RowCount drops
+// the rows it takes away, texts and all, so that a list that grows again never shows an
+// earlier list's rows; a smaller ColCount hides columns without erasing them. A grid keeps
+// at least one row and one column.
 // UI thread only.
 #pragma once
 #include <cstdint>
@@ -61,7 +62,8 @@ public:
     // column 0 on.
     void SetRows(int row, const rtl::TStringList& cells);
 
-    // Size; values below 1 count as 1; fixed rows and columns shrink along when needed.
+    // Size; values below 1 count as 1; fixed rows and columns shrink along when needed. Rows
+    // from the new RowCount up to the old one lose their texts.
     int RowCount() const { return rowCount_; }
     void SetRowCount(int n);
     int ColCount() const { return colCount_; }

@@ -152,8 +152,18 @@ void BlockPool::deallocate(void* Block) noexcept
     std::memcpy(Block, &c->freeList, sizeof(void*));
     POOL_POISON(Block, blockSize_);
     c->freeList = Block;
-    if (--c->used == 0)
+    if (--c->used > 0)
+        return;
+    // The pool's one spare (see the header) is the only other chunk that can be empty.
+    const bool spare = c->bytes >= HugePage &&
+                       std::none_of(chunks_.begin(), chunks_.end(), [c](const Chunk* k) { return k != c && k->used == 0; });
+    if (!spare) {
         release(c);
+        return;
+    }
+    // Handed out from its start again, so that blocks taken one after another lie so.
+    c->freeList = nullptr;
+    c->bumped = 0;
 }
 
 void BlockPool::release(Chunk* C)

@@ -7,7 +7,9 @@
 // own statistics (mallinfo) count them; their sizes start small and double with the chunks
 // in use, up to a ceiling. Chunks of 2 MiB and more are whole huge pages, asked of the
 // kernel before they are touched, so that a pass over the blocks in a random order misses
-// the address cache a few times rather than at almost every block.
+// the address cache a few times rather than at almost every block. Such pages come from the
+// kernel cleared, at a cost of about a millisecond a chunk, and a list is emptied just before
+// it is filled again: so one emptied chunk of huge pages stays with the pool as a spare.
 //
 // Threads: any. One mutex guards the pool; its users make and free their objects on the UI
 // thread, so it is uncontended, but a block freed elsewhere cannot corrupt it.
@@ -37,6 +39,7 @@ public:
 
     std::size_t blockSize() const { return blockSize_; }
     std::size_t blocksInUse() const;
+    // The chunks taken from the heap, the spare among them.
     std::size_t chunkCount() const;
     // The bytes of all chunks taken from the heap.
     std::size_t bytesHeld() const;

@@ -262,6 +262,11 @@ TEST_F(MusicLibraryTest, FilterCodesAndTheFlagColumn)
     EXPECT_EQ(g.Items(), (std::vector<std::string>{"", "Jazz", "rock", "Vocal"}));
     EXPECT_TRUE(SameCategory("Ｒｏｃｋ", "ｒｏｃｋ"));  // full-width letters have case too
     EXPECT_FALSE(SameCategory("Rock", "Rock "));
+    // The folder named with its closing slash gives the same paths.
+    const std::string path = std::string(lib.sgdMusic.Cells(mcPath, 0));
+    EXPECT_EQ(path.find("//"), std::string::npos);
+    ScanMusicFolder(lib.sgdMusic, dir.path() + "/", y, g, ar, al);
+    EXPECT_EQ(lib.sgdMusic.Cells(mcPath, 0), path);
 }
 
 // The tree's nodes keep their images and value through a change of one of them, which the
@@ -343,6 +348,30 @@ TEST(ListMusicFiles, NamesSortByTheirFoldedFormsThenByTheirBytes)
     std::vector<std::string> names;
     ListMusicFiles(names, dir.path());
     EXPECT_EQ(names, expected);
+
+    // A folder of hundreds: names that share their first 8 folded bytes, in runs of all
+    // lengths, and names that differ only in case.
+    TempDir many;
+    std::vector<std::string> made;
+    for (int n = 0; n < 700; ++n) {
+        const std::string number = std::to_string(n * 7919 % 1000);
+        made.push_back((n % 3 == 0 ? "Track " : n % 3 == 1 ? "track " : "TRACK-") + number + ".mp3");
+        made.push_back("t" + number + ".mp3");
+    }
+    std::sort(made.begin(), made.end());
+    made.erase(std::unique(made.begin(), made.end()), made.end());
+    for (const std::string& name : made)
+        std::ofstream(many.file(name)).put('x');
+    const auto lower = [](std::string s) {
+        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        return s;
+    };
+    std::sort(made.begin(), made.end(), [&](const std::string& a, const std::string& b) {
+        return std::pair(lower(a), a) < std::pair(lower(b), b);
+    });
+    names.clear();
+    ListMusicFiles(names, many.path());
+    EXPECT_EQ(names, made);
 }
 
 // The first spelling of each category value is kept, however many values there are; a
@@ -365,6 +394,9 @@ TEST(CategoryList, KeepsTheFirstSpellingOfEveryValueAmongMany)
     EXPECT_EQ(list.Count(), 501);
     const std::vector<std::string> items = list.Items();
     EXPECT_EQ(std::set<std::string>(items.begin(), items.end()), firsts);
+    EXPECT_TRUE(std::is_sorted(items.begin(), items.end(), [](const std::string& a, const std::string& b) {
+        return QString::localeAwareCompare(QString::fromStdString(CategoryKey(a)), QString::fromStdString(CategoryKey(b))) < 0;
+    }));
     list.Clear();
     EXPECT_EQ(list.Count(), 0);
     EXPECT_TRUE(list.Add("ARTIST 1"));
@@ -529,6 +561,8 @@ TEST(MusicDatabase, KeepsTheGridShapeAndItsBounds)
     ClearGridRows(db, true);  // the grid routine of the window's own grids
     EXPECT_EQ(db.RowCount(), 1);
     EXPECT_EQ(db.Row(), 0);
+    db.SetRowCount(3);
+    EXPECT_EQ(db.Cells(mcArtist, 2), "") << "a row dropped comes back empty";
     db.SetRowCount(0);
     EXPECT_EQ(db.RowCount(), 1);
     EXPECT_EQ(db.Cells(mcArtist, 0), "");

@@ -41,7 +41,7 @@ struct Shown {
 
 }  // namespace
 
-TEST(StringGrid, CellsSurviveShrinkingAndMayBeWrittenBeyondTheSize)
+TEST(StringGrid, CellsMayBeWrittenBeyondTheSizeAndShrinkingDropsRows)
 {
     TStringGrid grid;  // never shown: a table in memory
     grid.SetFixedRows(0);
@@ -55,21 +55,36 @@ TEST(StringGrid, CellsSurviveShrinkingAndMayBeWrittenBeyondTheSize)
     grid.SetRowCount(3000);
     EXPECT_EQ(grid.Cells(7, 2999), "2999:7");
 
-    grid.SetRowCount(2);
+    // The rows a shrink takes away come back empty; columns are only hidden.
+    grid.SetRowCount(12);
     grid.SetColCount(3);
-    EXPECT_EQ(grid.Cells(5, 10), "10:5");  // hidden, not erased
+    EXPECT_EQ(grid.Cells(5, 10), "10:5");
     grid.SetRowCount(20);
     grid.SetColCount(8);
     EXPECT_EQ(grid.Cells(5, 10), "10:5");
+    EXPECT_EQ(grid.Cells(0, 11), "11:0");
+    for (int r = 12; r < 20; ++r)
+        for (int c = 0; c < 8; ++c)
+            EXPECT_EQ(grid.Cells(c, r), "") << r << "," << c;
+    EXPECT_EQ(grid.Rows(2999)[0], "");
+    // Rows written beyond the size outlive a shrink below them, as they outlived the size.
+    grid.SetCells(1, 40, "staged");
+    grid.SetRowCount(1);
+    EXPECT_EQ(grid.Cells(0, 0), "0:0");
+    grid.SetRowCount(41);
+    EXPECT_EQ(grid.Cells(1, 40), "staged");
+    EXPECT_EQ(grid.Cells(5, 10), "");
 
     // A row written as a list is emptied beyond the list, also past ColCount.
+    grid.SetCells(3, 11, "11:3");
     grid.SetColCount(2);
     rtl::TStringList row{"a"};
+    grid.SetCells(5, 10, "x");
     grid.SetRows(10, row);
     grid.SetColCount(8);
     EXPECT_EQ(grid.Cells(0, 10), "a");
     EXPECT_EQ(grid.Cells(1, 10), "");
-    EXPECT_EQ(grid.Cells(7, 10), "");
+    EXPECT_EQ(grid.Cells(5, 10), "");
     EXPECT_EQ(grid.Rows(11).Count(), 8);
     EXPECT_EQ(grid.Rows(11)[3], "11:3");
 

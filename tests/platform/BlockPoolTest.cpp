@@ -1,6 +1,7 @@
 // The pool of equal-sized blocks behind the list rows: blocks that never overlap and keep
 // what was written into them, freed blocks reused, chunks given back once empty whatever
-// order the blocks were freed in, and a pool shared by threads.
+// order the blocks were freed in (but for one spare of huge pages), and a pool shared by
+// threads.
 #include <gtest/gtest.h>
 
 #include <malloc.h>
@@ -100,15 +101,41 @@ TEST(BlockPool, BlocksLargerThanAChunkAndUnusableShapes)
     big.deallocate(a);
     big.deallocate(b);
     EXPECT_EQ(big.chunkCount(), 0u);
-    // Chunks of 2 MiB and more are whole huge pages.
-    BlockPool huge(64, 8, 3 << 20, 3 << 20);
-    void* h = huge.allocate();
-    EXPECT_EQ(huge.bytesHeld(), std::size_t(4) << 20);
-    huge.deallocate(h);
-    EXPECT_EQ(huge.bytesHeld(), 0u);
     EXPECT_THROW(BlockPool(0, 8), std::invalid_argument);
     EXPECT_THROW(BlockPool(16, 3), std::invalid_argument);
     EXPECT_THROW(BlockPool(16, 256), std::invalid_argument);
+}
+
+// Chunks of 2 MiB and more are whole huge pages; one of them emptied stays as a spare, and
+// hands out its blocks from its start again, one after another.
+TEST(BlockPool, OneEmptiedChunkOfHugePagesStaysAsTheSpare)
+{
+    constexpr std::size_t Chunk = std::size_t(4) << 20;
+    BlockPool huge(64, 8, 3 << 20, 3 << 20);
+    std::vector<void*> blocks;
+    while (huge.chunkCount() < 2)
+        blocks.push_back(huge.allocate());
+    EXPECT_EQ(huge.bytesHeld(), 2 * Chunk);
+    std::shuffle(blocks.begin(), blocks.end(), std::mt19937(7));
+    for (void* b : blocks)
+        huge.deallocate(b);
+    EXPECT_EQ(huge.blocksInUse(), 0u);
+    EXPECT_EQ(huge.chunkCount(), 1u) << "the second chunk emptied goes back";
+    EXPECT_EQ(huge.bytesHeld(), Chunk);
+    auto* a = static_cast<char*>(huge.allocate());
+    auto* b = static_cast<char*>(huge.allocate());
+    EXPECT_EQ(b, a + 64);
+    EXPECT_EQ(huge.chunkCount(), 1u);
+    huge.deallocate(b);
+    huge.deallocate(a);
+    EXPECT_EQ(huge.bytesHeld(), Chunk);
+    EXPECT_EQ(huge.allocate(), a);
+    huge.deallocate(a);
+
+    // Smaller chunks have no spare.
+    BlockPool small(64, 8, 1 << 20, 1 << 20);
+    small.deallocate(small.allocate());
+    EXPECT_EQ(small.chunkCount(), 0u);
 }
 
 // The heap's statistics, which the memory benchmarks read, count the chunks.

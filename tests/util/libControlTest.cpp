@@ -14,17 +14,25 @@
 
 namespace {
 
-// The smallest string grid the routine needs; like the window's string grid it keeps the
-// texts of rows it drops.
+// The smallest string grid the routine needs; like the program's grids it drops the texts
+// of the rows a shrink takes away. It counts the cells written.
 struct Grid {
-    int fixed = 1, rows = 1, cols = 3, row = 0;
+    int fixed = 1, rows = 1, cols = 3, row = 0, writes = 0;
     std::map<std::pair<int, int>, std::string> cells;
     int FixedRows() const { return fixed; }
     int RowCount() const { return rows; }
     int ColCount() const { return cols; }
-    void SetRowCount(int n) { rows = n; }
+    void SetRowCount(int n)
+    {
+        std::erase_if(cells, [&](const auto& cell) { return cell.first.second >= n && cell.first.second < rows; });
+        rows = n;
+    }
     void SetRow(int r) { row = r; }
-    void SetCell(int c, int r, const std::string& s) { cells[{c, r}] = s; }
+    void SetCell(int c, int r, const std::string& s)
+    {
+        cells[{c, r}] = s;
+        ++writes;
+    }
     std::string cell(int c, int r) const
     {
         auto it = cells.find({c, r});
@@ -52,9 +60,12 @@ TEST(ClearGridRows, EmptiesDataRowsAndKeepsFixedOnes)
     for (int r = 1; r < 4; ++r)
         for (int c = 0; c < 3; ++c)
             g.SetCell(c, r, std::to_string(r) + std::to_string(c));
+    g.writes = 0;
     ClearGridRows(g, true);
     EXPECT_EQ(g.rows, 2);
     EXPECT_EQ(g.row, 1);
+    EXPECT_EQ(g.writes, 3) << "only the row kept is emptied; the shrink drops the others";
+    EXPECT_EQ(g.cell(2, 0), "02");
     // The rows dropped come back empty when the grid grows again.
     g.SetRowCount(4);
     for (int r = 1; r < 4; ++r)
