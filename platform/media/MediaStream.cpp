@@ -89,6 +89,7 @@ struct MediaStream::Impl {
     bool flushing = false;         // the demuxer is exhausted, the decoder is being drained
     bool ended = false;
     bool syncToTimestamp = false;  // after a direct seek the next frame's pts gives `position`
+    bool restartDue = false;       // reopen and decode from the top to `position` before reading on
 
     // Frames decoded ahead of the reads, still in the decoder's own format: the reads convert
     // them straight into their destination, so decoding ahead costs no copy of the PCM.
@@ -117,6 +118,7 @@ struct MediaStream::Impl {
         swrFormat = -1;
         resetDecodeState();
         position = 0;
+        restartDue = false;
     }
 
     void dropAhead()
@@ -431,6 +433,27 @@ struct MediaStream::Impl {
         return open();
     }
 
+    // A compressed stream sent back restarts only when it is next read: a stream played to
+    // its end and sent back to the start for a next play that never comes (another file is
+    // opened) is not reopened for nothing, and seeks that follow cost no restart each.
+    void restartLater(int64_t target)
+    {
+        resetDecodeState();
+        restartDue = true;
+        position = target;
+    }
+
+    // The restart restartLater left, if any; its failure is the failure of the read that
+    // makes it.
+    int32_t settle()
+    {
+        if (!restartDue)
+            return kOk;
+        const int64_t target = position;
+        int32_t r = rewind();  // clears restartDue
+        return r == kOk ? skipTo(target) : r;
+    }
+
     int32_t seekDirect(int64_t target)
     {
         AVStream* st = fmt->streams[streamIndex];
@@ -492,8 +515,10 @@ int32_t MediaStream::read(uint8_t* dst, uint32_t size, uint32_t& actual)
     actual = 0;
     if (!isOpen())
         return kNotOpen;
+    int32_t r = d->settle();
+    if (r != kOk)
+        return r;
     size -= size % d->wave.blockAlign;
-    int32_t r = kOk;
     while (actual < size) {
         size_t wrote = 0;
         if ((r = d->fill(dst + actual, size - actual, wrote)) != kOk)
@@ -515,7 +540,7 @@ int32_t MediaStream::read(uint8_t* dst, uint32_t size, uint32_t& actual)
 
 bool MediaStream::prefetch(uint32_t maxBytes)
 {
-    if (!isOpen() || d->ended || d->aheadFrames * d->wave.blockAlign >= maxBytes)
+    if (!isOpen() || d->restartDue || d->ended || d->aheadFrames * d->wave.blockAlign >= maxBytes)
         return false;
     return d->decodeAhead();
 }
@@ -526,11 +551,11 @@ int32_t MediaStream::seek(int64_t time)
         return kNotOpen;
     int64_t target = std::max<int64_t>(0, timeToFrames(time));
     int32_t r = kOk;
-    if (target != d->position) {
+    if (d->restartDue || (!d->exactTimestamps && target < d->position))
+        d->restartLater(target);
+    else if (target != d->position) {
         if (d->exactTimestamps)
             r = d->seekDirect(target);
-        else if (target < d->position)
-            r = d->rewind();
         if (r == kOk)
             r = d->skipTo(target);
     }

@@ -12,7 +12,8 @@
 //
 // Positions are sample frames from the start of the decoded data, times are 100-ns units.
 // Seeking is sample exact: PCM sources seek directly; compressed ones decode forward from the
-// nearest point that is known exactly (the current position, or the start of the file).
+// nearest point that is known exactly (the current position, or the start of the file). A
+// compressed stream sent back is reopened from the start by the next read(), not by seek().
 //
 // Threads: none of its own. One thread at a time (callers lock).
 #pragma once
@@ -60,6 +61,8 @@ public:
     // failure.
     bool prefetch(uint32_t maxBytes);
     // Moves to the frame at `time` (100-ns units); beyond the end is allowed and reads nothing.
+    // When a compressed stream goes back, a failure to reopen its file is returned by the next
+    // read() (the stream is closed then).
     [[nodiscard]] int32_t seek(int64_t time);
 
     // Frame index of the next frame read() delivers.

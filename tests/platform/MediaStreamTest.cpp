@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 
@@ -202,6 +203,39 @@ TEST(MediaStream, TruncatedAndLyingFilesGiveWhatTheyHoldThenEnd)
         ASSERT_EQ(s.seek(0), MediaStream::kOk);
         EXPECT_TRUE(readAll(s) == pcm);  // the same again after a rewind
     }
+}
+
+// A compressed stream goes back by reopening its file, which waits for the next read: nothing
+// decoding ahead meanwhile does it, and a file gone since fails that read, not the seek.
+TEST(MediaStream, GoingBackReopensTheFileAtTheNextReadOnly)
+{
+    TempDir dir;
+    const std::string path = makeMp3(dir, "a.mp3", 44100, 2, 2.0, {"-b", "128"});
+    const std::string whole = [&] {
+        MediaStream s;
+        EXPECT_EQ(s.open(path), MediaStream::kOk);
+        return readAll(s);
+    }();
+    MediaStream s;
+    ASSERT_EQ(s.open(path), MediaStream::kOk);
+    EXPECT_TRUE(readAll(s) == whole);
+    // Back, forth and back again before reading: one restart, landing where the last seek said.
+    for (int64_t frame : {0, 30000, 1000}) {
+        ASSERT_EQ(s.seek(s.framesToTime(frame)), MediaStream::kOk);
+        EXPECT_EQ(s.position(), frame);
+        EXPECT_FALSE(s.prefetch(UINT32_MAX));
+    }
+    EXPECT_TRUE(readAll(s) == whole.substr(1000 * 4));
+    EXPECT_EQ(s.position(), int64_t(whole.size() / 4));
+
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    ASSERT_EQ(s.seek(0), MediaStream::kOk);
+    EXPECT_FALSE(s.prefetch(UINT32_MAX));
+    std::vector<uint8_t> buf(4000);
+    uint32_t got = 1;
+    EXPECT_EQ(s.read(buf.data(), 4000, got), MediaStream::kFileNotFound);
+    EXPECT_EQ(got, 0u);
+    EXPECT_EQ(s.read(buf.data(), 4000, got), MediaStream::kNotOpen);
 }
 
 // Decoding ahead (as the channel's refill thread does between its ticks) must change nothing a

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <cstdio>
 #include <cstring>
 #include <future>
 #include <thread>
@@ -99,6 +100,32 @@ TEST(cbDSMixerChannel, WholeFilesComeOutSampleExactThenSilenceAndEndOnce)
         EXPECT_GE(rig.endedAtMs, lastSampleMs);
         EXPECT_LE(rig.endedAtMs, lastSampleMs + 500);
         EXPECT_EQ(rig.channel->State(), TcbDSMixerChannel::csStopped);
+    }
+}
+
+// At the end of its data the channel sends the reader back to the start for the next play,
+// while the last four seconds are still to be heard; a compressed file is only reopened then.
+TEST(cbDSMixerChannel, AFileRemovedWhileItPlaysIsHeardToItsEndAndFailsTheNextPlay)
+{
+    TempDir dir;
+    const std::string path = makeMp3(dir, "a.mp3", 44100, 2, 6.2, {"-b", "128"});
+    auto want = asPlayed(referencePcm(path, 16, true), 16, 2);
+    Rig rig;
+    rig.channel->Open(path);
+    rig.channel->Play();
+    rig.run(1000);
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    rig.run(8000);
+    auto got = rig.output();
+    EXPECT_EQ(firstDifference(got, 0, want, 0, want.size()), -1);
+    EXPECT_TRUE(silentFrom(got, want.size()));
+    EXPECT_EQ(rig.ends, 1);
+    EXPECT_EQ(rig.channel->GetPosition(), 0u);
+    try {
+        rig.channel->Play();
+        FAIL() << "played a file that is gone";
+    } catch (const EAudioReadError& e) {
+        EXPECT_STREQ(e.what(), "The system cannot find the file specified.");
     }
 }
 
