@@ -45,7 +45,7 @@ constexpr int64_t MaxImagePixelBytes = 4 * gfx::TBitmap::MaxPixelBytes;
 constexpr int64_t PixelsPerDataByte = 2731;
 constexpr int MaxFrames = 65536;
 constexpr int MaxExtensions = 65536;  // per image
-constexpr int MaxDataBlocks = 65536;  // kept sub-blocks of one unknown application extension
+constexpr int MaxDataBlocks = MaxStringBlocks;  // kept sub-blocks of one unknown application extension
 }  // namespace GIFLimits
 
 enum TGIFVersion { gvUnknown, gv87a, gv89a };

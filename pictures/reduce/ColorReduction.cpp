@@ -202,12 +202,14 @@ void WriteStrings(rtl::TStream& Stream, const std::vector<std::string>& Lines)
 
 void ReadStrings(rtl::TStream& Stream, std::vector<std::string>& Lines)
 {
-    for (;;) {
+    for (int blocks = 0;; ++blocks) {
         uint8_t n = 0;
         if (Stream.Read(&n, 1) != 1)
             throw GIFException("Premature end of data");
         if (n == 0)
             return;
+        if (blocks >= MaxStringBlocks)
+            throw GIFException("Too many text blocks");
         std::string block(n, '\0');
         if (Stream.Read(block.data(), n) != n)
             throw GIFException("Premature end of data");

@@ -80,9 +80,13 @@ TPalette CreateOptimalPaletteFromDIB(TDIBReader& Reader, int Colors, int ColorBi
 // the bytes), one 0 byte after the last. Empty lines have no blocks and vanish.
 void WriteStrings(rtl::TStream& Stream, const std::vector<std::string>& Lines);
 // Appends one line per block up to the 0 length (so a line longer than 255 bytes comes back as
-// several). Data ending before the 0 raises GIFException "Premature end of data"; the lines
-// read until then stay in Lines.
+// several). Data ending before the 0 raises GIFException "Premature end of data", and a body of
+// more than MaxStringBlocks blocks "Too many text blocks"; the lines read until then stay in
+// Lines.
 void ReadStrings(rtl::TStream& Stream, std::vector<std::string>& Lines);
+// The most sub-blocks one body of GIF data is read into: each costs a line (or a block) of its
+// own, far more memory than its two bytes of file at the least.
+constexpr int MaxStringBlocks = 65536;
 
 // Bits an index needs for Colors colours: 0 for none, 1 for up to 2, else the least n with
 // 2^n >= Colors.

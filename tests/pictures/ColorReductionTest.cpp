@@ -217,6 +217,25 @@ TEST(GifSubBlocks, TextBytesAndRoundTrip)
     ReadStrings(s, lines);
     EXPECT_EQ(lines, comment);
 
+    // A body of more one-byte blocks than any text has ends with an error, not with a list
+    // that grows with the file; the most there may be still reads.
+    for (const int blocks : {MaxStringBlocks, MaxStringBlocks + 1}) {
+        std::vector<uint8_t> many;
+        for (int i = 0; i < blocks; ++i)
+            many.insert(many.end(), {1, uint8_t('a' + i % 26)});
+        many.push_back(0);
+        rtl::TMemoryStream body(std::move(many));
+        std::vector<std::string> read;
+        if (blocks > MaxStringBlocks) {
+            EXPECT_THROW(ReadStrings(body, read), GIFException);
+            EXPECT_EQ(read.size(), std::size_t(MaxStringBlocks));
+        } else {
+            ReadStrings(body, read);
+            ASSERT_EQ(read.size(), std::size_t(blocks));
+            EXPECT_EQ(read.back(), std::string(1, char('a' + (blocks - 1) % 26)));
+        }
+    }
+
     // Cut inside the second block, and before the closing 0: the first line is kept.
     for (size_t cut : {size_t(10), bytes.size() - 1}) {
         rtl::TMemoryStream truncated(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(cut)));
