@@ -86,7 +86,16 @@ void forEachEntry(const std::string& folder, Visit visit)
     if (dir < 0)
         return;
     const auto close = qScopeGuard([dir] { ::close(dir); });
-    thread_local std::vector<char> buffer(std::size_t(256) * 1024);
+    constexpr std::size_t BatchBytes = std::size_t(256) * 1024;
+    // An event handled meanwhile may list another folder on this thread: that listing reads
+    // into a buffer of its own rather than over the entries this one is still visiting.
+    thread_local std::vector<char> kept(BatchBytes);
+    thread_local bool keptInUse = false;
+    const bool nested = keptInUse;
+    std::vector<char> own(nested ? BatchBytes : 0);
+    std::vector<char>& buffer = nested ? own : kept;
+    keptInUse = true;
+    const auto release = qScopeGuard([nested] { keptInUse = nested; });
     TEventPump pump;
     for (;;) {
         const ssize_t got = ::getdents64(dir, buffer.data(), buffer.size());

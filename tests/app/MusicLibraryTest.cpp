@@ -374,6 +374,27 @@ TEST(ListMusicFiles, NamesSortByTheirFoldedFormsThenByTheirBytes)
     EXPECT_EQ(names, made);
 }
 
+// A listing hands events to the loop as it goes, and an event may list another folder on the
+// same thread: each listing reads its own entries whole.
+TEST(ListMusicFiles, AListingStartedFromAnEventDuringAnotherKeepsBothWhole)
+{
+    TempDir outer, inner;
+    std::vector<std::string> outerMade, innerMade;
+    for (int n = 0; n < 300; ++n) {
+        outerMade.push_back("outer song " + std::to_string(1000 + n) + ".mp3");
+        innerMade.push_back("inner " + std::to_string(1000 + n) + ".wav");
+        std::ofstream(outer.file(outerMade.back())).put('x');
+        std::ofstream(inner.file(innerMade.back())).put('x');
+    }
+    std::vector<std::string> outerNames, innerNames;
+    QMetaObject::invokeMethod(
+        qApp, [&] { ListMusicFiles(innerNames, inner.path()); }, Qt::QueuedConnection);
+    ListMusicFiles(outerNames, outer.path());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(outerNames, outerMade);
+    EXPECT_EQ(innerNames, innerMade);
+}
+
 // The first spelling of each category value is kept, however many values there are; a
 // value met again, in any letter case, changes nothing; a cleared list starts afresh.
 TEST(CategoryList, KeepsTheFirstSpellingOfEveryValueAmongMany)
