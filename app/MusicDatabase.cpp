@@ -85,6 +85,14 @@ void TMusicDatabase::putRow(TCells& Row, const std::array<std::string_view, Musi
         putRow(Row, views);
         return;
     }
+    // Room for the long texts is made, and checked, once for the whole row: a scan appends a
+    // row after every file it reads.
+    std::size_t bytes = 0;
+    for (std::string_view text : Texts)
+        bytes += text.size() > InlineSize ? text.size() : 0;
+    if (texts_.size() + bytes > UINT32_MAX)
+        throw std::length_error("the music database's texts do not fit");
+    texts_.reserve(texts_.size() + bytes);
     for (std::size_t c = 0; c < Texts.size(); ++c)
         put(Row.cells[c], Texts[c]);
 }
@@ -173,33 +181,7 @@ void TMusicDatabase::SetRowTexts(int Row, const std::array<std::string_view, Mus
 void TMusicDatabase::AppendRow(const std::array<std::string_view, MusicColumnCount>& Texts)
 {
     TCells row;
-    if (std::any_of(Texts.begin(), Texts.end(), [this](std::string_view t) { return holds(t); })) {
-        putRow(row, Texts);
-        rows_.push_back(row);
-        return;
-    }
-    // A new row writes over no text: its long texts go to the buffer's end in one piece.
-    std::size_t bytes = 0;
-    for (std::string_view text : Texts)
-        bytes += text.size() > InlineSize ? text.size() : 0;
-    if (texts_.size() + bytes > UINT32_MAX)
-        throw std::length_error("the music database's texts do not fit");
-    std::size_t at = texts_.size();
-    texts_.resize(at + bytes);
-    for (std::size_t c = 0; c < Texts.size(); ++c) {
-        const std::string_view text = Texts[c];
-        TCell& cell = row.cells[c];
-        cell.size = static_cast<std::uint32_t>(text.size());
-        if (text.size() <= InlineSize) {
-            if (!text.empty())
-                std::memcpy(cell.data, text.data(), text.size());
-            continue;
-        }
-        std::memcpy(texts_.data() + at, text.data(), text.size());
-        const auto offset = static_cast<std::uint32_t>(at);
-        std::memcpy(cell.data, &offset, sizeof offset);
-        at += text.size();
-    }
+    putRow(row, Texts);
     rows_.push_back(row);
 }
 
