@@ -40,6 +40,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <stdexcept>
 
 namespace {
 
@@ -499,7 +500,8 @@ void TfrmTAG::SetPhoto(const std::string& FileName)
 {
     if (!IsImageFileExt(FileName))
         return;
-    // The name is taken only for a picture that decodes: otherwise name and preview stay.
+    // The name is taken only for a picture that decodes: otherwise name, preview and the
+    // photo to be saved stay, and the user hears why nothing changed.
     gfx::TBitmap decoded;
     try {
         gfx::TPicture picture;
@@ -507,10 +509,11 @@ void TfrmTAG::SetPhoto(const std::string& FileName)
         if (picture.Graphic())
             decoded.Assign(*picture.Graphic());
     } catch (const std::exception&) {
-        return;
+        decoded.SetSize(0, 0);
     }
     if (decoded.Empty())
-        return;
+        throw std::runtime_error("『 " + cp932::nameForDisplay(std::filesystem::path(FileName).filename().string()) +
+                                 " 』 は画像として読み込めません！！\r\r写真は変更されていません。");
     decoded.SetPixelFormat(gfx::pf24bit);
     photo_.Assign(decoded);
     fields_.PhotoName = MakeUniquePhotoName();
@@ -533,8 +536,10 @@ void TfrmTAG::btnPhotoClick(QObject*)
     if (chosen.empty())
         return;
     forms::ProcessMessages();
-    SetPhoto(chosen);
+    // The folder is kept before the picture is read: after a picture that does not load, the
+    // next try starts where the user was looking.
     IniWriteString(IniBase, "SETTING", "PHOTO_TAG_PATH", std::filesystem::path(chosen).parent_path().string());
+    SetPhoto(chosen);
 }
 
 void TfrmTAG::imgPhotoDblClick(QObject* Sender)

@@ -105,6 +105,8 @@ public:
     bool SaveTag();
     void SyncGenreHistory();
     std::string MakeUniquePhotoName() const;
+    // A file of a picture type that does not load raises, with the user's message, and
+    // changes nothing; a file of another type is ignored.
     void SetPhoto(const std::string& FileName);
     void ShowPhoto(const std::string& FileName);
 

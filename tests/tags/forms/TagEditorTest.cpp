@@ -13,6 +13,7 @@
 #include "controls/gradient/RbButton.h"
 #include "controls/std/Label.h"
 #include "controls/std/ComboBox.h"
+#include "platform/forms/Application.h"
 #include "platform/forms/Control.h"
 #include "platform/forms/Image.h"
 #include "tags/forms/TagDialogHost.h"
@@ -34,8 +35,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QDropEvent>
+#include <QImage>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QUrl>
 
 #include <algorithm>
 #include <deque>
@@ -225,16 +231,46 @@ print('|'.join([b[:3].decode(), f(3, 33), f(33, 63), f(63, 93), str(b[127])]), e
 TEST(TagEditor, PhotoFailuresChangeNothing)
 {
     EditorRig rig;
-    // A damaged JPEG: neither name nor preview changes.
+    // A damaged JPEG, dropped or chosen with the button, over a stored photo: the user is told
+    // through the default handler, and neither name nor preview nor the stored photo changes.
+    // A file that is no picture type is ignored without a word.
     {
+        const std::string stored = "20240101120000000" "00000007.jpg";
+        rig.picture(stored, 60, 40);
+        ReadTag(rig.mp3);
+        CurrentTag.PhotoName = stored;
+        ASSERT_TRUE(WriteTag(rig.mp3));
+        std::vector<std::string> told;
+        forms::SetExceptionReporter([&](const std::string& m) { told.push_back(m); });
+        const auto reporterBack = qScopeGuard([] { forms::SetExceptionReporter(nullptr); });
         auto f = rig.open(rig.mp3);
+        const QImage preview = f->imgPhoto->grab().toImage();
         const std::string bad = tagtest::makeFile(rig.dir.file("bad.jpg"), std::string("\xFF\xD8\xFF\xE0 not a jpeg", 15));
-        f->FileDrop1FileDrop({bad});
-        EXPECT_EQ(f->PhotoName(), "");
+        const std::string text = tagtest::makeFile(rig.dir.file("notes.txt"), "not a picture");
+        for (const std::string& file : {bad, text}) {
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(f->pnlPhoto, &enter);
+            ASSERT_TRUE(enter.isAccepted());
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(f->pnlPhoto, &drop);
+        }
+        f->OpenPictureDialog1 = [&](const std::string&) { return bad; };
+        forms::RunGuarded([&] { f->btnPhotoClick(f->btnPhoto); });
+        const std::string expected = "『 bad.jpg 』 は画像として読み込めません！！\r\r写真は変更されていません。";
+        EXPECT_EQ(told, (std::vector<std::string>{expected, expected}));
+        EXPECT_EQ(f->PhotoName(), stored);
+        EXPECT_EQ(f->imgPhoto->grab().toImage(), preview);
         EXPECT_FALSE(f->IsTagModified());
         f->spdCanClick(f->spdCan);
         EXPECT_TRUE(rig.host.messages.empty());  // nothing changed: no question
         EXPECT_FALSE(f->isVisible());
+        EXPECT_EQ(rig.photos(), std::vector<std::string>{stored});
+        ReadTag(rig.mp3);
+        CurrentTag.PhotoName.clear();
+        ASSERT_TRUE(WriteTag(rig.mp3));
+        fs::remove(rig.dir.file(stored));
     }
     // A tag naming a file outside the folder: removing the photo deletes nothing.
     const std::string victim = rig.dir.file("victim.jpg");
