@@ -65,8 +65,9 @@ struct TAudioFileInfo {
 extern TAudioFileInfo AudioFileInfo;
 
 // A VBR stream without a VBR header states its length nowhere. With `CountFrames` (the details
-// of one file) its frames are counted to the end of the audio, one pass over the file; without
-// it (quick, for many files) the mean rate of the frames at its start stands in.
+// and the effect page: one file at a time) its frames are counted to the end of the audio, one
+// pass over the file; without it (quick, for many files) the mean rate of the frames at its
+// start stands in.
 void GetAudioFileInfo(const std::string& FileName, bool CountFrames = false);
 // Sets only AudioFileInfo.SampleRate.
 void ReadSampleRate(const std::string& FileName);

@@ -56,6 +56,30 @@ inline std::string makeMp3(const TempDir& dir, const std::string& name, int rate
     return path;
 }
 
+// A VBR MP3 without a VBR header (lame -t writes no Xing frame) of pink noise and a tone,
+// stereo at 44.1 kHz: its rate changes from frame to frame and nothing in it states its
+// length. The same noise every run (sox -R), so how far its first frames' rate lies from the
+// whole file's does not change by chance.
+inline std::string makeVbrWithoutHeader(const TempDir& dir, const std::string& name, double seconds)
+{
+    const std::string wav = dir.file(name + ".src.wav"), path = dir.file(name);
+    auto r = runCommand("sox", {"-R", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth",
+                                std::to_string(seconds), "pinknoise", "sine", "440", "vol", "0.5"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = runCommand("lame", {"--quiet", "-V", "2", "-t", wav, path});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return path;
+}
+
+// The frames of the file's first audio stream as ffprobe counts them, decoding it all.
+inline long countedFrames(const std::string& path)
+{
+    auto r = runCommand("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "a:0", "-show_entries",
+                                    "stream=nb_read_frames", "-of", "default=nw=1:nk=1", path});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return r.exitCode == 0 ? std::stol(r.out) : 0;
+}
+
 // Encodes with the ffmpeg tool (MP2, WMA, ...): `codec` names the encoder.
 inline std::string makeWithFfmpeg(const TempDir& dir, const std::string& name, int rate,
                                   int channels, double seconds, const std::string& codec)

@@ -308,7 +308,9 @@ void TfrmEffect::BuildInfoPage(bool Force)
         const TCurrentTag savedTag = CurrentTag;
         const TAudioFileInfo savedInfo = AudioFileInfo;
         ReadTag(file);
-        GetAudioFileInfo(file);
+        // One file, once a track: a VBR stream without a VBR header has its frames counted,
+        // so the page shows the length the tag editor and the player show.
+        GetAudioFileInfo(file, true);
         const TCurrentTag tag = CurrentTag;
         const TAudioFileInfo info = AudioFileInfo;
         CurrentTag = savedTag;

@@ -12,6 +12,7 @@
 #include "visual/forms/EffectFolder.h"
 #include "sound/EngineRig.h"
 #include "tags/libID3Tag.h"
+#include "util/libText.h"
 
 using namespace testsupport;
 
@@ -107,6 +108,25 @@ TEST(EffectForm, PicturesPagesAndSizes)
     EXPECT_FALSE(empty.Timer1.Enabled());
     EXPECT_FALSE(empty.Timer2.Enabled());
     empty.Timer1Timer();  // nothing to draw on, nothing breaks
+}
+
+// A VBR stream without a VBR header: the page shows its frames counted, as ffprobe counts
+// them, not the guess from its first frames (2 s for this one).
+TEST(EffectForm, TheInfoPageCountsTheFramesOfAVbrStreamWithoutHeader)
+{
+    TempDir dir;
+    const std::string mp3 = makeVbrWithoutHeader(dir, "vbr.mp3", 3.06);
+    const long frames = countedFrames(mp3);
+    Host host(640, 200);
+    EngineRig rig;
+    rig.engine.PlayFile(mp3);
+    visual::TfrmEffect effect(host, rig.engine);
+    effect.DrawFrame();
+    ASSERT_EQ(effect.InfoLines().size(), 26u);
+    EXPECT_EQ(effect.InfoLines()[20].Text, "Frame Count   : " + FormatFloatGrouped(frames, 0));
+    EXPECT_EQ(effect.InfoLines()[21].Text, "Frame Samples : " + FormatFloatGrouped(frames * 1152.0, 0));
+    const std::string seconds = std::to_string(long(frames * 1152 / 44100));
+    EXPECT_EQ(effect.InfoLines()[22].Text, "Duration      : 0:00:0" + seconds + " (" + seconds + " sec)");
 }
 
 TEST(EffectForm, PhasesAndClosing)
