@@ -1,5 +1,7 @@
 #include "sound/cbAudioFileReader.h"
 
+#include "tags/MPEGaudio.h"
+
 #include <array>
 #include <cmath>
 #include <utility>
@@ -49,6 +51,12 @@ TcbAudioFileReader::TcbAudioFileReader(const std::string& FileName)
 {
     Check(stream_.open(FileName));
     duration_ = stream_.duration();
+    // FFmpeg takes the length of an MPEG stream without a VBR header from the rate of its
+    // first frames, short or long by seconds for a VBR one: its frames are counted instead,
+    // as the tag details count them. Other files keep the length they state.
+    if (stream_.durationGuessedFromBitRate())
+        if (const double counted = CountedVbrDuration(FileName); counted > 0)
+            duration_ = std::llround(counted * 1e7);
     fileName_ = FileName;
 }
 

@@ -340,3 +340,10 @@ std::string TMPEGaudio::Encoder() const
         name += " " + vendor.substr(4, 4);
     return name;
 }
+
+double CountedVbrDuration(const std::string& FileName)
+{
+    tags::ReadOnlyFile file(FileName);
+    TMPEGaudio mpeg;
+    return mpeg.ReadFromFile(file) && mpeg.CountFrames(file) ? mpeg.Duration() : 0.0;
+}

@@ -76,3 +76,7 @@ private:
     int samplesPerFrame() const;
     double meanKbps() const;          // of a stream without a VBR header
 };
+
+// The length in seconds of a VBR stream without a VBR header, its frames counted (CountFrames,
+// one pass over the file); 0 for any other file, whose VBR header or steady rate states it.
+double CountedVbrDuration(const std::string& FileName);

@@ -77,6 +77,7 @@ struct MediaStream::Impl {
     bool exactTimestamps = false;
     snd::WaveFormat wave;
     int64_t duration = 0;
+    bool durationGuessed = false;
 
     // swr's current input, so a mid-stream format change re-initialises it
     int swrRate = 0;
@@ -174,6 +175,9 @@ struct MediaStream::Impl {
                                     static_cast<uint16_t>(channels), static_cast<uint16_t>(bits));
         exactTimestamps = isPcmCodec(st->codecpar->codec_id);
         duration = streamDuration(st);
+        const AVCodecID id = st->codecpar->codec_id;
+        durationGuessed = fmt->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE &&
+                          (id == AV_CODEC_ID_MP1 || id == AV_CODEC_ID_MP2 || id == AV_CODEC_ID_MP3);
         packet = av_packet_alloc();
         frame = av_frame_alloc();
         return (packet && frame) ? kOk : kUnsupportedStream;
@@ -488,12 +492,14 @@ void MediaStream::close()
     d->release();
     d->wave = {};
     d->duration = 0;
+    d->durationGuessed = false;
     d->sampleStart = d->sampleEnd = 0;
 }
 
 bool MediaStream::isOpen() const { return d->codec != nullptr; }
 const snd::WaveFormat& MediaStream::format() const { return d->wave; }
 int64_t MediaStream::duration() const { return d->duration; }
+bool MediaStream::durationGuessedFromBitRate() const { return d->durationGuessed; }
 int64_t MediaStream::position() const { return d->position; }
 int64_t MediaStream::sampleStart() const { return d->sampleStart; }
 int64_t MediaStream::sampleEnd() const { return d->sampleEnd; }

@@ -49,6 +49,9 @@ public:
     const snd::WaveFormat& format() const;
     // Length of the decoded data in 100-ns units; 0 when the file does not say.
     int64_t duration() const;
+    // An MPEG audio stream whose file states no length (no VBR header): duration() is FFmpeg's
+    // guess from the bit rate, which misses for a VBR stream.
+    bool durationGuessedFromBitRate() const;
 
     // Fills up to `size` bytes (rounded down to whole frames) and sets `actual`. The whole
     // request is filled except at the end of the data, which gives a short tail and then

@@ -77,18 +77,22 @@ TEST(MediaStream, PcmContainersDecodeExactlyWithTheirOwnDepth)
         EXPECT_TRUE(pcm == referencePcm(path, c.bits, false));
         EXPECT_EQ(pcm.size(), size_t(1.3 * c.rate) * c.channels * c.bits / 8);
         EXPECT_NEAR(s.duration() / 1e7, probeSeconds(path), 0.001);
+        EXPECT_FALSE(s.durationGuessedFromBitRate());
     }
 }
 
 TEST(MediaStream, CompressedFilesDecodeTo16BitLikeTheFfmpegTool)
 {
     TempDir dir;
-    struct Made { std::string path; int rate, channels; };
+    // Only an MPEG stream whose file states no length (no VBR or Info header) has its
+    // duration guessed from the bit rate.
+    struct Made { std::string path; int rate, channels; bool guessed; };
     std::vector<Made> files{
-        {makeMp3(dir, "cbr.mp3", 44100, 2, 2.5, {"-b", "128"}), 44100, 2},
-        {makeMp3(dir, "vbr.mp3", 22050, 1, 2.5, {"-V", "4"}), 22050, 1},
-        {makeWithFfmpeg(dir, "a.mp2", 48000, 2, 2.5, "mp2"), 48000, 2},
-        {makeWithFfmpeg(dir, "a.wma", 44100, 2, 2.5, "wmav2"), 44100, 2},
+        {makeMp3(dir, "cbr.mp3", 44100, 2, 2.5, {"-b", "128"}), 44100, 2, false},
+        {makeMp3(dir, "vbr.mp3", 22050, 1, 2.5, {"-V", "4"}), 22050, 1, false},
+        {makeMp3(dir, "plain.mp3", 44100, 2, 2.5, {"-b", "128", "-t"}), 44100, 2, true},
+        {makeWithFfmpeg(dir, "a.mp2", 48000, 2, 2.5, "mp2"), 48000, 2, true},
+        {makeWithFfmpeg(dir, "a.wma", 44100, 2, 2.5, "wmav2"), 44100, 2, false},
     };
     for (const Made& f : files) {
         SCOPED_TRACE(f.path);
@@ -100,6 +104,7 @@ TEST(MediaStream, CompressedFilesDecodeTo16BitLikeTheFfmpegTool)
         EXPECT_EQ(pcm.size(), ref.size());
         EXPECT_LE(maxDifference16(pcm, ref), 1);
         EXPECT_NEAR(s.duration() / 1e7, probeSeconds(f.path), 0.05);
+        EXPECT_EQ(s.durationGuessedFromBitRate(), f.guessed);
     }
 }
 
