@@ -373,7 +373,7 @@ public:
     // --- Lyrics panel (MainFormVisual.cpp): what was drawn last, so that a tick redraws only
     // after a change.
     QSize EffectSizeSeen;   // pnlEffect's size at timFrom's previous tick
-    bool LyricsRedraw = true;
+    bool LyricsRedraw = true;   // nothing drawn since the panel was last seen hidden
     std::string LastLyricsTitle;
     int LastLyricsWidth = 0;
     void timLyrics1Timer();

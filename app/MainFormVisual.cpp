@@ -161,6 +161,7 @@ void TfrmMain::timLyrics1Timer()
     pnlLyrics->move(pnlLyrics->x(), lstFile->y() + lstFile->height() + 10);
     pnlLyrics->show();
     pnlLyrics->raise();
+    LyricsRedraw = true;
     timLyrics2.SetEnabled(true);
     timLyrics1.SetEnabled(false);
 }
@@ -196,15 +197,20 @@ QSize TfrmMain::LyricsPictureSize(int PanelWidth, int PanelHeight, int PictureWi
     return size.width() > 0 && size.height() > 0 ? size : QSize();
 }
 
+// A tick draws the shown panel when its title or the window's width is not what was last drawn
+// there, or when nothing has been drawn since it was shown; a hidden panel is never drawn. The
+// rule of remembering only "a tick saw the same title" lost a second title change that came
+// within one tick of a draw, leaving the earlier lyrics on screen.
 void TfrmMain::DrawLyricsPanel()
 {
-    const std::string title = lblMusic->text().toStdString();
-    if (pnlLyrics->isHidden() || title == LastLyricsTitle) {
+    if (pnlLyrics->isHidden()) {
         LyricsRedraw = true;
-        if (width() == LastLyricsWidth)
-            return;
+        return;
     }
-    if (!LyricsRedraw || !DxSound || !pbxLyrics->Surface)
+    const std::string title = lblMusic->text().toStdString();
+    if (!LyricsRedraw && title == LastLyricsTitle && width() == LastLyricsWidth)
+        return;
+    if (!DxSound || !pbxLyrics->Surface)
         return;
     visual::TDirectDrawSurface& surface = *pbxLyrics->Surface;
     surface.Fill(0);

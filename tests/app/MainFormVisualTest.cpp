@@ -204,8 +204,10 @@ TEST(LyricsPanel, TwoColumnsPictureRedrawSlideAndClick)
     s.Canvas().Release();
     for (const std::string& l : lines)
         text.Add(l);
+    // The test drives the display tick itself; ticks that ran while the window loaded drew
+    // nothing, the panel being hidden.
     w.lblMusic->setText(QString::fromUtf8("春の風"));
-    w.DrawLyricsPanel();
+    w.timDxTimerTimer();
 
     // First column: each line in its band, the gaps between them dark.
     for (int k = 0; k < perColumn; ++k) {
@@ -220,11 +222,22 @@ TEST(LyricsPanel, TwoColumnsPictureRedrawSlideAndClick)
     EXPECT_TRUE(anyLit(s, widest + 30, widest + 34, 10, 10 + h));
     EXPECT_FALSE(anyLit(s, 2 * widest + 40, s.Width(), 0, s.Height()));
 
-    // No redraw while title and width stay; a new width draws again.
+    // No redraw while title and width stay; a title that changes again right after a draw
+    // is drawn at the next tick.
     s.Fill(0);
-    w.DrawLyricsPanel();
+    w.timDxTimerTimer();
     EXPECT_FALSE(anyLit(s, 0, s.Width(), 0, s.Height()));
+    w.lblMusic->setText(QString::fromUtf8("夏の雨"));
+    w.timDxTimerTimer();
+    EXPECT_TRUE(anyLit(s, 10, 10 + widest, 10, 10 + h));
+    s.Fill(0);
+    w.lblMusic->setText(QString::fromUtf8("秋の月"));
+    w.timDxTimerTimer();
+    EXPECT_TRUE(anyLit(s, 10, 10 + widest, 10, 10 + h));
+
+    // A hidden panel is not drawn, even at a new width; shown again, it is.
     w.resize(w.width() + 10, w.height());
+    ASSERT_TRUE(w.pnlLyrics->isHidden());   // the resize hid it, as a user's action does
     w.pnlLyrics->setGeometry(w.pnlLyrics->x(), 60, 600, 222);
     w.pbxLyrics->setGeometry(1, 1, 598, 220);
     w.pbxLyrics->Initialize();
@@ -233,7 +246,12 @@ TEST(LyricsPanel, TwoColumnsPictureRedrawSlideAndClick)
     photo.Canvas().Brush().SetColor(0x3070E0);
     photo.Canvas().FillRect({0, 0, 90, 120});
     w.DxSound->LyricsImg().Picture().SetGraphic(&photo);
-    w.DrawLyricsPanel();
+    w.pbxLyrics->Surface->Fill(0);
+    w.timDxTimerTimer();
+    EXPECT_FALSE(anyLit(*w.pbxLyrics->Surface, 0, 598, 0, 220));
+    w.pnlLyrics->show();
+    w.pnlLyrics->raise();
+    w.timDxTimerTimer();
     visual::TDirectDrawSurface& s2 = *w.pbxLyrics->Surface;
     const int left = s2.Width() - 150 - 8;
     EXPECT_TRUE(anyLit(s2, left, left + 2, 11, 13));
@@ -242,8 +260,6 @@ TEST(LyricsPanel, TwoColumnsPictureRedrawSlideAndClick)
     EXPECT_FALSE(anyLit(s2, left - 20, left, 0, s2.Height()));
     const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";
     QDir().mkpath(dir);
-    w.pnlLyrics->show();   // the resize hid it, as a user's action does
-    w.pnlLyrics->raise();
     EXPECT_TRUE(w.grab().toImage().save(dir + "lyrics-panel.png"));
 
     // Shown below the playlist, then one pixel a tick until the top passes 48.
