@@ -141,8 +141,10 @@ bool TAudioMixer::GetLineVolume(int ADestination, int AConnection, bool& Stereo,
     Stereo = data->channels >= 2;
     const TMixerControl* volume = controls->Find(ControlType::Volume);
     const TMixerControl* mute = controls->Find(ControlType::Mute);
-    VolDisabled = volume && volume->disabled;
-    MuteDisabled = mute && mute->disabled;
+    // A line with neither control (a recording source that only a selector names) has
+    // nothing to adjust: both are out of use.
+    VolDisabled = volume ? volume->disabled : !mute;
+    MuteDisabled = mute ? mute->disabled : !volume;
     if (const std::vector<int32_t> v = read(volume); !v.empty()) {
         VolL = v[0];
         VolR = v.size() >= 2 ? v[1] : v[0];

@@ -80,6 +80,10 @@ public:
             i.switches[detail::kPlayback] = snd_mixer_selem_has_playback_switch(e);
             i.switches[detail::kCapture] = snd_mixer_selem_has_capture_switch(e);
             i.exclusive = snd_mixer_selem_has_capture_switch_exclusive(e);
+            if (snd_mixer_selem_is_enumerated(e)) {
+                i.enumCapture = snd_mixer_selem_is_enum_capture(e);
+                i.enumItems = enumItemNames(e);
+            }
             list.push_back(std::move(i));
         }
         return list;
@@ -128,6 +132,30 @@ public:
         });
     }
 
+    bool enumItem(int e, int& item) override
+    {
+        return with(e, [&](snd_mixer_elem_t* m) {
+            unsigned at = 0;
+            if (snd_mixer_selem_get_enum_item(m, SND_MIXER_SCHN_FRONT_LEFT, &at) < 0)
+                return false;
+            item = static_cast<int>(at);
+            return true;
+        });
+    }
+    bool setEnumItem(int e, int item) override
+    {
+        return with(e, [&](snd_mixer_elem_t* m) {
+            if (item < 0 || snd_mixer_selem_set_enum_item(m, SND_MIXER_SCHN_FRONT_LEFT, static_cast<unsigned>(item)) < 0)
+                return false;
+            // The other channels follow, as far as the element has them.
+            for (int ch = SND_MIXER_SCHN_FRONT_LEFT + 1; ch <= SND_MIXER_SCHN_LAST; ++ch)
+                if (snd_mixer_selem_set_enum_item(m, static_cast<snd_mixer_selem_channel_id_t>(ch),
+                                                  static_cast<unsigned>(item)) < 0)
+                    break;
+            return true;
+        });
+    }
+
     int32_t watch() override
     {
         stopFd_ = eventfd(0, EFD_CLOEXEC);
@@ -164,13 +192,25 @@ private:
 
     explicit AlsaElements(snd_mixer_t* m) : mixer_(m)
     {
+        // Every element, enumerated ones too: the line model picks the capture selector.
         for (snd_mixer_elem_t* e = snd_mixer_first_elem(m); e; e = snd_mixer_elem_next(e)) {
-            if (snd_mixer_selem_is_enumerated(e))
-                continue;
             refs_.push_back(std::make_unique<Ref>(Ref{this, static_cast<int>(refs_.size()), e}));
             snd_mixer_elem_set_callback_private(e, refs_.back().get());
             snd_mixer_elem_set_callback(e, &AlsaElements::elementEvent);
         }
+    }
+
+    static std::vector<std::string> enumItemNames(snd_mixer_elem_t* e)
+    {
+        std::vector<std::string> names;
+        const int count = snd_mixer_selem_get_enum_items(e);
+        for (int i = 0; i < count; ++i) {
+            char name[128] = {};
+            if (snd_mixer_selem_get_enum_item_name(e, static_cast<unsigned>(i), sizeof name, name) < 0)
+                return {};
+            names.emplace_back(name);
+        }
+        return names;
     }
 
     static std::string cardName(snd_mixer_t* m, const std::string& name)

@@ -149,8 +149,14 @@ public:
             if (!set_->switchOn(l->element, l->side, on))
                 return r::kError;
             out.push_back(on ? 0 : 1);
+        } else if (const Dest& d = dests_[l->destination]; d.selector >= 0) {
+            int at = -1;
+            if (!set_->enumItem(d.selector, at))
+                return r::kError;
+            for (size_t i = 0; i < d.items.size(); ++i)
+                out.push_back(static_cast<int>(i) == at ? 1 : 0);
         } else {
-            for (uint32_t item : dests_[l->destination].items) {
+            for (uint32_t item : d.items) {
                 bool on = false;
                 if (!set_->switchOn(lines_[item].element, kCapture, on))
                     return r::kError;
@@ -193,8 +199,9 @@ private:
     struct Dest {
         uint32_t line = 0;
         std::vector<uint32_t> conns;
-        std::vector<uint32_t> items;  // the connections with a switch
+        std::vector<uint32_t> items;  // the connections with a switch, or the selector's
         bool mux = false;
+        int selector = -1;  // the enumerated element that chooses among the items
     };
 
     uint32_t addLine(int element, Side side, int destination, bool item, std::string name)
@@ -220,7 +227,7 @@ private:
         return orFirst ? first : -1;
     }
 
-    void addDestination(Side side, int own, const char* fallbackName)
+    void addDestination(Side side, int own, const char* fallbackName, int selector = -1)
     {
         const int destination = static_cast<int>(dests_.size());
         Dest d;
@@ -229,23 +236,50 @@ private:
         for (int e = 0; e < static_cast<int>(infos_.size()); ++e) {
             if (e == own || !infos_[e].on(side))
                 continue;
-            const bool item = side == kCapture && infos_[e].switches[kCapture];
+            const bool item = side == kCapture && selector < 0 && infos_[e].switches[kCapture];
             d.conns.push_back(addLine(e, side, destination, item, infos_[e].name));
             if (item) {
                 d.items.push_back(d.conns.back());
                 allExclusive = allExclusive && infos_[e].exclusive;
             }
         }
+        if (selector >= 0)
+            addSelectorItems(d, selector);
         d.mux = !d.items.empty() && allExclusive;
         dests_.push_back(std::move(d));
+    }
+
+    // Each item of the selector is the connection of its name, or a line of its own.
+    void addSelectorItems(Dest& d, int selector)
+    {
+        d.selector = selector;
+        const size_t elementLines = d.conns.size();
+        for (const std::string& name : infos_[selector].enumItems) {
+            uint32_t id = 0;
+            bool found = false;
+            for (size_t c = 0; c < elementLines && !found; ++c) {
+                id = d.conns[c];
+                found = lines_[id].name == name && std::find(d.items.begin(), d.items.end(), id) == d.items.end();
+            }
+            if (!found) {
+                id = addLine(-1, kCapture, lines_[d.line].destination, false, name);
+                d.conns.push_back(id);
+            }
+            d.items.push_back(id);
+        }
     }
 
     void layOut()
     {
         addDestination(kPlayback, findOwn(kPlayback, "Master", true), "Playback");
-        const bool capture = std::any_of(infos_.begin(), infos_.end(), [](const ElementInfo& i) { return i.on(kCapture); });
+        const auto selector = std::find_if(infos_.begin(), infos_.end(), [](const ElementInfo& i) {
+            return i.enumCapture && !i.enumItems.empty();
+        });
+        const bool capture = selector != infos_.end() ||
+                             std::any_of(infos_.begin(), infos_.end(), [](const ElementInfo& i) { return i.on(kCapture); });
         if (capture)
-            addDestination(kCapture, findOwn(kCapture, "Capture", false), "Capture");
+            addDestination(kCapture, findOwn(kCapture, "Capture", false), "Capture",
+                           selector != infos_.end() ? static_cast<int>(selector - infos_.begin()) : -1);
     }
 
     std::vector<ControlKind> kinds(uint32_t lineId) const
@@ -290,6 +324,10 @@ private:
             return r::kInvalidParam;
         if (d.mux && std::count_if(in.begin(), in.end(), [](int32_t v) { return v != 0; }) != 1)
             return r::kInvalidParam;
+        if (d.selector >= 0) {
+            const auto chosen = std::find_if(in.begin(), in.end(), [](int32_t v) { return v != 0; });
+            return set_->setEnumItem(d.selector, static_cast<int>(chosen - in.begin())) ? r::kOk : r::kError;
+        }
         // Off first, so that a mux never has two selected on the way.
         for (bool pass : {false, true})
             for (size_t i = 0; i < in.size(); ++i)
@@ -301,6 +339,9 @@ private:
     // On the watcher's thread: the layout is fixed after open, so only reading it is safe.
     void elementChanged(int e, bool info)
     {
+        for (const Dest& d : dests_)
+            if (d.selector == e)
+                poster_->post(info ? Notice::Line : Notice::Control, info ? d.line : d.line * kKinds + kList);
         for (uint32_t id = 0; id < lines_.size(); ++id) {
             const Line& l = lines_[id];
             if (l.element != e)
@@ -382,6 +423,8 @@ public:
             i.switches[detail::kPlayback] = m.playbackSwitch;
             i.switches[detail::kCapture] = m.captureSwitch;
             i.exclusive = m.captureExclusive;
+            i.enumItems = m.enumItems;
+            i.enumCapture = m.enumCapture;
             list.push_back(std::move(i));
         }
         return list;
@@ -424,6 +467,19 @@ public:
         MemoryElement& m = s_->elements.at(e);
         (s == detail::kPlayback ? m.playbackOn : m.captureOn) = on;
         s_->writes.push_back({e, s == detail::kPlayback ? "playbackOn" : "captureOn", -1, on ? 1L : 0L});
+        return true;
+    }
+    bool enumItem(int e, int& item) override
+    {
+        std::lock_guard lock(s_->m);
+        item = s_->elements.at(e).enumItem;
+        return true;
+    }
+    bool setEnumItem(int e, int item) override
+    {
+        std::lock_guard lock(s_->m);
+        s_->elements.at(e).enumItem = item;
+        s_->writes.push_back({e, "enumItem", -1, item});
         return true;
     }
     int32_t watch() override

@@ -15,9 +15,15 @@
 //    Their capture switches are not mutes but the items of the destination's list control:
 //    a mux (exactly one selected) when the switches exclude each other, a mixer (any number)
 //    otherwise.
+//  - A card may instead choose its recording source with an enumerated capture element
+//    ("Input Source", "Capture Source"). The first such element makes destination 1 exist and
+//    is its list control, a mux whatever the capture switches are (they are then mutes, as in
+//    playback). Each item is a source line: the capture element of the item's name, or else a
+//    connection of its own without volume or mute, added after the elements' lines. Other
+//    enumerated elements (playback ones, further capture ones) are not lines.
 //  - Volumes are 0..65535, mapped linearly from the element's own range; a line is stereo
 //    when it has two channels (the first two, left and right, are the ones read and written);
-//    an inactive element's controls are disabled. Enumerated elements are not lines.
+//    an inactive element's controls are disabled.
 //  - Capabilities: the card's name, the ALSA library's version as the driver version
 //    (major << 8 | minor), no manufacturer or product id (0).
 //
@@ -112,6 +118,10 @@ struct MemoryElement {
     long min = 0, max = 100;
     std::array<long, 2> playback{}, capture{};  // raw values, left and right
     bool playbackOn = true, captureOn = false;  // the switches
+    // An enumerated element: its item names, whether it is a capture one, the chosen item.
+    std::vector<std::string> enumItems{};
+    bool enumCapture = false;
+    int enumItem = 0;
 };
 
 // Every device of the system shows the same elements; tests change them while devices are
@@ -136,7 +146,7 @@ public:
     // Every value the devices wrote, in order.
     struct Write {
         int element;
-        std::string what;  // "playback", "capture", "playbackOn", "captureOn"
+        std::string what;  // "playback", "capture", "playbackOn", "captureOn", "enumItem"
         int channel;       // -1: all channels
         long value;
         bool operator==(const Write&) const = default;

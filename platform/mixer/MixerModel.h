@@ -20,6 +20,9 @@ struct ElementInfo {
     bool volume[2] = {false, false};
     bool switches[2] = {false, false};
     bool exclusive = false;  // its capture switch excludes the others' (a mux)
+    // An enumerated element's item names; enumCapture when it chooses what is recorded.
+    std::vector<std::string> enumItems;
+    bool enumCapture = false;
     bool on(Side s) const { return volume[s] || switches[s]; }
 };
 
@@ -35,6 +38,10 @@ public:
     virtual bool setRaw(int e, Side s, int channel, long value) = 0;
     virtual bool switchOn(int e, Side s, bool& on) = 0;
     virtual bool setSwitch(int e, Side s, bool on) = 0;
+    // The chosen item of an enumerated element (its first channel's); setting it sets every
+    // channel's.
+    virtual bool enumItem(int e, int& item) = 0;
+    virtual bool setEnumItem(int e, int item) = 0;
     // Starts reporting changes through `changed` (Info: the element's description changed
     // or it is gone; otherwise its values). Stopped by the set's destruction.
     [[nodiscard]] virtual int32_t watch() = 0;

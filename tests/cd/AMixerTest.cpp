@@ -131,6 +131,49 @@ TEST(AudioMixer, SetLineVolumeWritesWhatIsGivenAndSelectsByMuxOrMixer)
     }
 }
 
+TEST(AudioMixer, AnEnumeratedCaptureSourceSelectsTheRecordingLine)
+{
+    // Mic has a capture switch, which the selector outranks; "Front Mic" and "Line" have no
+    // element; a playback enumeration is no line.
+    std::vector<mixer::MemoryElement> e = soundCard(false);
+    e.erase(e.begin() + kLine);
+    e.push_back({.name = "Channel Mode", .enumItems = {"2ch", "6ch"}});
+    e.push_back({.name = "Input Source", .enumItems = {"Front Mic", "Mic", "Line"}, .enumCapture = true,
+                 .enumItem = 1});
+    e.push_back({.name = "Digital Input", .enumItems = {"Mic"}, .enumCapture = true});
+    const int source = static_cast<int>(e.size()) - 2;
+    auto card = std::make_shared<MemoryMixerSystem>(1, e);
+    TAudioMixer m(card);
+    std::vector<uint32_t> notices;
+    m.OnControlChange = [&](TAudioMixer*, int, uint32_t id) { notices.push_back(id); };
+    ASSERT_EQ(m.NumberOfLine(), 2);
+    EXPECT_EQ(names(*m.Destinations.Items(0)), (std::vector<std::string>{"PCM", "Synth", "CD", "Subwoofer", "Mic"}));
+    const TMixerDestination& capture = *m.Destinations.Items(1);
+    EXPECT_EQ(names(capture), (std::vector<std::string>{"Mic", "Front Mic", "Line"}));
+    const TMixerControl* list = capture.Controls.FindList();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->type, mixer::ControlType::Mux);
+    const int max = mixer::kMaxVolume;
+    EXPECT_EQ(get(m, 1, 0), (Line{true, true, false, false, true, 0, max, max}));   // its switch a mute
+    EXPECT_EQ(get(m, 1, 1), (Line{true, false, true, true, false, -1, -1, -1}));     // nothing to adjust
+
+    card->clearWrites();
+    EXPECT_TRUE(m.SetLineVolume(1, 2, -1, -1, -1, 1));
+    EXPECT_EQ(card->writes(), (std::vector<MemoryMixerSystem::Write>{{source, "enumItem", -1, 2}}));
+    EXPECT_FALSE(get(m, 1, 0).selected);
+    EXPECT_TRUE(get(m, 1, 2).selected);
+    EXPECT_TRUE(m.SetLineVolume(1, 0, 1, -1, -1));
+    EXPECT_FALSE(card->element(kMic).captureOn);
+
+    // Another program choosing the source is a change of the mux.
+    mixer::MemoryElement chooser = card->element(source);
+    chooser.enumItem = 0;
+    card->change(source, chooser);
+    ASSERT_TRUE(testsupport::waitFor([&] { return !notices.empty(); }, 5000));
+    EXPECT_EQ(notices, (std::vector<uint32_t>{list->id}));
+    EXPECT_TRUE(get(m, 1, 1).selected);
+}
+
 TEST(AudioMixer, ChangesArriveAsEventsOnTheUserInterfaceThread)
 {
     auto card = std::make_shared<MemoryMixerSystem>(1, soundCard());
