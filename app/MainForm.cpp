@@ -167,9 +167,10 @@ TfrmMain::TfrmMain(sound::TcbDSMixer* Mixer, QWidget* parent, snd::TickSource* T
     Handlers.Set(spdMainMenu->OnClick, [this](QObject*) { spdMainMenuClick(); });
     HookPlayHandlers();
     HookToolButtonSchemes();
-    Handlers.Connect(N24, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(ManualPage))); });
+    Handlers.Connect(N24, &QAction::triggered, this, [this] { forms::RunGuarded([this] { OpenWebPage(N24, ManualPage); }); });
+    OpenAddress = [](const QUrl& Url) { return QDesktopServices::openUrl(Url); };
     for (QAction* a : {do_HTTP, N3, N21, N22})
-        Handlers.Connect(a, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePage))); });
+        Handlers.Connect(a, &QAction::triggered, this, [this, a] { forms::RunGuarded([this, a] { OpenWebPage(a, HomePage); }); });
     cpl01->installEventFilter(this);
     MsgBoxEx = ::MsgBoxEx;
 
@@ -723,6 +724,18 @@ void TfrmMain::do_FormInit1Click()
     showNormal();
     resize(DefaultWidth, DefaultHeight - 1);
     ShowFolderLabel(::Mp3Path);
+}
+
+// Without a browser the desktop opens nothing and says so only on stderr; the user is told
+// where to go instead.
+void TfrmMain::OpenWebPage(const QAction* Item, const std::string& Address)
+{
+    if (OpenAddress(QUrl(QString::fromStdString(Address))))
+        return;
+    MsgBoxEx(this, Item->text().toStdString(),
+             "Web ブラウザが見つからないため、ページを開けませんでした。" + CR + CR +
+                 "ブラウザで次のアドレスを開いてください。" + CR + Address,
+             1, "y", "i");
 }
 
 void TfrmMain::do_CloseClick()

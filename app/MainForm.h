@@ -65,6 +65,7 @@
 class EIniFileError;
 
 class QAction;
+class QUrl;
 class QMenu;
 class TDirMon;
 class TFileDrop;
@@ -101,11 +102,16 @@ public:
     // message box (owner, caption, text, default button, button set, icon), 6 yes, 7 no,
     // 2 cancel. Tests answer through here.
     TMsgBoxFn MsgBoxEx;
+    // Opens a web page in the desktop's browser; false when none could be started. Tests
+    // put a refusing one in its place.
+    std::function<bool(const QUrl&)> OpenAddress;
 
     // Menu commands of the window's own.
     void do_MinimizeClick();
     void do_FormInit1Click();
     void do_CloseClick();
+    // The web items of the main menu (N24 the manual, the others the home page).
+    void OpenWebPage(const QAction* Item, const std::string& Address);
     void cpl01Click();
     void spdMainMenuClick();
     void PopupMenu4Popup();

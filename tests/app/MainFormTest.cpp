@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QTimer>
+#include <QUrl>
 
 #include <cerrno>
 #include <cstring>
@@ -435,6 +436,34 @@ TEST(MainForm, MenuCommandsSetTheWindowSizes)
     EXPECT_EQ(actions.last()->text(), QString::fromUtf8("終了"));
     w.do_Close->trigger();
     EXPECT_FALSE(w.isVisible());
+}
+
+// The web items open their page; where no browser starts, a message gives the address.
+TEST(MainForm, WebItemsWithoutABrowserSayWhereToGo)
+{
+    MainWindowRig rig;
+    rig.create();
+    TfrmMain& w = *rig.w;
+    std::vector<QString> opened;
+    bool browser = true;
+    w.OpenAddress = [&](const QUrl& Url) {
+        opened.push_back(Url.toString());
+        return browser;
+    };
+    w.N24->trigger();
+    w.N22->trigger();
+    EXPECT_EQ(opened, (std::vector<QString>{"https://tambourelle.org/manual/", "https://tambourelle.org/"}));
+    EXPECT_TRUE(rig.Asked.empty());
+
+    browser = false;
+    w.N22->trigger();
+    w.N24->trigger();
+    ASSERT_EQ(rig.Asked.size(), 2u);
+    EXPECT_EQ(rig.Asked[0].caption, "バージョン情報");
+    EXPECT_EQ(rig.Asked[0].text, "Web ブラウザが見つからないため、ページを開けませんでした。\r\r"
+                                 "ブラウザで次のアドレスを開いてください。\rhttps://tambourelle.org/");
+    EXPECT_EQ(rig.Asked[1].caption, "オンライン・マニュアル");
+    EXPECT_NE(rig.Asked[1].text.find("\rhttps://tambourelle.org/manual/"), std::string::npos);
 }
 
 // Each mode item checks itself alone, stores its Tag and sets the engine's mode; the surprise
