@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include <QAbstractButton>
+#include <QCompleter>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStandardPaths>
@@ -89,6 +91,10 @@ public:
             if (QWidget* w = findChild<QWidget*>(name))
                 w->hide();
         FindOkButton();
+        if (auto* edit = findChild<QLineEdit*>("fileNameEdit"); edit && edit->completer()) {
+            Completions = edit->completer()->popup();
+            Completions->installEventFilter(this);
+        }
         // The model follows every change of the shown folder, typed, clicked or set by code.
         if (auto* model = findChild<QFileSystemModel*>())
             FollowsModel = connect(model, &QFileSystemModel::rootPathChanged, this, &TDirBrowser::Entered);
@@ -150,10 +156,27 @@ private:
     // OnSelectDirectory outranks them.
     bool eventFilter(QObject* Watched, QEvent* Event) override
     {
+        if (Watched == Completions && Event->type() == QEvent::MouseButtonPress && ClickPastCompletions(*static_cast<QMouseEvent*>(Event)))
+            return true;
         if (Watched == OkButton && Event->type() == QEvent::EnabledChange && !OkEnabled &&
             OkButton->isEnabled())
             OkButton->setEnabled(false);
         return QFileDialog::eventFilter(Watched, Event);
+    }
+
+    // A click beside the completions of a typed path closes them, and the completer keeps the
+    // click for itself: the user's first click on a button (選択 above all) did nothing. The
+    // button is clicked once the completions are gone.
+    bool ClickPastCompletions(const QMouseEvent& Press)
+    {
+        if (Completions->rect().contains(Press.position().toPoint()))
+            return false;
+        Completions->hide();
+        QWidget* top = window();
+        auto* button = qobject_cast<QAbstractButton*>(top->childAt(top->mapFromGlobal(Press.globalPosition().toPoint())));
+        if (button && Press.button() == Qt::LeftButton)
+            QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+        return true;
     }
 
     void FindOkButton()
@@ -183,6 +206,7 @@ private:
     bool OkEnabled = true;
     bool FollowsModel = false;
     QAbstractButton* OkButton = nullptr;
+    QWidget* Completions = nullptr;   // the name box's completion list
 };
 
 // The chooser's window: placed where the owner asked or centred over it, and then fitted

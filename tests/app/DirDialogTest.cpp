@@ -1,3 +1,5 @@
+// Clicks go through the window system's path, where an open completion list sees them first.
+#define QTEST_QPA_MOUSE_HANDLING
 #include "util/DirDialog.h"
 #include "app/Program.h"
 #include "support/TestSupport.h"
@@ -6,6 +8,7 @@
 
 #include <QApplication>
 #include <QAbstractButton>
+#include <QCompleter>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -13,6 +16,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTest>
 #include <QTimer>
 #include <QTranslator>
 #include <QWidget>
@@ -227,6 +231,39 @@ TEST(DirDialog, SelectionVettingAndInvalidNames)
     EXPECT_TRUE(stayed);
     EXPECT_TRUE(invalid.empty());
     EXPECT_EQ(d.Directory, dir.file("locked"));
+}
+
+// A path typed into the name box brings up its completions; the first click on OK (選択)
+// closes them and still chooses the folder.
+TEST(DirDialog, OneClickOnOkChoosesATypedFolderWhileItsCompletionsShow)
+{
+    TempDir dir;
+    fs::create_directory(dir.file("music"));
+    fs::create_directory(dir.file("musical"));
+    QWidget owner;
+    TDirDialog d(&owner);
+    d.SetSelection(dir.path());
+    bool popped = false;
+    EXPECT_TRUE(run(d, [&](Open& o) {
+        auto* edit = o.browser->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(edit, nullptr);
+        ASSERT_NE(edit->completer(), nullptr);
+        QAbstractButton* ok = nullptr;
+        for (QAbstractButton* b : o.browser->findChild<QDialogButtonBox*>()->buttons())
+            if (o.browser->findChild<QDialogButtonBox*>()->buttonRole(b) == QDialogButtonBox::AcceptRole)
+                ok = b;
+        ASSERT_NE(ok, nullptr);
+        QApplication::setActiveWindow(o.window);
+        edit->setFocus();
+        QTest::keyClicks(edit, QString::fromStdString(dir.file("music")));
+        QWidget* popup = edit->completer()->popup();
+        popped = QTest::qWaitFor([&] { return popup->isVisible(); }, 5000);
+        ASSERT_TRUE(popped);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !o.window->isVisible(); }, 5000));
+    }));
+    EXPECT_TRUE(popped);
+    EXPECT_EQ(d.Directory, dir.file("music"));
 }
 
 // With Qt's Japanese texts loaded, as the program loads them at start, the browser's own
