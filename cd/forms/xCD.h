@@ -134,6 +134,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    // The grids' row height and the rows each shows before its scroll bar appears, and the
+    // eject button's hint while the door is shut: for the controls' set-up (xCDControls.cpp)
+    // and the window's work alike.
+    static constexpr int GridRowHeight = 15;
+    static constexpr int TrackGridRowsShown = 18;
+    static constexpr int TitleGridRowsShown = 16;
+    static constexpr const char* HintDoorOpen = "ＣＤドアオープン";
+
     void createControls();
     void createEditPanel();
     void FormCreate();
