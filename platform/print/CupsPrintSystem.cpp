@@ -6,6 +6,7 @@
 #include <cups/cups.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -28,26 +29,94 @@ std::string destName(const cups_dest_t& dest)
     return name;
 }
 
-// A queue without translations of its own "localizes" to the keyword itself; then standard
-// papers take their usual names ("A4", "JIS B5") and sources read as words ("tray-1":
-// "Tray 1").
-std::string mediaName(const char* localized, const char* keyword, int code)
+// A keyword in words: "tray-1" reads "Tray 1".
+std::string readable(std::string word)
 {
-    if (localized && std::string_view(localized) != keyword)
-        return localized;
-    const Paper standard = PaperForCode(code);
-    return code != kCustomPaperCode && !standard.name.empty() ? standard.name : keyword;
+    std::replace(word.begin(), word.end(), '-', ' ');
+    if (!word.empty() && word[0] >= 'a' && word[0] <= 'z')
+        word[0] = char(word[0] - 'a' + 'A');
+    return word;
 }
 
+// A source the queue gives no name of reads as its keyword in words.
 std::string sourceName(const char* localized, const char* keyword)
 {
-    if (localized && std::string_view(localized) != keyword)
+    if (localized && *localized && std::string_view(localized) != keyword)
         return localized;
-    std::string name = keyword;
-    std::replace(name.begin(), name.end(), '-', ' ');
-    if (!name.empty() && name[0] >= 'a' && name[0] <= 'z')
-        name[0] = char(name[0] - 'a' + 'A');
+    return readable(keyword);
+}
+
+bool isDigitOrDot(char c)
+{
+    return (c >= '0' && c <= '9') || c == '.';
+}
+
+// How much of a media keyword names its size; the rest is a variant of that size. A
+// self-describing name ends with its dimensions ("iso_a4_210x297mm" of
+// "iso_a4_210x297mm_borderless"), a PPD's name at its first dot ("A4" of "A4.Borderless").
+size_t sizePartOf(std::string_view k)
+{
+    const size_t first = k.find('_');
+    const size_t second = first == std::string_view::npos ? first : k.find('_', first + 1);
+    if (second != std::string_view::npos) {
+        size_t end = second + 1;
+        auto digits = [&] {
+            const size_t from = end;
+            while (end < k.size() && isDigitOrDot(k[end]))
+                ++end;
+            return end > from;
+        };
+        if (digits() && end < k.size() && k[end] == 'x' && (++end, digits()) &&
+            (k.substr(end, 2) == "mm" || k.substr(end, 2) == "in"))
+            return end + 2;
+    }
+    const size_t dot = k.find('.');
+    return dot == std::string_view::npos ? k.size() : dot;
+}
+
+std::string_view sizeKeyword(std::string_view k)
+{
+    return k.substr(0, sizePartOf(k));
+}
+
+// The paper as the user reads it: the scheduler's (or the PPD's) name, else the size's
+// usual name ("A4", "JIS B5", "Envelope Monarch") with its variant in words
+// ("A4 Borderless"), never the bare keyword.
+std::string paperName(const CupsMedia& m, int code)
+{
+    if (!m.localized.empty() && m.localized != m.keyword)
+        return m.localized;
+    const std::string size(sizeKeyword(m.keyword));
+    std::string name;
+    const Paper standard = PaperForCode(code);
+    if (code != kCustomPaperCode && !standard.name.empty())
+        name = standard.name;
+    else if (const pwg_media_t* pwg = pwgMediaForPWG(size.c_str()); pwg && pwg->ppd)
+        name = pwg->ppd;
+    else
+        name = size;
+    std::string_view variant = std::string_view(m.keyword).substr(size.size());
+    while (!variant.empty()) {
+        const size_t start = variant.find_first_not_of("_.");
+        if (start == std::string_view::npos)
+            break;
+        variant.remove_prefix(start);
+        const size_t end = std::min(variant.find('_'), variant.find('.'));
+        name += " " + readable(std::string(variant.substr(0, end)));
+        variant.remove_prefix(end == std::string_view::npos ? variant.size() : end);
+    }
     return name;
+}
+
+MarginsMm marginsOf(const CupsMedia& m)
+{
+    return {mm(m.left), mm(m.top), mm(m.right), mm(m.bottom)};
+}
+
+bool sameSize(const CupsMedia& a, const CupsMedia& b)
+{
+    return std::abs(std::min(a.width, a.length) - std::min(b.width, b.length)) <= 50 &&
+           std::abs(std::max(a.width, a.length) - std::max(b.width, b.length)) <= 50;
 }
 
 // A queue's own description; it has no resolution, papers or bins when the scheduler
@@ -94,33 +163,30 @@ private:
     void readPapers(PrinterInfo& p) const
     {
         const unsigned flags = CUPS_MEDIA_FLAGS_DEFAULT;
-        std::vector<std::string> keywords;  // the borderless variants repeat a size's keyword
+        std::vector<CupsMedia> media;
         const int count = cupsGetDestMediaCount(CUPS_HTTP_DEFAULT, dest_, info_, flags);
         for (int i = 0; i < count; ++i) {
             cups_size_t size{};
-            if (!cupsGetDestMediaByIndex(CUPS_HTTP_DEFAULT, dest_, info_, i, flags, &size) ||
-                std::find(keywords.begin(), keywords.end(), size.media) != keywords.end())
+            if (!cupsGetDestMediaByIndex(CUPS_HTTP_DEFAULT, dest_, info_, i, flags, &size))
                 continue;
-            keywords.push_back(size.media);
-            Paper paper;
-            paper.widthMm = mm(std::min(size.width, size.length));
-            paper.lengthMm = mm(std::max(size.width, size.length));
-            paper.code = PaperCodeForSize(paper.widthMm, paper.lengthMm);
-            paper.name = mediaName(cupsLocalizeDestMedia(CUPS_HTTP_DEFAULT, dest_, info_, flags, &size),
-                                   size.media, paper.code);
-            p.papers.push_back(paper);
+            // The name lives in a buffer the next call reuses.
+            const char* localized = cupsLocalizeDestMedia(CUPS_HTTP_DEFAULT, dest_, info_, flags, &size);
+            media.push_back(mediaOf(size, localized ? localized : ""));
         }
-        // The printer's own default, else what CUPS picks for the locale.
+        // The printer's own default, and what the scheduler makes of it (or picks for the locale).
         cups_size_t def{};
-        ipp_attribute_t* media = defaultOf("media");
-        const char* keyword = media ? ippGetString(media, 0, nullptr) : nullptr;
-        if ((keyword && cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest_, info_, keyword, flags, &def)) ||
-            cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest_, info_, flags, &def)) {
-            p.margins = {mm(def.left), mm(def.top), mm(def.right), mm(def.bottom)};
-            const auto it = std::find(keywords.begin(), keywords.end(), keyword ? keyword : def.media);
-            if (it != keywords.end())
-                p.defaultPaper = int(it - keywords.begin());
-        }
+        ipp_attribute_t* attr = defaultOf("media");
+        const char* keyword = attr ? ippGetString(attr, 0, nullptr) : nullptr;
+        const bool resolved =
+            (keyword && cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest_, info_, keyword, flags, &def)) ||
+            cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest_, info_, flags, &def);
+        const CupsMedia resolvedMedia = resolved ? mediaOf(def, "") : CupsMedia();
+        DescribeCupsPapers(media, keyword ? keyword : "", resolved ? &resolvedMedia : nullptr, p);
+    }
+
+    static CupsMedia mediaOf(const cups_size_t& size, const char* localized)
+    {
+        return {size.media, localized, size.width, size.length, size.left, size.top, size.right, size.bottom};
     }
 
     void readBins(PrinterInfo& p) const
@@ -254,6 +320,60 @@ public:
 };
 
 }  // namespace
+
+void DescribeCupsPapers(const std::vector<CupsMedia>& media, const std::string& defaultKeyword,
+                        const CupsMedia* resolved, PrinterInfo& p)
+{
+    p.papers.clear();
+    p.defaultPaper = -1;
+    std::vector<const CupsMedia*> kept;
+    for (const CupsMedia& m : media) {
+        // The same paper listed twice is offered once; its variants each on their own.
+        if (std::any_of(kept.begin(), kept.end(), [&](const CupsMedia* k) {
+                return k->keyword == m.keyword && k->left == m.left && k->top == m.top && k->right == m.right &&
+                       k->bottom == m.bottom;
+            }))
+            continue;
+        kept.push_back(&m);
+        Paper paper;
+        paper.widthMm = mm(std::min(m.width, m.length));
+        paper.lengthMm = mm(std::max(m.width, m.length));
+        paper.code = PaperCodeForSize(paper.widthMm, paper.lengthMm);
+        paper.name = paperName(m, paper.code);
+        p.papers.push_back(paper);
+    }
+    auto find = [&](auto match) {
+        for (size_t i = 0; i < kept.size(); ++i)
+            if (match(*kept[i]))
+                return int(i);
+        return -1;
+    };
+    int chosen = -1;
+    for (const std::string* k : {&defaultKeyword, resolved ? &resolved->keyword : nullptr})
+        if (chosen < 0 && k && !k->empty())
+            chosen = find([&](const CupsMedia& m) { return m.keyword == *k; });
+    // A queue whose papers are all borderless names its default without the variant.
+    if (chosen < 0 && !defaultKeyword.empty())
+        chosen = find([&](const CupsMedia& m) {
+            return sizeKeyword(m.keyword) == sizeKeyword(defaultKeyword) &&
+                   (!resolved || resolved->width <= 0 || sameSize(m, *resolved));
+        });
+    auto a4 = [&](bool plain) {
+        return find([&, plain](const CupsMedia& m) {
+            return PaperCodeForSize(mm(m.width), mm(m.length)) == 9 &&
+                   (!plain || sizePartOf(m.keyword) == m.keyword.size());
+        });
+    };
+    if (chosen < 0)
+        chosen = a4(true);
+    if (chosen < 0)
+        chosen = a4(false);
+    p.defaultPaper = chosen;
+    if (chosen >= 0)
+        p.margins = marginsOf(*kept[size_t(chosen)]);
+    else if (resolved)
+        p.margins = marginsOf(*resolved);
+}
 
 std::unique_ptr<PrintSystem> MakeCupsPrintSystem()
 {

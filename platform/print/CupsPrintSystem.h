@@ -7,9 +7,29 @@
 #include "platform/print/PrintSystem.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace print {
 
 std::unique_ptr<PrintSystem> MakeCupsPrintSystem();
+
+// One paper a queue offers, as the scheduler describes it; lengths in hundredths of a
+// millimetre. A size comes once for each of its variants: "iso_a4_210x297mm",
+// "iso_a4_210x297mm_borderless", "na_letter_8.5x11in_tray-1_photographic"...
+struct CupsMedia {
+    std::string keyword;
+    std::string localized;  // the scheduler's name for it; the keyword itself when it has none
+    int width = 0, length = 0;
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Fills the printer's papers from the queue's media, in the queue's order and named for the
+// user, with the default paper and the margins. The queue's default (`defaultKeyword`, and
+// `resolved`, what the scheduler made of it, when it could) is found by its keyword, else by
+// its size among the variants of that keyword; failing that A4 is the default, never merely
+// the first paper listed.
+void DescribeCupsPapers(const std::vector<CupsMedia>& media, const std::string& defaultKeyword,
+                        const CupsMedia* resolved, PrinterInfo& printer);
 
 }  // namespace print

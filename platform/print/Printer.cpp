@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -24,6 +25,7 @@ struct TPrinter::Job {
 namespace {
 
 constexpr double kMmPerInch = 25.4;
+constexpr int kA4 = 9;
 
 // The nearest whole device units of a margin.
 int marginUnits(double mm, int dpi)
@@ -57,7 +59,7 @@ Paper PaperOf(const TDeviceMode& mode)
         return standard;
     if (mode.paper.widthMm > 0 && mode.paper.lengthMm > 0)
         return mode.paper;
-    return PaperForCode(9);
+    return PaperForCode(kA4);
 }
 
 TPrinter::TPrinter() : canvas_(std::make_unique<gfx::TPainterCanvas>()) {}
@@ -83,12 +85,14 @@ void TPrinter::select(int index)
     index_ = index;
     const PrinterInfo& p = list_.printers[index];
     mode_ = {};
+    // A printer whose default cannot be told prints on A4, its own A4 when it lists one: the
+    // first paper of its list may be any envelope.
+    mode_.paper = PaperForCode(kA4);
     if (p.defaultPaper >= 0 && p.defaultPaper < int(p.papers.size()))
         mode_.paper = p.papers[p.defaultPaper];
-    else if (!p.papers.empty())
-        mode_.paper = p.papers.front();
-    else
-        mode_.paper = PaperForCode(9);
+    else if (const auto a4 = std::find_if(p.papers.begin(), p.papers.end(), [](const Paper& x) { return x.code == kA4; });
+             a4 != p.papers.end())
+        mode_.paper = *a4;
     if (p.defaultBin >= 0 && p.defaultBin < int(p.bins.size()))
         mode_.bin = p.bins[p.defaultBin].keyword;
     orientation_ = p.defaultLandscape ? poLandscape : poPortrait;

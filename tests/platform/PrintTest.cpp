@@ -211,6 +211,65 @@ TEST(PrintDialog, AConfirmedDialogGivesOneCopyAndACancelledOneNothing)
     }
 }
 
+// The papers of a queue whose sizes all come borderless (as the stock cups-pdf queue lists
+// them, an envelope first) and of one with margins and a tray variant.
+TEST(CupsPapers, TheDefaultIsFoundAmongItsVariantsElseA4AndEveryPaperIsNamed)
+{
+    const std::vector<print::CupsMedia> borderless = {
+        {"na_monarch_3.875x7.5in_borderless", "", 9843, 19050},
+        {"na_letter_8.5x11in_borderless", "na_letter_8.5x11in_borderless", 21590, 27940},
+        {"iso_a4_210x297mm_borderless", "", 21000, 29700},
+        {"iso_a4_210x297mm_borderless", "", 21000, 29700},  // listed twice: offered once
+        {"custom_disc_120x120mm", "", 12000, 12000},
+    };
+    print::PrinterInfo p;
+    print::DescribeCupsPapers(borderless, "iso_a4_210x297mm", nullptr, p);
+    ASSERT_EQ(p.papers.size(), 4u);
+    EXPECT_EQ(p.defaultPaper, 2);
+    EXPECT_EQ(p.papers[2].code, 9);
+    EXPECT_EQ(p.papers[2].name, "A4 Borderless");
+    EXPECT_EQ(p.papers[0].name.find('_'), std::string::npos) << p.papers[0].name;
+    EXPECT_NE(p.papers[0].name.find("Borderless"), std::string::npos) << p.papers[0].name;
+    EXPECT_EQ(p.papers[3].name.find('_'), std::string::npos) << p.papers[3].name;
+    EXPECT_EQ(p.margins.left + p.margins.top + p.margins.right + p.margins.bottom, 0);
+
+    // A default the queue does not list at all: its A4, never the envelope before it.
+    print::DescribeCupsPapers(borderless, "iso_a3_297x420mm", nullptr, p);
+    EXPECT_EQ(p.defaultPaper, 2);
+    const std::vector<print::CupsMedia> noA4(borderless.begin(), borderless.begin() + 2);
+    print::DescribeCupsPapers(noA4, "iso_a3_297x420mm", nullptr, p);
+    EXPECT_EQ(p.defaultPaper, -1);
+
+    const std::vector<print::CupsMedia> margins = {
+        {"na_monarch_3.875x7.5in", "Monarch Envelope", 9843, 19050, 300, 420, 300, 420},
+        {"iso_a4_210x297mm_tray-1_photographic", "", 21000, 29700, 0, 0, 0, 0},
+        {"iso_a4_210x297mm", "A4", 21000, 29700, 300, 420, 300, 420},
+    };
+    print::DescribeCupsPapers(margins, "iso_a4_210x297mm", nullptr, p);
+    EXPECT_EQ(p.defaultPaper, 2) << "the keyword itself before its variants";
+    EXPECT_EQ(p.papers[0].name, "Monarch Envelope") << "the scheduler's own name";
+    EXPECT_EQ(p.papers[1].name, "A4 Tray 1 Photographic");
+    EXPECT_DOUBLE_EQ(p.margins.top, 4.2);
+}
+
+TEST_F(PrinterObject, APrinterWithoutADefaultPaperPrintsOnA4)
+{
+    print::PrinterInfo envelopes = printer("Envelopes", 300);
+    envelopes.papers = {print::PaperForCode(37), print::PaperForCode(1)};
+    envelopes.defaultPaper = -1;
+    print::PrinterInfo withA4 = envelopes;
+    withA4.name = "With A4";
+    withA4.papers.push_back(print::PaperForCode(9));
+    withA4.papers.back().name = "A4 Borderless";
+    memory_->AddPrinter(envelopes);
+    memory_->AddPrinter(withA4);
+    print::Printer().Reload();
+    print::Printer().SetPrinterIndex(2);
+    EXPECT_EQ(print::Printer().DeviceMode().paper.code, 9);
+    print::Printer().SetPrinterIndex(3);
+    EXPECT_EQ(print::Printer().DeviceMode().paper.name, "A4 Borderless") << "the printer's own A4";
+}
+
 std::vector<std::string> words(const std::string& line)
 {
     std::istringstream in(line);
