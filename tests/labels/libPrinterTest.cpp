@@ -8,9 +8,11 @@
 #include "platform/print/PageSetup.h"
 #include "platform/rtl/StringList.h"
 
+#include <QComboBox>
 #include <QDialog>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QRadioButton>
 
 namespace {
 
@@ -246,6 +248,30 @@ TEST_F(LibPrinter, PrinterPropertiesAreThePageSetup)
     EXPECT_EQ(GetPaperIndex(), 1);
     EXPECT_TRUE(IsLandscape());
     EXPECT_EQ(GetBinName(), "CD/DVD tray") << "the tray stays";
+}
+
+// What the page setup shows on opening is the printer object's paper and orientation.
+TEST_F(LibPrinter, ThePageSetupOpensOnThePrintersPaperAndOrientation)
+{
+    for (const bool landscape : {true, false}) {
+        SetPaperIndex(landscape ? 1 : 2);  // B5, Letter
+        SetLandscape(landscape);
+        QString shown;
+        bool turned = !landscape;
+        print::SetPageSetupRunner([&](QPageSetupDialog& d) {
+            const auto* list = d.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
+            shown = list ? list->currentText() : QString();
+            const auto* way = d.findChild<QRadioButton*>(QStringLiteral("landscape"));
+            turned = way && way->isChecked();
+            return int(QDialog::Accepted);
+        });
+        EXPECT_TRUE(ShowPrinterProperties());
+        const QPageSize expected(landscape ? QPageSize::JisB5 : QPageSize::Letter);
+        EXPECT_EQ(shown, expected.name());
+        EXPECT_EQ(turned, landscape);
+        EXPECT_EQ(GetPaperIndex(), landscape ? 1 : 2) << "confirmed as shown, the paper stays";
+        EXPECT_EQ(IsLandscape(), landscape);
+    }
 }
 
 }  // namespace
