@@ -1,11 +1,13 @@
 // Every description comes from the destination's IPP attributes (cupsCopyDestInfo), so a
-// driverless queue and one with a PPD read the same way. Sizes in CUPS are hundredths of a
-// millimetre.
+// driverless queue and one with a PPD read the same way; only paper sources the scheduler
+// gives no names for take the names of the queue's PPD, where a driver keeps them. Sizes in
+// CUPS are hundredths of a millimetre.
 #include "platform/print/CupsPrintSystem.h"
 
 #include <cups/cups.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -36,14 +38,6 @@ std::string readable(std::string word)
     if (!word.empty() && word[0] >= 'a' && word[0] <= 'z')
         word[0] = char(word[0] - 'a' + 'A');
     return word;
-}
-
-// A source the queue gives no name of reads as its keyword in words.
-std::string sourceName(const char* localized, const char* keyword)
-{
-    if (localized && *localized && std::string_view(localized) != keyword)
-        return localized;
-    return readable(keyword);
 }
 
 bool isDigitOrDot(char c)
@@ -201,8 +195,18 @@ private:
             const char* name = cupsLocalizeDestValue(CUPS_HTTP_DEFAULT, dest_, info_, "media-source", keyword);
             if (keyword == defKeyword)
                 p.defaultBin = int(p.bins.size());
-            p.bins.push_back({keyword, sourceName(name, keyword)});
+            p.bins.push_back({keyword, name && std::string_view(name) != keyword ? name : ""});
         }
+        // A queue set up with a PPD names its sources there, in the driver's words.
+        if (std::any_of(p.bins.begin(), p.bins.end(), [](const Bin& b) { return b.name.empty(); })) {
+            if (const std::string ppd = QueuePpd(dest_->name); !ppd.empty()) {
+                NameBinsFromPpd(ppd, p.bins);
+                std::remove(ppd.c_str());
+            }
+        }
+        for (Bin& b : p.bins)
+            if (b.name.empty())
+                b.name = readable(b.keyword);
         // A driver that names no default feeds from its first source, as Windows drivers did.
         if (p.defaultBin < 0 && !p.bins.empty())
             p.defaultBin = 0;

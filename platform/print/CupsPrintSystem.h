@@ -32,4 +32,12 @@ struct CupsMedia {
 void DescribeCupsPapers(const std::vector<CupsMedia>& media, const std::string& defaultKeyword,
                         const CupsMedia* resolved, PrinterInfo& printer);
 
+// Names the bins still without a name (an empty `name`) as the PPD file at `ppdPath` names its
+// input slots, in the user's language where it has translations; a file that cannot be read,
+// or a slot it does not list, leaves the name empty.
+void NameBinsFromPpd(const std::string& ppdPath, std::vector<Bin>& bins);
+// A copy of the queue's PPD file in a temporary file the caller removes; "" when the queue
+// has none (a driverless queue) or the scheduler does not answer.
+std::string QueuePpd(const std::string& queue);
+
 }  // namespace print

@@ -252,6 +252,31 @@ TEST(CupsPapers, TheDefaultIsFoundAmongItsVariantsElseA4AndEveryPaperIsNamed)
     EXPECT_DOUBLE_EQ(p.margins.top, 4.2);
 }
 
+// Trays the scheduler gives no names for take their PPD's; the keyword stays the job's.
+TEST(CupsPapers, TraysAreNamedAsTheirPpdNamesThem)
+{
+    testsupport::TempDir dir;
+    const std::string ppd = dir.file("queue.ppd");
+    testsupport::writeFile(ppd, "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*LanguageVersion: English\n"
+                                "*LanguageEncoding: ISOLatin1\n*ModelName: \"Disc Writer\"\n"
+                                "*OpenUI *InputSlot/Paper Source: PickOne\n*DefaultInputSlot: Auto\n"
+                                "*InputSlot Auto/Automatic Selection: \"\"\n*InputSlot Disc/CD-DVD Tray: \"\"\n"
+                                "*InputSlot Tray1/Tray 1 (Rear): \"\"\n*InputSlot Upper/Upper Cassette: \"\"\n"
+                                "*CloseUI: *InputSlot\n");
+    std::vector<print::Bin> bins = {{"auto", ""}, {"disc", ""}, {"tray-1", ""}, {"top", ""},
+                                    {"manual", "Manual feed"}, {"side", ""}};
+    print::NameBinsFromPpd(ppd, bins);
+    EXPECT_EQ(bins[0].name, "Automatic Selection");
+    EXPECT_EQ(bins[1].name, "CD-DVD Tray");
+    EXPECT_EQ(bins[2].name, "Tray 1 (Rear)");
+    EXPECT_EQ(bins[3].name, "Upper Cassette");
+    EXPECT_EQ(bins[4].name, "Manual feed") << "a name the scheduler gave stays";
+    EXPECT_EQ(bins[5].name, "") << "a slot the PPD does not list";
+    EXPECT_EQ(bins[1].keyword, "disc");
+    print::NameBinsFromPpd(dir.file("none.ppd"), bins);
+    EXPECT_EQ(bins[5].name, "");
+}
+
 TEST_F(PrinterObject, APrinterWithoutADefaultPaperPrintsOnA4)
 {
     print::PrinterInfo envelopes = printer("Envelopes", 300);
