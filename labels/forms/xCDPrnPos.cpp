@@ -277,6 +277,7 @@ void TfrmCD_Pos::FormShow()
     const bool labelDesign = Tag == 1;
     Tag = 0;  // until confirmed
     filling_ = true;
+    print::Printer().Refresh();  // printers come and go while the program runs
     ApplyPrinterChoice(true);
     fillPrinters();
     fillBins();

@@ -86,6 +86,8 @@ void TfrmCD_Label::spdOKClick()
 
 bool TfrmCD_Label::CheckPrinterInstalled(const std::string& Caption)
 {
+    // Printers come and go while the program runs: the list is read afresh.
+    print::Printer().Refresh();
     if (GetPrinterCount() > 0)
         return true;
     MsgBox(this, Caption, "　　プリンターが登録されていません！！", 1, "Y", "i");
@@ -123,6 +125,7 @@ int TfrmCD_Label::ConfirmPrint(const std::string& Caption, const std::string& Te
     // Only a yes prints: a box closed without an answer is no consent either.
     if (MsgBox(this, Caption, message, 1, "YN", "i") != 6)
         return 7;
+    print::Printer().Refresh();  // one may have been added while the question was open
     print::PrintDialogChoice choice;
     choice.printer = GetPrinterName();
     choice.copies = 1;

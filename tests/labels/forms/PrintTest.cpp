@@ -399,6 +399,43 @@ TEST_F(Printing, ThePrintButtonAppliesTheStoredPrinterTrayPaperAndOrientation)
     EXPECT_TRUE(job.landscape);
 }
 
+// ---------------------------------------------------------------- queues as they come
+
+TEST_F(Printing, PrintersAddedOrRemovedWhileTheProgramRunsAreSeenWhenAsked)
+{
+    MemoryPrinters::TearDown();
+    use();
+    titles(2);
+    auto w = designer();
+    EXPECT_EQ(GetPrinterCount(), 0);
+    current().AddPrinter(discPrinter("Late", 600));
+    ASSERT_NE(print(*w, 1), "") << "a printer added after the designer opened";
+    EXPECT_EQ(current().Jobs().back().options.printer, "Late");
+
+    // One added while the question is open is there to choose in the print dialog.
+    w->MsgBox = [this](QWidget*, const std::string&, const std::string& t, int, const std::string&,
+                       const std::string&) {
+        asked.push_back({"", t, "", ""});
+        current().AddPrinter(discPrinter("Later", 600));
+        return 6;
+    };
+    choose = [](print::PrintDialogChoice& c) { c.printer = "Later"; };
+    ASSERT_NE(print(*w, 2), "");
+    EXPECT_EQ(current().Jobs().back().options.printer, "Later");
+
+    // A printer removed is no longer named.
+    current().RemovePrinter("Later");
+    choose = nullptr;
+    reply = 7;
+    w->MsgBox = [this](QWidget*, const std::string&, const std::string& t, int, const std::string&,
+                       const std::string&) {
+        asked.push_back({"", t, "", ""});
+        return reply;
+    };
+    print(*w, 1);
+    EXPECT_NE(asked.back().text.find(" プリンター : Late\r"), std::string::npos) << asked.back().text;
+}
+
 // Tried as a new user would: both pages as a printer gets them, kept as
 // build/labels-look/jacket.png and label.png.
 TEST_F(Printing, BothPagesAreKeptToLookAt)
