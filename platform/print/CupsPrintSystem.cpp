@@ -247,6 +247,34 @@ bool sendDocument(const std::string& queue, int job, const std::string& pdfPath)
     return sent && !in.bad() && finished;
 }
 
+// What the queue's administrator gave as the reason it stopped taking jobs
+// (cupsreject -r); "" when none.
+std::string stateMessage(const std::string& queue)
+{
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
+                     queue.c_str());
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-state-message");
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    ipp_attribute_t* attr = response ? ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT) : nullptr;
+    const char* text = attr ? ippGetString(attr, 0, nullptr) : nullptr;
+    std::string message = text ? text : "";
+    ippDelete(response);
+    return message;
+}
+
+// The scheduler's last refusal.
+std::string refusal(const std::string& printer, const std::string& queue)
+{
+    const ipp_status_t status = cupsLastError();
+    const std::string text = cupsLastErrorString() ? cupsLastErrorString() : "";
+    return CupsRefusal(printer, status, text,
+                       status == IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS ? stateMessage(queue) : std::string());
+}
+
 class CupsPrintSystem : public PrintSystem {
 public:
     PrinterList Printers() override
@@ -291,7 +319,7 @@ public:
         cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(),
                                              instance.empty() ? nullptr : instance.c_str());
         if (!dest) {
-            error = "The printer " + job.printer + " is not available";
+            error = RefusedJobMessage(job.printer, cupsLastErrorString(), false);
             return false;
         }
         // An instance's saved options first; the job's own choices override them.
@@ -310,12 +338,12 @@ public:
         const int id = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.c_str(), job.title.c_str(), n, options);
         cupsFreeOptions(n, options);
         if (id == 0) {
-            error = cupsLastErrorString();
+            error = refusal(job.printer, queue);
             return false;
         }
         if (!sendDocument(queue, id, pdfPath)) {
             // A job the scheduler would not take is not left waiting in its queue.
-            error = cupsLastErrorString();
+            error = refusal(job.printer, queue);
             cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.c_str(), id, 0);
             return false;
         }
@@ -324,6 +352,14 @@ public:
 };
 
 }  // namespace
+
+std::string CupsRefusal(const std::string& printer, int status, const std::string& schedulerText,
+                        const std::string& stateMessage)
+{
+    const bool notAccepting = status == IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS;
+    return RefusedJobMessage(printer, notAccepting && !stateMessage.empty() ? stateMessage : schedulerText,
+                             notAccepting);
+}
 
 void DescribeCupsPapers(const std::vector<CupsMedia>& media, const std::string& defaultKeyword,
                         const CupsMedia* resolved, PrinterInfo& p)

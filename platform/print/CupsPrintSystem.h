@@ -32,6 +32,12 @@ struct CupsMedia {
 void DescribeCupsPapers(const std::vector<CupsMedia>& media, const std::string& defaultKeyword,
                         const CupsMedia* resolved, PrinterInfo& printer);
 
+// The report of a job the scheduler refused with IPP status `status` and its text
+// `schedulerText`: a queue stopped from taking jobs gives its administrator's reason
+// (`stateMessage`, "" when none was given) rather than the scheduler's English sentence.
+std::string CupsRefusal(const std::string& printer, int status, const std::string& schedulerText,
+                        const std::string& stateMessage);
+
 // Names the bins still without a name (an empty `name`) as the PPD file at `ppdPath` names its
 // input slots, in the user's language where it has translations; a file that cannot be read,
 // or a slot it does not list, leaves the name empty.

@@ -32,6 +32,11 @@ void MemoryPrintSystem::MakeUnreadable(const std::string& name)
     unreadable_.push_back(name);
 }
 
+void MemoryPrintSystem::RefuseJobs(const std::string& name, const std::string& reason)
+{
+    refusing_.emplace_back(name, reason);
+}
+
 PrinterList MemoryPrintSystem::Printers()
 {
     return list_;
@@ -52,6 +57,11 @@ bool MemoryPrintSystem::Submit(const std::string& pdfPath, const PrintJob& job, 
         error = "The printer " + job.printer + " is not available";
         return false;
     }
+    for (const auto& [name, reason] : refusing_)
+        if (name == job.printer) {
+            error = RefusedJobMessage(name, reason, true);
+            return false;
+        }
     const std::string kept = folder_ + "/job-" + std::to_string(jobs_.size() + 1) + ".pdf";
     std::error_code ec;
     std::filesystem::copy_file(pdfPath, kept, std::filesystem::copy_options::overwrite_existing, ec);

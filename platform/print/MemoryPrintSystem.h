@@ -6,6 +6,7 @@
 #include "platform/print/PrintSystem.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace print {
@@ -25,6 +26,8 @@ public:
     void RemovePrinter(const std::string& name);
     // The printer stays listed, but its description can no longer be read.
     void MakeUnreadable(const std::string& name);
+    // The printer stays listed but refuses every job, for `reason`.
+    void RefuseJobs(const std::string& name, const std::string& reason);
 
     PrinterList Printers() override;
     PrinterLookup Find(const std::string& name) override;
@@ -37,6 +40,7 @@ private:
     std::string folder_;
     PrinterList list_;
     std::vector<std::string> unreadable_;
+    std::vector<std::pair<std::string, std::string>> refusing_;
     std::vector<Job> jobs_;
 };
 

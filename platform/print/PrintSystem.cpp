@@ -55,6 +55,14 @@ int PageResolution(int reportedDpi)
     return reportedDpi < kMaxDpi ? reportedDpi : kMaxDpi;
 }
 
+std::string RefusedJobMessage(const std::string& printer, const std::string& reason, bool notAccepting)
+{
+    std::string text = "プリンター「" + printer + (notAccepting ? "」は印刷を受け付けていません。" : "」に印刷できませんでした。");
+    if (!reason.empty())
+        text += "\r\r理由 : " + reason;
+    return text;
+}
+
 namespace {
 std::unique_ptr<PrintSystem>& current()
 {

@@ -95,6 +95,11 @@ Paper PaperForCode(int code);
 // as one bitmap at 2400 dpi (11339 pixels a side) would pass the bitmap size limit.
 int PageResolution(int reportedDpi);
 
+// How a job the printer would not take is reported, in the user's words: the printer, and the
+// print system's reason when it gave one. `notAccepting`: the queue refuses every job (it was
+// stopped from taking jobs), rather than this one.
+std::string RefusedJobMessage(const std::string& printer, const std::string& reason, bool notAccepting);
+
 // The system in use; the CUPS one until UsePrintSystem replaces it.
 PrintSystem& CurrentPrintSystem();
 // Replaces the system in use (null: back to CUPS); the printer object reads the new list and

@@ -277,6 +277,19 @@ TEST(CupsPapers, TraysAreNamedAsTheirPpdNamesThem)
     EXPECT_EQ(bins[5].name, "");
 }
 
+// A queue stopped from taking jobs is reported in Japanese, naming the queue, with the reason
+// its administrator gave; other refusals carry the scheduler's own text. 1286 and 1030 are
+// IPP's "not accepting jobs" and "not found".
+TEST(CupsPapers, ARefusedJobIsReportedInTheUsersWordsWithTheSchedulersReason)
+{
+    EXPECT_EQ(print::CupsRefusal("cups-pdf", 1286, "Destination \"cups-pdf\" is not accepting jobs.", "紙詰まり"),
+              "プリンター「cups-pdf」は印刷を受け付けていません。\r\r理由 : 紙詰まり");
+    EXPECT_EQ(print::CupsRefusal("cups-pdf", 1286, "Destination \"cups-pdf\" is not accepting jobs.", ""),
+              "プリンター「cups-pdf」は印刷を受け付けていません。\r\r理由 : Destination \"cups-pdf\" is not accepting jobs.");
+    EXPECT_EQ(print::CupsRefusal("gone", 1030, "The printer or class does not exist.", ""),
+              "プリンター「gone」に印刷できませんでした。\r\r理由 : The printer or class does not exist.");
+}
+
 TEST_F(PrinterObject, APrinterWithoutADefaultPaperPrintsOnA4)
 {
     print::PrinterInfo envelopes = printer("Envelopes", 300);

@@ -9,6 +9,7 @@
 #include "labels/forms/CDLayout.h"
 #include "labels/forms/CDPrintSettings.h"
 #include "labels/libPrinter.h"
+#include "platform/forms/Application.h"
 #include "platform/forms/Image.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/print/Printer.h"
@@ -21,6 +22,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -434,6 +436,23 @@ TEST_F(Printing, PrintersAddedOrRemovedWhileTheProgramRunsAreSeenWhenAsked)
     };
     print(*w, 1);
     EXPECT_NE(asked.back().text.find(" プリンター : Late\r"), std::string::npos) << asked.back().text;
+}
+
+TEST_F(Printing, AQueueRefusingJobsIsReportedInJapaneseThroughTheDefaultHandler)
+{
+    printers(600);
+    titles(2);
+    auto w = designer();
+    current().RefuseJobs("Disc Writer", "紙詰まり");
+    std::vector<std::string> reports;
+    forms::SetExceptionReporter([&](const std::string& m) { reports.push_back(m); });
+    w->pgeCD->setCurrentIndex(1);
+    QTest::mouseClick(w->spdOK, Qt::LeftButton, {}, QPoint(5, 5));
+    forms::SetExceptionReporter(nullptr);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], "プリンター「Disc Writer」は印刷を受け付けていません。\r\r理由 : 紙詰まり");
+    EXPECT_FALSE(print::Printer().Printing());
+    EXPECT_TRUE(current().Jobs().empty());
 }
 
 // Tried as a new user would: both pages as a printer gets them, kept as
