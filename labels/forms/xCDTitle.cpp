@@ -821,6 +821,10 @@ void TfrmCD_Label::OpenFontDialog(forms::TPaintBox* Box)
 
 void TfrmCD_Label::spdPosClick()
 {
+    // Without a printer the dialog has nothing to set, and its 決 定 would store an empty
+    // choice over the saved one: say so as printing does.
+    if (!CheckPrinterInstalled("印刷設定"))
+        return;
     TfrmCD_Pos dialog(this);
     dialog.Tag = spdPos->Tag;
     dialog.WideArea = WideArea();

@@ -10,6 +10,7 @@
 #include "controls/flat/TFlatComboBoxUnit.h"
 #include "controls/flat/TFlatSpinEditUnit.h"
 #include "controls/gradient/RbButton.h"
+#include "labels/forms/CDPrintSettings.h"
 #include "labels/forms/xCDPrnPos.h"
 #include "labels/libPrinter.h"
 #include "platform/print/PageSetup.h"
@@ -460,6 +461,49 @@ TEST_F(PosFromDesigner, TheButtonOpensTheDialogForThePageShown)
     EXPECT_TRUE(dotted(jacket, sheet + QPoint(15, 15), isBlue));
     const QPoint disc = sheet + QPoint(8, 136) + QPoint(90 - 80, 90);  // inside the outer ring
     EXPECT_EQ(label.pixel(disc), qRgb(0xFF, 0xFF, 0xE6));
+}
+
+// With no printer "設定" says so as printing does and opens nothing, so that no empty choice
+// is stored over the saved one.
+TEST_F(PosFromDesigner, WithoutAPrinterTheButtonSaysSoAndKeepsTheStoredSettings)
+{
+    use();
+    auto w = open();
+    cdlabel::WritePrintOrigin(false, {"12.5", "20"});
+    IniWriteStrings(IniBase, "CD_LABEL", {{"PRINTER_NAME", "Alpha"}, {"PAPER_INDEX", "1"}});
+    std::vector<std::string> asked;
+    w->MsgBox = [&](QWidget*, const std::string& c, const std::string& t, int, const std::string& b,
+                    const std::string& i) {
+        asked.push_back(c + "|" + t + "|" + b + "|" + i);
+        return forms::mrYes;
+    };
+    bool opened = false;
+    w->RunPosDialog = [&](TfrmCD_Pos& d) {
+        opened = true;
+        d.spdOKClick();
+        return d.ModalResult();
+    };
+    QTest::mouseClick(w->spdPos, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], "印刷設定|　　プリンターが登録されていません！！|Y|i");
+    EXPECT_EQ(cdlabel::ReadPrintOrigin(false).X, "12.5");
+    EXPECT_EQ(cdlabel::ReadPrinterChoice().PrinterName, "Alpha");
+    EXPECT_EQ(cdlabel::ReadPrinterChoice().PaperIndex, 1);
+
+    // A printer installed meanwhile is found when the button is pressed, and listed.
+    current().AddPrinter(discPrinter("Added", 600));
+    std::vector<std::string> listed;
+    w->RunPosDialog = [&](TfrmCD_Pos& d) {
+        d.show();
+        QApplication::processEvents();
+        for (int i = 0; i < d.cmbPrinter->count(); ++i)
+            listed.push_back(d.cmbPrinter->itemText(i).toStdString());
+        d.spdCanClick();
+        return d.ModalResult();
+    };
+    QTest::mouseClick(w->spdPos, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(listed, std::vector<std::string>{"Added"});
 }
 
 }  // namespace
