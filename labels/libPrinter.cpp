@@ -148,7 +148,9 @@ void GetPrinterOffsetTenthMm(int& X, int& Y)
 void GetPrintableSizeTenthMm(int& W, int& H)
 {
     const int dpi = print::Printer().Dpi();
-    auto wholeMm = [dpi](int units) { return dpi > 0 ? int(rtl::Round(units * kMmPerInch / dpi)) : 0; };
+    // Down to whole millimetres: a square placed at the far end of the range these give lies
+    // wholly on the printable area, where rounding up would cut off its right or bottom edge.
+    auto wholeMm = [dpi](int units) { return dpi > 0 ? int(std::floor(units * kMmPerInch / dpi + 1e-9)) : 0; };
     W = wholeMm(print::Printer().PageWidth()) * 10;
     H = wholeMm(print::Printer().PageHeight()) * 10;
 }

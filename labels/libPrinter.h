@@ -39,7 +39,7 @@ void GetPhysicalOffset(int& X, int& Y);
 double PrinterToScreenRatioX();
 double PrinterToScreenRatioY();
 void GetPrinterOffsetTenthMm(int& X, int& Y);
-// The printable area, in whole millimetres x 10.
+// The printable area, in whole millimetres x 10, rounded down.
 void GetPrintableSizeTenthMm(int& W, int& H);
 
 // Short paper names ("A4", "B5", "PC", ...): "??" for a code without one; an unknown name

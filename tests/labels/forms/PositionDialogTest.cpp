@@ -87,10 +87,11 @@ TEST_F(PosDialog, CleanSettingsShowTheDesignsDefaultsAndTheLabelsFourPresets)
     EXPECT_EQ(d->Presets(), BuiltInLabelPresets());
     EXPECT_EQ(d->cmbPos->ItemIndex(), -1);  // none is for Alpha
     EXPECT_EQ(d->Caption(), "印刷設定");
-    // A4 at 600 dpi less 3 / 4.2 mm margins: 204 x 289 mm printable from (3, 4.2).
-    EXPECT_EQ(d->lblSpanX->text().toStdString(), "( 3mm - 87mm )");
-    EXPECT_EQ(d->lblSpanY->text().toStdString(), "( 4.2mm - 173.2mm )");
-    EXPECT_EQ(d->pbxArea->geometry(), QRect(4, 6, 306, 433));
+    // A4 at 600 dpi less 3 / 4.2 mm margins: 203.96 x 288.55 mm printable from (3, 4.2),
+    // whole millimetres down.
+    EXPECT_EQ(d->lblSpanX->text().toStdString(), "( 3mm - 86mm )");
+    EXPECT_EQ(d->lblSpanY->text().toStdString(), "( 4.2mm - 172.2mm )");
+    EXPECT_EQ(d->pbxArea->geometry(), QRect(4, 6, 304, 432));
     // The square at trunc(5.5 x 1.5), trunc(91 x 1.5).
     EXPECT_EQ(d->pbxCD->pos(), QPoint(8, 136));
     EXPECT_EQ(d->cmbWay->Text(), "縦");
@@ -176,7 +177,7 @@ TEST_F(PosDialog, APresetIsBoundedByItsOwnPrintersPaperNotTheOneShownBefore)
     use();
     IniWriteSectionList(IniBase, "CD_LABEL_POS", {"140 x 200,Big"});
     auto d = open(1);
-    EXPECT_DOUBLE_EQ(d->RangeX().Max, 87);  // A4 on Alpha
+    EXPECT_DOUBLE_EQ(d->RangeX().Max, 86);  // A4 on Alpha
     d->cmbPos->SetItemIndex(0);
     d->cmbPosChange();
     EXPECT_EQ(d->cmbPaper->Text(), GetPaperDisplayName());
@@ -210,9 +211,9 @@ TEST_F(PosDialog, ArrowKeysSnapToTheWholeMillimetreThenStepHalfOneWithinTheRange
     for (int i = 0; i < 30; ++i)
         press(Qt::Key_Left);
     EXPECT_EQ(d->spnX->Text(), "3");
-    d->spnX->SetValue(87);
+    d->spnX->SetValue(86);
     press(Qt::Key_Right);
-    EXPECT_EQ(d->spnX->Text(), "87");
+    EXPECT_EQ(d->spnX->Text(), "86");
     EXPECT_EQ(d->pbxCD->x(), d->PixelRange().right());
 }
 
@@ -223,9 +224,9 @@ TEST_F(PosDialog, TheWayTurnsThePrinterAtOnceAndTheMaximaNeverPassTheirCaps)
     system().AddPrinter(big, true);
     use();
     auto d = open(1);
-    EXPECT_DOUBLE_EQ(d->RangeY().Max, 173.2);
+    EXPECT_DOUBLE_EQ(d->RangeY().Max, 172.2);
 
-    // A3: 291 x 412 mm printable would allow 174 and 296.2.
+    // A3: 290 x 411 mm printable would allow 173 and 295.2.
     d->cmbPaper->SetItemIndex(3);
     d->cmbPaperChange();
     EXPECT_DOUBLE_EQ(d->RangeX().Max, 150);
@@ -239,9 +240,9 @@ TEST_F(PosDialog, TheWayTurnsThePrinterAtOnceAndTheMaximaNeverPassTheirCaps)
     EXPECT_TRUE(IsLandscape());
     EXPECT_DOUBLE_EQ(d->RangeX().Min, 4.2);
     EXPECT_DOUBLE_EQ(d->RangeX().Max, 150);
-    EXPECT_DOUBLE_EQ(d->RangeY().Max, 87);
-    EXPECT_EQ(d->spnY->Text(), "87");  // 91 no longer fits
-    EXPECT_EQ(d->pbxArea->size(), QSize(433, 306));
+    EXPECT_DOUBLE_EQ(d->RangeY().Max, 86);
+    EXPECT_EQ(d->spnY->Text(), "86");  // 91 no longer fits
+    EXPECT_EQ(d->pbxArea->size(), QSize(432, 304));
 }
 
 TEST_F(PosDialog, ThePrintersPropertiesWhenConfirmedRefillTheListsAndTheArea)
@@ -258,8 +259,8 @@ TEST_F(PosDialog, ThePrintersPropertiesWhenConfirmedRefillTheListsAndTheArea)
     EXPECT_EQ(d->cmbPaper->ItemIndex(), 1);
     EXPECT_EQ(d->cmbWay->Text(), "横");
     EXPECT_EQ(d->lblPaper->text().toStdString(), "[ " + GetPaperDisplayName() + " ]");
-    // B5 across: 257 x 182 mm less the margins.
-    EXPECT_DOUBLE_EQ(d->RangeY().Max, 59);
+    // B5 across: 257 x 182 mm less the margins, 175.98 mm down to 175.
+    EXPECT_DOUBLE_EQ(d->RangeY().Max, 58);
 }
 
 TEST_F(PosDialog, APaperBelowTheSquareIsReportedAndItsRangesCollapseOntoTheirStart)
@@ -275,10 +276,10 @@ TEST_F(PosDialog, APaperBelowTheSquareIsReportedAndItsRangesCollapseOntoTheirSta
                              "プリンタブルディスク　』　などを選択して下さい！！");
     EXPECT_EQ(asked[0].buttons, "Y");
     EXPECT_EQ(asked[0].icon, "?");
-    // 99 x 140 mm printable: no room across, 20 mm down.
+    // 98 x 139 mm printable: no room across, 19 mm down.
     EXPECT_DOUBLE_EQ(d->RangeX().Min, 3);
     EXPECT_DOUBLE_EQ(d->RangeX().Max, 3);
-    EXPECT_DOUBLE_EQ(d->RangeY().Max, 24.2);
+    EXPECT_DOUBLE_EQ(d->RangeY().Max, 23.2);
     EXPECT_EQ(d->spnX->Text(), "3");
     EXPECT_EQ(d->PixelRange().width(), 1);
     EXPECT_EQ(d->pbxCD->x(), d->PixelRange().left());
@@ -299,9 +300,9 @@ TEST_F(PosDialog, DraggingTheSquareGivesWholeMillimetresInsideTheArea)
 
     // Far past the corner: the square stops at the area's edge.
     drag(d->pbxCD, QPoint(90, 90), QPoint(-500, 900));
-    EXPECT_EQ(d->PixelRange().bottom(), 259);
+    EXPECT_EQ(d->PixelRange().bottom(), 258);
     EXPECT_EQ(d->spnX->Text(), "3");
-    EXPECT_EQ(d->spnY->Text(), "172");  // trunc(259 / 1.5)
+    EXPECT_EQ(d->spnY->Text(), "172");  // 258 / 1.5
     // Released, the square stands where its whole millimetres put it.
     EXPECT_EQ(d->pbxCD->pos(), QPoint(4, 258));
 }

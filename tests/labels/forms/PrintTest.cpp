@@ -8,9 +8,12 @@
 #include "labels/MemoryPrinters.h"
 #include "labels/forms/CDLayout.h"
 #include "labels/forms/CDPrintSettings.h"
+#include "labels/forms/xCDPrnPos.h"
 #include "labels/libPrinter.h"
+#include "controls/flat/TFlatSpinEditUnit.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/Image.h"
+#include "platform/print/CupsPrintSystem.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/print/Printer.h"
 #include "support/PdfPages.h"
@@ -26,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
 using namespace testsupport;
 using labeltest::discPrinter;
@@ -453,6 +457,111 @@ TEST_F(Printing, AQueueRefusingJobsIsReportedInJapaneseThroughTheDefaultHandler)
     EXPECT_EQ(reports[0], "プリンター「Disc Writer」は印刷を受け付けていません。\r\r理由 : 紙詰まり");
     EXPECT_FALSE(print::Printer().Printing());
     EXPECT_TRUE(current().Jobs().empty());
+}
+
+// ---------------------------------------------------------------- the frame on the paper
+
+// The dotted cutting line whole on the page: its ink 2835 dots a side from (left, top), and
+// dots along every side.
+void expectWholeFrame(const QImage& page, int left, int top)
+{
+    const QRect ink = inkBox(page);
+    EXPECT_NEAR(ink.left(), left, 1);
+    EXPECT_NEAR(ink.top(), top, 1);
+    EXPECT_NEAR(ink.width(), 2835, 1);
+    EXPECT_NEAR(ink.height(), 2835, 1);
+    auto dots = [&](QPoint from, QPoint step) {
+        int n = 0;
+        for (int i = 0; i < 2835; ++i)
+            n += grey(page, from.x() + i * step.x(), from.y() + i * step.y()) < 200;
+        return n;
+    };
+    EXPECT_GT(dots(ink.topLeft(), {1, 0}), 700) << "top";
+    EXPECT_GT(dots(ink.bottomLeft(), {1, 0}), 700) << "bottom";
+    EXPECT_GT(dots(ink.topLeft(), {0, 1}), 700) << "left";
+    EXPECT_GT(dots(ink.topRight(), {0, 1}), 700) << "right";
+}
+
+// The queue whose papers are all borderless, an envelope listed first, its default named
+// without the variant; and one with margins whose left and top offsets round up to the tenth
+// of a millimetre (3.46 mm is 82 dots, 3.5 mm) and whose printable sizes end past a half
+// millimetre (203.71 mm and 288.72 mm).
+print::PrinterInfo zeroMarginQueue()
+{
+    print::PrinterInfo p;
+    p.name = "cups-pdf";
+    p.dpi = 600;
+    print::DescribeCupsPapers({{"na_monarch_3.875x7.5in_borderless", "", 9843, 19050},
+                               {"na_letter_8.5x11in_borderless", "", 21590, 27940},
+                               {"iso_a4_210x297mm_borderless", "", 21000, 29700}},
+                              "iso_a4_210x297mm", nullptr, p);
+    return p;
+}
+
+TEST_F(Printing, JacketAndLabelComeOutA4WithTheFrameWholeOnEitherQueue)
+{
+    MemoryPrinters::TearDown();
+    print::PrinterInfo margins = discPrinter("Margins", 600);
+    margins.margins = {3.46, 4.26, 2.8, 4.0};
+    system().AddPrinter(zeroMarginQueue(), true);
+    system().AddPrinter(margins);
+    use();
+    titles(3);
+    auto w = designer();
+    ASSERT_TRUE(w->LoadPhoto(2, photo("red.bmp", 300, 300, "red")));
+    w->do_CDSizeFitClick();
+
+    // The zero-margin queue at the stored origins.
+    EXPECT_EQ(GetPaperDisplayName(), "A4 Borderless");
+    for (int page : {1, 2}) {
+        const std::string pdf = print(*w, page);
+        ASSERT_FALSE(pdf.empty());
+        EXPECT_EQ(pdfPageSize(pdf).name, "A4") << page;
+        const QImage image = rendered(pdf);
+        if (page == 1) {
+            expectWholeFrame(image, 236, 236);
+        } else {
+            const QRect ink = inkBox(image);
+            EXPECT_NEAR(ink.left(), 130 + 33, 1);
+            EXPECT_NEAR(ink.width(), 2764, 2);
+            EXPECT_NEAR(ink.height(), 2764, 2);
+        }
+    }
+
+    // The queue with margins at the position dialog's largest X and Y.
+    SetPrinterIndex(1);
+    int ox = 0, oy = 0, pw = 0, ph = 0;
+    GetPrinterOffsetTenthMm(ox, oy);
+    EXPECT_EQ(ox, 35) << "3.47 mm up to 3.5";
+    EXPECT_EQ(oy, 43) << "4.28 mm up to 4.3";
+    GetPrintableSizeTenthMm(pw, ph);
+    EXPECT_EQ(pw, 2030);
+    EXPECT_EQ(ph, 2880);
+    for (bool label : {false, true}) {
+        TfrmCD_Pos d;
+        d.MsgBox = [](QWidget*, const std::string&, const std::string&, int, const std::string&,
+                      const std::string&) { return 6; };
+        d.Tag = label ? 1 : 0;
+        d.show();
+        QCoreApplication::processEvents();
+        d.spnX->SetValue(d.RangeX().Max);
+        d.spnY->SetValue(d.RangeY().Max);
+        EXPECT_DOUBLE_EQ(d.RangeX().Max, 203 - 120 + 3.5);
+        EXPECT_DOUBLE_EQ(d.RangeY().Max, 288 - 120 + 4.3);
+        d.spdOKClick();
+    }
+    const std::string jacket = print(*w, 1), label = print(*w, 2);
+    ASSERT_FALSE(jacket.empty());
+    ASSERT_FALSE(label.empty());
+    EXPECT_EQ(pdfPageSize(jacket).name, "A4");
+    // The square's corner: the origin less the rounded offset, after the printer's own offset.
+    const int left = 82 + MmToDeviceX(203 - 120), top = 101 + MmToDeviceY(288 - 120);
+    expectWholeFrame(rendered(jacket), left, top);
+    const QRect disc = inkBox(rendered(label));
+    EXPECT_NEAR(disc.left(), left + 33, 1);
+    EXPECT_NEAR(disc.top(), top + 33, 1);
+    EXPECT_NEAR(disc.width(), 2764, 2);
+    EXPECT_NEAR(disc.height(), 2764, 2);
 }
 
 // Tried as a new user would: both pages as a printer gets them, kept as
