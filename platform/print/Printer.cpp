@@ -240,6 +240,9 @@ void TPrinter::BeginDoc()
     qp.setCreator(QStringLiteral("Tambourelle"));
     if (!job->painter.begin(&qp))
         throw EPrinter("Cannot make the page");
+    // Pictures keep their pixels: Qt would store them as JPEG, whose noise tints a label's
+    // fine grey dots and blurs the edges of its text.
+    job->painter.setRenderHint(QPainter::LosslessImageRendering);
     job->painter.translate(g.offsetX, g.offsetY);
     job->painter.setClipRect(QRect(0, 0, g.width, g.height));
     job_ = std::move(job);

@@ -564,6 +564,48 @@ TEST_F(Printing, JacketAndLabelComeOutA4WithTheFrameWholeOnEitherQueue)
     EXPECT_NEAR(disc.height(), 2764, 2);
 }
 
+// The label bitmap reaches the PDF without loss: not JPEG, and its grey hub guide stays the
+// one grey on white.
+TEST_F(Printing, TheLabelIsHandedOverLosslessly)
+{
+    printers(600);
+    auto w = designer();
+    const std::string pdf = print(*w, 2);
+    ASSERT_FALSE(pdf.empty());
+    const CommandResult list = runCommand("pdfimages", {"-list", pdf});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    int images = 0;
+    std::istringstream lines(list.out);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::vector<std::string> f;
+        for (std::string x; fields >> x;)
+            f.push_back(x);
+        if (f.size() < 9 || f[2] != "image")
+            continue;
+        ++images;
+        EXPECT_NE(f[8], "jpeg") << line;
+        EXPECT_NE(f[8], "jpx") << line;
+    }
+    EXPECT_EQ(images, 1);
+
+    // The picture as the PDF holds it: around the hub's edge only white and the guide's grey.
+    const std::string stem = music.file("label-image");
+    ASSERT_EQ(runCommand("pdfimages", {"-png", pdf, stem}).exitCode, 0);
+    const QImage label(QString::fromStdString(stem + "-000.png"));
+    ASSERT_EQ(label.width(), 2835);
+    const int centre = 2835 / 2, hubLeft = cdlabel::ScaleLength(197, 2835 / 600.0);
+    int guide = 0;
+    for (int y = centre - 60; y <= centre + 60; ++y)
+        for (int x = hubLeft - 20; x <= hubLeft + 20; ++x) {
+            const QRgb c = label.pixel(x, y);
+            guide += c == qRgb(128, 128, 128);
+            ASSERT_TRUE(c == qRgb(255, 255, 255) || c == qRgb(128, 128, 128))
+                << x << "," << y << ": " << std::hex << c;
+        }
+    EXPECT_GT(guide, 20) << "the dotted guide";
+}
+
 // Tried as a new user would: both pages as a printer gets them, kept as
 // build/labels-look/jacket.png and label.png.
 TEST_F(Printing, BothPagesAreKeptToLookAt)
