@@ -220,6 +220,7 @@ void TfrmCD_Font::FormShow()
         cmbFontName->SetUsedFonts(list);
     }
     preview_.Assign(Font());
+    preview_.SetDesignMetrics(true);  // centred as the designer measures the element
     const gfx::TFontStyles s = preview_.Style();
     spdBold->SetDown(s & gfx::fsBold);
     spdItalic->SetDown(s & gfx::fsItalic);

@@ -213,6 +213,8 @@ void TfrmCD_Label::createPages()
         b->Tag = tag;
         b->SetTransparentBackground(true);
         b->SetParentFont(false);
+        // Laid out on the screen as it prints: no whole-pixel fitting of the glyphs.
+        b->Font().SetDesignMetrics(true);
         Handlers.Set(b->OnPaint, [this, b](QObject*) { paintFrame(b); });
         Handlers.Set(b->OnMouseDown, [this, b](QObject*, forms::TMouseButton button, forms::TShiftState, int x, int y) {
             elementMouseDown(b, button, x, y);
@@ -438,6 +440,7 @@ void TfrmCD_Label::loadFonts()
         f.SetColor(gfx::TColor(IniReadInteger(IniBase, Section, "FC_" + key, 0)));
         f.SetStyle(FontStyleFromText(IniReadString(IniBase, Section, "FX_" + key, "0000")));
         f.SetSize(IniReadInteger(IniBase, Section, "FS_" + key, FontKeys[i].size));
+        f.SetDesignMetrics(true);
         boxes[i]->SetFont(f);
     }
     pbxLine->Font().SetColor(gfx::TColor(IniReadInteger(IniBase, Section, "FC_LINE01", 0)));
