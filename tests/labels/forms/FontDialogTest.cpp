@@ -11,6 +11,7 @@
 #include "controls/xx/xxSpeedButton.h"
 #include "labels/forms/xCDFont.h"
 #include "platform/forms/Control.h"
+#include "util/libIni.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -20,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -278,5 +280,30 @@ TEST_F(FontDialog, TheFontClickedOrEnteredIsTheFontApplied)
             EXPECT_EQ(c->Items().Names(0), wanted);
             EXPECT_EQ(c->Items().Names(c->ItemIndex()), wanted);
         }
+    }
+}
+
+// However the dialog is left, run as the designer runs it, the used fonts are kept.
+TEST_F(FontDialog, UsedFontsAreSavedAfterOkCancelAndEscape)
+{
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way);
+        WriteListSection("CD_FONT", {});
+        TfrmCD_Font d;
+        d.Font().SetName("DejaVu Sans");
+        QTimer::singleShot(0, &d, [&] {
+            const int row = d.cmbFontName->Items().IndexOf("DejaVu Serif=TA");
+            d.cmbFontName->SetDroppedDown(true);
+            d.cmbFontName->SetItemIndex(row);
+            d.cmbFontName->SetDroppedDown(false);
+            if (way == 0)
+                click(d.spdOK);
+            else if (way == 1)
+                click(d.spdCan);
+            else
+                QTest::keyClick(&d, Qt::Key_Escape);
+        });
+        d.ShowModal();
+        EXPECT_EQ(readWithConfigParser(settings.path()).keys("CD_FONT"), (IniKeys{{"1", "DejaVu Serif=TA"}}));
     }
 }
