@@ -29,10 +29,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollArea>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <array>
@@ -69,7 +71,20 @@ TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
 {
     setObjectName(QStringLiteral("frmCD_Label"));
     SetCaption("ＣＤジャケットとラベルの印刷");
-    setFixedSize(FormWidth, FormHeight);
+    // The page keeps its 5 pixels to the millimetre: on a smaller screen the window scrolls.
+    pnlClient = new QWidget;
+    pnlClient->setObjectName(QStringLiteral("pnlClient"));
+    pnlClient->setFixedSize(FormWidth, FormHeight);
+    scrClient = new QScrollArea(this);
+    scrClient->setObjectName(QStringLiteral("scrClient"));
+    scrClient->setFrameShape(QFrame::NoFrame);
+    scrClient->setFocusPolicy(Qt::NoFocus);
+    scrClient->setWidget(pnlClient);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scrClient);
+    resize(FormWidth, FormHeight);
+    setMaximumSize(FormWidth, FormHeight);
     setAcceptDrops(true);
     MsgBox = [](QWidget* o, const std::string& c, const std::string& t, int d, const std::string& b,
                 const std::string& i) { return MsgBoxEx(o, c, t, d, b, i); };
@@ -81,7 +96,7 @@ TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
     createMenus();
 
     auto button = [this](const char* name, const char* caption, int y) {
-        auto* b = new controls::TRbButton(this);
+        auto* b = new controls::TRbButton(pnlClient);
         b->setObjectName(QString::fromLatin1(name));
         b->SetCaption(caption);
         b->setGeometry(632, y, 140, 30);
@@ -97,7 +112,7 @@ TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
     Handlers.Set(spdCan->OnClick, [this](QObject*) { close(); });
 
     auto xiButton = [this](const char* name, const char* caption, const char* hint, int y) {
-        auto* b = new controls::TXiButton(this);
+        auto* b = new controls::TXiButton(pnlClient);
         b->setObjectName(QString::fromLatin1(name));
         b->SetCaption(caption);
         b->SetHint(hint);
@@ -110,7 +125,7 @@ TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
     Handlers.Set(btnPic_Dir->OnClick, [this](QObject*) { btnPic_DirClick(); });
     Handlers.Set(btnPic_Lst->OnClick, [this](QObject*) { btnPic_LstClick(); });
 
-    pnlPicList = new QWidget(this);
+    pnlPicList = new QWidget(pnlClient);
     pnlPicList->setObjectName(QStringLiteral("pnlPicList"));
     pnlPicList->setGeometry(632, 230, 140, 424);
     pnlPicList->hide();
@@ -158,7 +173,7 @@ TfrmCD_Label::~TfrmCD_Label()
 
 void TfrmCD_Label::createPages()
 {
-    pgeCD = new QTabWidget(this);
+    pgeCD = new QTabWidget(pnlClient);
     pgeCD->setObjectName(QStringLiteral("pgeCD"));
     pgeCD->setGeometry(8, 8, 616, 648);
     auto page = [this](const char* sheet, const char* panel, const char* caption, int tag) {
