@@ -527,8 +527,13 @@ TTrackListSpec TfrmCD_Label::TrackListSpec(int Page) const
 
 void TfrmCD_Label::redraw()
 {
-    pnlCD_Title->update();
-    pnlCD_Print->update();
+    // The elements are opaque to the window system and show the page under them as they
+    // last painted it: a change of the page is theirs too.
+    for (forms::TPaintBox* page : {pnlCD_Title, pnlCD_Print}) {
+        page->update();
+        for (QWidget* element : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            element->update();
+    }
 }
 
 // ---------------------------------------------------------------- geometry and layouts
