@@ -1070,7 +1070,8 @@ void TfrmCD_Label::EndEdit(bool Store)
 
 void TfrmCD_Label::setOthersEnabled(bool On)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{pgeCD->tabBar(), pnlCD_Title, pnlCD_Print, spdCan, btnPic_Dir, btnPic_Lst})
+    for (QWidget* w : std::initializer_list<QWidget*>{pgeCD->tabBar(), pnlCD_Title, pnlCD_Print, spdPos, spdOK, spdCan,
+                                                      btnPic_Dir, btnPic_Lst})
         w->setEnabled(On);
 }
 

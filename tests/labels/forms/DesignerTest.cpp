@@ -306,6 +306,21 @@ TEST_F(Designer, KeysMoveCloseAndEdit)
     EXPECT_FALSE(w->isVisible());
 }
 
+TEST_F(Designer, SettingsAndPrintWaitForAnOpenEdit)
+{
+    song("a.mp3", "One", "Artist", "Album");
+    auto w = open();
+    for (QAction* edit : {w->do_Title1, w->do_Artist1}) {
+        edit->trigger();
+        ASSERT_TRUE(w->Editing());
+        EXPECT_FALSE(w->spdPos->isEnabled());
+        EXPECT_FALSE(w->spdOK->isEnabled());
+        w->EndEdit(false);
+        EXPECT_TRUE(w->spdPos->isEnabled());
+        EXPECT_TRUE(w->spdOK->isEnabled());
+    }
+}
+
 TEST_F(Designer, MenusShowWhatActsOnTheSelection)
 {
     photo("p.jpg", 50, 50);
