@@ -25,14 +25,6 @@
 
 namespace {
 
-// Japanese text everywhere, also in the windows Qt builds itself.
-void SetProgramFont()
-{
-    QFont f(QString::fromStdString(gfx::MapFontName(gfx::DefaultFontName)));
-    f.setPixelSize(12);
-    QApplication::setFont(f);
-}
-
 // A handler that fails tells the user in the program's own message box over the main window,
 // and the program goes on. The message goes to the log too; one that comes while such a
 // notice is still open goes to the log only.
@@ -62,6 +54,19 @@ bool InstallToolkitTranslations()
         return false;
     }
     return QCoreApplication::installTranslator(translator);
+}
+
+void SetProgramFont()
+{
+    // A character height of 12 pixels, as the windows' fonts are given, is 9 points at the
+    // screen's 96 dots per inch. Qt's own dialogs scale the point size of the font they get
+    // (the page preview of the page setup draws at a quarter of it), which a font sized in
+    // pixels only does not have.
+    gfx::TFont height;
+    height.SetHeight(-12);
+    QFont f(QString::fromStdString(gfx::MapFontName(gfx::DefaultFontName)));
+    f.setPointSize(height.Size());
+    QApplication::setFont(f);
 }
 
 int RunProgram(int argc, char** argv)

@@ -9,6 +9,10 @@
 // same display while the program runs ends at once with 0 and without a word.
 int RunProgram(int argc, char** argv);
 
+// Japanese text everywhere, also in the windows Qt builds itself: the program's face as the
+// application's font, sized in points.
+void SetProgramFont();
+
 // Loads Qt's own Japanese texts for the windows the toolkit builds (file and folder dialogs,
 // standard buttons) into the running application; false when they are not installed, and the
 // toolkit then speaks English.

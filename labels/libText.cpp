@@ -39,7 +39,7 @@ int overhang(gfx::TCanvas& canvas, const std::string& text, bool trailing)
         return 0;
     const QFontMetricsF fm(canvas.Font().toQFont());
     const QChar ch{char16_t(*c)};
-    const qreal bearing = trailing ? fm.rightBearing(ch) : fm.leftBearing(ch);
+    const qreal bearing = (trailing ? fm.rightBearing(ch) : fm.leftBearing(ch)) * canvas.Font().TextScale();
     return bearing < 0 ? int(rtl::Round(-bearing)) : 0;
 }
 

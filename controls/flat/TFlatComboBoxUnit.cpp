@@ -2,7 +2,11 @@
 
 #include <QAbstractItemView>
 #include <QLineEdit>
+#include <QLayout>
 #include <QPainter>
+#include <QScreen>
+
+#include <algorithm>
 
 #include "platform/forms/Application.h"
 #include "platform/gfx/Raster.h"
@@ -269,8 +273,33 @@ void TFlatComboBox::showPopup()
     droppedDown_ = true;
     update();
     QComboBox::showPopup();
-    if (QWidget* popup = view() ? view()->window() : nullptr; popup && popup != window())
-        popup->resize(popup->width(), DropDownListHeight());
+    QWidget* popup = view() ? view()->window() : nullptr;
+    if (!popup || popup == window())
+        return;
+    // Qt's style may have placed a long list over its box, up to the screen's top; the list
+    // opens under its box (above it when the screen leaves more room there), its rows whole.
+    const int rows = std::min(count(), dropDownCount_);
+    const int rowsHeight = rows > 0 ? rows * view()->sizeHintForRow(0) : 0;
+    const int w = std::max(popup->width(), width());
+    auto place = [&](int h) {
+        const QPoint below = mapToGlobal(QPoint(0, height()));
+        const int aboveTop = mapToGlobal(QPoint(0, 0)).y() - h;
+        int x = below.x(), y = below.y();
+        if (const QScreen* s = screen()) {
+            const QRect area = s->availableGeometry();
+            if (y + h > area.bottom() + 1 && aboveTop >= area.top())
+                y = aboveTop;
+            x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - w));
+        }
+        popup->setGeometry(x, y, w, h);
+        if (QLayout* l = popup->layout())
+            l->activate();
+    };
+    int h = std::max(DropDownListHeight(), rowsHeight + popup->height() - view()->viewport()->height());
+    place(h);
+    // The list's scroll arrows may show only at the new height.
+    if (const int missing = rowsHeight - view()->viewport()->height(); missing > 0)
+        place(h + missing);
 }
 
 void TFlatComboBox::hidePopup()

@@ -2,7 +2,9 @@
 
 #include <QAbstractItemView>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QScreen>
+#include <QTimer>
 
 #include "platform/gfx/Bitmap.h"
 #include "resources/BuiltinResources.h"
@@ -181,6 +183,8 @@ void TscFontComboBox::SetFontName(const std::string& name)
 
 void TscFontComboBox::Change()
 {
+    if (closePending_)
+        finishCloseUp();
     if (!listOpen_ && ItemIndex() >= 0)
         fontName_ = Items().Names(ItemIndex());
     TComboBox97::Change();
@@ -238,6 +242,12 @@ void TscFontComboBox::placePreview()
 void TscFontComboBox::DropDown()
 {
     listOpen_ = true;
+    // Ahead of the list's own handling, which closes the list before it selects the line.
+    if (!watchingList_ && view()) {
+        watchingList_ = true;
+        view()->installEventFilter(this);
+        view()->viewport()->installEventFilter(this);
+    }
     if (showPreview_) {
         placePreview();
         const int i = ItemIndex();
@@ -254,10 +264,43 @@ void TscFontComboBox::CloseUp()
 {
     setFocus(Qt::OtherFocusReason);
     preview_->hide();
+    listOpen_ = false;
+    if (!choosing_) {
+        finishCloseUp();
+        return;
+    }
+    // A line clicked or entered in the list is selected only after the list has closed, and
+    // by its row: moving the used block first would hand that row to another font. The
+    // selection follows at once (Change), which finishes the close-up.
+    closePending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (closePending_)
+            finishCloseUp();
+    });
+}
+
+bool TscFontComboBox::eventFilter(QObject* watched, QEvent* e)
+{
+    const bool list = view() && (watched == view() || watched == view()->viewport());
+    bool choice = list && e->type() == QEvent::MouseButtonRelease;
+    // The list takes Enter as its shortcut, before the key itself comes.
+    if (list && (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride)) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        choice = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Select;
+    }
+    if (choice && !choosing_) {
+        choosing_ = true;
+        QTimer::singleShot(0, this, [this] { choosing_ = false; });
+    }
+    return TComboBox97::eventFilter(watched, e);
+}
+
+void TscFontComboBox::finishCloseUp()
+{
+    closePending_ = false;
     const int sel = ItemIndex();
     if (sel >= 0)
         fontName_ = Items().Names(sel);
-    listOpen_ = false;
     if (moveUsedToTop_ && sel > 0)
         updateUsedBlock();
     TComboBox97::CloseUp();

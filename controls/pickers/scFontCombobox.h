@@ -97,6 +97,7 @@ protected:
     void DropDown() override;
     void CloseUp() override;
     void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void applyItem(int index);
@@ -104,6 +105,8 @@ private:
     void showInPreview(int index, const std::string& name, const gfx::TFont& font, const std::string& kind);
     gfx::TFont lineFont(const std::string& name) const;
     void updateUsedBlock();
+    // The close-up's work on the selection: the font's name and the used block.
+    void finishCloseUp();
     std::string fontName_;
     TscFontTypes fontTypes_ = ftTrueTypeAnsi | ftTrueTypeSymbol;
     bool fontUsed_ = false, moveUsedToTop_ = true;
@@ -115,6 +118,9 @@ private:
     int previewWidth_ = 240, previewHeight_ = 60;
     int usedCount_ = 0;
     bool listOpen_ = false, loaded_ = false;
+    bool closePending_ = false;  // the list closed; its selection is still to come
+    bool choosing_ = false;      // a click or Enter in the list is being handled
+    bool watchingList_ = false;
     int previewBaseTop_ = 0;
     TFormExampleFont* preview_;
     forms::TImageList icons_;

@@ -21,8 +21,10 @@ int scaled(double v, double scale) { return ScaleLength(v, scale); }
 void setScaledFont(gfx::TFont& target, const gfx::TFont& font, double scale)
 {
     target.Assign(font);
+    // Whole pixels would make the text a little larger or smaller than the screen's, by up to
+    // half a pixel in its height.
     if (scale != 1.0)
-        target.SetHeight(scaled(font.Height(), scale));
+        target.SetExactHeight(font.Height() * scale);
 }
 
 // Whether row i (0-based) is past the rows of fixed columns.

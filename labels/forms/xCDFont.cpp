@@ -220,6 +220,7 @@ void TfrmCD_Font::FormShow()
         cmbFontName->SetUsedFonts(list);
     }
     preview_.Assign(Font());
+    preview_.SetDesignMetrics(true);  // centred as the designer measures the element
     const gfx::TFontStyles s = preview_.Style();
     spdBold->SetDown(s & gfx::fsBold);
     spdItalic->SetDown(s & gfx::fsItalic);
@@ -253,10 +254,12 @@ void TfrmCD_Font::keyPressEvent(QKeyEvent* e)
     TForm::keyPressEvent(e);
 }
 
-void TfrmCD_Font::closeEvent(QCloseEvent* e)
+// A modal run ends by hiding the dialog (a close that follows finds it hidden already): every
+// way out of it passes here.
+void TfrmCD_Font::hideEvent(QHideEvent* e)
 {
-    TForm::closeEvent(e);
-    if (!e->isAccepted() || Tag != 0 || IniBase.empty())
+    TForm::hideEvent(e);
+    if (e->spontaneous() || Tag != 0 || IniBase.empty())
         return;
     rtl::TStringList used;
     cmbFontName->GetUsedFonts(used);

@@ -1,6 +1,8 @@
+// The designer window: its controls and menus, its life cycle, the element fonts kept in the
+// settings, and what it tells of its state. Its layout is xCDTitleLayout.cpp, what the user
+// does on it xCDTitleInput.cpp, its printing xCDTitlePrint.cpp.
 #include "labels/forms/xCDTitle.h"
 
-#include "controls/PictureOpenStandIn.h"
 #include "controls/flat/TFlatComboBoxUnit.h"
 #include "controls/gradient/RbButton.h"
 #include "controls/grip/xxGrip.h"
@@ -8,49 +10,35 @@
 #include "controls/xi/XiButton.h"
 #include "labels/forms/xCDFont.h"
 #include "labels/forms/xCDPrnPos.h"
-#include "labels/libText.h"
-#include "pictures/libImg.h"
+#include "labels/forms/xCDTitleParts.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/Image.h"
 #include "platform/forms/ImageList.h"
 #include "util/MainWindowHost.h"
 #include "util/libControl.h"
 #include "util/libIni.h"
-#include "util/libText.h"
-#include "util/libWindows.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
-#include <QTabBar>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTimer>
-#include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <array>
 
 using namespace cdlabel;
+using namespace cdlabel::designer;
 
 namespace {
 
 constexpr int FormWidth = 784;
 constexpr int FormHeight = 664;
 constexpr int HandCursor = 1;
-constexpr const char* Section = "CD_LABEL";
-constexpr gfx::TColor FrameColor = 0x808080;
-constexpr gfx::TColor RingColor = 0xC8C8C8;
-constexpr gfx::TColor EditFocusColor = 0x80FFFF;
-constexpr int EditorWidth = 300, EditorHeight = 22;
-constexpr QSize JacketPhotoDefault{180, 180};
-constexpr int JacketPhotoMargin = 20;
 
 // The settings keys' element names and their default font sizes, in the boxes' order.
 struct FontKey {
@@ -60,16 +48,26 @@ struct FontKey {
 constexpr FontKey FontKeys[6] = {{"TITLE1", 20}, {"ARTIST1", 13}, {"TRACK1", 11},
                                  {"TITLE2", 20}, {"ARTIST2", 17}, {"TRACK2", 8}};
 
-QRect rectOf(const gfx::TRect& r) { return {r.Left, r.Top, r.Width(), r.Height()}; }
-gfx::TRect trectOf(const QRect& r) { return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
-
 }  // namespace
 
 TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
 {
     setObjectName(QStringLiteral("frmCD_Label"));
     SetCaption("ＣＤジャケットとラベルの印刷");
-    setFixedSize(FormWidth, FormHeight);
+    // The page keeps its 5 pixels to the millimetre: on a smaller screen the window scrolls.
+    pnlClient = new QWidget;
+    pnlClient->setObjectName(QStringLiteral("pnlClient"));
+    pnlClient->setFixedSize(FormWidth, FormHeight);
+    scrClient = new QScrollArea(this);
+    scrClient->setObjectName(QStringLiteral("scrClient"));
+    scrClient->setFrameShape(QFrame::NoFrame);
+    scrClient->setFocusPolicy(Qt::NoFocus);
+    scrClient->setWidget(pnlClient);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scrClient);
+    resize(FormWidth, FormHeight);
+    setMaximumSize(FormWidth, FormHeight);
     setAcceptDrops(true);
     MsgBox = [](QWidget* o, const std::string& c, const std::string& t, int d, const std::string& b,
                 const std::string& i) { return MsgBoxEx(o, c, t, d, b, i); };
@@ -81,7 +79,7 @@ TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
     createMenus();
 
     auto button = [this](const char* name, const char* caption, int y) {
-        auto* b = new controls::TRbButton(this);
+        auto* b = new controls::TRbButton(pnlClient);
         b->setObjectName(QString::fromLatin1(name));
         b->SetCaption(caption);
         b->setGeometry(632, y, 140, 30);
@@ -97,7 +95,7 @@ TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
     Handlers.Set(spdCan->OnClick, [this](QObject*) { close(); });
 
     auto xiButton = [this](const char* name, const char* caption, const char* hint, int y) {
-        auto* b = new controls::TXiButton(this);
+        auto* b = new controls::TXiButton(pnlClient);
         b->setObjectName(QString::fromLatin1(name));
         b->SetCaption(caption);
         b->SetHint(hint);
@@ -110,7 +108,7 @@ TfrmCD_Label::TfrmCD_Label(QWidget* parent) : TForm(parent)
     Handlers.Set(btnPic_Dir->OnClick, [this](QObject*) { btnPic_DirClick(); });
     Handlers.Set(btnPic_Lst->OnClick, [this](QObject*) { btnPic_LstClick(); });
 
-    pnlPicList = new QWidget(this);
+    pnlPicList = new QWidget(pnlClient);
     pnlPicList->setObjectName(QStringLiteral("pnlPicList"));
     pnlPicList->setGeometry(632, 230, 140, 424);
     pnlPicList->hide();
@@ -158,7 +156,7 @@ TfrmCD_Label::~TfrmCD_Label()
 
 void TfrmCD_Label::createPages()
 {
-    pgeCD = new QTabWidget(this);
+    pgeCD = new QTabWidget(pnlClient);
     pgeCD->setObjectName(QStringLiteral("pgeCD"));
     pgeCD->setGeometry(8, 8, 616, 648);
     auto page = [this](const char* sheet, const char* panel, const char* caption, int tag) {
@@ -213,6 +211,8 @@ void TfrmCD_Label::createPages()
         b->Tag = tag;
         b->SetTransparentBackground(true);
         b->SetParentFont(false);
+        // Laid out on the screen as it prints: no whole-pixel fitting of the glyphs.
+        b->Font().SetDesignMetrics(true);
         Handlers.Set(b->OnPaint, [this, b](QObject*) { paintFrame(b); });
         Handlers.Set(b->OnMouseDown, [this, b](QObject*, forms::TMouseButton button, forms::TShiftState, int x, int y) {
             elementMouseDown(b, button, x, y);
@@ -438,6 +438,7 @@ void TfrmCD_Label::loadFonts()
         f.SetColor(gfx::TColor(IniReadInteger(IniBase, Section, "FC_" + key, 0)));
         f.SetStyle(FontStyleFromText(IniReadString(IniBase, Section, "FX_" + key, "0000")));
         f.SetSize(IniReadInteger(IniBase, Section, "FS_" + key, FontKeys[i].size));
+        f.SetDesignMetrics(true);
         boxes[i]->SetFont(f);
     }
     pbxLine->Font().SetColor(gfx::TColor(IniReadInteger(IniBase, Section, "FC_LINE01", 0)));
@@ -509,667 +510,11 @@ TTrackListSpec TfrmCD_Label::TrackListSpec(int Page) const
 
 void TfrmCD_Label::redraw()
 {
-    pnlCD_Title->update();
-    pnlCD_Print->update();
-}
-
-// ---------------------------------------------------------------- geometry and layouts
-
-void TfrmCD_Label::applyGeometry()
-{
-    const TDiscKind& k = DiscKind(WideArea());
-    const int side = pnlCD_Print->height();
-    const std::pair<forms::TPaintBox*, int> circles[3] = {{Shape3, k.Outer}, {Shape4, k.Inner}, {Shape5, k.Hole}};
-    for (const auto& [shape, mm] : circles) {
-        const int d = DiscDiameter(side, mm);
-        const int at = (side - d) / 2;
-        shape->setGeometry(at, at, d, d);
+    // The elements are opaque to the window system and show the page under them as they
+    // last painted it: a change of the page is theirs too.
+    for (forms::TPaintBox* page : {pnlCD_Title, pnlCD_Print}) {
+        page->update();
+        for (QWidget* element : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            element->update();
     }
-    lblCDLabel->setText(QString::fromUtf8(k.Caption));
-    lblCDLabel->adjustSize();
-    lblCdWidth->setText(QString::fromStdString(DiscWidthCaption(WideArea())));
-    lblCdWidth->adjustSize();
-    redraw();
-}
-
-void TfrmCD_Label::layoutText(forms::TPaintBox* Box, const std::string& Text, bool KeepRight)
-{
-    gfx::TCanvas c;
-    c.Font().Assign(Box->Font());
-    const int w = ExactTextWidth(c, Text), h = c.TextHeight(Text);
-    const int left = KeepRight ? Box->x() + Box->width() - w : Box->x();
-    Box->setGeometry(left, Box->y(), w, h);
-}
-
-void TfrmCD_Label::layoutTexts()
-{
-    layoutText(pbxTitle1, JacketTitle, false);
-    layoutText(pbxArtist1, JacketArtist, true);
-    layoutText(pbxTitle2, LabelTitle, false);
-    layoutText(pbxArtist2, LabelArtist, false);
-    layoutJacketTracks();
-    if (xxGrip1->GripView())
-        xxGrip1->SetGripDraw(true);
-    redraw();
-}
-
-void TfrmCD_Label::layoutJacketTracks()
-{
-    gfx::TCanvas c;
-    jacketTracks_ = LayTrackList(c, false, 0, 0, trackTitles(), TrackListSpec(1), 1.0);
-    pbxCD_Title->resize(jacketTracks_.Width, jacketTracks_.Height);
-    if (xxGrip1->Attach() == pbxCD_Title && xxGrip1->GripView())
-        xxGrip1->SetGripDraw(true);
-    redraw();
-}
-
-void TfrmCD_Label::layoutLabelTracksFirst()
-{
-    gfx::TCanvas c;
-    const std::vector<std::string> titles = trackTitles();
-    labelCut_ = 0;
-    labelCut_ = FirstColumnCut(LayTrackList(c, false, 0, 0, titles, TrackListSpec(2), 1.0).ColumnRows);
-    labelTracks_ = LayTrackList(c, false, 0, 0, titles, TrackListSpec(2), 1.0);
-    const QRect index = pbxIndex->geometry();
-    pbxCD_Print->setGeometry((PageSize - labelTracks_.Width) / 2,
-                             index.y() + (index.height() - labelTracks_.Height) / 2, labelTracks_.Width,
-                             labelTracks_.Height);
-    labelTracksFirst_ = false;
-    redraw();
-}
-
-void TfrmCD_Label::recommendedJacketLayout()
-{
-    do_RowSize1->setChecked(false);
-    pbxTitle1->move(24, 44);
-    const int ruleTop = pbxTitle1->y() + pbxTitle1->height() + 6;
-    pbxLine->setGeometry(20, ruleTop, 557, RuleHeight);
-    pbxArtist1->move(574 - pbxArtist1->width(), ruleTop + 7);
-    pbxCD_Title->move(30, ruleTop + 40);
-    layoutJacketTracks();
-    pbxTitle_DSP->move(PageSize - JacketPhotoMargin - pbxTitle_DSP->width(),
-                       PageSize - JacketPhotoMargin - pbxTitle_DSP->height());
-    xxGrip1->SetGripView(false);
-    redraw();
-}
-
-void TfrmCD_Label::initialLabelLayout()
-{
-    do_RowSize2->setChecked(false);
-    pbxTitle2->move((PageSize - pbxTitle2->width()) / 2, 69);
-    pbxArtist2->move((PageSize - pbxArtist2->width()) / 2, 118);
-    const QRect index = pbxIndex->geometry();
-    pbxCD_Print->setGeometry(index.x() + (index.width() - 351) / 2, index.y() + (index.height() - 136) / 2, 351, 136);
-    labelTracksFirst_ = true;
-    layoutLabelTracksFirst();
-    labelPhotoDefault();
-    if (kind(xxGrip1->Attach()) && pageOf(xxGrip1->Attach()) == 2)
-        xxGrip1->SetGripDraw(true);
-    redraw();
-}
-
-void TfrmCD_Label::labelPhotoDefault()
-{
-    QSize size = labelPhotoDefault_;
-    if (imgLabel_PIC->Tag == 1) {
-        const TFitRect fit = CalcFitRect(imgLabel_PIC->Picture().Width(), imgLabel_PIC->Picture().Height(),
-                                         labelPhotoDefault_.width(), labelPhotoDefault_.height());
-        size = {fit.Width, fit.Height};
-    }
-    pbxLabel_DSP->setGeometry((199 - size.width()) / 2, (PageSize - size.height()) / 2, size.width(), size.height());
-    redraw();
-}
-
-// The photo's fitted size in the box's own size; the jacket's keeps its bottom-right corner.
-void TfrmCD_Label::fitPhotoBox(int Page)
-{
-    forms::TImage* img = photoImage(Page);
-    forms::TPaintBox* box = photoBox(Page);
-    if (img->Tag != 1)
-        return;
-    const TFitRect fit = CalcFitRect(img->Picture().Width(), img->Picture().Height(), box->width(), box->height());
-    if (Page == 1)
-        box->setGeometry(box->x() + box->width() - fit.Width, box->y() + box->height() - fit.Height, fit.Width, fit.Height);
-    else
-        box->resize(fit.Width, fit.Height);
-}
-
-void TfrmCD_Label::fitPhotoToBoxSide(int Page)
-{
-    forms::TPaintBox* box = photoBox(Page);
-    const int side = std::max(box->width(), box->height());
-    const QRect before = box->geometry();
-    box->resize(side, side);
-    if (Page == 1)
-        box->move(before.right() + 1 - side, before.bottom() + 1 - side);
-    fitPhotoBox(Page);
-}
-
-void TfrmCD_Label::keepOnPage(QWidget* Box)
-{
-    const int left = std::clamp(Box->x(), 0, std::max(0, PageSize - Box->width()));
-    const int top = std::clamp(Box->y(), 0, std::max(0, PageSize - Box->height()));
-    Box->move(left, top);
-}
-
-bool TfrmCD_Label::LoadPhoto(int Page, const std::string& File)
-{
-    if (!IsRegularFile(File))
-        return false;
-    // A file that cannot be decoded loads as an empty picture: the photo stays as it was.
-    forms::TImage scratch;
-    if (!LoadPictureFile(scratch, File, true) || scratch.Picture().Width() <= 0 || scratch.Picture().Height() <= 0)
-        return false;
-    forms::TImage* img = photoImage(Page);
-    img->Picture().Assign(scratch.Picture());
-    img->Tag = 1;
-    forms::TPaintBox* box = photoBox(Page);
-    if (Page == 2 && labelPhotoFirst_) {
-        labelPhotoFirst_ = false;
-        fitPhotoBox(2);
-        const int strip = (Shape3->width() - Shape4->width()) / 2;
-        box->move(Shape3->x() + (strip - box->width()) / 2, (PageSize - box->height()) / 2);
-        labelPhotoDefault_ = box->size();
-    } else {
-        fitPhotoToBoxSide(Page);
-    }
-    if (xxGrip1->Attach() == box && xxGrip1->GripView())
-        xxGrip1->SetGripDraw(true);
-    redraw();
-    return true;
-}
-
-// ---------------------------------------------------------------- painting
-
-void TfrmCD_Label::paintPage(int Page)
-{
-    forms::TPaintBox* page = Page == 2 ? pnlCD_Print : pnlCD_Title;
-    gfx::TCanvas& c = page->Canvas();
-    c.Brush().SetStyle(gfx::bsSolid);
-    c.Brush().SetColor(gfx::clWhite);
-    c.FillRect({0, 0, page->width(), page->height()});
-
-    forms::TImage* img = photoImage(Page);
-    const bool photoHidden = (Page == 2 ? do_KIll2 : do_Kill1)->isChecked();
-    if (img->Tag == 1 && !photoHidden && img->Picture().Graphic())
-        c.StretchDraw(trectOf(photoBox(Page)->geometry()), *img->Picture().Graphic());
-
-    if (Page == 2) {
-        c.Pen().SetStyle(gfx::psSolid);
-        c.Pen().SetColor(RingColor);
-        c.Brush().SetStyle(gfx::bsClear);
-        for (auto* s : {Shape3, Shape4, Shape5})
-            c.Ellipse(trectOf(s->geometry()));
-    }
-    auto text = [&c](forms::TPaintBox* box, const std::string& s) {
-        if (s.empty())
-            return;
-        c.Font().Assign(box->Font());
-        c.Brush().SetStyle(gfx::bsClear);
-        c.TextOut(box->x(), box->y(), s);
-    };
-    text(Page == 2 ? pbxTitle2 : pbxTitle1, Page == 2 ? LabelTitle : JacketTitle);
-    if (Page == 1 && !do_Kill0->isChecked()) {
-        c.Pen().SetStyle(gfx::psSolid);
-        c.Pen().SetColor(pbxLine->Font().Color());
-        c.MoveTo(pbxLine->x(), pbxLine->y() + 5);
-        c.LineTo(pbxLine->x() + pbxLine->width(), pbxLine->y() + 5);
-    }
-    text(Page == 2 ? pbxArtist2 : pbxArtist1, Page == 2 ? LabelArtist : JacketArtist);
-    forms::TPaintBox* tracks = Page == 2 ? pbxCD_Print : pbxCD_Title;
-    if (!(Page == 2 ? do_Erase2 : do_Erase1)->isChecked()) {
-        const TTrackListResult r = LayTrackList(c, true, tracks->x(), tracks->y(), trackTitles(), TrackListSpec(Page), 1.0);
-        (Page == 2 ? labelTracks_ : jacketTracks_).Rows = r.Rows;
-        if (Page == 2)
-            labelTracks_.ColumnRows = r.ColumnRows;
-    }
-}
-
-void TfrmCD_Label::paintFrame(forms::TPaintBox* Box)
-{
-    DrawDottedFrame(Box->Canvas(), Box->width(), Box->height(), FrameColor);
-}
-
-// ---------------------------------------------------------------- mouse
-
-void TfrmCD_Label::select(QWidget* Box)
-{
-    selected_ = Box;
-    const int k = kind(Box);
-    if (!k) {
-        xxGrip1->SetGripView(false);
-        return;
-    }
-    // Titles and artists move only; the rest the grip resizes.
-    xxGrip1->SetAttach(Box);
-    xxGrip1->SetGripMove(k == ekTracks || k == ekPhoto || k == ekRule);
-    xxGrip1->SetGripView(true);
-}
-
-void TfrmCD_Label::elementMouseDown(forms::TPaintBox* Box, forms::TMouseButton Button, int X, int Y)
-{
-    select(Box);
-    if (Button == forms::mbLeft) {
-        dragFrom_ = {X, Y};
-        dragging_ = true;
-    } else if (Button == forms::mbRight) {
-        const int k = kind(Box);
-        const bool text = k == ekTitle || k == ekArtist || k == ekTracks;
-        popupAt(pageOf(Box) == 2 ? (text ? PopupMenu3 : PopupMenu2) : (text ? PopupMenu1 : PopupMenu0));
-    }
-}
-
-void TfrmCD_Label::elementMouseMove(forms::TPaintBox* Box, forms::TShiftState Shift, int X, int Y)
-{
-    if (!dragging_ || (Shift & forms::ssLeft) == 0)
-        return;
-    const QPoint by = QPoint(X, Y) - dragFrom_;
-    if (by.isNull())
-        return;
-    Box->move(Box->pos() + by);
-    if (xxGrip1->Attach() == Box)
-        xxGrip1->SetGripDraw(true);
-    redraw();
-}
-
-void TfrmCD_Label::elementDblClick(forms::TPaintBox* Box)
-{
-    if (editing_)
-        return;
-    const int k = kind(Box);
-    if (k == ekPhoto)
-        btnPic_DirClick();
-    else if (k == ekTitle || k == ekArtist || k == ekTracks)
-        OpenFontDialog(Box);
-}
-
-void TfrmCD_Label::fontItemClick()
-{
-    const int k = kind(selected_);
-    if (k == ekTitle || k == ekArtist || k == ekTracks)
-        OpenFontDialog(static_cast<forms::TPaintBox*>(selected_));
-}
-
-void TfrmCD_Label::OpenFontDialog(forms::TPaintBox* Box)
-{
-    const int k = kind(Box);
-    const int page = pageOf(Box);
-    std::string sample;
-    if (k == ekTitle)
-        sample = page == 1 ? JacketTitle : LabelTitle;
-    else if (k == ekArtist)
-        sample = page == 1 ? JacketArtist : LabelArtist;
-    else if (k == ekTracks) {
-        const std::vector<std::string> titles = trackTitles();
-        if (!titles.empty())
-            sample = titles.front();
-    }
-    TfrmCD_Font dialog(this);
-    dialog.Font().Assign(Box->Font());
-    dialog.lblSample->setText(QString::fromStdString(sample));
-    dialog.Tag = k == ekRule ? 1 : 0;
-    RunFontDialog(dialog);
-    Box->Font().Assign(dialog.Font());
-    if (k == ekTitle || k == ekArtist)
-        layoutTexts();
-    else if (Box == pbxCD_Title)
-        layoutJacketTracks();
-    else if (Box == pbxCD_Print)
-        relayLabelTracks();
-    redraw();
-}
-
-void TfrmCD_Label::spdPosClick()
-{
-    // Without a printer the dialog has nothing to set, and its 決 定 would store an empty
-    // choice over the saved one: say so as printing does.
-    if (!CheckPrinterInstalled("印刷設定"))
-        return;
-    TfrmCD_Pos dialog(this);
-    dialog.Tag = spdPos->Tag;
-    dialog.WideArea = WideArea();
-    RunPosDialog(dialog);
-}
-
-void TfrmCD_Label::pageMouseDown(forms::TCustomControl* Page, forms::TMouseButton Button)
-{
-    select(Page);
-    if (Button == forms::mbRight)
-        popupAt(Page == pnlCD_Print ? PopupMenu2 : PopupMenu0);
-}
-
-void TfrmCD_Label::gripReleased()
-{
-    QWidget* box = xxGrip1->Attach();
-    const int k = kind(box);
-    if (k == ekTracks || k == ekPhoto)
-        box->resize(std::max(box->width(), MinBoxSide), std::max(box->height(), MinBoxSide));
-    if (k == ekPhoto)
-        fitPhotoBox(pageOf(box));
-    if (k == ekRule)
-        box->resize(box->width(), RuleHeight);
-    if (box == pbxCD_Print) {  // the user's size: the columns flow in it
-        labelCut_ = 0;
-        relayLabelTracks();
-    }
-    xxGrip1->SetGripDraw(true);
-    redraw();
-}
-
-void TfrmCD_Label::popupAt(QMenu* Menu)
-{
-    PopupMenuPopup(Menu);
-    for (QAction* a : Menu->actions())
-        if (a->isVisible() && !a->isSeparator()) {
-            Menu->popup(QCursor::pos());
-            return;
-        }
-}
-
-void TfrmCD_Label::PopupMenuPopup(QMenu*)
-{
-    const bool open = editing_ || pnlPicList->isVisible();
-    const int k = kind(selected_);
-    const int page = pageOf(selected_);
-    const bool photo = k == ekPhoto && photoImage(page)->Tag == 1;
-    auto show = [open](std::initializer_list<QAction*> items, bool on) {
-        for (QAction* a : items)
-            a->setVisible(!open && on);
-    };
-    show({do_SizeFit, do_OrgSize1, do_IniSize, do_Kill1}, photo && page == 1);
-    show({do_IniImgPos, do_OrgSize2, do_CDSizeFit, do_KIll2}, photo && page == 2);
-    show({do_Color1, do_Kill0}, k == ekRule);
-    show({do_Title1, do_Title2}, k == ekTitle);
-    show({do_Artist1, do_Artist2}, k == ekArtist);
-    show({do_RowSize1, do_Erase1, do_RowSize2, do_Erase2, do_Propriety}, k == ekTracks);
-    show({do_Center}, k == ekTitle || k == ekArtist || k == ekTracks);
-    show({do_Font1, do_Font2, do_IniPos11, do_IniPos12, do_IniPos21, do_IniPos22, do_WideArea1, do_WideArea2}, true);
-    for (QMenu* m : {PopupMenu0, PopupMenu1, PopupMenu2, PopupMenu3})
-        for (QAction* a : m->actions())
-            if (a->isSeparator())
-                a->setVisible(!open);
-}
-
-// ---------------------------------------------------------------- menu items
-
-void TfrmCD_Label::do_SizeFitClick()
-{
-    const gfx::TPicture& p = imgTitle_PIC->Picture();
-    pbxTitle_DSP->setGeometry(rectOf(CoverPage(p.Width(), p.Height(), PageSize)));
-    xxGrip1->SetGripDraw(true);
-    redraw();
-}
-
-void TfrmCD_Label::do_CDSizeFitClick()
-{
-    const gfx::TPicture& p = imgLabel_PIC->Picture();
-    pbxLabel_DSP->setGeometry(rectOf(CoverPage(p.Width(), p.Height(), PageSize)));
-    xxGrip1->SetGripDraw(true);
-    redraw();
-}
-
-void TfrmCD_Label::do_OrgSize1Click()
-{
-    const gfx::TPicture& p = imgTitle_PIC->Picture();
-    pbxTitle_DSP->resize(imgTitle_PIC->Tag == 1 ? QSize(p.Width(), p.Height()) : JacketPhotoDefault);
-    keepOnPage(pbxTitle_DSP);
-    xxGrip1->SetGripDraw(true);
-    redraw();
-}
-
-void TfrmCD_Label::do_OrgSize2Click()
-{
-    const gfx::TPicture& p = imgLabel_PIC->Picture();
-    pbxLabel_DSP->resize(imgLabel_PIC->Tag == 1 ? QSize(p.Width(), p.Height()) : QSize(120, 120));
-    keepOnPage(pbxLabel_DSP);
-    xxGrip1->SetGripDraw(true);
-    redraw();
-}
-
-void TfrmCD_Label::do_IniSizeClick()
-{
-    pbxTitle_DSP->resize(JacketPhotoDefault);
-    fitPhotoBox(1);
-    pbxTitle_DSP->move(PageSize - JacketPhotoMargin - pbxTitle_DSP->width(),
-                       PageSize - JacketPhotoMargin - pbxTitle_DSP->height());
-    xxGrip1->SetGripDraw(true);
-    redraw();
-}
-
-void TfrmCD_Label::do_IniPos11Click() { recommendedJacketLayout(); }
-
-void TfrmCD_Label::do_IniImgPosClick()
-{
-    labelPhotoDefault();
-    xxGrip1->SetGripDraw(true);
-}
-
-void TfrmCD_Label::do_IniPos21Click() { initialLabelLayout(); }
-
-void TfrmCD_Label::do_WideArea1Click(bool Checked)
-{
-    do_WideArea1->setChecked(Checked);
-    do_WideArea2->setChecked(Checked);
-    applyGeometry();
-}
-
-void TfrmCD_Label::do_ProprietyClick()
-{
-    const QRect index = pbxIndex->geometry();
-    pbxCD_Print->move(index.x() + (index.width() - pbxCD_Print->width()) / 2,
-                      index.y() + (index.height() - pbxCD_Print->height()) / 2);
-    xxGrip1->SetGripDraw(true);
-    redraw();
-}
-
-void TfrmCD_Label::do_CenterClick()
-{
-    if (!kind(selected_))
-        return;
-    selected_->move((PageSize - selected_->width()) / 2, selected_->y());
-    xxGrip1->SetGripDraw(true);
-    redraw();
-}
-
-void TfrmCD_Label::do_RowSizeClick(int Page, bool Checked)
-{
-    (Page == 2 ? do_RowSize2 : do_RowSize1)->setChecked(Checked);
-    if (Page == 1) {
-        layoutJacketTracks();
-        return;
-    }
-    relayLabelTracks();
-    redraw();
-}
-
-// The label's track list in its present box, the columns flowing.
-void TfrmCD_Label::relayLabelTracks()
-{
-    gfx::TCanvas c;
-    labelTracks_ = LayTrackList(c, false, 0, 0, trackTitles(), TrackListSpec(2), 1.0);
-}
-
-// Hidden elements keep their boxes, so that the same item shows them again.
-void TfrmCD_Label::do_HideClick() { redraw(); }
-
-// ---------------------------------------------------------------- title and artist editing
-
-void TfrmCD_Label::StartEdit(controls::TFlatComboBox* Editor)
-{
-    if (editing_)
-        return;
-    setPhotoListOpen(false);
-    const bool label = Editor == cmbTitle2 || Editor == cmbArtist2;
-    forms::TPaintBox* box = Editor == cmbTitle1   ? pbxTitle1
-                            : Editor == cmbArtist1 ? pbxArtist1
-                            : Editor == cmbTitle2  ? pbxTitle2
-                                                   : pbxArtist2;
-    const std::string& text = Editor == cmbTitle1   ? JacketTitle
-                              : Editor == cmbArtist1 ? JacketArtist
-                              : Editor == cmbTitle2  ? LabelTitle
-                                                     : LabelArtist;
-    // Page coordinates are the editor's too: the page lies at the sheet's corner.
-    const QPoint origin = box->parentWidget()->pos();
-    int left = box->x();
-    if (Editor == cmbArtist1)
-        left = box->x() + box->width() - EditorWidth;
-    else if (label)
-        left = std::max(2, box->x() + (box->width() - EditorWidth) / 2);
-    const int top = box->y() + box->height() + 4;
-    Editor->setGeometry(origin.x() + left, origin.y() + top, EditorWidth, EditorHeight);
-    Editor->setEditText(QString::fromStdString(text));
-    QWidget* panel = label ? pnlEdit2 : pnlEdit1;
-    panel->move(Editor->x() + EditorWidth - panel->width(), Editor->y() + EditorHeight + 2);
-    editing_ = Editor;
-    setOthersEnabled(false);
-    Editor->show();
-    Editor->raise();
-    panel->show();
-    panel->raise();
-    Editor->SetColor(EditFocusColor);
-    Editor->setFocus();
-}
-
-void TfrmCD_Label::EndEdit(bool Store)
-{
-    controls::TFlatComboBox* editor = std::exchange(editing_, nullptr);
-    if (!editor)
-        return;
-    if (Store) {
-        const std::string text = TrimBlanksUtf8(editor->currentText().toStdString());
-        (editor == cmbTitle1    ? JacketTitle
-         : editor == cmbArtist1 ? JacketArtist
-         : editor == cmbTitle2  ? LabelTitle
-                                : LabelArtist) = text;
-    }
-    editor->hide();
-    (editor == cmbTitle2 || editor == cmbArtist2 ? pnlEdit2 : pnlEdit1)->hide();
-    setOthersEnabled(true);
-    if (Store)
-        layoutTexts();
-}
-
-void TfrmCD_Label::setOthersEnabled(bool On)
-{
-    for (QWidget* w : std::initializer_list<QWidget*>{pgeCD->tabBar(), pnlCD_Title, pnlCD_Print, spdCan, btnPic_Dir, btnPic_Lst})
-        w->setEnabled(On);
-}
-
-// ---------------------------------------------------------------- photos
-
-void TfrmCD_Label::btnPic_DirClick()
-{
-    const std::string dir = IniBase.empty() ? GetSpecialFolder(7)
-                                            : IniReadString(IniBase, Section, "PHOTO_CD_PATH", GetSpecialFolder(7));
-    const std::string file = ExecuteOpenPictureDialog(this, dir);
-    if (file.empty())
-        return;
-    if (!IniBase.empty())
-        IniWriteString(IniBase, Section, "PHOTO_CD_PATH", QFileInfo(QString::fromStdString(file)).absolutePath().toStdString());
-    LoadPhoto(ShownPage(), file);
-}
-
-void TfrmCD_Label::btnPic_LstClick() { setPhotoListOpen(!pnlPicList->isVisible()); }
-
-void TfrmCD_Label::setPhotoListOpen(bool Open)
-{
-    pnlPicList->setVisible(Open);
-    if (Open)
-        imgList->setFocus();
-}
-
-void TfrmCD_Label::TakeListPhoto()
-{
-    const int index = imgList->ItemIndex();
-    if (index < 0 || index >= int(lists_.PhotoFiles.size())) {
-        MsgBox(this, "写真選択", "　　写真を選択して下さい！！", 1, "Y", "?");
-        return;
-    }
-    LoadPhoto(ShownPage(), lists_.PhotoFiles[size_t(index)]);
-}
-
-void TfrmCD_Label::pgeCDChange()
-{
-    setPhotoListOpen(false);
-    EndEdit(false);
-    spdPos->Tag = ShownPage() == 2 ? 1 : 0;
-}
-
-void TfrmCD_Label::dragEnterEvent(QDragEnterEvent* e)
-{
-    if (e->mimeData()->hasUrls() && !e->mimeData()->urls().isEmpty() && e->mimeData()->urls().first().isLocalFile())
-        e->acceptProposedAction();
-}
-
-void TfrmCD_Label::dropEvent(QDropEvent* e)
-{
-    const QList<QUrl> urls = e->mimeData()->urls();
-    if (urls.isEmpty() || !urls.first().isLocalFile())
-        return;
-    e->acceptProposedAction();
-    const std::string file = urls.first().toLocalFile().toStdString();
-    forms::RunGuarded([&] { LoadPhoto(ShownPage(), file); });
-}
-
-// ---------------------------------------------------------------- keys
-
-bool TfrmCD_Label::FormKeyDown(int Key)
-{
-    if (editing_) {
-        if (Key == forms::VK_RETURN || Key == forms::VK_ESCAPE) {
-            EndEdit(Key == forms::VK_RETURN);
-            return true;
-        }
-        return false;
-    }
-    if (pnlPicList->isVisible() && imgList->hasFocus()) {
-        if (Key == forms::VK_RETURN)
-            TakeListPhoto();
-        else if (Key == forms::VK_ESCAPE)
-            setPhotoListOpen(false);
-        else
-            return false;
-        return true;
-    }
-    if (Key == forms::VK_ESCAPE) {
-        close();
-        return true;
-    }
-    if (!kind(selected_) || Key < forms::VK_LEFT || Key > forms::VK_DOWN)
-        return false;
-    const QPoint by = Key == forms::VK_LEFT ? QPoint(-1, 0)
-                      : Key == forms::VK_UP ? QPoint(0, -1)
-                      : Key == forms::VK_RIGHT ? QPoint(1, 0)
-                                               : QPoint(0, 1);
-    selected_->move(selected_->pos() + by);
-    if (selected_ == pbxCD_Title)
-        layoutJacketTracks();
-    xxGrip1->SetGripDraw(true);
-    redraw();
-    return true;
-}
-
-bool TfrmCD_Label::PreviewEvent(QObject* Watched, QEvent* Event)
-{
-    if (editing_ && (Watched == editing_ || Watched == editing_->lineEdit())) {
-        if (Event->type() == QEvent::FocusIn)
-            editing_->SetColor(EditFocusColor);
-        else if (Event->type() == QEvent::FocusOut)
-            editing_->SetColor(gfx::clWhite);
-    }
-    // A key that a control passes on to its parent comes by again: only its first stop counts.
-    if (Event->type() != QEvent::KeyPress || Watched != QApplication::focusWidget())
-        return false;
-    const int key = forms::VirtualKey(static_cast<QKeyEvent*>(Event)->key());
-    bool taken = false;
-    forms::RunGuarded([&] { taken = FormKeyDown(key); });
-    return taken;
-}
-
-void TfrmCD_Label::keyPressEvent(QKeyEvent* e)
-{
-    bool taken = false;
-    forms::RunGuarded([&] { taken = FormKeyDown(forms::VirtualKey(e->key())); });
-    if (!taken)
-        TForm::keyPressEvent(e);
 }

@@ -34,6 +34,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QScrollArea;
 class QTabWidget;
 class QWidget;
 class TfrmCD_Font;
@@ -67,6 +68,9 @@ public:
     // Element kinds, the paint boxes' Tag.
     enum TElementKind { ekTitle = 1, ekArtist = 2, ekTracks = 3, ekPhoto = 4, ekRule = 5 };
 
+    // Everything below sits on pnlClient, which scrolls when the screen is smaller.
+    QScrollArea* scrClient;
+    QWidget* pnlClient;
     QTabWidget* pgeCD;
     forms::TPaintBox *pnlCD_Title, *pnlCD_Print;  // the pages, white
     forms::TPaintBox *pbxTitle1, *pbxArtist1, *pbxCD_Title, *pbxTitle_DSP, *pbxLine;

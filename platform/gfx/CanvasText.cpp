@@ -2,6 +2,8 @@
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/CanvasRaster.h"
 
+#include <cmath>
+
 namespace gfx {
 
 // ---- text ----
@@ -56,8 +58,15 @@ QStringList wrapLine(const QString& line, const QFontMetrics& fm, int width)
 
 TSize TCanvas::TextExtent(const std::string& text)
 {
-    const QFontMetrics fm(font_.toQFont());
-    return {fm.horizontalAdvance(QString::fromStdString(text)), fm.height()};
+    const QFont qf = font_.toQFont();
+    const double scale = font_.TextScale();
+    if (scale == 1.0) {
+        const QFontMetrics fm(qf);
+        return {fm.horizontalAdvance(QString::fromStdString(text)), fm.height()};
+    }
+    const QFontMetricsF fm(qf);
+    return {int32_t(std::lround(fm.horizontalAdvance(QString::fromStdString(text)) * scale)),
+            int32_t(std::lround(fm.height() * scale))};
 }
 
 static void paintText(TCanvas& canvas, CanvasRaster& r, int32_t x, int32_t y, const QString& s,
@@ -66,6 +75,7 @@ static void paintText(TCanvas& canvas, CanvasRaster& r, int32_t x, int32_t y, co
     const QFont qf = canvas.Font().toQFont();
     const QFontMetrics fm(qf);
     const int w = fm.horizontalAdvance(s), h = fm.height();
+    const double scale = canvas.Font().TextScale();
     // Qt's raster engine misplaces unantialiased glyphs on 16-bit images (half of them land
     // half a row to the right), so text for any image that is not 32-bit is drawn on a 32-bit
     // copy of its area and copied back pixel by pixel.
@@ -73,7 +83,9 @@ static void paintText(TCanvas& canvas, CanvasRaster& r, int32_t x, int32_t y, co
     QPoint origin;
     if (!CanvasRaster::isRgb32(r.img->format())) {
         const QRect area = canvas.Font().Orientation() != 0 ? r.visible
-                                                            : QRect(x, y, w, h).intersected(r.visible);
+                                                            : QRect(x, y, int(std::ceil(w * scale)) + 1,
+                                                                    int(std::ceil(h * scale)) + 1)
+                                                                  .intersected(r.visible);
         if (area.isEmpty())
             return;
         scratch = r.img->copy(area).convertToFormat(QImage::Format_RGB32);
@@ -86,9 +98,10 @@ static void paintText(TCanvas& canvas, CanvasRaster& r, int32_t x, int32_t y, co
         region = region.intersected(*clip);
     p.setClipRegion(region);
     p.setRenderHint(QPainter::TextAntialiasing, false);
-    if (canvas.Font().Orientation() != 0) {
+    if (canvas.Font().Orientation() != 0 || scale != 1.0) {
         p.translate(x, y);
         p.rotate(-canvas.Font().Orientation() / 10.0);
+        p.scale(scale, scale);
         x = 0; y = 0;
     }
     if (canvas.Brush().Style() != bsClear)

@@ -1,6 +1,7 @@
 #include "platform/gfx/DrawTools.h"
 
 #include <array>
+#include <cmath>
 #include <cctype>
 #include <cstring>
 #include <string_view>
@@ -148,7 +149,17 @@ void TFont::SetSize(int points)
 }
 void TFont::SetHeight(int h)
 {
-    if (h != height_) { height_ = h; changed(); }
+    if (h != height_ || textScale_ != 1.0) { height_ = h; textScale_ = 1.0; changed(); }
+}
+void TFont::SetExactHeight(double pixels)
+{
+    const int whole = int(std::lround(pixels));
+    const double scale = whole != 0 ? pixels / whole : 1.0;
+    if (whole != height_ || scale != textScale_) { height_ = whole; textScale_ = scale; changed(); }
+}
+void TFont::SetDesignMetrics(bool on)
+{
+    if (on != designMetrics_) { designMetrics_ = on; changed(); }
 }
 void TFont::SetColor(TColor c)
 {
@@ -170,12 +181,14 @@ void TFont::Assign(const TFont& o)
 {
     name_ = o.name_; height_ = o.height_; color_ = o.color_; style_ = o.style_;
     charset_ = o.charset_; orientation_ = o.orientation_;
+    designMetrics_ = o.designMetrics_; textScale_ = o.textScale_;
     changed();
 }
 bool TFont::operator==(const TFont& o) const
 {
     return name_ == o.name_ && height_ == o.height_ && color_ == o.color_ &&
-           style_ == o.style_ && charset_ == o.charset_ && orientation_ == o.orientation_;
+           style_ == o.style_ && charset_ == o.charset_ && orientation_ == o.orientation_ &&
+           designMetrics_ == o.designMetrics_ && textScale_ == o.textScale_;
 }
 
 QFont TFont::toQFont() const
@@ -190,8 +203,11 @@ QFont TFont::toQFont() const
     f.setItalic(style_ & fsItalic);
     f.setUnderline(style_ & fsUnderline);
     f.setStrikeOut(style_ & fsStrikeOut);
-    f.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::PreferBitmap));
-    f.setHintingPreference(QFont::PreferFullHinting);
+    // Hinting fits each glyph's advance to whole pixels, a fit that differs at every height;
+    // an embedded bitmap strike is such a fit too.
+    f.setStyleStrategy(designMetrics_ ? QFont::NoAntialias
+                                      : QFont::StyleStrategy(QFont::NoAntialias | QFont::PreferBitmap));
+    f.setHintingPreference(designMetrics_ ? QFont::PreferNoHinting : QFont::PreferFullHinting);
     return f;
 }
 

@@ -91,6 +91,15 @@ public:
     // Text angle in tenths of a degree, counter-clockwise.
     int Orientation() const { return orientation_; }
     void SetOrientation(int tenths);
+    // Text measured and drawn by the face's own unhinted metrics, so that its width grows in
+    // step with its height: what a design lays out on the screen is as wide on paper.
+    bool DesignMetrics() const { return designMetrics_; }
+    void SetDesignMetrics(bool on);
+    // A height between whole pixels (a screen font at a printer's scale): Height keeps the
+    // nearest whole one and the canvases scale the text they draw and measure by TextScale.
+    // SetHeight and SetSize end it.
+    void SetExactHeight(double pixels);
+    double TextScale() const { return textScale_; }
     void Assign(const TFont& other);
     bool operator==(const TFont& o) const;
 
@@ -106,6 +115,8 @@ private:
     TFontStyles style_ = 0;
     int charset_ = 128;  // Shift-JIS
     int orientation_ = 0;
+    bool designMetrics_ = false;
+    double textScale_ = 1.0;
 };
 
 // The installed family that stands in for a font name of the original desktop; unknown

@@ -130,6 +130,8 @@ void TPainterCanvas::text(int32_t x, int32_t y, const std::string& s, const TRec
     painter_->translate(x, y);
     if (Font().Orientation() != 0)
         painter_->rotate(-Font().Orientation() / 10.0);
+    if (Font().TextScale() != 1.0)
+        painter_->scale(Font().TextScale(), Font().TextScale());
     if (Brush().Style() != bsClear)
         painter_->fillRect(QRect(0, 0, fm.horizontalAdvance(qs), fm.height()), color(Brush().Color()));
     painter_->setFont(font);

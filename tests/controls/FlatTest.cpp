@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QTest>
 
@@ -333,6 +334,31 @@ TEST(FlatComboBox, ListHeightFollowsItemsAndDropDownCount)
     EXPECT_EQ(combo.DropDownListHeight(), 8 * 13 + 4);
     combo.SetItems({});
     EXPECT_EQ(combo.DropDownListHeight(), 10);
+}
+
+// A long list, its current row far down (where the platform's style would lay the list over
+// its box): it opens right under the box, tall enough for its rows.
+TEST(FlatComboBox, ALongListDropsDownUnderItsBoxWithItsRowsWhole)
+{
+    QWidget window;
+    window.setGeometry(100, 150, 300, 200);
+    auto* combo = new TFlatComboBox(&window);
+    combo->SetStyle(csDropDownList);
+    combo->setGeometry(20, 30, 170, 22);
+    std::vector<std::string> many;
+    for (int i = 0; i < 40; ++i)
+        many.push_back("paper " + std::to_string(i));
+    combo->SetItems(many);
+    window.show();
+    QApplication::processEvents();
+    combo->setCurrentIndex(30);
+    combo->showPopup();
+    QApplication::processEvents();
+    const QWidget* popup = combo->view()->window();
+    EXPECT_EQ(popup->geometry().top(), combo->mapToGlobal(QPoint(0, combo->height())).y());
+    EXPECT_EQ(popup->geometry().left(), combo->mapToGlobal(QPoint(0, 0)).x());
+    EXPECT_GE(combo->view()->viewport()->height(), 8 * combo->view()->sizeHintForRow(0));
+    combo->hidePopup();
 }
 
 TEST(FlatComboBox, ArrowAndEvents)

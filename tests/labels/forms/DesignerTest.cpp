@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 #include <QTabWidget>
@@ -305,6 +306,21 @@ TEST_F(Designer, KeysMoveCloseAndEdit)
     EXPECT_FALSE(w->isVisible());
 }
 
+TEST_F(Designer, SettingsAndPrintWaitForAnOpenEdit)
+{
+    song("a.mp3", "One", "Artist", "Album");
+    auto w = open();
+    for (QAction* edit : {w->do_Title1, w->do_Artist1}) {
+        edit->trigger();
+        ASSERT_TRUE(w->Editing());
+        EXPECT_FALSE(w->spdPos->isEnabled());
+        EXPECT_FALSE(w->spdOK->isEnabled());
+        w->EndEdit(false);
+        EXPECT_TRUE(w->spdPos->isEnabled());
+        EXPECT_TRUE(w->spdOK->isEnabled());
+    }
+}
+
 TEST_F(Designer, MenusShowWhatActsOnTheSelection)
 {
     photo("p.jpg", 50, 50);
@@ -424,6 +440,43 @@ TEST_F(Designer, BothPagesLookRight)
     w->btnPic_LstClick();
     QApplication::processEvents();
     saveShot(*w, "designer-label-grip-photos");
+}
+
+// What the screen shows of a page's box (the window's backing store, not a fresh render): the
+// pixels darker than the frames' grey, and the colour at its centre.
+struct OnScreen {
+    int dark = 0;
+    QColor centre;
+};
+OnScreen onScreen(QWidget& Window, const QWidget* Box)
+{
+    const QImage shot = Window.screen()->grabWindow(Window.winId()).toImage();
+    const QRect r(Box->mapTo(&Window, QPoint(0, 0)), Box->size());
+    OnScreen seen{0, QColor(shot.pixel(r.center()))};
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            seen.dark += qGray(shot.pixel(x, y)) < 0x60;
+    return seen;
+}
+
+TEST_F(Designer, HidingAJacketItemRepaintsThePageAtOnce)
+{
+    photo("cover.jpg", 300, 300, "black");
+    song("a.mp3", "One", "Artist", "Album", "cover.jpg");
+    titles(5);
+    auto w = open();
+    QApplication::processEvents();
+    for (auto [item, box] : {std::pair{w->do_Kill1, w->pbxTitle_DSP}, {w->do_Kill0, w->pbxLine},
+                             {w->do_Erase1, w->pbxCD_Title}}) {
+        SCOPED_TRACE(item->objectName().toStdString());
+        ASSERT_GT(onScreen(*w, box).dark, 0);
+        item->trigger();
+        QApplication::processEvents();
+        EXPECT_EQ(onScreen(*w, box).dark, 0);
+        item->trigger();
+        QApplication::processEvents();
+        EXPECT_GT(onScreen(*w, box).dark, 0);
+    }
 }
 
 TEST_F(Designer, ACloseAmidTheListBuildingWaitsAndASecondBuildIsRefused)

@@ -11,13 +11,17 @@
 #include "controls/xx/xxSpeedButton.h"
 #include "labels/forms/xCDFont.h"
 #include "platform/forms/Control.h"
+#include "util/libIni.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QColorDialog>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -227,4 +231,79 @@ TEST_F(FontDialog, UsedFontsAreSavedButTheShownFontIsNoUse)
     pickAt(line, 4);
     line.close();
     EXPECT_EQ(readWithConfigParser(settings.path()).keys("CD_FONT"), keys);
+}
+
+// The line clicked (or entered) in the open list is the font the preview takes and the used
+// block keeps, however full the block already is.
+TEST_F(FontDialog, TheFontClickedOrEnteredIsTheFontApplied)
+{
+    TfrmCD_Font d;
+    d.Font().SetName("DejaVu Sans");
+    d.show();
+    QApplication::processEvents();
+    controls::TscFontComboBox* c = d.cmbFontName;
+    std::vector<std::string> others;
+    for (int i = 0; i < c->Items().Count(); ++i)
+        if (c->Items().Names(i).rfind("DejaVu", 0) != 0)
+            others.push_back(c->Items()[i]);
+    ASSERT_GE(others.size(), 15u);
+    const std::string wanted = "DejaVu Serif";
+    ASSERT_GE(c->Items().IndexOf(wanted + "=TA"), 0);
+    for (size_t used : {0u, 5u, 15u}) {
+        for (bool keyboard : {false, true}) {
+            SCOPED_TRACE(std::to_string(used) + (keyboard ? " used, keyboard" : " used, mouse"));
+            rtl::TStringList block;
+            for (size_t i = 0; i < used; ++i)
+                block.Add(others[i]);
+            c->SetUsedFonts(block);
+            c->SetFontName("DejaVu Sans");
+            c->showPopup();
+            QApplication::processEvents();
+            QAbstractItemView* list = c->view();
+            const int row = c->Items().IndexOf(wanted + "=TA");
+            if (keyboard) {
+                list->setCurrentIndex(c->model()->index(row - 1, 0));
+                for (Qt::Key key : {Qt::Key_Down, Qt::Key_Return}) {
+                    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+                    QApplication::sendEvent(list, &press);
+                }
+            } else {
+                list->scrollTo(c->model()->index(row, 0));
+                const QPoint at = list->visualRect(c->model()->index(row, 0)).center();
+                QTest::mouseMove(list->viewport(), at);
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            }
+            QApplication::processEvents();
+            EXPECT_FALSE(c->DroppedDown());
+            EXPECT_EQ(c->FontName(), wanted);
+            EXPECT_EQ(d.PreviewFont().Name(), wanted);
+            EXPECT_EQ(c->Items().Names(0), wanted);
+            EXPECT_EQ(c->Items().Names(c->ItemIndex()), wanted);
+        }
+    }
+}
+
+// However the dialog is left, run as the designer runs it, the used fonts are kept.
+TEST_F(FontDialog, UsedFontsAreSavedAfterOkCancelAndEscape)
+{
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way);
+        WriteListSection("CD_FONT", {});
+        TfrmCD_Font d;
+        d.Font().SetName("DejaVu Sans");
+        QTimer::singleShot(0, &d, [&] {
+            const int row = d.cmbFontName->Items().IndexOf("DejaVu Serif=TA");
+            d.cmbFontName->SetDroppedDown(true);
+            d.cmbFontName->SetItemIndex(row);
+            d.cmbFontName->SetDroppedDown(false);
+            if (way == 0)
+                click(d.spdOK);
+            else if (way == 1)
+                click(d.spdCan);
+            else
+                QTest::keyClick(&d, Qt::Key_Escape);
+        });
+        d.ShowModal();
+        EXPECT_EQ(readWithConfigParser(settings.path()).keys("CD_FONT"), (IniKeys{{"1", "DejaVu Serif=TA"}}));
+    }
 }

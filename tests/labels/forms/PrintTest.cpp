@@ -247,6 +247,34 @@ TEST_F(Printing, JacketListEndsAtTheScreensRowAtEveryResolution)
     }
 }
 
+// The screen lays the title out by the face's unhinted metrics, which the print scales
+// as they are: a title centred on the screen is centred on the paper, in both directions of
+// the disc's centre line, and as wide as its box.
+TEST_F(Printing, ATitleCentredOnTheScreenPrintsCentred)
+{
+    for (int dpi : {300, 600}) {
+        SCOPED_TRACE(std::to_string(dpi) + " dpi");
+        printers(dpi);
+        host.rows.clear();
+        song("h.mp3", "One", "Quartet", "HARBOUR LIGHTS OF THE NORTH");
+        auto w = designer();
+        w->pbxTitle1->move((600 - w->pbxTitle1->width()) / 2, w->pbxTitle1->y());
+        const QImage page = rendered(print(*w, 1));
+        ASSERT_FALSE(page.isNull());
+        const QRect frame = inkBox(page);
+        const double perPreview = Render / 25.4 / 5;  // rendered pixels per preview pixel
+        const int top = frame.top() + int(w->pbxTitle1->y() * perPreview);
+        const int bottom = frame.top() + int(w->pbxTitle1->geometry().bottom() * perPreview);
+        const QImage band = page.copy(QRect(frame.left() + 4, top, frame.width() - 8, bottom - top));
+        const QRect ink = inkBox(band).translated(frame.left() + 4, top);
+        ASSERT_FALSE(ink.isEmpty());
+        const double mm = 25.4 / Render;
+        const double boxCentre = (w->pbxTitle1->x() + w->pbxTitle1->width() / 2.0) / 5;
+        EXPECT_NEAR((ink.left() + ink.right() + 1) / 2.0 * mm - frame.left() * mm, boxCentre, 0.1);
+        EXPECT_LE(ink.width() * mm, w->pbxTitle1->width() / 5.0 + 0.1);
+    }
+}
+
 TEST_F(Printing, AJacketPhotoLargerThanThePagePrintsAsLaidOutPastTheSquare)
 {
     printers(600);
