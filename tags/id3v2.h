@@ -230,6 +230,11 @@ private:
     std::uint8_t setUserText(std::string_view frameId, const TUserTextRecord& rec,
                              std::string_view description);
 
+    // Whether the tag held a Unicode text frame when it was read: new frames then take the
+    // Unicode form of the version, whichever frames a save changes or deletes.
+    bool readWithUnicode_ = false;
+    bool holdsUnicodeText() const;
+
     struct Body;  // the tag body being parsed, read from the file as the parse goes
     void resetForLoad();
     std::uint16_t loadTag(int fd, std::uint64_t fileSize, std::uint64_t offset, bool skipPictures);

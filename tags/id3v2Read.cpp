@@ -199,6 +199,7 @@ void Tid3v2tag::resetForLoad()
     Restrictions = 0;
     StartOffset = 0;
     Modified = false;
+    readWithUnicode_ = false;
 }
 
 bool Tid3v2tag::loadAllowsSave() const
@@ -297,6 +298,7 @@ std::uint16_t Tid3v2tag::LoadFromFile(const std::string& fileName, std::int64_t 
     // shown, and the status refuses every save of the tag.
     if (status > 0xFF && status != kBadFrameId)
         Frames.ClearFrames();
+    readWithUnicode_ = holdsUnicodeText();
     return status;
 }
 

@@ -355,6 +355,28 @@ TEST_F(TagFacadeSave, Cp932FrameTakesUtf16ForTextCp932CannotHold)
     }
 }
 
+// Whether a tag holds Unicode text is decided on the tag as read: a new artist beside an edited
+// Unicode title is written as the same artist added alone, and a deleted Unicode title still
+// counts.
+TEST_F(TagFacadeSave, NewFramesTakeTheEncodingWhateverElseTheSaveChanges)
+{
+    for (int version : {3, 4}) {
+        for (const char* title : {"元の題名", "新しい題名", ""}) {
+            SCOPED_TRACE(testing::Message() << version << " title " << title);
+            TempDir dir;
+            const std::string path = makeFile(dir.file("e.mp3"), mp3Audio());
+            writeWithMutagen(path, version, {{"TIT2", 1, "元の題名"}, {"TALB", 0, "アルバム"}});
+            ASSERT_TRUE(ReadTag(path));
+            CurrentTag.Title = title;
+            CurrentTag.Artist = "歌手";
+            ASSERT_TRUE(WriteTag(path));
+            const auto m = mutagenFrames(path);
+            EXPECT_EQ(m.at("TPE1").encoding, version == 3 ? 1 : 3);
+            EXPECT_EQ(m.at("TPE1").text, "歌手");
+            EXPECT_EQ(m.at("TALB").encoding, 0);
+        }
+    }
+}
 // The year of a tag without TYER is TDRC's, and goes back there with the rest of the date.
 TEST_F(TagFacadeSave, YearInTdrc)
 {
