@@ -246,6 +246,7 @@ private:
     // Whether the frames from `pos` follow one another up to the padding or the body's end when
     // their sizes are read as plain big-endian numbers (`plain`) or as sync-safe ones.
     bool framesChain(Body& body, std::size_t pos, bool plain) const;
+    std::size_t framesStart3(std::string_view body) const;
     // Reads back the data a load skipping pictures left in the file; false when it cannot.
     bool loadSkippedData();
     // The tag as read, kept from load to load. It grows without being cleared: a load reads

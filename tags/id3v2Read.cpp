@@ -174,6 +174,16 @@ bool audioInPadding(int fd, std::uint64_t fileSize, std::uint64_t bodyEnd, std::
     return false;
 }
 
+// 0xFF before a byte of 0xE0 or above cannot stand in unsynchronised data.
+bool holdsSyncSignal(std::string_view bytes)
+{
+    for (std::size_t at = bytes.find('\xFF'); at != std::string_view::npos && at + 1 < bytes.size();
+         at = bytes.find('\xFF', at + 1))
+        if (static_cast<unsigned char>(bytes[at + 1]) >= 0xE0)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 char* Tid3v2tag::Scratch::room(std::size_t size)
@@ -377,9 +387,22 @@ std::uint16_t Tid3v2tag::parseBody(Body& body, std::uint16_t status, std::size_t
 {
     framesEnd = body.size;
     if (MajorVersion == 3 && (HeaderFlags & kHeaderUnsync)) {
-        body.whole = undoUnsync(body.view());
-        body.data = body.whole.data();
-        body.size = body.whole.size();
+        // Some writers set the flag over frames stored plainly. Undoing it there takes zeros out
+        // of the frames' data (a PNG's, say), and the frames behind shift and are lost. Such a
+        // body is read as stored when its frames follow one another so and it holds what
+        // unsynchronised data never does, 0xFF before a byte of 0xE0 or above, or when only
+        // the stored reading leads through its frames.
+        Body undone;
+        undone.whole = undoUnsync(body.view());
+        undone.data = undone.whole.data();
+        undone.size = undone.whole.size();
+        const bool storedRuns = framesChain(body, framesStart3(body.view()), true);
+        if (!storedRuns ||
+            (!holdsSyncSignal(body.view()) && framesChain(undone, framesStart3(undone.view()), true))) {
+            body.whole = std::move(undone.whole);
+            body.data = body.whole.data();
+            body.size = body.whole.size();
+        }
     }
     std::size_t pos = 0;
     if (HeaderFlags & kHeaderExtended) {
@@ -454,6 +477,15 @@ std::uint16_t Tid3v2tag::parseExtendedHeader4(std::string_view body, std::uint16
     }
     pos = ExtHeaderSize;
     return status;
+}
+
+// Where the frames of a 2.3 body begin: behind its extended header, when it has one.
+std::size_t Tid3v2tag::framesStart3(std::string_view body) const
+{
+    if (!(HeaderFlags & kHeaderExtended) || body.size() < 4)
+        return 0;
+    const std::uint32_t size = bigEndian32(reinterpret_cast<const unsigned char*>(body.data()));
+    return std::min<std::size_t>(body.size(), 4 + std::size_t(size));
 }
 
 // Zeros or an "MP3e" block: padding.

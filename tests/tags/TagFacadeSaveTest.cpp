@@ -8,9 +8,11 @@
 #include "util/SafeFile.h"
 
 #include <QDir>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -495,5 +497,89 @@ t.save(sys.argv[1], v2_version=int(sys.argv[2]))
         EXPECT_EQ(readWithMutagen(path).text("TCON"), c.stored);
         const std::string saved = readFile(path);
         EXPECT_EQ(static_cast<unsigned char>(saved.back()), c.id3v1Code);
+    }
+}
+
+namespace {
+
+// MD5 of each picture's data as mutagen reads it, by its key ("APIC:front").
+std::map<std::string, std::string> mutagenPictures(const std::string& path)
+{
+    static const char* program = R"(
+import sys, hashlib
+from mutagen.id3 import ID3
+for f in ID3(sys.argv[1], load_v1=False).getall("APIC"):
+    print(f.HashKey, hashlib.md5(f.data).hexdigest())
+)";
+    auto r = runCommand(testsupport::python3(), {"-c", program, path});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::map<std::string, std::string> pictures;
+    std::istringstream lines(r.out);
+    for (std::string key, md5; lines >> key >> md5;)
+        pictures[key] = md5;
+    return pictures;
+}
+
+}  // namespace
+
+// A header's unsynchronisation flag over frames stored plainly (a PNG front cover holding FF 00
+// and FF E5, and a second picture), as some writers leave it: both pictures are read as stored
+// and come back byte for byte. A tag truly unsynchronised as a whole, with a JPEG cover, is
+// still undone and saved right.
+TEST_F(TagFacadeSave, PicturesUnderAFalseUnsynchronisationFlag)
+{
+    static const char* program = R"py(
+import hashlib, re, struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+def png(pattern):
+    row = b"\0" + (pattern * 48)[:48]
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 16, 16, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(row * 16, 0)) + chunk(b"IEND", b""))
+def frame(fid, data):
+    return fid + struct.pack(">IH", len(data), 0) + data
+def apic(desc, kind, mime, data):
+    return frame(b"APIC", b"\0" + mime + b"\0" + bytes([kind]) + desc + b"\0" + data)
+path, genuine, jpeg = sys.argv[1], sys.argv[2] == "1", open(sys.argv[3], "rb").read()
+front = jpeg if genuine else png(b"\xff\x00\x00\xff\xe5\x11\xff\x00\xf0")
+back = png(b"\x42\xff\x00\x00\x7f\xff\xe9")
+frames = (frame(b"TIT2", b"\0Title") + apic(b"front", 3, b"image/jpeg" if genuine else b"image/png", front)
+          + apic(b"back", 4, b"image/png", back) + frame(b"TPE1", b"\0Artist"))
+if genuine:
+    frames = re.sub(rb"\xff(?=[\x00\xe0-\xff])", b"\xff\x00", frames)
+body = frames + b"\0" * 256
+header = b"ID3" + struct.pack(">BBB", 3, 0, 0x80) + bytes((len(body) >> s) & 0x7F for s in (21, 14, 7, 0))
+audio = open(path, "rb").read()
+open(path, "wb").write(header + body + audio)
+print("APIC:front", hashlib.md5(front).hexdigest())
+print("APIC:back", hashlib.md5(back).hexdigest())
+)py";
+    TempDir dir;
+    QImage image(24, 24, QImage::Format_RGB32);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x)
+            image.setPixel(x, y, qRgb(x * 10, y * 10, (x * y) & 0xFF));
+    ASSERT_TRUE(image.save(QString::fromStdString(dir.file("cover.jpg")), "JPEG"));
+    for (const char* genuine : {"0", "1"}) {
+        SCOPED_TRACE(testing::Message() << "genuinely unsynchronised: " << genuine);
+        const std::string path = makeFile(dir.file("p.mp3"), mp3Audio());
+        auto r = runCommand(testsupport::python3(), {"-c", program, path, genuine, dir.file("cover.jpg")});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        std::map<std::string, std::string> written;
+        std::istringstream lines(r.out);
+        for (std::string key, md5; lines >> key >> md5;)
+            written[key] = md5;
+        ASSERT_EQ(mutagenPictures(path), written);
+
+        ASSERT_TRUE(ReadTag(path));
+        EXPECT_EQ(CurrentTag.Title + CurrentTag.Artist, "TitleArtist");
+        CurrentTag.Title = "新しい題名";
+        ASSERT_TRUE(WriteTag(path));
+        EXPECT_EQ(mutagenPictures(path), written);
+        EXPECT_EQ(readWithMutagen(path).text("TPE1"), "Artist");
+        ASSERT_TRUE(ReadTag(path));
+        EXPECT_EQ(CurrentTag.Title, "新しい題名");
+        const std::string saved = readFile(path);
+        EXPECT_EQ(saved.substr(saved.size() - 128 - mp3Audio().size(), mp3Audio().size()), mp3Audio());
     }
 }
