@@ -247,6 +247,13 @@ private:
     // their sizes are read as plain big-endian numbers (`plain`) or as sync-safe ones.
     bool framesChain(Body& body, std::size_t pos, bool plain) const;
     std::size_t framesStart3(std::string_view body) const;
+    // Whether the size field of the 10 bytes at `pos` steps over them to frames that follow one
+    // another up to the padding or the body's end (a frame whose identifier is damaged).
+    bool sizeLeadsOn(Body& body, std::size_t pos, bool plain) const;
+    // Whether, read with sync-safe sizes from `pos`, a frame stands behind the first frame whose
+    // size reads otherwise as a plain number (ID3v2.4 tags): an identifier, or a damaged one
+    // whose size leads on.
+    bool sizesShowSyncSafe(Body& body, std::size_t pos) const;
     // Reads back the data a load skipping pictures left in the file; false when it cannot.
     bool loadSkippedData();
     // The tag as read, kept from load to load. It grows without being cleared: a load reads

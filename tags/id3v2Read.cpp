@@ -174,6 +174,39 @@ bool audioInPadding(int fd, std::uint64_t fileSize, std::uint64_t bodyEnd, std::
     return false;
 }
 
+// Zeros or an "MP3e" block: padding.
+bool isPadding(std::string_view head)
+{
+    return head.substr(0, 4) == "MP3e" || head.find_first_not_of('\0') == std::string_view::npos;
+}
+
+// Whether `rest` begins with what other readers take for a frame header: an identifier of A-Z
+// then three of A-Z and 0-9, a size that is not 0 and fits in `rest`, and only flag bits the
+// version defines.
+bool plausibleHeaderAt(std::string_view rest, int version, bool plainSizes)
+{
+    if (rest.size() < 10)
+        return false;
+    const auto* u = reinterpret_cast<const unsigned char*>(rest.data());
+    auto upper = [](unsigned char c) { return c >= 'A' && c <= 'Z'; };
+    auto upperOrDigit = [&](unsigned char c) { return upper(c) || (c >= '0' && c <= '9'); };
+    const unsigned char undefinedStatus = version == 3 ? 0x1F : 0x8F, undefinedFormat = version == 3 ? 0x1F : 0xB0;
+    if (!upper(u[0]) || !upperOrDigit(u[1]) || !upperOrDigit(u[2]) || !upperOrDigit(u[3]) ||
+        (u[8] & undefinedStatus) || (u[9] & undefinedFormat))
+        return false;
+    const std::uint32_t size = plainSizes ? bigEndian32(u + 4) : syncSafe(u + 4, 4);
+    return size != 0 && size <= rest.size() - 10;
+}
+
+// Whether such a header stands anywhere in `bytes`.
+bool holdsPlausibleHeader(std::string_view bytes, int version, bool plainSizes)
+{
+    for (std::size_t p = 0; p + 10 <= bytes.size(); ++p)
+        if (bytes[p] >= 'A' && bytes[p] <= 'Z' && plausibleHeaderAt(bytes.substr(p), version, plainSizes))
+            return true;
+    return false;
+}
+
 // 0xFF before a byte of 0xE0 or above cannot stand in unsynchronised data.
 bool holdsSyncSignal(std::string_view bytes)
 {
@@ -488,12 +521,6 @@ std::size_t Tid3v2tag::framesStart3(std::string_view body) const
     return std::min<std::size_t>(body.size(), 4 + std::size_t(size));
 }
 
-// Zeros or an "MP3e" block: padding.
-static bool isPadding(std::string_view head)
-{
-    return head.substr(0, 4) == "MP3e" || head.find_first_not_of('\0') == std::string_view::npos;
-}
-
 bool Tid3v2tag::framesChain(Body& body, std::size_t pos, bool plain) const
 {
     while (pos < body.size) {
@@ -514,22 +541,49 @@ bool Tid3v2tag::framesChain(Body& body, std::size_t pos, bool plain) const
     return true;
 }
 
+bool Tid3v2tag::sizesShowSyncSafe(Body& body, std::size_t pos) const
+{
+    while (pos < body.size && body.size - pos > 10) {
+        if (!body.ensure(pos, 10))
+            return false;
+        const std::string_view head(body.data + pos, 10);
+        if (isPadding(head) || !frameId(head, true))
+            return false;
+        const auto* p = reinterpret_cast<const unsigned char*>(head.data());
+        const std::uint32_t size = syncSafe(p + 4, 4);
+        if (size > body.size - pos - 10)
+            return false;
+        pos += 10 + size;
+        if (size != bigEndian32(p + 4))
+            return body.size - pos >= 10 && body.ensure(pos, 10) &&
+                   ((body.data[pos] >= 'A' && body.data[pos] <= 'Z' && frameId(body.view().substr(pos, 4), false)) ||
+                    sizeLeadsOn(body, pos, false));
+    }
+    return false;
+}
+
+bool Tid3v2tag::sizeLeadsOn(Body& body, std::size_t pos, bool plain) const
+{
+    if (body.size - pos <= 10 || !body.ensure(pos, 10))
+        return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(body.data + pos);
+    const std::uint32_t size = plain ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
+    return size != 0 && size <= body.size - pos - 10 && framesChain(body, pos + 10 + size, plain);
+}
+
 std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t start, std::uint16_t status, std::size_t& framesEnd)
 {
     const bool v3 = MajorVersion == 3;
     const bool skipping = body.fd >= 0;
     const std::size_t end = body.size;
-    // Bytes at `pos` that are no frame header, but whose size field steps over them to frames
-    // that run on to the padding or the tag's end, are a frame with a damaged identifier: the
-    // frames behind it are the file's, and a save that took it for padding would drop them.
-    // Leftovers of older frames in the padding seldom chain so, and stay padding.
+    // Bytes at `pos` that are neither a frame header nor padding are a frame with a damaged
+    // identifier when their size field steps over them to frames that run on to the padding or
+    // the tag's end, or when anything behind them looks like a frame header to other readers:
+    // those frames are the file's, and a save that took them for padding would drop them.
+    // Leftovers that hold no such header stay padding. (Padding that begins with zeros or
+    // "MP3e" is padding whatever follows.)
     auto damagedFrame = [&](std::size_t pos, bool plainSizes) {
-        const std::size_t left = end - pos;
-        if (left <= 10)
-            return false;
-        const auto* p = reinterpret_cast<const unsigned char*>(body.data + pos);
-        const std::uint32_t size = plainSizes ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
-        return size != 0 && size <= left - 10 && framesChain(body, pos + 10 + size, plainSizes);
+        return sizeLeadsOn(body, pos, plainSizes) || holdsPlausibleHeader(body.view().substr(pos), MajorVersion, plainSizes);
     };
     // clean: the frames end at padding or at the body's end, not at junk.
     auto parse = [&](bool plainSizes, bool& clean) -> std::uint16_t {
@@ -550,6 +604,8 @@ std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t start, std::uint16_
                 frameId(head, false) || (frameId(head, true) && framesChain(body, pos, plainSizes));
             if (isPadding(head) || !frameHead) {
                 clean = isPadding(head);
+                if (!clean && !body.ensure(pos, left))
+                    return id3file::kReadFailed;
                 if (!clean && damagedFrame(pos, plainSizes)) {
                     framesEnd = pos;
                     return kBadFrameId;
@@ -599,8 +655,10 @@ std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t start, std::uint16_
     // Some writers put ID3v2.3's plain frame sizes into ID3v2.4 tags. Read as sync-safe, a frame
     // of 128 bytes or more then ends inside its own data, and the frames behind it would be lost
     // (and dropped by the next save). Plain sizes are taken when only they lead cleanly through
-    // the frames.
-    if (v3 || (clean && result != kMalformed) || !framesChain(body, start, true))
+    // the frames, and no frame stands where the sync-safe reading of the first frame whose
+    // size the two read otherwise ends: there the sizes are sync-safe, and the plain reading
+    // would swallow the frame behind into the one before.
+    if (v3 || (clean && result != kMalformed) || sizesShowSyncSafe(body, start) || !framesChain(body, start, true))
         return result;
     return parse(true, clean);
 }

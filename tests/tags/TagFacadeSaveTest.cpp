@@ -207,45 +207,66 @@ TEST_F(TagFacadeSave, FailedSavesLeaveTheFileAsItWasAndGoodOnesKeepTheAudio)
 }
 
 // An ID3v2.3 tag whose second frame has a damaged identifier (its size intact), written with
-// python's struct as a broken tagger leaves it: mutagen steps over that frame and reads TPE1 and
-// TALB behind it (TagLib stops at it). Our load stops there, shows the title, and the save is
-// refused, so the file keeps every frame byte for byte.
+// python's struct as a broken tagger leaves it: mutagen steps over that frame and reads the
+// frames behind it (TagLib stops at it), whatever else behind it is off. Our load stops there,
+// shows the title, and the save is refused, so the file keeps every frame byte for byte.
 TEST_F(TagFacadeSave, DamagedIdentifierCostsNoFrameBehindIt)
 {
     static const char* program = R"(
 import struct, sys
-def frame(fid, text):
-    data = b"\0" + text
-    return fid + struct.pack(">IH", len(data), 0) + data
-frames = (frame(b"TIT2", b"Old title") + frame(b"T\xb1T2", b"damaged") + frame(b"TPE1", b"Artist")
-          + frame(b"TALB", b"Album") + b"\0" * 64)
+def frame(fid, data, extra=0):
+    return fid + struct.pack(">IH", len(data) + extra, 0) + data
+def text(fid, value, extra=0):
+    return frame(fid, b"\0" + value, extra)
+def apic(desc, kind):
+    return frame(b"APIC", b"\0image/png\0" + bytes([kind]) + desc + b"\0" + b"\x89PNG" + bytes(range(256)) * 4)
+behind = text(b"TPE1", b"Artist") + text(b"TALB", b"Album")
+leftover = b"er title of an older, longer tag\0\0"
+bodies = {
+    "zero padding": text(b"T\xb1T2", b"damaged") + behind + b"\0" * 64,
+    "leftover text": text(b"TIT:", b"damaged") + behind + leftover + b"\0" * 64,
+    "second damaged": text(b"TIT:", b"damaged") + text(b"TPE1", b"Artist") + text(b"T\xb1LB", b"x")
+                      + text(b"TALB", b"Album") + b"\0" * 64,
+    "frame past the end": text(b"T\xb1T2", b"damaged") + text(b"TPE1", b"Artist") + text(b"TALB", b"Album", 40),
+    "bit flips in padding": text(b"TIT:", b"damaged") + behind + b"\0\x20\0\0\0\0\x01" + b"\0" * 57,
+    "two pictures": text(b"T\xb1T2", b"damaged") + apic(b"front", 3) + apic(b"back", 4) + leftover,
+}
+frames = text(b"TIT2", b"Old title") + bodies[sys.argv[2]]
 size = len(frames)
 header = b"ID3" + struct.pack(">BBB", 3, 0, 0) + bytes((size >> s) & 0x7F for s in (21, 14, 7, 0))
 audio = open(sys.argv[1], "rb").read()
 open(sys.argv[1], "wb").write(header + frames + audio)
 )";
-    TempDir dir;
-    const std::string path = makeFile(dir.file("song.mp3"), mp3Audio());
-    auto r = runCommand(testsupport::python3(), {"-c", program, path});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::string before = readFile(path);
-    auto peersReadAll = [&] {
-        EXPECT_EQ(readWithTagLib(path).at("TIT2"), "Old title");
-        const MutagenView mutagen = readWithMutagen(path);
-        EXPECT_EQ(mutagen.text("TIT2"), "Old title");
-        EXPECT_EQ(mutagen.text("TPE1"), "Artist");
-        EXPECT_EQ(mutagen.text("TALB"), "Album");
+    const std::pair<const char*, std::vector<const char*>> cases[] = {
+        {"zero padding", {"TPE1", "TALB"}},       {"leftover text", {"TPE1", "TALB"}},
+        {"second damaged", {"TPE1", "TALB"}},     {"frame past the end", {"TPE1", "TALB"}},
+        {"bit flips in padding", {"TPE1", "TALB"}}, {"two pictures", {"APIC:front", "APIC:back"}},
     };
-    peersReadAll();
+    for (const auto& [name, behind] : cases) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const std::string path = makeFile(dir.file("song.mp3"), mp3Audio());
+        auto r = runCommand(testsupport::python3(), {"-c", program, path, name});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const std::string before = readFile(path);
+        auto peersReadAll = [&] {
+            EXPECT_EQ(readWithTagLib(path).at("TIT2"), "Old title");
+            const MutagenView mutagen = readWithMutagen(path);
+            EXPECT_EQ(mutagen.text("TIT2"), "Old title");
+            for (const char* id : behind)
+                EXPECT_TRUE(mutagen.has(id)) << id;
+        };
+        peersReadAll();
 
-    EXPECT_FALSE(ReadTag(path));
-    EXPECT_EQ(CurrentTag.Id3v2Tag.LoadStatus, id3v2::kBadFrameId);
-    EXPECT_EQ(CurrentTag.Title, "Old title");
-    CurrentTag.Title = "新しい題名";
-    EXPECT_FALSE(WriteTag(path));
-    EXPECT_TRUE(readFile(path) == before) << "the file changed";
-    EXPECT_EQ(filesIn(dir.path()), 1);
-    peersReadAll();
+        EXPECT_FALSE(ReadTag(path));
+        EXPECT_EQ(CurrentTag.Id3v2Tag.LoadStatus, id3v2::kBadFrameId);
+        EXPECT_EQ(CurrentTag.Title, "Old title");
+        CurrentTag.Title = "新しい題名";
+        EXPECT_FALSE(WriteTag(path));
+        EXPECT_TRUE(readFile(path) == before) << "the file changed";
+        EXPECT_EQ(filesIn(dir.path()), 1);
+        peersReadAll();
+    }
 }
 
 // Characters the system converter maps one way into CP932 (and read back as others) go as
@@ -356,6 +377,7 @@ TEST_F(TagFacadeSave, Cp932FrameTakesUtf16ForTextCp932CannotHold)
         EXPECT_EQ(m.at("TIT2").text, "한국어 제목") << version;
     }
 }
+
 
 // Whether a tag holds Unicode text is decided on the tag as read: a new artist beside an edited
 // Unicode title is written as the same artist added alone, and a deleted Unicode title still
