@@ -318,6 +318,18 @@ std::uint8_t plainData(const TFrame& f, std::string& out)
     return out.empty() ? kNoData : kDone;
 }
 
+}  // namespace
+
+std::string id3v2::plainFrameData(const TFrame& f)
+{
+    std::string d;
+    if (plainData(f, d) == kDone)
+        return d;
+    return (f.DataFlags & kUnsync) ? undoUnsync(f.Data) : f.Data;
+}
+
+namespace {
+
 void replaceData(TFrame& f, std::string data)
 {
     f.Data = std::move(data);

@@ -180,6 +180,12 @@ bool isPadding(std::string_view head)
     return head.substr(0, 4) == "MP3e" || head.find_first_not_of('\0') == std::string_view::npos;
 }
 
+// A-Z then three of A-Z and 0-9.
+bool upperIdentifier(std::string_view id)
+{
+    return id.size() >= 4 && id[0] >= 'A' && id[0] <= 'Z' && frameId(id, false);
+}
+
 // Whether `rest` begins with what other readers take for a frame header: an identifier of A-Z
 // then three of A-Z and 0-9, a size that is not 0 and fits in `rest`, and only flag bits the
 // version defines.
@@ -188,11 +194,8 @@ bool plausibleHeaderAt(std::string_view rest, int version, bool plainSizes)
     if (rest.size() < 10)
         return false;
     const auto* u = reinterpret_cast<const unsigned char*>(rest.data());
-    auto upper = [](unsigned char c) { return c >= 'A' && c <= 'Z'; };
-    auto upperOrDigit = [&](unsigned char c) { return upper(c) || (c >= '0' && c <= '9'); };
     const unsigned char undefinedStatus = version == 3 ? 0x1F : 0x8F, undefinedFormat = version == 3 ? 0x1F : 0xB0;
-    if (!upper(u[0]) || !upperOrDigit(u[1]) || !upperOrDigit(u[2]) || !upperOrDigit(u[3]) ||
-        (u[8] & undefinedStatus) || (u[9] & undefinedFormat))
+    if (!upperIdentifier(rest) || (u[8] & undefinedStatus) || (u[9] & undefinedFormat))
         return false;
     const std::uint32_t size = plainSizes ? bigEndian32(u + 4) : syncSafe(u + 4, 4);
     return size != 0 && size <= rest.size() - 10;
@@ -243,6 +246,7 @@ void Tid3v2tag::resetForLoad()
     StartOffset = 0;
     Modified = false;
     readWithUnicode_ = false;
+    paddingHoldsFrame_ = false;
 }
 
 bool Tid3v2tag::loadAllowsSave() const
@@ -410,6 +414,16 @@ std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t o
         return id3file::kReadFailed;
     if (!zeroPadding && audioInPadding(fd, fileSize, offset + 10 + TagSize, body.size - framesEnd))
         return kMalformed;
+    // A net under the reader: padding that begins with leftovers and still holds a frame header
+    // is a frame a save would drop.
+    if (!zeroPadding) {
+        if (!body.ensure(framesEnd, body.size - framesEnd))
+            return id3file::kReadFailed;
+        const std::string_view padding = body.view().substr(framesEnd);
+        paddingHoldsFrame_ = !isPadding(padding.substr(0, 10)) &&
+                             (holdsPlausibleHeader(padding, MajorVersion, true) ||
+                              (MajorVersion == 4 && holdsPlausibleHeader(padding, MajorVersion, false)));
+    }
     Loaded = true;
     Progress = 100;
     StatusText = "Load Complete";
@@ -422,16 +436,17 @@ std::uint16_t Tid3v2tag::parseBody(Body& body, std::uint16_t status, std::size_t
     if (MajorVersion == 3 && (HeaderFlags & kHeaderUnsync)) {
         // Some writers set the flag over frames stored plainly. Undoing it there takes zeros out
         // of the frames' data (a PNG's, say), and the frames behind shift and are lost. Such a
-        // body is read as stored when its frames follow one another so and it holds what
-        // unsynchronised data never does, 0xFF before a byte of 0xE0 or above, or when only
-        // the stored reading leads through its frames.
+        // body is read as stored when its frames follow one another so (over a damaged frame
+        // too) and it holds what unsynchronised data never does, 0xFF before a byte of 0xE0 or
+        // above, or when only the stored reading leads through its frames; and when neither
+        // reading leads through, a body that cannot be unsynchronised is read as stored too.
         Body undone;
         undone.whole = undoUnsync(body.view());
         undone.data = undone.whole.data();
         undone.size = undone.whole.size();
-        const bool storedRuns = framesChain(body, framesStart3(body.view()), true);
-        if (!storedRuns ||
-            (!holdsSyncSignal(body.view()) && framesChain(undone, framesStart3(undone.view()), true))) {
+        const bool storedRuns = framesChain(body, framesStart3(body.view()), true, true);
+        const bool undoneRuns = framesChain(undone, framesStart3(undone.view()), true, true);
+        if (storedRuns ? undoneRuns && !holdsSyncSignal(body.view()) : undoneRuns || !holdsSyncSignal(body.view())) {
             body.whole = std::move(undone.whole);
             body.data = body.whole.data();
             body.size = body.whole.size();
@@ -521,15 +536,18 @@ std::size_t Tid3v2tag::framesStart3(std::string_view body) const
     return std::min<std::size_t>(body.size(), 4 + std::size_t(size));
 }
 
-bool Tid3v2tag::framesChain(Body& body, std::size_t pos, bool plain) const
+bool Tid3v2tag::framesChain(Body& body, std::size_t pos, bool plain, bool overDamage) const
 {
     while (pos < body.size) {
         const std::size_t left = body.size - pos;
         if (!body.ensure(pos, std::min<std::size_t>(10, left)))
             return false;
         const std::string_view head(body.data + pos, std::min<std::size_t>(10, left));
-        if (isPadding(head))
+        // Padding begins with a zero, whatever bits a disk flipped behind it.
+        if (isPadding(head) || head[0] == '\0')
             return true;
+        if (overDamage && !frameId(head, true))
+            return sizeLeadsOn(body, pos, plain);
         if (!frameId(head, true) || left <= 10)
             return false;
         const auto* p = reinterpret_cast<const unsigned char*>(head.data());
@@ -556,8 +574,7 @@ bool Tid3v2tag::sizesShowSyncSafe(Body& body, std::size_t pos) const
         pos += 10 + size;
         if (size != bigEndian32(p + 4))
             return body.size - pos >= 10 && body.ensure(pos, 10) &&
-                   ((body.data[pos] >= 'A' && body.data[pos] <= 'Z' && frameId(body.view().substr(pos, 4), false)) ||
-                    sizeLeadsOn(body, pos, false));
+                   (upperIdentifier(body.view().substr(pos, 4)) || sizeLeadsOn(body, pos, false));
     }
     return false;
 }
@@ -568,7 +585,13 @@ bool Tid3v2tag::sizeLeadsOn(Body& body, std::size_t pos, bool plain) const
         return false;
     const auto* p = reinterpret_cast<const unsigned char*>(body.data + pos);
     const std::uint32_t size = plain ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
-    return size != 0 && size <= body.size - pos - 10 && framesChain(body, pos + 10 + size, plain);
+    if (size == 0 || size > body.size - pos - 10)
+        return false;
+    // Landing right on an identifier is as good a sign as frames that run on (that frame's own
+    // size may be what is damaged).
+    const std::size_t next = pos + 10 + size;
+    return framesChain(body, next, plain) ||
+           (body.size - next >= 4 && body.ensure(next, 4) && upperIdentifier(body.view().substr(next, 4)));
 }
 
 std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t start, std::uint16_t status, std::size_t& framesEnd)
@@ -661,6 +684,28 @@ std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t start, std::uint16_
     if (v3 || (clean && result != kMalformed) || sizesShowSyncSafe(body, start) || !framesChain(body, start, true))
         return result;
     return parse(true, clean);
+}
+
+bool Tid3v2tag::readsBackWhole(const std::string& tag, const std::vector<int>& written) const
+{
+    Tid3v2tag back;
+    back.MajorVersion = static_cast<std::uint8_t>(tag[3]);
+    back.HeaderFlags = static_cast<std::uint8_t>(tag[5]);
+    back.TagSize = static_cast<std::uint32_t>(tag.size() - 10);
+    std::string bytes = tag.substr(10);
+    Body body;
+    body.data = bytes.data();
+    body.size = bytes.size();
+    std::size_t framesEnd = 0;
+    if (back.parseBody(body, 0, framesEnd) > 0xFF || back.Frames.Count() != static_cast<int>(written.size()))
+        return false;
+    for (std::size_t k = 0; k < written.size(); ++k) {
+        const TFrame& given = Frames[written[k]];
+        const TFrame& read = back.Frames[static_cast<int>(k) + 1];
+        if (read.FrameID != given.FrameID || plainFrameData(read) != plainFrameData(given))
+            return false;
+    }
+    return true;
 }
 
 bool Tid3v2tag::loadSkippedData()
