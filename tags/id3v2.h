@@ -109,6 +109,12 @@ struct TFrame {
     std::uint32_t SkippedSize = 0;
 };
 
+namespace id3v2 {
+// The frame's data with unsynchronisation undone and inflated; encrypted or damaged data as
+// stored, unsynchronisation undone. What two frames hold alike is alike here.
+std::string plainFrameData(const TFrame& f);
+}  // namespace id3v2
+
 class TFrameIndex {
 public:
     int Count() const { return static_cast<int>(frames_.size()); }
@@ -230,6 +236,11 @@ private:
     std::uint8_t setUserText(std::string_view frameId, const TUserTextRecord& rec,
                              std::string_view description);
 
+    // Whether the tag held a Unicode text frame when it was read: new frames then take the
+    // Unicode form of the version, whichever frames a save changes or deletes.
+    bool readWithUnicode_ = false;
+    bool holdsUnicodeText() const;
+
     struct Body;  // the tag body being parsed, read from the file as the parse goes
     void resetForLoad();
     std::uint16_t loadTag(int fd, std::uint64_t fileSize, std::uint64_t offset, bool skipPictures);
@@ -239,8 +250,17 @@ private:
     std::uint16_t parseExtendedHeader4(std::string_view body, std::uint16_t status, std::size_t& pos);
     std::uint16_t parseFrames(Body& body, std::size_t pos, std::uint16_t status, std::size_t& framesEnd);
     // Whether the frames from `pos` follow one another up to the padding or the body's end when
-    // their sizes are read as plain big-endian numbers (`plain`) or as sync-safe ones.
-    bool framesChain(Body& body, std::size_t pos, bool plain) const;
+    // their sizes are read as plain big-endian numbers (`plain`) or as sync-safe ones; with
+    // `overDamage`, also when they lead to a frame whose damaged identifier's size leads on.
+    bool framesChain(Body& body, std::size_t pos, bool plain, bool overDamage = false) const;
+    std::size_t framesStart3(std::string_view body) const;
+    // Whether the size field of the 10 bytes at `pos` steps over them to frames that follow one
+    // another up to the padding or the body's end (a frame whose identifier is damaged).
+    bool sizeLeadsOn(Body& body, std::size_t pos, bool plain) const;
+    // Whether, read with sync-safe sizes from `pos`, a frame stands behind the first frame whose
+    // size reads otherwise as a plain number (ID3v2.4 tags): an identifier, or a damaged one
+    // whose size leads on.
+    bool sizesShowSyncSafe(Body& body, std::size_t pos) const;
     // Reads back the data a load skipping pictures left in the file; false when it cannot.
     bool loadSkippedData();
     // The tag as read, kept from load to load. It grows without being cleared: a load reads
@@ -261,7 +281,15 @@ private:
     };
     Scratch buffer_;
     bool loadAllowsSave() const;
-    std::uint16_t frameBlock(int version, bool unsyncAll, std::string& frames, std::uint16_t& status) const;
+    // `written`: the indexes of the frames in the block, in order (empty ones are dropped).
+    std::uint16_t frameBlock(int version, bool unsyncAll, std::string& frames, std::vector<int>& written,
+                             std::uint16_t& status) const;
+    // Whether a tag assembled for a save, read back as a load reads it, holds the frames
+    // `written` in their order with the same plain data.
+    bool readsBackWhole(const std::string& tag, const std::vector<int>& written) const;
+    // Set by a load whose padding begins with neither zeros nor "MP3e" and holds what other
+    // readers take for a frame header; no save replaces such a tag.
+    bool paddingHoldsFrame_ = false;
     std::uint64_t paddingFor(std::uint64_t newSize, std::uint64_t room, std::uint64_t rest) const;
     std::uint16_t oldRoom(int fd, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t& room) const;
     std::uint16_t writeTag(int fd, const std::string& fileName, std::uint8_t version,

@@ -318,6 +318,18 @@ std::uint8_t plainData(const TFrame& f, std::string& out)
     return out.empty() ? kNoData : kDone;
 }
 
+}  // namespace
+
+std::string id3v2::plainFrameData(const TFrame& f)
+{
+    std::string d;
+    if (plainData(f, d) == kDone)
+        return d;
+    return (f.DataFlags & kUnsync) ? undoUnsync(f.Data) : f.Data;
+}
+
+namespace {
+
 void replaceData(TFrame& f, std::string data)
 {
     f.Data = std::move(data);
@@ -333,33 +345,37 @@ bool hasLanguage(std::string_view id) { return id == "COMM" || id == "USLT" || i
 bool hasDescription(std::string_view id) { return id != "USER"; }
 bool allowsLineBreaks(std::string_view id) { return id == "COMM" || id == "USLT"; }
 
-// The encoding byte of a frame's data; nothing when the data cannot be read.
+// The encoding byte of a frame's data; nothing when the data cannot be read. Neither
+// unsynchronisation nor a group identifier moves the first byte of plain data.
 std::optional<std::uint8_t> storedEncoding(const TFrame& f)
 {
     std::string d;
-    if (plainData(f, d) != kDone || static_cast<std::uint8_t>(d[0]) > kUtf8)
+    if (f.DataFlags & (kCompression | kEncryption)) {
+        if (plainData(f, d) != kDone)
+            return std::nullopt;
+    } else if (!f.Data.empty()) {
+        d = f.Data.substr(0, 1);
+    }
+    if (d.empty() || static_cast<std::uint8_t>(d[0]) > kUtf8)
         return std::nullopt;
     return static_cast<std::uint8_t>(d[0]);
 }
 
+bool holdsText(const TFrame& f) { return f.FrameID.starts_with('T') || hasLanguage(f.FrameID); }
+
 // What a setter asked for encoding 0 (the program's own choice) writes frame `index` in (0: a
 // new frame). Other readers of the file (TagLib, mutagen and the players built on them) know
 // encoding 0 only as Latin-1, so Unicode text stays Unicode: a frame keeps the encoding it was
-// stored in, and a new frame in a tag that holds Unicode text frames, as the file was read,
-// takes the Unicode form of its version. Frames stored in encoding 0, and tags without Unicode
+// stored in, and a new frame in a tag that held Unicode text frames when it was read takes the
+// Unicode form of its version. Frames stored in encoding 0, and tags read without Unicode
 // text, keep CP932 for the program's Windows-era peers.
-std::uint8_t programEncoding(const TFrameIndex& frames, int index, std::uint8_t majorVersion)
+std::uint8_t programEncoding(const TFrameIndex& frames, int index, std::uint8_t majorVersion, bool readWithUnicode)
 {
     if (index != 0)
         if (const std::optional<std::uint8_t> own = storedEncoding(frames[index]))
             return *own;
-    for (int i = 1; i <= frames.Count(); ++i) {
-        const TFrame& f = frames[i];
-        if (i == index || f.Changed || !(f.FrameID.starts_with('T') || hasLanguage(f.FrameID)))
-            continue;
-        if (const std::optional<std::uint8_t> e = storedEncoding(f); e && *e != kCp932)
-            return majorVersion >= 4 ? kUtf8 : kUtf16Bom;
-    }
+    if (readWithUnicode)
+        return majorVersion >= 4 ? kUtf8 : kUtf16Bom;
     return kCp932;
 }
 
@@ -377,6 +393,15 @@ bool validLanguage(std::string_view language)
 }
 
 }  // namespace
+
+bool Tid3v2tag::holdsUnicodeText() const
+{
+    for (int i = 1; i <= Frames.Count(); ++i)
+        if (const TFrame& f = Frames[i]; holdsText(f))
+            if (const std::optional<std::uint8_t> e = storedEncoding(f); e && *e != kCp932)
+                return true;
+    return false;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Accessors
@@ -453,7 +478,7 @@ std::uint8_t Tid3v2tag::storeRecord(std::string_view frameId, int index, std::ui
         description.remove_suffix(1);
     bool url = frameId == "WXXX";
     if (encoding == kCp932)
-        encoding = programEncoding(Frames, index, MajorVersion);
+        encoding = programEncoding(Frames, index, MajorVersion, readWithUnicode_);
     std::uint8_t enc = url ? chooseEncoding(encoding, MajorVersion, {description})
                            : chooseEncoding(encoding, MajorVersion, {description, text});
     std::string data(1, static_cast<char>(enc));
@@ -503,7 +528,7 @@ std::uint8_t Tid3v2tag::SetTextFrame(std::string_view frameId, std::string_view 
         Frames.DeleteFrame(i);
         return kDeleted;
     }
-    std::uint8_t enc = chooseEncoding(programEncoding(Frames, i, MajorVersion), MajorVersion, {text});
+    std::uint8_t enc = chooseEncoding(programEncoding(Frames, i, MajorVersion, readWithUnicode_), MajorVersion, {text});
     if (i == 0)
         i = Frames.AddFrame(id);
     replaceData(Frames[i], static_cast<char>(enc) + encodeText(text, enc));

@@ -174,6 +174,52 @@ bool audioInPadding(int fd, std::uint64_t fileSize, std::uint64_t bodyEnd, std::
     return false;
 }
 
+// Zeros or an "MP3e" block: padding.
+bool isPadding(std::string_view head)
+{
+    return head.substr(0, 4) == "MP3e" || head.find_first_not_of('\0') == std::string_view::npos;
+}
+
+// A-Z then three of A-Z and 0-9.
+bool upperIdentifier(std::string_view id)
+{
+    return id.size() >= 4 && id[0] >= 'A' && id[0] <= 'Z' && frameId(id, false);
+}
+
+// Whether `rest` begins with what other readers take for a frame header: an identifier of A-Z
+// then three of A-Z and 0-9, a size that is not 0 and fits in `rest`, and only flag bits the
+// version defines.
+bool plausibleHeaderAt(std::string_view rest, int version, bool plainSizes)
+{
+    if (rest.size() < 10)
+        return false;
+    const auto* u = reinterpret_cast<const unsigned char*>(rest.data());
+    const unsigned char undefinedStatus = version == 3 ? 0x1F : 0x8F, undefinedFormat = version == 3 ? 0x1F : 0xB0;
+    if (!upperIdentifier(rest) || (u[8] & undefinedStatus) || (u[9] & undefinedFormat))
+        return false;
+    const std::uint32_t size = plainSizes ? bigEndian32(u + 4) : syncSafe(u + 4, 4);
+    return size != 0 && size <= rest.size() - 10;
+}
+
+// Whether such a header stands anywhere in `bytes`.
+bool holdsPlausibleHeader(std::string_view bytes, int version, bool plainSizes)
+{
+    for (std::size_t p = 0; p + 10 <= bytes.size(); ++p)
+        if (bytes[p] >= 'A' && bytes[p] <= 'Z' && plausibleHeaderAt(bytes.substr(p), version, plainSizes))
+            return true;
+    return false;
+}
+
+// 0xFF before a byte of 0xE0 or above cannot stand in unsynchronised data.
+bool holdsSyncSignal(std::string_view bytes)
+{
+    for (std::size_t at = bytes.find('\xFF'); at != std::string_view::npos && at + 1 < bytes.size();
+         at = bytes.find('\xFF', at + 1))
+        if (static_cast<unsigned char>(bytes[at + 1]) >= 0xE0)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 char* Tid3v2tag::Scratch::room(std::size_t size)
@@ -199,6 +245,8 @@ void Tid3v2tag::resetForLoad()
     Restrictions = 0;
     StartOffset = 0;
     Modified = false;
+    readWithUnicode_ = false;
+    paddingHoldsFrame_ = false;
 }
 
 bool Tid3v2tag::loadAllowsSave() const
@@ -297,6 +345,7 @@ std::uint16_t Tid3v2tag::LoadFromFile(const std::string& fileName, std::int64_t 
     // shown, and the status refuses every save of the tag.
     if (status > 0xFF && status != kBadFrameId)
         Frames.ClearFrames();
+    readWithUnicode_ = holdsUnicodeText();
     return status;
 }
 
@@ -365,6 +414,16 @@ std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t o
         return id3file::kReadFailed;
     if (!zeroPadding && audioInPadding(fd, fileSize, offset + 10 + TagSize, body.size - framesEnd))
         return kMalformed;
+    // A net under the reader: padding that begins with leftovers and still holds a frame header
+    // is a frame a save would drop.
+    if (!zeroPadding) {
+        if (!body.ensure(framesEnd, body.size - framesEnd))
+            return id3file::kReadFailed;
+        const std::string_view padding = body.view().substr(framesEnd);
+        paddingHoldsFrame_ = !isPadding(padding.substr(0, 10)) &&
+                             (holdsPlausibleHeader(padding, MajorVersion, true) ||
+                              (MajorVersion == 4 && holdsPlausibleHeader(padding, MajorVersion, false)));
+    }
     Loaded = true;
     Progress = 100;
     StatusText = "Load Complete";
@@ -375,9 +434,23 @@ std::uint16_t Tid3v2tag::parseBody(Body& body, std::uint16_t status, std::size_t
 {
     framesEnd = body.size;
     if (MajorVersion == 3 && (HeaderFlags & kHeaderUnsync)) {
-        body.whole = undoUnsync(body.view());
-        body.data = body.whole.data();
-        body.size = body.whole.size();
+        // Some writers set the flag over frames stored plainly. Undoing it there takes zeros out
+        // of the frames' data (a PNG's, say), and the frames behind shift and are lost. Such a
+        // body is read as stored when its frames follow one another so (over a damaged frame
+        // too) and it holds what unsynchronised data never does, 0xFF before a byte of 0xE0 or
+        // above, or when only the stored reading leads through its frames; and when neither
+        // reading leads through, a body that cannot be unsynchronised is read as stored too.
+        Body undone;
+        undone.whole = undoUnsync(body.view());
+        undone.data = undone.whole.data();
+        undone.size = undone.whole.size();
+        const bool storedRuns = framesChain(body, framesStart3(body.view()), true, true);
+        const bool undoneRuns = framesChain(undone, framesStart3(undone.view()), true, true);
+        if (storedRuns ? undoneRuns && !holdsSyncSignal(body.view()) : undoneRuns || !holdsSyncSignal(body.view())) {
+            body.whole = std::move(undone.whole);
+            body.data = body.whole.data();
+            body.size = body.whole.size();
+        }
     }
     std::size_t pos = 0;
     if (HeaderFlags & kHeaderExtended) {
@@ -454,21 +527,27 @@ std::uint16_t Tid3v2tag::parseExtendedHeader4(std::string_view body, std::uint16
     return status;
 }
 
-// Zeros or an "MP3e" block: padding.
-static bool isPadding(std::string_view head)
+// Where the frames of a 2.3 body begin: behind its extended header, when it has one.
+std::size_t Tid3v2tag::framesStart3(std::string_view body) const
 {
-    return head.substr(0, 4) == "MP3e" || head.find_first_not_of('\0') == std::string_view::npos;
+    if (!(HeaderFlags & kHeaderExtended) || body.size() < 4)
+        return 0;
+    const std::uint32_t size = bigEndian32(reinterpret_cast<const unsigned char*>(body.data()));
+    return std::min<std::size_t>(body.size(), 4 + std::size_t(size));
 }
 
-bool Tid3v2tag::framesChain(Body& body, std::size_t pos, bool plain) const
+bool Tid3v2tag::framesChain(Body& body, std::size_t pos, bool plain, bool overDamage) const
 {
     while (pos < body.size) {
         const std::size_t left = body.size - pos;
         if (!body.ensure(pos, std::min<std::size_t>(10, left)))
             return false;
         const std::string_view head(body.data + pos, std::min<std::size_t>(10, left));
-        if (isPadding(head))
+        // Padding begins with a zero, whatever bits a disk flipped behind it.
+        if (isPadding(head) || head[0] == '\0')
             return true;
+        if (overDamage && !frameId(head, true))
+            return sizeLeadsOn(body, pos, plain);
         if (!frameId(head, true) || left <= 10)
             return false;
         const auto* p = reinterpret_cast<const unsigned char*>(head.data());
@@ -480,22 +559,54 @@ bool Tid3v2tag::framesChain(Body& body, std::size_t pos, bool plain) const
     return true;
 }
 
+bool Tid3v2tag::sizesShowSyncSafe(Body& body, std::size_t pos) const
+{
+    while (pos < body.size && body.size - pos > 10) {
+        if (!body.ensure(pos, 10))
+            return false;
+        const std::string_view head(body.data + pos, 10);
+        if (isPadding(head) || !frameId(head, true))
+            return false;
+        const auto* p = reinterpret_cast<const unsigned char*>(head.data());
+        const std::uint32_t size = syncSafe(p + 4, 4);
+        if (size > body.size - pos - 10)
+            return false;
+        pos += 10 + size;
+        if (size != bigEndian32(p + 4))
+            return body.size - pos >= 10 && body.ensure(pos, 10) &&
+                   (upperIdentifier(body.view().substr(pos, 4)) || sizeLeadsOn(body, pos, false));
+    }
+    return false;
+}
+
+bool Tid3v2tag::sizeLeadsOn(Body& body, std::size_t pos, bool plain) const
+{
+    if (body.size - pos <= 10 || !body.ensure(pos, 10))
+        return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(body.data + pos);
+    const std::uint32_t size = plain ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
+    if (size == 0 || size > body.size - pos - 10)
+        return false;
+    // Landing right on an identifier is as good a sign as frames that run on (that frame's own
+    // size may be what is damaged).
+    const std::size_t next = pos + 10 + size;
+    return framesChain(body, next, plain) ||
+           (body.size - next >= 4 && body.ensure(next, 4) && upperIdentifier(body.view().substr(next, 4)));
+}
+
 std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t start, std::uint16_t status, std::size_t& framesEnd)
 {
     const bool v3 = MajorVersion == 3;
     const bool skipping = body.fd >= 0;
     const std::size_t end = body.size;
-    // Bytes at `pos` that are no frame header, but whose size field steps over them to frames
-    // that run on to the padding or the tag's end, are a frame with a damaged identifier: the
-    // frames behind it are the file's, and a save that took it for padding would drop them.
-    // Leftovers of older frames in the padding seldom chain so, and stay padding.
+    // Bytes at `pos` that are neither a frame header nor padding are a frame with a damaged
+    // identifier when their size field steps over them to frames that run on to the padding or
+    // the tag's end, or when anything behind them looks like a frame header to other readers:
+    // those frames are the file's, and a save that took them for padding would drop them.
+    // Leftovers that hold no such header stay padding. (Padding that begins with zeros or
+    // "MP3e" is padding whatever follows.)
     auto damagedFrame = [&](std::size_t pos, bool plainSizes) {
-        const std::size_t left = end - pos;
-        if (left <= 10)
-            return false;
-        const auto* p = reinterpret_cast<const unsigned char*>(body.data + pos);
-        const std::uint32_t size = plainSizes ? bigEndian32(p + 4) : syncSafe(p + 4, 4);
-        return size != 0 && size <= left - 10 && framesChain(body, pos + 10 + size, plainSizes);
+        return sizeLeadsOn(body, pos, plainSizes) || holdsPlausibleHeader(body.view().substr(pos), MajorVersion, plainSizes);
     };
     // clean: the frames end at padding or at the body's end, not at junk.
     auto parse = [&](bool plainSizes, bool& clean) -> std::uint16_t {
@@ -516,6 +627,8 @@ std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t start, std::uint16_
                 frameId(head, false) || (frameId(head, true) && framesChain(body, pos, plainSizes));
             if (isPadding(head) || !frameHead) {
                 clean = isPadding(head);
+                if (!clean && !body.ensure(pos, left))
+                    return id3file::kReadFailed;
                 if (!clean && damagedFrame(pos, plainSizes)) {
                     framesEnd = pos;
                     return kBadFrameId;
@@ -565,10 +678,34 @@ std::uint16_t Tid3v2tag::parseFrames(Body& body, std::size_t start, std::uint16_
     // Some writers put ID3v2.3's plain frame sizes into ID3v2.4 tags. Read as sync-safe, a frame
     // of 128 bytes or more then ends inside its own data, and the frames behind it would be lost
     // (and dropped by the next save). Plain sizes are taken when only they lead cleanly through
-    // the frames.
-    if (v3 || (clean && result != kMalformed) || !framesChain(body, start, true))
+    // the frames, and no frame stands where the sync-safe reading of the first frame whose
+    // size the two read otherwise ends: there the sizes are sync-safe, and the plain reading
+    // would swallow the frame behind into the one before.
+    if (v3 || (clean && result != kMalformed) || sizesShowSyncSafe(body, start) || !framesChain(body, start, true))
         return result;
     return parse(true, clean);
+}
+
+bool Tid3v2tag::readsBackWhole(const std::string& tag, const std::vector<int>& written) const
+{
+    Tid3v2tag back;
+    back.MajorVersion = static_cast<std::uint8_t>(tag[3]);
+    back.HeaderFlags = static_cast<std::uint8_t>(tag[5]);
+    back.TagSize = static_cast<std::uint32_t>(tag.size() - 10);
+    std::string bytes = tag.substr(10);
+    Body body;
+    body.data = bytes.data();
+    body.size = bytes.size();
+    std::size_t framesEnd = 0;
+    if (back.parseBody(body, 0, framesEnd) > 0xFF || back.Frames.Count() != static_cast<int>(written.size()))
+        return false;
+    for (std::size_t k = 0; k < written.size(); ++k) {
+        const TFrame& given = Frames[written[k]];
+        const TFrame& read = back.Frames[static_cast<int>(k) + 1];
+        if (read.FrameID != given.FrameID || plainFrameData(read) != plainFrameData(given))
+            return false;
+    }
+    return true;
 }
 
 bool Tid3v2tag::loadSkippedData()

@@ -234,7 +234,7 @@ bool placeTags(int fd, const std::string& fileName, const Placement& at, const s
 }  // namespace
 
 // All frames as they will be written, each in the form its flags ask for.
-std::uint16_t Tid3v2tag::frameBlock(int version, bool unsyncAll, std::string& frames,
+std::uint16_t Tid3v2tag::frameBlock(int version, bool unsyncAll, std::string& frames, std::vector<int>& written,
                                     std::uint16_t& status) const
 {
     WriterOptions o{version, unsyncAll, DropUnsupportedFlags, DropEmptyFrames, CompressionLevel};
@@ -243,8 +243,10 @@ std::uint16_t Tid3v2tag::frameBlock(int version, bool unsyncAll, std::string& fr
         bool skip = false;
         if (std::uint16_t failure = prepareFrame(f, o, status, skip); failure)
             return failure;
-        if (!skip)
+        if (!skip) {
             frames += frameBytes(f, version);
+            written.push_back(i);
+        }
         if (frames.size() > kMaxTagBody)
             return kTagTooLarge;
     }
@@ -268,6 +270,8 @@ std::uint16_t Tid3v2tag::oldRoom(int fd, std::uint64_t fileSize, std::uint64_t o
     const std::uint16_t status = old.loadTag(fd, fileSize, offset, true);
     if (status > 0xFF)
         return status == kNoTag ? kMalformed : status;
+    if (old.paddingHoldsFrame_)
+        return kBadFrameId;
     std::string header;
     if (!safefile::readAt(fd, offset, 10, header))
         return id3file::kReadFailed;
@@ -318,7 +322,8 @@ std::uint16_t Tid3v2tag::writeTag(int fd, const std::string& fileName, std::uint
         unsyncAll = unsyncAll || (Frames[i].FormatFlags & kUnsync);
     std::uint16_t status = 0;
     std::string frames;
-    if (std::uint16_t failure = frameBlock(ver, unsyncAll, frames, status); failure)
+    std::vector<int> written;
+    if (std::uint16_t failure = frameBlock(ver, unsyncAll, frames, written, status); failure)
         return failure;
     Progress = 10;
 
@@ -363,6 +368,10 @@ std::uint16_t Tid3v2tag::writeTag(int fd, const std::string& fileName, std::uint
     putSyncSafe(tag, bodySize);
     tag += body;
     tag.resize(10 + bodySize, '\0');
+    // A net under the writer: a tag that would not give back every frame it was given, with
+    // the same data, is not written.
+    if (!readsBackWhole(tag, written))
+        return kMalformed;
 
     StatusText = tag.size() == room ? "Writing new tag" : "Re-positioning audio data";
     if (!placeTags(fd, fileName, at, tag, id3v1))

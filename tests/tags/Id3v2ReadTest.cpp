@@ -124,6 +124,9 @@ TEST_F(Id3v2Read, DamagedIdentifierBeforeFramesIsNoPadding)
         {"the last frame, padding behind", 3, title(3, "abc") + damaged + std::string(20, '\0')},
         {"hyphen, 2.4", 4, frame(4, "TIT2", std::string("\0abc", 4)) + frame(4, "TI-2", std::string("\0x", 2)) +
                                frame(4, "TPE1", std::string("\0B", 2)) + std::string(8, '\0')},
+        // Leftovers of an older tag that still hold a whole frame: a frame other readers find.
+        {"leftovers holding a frame", 3,
+         title(3, "abc") + "er title\x01" + frame(3, "TPE1", std::string("\0B", 2)) + std::string(20, '\0')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -132,6 +135,12 @@ TEST_F(Id3v2Read, DamagedIdentifierBeforeFramesIsNoPadding)
         EXPECT_EQ(tag.LoadStatus, kBadFrameId);
         ASSERT_EQ(tag.Frames.Count(), 1);
         EXPECT_EQ(titleOf(tag), "abc");
+    }
+    // Padding that begins with zeros or "MP3e" is padding whatever follows.
+    for (const std::string& start : {std::string(10, '\0'), std::string("MP3ext")}) {
+        const std::string body = title(3, "abc") + start + frame(3, "TPE1", std::string("\0B", 2)) + std::string(8, '\0');
+        EXPECT_EQ(load(id3Header(3, 0, 0, static_cast<unsigned>(body.size())) + body + kAudio, tag), 0) << start;
+        EXPECT_EQ(tag.Frames.Count(), 1);
     }
 }
 
@@ -263,4 +272,21 @@ TEST_F(Id3v2Read, AudioFarInsideLongPaddingIsFound)
             }
         }
     }
+}
+
+// A 2.4 tag with sync-safe sizes whose padding begins with leftover bytes: its frames do not
+// run cleanly to zero padding, yet the plain reading of a picture's size, which does, would
+// swallow the frame behind the picture (and a save would drop it).
+TEST_F(Id3v2Read, SyncSafeSizesBeforeLeftoversStaySyncSafe)
+{
+    const std::string picture = frame(4, "APIC", std::string("\0image/png\0\3\0", 13) + std::string(187, 'p'));
+    const std::string body = picture + frame(4, "TCON", std::string("\0Rock", 5)) + "er title of an older tag" +
+                             std::string(200, '\0');
+    Tid3v2tag tag;
+    ASSERT_EQ(load(id3Header(4, 0, 0, static_cast<unsigned>(body.size())) + body + kAudio, tag), 0);
+    ASSERT_EQ(tag.Frames.Count(), 2);
+    EXPECT_EQ(tag.Frames[1].Data.size(), 200u);
+    std::string genre;
+    EXPECT_EQ(tag.GetTextFrame("TCON", genre), kDone);
+    EXPECT_EQ(genre, "Rock");
 }

@@ -8,9 +8,11 @@
 #include "util/SafeFile.h"
 
 #include <QDir>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -205,45 +207,66 @@ TEST_F(TagFacadeSave, FailedSavesLeaveTheFileAsItWasAndGoodOnesKeepTheAudio)
 }
 
 // An ID3v2.3 tag whose second frame has a damaged identifier (its size intact), written with
-// python's struct as a broken tagger leaves it: mutagen steps over that frame and reads TPE1 and
-// TALB behind it (TagLib stops at it). Our load stops there, shows the title, and the save is
-// refused, so the file keeps every frame byte for byte.
+// python's struct as a broken tagger leaves it: mutagen steps over that frame and reads the
+// frames behind it (TagLib stops at it), whatever else behind it is off. Our load stops there,
+// shows the title, and the save is refused, so the file keeps every frame byte for byte.
 TEST_F(TagFacadeSave, DamagedIdentifierCostsNoFrameBehindIt)
 {
     static const char* program = R"(
 import struct, sys
-def frame(fid, text):
-    data = b"\0" + text
-    return fid + struct.pack(">IH", len(data), 0) + data
-frames = (frame(b"TIT2", b"Old title") + frame(b"T\xb1T2", b"damaged") + frame(b"TPE1", b"Artist")
-          + frame(b"TALB", b"Album") + b"\0" * 64)
+def frame(fid, data, extra=0):
+    return fid + struct.pack(">IH", len(data) + extra, 0) + data
+def text(fid, value, extra=0):
+    return frame(fid, b"\0" + value, extra)
+def apic(desc, kind):
+    return frame(b"APIC", b"\0image/png\0" + bytes([kind]) + desc + b"\0" + b"\x89PNG" + bytes(range(256)) * 4)
+behind = text(b"TPE1", b"Artist") + text(b"TALB", b"Album")
+leftover = b"er title of an older, longer tag\0\0"
+bodies = {
+    "zero padding": text(b"T\xb1T2", b"damaged") + behind + b"\0" * 64,
+    "leftover text": text(b"TIT:", b"damaged") + behind + leftover + b"\0" * 64,
+    "second damaged": text(b"TIT:", b"damaged") + text(b"TPE1", b"Artist") + text(b"T\xb1LB", b"x")
+                      + text(b"TALB", b"Album") + b"\0" * 64,
+    "frame past the end": text(b"T\xb1T2", b"damaged") + text(b"TPE1", b"Artist") + text(b"TALB", b"Album", 40),
+    "bit flips in padding": text(b"TIT:", b"damaged") + behind + b"\0\x20\0\0\0\0\x01" + b"\0" * 57,
+    "two pictures": text(b"T\xb1T2", b"damaged") + apic(b"front", 3) + apic(b"back", 4) + leftover,
+}
+frames = text(b"TIT2", b"Old title") + bodies[sys.argv[2]]
 size = len(frames)
 header = b"ID3" + struct.pack(">BBB", 3, 0, 0) + bytes((size >> s) & 0x7F for s in (21, 14, 7, 0))
 audio = open(sys.argv[1], "rb").read()
 open(sys.argv[1], "wb").write(header + frames + audio)
 )";
-    TempDir dir;
-    const std::string path = makeFile(dir.file("song.mp3"), mp3Audio());
-    auto r = runCommand(testsupport::python3(), {"-c", program, path});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::string before = readFile(path);
-    auto peersReadAll = [&] {
-        EXPECT_EQ(readWithTagLib(path).at("TIT2"), "Old title");
-        const MutagenView mutagen = readWithMutagen(path);
-        EXPECT_EQ(mutagen.text("TIT2"), "Old title");
-        EXPECT_EQ(mutagen.text("TPE1"), "Artist");
-        EXPECT_EQ(mutagen.text("TALB"), "Album");
+    const std::pair<const char*, std::vector<const char*>> cases[] = {
+        {"zero padding", {"TPE1", "TALB"}},       {"leftover text", {"TPE1", "TALB"}},
+        {"second damaged", {"TPE1", "TALB"}},     {"frame past the end", {"TPE1", "TALB"}},
+        {"bit flips in padding", {"TPE1", "TALB"}}, {"two pictures", {"APIC:front", "APIC:back"}},
     };
-    peersReadAll();
+    for (const auto& [name, behind] : cases) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const std::string path = makeFile(dir.file("song.mp3"), mp3Audio());
+        auto r = runCommand(testsupport::python3(), {"-c", program, path, name});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const std::string before = readFile(path);
+        auto peersReadAll = [&] {
+            EXPECT_EQ(readWithTagLib(path).at("TIT2"), "Old title");
+            const MutagenView mutagen = readWithMutagen(path);
+            EXPECT_EQ(mutagen.text("TIT2"), "Old title");
+            for (const char* id : behind)
+                EXPECT_TRUE(mutagen.has(id)) << id;
+        };
+        peersReadAll();
 
-    EXPECT_FALSE(ReadTag(path));
-    EXPECT_EQ(CurrentTag.Id3v2Tag.LoadStatus, id3v2::kBadFrameId);
-    EXPECT_EQ(CurrentTag.Title, "Old title");
-    CurrentTag.Title = "新しい題名";
-    EXPECT_FALSE(WriteTag(path));
-    EXPECT_TRUE(readFile(path) == before) << "the file changed";
-    EXPECT_EQ(filesIn(dir.path()), 1);
-    peersReadAll();
+        EXPECT_FALSE(ReadTag(path));
+        EXPECT_EQ(CurrentTag.Id3v2Tag.LoadStatus, id3v2::kBadFrameId);
+        EXPECT_EQ(CurrentTag.Title, "Old title");
+        CurrentTag.Title = "新しい題名";
+        EXPECT_FALSE(WriteTag(path));
+        EXPECT_TRUE(readFile(path) == before) << "the file changed";
+        EXPECT_EQ(filesIn(dir.path()), 1);
+        peersReadAll();
+    }
 }
 
 // Characters the system converter maps one way into CP932 (and read back as others) go as
@@ -355,6 +378,29 @@ TEST_F(TagFacadeSave, Cp932FrameTakesUtf16ForTextCp932CannotHold)
     }
 }
 
+
+// Whether a tag holds Unicode text is decided on the tag as read: a new artist beside an edited
+// Unicode title is written as the same artist added alone, and a deleted Unicode title still
+// counts.
+TEST_F(TagFacadeSave, NewFramesTakeTheEncodingWhateverElseTheSaveChanges)
+{
+    for (int version : {3, 4}) {
+        for (const char* title : {"元の題名", "新しい題名", ""}) {
+            SCOPED_TRACE(testing::Message() << version << " title " << title);
+            TempDir dir;
+            const std::string path = makeFile(dir.file("e.mp3"), mp3Audio());
+            writeWithMutagen(path, version, {{"TIT2", 1, "元の題名"}, {"TALB", 0, "アルバム"}});
+            ASSERT_TRUE(ReadTag(path));
+            CurrentTag.Title = title;
+            CurrentTag.Artist = "歌手";
+            ASSERT_TRUE(WriteTag(path));
+            const auto m = mutagenFrames(path);
+            EXPECT_EQ(m.at("TPE1").encoding, version == 3 ? 1 : 3);
+            EXPECT_EQ(m.at("TPE1").text, "歌手");
+            EXPECT_EQ(m.at("TALB").encoding, 0);
+        }
+    }
+}
 // The year of a tag without TYER is TDRC's, and goes back there with the rest of the date.
 TEST_F(TagFacadeSave, YearInTdrc)
 {
@@ -473,5 +519,89 @@ t.save(sys.argv[1], v2_version=int(sys.argv[2]))
         EXPECT_EQ(readWithMutagen(path).text("TCON"), c.stored);
         const std::string saved = readFile(path);
         EXPECT_EQ(static_cast<unsigned char>(saved.back()), c.id3v1Code);
+    }
+}
+
+namespace {
+
+// MD5 of each picture's data as mutagen reads it, by its key ("APIC:front").
+std::map<std::string, std::string> mutagenPictures(const std::string& path)
+{
+    static const char* program = R"(
+import sys, hashlib
+from mutagen.id3 import ID3
+for f in ID3(sys.argv[1], load_v1=False).getall("APIC"):
+    print(f.HashKey, hashlib.md5(f.data).hexdigest())
+)";
+    auto r = runCommand(testsupport::python3(), {"-c", program, path});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::map<std::string, std::string> pictures;
+    std::istringstream lines(r.out);
+    for (std::string key, md5; lines >> key >> md5;)
+        pictures[key] = md5;
+    return pictures;
+}
+
+}  // namespace
+
+// A header's unsynchronisation flag over frames stored plainly (a PNG front cover holding FF 00
+// and FF E5, and a second picture), as some writers leave it: both pictures are read as stored
+// and come back byte for byte. A tag truly unsynchronised as a whole, with a JPEG cover, is
+// still undone and saved right.
+TEST_F(TagFacadeSave, PicturesUnderAFalseUnsynchronisationFlag)
+{
+    static const char* program = R"py(
+import hashlib, re, struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+def png(pattern):
+    row = b"\0" + (pattern * 48)[:48]
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 16, 16, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(row * 16, 0)) + chunk(b"IEND", b""))
+def frame(fid, data):
+    return fid + struct.pack(">IH", len(data), 0) + data
+def apic(desc, kind, mime, data):
+    return frame(b"APIC", b"\0" + mime + b"\0" + bytes([kind]) + desc + b"\0" + data)
+path, genuine, jpeg = sys.argv[1], sys.argv[2] == "1", open(sys.argv[3], "rb").read()
+front = jpeg if genuine else png(b"\xff\x00\x00\xff\xe5\x11\xff\x00\xf0")
+back = png(b"\x42\xff\x00\x00\x7f\xff\xe9")
+frames = (frame(b"TIT2", b"\0Title") + apic(b"front", 3, b"image/jpeg" if genuine else b"image/png", front)
+          + apic(b"back", 4, b"image/png", back) + frame(b"TPE1", b"\0Artist"))
+if genuine:
+    frames = re.sub(rb"\xff(?=[\x00\xe0-\xff])", b"\xff\x00", frames)
+body = frames + b"\0" * 256
+header = b"ID3" + struct.pack(">BBB", 3, 0, 0x80) + bytes((len(body) >> s) & 0x7F for s in (21, 14, 7, 0))
+audio = open(path, "rb").read()
+open(path, "wb").write(header + body + audio)
+print("APIC:front", hashlib.md5(front).hexdigest())
+print("APIC:back", hashlib.md5(back).hexdigest())
+)py";
+    TempDir dir;
+    QImage image(24, 24, QImage::Format_RGB32);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x)
+            image.setPixel(x, y, qRgb(x * 10, y * 10, (x * y) & 0xFF));
+    ASSERT_TRUE(image.save(QString::fromStdString(dir.file("cover.jpg")), "JPEG"));
+    for (const char* genuine : {"0", "1"}) {
+        SCOPED_TRACE(testing::Message() << "genuinely unsynchronised: " << genuine);
+        const std::string path = makeFile(dir.file("p.mp3"), mp3Audio());
+        auto r = runCommand(testsupport::python3(), {"-c", program, path, genuine, dir.file("cover.jpg")});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        std::map<std::string, std::string> written;
+        std::istringstream lines(r.out);
+        for (std::string key, md5; lines >> key >> md5;)
+            written[key] = md5;
+        ASSERT_EQ(mutagenPictures(path), written);
+
+        ASSERT_TRUE(ReadTag(path));
+        EXPECT_EQ(CurrentTag.Title + CurrentTag.Artist, "TitleArtist");
+        CurrentTag.Title = "新しい題名";
+        ASSERT_TRUE(WriteTag(path));
+        EXPECT_EQ(mutagenPictures(path), written);
+        EXPECT_EQ(readWithMutagen(path).text("TPE1"), "Artist");
+        ASSERT_TRUE(ReadTag(path));
+        EXPECT_EQ(CurrentTag.Title, "新しい題名");
+        const std::string saved = readFile(path);
+        EXPECT_EQ(saved.substr(saved.size() - 128 - mp3Audio().size(), mp3Audio().size()), mp3Audio());
     }
 }
