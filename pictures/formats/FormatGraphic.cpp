@@ -133,7 +133,8 @@ bool TFormatGraphic::BeginLoad(rtl::TStream& Stream, const std::string& FormatWo
     SetSize(0, 0);
     const int64_t start = Stream.Position();
     BasePosition = uint32_t(start);
-    if (!ReadImageProperties(Stream, 0)) {
+    // A side of no pixels is refused here, before any reader sizes a row by it.
+    if (!ReadImageProperties(Stream, 0) || ImageProperties.Width == 0 || ImageProperties.Height == 0) {
         if (FormatWord.empty())
             return false;
         FormatErrorFmt(gesInvalidImage, {FormatWord});

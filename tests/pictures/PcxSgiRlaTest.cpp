@@ -410,6 +410,11 @@ TEST(ScriptedRead, DamagedAutodeskRlaAndDrHaloFiles)
     TAutodeskGraphic a;
     rtl::TMemoryStream cut(std::vector<uint8_t>(pic.begin(), pic.begin() + 820));
     EXPECT_EQ(errorOf([&] { a.LoadFromStream(cut); }), "Stream read error in Autodesk file.");
+    // No columns: refused before the first row is read.
+    std::string narrow = pic;
+    narrow.replace(2, 2, le16(0));
+    rtl::TMemoryStream empty(std::vector<uint8_t>(narrow.begin(), narrow.end()));
+    EXPECT_EQ(errorOf([&] { a.LoadFromStream(empty); }), "Cannot load image. Invalid or unexpected Autodesk image format.");
     pic[0] = 0;
     rtl::TMemoryStream foreign(std::vector<uint8_t>(pic.begin(), pic.end()));
     EXPECT_EQ(errorOf([&] { a.LoadFromStream(foreign); }),
