@@ -40,9 +40,11 @@ TAMBOURELLE_PNG_TEXT(EPngInvalidCRC,
 TAMBOURELLE_PNG_TEXT(EPngInvalidIHDR,
     "The \"Portable Network Graphics\" image could not be loaded because one of its main piece of "
     "data (ihdr) might be corrupted")
+// The side named is the one CheckImageSize applies, the bitmap's, not the 65535 of the header test.
+static_assert(gfx::TBitmap::MaxSide == 32768);
 TAMBOURELLE_PNG_TEXT(EPNGSizeExceeds,
     "This \"Portable Network Graphics\" image is not supported because either it's width or "
-    "height exceeds the maximum size, which is 65535 pixels length.")
+    "height exceeds the maximum size, which is 32768 pixels length.")
 TAMBOURELLE_PNG_TEXT(EPNGUnknownCompression,
     "This \"Portable Network Graphics\" image is encoded with an unknown compression scheme which "
     "could not be decoded.")
