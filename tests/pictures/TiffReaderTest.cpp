@@ -328,6 +328,26 @@ TEST_F(TiffFiles, UnsupportedAndHostileFilesGiveTheirMessages)
     }
 }
 
+// YCbCr without JPEG: chroma at full resolution converts; subsampled chroma (which no
+// conversion spreads back out) is refused.
+TEST_F(TiffFiles, YCbCrLoadsOnlyWithFullResolutionChroma)
+{
+    const std::string file = make("ycbcr.tif", {"-colorspace", "YCbCr", "-compress", "none"});
+    TTIFFGraphic g;
+    EXPECT_LE(compare(file, g), 2);
+    std::string sub = readFile(file);
+    auto u16 = [&](size_t at) { return uint16_t(uint8_t(sub[at]) | uint8_t(sub[at + 1]) << 8); };
+    const size_t dirAt = uint32_t(u16(4)) | uint32_t(u16(6)) << 16;
+    bool patched = false;
+    for (size_t i = 0; i < u16(dirAt); ++i) {
+        const size_t e = dirAt + 2 + 12 * i;
+        if (u16(e) == 530)  // YCbCrSubSampling, two SHORTs in the entry itself
+            sub.replace(e + 8, 4, std::string("\2\0\2\0", 4)), patched = true;
+    }
+    ASSERT_TRUE(patched);
+    EXPECT_EQ(loadError(g, sub), "Invalid color format in TIF/TIFF file.");
+}
+
 TEST_F(TiffFiles, EpsPreviewsLoadInPlace)
 {
     const std::string tiff = readFile(make("preview.tif", {"-compress", "none"}));
