@@ -500,7 +500,10 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
     }
     if (chunks.size() > offsets.size())
         invalidImage();
-    uint64_t covered = 0, largest = 0, largestPacked = 0;
+    // Strips and tiles may all name the same bytes, so each one fitting its own bytes is not
+    // enough: together they expand to no more than the file's bytes can.
+    const uint64_t budget = (streamSize - std::min(base, streamSize)) * largestExpansion(kind);
+    uint64_t covered = 0, largest = 0, largestPacked = 0, total = 0;
     for (size_t s = 0; s < chunks.size(); ++s) {
         TChunk& c = chunks[s];
         const uint64_t unpacked = uint64_t(c.rows) * ((pixelBits * c.width + 7) / 8);
@@ -514,7 +517,8 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
             if (unpacked > c.packed * largestExpansion(kind))
                 invalidImage();
         }
-        if (c.offset + c.packed > streamSize)
+        total += unpacked;
+        if (c.offset + c.packed > streamSize || total > budget)
             invalidImage();
         covered += uint64_t(std::min(c.width, W - c.x)) * std::min(c.rows, H - c.y);
         largest = std::max(largest, unpacked);
