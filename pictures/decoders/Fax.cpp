@@ -94,7 +94,9 @@ std::vector<TCCITTDecoder::TNode> buildTree(const std::array<const char*, 64 + 2
     return tree;
 }
 
-const std::array<uint8_t, 256>& reversedBits()
+}  // namespace
+
+uint8_t ReversedBits(uint8_t Byte)
 {
     static const std::array<uint8_t, 256> table = [] {
         std::array<uint8_t, 256> t{};
@@ -107,10 +109,8 @@ const std::array<uint8_t, 256>& reversedBits()
         }
         return t;
     }();
-    return table;
+    return table[Byte];
 }
-
-}  // namespace
 
 TCCITTDecoder::TCCITTDecoder(uint32_t Options, bool SwapBits, uint32_t Width, bool WordAligned)
     : options_(Options), swapBits_(SwapBits), width_(Width), wordAligned_(WordAligned),
@@ -138,7 +138,7 @@ bool TCCITTDecoder::nextBit(int& bit)
             return false;
         byte_ = source_[sourcePos_++];
         if (swapBits_)
-            byte_ = reversedBits()[byte_];
+            byte_ = ReversedBits(byte_);
         mask_ = 0x80;
     }
     bit = (byte_ & mask_) ? 1 : 0;

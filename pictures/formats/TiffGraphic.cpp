@@ -100,13 +100,6 @@ uint64_t largestExpansion(TCompressionType kind)
     }
 }
 
-uint8_t reversedBits(uint8_t b)
-{
-    b = uint8_t((b & 0xF0) >> 4 | (b & 0x0F) << 4);
-    b = uint8_t((b & 0xCC) >> 2 | (b & 0x33) << 2);
-    return uint8_t((b & 0xAA) >> 1 | (b & 0x55) << 1);
-}
-
 // Horizontal differencing undone on 16-bit samples in the file's byte order.
 void applyPredictor16(std::span<uint8_t> row, size_t samples, size_t k, bool mm)
 {
@@ -571,7 +564,7 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
         Stream.ReadBuffer(in.data(), int64_t(in.size()));
         if (P.Options & ioReversed)
             for (uint8_t& b : in)
-                b = reversedBits(b);
+                b = decoders::ReversedBits(b);
         if (decoder) {
             std::fill(out.begin(), out.end(), 0);
             P.CurrentRow = c.y;
