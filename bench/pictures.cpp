@@ -61,6 +61,7 @@
 #include "pictures/formats/PhotoshopGraphic.h"
 #include "pictures/formats/PngGraphic.h"
 #include "pictures/formats/PortableMapGraphic.h"
+#include "pictures/formats/RLAGraphic.h"
 #include "pictures/formats/SGIGraphic.h"
 #include "pictures/formats/TargaGraphic.h"
 #include "pictures/formats/TiffGraphic.h"

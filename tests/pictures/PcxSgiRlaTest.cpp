@@ -2,7 +2,10 @@
 // read to the same pixels as ImageMagick reads them; files that a script writes from the
 // formats' layouts, read to the pixels it wrote; and damaged files, which give the readers'
 // messages or an empty picture and nothing else.
+#include "pictures/formats/CUTGraphic.h"
 #include "pictures/formats/PCXGraphic.h"
+#include "pictures/formats/AutodeskGraphic.h"
+#include "pictures/formats/RLAGraphic.h"
 #include "pictures/formats/SGIGraphic.h"
 #include "PictureTestSupport.h"
 

@@ -1,6 +1,7 @@
 // A reader object loaded again decodes the way a new one does: nothing the colour manager
 // chose for the last file (the alpha flag, the converter, gamma) carries over.
 #include "pictures/formats/PngGraphic.h"
+#include "pictures/formats/RLAGraphic.h"
 #include "pictures/formats/SGIGraphic.h"
 #include "pictures/formats/TiffGraphic.h"
 #include "PictureTestSupport.h"
