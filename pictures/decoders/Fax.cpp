@@ -128,7 +128,8 @@ void TCCITTDecoder::start(TSource source, TTarget dest)
     freeBits_ = 8;
     rowPixelsLeft_ = width_;
     isWhite_ = true;
-    std::memset(dest_.data(), 0, dest_.size());
+    if (!dest_.empty())  // no destination is no pointer to clear through
+        std::memset(dest_.data(), 0, dest_.size());
 }
 
 bool TCCITTDecoder::nextBit(int& bit)
@@ -192,7 +193,7 @@ void TCCITTDecoder::writeRun(uint32_t n)
         }
     }
     const size_t whole = std::min<size_t>(n / 8, dest_.size() - std::min(destPos_, dest_.size()));
-    if (black)
+    if (black && whole > 0)
         std::memset(dest_.data() + destPos_, 0xFF, whole);
     destPos_ += n / 8;
     n %= 8;
