@@ -96,9 +96,17 @@ bool ConvertImageTo24Bit(forms::TImage& Image)
                 if (dynamic_cast<const gfx::TJPEGImage*>(g)) {
                     bitmap->Assign(*g);
                 } else {
+                    // A GIF's screen is drawn only within the bound of its own rendering: no
+                    // larger than the file's data pays for.
+                    if (const auto* gif = dynamic_cast<const TGIFImage*>(g); gif && !gif->ScreenPaidFor())
+                        return false;
                     bitmap->SetPixelFormat(gfx::pf24bit);
                     bitmap->SetSize(g->Width(), g->Height());
-                    if (!bitmap->Empty())
+                    // A PNG draws the same pixels straight into the rows, without a 32-bit
+                    // copy of the picture or the bitmap.
+                    if (const auto* png = dynamic_cast<const png::TPNGObject*>(g))
+                        png->DrawOnto24Bit(*bitmap);
+                    else if (!bitmap->Empty())
                         bitmap->Canvas().Draw(0, 0, *g);
                 }
             }
@@ -184,6 +192,11 @@ void ResampleBitmap(gfx::TBitmap& Bitmap, int32_t NewWidth, int32_t NewHeight, i
 {
     NewWidth = std::max(NewWidth, 0);
     NewHeight = std::max(NewHeight, 0);
+    // A plain stretch to the same size copies every pixel as it is: only the format changes.
+    if (Mode == 0 && NewWidth == Bitmap.Width() && NewHeight == Bitmap.Height()) {
+        Bitmap.SetPixelFormat(gfx::pf24bit);
+        return;
+    }
     if (Mode != 0 && !Bitmap.Empty()) {
         Bitmap.SetPixelFormat(gfx::pf24bit);
         if (ResampleBitmap24(Bitmap, NewWidth, NewHeight, Mode == 1 ? 4 : 1))

@@ -94,7 +94,9 @@ std::vector<TCCITTDecoder::TNode> buildTree(const std::array<const char*, 64 + 2
     return tree;
 }
 
-const std::array<uint8_t, 256>& reversedBits()
+}  // namespace
+
+uint8_t ReversedBits(uint8_t Byte)
 {
     static const std::array<uint8_t, 256> table = [] {
         std::array<uint8_t, 256> t{};
@@ -107,10 +109,8 @@ const std::array<uint8_t, 256>& reversedBits()
         }
         return t;
     }();
-    return table;
+    return table[Byte];
 }
-
-}  // namespace
 
 TCCITTDecoder::TCCITTDecoder(uint32_t Options, bool SwapBits, uint32_t Width, bool WordAligned)
     : options_(Options), swapBits_(SwapBits), width_(Width), wordAligned_(WordAligned),
@@ -128,7 +128,8 @@ void TCCITTDecoder::start(TSource source, TTarget dest)
     freeBits_ = 8;
     rowPixelsLeft_ = width_;
     isWhite_ = true;
-    std::memset(dest_.data(), 0, dest_.size());
+    if (!dest_.empty())  // no destination is no pointer to clear through
+        std::memset(dest_.data(), 0, dest_.size());
 }
 
 bool TCCITTDecoder::nextBit(int& bit)
@@ -138,7 +139,7 @@ bool TCCITTDecoder::nextBit(int& bit)
             return false;
         byte_ = source_[sourcePos_++];
         if (swapBits_)
-            byte_ = reversedBits()[byte_];
+            byte_ = ReversedBits(byte_);
         mask_ = 0x80;
     }
     bit = (byte_ & mask_) ? 1 : 0;
@@ -192,7 +193,7 @@ void TCCITTDecoder::writeRun(uint32_t n)
         }
     }
     const size_t whole = std::min<size_t>(n / 8, dest_.size() - std::min(destPos_, dest_.size()));
-    if (black)
+    if (black && whole > 0)
         std::memset(dest_.data() + destPos_, 0xFF, whole);
     destPos_ += n / 8;
     n %= 8;

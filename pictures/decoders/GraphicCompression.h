@@ -114,6 +114,9 @@ private:
     size_t width_;
 };
 
+// The byte with its bits in the other order (bit 0 becomes bit 7): TIFF's FillOrder 2.
+uint8_t ReversedBits(uint8_t Byte);
+
 // One-dimensional modified Huffman coding of ITU-T T.4: one bit per pixel out, 1 black,
 // rows starting on byte boundaries. With SwapBits the source's bytes are read with their bit
 // order reversed (TIFF FillOrder 2); the source itself is not changed.

@@ -23,6 +23,8 @@ struct Output {
     void fill(uint8_t value, size_t n)
     {
         n = std::min(n, left());
+        if (n == 0)
+            return;  // an empty target may have no memory at all
         std::memset(p, value, n);
         p += n;
     }
@@ -30,6 +32,8 @@ struct Output {
     void copy(Cursor& in, size_t n)
     {
         n = std::min({n, left(), in.left()});
+        if (n == 0)
+            return;
         std::memcpy(p, in.p, n);
         p += n;
         in.p += n;

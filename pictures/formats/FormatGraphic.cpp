@@ -131,9 +131,14 @@ void TFormatGraphic::Assign(const gfx::TGraphic& Source)
 bool TFormatGraphic::BeginLoad(rtl::TStream& Stream, const std::string& FormatWord)
 {
     SetSize(0, 0);
+    // The readers set only the options they need and the selection keeps what it derived
+    // from the schemes (the alpha flag among them) until a scheme or depth changes, so what
+    // the last load left behind would steer this one: every load starts from a new manager.
+    colorManager_ = std::make_unique<TColorManager>();
     const int64_t start = Stream.Position();
     BasePosition = uint32_t(start);
-    if (!ReadImageProperties(Stream, 0)) {
+    // A side of no pixels is refused here, before any reader sizes a row by it.
+    if (!ReadImageProperties(Stream, 0) || ImageProperties.Width == 0 || ImageProperties.Height == 0) {
         if (FormatWord.empty())
             return false;
         FormatErrorFmt(gesInvalidImage, {FormatWord});

@@ -158,8 +158,9 @@ public:
 
 protected:
     // The start of every load: releases the picture, takes BasePosition, reads the
-    // properties and seeks back. An invalid header raises gesInvalidImage with FormatWord,
-    // or answers false when FormatWord is empty (the readers that end such loads silently).
+    // properties and seeks back. An invalid header, or a width or height of 0, raises
+    // gesInvalidImage with FormatWord, or answers false when FormatWord is empty (the readers
+    // that end such loads silently).
     bool BeginLoad(rtl::TStream& Stream, const std::string& FormatWord);
     // A progress stage: its start with the stage text, a step after each decoded row (which
     // moves ProgressRect down), and its end.

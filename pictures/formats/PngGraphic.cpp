@@ -1,6 +1,7 @@
 #include "pictures/formats/PngGraphic.h"
 
 #include "pictures/decoders/GraphicCompression.h"
+#include "pictures/png/pngrows.h"
 #include "platform/rtl/BigEndian.h"
 
 #include <zlib.h>
@@ -78,37 +79,15 @@ bool TPNGGraphic::IsChunk(const char* Type, const char* Name)
 
 uint8_t TPNGGraphic::PaethPredictor(uint8_t Left, uint8_t Above, uint8_t UpperLeft)
 {
-    const int p = int(Left) + Above - UpperLeft;
-    const int pa = std::abs(p - Left), pb = std::abs(p - Above), pc = std::abs(p - UpperLeft);
-    if (pa <= pb && pa <= pc)
-        return Left;
-    return pb <= pc ? Above : UpperLeft;
+    return png::rows::Paeth(Left, Above, UpperLeft);
 }
 
 bool TPNGGraphic::ApplyFilter(uint8_t Filter, std::span<uint8_t> Row, std::span<const uint8_t> Previous, size_t BPP)
 {
-    const size_t n = std::min(Row.size(), Previous.size());
-    switch (Filter) {
-    case 0: return true;
-    case 1:
-        for (size_t i = BPP; i < n; ++i)
-            Row[i] = uint8_t(Row[i] + Row[i - BPP]);
-        return true;
-    case 2:
-        for (size_t i = 0; i < n; ++i)
-            Row[i] = uint8_t(Row[i] + Previous[i]);
-        return true;
-    case 3:
-        for (size_t i = 0; i < n; ++i)
-            Row[i] = uint8_t(Row[i] + ((i >= BPP ? Row[i - BPP] : 0) + Previous[i]) / 2);
-        return true;
-    case 4:
-        for (size_t i = 0; i < n; ++i)
-            Row[i] = uint8_t(Row[i] + PaethPredictor(i >= BPP ? Row[i - BPP] : 0, Previous[i],
-                                                     i >= BPP ? Previous[i - BPP] : 0));
-        return true;
-    default: return false;
-    }
+    if (Filter > 4)
+        return false;
+    png::rows::Unfilter(Filter, Row.data(), Previous.data(), std::min(Row.size(), Previous.size()), int(BPP));
+    return true;
 }
 
 bool TPNGGraphic::ReadChunkHeader(rtl::TStream& Stream)

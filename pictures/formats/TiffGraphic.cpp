@@ -100,13 +100,6 @@ uint64_t largestExpansion(TCompressionType kind)
     }
 }
 
-uint8_t reversedBits(uint8_t b)
-{
-    b = uint8_t((b & 0xF0) >> 4 | (b & 0x0F) << 4);
-    b = uint8_t((b & 0xCC) >> 2 | (b & 0x33) << 2);
-    return uint8_t((b & 0xAA) >> 1 | (b & 0x55) << 1);
-}
-
 // Horizontal differencing undone on 16-bit samples in the file's byte order.
 void applyPredictor16(std::span<uint8_t> row, size_t samples, size_t k, bool mm)
 {
@@ -500,7 +493,10 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
     }
     if (chunks.size() > offsets.size())
         invalidImage();
-    uint64_t covered = 0, largest = 0, largestPacked = 0;
+    // Strips and tiles may all name the same bytes, so each one fitting its own bytes is not
+    // enough: together they expand to no more than the file's bytes can.
+    const uint64_t budget = (streamSize - std::min(base, streamSize)) * largestExpansion(kind);
+    uint64_t covered = 0, largest = 0, largestPacked = 0, total = 0;
     for (size_t s = 0; s < chunks.size(); ++s) {
         TChunk& c = chunks[s];
         const uint64_t unpacked = uint64_t(c.rows) * ((pixelBits * c.width + 7) / 8);
@@ -514,7 +510,8 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
             if (unpacked > c.packed * largestExpansion(kind))
                 invalidImage();
         }
-        if (c.offset + c.packed > streamSize)
+        total += unpacked;
+        if (c.offset + c.packed > streamSize || total > budget)
             invalidImage();
         covered += uint64_t(std::min(c.width, W - c.x)) * std::min(c.rows, H - c.y);
         largest = std::max(largest, unpacked);
@@ -567,7 +564,7 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
         Stream.ReadBuffer(in.data(), int64_t(in.size()));
         if (P.Options & ioReversed)
             for (uint8_t& b : in)
-                b = reversedBits(b);
+                b = decoders::ReversedBits(b);
         if (decoder) {
             std::fill(out.begin(), out.end(), 0);
             P.CurrentRow = c.y;

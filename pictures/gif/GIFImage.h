@@ -508,6 +508,8 @@ public:
     // Frame 0 drawn at the image size, cached. A loaded image's logical screen is paid for by
     // its data like its frames; a larger one raises instead of allocating.
     const gfx::TBitmap& Bitmap();
+    // Whether a bitmap of the logical screen is within that bound (what Bitmap() checks).
+    bool ScreenPaidFor() const;
     TPalette Palette();
     void SetPalette(const TPalette& Palette);
 

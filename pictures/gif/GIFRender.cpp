@@ -434,14 +434,19 @@ void TGIFImage::Assign(const gfx::TGraphic& Source)
     Changed();
 }
 
+bool TGIFImage::ScreenPaidFor() const
+{
+    const int64_t pixels = int64_t(Width()) * Height();
+    const int64_t paid = std::max(budget_.PixelBytes, budget_.LoadedBytes * GIFLimits::PixelsPerDataByte);
+    return Width() <= gfx::TBitmap::MaxSide && Height() <= gfx::TBitmap::MaxSide &&
+           pixels * 3 <= gfx::TBitmap::MaxPixelBytes && (budget_.LoadedBytes == 0 || pixels <= paid);
+}
+
 const gfx::TBitmap& TGIFImage::Bitmap()
 {
     if (bitmap_)
         return *bitmap_;
-    const int64_t pixels = int64_t(Width()) * Height();
-    const int64_t paid = std::max(budget_.PixelBytes, budget_.LoadedBytes * GIFLimits::PixelsPerDataByte);
-    if (Width() > gfx::TBitmap::MaxSide || Height() > gfx::TBitmap::MaxSide || pixels * 3 > gfx::TBitmap::MaxPixelBytes ||
-        (budget_.LoadedBytes > 0 && pixels > paid))
+    if (!ScreenPaidFor())
         throw GIFException("Logical screen too large (" + std::to_string(Width()) + " x " + std::to_string(Height()) + ")");
     auto bitmap = std::make_unique<gfx::TBitmap>(Width(), Height(), gfx::pf24bit);
     if (!bitmap->Empty()) {

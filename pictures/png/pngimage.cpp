@@ -40,9 +40,11 @@ TAMBOURELLE_PNG_TEXT(EPngInvalidCRC,
 TAMBOURELLE_PNG_TEXT(EPngInvalidIHDR,
     "The \"Portable Network Graphics\" image could not be loaded because one of its main piece of "
     "data (ihdr) might be corrupted")
+// The side named is the one CheckImageSize applies, the bitmap's, not the 65535 of the header test.
+static_assert(gfx::TBitmap::MaxSide == 32768);
 TAMBOURELLE_PNG_TEXT(EPNGSizeExceeds,
     "This \"Portable Network Graphics\" image is not supported because either it's width or "
-    "height exceeds the maximum size, which is 65535 pixels length.")
+    "height exceeds the maximum size, which is 32768 pixels length.")
 TAMBOURELLE_PNG_TEXT(EPNGUnknownCompression,
     "This \"Portable Network Graphics\" image is encoded with an unknown compression scheme which "
     "could not be decoded.")
@@ -721,8 +723,58 @@ void TPNGObject::Draw(gfx::TCanvas& canvas, const gfx::TRect& r) const
     }
 }
 
-// Each pixel over what the canvas holds: out = (source x a + 255 + (255 - a) x destination)
-// div 256, a from the alpha plane or the pixel's palette entry.
+namespace {
+
+// A channel of a pixel with opacity a over what is there: (source x a + 255 + (255 - a) x
+// destination) div 256.
+unsigned blendChannel(unsigned source, unsigned destination, unsigned a)
+{
+    return (source * a + 255 + (255 - a) * destination) >> 8;
+}
+
+}  // namespace
+
+void TPNGObject::DrawOnto24Bit(gfx::TBitmap& target) const
+{
+    if (Empty() || target.PixelFormat() != gfx::pf24bit)
+        return;
+    const TChunkIHDR& h = Header();
+    const gfx::TBitmap& image = h.ImageData;
+    const TPNGTransparencyMode mode = TransparencyMode();
+    const auto* trns = chunks_.ItemFromClass<TChunktRNS>();
+    const gfx::TColor key = mode == ptmBit ? gfx::ColorToRGB(TransparentColor()) : gfx::clNone;
+    const bool indexed = h.ColorType == COLOR_PALETTE;
+    const bool direct = image.PixelFormat() == gfx::pf24bit, bytes = image.PixelFormat() == gfx::pf8bit;
+    std::array<gfx::TColor, 256> palette{};
+    std::copy_n(image.Palette().begin(), std::min<size_t>(image.Palette().size(), 256), palette.begin());
+    const int32_t w = std::min(int32_t(h.Width), target.Width()), height = std::min(int32_t(h.Height), target.Height());
+    for (int32_t y = 0; y < height; ++y) {
+        uint8_t* out = target.ScanLine(y);
+        const uint8_t* in = image.ScanLine(y);
+        const uint8_t* alphaRow = mode == ptmPartial && h.HasAlpha() ? h.AlphaRow(y) : nullptr;
+        for (int32_t x = 0; x < w; ++x, out += 3) {
+            const gfx::TColor c = direct ? gfx::RGB(in[3 * x + 2], in[3 * x + 1], in[3 * x])
+                                  : bytes  ? palette[in[x]]
+                                           : image.PixelColor(x, y);
+            const uint8_t b = uint8_t(gfx::GetBValue(c)), g = uint8_t(gfx::GetGValue(c)), r = uint8_t(gfx::GetRValue(c));
+            if (mode == ptmPartial) {
+                unsigned a = 255;
+                if (alphaRow)
+                    a = alphaRow[x];
+                else if (indexed && trns)
+                    a = trns->PaletteValues[rows::PackedPixel(in, x, image.PixelFormat())];
+                out[0] = uint8_t(blendChannel(b, out[0], a));
+                out[1] = uint8_t(blendChannel(g, out[1], a));
+                out[2] = uint8_t(blendChannel(r, out[2], a));
+            } else if (c != key) {
+                out[0] = b, out[1] = g, out[2] = r;
+            }
+        }
+    }
+}
+
+// Each pixel over what the canvas holds (blendChannel), a from the alpha plane or the pixel's
+// palette entry.
 void TPNGObject::drawBlended(gfx::TCanvas& canvas, const gfx::TRect& r) const
 {
     QImage* surface = canvas.Surface();
@@ -754,8 +806,8 @@ void TPNGObject::drawBlended(gfx::TCanvas& canvas, const gfx::TRect& r) const
             else if (indexRow && trns)
                 a = trns->PaletteValues[rows::PackedPixel(indexRow, sx, h.ImageData.PixelFormat())];
             const QRgb s = in[sx], d = out[x - x0];
-            auto mix = [a](unsigned sc, unsigned dc) { return (sc * a + 255 + (255 - a) * dc) >> 8; };
-            out[x - x0] = qRgb(int(mix(qRed(s), qRed(d))), int(mix(qGreen(s), qGreen(d))), int(mix(qBlue(s), qBlue(d))));
+            out[x - x0] = qRgb(int(blendChannel(qRed(s), qRed(d), a)), int(blendChannel(qGreen(s), qGreen(d), a)),
+                               int(blendChannel(qBlue(s), qBlue(d), a)));
         }
     }
     const gfx::TRect whole = gfx::Rect(0, 0, area.width(), area.height());

@@ -321,6 +321,9 @@ public:
     void LoadFromStream(rtl::TStream& stream) override;
     void SaveToStream(rtl::TStream& stream) override;
     void Draw(gfx::TCanvas& canvas, const gfx::TRect& r) const override;
+    // Draw at (0, 0) and full size onto a 24-bit bitmap, with the same pixels, straight into
+    // its rows: no 32-bit copy of the picture or of the bitmap is made on the way.
+    void DrawOnto24Bit(gfx::TBitmap& target) const;
 
     // From another PNG (a copy) or a bitmap (AssignHandle with its transparency).
     void Assign(const gfx::TGraphic& source) override;

@@ -56,13 +56,11 @@ void SetPackedPixel(uint8_t* row, int32_t x, int bits, unsigned value)
     b = uint8_t((b & ~mask) | ((value << shift) & mask));
 }
 
-namespace {
-inline uint8_t paeth(int a, int b, int c)
+uint8_t Paeth(int a, int b, int c)
 {
     const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
     return uint8_t(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
 }
-}  // namespace
 
 void Unfilter(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n, int bpp)
 {
@@ -82,7 +80,7 @@ void Unfilter(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n, int bpp
         break;
     case pfPaeth:
         for (size_t i = 0; i < n; ++i)
-            row[i] = uint8_t(row[i] + (i >= o ? paeth(row[i - o], prev[i], prev[i - o]) : prev[i]));
+            row[i] = uint8_t(row[i] + (i >= o ? Paeth(row[i - o], prev[i], prev[i - o]) : prev[i]));
         break;
     default:
         break;
@@ -99,7 +97,7 @@ void Filter(uint8_t type, const uint8_t* row, const uint8_t* prev, uint8_t* out,
         case pfSub: pred = left; break;
         case pfUp: pred = up; break;
         case pfAverage: pred = (left + up) >> 1; break;
-        case pfPaeth: pred = paeth(left, up, upLeft); break;
+        case pfPaeth: pred = Paeth(left, up, upLeft); break;
         default: break;
         }
         out[i] = uint8_t(row[i] - pred);

@@ -1,6 +1,7 @@
 // Inside the PNG object: chunk framing, the row geometry of each PNG kind, the five filters
 // and the converters between PNG rows and the DIB form (both ways, whole rows and the Adam7
-// passes' every n-th pixel). Not for use outside pictures/png.
+// passes' every n-th pixel). Not for use outside pictures/png, except that the family PNG
+// reader (formats/PngGraphic) undoes its filters with the same routine.
 #pragma once
 #include <array>
 #include <cstddef>
@@ -64,6 +65,8 @@ struct Layout {
 unsigned PackedPixel(const uint8_t* row, int32_t x, gfx::TPixelFormat format);
 void SetPackedPixel(uint8_t* row, int32_t x, int bits, unsigned value);
 
+// The closest of left a, above b and upper left c to a + b - c (ties in that order).
+uint8_t Paeth(int a, int b, int c);
 // Undoes filter `type` on `row` (n bytes) against the previous raw row.
 void Unfilter(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n, int bpp);
 // Writes filter `type` of `row` into out.

@@ -236,8 +236,23 @@ void TCanvas::DrawImage(const QImage& src, const TRect& srcRect, const TRect& de
     CanvasRaster r(*this);
     if (!r.ok() || src.isNull() || dest.IsEmpty() || srcRect.IsEmpty())
         return;
-    const QImage rgb = (src.format() == QImage::Format_RGB32 || src.format() == QImage::Format_ARGB32)
-                           ? src : src.convertToFormat(QImage::Format_RGB32);
+    // Source rows as 32-bit pixels: a 32-bit image's own, any other's converted one row at a
+    // time when first needed, as a whole converted copy would cost 4 bytes a pixel of the
+    // source; whole only when the source is the surface itself, which the drawing overwrites.
+    const bool plainSource = src.format() == QImage::Format_RGB32 || src.format() == QImage::Format_ARGB32;
+    const bool whole = plainSource || src.constBits() == r.img->constBits();
+    const QImage rgb = whole ? (plainSource ? src : src.convertToFormat(QImage::Format_RGB32)) : src;
+    QImage converted;
+    int64_t convertedRow = -1;
+    auto sourceRow = [&](int64_t y) -> const QRgb* {
+        if (whole)
+            return reinterpret_cast<const QRgb*>(rgb.constScanLine(int(y)));
+        if (y != convertedRow) {
+            converted = src.copy(0, int(y), src.width(), 1).convertToFormat(QImage::Format_RGB32);
+            convertedRow = y;
+        }
+        return reinterpret_cast<const QRgb*>(converted.constScanLine(0));
+    };
     const QRect box = visiblePart(r.visible, dest.Left, dest.Top, dest.Right, dest.Bottom, 0);
     if (box.isEmpty())
         return;
@@ -266,7 +281,7 @@ void TCanvas::DrawImage(const QImage& src, const TRect& srcRect, const TRect& de
             const int64_t sy = srcRect.Top + ((2 * (y - dest.Top) + 1) * sh) / (2 * dh);
             if (sy < 0 || sy >= rgb.height())
                 continue;
-            const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(int(sy)));
+            const QRgb* line = sourceRow(sy);
             QRgb* out = reinterpret_cast<QRgb*>(r.img->scanLine(y));
             if (sw == dw) {
                 // One to one across: no scaling arithmetic per pixel.
@@ -295,7 +310,7 @@ void TCanvas::DrawImage(const QImage& src, const TRect& srcRect, const TRect& de
         const int64_t sy = srcRect.Top + ((2 * (y - dest.Top) + 1) * sh) / (2 * dh);
         if (sy < 0 || sy >= rgb.height())
             continue;
-        const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(int(sy)));
+        const QRgb* line = sourceRow(sy);
         for (int x = box.left(); x <= box.right(); ++x) {
             const int64_t sx = srcRect.Left + ((2 * (x - dest.Left) + 1) * sw) / (2 * dw);
             if (sx < 0 || sx >= rgb.width() || !r.isVisible(x, y))

@@ -84,8 +84,21 @@ void TMemoryStream::LoadFromFile(const std::string& path)
     QFile f(QString::fromStdString(path));
     if (!f.open(QIODevice::ReadOnly))
         throw EFOpenError("Cannot open file \"" + path + "\".");
-    const QByteArray bytes = f.readAll();
-    data_.assign(bytes.begin(), bytes.end());
+    // Read once, straight into the stream's own buffer; a file that is not the size it said
+    // (one still being written) gives what it holds.
+    data_.resize(size_t(std::max<qint64>(f.size(), 0)));
+    size_t got = 0;
+    while (got < data_.size()) {
+        const qint64 n = f.read(reinterpret_cast<char*>(data_.data() + got), qint64(data_.size() - got));
+        if (n <= 0)
+            break;
+        got += size_t(n);
+    }
+    data_.resize(got);
+    if (!f.atEnd()) {
+        const QByteArray rest = f.readAll();
+        data_.insert(data_.end(), rest.begin(), rest.end());
+    }
     pos_ = 0;
 }
 

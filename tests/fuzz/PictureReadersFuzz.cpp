@@ -2,7 +2,10 @@
 // picks the reader, the rest is the file. A reader may refuse it with its message, a stream's
 // read error or the bitmap's size limit; anything else escaping, and any read or write outside
 // a buffer, is a fault. Seeds: the fixtures of tests/pictures/pcx_sgi_rla.py, each with its selector byte.
+#include "pictures/formats/CUTGraphic.h"
 #include "pictures/formats/PCXGraphic.h"
+#include "pictures/formats/AutodeskGraphic.h"
+#include "pictures/formats/RLAGraphic.h"
 #include "pictures/formats/SGIGraphic.h"
 #include "platform/rtl/Streams.h"
 

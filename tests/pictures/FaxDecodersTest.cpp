@@ -210,6 +210,14 @@ TEST(FaxDecoders, RowCornersZeroWhiteRunsOverlongRunsAndShortDestinations)
     // Word alignment counts from the strip's first byte: a 1-byte row is followed by a pad.
     TCCITTMHDecoder aligned(0, false, 8, true);
     EXPECT_EQ(decodeBits(aligned, "10011000" "11111111" "0111" "0010", 2), (Bytes{0x00, 0x3F}));
+    // A destination of no bytes (a strip of no rows) has no memory to clear or fill.
+    for (TDecoder* d : {static_cast<TDecoder*>(&t4), static_cast<TDecoder*>(&mh)}) {
+        const Bytes in = bitsOf(EOL + "0111" "0010");
+        TSource s(in);
+        TTarget none;
+        d->Decode(s, none, in.size(), 0);
+        EXPECT_TRUE(none.empty());
+    }
 }
 
 TEST(FaxDecoders, ImageMagicksFaxPageDecodesUnsheared)

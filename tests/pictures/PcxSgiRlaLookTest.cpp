@@ -3,7 +3,10 @@
 // pixels its script wrote), and ".pcx", ".pic" and ".rla" files shown by the picture front
 // end, in build/pictures-look/pcx-sgi-rla.png.
 #include "pictures/PictureFormats.h"
+#include "pictures/formats/CUTGraphic.h"
 #include "pictures/formats/PCXGraphic.h"
+#include "pictures/formats/AutodeskGraphic.h"
+#include "pictures/formats/RLAGraphic.h"
 #include "pictures/formats/SGIGraphic.h"
 #include "pictures/libImg.h"
 #include "PictureFixtures.h"

@@ -2,7 +2,10 @@
 // read to the same pixels as ImageMagick reads them; files that a script writes from the
 // formats' layouts, read to the pixels it wrote; and damaged files, which give the readers'
 // messages or an empty picture and nothing else.
+#include "pictures/formats/CUTGraphic.h"
 #include "pictures/formats/PCXGraphic.h"
+#include "pictures/formats/AutodeskGraphic.h"
+#include "pictures/formats/RLAGraphic.h"
 #include "pictures/formats/SGIGraphic.h"
 #include "PictureTestSupport.h"
 
@@ -410,6 +413,11 @@ TEST(ScriptedRead, DamagedAutodeskRlaAndDrHaloFiles)
     TAutodeskGraphic a;
     rtl::TMemoryStream cut(std::vector<uint8_t>(pic.begin(), pic.begin() + 820));
     EXPECT_EQ(errorOf([&] { a.LoadFromStream(cut); }), "Stream read error in Autodesk file.");
+    // No columns: refused before the first row is read.
+    std::string narrow = pic;
+    narrow.replace(2, 2, le16(0));
+    rtl::TMemoryStream empty(std::vector<uint8_t>(narrow.begin(), narrow.end()));
+    EXPECT_EQ(errorOf([&] { a.LoadFromStream(empty); }), "Cannot load image. Invalid or unexpected Autodesk image format.");
     pic[0] = 0;
     rtl::TMemoryStream foreign(std::vector<uint8_t>(pic.begin(), pic.end()));
     EXPECT_EQ(errorOf([&] { a.LoadFromStream(foreign); }),

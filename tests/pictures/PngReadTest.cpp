@@ -204,7 +204,9 @@ TEST(PngRead, ErrorsWithTheirTexts)
     crc[8 + 8 + 3] ^= 1;  // the IHDR's width
     expectError<png::EPngInvalidCRC>(crc,
         "This \"Portable Network Graphics\" image is not valid because it contains invalid pieces of data (crc error)");
-    expectError<png::EPNGSizeExceeds>(Signature + ihdr(65536, 1, 8, 0) + good.substr(33));
+    expectError<png::EPNGSizeExceeds>(Signature + ihdr(65536, 1, 8, 0) + good.substr(33),
+        "This \"Portable Network Graphics\" image is not supported because either it's width or height exceeds "
+        "the maximum size, which is 32768 pixels length.");
     expectError<png::EPNGSizeExceeds>(Signature + ihdr(65535, 65535, 8, 6) + good.substr(33));
     expectError<png::EPngInvalidIHDR>(Signature + ihdr(4, 3, 4, 2) + good.substr(33));
     expectError<png::EPngInvalidIHDR>(Signature + ihdr(4, 3, 16, 3) + good.substr(33));

@@ -78,6 +78,11 @@ TEST(RunLengthDecoders, PackBitsCornersAndOverlongHeaders)
     d.Decode(s, t, 2, 1);
     EXPECT_EQ(s.data(), in.data());
     EXPECT_EQ(t.data(), out.data());
+    // A destination of no bytes, which has no memory behind it, takes neither runs nor literals.
+    TSource runs(in);
+    TTarget none;
+    d.Decode(runs, none, 2, 0);
+    EXPECT_TRUE(none.empty());
 }
 
 TEST(RunLengthDecoders, PcxOfPpmtopcxDecodesToItsPlanes)

@@ -139,6 +139,13 @@ TEST_F(TargaFiles, CornerCasesOfTheFormat)
         EXPECT_EQ(loadError(g, h + std::string(64, '\x01')), "");
         EXPECT_TRUE(g.Empty());
     }
+    // A side of 0 pixels, raw or run-length coded, ends the load before any row is touched.
+    for (const std::string& h : {header(0, 0, 2, 0, 0, 0, 0, 5, 24, 0), header(0, 0, 10, 0, 0, 0, 0, 5, 24, 0),
+                                 header(0, 0, 3, 0, 0, 0, 5, 0, 8, 0)}) {
+        TTargaGraphic g;
+        EXPECT_EQ(loadError(g, h), "");
+        EXPECT_EQ(g.Width() + g.Height(), 0);
+    }
 }
 
 TEST_F(TargaFiles, HostileFilesFailCleanly)

@@ -328,6 +328,87 @@ TEST_F(TiffFiles, UnsupportedAndHostileFilesGiveTheirMessages)
     }
 }
 
+namespace {
+
+// A little-endian deflate file whose strips (or tiles) of pieceW x pieceH pixels all point at
+// the same zlib stream of zeros.
+std::string sharedStreamTiff(uint32_t w, uint32_t h, uint32_t spp, uint32_t bps, uint32_t pieceW, uint32_t pieceH,
+                             bool tiled)
+{
+    auto le16 = [](uint32_t v) { return std::string{char(v), char(v >> 8)}; };
+    auto le32 = [&](uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); };
+    const uint32_t pieces = (tiled ? (w + pieceW - 1) / pieceW : 1) * ((h + pieceH - 1) / pieceH);
+    const std::string zeros(size_t(pieceW) * pieceH * spp * bps / 8, '\0');
+    uLongf size = compressBound(uLong(zeros.size()));
+    std::string stream(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(stream.data()), &size, reinterpret_cast<const Bytef*>(zeros.data()),
+              uLong(zeros.size()), 9);
+    stream.resize(size);
+    std::string offsets, counts, bits;
+    for (uint32_t i = 0; i < pieces; ++i)
+        offsets += le32(8), counts += le32(uint32_t(size));
+    for (uint32_t i = 0; i < spp; ++i)
+        bits += le16(bps);
+    const uint32_t offsetsAt = uint32_t(8 + stream.size()), countsAt = offsetsAt + 4 * pieces;
+    const uint32_t bitsAt = countsAt + 4 * pieces, dirAt = bitsAt + uint32_t(bits.size());
+    auto entry = [&](uint32_t tag, uint32_t type, uint32_t count, uint32_t value) {
+        return le16(tag) + le16(type) + le32(count) + (type == 3 && count == 1 ? le16(value) + le16(0) : le32(value));
+    };
+    std::string entries = entry(256, 4, 1, w) + entry(257, 4, 1, h) +
+                          (spp > 2 ? entry(258, 3, spp, bitsAt) : entry(258, 3, 1, bps)) + entry(259, 3, 1, 8) +
+                          entry(262, 3, 1, spp >= 3 ? 2 : 1);
+    if (!tiled)
+        entries += entry(273, 4, pieces, offsetsAt) + entry(277, 3, 1, spp) + entry(278, 4, 1, pieceH) +
+                   entry(279, 4, pieces, countsAt);
+    else
+        entries += entry(277, 3, 1, spp) + entry(322, 4, 1, pieceW) + entry(323, 4, 1, pieceH) +
+                   entry(324, 4, pieces, offsetsAt) + entry(325, 4, pieces, countsAt);
+    if (spp == 4)
+        entries += entry(338, 3, 1, 2);
+    return "II" + le16(42) + le32(dirAt) + stream + offsets + counts + bits + le16(uint32_t(entries.size() / 12)) +
+           entries + le32(0);
+}
+
+}  // namespace
+
+// Strips or tiles that share their bytes pay for the picture together: a few kilobytes never
+// claim hundreds of megabytes, while a small picture sharing one stream still loads.
+TEST_F(TiffFiles, StripsAndTilesSharingBytesArePaidForTogether)
+{
+    const std::string invalid = "Cannot load image. Invalid or unexpected TIF/TIFF image format.";
+    TTIFFGraphic g;
+    const std::string strips = sharedStreamTiff(8192, 8000, 3, 8, 8192, 64, false);  // 125 strips
+    EXPECT_LT(strips.size(), 3000u);
+    EXPECT_EQ(loadError(g, strips), invalid);
+    const std::string tiles = sharedStreamTiff(8192, 8192, 4, 16, 256, 256, true);  // 1,024 tiles
+    EXPECT_LT(tiles.size(), 10000u);
+    EXPECT_EQ(loadError(g, tiles), invalid);
+    EXPECT_EQ(loadError(g, sharedStreamTiff(64, 40, 3, 8, 64, 8, false)), "");
+    EXPECT_EQ(g.PixelColor(63, 39), gfx::clBlack);
+    EXPECT_EQ(loadError(g, sharedStreamTiff(64, 64, 4, 16, 16, 16, true)), "");
+    EXPECT_EQ(g.Height(), 64);
+}
+
+// YCbCr without JPEG: chroma at full resolution converts; subsampled chroma (which no
+// conversion spreads back out) is refused.
+TEST_F(TiffFiles, YCbCrLoadsOnlyWithFullResolutionChroma)
+{
+    const std::string file = make("ycbcr.tif", {"-colorspace", "YCbCr", "-compress", "none"});
+    TTIFFGraphic g;
+    EXPECT_LE(compare(file, g), 2);
+    std::string sub = readFile(file);
+    auto u16 = [&](size_t at) { return uint16_t(uint8_t(sub[at]) | uint8_t(sub[at + 1]) << 8); };
+    const size_t dirAt = uint32_t(u16(4)) | uint32_t(u16(6)) << 16;
+    bool patched = false;
+    for (size_t i = 0; i < u16(dirAt); ++i) {
+        const size_t e = dirAt + 2 + 12 * i;
+        if (u16(e) == 530)  // YCbCrSubSampling, two SHORTs in the entry itself
+            sub.replace(e + 8, 4, std::string("\2\0\2\0", 4)), patched = true;
+    }
+    ASSERT_TRUE(patched);
+    EXPECT_EQ(loadError(g, sub), "Invalid color format in TIF/TIFF file.");
+}
+
 TEST_F(TiffFiles, EpsPreviewsLoadInPlace)
 {
     const std::string tiff = readFile(make("preview.tif", {"-compress", "none"}));

@@ -655,3 +655,56 @@ TEST(libImg, APictureThatCannotBecomeABitmapGivesTheBlackSquareOrTheCard)
     EXPECT_EQ(fitted.geometry(), QRect(3, 3, 148, 98));
     EXPECT_EQ(bitmapOf(fitted)->PixelColor(0, 0), gfx::TColor(0xE9C2E6));
 }
+
+namespace {
+
+// The memory a load takes, each in a process of its own: "reader" decodes the file through
+// the picture registry, "frontEnd" loads it zoomed as album art is.
+const PeakMemoryMode readerMemory("pictureReaderMemory", [](const std::vector<std::string>& args) {
+    RegisterPictureFormats();
+    gfx::TPicture picture;
+    picture.LoadFromFile(args.at(0));
+});
+const PeakMemoryMode frontEndMemory("pictureFrontEndMemory", [](const std::vector<std::string>& args) {
+    RegisterPictureFormats();
+    forms::TImage image;
+    LoadPictureZoomed(image, false, args.at(0), 1.0);
+});
+
+}  // namespace
+
+// The front end builds no bitmap larger than the reader's data backs, and takes no more than
+// the reader's memory and one 24-bit bitmap.
+TEST(libImg, TheFrontEndsBitmapsArePaidForByTheFilesData)
+{
+    RegisterPictureFormats();
+    TempDir dir;
+    // A GIF screen of 16384 x 5461 pixels over 35 bytes of file.
+    const std::string gif = dir.file("screen.gif");
+    writeFile(gif, std::string("GIF89a\x00\x40\x55\x15\x80\x00\x00\x00\x00\x00\xFF\xFF\xFF,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;", 35));
+    forms::TImage zoomed;
+    LoadPictureZoomed(zoomed, false, gif, 1.0);
+    EXPECT_EQ(zoomed.Picture().Width(), 8);
+    QWidget parent;
+    parent.resize(150, 100);
+    forms::TImage fitted(&parent);
+    LoadPictureFitParent(fitted, true, false, false, gif);
+    EXPECT_EQ(fitted.geometry(), QRect(3, 3, 148, 98));  // the card that says it cannot be read
+
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's allocator keeps freed memory";
+#endif
+    // Grey with alpha, the reader's 2 bytes a pixel against a 24-bit bitmap's 3.
+    const std::string png = dir.file("big.png");
+    const int side = 4096;
+    ASSERT_EQ(runCommand("convert", {"-size", "4096x4096", "gradient:white-black", "(", "+clone", "-rotate", "90", ")",
+                                     "-alpha", "off", "-compose", "CopyOpacity", "-composite", png})
+                  .exitCode,
+              0);
+    const int64_t reader = PeakMemoryOf("pictureReaderMemory", {png});
+    const int64_t frontEnd = PeakMemoryOf("pictureFrontEndMemory", {png});
+    ASSERT_GT(reader, int64_t(side) * side);
+    EXPECT_LE(frontEnd, reader + int64_t(3) * side * side + (8 << 20)) << "reader " << reader;
+    EXPECT_GT(PeakMemoryOf("pictureFrontEndMemory", {gif}), -1);
+    EXPECT_LT(PeakMemoryOf("pictureFrontEndMemory", {gif}), 16 << 20);
+}

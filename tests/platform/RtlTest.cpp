@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <thread>
 
@@ -180,6 +181,35 @@ TEST(Rtl, StreamsReadWriteSeekAndFailClearly)
     TStringList r;
     r.LoadFromFile(dir.file("l.txt"));
     EXPECT_EQ(r.Text(), l.Text());
+}
+
+namespace {
+
+const testsupport::PeakMemoryMode loadFileMemory("memoryStreamLoadFile", [](const std::vector<std::string>& args) {
+    TMemoryStream m;
+    m.LoadFromFile(args.at(0));
+});
+
+}  // namespace
+
+// A file is read once, into the stream's own buffer: loading costs the file's size, not twice
+// that, and gives its bytes whole.
+TEST(Rtl, MemoryStreamReadsAFileOnceIntoItsBuffer)
+{
+    testsupport::TempDir dir;
+    std::string bytes(48 << 20, '\0');
+    for (size_t i = 0; i < bytes.size(); i += 4093)
+        bytes[i] = char(i >> 12);
+    testsupport::writeFile(dir.file("big.bin"), bytes);
+    TMemoryStream m;
+    m.LoadFromFile(dir.file("big.bin"));
+    ASSERT_EQ(m.Size(), int64_t(bytes.size()));
+    EXPECT_EQ(std::memcmp(bytes.data(), m.Memory(), bytes.size()), 0);
+#if !defined(__SANITIZE_ADDRESS__)
+    const int64_t peak = testsupport::PeakMemoryOf("memoryStreamLoadFile", {dir.file("big.bin")});
+    EXPECT_GT(peak, int64_t(bytes.size()) * 9 / 10);
+    EXPECT_LT(peak, int64_t(bytes.size()) * 5 / 4);
+#endif
 }
 
 namespace {

@@ -136,4 +136,41 @@ TestProgramMode::Fn TestProgramMode::Find(const std::string& Name)
     return {};
 }
 
+namespace {
+
+// A "Vm..." line of /proc/self/status, in bytes (-1 when it is missing).
+int64_t statusBytes(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field + ":", 0) == 0)
+            return std::strtoll(line.c_str() + field.size() + 1, nullptr, 10) * 1024;
+    return -1;
+}
+
+}  // namespace
+
+PeakMemoryMode::PeakMemoryMode(const char* Name, std::function<void(const std::vector<std::string>&)> Work)
+{
+    TestProgramMode(Name, [Work](int argc, char** argv) {
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        // The peak starts again from the memory in use now (5: reset the high-water mark).
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const int64_t before = statusBytes("VmRSS");
+        Work(args);
+        std::printf("%lld\n", static_cast<long long>(statusBytes("VmHWM") - before));
+        return 0;
+    });
+}
+
+int64_t PeakMemoryOf(const std::string& Mode, const std::vector<std::string>& Args)
+{
+    std::vector<std::string> args{"--" + Mode};
+    args.insert(args.end(), Args.begin(), Args.end());
+    const CommandResult r = runCommand(QFile::symLinkTarget("/proc/self/exe").toStdString(), args);
+    if (r.exitCode != 0 || r.out.empty())
+        return -1;
+    return std::strtoll(r.out.c_str(), nullptr, 10);
+}
+
 }  // namespace testsupport

@@ -1,6 +1,7 @@
 // Helpers shared by the tests: scratch folders, running the independent tools that check
 // our files (python3, ffprobe, ImageMagick, ...), reading and writing whole files.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -70,5 +71,16 @@ struct TestProgramMode {
     // The registered mode of that name, or an empty function.
     static Fn Find(const std::string& Name);
 };
+
+// Peak memory of some work, measured in a process of its own so that nothing the tests before
+// it freed is reused. `PeakMemoryMode(Name, Work)` registers a mode (a static object, as
+// TestProgramMode) that runs Work on the mode's arguments and prints how far the resident
+// memory's peak rose above where it stood; `PeakMemoryOf` runs this test program in that
+// mode and answers the bytes, -1 when the run failed. Meaningless under AddressSanitizer,
+// whose allocator keeps freed memory.
+struct PeakMemoryMode {
+    PeakMemoryMode(const char* Name, std::function<void(const std::vector<std::string>& Args)> Work);
+};
+int64_t PeakMemoryOf(const std::string& Mode, const std::vector<std::string>& Args);
 
 }  // namespace testsupport
