@@ -22,8 +22,10 @@
 // The extension of the file name, dot included, in ASCII lower case; "" when it has none.
 std::string LowerFileExt(const std::string& FileName);
 
-// The extension tests: the lower-cased extension occurs somewhere in the format's list text
-// (so a piece of a listed extension matches too); a name without an extension never does.
+// The extension tests on the lower-cased extension; a name without one never matches. A
+// picture's extension need only occur somewhere in the list text (so ".jpe", a piece of
+// ".jpeg", counts); a media or wave file's must be one of its list's extensions whole
+// (".mid;.rmi;.wma;.mp1;.mp2;.mp3;.aif;.au" and ".wav").
 bool IsImageFileExt(const std::string& FileName);
 bool IsMediaFileExt(const std::string& FileName);
 bool IsWaveFileExt(const std::string& FileName);
