@@ -220,7 +220,7 @@ void ReduceBitmapColors(gfx::TBitmap& Bitmap)
     if (Bitmap.Empty())
         throw gfx::EInvalidGraphicOperation("Cannot reduce the colours of an empty bitmap");
     const TPalette palette = CreateOptimalPalette(Bitmap, 256, 8, false);
-    const std::unique_ptr<gfx::TBitmap> reduced = ReduceColors(Bitmap, rmPalette, dmFloydSteinberg, 8, &palette);
+    const std::unique_ptr<gfx::TBitmap> reduced = ReduceColors(Bitmap, rmCustomPalette, dmFloydSteinberg, 8, &palette);
     TGIFImage gif;
     gif.Assign(*reduced);
     gif.AssignTo(Bitmap);

@@ -120,7 +120,7 @@ bool TSGIGraphic::ReadImageProperties(rtl::TStream& Stream, uint32_t ImageIndex)
 void TSGIGraphic::LoadFromStream(rtl::TStream& Stream)
 {
     BeginLoad(Stream, sgiWord);
-    ProgressStart(gesPreparing);
+    ProgressStart(stagePreparing);
     const TImageProperties& p = ImageProperties;
     const std::vector<uint8_t> file = readToEnd(Stream);
     const uint64_t W = p.Width, H = p.Height, Z = p.SamplesPerPixel;
@@ -130,7 +130,7 @@ void TSGIGraphic::LoadFromStream(rtl::TStream& Stream)
     // What the file must hold: the two tables and at most 127 samples a run byte, or every
     // sample as it is.
     if (rle ? (8 * H * Z > body || W * H * Z > 127 * body) : W * H * Z * bpc > body)
-        FormatErrorFmt(gesStreamReadError, {sgiWord});
+        FormatErrorFmt(msgStreamReadError, {sgiWord});
     std::vector<uint32_t> starts, lengths;
     if (rle) {
         starts.resize(H * Z);
@@ -140,7 +140,7 @@ void TSGIGraphic::LoadFromStream(rtl::TStream& Stream)
             lengths[i] = be32(file.data() + 512 + 4 * (H * Z + i));
             // Lengths count bytes whatever the sample size.
             if (uint64_t(starts[i]) + lengths[i] > file.size())
-                FormatErrorFmt(gesStreamReadError, {sgiWord});
+                FormatErrorFmt(msgStreamReadError, {sgiWord});
         }
     }
 
@@ -172,7 +172,7 @@ void TSGIGraphic::LoadFromStream(rtl::TStream& Stream)
     for (size_t c = 0; c < shown; ++c)
         rows[c] = TRowSpan(planes.data() + c * rowBytes, rowBytes);
     decoders::TSGIRLEDecoder decoder(p.BitsPerSample);
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     const size_t stride = size_t(BytesPerLine());
     for (uint64_t r = 0; r < H; ++r) {
         for (uint64_t c = 0; c < shown; ++c) {
@@ -224,11 +224,11 @@ bool TAutodeskGraphic::ReadImageProperties(rtl::TStream& Stream, uint32_t ImageI
 void TAutodeskGraphic::LoadFromStream(rtl::TStream& Stream)
 {
     BeginLoad(Stream, autodeskWord);
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     const TImageProperties& p = ImageProperties;
     constexpr int64_t pixelsAt = 32 + 768;
     if (Stream.Remaining() < pixelsAt + int64_t(p.Width) * p.Height)
-        FormatErrorFmt(gesStreamReadError, {autodeskWord});
+        FormatErrorFmt(msgStreamReadError, {autodeskWord});
     uint8_t head[pixelsAt];
     Stream.ReadBuffer(head, pixelsAt);
     std::vector<gfx::TColor> palette(256);
@@ -318,7 +318,7 @@ void TRLAGraphic::LoadFromStream(rtl::TStream& Stream)
 {
     if (!BeginLoad(Stream, ""))
         return;
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     const TImageProperties& p = ImageProperties;
     const std::vector<uint8_t> file = readToEnd(Stream);
     const uint64_t W = p.Width, H = p.Height, Z = p.SamplesPerPixel;
@@ -326,7 +326,7 @@ void TRLAGraphic::LoadFromStream(rtl::TStream& Stream)
     const uint64_t body = file.size() - rlaHeaderSize;
     // The offset table, and at most 128 bytes out of each run pair.
     if (4 * H > body || W * H * Z * sampleBytes > 128 * body)
-        FormatErrorFmt(gesStreamReadError, {rlaWord});
+        FormatErrorFmt(msgStreamReadError, {rlaWord});
 
     TColorManager& cm = ColorManager();
     cm.SourceOptions = sampleBytes == 2 ? soSwapBytes : 0;
@@ -352,11 +352,11 @@ void TRLAGraphic::LoadFromStream(rtl::TStream& Stream)
         uint64_t at = be32(file.data() + rlaHeaderSize + 4 * row);
         for (size_t c = 0; c < Z; ++c) {
             if (at + 2 > file.size())
-                FormatErrorFmt(gesStreamReadError, {rlaWord});
+                FormatErrorFmt(msgStreamReadError, {rlaWord});
             const size_t count = be16(file.data() + at);
             at += 2;
             if (at + count > file.size())
-                FormatErrorFmt(gesStreamReadError, {rlaWord});
+                FormatErrorFmt(msgStreamReadError, {rlaWord});
             uint8_t* plane = planes.data() + c * rowBytes;
             std::memset(plane, 0, rowBytes);
             decoders::TSource source(file.data() + at, count);
