@@ -6,7 +6,7 @@
 // row it is given. One thread at a time, like any graphic.
 #pragma once
 
-#include "pictures/formats/PictureColors.h"
+#include "pictures/colormanager/PictureColors.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/rtl/Streams.h"
 

@@ -1,4 +1,4 @@
-#include "pictures/formats/PictureColors.h"
+#include "pictures/colormanager/PictureColors.h"
 
 #include <algorithm>
 #include <cmath>
