@@ -1,6 +1,6 @@
 #include "labels/forms/xCDTitle.h"
 
-#include "controls/PictureOpenStandIn.h"
+#include "controls/dialogs/OpenPictureDialog.h"
 #include "controls/flat/TFlatComboBoxUnit.h"
 #include "controls/gradient/RbButton.h"
 #include "controls/grip/xxGrip.h"

@@ -25,6 +25,7 @@
 #include "controls/ControlTestSupport.h"
 #include "controls/dialogs/CoolDlgEx.h"
 #include "controls/dialogs/DialogRunner.h"
+#include "controls/dialogs/OpenPictureDialog.h"
 #include "controls/std/Label.h"
 #include "controls/std/SpeedButton.h"
 #include "pictures/PictureFormats.h"
@@ -368,4 +369,22 @@ TEST(CoolDlgEx, AWildcardInTheNameBoxListsMidiFilesAndATypedMidiNamePlaysAndOpen
     EXPECT_TRUE(accepted);
     EXPECT_EQ(dialog.FileName, song);
     TCOPDCustomArea::MidiOutputFactory = [] { return midi::CreateAlsaMidiOutput(); };
+}
+
+TEST(CoolDlgEx, TheWindowsCallOpensThePictureDialogInTheNearestFolderThatExists)
+{
+    TempDir dir;
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (d == nullptr)
+            return;
+        shown = true;
+        EXPECT_EQ(d->windowTitle(), "画像を開く");
+        EXPECT_EQ(d->directory().absolutePath().toStdString(), dir.path());
+        EXPECT_NE(d->findChild<TCOPDCustomArea*>(), nullptr);
+        d->reject();
+    });
+    EXPECT_EQ(ExecuteOpenPictureDialog(nullptr, dir.file("gone/deeper")), "");
+    EXPECT_TRUE(shown);
 }
