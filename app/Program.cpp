@@ -85,11 +85,11 @@ int RunProgram(int argc, char** argv)
         MsgBoxEx(nullptr, Caption, Text, 1, "Y", "!");
     });
     IniBase = GetAppDir() + "/Tambourelle";
-    // The program's "HAND" and "DRAG" cursors are registered as screen cursors 1 and 2 once
-    // the cursor table is part of the program.
+    // The program's "HAND" and "DRAG" cursors become screen cursors 1 and 2 when the main
+    // window is made (the desktop's pointing-hand and move cursors stand for them).
 
     // The long-lived windows in their order: main window, then mixer, effect overlay, CD
-    // player and splash (those that are part of the program). The first is the main window.
+    // player and splash. The first is the main window.
     auto main = std::make_unique<TfrmMain>();
     ReportFailuresInMessageBox(main.get());
     auto volume = std::make_unique<TfrmVolume>(main.get());

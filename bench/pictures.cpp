@@ -233,7 +233,7 @@ void BM_ReduceColors(benchmark::State& state)
         },
         [&] {
             const TPalette palette = CreateOptimalPalette(bitmap, 256, 8, false);
-            reduced = ReduceColors(bitmap, rmPalette, dmFloydSteinberg, 8, &palette);
+            reduced = ReduceColors(bitmap, rmCustomPalette, dmFloydSteinberg, 8, &palette);
         },
         [&] { quantizeLikeGif(theirs); });
     // The last round may have ended with the untimed reset of ImageMagick's copy.

@@ -22,6 +22,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 namespace {
 
@@ -33,10 +34,28 @@ constexpr const char* kImageExtsWindows7 =
 constexpr const char* kMediaExts = ".mid;.rmi;.wma;.mp1;.mp2;.mp3;.aif;.au";
 constexpr const char* kWaveExts = ".wav";
 
+// The picture test: the extension occurs somewhere in the list text, so a piece of a listed
+// extension (".jpe" of ".jpeg") counts; a false match only loads as an empty picture.
 bool extIn(const std::string& FileName, const std::string& list)
 {
     const std::string ext = LowerFileExt(FileName);
     return !ext.empty() && list.find(ext) != std::string::npos;
+}
+
+// The music tests compare whole extensions: a piece of one (".a", ".mi", ".w") would import a
+// library or a stray file as music or offer to convert it.
+bool extListed(const std::string& FileName, std::string_view list)
+{
+    const std::string ext = LowerFileExt(FileName);
+    if (ext.empty())
+        return false;
+    while (!list.empty()) {
+        const std::size_t semi = std::min(list.find(';'), list.size());
+        if (list.substr(0, semi) == ext)
+            return true;
+        list.remove_prefix(std::min(semi + 1, list.size()));
+    }
+    return false;
 }
 
 bool isFile(const std::string& FileName)
@@ -67,9 +86,9 @@ bool IsImageFileExt(const std::string& FileName)
     return extIn(FileName, IsWindows7() ? kImageExtsWindows7 : kImageExts);
 }
 
-bool IsMediaFileExt(const std::string& FileName) { return extIn(FileName, kMediaExts); }
+bool IsMediaFileExt(const std::string& FileName) { return extListed(FileName, kMediaExts); }
 
-bool IsWaveFileExt(const std::string& FileName) { return extIn(FileName, kWaveExts); }
+bool IsWaveFileExt(const std::string& FileName) { return extListed(FileName, kWaveExts); }
 
 bool ClearImage(forms::TImage& Image, gfx::TColor Color)
 {
@@ -214,7 +233,7 @@ void ReduceBitmapColors(gfx::TBitmap& Bitmap)
     if (Bitmap.Empty())
         throw gfx::EInvalidGraphicOperation("Cannot reduce the colours of an empty bitmap");
     const TPalette palette = CreateOptimalPalette(Bitmap, 256, 8, false);
-    const std::unique_ptr<gfx::TBitmap> reduced = ReduceColors(Bitmap, rmPalette, dmFloydSteinberg, 8, &palette);
+    const std::unique_ptr<gfx::TBitmap> reduced = ReduceColors(Bitmap, rmCustomPalette, dmFloydSteinberg, 8, &palette);
     TGIFImage gif;
     gif.Assign(*reduced);
     gif.AssignTo(Bitmap);

@@ -1,14 +1,12 @@
 // The program's front door to pictures: which file names count as pictures, media or wave
-// files, and loading a picture file into an image control as a 24-bit bitmap, zoomed or
-// cleared. Every load goes through the picture registry by extension (BMP and JPEG from the
-// start; other formats add themselves when they register).
+// files; loading a picture file into an image control as a 24-bit bitmap, fitted, zoomed or
+// cleared; reducing a bitmap to 256 colours; and saving a bitmap in the format its file name's
+// extension names. Icons load through the program's own icon readers, every other picture
+// through the picture registry by extension (RegisterPictureFormats fills it at start-up).
 //
 // No routine raises for a bad or unreadable picture: a file that cannot be decoded leaves an
 // empty picture, and the caller learns of it from there. The unit holds no state; each routine
 // works on the control it is given. User-interface thread only.
-//
-// Not here yet: icons (".ico" goes through the registry like any other extension until an
-// icon reader registers), colour reduction, and the writers other than BMP and JPEG.
 #pragma once
 
 #include "platform/gfx/Bitmap.h"
@@ -22,8 +20,10 @@
 // The extension of the file name, dot included, in ASCII lower case; "" when it has none.
 std::string LowerFileExt(const std::string& FileName);
 
-// The extension tests: the lower-cased extension occurs somewhere in the format's list text
-// (so a piece of a listed extension matches too); a name without an extension never does.
+// The extension tests on the lower-cased extension; a name without one never matches. A
+// picture's extension need only occur somewhere in the list text (so ".jpe", a piece of
+// ".jpeg", counts); a media or wave file's must be one of its list's extensions whole
+// (".mid;.rmi;.wma;.mp1;.mp2;.mp3;.aif;.au" and ".wav").
 bool IsImageFileExt(const std::string& FileName);
 bool IsMediaFileExt(const std::string& FileName);
 bool IsWaveFileExt(const std::string& FileName);

@@ -1,10 +1,16 @@
 #include "controls/dialogs/CoolDlgEx.h"
 
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QToolTip>
 #include <QWindow>
@@ -400,6 +406,110 @@ TCoolOpenPictureDialog::TCoolOpenPictureDialog(QWidget* Owner) : TCoolOpenDialog
 
 namespace {
 
+bool hasWildcard(const QString& Text)
+{
+    return Text.contains(QLatin1Char('*')) || Text.contains(QLatin1Char('?'));
+}
+
+// The patterns of a name filter "Text (*.a *.b)", or of a typed "*.a;*.b".
+QStringList patternsOf(const QString& NameFilter)
+{
+    const qsizetype open = NameFilter.lastIndexOf(QLatin1Char('(')), close = NameFilter.lastIndexOf(QLatin1Char(')'));
+    const QString inner = open >= 0 && close > open ? NameFilter.mid(open + 1, close - open - 1) : NameFilter;
+    QStringList out;
+    for (const QString& p : inner.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        out << p.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    return out;
+}
+
+// The name box as the desktop's dialogs have it. A wildcard typed there and entered filters
+// the list by it (until another file type is chosen), so a MIDI file, which the picture types
+// leave out, can be picked and heard. The name of an existing file that the list's filter
+// hides is let through the filter, so the toolkit selects it and lets 開く open it; a typed
+// existing file is previewed as a click on it would be.
+class TNameBox : public QObject {
+public:
+    TNameBox(QFileDialog& Dialog, std::function<void(const QString&)> Preview)
+        : dialog_(Dialog), preview_(std::move(Preview)), edit_(Dialog.findChild<QLineEdit*>("fileNameEdit")),
+          model_(Dialog.findChild<QFileSystemModel*>())
+    {
+        if (edit_ == nullptr || model_ == nullptr)
+            return;
+        edit_->installEventFilter(this);
+        // After the toolkit's own handlers, which find the typed file among the listed ones.
+        connect(edit_, &QLineEdit::textChanged, this, [this](const QString& Text) { typed(Text); });
+        connect(&Dialog, &QFileDialog::filterSelected, this, [this] {
+            patterns_.clear();
+            letThrough_.clear();
+        });
+        // The toolkit looks again only when the text changes; the filter applies a moment later.
+        connect(model_, &QAbstractItemModel::layoutChanged, this, [this] { recheck(); });
+        connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { recheck(); });
+    }
+
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        if (Watched != edit_ || Event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent*>(Event)->key();
+        if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !hasWildcard(edit_->text()))
+            return false;
+        patterns_ = patternsOf(edit_->text());
+        letThrough_.clear();
+        applyFilter();
+        return true;  // a wildcard names no file to open
+    }
+
+private:
+    QString pathOf(const QString& Text) const { return QDir(dialog_.directory()).absoluteFilePath(Text); }
+
+    void typed(const QString& Text)
+    {
+        if (rechecking_ || Text.isEmpty() || hasWildcard(Text))
+            return;
+        const QFileInfo info(pathOf(Text));
+        if (!info.isFile())
+            return;
+        if (!model_->index(info.absoluteFilePath()).isValid() && letThrough_ != info.fileName()) {
+            letThrough_ = info.fileName();
+            applyFilter();
+        }
+        preview_(info.absoluteFilePath());
+    }
+
+    void applyFilter()
+    {
+        QStringList filter = patterns_.isEmpty() ? patternsOf(dialog_.selectedNameFilter()) : patterns_;
+        if (!letThrough_.isEmpty()) {
+            QString exact = letThrough_;
+            exact.replace(QLatin1Char('['), QLatin1String("[[]"));
+            filter << exact;
+        }
+        model_->setNameFilters(filter);
+    }
+
+    // Once the let-through file is listed, the toolkit is shown the typed text again.
+    void recheck()
+    {
+        if (letThrough_.isEmpty() || rechecking_ || edit_->text().isEmpty() || hasWildcard(edit_->text()))
+            return;
+        const QString path = pathOf(edit_->text());
+        if (QFileInfo(path).fileName() != letThrough_ || !model_->index(path).isValid())
+            return;
+        rechecking_ = true;
+        emit edit_->textChanged(edit_->text());
+        rechecking_ = false;
+    }
+
+    QFileDialog& dialog_;
+    std::function<void(const QString&)> preview_;
+    QLineEdit* edit_;
+    QFileSystemModel* model_;
+    QStringList patterns_;  // typed wildcards in force, else the chosen file type's
+    QString letThrough_;    // a typed file's name the filter would hide
+    bool rechecking_ = false;
+};
+
 // Lays the area out when the dialog first shows (later sizes come through Resized).
 class TShowWatcher : public QObject {
 public:
@@ -426,8 +536,16 @@ int TCoolOpenPictureDialog::Run(QFileDialog& Dialog)
         layout->setContentsMargins(m);
     }
     area_ = new TCOPDCustomArea(&Dialog);
-    QObject::connect(&Dialog, &QFileDialog::currentChanged, area_,
-                     [this](const QString& path) { area_->UpdatePreview(path.toStdString()); });
+    // A click shows its file, and so does the name it puts in the name box: once is enough.
+    auto previewed = std::make_shared<QString>();
+    const auto preview = [this, previewed](const QString& Path) {
+        if (Path == *previewed)
+            return;
+        *previewed = Path;
+        area_->UpdatePreview(Path.toStdString());
+    };
+    QObject::connect(&Dialog, &QFileDialog::currentChanged, area_, preview);
+    TNameBox nameBox(Dialog, preview);
     TShowWatcher watcher([this, &Dialog] { placeArea(Dialog); });
     Dialog.installEventFilter(&watcher);
     const int result = TCoolOpenDialog::Run(Dialog);

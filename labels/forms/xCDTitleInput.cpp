@@ -3,7 +3,7 @@
 // photo file dialog, list and drops, and the keys.
 #include "labels/forms/xCDTitle.h"
 
-#include "controls/PictureOpenStandIn.h"
+#include "controls/dialogs/OpenPictureDialog.h"
 #include "controls/flat/TFlatComboBoxUnit.h"
 #include "controls/gradient/RbButton.h"
 #include "controls/grip/xxGrip.h"

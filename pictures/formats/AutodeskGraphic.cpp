@@ -42,11 +42,11 @@ bool TAutodeskGraphic::ReadImageProperties(rtl::TStream& Stream, uint32_t ImageI
 void TAutodeskGraphic::LoadFromStream(rtl::TStream& Stream)
 {
     BeginLoad(Stream, autodeskWord);
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     const TImageProperties& p = ImageProperties;
     constexpr int64_t pixelsAt = 32 + 768;
     if (Stream.Remaining() < pixelsAt + int64_t(p.Width) * p.Height)
-        FormatErrorFmt(gesStreamReadError, {autodeskWord});
+        FormatErrorFmt(msgStreamReadError, {autodeskWord});
     uint8_t head[pixelsAt];
     Stream.ReadBuffer(head, pixelsAt);
     std::vector<gfx::TColor> palette(256);

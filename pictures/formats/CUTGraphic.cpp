@@ -112,7 +112,7 @@ void TCUTGraphic::LoadFromStream(rtl::TStream& Stream)
     if (p.Width > uint32_t(gfx::TBitmap::MaxSide) || p.Height > uint32_t(gfx::TBitmap::MaxSide) ||
         int64_t((p.Width + 3) & ~3u) * p.Height > gfx::TBitmap::MaxPixelBytes)
         return;
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     SetPixelFormat(gfx::pf8bit);
     std::vector<gfx::TColor> palette;
     if (!PaletteFile.empty() && std::filesystem::exists(PaletteFile))

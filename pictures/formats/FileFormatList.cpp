@@ -7,7 +7,7 @@
 #include <algorithm>
 
 namespace {
-constexpr const char* gesRegistration = "Attempt to register %s twice.";
+constexpr const char* msgRegisteredTwice = "Attempt to register %s twice.";
 }
 
 TFileFormatList::TFileFormatList() = default;
@@ -92,7 +92,7 @@ void TFileFormatList::RegisterFileFormat(const std::string& Extension, const std
             release(old);
         }
     } else {
-        FormatErrorFmt(gesRegistration, {Extension});
+        FormatErrorFmt(msgRegisteredTwice, {Extension});
     }
     const std::string description = Individual.empty() ? entry->Class->Description : Individual;
     gfx::TPicture::RegisterFileFormat(Extension, description, GraphicClass);

@@ -141,7 +141,7 @@ bool TFormatGraphic::BeginLoad(rtl::TStream& Stream, const std::string& FormatWo
     if (!ReadImageProperties(Stream, 0) || ImageProperties.Width == 0 || ImageProperties.Height == 0) {
         if (FormatWord.empty())
             return false;
-        FormatErrorFmt(gesInvalidImage, {FormatWord});
+        FormatErrorFmt(msgInvalidImage, {FormatWord});
     }
     Stream.SetPosition(start);
     ProgressRect = gfx::Rect(0, 0, int32_t(std::min<uint32_t>(ImageProperties.Width, INT32_MAX)), 1);

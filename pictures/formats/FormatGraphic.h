@@ -6,7 +6,7 @@
 // row it is given. One thread at a time, like any graphic.
 #pragma once
 
-#include "pictures/formats/PictureColors.h"
+#include "pictures/colormanager/PictureColors.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/rtl/Streams.h"
 
@@ -22,26 +22,26 @@ enum TCompressionType : uint8_t {
     ctUnknown,
     ctNone,
     ctRLE,
-    ctPackedBits,
+    ctPackBits,
     ctLZW,
-    ctFax3,
-    ctFaxRLE,
-    ctFax4,
-    ctFaxRLEW,
-    ctLZ77,
+    ctCCITTGroup3,
+    ctModifiedHuffman,
+    ctCCITTGroup4,
+    ctModifiedHuffmanWordAligned,
+    ctDeflate,
     ctJPEG,
-    ctOJPEG,
-    ctThunderscan,
-    ctNext,
-    ctIT8CTPAD,
-    ctIT8LW,
-    ctIT8MP,
-    ctIT8BL,
+    ctOldJPEG,
+    ctThunderScan,
+    ctNeXT,
+    ctIT8CTPadded,
+    ctIT8LineWork,
+    ctIT8MonochromePicture,
+    ctIT8BinaryLineArt,
     ctPixarFilm,
     ctPixarLog,
-    ctDCS,
+    ctKodakDCS,
     ctJBIG,
-    ctPCDHuffmann,
+    ctPhotoCDHuffman,
 };
 
 // Bits of `TImageProperties::Options`.
@@ -49,7 +49,7 @@ enum TImageOption : uint32_t {
     ioTiled = 1,
     ioBigEndian = 2,
     ioMinIsWhite = 4,
-    ioReversed = 8,  // bits filled from the least significant one
+    ioLowBitFirst = 8,  // bits filled from the least significant one (FillOrder 2)
 };
 
 using TCardinalArray = std::vector<uint32_t>;
@@ -93,23 +93,23 @@ struct TImageProperties {
     uint8_t FilterMode = 0;
 };
 
-// Stage texts of the load progress.
-inline constexpr const char* gesPreparing = "Preparing...";
-inline constexpr const char* gesLoadingData = "Loading data...";
-inline constexpr const char* gesUpsampling = "Upsampling...";
-inline constexpr const char* gesTransfering = "Transfering...";
+// Stage texts of the load progress ("Transfering..." is the text the program has always shown).
+inline constexpr const char* stagePreparing = "Preparing...";
+inline constexpr const char* stageLoadingData = "Loading data...";
+inline constexpr const char* stageUpsampling = "Upsampling...";
+inline constexpr const char* stageTransferring = "Transfering...";
 
 // The readers' messages; %s is the reader's format word.
-inline constexpr const char* gesInvalidImage = "Cannot load image. Invalid or unexpected %s image format.";
-inline constexpr const char* gesInvalidColorFormat = "Invalid color format in %s file.";
-inline constexpr const char* gesStreamReadError = "Stream read error in %s file.";
-inline constexpr const char* gesUnsupportedFeature = "Cannot load image. %s not supported for %s files.";
-inline constexpr const char* gesInvalidCRC = "Cannot load image. CRC error found in %s file.";
-inline constexpr const char* gesCompression = "Cannot load image. Compression error found in %s file.";
-inline constexpr const char* gesExtraCompressedData = "Cannot load image. Extra compressed data found in %s file.";
-inline constexpr const char* gesInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
-inline constexpr const char* gesUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
-inline constexpr const char* gesCompressionScheme = "The compression scheme is";
+inline constexpr const char* msgInvalidImage = "Cannot load image. Invalid or unexpected %s image format.";
+inline constexpr const char* msgInvalidColorFormat = "Invalid color format in %s file.";
+inline constexpr const char* msgStreamReadError = "Stream read error in %s file.";
+inline constexpr const char* msgUnsupportedFeature = "Cannot load image. %s not supported for %s files.";
+inline constexpr const char* msgInvalidCRC = "Cannot load image. CRC error found in %s file.";
+inline constexpr const char* msgCompression = "Cannot load image. Compression error found in %s file.";
+inline constexpr const char* msgExtraCompressedData = "Cannot load image. Extra compressed data found in %s file.";
+inline constexpr const char* msgInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
+inline constexpr const char* msgUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
+inline constexpr const char* msgCompressionScheme = "The compression scheme is";
 
 // Raise gfx::EInvalidGraphic; the formatted form puts the arguments into the %s in order.
 [[noreturn]] void FormatError(const std::string& Message);
@@ -159,7 +159,7 @@ public:
 protected:
     // The start of every load: releases the picture, takes BasePosition, reads the
     // properties and seeks back. An invalid header, or a width or height of 0, raises
-    // gesInvalidImage with FormatWord, or answers false when FormatWord is empty (the readers
+    // msgInvalidImage with FormatWord, or answers false when FormatWord is empty (the readers
     // that end such loads silently).
     bool BeginLoad(rtl::TStream& Stream, const std::string& FormatWord);
     // A progress stage: its start with the stage text, a step after each decoded row (which

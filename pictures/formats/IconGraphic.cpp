@@ -27,6 +27,6 @@ void TIconGraphic::LoadFromStream(rtl::TStream& Stream)
     int colors = 0;
     const gfx::TBitmap* image = reader.GetImage(0, colors);
     if (!image || image->Empty())
-        FormatErrorFmt(gesInvalidImage, {"ICO"});
+        FormatErrorFmt(msgInvalidImage, {"ICO"});
     Assign(*image);
 }

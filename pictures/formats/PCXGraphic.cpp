@@ -106,7 +106,7 @@ void TPCXGraphic::LoadFromStream(rtl::TStream& Stream)
 {
     if (!BeginLoad(Stream, ""))
         return;
-    ProgressStart(gesPreparing);
+    ProgressStart(stagePreparing);
     PcxHeader h;
     readPcxHeader(Stream, h);
     const int64_t dataStart = Stream.Position();
@@ -114,7 +114,7 @@ void TPCXGraphic::LoadFromStream(rtl::TStream& Stream)
     int64_t dataSize = streamSize - dataStart;
     const TImageProperties& p = ImageProperties;
     if (!pcxLayoutKnown(h.ColorPlanes, h.BitsPerPixel))
-        FormatErrorFmt(gesInvalidColorFormat, {pcxWord});
+        FormatErrorFmt(msgInvalidColorFormat, {pcxWord});
 
     // Bit planes become 4-bit indices here; everything else goes through the colour manager.
     const bool bitPlanes = h.ColorPlanes > 1 && h.BitsPerPixel == 1;
@@ -131,7 +131,7 @@ void TPCXGraphic::LoadFromStream(rtl::TStream& Stream)
     cm.SetTargetSamplesPerPixel(spp);
     const gfx::TPixelFormat format = cm.GetPixelFormat(1);
     if (format == gfx::pfCustom)
-        FormatErrorFmt(gesInvalidColorFormat, {pcxWord});
+        FormatErrorFmt(msgInvalidColorFormat, {pcxWord});
     SetPixelFormat(format);
 
     // A 256-colour file ends with its palette: a byte 12 and 768 bytes, after the data.
@@ -173,7 +173,7 @@ void TPCXGraphic::LoadFromStream(rtl::TStream& Stream)
     const uint64_t unpacked = uint64_t(lineSize) * p.Height;
     const bool rle = p.Compression == ctRLE;
     if (rle ? unpacked > uint64_t(dataSize) * 63 : unpacked > uint64_t(dataSize))
-        FormatErrorFmt(gesStreamReadError, {pcxWord});
+        FormatErrorFmt(msgStreamReadError, {pcxWord});
     std::vector<uint8_t> data = ReadBytes(Stream, rle ? dataSize : int64_t(unpacked));
     if (rle) {
         std::vector<uint8_t> expanded(size_t(unpacked), 0);
@@ -184,7 +184,7 @@ void TPCXGraphic::LoadFromStream(rtl::TStream& Stream)
     }
     SetSize(int32_t(p.Width), int32_t(p.Height));
 
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     const size_t stride = size_t(BytesPerLine());
     for (uint32_t y = 0; y < p.Height; ++y) {
         const uint8_t* row = data.data() + size_t(y) * lineSize;

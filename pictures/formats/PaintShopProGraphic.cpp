@@ -25,7 +25,7 @@ std::unique_ptr<gfx::TGraphic> createPaintShopPro() { return std::make_unique<TP
 using rtl::le16;
 using rtl::le32;
 
-[[noreturn]] void streamError() { FormatErrorFmt(gesStreamReadError, {pspWord}); }
+[[noreturn]] void streamError() { FormatErrorFmt(msgStreamReadError, {pspWord}); }
 
 // Reads within the file and within the block being read; anything beyond raises.
 class TReader {
@@ -87,7 +87,7 @@ TBlock readBlockHeader(TReader& R, uint32_t Version)
     uint8_t marker[4];
     R.read(marker, 4);
     if (std::memcmp(marker, "~BK\0", 4) != 0)
-        FormatErrorFmt(gesInvalidImage, {pspWord});
+        FormatErrorFmt(msgInvalidImage, {pspWord});
     TBlock b;
     b.id = R.u16();
     if (Version == 3)
@@ -158,7 +158,7 @@ bool TPSPGraphic::ReadImageProperties(rtl::TStream& Stream, uint32_t ImageIndex)
         P.ColorScheme = grey ? psGray : psIndexed;
     }
     P.BitsPerPixel = uint8_t(std::min(255, P.BitsPerSample * P.SamplesPerPixel));
-    P.Compression = compression == 0 ? ctNone : compression == 1 ? ctRLE : compression == 2 ? ctLZ77
+    P.Compression = compression == 0 ? ctNone : compression == 1 ? ctRLE : compression == 2 ? ctDeflate
                     : compression == 3 ? ctJPEG : ctUnknown;
     if (!(resolution > 0 && resolution < 1e6))
         resolution = 0;
@@ -169,21 +169,21 @@ bool TPSPGraphic::ReadImageProperties(rtl::TStream& Stream, uint32_t ImageIndex)
 void TPSPGraphic::LoadFromStream(rtl::TStream& Stream)
 {
     BeginLoad(Stream, pspWord);
-    ProgressStart(gesPreparing);
+    ProgressStart(stagePreparing);
     const TImageProperties& P = ImageProperties;
     const uint32_t W = P.Width, H = P.Height, version = P.Version;
-    if (P.Compression != ctNone && P.Compression != ctRLE && P.Compression != ctLZ77)
-        FormatErrorFmt(gesUnsupportedFeature, {gesCompressionScheme, pspWord});
+    if (P.Compression != ctNone && P.Compression != ctRLE && P.Compression != ctDeflate)
+        FormatErrorFmt(msgUnsupportedFeature, {msgCompressionScheme, pspWord});
     uint64_t rowBytes = 0;
     switch (P.BitsPerPixel) {
     case 1: rowBytes = (uint64_t(W) + 7) / 8; break;
     case 4: rowBytes = (uint64_t(W) + 1) / 2; break;
     case 8:
     case 24: rowBytes = W; break;
-    default: FormatErrorFmt(gesInvalidColorFormat, {pspWord});
+    default: FormatErrorFmt(msgInvalidColorFormat, {pspWord});
     }
     if (W == 0 || H == 0)
-        FormatErrorFmt(gesInvalidImage, {pspWord});
+        FormatErrorFmt(msgInvalidImage, {pspWord});
 
     TColorManager& CM = ColorManager();
     CM.SetSourceBitsPerSample(P.BitsPerSample);
@@ -216,7 +216,7 @@ void TPSPGraphic::LoadFromStream(rtl::TStream& Stream)
                 readChunkEnd(R, block);
             const uint32_t count = R.u32();
             if (count > 256 || int64_t(count) * 4 > block.end - R.position())
-                FormatErrorFmt(gesInvalidPalette, {pspWord});
+                FormatErrorFmt(msgInvalidPalette, {pspWord});
             std::vector<uint8_t> entries(size_t(count) * 4);
             R.read(entries.data(), entries.size());
             const TRowSpan rows[1] = {TRowSpan(entries)};
@@ -289,7 +289,7 @@ void TPSPGraphic::LoadFromStream(rtl::TStream& Stream)
                             const bool bad = lz.Failed() || (lz.Status() != Z_STREAM_END && lz.AvailableOutput() != 0);
                             lz.DecodeEnd();
                             if (bad)
-                                FormatErrorFmt(gesCompression, {pspWord});
+                                FormatErrorFmt(msgCompression, {pspWord});
                         }
                     }
                     planes[channelType] = std::move(plane);
@@ -321,7 +321,7 @@ void TPSPGraphic::LoadFromStream(rtl::TStream& Stream)
     const bool complete = rgb ? !planes[1].empty() && !planes[2].empty() && !planes[3].empty() : !planes[0].empty();
     if (!complete)
         streamError();
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     std::vector<TRowSpan> rows(rgb ? (alpha ? 4 : 3) : 1);
     for (uint32_t y = 0; y < H; ++y) {
         const size_t at = size_t(y) * size_t(rowBytes);

@@ -52,7 +52,7 @@ bool TPCDGraphic::ReadImageProperties(rtl::TStream& Stream, uint32_t ImageIndex)
     P.BitsPerSample = 8;
     P.SamplesPerPixel = 3;
     P.BitsPerPixel = 24;
-    P.Compression = ImageIndex < 3 ? ctNone : ctPCDHuffmann;
+    P.Compression = ImageIndex < 3 ? ctNone : ctPhotoCDHuffman;
     P.ImageCount = uint16_t(header[10] << 8 | header[11]);
     return true;
 }
@@ -70,8 +70,8 @@ void TPCDGraphic::LoadFromStream(rtl::TStream& Stream)
     // A pair of rows: two luma rows and a row of each chroma at half width.
     const int64_t dataBytes = int64_t(W) * 3 / 2 * H;
     if (Stream.Size() < dataStart + dataBytes)
-        FormatErrorFmt(gesStreamReadError, {pcdWord});
-    ProgressStart(gesPreparing);
+        FormatErrorFmt(msgStreamReadError, {pcdWord});
+    ProgressStart(stagePreparing);
 
     TColorManager& CM = ColorManager();
     CM.SetSourceColorScheme(psPhotoYCC);
@@ -86,7 +86,7 @@ void TPCDGraphic::LoadFromStream(rtl::TStream& Stream)
     std::vector<uint8_t> luma(size_t(W) * H), chroma1(size_t(W) * H), chroma2(size_t(W) * H);
     std::vector<uint8_t> pair(size_t(W) * 3);
     Stream.SetPosition(dataStart);
-    ProgressStart(gesLoadingData);
+    ProgressStart(stageLoadingData);
     for (uint32_t r = 0; r < H / 2; ++r) {
         Stream.ReadBuffer(pair.data(), int64_t(pair.size()));
         std::memcpy(luma.data() + size_t(2 * r) * W, pair.data(), size_t(W) * 2);
@@ -95,12 +95,12 @@ void TPCDGraphic::LoadFromStream(rtl::TStream& Stream)
         ProgressRow(2 * r, false);
     }
     ProgressEnd();
-    ProgressStart(gesUpsampling);
+    ProgressStart(stageUpsampling);
     Upsample(int32_t(W / 2), int32_t(H / 2), int32_t(W), chroma1);
     Upsample(int32_t(W / 2), int32_t(H / 2), int32_t(W), chroma2);
     ProgressEnd();
 
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     const bool turned = P.Rotate == 1 || P.Rotate == 3;
     SetSize(int32_t(turned ? H : W), int32_t(turned ? W : H));
     std::vector<uint8_t> row(size_t(W) * 3);

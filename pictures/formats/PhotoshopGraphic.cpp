@@ -60,7 +60,7 @@ void skipSection(rtl::TStream& Stream)
 {
     const uint32_t n = readLength(Stream);
     if (n > left(Stream))
-        FormatErrorFmt(gesStreamReadError, {psdWord});
+        FormatErrorFmt(msgStreamReadError, {psdWord});
     Stream.Seek(n, rtl::soCurrent);
 }
 
@@ -125,7 +125,7 @@ bool TPSDGraphic::ReadImageProperties(rtl::TStream& Stream, uint32_t ImageIndex)
         return false;
     uint8_t c[2];
     Stream.ReadBuffer(c, 2);
-    P.Compression = be16(c) == 1 ? ctPackedBits : be16(c) == 0 ? ctNone : ctUnknown;
+    P.Compression = be16(c) == 1 ? ctPackBits : be16(c) == 0 ? ctNone : ctUnknown;
     return true;
 }
 
@@ -133,10 +133,10 @@ void TPSDGraphic::LoadFromStream(rtl::TStream& Stream)
 {
     BeginLoad(Stream, psdWord);
     const TImageProperties& P = ImageProperties;
-    ProgressStart(gesPreparing);
+    ProgressStart(stagePreparing);
     readHeader(Stream);
     if (P.Compression == ctUnknown)
-        FormatErrorFmt(gesUnsupportedFeature, {gesCompressionScheme, psdWord});
+        FormatErrorFmt(msgUnsupportedFeature, {msgCompressionScheme, psdWord});
 
     TColorManager& CM = ColorManager();
     const bool wide = P.BitsPerSample == 16;
@@ -166,11 +166,11 @@ void TPSDGraphic::LoadFromStream(rtl::TStream& Stream)
     // Colour mode data: an indexed picture's palette, three planes of 256 values.
     const uint32_t modeData = readLength(Stream);
     if (modeData > left(Stream))
-        FormatErrorFmt(gesStreamReadError, {psdWord});
+        FormatErrorFmt(msgStreamReadError, {psdWord});
     std::vector<gfx::TColor> palette;
     if (P.ColorScheme == psIndexed) {
         if (modeData != 768)
-            FormatErrorFmt(gesInvalidPalette, {psdWord});
+            FormatErrorFmt(msgInvalidPalette, {psdWord});
         std::vector<uint8_t> planes(768);
         Stream.ReadBuffer(planes.data(), 768);
         const TRowSpan rows[3] = {TRowSpan(planes).subspan(0, 256), TRowSpan(planes).subspan(256, 256),
@@ -188,7 +188,7 @@ void TPSDGraphic::LoadFromStream(rtl::TStream& Stream)
     const uint32_t W = P.Width, H = P.Height, channels = P.Channels;
     const size_t planes = P.SamplesPerPixel;  // the planes converted, the first ones of the file
     const uint64_t rowBytes = (uint64_t(W) * P.BitsPerSample + 7) / 8;
-    const bool packed = P.Compression == ctPackedBits;
+    const bool packed = P.Compression == ctPackBits;
 
     // Run-length data: a byte count for each row of every channel first.
     std::vector<uint32_t> counts;
@@ -196,7 +196,7 @@ void TPSDGraphic::LoadFromStream(rtl::TStream& Stream)
     if (packed) {
         const uint64_t tableBytes = uint64_t(H) * channels * 2;
         if (tableBytes > left(Stream))
-            FormatErrorFmt(gesStreamReadError, {psdWord});
+            FormatErrorFmt(msgStreamReadError, {psdWord});
         std::vector<uint8_t> table(size_t(H) * planes * 2);
         Stream.ReadBuffer(table.data(), int64_t(table.size()));
         Stream.Seek(int64_t(tableBytes - table.size()), rtl::soCurrent);
@@ -207,7 +207,7 @@ void TPSDGraphic::LoadFromStream(rtl::TStream& Stream)
     // The picture is paid for by its data: raw planes present, a PackBits pair at most 128 bytes.
     const uint64_t unpacked = rowBytes * H * planes;
     if (packed ? packedTotal > left(Stream) || unpacked > packedTotal * 64 : unpacked > left(Stream))
-        FormatErrorFmt(gesStreamReadError, {psdWord});
+        FormatErrorFmt(msgStreamReadError, {psdWord});
     SetSize(int32_t(W), int32_t(H));
     if (!palette.empty())
         SetPalette(palette);
@@ -235,7 +235,7 @@ void TPSDGraphic::LoadFromStream(rtl::TStream& Stream)
     if (swapHere)
         SwapShorts(data, data.size() / 2);
 
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     const size_t planeBytes = size_t(rowBytes) * H;
     std::vector<TRowSpan> rows(planes);
     for (uint32_t y = 0; y < H; ++y) {

@@ -23,7 +23,7 @@ using rtl::be32;
 
 uint64_t left(rtl::TStream& Stream) { return uint64_t(Stream.Remaining()); }
 
-[[noreturn]] void compressionError() { FormatErrorFmt(gesCompression, {pngWord}); }
+[[noreturn]] void compressionError() { FormatErrorFmt(msgCompression, {pngWord}); }
 
 struct TPass {
     uint32_t row, column, rowStep, columnStep;
@@ -105,7 +105,7 @@ bool TPNGGraphic::ReadChunkHeader(rtl::TStream& Stream)
 void TPNGGraphic::ReadDataAndCheckCRC(rtl::TStream& Stream)
 {
     if (uint64_t(chunk_.Length) + 4 > left(Stream))
-        FormatErrorFmt(gesStreamReadError, {pngWord});
+        FormatErrorFmt(msgStreamReadError, {pngWord});
     chunk_.Data.resize(chunk_.Length);
     Stream.ReadBuffer(chunk_.Data.data(), chunk_.Length);
     uint8_t c[4];
@@ -113,7 +113,7 @@ void TPNGGraphic::ReadDataAndCheckCRC(rtl::TStream& Stream)
     uLong crc = crc32(0, reinterpret_cast<const Bytef*>(chunk_.Type), 4);
     crc = crc32(crc, chunk_.Data.data(), uInt(chunk_.Data.size()));
     if (uint32_t(crc) != be32(c))
-        FormatErrorFmt(gesInvalidCRC, {pngWord});
+        FormatErrorFmt(msgInvalidCRC, {pngWord});
 }
 
 bool TPNGGraphic::ReadImageProperties(rtl::TStream& Stream, uint32_t ImageIndex)
@@ -140,7 +140,7 @@ bool TPNGGraphic::ReadImageProperties(rtl::TStream& Stream, uint32_t ImageIndex)
     default: P.ColorScheme = psUnknown; break;
     }
     P.BitsPerPixel = uint8_t(std::min(255, P.BitsPerSample * P.SamplesPerPixel));
-    P.Compression = h.compression == 0 ? ctLZ77 : ctUnknown;
+    P.Compression = h.compression == 0 ? ctDeflate : ctUnknown;
     P.FilterMode = h.filter;
     P.Interlaced = h.interlace != 0;
     P.HasAlpha = P.ColorScheme == psGrayAlpha || P.ColorScheme == psRGBA;
@@ -169,7 +169,7 @@ size_t TPNGGraphic::setupColors(uint8_t ColorType, uint8_t Depth)
                        : ColorType == 3 ? valid({1, 2, 4, 8})
                                         : (ColorType == 2 || ColorType == 4 || ColorType == 6) && valid({8, 16});
     if (!known)
-        FormatErrorFmt(gesInvalidColorFormat, {pngWord});
+        FormatErrorFmt(msgInvalidColorFormat, {pngWord});
     CM.SourceOptions = Depth == 16 ? soSwapBytes : 0;
     CM.SetSourceBitsPerSample(Depth);
     size_t bpp = 0;
@@ -230,7 +230,7 @@ void TPNGGraphic::fillRow(rtl::TStream& Stream, std::span<uint8_t> Row)
             if (!out.empty())
                 compressionError();
             if (!input_.empty())
-                FormatErrorFmt(gesExtraCompressedData, {pngWord});
+                FormatErrorFmt(msgExtraCompressedData, {pngWord});
         } else if (out.size() + input_.size() == before) {
             compressionError();
         }
@@ -252,7 +252,7 @@ void TPNGGraphic::readImageData(rtl::TStream& Stream, size_t BPP)
                                   P.Width, mask);
         std::swap(current, previous);
     };
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     if (!P.Interlaced) {
         const size_t bytes = size_t(rowBytes(P.Width));
         for (uint32_t y = 0; y < P.Height; ++y) {
@@ -282,13 +282,13 @@ void TPNGGraphic::readImageData(rtl::TStream& Stream, size_t BPP)
 void TPNGGraphic::LoadFromStream(rtl::TStream& Stream)
 {
     BeginLoad(Stream, pngWord);
-    ProgressStart(gesPreparing);
+    ProgressStart(stagePreparing);
     const TImageProperties& P = ImageProperties;
     transparency_.fill(255);
     transparentSample_.fill(-1);
     background_ = 0;
-    if (P.Compression != ctLZ77)
-        FormatErrorFmt(gesUnsupportedFeature, {gesCompressionScheme, pngWord});
+    if (P.Compression != ctDeflate)
+        FormatErrorFmt(msgUnsupportedFeature, {msgCompressionScheme, pngWord});
 
     // What the image data can hold: every row, filter byte included, for the data present.
     const int64_t start = Stream.Position();
@@ -316,7 +316,7 @@ void TPNGGraphic::LoadFromStream(rtl::TStream& Stream)
     bool imageRead = false;
     for (;;) {
         if (!ReadChunkHeader(Stream))
-            FormatErrorFmt(gesStreamReadError, {pngWord});
+            FormatErrorFmt(msgStreamReadError, {pngWord});
         if (IsChunk(chunk_.Type, "IEND"))
             break;
         ReadDataAndCheckCRC(Stream);
@@ -328,7 +328,7 @@ void TPNGGraphic::LoadFromStream(rtl::TStream& Stream)
             imageRead = true;
         } else if (IsChunk(chunk_.Type, "PLTE")) {
             if (d.size() % 3 != 0 || d.size() > 768)
-                FormatErrorFmt(gesInvalidPalette, {pngWord});
+                FormatErrorFmt(msgInvalidPalette, {pngWord});
             if (colorType_ == 3) {
                 const TRowSpan rows[1] = {TRowSpan(d)};
                 SetPalette(ColorManager().BuildColorPalette(rows, pdInterleaved8, uint32_t(d.size() / 3), false).ToColors());
@@ -356,7 +356,7 @@ void TPNGGraphic::LoadFromStream(rtl::TStream& Stream)
                 for (size_t i = 0; i < (colorType_ == 0 ? 1u : 3u); ++i)
                     transparentSample_[i] = uint16_t(d[2 * i] << 8 | d[2 * i + 1]);
         } else if ((chunk_.Type[0] & 0x20) == 0) {
-            FormatError(gesUnknownCriticalChunk);
+            FormatError(msgUnknownCriticalChunk);
         }
     }
     decoder_->DecodeEnd();

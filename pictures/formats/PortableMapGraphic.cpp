@@ -33,7 +33,7 @@ uint8_t TPPMGraphic::GetChar()
     if (bufferIndex_ >= bufferEnd_) {
         const int64_t n = source_ ? source_->Read(buffer_.data(), int64_t(buffer_.size())) : 0;
         if (n <= 0)
-            FormatErrorFmt(gesStreamReadError, {readWord});
+            FormatErrorFmt(msgStreamReadError, {readWord});
         bufferIndex_ = 0;
         bufferEnd_ = size_t(n);
     }
@@ -83,7 +83,7 @@ uint32_t TPPMGraphic::GetNumber()
     while (isDigit(c)) {
         value = value * 10 + (c - '0');
         if (value > UINT32_MAX)
-            FormatErrorFmt(gesInvalidImage, {mapWord});
+            FormatErrorFmt(msgInvalidImage, {mapWord});
         c = GetChar();
     }
     return uint32_t(value);
@@ -97,7 +97,7 @@ void TPPMGraphic::readBytes(uint8_t* Data, size_t Count)
         bufferIndex_ += buffered;
     }
     if (Count > buffered && source_->Read(Data + buffered, int64_t(Count - buffered)) != int64_t(Count - buffered))
-        FormatErrorFmt(gesStreamReadError, {readWord});
+        FormatErrorFmt(msgStreamReadError, {readWord});
 }
 
 uint64_t TPPMGraphic::bytesLeft() const
@@ -157,9 +157,9 @@ void TPPMGraphic::LoadFromStream(rtl::TStream& Stream)
     // Plain samples take at least a byte each, raw rows their full size.
     const uint64_t least = plain ? uint64_t(P.Width) * P.Height * samples : rowBytes * P.Height;
     if (least > bytesLeft())
-        FormatErrorFmt(gesStreamReadError, {readWord});
+        FormatErrorFmt(msgStreamReadError, {readWord});
 
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     SetPixelFormat(bitmap ? gfx::pf1bit : samples == 1 ? gfx::pf8bit : gfx::pf24bit);
     SetSize(int32_t(P.Width), int32_t(P.Height));
     if (samples == 1) {

@@ -89,7 +89,7 @@ void TRLAGraphic::LoadFromStream(rtl::TStream& Stream)
 {
     if (!BeginLoad(Stream, ""))
         return;
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     const TImageProperties& p = ImageProperties;
     const std::vector<uint8_t> file = ReadToEnd(Stream);
     const uint64_t W = p.Width, H = p.Height, Z = p.SamplesPerPixel;
@@ -97,7 +97,7 @@ void TRLAGraphic::LoadFromStream(rtl::TStream& Stream)
     const uint64_t body = file.size() - rlaHeaderSize;
     // The offset table, and at most 128 bytes out of each run pair.
     if (4 * H > body || W * H * Z * sampleBytes > 128 * body)
-        FormatErrorFmt(gesStreamReadError, {rlaWord});
+        FormatErrorFmt(msgStreamReadError, {rlaWord});
 
     TColorManager& cm = ColorManager();
     cm.SourceOptions = sampleBytes == 2 ? soSwapBytes : 0;
@@ -123,11 +123,11 @@ void TRLAGraphic::LoadFromStream(rtl::TStream& Stream)
         uint64_t at = be32(file.data() + rlaHeaderSize + 4 * row);
         for (size_t c = 0; c < Z; ++c) {
             if (at + 2 > file.size())
-                FormatErrorFmt(gesStreamReadError, {rlaWord});
+                FormatErrorFmt(msgStreamReadError, {rlaWord});
             const size_t count = be16(file.data() + at);
             at += 2;
             if (at + count > file.size())
-                FormatErrorFmt(gesStreamReadError, {rlaWord});
+                FormatErrorFmt(msgStreamReadError, {rlaWord});
             uint8_t* plane = planes.data() + c * rowBytes;
             std::memset(plane, 0, rowBytes);
             decoders::TSource source(file.data() + at, count);

@@ -81,7 +81,7 @@ bool TSGIGraphic::ReadImageProperties(rtl::TStream& Stream, uint32_t ImageIndex)
 void TSGIGraphic::LoadFromStream(rtl::TStream& Stream)
 {
     BeginLoad(Stream, sgiWord);
-    ProgressStart(gesPreparing);
+    ProgressStart(stagePreparing);
     const TImageProperties& p = ImageProperties;
     const std::vector<uint8_t> file = ReadToEnd(Stream);
     const uint64_t W = p.Width, H = p.Height, Z = p.SamplesPerPixel;
@@ -91,7 +91,7 @@ void TSGIGraphic::LoadFromStream(rtl::TStream& Stream)
     // What the file must hold: the two tables and at most 127 samples a run byte, or every
     // sample as it is.
     if (rle ? (8 * H * Z > body || W * H * Z > 127 * body) : W * H * Z * bpc > body)
-        FormatErrorFmt(gesStreamReadError, {sgiWord});
+        FormatErrorFmt(msgStreamReadError, {sgiWord});
     std::vector<uint32_t> starts, lengths;
     if (rle) {
         starts.resize(H * Z);
@@ -101,7 +101,7 @@ void TSGIGraphic::LoadFromStream(rtl::TStream& Stream)
             lengths[i] = be32(file.data() + 512 + 4 * (H * Z + i));
             // Lengths count bytes whatever the sample size.
             if (uint64_t(starts[i]) + lengths[i] > file.size())
-                FormatErrorFmt(gesStreamReadError, {sgiWord});
+                FormatErrorFmt(msgStreamReadError, {sgiWord});
         }
     }
 
@@ -133,7 +133,7 @@ void TSGIGraphic::LoadFromStream(rtl::TStream& Stream)
     for (size_t c = 0; c < shown; ++c)
         rows[c] = TRowSpan(planes.data() + c * rowBytes, rowBytes);
     decoders::TSGIRLEDecoder decoder(p.BitsPerSample);
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     const size_t stride = size_t(BytesPerLine());
     for (uint64_t r = 0; r < H; ++r) {
         for (uint64_t c = 0; c < shown; ++c) {

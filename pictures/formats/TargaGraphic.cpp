@@ -84,10 +84,10 @@ void TTargaGraphic::LoadFromStream(rtl::TStream& Stream)
     uint8_t d[18];
     Stream.ReadBuffer(d, 18);
     const gfx::TTgaHeader h = gfx::ReadTgaHeader(d, 18);
-    ProgressStart(gesPreparing);
+    ProgressStart(stagePreparing);
     const uint64_t mapBytes = h.ColorMapType == 1 ? uint64_t(h.ColorMapLength) * h.ColorMapEntryBytes() : 0;
     if (uint64_t(Stream.Size() - Stream.Position()) < h.IdLength + mapBytes)
-        FormatErrorFmt(gesStreamReadError, {targaWord});
+        FormatErrorFmt(msgStreamReadError, {targaWord});
     Stream.Seek(h.IdLength, rtl::soCurrent);
     std::vector<uint8_t> map;
     if (h.ColorMapType == 1) {
@@ -102,7 +102,7 @@ void TTargaGraphic::LoadFromStream(rtl::TStream& Stream)
     const uint64_t left = uint64_t(std::max<int64_t>(0, Stream.Size() - Stream.Position()));
     // A picture paid for by its data: raw rows present, a run-length byte pair at most 128 pixels.
     if (h.Rle() ? pixels > left * 128 : pixels * bytes > left)
-        FormatErrorFmt(gesStreamReadError, {targaWord});
+        FormatErrorFmt(msgStreamReadError, {targaWord});
     SetPixelFormat(bytes == 1 || greyAlpha ? gfx::pf8bit : bytes == 2 ? gfx::pf15bit : bytes == 3 ? gfx::pf24bit : gfx::pf32bit);
     SetSize(h.Width, h.Height);
 
@@ -128,7 +128,7 @@ void TTargaGraphic::LoadFromStream(rtl::TStream& Stream)
         SetPalette(colors);
     }
     ProgressEnd();
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
 
     // The rows in the file's order, one stream of pixels (a run may cross a row's end).
     std::vector<uint8_t> data(size_t(pixels * bytes));
@@ -161,7 +161,7 @@ void TTargaGraphic::SaveToStream(rtl::TStream& Stream, bool Compressed)
     if (Empty())
         return;
     ProgressRect = gfx::Rect(0, 0, Width(), 1);
-    ProgressStart(gesPreparing);
+    ProgressStart(stagePreparing);
     const gfx::TBitmap* source = this;
     gfx::TBitmap converted;
     auto convert = [&](gfx::TPixelFormat f) {
@@ -216,7 +216,7 @@ void TTargaGraphic::SaveToStream(rtl::TStream& Stream, bool Compressed)
         Stream.WriteBuffer(map, sizeof map);
     }
     ProgressEnd();
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     const size_t rowBytes = w * bytes;
     std::vector<uint8_t> packed(Compressed ? 2 * rowBytes : 0);
     decoders::TTargaRLEDecoder encoder(int(8 * bytes));

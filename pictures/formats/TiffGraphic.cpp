@@ -64,24 +64,24 @@ TCompressionType compressionKind(uint32_t value)
 {
     switch (value) {
     case 1: return ctNone;
-    case 32773: return ctPackedBits;
+    case 32773: return ctPackBits;
     case 5: return ctLZW;
-    case 3: return ctFax3;
-    case 2: return ctFaxRLE;
-    case 4: return ctFax4;
-    case 32771: return ctFaxRLEW;
-    case 8: case 32946: return ctLZ77;
+    case 3: return ctCCITTGroup3;
+    case 2: return ctModifiedHuffman;
+    case 4: return ctCCITTGroup4;
+    case 32771: return ctModifiedHuffmanWordAligned;
+    case 8: case 32946: return ctDeflate;
     case 7: return ctJPEG;
-    case 6: return ctOJPEG;
-    case 32809: return ctThunderscan;
-    case 32766: return ctNext;
-    case 32895: return ctIT8CTPAD;
-    case 32896: return ctIT8LW;
-    case 32897: return ctIT8MP;
-    case 32898: return ctIT8BL;
+    case 6: return ctOldJPEG;
+    case 32809: return ctThunderScan;
+    case 32766: return ctNeXT;
+    case 32895: return ctIT8CTPadded;
+    case 32896: return ctIT8LineWork;
+    case 32897: return ctIT8MonochromePicture;
+    case 32898: return ctIT8BinaryLineArt;
     case 32908: return ctPixarFilm;
     case 32909: return ctPixarLog;
-    case 32947: return ctDCS;
+    case 32947: return ctKodakDCS;
     case 34661: return ctJBIG;
     default: return ctUnknown;
     }
@@ -91,10 +91,10 @@ TCompressionType compressionKind(uint32_t value)
 uint64_t largestExpansion(TCompressionType kind)
 {
     switch (kind) {
-    case ctPackedBits: return 128;
-    case ctLZ77: return 1032;
-    case ctFax3: case ctFaxRLE: case ctFaxRLEW: return 256;
-    case ctThunderscan: return 64;
+    case ctPackBits: return 128;
+    case ctDeflate: return 1032;
+    case ctCCITTGroup3: case ctModifiedHuffman: case ctModifiedHuffmanWordAligned: return 256;
+    case ctThunderScan: return 64;
     case ctJPEG: return 1536;
     default: return 1;
     }
@@ -356,7 +356,7 @@ bool TTIFFGraphic::ReadImageProperties(rtl::TStream& Stream, uint32_t ImageIndex
     }
     P.Predictor = GetValue(317, 0);
     if (GetValue(266, 1) == 2)
-        P.Options |= ioReversed;
+        P.Options |= ioLowBitFirst;
     P.BytesPerLine = uint32_t(std::min<uint64_t>((uint64_t(bitsPerSample_) * samplesPerPixel_ * P.Width + 7) / 8, UINT32_MAX));
     return true;
 }
@@ -368,9 +368,9 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
     const bool mm = P.Options & ioBigEndian;
     const uint64_t base = BasePosition, streamSize = uint64_t(Stream.Size());
     const uint32_t W = P.Width, H = P.Height;
-    auto invalidImage = [] { FormatErrorFmt(gesInvalidImage, {tiffWord}); };
-    auto invalidColors = [] { FormatErrorFmt(gesInvalidColorFormat, {tiffWord}); };
-    ProgressStart(gesPreparing);
+    auto invalidImage = [] { FormatErrorFmt(msgInvalidImage, {tiffWord}); };
+    auto invalidColors = [] { FormatErrorFmt(msgInvalidColorFormat, {tiffWord}); };
+    ProgressStart(stagePreparing);
 
     const uint32_t bps = bitsPerSample_, spp = samplesPerPixel_;
     if ((bps != 1 && bps != 2 && bps != 4 && bps != 8 && bps != 16) || spp < 1 || spp > 4)
@@ -437,13 +437,13 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
     const uint32_t faxWidth = tiled ? P.TileWidth : W;  // bits are reversed here, not by the decoder
     switch (kind) {
     case ctNone: break;
-    case ctPackedBits: decoder = std::make_unique<decoders::TPackbitsRLEDecoder>(); break;
-    case ctFax3: decoder = std::make_unique<decoders::TCCITTFax3Decoder>(GetValue(292, 0), false, faxWidth, false); break;
-    case ctFaxRLE:
-    case ctFaxRLEW:
-        decoder = std::make_unique<decoders::TCCITTMHDecoder>(GetValue(292, 0), false, faxWidth, kind == ctFaxRLEW);
+    case ctPackBits: decoder = std::make_unique<decoders::TPackbitsRLEDecoder>(); break;
+    case ctCCITTGroup3: decoder = std::make_unique<decoders::TCCITTFax3Decoder>(GetValue(292, 0), false, faxWidth, false); break;
+    case ctModifiedHuffman:
+    case ctModifiedHuffmanWordAligned:
+        decoder = std::make_unique<decoders::TCCITTMHDecoder>(GetValue(292, 0), false, faxWidth, kind == ctModifiedHuffmanWordAligned);
         break;
-    case ctLZ77: {
+    case ctDeflate: {
         auto d = std::make_unique<decoders::TLZ77Decoder>(1, true);
         deflate = d.get();
         decoder = std::move(d);
@@ -453,15 +453,15 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
         GetValueList(Stream, 347, P.JPEGTables);
         decoder = std::make_unique<decoders::TTIFFJPEGDecoder>(P);
         break;
-    case ctThunderscan:
+    case ctThunderScan:
         // The decoder counts its rows in bytes of 4-bit pixels.
         if (bps != 4 || spp != 1)
             invalidColors();
         decoder = std::make_unique<decoders::TThunderDecoder>(((tiled ? P.TileWidth : W) * 4ull + 7) / 8);
         break;
-    default: FormatErrorFmt(gesUnsupportedFeature, {gesCompressionScheme, tiffWord});
+    default: FormatErrorFmt(msgUnsupportedFeature, {msgCompressionScheme, tiffWord});
     }
-    if ((kind == ctFax3 || kind == ctFaxRLE || kind == ctFaxRLEW) && (bps != 1 || spp != 1))
+    if ((kind == ctCCITTGroup3 || kind == ctModifiedHuffman || kind == ctModifiedHuffmanWordAligned) && (bps != 1 || spp != 1))
         invalidColors();
 
     // Where every strip or tile goes, and whether together they can pay for the picture.
@@ -531,7 +531,7 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
         TCardinalArray map;
         GetValueList(Stream, 320, map);
         if (bps > 8 || map.size() != 3u << bps)
-            FormatErrorFmt(gesInvalidPalette, {tiffWord});
+            FormatErrorFmt(msgInvalidPalette, {tiffWord});
         uint8_t* bytes = reinterpret_cast<uint8_t*>(PaletteBuffer);
         for (size_t i = 0; i < map.size(); ++i) {
             bytes[2 * i + (mm ? 0 : 1)] = uint8_t(map[i] >> 8);
@@ -552,7 +552,7 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
     if (decoder)
         decoder->DecodeInit();
     ProgressEnd();
-    ProgressStart(gesTransfering);
+    ProgressStart(stageTransferring);
     P.StripCount = uint32_t(chunks.size());
     for (size_t s = 0; s < chunks.size(); ++s) {
         const TChunk& c = chunks[s];
@@ -562,7 +562,7 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
         std::span<uint8_t> in = decoder ? std::span<uint8_t>(packed.data(), size_t(c.packed)) : out;
         Stream.SetPosition(int64_t(c.offset));
         Stream.ReadBuffer(in.data(), int64_t(in.size()));
-        if (P.Options & ioReversed)
+        if (P.Options & ioLowBitFirst)
             for (uint8_t& b : in)
                 b = decoders::ReversedBits(b);
         if (decoder) {
@@ -573,7 +573,7 @@ void TTIFFGraphic::LoadFromStream(rtl::TStream& Stream)
             decoders::TTarget to = out;
             decoder->Decode(from, to, in.size(), size);
             if (deflate && deflate->Failed())
-                FormatErrorFmt(gesCompression, {tiffWord});
+                FormatErrorFmt(msgCompression, {tiffWord});
         }
         const size_t k = planar ? 1 : spp;
         for (uint32_t r = 0; r < c.rows; ++r) {
@@ -632,11 +632,11 @@ void TEPSGraphic::LoadFromStream(rtl::TStream& Stream)
     const int64_t start = Stream.Position();
     uint8_t h[30];
     if (Stream.Size() - start < 30)
-        FormatErrorFmt(gesInvalidImage, {"EPS"});
+        FormatErrorFmt(msgInvalidImage, {"EPS"});
     Stream.ReadBuffer(h, 30);
     const uint32_t preview = get32(h + 20, false);
     if (get32(h, false) != 0xC6D3D0C5 || preview < 30 || int64_t(preview) >= Stream.Size() - start)
-        FormatErrorFmt(gesInvalidImage, {"EPS"});
+        FormatErrorFmt(msgInvalidImage, {"EPS"});
     Stream.Seek(int64_t(preview) - 30, rtl::soCurrent);
     TTIFFGraphic::LoadFromStream(Stream);
 }

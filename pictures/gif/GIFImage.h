@@ -54,14 +54,10 @@ using TGIFWarning = std::function<void(TGIFImage& Sender, int Severity, const st
 
 // Draw options (the bit numbers are the set's).
 enum TGIFDrawOption : unsigned {
-    goAsync = 1u << 0, goTransparent = 1u << 1, goAnimate = 1u << 2, goLoop = 1u << 3,
-    goLoopContinously = 1u << 4, goValidateCanvas = 1u << 5, goDirectDraw = 1u << 6,
-    goClearOnLoop = 1u << 7, goTile = 1u << 8, goDither = 1u << 9, goAutoDither = 1u << 10
+    drawAsync = 1u << 0, drawTransparent = 1u << 1, drawAnimate = 1u << 2, drawLoop = 1u << 3,
+    drawLoopForever = 1u << 4, drawValidateCanvas = 1u << 5, drawDirect = 1u << 6,
+    drawClearOnLoop = 1u << 7, drawTile = 1u << 8, drawDither = 1u << 9, drawAutoDither = 1u << 10
 };
-constexpr unsigned drawAsync = goAsync, drawTransparent = goTransparent, drawAnimate = goAnimate,
-    drawLoop = goLoop, drawLoopForever = goLoopContinously, drawValidateCanvas = goValidateCanvas,
-    drawDirect = goDirectDraw, drawClearOnLoop = goClearOnLoop, drawTile = goTile,
-    drawDither = goDither, drawAutoDither = goAutoDither;
 
 // Optimisation options.
 enum TGIFOptimizeOption : unsigned {
@@ -378,7 +374,7 @@ protected:
     void LoadBody(rtl::TStream& Stream) override;
 };
 
-enum TGIFDisposal { dmNone, dmNoDisposal, dmBackground, dmPrevious };
+enum TGIFDisposal { dmNone, dmDoNotDispose, dmRestoreBackground, dmRestorePrevious };
 
 class TGIFTextExtension : public TGIFExtension {
 public:

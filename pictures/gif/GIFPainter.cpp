@@ -79,8 +79,8 @@ TGIFPainter::TGIFPainter(TGIFImage& Image, gfx::TCanvas& Canvas, const gfx::TRec
         for (int e = 0; e < f->Extensions().Count(); ++e)
             if (auto* loop = dynamic_cast<TGIFAppExtNSLoop*>(f->Extensions()[e]); loop && facts.Loops < 0)
                 facts.Loops = loop->Loops;
-        restoresBackground |= facts.Disposal == dmBackground;
-        restoresPrevious |= facts.Disposal == dmPrevious;
+        restoresBackground |= facts.Disposal == dmRestoreBackground;
+        restoresPrevious |= facts.Disposal == dmRestorePrevious;
         frames_.push_back(facts);
     }
     const int w = rect_.Width(), h = rect_.Height();
@@ -279,7 +279,7 @@ void TGIFPainter::execute()
             int loops = 1, loopStart = 0;
             bool loopSeen = false;
             int pending = Async() ? 0 : 1;
-            previousDisposal_ = dmNoDisposal;
+            previousDisposal_ = dmDoNotDispose;
             uint32_t previous = ticks_->tickCount();
             int64_t correction = 0;
             const int count = int(frames_.size());
@@ -428,17 +428,17 @@ void TGIFPainter::paintFrame()
             restoreBackground();
         switch (disposal_) {
         case dmNone:
-        case dmNoDisposal:
+        case dmDoNotDispose:
             drawActive(frameBuffer_->Canvas(), whole);
             copyWhole(canvas_, rect_, *frameBuffer_);
             break;
-        case dmBackground:
+        case dmRestoreBackground:
             drawActive(frameBuffer_->Canvas(), whole);
             copyWhole(canvas_, rect_, *frameBuffer_);
             restoreBackground();
             break;
-        case dmPrevious:
-            if (previousDisposal_ == dmNone || previousDisposal_ == dmNoDisposal) {
+        case dmRestorePrevious:
+            if (previousDisposal_ == dmNone || previousDisposal_ == dmDoNotDispose) {
                 // The frame buffer keeps the picture from before this frame.
                 drawActive(canvas_, rect_);
             } else {

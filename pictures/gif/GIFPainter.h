@@ -82,7 +82,7 @@ private:
     friend class TGIFImage;
     struct FrameFacts {
         int Delay = -1;      // the extension's delay, -1 without an extension
-        int Disposal = dmNoDisposal;
+        int Disposal = dmDoNotDispose;
         int Loops = -1;      // the first loop extension's count, -1 without one
         bool Empty = true;
     };
@@ -115,7 +115,7 @@ private:
     rtl::TickSource* ticks_;
     TGIFPoster post_;
     std::unique_ptr<gfx::TBitmap> frameBuffer_, previousBuffer_, backup_;
-    int disposal_ = dmNoDisposal, previousDisposal_ = dmNoDisposal;
+    int disposal_ = dmDoNotDispose, previousDisposal_ = dmDoNotDispose;
 
     std::atomic<int> active_{-1};
     std::atomic<bool> terminated_{false}, restart_{false}, firstPainted_{false};

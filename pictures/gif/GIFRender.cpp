@@ -571,7 +571,7 @@ void TGIFImage::optimizeCleanupTransparency()
         TGIFSubImage& f = *images_[i];
         TGIFSubImage& next = *images_[i + 1];
         const int disposal = disposalOf(f);
-        if ((disposal != dmBackground && disposal != dmPrevious) || next.Transparent() || next.Empty())
+        if ((disposal != dmRestoreBackground && disposal != dmRestorePrevious) || next.Transparent() || next.Empty())
             continue;
         const gfx::TRect a = f.BoundsRect(), b = next.BoundsRect();
         if (a.Left >= b.Left && a.Top >= b.Top && a.Right <= b.Right && a.Bottom <= b.Bottom)
@@ -584,12 +584,12 @@ void TGIFImage::optimizeMerge()
     for (int i = images_.Count() - 1; i >= 1; --i) {
         TGIFSubImage& f = *images_[i];
         int j = i - 1;
-        while (j >= 0 && disposalOf(*images_[j]) == dmPrevious)
+        while (j >= 0 && disposalOf(*images_[j]) == dmRestorePrevious)
             --j;
         if (j < 0)
             continue;
         TGIFSubImage& under = *images_[j];
-        if (disposalOf(under) == dmBackground || disposalOf(under) == dmPrevious || f.Empty() || under.Empty())
+        if (disposalOf(under) == dmRestoreBackground || disposalOf(under) == dmRestorePrevious || f.Empty() || under.Empty())
             continue;
         const gfx::TRect overlap = gfx::IntersectRect(f.BoundsRect(), under.BoundsRect());
         if (overlap.IsEmpty())
@@ -647,7 +647,7 @@ void TGIFImage::optimizeCrop()
         TGIFSubImage& f = *images_[i];
         const int t = transparentIndexOf(f);
         // Frames that clear their rectangle afterwards clear all of it, transparent or not.
-        if (f.Empty() || t < 0 || disposalOf(f) == dmBackground)
+        if (f.Empty() || t < 0 || disposalOf(f) == dmRestoreBackground)
             continue;
         const int w = f.Width(), h = f.Height();
         const uint8_t* d = f.DataBuffer().data();
@@ -669,7 +669,7 @@ void TGIFImage::optimizeCrop()
             TGIFSubImage& previous = *images_[i - 1];
             TGIFGraphicControlExtension* pg = previous.GraphicControlExtension();
             const int delay = f.GraphicControlExtension() ? f.GraphicControlExtension()->Delay : 0;
-            if (disposalOf(previous) >= dmBackground || (!pg && delay != 0))
+            if (disposalOf(previous) >= dmRestoreBackground || (!pg && delay != 0))
                 continue;
             if (pg)
                 pg->Delay = uint16_t(std::min(0xFFFF, pg->Delay + delay));
@@ -709,7 +709,7 @@ void TGIFImage::optimizeCleanupExtensions()
                 drop = i > 0 || single;
             if (auto* gce = dynamic_cast<TGIFGraphicControlExtension*>(e))
                 drop = (gce->Delay == 0 || single) && !gce->Transparent() && !gce->UserInput() &&
-                       (gce->Disposal() < dmBackground || single);
+                       (gce->Disposal() < dmRestoreBackground || single);
             if (drop)
                 list.Delete(k);
         }
@@ -722,7 +722,7 @@ void TGIFImage::Optimize(unsigned Options, TColorReduction ColorReduction, TDith
 {
     if (Empty())
         return;
-    if ((Options & optReduceColors) && ColorReduction == rmPalette && !(Options & optCleanup))
+    if ((Options & optReduceColors) && ColorReduction == rmCustomPalette && !(Options & optCleanup))
         throw GIFException("Invalid reduction method");
     Progress(gfx::psStarting, 0, "Optimizing...");
     try {

@@ -196,15 +196,15 @@ TChunkIHDR::TChunkIHDR(TPNGObject& owner) : TChunk(owner) { SetName("IHDR"); }
 int TChunkIHDR::DibBits(uint8_t colorType, uint8_t bitDepth)
 {
     switch (colorType) {
-    case COLOR_GRAYSCALE:
+    case pngGray:
         return bitDepth == 1 || bitDepth == 4 || bitDepth == 8 ? bitDepth
              : bitDepth == 2 ? 4 : bitDepth == 16 ? 8 : 0;
-    case COLOR_PALETTE:
+    case pngIndexed:
         return bitDepth == 1 || bitDepth == 4 || bitDepth == 8 ? bitDepth : bitDepth == 2 ? 4 : 0;
-    case COLOR_RGB:
-    case COLOR_RGBALPHA:
+    case pngRGB:
+    case pngRGBAlpha:
         return bitDepth == 8 || bitDepth == 16 ? 24 : 0;
-    case COLOR_GRAYSCALEALPHA:
+    case pngGrayAlpha:
         return bitDepth == 8 || bitDepth == 16 ? 8 : 0;
     default:
         return 0;
@@ -418,13 +418,13 @@ bool TChunktRNS::LoadFromStream(rtl::TStream& stream, const std::string& chunkNa
     std::copy(data_.begin(), data_.end(), PaletteValues.begin());
     const TChunkIHDR& h = Owner().Header();
     switch (h.ColorType) {
-    case COLOR_GRAYSCALE:
+    case pngGray:
         BitTransparency = data_.size() >= 2;
         break;
-    case COLOR_RGB:
+    case pngRGB:
         BitTransparency = data_.size() >= 6;
         break;
-    case COLOR_PALETTE: {
+    case pngIndexed: {
         // One entry cut out wholly is a key colour; a translucent one must be blended.
         int below = 0;
         bool clear = false;
@@ -448,7 +448,7 @@ gfx::TColor TChunktRNS::TransparentColor() const
     // that it matches the pixels it names.
     auto sample = [&](size_t i) { return h.BitDepth == 16 ? PaletteValues[i] : PaletteValues[i + 1]; };
     switch (h.ColorType) {
-    case COLOR_GRAYSCALE: {
+    case pngGray: {
         const int bits = TChunkIHDR::DibBits(h.ColorType, h.BitDepth);
         const int maxKey = h.BitDepth >= 8 ? 255 : (1 << h.BitDepth) - 1;
         const int key = std::min<int>(sample(0), maxKey);
@@ -456,9 +456,9 @@ gfx::TColor TChunktRNS::TransparentColor() const
         const TRGBQuad& q = h.ColorTable[size_t(index) & ((1u << bits) - 1)];
         return gfx::RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
     }
-    case COLOR_RGB:
+    case pngRGB:
         return gfx::RGB(g[sample(0)], g[sample(2)], g[sample(4)]);
-    case COLOR_PALETTE:
+    case pngIndexed:
         for (size_t i = 0; i < data_.size(); ++i)
             if (PaletteValues[i] < 255) {
                 const TRGBQuad& q = h.ColorTable[i];
@@ -478,7 +478,7 @@ void TChunktRNS::SetTransparentColor(gfx::TColor color)
     PaletteValues.fill(255);
     BitTransparency = true;
     switch (h.ColorType) {
-    case COLOR_PALETTE: {
+    case pngIndexed: {
         data_.clear();
         for (size_t i = 0; i < 256; ++i) {
             const TRGBQuad& q = h.ColorTable[i];
@@ -493,10 +493,10 @@ void TChunktRNS::SetTransparentColor(gfx::TColor color)
         BitTransparency = false;
         return;
     }
-    case COLOR_GRAYSCALE:
+    case pngGray:
         data_ = {0, r};
         break;
-    case COLOR_RGB:
+    case pngRGB:
         data_ = {0, r, 0, g, 0, b};
         break;
     default:
@@ -634,8 +634,8 @@ TPNGTransparencyMode TPNGObject::TransparencyMode() const
     if (!t)
         return ptmNone;
     if (t->BitTransparency)
-        return ptmBit;
-    if (h->ColorType == COLOR_PALETTE)
+        return ptmSingleColor;
+    if (h->ColorType == pngIndexed)
         for (uint8_t a : t->PaletteValues)
             if (a < 255)
                 return ptmPartial;
@@ -714,7 +714,7 @@ void TPNGObject::Draw(gfx::TCanvas& canvas, const gfx::TRect& r) const
     case ptmNone:
         canvas.DrawImage(h.ImageData.ToImage(), src, r);
         break;
-    case ptmBit:
+    case ptmSingleColor:
         canvas.DrawImage(h.ImageData.ToImage(), src, r, TransparentColor());
         break;
     case ptmPartial:
@@ -742,8 +742,8 @@ void TPNGObject::DrawOnto24Bit(gfx::TBitmap& target) const
     const gfx::TBitmap& image = h.ImageData;
     const TPNGTransparencyMode mode = TransparencyMode();
     const auto* trns = chunks_.ItemFromClass<TChunktRNS>();
-    const gfx::TColor key = mode == ptmBit ? gfx::ColorToRGB(TransparentColor()) : gfx::clNone;
-    const bool indexed = h.ColorType == COLOR_PALETTE;
+    const gfx::TColor key = mode == ptmSingleColor ? gfx::ColorToRGB(TransparentColor()) : gfx::clNone;
+    const bool indexed = h.ColorType == pngIndexed;
     const bool direct = image.PixelFormat() == gfx::pf24bit, bytes = image.PixelFormat() == gfx::pf8bit;
     std::array<gfx::TColor, 256> palette{};
     std::copy_n(image.Palette().begin(), std::min<size_t>(image.Palette().size(), 256), palette.begin());
@@ -791,7 +791,7 @@ void TPNGObject::drawBlended(gfx::TCanvas& canvas, const gfx::TRect& r) const
     QImage area = surface->copy(x0, y0, x1 - x0, y1 - y0).convertToFormat(QImage::Format_RGB32);
     if (area.isNull())
         throw EPNGOutMemory();
-    const bool indexed = h.ColorType == COLOR_PALETTE;
+    const bool indexed = h.ColorType == pngIndexed;
     for (int y = y0; y < y1; ++y) {
         const int32_t sy = int32_t(((2 * (y - r.Top) + 1) * sh) / (2 * dh));
         const QRgb* in = reinterpret_cast<const QRgb*>(src.constScanLine(sy));
@@ -849,7 +849,7 @@ void TPNGObject::AssignTo(gfx::TBitmap& dest) const
 {
     const TChunkIHDR& h = Header();
     dest.Assign(h.ImageData);
-    if (TransparencyMode() == ptmBit) {
+    if (TransparencyMode() == ptmSingleColor) {
         dest.SetTransparentColor(TransparentColor());
         dest.SetTransparent(true);
     } else {
@@ -875,7 +875,7 @@ void TPNGObject::AssignHandle(const gfx::TBitmap& bitmap, bool transparent, gfx:
 
     h->Width = uint32_t(bitmap.Width());
     h->Height = uint32_t(bitmap.Height());
-    h->ColorType = palette ? COLOR_PALETTE : COLOR_RGB;
+    h->ColorType = palette ? pngIndexed : pngRGB;
     h->BitDepth = palette ? uint8_t(bits) : 8;
     h->CompressionMethod = 0, h->FilterMethod = 0, h->InterlaceMethod = 0;
     h->PrepareImageData();

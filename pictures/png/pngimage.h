@@ -71,11 +71,11 @@ constexpr TFilters FilterSet(TFilter f) { return TFilters(1u << f); }
 constexpr TFilters AllFilters = 0x1F;
 
 enum TInterlaceMethod : uint8_t { imNone = 0, imAdam7 = 1 };
-enum TPNGTransparencyMode { ptmNone, ptmBit, ptmPartial };
+enum TPNGTransparencyMode { ptmNone, ptmSingleColor, ptmPartial };
 
 // PNG colour types.
-enum : uint8_t { COLOR_GRAYSCALE = 0, COLOR_RGB = 2, COLOR_PALETTE = 3, COLOR_GRAYSCALEALPHA = 4,
-                 COLOR_RGBALPHA = 6 };
+enum : uint8_t { pngGray = 0, pngRGB = 2, pngIndexed = 3, pngGrayAlpha = 4,
+                 pngRGBAlpha = 6 };
 
 class TPNGObject;
 class TChunk;
@@ -162,7 +162,7 @@ public:
     // Allocates the DIB (zeroed) and the alpha plane for the current fields.
     void PrepareImageData();
     void ApplyColorTable();
-    bool HasAlpha() const { return ColorType == COLOR_GRAYSCALEALPHA || ColorType == COLOR_RGBALPHA; }
+    bool HasAlpha() const { return ColorType == pngGrayAlpha || ColorType == pngRGBAlpha; }
     uint8_t* AlphaRow(int32_t y) { return ImageAlpha.data() + size_t(y) * Width; }
     const uint8_t* AlphaRow(int32_t y) const { return ImageAlpha.data() + size_t(y) * Width; }
 };

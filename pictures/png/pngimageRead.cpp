@@ -113,7 +113,7 @@ bool TChunkIDAT::LoadFromStream(rtl::TStream& stream, const std::string& chunkNa
     SetName(chunkName);
     TChunkIHDR& h = Owner().Header();
     const auto& gamma = Owner().GammaTable;
-    if (h.ColorType == COLOR_GRAYSCALE || h.ColorType == COLOR_GRAYSCALEALPHA)
+    if (h.ColorType == pngGray || h.ColorType == pngGrayAlpha)
         buildGrayRamp(h, gamma);
     const rows::Layout l(h);
     IdatStream in(stream, size);

@@ -12,9 +12,9 @@ namespace {
 int channels(uint8_t colorType)
 {
     switch (colorType) {
-    case COLOR_RGB: return 3;
-    case COLOR_GRAYSCALEALPHA: return 2;
-    case COLOR_RGBALPHA: return 4;
+    case pngRGB: return 3;
+    case pngGrayAlpha: return 2;
+    case pngRGBAlpha: return 4;
     default: return 1;
     }
 }
@@ -111,9 +111,9 @@ void DecodeRow(TChunkIHDR& h, const std::array<uint8_t, 256>& g, const uint8_t* 
     uint8_t* a = h.HasAlpha() ? h.AlphaRow(y) : nullptr;
     const bool wide = h.BitDepth == 16;
     switch (h.ColorType) {
-    case COLOR_RGB:
-    case COLOR_RGBALPHA: {
-        const size_t step = (h.ColorType == COLOR_RGB ? 3 : 4) * (wide ? 2 : 1), sample = wide ? 2 : 1;
+    case pngRGB:
+    case pngRGBAlpha: {
+        const size_t step = (h.ColorType == pngRGB ? 3 : 4) * (wide ? 2 : 1), sample = wide ? 2 : 1;
         uint8_t* p = d + size_t(x0) * 3;
         const size_t pstep = size_t(dx) * 3;
         for (uint32_t i = 0; i < count; ++i, s += step, p += pstep) {
@@ -123,7 +123,7 @@ void DecodeRow(TChunkIHDR& h, const std::array<uint8_t, 256>& g, const uint8_t* 
         }
         return;
     }
-    case COLOR_GRAYSCALEALPHA: {
+    case pngGrayAlpha: {
         const size_t step = wide ? 4 : 2;
         for (uint32_t i = 0; i < count; ++i, s += step) {
             d[x0 + i * dx] = s[0];
@@ -146,7 +146,7 @@ void DecodeRow(TChunkIHDR& h, const std::array<uint8_t, 256>& g, const uint8_t* 
     }
     const int bits = h.BitDepth, dib = h.BitDepth == 2 ? 4 : h.BitDepth;
     // Two-bit gray values step through the 16-entry ramp by 5 so the four levels stay exact.
-    const unsigned scale = (h.BitDepth == 2 && h.ColorType == COLOR_GRAYSCALE) ? 5 : 1;
+    const unsigned scale = (h.BitDepth == 2 && h.ColorType == pngGray) ? 5 : 1;
     const unsigned mask = (1u << bits) - 1;
     for (uint32_t i = 0; i < count; ++i) {
         const size_t bit = size_t(i) * size_t(bits);
@@ -162,8 +162,8 @@ void EncodeRow(const TChunkIHDR& h, const std::array<uint8_t, 256>& inv, uint8_t
     const uint8_t* a = h.HasAlpha() ? h.AlphaRow(y) : nullptr;
     const bool wide = depth == 16;
     switch (h.ColorType) {
-    case COLOR_RGB:
-    case COLOR_RGBALPHA: {
+    case pngRGB:
+    case pngRGBAlpha: {
         const uint8_t* p = d + size_t(x0) * 3;
         for (uint32_t i = 0; i < count; ++i, p += size_t(dx) * 3) {
             const uint8_t v[4] = {inv[p[2]], inv[p[1]], inv[p[0]], a ? a[x0 + i * dx] : uint8_t(0)};
@@ -176,7 +176,7 @@ void EncodeRow(const TChunkIHDR& h, const std::array<uint8_t, 256>& inv, uint8_t
         }
         return;
     }
-    case COLOR_GRAYSCALEALPHA:
+    case pngGrayAlpha:
         for (uint32_t i = 0; i < count; ++i) {
             *o++ = d[x0 + i * dx];
             if (wide)

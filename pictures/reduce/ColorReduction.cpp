@@ -89,7 +89,7 @@ TPalette modePalette(TColorReduction mode, TDIBReader& reader, int reductionBits
         return CreateOptimalPaletteFromDIB(reader, 1 << std::clamp(reductionBits, 1, 8), TColorQuantizer::MaxLevels, false);
     case rmQuantizeWindows:
         return CreateOptimalPaletteFromDIB(reader, TPalette::MaxEntries, TColorQuantizer::MaxLevels, true);
-    case rmPalette: {
+    case rmCustomPalette: {
         TPalette p;
         if (custom)
             p.Entries.assign(custom->Entries.begin(),
@@ -121,7 +121,7 @@ std::unique_ptr<TBitmap> ReduceColors(const TBitmap& Bitmap, TColorReduction Col
         result->SetPixelFormat(gfx::pf24bit);
         return result;
     }
-    if (ColorReduction < rmNone || ColorReduction > rmPalette || DitherMode < dmNearest || DitherMode > dmBurkes)
+    if (ColorReduction < rmNone || ColorReduction > rmCustomPalette || DitherMode < dmNearest || DitherMode > dmBurkes)
         return result;
     TDIBReader reader(Bitmap, gfx::pf24bit);
     const TPalette palette = modePalette(ColorReduction, reader, ReductionBits, CustomPalette);

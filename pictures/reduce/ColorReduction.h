@@ -30,7 +30,7 @@ enum TColorReduction : int {
     rmNetscape,         // the 216-colour web cube
     rmQuantize,         // an optimal palette of 2^ReductionBits colours
     rmQuantizeWindows,  // an optimal palette of 236 colours between the 20 system colours
-    rmPalette           // the caller's palette (its first 256 entries)
+    rmCustomPalette           // the caller's palette (its first 256 entries)
 };
 
 // Raw rows of a bitmap in one pixel format. A bitmap of another format is read through a

@@ -1,6 +1,6 @@
 #include "tags/forms/xTAG.h"
 
-#include "controls/PictureOpenStandIn.h"
+#include "controls/dialogs/OpenPictureDialog.h"
 #include "controls/gradient/RbButton.h"
 #include "controls/std/ComboBox.h"
 #include "pictures/libImg.h"

@@ -239,6 +239,7 @@ struct ImportRig {
         writeTaggedSongs(music.path(), kLibrary);
         writeTaggedSongs(incoming.path(), kIncoming);
         writeFile(incoming.file("cover.jpg"), "not music");
+        writeFile(incoming.file("libfoo.a"), "not music either");
         w->show();
         EXPECT_TRUE(waitFor([&] { return w->Loaded(); }));
     }
@@ -280,14 +281,16 @@ TEST(MainFormImport, DroppedSongsAreCopiedAndListedByTheChosenCategory)
     ASSERT_EQ(rig.titles(), (Strings{"alpha", "Delta"}));
 
     // "Title": every music file is copied and listed at the end, the last one selected;
-    // the picture is left where it is. The drop reaches the import through the window.
-    EXPECT_TRUE(dropOn(&w, rig.in({"cover.jpg", "n1.mp3", "n2.mp3"})).first);
+    // the picture and a file whose extension is a piece of ".au" are left where they are. The
+    // drop reaches the import through the window.
+    EXPECT_TRUE(dropOn(&w, rig.in({"cover.jpg", "libfoo.a", "n1.mp3", "n2.mp3"})).first);
     EXPECT_EQ(rig.titles(), (Strings{"alpha", "Delta", "Echo", "Foxtrot"}));
     EXPECT_EQ(columnTexts(w.lstMP3, 1), (Strings{"1", "2", "3", "4"}));
     EXPECT_EQ(columnTexts(w.lstMP3, 8).back(), rig.music.file("n2.mp3"));
     EXPECT_EQ(w.lstMP3->selectedItems(), QList<QTreeWidgetItem*>{w.lstMP3->topLevelItem(3)});
     EXPECT_EQ(readFile(rig.music.file("n1.mp3")), readFile(rig.incoming.file("n1.mp3")));
     EXPECT_FALSE(fs::exists(rig.music.file("cover.jpg")));
+    EXPECT_FALSE(fs::exists(rig.music.file("libfoo.a")));
     EXPECT_TRUE(rig.Asked.empty());
     {
         const QString dir = QCoreApplication::applicationDirPath() + "/../screenshots/app/";

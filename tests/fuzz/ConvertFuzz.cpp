@@ -1,7 +1,7 @@
 // Runs random schemes, depths, options, masks, pixel counts and row lengths through the
 // colour manager's row conversion and palette builders. Every row is an allocation of its
 // own exact length, so a converter that reads or writes past a row trips the sanitizer.
-#include "pictures/formats/PictureColors.h"
+#include "pictures/colormanager/PictureColors.h"
 
 #include <cstddef>
 #include <cstdint>

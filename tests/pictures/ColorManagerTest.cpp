@@ -3,7 +3,7 @@
 // mask and bit packing, and rows shorter than the pixel count. Also leaves one gradient
 // converted from every source scheme and depth in build/pictures-look/schemes.png.
 #include "pictures/PictureFixtures.h"
-#include "pictures/formats/PictureColors.h"
+#include "pictures/colormanager/PictureColors.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

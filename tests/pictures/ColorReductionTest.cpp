@@ -91,14 +91,14 @@ TEST(ColorReduction, OutOfRangeArgumentsAreHarmless)
     EXPECT_TRUE(ReduceColors(*src, TColorReduction(-1), dmNearest, 8, nullptr)->Empty());
     EXPECT_TRUE(ReduceColors(*src, rmNetscape, TDitherMode(7), 8, nullptr)->Empty());
     // A custom palette that is missing or empty gives nothing to map to.
-    EXPECT_TRUE(ReduceColors(*src, rmPalette, dmNearest, 8, nullptr)->Empty());
+    EXPECT_TRUE(ReduceColors(*src, rmCustomPalette, dmNearest, 8, nullptr)->Empty());
     const TPalette none;
-    EXPECT_TRUE(ReduceColors(*src, rmPalette, dmFloydSteinberg, 8, &none)->Empty());
+    EXPECT_TRUE(ReduceColors(*src, rmCustomPalette, dmFloydSteinberg, 8, &none)->Empty());
     // More than 256 entries: the first 256 serve.
     TPalette big;
     for (int i = 0; i < 400; ++i)
         big.Entries.push_back({uint8_t(i), uint8_t(i >> 8), 7, 0});
-    auto r = ReduceColors(*src, rmPalette, dmSierra, 8, &big);
+    auto r = ReduceColors(*src, rmCustomPalette, dmSierra, 8, &big);
     ASSERT_FALSE(r->Empty());
     EXPECT_EQ(r->Palette()[255], PaletteEntryToColor(big.Entries[255]));
 
@@ -261,7 +261,7 @@ TEST(ColorReduction, LookPicture)
         tiles.emplace_back(modes[m - 1], ReduceColors(*src, TColorReduction(m), dmNearest, 4, &optimal));
     const char* ditherers[] = {"Floyd-Steinberg", "Stucki", "Sierra", "Jarvis-Judice-Ninke", "Stevenson-Arce", "Burkes"};
     for (int d = 1; d <= 6; ++d)
-        tiles.emplace_back(QString("9 + ") + ditherers[d - 1], ReduceColors(*src, rmPalette, TDitherMode(d), 8, &optimal));
+        tiles.emplace_back(QString("9 + ") + ditherers[d - 1], ReduceColors(*src, rmCustomPalette, TDitherMode(d), 8, &optimal));
 
     QImage sheet(Columns * (W + 4), int(tiles.size() + Columns - 1) / Columns * (H + Label + 4), QImage::Format_RGB32);
     sheet.fill(Qt::white);

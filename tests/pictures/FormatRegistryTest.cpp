@@ -201,7 +201,7 @@ public:
         if (!BeginLoad(Stream, "TEST"))
             return;
         Stream.Seek(6, rtl::soCurrent);
-        ProgressStart(gesLoadingData);
+        ProgressStart(stageLoadingData);
         for (uint32_t y = 0; y < ImageProperties.Height; ++y)
             ProgressRow(y);
         ProgressEnd();
@@ -278,6 +278,6 @@ TEST(FormatRoutines, PredictorsUpsamplingAndSwapsStayInTheirRows)
     SwapLongs(bytes, 10);
     EXPECT_EQ(bytes, (std::vector<uint8_t>{3, 4, 1, 2, 6, 5, 7}));
     EXPECT_EQ(SwapLong(0x11223344u), 0x44332211u);
-    EXPECT_EQ(errorOf([] { FormatErrorFmt(gesUnsupportedFeature, {gesCompressionScheme, "PSD"}); }),
+    EXPECT_EQ(errorOf([] { FormatErrorFmt(msgUnsupportedFeature, {msgCompressionScheme, "PSD"}); }),
               "Cannot load image. The compression scheme is not supported for PSD files.");
 }

@@ -281,7 +281,7 @@ TEST(GIFOptimize, EveryOptionKeepsTheCoalescedAnimation)
     EXPECT_EQ(load(optimisedData.Bytes()).image->Images().Count(), 9);
 
     // The colour-map reduction with the caller's palette needs the cleanup.
-    EXPECT_THROW(merge.image->Optimize(optReduceColors, rmPalette, dmNearest, 8), GIFException);
+    EXPECT_THROW(merge.image->Optimize(optReduceColors, rmCustomPalette, dmNearest, 8), GIFException);
 }
 
 TEST(GIFConvert, BuiltInPicturesDecodeAsImageMagickDoesAndALookSheet)

@@ -138,13 +138,13 @@ inline Rgba ourPixel(const png::TPNGObject& p, int32_t x, int32_t y)
     Rgba o{uint8_t(c & 0xFF), uint8_t(c >> 8 & 0xFF), uint8_t(c >> 16 & 0xFF), 255};
     if (h.HasAlpha())
         o.a = h.AlphaRow(y)[x];
-    else if (const auto* t = p.Chunks().ItemFromClass<png::TChunktRNS>(); t && h.ColorType == png::COLOR_PALETTE) {
+    else if (const auto* t = p.Chunks().ItemFromClass<png::TChunktRNS>(); t && h.ColorType == png::pngIndexed) {
         const uint8_t* row = h.ImageData.ScanLine(y);
         const int bits = gfx::TBitmap::BitsPerPixel(h.ImageData.PixelFormat());
         const unsigned index = bits == 8 ? row[x] : bits == 4 ? (row[x / 2] >> (x % 2 ? 0 : 4)) & 15
                                                               : (row[x / 8] >> (7 - x % 8)) & 1;
         o.a = t->PaletteValues[index];
-    } else if (p.TransparencyMode() == png::ptmBit) {
+    } else if (p.TransparencyMode() == png::ptmSingleColor) {
         o.a = gfx::ColorToRGB(c) == gfx::ColorToRGB(p.TransparentColor()) ? 0 : 255;
     }
     return o;

@@ -145,7 +145,7 @@ TEST(PngRead, OneTranslucentPaletteEntryIsBlendedNotCutOut)
     EXPECT_EQ(p.TransparencyMode(), png::ptmPartial);
     load(p, Signature + ihdr(2, 1, 8, 3) + chunk("PLTE", std::string(6, '\x40')) + chunk("tRNS", std::string(1, '\0')) +
                 chunk("IDAT", deflated(std::string("\0\0\1", 3))) + chunk("IEND", ""));
-    EXPECT_EQ(p.TransparencyMode(), png::ptmBit);
+    EXPECT_EQ(p.TransparencyMode(), png::ptmSingleColor);
 }
 
 TEST(PngRead, RegistryLoadsPngFilesThroughThePngObject)

@@ -141,7 +141,7 @@ TEST(PngWrite, ChunksOfABitmapWithAndWithoutTransparency)
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(trns[i].toInt(), 255);
     EXPECT_EQ(trns[5].toInt(), 0);
-    EXPECT_EQ(keyed.TransparencyMode(), png::ptmBit);
+    EXPECT_EQ(keyed.TransparencyMode(), png::ptmSingleColor);
 
     // The bitmap's own transparency comes along through Assign.
     eight.SetTransparentColor(fifth);

@@ -66,7 +66,7 @@ gfx::TBitmap* bitmapOf(forms::TImage& image) { return dynamic_cast<gfx::TBitmap*
 
 }  // namespace
 
-TEST(libImg, ExtensionTestsLowerTheCaseAndSearchTheListText)
+TEST(libImg, ExtensionTestsLowerTheCasePicturesByListTextMusicByWholeExtension)
 {
     EXPECT_EQ(LowerFileExt("/a/B.JPEG"), ".jpeg");
     EXPECT_EQ(LowerFileExt("/a.b/noext"), "");
@@ -76,13 +76,14 @@ TEST(libImg, ExtensionTestsLowerTheCaseAndSearchTheListText)
     EXPECT_FALSE(IsImageFileExt("/x.jpg/p"));
     EXPECT_FALSE(IsImageFileExt("/x/p.mp3"));
     EXPECT_EQ(IsImageFileExt("/x/a.ico"), !IsWindows7());
-    EXPECT_TRUE(IsMediaFileExt("/x/a.MP3"));
-    EXPECT_TRUE(IsMediaFileExt("/x/a.mi"));
-    EXPECT_FALSE(IsMediaFileExt("/x/a.wav"));
-    EXPECT_FALSE(IsMediaFileExt("/x/a.mp3x"));
+    for (const char* name : {"/x/a.MP3", "/x/a.mid", "/x/a.rmi", "/x/a.wma", "/x/a.mp1", "/x/a.aif", "/x/a.au"})
+        EXPECT_TRUE(IsMediaFileExt(name)) << name;
+    // Pieces of listed extensions, and their joins across the separator, are no media files.
+    for (const char* name : {"/x/a.mi", "/x/a.m", "/x/libfoo.a", "/x/a.mp", "/x/a.wav", "/x/a.mp3x", "/x/a.au;"})
+        EXPECT_FALSE(IsMediaFileExt(name)) << name;
     EXPECT_TRUE(IsWaveFileExt("/x/a.WAV"));
-    EXPECT_FALSE(IsWaveFileExt("/x/a.wave"));
-    EXPECT_FALSE(IsWaveFileExt("/x/wav"));
+    for (const char* name : {"/x/a.w", "/x/a.wa", "/x/a.wave", "/x/wav"})
+        EXPECT_FALSE(IsWaveFileExt(name)) << name;
 }
 
 TEST(libImg, LoadsBmpAndJpegAs24BitBitmapsWithTheirPixels)

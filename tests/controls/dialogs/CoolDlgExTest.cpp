@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTreeView>
 #include <QMouseEvent>
 #include <QScreen>
@@ -21,6 +25,7 @@
 #include "controls/ControlTestSupport.h"
 #include "controls/dialogs/CoolDlgEx.h"
 #include "controls/dialogs/DialogRunner.h"
+#include "controls/dialogs/OpenPictureDialog.h"
 #include "controls/std/Label.h"
 #include "controls/std/SpeedButton.h"
 #include "pictures/PictureFormats.h"
@@ -303,4 +308,83 @@ TEST(CoolDlgEx, AMidiFilePlaysUntilAnotherSelectionAndTheDialogClosesTheDevice)
     });
     EXPECT_FALSE(out.IsOpen());
     TCOPDCustomArea::MidiOutputFactory = [] { return midi::CreateAlsaMidiOutput(); };
+}
+
+TEST(CoolDlgEx, AWildcardInTheNameBoxListsMidiFilesAndATypedMidiNamePlaysAndOpens)
+{
+    Formats formats;
+    TempDir dir;
+    const std::string song = dir.file("scale.mid");
+    testsupport::writeMidiMelody(song, {60, 62, 64, 65, 67, 69, 71, 72}, 96 * 4);
+    magick(dir, "photo.jpg", {"-size", "64x48", "gradient:"});
+    midi::TMemoryMidiOutput out;
+    TCOPDCustomArea::MidiOutputFactory = [&] { return std::make_unique<SharedOutput>(out); };
+
+    const auto listed = [](QFileDialog& d) {
+        auto* view = d.findChild<QListView*>("listView");
+        QStringList names;
+        for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
+            names << view->model()->index(r, 0, view->rootIndex()).data().toString();
+        return names;
+    };
+    TCoolOpenPictureDialog dialog(nullptr);
+    dialog.InitialDir = dir.path();
+    const bool accepted = runWith(dialog, [&](QFileDialog& d) {
+        auto* edit = d.findChild<QLineEdit*>("fileNameEdit");
+        QPushButton* open = d.findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open);
+        ASSERT_TRUE(edit != nullptr && open != nullptr);
+        ASSERT_TRUE(testsupport::waitFor([&] { return listed(d) == QStringList{"photo.jpg"}; }, 5000));
+
+        // The wildcard entered lists the MIDI files, asks for no file, and a click plays one.
+        QTest::keyClicks(edit, "*.mid");
+        bool asked = false;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                asked = true;
+                box->reject();
+            }
+        });
+        QTest::keyClick(edit, Qt::Key_Return);
+        EXPECT_FALSE(asked) << "a message box looked for a file named *.mid";
+        ASSERT_TRUE(testsupport::waitFor([&] { return listed(d) == QStringList{"scale.mid"}; }, 5000));
+        auto* view = d.findChild<QListView*>("listView");
+        view->setCurrentIndex(view->model()->index(0, 0, view->rootIndex()));
+        EXPECT_EQ(dialog.Area()->PlayingMidi(), song);
+        EXPECT_TRUE(open->isEnabled());
+
+        // Choosing a file type again lists by it; a picture clicked stops the music.
+        emit d.findChild<QComboBox*>("fileTypeCombo")->activated(0);
+        ASSERT_TRUE(testsupport::waitFor([&] { return listed(d) == QStringList{"photo.jpg"}; }, 5000));
+        view->setCurrentIndex(view->model()->index(0, 0, view->rootIndex()));
+        EXPECT_EQ(dialog.Area()->PlayingMidi(), "");
+
+        // The name of the hidden MIDI file typed: it plays, and 開く opens it.
+        edit->clear();
+        QTest::keyClicks(edit, "scale.mid");
+        EXPECT_EQ(dialog.Area()->PlayingMidi(), song);
+        ASSERT_TRUE(testsupport::waitFor([&] { return open->isEnabled(); }, 5000));
+        QTest::mouseClick(open, Qt::LeftButton);
+        EXPECT_FALSE(d.isVisible());
+    });
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(dialog.FileName, song);
+    TCOPDCustomArea::MidiOutputFactory = [] { return midi::CreateAlsaMidiOutput(); };
+}
+
+TEST(CoolDlgEx, TheWindowsCallOpensThePictureDialogInTheNearestFolderThatExists)
+{
+    TempDir dir;
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (d == nullptr)
+            return;
+        shown = true;
+        EXPECT_EQ(d->windowTitle(), "画像を開く");
+        EXPECT_EQ(d->directory().absolutePath().toStdString(), dir.path());
+        EXPECT_NE(d->findChild<TCOPDCustomArea*>(), nullptr);
+        d->reject();
+    });
+    EXPECT_EQ(ExecuteOpenPictureDialog(nullptr, dir.file("gone/deeper")), "");
+    EXPECT_TRUE(shown);
 }

@@ -1,18 +1,18 @@
-#include "pictures/formats/PictureColors.h"
+#include "pictures/colormanager/PictureColors.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr const char* gesColorConversion = "Color conversion failed. Could not find a proper method.";
-constexpr const char* gesInvalidColorDepth = "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
-constexpr const char* gesInvalidSampleCount =
+constexpr const char* msgColorConversion = "Color conversion failed. Could not find a proper method.";
+constexpr const char* msgInvalidColorDepth = "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
+constexpr const char* msgInvalidSampleCount =
     "Sample count per pixel does not correspond to the given color scheme.";
-constexpr const char* gesInvalidSubSampling = "Subsampling value is invalid. Allowed are 1, 2 and 4.";
-constexpr const char* gesVerticalSubSamplingError =
+constexpr const char* msgInvalidSubsampling = "Subsampling value is invalid. Allowed are 1, 2 and 4.";
+constexpr const char* msgVerticalSubsampling =
     "Vertical subsampling value must be <= horizontal subsampling value.";
-constexpr const char* gesIndexedNotSupported =
+constexpr const char* msgIndexedNotSupported =
     "Conversion between indexed and non-indexed pixel formats is not supported.";
 
 bool isPacked(uint8_t bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8; }
@@ -42,22 +42,22 @@ void TColorManager::setProperty(uint8_t& field, uint8_t v, bool valid, const cha
 
 void TColorManager::SetSourceBitsPerSample(uint8_t v)
 {
-    setProperty(sourceBPS_, v, v >= 1 && v <= 16, gesInvalidColorDepth);
+    setProperty(sourceBPS_, v, v >= 1 && v <= 16, msgInvalidColorDepth);
 }
 
 void TColorManager::SetTargetBitsPerSample(uint8_t v)
 {
-    setProperty(targetBPS_, v, v >= 1 && v <= 16, gesInvalidColorDepth);
+    setProperty(targetBPS_, v, v >= 1 && v <= 16, msgInvalidColorDepth);
 }
 
 void TColorManager::SetSourceSamplesPerPixel(uint8_t v)
 {
-    setProperty(sourceSPP_, v, v >= 1 && v <= 4, gesInvalidSampleCount);
+    setProperty(sourceSPP_, v, v >= 1 && v <= 4, msgInvalidSampleCount);
 }
 
 void TColorManager::SetTargetSamplesPerPixel(uint8_t v)
 {
-    setProperty(targetSPP_, v, v >= 1 && v <= 4, gesInvalidSampleCount);
+    setProperty(targetSPP_, v, v >= 1 && v <= 4, msgInvalidSampleCount);
 }
 
 void TColorManager::SetSourceColorScheme(TPixelScheme v)
@@ -86,9 +86,9 @@ void TColorManager::SetYCbCrParameters(std::initializer_list<float> Coefficients
     std::copy_n(Coefficients.begin(), std::min<size_t>(Coefficients.size(), 3), coefficients_);
     auto valid = [](uint8_t f) { return f == 1 || f == 2 || f == 4; };
     if (!valid(HorizontalSubsampling) || !valid(VerticalSubsampling))
-        throw EColorConversionError(gesInvalidSubSampling);
+        throw EColorConversionError(msgInvalidSubsampling);
     if (VerticalSubsampling > HorizontalSubsampling)
-        throw EColorConversionError(gesVerticalSubSamplingError);
+        throw EColorConversionError(msgVerticalSubsampling);
     hSubsampling_ = HorizontalSubsampling;
     vSubsampling_ = VerticalSubsampling;
 }
@@ -168,7 +168,7 @@ void TColorManager::selectConverter()
     const bool sourceIndexed = sourceScheme_ == psIndexed || sourceScheme_ == psGray || sourceScheme_ == psGrayAlpha;
     const bool targetIndexed = targetScheme_ == psIndexed || targetScheme_ == psGray;
     if (sourceIndexed != targetIndexed)
-        throw EColorConversionError(gesIndexedNotSupported);
+        throw EColorConversionError(msgIndexedNotSupported);
     auto hasAlpha = [](TPixelScheme s) { return s == psGrayAlpha || s == psRGBA || s == psBGRA; };
     SourceOptions = hasAlpha(sourceScheme_) ? (SourceOptions | soHasAlpha) : (SourceOptions & ~soHasAlpha);
     TargetOptions = hasAlpha(targetScheme_) ? (TargetOptions | soHasAlpha) : (TargetOptions & ~soHasAlpha);
@@ -183,7 +183,7 @@ void TColorManager::ConvertRow(TSourceRows Source, std::span<uint8_t> Target, ui
     if (changed_)
         selectConverter();
     if (!converter_)
-        throw EColorConversionError(gesColorConversion);
+        throw EColorConversionError(msgColorConversion);
     (this->*converter_)(Source, Target, Count, Mask);
 }
 

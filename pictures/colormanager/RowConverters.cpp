@@ -5,7 +5,7 @@
 // fit in both the source rows and the target row, so a short row is converted as far as it
 // goes and nothing outside it is touched. Positions are kept as offsets, not pointers, so that
 // nothing is formed past the end of a row either.
-#include "pictures/formats/PictureColors.h"
+#include "pictures/colormanager/PictureColors.h"
 
 #include "platform/rtl/BigEndian.h"
 #include "platform/rtl/LittleEndian.h"

@@ -1,4 +1,4 @@
-#include "controls/PictureOpenStandIn.h"
+#include "controls/dialogs/OpenPictureDialog.h"
 
 #include "controls/dialogs/CoolDlgEx.h"
 
