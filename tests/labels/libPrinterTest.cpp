@@ -312,4 +312,30 @@ TEST_F(LibPrinter, ThePageSetupOfACupsQueueOpensOnThePrintersPaper)
     }
 }
 
+// Confirming the page setup as it opened keeps the paper, the borderless one too, though it has
+// the size of the plain paper listed before it.
+TEST_F(LibPrinter, ThePageSetupOfACupsQueueKeepsABorderlessPaper)
+{
+    testsupport::PrivateScheduler cups;
+    TAMBOURELLE_NEED_SCHEDULER(cups);
+    ASSERT_EQ(cups.AddQueue("Photo", testsupport::TestPpd()), "");
+    print::UsePrintSystem(print::MakeCupsPrintSystem());
+    SetPrinterIndex(FindPrinterIndex("Photo"));
+    rtl::TStringList names;
+    GetPaperNames(names);
+    // OK as the user presses it: the dialog hands what it shows to the printer.
+    print::SetPageSetupRunner([](QPageSetupDialog& d) {
+        d.accept();
+        return d.result();
+    });
+    for (const char* paper : {"A4 Borderless", "A4", "Letter / ANSI A Borderless"}) {
+        const auto all = items(names);
+        const auto at = std::find(all.begin(), all.end(), paper);
+        ASSERT_NE(at, all.end()) << paper;
+        SetPaperIndex(int(at - all.begin()));
+        EXPECT_TRUE(ShowPrinterProperties());
+        EXPECT_EQ(GetPaperDisplayName(), paper);
+    }
+}
+
 }  // namespace
