@@ -186,7 +186,11 @@ void SetPaperByName(const std::string& Name)
 int GetPaperIndex()
 {
     const print::Paper current = print::Printer().DeviceMode().paper;
-    return indexIn(&print::PrinterInfo::papers, [&](const print::Paper& p) { return samePaper(p, current); });
+    // A queue lists a size more than once (plain and borderless): its name tells them apart.
+    const int named = indexIn(&print::PrinterInfo::papers,
+                              [&](const print::Paper& p) { return samePaper(p, current) && p.name == current.name; });
+    return named >= 0 ? named
+                      : indexIn(&print::PrinterInfo::papers, [&](const print::Paper& p) { return samePaper(p, current); });
 }
 
 void SetPaperIndex(int Index)

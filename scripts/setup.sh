@@ -28,6 +28,9 @@ packages=(
   locales
   # the GIF tests check our files and read theirs with it
   gifsicle
+  # the print tests run a CUPS scheduler of their own (cupsd) and set up its queues with lpadmin
+  # and cupsreject
+  cups-daemon cups-client
   # the file-safety tests watch the order of fsync and rename through it
   strace
   # CI compiles the program with clang too, so the code stays portable

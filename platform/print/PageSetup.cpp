@@ -20,10 +20,24 @@ std::function<int(QPageSetupDialog&)>& runner()
     return r;
 }
 
-// The paper's entry of the dialog's list: one of the same size (either way up), the same
-// standard paper and the same name before others. The dialog's own custom entry (which
-// carries whatever size was shown last) is not the entry of a standard paper.
-int entryOf(const QComboBox& list, const QPageSize& paper)
+// A queue lists many sizes twice, plain and borderless ("A4", "A4.Borderless").
+bool isBorderless(const QString& nameOrKey)
+{
+    return nameOrKey.contains(QLatin1String("borderless"), Qt::CaseInsensitive);
+}
+
+// How alike two papers of the same size are: the same name first, then both borderless or
+// both not, then the same standard paper.
+int likeness(const QString& name, bool borderless, QPageSize::PageSizeId id, const QString& wantName,
+             QPageSize::PageSizeId wantId)
+{
+    return (name == wantName ? 4 : 0) + (borderless == isBorderless(wantName) ? 2 : 0) + (id == wantId ? 1 : 0);
+}
+
+// The paper's entry of the dialog's list: of the same size (either way up) the likest. The
+// dialog's own custom entry (which carries whatever size was shown last) is not the entry of a
+// standard paper.
+int entryOf(const QComboBox& list, const QPageSize& paper, const QString& name)
 {
     auto portrait = [](QSizeF s) { return s.width() <= s.height() ? s : s.transposed(); };
     const QSizeF want = portrait(paper.size(QPageSize::Millimeter));
@@ -37,7 +51,8 @@ int entryOf(const QComboBox& list, const QPageSize& paper)
         const QSizeF size = portrait(entry.size(QPageSize::Millimeter));
         if (std::abs(size.width() - want.width()) > 0.5 || std::abs(size.height() - want.height()) > 0.5)
             continue;
-        const int score = (entry.id() == paper.id() ? 2 : 0) + (entry.name() == paper.name() ? 1 : 0);
+        const int score = likeness(entry.name(), isBorderless(entry.key()) || isBorderless(entry.name()), entry.id(),
+                                    name, paper.id());
         if (score > bestScore) {
             found = i;
             bestScore = score;
@@ -49,10 +64,10 @@ int entryOf(const QComboBox& list, const QPageSize& paper)
 // For a CUPS queue Qt's dialog can open on another paper than the layout it was given (users
 // saw Letter over an A4 page), so its paper list and orientation are set to what the printer
 // object holds.
-void showCurrent(QPageSetupDialog& dialog, const QPageSize& paper, bool landscape)
+void showCurrent(QPageSetupDialog& dialog, const QPageSize& paper, const QString& name, bool landscape)
 {
     if (auto* list = dialog.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"))) {
-        const int entry = entryOf(*list, paper);
+        const int entry = entryOf(*list, paper, name);
         if (entry >= 0)
             list->setCurrentIndex(entry);
     }
@@ -94,7 +109,9 @@ bool ShowPageSetup(QWidget* parent)
                                                                 : QPageLayout::Portrait);
 
     QPageSetupDialog dialog(&qp, parent);
-    showCurrent(dialog, size, printer.Orientation() == poLandscape);
+    // The printer's own name tells its borderless paper from the plain one of that size.
+    const std::string& shownName = mode.paper.name.empty() ? paper.name : mode.paper.name;
+    showCurrent(dialog, size, QString::fromStdString(shownName), printer.Orientation() == poLandscape);
     const int result = runner() ? runner()(dialog) : dialog.exec();
     if (result != QDialog::Accepted)
         return false;
@@ -106,12 +123,32 @@ bool ShowPageSetup(QWidget* parent)
     chosen.lengthMm = std::max(mm.width(), mm.height());
     chosen.code = layout.pageSize().windowsId() > 0 ? layout.pageSize().windowsId() : kCustomPaperCode;
     chosen.name = layout.pageSize().name().toStdString();
-    // The printer's own name of that paper, when it lists one.
+    // The printer's own entry for that paper, when it lists one: the likest of that size, not
+    // merely the first (the plain paper before the borderless one). The printer takes the size
+    // of a queue's borderless paper as its plain one, so the dialog's list tells which it was.
+    QPageSize picked = layout.pageSize();
+    if (const auto* list = dialog.findChild<QComboBox*>(QStringLiteral("pageSizeCombo")))
+        if (const QVariant data = list->currentData(); data.canConvert<QPageSize>()) {
+            const QPageSize entry = data.value<QPageSize>();
+            if (entry.isValid() && entry.id() == picked.id())
+                picked = entry;
+        }
+    const QString chosenName = picked.name();
+    const bool borderless = isBorderless(picked.key()) || isBorderless(chosenName);
+    int bestScore = -1;
+    Paper own;
     for (const Paper& p : info.papers)
         if (std::abs(p.widthMm - chosen.widthMm) < 0.5 && std::abs(p.lengthMm - chosen.lengthMm) < 0.5) {
-            chosen = p;
-            break;
+            const QString name = QString::fromStdString(p.name);
+            const int score = likeness(chosenName, borderless, picked.id(), name,
+                                       p.code != kCustomPaperCode ? QPageSize::id(p.code) : QPageSize::Custom);
+            if (score > bestScore) {
+                own = p;
+                bestScore = score;
+            }
         }
+    if (bestScore >= 0)
+        chosen = own;
     mode.paper = chosen;
     printer.SetDeviceMode(info, mode);
     printer.SetOrientation(layout.orientation() == QPageLayout::Landscape ? poLandscape : poPortrait);

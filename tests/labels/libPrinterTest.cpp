@@ -5,8 +5,10 @@
 #include "labels/libPrinter.h"
 
 #include "labels/MemoryPrinters.h"
+#include "platform/print/CupsPrintSystem.h"
 #include "platform/print/PageSetup.h"
 #include "platform/rtl/StringList.h"
+#include "support/PrivateScheduler.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -271,6 +273,68 @@ TEST_F(LibPrinter, ThePageSetupOpensOnThePrintersPaperAndOrientation)
         EXPECT_EQ(turned, landscape);
         EXPECT_EQ(GetPaperIndex(), landscape ? 1 : 2) << "confirmed as shown, the paper stays";
         EXPECT_EQ(IsLandscape(), landscape);
+    }
+}
+
+// On a real queue Qt's dialog opens on the queue's own default paper (Letter here, as on a
+// queue set up in America), yet it must show the paper the printer object holds and that the
+// job will use: A4, and the borderless A4 of a queue with only borderless papers.
+TEST_F(LibPrinter, ThePageSetupOfACupsQueueOpensOnThePrintersPaper)
+{
+    testsupport::PrivateScheduler cups;
+    TAMBOURELLE_NEED_SCHEDULER(cups);
+    ASSERT_EQ(cups.AddQueue("Photo", testsupport::TestPpd("Letter")), "");
+    ASSERT_EQ(cups.AddQueue("Borderless", testsupport::TestPpd("Letter.Borderless", true)), "");
+    print::UsePrintSystem(print::MakeCupsPrintSystem());
+    for (const char* queue : {"Photo", "Borderless"}) {
+        SetPrinterIndex(FindPrinterIndex(queue));
+        ASSERT_EQ(GetPrinterName(), queue);
+        SetPaperByName("A4");
+        const std::string paper = GetPaperDisplayName();
+        const int index = GetPaperIndex();
+        for (const bool landscape : {false, true}) {
+            SetLandscape(landscape);
+            QString shown;
+            bool turned = !landscape;
+            print::SetPageSetupRunner([&](QPageSetupDialog& d) {
+                const auto* list = d.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
+                shown = list ? list->currentText() : QString();
+                const auto* way = d.findChild<QRadioButton*>(QStringLiteral("landscape"));
+                turned = way && way->isChecked();
+                return int(QDialog::Rejected);
+            });
+            EXPECT_FALSE(ShowPrinterProperties());
+            EXPECT_EQ(shown.toStdString(), paper) << queue;
+            EXPECT_EQ(turned, landscape) << queue;
+        }
+        EXPECT_EQ(paper, std::string(queue) == "Photo" ? "A4" : "A4 Borderless");
+        EXPECT_EQ(GetPaperIndex(), index);
+    }
+}
+
+// Confirming the page setup as it opened keeps the paper, the borderless one too, though it has
+// the size of the plain paper listed before it.
+TEST_F(LibPrinter, ThePageSetupOfACupsQueueKeepsABorderlessPaper)
+{
+    testsupport::PrivateScheduler cups;
+    TAMBOURELLE_NEED_SCHEDULER(cups);
+    ASSERT_EQ(cups.AddQueue("Photo", testsupport::TestPpd()), "");
+    print::UsePrintSystem(print::MakeCupsPrintSystem());
+    SetPrinterIndex(FindPrinterIndex("Photo"));
+    rtl::TStringList names;
+    GetPaperNames(names);
+    // OK as the user presses it: the dialog hands what it shows to the printer.
+    print::SetPageSetupRunner([](QPageSetupDialog& d) {
+        d.accept();
+        return d.result();
+    });
+    for (const char* paper : {"A4 Borderless", "A4", "Letter / ANSI A Borderless"}) {
+        const auto all = items(names);
+        const auto at = std::find(all.begin(), all.end(), paper);
+        ASSERT_NE(at, all.end()) << paper;
+        SetPaperIndex(int(at - all.begin()));
+        EXPECT_TRUE(ShowPrinterProperties());
+        EXPECT_EQ(GetPaperDisplayName(), paper);
     }
 }
 

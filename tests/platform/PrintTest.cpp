@@ -1,6 +1,6 @@
 // The print layer: paper codes, the page resolution, the printer object's selection and
 // device mode over a memory print system, what its page canvas puts in the PDF, and (where
-// a CUPS scheduler runs) the CUPS printers against lpstat and lpoptions.
+// a scheduler of the test's own) the CUPS printers against lpstat and lpoptions.
 #include "platform/print/CupsPrintSystem.h"
 #include "platform/print/MemoryPrintSystem.h"
 #include "platform/print/PrintDialog.h"
@@ -9,6 +9,7 @@
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
 #include "support/PdfPages.h"
+#include "support/PrivateScheduler.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <sstream>
 
 namespace {
@@ -317,15 +319,33 @@ std::vector<std::string> words(const std::string& line)
     return w;
 }
 
-// Only where a scheduler answers: the queues CUPS lists are the printers, each with as many
-// papers and bins as its page sizes and input slots, at its default resolution.
-TEST(CupsPrintSystem, PrintersMatchTheSchedulersQueues)
+// A scheduler of the test's own with three queues set up from one PPD file: "Photo" (A4 by
+// default, each paper also borderless), "Borderless" (only borderless papers) and "Stopped",
+// which refuses jobs. The program sees these queues and no others.
+class CupsPrintSystem : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TAMBOURELLE_NEED_SCHEDULER(cups_);
+        ASSERT_EQ(cups_.AddQueue("Photo", testsupport::TestPpd()), "");
+        ASSERT_EQ(cups_.AddQueue("Borderless", testsupport::TestPpd("A4.Borderless", true)), "");
+        ASSERT_EQ(cups_.AddQueue("Stopped", testsupport::TestPpd(), "紙詰まり"), "");
+    }
+    static const print::PrinterInfo& named(const print::PrinterList& list, const std::string& name)
+    {
+        const auto p = std::find_if(list.printers.begin(), list.printers.end(),
+                                    [&](const print::PrinterInfo& i) { return i.name == name; });
+        if (p == list.printers.end())
+            throw std::runtime_error("no printer " + name);
+        return *p;
+    }
+    testsupport::PrivateScheduler cups_;
+};
+
+// The queues CUPS lists are the printers, each with as many papers and bins as its page sizes
+// and input slots, at its default resolution.
+TEST_F(CupsPrintSystem, PrintersMatchTheSchedulersQueues)
 {
-    if (!testsupport::haveProgram("lpstat"))
-        GTEST_SKIP() << "no CUPS client tools";
-    const testsupport::CommandResult running = testsupport::runCommand("lpstat", {"-r"});
-    if (running.out.find("is running") == std::string::npos || running.out.find("not") != std::string::npos)
-        GTEST_SKIP() << "no CUPS scheduler runs here";
     const print::PrinterList list = print::MakeCupsPrintSystem()->Printers();
     std::vector<std::string> queues;
     std::istringstream lines(testsupport::runCommand("lpstat", {"-p"}).out);
@@ -337,6 +357,7 @@ TEST(CupsPrintSystem, PrintersMatchTheSchedulersQueues)
         if (p.name.find('/') == std::string::npos)
             names.push_back(p.name);
     EXPECT_EQ(names, queues);
+    EXPECT_EQ(names, (std::vector<std::string>{"Borderless", "Photo", "Stopped"})) << "only the test's own";
     // Each option line reads "Keyword/Text: choice *default choice ...".
     for (const print::PrinterInfo& p : list.printers) {
         std::istringstream options(testsupport::runCommand("lpoptions", {"-p", p.name, "-l"}).out);
@@ -354,6 +375,53 @@ TEST(CupsPrintSystem, PrintersMatchTheSchedulersQueues)
             }
         }
     }
+}
+
+// What the program makes of a real queue: its A4 default (the borderless A4 where the queue has
+// only borderless papers, with no margins), each paper named for the user, and the paper trays
+// by the PPD's names, the keyword going to the job.
+TEST_F(CupsPrintSystem, PapersAndTraysAreTheQueuesOwn)
+{
+    const print::PrinterList list = print::MakeCupsPrintSystem()->Printers();
+    const print::PrinterInfo& photo = named(list, "Photo");
+    ASSERT_GE(photo.defaultPaper, 0);
+    EXPECT_EQ(photo.papers[size_t(photo.defaultPaper)].name, "A4");
+    EXPECT_EQ(photo.papers[size_t(photo.defaultPaper)].code, 9);
+    EXPECT_NEAR(photo.margins.left, 4.23, 0.01) << "12 points";
+    EXPECT_EQ(photo.papers.size(), 8u);
+    for (const print::Paper& p : photo.papers)
+        EXPECT_EQ(p.name.find('_'), std::string::npos) << p.name << ": a keyword, not a name";
+
+    const print::PrinterInfo& borderless = named(list, "Borderless");
+    ASSERT_GE(borderless.defaultPaper, 0);
+    const print::Paper& a4 = borderless.papers[size_t(borderless.defaultPaper)];
+    EXPECT_EQ(a4.code, 9) << a4.name << ", not the envelope listed first";
+    EXPECT_EQ(a4.name, "A4 Borderless");
+    EXPECT_EQ(borderless.margins.left + borderless.margins.top + borderless.margins.right + borderless.margins.bottom, 0);
+
+    std::vector<std::pair<std::string, std::string>> trays;
+    for (const print::Bin& b : photo.bins)
+        trays.emplace_back(b.keyword, b.name);
+    EXPECT_EQ(trays, (std::vector<std::pair<std::string, std::string>>{
+                         {"top", "Upper Cassette"}, {"manual", "Manual Feeder"}, {"disc", "CD Tray"}}));
+    EXPECT_EQ(photo.defaultBin, 0);
+}
+
+// A job for a queue that refuses jobs is reported in Japanese, naming the queue and the reason
+// its administrator gave, and leaves no job behind.
+TEST_F(CupsPrintSystem, ARefusedJobNamesTheQueueAndItsReason)
+{
+    testsupport::TempDir dir;
+    const std::string pdf = dir.file("page.pdf");
+    testsupport::writeFile(pdf, "%PDF-1.4\n%%EOF\n");
+    print::PrintJob job;
+    job.printer = "Stopped";
+    job.title = "Jacket";
+    job.paper = print::PaperForCode(9);
+    std::string error;
+    EXPECT_FALSE(print::MakeCupsPrintSystem()->Submit(pdf, job, error));
+    EXPECT_EQ(error, "プリンター「Stopped」は印刷を受け付けていません。\r\r理由 : 紙詰まり");
+    EXPECT_EQ(testsupport::runCommand("lpstat", {"-o"}).out, "") << "no job left waiting";
 }
 
 }  // namespace
