@@ -197,8 +197,8 @@ fresh_root() {
     mount -t tmpfs shm "$r/dev/shm"
     mount -t devpts -o newinstance,ptmxmode=0666 devpts "$r/dev/pts"
     status=0
-    env -i TERM="${TERM:-dumb}" TAMBOURELLE_JOBS="$2" SWEEP_CI="$3" \
-      chroot "$r" /bin/bash /sweep/inside.sh || status=$?
+    chroot "$r" /usr/bin/env -i TERM="${TERM:-dumb}" TAMBOURELLE_JOBS="$2" SWEEP_CI="$3" \
+      /bin/bash /sweep/inside.sh || status=$?
     umount "$r/dev/pts" "$r/dev/shm" "$r/dev" "$r/sys" "$r/proc"
     exit "$status"' _ "$fresh" "$fresh_jobs" "${SWEEP_CI:-}" >"$logs/fresh.log" 2>&1 || status=$?
   cp "$fresh"/sweep/*.log "$logs/" 2>/dev/null || true
