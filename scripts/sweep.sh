@@ -57,7 +57,9 @@ cleanup() {
 trap cleanup EXIT
 
 # The names of the tests a ctest log lists as failed.
-failed_tests() { sed -n 's/^ *[0-9]* - \(.*\) (.*)$/\1/p' "$1" | sort -u | tr '\n' ' '; }
+failed_tests() {
+  sed -n '/^The following tests FAILED:/,$ s/^[[:space:]]*[0-9]* - \(.*\) (.*)$/\1/p' "$1" | sort -u | tr '\n' ' '
+}
 
 loaded() {
   say "loaded runs: $runs x ctest -j $ctest_jobs beside $hogs busy loops, on $cores cores"
@@ -66,6 +68,7 @@ loaded() {
   local i h status tmp left
   for ((i = 1; i <= runs; i++)); do
     tmp="$(mktemp -d "${TMPDIR:-/tmp}/tambourelle-sweep-tmp-XXXXXX")"
+    chmod 1777 "$tmp"   # as /tmp is: some tests drop to an unprivileged user
     hog_pids=()
     for ((h = 0; h < hogs; h++)); do
       bash -c 'while :; do :; done' &
@@ -104,7 +107,7 @@ echo "fresh: scripts/test.sh"
 if scripts/test.sh >"$out/test.log" 2>&1; then
   ok "scripts/test.sh: $(grep -m1 'tests passed' "$out/test.log")"
 else
-  no "scripts/test.sh: $(sed -n 's/^ *[0-9]* - \(.*\) (.*)$/\1/p' "$out/test.log" | tr '\n' ' ')"
+  no "scripts/test.sh: $(sed -n '/^The following tests FAILED:/,$ s/^[[:space:]]*[0-9]* - \(.*\) (.*)$/\1/p' "$out/test.log" | tr '\n' ' ')"
 fi
 left="$(leftovers)"
 [ -z "$left" ] && ok "the test run left nothing in /tmp" || no "the test run left in /tmp: $left"
