@@ -39,10 +39,15 @@ bad() { say "FAILED: $*"; failures=$((failures + 1)); }
 
 # Whatever ends the script, its busy loops end and its fresh root goes.
 hog_pids=()
+ctest_group=""
+tmp=""
 fresh=""
 cleanup() {
   local pid
   for pid in "${hog_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  # ctest runs in a process group of its own, with the tests it started.
+  [ -z "$ctest_group" ] || kill -- "-$ctest_group" 2>/dev/null || true
+  [ -z "$tmp" ] || rm -rf "$tmp"
   if [ -n "$fresh" ] && [ -d "$fresh" ]; then
     # The mounts live in a namespace of their own and went with it; unmount whatever is still
     # there before anything is removed, so the removal cannot reach the machine's own /dev.
@@ -55,6 +60,7 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
+trap "exit 130" INT TERM
 
 # The names of the tests a ctest log lists as failed.
 failed_tests() {
@@ -65,7 +71,7 @@ loaded() {
   say "loaded runs: $runs x ctest -j $ctest_jobs beside $hogs busy loops, on $cores cores"
   TAMBOURELLE_JOBS="${TAMBOURELLE_JOBS:-$cores}" "$root/scripts/build.sh" >"$logs/loaded-build.log" 2>&1 ||
     { bad "the build failed (see $logs/loaded-build.log)"; return; }
-  local i h status tmp left
+  local i h status left
   for ((i = 1; i <= runs; i++)); do
     tmp="$(mktemp -d "${TMPDIR:-/tmp}/tambourelle-sweep-tmp-XXXXXX")"
     chmod 1777 "$tmp"   # as /tmp is: some tests drop to an unprivileged user
@@ -75,8 +81,11 @@ loaded() {
       hog_pids+=($!)
     done
     status=0
-    (cd "$build" && TMPDIR="$tmp" QT_QPA_PLATFORM=offscreen \
-      ctest -j "$ctest_jobs" --output-on-failure --timeout 600 >"$logs/loaded-$i.log" 2>&1) || status=$?
+    TMPDIR="$tmp" QT_QPA_PLATFORM=offscreen setsid bash -c 'cd "$1" && exec ctest -j "$2" --output-on-failure --timeout 600' \
+      _ "$build" "$ctest_jobs" >"$logs/loaded-$i.log" 2>&1 &
+    ctest_group=$!
+    wait "$ctest_group" || status=$?
+    ctest_group=""
     for h in "${hog_pids[@]}"; do kill "$h" 2>/dev/null || true; wait "$h" 2>/dev/null || true; done
     hog_pids=()
     if ((status)); then
@@ -87,6 +96,7 @@ loaded() {
     left="$(cd "$tmp" && find . -mindepth 1 -maxdepth 1 -printf '%f ' | head -c 2000)"
     [ -z "$left" ] || bad "loaded run $i left in its temporary folder: $left"
     rm -rf "$tmp"
+    tmp=""
   done
 }
 
