@@ -193,7 +193,16 @@ fresh_root() {
   say "fresh root $fresh: debootstrap --variant=minbase bookworm"
   debootstrap --variant=minbase bookworm "$fresh" >"$logs/fresh-debootstrap.log" 2>&1 ||
     { bad "debootstrap failed (see $logs/fresh-debootstrap.log)"; return; }
+  chmod 755 "$fresh"   # mktemp's 0700 would shut every other user out of the root's /
   cp /etc/resolv.conf "$fresh/etc/resolv.conf"
+  # The machine's own Debian sources, security and point updates included, as a fresh install
+  # has them: debootstrap alone gives the release as it first came out.
+  local f
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    if [ -f "$f" ] && grep -q 'debian-archive-keyring\|^deb .*debian' "$f"; then
+      cp "$f" "$fresh$f"
+    fi
+  done
   git clone -q --no-checkout "$root" "$fresh/src/tambourelle"
   git -C "$fresh/src/tambourelle" checkout -q --detach "$(git -C "$root" rev-parse HEAD)"
   mkdir -p "$fresh/sweep"
