@@ -11,6 +11,9 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
 fi
 shot="$build/screenshot.png"
 rm -f "$shot"   # an old picture must not pass for this run's
+# Only a picture that passed the checks below stays.
+kept=""
+trap '[ -n "$kept" ] || rm -f "$shot"' EXIT
 echo "run: no display; starting on a virtual display, screenshot in $shot"
 # The picture counts only when the program is still running when it is taken and the picture
 # shows something: a program that died at start leaves an all-black screen behind.
@@ -27,13 +30,13 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
 ' _ "$build/app/tambourelle" "$shot" || status=$?
 if ((status)); then
-  rm -f "$shot"
   ((status == 4)) && echo "run: the screenshot could not be taken" >&2
   exit 1
 fi
 colours="$(identify -format '%k' "$shot")"
 if [ "$colours" -le 1 ]; then
-  echo "run: the screenshot $shot is all one colour: no window was shown" >&2
+  echo "run: the screenshot was all one colour: no window was shown" >&2
   exit 1
 fi
+kept=1
 echo "run: screenshot saved to $shot"

@@ -22,8 +22,9 @@ packages=(
   # icon fixtures and their reference extraction (icoutils); TIFF files we write are read back by
   # libtiff's tools; ImageMagick's C++ library is the yardstick of the picture benchmark
   icoutils libtiff-tools libmagick++-6.q16-dev
-  # the printing tests measure text in Nimbus Roman
-  fonts-urw-base35
+  # the families the program draws the Windows font names in (platform/gfx/DrawTools.cpp) and
+  # the tests name: IPA (below), Nimbus and Standard Symbols PS (URW base 35), DejaVu Sans
+  fonts-urw-base35 fonts-dejavu-core
   # the date tests build glibc's ja_JP locale (localedef) to check the Japanese eras against
   locales
   # the GIF tests check our files and read theirs with it

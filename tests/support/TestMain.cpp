@@ -14,34 +14,50 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/tambourelle-test-home-XXXXXX"));
-    if (!home.isValid()) {
-        fprintf(stderr, "test: no temporary home folder: %s\n", qPrintable(home.errorString()));
-        return 1;
+    // A helper run of the program ("PROGRAM --Name args...", see TestProgramMode) works in the
+    // home of the test that started it: such helpers are killed when done with, and a home of
+    // their own would stay behind.
+    testsupport::TestProgramMode::Fn mode;
+    if (argc >= 2 && std::string_view(argv[1]).starts_with("--"))
+        mode = testsupport::TestProgramMode::Find(argv[1] + 2);
+    const QString startersHome = qEnvironmentVariable("TAMBOURELLE_TEST_HOME");
+    const bool ownHome = !mode || startersHome.isEmpty() || !QFileInfo(startersHome).isDir();
+    QString root = startersHome;
+    if (ownHome) {
+        QTemporaryDir home(QDir::tempPath() + QStringLiteral("/tambourelle-test-home-XXXXXX"));
+        if (!home.isValid()) {
+            fprintf(stderr, "test: no temporary home folder: %s\n", qPrintable(home.errorString()));
+            return 1;
+        }
+        // Removed below by the names' bytes: QTemporaryDir cannot delete names that are not UTF-8.
+        home.setAutoRemove(false);
+        root = home.path();
+        struct Folder {
+            const char* variable;
+            const char* path;
+        };
+        // ImageMagick, which the tests run as a yardstick, leaves links to its inputs in its
+        // temporary folder: that folder goes with the home.
+        for (const Folder& f :
+             {Folder{"HOME", ""}, Folder{"XDG_CONFIG_HOME", "/.config"}, Folder{"XDG_DATA_HOME", "/.local/share"},
+              Folder{"XDG_CACHE_HOME", "/.cache"}, Folder{"XDG_STATE_HOME", "/.local/state"},
+              Folder{"XDG_RUNTIME_DIR", "/runtime"}, Folder{"MAGICK_TEMPORARY_PATH", "/magick"},
+              Folder{"TAMBOURELLE_TEST_HOME", ""}}) {
+            const QString path = root + QLatin1String(f.path);
+            QDir().mkpath(path);
+            qputenv(f.variable, QFile::encodeName(path));
+        }
+        // Qt accepts a runtime folder only when it is private to the user.
+        QFile::setPermissions(root + QStringLiteral("/runtime"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    // Removed below by the names' bytes: QTemporaryDir cannot delete names that are not UTF-8.
-    home.setAutoRemove(false);
-    const QString root = home.path();
-    struct Folder {
-        const char* variable;
-        const char* path;
-    };
-    for (const Folder& f : {Folder{"HOME", ""}, Folder{"XDG_CONFIG_HOME", "/.config"},
-                            Folder{"XDG_DATA_HOME", "/.local/share"}, Folder{"XDG_CACHE_HOME", "/.cache"},
-                            Folder{"XDG_STATE_HOME", "/.local/state"}, Folder{"XDG_RUNTIME_DIR", "/runtime"}}) {
-        const QString path = root + QLatin1String(f.path);
-        QDir().mkpath(path);
-        qputenv(f.variable, QFile::encodeName(path));
-    }
-    // Qt accepts a runtime folder only when it is private to the user.
-    QFile::setPermissions(root + QStringLiteral("/runtime"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     // The headless screen is a desk of 1920 x 1080, which holds the main window at its default
     // size: the offscreen platform's own 800 x 600 would shrink it to fit. With --small-screen
@@ -72,9 +88,6 @@ int main(int argc, char** argv)
     int result = 0;
     {
         QApplication app(argc, argv);
-        testsupport::TestProgramMode::Fn mode;
-        if (argc >= 2 && std::string_view(argv[1]).starts_with("--"))
-            mode = testsupport::TestProgramMode::Find(argv[1] + 2);
         if (mode) {
             result = mode(argc, argv);
         } else {
@@ -82,7 +95,7 @@ int main(int argc, char** argv)
             result = RUN_ALL_TESTS();
         }
     }
-    if (!testsupport::removeTree(QFile::encodeName(root).toStdString()))
+    if (ownHome && !testsupport::removeTree(QFile::encodeName(root).toStdString()))
         fprintf(stderr, "test: cannot remove the temporary home %s\n", qPrintable(root));
     return result;
 }
