@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 using namespace id3v2;
 
@@ -433,6 +434,7 @@ std::uint16_t Tid3v2tag::loadTag(int fd, std::uint64_t fileSize, std::uint64_t o
 std::uint16_t Tid3v2tag::parseBody(Body& body, std::uint16_t status, std::size_t& framesEnd)
 {
     framesEnd = body.size;
+    std::optional<Body> other;  // the reading other readers take, where it is not ours
     if (MajorVersion == 3 && (HeaderFlags & kHeaderUnsync)) {
         // Some writers set the flag over frames stored plainly. Undoing it there takes zeros out
         // of the frames' data (a PNG's, say), and the frames behind shift and are lost. Such a
@@ -446,7 +448,23 @@ std::uint16_t Tid3v2tag::parseBody(Body& body, std::uint16_t status, std::size_t
         undone.size = undone.whole.size();
         const bool storedRuns = framesChain(body, framesStart3(body.view()), true, true);
         const bool undoneRuns = framesChain(undone, framesStart3(undone.view()), true, true);
-        if (storedRuns ? undoneRuns && !holdsSyncSignal(body.view()) : undoneRuns || !holdsSyncSignal(body.view())) {
+        const bool undoable = !holdsSyncSignal(body.view());
+        const bool undo = storedRuns ? undoneRuns && undoable : undoneRuns || undoable;
+        // Other readers undo the flag exactly when the body can be undone. Where we read the
+        // body the other way, it is read their way too, and when the two disagree on any
+        // frame the tag is shown but not saved: a save would drop or change what they find.
+        if (undo != undoable) {
+            other.emplace();
+            if (undo) {
+                other->data = body.data;
+                other->size = body.size;
+            } else {
+                other->whole = undone.whole;
+                other->data = other->whole.data();
+                other->size = other->whole.size();
+            }
+        }
+        if (undo) {
             body.whole = std::move(undone.whole);
             body.data = body.whole.data();
             body.size = body.whole.size();
@@ -463,7 +481,22 @@ std::uint16_t Tid3v2tag::parseBody(Body& body, std::uint16_t status, std::size_t
             return status;
     }
     Modified = false;
-    return parseFrames(body, pos, status, framesEnd);
+    const std::uint16_t result = parseFrames(body, pos, status, framesEnd);
+    if (!other || result > 0xFF)
+        return result;
+    Tid3v2tag theirs;
+    theirs.MajorVersion = MajorVersion;
+    theirs.HeaderFlags = HeaderFlags;
+    std::size_t theirPos = 0, theirEnd = 0;
+    std::uint16_t theirStatus = 0;
+    if (HeaderFlags & kHeaderExtended)
+        theirStatus = theirs.parseExtendedHeader3(other->view(), 0, theirPos);
+    if (theirStatus <= 0xFF)
+        theirs.parseFrames(*other, theirPos, theirStatus, theirEnd);
+    bool same = theirs.Frames.Count() == Frames.Count();
+    for (int i = 1; same && i <= Frames.Count(); ++i)
+        same = theirs.Frames[i].FrameID == Frames[i].FrameID && theirs.Frames[i].Data == Frames[i].Data;
+    return same ? result : kBadFrameId;
 }
 
 // size (4, not counting itself), flags (2), padding size (4), CRC (4) when flagged
