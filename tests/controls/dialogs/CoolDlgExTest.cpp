@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -382,7 +383,11 @@ TEST(CoolDlgEx, TheWindowsCallOpensThePictureDialogInTheNearestFolderThatExists)
         shown = true;
         EXPECT_EQ(d->windowTitle(), "画像を開く");
         EXPECT_EQ(d->directory().absolutePath().toStdString(), dir.path());
-        EXPECT_NE(d->findChild<TCOPDCustomArea*>(), nullptr);
+        // The preview area declares no meta-object of its own, so findChild would take any
+        // widget for it: look for it by its C++ type.
+        const QList<QWidget*> children = d->findChildren<QWidget*>();
+        EXPECT_TRUE(std::any_of(children.begin(), children.end(),
+                                [](QWidget* w) { return dynamic_cast<TCOPDCustomArea*>(w) != nullptr; }));
         d->reject();
     });
     EXPECT_EQ(ExecuteOpenPictureDialog(nullptr, dir.file("gone/deeper")), "");
