@@ -7,6 +7,8 @@
 #include <cups/cups.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -230,6 +232,33 @@ private:
     int count_;
 };
 
+// The paper as the queue listed it, its margins included: the size's name alone prints a
+// borderless paper with the plain paper's margins. The tray goes in with it, the one place a
+// queue with a driver takes it from. A paper known by its size alone, with no tray, goes by
+// the size's name.
+int addMedia(const Paper& paper, const std::string& bin, int n, cups_option_t** options)
+{
+    const bool source = !bin.empty() && std::all_of(bin.begin(), bin.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.';
+    });
+    if (!paper.margins && !source) {
+        const pwg_media_t* media = pwgMediaForSize(int(paper.widthMm * 100 + 0.5), int(paper.lengthMm * 100 + 0.5));
+        return media ? cupsAddOption("media", media->pwg, n, options) : n;
+    }
+    auto hundredths = [](double mm) { return std::to_string(std::lround(mm * 100)); };
+    std::string col = "{media-size={x-dimension=" + hundredths(paper.widthMm) + " y-dimension=" +
+                      hundredths(paper.lengthMm) + "}";
+    if (const auto& m = paper.margins)
+        col += " media-bottom-margin=" + hundredths(m->bottom) + " media-left-margin=" + hundredths(m->left) +
+               " media-right-margin=" + hundredths(m->right) + " media-top-margin=" + hundredths(m->top);
+    if (source)
+        col += " media-source=" + bin;
+    col += "}";
+    // The job's paper replaces an instance's saved one, whichever way that was given.
+    n = cupsRemoveOption("media", n, options);
+    return cupsAddOption("media-col", col.c_str(), n, options);
+}
+
 bool sendDocument(const std::string& queue, int job, const std::string& pdfPath)
 {
     std::ifstream in(pdfPath, std::ios::binary);
@@ -327,11 +356,8 @@ public:
         int n = 0;
         for (int i = 0; i < dest->num_options; ++i)
             n = cupsAddOption(dest->options[i].name, dest->options[i].value, n, &options);
+        n = addMedia(job.paper, job.bin, n, &options);
         cupsFreeDests(1, dest);
-        const pwg_media_t* media = pwgMediaForSize(int(job.paper.widthMm * 100 + 0.5),
-                                                   int(job.paper.lengthMm * 100 + 0.5));
-        if (media)
-            n = cupsAddOption("media", media->pwg, n, &options);
         if (!job.bin.empty())
             n = cupsAddOption("media-source", job.bin.c_str(), n, &options);
         n = cupsAddIntegerOption("copies", std::max(1, job.copies), n, &options);
@@ -380,6 +406,7 @@ void DescribeCupsPapers(const std::vector<CupsMedia>& media, const std::string& 
         paper.lengthMm = mm(std::max(m.width, m.length));
         paper.code = PaperCodeForSize(paper.widthMm, paper.lengthMm);
         paper.name = paperName(m, paper.code);
+        paper.margins = marginsOf(m);
         p.papers.push_back(paper);
     }
     auto find = [&](auto match) {

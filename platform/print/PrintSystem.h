@@ -14,6 +14,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,18 @@ namespace print {
 // Paper code of a size the platform has no code for.
 constexpr int kCustomPaperCode = 256;
 
+struct MarginsMm {
+    double left = 0, top = 0, right = 0, bottom = 0;
+};
+
 struct Paper {
     int code = kCustomPaperCode;  // the platform's paper code (9 = A4, 13 = B5, ...)
     std::string name;             // as the printer names it
     double widthMm = 0, lengthMm = 0;  // portrait: width <= length
+    // The margins the printer leaves on this paper (portrait), where the queue lists it: a size
+    // can be listed twice, plain and borderless, and only these tell the two apart. None for a
+    // paper known by its size alone, which takes the printer's.
+    std::optional<MarginsMm> margins;
 };
 
 struct Bin {
@@ -33,16 +42,12 @@ struct Bin {
     std::string name;     // as the user reads it
 };
 
-struct MarginsMm {
-    double left = 0, top = 0, right = 0, bottom = 0;
-};
-
 struct PrinterInfo {
     std::string name;
     int dpi = 0;  // as the printer reports it, one value for both axes; 0: not reported
     std::vector<Paper> papers;
     std::vector<Bin> bins;
-    MarginsMm margins;  // portrait
+    MarginsMm margins;  // portrait, on the default paper
     int defaultPaper = -1;  // index into papers, -1 when there is none
     int defaultBin = -1;    // index into bins
     bool defaultLandscape = false;

@@ -188,11 +188,13 @@ TPrinter::Geometry TPrinter::geometry()
     g.dpi = PageResolution(p->dpi);
     const Paper paper = PaperOf(mode_);
     double wide = paper.widthMm, high = paper.lengthMm;
-    MarginsMm m = p->margins;
+    // A paper the queue gives margins of its own (a borderless one, none) prints within them.
+    const MarginsMm portrait = mode_.paper.margins.value_or(p->margins);
+    MarginsMm m = portrait;
     if (orientation_ == poLandscape) {
         // The page turned a quarter counter-clockwise: the portrait's left edge is at the top.
         std::swap(wide, high);
-        m = {p->margins.bottom, p->margins.left, p->margins.top, p->margins.right};
+        m = {portrait.bottom, portrait.left, portrait.top, portrait.right};
     }
     g.offsetX = marginUnits(m.left, g.dpi);
     g.offsetY = marginUnits(m.top, g.dpi);
@@ -269,7 +271,9 @@ void TPrinter::EndDoc()
     options.printer = names_[index_];
     options.title = title_;
     options.copies = copies_;
-    options.paper = PaperOf(mode_);
+    // The queue's own paper goes as it was listed, margins and all, for the scheduler to tell
+    // it from the other papers of its size.
+    options.paper = mode_.paper.margins ? mode_.paper : PaperOf(mode_);
     options.bin = mode_.bin;
     options.landscape = orientation_ == poLandscape;
     std::string error;

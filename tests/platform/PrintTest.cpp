@@ -29,7 +29,7 @@ print::PrinterInfo printer(const std::string& name, int dpi)
     p.name = name;
     p.dpi = dpi;
     p.papers = {print::PaperForCode(11), print::PaperForCode(9)};
-    p.papers.push_back({print::kCustomPaperCode, "Disc tray", 120, 120});
+    p.papers.push_back({print::kCustomPaperCode, "Disc tray", 120, 120, {}});
     p.bins = {{"main", "Main"}, {"disc", "Disc"}};
     p.margins = {5, 5, 5, 5};
     p.defaultPaper = 1;
@@ -425,3 +425,55 @@ TEST_F(CupsPrintSystem, ARefusedJobNamesTheQueueAndItsReason)
 }
 
 }  // namespace
+
+// A size the queue lists plain and borderless prints as the one chosen: the borderless A4 is
+// laid out to the paper's edges and asked for without margins, so that the driver is told its
+// borderless size, the plain A4 within the printer's 12 points. The tray chosen reaches the
+// driver too, with the queue's papers and with a paper known by its size alone.
+TEST_F(CupsPrintSystem, ThePaperAndTrayChosenAreThoseTheDriverIsTold)
+{
+    print::UsePrintSystem(print::MakeCupsPrintSystem());
+    print::TPrinter& printer = print::Printer();
+    const auto& queues = printer.Printers();
+    const auto photo = std::find(queues.begin(), queues.end(), "Photo");
+    ASSERT_NE(photo, queues.end());
+    printer.SetPrinterIndex(int(photo - queues.begin()));
+    const print::PrinterInfo info = *printer.Selected();
+    struct Case {
+        std::string name;  // the queue's paper; "": the A4 of the paper codes
+        int margin;        // 600 dpi dots
+        std::vector<int> asked;
+        std::string driverSize;
+    };
+    for (const Case& c : {Case{"A4 Borderless", 0, {0, 0, 0, 0}, "A4.Borderless"},
+                          Case{"A4", 100, {423, 423, 423, 423}, "A4"},
+                          Case{"", 100, {-1, -1, -1, -1}, "A4"}}) {
+        print::Paper paper = print::PaperForCode(9);
+        if (!c.name.empty()) {
+            const auto listed = std::find_if(info.papers.begin(), info.papers.end(),
+                                             [&](const print::Paper& p) { return p.name == c.name; });
+            ASSERT_NE(listed, info.papers.end()) << c.name;
+            paper = *listed;
+        }
+        printer.SetDeviceMode(info, {paper, "disc"});
+        // 210 mm are 4960 whole dots at 600 dpi; 12 points are 100 of them.
+        EXPECT_EQ(printer.PhysicalOffsetX(), c.margin) << c.name;
+        EXPECT_EQ(printer.PhysicalOffsetY(), c.margin) << c.name;
+        EXPECT_EQ(printer.PageWidth(), 4960 - 2 * c.margin) << c.name;
+
+        printer.SetTitle(c.name);
+        printer.BeginDoc();
+        printer.Canvas().Rectangle(0, 0, printer.PageWidth(), printer.PageHeight());
+        ASSERT_NO_THROW(printer.EndDoc()) << c.name;
+        const testsupport::JobPaper job = testsupport::NewestJobPaper("Photo");
+        ASSERT_GT(job.id, 0) << c.name;
+        EXPECT_NEAR(job.width, 21000, 50) << c.name;
+        EXPECT_NEAR(job.length, 29700, 50) << c.name;
+        EXPECT_EQ((std::vector<int>{job.left, job.top, job.right, job.bottom}), c.asked) << c.name;
+        EXPECT_EQ(job.source, "disc") << c.name;
+        const std::string options = " " + cups_.DriverOptions(job.id) + " ";
+        EXPECT_NE(options.find(" PageSize=" + c.driverSize + " "), std::string::npos) << c.name << ":" << options;
+        EXPECT_NE(options.find(" InputSlot=Disc "), std::string::npos) << c.name << ":" << options;
+    }
+    print::UsePrintSystem(print::MakeCupsPrintSystem());
+}

@@ -2,6 +2,7 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -103,7 +104,8 @@ bool PrivateScheduler::start(int port)
               "Listen 127.0.0.1:" + std::to_string(port) + "\n"
               "Browsing No\n"
               "WebInterface No\n"
-              "LogLevel warn\n"
+              // At this level the log shows the options each job hands its printer's driver.
+              "LogLevel debug\n"
               "DefaultPolicy open\n"
               "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
               "<Policy open>\n"
@@ -168,6 +170,21 @@ void PrivateScheduler::stop()
     pid_ = -1;
 }
 
+std::string PrivateScheduler::DriverOptions(int job)
+{
+    const std::string marker = "[Job " + std::to_string(job) + "] argv[5]=\"";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const std::string log = readFile(dir_.file("log/error_log"));
+        if (const size_t at = log.find(marker); at != std::string::npos) {
+            const size_t from = at + marker.size();
+            return log.substr(from, log.find('"', from) - from);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return {};
+}
+
 std::string PrivateScheduler::AddQueue(const std::string& name, const std::string& ppd, const std::string& refusal)
 {
     const std::string ppdPath = dir_.file(name + ".ppd");
@@ -181,6 +198,53 @@ std::string PrivateScheduler::AddQueue(const std::string& name, const std::strin
             return "cupsreject: " + r.err;
     }
     return {};
+}
+
+JobPaper NewestJobPaper(const std::string& queue)
+{
+    JobPaper paper;
+    cups_job_t* jobs = nullptr;
+    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_ALL);
+    int id = 0;
+    for (int i = 0; i < count; ++i)
+        id = std::max(id, jobs[i].id);
+    cupsFreeJobs(count, jobs);
+    if (id == 0)
+        return paper;
+    paper.id = id;
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    const std::string uri = "ipp://localhost/jobs/" + std::to_string(id);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    if (!response)
+        return paper;
+    auto text = [](ipp_t* in, const char* name) {
+        ipp_attribute_t* a = ippFindAttribute(in, name, IPP_TAG_ZERO);
+        const char* v = a ? ippGetString(a, 0, nullptr) : nullptr;
+        return std::string(v ? v : "");
+    };
+    auto number = [](ipp_t* in, const char* name) {
+        ipp_attribute_t* a = ippFindAttribute(in, name, IPP_TAG_INTEGER);
+        return a ? ippGetInteger(a, 0) : -1;
+    };
+    paper.media = text(response, "media");
+    paper.source = text(response, "media-source");
+    if (ipp_attribute_t* col = ippFindAttribute(response, "media-col", IPP_TAG_BEGIN_COLLECTION)) {
+        ipp_t* media = ippGetCollection(col, 0);
+        if (ipp_attribute_t* size = ippFindAttribute(media, "media-size", IPP_TAG_BEGIN_COLLECTION)) {
+            paper.width = number(ippGetCollection(size, 0), "x-dimension");
+            paper.length = number(ippGetCollection(size, 0), "y-dimension");
+        }
+        paper.left = number(media, "media-left-margin");
+        paper.top = number(media, "media-top-margin");
+        paper.right = number(media, "media-right-margin");
+        paper.bottom = number(media, "media-bottom-margin");
+        if (const std::string source = text(media, "media-source"); !source.empty())
+            paper.source = source;
+    }
+    ippDelete(response);
+    return paper;
 }
 
 std::string TestPpd(const std::string& defaultSize, bool borderlessOnly)
@@ -231,6 +295,8 @@ std::string TestPpd(const std::string& defaultSize, bool borderlessOnly)
            "*Throughput: \"1\"\n"
            "*LandscapeOrientation: Plus90\n"
            "*TTRasterizer: Type42\n"
+           // The printer takes PDF as it is, so a job needs no filter the machine may lack.
+           "*cupsFilter: \"application/pdf 0 -\"\n"
            "*OpenUI *PageSize/Media Size: PickOne\n"
            "*OrderDependency: 10 AnySetup *PageSize\n"
            "*DefaultPageSize: " + def + "\n" + choices +

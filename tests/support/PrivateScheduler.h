@@ -30,6 +30,10 @@ public:
     // or cupsreject's complaint.
     std::string AddQueue(const std::string& name, const std::string& ppd, const std::string& refusal = {});
 
+    // The options the scheduler handed the driver of job `job` ("PageSize=A4 InputSlot=Disc
+    // ..."), once it has started the job; "" when it has not within a minute.
+    std::string DriverOptions(int job);
+
 private:
     bool start(int port);
     void stop();
@@ -40,10 +44,22 @@ private:
     std::unique_ptr<ScopedEnv> server_;
 };
 
+// What the newest job of a queue (held in the scheduler's history) asked for of its paper:
+// "media" where the job named the paper so, media-col's size and margins (hundredths of a
+// millimetre, -1 where not given), and its paper source. `id` is 0 without such a job.
+struct JobPaper {
+    int id = 0;
+    std::string media;
+    int width = -1, length = -1;
+    int left = -1, top = -1, right = -1, bottom = -1;
+    std::string source;
+};
+JobPaper NewestJobPaper(const std::string& queue);
+
 // A PPD file of a photo printer for the queues of these tests: an envelope, A4, Letter and JIS
 // B5, each also borderless ("A4.Borderless"), `defaultSize` by default, paper trays with names
-// of their own, 300 and 600 dpi (600 by default). With `borderlessOnly` it lists only the
-// borderless papers, as photo drivers do.
+// of their own, 300 and 600 dpi (600 by default), taking PDF as it is. With `borderlessOnly`
+// it lists only the borderless papers, as photo drivers do.
 std::string TestPpd(const std::string& defaultSize = "A4", bool borderlessOnly = false);
 
 }  // namespace testsupport
