@@ -37,6 +37,23 @@ protected:
     }
 };
 
+// What the page setup shows as it opens: the paper its list holds and whether landscape is
+// checked. The dialog is then answered with `answer`.
+struct PageSetupShown {
+    QString paper;
+    bool landscape = false;
+};
+void watchPageSetup(PageSetupShown& shown, QDialog::DialogCode answer)
+{
+    print::SetPageSetupRunner([&shown, answer](QPageSetupDialog& d) {
+        const auto* list = d.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
+        shown.paper = list ? list->currentText() : QString();
+        const auto* way = d.findChild<QRadioButton*>(QStringLiteral("landscape"));
+        shown.landscape = way && way->isChecked();
+        return int(answer);
+    });
+}
+
 std::vector<std::string> items(const rtl::TStringList& list)
 {
     std::vector<std::string> v;
@@ -258,19 +275,12 @@ TEST_F(LibPrinter, ThePageSetupOpensOnThePrintersPaperAndOrientation)
     for (const bool landscape : {true, false}) {
         SetPaperIndex(landscape ? 1 : 2);  // B5, Letter
         SetLandscape(landscape);
-        QString shown;
-        bool turned = !landscape;
-        print::SetPageSetupRunner([&](QPageSetupDialog& d) {
-            const auto* list = d.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
-            shown = list ? list->currentText() : QString();
-            const auto* way = d.findChild<QRadioButton*>(QStringLiteral("landscape"));
-            turned = way && way->isChecked();
-            return int(QDialog::Accepted);
-        });
+        PageSetupShown shown{QString(), !landscape};
+        watchPageSetup(shown, QDialog::Accepted);
         EXPECT_TRUE(ShowPrinterProperties());
         const QPageSize expected(landscape ? QPageSize::JisB5 : QPageSize::Letter);
-        EXPECT_EQ(shown, expected.name());
-        EXPECT_EQ(turned, landscape);
+        EXPECT_EQ(shown.paper, expected.name());
+        EXPECT_EQ(shown.landscape, landscape);
         EXPECT_EQ(GetPaperIndex(), landscape ? 1 : 2) << "confirmed as shown, the paper stays";
         EXPECT_EQ(IsLandscape(), landscape);
     }
@@ -294,18 +304,11 @@ TEST_F(LibPrinter, ThePageSetupOfACupsQueueOpensOnThePrintersPaper)
         const int index = GetPaperIndex();
         for (const bool landscape : {false, true}) {
             SetLandscape(landscape);
-            QString shown;
-            bool turned = !landscape;
-            print::SetPageSetupRunner([&](QPageSetupDialog& d) {
-                const auto* list = d.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
-                shown = list ? list->currentText() : QString();
-                const auto* way = d.findChild<QRadioButton*>(QStringLiteral("landscape"));
-                turned = way && way->isChecked();
-                return int(QDialog::Rejected);
-            });
+            PageSetupShown shown{QString(), !landscape};
+            watchPageSetup(shown, QDialog::Rejected);
             EXPECT_FALSE(ShowPrinterProperties());
-            EXPECT_EQ(shown.toStdString(), paper) << queue;
-            EXPECT_EQ(turned, landscape) << queue;
+            EXPECT_EQ(shown.paper.toStdString(), paper) << queue;
+            EXPECT_EQ(shown.landscape, landscape) << queue;
         }
         EXPECT_EQ(paper, std::string(queue) == "Photo" ? "A4" : "A4 Borderless");
         EXPECT_EQ(GetPaperIndex(), index);
