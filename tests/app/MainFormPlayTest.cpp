@@ -19,6 +19,7 @@
 #include "platform/sound/NullSoundDevice.h"
 #include "support/AudioFixtures.h"
 #include "tags/libID3Tag.h"
+#include "support/QtMessages.h"
 #include "support/WaitFor.h"
 #include "tests/visual/SurfaceRig.h"
 
@@ -570,14 +571,6 @@ TEST(MainFormPlay, EitherAutoShuffleCommandTogglesTheCheckBoxAndBothMarks)
     EXPECT_FALSE(w.do_AutoShuffle2->isChecked());
 }
 
-namespace {
-std::vector<std::string> LogLines;
-void keepLogLine(QtMsgType, const QMessageLogContext&, const QString& Line)
-{
-    LogLines.push_back(Line.toStdString());
-}
-}  // namespace
-
 // What a person does: a double click with the mouse on a playlist row, heard through the
 // device the program falls back to without a sound card, in real time, to the song's end.
 // The first play says once that it is silent, and the log keeps the device's error.
@@ -596,8 +589,7 @@ TEST(MainFormPlay, ARowDoubleClickedWithTheMousePlaysThroughTheNullDeviceToItsEn
         told.push_back(Caption + "|" + Text + "|" + Buttons);
         return 6;
     };
-    LogLines.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(keepLogLine);
+    const testsupport::QtMessages log;
     w.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.Loaded(); }, 10000));
     addSongRow(w.lstFile, songs()[1]);
@@ -613,10 +605,9 @@ TEST(MainFormPlay, ARowDoubleClickedWithTheMousePlaysThroughTheNullDeviceToItsEn
     EXPECT_EQ(w.lblPlay->text().toStdString(), "Play List :");
     doubleClick(w.lstFile->viewport(), row.center());   // a second play is not told again
     QCoreApplication::processEvents();
-    qInstallMessageHandler(previous);
     EXPECT_EQ(told, (std::vector<std::string>{
                         "サウンド|サウンドデバイスを開けませんでした！！\r\r　　音を出さずに再生します。|Y"}));
-    EXPECT_EQ(std::count_if(LogLines.begin(), LogLines.end(),
+    EXPECT_EQ(std::count_if(log.Lines().begin(), log.Lines().end(),
                             [&](const std::string& l) { return l.find(error) != std::string::npos; }),
               1);
     w.close();

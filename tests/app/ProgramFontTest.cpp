@@ -2,6 +2,8 @@
 // its sample at a fraction of the font's point size, gets a real size to scale.
 #include "app/Program.h"
 
+#include "support/QtMessages.h"
+
 #include <QApplication>
 #include <QFontInfo>
 #include <QPageSetupDialog>
@@ -11,33 +13,22 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-std::vector<std::string> warnings;
-
-void keepWarning(QtMsgType, const QMessageLogContext&, const QString& Message)
-{
-    warnings.push_back(Message.toStdString());
-}
-
-}  // namespace
-
 TEST(ProgramFont, QtsPageSetupHasAPointSizeToScale)
 {
     const QFont before = QApplication::font();
     SetProgramFont();
     EXPECT_EQ(QFontInfo(QApplication::font()).pixelSize(), 12) << "12 pixels on the 96-dpi screen";
-    warnings.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(keepWarning);
+    std::vector<std::string> warnings;
     {
+        const testsupport::QtMessages messages;
         QPrinter printer;
         printer.setOutputFormat(QPrinter::PdfFormat);
         QPageSetupDialog dialog(&printer);
         dialog.show();
         QApplication::processEvents();
         dialog.grab();  // the preview paints
+        warnings = messages.Lines();
     }
-    qInstallMessageHandler(previous);
     QApplication::setFont(before);
     for (const std::string& w : warnings)
         EXPECT_EQ(w.find("Point size <= 0"), std::string::npos) << w;
