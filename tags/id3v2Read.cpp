@@ -266,9 +266,16 @@ struct Tid3v2tag::Body {
     std::uint64_t fileOffset = 0;  // of body byte 0
     std::size_t readFrom = 0, readTo = 0;  // the bytes read since the last jump
     std::size_t step = 16 * 1024;          // of the next read ahead
-    std::string whole;           // the body after undoing a 2.3 tag's unsynchronisation
+    std::string whole;           // bytes the body holds itself: a 2.3 body, unsynchronisation undone
 
     std::string_view view() const { return {data, size}; }
+    // The body becomes `bytes`, all there.
+    void hold(std::string bytes)
+    {
+        whole = std::move(bytes);
+        data = whole.data();
+        size = whole.size();
+    }
 
     // Makes [pos, pos + count) of the body available; false on a read error.
     bool ensure(std::size_t pos, std::size_t count)
@@ -443,9 +450,7 @@ std::uint16_t Tid3v2tag::parseBody(Body& body, std::uint16_t status, std::size_t
         // above, or when only the stored reading leads through its frames; and when neither
         // reading leads through, a body that cannot be unsynchronised is read as stored too.
         Body undone;
-        undone.whole = undoUnsync(body.view());
-        undone.data = undone.whole.data();
-        undone.size = undone.whole.size();
+        undone.hold(undoUnsync(body.view()));
         const bool storedRuns = framesChain(body, framesStart3(body.view()), true, true);
         const bool undoneRuns = framesChain(undone, framesStart3(undone.view()), true, true);
         const bool undoable = !holdsSyncSignal(body.view());
@@ -459,16 +464,11 @@ std::uint16_t Tid3v2tag::parseBody(Body& body, std::uint16_t status, std::size_t
                 other->data = body.data;
                 other->size = body.size;
             } else {
-                other->whole = undone.whole;
-                other->data = other->whole.data();
-                other->size = other->whole.size();
+                other->hold(undone.whole);
             }
         }
-        if (undo) {
-            body.whole = std::move(undone.whole);
-            body.data = body.whole.data();
-            body.size = body.whole.size();
-        }
+        if (undo)
+            body.hold(std::move(undone.whole));
     }
     std::size_t pos = 0;
     if (HeaderFlags & kHeaderExtended) {
@@ -725,10 +725,8 @@ bool Tid3v2tag::readsBackWhole(const std::string& tag, const std::vector<int>& w
     back.MajorVersion = static_cast<std::uint8_t>(tag[3]);
     back.HeaderFlags = static_cast<std::uint8_t>(tag[5]);
     back.TagSize = static_cast<std::uint32_t>(tag.size() - 10);
-    std::string bytes = tag.substr(10);
     Body body;
-    body.data = bytes.data();
-    body.size = bytes.size();
+    body.hold(tag.substr(10));
     std::size_t framesEnd = 0;
     if (back.parseBody(body, 0, framesEnd) > 0xFF || back.Frames.Count() != static_cast<int>(written.size()))
         return false;
